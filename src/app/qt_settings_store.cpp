@@ -1,0 +1,27 @@
+#include "app/qt_settings_store.h"
+
+namespace tunalyx {
+
+namespace {
+const QString kSection = QStringLiteral("Settings");
+}
+
+QtSettingsStore::QtSettingsStore()
+    : m_settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tunalyx"),
+                 QStringLiteral("Tunalyx SR20DET")) {}
+
+QtSettingsStore::QtSettingsStore(const QString& iniPath)
+    : m_settings(iniPath, QSettings::IniFormat) {}
+
+std::optional<std::string> QtSettingsStore::value(const std::string& key) const {
+    const QString k = kSection + QLatin1Char('/') + QString::fromStdString(key);
+    if (!m_settings.contains(k)) return std::nullopt;
+    return m_settings.value(k).toString().toStdString();
+}
+
+void QtSettingsStore::setValue(const std::string& key, const std::string& value) {
+    m_settings.setValue(kSection + QLatin1Char('/') + QString::fromStdString(key),
+                        QString::fromStdString(value));
+}
+
+}  // namespace tunalyx

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "cli/cli_args.h"
+#include "cli/cli_prompts.h"
+#include "ports/clock.h"
+#include "ports/settings_store.h"
+
+namespace tunalyx::cli {
+
+// Exit status of every command: 0 done, 1 the operation failed, 2 bad usage.
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+struct CliContext {
+    SettingsStore& settings;
+    Clock& clock;
+    CliPrompts& prompts;
+};
+
+int runIdentify(const CliArgs& args, CliContext& ctx);
+int runSimulate(const CliArgs& args, CliContext& ctx);
+
+// Usage text of the whole program.
+const char* usageText();
+
+}  // namespace tunalyx::cli

@@ -1,0 +1,38 @@
+#include <QCoreApplication>
+
+#include <iostream>
+
+#include "app/qt_settings_store.h"
+#include "cli/cli_commands.h"
+
+using namespace tunalyx;
+using namespace tunalyx::cli;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::vector<std::string> words(argv + 1, argv + argc);
+    std::string error;
+    const CliArgs args = parseCliArgs(words,
+                                      {"--port", "--out", "--base", "--to", "--family", "--fault",
+                                       "--groups", "--samples", "--seconds"},
+                                      error);
+    if (!error.empty() || args.command.empty()) {
+        if (!error.empty()) std::cerr << "tunalyx-cli: " << error << "\n";
+        std::cerr << usageText();
+        return kExitUsage;
+    }
+    if (args.command == "help" || args.flag("--help")) {
+        std::cout << usageText();
+        return kExitOk;
+    }
+
+    QtSettingsStore settings;
+    SteadyClock clock;
+    CliPrompts prompts(args.flag("--yes"));
+    CliContext ctx{settings, clock, prompts};
+    if (args.command == "identify") return runIdentify(args, ctx);
+    if (args.command == "simulate") return runSimulate(args, ctx);
+
+    std::cerr << "tunalyx-cli: unknown command '" << args.command << "'\n" << usageText();
+    return kExitUsage;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ports/user_prompts.h"
+
+namespace tunalyx::cli {
+
+// Messages go to stderr one per line with their exact texts; a question is printed with the
+// answer taken (--yes answers Yes, otherwise No).
+class CliPrompts final : public UserPrompts {
+public:
+    explicit CliPrompts(bool answerYes) : m_answerYes(answerYes) {}
+
+    MessageAnswer showMessage(const std::string& text, MessageIcon icon,
+                              MessageButtons buttons) override;
+    void showProgress(const std::string& status) override;
+    void setProgress(int) override {}
+    void hideProgress() override {}
+    [[nodiscard]] bool cancelRequested() override { return false; }
+    void setBusy(bool) override {}
+    void yield() override {}
+
+    // Whether any message (not a question) was shown: an operation that reported a problem.
+    [[nodiscard]] int messagesShown() const { return m_messages; }
+
+private:
+    bool m_answerYes;
+    int m_messages = 0;
+};
+
+}  // namespace tunalyx::cli

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+
+#include "ports/bytes.h"
+#include "ports/clock.h"
+#include "ports/serial_port.h"
+#include "ports/settings_store.h"
+#include "ports/user_prompts.h"
+
+namespace tunalyx {
+
+inline constexpr const char* kInterfaceNotResponding = "Interface not responding!";
+
+struct LinkSettings {
+    std::int32_t comTimeOutTicks = 100;  // base reply allowance, ms
+    std::int32_t comRetries = 3;         // further attempts after the first
+
+    // "ComTimeOutTicks" and "ComRetries"; read once, never written back.
+    static LinkSettings fromStore(const SettingsStore& store);
+};
+
+// What the link threw away or gave up on, for diagnostics and tests.
+struct LinkCounters {
+    std::uint64_t noiseBytes = 0;  // first bytes that were neither echo, 0xF2 nor a refusal
+    std::uint64_t checksumErrors = 0;
+    std::uint64_t badLengths = 0;  // reply length byte 0 or 1
+    std::uint64_t timeouts = 0;    // attempts abandoned at their deadline
+    std::uint64_t refusals = 0;    // first byte 0xFF or "R"
+    std::uint64_t portErrors = 0;
+};
+
+// The request/reply exchange with the engine computer over one serial port.
+class PacketLink {
+public:
+    PacketLink(SerialPort& port, Clock& clock, UserPrompts& prompts, LinkSettings settings = {});
+
+    // Frames the request (command byte + data, 1..254 bytes) and writes it in one operation.
+    // Reports nothing; a port error is ignored.
+    void SendPacket(const Bytes& request);
+
+    // Sends the request and waits for one valid reply, with the growing per-attempt allowance and
+    // ComRetries further attempts. On success the request is replaced by the whole reply packet
+    // and true is returned. timeoutTicks 0 selects ComTimeOutTicks and is set to it.
+    [[nodiscard]] bool TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks);
+    [[nodiscard]] bool TransactPacket(Bytes& request, bool showMessage);
+
+    // Reads one block: the reply must carry exactly expectedLength data bytes, which then replace
+    // `data`. On any failure `data` is left as it was; a wrong length shows no message.
+    [[nodiscard]] bool ReadPacketData(Bytes& request, std::uint8_t expectedLength, Bytes& data);
+    [[nodiscard]] bool ReadPacketData(std::uint8_t command, std::uint8_t expectedLength,
+                                      Bytes& data);
+
+    // Discards everything waiting in the receive buffer; port errors are ignored.
+    void ComFlush();
+
+    // Waits up to maxWaitMs for the reply to a request sent without a transaction (the wake-up
+    // packet) and throws it away, so that the next transaction cannot mistake it for its own.
+    void DiscardLateReply(std::int64_t maxWaitMs = 50);
+
+    [[nodiscard]] const LinkSettings& settings() const { return m_settings; }
+    void setSettings(const LinkSettings& s) { m_settings = s; }
+    [[nodiscard]] const LinkCounters& counters() const { return m_counters; }
+    [[nodiscard]] SerialPort& port() { return m_port; }
+
+private:
+    enum class Wait { Ready, TimedOut, PortError };
+    enum class Attempt { Accepted, Retry, Refused, PortError };
+
+    Attempt runAttempt(const Bytes& request, std::int64_t allowanceMs, Bytes& reply);
+    Wait waitBuffered(std::size_t count, std::int64_t start, std::int64_t allowanceMs);
+    bool fail(bool showMessage);
+
+    SerialPort& m_port;
+    Clock& m_clock;
+    UserPrompts& m_prompts;
+    LinkSettings m_settings;
+    LinkCounters m_counters;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,95 @@
+#include "link/qt_serial_port.h"
+
+#include <QDeadlineTimer>
+
+#include "link/port_names.h"
+
+namespace tunalyx {
+
+namespace {
+#ifdef Q_OS_WIN
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+constexpr qint64 kReceiveBufferSize = 1024;
+constexpr int kWriteTimeoutMs = 1000;
+}  // namespace
+
+std::string QtSerialPort::deviceName() const {
+    if (!m_devicePath.empty()) {
+        // "COM3" on the command line means port 3 as the menu counts it.
+        if (const int n = comPortNumber(m_devicePath); n > 0)
+            return portDeviceName(n, m_store, kWindows);
+        return m_devicePath;
+    }
+    return portDeviceName(m_number, m_store, kWindows);
+}
+
+bool QtSerialPort::open() {
+    if (m_port.isOpen()) m_port.close();
+    m_port.setPortName(QString::fromStdString(deviceName()));
+    if (!m_port.open(QIODevice::ReadWrite)) return false;
+    const bool configured =
+        m_port.setBaudRate(QSerialPort::Baud57600) && m_port.setDataBits(QSerialPort::Data8) &&
+        m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_port.close();
+        return false;
+    }
+    m_port.setReadBufferSize(kReceiveBufferSize);
+    m_port.clear(QSerialPort::AllDirections);
+    return true;
+}
+
+bool QtSerialPort::healthy() {
+    if (!m_port.isOpen()) return false;
+    const auto e = m_port.error();
+    if (e == QSerialPort::TimeoutError) m_port.clearError();
+    return e == QSerialPort::NoError || e == QSerialPort::TimeoutError;
+}
+
+std::optional<std::size_t> QtSerialPort::bytesAvailable() {
+    if (!healthy()) return std::nullopt;
+    return static_cast<std::size_t>(m_port.bytesAvailable());
+}
+
+bool QtSerialPort::waitForBytes(std::size_t count, std::int64_t timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (healthy() && static_cast<std::size_t>(m_port.bytesAvailable()) < count) {
+        const qint64 remaining = deadline.remainingTime();
+        if (remaining <= 0) return true;
+        // Blocks in the system's wait for input; returns early when bytes come.
+        if (!m_port.waitForReadyRead(static_cast<int>(remaining))) return healthy();
+    }
+    return healthy();
+}
+
+std::optional<Bytes> QtSerialPort::read(std::size_t count) {
+    if (!healthy() || static_cast<std::size_t>(m_port.bytesAvailable()) < count)
+        return std::nullopt;
+    const QByteArray data = m_port.read(static_cast<qint64>(count));
+    if (static_cast<std::size_t>(data.size()) != count) return std::nullopt;
+    return Bytes(data.begin(), data.end());
+}
+
+bool QtSerialPort::discardInput() {
+    if (!healthy()) return false;
+    m_port.readAll();
+    m_port.clear(QSerialPort::Input);
+    return healthy();
+}
+
+bool QtSerialPort::write(const Bytes& bytes) {
+    if (!healthy()) return false;
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    if (m_port.write(data) != data.size()) return false;
+    // Without an event loop the bytes leave only while we wait for them to be written.
+    while (m_port.bytesToWrite() > 0)
+        if (!m_port.waitForBytesWritten(kWriteTimeoutMs)) return false;
+    return healthy();
+}
+
+}  // namespace tunalyx

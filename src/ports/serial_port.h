@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ports/bytes.h"
+
+namespace tunalyx {
+
+// The serial line to the engine computer. Every operation reports a port error (no port open,
+// device gone) instead of throwing; the packet link turns such an error into a failed transaction.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Port choice: number n (1..8) as the Setup > Port menu counts them.
+    virtual void setPortNumber(int n) = 0;
+    [[nodiscard]] virtual int portNumber() const = 0;
+    // A readable name of the device behind the current choice ("/dev/ttyUSB0", "COM3").
+    [[nodiscard]] virtual std::string deviceName() const = 0;
+
+    [[nodiscard]] virtual bool open() = 0;
+    virtual void close() = 0;
+    [[nodiscard]] virtual bool isOpen() const = 0;
+
+    // Bytes waiting in the receive buffer; nullopt on a port error.
+    [[nodiscard]] virtual std::optional<std::size_t> bytesAvailable() = 0;
+    // Blocks (never spins) until at least `count` bytes are buffered or `timeoutMs` has passed.
+    // Returns false on a port error only; the caller checks the count and its own deadline.
+    [[nodiscard]] virtual bool waitForBytes(std::size_t count, std::int64_t timeoutMs) = 0;
+    // Exactly `count` bytes that are already buffered; nullopt on a port error or a short buffer.
+    [[nodiscard]] virtual std::optional<Bytes> read(std::size_t count) = 0;
+    // Reads and throws away everything buffered. False on a port error.
+    virtual bool discardInput() = 0;
+    // Writes all bytes in one output operation. False on a port error.
+    virtual bool write(const Bytes& bytes) = 0;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ports/bytes.h"
+
+namespace tunalyx {
+
+// A small model of a running engine whose speed and load sweep through the whole map, so that
+// live data, the tracer and the map statistics have something to show.
+class EngineModel {
+public:
+    // Moves the model to `seconds` since the simulation started (monotonic, never backwards).
+    void advanceTo(double seconds);
+
+    [[nodiscard]] double rpm() const { return m_rpm; }
+    [[nodiscard]] double load() const { return m_load; }
+
+    // Live-data blocks, data bytes only, in the layouts the monitor decodes.
+    [[nodiscard]] Bytes advancedBlock() const;  // 0xF0, 30 bytes
+    [[nodiscard]] Bytes basicBlock() const;     // Basic block of the version, 20 bytes
+    [[nodiscard]] Bytes sensorBlock() const;    // Sensor block of the version, 18 bytes
+    [[nodiscard]] Bytes auxBlock() const;       // 0x00, 4 bytes from the interface box
+    // Map block of the version, 2 bytes: column (speed) and row (load) cell index 0..19 against
+    // the breakpoints of the map reference block (bytes 1..40 row/load, 41..80 column/speed).
+    [[nodiscard]] Bytes mapBlock(const Bytes& mapReference) const;
+
+private:
+    double m_seconds = 0;
+    double m_rpm = 900;
+    double m_load = 2000;
+    double m_throttle = 0;  // 0..1
+    double m_boostKpa = -60;
+    double m_waterC = 20;
+};
+
+}  // namespace tunalyx

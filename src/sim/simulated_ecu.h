@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "ports/bytes.h"
+#include "sim/default_blocks.h"
+#include "sim/engine_model.h"
+#include "sim/sim_unit.h"
+
+namespace tunalyx {
+
+// A virtual engine computer at the protocol level: it answers one request (command byte and
+// data, already unframed) with one reply packet, or stays silent.
+class SimulatedEcu {
+public:
+    explicit SimulatedEcu(SimUnitKind kind);
+
+    // The reply packet (framed), or nullopt when the unit does not answer this request.
+    // `seconds` is the simulation time, which drives the engine model.
+    [[nodiscard]] std::optional<Bytes> handleRequest(const Bytes& request, double seconds);
+
+    // Refuse block writes aimed at `block` with a reply whose first byte is 0xFF or "R".
+    void refuseWrites(std::uint8_t block, std::uint8_t refusalByte = 0xFF);
+    void acceptWrites(std::uint8_t block) { m_refusals.erase(block); }
+
+    [[nodiscard]] const SimUnit& unit() const { return m_unit; }
+    [[nodiscard]] const FamilyLayout& layout() const { return familyLayout(m_unit.layout); }
+    [[nodiscard]] BlockStore& blocks() { return m_blocks; }
+    [[nodiscard]] const BlockStore& blocks() const { return m_blocks; }
+    [[nodiscard]] EngineModel& engine() { return m_engine; }
+
+    // Every request received, in order (command byte followed by data).
+    [[nodiscard]] const std::vector<Bytes>& requests() const { return m_requests; }
+    void clearRequestLog() { m_requests.clear(); }
+
+private:
+    struct MapTarget {
+        std::uint8_t base;
+        int width;
+    };
+    [[nodiscard]] std::optional<MapTarget> cellWriteTarget(std::uint8_t command,
+                                                           std::size_t dataLength) const;
+    [[nodiscard]] std::optional<Bytes> liveData(std::uint8_t command, double seconds);
+    [[nodiscard]] Bytes writeCell(const MapTarget& map, const Bytes& data);
+    [[nodiscard]] Bytes writeBlock(std::uint8_t command, const Bytes& data);
+    [[nodiscard]] std::uint8_t writeTarget(std::uint8_t command) const;
+
+    SimUnit m_unit;
+    BlockStore m_blocks;
+    EngineModel m_engine;
+    std::map<std::uint8_t, std::uint8_t> m_refusals;
+    std::vector<Bytes> m_requests;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include "link/packet.h"
+#include "link/packet_link.h"
+#include "support/recording_prompts.h"
+#include "support/scripted_serial_port.h"
+
+namespace tunalyx {
+namespace {
+
+using test::Chunk;
+using test::RecordingPrompts;
+using test::ScriptedSerialPort;
+
+Bytes reply(std::uint8_t command, const Bytes& data) {
+    return frameReply(command, data);
+}
+
+class PacketLinkTest : public ::testing::Test {
+protected:
+    ManualClock clock;
+    ScriptedSerialPort port{clock};
+    RecordingPrompts prompts;
+    PacketLink link{port, clock, prompts};
+
+    double writeMs(std::size_t i) const {
+        return static_cast<double>(port.writes().at(i).atMicros) / 1000.0;
+    }
+};
+
+TEST(PacketFrame, FramesAndChecksumsAsTheUnitExpects) {
+    EXPECT_EQ(*framePacket({0xF3}), (Bytes{0xF3, 0x02, 0x0A}));
+    EXPECT_EQ(*framePacket({0xCB}), (Bytes{0xCB, 0x02, 0x32}));
+    EXPECT_EQ(*framePacket({0xF6, 0x00}), (Bytes{0xF6, 0x03, 0x00, 0x06}));
+    EXPECT_TRUE(isValidPacket(Bytes{0xF3, 0x02, 0x0A}));
+    EXPECT_FALSE(isValidPacket(Bytes{0xF3, 0x02, 0x0B}));
+    EXPECT_FALSE(isValidPacket(Bytes{0xF3, 0x03, 0x0A}));  // length byte does not match
+    EXPECT_FALSE(framePacket({}));
+    EXPECT_TRUE(framePacket(Bytes(254, 0x11)));
+    EXPECT_FALSE(framePacket(Bytes(255, 0x11)));  // the length byte would pass 255
+}
+
+TEST_F(PacketLinkTest, AcceptedReplyReplacesTheRequest) {
+    port.replyNext(reply(0xF5, bytesFromText("5.01 ")));
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    EXPECT_EQ(request, reply(0xF5, bytesFromText("5.01 ")));
+    ASSERT_EQ(port.writes().size(), 1u);
+    EXPECT_EQ(port.writes()[0].bytes, (Bytes{0xF5, 0x02, 0x08}));
+    EXPECT_EQ(port.flushes(), 1);  // flushed before the send
+    EXPECT_TRUE(prompts.messages().empty());
+}
+
+TEST_F(PacketLinkTest, NoiseBeforeTheReplyIsSkippedByteByByte) {
+    port.replyNext({{1, {0x00, 0x13}}, {3, {0x7E}}, {5, reply(0x8A, {1, 2, 3})}});
+    Bytes request{0x8A};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    EXPECT_EQ(request, reply(0x8A, {1, 2, 3}));
+    EXPECT_EQ(link.counters().noiseBytes, 3u);
+    EXPECT_EQ(port.writes().size(), 1u);
+}
+
+TEST_F(PacketLinkTest, NoiseThatOutlastsTheAllowanceCostsTheAttempt) {
+    port.replyNext({{1, {0x00}}, {99, {0x8A}}});  // the length byte never comes
+    port.replyNext(reply(0x8A, {9}));
+    Bytes request{0x8A};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    EXPECT_EQ(request, reply(0x8A, {9}));
+    EXPECT_EQ(port.writes().size(), 2u);
+    EXPECT_DOUBLE_EQ(writeMs(1), 101);
+    EXPECT_EQ(link.counters().timeouts, 1u);
+}
+
+TEST_F(PacketLinkTest, ChecksumErrorResendsTheCallersRequestNeverTheBadReply) {
+    Bytes bad = reply(0x90, {1, 2, 3, 4, 5, 6});
+    bad.back() ^= 0x01;
+    port.replyNext(bad);
+    port.replyNext(reply(0x90, {1, 2, 3, 4, 5, 6}));
+    Bytes request{0x90, 0xAA};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    ASSERT_EQ(port.writes().size(), 2u);
+    EXPECT_EQ(port.writes()[0].bytes, *framePacket({0x90, 0xAA}));
+    EXPECT_EQ(port.writes()[1].bytes, *framePacket({0x90, 0xAA}));
+    EXPECT_EQ(link.counters().checksumErrors, 1u);
+    EXPECT_EQ(port.flushes(), 2);
+}
+
+TEST_F(PacketLinkTest, AllowanceGrowsPerAttemptFromEachAttemptsOwnStart) {
+    for (int i = 0; i < 4; ++i)
+        port.silentNext();
+    Bytes request{0xF3};
+    EXPECT_FALSE(link.TransactPacket(request, true));
+    ASSERT_EQ(port.writes().size(), 4u);
+    // Each attempt is abandoned once more than timeoutTicks x attempt ms have passed.
+    EXPECT_DOUBLE_EQ(writeMs(0), 0);
+    EXPECT_DOUBLE_EQ(writeMs(1), 101);
+    EXPECT_DOUBLE_EQ(writeMs(2), 101 + 201);
+    EXPECT_DOUBLE_EQ(writeMs(3), 101 + 201 + 301);
+    EXPECT_EQ(clock.tickMs(), 101 + 201 + 301 + 401);
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
+    EXPECT_EQ(request, Bytes{0xF3});  // untouched on failure
+    // The waits block on the port: a handful of waits, not a busy poll.
+    EXPECT_LE(port.waits(), 8);
+}
+
+TEST_F(PacketLinkTest, LateReplyIsTakenByTheAttemptWhoseAllowanceItFits) {
+    port.silentNext();
+    port.replyNext(reply(0x81, {7}), 199);  // attempt 2 allows 200 ms
+    Bytes request{0x81};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(port.writes().size(), 2u);
+}
+
+TEST_F(PacketLinkTest, ReplyAtTheEdgeOfTheAllowance) {
+    port.replyNext(reply(0x81, {7}), 100.5);  // tick 100 is not past 100 ms
+    Bytes ok{0x81};
+    ASSERT_TRUE(link.TransactPacket(ok, false));
+    EXPECT_EQ(port.writes().size(), 1u);
+}
+
+TEST_F(PacketLinkTest, NoRetriesMeansOneAttemptWithTheBaseAllowance) {
+    link.setSettings({100, 0});
+    port.silentNext();
+    Bytes request{0xF3};
+    EXPECT_FALSE(link.TransactPacket(request, false));
+    EXPECT_EQ(port.writes().size(), 1u);
+    EXPECT_EQ(clock.tickMs(), 101);
+    EXPECT_TRUE(prompts.messages().empty());
+}
+
+TEST_F(PacketLinkTest, TimeoutTicksZeroSelectsTheStoredDefault) {
+    link.setSettings({250, 0});
+    port.silentNext();
+    std::int32_t ticks = 0;
+    Bytes request{0xF3};
+    EXPECT_FALSE(link.TransactPacket(request, false, ticks));
+    EXPECT_EQ(ticks, 250);
+    EXPECT_EQ(clock.tickMs(), 251);
+
+    ticks = 40;  // an explicit allowance is kept
+    port.silentNext();
+    EXPECT_FALSE(link.TransactPacket(request, false, ticks));
+    EXPECT_EQ(ticks, 40);
+    EXPECT_EQ(clock.tickMs(), 251 + 41);
+}
+
+TEST_F(PacketLinkTest, RefusalEndsAtOnceWithoutRetry) {
+    for (std::uint8_t refusal : {std::uint8_t{0xFF}, std::uint8_t{'R'}}) {
+        prompts.clear();
+        const auto writesBefore = port.writes().size();
+        port.replyNext(Bytes{refusal});
+        Bytes request{0x86, 1, 2, 3};
+        EXPECT_FALSE(link.TransactPacket(request, true));
+        EXPECT_EQ(port.writes().size(), writesBefore + 1);
+        EXPECT_EQ(prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
+        EXPECT_EQ(request, (Bytes{0x86, 1, 2, 3}));
+    }
+    EXPECT_EQ(link.counters().refusals, 2u);
+}
+
+TEST_F(PacketLinkTest, EchoOfCommandRIsAReplyNotARefusal) {
+    port.replyNext(reply(0x52, Bytes(100, 0x20)));
+    Bytes request{0x52};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    EXPECT_EQ(request.size(), 103u);
+}
+
+TEST_F(PacketLinkTest, AlternativeReplyCommandIsAcceptedOnItsChecksum) {
+    port.replyNext(reply(0xF2, {0x01}));
+    Bytes request{0x8B};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    EXPECT_EQ(request[0], 0xF2);
+}
+
+TEST_F(PacketLinkTest, LengthByteZeroOrOneIsAFailedAttempt) {
+    port.replyNext(Bytes{0x8B, 0x00});
+    port.replyNext(Bytes{0x8B, 0x01});
+    port.replyNext(reply(0x8B, {5}));
+    Bytes request{0x8B};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    EXPECT_EQ(port.writes().size(), 3u);
+    EXPECT_EQ(link.counters().badLengths, 2u);
+}
+
+TEST_F(PacketLinkTest, PortErrorEndsTheTransactionAtOnce) {
+    port.close();
+    Bytes request{0xF3};
+    EXPECT_FALSE(link.TransactPacket(request, true));
+    EXPECT_TRUE(port.writes().empty());
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
+    EXPECT_EQ(clock.tickMs(), 0);
+
+    ASSERT_TRUE(port.open());
+    port.setBroken(true);
+    EXPECT_FALSE(link.TransactPacket(request, false));
+    EXPECT_EQ(prompts.messages().size(), 1u);
+    link.SendPacket({0xF3});  // ignored silently
+    link.ComFlush();
+}
+
+TEST_F(PacketLinkTest, ReadPacketDataTakesOnlyTheExpectedLength) {
+    Bytes slot{0xAA, 0xBB};
+    port.replyNext(reply(0xF5, bytesFromText("3.12A")));
+    ASSERT_TRUE(link.ReadPacketData(0xF5, 5, slot));
+    EXPECT_EQ(slot, bytesFromText("3.12A"));
+
+    for (const Bytes& data : {Bytes{1, 2, 3, 4}, Bytes{1, 2, 3, 4, 5, 6}}) {
+        port.replyNext(reply(0xF5, data));
+        EXPECT_FALSE(link.ReadPacketData(0xF5, 5, slot));
+        EXPECT_EQ(slot, bytesFromText("3.12A"));
+    }
+    EXPECT_TRUE(prompts.messages().empty());  // a wrong length shows nothing
+
+    for (int i = 0; i < 4; ++i)
+        port.silentNext();
+    EXPECT_FALSE(link.ReadPacketData(0xF5, 5, slot));
+    EXPECT_EQ(slot, bytesFromText("3.12A"));
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
+}
+
+TEST_F(PacketLinkTest, FlushDropsWhatHasArrivedButNotWhatIsStillComing) {
+    port.deliverAt(0, {1, 2, 3});
+    port.deliverAt(10, {4});
+    link.ComFlush();
+    EXPECT_EQ(*port.bytesAvailable(), 0u);
+    clock.advanceMs(10);
+    EXPECT_EQ(*port.bytesAvailable(), 1u);
+}
+
+// The wake-up's reply ("SR20DET1" holds an "R") arrives a few ms after the send. A transaction
+// that follows at once flushes too early and would take that "R" for a refusal.
+TEST_F(PacketLinkTest, TransactionRightAfterTheWakeUpMistakesItsReply) {
+    port.replyNext(reply(0xF3, bytesFromText("SR20DET1")), 2.4);
+    link.SendPacket({0xF3});
+    port.replyNext(reply(0xF5, bytesFromText("5.01 ")), 2.4);
+    Bytes request{0xF5};
+    EXPECT_FALSE(link.TransactPacket(request, false));
+    EXPECT_EQ(link.counters().refusals, 1u);
+}
+
+TEST_F(PacketLinkTest, LateWakeUpReplyIsDiscardedBeforeTheFirstTransaction) {
+    port.replyNext(reply(0xF3, bytesFromText("SR20DET1")), 2.4);
+    link.SendPacket({0xF3});
+    link.DiscardLateReply();
+    EXPECT_LT(clock.tickMs(), 10);  // settled as soon as the reply was complete
+    port.replyNext(reply(0xF5, bytesFromText("5.01 ")), 2.4);
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(textFromBytes(request, 2, 5), "5.01 ");
+}
+
+}  // namespace
+}  // namespace tunalyx
