@@ -1,0 +1,58 @@
+#include <QApplication>
+
+#include <iostream>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/qt_settings_store.h"
+#include "app/qt_user_prompts.h"
+#include "link/qt_serial_port.h"
+#include "sim/in_process_simulator.h"
+
+using namespace tunalyx;
+
+namespace {
+
+// "--simulate" or "--simulate=1.70|3|5|T2-D": which simulated unit stands in for the port.
+std::optional<SimUnitKind> simulatedUnit(const QStringList& args, bool& bad) {
+    for (const QString& a : args) {
+        if (a == QLatin1String("--simulate")) return SimUnitKind::Det1_501;
+        if (a.startsWith(QLatin1String("--simulate="))) {
+            const auto kind = simUnitFromName(a.mid(11).toStdString());
+            if (!kind) bad = true;
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tunalyx SR20DET"));
+    bool bad = false;
+    const auto unit = simulatedUnit(QApplication::arguments(), bad);
+    if (bad) {
+        std::cerr << "tunalyx: --simulate takes 1.70, 3, 5 or T2-D\n";
+        return 2;
+    }
+
+    QtSettingsStore store;
+    SteadyClock clock;
+    QtUserPrompts prompts;
+    QtSerialPort serial(store);
+    std::unique_ptr<InProcessSimulator> simulator;
+    if (unit) {
+        LineFaults line;
+        line.pacing = true;  // as slow as the real line, so transfers feel like the real thing
+        simulator = std::make_unique<InProcessSimulator>(*unit, clock, line);
+    }
+    SerialPortSelector selector(serial);
+    Session session(selector, clock, prompts, LinkSettings::fromStore(store));
+    MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr});
+    prompts.setOwner(&window);
+    window.Form_Load();
+    window.show();
+    return QApplication::exec();
+}

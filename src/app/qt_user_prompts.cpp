@@ -1,0 +1,95 @@
+#include "app/qt_user_prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace tunalyx {
+
+namespace {
+QMessageBox::Icon toIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Critical:
+            return QMessageBox::Critical;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons toButtons(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MessageButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MessageButtons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MessageButtons::Ok:
+            break;
+    }
+    return QMessageBox::Ok;
+}
+}  // namespace
+
+MessageAnswer QtUserPrompts::showMessage(const std::string& text, MessageIcon icon,
+                                         MessageButtons buttons) {
+    // A message must be readable even while an operation shows the hourglass.
+    const bool busy = m_busy;
+    if (busy) QApplication::restoreOverrideCursor();
+    QMessageBox box(toIcon(icon), QStringLiteral("Tunalyx SR20DET"),
+                    QString::fromLatin1(text.c_str()), toButtons(buttons), m_owner);
+    const int answer = box.exec();
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    switch (answer) {
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        case QMessageBox::Cancel:
+            return MessageAnswer::Cancel;
+        default:
+            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    }
+}
+
+ProgressDialog& QtUserPrompts::progress() {
+    if (!m_progress) m_progress = new ProgressDialog(m_owner);
+    return *m_progress;
+}
+
+void QtUserPrompts::showProgress(const std::string& status) {
+    progress().start(QString::fromLatin1(status.c_str()));
+}
+
+void QtUserPrompts::setProgress(int percent) {
+    progress().setPercent(percent);
+}
+
+void QtUserPrompts::hideProgress() {
+    if (m_progress) m_progress->hide();
+}
+
+bool QtUserPrompts::cancelRequested() {
+    return m_progress && m_progress->cancelRequested();
+}
+
+void QtUserPrompts::setBusy(bool busy) {
+    if (busy == m_busy) return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtUserPrompts::yield() {
+    QCoreApplication::processEvents();
+}
+
+}  // namespace tunalyx

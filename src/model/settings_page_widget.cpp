@@ -1,0 +1,428 @@
+#include "model/settings_page_widget.h"
+
+#include "model/descriptors.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace tunalyx {
+
+namespace {
+
+constexpr int kMaxPageColumns = 4;
+constexpr int kPageMargin = 6;
+constexpr int kPageSpacing = 8;
+constexpr int kRowsPerColumn = 16;  // a frame with more fields than this gets more columns
+constexpr const char* kControlProperty = "settingControl";
+constexpr int kTextBlockLabelA = 100;
+constexpr int kTextBlockLabelB = 101;
+constexpr int kLabelLineChars = 40;
+
+const SettingControl* controlOf(const QObject* o) {
+    return static_cast<const SettingControl*>(o->property(kControlProperty).value<void*>());
+}
+
+// Keeps a widget tied to its row of the settings table; the row's Tag is read at every use, so
+// a layout that rewrites Tags re-points the widget without rebuilding it.
+void tie(QWidget* w, const SettingControl& c) {
+    w->setProperty(kControlProperty,
+                   QVariant::fromValue(static_cast<void*>(const_cast<SettingControl*>(&c))));
+}
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.c_str());
+}
+
+bool spansWholeCell(ControlKind k) {
+    return k == ControlKind::Check || k == ControlKind::CheckBit || k == ControlKind::Option ||
+           k == ControlKind::CurveButton || k == ControlKind::Notes || k == ControlKind::Caption;
+}
+
+}  // namespace
+
+SettingsPageWidget::SettingsPageWidget(Session& session, int page, QWidget* parent)
+    : QScrollArea(parent), m_session(session), m_page(page) {
+    setObjectName(QStringLiteral("Settings%1").arg(page));
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget;
+    m_columns = new QHBoxLayout(content);
+    m_columns->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+    m_columns->setSpacing(kPageSpacing);
+    for (const SettingControl* frame : m_session.settings.pageFrames(page)) {
+        QGroupBox* box = buildFrame(*frame);
+        box->setParent(content);
+        m_frameOrder.push_back(box);
+    }
+    setWidget(content);
+    content->installEventFilter(this);
+    refreshFrameVisibility();
+}
+
+void SettingsPageWidget::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    arrangeFrames();
+}
+
+namespace {
+// Frames in table order, each to the column with the least in it: the page then reads left to
+// right and top to bottom. Returns the column of every frame.
+std::vector<int> distribute(const std::vector<QSize>& sizes, int columns) {
+    std::vector<int> height(static_cast<std::size_t>(columns), 0), placement;
+    for (const QSize& s : sizes) {
+        const auto shortest = std::min_element(height.begin(), height.end()) - height.begin();
+        placement.push_back(static_cast<int>(shortest));
+        height[static_cast<std::size_t>(shortest)] += s.height();
+    }
+    return placement;
+}
+}  // namespace
+
+void SettingsPageWidget::arrangeFrames() {
+    // The most columns whose frames still fit the width side by side, so the page scrolls only
+    // downwards when it can.
+    std::vector<QSize> sizes;
+    for (QGroupBox* box : m_frameOrder)
+        sizes.push_back(box->isHidden() ? QSize(0, 0) : box->sizeHint());
+    const int available = viewport()->width() - 2 * kPageMargin;
+    int count = kMaxPageColumns;
+    std::vector<int> placement;
+    for (; count >= 1; --count) {
+        placement = distribute(sizes, count);
+        std::vector<int> width(static_cast<std::size_t>(count), 0);
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            width[static_cast<std::size_t>(placement[i])] =
+                std::max(width[static_cast<std::size_t>(placement[i])], sizes[i].width());
+        int total = (count - 1) * kPageSpacing;
+        for (int w : width)
+            total += w;
+        if (total <= available || count == 1) break;
+    }
+    if (count == m_columnCount && placement == m_placement) return;
+    m_columnCount = count;
+    m_placement = placement;
+    while (QLayoutItem* item = m_columns->takeAt(0)) {
+        if (QLayout* column = item->layout()) {
+            while (QLayoutItem* inner = column->takeAt(0))
+                delete inner;
+        }
+        delete item;
+    }
+    std::vector<QVBoxLayout*> column(static_cast<std::size_t>(count));
+    for (auto& c : column) {
+        c = new QVBoxLayout;
+        c->setSpacing(kPageSpacing);
+        m_columns->addLayout(c);
+    }
+    for (std::size_t i = 0; i < m_frameOrder.size(); ++i)
+        column[static_cast<std::size_t>(placement[i])]->addWidget(m_frameOrder[i]);
+    for (auto* c : column)
+        c->addStretch(1);
+    m_columns->addStretch(1);
+}
+
+QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
+    auto* box = new QGroupBox(latin1(frame.caption));
+    box->setObjectName(QStringLiteral("FraSettings%1").arg(frame.index));
+    tie(box, frame);
+    box->installEventFilter(this);
+    m_frames.insert(frame.index, box);
+
+    const auto controls = m_session.settings.frameControls(frame.index);
+    auto* grid = new QGridLayout(box);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(3);
+    // A long frame is split into columns of fields; a caption row starts a column of its own.
+    const int n = static_cast<int>(controls.size());
+    const int rows = n > kRowsPerColumn ? (n + 1) / 2 : std::max(n, 1);
+    const bool breakAtCaptions =
+        n > kRowsPerColumn &&
+        std::count_if(controls.begin(), controls.end(),
+                      [](const SettingControl* c) { return c->kind == ControlKind::Caption; }) > 1;
+    QButtonGroup* options = nullptr;
+    int row = 0, col = 0;
+    for (const SettingControl* ctl : controls) {
+        const SettingControl& c = *ctl;
+        const bool newColumn =
+            row > 0 && (breakAtCaptions ? c.kind == ControlKind::Caption : row >= rows);
+        if (newColumn) {
+            row = 0;
+            col += 2;
+        }
+        QWidget* w = buildControl(c, box, options);
+        if (spansWholeCell(c.kind) || (c.kind == ControlKind::Label && c.caption.empty())) {
+            grid->addWidget(w, row, col, 1, 2);
+        } else {
+            auto* label = new QLabel(latin1(c.caption), box);
+            label->setBuddy(w);
+            grid->addWidget(label, row, col);
+            grid->addWidget(w, row, col + 1);
+        }
+        ++row;
+        m_bound.push_back({&c, w});
+    }
+    // Fields keep their size; spare width goes to the right of the last column.
+    grid->setColumnStretch(col + 2, 1);
+    return box;
+}
+
+QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* parent,
+                                          QButtonGroup*& options) {
+    QWidget* w = nullptr;
+    switch (c.kind) {
+        case ControlKind::Text: {
+            auto* edit = new QLineEdit(parent);
+            edit->setObjectName(QStringLiteral("txtSetting%1").arg(c.index));
+            edit->setAlignment(Qt::AlignRight);
+            edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) +
+                                12);
+            w = edit;
+            break;
+        }
+        case ControlKind::TunerString: {
+            auto* edit = new QLineEdit(parent);
+            edit->setObjectName(QStringLiteral("Text1"));
+            edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("WWWWWWWW")) +
+                                12);
+            w = edit;
+            break;
+        }
+        case ControlKind::Check:
+        case ControlKind::CheckBit: {
+            auto* box = new QCheckBox(latin1(c.caption), parent);
+            box->setObjectName(
+                QStringLiteral("%1%2")
+                    .arg(c.kind == ControlKind::Check ? "chkSetting" : "chkSettingBit")
+                    .arg(c.index));
+            connect(box, &QCheckBox::clicked, this, [this, box](bool checked) {
+                const SettingControl* ctl = controlOf(box);
+                if (ctl->kind == ControlKind::Check)
+                    m_session.codec.SetSettingCheck(ctl->tag, checked ? 1 : 0);
+                else
+                    m_session.codec.SetSettingBit(ctl->tag, checked ? 1 : 0);
+            });
+            w = box;
+            break;
+        }
+        case ControlKind::Option: {
+            auto* button = new QRadioButton(latin1(c.caption), parent);
+            button->setObjectName(QStringLiteral("optSetting%1").arg(c.index));
+            if (!options) options = new QButtonGroup(parent);
+            options->addButton(button);
+            connect(button, &QRadioButton::clicked, this, [this, button] {
+                if (button->isChecked()) m_session.codec.SetSettingOption(controlOf(button)->tag);
+            });
+            w = button;
+            break;
+        }
+        case ControlKind::Label: {
+            auto* label = new QLabel(parent);
+            label->setObjectName(QStringLiteral("lblSetting%1").arg(c.index));
+            label->setFrameShape(QFrame::Panel);
+            label->setFrameShadow(QFrame::Sunken);
+            label->setTextFormat(Qt::PlainText);
+            // Wide enough for its characters, long texts folded over lines of kLabelLineChars.
+            const int chars = std::clamp(
+                parseLabelDescriptor(c.tag).value_or(LabelDescriptor{}).length, 4, kLabelLineChars);
+            label->setMinimumWidth(
+                label->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('M'))) * 3 / 4 +
+                8);
+            if (c.index == kTextBlockLabelA || c.index == kTextBlockLabelB)
+                label->setToolTip(tr("Double-click to copy"));
+            w = label;
+            break;
+        }
+        case ControlKind::CurveButton: {
+            auto* button =
+                new QPushButton(c.caption.empty() ? tr("Curve...") : latin1(c.caption), parent);
+            button->setObjectName(QStringLiteral("cmdEditCurve%1").arg(c.index));
+            button->setEnabled(false);  // the curve editor is not part of this build yet
+            w = button;
+            break;
+        }
+        case ControlKind::Notes: {
+            auto* notes = new QPlainTextEdit(parent);
+            notes->setObjectName(QStringLiteral("txtNotes"));
+            notes->setMinimumHeight(120);
+            connect(notes, &QPlainTextEdit::textChanged, this, [this, notes] {
+                // The file keeps CR LF line ends; the box works with plain line feeds.
+                m_session.notes = notes->toPlainText()
+                                      .replace(QLatin1Char('\n'), QStringLiteral("\r\n"))
+                                      .toStdString();
+            });
+            m_notes = notes;
+            w = notes;
+            break;
+        }
+        case ControlKind::Caption:
+        case ControlKind::Frame: {
+            auto* label = new QLabel(latin1(c.caption), parent);
+            label->setObjectName(QStringLiteral("lblGeneral%1").arg(c.index));
+            w = label;
+            break;
+        }
+    }
+    tie(w, c);
+    w->installEventFilter(this);
+    return w;
+}
+
+void SettingsPageWidget::commitText(const SettingControl& c, QWidget* widget) {
+    auto* edit = static_cast<QLineEdit*>(widget);
+    if (c.kind == ControlKind::TunerString) {
+        m_session.codec.setTunerString(edit->text().toLatin1().toStdString());
+        emit tunerStringCommitted();
+        return;
+    }
+    m_session.codec.UpdateData(c.tag, edit->text().toStdString());
+    // Show what was actually stored: clamped, rounded to a raw step and formatted.
+    edit->setText(latin1(m_session.codec.DisplayData(c.tag)));
+    emit settingCommitted();
+}
+
+bool SettingsPageWidget::eventFilter(QObject* watched, QEvent* event) {
+    const SettingControl* c =
+        watched->property(kControlProperty).isValid() ? controlOf(watched) : nullptr;
+    const bool textBox = c && (c->kind == ControlKind::Text || c->kind == ControlKind::TunerString);
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            if (m_session.compareMode && c && c->kind != ControlKind::Frame &&
+                c->kind != ControlKind::Label) {
+                emit focusToTabsRequested();
+                return true;
+            }
+            break;
+        case QEvent::FocusOut:
+            if (textBox) commitText(*c, static_cast<QWidget*>(watched));
+            break;
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (textBox && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+                commitText(*c, static_cast<QWidget*>(watched));
+                emit focusToTabsRequested();
+                return true;
+            }
+            break;
+        }
+        case QEvent::MouseButtonPress:
+            // A click on a frame or the page takes the focus, committing a pending edit first.
+            if (!c || c->kind == ControlKind::Frame) emit focusToTabsRequested();
+            break;
+        case QEvent::MouseButtonRelease: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (c && c->kind == ControlKind::Frame && mouse->button() == Qt::RightButton) {
+                emit frameRightClicked(c->index, mouse->globalPosition().toPoint());
+                return true;
+            }
+            break;
+        }
+        case QEvent::MouseButtonDblClick:
+            if (c && c->kind == ControlKind::Label &&
+                (c->index == kTextBlockLabelA || c->index == kTextBlockLabelB))
+                emit labelCopied(latin1(m_session.codec.SettingText(c->tag)));
+            break;
+        default:
+            break;
+    }
+    return QScrollArea::eventFilter(watched, event);
+}
+
+void SettingsPageWidget::displayKind(ControlKind kind) {
+    SettingsCodec& codec = m_session.codec;
+    for (const Bound& b : m_bound) {
+        const SettingControl& c = *b.control;
+        if (c.kind != kind) continue;
+        switch (kind) {
+            case ControlKind::Text:
+                static_cast<QLineEdit*>(b.widget)->setText(latin1(codec.DisplayData(c.tag)));
+                break;
+            case ControlKind::TunerString: {
+                const std::string tuner = textFromBytes(m_session.image[0xAD], 0, 8);
+                static_cast<QLineEdit*>(b.widget)->setText(latin1(tuner));
+                break;
+            }
+            case ControlKind::Check:
+            case ControlKind::CheckBit: {
+                // Setting a box that changes its state runs its encoder, as a click would: a
+                // byte holding neither of the box's values is rewritten at this moment.
+                auto* box = static_cast<QCheckBox*>(b.widget);
+                const bool on = kind == ControlKind::Check ? codec.IsSettingChecked(c.tag)
+                                                           : codec.IsSettingBitSet(c.tag);
+                if (box->isChecked() != on) {
+                    box->setChecked(on);
+                    if (kind == ControlKind::Check)
+                        codec.SetSettingCheck(c.tag, on ? 1 : 0);
+                    else
+                        codec.SetSettingBit(c.tag, on ? 1 : 0);
+                }
+                break;
+            }
+            case ControlKind::Option: {
+                auto* button = static_cast<QRadioButton*>(b.widget);
+                const bool on = codec.IsOptionSelected(c.tag);
+                if (button->isChecked() == on) break;
+                QButtonGroup* group = button->group();
+                if (group) group->setExclusive(false);
+                button->setChecked(on);
+                if (group) group->setExclusive(true);
+                if (on) codec.SetSettingOption(c.tag);
+                break;
+            }
+            case ControlKind::Label: {
+                QString text = latin1(codec.SettingText(c.tag));
+                for (qsizetype at = kLabelLineChars; at < text.size(); at += kLabelLineChars + 1)
+                    text.insert(at, QLatin1Char('\n'));
+                static_cast<QLabel*>(b.widget)->setText(text);
+                break;
+            }
+            case ControlKind::Caption:
+                static_cast<QLabel*>(b.widget)->setText(latin1(c.caption));
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void SettingsPageWidget::showNotes() {
+    if (!m_notes) return;
+    QString text = QString::fromLatin1(m_session.notes.c_str());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    static_cast<QPlainTextEdit*>(m_notes)->setPlainText(text);
+}
+
+void SettingsPageWidget::refreshFrameVisibility() {
+    for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {
+        const SettingControl* c = controlOf(it.value());
+        it.value()->setVisible(c->visible);
+        it.value()->setTitle(latin1(c->caption));
+    }
+    m_placement.clear();
+    arrangeFrames();
+}
+
+QWidget* SettingsPageWidget::widgetFor(ControlKind kind, int index) const {
+    for (const Bound& b : m_bound)
+        if (b.control->kind == kind && b.control->index == index) return b.widget;
+    return nullptr;
+}
+
+QGroupBox* SettingsPageWidget::frameBox(int frameIndex) const {
+    return m_frames.value(frameIndex, nullptr);
+}
+
+}  // namespace tunalyx

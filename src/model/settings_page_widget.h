@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QHash>
+#include <QScrollArea>
+#include <vector>
+
+#include "app/session.h"
+
+class QButtonGroup;
+class QGroupBox;
+class QHBoxLayout;
+
+namespace tunalyx {
+
+// One "Settings n" page: the frames and controls of the settings table for that page, bound to
+// the packet image through the session's codec. The widgets hold no values of their own.
+class SettingsPageWidget final : public QScrollArea {
+    Q_OBJECT
+public:
+    SettingsPageWidget(Session& session, int page, QWidget* parent = nullptr);
+
+    // One pass of the full redisplay: the controls of one kind on this page.
+    void displayKind(ControlKind kind);
+    // Frames hidden or shown by the layout in force.
+    void refreshFrameVisibility();
+
+    [[nodiscard]] QWidget* widgetFor(ControlKind kind, int index) const;
+    [[nodiscard]] QGroupBox* frameBox(int frameIndex) const;
+    [[nodiscard]] QWidget* notesEdit() const { return m_notes; }
+    // Puts the session's notes into the notes box (after a file was opened).
+    void showNotes();
+
+signals:
+    // A text box took its value over (map axis labels may follow the map reference).
+    void settingCommitted();
+    // The tuner string was stored; everything is to be shown again.
+    void tunerStringCommitted();
+    // Enter in a box, a click on a frame, or compare mode refusing the focus.
+    void focusToTabsRequested();
+    void frameRightClicked(int frameIndex, const QPoint& globalPos);
+    // A label whose text belongs on the clipboard was double-clicked.
+    void labelCopied(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Bound {
+        const SettingControl* control;
+        QWidget* widget;
+    };
+    QGroupBox* buildFrame(const SettingControl& frame);
+    QWidget* buildControl(const SettingControl& control, QWidget* parent, QButtonGroup*& options);
+    void commitText(const SettingControl& control, QWidget* edit);
+    void arrangeFrames();
+
+    Session& m_session;
+    int m_page;
+    std::vector<Bound> m_bound;
+    QHash<int, QGroupBox*> m_frames;
+    QWidget* m_notes = nullptr;
+    std::vector<QGroupBox*> m_frameOrder;
+    QHBoxLayout* m_columns = nullptr;
+    int m_columnCount = 0;
+    std::vector<int> m_placement;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tunalyx {
+
+// The kinds of control on the settings pages.
+enum class ControlKind {
+    Frame,        // FraSettings(index): a group box; Tag = block descriptor (may be empty)
+    Text,         // txtSetting(index): numeric text box; Tag = 6-field numeric descriptor
+    Check,        // chkSetting(index): check box on a byte value
+    CheckBit,     // chkSettingBit(index): check box on bits of a byte
+    Option,       // optSetting(index): option button on a masked value
+    Label,        // lblSetting(index): bytes shown as text
+    CurveButton,  // cmdEditCurve(index): opens the curve editor; Tag = curve descriptor
+    TunerString,  // Text1: the 8-character tuner string of block 0xAD
+    Notes,        // txtNotes: the notes of the data file
+    Caption,      // lblGeneral(index): a plain caption the version layer may rename
+};
+
+// One control of the settings pages. `index` is the control's index in its control array
+// (txtSetting(70) has index 70); controls without an array (Text1, txtNotes) have -1.
+struct SettingControl {
+    ControlKind kind;
+    int index;
+    int page;   // 1..5: "Settings 1" .. "Settings 5"
+    int frame;  // index of the FraSettings holding it; -1 for the frames themselves
+    std::string caption;
+    std::string tag;
+    bool visible = true;  // frames the layout hides (the other of two alternative blocks)
+};
+
+// Every control of the settings pages, in display order: each frame comes before its controls.
+// The pages are built from this table, and the version layouts rewrite Tags in it by index.
+class SettingsTable {
+public:
+    // The table as the program starts.
+    [[nodiscard]] static SettingsTable standard();
+
+    [[nodiscard]] const std::vector<SettingControl>& controls() const { return m_controls; }
+    [[nodiscard]] SettingControl* find(ControlKind kind, int index);
+    [[nodiscard]] const SettingControl* find(ControlKind kind, int index) const;
+    // Rewrites a Tag (or caption); false when there is no such control.
+    bool setTag(ControlKind kind, int index, const std::string& tag);
+    bool setCaption(ControlKind kind, int index, const std::string& caption);
+    bool setFrameVisible(int frameIndex, bool visible);
+    // The controls inside one frame, in display order.
+    [[nodiscard]] std::vector<const SettingControl*> frameControls(int frameIndex) const;
+    // The frames of one page, in display order.
+    [[nodiscard]] std::vector<const SettingControl*> pageFrames(int page) const;
+
+    void add(SettingControl control) { m_controls.push_back(std::move(control)); }
+
+private:
+    std::vector<SettingControl> m_controls;
+};
+
+}  // namespace tunalyx

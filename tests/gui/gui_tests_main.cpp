@@ -1,0 +1,12 @@
+#include <QApplication>
+
+int runMainWindowTests(int argc, char** argv);
+
+int main(int argc, char** argv) {
+    // Window tests never need a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int failed = 0;
+    failed += runMainWindowTests(argc, argv);
+    return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,303 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "app/qt_window_toggle.h"
+#include "gui_harness.h"
+#include "model/settings_page_widget.h"
+
+using namespace tunalyx;
+using tunalyx::test::GuiHarness;
+
+namespace {
+
+// Rev / Idle of the family 5 layout: five words, the first the rev limit.
+constexpr int kRevLimitBox = 196;
+
+void fillRevIdle(Session& s) {
+    s.image[0x8B] = {0x4C, 0x1D, 0x52, 0x03, 0xB6, 0x03, 0x84, 0x03, 0xB0, 0x04, 0, 0};
+}
+
+QLineEdit* revLimit(MainWindow& w) {
+    return qobject_cast<QLineEdit*>(w.settingsPage(1)->widgetFor(ControlKind::Text, kRevLimitBox));
+}
+
+// The tab control takes the focus through its tab bar.
+bool focusOnTabs(MainWindow& w) {
+    QWidget* f = QApplication::focusWidget();
+    return f == w.tabs() || f == w.tabs()->focusProxy();
+}
+
+void showOnPage(MainWindow& w, int page) {
+    w.show();
+    w.tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab + page - 1);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartUsesTheDefaults();
+    void closingMaximisedKeepsTheNormalPlacement();
+    void enterCommitsAndMovesTheFocus();
+    void focusLossCommitsAndShowsTheStoredValue();
+    void unchangedValueLeavesUpdateAsItWas();
+    void autoUpdateRunsOnceAfterTheLastEdit();
+    void compareModeRefusesTheFocus();
+    void checkBoxRedisplayRewritesAStrayByte();
+    void textBlockLabelCopiesOnDoubleClick();
+    void frameRightClickRemembersTheFrame();
+    void pagesShowEveryFrameOfTheTable();
+    void windowToggleShowsCreatesOnceAndHides();
+    void simulatorItemReplacesTheStoredPort();
+};
+
+void MainWindowTest::firstStartUsesTheDefaults() {
+    MemorySettingsStore store;
+    {
+        GuiHarness h(&store);
+        h.window->Form_Load();
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("Tunalyx SR20DET - Untitled.Dat"));
+        QCOMPARE(h.window->tabs()->currentIndex(), MainWindow::kTabCount - 1);
+        QVERIFY(h.serial.isOpen());
+        QCOMPARE(h.serial.portNumber(), 1);
+        QVERIFY(h.window->menus().mnuCom[0]->isChecked());
+        QCOMPARE(h.serial.writes().size(), std::size_t{1});  // the wake-up
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        h.window->close();
+    }
+    QCOMPARE(store.value("MainLeft").value_or(""), std::string("450"));
+    QCOMPARE(store.value("MainTop").value_or(""), std::string("450"));
+    QCOMPARE(store.value("MainWidth").value_or(""), std::string("11130"));
+    QCOMPARE(store.value("MainHeight").value_or(""), std::string("8025"));
+    QCOMPARE(store.value("MainWindowState").value_or(""), std::string("0"));
+    QCOMPARE(store.value("MainTab").value_or(""), std::string("8"));
+    QCOMPARE(store.value("ComPort").value_or(""), std::string("1"));
+    QCOMPARE(store.value("MainMapTrace").value_or(""), std::string("False"));
+    QVERIFY(!store.value("ComTimeOutTicks"));  // read, never written
+}
+
+void MainWindowTest::closingMaximisedKeepsTheNormalPlacement() {
+    MemorySettingsStore store;
+    store.setValue("MainLeft", "900");
+    store.setValue("MainTab", "4");
+    store.setValue("ComPort", "9");  // outside 1..8: no port is opened
+    {
+        GuiHarness h(&store);
+        h.window->Form_Load();
+        QCOMPARE(h.serial.opens(), 0);
+        QCOMPARE(h.window->tabs()->currentIndex(), 4);
+        h.window->showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        h.window->tabs()->setCurrentIndex(6);
+        h.window->close();
+    }
+    QCOMPARE(store.value("MainWindowState").value_or(""), std::string("2"));
+    QCOMPARE(store.value("MainLeft").value_or(""), std::string("900"));
+    QCOMPARE(store.value("MainTab").value_or(""), std::string("4"));
+    QVERIFY(!store.value("MainWidth"));
+    QCOMPARE(store.value("ComPort").value_or(""),
+             std::string("9"));  // nothing checked: not written
+}
+
+void MainWindowTest::enterCommitsAndMovesTheFocus() {
+    GuiHarness h;
+    fillRevIdle(h.session);
+    h.window->Form_Load();
+    showOnPage(*h.window, 1);
+    QLineEdit* box = revLimit(*h.window);
+    QVERIFY(box);
+    QCOMPARE(box->text(), QStringLiteral("7500"));
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("7200"));
+    QVERIFY(!h.session.dirty.isSet(0x8B));  // nothing is taken over while typing
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(h.session.image[0x8B][0], 0x20);
+    QCOMPARE(h.session.image[0x8B][1], 0x1C);
+    QVERIFY(h.session.dirty.isSet(0x8B));
+    QVERIFY(h.window->updateButton()->isEnabled());
+    QVERIFY(focusOnTabs(*h.window));
+}
+
+void MainWindowTest::focusLossCommitsAndShowsTheStoredValue() {
+    GuiHarness h;
+    fillRevIdle(h.session);
+    h.window->Form_Load();
+    showOnPage(*h.window, 1);
+    QLineEdit* box = revLimit(*h.window);
+    box->setFocus();
+    box->setText(QStringLiteral("70000"));  // beyond a word: stored as 65535
+    h.window->tabs()->setFocus();
+    QCOMPARE(box->text(), QStringLiteral("65535"));
+    QCOMPARE(h.session.image[0x8B][0], 0xFF);
+    box->setFocus();
+    box->setText(QStringLiteral("fast"));  // not a number: the stored value comes back
+    h.window->tabs()->setFocus();
+    QCOMPARE(box->text(), QStringLiteral("65535"));
+}
+
+void MainWindowTest::unchangedValueLeavesUpdateAsItWas() {
+    GuiHarness h;
+    fillRevIdle(h.session);
+    h.window->Form_Load();
+    showOnPage(*h.window, 1);
+    QLineEdit* box = revLimit(*h.window);
+    box->setFocus();
+    box->setText(QStringLiteral("7500.2"));  // rounds to the stored raw value
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(!h.window->updateButton()->isEnabled());
+    QVERIFY(!h.session.dirty.any());
+}
+
+void MainWindowTest::autoUpdateRunsOnceAfterTheLastEdit() {
+    GuiHarness h;
+    fillRevIdle(h.session);
+    h.window->Form_Load();
+    showOnPage(*h.window, 1);
+    QSignalSpy updates(h.window.get(), &MainWindow::updateRequested);
+    QTest::mouseClick(h.window->autoUpdateBox(), Qt::LeftButton);
+    QVERIFY(h.window->autoUpdateBox()->isChecked());
+    QVERIFY(!h.window->updateTimer().isActive());  // nothing to send yet
+
+    QLineEdit* box = revLimit(*h.window);
+    box->setFocus();
+    box->setText(QStringLiteral("7000"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::qWait(300);
+    box->setFocus();
+    box->setText(QStringLiteral("7100"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::qWait(400);  // 700 ms after the first edit, 400 after the second
+    QCOMPARE(updates.count(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(updates.count(), 1, 1000);
+    QTest::qWait(600);
+    QCOMPARE(updates.count(), 1);
+}
+
+void MainWindowTest::compareModeRefusesTheFocus() {
+    GuiHarness h;
+    fillRevIdle(h.session);
+    h.window->Form_Load();
+    showOnPage(*h.window, 1);
+    h.session.compareMode = true;
+    revLimit(*h.window)->setFocus();
+    QVERIFY(focusOnTabs(*h.window));
+}
+
+void MainWindowTest::checkBoxRedisplayRewritesAStrayByte() {
+    // Protect's first box is checked on 255; a stray 0x80 clears it and is stored as 0.
+    GuiHarness h;
+    h.session.image[0xAC] = Bytes(10, 0);
+    h.session.image[0xAC][0] = 0xFF;
+    h.window->Form_Load();
+    QVERIFY(!h.session.dirty.isSet(0xAC));
+    h.session.image[0xAC][0] = 0x80;
+    h.window->DisplayAllData();
+    QCOMPARE(h.session.image[0xAC][0], 0x00);
+    QVERIFY(h.session.dirty.isSet(0xAC));
+}
+
+void MainWindowTest::textBlockLabelCopiesOnDoubleClick() {
+    GuiHarness h;
+    h.session.image[0xDD] = bytesFromText(std::string(80, 'x'));
+    h.window->Form_Load();
+    showOnPage(*h.window, 5);
+    auto* label =
+        qobject_cast<QLabel*>(h.window->settingsPage(5)->widgetFor(ControlKind::Label, 101));
+    QVERIFY(label);
+    QTest::mouseDClick(label, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString(80, QLatin1Char('x')));
+}
+
+void MainWindowTest::frameRightClickRemembersTheFrame() {
+    GuiHarness h;
+    h.window->Form_Load();
+    showOnPage(*h.window, 1);
+    QGroupBox* boost = h.window->settingsPage(1)->frameBox(26);
+    QVERIFY(boost);
+    QTest::mouseClick(boost, Qt::RightButton, {}, QPoint(5, 5));
+    QCOMPARE(h.window->rightClickedFrame(), 26);
+    QVERIFY(h.window->menus().popup->isVisible());
+    h.window->menus().popup->hide();
+}
+
+void MainWindowTest::pagesShowEveryFrameOfTheTable() {
+    GuiHarness h;
+    h.window->Form_Load();
+    for (const SettingControl& c : h.session.settings.controls()) {
+        if (c.kind != ControlKind::Frame) continue;
+        SettingsPageWidget* page = h.window->settingsPage(c.page);
+        QVERIFY2(page && page->frameBox(c.index), c.caption.c_str());
+        QCOMPARE(page->frameBox(c.index)->title(), QString::fromLatin1(c.caption.c_str()));
+        for (const SettingControl* inner : h.session.settings.frameControls(c.index))
+            QVERIFY2(page->widgetFor(inner->kind, inner->index), inner->caption.c_str());
+    }
+}
+
+void MainWindowTest::windowToggleShowsCreatesOnceAndHides() {
+    QAction item(QStringLiteral("&Monitor"));
+    int created = 0;
+    WindowToggle toggle(&item, [&] {
+        ++created;
+        return new QWidget;
+    });
+    item.trigger();
+    QVERIFY(item.isChecked());
+    QVERIFY(toggle.window() && toggle.window()->isVisible());
+    item.trigger();
+    QVERIFY(!item.isChecked());
+    QVERIFY(!toggle.window()->isVisible());
+    item.trigger();
+    QCOMPARE(created, 1);
+    QVERIFY(toggle.window()->isVisible());
+    delete toggle.window();
+}
+
+void MainWindowTest::simulatorItemReplacesTheStoredPort() {
+    MemorySettingsStore store;
+    store.setValue("ComPort", "3");
+    ManualClock clock;
+    test::ScriptedSerialPort serial(clock), simulator(clock);
+    serial.close();
+    simulator.close();
+    test::RecordingPrompts prompts;
+    SerialPortSelector selector(serial);
+    Session session(selector, clock, prompts);
+    {
+        MainWindow w(session, store, {selector, serial, &simulator});
+        w.Form_Load();
+        QVERIFY(w.menus().mnuSimulator->isChecked());
+        QVERIFY(simulator.isOpen());
+        QCOMPARE(serial.opens(), 0);
+        QVERIFY(selector.isSelected(simulator));
+        w.menus().mnuCom[1]->trigger();  // a real port takes over
+        QVERIFY(!w.menus().mnuSimulator->isChecked());
+        QVERIFY(!simulator.isOpen());
+        QVERIFY(selector.isSelected(serial));
+        QCOMPARE(serial.portNumber(), 2);
+        w.menus().mnuSimulator->trigger();
+        QVERIFY(w.menus().mnuSimulator->isChecked());
+        QVERIFY(!serial.isOpen());
+        w.close();
+    }
+    QCOMPARE(store.value("ComPort").value_or(""), std::string("3"));
+}
+
+int runMainWindowTests(int argc, char** argv) {
+    MainWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "main_window_test.moc"
