@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     }
     SerialPortSelector selector(serial);
     Session session(selector, clock, prompts, LinkSettings::fromStore(store));
+    session.programFolder = QCoreApplication::applicationDirPath().toStdString();
     MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr});
     prompts.setOwner(&window);
     window.Form_Load();

@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "maps/qt_map_tracer.h"
 #include "model/settings_page_widget.h"
 
 namespace tunalyx {
@@ -45,7 +46,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
       m_session(session),
       m_store(store),
       m_ports(ports),
-      m_portChoice(ports.serial, session.link, session.prompts) {
+      m_portChoice(ports.serial, session.link, session.prompts),
+      m_transfers(session) {
     setObjectName(QStringLiteral("frmMain"));
     setCaption(QStringLiteral("Untitled.Dat"));
     m_menus = buildMainMenus(menuBar(), ports.simulator != nullptr);
@@ -66,38 +68,33 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     m_timerUpdate.setInterval(kAutoUpdateMs);
     connect(&m_timerUpdate, &QTimer::timeout, this, &MainWindow::TimerUpdate_Timer);
     m_session.codec.onChange = [this] { UpdateEnable(); };
+    m_session.maps.onChange = [this] { UpdateEnable(); };
+    m_session.setView(this);
     wireMenus();
+    wireMapMenus();
+    wireCommands();
+    connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::SSTab1_Click);
 }
 
 MainWindow::~MainWindow() {
     m_session.codec.onChange = nullptr;
+    m_session.maps.onChange = nullptr;
+    m_session.setView(nullptr);
 }
 
 void MainWindow::buildTabs() {
-    for (int m = 0; m < 3; ++m) {
-        auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("MapTab%1").arg(m));
-        auto* v = new QVBoxLayout(page);
-        v->addStretch(1);
-        auto* buttons = new QHBoxLayout;
-        auto* read = new QPushButton(tr("Read"), page);
-        read->setObjectName(QStringLiteral("cmdReadMap%1").arg(m));
-        auto* write = new QPushButton(tr("Write"), page);
-        write->setObjectName(QStringLiteral("cmdWriteMap%1").arg(m));
-        read->setEnabled(false);
-        write->setEnabled(false);
-        buttons->addStretch(1);
-        buttons->addWidget(read);
-        buttons->addWidget(write);
-        v->addLayout(buttons);
-        m_tabs->addTab(page, QString::fromLatin1(kMapTabCaptions[m]));
-    }
+    for (int m = 0; m < kMapGridCount; ++m)
+        m_tabs->addTab(buildMapTab(m), QString::fromLatin1(kMapTabCaptions[m]));
     for (int p = 1; p <= 5; ++p) {
         auto* page = new SettingsPageWidget(m_session, p);
         connect(page, &SettingsPageWidget::focusToTabsRequested, this, &MainWindow::focusTabs);
         connect(page, &SettingsPageWidget::tunerStringCommitted, this, &MainWindow::DisplayAllData);
         connect(page, &SettingsPageWidget::frameRightClicked, this,
                 &MainWindow::FraSettings_MouseUp);
+        connect(page, &SettingsPageWidget::settingCommitted, this, [this] {
+            // The axis labels follow the map reference as soon as a breakpoint is taken over.
+            if (m_session.dirty.isSet(m_session.maps.MapRefBlock)) GridLabels();
+        });
         connect(page, &SettingsPageWidget::labelCopied, this, [](const QString& text) {
             QClipboard* clip = QGuiApplication::clipboard();
             clip->clear();
@@ -123,10 +120,11 @@ void MainWindow::buildButtons(QWidget* central) {
     m_cmdUpdate->setObjectName(QStringLiteral("cmdUpdate"));
     m_optAutoUpdate = new QCheckBox(tr("Auto Update"), central);
     m_optAutoUpdate->setObjectName(QStringLiteral("optAutoUpdate"));
-    // The transfers arrive with the transfer operations; until then only Update's state shows.
-    m_cmdReadAll->setEnabled(false);
-    m_cmdWriteAll->setEnabled(false);
     m_cmdUpdate->setEnabled(false);
+    connect(m_cmdReadAll, &QPushButton::clicked, this,
+            [this] { runTransfer([this] { m_transfers.cmdReadAll_Click(); }); });
+    connect(m_cmdWriteAll, &QPushButton::clicked, this,
+            [this] { runTransfer([this] { m_transfers.cmdWriteAll_Click(); }); });
     connect(m_cmdUpdate, &QPushButton::clicked, this, &MainWindow::cmdUpdate_Click);
     connect(m_optAutoUpdate, &QCheckBox::clicked, this, &MainWindow::optAutoUpdate_Click);
     row->addWidget(m_cmdReadAll);
@@ -158,6 +156,10 @@ void MainWindow::Form_Load() {
         // The line settings are applied on every open by the port itself.
         m_session.readAllList = startupReadAllList();
         m_session.writeAllList = startupWriteAllList();
+        m_session.maps.GridInit();
+        GridLabels();
+        m_tracer->sizeMarker();
+        m_tracer->ShowMapPos(0, 0);
         restorePlacement();
         if (m_ports.simulator) {
             // The simulated unit stands in for the stored port, which is left as it is.
@@ -168,7 +170,14 @@ void MainWindow::Form_Load() {
             showPortChecks();
         }
         m_session.link.setSettings(LinkSettings::fromStore(m_store));
+        mnuDefault_Click();
         m_options = loadMainOptions(m_store);
+        m_tracer->mnuSetupMapTraceSource_Click(std::clamp(m_options.mapTraceSource, 0, 1));
+        if (m_options.mapRefLabels) m_menus.mnuMapRefLabels->trigger();
+        if (m_options.mapTrace) m_menus.mnuMapTrace->trigger();
+        if (m_options.mapTraceGhost) m_menus.mnuMapTraceGhost->trigger();
+        if (m_options.mapAutoSelect) m_menus.mnuAutoSelect->trigger();
+        // Whatever the image holds is shown, also when there was no default file to open.
         DisplayAllData();
     } catch (const std::exception&) {
         m_session.prompts.tell("Error in frmMain_Load", MessageIcon::Critical);
@@ -241,6 +250,14 @@ void MainWindow::RefreshUpdateEnabled() {
     m_cmdUpdate->setEnabled(m_session.dirty.any());
 }
 
+void MainWindow::setUpdateEnabled(bool enabled) {
+    m_cmdUpdate->setEnabled(enabled);
+}
+
+void MainWindow::setCaptionFile(const std::string& name) {
+    setCaption(QString::fromLatin1(name.c_str()));
+}
+
 void MainWindow::optAutoUpdate_Click() {
     if (m_optAutoUpdate->isChecked() && m_cmdUpdate->isEnabled()) UpdateEnable();
 }
@@ -292,6 +309,11 @@ void MainWindow::saveOnUnload() {
     p.height = pixelsToTwips(height(), dpi);
     p.tab = m_tabs->currentIndex();
     saveMainPlacement(m_store, p);
+    m_options.mapTraceSource = m_tracer->MapTraceSource();
+    m_options.mapRefLabels = m_menus.mnuMapRefLabels->isChecked();
+    m_options.mapTrace = m_menus.mnuMapTrace->isChecked();
+    m_options.mapTraceGhost = m_menus.mnuMapTraceGhost->isChecked();
+    m_options.mapAutoSelect = m_menus.mnuAutoSelect->isChecked();
     saveMainOptions(m_store, m_options);
 }
 

@@ -1,6 +1,7 @@
 #include <QApplication>
 
 int runMainWindowTests(int argc, char** argv);
+int runMapGridTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     // Window tests never need a display.
@@ -8,5 +9,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int failed = 0;
     failed += runMainWindowTests(argc, argv);
+    failed += runMapGridTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }

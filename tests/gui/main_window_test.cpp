@@ -39,7 +39,8 @@ bool focusOnTabs(MainWindow& w) {
 void showOnPage(MainWindow& w, int page) {
     w.show();
     w.tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab + page - 1);
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
 }
 
 }  // namespace

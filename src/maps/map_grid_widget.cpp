@@ -1,0 +1,335 @@
+#include "maps/map_grid_widget.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+
+namespace tunalyx {
+
+namespace {
+constexpr std::int32_t kDeleteValue = 128;  // 1.000 on the injection map
+constexpr double kHeaderColumnRatio = 1.2;
+constexpr double kColumnsPerWidth = 21.2;  // 20 data columns and the 1.2-wide header column
+// The editor is a little wider than its cell and covers it (-50, -1, -10, +100 twips).
+constexpr int kEditorLeft = -3;
+constexpr int kEditorWidthExtra = 7;
+constexpr int kEditorHeightLess = 1;
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.c_str());
+}
+}  // namespace
+
+MapGridModel::MapGridModel(Session& session, int grid, QObject* parent)
+    : QAbstractTableModel(parent), m_session(session), m_grid(grid) {
+    setLabels(session.maps.columnLabels(false), session.maps.rowLabels(false));
+}
+
+int MapGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kMapRows;
+}
+int MapGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kMapCols;
+}
+
+QVariant MapGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const int r = index.row(), c = index.column();
+    switch (role) {
+        case Qt::DisplayRole:
+            return cellText(r + 1, c + 1);
+        case Qt::BackgroundRole: {
+            const QColor& color =
+                m_colors[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            return color.isValid() ? QVariant(color) : QVariant();
+        }
+        case Qt::TextAlignmentRole:
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        default:
+            return {};
+    }
+}
+
+QString MapGridModel::cellText(int row, int col) const {
+    if (m_hasOverride) {
+        const QString& t =
+            m_override[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
+        if (!t.isNull()) return t;
+    }
+    return latin1(m_session.maps.cellText(m_grid, row, col));
+}
+
+QVariant MapGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::TextAlignmentRole)
+        return int(orientation == Qt::Vertical ? (Qt::AlignRight | Qt::AlignVCenter)
+                                               : (Qt::AlignLeft | Qt::AlignVCenter));
+    if (role != Qt::DisplayRole) return {};
+    const QStringList& labels = orientation == Qt::Horizontal ? m_columnLabels : m_rowLabels;
+    return section >= 0 && section < labels.size() ? labels[section] : QString();
+}
+
+void MapGridModel::redisplay() {
+    if (m_hasOverride) {
+        for (auto& row : m_override)
+            row.fill(QString());
+        m_hasOverride = false;
+    }
+    emit dataChanged(index(0, 0), index(kMapRows - 1, kMapCols - 1), {Qt::DisplayRole});
+}
+
+void MapGridModel::setLabels(const std::vector<std::string>& columns,
+                             const std::vector<std::string>& rows) {
+    m_columnLabels.clear();
+    m_rowLabels.clear();
+    for (const auto& s : columns)
+        m_columnLabels << latin1(s);
+    for (const auto& s : rows)
+        m_rowLabels << latin1(s);
+    emit headerDataChanged(Qt::Horizontal, 0, kMapCols - 1);
+    emit headerDataChanged(Qt::Vertical, 0, kMapRows - 1);
+}
+
+void MapGridModel::setCellColor(int row, int col, const QColor& color) {
+    QColor& slot = m_colors[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
+    if (slot == color) return;
+    slot = color;
+    const QModelIndex i = index(row - 1, col - 1);
+    emit dataChanged(i, i, {Qt::BackgroundRole});
+}
+
+QColor MapGridModel::cellColor(int row, int col) const {
+    return m_colors[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
+}
+
+void MapGridModel::clearColors(const CellRange& range) {
+    for (int r = range.top(); r <= range.bottom(); ++r)
+        for (int c = range.left(); c <= range.right(); ++c)
+            m_colors[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c - 1)] = QColor();
+    emit dataChanged(index(range.top() - 1, range.left() - 1),
+                     index(range.bottom() - 1, range.right() - 1), {Qt::BackgroundRole});
+}
+
+void MapGridModel::setOverrideText(int row, int col, const QString& text) {
+    m_override[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)] = text;
+    m_hasOverride = true;
+    const QModelIndex i = index(row - 1, col - 1);
+    emit dataChanged(i, i, {Qt::DisplayRole});
+}
+
+MapGridWidget::MapGridWidget(Session& session, int grid, QWidget* parent)
+    : QTableView(parent),
+      m_session(session),
+      m_grid(grid),
+      m_model(session, grid),
+      m_txtGrid(new QLineEdit(viewport())) {
+    setObjectName(QStringLiteral("Grid%1").arg(grid));
+    setModel(&m_model);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setCornerButtonEnabled(false);
+    setWordWrap(false);
+    // Twenty columns of "0.000" must fit the window's default width: a compact font, no
+    // elision, no cell padding.
+    QFont compact = font();
+    compact.setPointSizeF(std::max(7.0, compact.pointSizeF() - 1.5));
+    setFont(compact);
+    setTextElideMode(Qt::ElideNone);
+    setStyleSheet(QStringLiteral("QTableView::item { padding: 0px 1px; }"));
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_txtGrid->setObjectName(QStringLiteral("txtGrid"));
+    m_txtGrid->setAlignment(Qt::AlignRight);
+    m_txtGrid->hide();
+    m_txtGrid->installEventFilter(this);
+    setCurrentIndex(m_model.index(0, 0));
+}
+
+CellRange MapGridWidget::selectionRange() const {
+    const QModelIndex current = currentIndex();
+    const int row = current.isValid() ? current.row() + 1 : 1;
+    const int col = current.isValid() ? current.column() + 1 : 1;
+    const QItemSelection sel = selectionModel()->selection();
+    if (sel.isEmpty()) return {row, col, row, col};
+    const QItemSelectionRange& r = sel.first();
+    // The far corner from the current cell.
+    const int rowSel = (row - 1 == r.top()) ? r.bottom() + 1 : r.top() + 1;
+    const int colSel = (col - 1 == r.left()) ? r.right() + 1 : r.left() + 1;
+    return {row, col, rowSel, colSel};
+}
+
+void MapGridWidget::setSelectionRange(const CellRange& range) {
+    const QModelIndex current = m_model.index(range.row - 1, range.col - 1);
+    selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    const QItemSelection sel(m_model.index(range.top() - 1, range.left() - 1),
+                             m_model.index(range.bottom() - 1, range.right() - 1));
+    selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
+}
+
+void MapGridWidget::GridLabels(bool fromMapReference) {
+    m_model.setLabels(m_session.maps.columnLabels(fromMapReference),
+                      m_session.maps.rowLabels(fromMapReference));
+    sizeColumns();
+}
+
+void MapGridWidget::sizeColumns() {
+    // The header column is 1.2 data columns wide and the 21 columns fill the grid's width.
+    const double column = (width() - 2 * frameWidth()) / kColumnsPerWidth;
+    verticalHeader()->setFixedWidth(static_cast<int>(std::lround(column * kHeaderColumnRatio)));
+    const int cell = static_cast<int>(column);
+    int spare = width() - 2 * frameWidth() - verticalHeader()->width() - cell * kMapCols;
+    for (int c = 0; c < kMapCols; ++c)
+        setColumnWidth(c, cell + (spare-- > 0 ? 1 : 0));
+}
+
+void MapGridWidget::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    sizeColumns();
+}
+
+void MapGridWidget::showTexts(const std::vector<CellText>&) {
+    // The cells show the image, which the operation has just written.
+    m_model.redisplay();
+}
+
+void MapGridWidget::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool ctrl = mods == Qt::ControlModifier;
+    const int key = event->key();
+    if (ctrl && key == Qt::Key_A) {
+        setSelectionRange(CellRange::all());
+        return;
+    }
+    if (ctrl && key == Qt::Key_C) {
+        copySelection();
+        return;
+    }
+    if (m_session.compareMode) {
+        // Only the selection moves while compare mode shows differences.
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    MapGrids& maps = m_session.maps;
+    if (key == Qt::Key_Delete) {
+        m_editRange = selectionRange();
+        showTexts(maps.GridSetRange(m_grid, m_editRange, kDeleteValue));
+    } else if (key >= Qt::Key_0 && key <= Qt::Key_9 &&
+               (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
+        GridStartEdit(QString(QChar('0' + (key - Qt::Key_0))));
+    } else if (ctrl && key == Qt::Key_V) {
+        pasteClipboard();
+    } else if (key == Qt::Key_Plus || key == Qt::Key_Equal || key == Qt::Key_Minus) {
+        const bool up = key != Qt::Key_Minus;
+        // Plain keys step by 1, with Ctrl by 10; the keypad counts as plain.
+        std::int32_t step = 0;
+        if (mods == Qt::NoModifier)
+            step = 1;
+        else if (mods == Qt::ControlModifier)
+            step = 10;
+        if (step == 0) return;  // other shift states do nothing
+        const CellRange sel = selectionRange();
+        showTexts(up ? maps.GridIncrease(m_grid, sel, step) : maps.GridDecrease(m_grid, sel, step));
+    } else if (key == Qt::Key_Period) {
+        GridStartEdit(QStringLiteral("."));
+    } else if (key == Qt::Key_Comma) {
+        GridStartEdit(QStringLiteral(","));
+    } else {
+        QTableView::keyPressEvent(event);
+    }
+}
+
+void MapGridWidget::copySelection() {
+    QClipboard* clip = QGuiApplication::clipboard();
+    clip->clear();
+    clip->setText(latin1(m_session.maps.clipText(m_grid, selectionRange())));
+}
+
+void MapGridWidget::pasteClipboard() {
+    if (m_session.compareMode) return;
+    const QString text = QGuiApplication::clipboard()->text();
+    showTexts(m_session.maps.paste(m_grid, selectionRange(), text.toLatin1().toStdString()));
+}
+
+void MapGridWidget::GridPlaceEditor() {
+    const QModelIndex current = currentIndex().isValid() ? currentIndex() : m_model.index(0, 0);
+    const QRect cell = visualRect(current);
+    m_txtGrid->setGeometry(cell.left() + kEditorLeft, cell.top(), cell.width() + kEditorWidthExtra,
+                           cell.height() - kEditorHeightLess);
+    m_txtGrid->clear();
+    m_txtGrid->show();
+    m_txtGrid->raise();
+    m_editRange = selectionRange();
+    m_editGrid = m_grid;
+}
+
+void MapGridWidget::GridStartEdit(const QString& text) {
+    GridPlaceEditor();
+    m_txtGrid->setFocus();
+    m_txtGrid->setText(text);
+    m_txtGrid->setCursorPosition(1);
+}
+
+void MapGridWidget::commitEditor() {
+    if (m_editGrid != -1) {
+        const std::int32_t v =
+            m_session.maps.GridParse(m_grid, m_txtGrid->text().toLatin1().toStdString());
+        // One typed value fills the range selected when the edit began, wherever the tracer
+        // has moved the selection since.
+        showTexts(m_session.maps.GridSetRange(m_grid, m_editRange, v));
+        m_editGrid = -1;
+    }
+    m_txtGrid->hide();
+}
+
+bool MapGridWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_txtGrid) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                setFocus();  // the editor's loss of focus commits
+                m_txtGrid->hide();
+                return true;
+            }
+            if (key == Qt::Key_Escape) {
+                m_editGrid = -1;
+                m_txtGrid->hide();
+                setFocus();
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            commitEditor();
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void MapGridWidget::mousePressEvent(QMouseEvent* event) {
+    m_mouseButton = event->button();
+    if (event->button() == Qt::RightButton) return;  // the selection stays for the context menu
+    QTableView::mousePressEvent(event);
+}
+
+void MapGridWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        setFocus();
+        emit contextMenuRequested(m_grid, event->globalPosition().toPoint());
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
+}
+
+void MapGridWidget::mouseDoubleClickEvent(QMouseEvent*) {
+    if (m_mouseButton != Qt::LeftButton || m_session.compareMode) return;
+    GridPlaceEditor();
+    m_txtGrid->setFocus();
+    m_txtGrid->setText(m_model.cellText(currentIndex().row() + 1, currentIndex().column() + 1));
+}
+
+}  // namespace tunalyx

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QTableView>
+#include <array>
+
+#include "app/session.h"
+
+class QLineEdit;
+class QMenu;
+
+namespace tunalyx {
+
+// The 20 x 20 cells of one map for a QTableView: texts come straight from the image through the
+// session's maps, so a redisplay is one dataChanged signal. Compare mode may lay texts of its own
+// over the cells, and the tracer's ghost and compare's colours paint cell backgrounds.
+class MapGridModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    MapGridModel(Session& session, int grid, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void redisplay();
+    void setLabels(const std::vector<std::string>& columns, const std::vector<std::string>& rows);
+    // Background of a data cell (row, col 1..20); an invalid colour is the normal background.
+    void setCellColor(int row, int col, const QColor& color);
+    [[nodiscard]] QColor cellColor(int row, int col) const;
+    void clearColors(const CellRange& range);
+    // A text shown instead of the image's value (compare mode); cleared by redisplay().
+    void setOverrideText(int row, int col, const QString& text);
+    [[nodiscard]] QString cellText(int row, int col) const;
+
+private:
+    Session& m_session;
+    int m_grid;
+    QStringList m_columnLabels;
+    QStringList m_rowLabels;
+    std::array<std::array<QColor, kMapCols>, kMapRows> m_colors;
+    std::array<std::array<QString, kMapCols>, kMapRows> m_override;
+    bool m_hasOverride = false;
+};
+
+// Grid(i): a map as a keyboard-driven editor. Edits go through the session's maps, which mark
+// the image, the block and the cell.
+class MapGridWidget final : public QTableView {
+    Q_OBJECT
+public:
+    MapGridWidget(Session& session, int grid, QWidget* parent = nullptr);
+
+    [[nodiscard]] int grid() const { return m_grid; }
+    [[nodiscard]] MapGridModel& cells() { return m_model; }
+    // The selection as the grid control has it: current cell and the far corner.
+    [[nodiscard]] CellRange selectionRange() const;
+    void setSelectionRange(const CellRange& range);
+    void GridDisplay() { m_model.redisplay(); }
+    void GridLabels(bool fromMapReference);
+    // The in-place editor, visible while a value is being typed.
+    [[nodiscard]] QLineEdit* editor() const { return m_txtGrid; }
+    [[nodiscard]] bool editing() const { return m_editGrid != -1; }
+    // Starts in-place editing with `text` already typed (GridStartEdit).
+    void GridStartEdit(const QString& text);
+    // The context menu shown on a right click (the "&Maps" menu of the main window).
+    void setContextMenu(QMenu* menu) { m_contextMenu = menu; }
+    // Copy and paste of the selection's clip text.
+    void copySelection();
+    void pasteClipboard();
+
+signals:
+    // Right click: the window shows the Maps menu with Copy, Paste and Ghost Clear.
+    void contextMenuRequested(int grid, const QPoint& globalPos);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void GridPlaceEditor();
+    void commitEditor();
+    void showTexts(const std::vector<CellText>& texts);
+    void sizeColumns();
+
+    Session& m_session;
+    int m_grid;
+    MapGridModel m_model;
+    QLineEdit* m_txtGrid;
+    QMenu* m_contextMenu = nullptr;
+    CellRange m_editRange;
+    int m_editGrid = -1;
+    Qt::MouseButton m_mouseButton = Qt::NoButton;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/number_format.h"
+#include "model/packet_image.h"
+
+namespace tunalyx {
+
+inline constexpr int kMapRows = 20;
+inline constexpr int kMapCols = 20;
+inline constexpr int kMapGridCount = 3;  // Inj Map, Ign Map, Base Map
+inline constexpr int kInjMap = 0;
+inline constexpr int kIgnMap = 1;
+inline constexpr int kBaseMap = 2;
+
+// The Tag of a map grid: block,width,scale,offset,format,min,max, e.g.
+// "&H86,1,0.00390625,0.5,0.000,0,255". A map fills 4 x width blocks of 100 bytes from `block`.
+struct MapDescriptor {
+    int block = 0;
+    int width = 1;  // bytes per cell, 1 or 2
+    float scale = 1;
+    float offset = 0;
+    std::string format;
+    float min = 0;  // smallest raw value an edit may store
+    float max = 255;
+};
+[[nodiscard]] std::optional<MapDescriptor> parseMapDescriptor(std::string_view tag);
+
+// The Tags the grids start with.
+[[nodiscard]] const std::array<std::string, kMapGridCount>& startupMapTags();
+
+// Where a cell lives: cells are stored column by column, cell number
+// p = ((col - 1) x 20 + (row - 1)) x width, block = first + p / 100, byte = p % 100 + 1.
+struct CellAddress {
+    std::uint8_t block;
+    int byte;  // 1-based
+};
+[[nodiscard]] CellAddress cellAddress(const MapDescriptor& d, int row, int col);
+
+// A rectangle of data cells between (row, col) and (rowSel, colSel) in either order; walked row
+// by row from the smaller row, each row from the smaller column.
+struct CellRange {
+    int row = 1;
+    int col = 1;
+    int rowSel = 1;
+    int colSel = 1;
+    [[nodiscard]] int top() const { return std::min(row, rowSel); }
+    [[nodiscard]] int bottom() const { return std::max(row, rowSel); }
+    [[nodiscard]] int left() const { return std::min(col, colSel); }
+    [[nodiscard]] int right() const { return std::max(col, colSel); }
+    static CellRange all() { return {1, 1, kMapRows, kMapCols}; }
+};
+
+// A cell whose text the grid must show after an edit operation.
+struct CellText {
+    int row;
+    int col;
+    std::string text;
+};
+
+// The three maps over the packet image: descriptors, the cell codec, the per-cell changed flags
+// and the edit operations on a selection. Every change of a cell writes the image, sets the
+// block's PacketDirty flag and the cell's CellChanged flag, and calls onChange (UpdateEnable).
+class MapGrids {
+public:
+    MapGrids(PacketImage& image, PacketDirty& dirty) : m_image(image), m_dirty(dirty) {}
+
+    // Parses every grid's Tag and fills the map blocks of the image with zero bytes.
+    void GridInit();
+    // Replaces the first block of a grid's map (the version layouts move the maps).
+    void setMapBlock(int grid, int block);
+    [[nodiscard]] const MapDescriptor& descriptor(int grid) const {
+        return m_descriptors.at(static_cast<std::size_t>(grid));
+    }
+    [[nodiscard]] std::string tag(int grid) const;
+    // The blocks of a grid's map, first to last.
+    [[nodiscard]] std::vector<std::uint8_t> mapBlocks(int grid) const;
+
+    void setLocale(const NumberLocale& locale) { m_locale = locale; }
+    std::function<void()> onChange;
+
+    // Raw value of a cell (0 for a cell that cannot be addressed).
+    [[nodiscard]] std::int32_t GridData(int grid, int row, int col) const;
+    // Stores a raw value (width 1: clamped to 0..255; width 2: low byte v mod 256, high byte
+    // (v div 256) clamped). Marks the cell and the block only when the bytes change; true then.
+    bool GridSetData(int grid, int row, int col, std::int32_t value);
+    // Display text of a raw value: format(value x scale + offset).
+    [[nodiscard]] std::string fText(int grid, std::int32_t value) const;
+    // Raw value of a typed display value: clamped to min..max, then rounded half to even;
+    // 0 for a text that is not a number.
+    [[nodiscard]] std::int32_t GridParse(int grid, std::string_view text) const;
+    // Display text of a cell as the grid shows it.
+    [[nodiscard]] std::string cellText(int grid, int row, int col) const;
+
+    // The selection operations; each returns the texts of every cell it walked.
+    std::vector<CellText> GridIncrease(int grid, const CellRange& selection, std::int32_t step);
+    std::vector<CellText> GridDecrease(int grid, const CellRange& selection, std::int32_t step);
+    std::vector<CellText> GridSetRange(int grid, const CellRange& editRange, std::int32_t value);
+    // Re-parses the given texts of the selected cells (row by row) and stores them.
+    std::vector<CellText> GridCommit(int grid, const CellRange& selection,
+                                     const std::function<std::string(int row, int col)>& textOf);
+
+    // Clip text of a selection: display texts, TAB between cells, CR between rows.
+    [[nodiscard]] std::string clipText(int grid, const CellRange& selection) const;
+    // Paste: the clip text fills the selection from its top-left cell, row by row; texts beyond
+    // the selection are ignored, cells beyond the text keep their text; then GridCommit.
+    std::vector<CellText> paste(int grid, const CellRange& selection, std::string_view clip);
+
+    // "ReCalc Base": folds the injection factor of every cell into the base map and sets the
+    // injection cell to 1.000 (raw 128).
+    void ReCalcBase();
+
+    [[nodiscard]] bool CellChanged(int grid, int row, int col) const;
+    void setCellChanged(int grid, int row, int col, bool changed);
+    void clearCellChanged(int grid);
+    [[nodiscard]] int changedCellCount(int grid) const;
+
+    // The command byte of the map reference block: bytes 1..40 row breakpoints, 41..80 column
+    // breakpoints, little-endian words.
+    std::uint8_t MapRefBlock = 0x8A;
+    // Axis label texts: "N01".."N20" / "P01".."P20", or the breakpoints of the map reference.
+    [[nodiscard]] std::vector<std::string> columnLabels(bool fromMapReference) const;
+    [[nodiscard]] std::vector<std::string> rowLabels(bool fromMapReference) const;
+
+private:
+    PacketImage& m_image;
+    PacketDirty& m_dirty;
+    NumberLocale m_locale;
+    std::array<std::string, kMapGridCount> m_tags = startupMapTags();
+    std::array<MapDescriptor, 4> m_descriptors{};
+    // Indexed [grid 0..4][row 0..20][column 0..20] as the transfers count them.
+    bool m_cellChanged[5][kMapRows + 1][kMapCols + 1] = {};
+};
+
+// The map tracer's geometry: the cells a one-cell marker with its top-left corner at (x, y)
+// covers by more than a quarter of a cell: col = int(x + 0.25) + 1 .. int(x + 0.75) + 1, the same
+// for rows. x, y count cells from the first data cell (0.0 = column 1, 19.0 = column 20).
+[[nodiscard]] CellRange coveredCells(double x, double y);
+
+}  // namespace tunalyx

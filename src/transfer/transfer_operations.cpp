@@ -1,0 +1,415 @@
+#include "transfer/transfer_operations.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/descriptors.h"
+#include "versions/version_identification.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr std::array<const char*, kMapGridCount> kMapTabCaptions = {"Inj Map", "Ign Map",
+                                                                    "Base Map"};
+constexpr std::uint8_t kAirFlowWriteCommand = 0x33;
+constexpr std::uint8_t kFunctionSelectWriteCommand = 0x4B;
+constexpr std::size_t kAirFlowLength = 107;
+constexpr std::size_t kFunctionSelectLength = 85;
+// Bytes 2..91 of the air flow block and 6..85 of the function select block are names the unit
+// keeps to itself.
+constexpr std::size_t kAirFlowNamesEnd = 91;
+constexpr std::size_t kFunctionSelectKept = 5;
+constexpr std::uint8_t kOlderBoostBlock = 0x5C;
+constexpr int kCellsWithoutProgress = 20;
+
+// Upper-case hexadecimal without leading zero, as the error messages name a block.
+std::string blockHex(std::uint8_t b) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string s;
+    if (b >= 0x10) s += kDigits[b >> 4];
+    s += kDigits[b & 0x0F];
+    return s;
+}
+
+Bytes withCommand(std::uint8_t command, const Bytes& data) {
+    Bytes request;
+    request.reserve(data.size() + 1);
+    request.push_back(command);
+    request.insert(request.end(), data.begin(), data.end());
+    return request;
+}
+
+// Command byte followed by the first n bytes of the slot (fewer when the slot is shorter).
+Bytes blockRequest(const PacketImage& image, std::uint8_t block, std::size_t n) {
+    const Bytes& slot = image[block];
+    const auto count = static_cast<std::ptrdiff_t>(std::min(n, slot.size()));
+    return withCommand(block, Bytes(slot.begin(), slot.begin() + count));
+}
+
+std::string mapButton(const char* name, int map) {
+    return name + std::to_string(map);
+}
+
+std::string mapCaption(int map) {
+    return kMapTabCaptions.at(static_cast<std::size_t>(map));
+}
+
+// The start and end every button command shares: its button off and the busy cursor while it
+// runs, and the port taken from nobody (Read All keeps it for itself).
+class CommandFrame {
+public:
+    CommandFrame(Session& session, std::string button, bool takePort)
+        : m_session(session), m_button(std::move(button)) {
+        m_session.view().setCommandEnabled(m_button, false);
+        m_session.prompts.setBusy(true);
+        while (m_session.PortBusy)
+            m_session.prompts.yield();
+        if (takePort) m_session.PortBusy = true;
+    }
+    ~CommandFrame() {
+        m_session.prompts.setBusy(false);
+        m_session.view().setCommandEnabled(m_button, true);
+        m_session.PortBusy = false;
+    }
+    CommandFrame(const CommandFrame&) = delete;
+    CommandFrame& operator=(const CommandFrame&) = delete;
+
+private:
+    Session& m_session;
+    std::string m_button;
+};
+
+bool identifyUnit(Session& session) {
+    return SR20DET_Version(session, true, false, true, true);
+}
+
+std::vector<int> visibleMaps(const Session& session) {
+    std::vector<int> maps{kInjMap, kIgnMap};
+    if (session.baseMapTabVisible) maps.push_back(kBaseMap);
+    return maps;
+}
+
+// The single-cell write: the command below the map's first block, the cell index and the value,
+// little-endian.
+Bytes cellRequest(const MapGrids& maps, int map, int row, int col) {
+    const MapDescriptor& d = maps.descriptor(map);
+    const int k = (col - 1) * kMapRows + (row - 1);
+    const std::int32_t value = maps.GridData(map, row, col);
+    Bytes request{static_cast<std::uint8_t>(d.block - 1), static_cast<std::uint8_t>(k & 0xFF),
+                  static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(value & 0xFF)};
+    if (d.width == 2) request.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    return request;
+}
+
+// Update's share of one map: its flagged blocks, or when one is refused its changed cells. False
+// when a cell was refused or the user cancelled, which ends the whole Update.
+bool updateMap(Session& s, int map) {
+    MapGrids& maps = s.maps;
+    const std::vector<std::uint8_t> blocks = maps.mapBlocks(map);
+    bool refused = false;
+    for (std::uint8_t b : blocks) {
+        if (!s.dirty.isSet(b)) continue;
+        Bytes request = withCommand(b, s.image[b]);
+        if (!s.link.TransactPacket(request, false)) {
+            refused = true;
+            break;
+        }
+        s.dirty.clear(b);
+    }
+    if (!refused) maps.clearCellChanged(map);
+
+    // A few cells go out without a dialog; more get progress and Cancel.
+    const int pending = maps.changedCellCount(map);
+    const bool showing = pending > kCellsWithoutProgress;
+    if (showing) s.prompts.showProgress(std::string("Updating ") + mapCaption(map));
+    int sent = 0;
+    for (int row = 1; row <= kMapRows; ++row) {
+        for (int col = 1; col <= kMapCols; ++col) {
+            if (showing) {
+                s.prompts.setProgress(100 * sent / pending);
+                s.prompts.yield();
+            }
+            if (maps.CellChanged(map, row, col)) {
+                Bytes request = cellRequest(maps, map, row, col);
+                if (!s.link.TransactPacket(request, true)) return false;
+                maps.setCellChanged(map, row, col, false);
+                ++sent;
+            }
+            if (showing && s.prompts.cancelRequested()) return false;
+        }
+    }
+    for (std::uint8_t b : blocks)
+        s.dirty.clear(b);
+    return true;
+}
+
+}  // namespace
+
+std::uint8_t LegacyWriteCommand(std::uint8_t command) {
+    switch (command) {
+        case 0x5A:
+            return 0x33;
+        case 0x5B:
+            return 0x34;
+        case 0x5C:
+            return 0x35;
+        case 0x5D:
+            return 0x36;
+        case 0x5E:
+            return 0x39;
+        case 0x5F:
+            return 0x3A;
+        case 0x60:
+            return 0x3B;
+        case 0x65:
+            return 0x4B;
+        default:
+            return 0xFF;
+    }
+}
+
+void TransferOperations::cmdReadAll_Click() {
+    Session& s = m_session;
+    CommandFrame frame(s, "cmdReadAll", true);
+    if (!SR20DET_Version(s, true, false, true, false)) return;
+
+    if (s.compareMode) s.view().endCompareMode();
+    const PacketImage::Slots kept = s.image.all();
+    const BlockList list = s.readAllList;
+    bool complete = true;
+    for (const BlockSpec& b : list) {
+        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) {
+            s.prompts.tell("Read All Error " + blockHex(b.command));
+            s.image.assign(kept);
+            complete = false;
+            break;
+        }
+    }
+    if (complete) {
+        s.dirty.clearAll();
+        s.view().setUpdateEnabled(false);
+    }
+    s.PortBusy = false;
+    s.view().DisplayAllData();
+}
+
+void TransferOperations::cmdReadMap_Click(int map) {
+    Session& s = m_session;
+    CommandFrame frame(s, mapButton("cmdReadMap", map), false);
+    if (!identifyUnit(s)) return;
+
+    for (std::uint8_t b : s.maps.mapBlocks(map)) {
+        if (!s.link.ReadPacketData(b, 100, s.image[b])) break;
+    }
+    s.view().GridDisplay(map);
+}
+
+bool TransferOperations::WriteMap(int map) {
+    Session& s = m_session;
+    MapGrids& maps = s.maps;
+    const std::vector<std::uint8_t> blocks = maps.mapBlocks(map);
+
+    bool refused = false;
+    for (std::uint8_t b : blocks) {
+        Bytes request = withCommand(b, s.image[b]);
+        if (!s.link.TransactPacket(request, false)) {
+            refused = true;
+            break;
+        }
+        s.dirty.clear(b);
+    }
+    if (!refused) {
+        maps.clearCellChanged(map);
+        return false;
+    }
+
+    // A unit that refuses the block still takes single cells, so every cell goes out.
+    bool failed = false;
+    s.prompts.showProgress("Writing " + mapCaption(map));
+    for (int row = 1; row <= kMapRows && !failed; ++row) {
+        s.prompts.setProgress(5 * row);
+        s.prompts.yield();
+        for (int col = 1; col <= kMapCols; ++col) {
+            Bytes request = cellRequest(maps, map, row, col);
+            if (!s.link.TransactPacket(request, true)) {
+                failed = true;
+                break;
+            }
+            maps.setCellChanged(map, row, col, false);
+            if (s.prompts.cancelRequested()) {
+                failed = true;
+                break;
+            }
+        }
+    }
+    s.prompts.hideProgress();
+    if (failed) {
+        s.prompts.showMessage("Error Writing Map", MessageIcon::Critical, MessageButtons::Ok);
+        return true;
+    }
+    for (std::uint8_t b : blocks)
+        s.dirty.clear(b);
+    s.prompts.yield();
+    return false;
+}
+
+void TransferOperations::cmdWriteMap_Click(int map) {
+    Session& s = m_session;
+    CommandFrame frame(s, mapButton("cmdWriteMap", map), false);
+    if (!identifyUnit(s)) return;
+
+    WriteMap(map);
+    s.view().RefreshUpdateEnabled();
+}
+
+void TransferOperations::cmdWriteAll_Click() {
+    Session& s = m_session;
+    CommandFrame frame(s, "cmdWriteAll", false);
+    if (!identifyUnit(s)) return;
+
+    for (int map : visibleMaps(s)) {
+        if (WriteMap(map)) return;
+    }
+    const BlockList list = s.writeAllList;
+    for (const BlockSpec& b : list) {
+        Bytes request = PrepareWrite(blockRequest(s.image, b.command, b.length));
+        if (!s.link.TransactPacket(request, true)) {
+            s.prompts.tell("Write All Error " + blockHex(b.command));
+            return;
+        }
+        s.dirty.clear(b.command);
+    }
+    s.view().setUpdateEnabled(false);
+}
+
+void TransferOperations::cmdUpdate_Click() {
+    Session& s = m_session;
+    CommandFrame frame(s, "cmdUpdate", false);
+    if (identifyUnit(s)) {
+        bool mapsSent = true;
+        for (int map : visibleMaps(s)) {
+            if (!updateMap(s, map)) {
+                mapsSent = false;
+                break;
+            }
+        }
+        if (mapsSent) {
+            s.prompts.hideProgress();
+            s.prompts.yield();
+            for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+                const auto block = static_cast<std::uint8_t>(b);
+                if (!s.dirty.isSet(block)) continue;
+                Bytes request = PrepareWrite(withCommand(block, s.image[block]));
+                if (!s.link.TransactPacket(request, true)) {
+                    s.prompts.tell("Update error");
+                    break;
+                }
+                s.dirty.clear(block);
+            }
+        }
+    }
+    s.prompts.hideProgress();
+    s.view().setUpdateEnabled(true);
+}
+
+Bytes TransferOperations::PrepareWrite(const Bytes& request) {
+    Session& s = m_session;
+    if (request.empty()) return request;
+    const std::uint8_t cmd = request[0];
+    Bytes d(request.begin() + 1, request.end());
+
+    const bool airFlow = cmd == s.airFlowBlock;
+    const bool functionSelect = cmd == s.functionSelectBlock;
+    if (airFlow && !d.empty()) {
+        Bytes kept{d[0]};
+        if (d.size() > kAirFlowNamesEnd)
+            kept.insert(kept.end(), d.begin() + kAirFlowNamesEnd, d.end());
+        d = std::move(kept);
+    }
+    if (functionSelect && d.size() > kFunctionSelectKept) d.resize(kFunctionSelectKept);
+
+    if (s.VerNumber.find("1.70") != std::string::npos) {
+        // The older unit's boost block goes out without its bytes 6..9.
+        if (cmd == kOlderBoostBlock && d.size() > 5)
+            d.erase(d.begin() + 5, d.begin() + std::min<std::size_t>(9, d.size()));
+        Bytes legacy = withCommand(LegacyWriteCommand(cmd), d);
+        (void)s.link.TransactPacket(legacy, false);
+        return withCommand(cmd, d);
+    }
+    if (!airFlow && !functionSelect) return withCommand(cmd, d);
+
+    // Some units take these blocks only through their own write command; whether a write took
+    // effect is checked by reading the block back.
+    const std::size_t length = airFlow ? kAirFlowLength : kFunctionSelectLength;
+    const auto verified = [&] {
+        Bytes reply{cmd};
+        if (!s.link.TransactPacket(reply, false)) return false;
+        if (reply.size() < length + 2) return false;
+        Bytes written{reply[0]};
+        written.insert(written.end(), reply.begin() + 2,
+                       reply.begin() + static_cast<std::ptrdiff_t>(length + 2));
+        return written == request;
+    };
+    Bytes direct = withCommand(cmd, d);
+    if (!s.link.TransactPacket(direct, false) && !verified()) {
+        Bytes alternate =
+            withCommand(airFlow ? kAirFlowWriteCommand : kFunctionSelectWriteCommand, d);
+        (void)s.link.TransactPacket(alternate, false);
+        if (!verified())
+            s.prompts.tell(airFlow ? "Airflow Write Error" : "Function Select Write Error",
+                           MessageIcon::Critical);
+    }
+    return Bytes{cmd};
+}
+
+void TransferOperations::mnuRead_Click(int frameIndex) {
+    Session& s = m_session;
+    if (!identifyUnit(s)) return;
+    const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
+    if (!frame) return;
+    const auto descriptor = parseBlockDescriptor(frame->tag);
+    if (!descriptor) return;
+    for (const BlockSpec& b : descriptor->blocks) {
+        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) return;
+    }
+    s.view().DisplayAllData();
+}
+
+void TransferOperations::mnuWrite_Click(int frameIndex) {
+    Session& s = m_session;
+    if (!identifyUnit(s)) return;
+    const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
+    if (!frame) return;
+    const auto descriptor = parseBlockDescriptor(frame->tag);
+    if (!descriptor || descriptor->blocks.empty()) return;
+
+    // The second block of a two-block frame keeps its flag for the next Update.
+    const BlockSpec first = descriptor->blocks.front();
+    Bytes request = PrepareWrite(blockRequest(s.image, first.command, first.length));
+    if (!s.link.TransactPacket(request, true)) {
+        s.prompts.tell("Write failed.", MessageIcon::Critical);
+        return;
+    }
+    s.dirty.clear(first.command);
+    s.view().RefreshUpdateEnabled();
+}
+
+void TransferOperations::mnuInitAllData_Click() {
+    Session& s = m_session;
+    if (s.prompts.showMessage("This will Initialise all Power-FC data. Are you Sure?",
+                              MessageIcon::Exclamation,
+                              MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    if (!identifyUnit(s)) return;
+    Bytes request{0xF6, 0x00};
+    if (!s.link.TransactPacket(request, true)) return;
+    s.prompts.tell(std::string("You must now Reset the Power-FC for the") + "\r\n" +
+                       "Initialisation to complete. (Key-Off, Key-On.)",
+                   MessageIcon::Information);
+}
+
+}  // namespace tunalyx

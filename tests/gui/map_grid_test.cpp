@@ -1,0 +1,197 @@
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "gui_harness.h"
+#include "maps/qt_map_tracer.h"
+#include "model/settings_page_widget.h"
+
+using namespace tunalyx;
+using tunalyx::test::GuiHarness;
+
+namespace {
+
+std::int32_t raw(GuiHarness& h, int grid, int row, int col) {
+    return h.session.maps.GridData(grid, row, col);
+}
+
+MapGridWidget* showGrid(GuiHarness& h, int grid) {
+    h.window->Form_Load();
+    h.window->show();
+    h.window->activateWindow();
+    if (!QTest::qWaitForWindowActive(h.window.get())) qWarning("window not active");
+    h.window->tabs()->setCurrentIndex(grid);
+    MapGridWidget* g = h.window->grid(grid);
+    g->setFocus();
+    return g;
+}
+
+}  // namespace
+
+class MapGridTest : public QObject {
+    Q_OBJECT
+private slots:
+    void typedValueFillsTheRangeCapturedAtTheStart();
+    void escapeCommitsNothing();
+    void selectAllAndStepAcrossTheMap();
+    void deleteSetsOnePointZero();
+    void compareModeAllowsOnlySelectionAndCopy();
+    void copyAndPasteThroughTheClipboard();
+    void tracerGhostCarriesToTheNextMapAndClears();
+    void axisLabelsFollowTheMapReference();
+};
+
+void MapGridTest::typedValueFillsTheRangeCapturedAtTheStart() {
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kInjMap);
+    g->setSelectionRange({1, 1, 2, 2});
+    QTest::keyClick(g, Qt::Key_1);
+    QVERIFY(g->editor()->isVisible());
+    QCOMPARE(g->editor()->text(), QStringLiteral("1"));
+    QTest::keyClicks(g->editor(), QStringLiteral(".25"));
+    g->setSelectionRange({5, 5, 5, 5});  // the tracer moved the selection meanwhile
+    QTest::keyClick(g->editor(), Qt::Key_Return);
+    QVERIFY(!g->editor()->isVisible());
+    for (int r = 1; r <= 2; ++r)
+        for (int c = 1; c <= 2; ++c) {
+            QCOMPARE(raw(h, kInjMap, r, c), 192);
+            QVERIFY(h.session.maps.CellChanged(kInjMap, r, c));
+        }
+    QCOMPARE(raw(h, kInjMap, 5, 5), 0);
+    QVERIFY(h.session.dirty.isSet(0x86));
+    QVERIFY(h.window->updateButton()->isEnabled());
+    QCOMPARE(g->cells().cellText(1, 1), QStringLiteral("1.250"));
+}
+
+void MapGridTest::escapeCommitsNothing() {
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kIgnMap);
+    QTest::keyClick(g, Qt::Key_3);
+    QTest::keyClick(g->editor(), Qt::Key_Escape);
+    QVERIFY(!g->editor()->isVisible());
+    QCOMPARE(raw(h, kIgnMap, 1, 1), 0);
+    QVERIFY(!h.session.dirty.any());
+}
+
+void MapGridTest::selectAllAndStepAcrossTheMap() {
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kIgnMap);
+    QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(g, Qt::Key_Plus, Qt::KeypadModifier);
+    QTest::keyClick(g, Qt::Key_Equal, Qt::ControlModifier);
+    QTest::keyClick(g, Qt::Key_Minus);
+    QTest::keyClick(g, Qt::Key_Plus, Qt::ShiftModifier);  // other shift states do nothing
+    for (int r = 1; r <= kMapRows; ++r)
+        for (int c = 1; c <= kMapCols; ++c)
+            QCOMPARE(raw(h, kIgnMap, r, c), 10);
+    QCOMPARE(h.session.maps.changedCellCount(kIgnMap), 400);
+}
+
+void MapGridTest::deleteSetsOnePointZero() {
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kInjMap);
+    g->setSelectionRange({3, 4, 4, 6});
+    QTest::keyClick(g, Qt::Key_Delete);
+    QCOMPARE(raw(h, kInjMap, 3, 4), 128);
+    QCOMPARE(raw(h, kInjMap, 4, 6), 128);
+    QCOMPARE(g->cells().cellText(4, 6), QStringLiteral("1.000"));
+    QCOMPARE(h.session.maps.changedCellCount(kInjMap), 6);
+}
+
+void MapGridTest::compareModeAllowsOnlySelectionAndCopy() {
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kInjMap);
+    h.session.compareMode = true;
+    QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(g->selectionRange().bottom(), 20);
+    QTest::keyClick(g, Qt::Key_Delete);
+    QTest::keyClick(g, Qt::Key_7);
+    QTest::keyClick(g, Qt::Key_Plus, Qt::KeypadModifier);
+    QVERIFY(!g->editor()->isVisible());
+    QVERIFY(!h.session.dirty.any());
+    QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("0.500\t0.500")));
+}
+
+void MapGridTest::copyAndPasteThroughTheClipboard() {
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kIgnMap);
+    QGuiApplication::clipboard()->setText(QStringLiteral("12\t13\r14\t15"));
+    g->setSelectionRange({2, 2, 2, 2});
+    QTest::keyClick(g, Qt::Key_V, Qt::ControlModifier);  // one selected cell takes one value
+    QCOMPARE(raw(h, kIgnMap, 2, 2), 12);
+    QCOMPARE(raw(h, kIgnMap, 2, 3), 0);
+    g->setSelectionRange({2, 2, 3, 3});
+    QTest::keyClick(g, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(raw(h, kIgnMap, 3, 3), 15);
+    g->setSelectionRange({2, 2, 3, 3});
+    QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("12\t13\r14\t15"));
+}
+
+void MapGridTest::tracerGhostCarriesToTheNextMapAndClears() {
+    GuiHarness h;
+    showGrid(h, kInjMap);
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    const MainMenus& m = h.window->menus();
+    m.mnuMapTrace->trigger();
+    m.mnuMapTraceGhost->trigger();
+    QVERIFY(m.mnuMapTrace->isChecked() && m.mnuMapTraceGhost->isChecked());
+    MapTracer& tracer = h.window->tracer();
+    QVERIFY(tracer.marker().isVisible());
+    const CellRange before = h.window->grid(kInjMap)->selectionRange();
+    tracer.ShowMapPos(0.5, 0.5);
+    MapGridModel& inj = h.window->grid(kInjMap)->cells();
+    QCOMPARE(inj.cellColor(2, 2), MapTracer::ghostColor());
+    QVERIFY(!inj.cellColor(3, 3).isValid());
+    QCOMPARE(h.window->grid(kInjMap)->selectionRange().top(), before.top());  // no Auto Select
+    tracer.ShowMapPos(19, 0);
+    QCOMPARE(inj.cellColor(1, 20), MapTracer::ghostColor());
+    QVERIFY(!inj.cellColor(1, 19).isValid());
+    h.window->tabs()->setCurrentIndex(kIgnMap);
+    QCOMPARE(h.window->grid(kIgnMap)->cells().cellColor(2, 2), MapTracer::ghostColor());
+    QCOMPARE(tracer.TraceTab(), kIgnMap);
+    m.mnuMapTraceGhost->trigger();  // unchecking clears every grid
+    QVERIFY(!h.window->grid(kIgnMap)->cells().cellColor(2, 2).isValid());
+    QVERIFY(!inj.cellColor(1, 20).isValid());
+}
+
+void MapGridTest::axisLabelsFollowTheMapReference() {
+    GuiHarness h;
+    Bytes ref(80, 0);
+    for (int k = 0; k < 20; ++k) {
+        ref[static_cast<std::size_t>(2 * k)] = static_cast<std::uint8_t>(10 * (k + 1));
+        ref[static_cast<std::size_t>(40 + 2 * k)] = static_cast<std::uint8_t>(k + 1);
+        ref[static_cast<std::size_t>(41 + 2 * k)] = 0x02;  // 513, 514, ...
+    }
+    h.session.image[0x8A] = ref;
+    MapGridWidget* g = showGrid(h, kInjMap);
+    QCOMPARE(g->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("N01"));
+    h.window->menus().mnuMapRefLabels->trigger();
+    QCOMPARE(g->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("513"));
+    QCOMPARE(g->model()->headerData(19, Qt::Vertical).toString(), QStringLiteral("200"));
+    // A breakpoint taken over on the settings page shows in the headers at once.
+    h.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab + 2);
+    SettingsPageWidget* page = h.window->settingsPage(3);
+    QLineEdit* n01 = nullptr;
+    for (const SettingControl& c : h.session.settings.controls())
+        if (c.kind == ControlKind::Text && c.tag.rfind("&H8A,41,", 0) == 0)
+            n01 = qobject_cast<QLineEdit*>(page->widgetFor(ControlKind::Text, c.index));
+    QVERIFY(n01);
+    n01->setFocus();
+    n01->setText(QStringLiteral("600"));
+    h.window->tabs()->setFocus();
+    QCOMPARE(h.session.maps.columnLabels(true).front(), std::string("600"));
+    QCOMPARE(g->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("600"));
+}
+
+int runMapGridTests(int argc, char** argv) {
+    MapGridTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "map_grid_test.moc"

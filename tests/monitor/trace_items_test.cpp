@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "model/descriptors.h"
+#include "monitor/trace_items.h"
+
+namespace tunalyx {
+namespace {
+
+TEST(TraceItems, LookupByGroupAndIndex) {
+    const TraceItems t;
+    struct Case {
+        int group, index, item;
+    };
+    for (const Case& c : {
+             Case{kGroupMap, 0, 62},
+             Case{kGroupMap, 1, 63},
+             Case{kGroupBasic, 0, 20},
+             Case{kGroupSensor, 23, 53},
+             Case{kGroupAux, 0, 54},
+             Case{kGroupAdvanced, 19, 19},
+             // Beyond a group's last item, and outside the table.
+             Case{kGroupMap, 2, 0},
+             Case{kGroupBasic, 10, 0},
+             Case{kGroupAux, 8, 0},
+             Case{kGroupAdvanced, 20, 0},
+             Case{-1, 0, 0},
+             Case{kTraceGroupCount, 0, 0},
+             Case{kGroupMap, 31, 0},
+         }) {
+        EXPECT_EQ(t.lookup(c.group, c.index), c.item) << c.group << ":" << c.index;
+    }
+    // Every item is found again under its own group and index, counted from 0 in item order.
+    int groupSize[kTraceGroupCount] = {};
+    for (std::size_t i = 0; i < kTraceItemCount; ++i) {
+        EXPECT_EQ(t.TraceGroupIndex[i], groupSize[t.TraceGroup[i]]++) << i;
+        EXPECT_EQ(t.lookup(t.TraceGroup[i], t.TraceGroupIndex[i]), static_cast<int>(i));
+    }
+    EXPECT_EQ(groupSize[kGroupSensor], 24);
+    EXPECT_EQ(groupSize[kGroupAdvanced], 20);
+}
+
+TEST(TraceItems, LabelsAndAuxNames) {
+    TraceItems t;
+    EXPECT_EQ(t.label(0), "Advanced Rpm");
+    EXPECT_EQ(t.label(45), "Sensor/Sw ***");
+    EXPECT_EQ(t.label(62), "Map N");
+    EXPECT_EQ(t.label(64), "");
+
+    AuxNames aux{{"AFR", "Oil", "EGT", "Fuel"}, false, false};
+    t.InitTraceItemLookup(aux);
+    EXPECT_EQ(t.label(58), "Aux AN1 AFR");
+    EXPECT_EQ(t.TraceName[60], "AN3 EGT");
+    EXPECT_EQ(t.TraceName[62], "N");  // the aux names end at item 61
+
+    aux.an1MinusAn2 = aux.an3MinusAn4 = true;
+    t.TraceName[1] = "PIM";
+    t.InitTraceItemLookup(aux);
+    EXPECT_EQ(t.TraceName[58], "AN1-AN2 AFR");
+    EXPECT_EQ(t.TraceName[59], "AN2 Oil");
+    EXPECT_EQ(t.TraceName[60], "AN3-AN4 EGT");
+    EXPECT_EQ(t.TraceName[1], "Load");  // a rebuild undoes the sensor layout's renames
+}
+
+TEST(TraceItems, DescriptorsTileTheirReplies) {
+    EXPECT_STREQ(traceDescriptor(8), "&HF0,15,130,1,0,0");
+    EXPECT_STREQ(traceDescriptor(25), "&HDA,11,130,1,0,0");
+    for (int item : {-1, 19, 30, 62, 64})
+        EXPECT_STREQ(traceDescriptor(item), "") << item;
+
+    // Each descriptor reads its group's block and the fields follow one another without gap
+    // or overlap: a shifted or mistyped position shows up here.
+    struct Range {
+        int first, last, block, replyLength;
+    };
+    for (const Range& r : {Range{0, 18, kAdvancedLiveCmd, 30}, Range{20, 29, 0xDA, 20}}) {
+        int nextPos = 1;
+        for (int item = r.first; item <= r.last; ++item) {
+            const auto d = parseParamDescriptor(traceDescriptor(item));
+            ASSERT_TRUE(d) << item;
+            EXPECT_EQ(d->block, r.block) << item;
+            EXPECT_EQ(d->pos, nextPos) << item;
+            nextPos = d->pos + (d->type == 1 ? 1 : 2);
+        }
+        EXPECT_EQ(nextPos, r.replyLength + 1);
+    }
+}
+
+TEST(MonitorCaptions, StartWithTheBuiltInCaptions) {
+    const MonitorCaptions c;
+    const TraceItems t;
+    EXPECT_EQ(c.sensorLabels[7], "O2-2");
+    EXPECT_EQ(c.switchCaptions[6], "");
+    EXPECT_EQ(c.switchCaptions[14], "ACR");
+    EXPECT_EQ(c.lblMonitor[9], "Bat Volt");
+    for (std::size_t i = 0; i < c.lblTuning.size(); ++i)
+        EXPECT_EQ(c.lblTuning[i], t.TraceName[i]) << i;
+}
+
+}  // namespace
+}  // namespace tunalyx

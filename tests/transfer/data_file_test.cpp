@@ -1,0 +1,214 @@
+#include "transfer/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/default_blocks.h"
+#include "sim/in_process_simulator.h"
+#include "support/recording_prompts.h"
+
+namespace tunalyx {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordingView final : public SessionView {
+public:
+    void DisplayAllData() override { calls.push_back("DisplayAllData"); }
+    void GridLabels() override { calls.push_back("GridLabels"); }
+    void setUpdateEnabled(bool enabled) override {
+        calls.push_back(enabled ? "UpdateOn" : "UpdateOff");
+    }
+    void setCaptionFile(const std::string& name) override { calls.push_back("Caption " + name); }
+    void endCompareMode() override { calls.push_back("endCompareMode"); }
+
+    std::vector<std::string> calls;
+};
+
+TEST(DataFileText, WriterRules) {
+    PacketImage image;
+    image[0xF5] = {0x35, 0x2E};
+    image[0x0A] = {0x01, 0xFF};
+    image[0x00] = {0x00};
+    image[0x10] = {};  // empty slots produce no line
+    const std::string blocks = "0000\r\n0A01FF\r\nF5352E\r\n";
+    struct Case {
+        const char* notes;
+        const char* lines;
+    };
+    for (const Case& c : {Case{"", ""}, Case{"x", "TTx\r\n"}, Case{"a\r\nb", "TTa\r\nTTb\r\n"},
+                          Case{"a\r\n", "TTa\r\nTT\r\n"}, Case{"a\rb\nc", "TTa\rb\nc\r\n"}}) {
+        EXPECT_EQ(dataFileText(image, c.notes), blocks + c.lines) << c.notes;
+    }
+}
+
+TEST(DataFileText, ReaderRules) {
+    struct Case {
+        const char* text;
+        std::uint8_t block;
+        std::optional<Bytes> slot;  // nullopt: the slot stays empty
+        const char* notes = "";
+    };
+    for (const Case& c : {
+             Case{"0a01ff", 0x0A, Bytes{0x01, 0xFF}},     // lower case, no final break
+             Case{"0A1\r\n", 0x0A, std::nullopt},         // 3 characters: skipped
+             Case{"0A01F\r\n", 0x0A, Bytes{0x01, 0x0F}},  // last single digit
+             Case{"0000\r\n", 0x00, Bytes{0x00}},
+             Case{"0AZZ01\r\n", 0x0A, Bytes{0x00, 0x01}},          // non-hex pair reads as 0
+             Case{"0A1G2\r\n", 0x0A, Bytes{0x00, 0x02}},           // half a hex pair is still 0
+             Case{"0A01\r0B02\r", 0x0B, Bytes{0x02}},              // CR alone ends a line
+             Case{"0A01\r\n0A0203\r\n", 0x0A, Bytes{0x02, 0x03}},  // later line wins
+             Case{"\r\n\r\n8C01\r\nTTa\r\nTT\r\nTTTT", 0x8C, Bytes{0x01}, "a\r\n\r\nTT\r\n"},
+             Case{"TTa\rTTb", 0x0A, std::nullopt, "a\r\nb\r\n"},
+         }) {
+        PacketImage image;
+        PacketDirty dirty;
+        std::string notes;
+        readDataFileText(c.text, image, dirty, notes);
+        EXPECT_EQ(image[c.block], c.slot.value_or(Bytes{})) << c.text;
+        EXPECT_EQ(notes, c.notes) << c.text;
+    }
+}
+
+class DataFileTest : public ::testing::Test {
+protected:
+    DataFileTest() {
+        session.setView(&view);
+        session.maps.GridInit();
+        dir = fs::temp_directory_path() /
+              ("tunalyx_data_file_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    ~DataFileTest() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // A whole tune of the simulated unit, as Read All would leave it.
+    void loadUnitImage() {
+        const BlockStore blocks = defaultBlocks(simUnit(SimUnitKind::Det1_501));
+        for (int b = 0; b < 256; ++b)
+            session.image[static_cast<std::uint8_t>(b)] = blocks[static_cast<std::size_t>(b)];
+    }
+    static std::string contents(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    ManualClock clock;
+    test::RecordingPrompts prompts;
+    InProcessSimulator sim{SimUnitKind::Det1_501, clock};
+    Session session{sim.port(), clock, prompts};
+    RecordingView view;
+    fs::path dir;
+};
+
+TEST_F(DataFileTest, SaveThenOpenReproducesEverySlotAndTheNotes) {
+    loadUnitImage();
+    session.image[0x10] = {0x00};                    // outside every list
+    session.image[0x11] = {0x0F, 0xF0, 0x7E, 0x00};  // likewise
+    session.notes = "first line\r\n\r\nlast line";
+    const PacketImage saved = session.image;
+    session.dirty.set(0x8B);
+    const std::string path = (dir / "tune.dat").string();
+    ASSERT_EQ(saveDataFile(session, path), "");
+    EXPECT_TRUE(session.dirty.isSet(0x8B));  // saving is not sending
+
+    session.image.clear();
+    session.notes = "other";
+    session.compareMode = true;
+    ASSERT_TRUE(OpenDataFile(session, path, "tune.dat"));
+    EXPECT_EQ(session.image, saved);
+    EXPECT_EQ(session.notes, "first line\r\n\r\nlast line\r\n");
+    EXPECT_FALSE(session.dirty.isSet(0x8B));
+    EXPECT_EQ(session.captionFile, "tune.dat");
+    EXPECT_TRUE(prompts.messages().empty());
+    EXPECT_FALSE(prompts.busy());
+    const std::vector<std::string> tail{"DisplayAllData", "UpdateOff", "Caption tune.dat",
+                                        "GridLabels"};
+    ASSERT_GE(view.calls.size(), tail.size() + 1);
+    EXPECT_EQ(view.calls.front(), "endCompareMode");
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), view.calls.end() - 4));
+}
+
+TEST_F(DataFileTest, ListedBlocksLongerThanListedAreCut) {
+    loadUnitImage();
+    session.image[0x8B].resize(15, 0xAA);   // listed with 12 bytes
+    session.image[0x8C].resize(1);          // listed with 2: shorter stays short
+    session.image[0x12] = Bytes(30, 0x55);  // not listed: kept whole
+    ASSERT_EQ(saveDataFile(session, (dir / "default.dat").string()), "");
+    session.programFolder = dir.string();
+    session.image.clear();
+
+    ASSERT_TRUE(openDefaultDataFile(session));
+    EXPECT_EQ(session.captionFile, "default.dat");
+    EXPECT_EQ(session.image[0x8B].size(), 12u);
+    EXPECT_EQ(session.image[0x8C].size(), 1u);
+    EXPECT_EQ(session.image[0x12], Bytes(30, 0x55));
+}
+
+TEST_F(DataFileTest, UnrecognisedOrMissingFileLeavesTheSessionAsItWas) {
+    loadUnitImage();
+    session.notes = "mine\r\n";
+    session.dirty.set(0x8B);
+    session.dirty.set(0x8C);
+    const PacketImage before = session.image;
+    // No identity blocks: nothing to identify the version by.
+    const fs::path other = dir / "other.dat";
+    std::ofstream(other, std::ios::binary) << "8B00\r\nTTtheirs\r\n";
+
+    EXPECT_FALSE(OpenDataFile(session, (dir / "none.dat").string(), "none.dat"));
+    EXPECT_TRUE(view.calls.empty());
+    EXPECT_FALSE(OpenDataFile(session, other.string(), "other.dat"));
+    std::ofstream(dir / "empty.dat", std::ios::binary).flush();
+    EXPECT_FALSE(OpenDataFile(session, (dir / "empty.dat").string(), "empty.dat"));
+    EXPECT_EQ(prompts.texts(),
+              (std::vector<std::string>{"Error opening none.dat",
+                                        "other.dat is not a recognised SR20DET Data file",
+                                        "empty.dat is not a recognised SR20DET Data file"}));
+    for (const auto& m : prompts.messages())
+        EXPECT_EQ(m.icon, MessageIcon::Critical);
+    EXPECT_EQ(session.image, before);
+    EXPECT_EQ(session.notes, "mine\r\n");
+    EXPECT_EQ(session.captionFile, "Untitled.Dat");
+    EXPECT_FALSE(session.dirty.isSet(0x8B));  // named in the file
+    EXPECT_TRUE(session.dirty.isSet(0x8C));
+    EXPECT_FALSE(prompts.busy());
+    EXPECT_EQ(view.calls.back(), "GridLabels");
+}
+
+TEST_F(DataFileTest, SaveReplacesTheFileWholeOrNotAtAll) {
+    session.image.clear();
+    session.image[0x0A] = {0x01, 0xFF};
+    session.notes = "n";
+    const fs::path target = dir / "tune.dat";
+    std::ofstream(target, std::ios::binary) << "old contents";
+    ASSERT_EQ(saveDataFile(session, target.string()), "");
+    EXPECT_EQ(contents(target), "0A01FF\r\nTTn\r\n");
+
+    // A folder where the file should go cannot be replaced by it.
+    const fs::path busy = dir / "busy.dat";
+    fs::create_directories(busy);
+    std::ofstream(busy / "inside.dat", std::ios::binary) << "old";
+    const std::string error = saveDataFile(session, busy.string());
+    EXPECT_EQ(error.rfind("Cannot write " + busy.string() + ": ", 0), 0u) << error;
+    EXPECT_EQ(contents(busy / "inside.dat"), "old");
+    EXPECT_NE(saveDataFile(session, (dir / "missing" / "tune.dat").string()), "");
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 2);
+}
+
+}  // namespace
+}  // namespace tunalyx

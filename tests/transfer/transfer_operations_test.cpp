@@ -1,0 +1,374 @@
+#include "transfer/transfer_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/packet_link.h"
+#include "sim/in_process_simulator.h"
+#include "support/recording_prompts.h"
+
+namespace tunalyx {
+namespace {
+
+class RecordingView final : public SessionView {
+public:
+    void DisplayAllData() override { calls.push_back("DisplayAllData"); }
+    void RefreshUpdateEnabled() override { calls.push_back("RefreshUpdateEnabled"); }
+    void setUpdateEnabled(bool on) override { calls.push_back(on ? "UpdateOn" : "UpdateOff"); }
+    void setCommandEnabled(const std::string& name, bool on) override {
+        calls.push_back(name + (on ? " on" : " off"));
+    }
+    [[nodiscard]] bool saw(const std::string& call) const {
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    }
+
+    std::vector<std::string> calls;
+};
+
+class TransferTest : public ::testing::Test {
+protected:
+    void SetUp() override { use(SimUnitKind::Det1_501); }
+
+    void use(SimUnitKind kind, LineFaults faults = {}) {
+        ops.reset();
+        session.reset();
+        view.calls.clear();
+        prompts = std::make_unique<test::RecordingPrompts>();
+        sim = std::make_unique<InProcessSimulator>(kind, clock, std::move(faults));
+        ASSERT_TRUE(sim->port().open());
+        session = std::make_unique<Session>(sim->port(), clock, *prompts);
+        session->maps.GridInit();
+        session->setView(&view);
+        ops = std::make_unique<TransferOperations>(*session);
+    }
+    // The session in step with the unit, the logs emptied.
+    void readAll() {
+        ops->cmdReadAll_Click();
+        ASSERT_EQ(prompts->texts(), std::vector<std::string>{});
+        ASSERT_FALSE(session->dirty.any());
+        sim->ecu().clearRequestLog();
+        view.calls.clear();
+    }
+    // An edit of one byte (0-based) the way the settings controls make it.
+    void touch(std::uint8_t block, std::size_t index) {
+        session->image[block].at(index) ^= 0xA5;
+        session->dirty.set(block);
+    }
+    [[nodiscard]] std::vector<Bytes> requestsTo(std::uint8_t command) const {
+        std::vector<Bytes> out;
+        for (const Bytes& r : sim->ecu().requests())
+            if (r.at(0) == command) out.push_back(r);
+        return out;
+    }
+    [[nodiscard]] const BlockStore& unit() const { return sim->ecu().blocks(); }
+    // Changes n cells of the injection map, row by row from the top left.
+    void changeInjCells(int n) {
+        for (int i = 0; i < n; ++i) {
+            const int row = i / kMapCols + 1;
+            const int col = i % kMapCols + 1;
+            const auto v = session->maps.GridData(kInjMap, row, col);
+            ASSERT_TRUE(session->maps.GridSetData(kInjMap, row, col, (v + 1) % 256));
+        }
+    }
+
+    ManualClock clock;
+    std::unique_ptr<test::RecordingPrompts> prompts;
+    RecordingView view;
+    std::unique_ptr<InProcessSimulator> sim;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<TransferOperations> ops;
+};
+
+TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
+    // A clean run tells which request reads the last block; the unit then ignores it and its
+    // three retries.
+    session->dirty.set(0x8B);
+    ops->cmdReadAll_Click();
+    EXPECT_TRUE(prompts->texts().empty());
+    for (const BlockSpec& b : session->readAllList)
+        EXPECT_EQ(session->image[b.command], unit()[b.command]) << int(b.command);
+    EXPECT_FALSE(session->dirty.any());
+    EXPECT_EQ(view.calls.front(), "cmdReadAll off");
+    EXPECT_EQ(view.calls.back(), "cmdReadAll on");
+    const std::uint64_t last = sim->line().requestCount();
+    ASSERT_EQ(session->readAllList.back().command, 0xF5);
+    const BlockStore blocks = unit();
+
+    LineFaults faults;
+    faults.dropReplyTo = {last, last + 1, last + 2, last + 3};
+    use(SimUnitKind::Det1_501, faults);
+    for (int b = 0; b < 256; ++b)
+        session->image[static_cast<std::uint8_t>(b)] = blocks[static_cast<std::size_t>(b)];
+    touch(0x8B, 0);
+    touch(0x81, 99);
+    session->image[0x10] = {1, 2, 3};
+    const PacketImage before = session->image;
+
+    ops->cmdReadAll_Click();
+    EXPECT_EQ(prompts->texts(),
+              (std::vector<std::string>{kInterfaceNotResponding, "Read All Error F5"}));
+    EXPECT_EQ(session->image, before);
+    EXPECT_TRUE(session->dirty.isSet(0x8B));
+    EXPECT_TRUE(session->dirty.isSet(0x81));
+    EXPECT_FALSE(view.saw("UpdateOff"));
+    EXPECT_FALSE(session->PortBusy);
+}
+
+TEST_F(TransferTest, UpdateSendsOneCellWhenTheMapBlockIsRefused) {
+    readAll();
+    sim->ecu().refuseWrites(0x87);
+    // Cell 123 (row 4, column 7) lies in byte 24 of the second injection block.
+    ASSERT_TRUE(session->maps.GridSetData(kInjMap, 4, 7, 0x99));
+    ops->cmdUpdate_Click();
+    EXPECT_EQ(requestsTo(0x85), (std::vector<Bytes>{{0x85, 123, 0, 0x99}}));
+    EXPECT_EQ(unit()[0x87][23], 0x99);
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 0);
+    for (std::uint8_t b : session->maps.mapBlocks(kInjMap))
+        EXPECT_FALSE(session->dirty.isSet(b)) << int(b);
+    EXPECT_TRUE(prompts->progressShown().empty());
+    EXPECT_TRUE(prompts->texts().empty());
+    EXPECT_TRUE(view.saw("UpdateOn"));
+}
+
+TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
+    for (const int cells : {20, 21}) {
+        SCOPED_TRACE(cells);
+        use(SimUnitKind::Det1_501);
+        readAll();
+        sim->ecu().refuseWrites(0x86);
+        changeInjCells(cells);
+        ops->cmdUpdate_Click();
+        EXPECT_EQ(requestsTo(0x85).size(), static_cast<std::size_t>(cells));
+        EXPECT_EQ(session->maps.changedCellCount(kInjMap), 0);
+        for (std::uint8_t b : session->maps.mapBlocks(kInjMap))
+            EXPECT_EQ(session->image[b], unit()[b]);
+        if (cells > 20) {
+            EXPECT_EQ(prompts->progressShown(), std::vector<std::string>{"Updating Inj Map"});
+            EXPECT_EQ(prompts->percents().size(), 400u);
+            EXPECT_EQ(prompts->percents().front(), 0);
+            EXPECT_EQ(prompts->percents()[20], 100 * 20 / 21);
+            EXPECT_EQ(prompts->percents().back(), 100);
+        } else {
+            EXPECT_TRUE(prompts->progressShown().empty());
+        }
+        EXPECT_FALSE(prompts->progressVisible());
+    }
+}
+
+TEST_F(TransferTest, CancelledUpdateKeepsWhatDidNotGoOut) {
+    readAll();
+    sim->ecu().refuseWrites(0x86);
+    changeInjCells(30);
+    touch(0x8B, 0);
+    prompts->cancelAfterProgressSteps(5);
+    ops->cmdUpdate_Click();
+    EXPECT_EQ(requestsTo(0x85).size(), 5u);
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 25);
+    EXPECT_TRUE(session->dirty.isSet(0x86));
+    EXPECT_TRUE(session->dirty.isSet(0x8B));  // Update ended before the other blocks
+    EXPECT_TRUE(prompts->texts().empty());
+    EXPECT_FALSE(prompts->progressVisible());
+    EXPECT_FALSE(session->PortBusy);
+}
+
+TEST_F(TransferTest, WriteMapGoesCellByCellWhenABlockIsRefused) {
+    readAll();
+    sim->ecu().refuseWrites(0x88);
+    changeInjCells(3);
+    ops->cmdWriteMap_Click(kInjMap);
+    EXPECT_EQ(requestsTo(0x85).size(), 400u);  // every cell, changed or not
+    EXPECT_EQ(prompts->progressShown(), std::vector<std::string>{"Writing Inj Map"});
+    EXPECT_EQ(prompts->percents().size(), 20u);
+    EXPECT_EQ(prompts->percents().back(), 100);
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 0);
+    EXPECT_FALSE(session->dirty.any());
+    for (std::uint8_t b : session->maps.mapBlocks(kInjMap))
+        EXPECT_EQ(session->image[b], unit()[b]);
+    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
+    EXPECT_TRUE(prompts->texts().empty());
+}
+
+TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
+    readAll();
+    touch(0x8B, 0);
+    touch(0x8F, 1);
+    touch(0x93, 2);
+    sim->ecu().refuseWrites(0x8F);
+    ops->cmdWriteAll_Click();
+    EXPECT_EQ(prompts->texts(),
+              (std::vector<std::string>{kInterfaceNotResponding, "Write All Error 8F"}));
+    EXPECT_EQ(unit()[0x8B], session->image[0x8B]);
+    EXPECT_FALSE(session->dirty.isSet(0x8B));
+    EXPECT_TRUE(session->dirty.isSet(0x8F));
+    EXPECT_TRUE(session->dirty.isSet(0x93));
+    EXPECT_TRUE(requestsTo(0x93).empty());
+    EXPECT_FALSE(view.saw("UpdateOff"));
+
+    sim->ecu().acceptWrites(0x8F);
+    sim->ecu().clearRequestLog();
+    prompts->clear();
+    ops->cmdUpdate_Click();
+    EXPECT_TRUE(prompts->texts().empty());
+    EXPECT_EQ(unit()[0x8F], session->image[0x8F]);
+    EXPECT_EQ(unit()[0x93], session->image[0x93]);
+    EXPECT_TRUE(requestsTo(0x8B).empty());
+    EXPECT_FALSE(session->dirty.any());
+}
+
+TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
+    readAll();
+    ASSERT_EQ(session->settings.find(ControlKind::Frame, 26)->tag, "&HAB,11,&HD5,13");
+    sim->ecu().blocks()[0xAB][0] ^= 0xFF;
+    sim->ecu().blocks()[0xD5][0] ^= 0xFF;
+    session->dirty.set(0xAB);
+    ops->mnuRead_Click(26);
+    EXPECT_EQ(session->image[0xAB], unit()[0xAB]);
+    EXPECT_EQ(session->image[0xD5], unit()[0xD5]);
+    EXPECT_TRUE(session->dirty.isSet(0xAB));  // reading does not touch the flags
+    EXPECT_TRUE(view.saw("DisplayAllData"));
+
+    touch(0xAB, 1);
+    touch(0xD5, 1);
+    ops->mnuWrite_Click(26);
+    EXPECT_EQ(unit()[0xAB], session->image[0xAB]);
+    EXPECT_NE(unit()[0xD5], session->image[0xD5]);
+    EXPECT_FALSE(session->dirty.isSet(0xAB));
+    EXPECT_TRUE(session->dirty.isSet(0xD5));
+    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
+
+    sim->ecu().refuseWrites(0xAB);
+    touch(0xAB, 1);
+    ops->mnuWrite_Click(26);
+    EXPECT_EQ(prompts->texts(),
+              (std::vector<std::string>{kInterfaceNotResponding, "Write failed."}));
+    EXPECT_TRUE(session->dirty.isSet(0xAB));
+}
+
+TEST_F(TransferTest, PrepareWriteOfTheBlocksWithNames) {
+    struct Case {
+        std::uint8_t block;
+        bool refused;
+        bool unitAlreadyHasIt;
+        std::vector<Bytes> requests;  // command byte and data length of each request sent
+        const char* message;
+    };
+    for (const Case& c : {
+             Case{0xCE, false, false, {{0xCE, 17}}, nullptr},
+             Case{0xCE, true, true, {{0xCE, 17}, {0xCE, 0}}, nullptr},
+             Case{0xCE,
+                  true,
+                  false,
+                  {{0xCE, 17}, {0xCE, 0}, {0x33, 17}, {0xCE, 0}},
+                  "Airflow Write Error"},
+             Case{0xD6, false, false, {{0xD6, 5}}, nullptr},
+             Case{0xD6,
+                  true,
+                  false,
+                  {{0xD6, 5}, {0xD6, 0}, {0x4B, 5}, {0xD6, 0}},
+                  "Function Select Write Error"},
+             Case{0x8B, true, false, {}, nullptr},
+         }) {
+        SCOPED_TRACE(int(c.block));
+        use(SimUnitKind::Det1_501);
+        readAll();
+        if (c.refused) sim->ecu().refuseWrites(c.block);
+        if (!c.unitAlreadyHasIt) touch(c.block, session->image[c.block].size() - 1);
+        const Bytes& slot = session->image[c.block];
+        Bytes request(slot.size() + 1, c.block);
+        std::copy(slot.begin(), slot.end(), request.begin() + 1);
+
+        const Bytes prepared = ops->PrepareWrite(request);
+        std::vector<Bytes> shape;
+        for (const Bytes& r : sim->ecu().requests())
+            shape.push_back({r[0], static_cast<std::uint8_t>(r.size() - 1)});
+        EXPECT_EQ(shape, c.requests);
+        const bool named = c.block == 0xCE || c.block == 0xD6;
+        EXPECT_EQ(prepared, named ? Bytes{c.block} : request);
+        if (c.message)
+            EXPECT_EQ(prompts->texts(), std::vector<std::string>{c.message});
+        else
+            EXPECT_TRUE(prompts->texts().empty());
+    }
+}
+
+TEST_F(TransferTest, AirFlowFlagIsClearedEvenAfterItsWriteError) {
+    readAll();
+    sim->ecu().refuseWrites(0xCE);
+    touch(0xCE, 100);
+    ops->cmdUpdate_Click();
+    EXPECT_EQ(prompts->texts(), std::vector<std::string>{"Airflow Write Error"});
+    EXPECT_EQ(prompts->messages().front().icon, MessageIcon::Critical);
+    EXPECT_FALSE(session->dirty.isSet(0xCE));
+    EXPECT_EQ(requestsTo(0xCE).back(), Bytes{0xCE});  // the caller's own request: a read
+}
+
+TEST_F(TransferTest, OlderUnitGetsTheLegacyWriteFirst) {
+    use(SimUnitKind::Det1_170B);
+    session->VerNumber = "1.70B";
+    struct Case {
+        Bytes request;
+        std::uint8_t legacy;
+        Bytes prepared;
+    };
+    for (const Case& c : {
+             // The boost block goes out without its bytes 6..9.
+             Case{{0x5C, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13},
+                  0x35,
+                  {0x5C, 1, 2, 3, 4, 5, 10, 11, 12, 13}},
+             Case{{0x5E, 1, 2, 3}, 0x39, {0x5E, 1, 2, 3}},
+             Case{{0x8B, 1, 2}, 0xFF, {0x8B, 1, 2}},
+         }) {
+        sim->ecu().clearRequestLog();
+        EXPECT_EQ(ops->PrepareWrite(c.request), c.prepared);
+        Bytes legacy = c.prepared;
+        legacy[0] = c.legacy;
+        // Its result is ignored: a refusal or no answer at all.
+        ASSERT_FALSE(sim->ecu().requests().empty());
+        EXPECT_EQ(sim->ecu().requests().front(), legacy);
+    }
+    EXPECT_TRUE(prompts->texts().empty());
+}
+
+TEST_F(TransferTest, OlderUnitUpdateWritesBlock5ATwice) {
+    use(SimUnitKind::Det1_170B);
+    readAll();
+    ASSERT_EQ(session->airFlowBlock, 0x5A);
+    touch(0x5A, 100);
+    ops->cmdUpdate_Click();
+    std::vector<Bytes> r;
+    for (const Bytes& q : sim->ecu().requests())
+        if (q.size() > 1) r.push_back(q);  // the writes, not identification's reads
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0][0], 0x33);
+    EXPECT_EQ(r[1][0], 0x5A);
+    EXPECT_EQ(Bytes(r[0].begin() + 1, r[0].end()), Bytes(r[1].begin() + 1, r[1].end()));
+    EXPECT_EQ(unit()[0x5A], session->image[0x5A]);
+    EXPECT_FALSE(session->dirty.any());
+}
+
+TEST_F(TransferTest, InitialiseAsksFirst) {
+    readAll();
+    ops->mnuInitAllData_Click();
+    ASSERT_EQ(prompts->messages().size(), 1u);
+    EXPECT_EQ(prompts->messages()[0].text, "This will Initialise all Power-FC data. Are you Sure?");
+    EXPECT_EQ(prompts->messages()[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(prompts->messages()[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(requestsTo(0xF6).empty());
+
+    prompts->clear();
+    prompts->answerNext(MessageAnswer::Yes);
+    ops->mnuInitAllData_Click();
+    EXPECT_EQ(requestsTo(0xF6), (std::vector<Bytes>{{0xF6, 0x00}}));
+    ASSERT_EQ(prompts->messages().size(), 2u);
+    EXPECT_EQ(prompts->messages()[1].text,
+              "You must now Reset the Power-FC for the\r\nInitialisation to complete. (Key-Off, "
+              "Key-On.)");
+    EXPECT_EQ(prompts->messages()[1].icon, MessageIcon::Information);
+}
+
+}  // namespace
+}  // namespace tunalyx
