@@ -7,13 +7,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace tunalyx {
 
 namespace {
 constexpr std::int32_t kDeleteValue = 128;  // 1.000 on the injection map
 constexpr double kHeaderColumnRatio = 1.2;
-constexpr double kColumnsPerWidth = 21.2;  // 20 data columns and the 1.2-wide header column
+constexpr double kColumnsPerWidth = 21.2;
+constexpr double kSmallestFontSize = 5.5;  // 20 data columns and the 1.2-wide header column
 // The editor is a little wider than its cell and covers it (-50, -1, -10, +100 twips).
 constexpr int kEditorLeft = -3;
 constexpr int kEditorWidthExtra = 7;
@@ -22,11 +25,33 @@ constexpr int kEditorHeightLess = 1;
 QString latin1(const std::string& s) {
     return QString::fromLatin1(s.c_str());
 }
+
+// Paints a cell as a plain rectangle and its text: the style's full item drawing costs more than
+// a whole redisplay may take.
+class CellDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (selected)
+            p->fillRect(option.rect, option.palette.highlight());
+        else if (background.isValid())
+            p->fillRect(option.rect, background.value<QColor>());
+        p->setFont(option.font);
+        p->setPen(selected ? option.palette.highlightedText().color()
+                           : option.palette.text().color());
+        p->drawText(option.rect.adjusted(1, 0, -2, 0), Qt::AlignRight | Qt::AlignVCenter,
+                    index.data(Qt::DisplayRole).toString());
+    }
+};
 }  // namespace
 
 MapGridModel::MapGridModel(Session& session, int grid, QObject* parent)
     : QAbstractTableModel(parent), m_session(session), m_grid(grid) {
     setLabels(session.maps.columnLabels(false), session.maps.rowLabels(false));
+    redisplay();
 }
 
 int MapGridModel::rowCount(const QModelIndex& parent) const {
@@ -128,16 +153,15 @@ MapGridWidget::MapGridWidget(Session& session, int grid, QWidget* parent)
       m_txtGrid(new QLineEdit(viewport())) {
     setObjectName(QStringLiteral("Grid%1").arg(grid));
     setModel(&m_model);
+    setItemDelegate(new CellDelegate(this));
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     setCornerButtonEnabled(false);
     setWordWrap(false);
-    // Twenty columns of "0.000" must fit the window's default width: a compact font, no
-    // elision, no cell padding.
-    QFont compact = font();
-    compact.setPointSizeF(std::max(7.0, compact.pointSizeF() - 1.5));
-    setFont(compact);
+    // Twenty columns must fit the window's width: no elision, no cell padding, and a font that
+    // sizeColumns() shrinks until the widest value fits, so no digit is ever cut off.
+    m_baseFontSize = font().pointSizeF();
     setTextElideMode(Qt::ElideNone);
     setStyleSheet(QStringLiteral("QTableView::item { padding: 0px 1px; }"));
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -184,9 +208,27 @@ void MapGridWidget::sizeColumns() {
     const double column = (width() - 2 * frameWidth()) / kColumnsPerWidth;
     verticalHeader()->setFixedWidth(static_cast<int>(std::lround(column * kHeaderColumnRatio)));
     const int cell = static_cast<int>(column);
+    fitFont(cell);
     int spare = width() - 2 * frameWidth() - verticalHeader()->width() - cell * kMapCols;
     for (int c = 0; c < kMapCols; ++c)
         setColumnWidth(c, cell + (spare-- > 0 ? 1 : 0));
+}
+
+void MapGridWidget::fitFont(int columnWidth) {
+    const MapGrids& maps = m_session.maps;
+    const MapDescriptor& d = maps.descriptor(m_grid);
+    const QString widest = QString::fromLatin1(
+        std::max(maps.fText(m_grid, static_cast<std::int32_t>(d.max)),
+                 maps.fText(m_grid, static_cast<std::int32_t>(d.min)),
+                 [](const std::string& a, const std::string& b) { return a.size() < b.size(); })
+            .c_str());
+    QFont f = font();
+    double size = m_baseFontSize;
+    for (; size > kSmallestFontSize; size -= 0.5) {
+        f.setPointSizeF(size);
+        if (QFontMetrics(f).horizontalAdvance(widest) + 4 <= columnWidth) break;
+    }
+    if (f.pointSizeF() != font().pointSizeF()) setFont(f);
 }
 
 void MapGridWidget::resizeEvent(QResizeEvent* event) {

@@ -41,6 +41,7 @@ private:
     QStringList m_columnLabels;
     QStringList m_rowLabels;
     std::array<std::array<QColor, kMapCols>, kMapRows> m_colors;
+    std::array<std::array<QString, kMapCols>, kMapRows> m_texts;
     std::array<std::array<QString, kMapCols>, kMapRows> m_override;
     bool m_hasOverride = false;
 };
@@ -87,6 +88,7 @@ private:
     void commitEditor();
     void showTexts(const std::vector<CellText>& texts);
     void sizeColumns();
+    void fitFont(int columnWidth);
 
     Session& m_session;
     int m_grid;
@@ -96,6 +98,7 @@ private:
     CellRange m_editRange;
     int m_editGrid = -1;
     Qt::MouseButton m_mouseButton = Qt::NoButton;
+    double m_baseFontSize = 9;
 };
 
 }  // namespace tunalyx
