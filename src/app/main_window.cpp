@@ -269,6 +269,7 @@ void MainWindow::TimerUpdate_Timer() {
 
 void MainWindow::cmdUpdate_Click() {
     emit updateRequested();
+    runTransfer([this] { m_transfers.cmdUpdate_Click(); });
 }
 
 void MainWindow::focusTabs() {

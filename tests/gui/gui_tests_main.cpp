@@ -2,6 +2,7 @@
 
 int runMainWindowTests(int argc, char** argv);
 int runMapGridTests(int argc, char** argv);
+int runTransferWindowTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     // Window tests never need a display.
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += runMainWindowTests(argc, argv);
     failed += runMapGridTests(argc, argv);
+    failed += runTransferWindowTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }

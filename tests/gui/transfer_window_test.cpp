@@ -1,0 +1,167 @@
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/main_window.h"
+#include "model/settings_page_widget.h"
+#include "ports/memory_settings_store.h"
+#include "sim/in_process_simulator.h"
+#include "support/recording_prompts.h"
+
+using namespace tunalyx;
+
+namespace {
+
+// The window on a simulated unit whose waits cost no time.
+struct SimWindow {
+    explicit SimWindow(SimUnitKind kind) : sim(kind, clock) {
+        session.programFolder = "/nonexistent";
+        window = std::make_unique<MainWindow>(session, store,
+                                              MainWindowPorts{selector, sim.port(), nullptr});
+        window->Form_Load();
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get())) qWarning("window not active");
+        prompts.clear();
+    }
+    QPushButton* button(const char* name) {
+        return window->findChild<QPushButton*>(QLatin1String(name));
+    }
+    void readAll() { QTest::mouseClick(button("cmdReadAll"), Qt::LeftButton); }
+    QLineEdit* textBox(int index) {
+        for (int p = 1; p <= 5; ++p)
+            if (auto* w = qobject_cast<QLineEdit*>(
+                    window->settingsPage(p)->widgetFor(ControlKind::Text, index)))
+                return w;
+        return nullptr;
+    }
+
+    MemorySettingsStore store;
+    ManualClock clock;
+    InProcessSimulator sim;
+    test::RecordingPrompts prompts;
+    SerialPortSelector selector{sim.port()};
+    Session session{selector, clock, prompts};
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace
+
+class TransferWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readAllShowsTheUnitAndItsLayout();
+    void editsGoOutWithUpdate();
+    void versionMenuReconfiguresTheWindow();
+    void saveAsThenOpenRestoresTheTune();
+    void framePopupWritesOnlyItsFirstBlock();
+};
+
+void TransferWindowTest::readAllShowsTheUnitAndItsLayout() {
+    SimWindow w(SimUnitKind::T2D_511A);
+    w.window->tabs()->setCurrentIndex(kBaseMap);
+    w.readAll();
+    QVERIFY2(w.prompts.messages().empty(),
+             w.prompts.messages().empty() ? "" : w.prompts.messages()[0].text.c_str());
+    for (const BlockSpec& b : familyLayout(LayoutFamily::FamilyT2D).readAll)
+        QCOMPARE(w.session.image[b.command], w.sim.ecu().blocks()[b.command]);
+    QVERIFY(w.window->tabs()->isTabVisible(kBaseMap));
+    QVERIFY(w.window->menus().mnuReCalcBase->isEnabled());
+    QVERIFY(!w.window->updateButton()->isEnabled());
+    QVERIFY(w.window->settingsPage(3)->frameBox(2)->isHidden() == false);  // PIM scale, offset
+    QCOMPARE(w.window->grid(kBaseMap)->cells().cellText(1, 1),
+             QString::fromStdString(w.session.maps.cellText(kBaseMap, 1, 1)));
+}
+
+void TransferWindowTest::editsGoOutWithUpdate() {
+    SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab);
+    QLineEdit* revLimit = w.textBox(196);
+    revLimit->setFocus();
+    revLimit->setText(QStringLiteral("7200"));
+    QTest::keyClick(revLimit, Qt::Key_Return);
+    w.window->tabs()->setCurrentIndex(kIgnMap);
+    MapGridWidget* g = w.window->grid(kIgnMap);
+    g->setFocus();
+    g->setSelectionRange({3, 3, 3, 3});
+    QTest::keyClick(g, Qt::Key_Plus, Qt::KeypadModifier);
+    QVERIFY(w.window->updateButton()->isEnabled());
+    w.sim.ecu().clearRequestLog();
+    w.window->updateButton()->click();
+    QVERIFY2(w.prompts.messages().empty(),
+             w.prompts.messages().empty() ? "" : w.prompts.messages()[0].text.c_str());
+    for (int b = 0; b < 256; ++b)
+        QVERIFY2(!w.session.dirty.isSet(static_cast<std::uint8_t>(b)), std::to_string(b).c_str());
+    QCOMPARE(w.sim.ecu().blocks()[0x8B], w.session.image[0x8B]);
+    QCOMPARE(w.sim.ecu().blocks()[0x81], w.session.image[0x81]);
+    QVERIFY(w.window->updateButton()->isEnabled());  // Update leaves its button enabled
+}
+
+void TransferWindowTest::versionMenuReconfiguresTheWindow() {
+    SimWindow w(SimUnitKind::T2D_511A);
+    w.readAll();
+    w.window->tabs()->setCurrentIndex(kBaseMap);
+    w.window->menus().versionItems[3][2]->trigger();  // SR20DET&5 > &3.12: family 3
+    QCOMPARE(w.session.VerNumber, std::string("3.12A"));
+    QCOMPARE(w.session.family, std::optional<LayoutFamily>(LayoutFamily::Family3));
+    QVERIFY(!w.window->tabs()->isTabVisible(kBaseMap));
+    QCOMPARE(w.window->tabs()->currentIndex(), kIgnMap);
+    QVERIFY(!w.window->menus().mnuReCalcBase->isEnabled());
+    QVERIFY(!w.window->settingsPage(3)->frameBox(132)->isHidden());  // Air Flow 0x5A
+    QVERIFY(w.window->settingsPage(3)->frameBox(32)->isHidden());
+    QCOMPARE(w.session.settings.find(ControlKind::Frame, 36)->tag, std::string("&H65,85"));
+}
+
+void TransferWindowTest::saveAsThenOpenRestoresTheTune() {
+    SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + QStringLiteral("/mine.dat")).toStdString();
+    std::string proposed;
+    w.window->chooseSavePath = [&](const std::string& name) {
+        proposed = name;
+        return path;
+    };
+    const PacketImage saved = w.session.image;
+    w.window->menus().mnuSaveAs->trigger();
+    QCOMPARE(proposed, std::string("Untitled.Dat"));  // the name from the caption
+    QCOMPARE(w.window->windowTitle(), QStringLiteral("Tunalyx SR20DET - mine.dat"));
+    QCOMPARE(w.store.value("MapPath").value_or(""), dir.path().toStdString() + "/");
+    w.session.image[0x8C] = {1, 2};
+    w.window->chooseOpenPath = [&] { return path; };
+    w.window->menus().mnuOpen->trigger();
+    QCOMPARE(w.session.image[0x8C], saved[0x8C]);
+    QVERIFY(w.prompts.messages().empty());
+}
+
+void TransferWindowTest::framePopupWritesOnlyItsFirstBlock() {
+    SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.session.image[0xAB][3] ^= 1;
+    w.session.image[0xD5][5] ^= 1;
+    w.session.dirty.set(0xAB);
+    w.session.dirty.set(0xD5);
+    w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab);
+    QGroupBox* boost = w.window->settingsPage(1)->frameBox(26);
+    QTest::mouseClick(boost, Qt::RightButton, {}, QPoint(5, 5));
+    w.window->menus().popup->hide();
+    w.window->menus().mnuWrite->trigger();
+    QCOMPARE(w.sim.ecu().blocks()[0xAB], w.session.image[0xAB]);
+    QVERIFY(!w.session.dirty.isSet(0xAB));
+    QVERIFY(w.session.dirty.isSet(0xD5));  // the second block waits for the next Update
+    QVERIFY(w.window->updateButton()->isEnabled());
+}
+
+int runTransferWindowTests(int argc, char** argv) {
+    TransferWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "transfer_window_test.moc"
