@@ -47,6 +47,23 @@ int main(int argc, char** argv) {
         LineFaults line;
         line.pacing = true;  // as slow as the real line, so transfers feel like the real thing
         simulator = std::make_unique<InProcessSimulator>(*unit, clock, line);
+        // The same faults as the command line's simulator: --fault refuse=0x86 and so on.
+        const QStringList args = QApplication::arguments();
+        for (int i = 1; i < args.size(); ++i) {
+            QString fault;
+            if (args[i] == QLatin1String("--fault") && i + 1 < args.size())
+                fault = args[++i];
+            else if (args[i].startsWith(QLatin1String("--fault=")))
+                fault = args[i].mid(8);
+            else
+                continue;
+            const std::string problem =
+                applyFaultOption(fault.toStdString(), simulator->line().faults(), simulator->ecu());
+            if (!problem.empty()) {
+                std::cerr << "tunalyx: " << problem << "\n";
+                return 2;
+            }
+        }
     }
     SerialPortSelector selector(serial);
     Session session(selector, clock, prompts, LinkSettings::fromStore(store));

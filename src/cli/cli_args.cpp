@@ -49,4 +49,26 @@ CliArgs parseCliArgs(const std::vector<std::string>& argv,
     return args;
 }
 
+std::string usageProblem(const CliArgs& args, const CommandShape& shape) {
+    const std::string& cmd = args.command;
+    for (const auto& name : shape.required)
+        if (args.options.count(name) == 0) return cmd + " needs " + name;
+    for (auto it = args.options.begin(); it != args.options.end();
+         it = args.options.upper_bound(it->first)) {
+        const std::string& name = it->first;
+        if (shape.repeatable.count(name)) continue;
+        if (!shape.required.count(name) && !shape.optional.count(name))
+            return cmd + " does not take " + name;
+        if (args.options.count(name) > 1) return name + " given more than once";
+    }
+    for (const auto& flag : args.flags)
+        if (flag != "--yes" && flag != "--no" && !shape.flags.count(flag))
+            return cmd + " does not take " + flag;
+    if (args.flag("--yes") && args.flag("--no")) return "--yes and --no contradict each other";
+    if (args.positionals.size() > shape.positionals)
+        return "unexpected argument '" + args.positionals[shape.positionals] + "'";
+    if (args.positionals.size() < shape.positionals) return cmd + " needs " + shape.positionalNames;
+    return {};
+}
+
 }  // namespace tunalyx::cli

@@ -25,4 +25,17 @@ struct CliArgs {
 [[nodiscard]] CliArgs parseCliArgs(const std::vector<std::string>& argv,
                                    const std::set<std::string>& valueOptions, std::string& error);
 
+// What one command accepts besides the answer flags --yes and --no.
+struct CommandShape {
+    std::set<std::string> required{};    // options given exactly once
+    std::set<std::string> optional{};    // options given at most once
+    std::set<std::string> repeatable{};  // options given any number of times
+    std::set<std::string> flags{};
+    std::size_t positionals = 0;  // exactly this many
+    const char* positionalNames = "";
+};
+
+// Why the arguments do not fit the command ("update needs --base"), empty when they do.
+[[nodiscard]] std::string usageProblem(const CliArgs& args, const CommandShape& shape);
+
 }  // namespace tunalyx::cli

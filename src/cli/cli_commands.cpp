@@ -1,13 +1,23 @@
 #include "cli/cli_commands.h"
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
-#include <memory>
+#include <iterator>
+#include <optional>
 
+#include "app/session.h"
+#include "cli/cli_closed_port.h"
+#include "cli/cli_show.h"
 #include "link/packet_link.h"
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
+#include "transfer/data_file.h"
+#include "transfer/transfer_operations.h"
 #include "versions/unit_identity.h"
+#include "versions/version_identification.h"
 
 #ifndef _WIN32
 #include "sim/pty_server.h"
@@ -19,12 +29,26 @@ const char* usageText() {
     return "usage: tunalyx-cli <command> [options]\n"
            "  identify --port DEV        program name, version text, version key and layout "
            "family\n"
+           "  read-all --port DEV --out FILE.dat\n"
+           "                             reads every block of the unit into a data file\n"
+           "  write-all --port DEV FILE.dat\n"
+           "                             writes a data file to the unit\n"
+           "  update --port DEV --base OLD.dat FILE.dat\n"
+           "                             sends what FILE.dat changes against OLD.dat, the tune\n"
+           "                             the unit holds\n"
+           "  convert --to 1.70|3|5|T2-D IN.dat OUT.dat\n"
+           "                             converts a data file to another layout family\n"
+           "  show FILE.dat              prints every setting, curve and map of a data file\n"
+           "  scan --port DEV --out FILE.dat\n"
+           "                             reads all 256 command bytes of any unit into a data "
+           "file\n"
            "  simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...\n"
            "                             serves a simulated engine computer on a new "
            "pseudo-terminal;\n"
            "                             prints its path, runs until killed. Faults: "
            "refuse=BLOCK[:R],\n"
            "                             drop=N, corrupt=N (N-th request), noise=BYTES, delay=MS\n"
+           "--yes answers Yes to the questions the operations ask (otherwise No).\n"
            "DEV is a device path (/dev/ttyUSB0, /dev/pts/7) or COMn.\n"
            "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n";
 }
@@ -36,17 +60,39 @@ int usage(const std::string& problem) {
     return kExitUsage;
 }
 
-// The port named by --port, opened and with the wake-up answered and out of the way.
-class CliLink {
+// The command's own problems (not the program's messages) carry the program name.
+int failed(const std::string& problem) {
+    std::cerr << "tunalyx-cli: " << problem << std::endl;
+    return kExitFailed;
+}
+
+// The file name without its folder, as the program's messages name a file.
+std::string shownName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+std::string familyName(std::optional<LayoutFamily> family) {
+    return family ? familyLayout(*family).name : "unsupported";
+}
+
+std::string trimmedRight(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
+        s.pop_back();
+    return s;
+}
+
+// The session of the unit behind --port, with the grids set up as the window sets them up.
+class UnitSession {
 public:
-    CliLink(CliContext& ctx, const std::string& device)
+    UnitSession(CliContext& ctx, const std::string& device)
         : m_port(ctx.settings),
-          m_link(m_port, ctx.clock, ctx.prompts, LinkSettings::fromStore(ctx.settings)) {
+          m_device(device),
+          m_session(m_port, ctx.clock, ctx.prompts, LinkSettings::fromStore(ctx.settings)) {
         m_port.setDevicePath(device);
-        m_device = device;
+        m_session.maps.GridInit();
     }
 
-    bool open(CliPrompts& prompts) {
+    bool open(UserPrompts& prompts) {
         if (!m_port.open()) {
             if (const int n = comPortNumber(m_device); n > 0)
                 prompts.tell("Error opening Com" + std::to_string(n), MessageIcon::Critical);
@@ -57,34 +103,102 @@ public:
         }
         // The wake-up's reply takes a few milliseconds; left in the line it would be read as
         // the answer to the first real request.
-        m_link.SendPacket(Bytes{0xF3});
-        m_link.DiscardLateReply();
+        m_session.link.SendPacket(Bytes{0xF3});
+        m_session.link.DiscardLateReply();
         return true;
     }
 
-    PacketLink& link() { return m_link; }
+    Session& session() { return m_session; }
 
 private:
     QtSerialPort m_port;
-    PacketLink m_link;
     std::string m_device;
+    Session m_session;
 };
 
-std::string trimmedRight(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
-        s.pop_back();
-    return s;
+// A session that only works on files.
+class FileSession {
+public:
+    explicit FileSession(CliContext& ctx)
+        : m_session(m_port, ctx.clock, ctx.prompts, LinkSettings::fromStore(ctx.settings)) {
+        m_session.maps.GridInit();
+    }
+
+    Session& session() { return m_session; }
+
+private:
+    ClosedSerialPort m_port;
+    Session m_session;
+};
+
+bool openFile(Session& session, const std::string& path) {
+    return OpenDataFile(session, path, shownName(path));
 }
+
+int save(const Session& session, const std::string& path) {
+    if (const std::string error = saveDataFile(session, path); !error.empty()) return failed(error);
+    return kExitOk;
+}
+
+// Every byte in which `edited` differs from the session's image, applied as the windows would
+// apply an edit: map cells through the grid, so that Update knows the cells, other blocks whole
+// and flagged. Bytes the edited file does not have are left alone.
+void applyEdits(Session& s, const Session& edited) {
+    for (int grid = 0; grid < kMapGridCount; ++grid) {
+        if (grid == kBaseMap && !s.baseMapTabVisible) continue;
+        const MapDescriptor& d = s.maps.descriptor(grid);
+        for (int row = 1; row <= kMapRows; ++row) {
+            for (int col = 1; col <= kMapCols; ++col) {
+                const CellAddress a = cellAddress(d, row, col);
+                if (static_cast<std::size_t>(a.byte - 1 + d.width) > edited.image[a.block].size())
+                    continue;
+                s.maps.GridSetData(grid, row, col, edited.maps.GridData(grid, row, col));
+            }
+        }
+    }
+    // Other blocks go whole; so do map blocks the cells could not reproduce (another length).
+    for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+        const auto block = static_cast<std::uint8_t>(b);
+        const Bytes& wanted = edited.image[block];
+        if (wanted.empty() || wanted == s.image[block]) continue;
+        s.image[block] = wanted;
+        s.dirty.set(block);
+    }
+}
+
+// The "&Version" menu item that stands for each family when a file is converted.
+struct VersionMenuItem {
+    LayoutFamily family;
+    int menu;
+    int item;
+};
+constexpr VersionMenuItem kFamilyVersions[] = {
+    {LayoutFamily::Family170, 0, 0},  // SR20DET1 1.70B
+    {LayoutFamily::Family3, 1, 1},    // SR20DET2 3.12A
+    {LayoutFamily::Family5, 0, 2},    // SR20DET1 5.01
+    {LayoutFamily::FamilyT2D, 4, 0},  // SR20T2-D 5.11A
+};
+
+const CommandShape kPortOnly{.required = {"--port"}};
+const CommandShape kPortAndOut{.required = {"--port", "--out"}};
+const CommandShape kWriteAllShape{
+    .required = {"--port"}, .positionals = 1, .positionalNames = "FILE.dat"};
+const CommandShape kUpdateShape{
+    .required = {"--port", "--base"}, .positionals = 1, .positionalNames = "FILE.dat"};
+const CommandShape kConvertShape{
+    .required = {"--to"}, .positionals = 2, .positionalNames = "IN.dat OUT.dat"};
+const CommandShape kShowShape{.positionals = 1, .positionalNames = "FILE.dat"};
+const CommandShape kSimulateShape{
+    .optional = {"--family"}, .repeatable = {"--fault"}, .flags = {"--baud-pacing"}};
 
 }  // namespace
 
 int runIdentify(const CliArgs& args, CliContext& ctx) {
-    const auto port = args.option("--port");
-    if (!port) return usage("identify needs --port DEV");
-    CliLink cli(ctx, *port);
-    if (!cli.open(ctx.prompts)) return kExitFailed;
+    if (const auto problem = usageProblem(args, kPortOnly); !problem.empty()) return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!unit.open(ctx.prompts)) return kExitFailed;
 
-    const auto id = readUnitIdentity(cli.link());
+    const auto id = readUnitIdentity(unit.session().link);
     if (!id) return kExitFailed;
     std::cout << "Program name: " << trimmedRight(id->programName) << "\n"
               << "Version text: " << trimmedRight(id->versionText) << "\n";
@@ -94,14 +208,101 @@ int runIdentify(const CliArgs& args, CliContext& ctx) {
     }
     std::cout << "Version key: " << id->key() << "\n";
     const auto family = id->family();
-    std::cout << "Layout family: " << (family ? familyLayout(*family).name : "unsupported")
-              << std::endl;
+    std::cout << "Layout family: " << familyName(family) << std::endl;
     if (!family) {
         ctx.prompts.tell(id->programName + " version " + id->versionText + " is not yet supported.",
                          MessageIcon::Critical);
         return kExitFailed;
     }
     return kExitOk;
+}
+
+int runReadAll(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kPortAndOut); !problem.empty())
+        return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    TransferOperations ops(unit.session());
+    if (!ops.cmdReadAll_Click()) return kExitFailed;
+    return save(unit.session(), *args.option("--out"));
+}
+
+int runWriteAll(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kWriteAllShape); !problem.empty())
+        return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!openFile(unit.session(), args.positionals[0])) return kExitFailed;
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    TransferOperations ops(unit.session());
+    return ops.cmdWriteAll_Click() ? kExitOk : kExitFailed;
+}
+
+int runUpdate(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kUpdateShape); !problem.empty())
+        return usage(problem);
+    const std::string basePath = *args.option("--base");
+    const std::string& editedPath = args.positionals[0];
+    UnitSession unit(ctx, *args.option("--port"));
+    Session& s = unit.session();
+    FileSession edited(ctx);
+    if (!openFile(s, basePath) || !openFile(edited.session(), editedPath)) return kExitFailed;
+    // Bytes of two layouts do not line up: comparing them would send nonsense.
+    if (s.family != edited.session().family)
+        return failed(shownName(editedPath) + " is laid out for family " +
+                      familyName(edited.session().family) + ", " + shownName(basePath) +
+                      " for family " + familyName(s.family));
+    applyEdits(s, edited.session());
+
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    TransferOperations ops(s);
+    return ops.cmdUpdate_Click() ? kExitOk : kExitFailed;
+}
+
+int runConvert(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kConvertShape); !problem.empty())
+        return usage(problem);
+    const std::string familyText = *args.option("--to");
+    const auto target = familyFromName(familyText);
+    if (!target) return usage("unknown family '" + familyText + "' (1.70, 3, 5, T2-D)");
+
+    FileSession file(ctx);
+    Session& s = file.session();
+    if (!openFile(s, args.positionals[0])) return kExitFailed;
+    // A file already in the family keeps its own version; the menu would relabel it.
+    if (s.family != target) {
+        const auto menuItem = std::find_if(std::begin(kFamilyVersions), std::end(kFamilyVersions),
+                                           [&](const auto& v) { return v.family == *target; });
+        const int criticalBefore = ctx.prompts.criticalMessagesShown();
+        mnuSetVersion_Click(s, menuItem->menu, menuItem->item);
+        // A conversion that fails says so in a critical message and leaves the image half done.
+        if (s.family != target || ctx.prompts.criticalMessagesShown() != criticalBefore)
+            return kExitFailed;
+    }
+    return save(s, args.positionals[1]);
+}
+
+int runShow(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kShowShape); !problem.empty())
+        return usage(problem);
+    FileSession file(ctx);
+    if (!openFile(file.session(), args.positionals[0])) return kExitFailed;
+    printTune(file.session(), std::cout);
+    std::cout.flush();
+    return std::cout ? kExitOk : kExitFailed;
+}
+
+int runScan(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kPortAndOut); !problem.empty())
+        return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    Session& s = unit.session();
+    fullScan(s);
+    const auto& contents = s.image.all();
+    if (std::all_of(contents.begin(), contents.end(),
+                    [](const Bytes& slot) { return slot.empty(); }))
+        return failed("no command byte was answered");
+    return save(s, *args.option("--out"));
 }
 
 #ifndef _WIN32
@@ -113,9 +314,11 @@ extern "C" void onStopSignal(int) {
 }  // namespace
 
 int runSimulate(const CliArgs& args, CliContext& ctx) {
-    const std::string familyName = args.option("--family").value_or("5");
-    const auto kind = simUnitFromName(familyName);
-    if (!kind) return usage("unknown family '" + familyName + "' (1.70, 3, 5, T2-D)");
+    if (const auto problem = usageProblem(args, kSimulateShape); !problem.empty())
+        return usage(problem);
+    const std::string family = args.option("--family").value_or("5");
+    const auto kind = simUnitFromName(family);
+    if (!kind) return usage("unknown family '" + family + "' (1.70, 3, 5, T2-D)");
 
     SimulatedEcu ecu(*kind);
     LineFaults faults;

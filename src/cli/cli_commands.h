@@ -17,6 +17,12 @@ struct CliContext {
 };
 
 int runIdentify(const CliArgs& args, CliContext& ctx);
+int runReadAll(const CliArgs& args, CliContext& ctx);
+int runWriteAll(const CliArgs& args, CliContext& ctx);
+int runUpdate(const CliArgs& args, CliContext& ctx);
+int runConvert(const CliArgs& args, CliContext& ctx);
+int runShow(const CliArgs& args, CliContext& ctx);
+int runScan(const CliArgs& args, CliContext& ctx);
 int runSimulate(const CliArgs& args, CliContext& ctx);
 
 // Usage text of the whole program.

@@ -1,6 +1,9 @@
 #include <QCoreApplication>
 
 #include <iostream>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "app/qt_settings_store.h"
 #include "cli/cli_commands.h"
@@ -30,8 +33,14 @@ int main(int argc, char** argv) {
     SteadyClock clock;
     CliPrompts prompts(args.flag("--yes"));
     CliContext ctx{settings, clock, prompts};
-    if (args.command == "identify") return runIdentify(args, ctx);
-    if (args.command == "simulate") return runSimulate(args, ctx);
+    using Command = int (*)(const CliArgs&, CliContext&);
+    const std::map<std::string, Command> commands = {
+        {"identify", runIdentify}, {"read-all", runReadAll},  {"write-all", runWriteAll},
+        {"update", runUpdate},     {"convert", runConvert},   {"show", runShow},
+        {"scan", runScan},         {"simulate", runSimulate},
+    };
+    if (const auto it = commands.find(args.command); it != commands.end())
+        return it->second(args, ctx);
 
     std::cerr << "tunalyx-cli: unknown command '" << args.command << "'\n" << usageText();
     return kExitUsage;

@@ -4,7 +4,7 @@
 
 namespace tunalyx::cli {
 
-MessageAnswer CliPrompts::showMessage(const std::string& text, MessageIcon,
+MessageAnswer CliPrompts::showMessage(const std::string& text, MessageIcon icon,
                                       MessageButtons buttons) {
     std::string shown = text;
     // Line breaks inside a box become separate lines; CR LF pairs must not leave stray CRs.
@@ -12,6 +12,7 @@ MessageAnswer CliPrompts::showMessage(const std::string& text, MessageIcon,
         shown.erase(p, 1);
     if (buttons == MessageButtons::Ok) {
         ++m_messages;
+        if (icon == MessageIcon::Critical) ++m_critical;
         std::cerr << shown << std::endl;
         return MessageAnswer::Ok;
     }

@@ -172,10 +172,10 @@ std::uint8_t LegacyWriteCommand(std::uint8_t command) {
     }
 }
 
-void TransferOperations::cmdReadAll_Click() {
+bool TransferOperations::cmdReadAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdReadAll", true);
-    if (!SR20DET_Version(s, true, false, true, false)) return;
+    if (!SR20DET_Version(s, true, false, true, false)) return false;
 
     if (s.compareMode) s.view().endCompareMode();
     const PacketImage::Slots kept = s.image.all();
@@ -195,17 +195,23 @@ void TransferOperations::cmdReadAll_Click() {
     }
     s.PortBusy = false;
     s.view().DisplayAllData();
+    return complete;
 }
 
-void TransferOperations::cmdReadMap_Click(int map) {
+bool TransferOperations::cmdReadMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdReadMap", map), false);
-    if (!identifyUnit(s)) return;
+    if (!identifyUnit(s)) return false;
 
+    bool complete = true;
     for (std::uint8_t b : s.maps.mapBlocks(map)) {
-        if (!s.link.ReadPacketData(b, 100, s.image[b])) break;
+        if (!s.link.ReadPacketData(b, 100, s.image[b])) {
+            complete = false;
+            break;
+        }
     }
     s.view().GridDisplay(map);
+    return complete;
 }
 
 bool TransferOperations::WriteMap(int map) {
@@ -257,38 +263,43 @@ bool TransferOperations::WriteMap(int map) {
     return false;
 }
 
-void TransferOperations::cmdWriteMap_Click(int map) {
+bool TransferOperations::cmdWriteMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdWriteMap", map), false);
-    if (!identifyUnit(s)) return;
+    if (!identifyUnit(s)) return false;
 
-    WriteMap(map);
+    const bool failed = WriteMap(map);
     s.view().RefreshUpdateEnabled();
+    return !failed;
 }
 
-void TransferOperations::cmdWriteAll_Click() {
+bool TransferOperations::cmdWriteAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdWriteAll", false);
-    if (!identifyUnit(s)) return;
+    m_writeUnverified = false;
+    if (!identifyUnit(s)) return false;
 
     for (int map : visibleMaps(s)) {
-        if (WriteMap(map)) return;
+        if (WriteMap(map)) return false;
     }
     const BlockList list = s.writeAllList;
     for (const BlockSpec& b : list) {
         Bytes request = PrepareWrite(blockRequest(s.image, b.command, b.length));
         if (!s.link.TransactPacket(request, true)) {
             s.prompts.tell("Write All Error " + blockHex(b.command));
-            return;
+            return false;
         }
         s.dirty.clear(b.command);
     }
     s.view().setUpdateEnabled(false);
+    return !m_writeUnverified;
 }
 
-void TransferOperations::cmdUpdate_Click() {
+bool TransferOperations::cmdUpdate_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdUpdate", false);
+    m_writeUnverified = false;
+    bool complete = false;
     if (identifyUnit(s)) {
         bool mapsSent = true;
         for (int map : visibleMaps(s)) {
@@ -300,12 +311,14 @@ void TransferOperations::cmdUpdate_Click() {
         if (mapsSent) {
             s.prompts.hideProgress();
             s.prompts.yield();
+            complete = true;
             for (int b = 0; b < PacketImage::kSlotCount; ++b) {
                 const auto block = static_cast<std::uint8_t>(b);
                 if (!s.dirty.isSet(block)) continue;
                 Bytes request = PrepareWrite(withCommand(block, s.image[block]));
                 if (!s.link.TransactPacket(request, true)) {
                     s.prompts.tell("Update error");
+                    complete = false;
                     break;
                 }
                 s.dirty.clear(block);
@@ -314,6 +327,7 @@ void TransferOperations::cmdUpdate_Click() {
     }
     s.prompts.hideProgress();
     s.view().setUpdateEnabled(true);
+    return complete && !m_writeUnverified;
 }
 
 Bytes TransferOperations::PrepareWrite(const Bytes& request) {
@@ -359,57 +373,63 @@ Bytes TransferOperations::PrepareWrite(const Bytes& request) {
         Bytes alternate =
             withCommand(airFlow ? kAirFlowWriteCommand : kFunctionSelectWriteCommand, d);
         (void)s.link.TransactPacket(alternate, false);
-        if (!verified())
+        if (!verified()) {
             s.prompts.tell(airFlow ? "Airflow Write Error" : "Function Select Write Error",
                            MessageIcon::Critical);
+            m_writeUnverified = true;
+        }
     }
     return Bytes{cmd};
 }
 
-void TransferOperations::mnuRead_Click(int frameIndex) {
+bool TransferOperations::mnuRead_Click(int frameIndex) {
     Session& s = m_session;
-    if (!identifyUnit(s)) return;
+    if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
-    if (!frame) return;
+    if (!frame) return false;
     const auto descriptor = parseBlockDescriptor(frame->tag);
-    if (!descriptor) return;
+    if (!descriptor) return false;
     for (const BlockSpec& b : descriptor->blocks) {
-        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) return;
+        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) return false;
     }
     s.view().DisplayAllData();
+    return true;
 }
 
-void TransferOperations::mnuWrite_Click(int frameIndex) {
+bool TransferOperations::mnuWrite_Click(int frameIndex) {
     Session& s = m_session;
-    if (!identifyUnit(s)) return;
+    m_writeUnverified = false;
+    if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
-    if (!frame) return;
+    if (!frame) return false;
     const auto descriptor = parseBlockDescriptor(frame->tag);
-    if (!descriptor || descriptor->blocks.empty()) return;
+    if (!descriptor || descriptor->blocks.empty()) return false;
 
     // The second block of a two-block frame keeps its flag for the next Update.
     const BlockSpec first = descriptor->blocks.front();
     Bytes request = PrepareWrite(blockRequest(s.image, first.command, first.length));
     if (!s.link.TransactPacket(request, true)) {
         s.prompts.tell("Write failed.", MessageIcon::Critical);
-        return;
+        return false;
     }
     s.dirty.clear(first.command);
     s.view().RefreshUpdateEnabled();
+    return !m_writeUnverified;
 }
 
-void TransferOperations::mnuInitAllData_Click() {
+bool TransferOperations::mnuInitAllData_Click() {
     Session& s = m_session;
     if (s.prompts.showMessage("This will Initialise all Power-FC data. Are you Sure?",
                               MessageIcon::Exclamation,
                               MessageButtons::YesNo) != MessageAnswer::Yes)
-        return;
-    if (!identifyUnit(s)) return;
+        return false;
+    if (!identifyUnit(s)) return false;
     Bytes request{0xF6, 0x00};
-    if (!s.link.TransactPacket(request, true)) return;
+    if (!s.link.TransactPacket(request, true)) return false;
     s.prompts.tell(std::string("You must now Reset the Power-FC for the") + "\r\n" +
                        "Initialisation to complete. (Key-Off, Key-On.)",
                    MessageIcon::Information);
+    return true;
 }
 
 }  // namespace tunalyx

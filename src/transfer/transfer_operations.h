@@ -12,19 +12,22 @@ namespace tunalyx {
 // The commands that move blocks between the image and the unit: Read All, Write All, Update,
 // Read/Write Map, the frame popup's Read/Write and Initialise. Each identifies the unit first
 // and keeps PacketDirty and the maps' CellChanged flags consistent with what was sent.
+// Each returns true when it completed: the unit identified and everything it set out to move
+// moved (a block whose write was not verified, a refusal, a cancel or a No all count as not).
+// The window has shown its messages by then and may ignore the result; the command line may not.
 class TransferOperations {
 public:
     explicit TransferOperations(Session& session) : m_session(session) {}
 
-    void cmdReadAll_Click();
-    void cmdWriteAll_Click();
-    void cmdUpdate_Click();
-    void cmdReadMap_Click(int map);
-    void cmdWriteMap_Click(int map);
+    bool cmdReadAll_Click();
+    bool cmdWriteAll_Click();
+    bool cmdUpdate_Click();
+    bool cmdReadMap_Click(int map);
+    bool cmdWriteMap_Click(int map);
     // Popup items of the settings frame FraSettings(frameIndex).
-    void mnuRead_Click(int frameIndex);
-    void mnuWrite_Click(int frameIndex);
-    void mnuInitAllData_Click();
+    bool mnuRead_Click(int frameIndex);
+    bool mnuWrite_Click(int frameIndex);
+    bool mnuInitAllData_Click();
 
     // Writes one map: its blocks, or cell by cell when a block is refused. True when it failed.
     bool WriteMap(int map);
@@ -33,6 +36,9 @@ public:
 
 private:
     Session& m_session;
+    // Set by PrepareWrite when a block with names did not take its write; the caller's own
+    // transaction is then a harmless read that succeeds, so only this tells.
+    bool m_writeUnverified = false;
 };
 
 }  // namespace tunalyx

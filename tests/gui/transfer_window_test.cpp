@@ -61,6 +61,7 @@ private slots:
     void versionMenuReconfiguresTheWindow();
     void saveAsThenOpenRestoresTheTune();
     void framePopupWritesOnlyItsFirstBlock();
+    void refusedMapBlocksGoOutCellByCell();
 };
 
 void TransferWindowTest::readAllShowsTheUnitAndItsLayout() {
@@ -157,6 +158,40 @@ void TransferWindowTest::framePopupWritesOnlyItsFirstBlock() {
     QVERIFY(!w.session.dirty.isSet(0xAB));
     QVERIFY(w.session.dirty.isSet(0xD5));  // the second block waits for the next Update
     QVERIFY(w.window->updateButton()->isEnabled());
+}
+
+void TransferWindowTest::refusedMapBlocksGoOutCellByCell() {
+    SimWindow w(SimUnitKind::Det1_501);
+    for (std::uint8_t b = 0x81; b <= 0x89; ++b)
+        w.sim.ecu().refuseWrites(b);
+    w.readAll();
+    const PacketImage before = w.session.image;
+    w.window->tabs()->setCurrentIndex(kInjMap);
+    MapGridWidget* inj = w.window->grid(kInjMap);
+    inj->setFocus();
+    inj->setSelectionRange({5, 7, 6, 7});
+    QTest::keyClick(inj, Qt::Key_Plus, Qt::ControlModifier);
+    w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab);
+    QLineEdit* idle = w.textBox(197);
+    idle->setFocus();
+    idle->setText(QStringLiteral("900"));
+    QTest::keyClick(idle, Qt::Key_Return);
+    w.sim.ecu().clearRequestLog();
+    w.window->updateButton()->click();
+    int cellPackets = 0;
+    for (const Bytes& r : w.sim.ecu().requests())
+        cellPackets += r[0] == 0x85 && r.size() == 4;
+    QCOMPARE(cellPackets, 2);
+    QVERIFY(!w.session.dirty.any());
+    const PacketImage edited = w.session.image;
+    w.readAll();
+    QCOMPARE(w.session.image, edited);
+    int changedBytes = 0;
+    for (int b = 0; b < 256; ++b)
+        for (std::size_t i = 0; i < before[static_cast<std::uint8_t>(b)].size(); ++i)
+            changedBytes +=
+                before[static_cast<std::uint8_t>(b)][i] != edited[static_cast<std::uint8_t>(b)][i];
+    QCOMPARE(changedBytes, 3);  // two cells and the low byte of the idle speed
 }
 
 int runTransferWindowTests(int argc, char** argv) {

@@ -47,7 +47,7 @@ protected:
     }
     // The session in step with the unit, the logs emptied.
     void readAll() {
-        ops->cmdReadAll_Click();
+        ASSERT_TRUE(ops->cmdReadAll_Click());
         ASSERT_EQ(prompts->texts(), std::vector<std::string>{});
         ASSERT_FALSE(session->dirty.any());
         sim->ecu().clearRequestLog();
@@ -87,7 +87,7 @@ TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
     // A clean run tells which request reads the last block; the unit then ignores it and its
     // three retries.
     session->dirty.set(0x8B);
-    ops->cmdReadAll_Click();
+    EXPECT_TRUE(ops->cmdReadAll_Click());
     EXPECT_TRUE(prompts->texts().empty());
     for (const BlockSpec& b : session->readAllList)
         EXPECT_EQ(session->image[b.command], unit()[b.command]) << int(b.command);
@@ -108,7 +108,7 @@ TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
     session->image[0x10] = {1, 2, 3};
     const PacketImage before = session->image;
 
-    ops->cmdReadAll_Click();
+    EXPECT_FALSE(ops->cmdReadAll_Click());
     EXPECT_EQ(prompts->texts(),
               (std::vector<std::string>{kInterfaceNotResponding, "Read All Error F5"}));
     EXPECT_EQ(session->image, before);
@@ -123,7 +123,7 @@ TEST_F(TransferTest, UpdateSendsOneCellWhenTheMapBlockIsRefused) {
     sim->ecu().refuseWrites(0x87);
     // Cell 123 (row 4, column 7) lies in byte 24 of the second injection block.
     ASSERT_TRUE(session->maps.GridSetData(kInjMap, 4, 7, 0x99));
-    ops->cmdUpdate_Click();
+    EXPECT_TRUE(ops->cmdUpdate_Click());
     EXPECT_EQ(requestsTo(0x85), (std::vector<Bytes>{{0x85, 123, 0, 0x99}}));
     EXPECT_EQ(unit()[0x87][23], 0x99);
     EXPECT_EQ(session->maps.changedCellCount(kInjMap), 0);
@@ -165,7 +165,7 @@ TEST_F(TransferTest, CancelledUpdateKeepsWhatDidNotGoOut) {
     changeInjCells(30);
     touch(0x8B, 0);
     prompts->cancelAfterProgressSteps(5);
-    ops->cmdUpdate_Click();
+    EXPECT_FALSE(ops->cmdUpdate_Click());
     EXPECT_EQ(requestsTo(0x85).size(), 5u);
     EXPECT_EQ(session->maps.changedCellCount(kInjMap), 25);
     EXPECT_TRUE(session->dirty.isSet(0x86));
@@ -179,7 +179,7 @@ TEST_F(TransferTest, WriteMapGoesCellByCellWhenABlockIsRefused) {
     readAll();
     sim->ecu().refuseWrites(0x88);
     changeInjCells(3);
-    ops->cmdWriteMap_Click(kInjMap);
+    EXPECT_TRUE(ops->cmdWriteMap_Click(kInjMap));
     EXPECT_EQ(requestsTo(0x85).size(), 400u);  // every cell, changed or not
     EXPECT_EQ(prompts->progressShown(), std::vector<std::string>{"Writing Inj Map"});
     EXPECT_EQ(prompts->percents().size(), 20u);
@@ -198,7 +198,7 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
     touch(0x8F, 1);
     touch(0x93, 2);
     sim->ecu().refuseWrites(0x8F);
-    ops->cmdWriteAll_Click();
+    EXPECT_FALSE(ops->cmdWriteAll_Click());
     EXPECT_EQ(prompts->texts(),
               (std::vector<std::string>{kInterfaceNotResponding, "Write All Error 8F"}));
     EXPECT_EQ(unit()[0x8B], session->image[0x8B]);
@@ -211,7 +211,7 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
     sim->ecu().acceptWrites(0x8F);
     sim->ecu().clearRequestLog();
     prompts->clear();
-    ops->cmdUpdate_Click();
+    EXPECT_TRUE(ops->cmdUpdate_Click());
     EXPECT_TRUE(prompts->texts().empty());
     EXPECT_EQ(unit()[0x8F], session->image[0x8F]);
     EXPECT_EQ(unit()[0x93], session->image[0x93]);
@@ -225,7 +225,7 @@ TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
     sim->ecu().blocks()[0xAB][0] ^= 0xFF;
     sim->ecu().blocks()[0xD5][0] ^= 0xFF;
     session->dirty.set(0xAB);
-    ops->mnuRead_Click(26);
+    EXPECT_TRUE(ops->mnuRead_Click(26));
     EXPECT_EQ(session->image[0xAB], unit()[0xAB]);
     EXPECT_EQ(session->image[0xD5], unit()[0xD5]);
     EXPECT_TRUE(session->dirty.isSet(0xAB));  // reading does not touch the flags
@@ -233,7 +233,7 @@ TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
 
     touch(0xAB, 1);
     touch(0xD5, 1);
-    ops->mnuWrite_Click(26);
+    EXPECT_TRUE(ops->mnuWrite_Click(26));
     EXPECT_EQ(unit()[0xAB], session->image[0xAB]);
     EXPECT_NE(unit()[0xD5], session->image[0xD5]);
     EXPECT_FALSE(session->dirty.isSet(0xAB));
@@ -242,7 +242,7 @@ TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
 
     sim->ecu().refuseWrites(0xAB);
     touch(0xAB, 1);
-    ops->mnuWrite_Click(26);
+    EXPECT_FALSE(ops->mnuWrite_Click(26));
     EXPECT_EQ(prompts->texts(),
               (std::vector<std::string>{kInterfaceNotResponding, "Write failed."}));
     EXPECT_TRUE(session->dirty.isSet(0xAB));
@@ -299,7 +299,8 @@ TEST_F(TransferTest, AirFlowFlagIsClearedEvenAfterItsWriteError) {
     readAll();
     sim->ecu().refuseWrites(0xCE);
     touch(0xCE, 100);
-    ops->cmdUpdate_Click();
+    // The flag goes, but the write did not take: Update did not complete.
+    EXPECT_FALSE(ops->cmdUpdate_Click());
     EXPECT_EQ(prompts->texts(), std::vector<std::string>{"Airflow Write Error"});
     EXPECT_EQ(prompts->messages().front().icon, MessageIcon::Critical);
     EXPECT_FALSE(session->dirty.isSet(0xCE));
@@ -352,7 +353,7 @@ TEST_F(TransferTest, OlderUnitUpdateWritesBlock5ATwice) {
 
 TEST_F(TransferTest, InitialiseAsksFirst) {
     readAll();
-    ops->mnuInitAllData_Click();
+    EXPECT_FALSE(ops->mnuInitAllData_Click());
     ASSERT_EQ(prompts->messages().size(), 1u);
     EXPECT_EQ(prompts->messages()[0].text, "This will Initialise all Power-FC data. Are you Sure?");
     EXPECT_EQ(prompts->messages()[0].icon, MessageIcon::Exclamation);
@@ -361,7 +362,7 @@ TEST_F(TransferTest, InitialiseAsksFirst) {
 
     prompts->clear();
     prompts->answerNext(MessageAnswer::Yes);
-    ops->mnuInitAllData_Click();
+    EXPECT_TRUE(ops->mnuInitAllData_Click());
     EXPECT_EQ(requestsTo(0xF6), (std::vector<Bytes>{{0xF6, 0x00}}));
     ASSERT_EQ(prompts->messages().size(), 2u);
     EXPECT_EQ(prompts->messages()[1].text,

@@ -1,0 +1,119 @@
+#include "curves/curve_descriptor.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/descriptors.h"
+#include "model/settings_table.h"
+
+namespace tunalyx {
+namespace {
+
+TEST(CurveDescriptor, EveryCurveButtonOfTheTableParses) {
+    std::set<int> indexes;
+    const SettingsTable table = SettingsTable::standard();
+    for (const SettingControl& c : table.controls()) {
+        if (c.kind != ControlKind::CurveButton) continue;
+        SCOPED_TRACE(c.tag);
+        indexes.insert(c.index);
+        const auto d = parseCurveDescriptor(c.tag);
+        ASSERT_TRUE(d.has_value());
+        EXPECT_FALSE(d->y.constant);
+        EXPECT_TRUE(d->y.type == kTypeUnsigned8 || d->y.type == kTypeUnsigned16);
+        // A constant axis must name every point; the list may hold one more than it uses.
+        if (d->x.constant) {
+            EXPECT_GE(d->x.values.size(), static_cast<std::size_t>(d->count));
+        }
+    }
+    EXPECT_EQ(indexes.size(), 35u);
+    EXPECT_EQ(*indexes.begin(), 0);
+    EXPECT_EQ(*indexes.rbegin(), 34);
+}
+
+TEST(CurveDescriptor, FieldsFlagsAndRejectedForms) {
+    const auto locked =
+        parseCurveDescriptor("20,LockY,Other,LockX;&H51,1,2,2,1,0,0;&H91,41,-4,1,1,-80,0.0");
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(locked->count, 20);
+    EXPECT_TRUE(locked->lockX && locked->lockY);
+    EXPECT_EQ(locked->y.block, 0x91);
+    EXPECT_EQ(locked->y.position(10), 1);
+    EXPECT_EQ(locked->y.offset, -80);
+    EXPECT_EQ(locked->y.format, "0.0");
+
+    // A constant axis locks X on its own; the scale may lack its leading zero.
+    const auto constant = parseCurveDescriptor("6;Const,,,,,,0,-30,-10,10;&H92,11,-2,2,.004,0,0");
+    ASSERT_TRUE(constant);
+    EXPECT_TRUE(constant->x.constant && constant->xLocked() && !constant->lockX);
+    EXPECT_EQ(constant->x.values, (std::vector<double>{-30, -10, 10}));
+    EXPECT_DOUBLE_EQ(constant->y.scale, 0.004);
+
+    for (const char* bad : {
+             "",
+             "6;&H93,5,-1,1,40,0,0",                              // no Y
+             "6;&H93,5,-1,1,40,0,0;&H93,14,-2,2,0.004,0,0.000;",  // a fourth part
+             "0;&H93,5,-1,1,40,0,0;&H93,14,-2,2,0.004,0,0.000",   // no points
+             "x;&H93,5,-1,1,40,0,0;&H93,14,-2,2,0.004,0,0.000",
+             "5;&H93,5,-1,1,40,0;&H93,14,-2,2,0.004,0,0.000",     // six fields
+             "5;&H193,5,-1,1,40,0,0;&H93,14,-2,2,0.004,0,0.000",  // block past 0xFF
+             "5;&H93,5,-1,1,0,0,0;&H93,14,-2,2,0.004,0,0.000",    // scale 0
+             "5;&H93,5,-1.5,1,40,0,0;&H93,14,-2,2,0.004,0,0.000",
+             "6;Const,,,,,,0;&H8E,11,-2,2,0.004,0,0.0",  // no constants
+             "6;Const,,,,,,0,-30,x;&H8E,11,-2,2,0.004,0,0.0",
+             "6;&H8E,11,-2,2,0.004,0,0.0;Const,,,,,,0,-30,-10",  // Y cannot be constant
+         }) {
+        EXPECT_FALSE(parseCurveDescriptor(bad)) << bad;
+    }
+}
+
+TEST(CurveDescriptor, PointsInterleavedAtDescendingPositions) {
+    // X bytes at 7, 4, 1 and Y words at 8, 5, 2 of one block.
+    const auto d = parseCurveDescriptor("3;&H94,7,-3,1,1,0,0;&H94,8,-3,2,1,0,0");
+    ASSERT_TRUE(d);
+    PacketImage image;
+    image[0x94] = {10, 0x34, 0x12, 20, 0x00, 0x01, 30, 0xFF, 0xFF};
+    EXPECT_EQ(d->x.value(image, 0), 30);
+    EXPECT_EQ(d->x.value(image, 1), 20);
+    EXPECT_EQ(d->x.value(image, 2), 10);
+    EXPECT_EQ(d->y.value(image, 0), 65535);
+    EXPECT_EQ(d->y.value(image, 1), 256);
+    EXPECT_EQ(d->y.value(image, 2), 0x1234);
+}
+
+TEST(CurveDescriptor, ValuesScaleOffsetAndWhatCannotBeRead) {
+    PacketImage image;
+    image[0x91] = {0, 0, 0, 0, 100, 192};
+    const auto temps = parseCurveDescriptor("3;&H91,5,-2,1,1,-80,0;&H91,6,-2,1,0.0078125,0,0.000");
+    ASSERT_TRUE(temps);
+    EXPECT_EQ(temps->x.value(image, 0), 20);  // 100 - 80
+    EXPECT_EQ(temps->y.value(image, 0), 1.5);
+    EXPECT_EQ(temps->x.value(image, 1), -80);  // raw 0 still takes the offset
+    // Point 3 lies before the first byte; the block of a curve that was never read is empty.
+    EXPECT_EQ(temps->x.value(image, 2), -80);
+    EXPECT_EQ(temps->x.value(image, 3), 0);
+    EXPECT_EQ(temps->y.value(image, 3), 0);
+    image[0x91].clear();
+    EXPECT_EQ(temps->x.value(image, 0), 0);
+
+    // A word reaching past the end of its slot, and a type the curves do not read.
+    image[0x92] = {1, 2, 3};
+    CurveElement word = parseCurveDescriptor("2;Const,,,,,,0,1;&H92,2,1,2,1,0,0")->y;
+    EXPECT_EQ(word.value(image, 0), 0x0302);
+    EXPECT_EQ(word.value(image, 1), 0);
+    word.type = kTypeSigned8;
+    EXPECT_EQ(word.value(image, 0), 0);
+
+    // A constant list shorter than the curve repeats its last value.
+    const auto shortList = parseCurveDescriptor("4;Const,,,,,,0,5,7;&H92,1,1,1,1,0,0");
+    ASSERT_TRUE(shortList);
+    std::vector<double> xs;
+    for (int i = 0; i < 4; ++i)
+        xs.push_back(shortList->x.value(image, i));
+    EXPECT_EQ(xs, (std::vector<double>{5, 7, 7, 7}));
+}
+
+}  // namespace
+}  // namespace tunalyx
