@@ -307,7 +307,7 @@ void settings2(TableBuilder& t) {
     t.series("AirT %", 0xB9, 11, -2, kTypeUnsigned16, kFactor256, kWaterTemps);
     t.curve(10, "Curve", "6;Const,,,,,,0,-30,-10,10,30,50,80;&HB9,11,-2,2,0.00390625,0,0.000");
 
-    t.frame(19, "INJ vs TPS", "&HBA,12");
+    t.hiddenFrame(19, "INJ vs TPS", "&HBA,12");  // pressure-sensor unit only
     t.series("TPS % (%)", 0xBA, 11, -2, kTypeUnsigned8, kTpsPercent, numbered(6));
     t.series("Inj %", 0xBA, 12, -2, kTypeUnsigned8, kFactor128, numbered(6));
     t.curve(9, "Curve", "6;&HBA,11,-2,1,0.390625,0,0.0;&HBA,12,-2,1,0.0078125,0,0.000");

@@ -99,6 +99,9 @@ void setTags(Session& session, ControlKind kind, int firstIndex,
         session.settings.setTag(kind, index++, tag);
 }
 
+constexpr int kInjAdjustFrame = 23;
+constexpr int kInjVsTpsFrame = 19;
+
 // Function select, boost control and air flow frame of the families 3, 5 and T2-D.
 void repointNewerControls(Session& session, LayoutFamily family) {
     const bool family3 = family == LayoutFamily::Family3;
@@ -123,6 +126,11 @@ void repointNewerControls(Session& session, LayoutFamily family) {
     }
     session.settings.setFrameVisible(32, family == LayoutFamily::Family5);
     session.settings.setFrameVisible(132, family3);
+    // Inj Adjust (0xCB) and INJ vs TPS (0xBA) exist only on the pressure-sensor unit; elsewhere
+    // their frames would show nothing but empty boxes.
+    const bool pressureUnit = family == LayoutFamily::FamilyT2D;
+    session.settings.setFrameVisible(kInjAdjustFrame, pressureUnit);
+    session.settings.setFrameVisible(kInjVsTpsFrame, pressureUnit);
 }
 
 void applyFamily(Session& session, LayoutFamily family, const std::string& key,

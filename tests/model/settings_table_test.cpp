@@ -201,7 +201,7 @@ TEST(SettingsTable, FramesHaveTheirCaptionsBlocksPagesAndStartUpVisibility) {
         {-1, "INJ vs Air Temp and Boost (max)", "&H91,8", 2, true},
         {-1, "INJ vs Water Temp and Boost (max)", "&H90,6", 2, true},
         {29, "Inj vs AirTemp", "&HB9,12", 2, false},
-        {-1, "INJ vs TPS", "&HBA,12", 2, true},
+        {-1, "INJ vs TPS", "&HBA,12", 2, false},
         {-1, "INJ Lag (mS) vs BatV", "&H92,12", 2, true},
         {6, "Injectors", "&H8D,24", 2, true},
         {-1, "Map Reference", "&H8A,80", 3, true},
