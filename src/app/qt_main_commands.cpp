@@ -191,6 +191,8 @@ void MainWindow::GridLabels() {
 void MainWindow::layoutChanged() {
     const bool wasOnBase = m_tabs->currentIndex() == kBaseMap;
     m_tabs->setTabVisible(kBaseMap, m_session.baseMapTabVisible);
+    // Keyboard tab switching would still land on a hidden tab unless it is disabled too.
+    m_tabs->setTabEnabled(kBaseMap, m_session.baseMapTabVisible);
     if (wasOnBase && !m_session.baseMapTabVisible) m_tabs->setCurrentIndex(kIgnMap);
     m_menus.mnuReCalcBase->setEnabled(m_session.reCalcBaseEnabled);
     for (SettingsPageWidget* page : m_pages)
