@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <cstdio>
 
+#include "quiet_prompts.h"
+
 #include "maps/map_grid_widget.h"
 #include "sim/default_blocks.h"
 #include "sim/loopback_serial_port.h"
@@ -12,19 +14,6 @@
 using namespace tunalyx;
 
 namespace {
-
-class QuietPrompts final : public UserPrompts {
-public:
-    MessageAnswer showMessage(const std::string&, MessageIcon, MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-    void showProgress(const std::string&) override {}
-    void setProgress(int) override {}
-    void hideProgress() override {}
-    bool cancelRequested() override { return false; }
-    void setBusy(bool) override {}
-    void yield() override {}
-};
 
 template <typename F>
 void report(const char* what, int runs, F&& body) {

@@ -4,25 +4,14 @@
 
 #include <cstdio>
 
+#include "quiet_prompts.h"
+
 #include "link/packet_link.h"
 #include "sim/in_process_simulator.h"
 
 using namespace tunalyx;
 
 namespace {
-
-class QuietPrompts final : public UserPrompts {
-public:
-    MessageAnswer showMessage(const std::string&, MessageIcon, MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-    void showProgress(const std::string&) override {}
-    void setProgress(int) override {}
-    void hideProgress() override {}
-    bool cancelRequested() override { return false; }
-    void setBusy(bool) override {}
-    void yield() override {}
-};
 
 double cpuSeconds() {
     rusage u{};

@@ -2,6 +2,8 @@
 // against the wire time of the bytes exchanged (10 bits a byte) plus the unit's own turnaround.
 #include <cstdio>
 
+#include "quiet_prompts.h"
+
 #include "app/session.h"
 #include "counting_serial_port.h"
 #include "sim/in_process_simulator.h"
@@ -10,20 +12,6 @@
 using namespace tunalyx;
 
 namespace {
-
-class QuietPrompts final : public UserPrompts {
-public:
-    MessageAnswer showMessage(const std::string& text, MessageIcon, MessageButtons) override {
-        std::printf("  message: %s\n", text.c_str());
-        return MessageAnswer::Yes;
-    }
-    void showProgress(const std::string&) override {}
-    void setProgress(int) override {}
-    void hideProgress() override {}
-    bool cancelRequested() override { return false; }
-    void setBusy(bool) override {}
-    void yield() override {}
-};
 
 void measure(const char* name, SimUnitKind kind, double turnaroundMs, bool writeAll) {
     SteadyClock clock;

@@ -22,7 +22,6 @@ namespace tunalyx {
 namespace {
 
 constexpr int kAutoUpdateMs = 500;
-const char* const kMapTabCaptions[] = {"Inj Map", "Ign Map", "Base Map"};
 
 double screenDpi(const QWidget* w) {
     const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
@@ -84,7 +83,7 @@ MainWindow::~MainWindow() {
 
 void MainWindow::buildTabs() {
     for (int m = 0; m < kMapGridCount; ++m)
-        m_tabs->addTab(buildMapTab(m), QString::fromLatin1(kMapTabCaptions[m]));
+        m_tabs->addTab(buildMapTab(m), QString::fromLatin1(mapTabCaption(m)));
     for (int p = 1; p <= 5; ++p) {
         auto* page = new SettingsPageWidget(m_session, p);
         connect(page, &SettingsPageWidget::focusToTabsRequested, this, &MainWindow::focusTabs);

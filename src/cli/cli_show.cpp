@@ -15,8 +15,6 @@ namespace {
 
 constexpr int kFirstPage = 1;
 constexpr int kLastPage = 5;
-constexpr std::array<const char*, kMapGridCount> kMapTabCaptions = {"Inj Map", "Ign Map",
-                                                                    "Base Map"};
 
 const char* onOff(bool on) {
     return on ? "on" : "off";
@@ -146,7 +144,7 @@ void printTune(const Session& s, std::ostream& out) {
 
     for (int grid = 0; grid < kMapGridCount; ++grid) {
         if (grid == kBaseMap && !s.baseMapTabVisible) continue;
-        out << "\n== " << kMapTabCaptions[static_cast<std::size_t>(grid)] << " ==\n";
+        out << "\n== " << mapTabCaption(grid) << " ==\n";
         printMap(s.maps, grid, out);
     }
 }

@@ -117,6 +117,11 @@ int coveredIndex(double position) {
 
 }  // namespace
 
+const char* mapTabCaption(int grid) {
+    static constexpr const char* kCaptions[kMapGridCount] = {"Inj Map", "Ign Map", "Base Map"};
+    return grid >= 0 && grid < kMapGridCount ? kCaptions[grid] : "";
+}
+
 std::optional<MapDescriptor> parseMapDescriptor(std::string_view tag) {
     const auto f = splitFields(tag);
     if (f.size() != 7) return std::nullopt;

@@ -34,6 +34,9 @@ struct MapDescriptor {
 };
 [[nodiscard]] std::optional<MapDescriptor> parseMapDescriptor(std::string_view tag);
 
+// The caption of a map's tab: "Inj Map", "Ign Map", "Base Map".
+[[nodiscard]] const char* mapTabCaption(int grid);
+
 // The Tags the grids start with.
 [[nodiscard]] const std::array<std::string, kMapGridCount>& startupMapTags();
 

@@ -13,8 +13,6 @@ namespace tunalyx {
 
 namespace {
 
-constexpr std::array<const char*, kMapGridCount> kMapTabCaptions = {"Inj Map", "Ign Map",
-                                                                    "Base Map"};
 constexpr std::uint8_t kAirFlowWriteCommand = 0x33;
 constexpr std::uint8_t kFunctionSelectWriteCommand = 0x4B;
 constexpr std::size_t kAirFlowLength = 107;
@@ -55,7 +53,7 @@ std::string mapButton(const char* name, int map) {
 }
 
 std::string mapCaption(int map) {
-    return kMapTabCaptions.at(static_cast<std::size_t>(map));
+    return mapTabCaption(map);
 }
 
 // The start and end every button command shares: its button off and the busy cursor while it
