@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -69,6 +70,11 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     m_session.codec.onChange = [this] { UpdateEnable(); };
     m_session.maps.onChange = [this] { UpdateEnable(); };
     m_session.setView(this);
+    // Values are typed and shown with the user's decimal separator.
+    const QString point = QLocale().decimalPoint();
+    const NumberLocale numbers{point.isEmpty() ? '.' : point.at(0).toLatin1()};
+    m_session.codec.setLocale(numbers);
+    m_session.maps.setLocale(numbers);
     wireMenus();
     wireMapMenus();
     wireCommands();

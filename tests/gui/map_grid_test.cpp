@@ -43,6 +43,7 @@ private slots:
     void copyAndPasteThroughTheClipboard();
     void tracerGhostCarriesToTheNextMapAndClears();
     void axisLabelsFollowTheMapReference();
+    void decimalCommaLocaleTypesAndShowsCommas();
 };
 
 void MapGridTest::typedValueFillsTheRangeCapturedAtTheStart() {
@@ -187,6 +188,18 @@ void MapGridTest::axisLabelsFollowTheMapReference() {
     h.window->tabs()->setFocus();
     QCOMPARE(h.session.maps.columnLabels(true).front(), std::string("600"));
     QCOMPARE(g->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("600"));
+}
+
+void MapGridTest::decimalCommaLocaleTypesAndShowsCommas() {
+    QLocale::setDefault(QLocale(QLocale::German));
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kInjMap);
+    QTest::keyClick(g, Qt::Key_1);
+    QTest::keyClicks(g->editor(), QStringLiteral(",25"));
+    QTest::keyClick(g->editor(), Qt::Key_Return);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(raw(h, kInjMap, 1, 1), 192);
+    QCOMPARE(g->cells().cellText(1, 1), QStringLiteral("1,250"));
 }
 
 int runMapGridTests(int argc, char** argv) {
