@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/descriptors.h"
+
 #include "versions/conversions.h"
 
 namespace tunalyx {
@@ -99,8 +101,30 @@ void setTags(Session& session, ControlKind kind, int firstIndex,
         session.settings.setTag(kind, index++, tag);
 }
 
-constexpr int kInjAdjustFrame = 23;
-constexpr int kInjVsTpsFrame = 19;
+constexpr int kOlderMapReferenceFrame = 120;  // curve 29 of block 0x51
+constexpr int kTelpodFrame = 39;             // block 0xAD
+constexpr std::uint8_t kOlderMapReference = 0x51;
+constexpr std::uint8_t kTelpodBlock = 0xAD;
+
+// A frame is shown exactly when the unit has every block it shows: the label sets and the air
+// flow choice come out the same way, and the older unit's alternatives (cranking, water
+// temperature, acceleration, map reference, air flow) get their frames instead of empty ones.
+void showFramesOfTheLayout(Session& session) {
+    auto listed = [&](std::uint8_t block) {
+        return std::any_of(session.readAllList.begin(), session.readAllList.end(),
+                           [&](const BlockSpec& b) { return b.command == block; });
+    };
+    for (const SettingControl& c : session.settings.controls()) {
+        if (c.kind != ControlKind::Frame || c.tag.empty()) continue;
+        const auto blocks = parseBlockDescriptor(c.tag);
+        if (!blocks) continue;
+        const bool all = std::all_of(blocks->blocks.begin(), blocks->blocks.end(),
+                                     [&](const BlockSpec& b) { return listed(b.command); });
+        session.settings.setFrameVisible(c.index, all);
+    }
+    session.settings.setFrameVisible(kOlderMapReferenceFrame, listed(kOlderMapReference));
+    session.settings.setFrameVisible(kTelpodFrame, listed(kTelpodBlock));
+}
 
 // Function select, boost control and air flow frame of the families 3, 5 and T2-D.
 void repointNewerControls(Session& session, LayoutFamily family) {
@@ -126,11 +150,6 @@ void repointNewerControls(Session& session, LayoutFamily family) {
     }
     session.settings.setFrameVisible(32, family == LayoutFamily::Family5);
     session.settings.setFrameVisible(132, family3);
-    // Inj Adjust (0xCB) and INJ vs TPS (0xBA) exist only on the pressure-sensor unit; elsewhere
-    // their frames would show nothing but empty boxes.
-    const bool pressureUnit = family == LayoutFamily::FamilyT2D;
-    session.settings.setFrameVisible(kInjAdjustFrame, pressureUnit);
-    session.settings.setFrameVisible(kInjVsTpsFrame, pressureUnit);
 }
 
 void applyFamily(Session& session, LayoutFamily family, const std::string& key,
@@ -169,6 +188,7 @@ void applyFamily(Session& session, LayoutFamily family, const std::string& key,
     session.tabsPerRow = layout.tabsPerRow;
 
     if (family != LayoutFamily::Family170) repointNewerControls(session, family);
+    showFramesOfTheLayout(session);
 
     ApplyItemNames(session, layout.itemNameBlock);
     session.family = family;

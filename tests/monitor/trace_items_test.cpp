@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "model/descriptors.h"
 #include "monitor/trace_items.h"
 
@@ -8,27 +10,6 @@ namespace {
 
 TEST(TraceItems, LookupByGroupAndIndex) {
     const TraceItems t;
-    struct Case {
-        int group, index, item;
-    };
-    for (const Case& c : {
-             Case{kGroupMap, 0, 62},
-             Case{kGroupMap, 1, 63},
-             Case{kGroupBasic, 0, 20},
-             Case{kGroupSensor, 23, 53},
-             Case{kGroupAux, 0, 54},
-             Case{kGroupAdvanced, 19, 19},
-             // Beyond a group's last item, and outside the table.
-             Case{kGroupMap, 2, 0},
-             Case{kGroupBasic, 10, 0},
-             Case{kGroupAux, 8, 0},
-             Case{kGroupAdvanced, 20, 0},
-             Case{-1, 0, 0},
-             Case{kTraceGroupCount, 0, 0},
-             Case{kGroupMap, 31, 0},
-         }) {
-        EXPECT_EQ(t.lookup(c.group, c.index), c.item) << c.group << ":" << c.index;
-    }
     // Every item is found again under its own group and index, counted from 0 in item order.
     int groupSize[kTraceGroupCount] = {};
     for (std::size_t i = 0; i < kTraceItemCount; ++i) {
@@ -37,19 +18,27 @@ TEST(TraceItems, LookupByGroupAndIndex) {
     }
     EXPECT_EQ(groupSize[kGroupSensor], 24);
     EXPECT_EQ(groupSize[kGroupAdvanced], 20);
+    // Where each group starts, and 0 beyond a group's last item or outside the table.
+    struct Case {
+        int group, index, item;
+    };
+    for (const Case& c :
+         {Case{kGroupMap, 0, 62}, Case{kGroupBasic, 0, 20}, Case{kGroupSensor, 0, 30},
+          Case{kGroupAux, 0, 54}, Case{kGroupMap, 2, 0}, Case{kGroupBasic, 10, 0},
+          Case{kGroupAux, 8, 0}, Case{kGroupAdvanced, 20, 0}, Case{-1, 0, 0},
+          Case{kTraceGroupCount, 0, 0}, Case{kGroupMap, 31, 0}})
+        EXPECT_EQ(t.lookup(c.group, c.index), c.item) << c.group << ":" << c.index;
 }
 
 TEST(TraceItems, LabelsAndAuxNames) {
     TraceItems t;
     EXPECT_EQ(t.label(0), "Advanced Rpm");
-    EXPECT_EQ(t.label(45), "Sensor/Sw ***");
     EXPECT_EQ(t.label(62), "Map N");
     EXPECT_EQ(t.label(64), "");
 
     AuxNames aux{{"AFR", "Oil", "EGT", "Fuel"}, false, false};
     t.InitTraceItemLookup(aux);
     EXPECT_EQ(t.label(58), "Aux AN1 AFR");
-    EXPECT_EQ(t.TraceName[60], "AN3 EGT");
     EXPECT_EQ(t.TraceName[62], "N");  // the aux names end at item 61
 
     aux.an1MinusAn2 = aux.an3MinusAn4 = true;
@@ -63,7 +52,6 @@ TEST(TraceItems, LabelsAndAuxNames) {
 
 TEST(TraceItems, DescriptorsTileTheirReplies) {
     EXPECT_STREQ(traceDescriptor(8), "&HF0,15,130,1,0,0");
-    EXPECT_STREQ(traceDescriptor(25), "&HDA,11,130,1,0,0");
     for (int item : {-1, 19, 30, 62, 64})
         EXPECT_STREQ(traceDescriptor(item), "") << item;
 
@@ -85,13 +73,17 @@ TEST(TraceItems, DescriptorsTileTheirReplies) {
     }
 }
 
-TEST(MonitorCaptions, StartWithTheBuiltInCaptions) {
+// The monitor's captions start as the item names: sensor labels and switch boxes as items 30..53
+// (an unnamed switch left blank), the tuning labels as items 0.. .
+TEST(MonitorCaptions, StartAsTheItemNames) {
     const MonitorCaptions c;
     const TraceItems t;
-    EXPECT_EQ(c.sensorLabels[7], "O2-2");
-    EXPECT_EQ(c.switchCaptions[6], "");
-    EXPECT_EQ(c.switchCaptions[14], "ACR");
-    EXPECT_EQ(c.lblMonitor[9], "Bat Volt");
+    for (std::size_t i = 0; i < c.sensorLabels.size(); ++i)
+        EXPECT_EQ(c.sensorLabels[i], t.TraceName[30 + i]) << i;
+    for (std::size_t i = 0; i < c.switchCaptions.size(); ++i) {
+        const std::string& item = t.TraceName[38 + i];
+        EXPECT_EQ(c.switchCaptions[i], item == "***" ? "" : item) << i;
+    }
     for (std::size_t i = 0; i < c.lblTuning.size(); ++i)
         EXPECT_EQ(c.lblTuning[i], t.TraceName[i]) << i;
 }

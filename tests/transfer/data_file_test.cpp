@@ -6,9 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
-#include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "sim/default_blocks.h"
@@ -20,17 +19,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RecordingView final : public SessionView {
-public:
+using Texts = std::vector<std::string>;
+
+struct RecordingView final : SessionView {
     void DisplayAllData() override { calls.push_back("DisplayAllData"); }
     void GridLabels() override { calls.push_back("GridLabels"); }
-    void setUpdateEnabled(bool enabled) override {
-        calls.push_back(enabled ? "UpdateOn" : "UpdateOff");
-    }
+    void setUpdateEnabled(bool on) override { calls.push_back(on ? "UpdateOn" : "UpdateOff"); }
     void setCaptionFile(const std::string& name) override { calls.push_back("Caption " + name); }
     void endCompareMode() override { calls.push_back("endCompareMode"); }
-
-    std::vector<std::string> calls;
+    Texts calls;
 };
 
 TEST(DataFileText, WriterRules) {
@@ -45,21 +42,20 @@ TEST(DataFileText, WriterRules) {
         const char* lines;
     };
     for (const Case& c : {Case{"", ""}, Case{"x", "TTx\r\n"}, Case{"a\r\nb", "TTa\r\nTTb\r\n"},
-                          Case{"a\r\n", "TTa\r\nTT\r\n"}, Case{"a\rb\nc", "TTa\rb\nc\r\n"}}) {
+                          Case{"a\r\n", "TTa\r\nTT\r\n"}, Case{"a\rb\nc", "TTa\rb\nc\r\n"}})
         EXPECT_EQ(dataFileText(image, c.notes), blocks + c.lines) << c.notes;
-    }
 }
 
 TEST(DataFileText, ReaderRules) {
     struct Case {
         const char* text;
         std::uint8_t block;
-        std::optional<Bytes> slot;  // nullopt: the slot stays empty
+        Bytes slot;  // empty: the slot stays empty
         const char* notes = "";
     };
     for (const Case& c : {
              Case{"0a01ff", 0x0A, Bytes{0x01, 0xFF}},     // lower case, no final break
-             Case{"0A1\r\n", 0x0A, std::nullopt},         // 3 characters: skipped
+             Case{"0A1\r\n", 0x0A, Bytes{}},              // 3 characters: skipped
              Case{"0A01F\r\n", 0x0A, Bytes{0x01, 0x0F}},  // last single digit
              Case{"0000\r\n", 0x00, Bytes{0x00}},
              Case{"0AZZ01\r\n", 0x0A, Bytes{0x00, 0x01}},          // non-hex pair reads as 0
@@ -67,13 +63,13 @@ TEST(DataFileText, ReaderRules) {
              Case{"0A01\r0B02\r", 0x0B, Bytes{0x02}},              // CR alone ends a line
              Case{"0A01\r\n0A0203\r\n", 0x0A, Bytes{0x02, 0x03}},  // later line wins
              Case{"\r\n\r\n8C01\r\nTTa\r\nTT\r\nTTTT", 0x8C, Bytes{0x01}, "a\r\n\r\nTT\r\n"},
-             Case{"TTa\rTTb", 0x0A, std::nullopt, "a\r\nb\r\n"},
+             Case{"TTa\rTTb", 0x0A, Bytes{}, "a\r\nb\r\n"},
          }) {
         PacketImage image;
         PacketDirty dirty;
         std::string notes;
         readDataFileText(c.text, image, dirty, notes);
-        EXPECT_EQ(image[c.block], c.slot.value_or(Bytes{})) << c.text;
+        EXPECT_EQ(image[c.block], c.slot) << c.text;
         EXPECT_EQ(notes, c.notes) << c.text;
     }
 }
@@ -83,9 +79,6 @@ protected:
     DataFileTest() {
         session.setView(&view);
         session.maps.GridInit();
-        dir = fs::temp_directory_path() /
-              ("tunalyx_data_file_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -102,9 +95,7 @@ protected:
     }
     static std::string contents(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
     ManualClock clock;
@@ -112,51 +103,40 @@ protected:
     InProcessSimulator sim{SimUnitKind::Det1_501, clock};
     Session session{sim.port(), clock, prompts};
     RecordingView view;
-    fs::path dir;
+    const fs::path dir =
+        fs::temp_directory_path() /
+        ("tunalyx_data_file_" +
+         std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
 };
 
-TEST_F(DataFileTest, SaveThenOpenReproducesEverySlotAndTheNotes) {
+TEST_F(DataFileTest, SaveThenOpenReproducesEverySlotAndTheNotesCutToTheListedLength) {
     loadUnitImage();
     session.image[0x10] = {0x00};                    // outside every list
     session.image[0x11] = {0x0F, 0xF0, 0x7E, 0x00};  // likewise
+    session.image[0x12] = Bytes(30, 0x55);           // likewise: kept whole
+    session.image[0x8C].resize(1);                   // listed with 2: shorter stays short
     session.notes = "first line\r\n\r\nlast line";
-    const PacketImage saved = session.image;
+    PacketImage saved = session.image;
+    session.image[0x8B].resize(15, 0xAA);  // listed with 12: cut on open
     session.dirty.set(0x8B);
-    const std::string path = (dir / "tune.dat").string();
-    ASSERT_EQ(saveDataFile(session, path), "");
+    ASSERT_EQ(saveDataFile(session, (dir / "default.dat").string()), "");
     EXPECT_TRUE(session.dirty.isSet(0x8B));  // saving is not sending
 
     session.image.clear();
     session.notes = "other";
     session.compareMode = true;
-    ASSERT_TRUE(OpenDataFile(session, path, "tune.dat"));
+    session.programFolder = dir.string();
+    ASSERT_TRUE(openDefaultDataFile(session));
     EXPECT_EQ(session.image, saved);
     EXPECT_EQ(session.notes, "first line\r\n\r\nlast line\r\n");
     EXPECT_FALSE(session.dirty.isSet(0x8B));
-    EXPECT_EQ(session.captionFile, "tune.dat");
+    EXPECT_EQ(session.captionFile, "default.dat");
     EXPECT_TRUE(prompts.messages().empty());
     EXPECT_FALSE(prompts.busy());
-    const std::vector<std::string> tail{"DisplayAllData", "UpdateOff", "Caption tune.dat",
-                                        "GridLabels"};
-    ASSERT_GE(view.calls.size(), tail.size() + 1);
+    ASSERT_GE(view.calls.size(), 5u);
     EXPECT_EQ(view.calls.front(), "endCompareMode");
-    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), view.calls.end() - 4));
-}
-
-TEST_F(DataFileTest, ListedBlocksLongerThanListedAreCut) {
-    loadUnitImage();
-    session.image[0x8B].resize(15, 0xAA);   // listed with 12 bytes
-    session.image[0x8C].resize(1);          // listed with 2: shorter stays short
-    session.image[0x12] = Bytes(30, 0x55);  // not listed: kept whole
-    ASSERT_EQ(saveDataFile(session, (dir / "default.dat").string()), "");
-    session.programFolder = dir.string();
-    session.image.clear();
-
-    ASSERT_TRUE(openDefaultDataFile(session));
-    EXPECT_EQ(session.captionFile, "default.dat");
-    EXPECT_EQ(session.image[0x8B].size(), 12u);
-    EXPECT_EQ(session.image[0x8C].size(), 1u);
-    EXPECT_EQ(session.image[0x12], Bytes(30, 0x55));
+    EXPECT_EQ(Texts(view.calls.end() - 4, view.calls.end()),
+              (Texts{"DisplayAllData", "UpdateOff", "Caption default.dat", "GridLabels"}));
 }
 
 TEST_F(DataFileTest, UnrecognisedOrMissingFileLeavesTheSessionAsItWas) {
@@ -166,18 +146,13 @@ TEST_F(DataFileTest, UnrecognisedOrMissingFileLeavesTheSessionAsItWas) {
     session.dirty.set(0x8C);
     const PacketImage before = session.image;
     // No identity blocks: nothing to identify the version by.
-    const fs::path other = dir / "other.dat";
-    std::ofstream(other, std::ios::binary) << "8B00\r\nTTtheirs\r\n";
-
-    EXPECT_FALSE(OpenDataFile(session, (dir / "none.dat").string(), "none.dat"));
-    EXPECT_TRUE(view.calls.empty());
-    EXPECT_FALSE(OpenDataFile(session, other.string(), "other.dat"));
+    std::ofstream(dir / "other.dat", std::ios::binary) << "8B00\r\nTTtheirs\r\n";
     std::ofstream(dir / "empty.dat", std::ios::binary).flush();
-    EXPECT_FALSE(OpenDataFile(session, (dir / "empty.dat").string(), "empty.dat"));
+    for (const char* name : {"none.dat", "other.dat", "empty.dat"})
+        EXPECT_FALSE(OpenDataFile(session, (dir / name).string(), name));
     EXPECT_EQ(prompts.texts(),
-              (std::vector<std::string>{"Error opening none.dat",
-                                        "other.dat is not a recognised SR20DET Data file",
-                                        "empty.dat is not a recognised SR20DET Data file"}));
+              (Texts{"Error opening none.dat", "other.dat is not a recognised SR20DET Data file",
+                     "empty.dat is not a recognised SR20DET Data file"}));
     for (const auto& m : prompts.messages())
         EXPECT_EQ(m.icon, MessageIcon::Critical);
     EXPECT_EQ(session.image, before);
@@ -185,7 +160,6 @@ TEST_F(DataFileTest, UnrecognisedOrMissingFileLeavesTheSessionAsItWas) {
     EXPECT_EQ(session.captionFile, "Untitled.Dat");
     EXPECT_FALSE(session.dirty.isSet(0x8B));  // named in the file
     EXPECT_TRUE(session.dirty.isSet(0x8C));
-    EXPECT_FALSE(prompts.busy());
     EXPECT_EQ(view.calls.back(), "GridLabels");
 }
 

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "link/packet_link.h"
@@ -14,24 +16,26 @@
 namespace tunalyx {
 namespace {
 
-class RecordingView final : public SessionView {
-public:
+using Texts = std::vector<std::string>;
+
+struct RecordingView final : SessionView {
     void DisplayAllData() override { calls.push_back("DisplayAllData"); }
     void RefreshUpdateEnabled() override { calls.push_back("RefreshUpdateEnabled"); }
     void setUpdateEnabled(bool on) override { calls.push_back(on ? "UpdateOn" : "UpdateOff"); }
     void setCommandEnabled(const std::string& name, bool on) override {
         calls.push_back(name + (on ? " on" : " off"));
     }
-    [[nodiscard]] bool saw(const std::string& call) const {
-        return std::find(calls.begin(), calls.end(), call) != calls.end();
-    }
-
+    bool saw(const std::string& call) const { return std::ranges::count(calls, call) > 0; }
     std::vector<std::string> calls;
 };
 
 class TransferTest : public ::testing::Test {
 protected:
-    void SetUp() override { use(SimUnitKind::Det1_501); }
+    // Each test starts with the session in step with the unit.
+    void SetUp() override {
+        use(SimUnitKind::Det1_501);
+        readAll();
+    }
 
     void use(SimUnitKind kind, LineFaults faults = {}) {
         ops.reset();
@@ -45,10 +49,11 @@ protected:
         session->setView(&view);
         ops = std::make_unique<TransferOperations>(*session);
     }
-    // The session in step with the unit, the logs emptied.
+    // Read All, which clears every flag, then the logs emptied.
     void readAll() {
+        session->dirty.set(0x8B);
         ASSERT_TRUE(ops->cmdReadAll_Click());
-        ASSERT_EQ(prompts->texts(), std::vector<std::string>{});
+        ASSERT_EQ(prompts->texts(), Texts{});
         ASSERT_FALSE(session->dirty.any());
         sim->ecu().clearRequestLog();
         view.calls.clear();
@@ -58,18 +63,24 @@ protected:
         session->image[block].at(index) ^= 0xA5;
         session->dirty.set(block);
     }
-    [[nodiscard]] std::vector<Bytes> requestsTo(std::uint8_t command) const {
+    std::vector<Bytes> requestsTo(std::uint8_t command) const {
         std::vector<Bytes> out;
-        for (const Bytes& r : sim->ecu().requests())
-            if (r.at(0) == command) out.push_back(r);
+        std::ranges::copy_if(sim->ecu().requests(), std::back_inserter(out),
+                             [&](const Bytes& r) { return r.at(0) == command; });
         return out;
     }
-    [[nodiscard]] const BlockStore& unit() const { return sim->ecu().blocks(); }
+    const BlockStore& unit() const { return sim->ecu().blocks(); }
+    void expectMapInStep(int map) {
+        EXPECT_EQ(session->maps.changedCellCount(map), 0);
+        for (std::uint8_t b : session->maps.mapBlocks(map)) {
+            EXPECT_EQ(session->image[b], unit()[b]) << int(b);
+            EXPECT_FALSE(session->dirty.isSet(b)) << int(b);
+        }
+    }
     // Changes n cells of the injection map, row by row from the top left.
     void changeInjCells(int n) {
         for (int i = 0; i < n; ++i) {
-            const int row = i / kMapCols + 1;
-            const int col = i % kMapCols + 1;
+            const int row = i / kMapCols + 1, col = i % kMapCols + 1;
             const auto v = session->maps.GridData(kInjMap, row, col);
             ASSERT_TRUE(session->maps.GridSetData(kInjMap, row, col, (v + 1) % 256));
         }
@@ -84,54 +95,49 @@ protected:
 };
 
 TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
-    // A clean run tells which request reads the last block; the unit then ignores it and its
-    // three retries.
-    session->dirty.set(0x8B);
-    EXPECT_TRUE(ops->cmdReadAll_Click());
-    EXPECT_TRUE(prompts->texts().empty());
-    for (const BlockSpec& b : session->readAllList)
-        EXPECT_EQ(session->image[b.command], unit()[b.command]) << int(b.command);
-    EXPECT_FALSE(session->dirty.any());
-    EXPECT_EQ(view.calls.front(), "cmdReadAll off");
-    EXPECT_EQ(view.calls.back(), "cmdReadAll on");
-    const std::uint64_t last = sim->line().requestCount();
+    // The clean run of SetUp tells which request reads the last block; the unit now ignores it
+    // and its three retries.
     ASSERT_EQ(session->readAllList.back().command, 0xF5);
-    const BlockStore blocks = unit();
-
+    for (const BlockSpec& b : session->readAllList)
+        ASSERT_EQ(session->image[b.command], unit()[b.command]) << int(b.command);
+    const std::uint64_t last = sim->line().requestCount();
+    const PacketImage unitImage = session->image;
     LineFaults faults;
     faults.dropReplyTo = {last, last + 1, last + 2, last + 3};
     use(SimUnitKind::Det1_501, faults);
-    for (int b = 0; b < 256; ++b)
-        session->image[static_cast<std::uint8_t>(b)] = blocks[static_cast<std::size_t>(b)];
+    session->image = unitImage;
     touch(0x8B, 0);
-    touch(0x81, 99);
     session->image[0x10] = {1, 2, 3};
     const PacketImage before = session->image;
-
     EXPECT_FALSE(ops->cmdReadAll_Click());
-    EXPECT_EQ(prompts->texts(),
-              (std::vector<std::string>{kInterfaceNotResponding, "Read All Error F5"}));
+    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Read All Error F5"}));
     EXPECT_EQ(session->image, before);
     EXPECT_TRUE(session->dirty.isSet(0x8B));
-    EXPECT_TRUE(session->dirty.isSet(0x81));
+    EXPECT_EQ(view.calls.front(), "cmdReadAll off");
+    EXPECT_EQ(view.calls.back(), "cmdReadAll on");
     EXPECT_FALSE(view.saw("UpdateOff"));
     EXPECT_FALSE(session->PortBusy);
 }
 
-TEST_F(TransferTest, UpdateSendsOneCellWhenTheMapBlockIsRefused) {
-    readAll();
+TEST_F(TransferTest, ARefusedMapBlockGoesOutCellByCell) {
     sim->ecu().refuseWrites(0x87);
     // Cell 123 (row 4, column 7) lies in byte 24 of the second injection block.
     ASSERT_TRUE(session->maps.GridSetData(kInjMap, 4, 7, 0x99));
     EXPECT_TRUE(ops->cmdUpdate_Click());
     EXPECT_EQ(requestsTo(0x85), (std::vector<Bytes>{{0x85, 123, 0, 0x99}}));
     EXPECT_EQ(unit()[0x87][23], 0x99);
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 0);
-    for (std::uint8_t b : session->maps.mapBlocks(kInjMap))
-        EXPECT_FALSE(session->dirty.isSet(b)) << int(b);
-    EXPECT_TRUE(prompts->progressShown().empty());
+    expectMapInStep(kInjMap);
     EXPECT_TRUE(prompts->texts().empty());
-    EXPECT_TRUE(view.saw("UpdateOn"));
+
+    // Write Map sends every cell, changed or not.
+    sim->ecu().clearRequestLog();
+    changeInjCells(3);
+    EXPECT_TRUE(ops->cmdWriteMap_Click(kInjMap));
+    EXPECT_EQ(requestsTo(0x85).size(), 400u);
+    EXPECT_EQ(prompts->progressShown(), Texts{"Writing Inj Map"});
+    EXPECT_EQ(prompts->percents().size(), 20u);
+    expectMapInStep(kInjMap);
+    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
 }
 
 TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
@@ -143,12 +149,10 @@ TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
         changeInjCells(cells);
         ops->cmdUpdate_Click();
         EXPECT_EQ(requestsTo(0x85).size(), static_cast<std::size_t>(cells));
-        EXPECT_EQ(session->maps.changedCellCount(kInjMap), 0);
-        for (std::uint8_t b : session->maps.mapBlocks(kInjMap))
-            EXPECT_EQ(session->image[b], unit()[b]);
+        expectMapInStep(kInjMap);
         if (cells > 20) {
-            EXPECT_EQ(prompts->progressShown(), std::vector<std::string>{"Updating Inj Map"});
-            EXPECT_EQ(prompts->percents().size(), 400u);
+            EXPECT_EQ(prompts->progressShown(), Texts{"Updating Inj Map"});
+            ASSERT_EQ(prompts->percents().size(), 400u);
             EXPECT_EQ(prompts->percents().front(), 0);
             EXPECT_EQ(prompts->percents()[20], 100 * 20 / 21);
             EXPECT_EQ(prompts->percents().back(), 100);
@@ -160,7 +164,6 @@ TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
 }
 
 TEST_F(TransferTest, CancelledUpdateKeepsWhatDidNotGoOut) {
-    readAll();
     sim->ecu().refuseWrites(0x86);
     changeInjCells(30);
     touch(0x8B, 0);
@@ -170,41 +173,20 @@ TEST_F(TransferTest, CancelledUpdateKeepsWhatDidNotGoOut) {
     EXPECT_EQ(session->maps.changedCellCount(kInjMap), 25);
     EXPECT_TRUE(session->dirty.isSet(0x86));
     EXPECT_TRUE(session->dirty.isSet(0x8B));  // Update ended before the other blocks
-    EXPECT_TRUE(prompts->texts().empty());
     EXPECT_FALSE(prompts->progressVisible());
     EXPECT_FALSE(session->PortBusy);
 }
 
-TEST_F(TransferTest, WriteMapGoesCellByCellWhenABlockIsRefused) {
-    readAll();
-    sim->ecu().refuseWrites(0x88);
-    changeInjCells(3);
-    EXPECT_TRUE(ops->cmdWriteMap_Click(kInjMap));
-    EXPECT_EQ(requestsTo(0x85).size(), 400u);  // every cell, changed or not
-    EXPECT_EQ(prompts->progressShown(), std::vector<std::string>{"Writing Inj Map"});
-    EXPECT_EQ(prompts->percents().size(), 20u);
-    EXPECT_EQ(prompts->percents().back(), 100);
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 0);
-    EXPECT_FALSE(session->dirty.any());
-    for (std::uint8_t b : session->maps.mapBlocks(kInjMap))
-        EXPECT_EQ(session->image[b], unit()[b]);
-    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
-    EXPECT_TRUE(prompts->texts().empty());
-}
-
 TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
-    readAll();
     touch(0x8B, 0);
     touch(0x8F, 1);
     touch(0x93, 2);
     sim->ecu().refuseWrites(0x8F);
     EXPECT_FALSE(ops->cmdWriteAll_Click());
-    EXPECT_EQ(prompts->texts(),
-              (std::vector<std::string>{kInterfaceNotResponding, "Write All Error 8F"}));
+    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Write All Error 8F"}));
     EXPECT_EQ(unit()[0x8B], session->image[0x8B]);
     EXPECT_FALSE(session->dirty.isSet(0x8B));
-    EXPECT_TRUE(session->dirty.isSet(0x8F));
-    EXPECT_TRUE(session->dirty.isSet(0x93));
+    EXPECT_TRUE(session->dirty.isSet(0x8F) && session->dirty.isSet(0x93));
     EXPECT_TRUE(requestsTo(0x93).empty());
     EXPECT_FALSE(view.saw("UpdateOff"));
 
@@ -220,7 +202,6 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
 }
 
 TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
-    readAll();
     ASSERT_EQ(session->settings.find(ControlKind::Frame, 26)->tag, "&HAB,11,&HD5,13");
     sim->ecu().blocks()[0xAB][0] ^= 0xFF;
     sim->ecu().blocks()[0xD5][0] ^= 0xFF;
@@ -238,39 +219,36 @@ TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
     EXPECT_NE(unit()[0xD5], session->image[0xD5]);
     EXPECT_FALSE(session->dirty.isSet(0xAB));
     EXPECT_TRUE(session->dirty.isSet(0xD5));
-    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
 
     sim->ecu().refuseWrites(0xAB);
     touch(0xAB, 1);
     EXPECT_FALSE(ops->mnuWrite_Click(26));
-    EXPECT_EQ(prompts->texts(),
-              (std::vector<std::string>{kInterfaceNotResponding, "Write failed."}));
+    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Write failed."}));
     EXPECT_TRUE(session->dirty.isSet(0xAB));
 }
 
 TEST_F(TransferTest, PrepareWriteOfTheBlocksWithNames) {
     struct Case {
         std::uint8_t block;
-        bool refused;
-        bool unitAlreadyHasIt;
+        bool refused, unitAlreadyHasIt;
         std::vector<Bytes> requests;  // command byte and data length of each request sent
-        const char* message;
+        Texts messages;
     };
     for (const Case& c : {
-             Case{0xCE, false, false, {{0xCE, 17}}, nullptr},
-             Case{0xCE, true, true, {{0xCE, 17}, {0xCE, 0}}, nullptr},
+             Case{0xCE, false, false, {{0xCE, 17}}, {}},
+             Case{0xCE, true, true, {{0xCE, 17}, {0xCE, 0}}, {}},
              Case{0xCE,
                   true,
                   false,
                   {{0xCE, 17}, {0xCE, 0}, {0x33, 17}, {0xCE, 0}},
-                  "Airflow Write Error"},
-             Case{0xD6, false, false, {{0xD6, 5}}, nullptr},
+                  {"Airflow Write Error"}},
+             Case{0xD6, false, false, {{0xD6, 5}}, {}},
              Case{0xD6,
                   true,
                   false,
                   {{0xD6, 5}, {0xD6, 0}, {0x4B, 5}, {0xD6, 0}},
-                  "Function Select Write Error"},
-             Case{0x8B, true, false, {}, nullptr},
+                  {"Function Select Write Error"}},
+             Case{0x8B, true, false, {}, {}},
          }) {
         SCOPED_TRACE(int(c.block));
         use(SimUnitKind::Det1_501);
@@ -286,22 +264,17 @@ TEST_F(TransferTest, PrepareWriteOfTheBlocksWithNames) {
         for (const Bytes& r : sim->ecu().requests())
             shape.push_back({r[0], static_cast<std::uint8_t>(r.size() - 1)});
         EXPECT_EQ(shape, c.requests);
-        const bool named = c.block == 0xCE || c.block == 0xD6;
-        EXPECT_EQ(prepared, named ? Bytes{c.block} : request);
-        if (c.message)
-            EXPECT_EQ(prompts->texts(), std::vector<std::string>{c.message});
-        else
-            EXPECT_TRUE(prompts->texts().empty());
+        EXPECT_EQ(prepared, c.block == 0x8B ? request : Bytes{c.block});
+        EXPECT_EQ(prompts->texts(), c.messages);
     }
 }
 
 TEST_F(TransferTest, AirFlowFlagIsClearedEvenAfterItsWriteError) {
-    readAll();
     sim->ecu().refuseWrites(0xCE);
     touch(0xCE, 100);
     // The flag goes, but the write did not take: Update did not complete.
     EXPECT_FALSE(ops->cmdUpdate_Click());
-    EXPECT_EQ(prompts->texts(), std::vector<std::string>{"Airflow Write Error"});
+    EXPECT_EQ(prompts->texts(), Texts{"Airflow Write Error"});
     EXPECT_EQ(prompts->messages().front().icon, MessageIcon::Critical);
     EXPECT_FALSE(session->dirty.isSet(0xCE));
     EXPECT_EQ(requestsTo(0xCE).back(), Bytes{0xCE});  // the caller's own request: a read
@@ -309,7 +282,7 @@ TEST_F(TransferTest, AirFlowFlagIsClearedEvenAfterItsWriteError) {
 
 TEST_F(TransferTest, OlderUnitGetsTheLegacyWriteFirst) {
     use(SimUnitKind::Det1_170B);
-    session->VerNumber = "1.70B";
+    readAll();
     struct Case {
         Bytes request;
         std::uint8_t legacy;
@@ -332,43 +305,38 @@ TEST_F(TransferTest, OlderUnitGetsTheLegacyWriteFirst) {
         EXPECT_EQ(sim->ecu().requests().front(), legacy);
     }
     EXPECT_TRUE(prompts->texts().empty());
-}
 
-TEST_F(TransferTest, OlderUnitUpdateWritesBlock5ATwice) {
-    use(SimUnitKind::Det1_170B);
-    readAll();
+    // Update writes the air flow block twice: by the legacy command, then by its own.
     ASSERT_EQ(session->airFlowBlock, 0x5A);
+    sim->ecu().clearRequestLog();
     touch(0x5A, 100);
     ops->cmdUpdate_Click();
-    std::vector<Bytes> r;
-    for (const Bytes& q : sim->ecu().requests())
-        if (q.size() > 1) r.push_back(q);  // the writes, not identification's reads
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0][0], 0x33);
-    EXPECT_EQ(r[1][0], 0x5A);
-    EXPECT_EQ(Bytes(r[0].begin() + 1, r[0].end()), Bytes(r[1].begin() + 1, r[1].end()));
+    std::vector<Bytes> writes;  // not identification's reads
+    std::ranges::copy_if(sim->ecu().requests(), std::back_inserter(writes),
+                         [](const Bytes& r) { return r.size() > 1; });
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0][0], 0x33);
+    writes[0][0] = 0x5A;
+    EXPECT_EQ(writes[0], writes[1]);
     EXPECT_EQ(unit()[0x5A], session->image[0x5A]);
     EXPECT_FALSE(session->dirty.any());
 }
 
 TEST_F(TransferTest, InitialiseAsksFirst) {
-    readAll();
     EXPECT_FALSE(ops->mnuInitAllData_Click());
-    ASSERT_EQ(prompts->messages().size(), 1u);
-    EXPECT_EQ(prompts->messages()[0].text, "This will Initialise all Power-FC data. Are you Sure?");
-    EXPECT_EQ(prompts->messages()[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(prompts->messages()[0].buttons, MessageButtons::YesNo);
     EXPECT_TRUE(requestsTo(0xF6).empty());
-
-    prompts->clear();
     prompts->answerNext(MessageAnswer::Yes);
     EXPECT_TRUE(ops->mnuInitAllData_Click());
     EXPECT_EQ(requestsTo(0xF6), (std::vector<Bytes>{{0xF6, 0x00}}));
-    ASSERT_EQ(prompts->messages().size(), 2u);
-    EXPECT_EQ(prompts->messages()[1].text,
+    const auto& m = prompts->messages();
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(m[1].text, "This will Initialise all Power-FC data. Are you Sure?");
+    EXPECT_EQ(std::tuple(m[1].icon, m[1].buttons),
+              std::tuple(MessageIcon::Exclamation, MessageButtons::YesNo));
+    EXPECT_EQ(m[2].text,
               "You must now Reset the Power-FC for the\r\nInitialisation to complete. (Key-Off, "
               "Key-On.)");
-    EXPECT_EQ(prompts->messages()[1].icon, MessageIcon::Information);
+    EXPECT_EQ(m[2].icon, MessageIcon::Information);
 }
 
 }  // namespace
