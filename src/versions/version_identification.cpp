@@ -102,7 +102,7 @@ void setTags(Session& session, ControlKind kind, int firstIndex,
 }
 
 constexpr int kOlderMapReferenceFrame = 120;  // curve 29 of block 0x51
-constexpr int kTelpodFrame = 39;             // block 0xAD
+constexpr int kTelpodFrame = 39;              // block 0xAD
 constexpr std::uint8_t kOlderMapReference = 0x51;
 constexpr std::uint8_t kTelpodBlock = 0xAD;
 

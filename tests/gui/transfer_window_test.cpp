@@ -76,7 +76,9 @@ void TransferWindowTest::readAllShowsTheUnitAndItsLayout() {
     QVERIFY(w.window->menus().mnuReCalcBase->isEnabled());
     QVERIFY(!w.window->updateButton()->isEnabled());
     QVERIFY(w.window->settingsPage(3)->frameBox(2)->isHidden() == false);
-    QVERIFY(!w.window->settingsPage(3)->frameBox(23)->isHidden());  // Inj Adjust, 0xCB  // PIM scale, offset
+    QVERIFY(!w.window->settingsPage(3)
+                 ->frameBox(23)
+                 ->isHidden());  // Inj Adjust, 0xCB  // PIM scale, offset
     QCOMPARE(w.window->grid(kBaseMap)->cells().cellText(1, 1),
              QString::fromStdString(w.session.maps.cellText(kBaseMap, 1, 1)));
 }

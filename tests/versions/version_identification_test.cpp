@@ -125,8 +125,10 @@ TEST_F(VersionTest, NewerLayoutsRepointFunctionSelectBoostAndTheirFrames) {
     // The older unit's cranking, water temperature, acceleration, map reference and air flow
     // blocks get their own frames in place of the newer ones; it has no Telpod block.
     open(SimUnitKind::Det1_170B);
-    for (int f : {109, 111, 113, 120, 132, 28}) EXPECT_TRUE(visible(f)) << f;
-    for (int f : {9, 11, 13, 20, 32, 39}) EXPECT_FALSE(visible(f)) << f;
+    for (int f : {109, 111, 113, 120, 132, 28})
+        EXPECT_TRUE(visible(f)) << f;
+    for (int f : {9, 11, 13, 20, 32, 39})
+        EXPECT_FALSE(visible(f)) << f;
 }
 
 TEST_F(VersionTest, UnsupportedUnitIsScannedAndOfferedForSaving) {
