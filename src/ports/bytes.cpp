@@ -1,7 +1,9 @@
 #include "ports/bytes.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <stdexcept>
 
 namespace tunalyx {
 
@@ -20,6 +22,19 @@ std::string textFromBytes(const Bytes& bytes, std::size_t first, std::size_t cou
         std::min(bytes.size(), count == std::string::npos ? bytes.size() : first + count);
     for (std::size_t i = first; i < last; ++i)
         out.push_back(static_cast<char>(bytes[i]));
+    return out;
+}
+
+Bytes HexToBytes(std::string_view text) {
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        unsigned value = 0;
+        const char* first = text.data() + i;
+        const auto res = std::from_chars(first, first + 2, value, 16);
+        if (res.ec != std::errc() || res.ptr != first + 2)
+            throw std::invalid_argument("not a hexadecimal byte");
+        out.push_back(static_cast<std::uint8_t>(value));
+    }
     return out;
 }
 

@@ -49,14 +49,6 @@ Bytes textBlock(std::string_view text, std::size_t width) {
     return slot;
 }
 
-Bytes hexBytes(std::string_view hex) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(
-            static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-    return out;
-}
-
 Bytes concat(Bytes head, const Bytes& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
@@ -252,35 +244,35 @@ BlockStore allBlocks(const SimUnit& unit) {
         putCurve(s[b], 12, -1, 1, {96, 86, 77, 70, 64, 64});
     }
     // Accelerator pump at 1000..5000 rpm, ms; the older layout keeps only the 20 bytes of words.
-    s[0x93] = hexBytes("7D644B3219");
+    s[0x93] = HexToBytes("7D644B3219");
     putCurve(s[0x93], 14, -2, 2, {2.0 / 0.004, 1.6 / 0.004, 1.2 / 0.004, 0.9 / 0.004, 0.6 / 0.004});
     putCurve(s[0x93], 24, -2, 2, {1.2 / 0.004, 1.0 / 0.004, 0.8 / 0.004, 0.6 / 0.004, 0.4 / 0.004});
     s[0x5D] = Bytes(s[0x93].begin() + 5, s[0x93].end());
 
-    s[0x90] = hexBytes("BE8CAF802E1D");
-    s[0x91] = hexBytes("B499968F78802E1D");
-    s[0x92] = hexBytes("9700C100EE001B0149015D01");
-    s[0x94] = hexBytes("C0C000645900401400");
-    s[0x96] = hexBytes("00030609");
-    s[0x97] = hexBytes("2317");
-    s[0x98] = hexBytes("BE05AA00");
-    s[0x9A] = hexBytes("96058C038200");
-    s[0x9B] = hexBytes("6B562E190F0A");
-    s[0x9C] = hexBytes("354050738CF9");
+    s[0x90] = HexToBytes("BE8CAF802E1D");
+    s[0x91] = HexToBytes("B499968F78802E1D");
+    s[0x92] = HexToBytes("9700C100EE001B0149015D01");
+    s[0x94] = HexToBytes("C0C000645900401400");
+    s[0x96] = HexToBytes("00030609");
+    s[0x97] = HexToBytes("2317");
+    s[0x98] = HexToBytes("BE05AA00");
+    s[0x9A] = HexToBytes("96058C038200");
+    s[0x9B] = HexToBytes("6B562E190F0A");
+    s[0x9C] = HexToBytes("354050738CF9");
 
     const Functions functions;
     s[layout.functionSelectBlock] = functionSelect(functions, layout.layout170);
-    s[0xA7] = concat({functions.injAirFlowWarn}, hexBytes("FC031E"));
-    s[0xA8] = concat({functions.injAirFlowWarn}, hexBytes("D4031E"));
-    s[0xA9] = concat({functions.knockWarn}, hexBytes("3C0009"));
-    s[0xAA] = concat({functions.o2Feedback}, hexBytes("0C01"));
+    s[0xA7] = concat({functions.injAirFlowWarn}, HexToBytes("FC031E"));
+    s[0xA8] = concat({functions.injAirFlowWarn}, HexToBytes("D4031E"));
+    s[0xA9] = concat({functions.knockWarn}, HexToBytes("3C0009"));
+    s[0xAA] = concat({functions.o2Feedback}, HexToBytes("0C01"));
     s[0xAC] = Bytes(10, 0x00);
     s[0xAD] = textBlock("", 8);  // custom features off, blank tuner string
 
     // Boost control in the 13-byte layout: switch position, four boost targets of
     // 0.05 kg/cm2 (0.70..1.00) and two rows of four solenoid settings. 0xAB carries the
     // position, the targets and the second row behind the boost-kit flag.
-    const Bytes boost = hexBytes("000E1012142D32373C1E23282D");
+    const Bytes boost = HexToBytes("000E1012142D32373C1E23282D");
     s[0x5C] = boost;
     s[0xD5] = boost;
     s[0xAB] = concat({functions.boostKit, 0x00}, Bytes(boost.begin(), boost.begin() + 5));

@@ -74,20 +74,6 @@ void runConversion(Session& session, const char* failureMessage,
 
 }  // namespace
 
-Bytes HexToBytes(std::string_view text) {
-    Bytes out;
-    if (text.size() < 2) return out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        unsigned value = 0;
-        const char* first = text.data() + i;
-        const auto res = std::from_chars(first, first + 2, value, 16);
-        if (res.ec != std::errc() || res.ptr != first + 2)
-            throw std::invalid_argument("not a hexadecimal byte");
-        out.push_back(static_cast<std::uint8_t>(value));
-    }
-    return out;
-}
-
 void Convert3To5(Session& session, bool /*NoDisplay*/) {
     runConversion(session, "Error converting from 312 data", [](PacketImage& img) {
         move(img, 0xD6, 0x65);

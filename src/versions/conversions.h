@@ -6,10 +6,6 @@
 
 namespace tunalyx {
 
-// Every pair of characters read as a hexadecimal byte ("FC031E" gives FC 03 1E); a text of
-// fewer than two characters gives nothing.
-[[nodiscard]] Bytes HexToBytes(std::string_view text);
-
 // The image conversions between layout families; family 5 is the hub. "A <- B" moves slot B
 // into slot A and empties B. A failure shows its message and leaves the image as far as it got.
 void Convert170To5(Session& session, bool NoDisplay);
