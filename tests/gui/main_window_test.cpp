@@ -43,6 +43,14 @@ void showOnPage(MainWindow& w, int page) {
     QVERIFY(QTest::qWaitForWindowActive(&w));
 }
 
+// A window showing Settings 1 with the Rev / Idle block loaded; its rev limit box.
+QLineEdit* startOnRevLimit(GuiHarness& h) {
+    fillRevIdle(h.session);
+    h.window->Form_Load();
+    showOnPage(*h.window, 1);
+    return revLimit(*h.window);
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -114,10 +122,7 @@ void MainWindowTest::closingMaximisedKeepsTheNormalPlacement() {
 
 void MainWindowTest::enterCommitsAndMovesTheFocus() {
     GuiHarness h;
-    fillRevIdle(h.session);
-    h.window->Form_Load();
-    showOnPage(*h.window, 1);
-    QLineEdit* box = revLimit(*h.window);
+    QLineEdit* box = startOnRevLimit(h);
     QVERIFY(box);
     QCOMPARE(box->text(), QStringLiteral("7500"));
     box->setFocus();
@@ -134,10 +139,7 @@ void MainWindowTest::enterCommitsAndMovesTheFocus() {
 
 void MainWindowTest::focusLossCommitsAndShowsTheStoredValue() {
     GuiHarness h;
-    fillRevIdle(h.session);
-    h.window->Form_Load();
-    showOnPage(*h.window, 1);
-    QLineEdit* box = revLimit(*h.window);
+    QLineEdit* box = startOnRevLimit(h);
     box->setFocus();
     box->setText(QStringLiteral("70000"));  // beyond a word: stored as 65535
     h.window->tabs()->setFocus();
@@ -151,10 +153,7 @@ void MainWindowTest::focusLossCommitsAndShowsTheStoredValue() {
 
 void MainWindowTest::unchangedValueLeavesUpdateAsItWas() {
     GuiHarness h;
-    fillRevIdle(h.session);
-    h.window->Form_Load();
-    showOnPage(*h.window, 1);
-    QLineEdit* box = revLimit(*h.window);
+    QLineEdit* box = startOnRevLimit(h);
     box->setFocus();
     box->setText(QStringLiteral("7500.2"));  // rounds to the stored raw value
     QTest::keyClick(box, Qt::Key_Return);
@@ -164,15 +163,12 @@ void MainWindowTest::unchangedValueLeavesUpdateAsItWas() {
 
 void MainWindowTest::autoUpdateRunsOnceAfterTheLastEdit() {
     GuiHarness h;
-    fillRevIdle(h.session);
-    h.window->Form_Load();
-    showOnPage(*h.window, 1);
+    QLineEdit* box = startOnRevLimit(h);
     QSignalSpy updates(h.window.get(), &MainWindow::updateRequested);
     QTest::mouseClick(h.window->autoUpdateBox(), Qt::LeftButton);
     QVERIFY(h.window->autoUpdateBox()->isChecked());
     QVERIFY(!h.window->updateTimer().isActive());  // nothing to send yet
 
-    QLineEdit* box = revLimit(*h.window);
     box->setFocus();
     box->setText(QStringLiteral("7000"));
     QTest::keyClick(box, Qt::Key_Return);
@@ -189,11 +185,9 @@ void MainWindowTest::autoUpdateRunsOnceAfterTheLastEdit() {
 
 void MainWindowTest::compareModeRefusesTheFocus() {
     GuiHarness h;
-    fillRevIdle(h.session);
-    h.window->Form_Load();
-    showOnPage(*h.window, 1);
+    QLineEdit* box = startOnRevLimit(h);
     h.session.compareMode = true;
-    revLimit(*h.window)->setFocus();
+    box->setFocus();
     QVERIFY(focusOnTabs(*h.window));
 }
 
