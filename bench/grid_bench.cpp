@@ -16,6 +16,7 @@
 #include "sim/default_blocks.h"
 #include "sim/engine_model.h"
 #include "sim/loopback_serial_port.h"
+#include "transfer/qt_file_writer.h"
 
 using namespace tunalyx;
 
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
     // The tracer at the monitor's pace: one position per sample, ghost trail on, painted.
     MemorySettingsStore store;
     SerialPortSelector selector(port);
-    MainWindow window(session, store, {selector, port, nullptr});
+    QtFileWriter files;
+    MainWindow window(session, store, {selector, port, nullptr}, files);
     window.resize(1100, 700);
     window.show();
     window.tabs()->setCurrentIndex(kInjMap);

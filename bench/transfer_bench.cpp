@@ -8,8 +8,8 @@
 
 #include "quiet_prompts.h"
 
-#include "app/session.h"
 #include "counting_serial_port.h"
+#include "session/session.h"
 #include "sim/in_process_simulator.h"
 #include "transfer/transfer_operations.h"
 

@@ -8,6 +8,7 @@
 #include "app/qt_user_prompts.h"
 #include "link/qt_serial_port.h"
 #include "sim/in_process_simulator.h"
+#include "transfer/qt_file_writer.h"
 
 using namespace tunalyx;
 
@@ -68,7 +69,9 @@ int main(int argc, char** argv) {
     SerialPortSelector selector(serial);
     Session session(selector, clock, prompts, LinkSettings::fromStore(store));
     session.programFolder = QCoreApplication::applicationDirPath().toStdString();
-    MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr});
+    QtFileWriter files;
+    MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr},
+                      files);
     prompts.setOwner(&window);
     window.Form_Load();
     window.show();

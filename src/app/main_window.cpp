@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -15,14 +14,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "maps/qt_map_tracer.h"
 #include "model/settings_page_widget.h"
+#include "transfer/data_file.h"
 
 namespace tunalyx {
 
 namespace {
-
-constexpr int kAutoUpdateMs = 500;
 
 double screenDpi(const QWidget* w) {
     const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
@@ -41,15 +38,10 @@ const char* kInfoText =
 }  // namespace
 
 MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts ports,
-                       QWidget* parent)
-    : QMainWindow(parent),
-      m_session(session),
-      m_store(store),
-      m_ports(ports),
-      m_portChoice(ports.serial, session.link, session.prompts),
-      m_transfers(session) {
+                       FileWriter& files, QWidget* parent)
+    : QMainWindow(parent), m_session(session), m_store(store) {
     setObjectName(QStringLiteral("frmMain"));
-    setCaption(QStringLiteral("Untitled.Dat"));
+    setCaptionFile("Untitled.Dat");
     m_menus = buildMainMenus(menuBar(), ports.simulator != nullptr);
 
     auto* central = new QWidget(this);
@@ -63,22 +55,29 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     buildButtons(central);
     setCentralWidget(central);
 
-    m_timerUpdate.setObjectName(QStringLiteral("TimerUpdate"));
-    m_timerUpdate.setSingleShot(true);
-    m_timerUpdate.setInterval(kAutoUpdateMs);
-    connect(&m_timerUpdate, &QTimer::timeout, this, &MainWindow::TimerUpdate_Timer);
-    m_session.codec.onChange = [this] { UpdateEnable(); };
-    m_session.maps.onChange = [this] { UpdateEnable(); };
-    m_session.setView(this);
     // Values are typed and shown with the user's decimal separator.
     const QString point = QLocale().decimalPoint();
     const NumberLocale numbers{point.isEmpty() ? '.' : point.at(0).toLatin1()};
     m_session.codec.setLocale(numbers);
     m_session.maps.setLocale(numbers);
-    wireMenus();
-    wireMapMenus();
-    wireCommands();
-    connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::SSTab1_Click);
+    m_session.codec.onChange = [this] { UpdateEnable(); };
+    m_session.maps.onChange = [this] { UpdateEnable(); };
+    m_session.setView(this);
+
+    const auto commitEdit = [this] { focusTabs(); };
+    connect(m_menus.mnuExit, &QAction::triggered, this, &QWidget::close);
+    m_ports = new QtPortMenu(m_session, m_menus, ports, this);
+    m_files = new QtFileCommands(*this, m_session, m_store, files, m_menus, commitEdit);
+    m_transfers = new QtTransferCommands(
+        *this, m_session, m_menus, {m_cmdReadAll, m_cmdWriteAll, m_cmdUpdate, m_optAutoUpdate},
+        commitEdit, [this] { return m_popupFrame; });
+    connect(m_transfers, &QtTransferCommands::updateRequested, this, &MainWindow::updateRequested);
+    for (int map = 0; map < kMapGridCount; ++map)
+        m_transfers->bindMapButtons(map, m_mapButtons[static_cast<std::size_t>(map)][0],
+                                    m_mapButtons[static_cast<std::size_t>(map)][1]);
+    m_maps = new QtMapCommands(m_session, m_grids, *m_tabs, m_menus, this);
+    connect(m_tabs, &QTabWidget::currentChanged, this,
+            [this](int tab) { m_maps->tracer().SSTab1_Click(tab); });
 }
 
 MainWindow::~MainWindow() {
@@ -89,7 +88,8 @@ MainWindow::~MainWindow() {
 
 void MainWindow::buildTabs() {
     for (int m = 0; m < kMapGridCount; ++m)
-        m_tabs->addTab(buildMapTab(m), QString::fromLatin1(mapTabCaption(m)));
+        m_tabs->addTab(buildMapTab(m, m_mapButtons[static_cast<std::size_t>(m)]),
+                       QString::fromLatin1(mapTabCaption(m)));
     for (int p = 1; p <= 5; ++p) {
         auto* page = new SettingsPageWidget(m_session, p);
         connect(page, &SettingsPageWidget::focusToTabsRequested, this, &MainWindow::focusTabs);
@@ -115,23 +115,37 @@ void MainWindow::buildTabs() {
     m_tabs->addTab(info, tr("Tunalyx"));
 }
 
+QWidget* MainWindow::buildMapTab(int map, std::array<QPushButton*, 2>& buttons) {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("MapTab%1").arg(map));
+    auto* v = new QVBoxLayout(page);
+    v->setContentsMargins(4, 4, 4, 4);
+    auto* grid = new MapGridWidget(m_session, map, page);
+    m_grids[static_cast<std::size_t>(map)] = grid;
+    v->addWidget(grid, 1);
+    auto* row = new QHBoxLayout;
+    buttons[0] = new QPushButton(tr("Read"), page);
+    buttons[0]->setObjectName(QStringLiteral("cmdReadMap%1").arg(map));
+    buttons[1] = new QPushButton(tr("Write"), page);
+    buttons[1]->setObjectName(QStringLiteral("cmdWriteMap%1").arg(map));
+    row->addStretch(1);
+    row->addWidget(buttons[0]);
+    row->addWidget(buttons[1]);
+    v->addLayout(row);
+    return page;
+}
+
 void MainWindow::buildButtons(QWidget* central) {
     auto* row = new QHBoxLayout;
+    // Alt+W belongs to the Window menu, so Write All answers to Alt+A.
     m_cmdReadAll = new QPushButton(tr("&Read All"), central);
     m_cmdReadAll->setObjectName(QStringLiteral("cmdReadAll"));
-    m_cmdWriteAll = new QPushButton(tr("&Write All"), central);
+    m_cmdWriteAll = new QPushButton(tr("Write &All"), central);
     m_cmdWriteAll->setObjectName(QStringLiteral("cmdWriteAll"));
     m_cmdUpdate = new QPushButton(tr("&Update"), central);
     m_cmdUpdate->setObjectName(QStringLiteral("cmdUpdate"));
     m_optAutoUpdate = new QCheckBox(tr("Auto Update"), central);
     m_optAutoUpdate->setObjectName(QStringLiteral("optAutoUpdate"));
-    m_cmdUpdate->setEnabled(false);
-    connect(m_cmdReadAll, &QPushButton::clicked, this,
-            [this] { runTransfer([this] { m_transfers.cmdReadAll_Click(); }); });
-    connect(m_cmdWriteAll, &QPushButton::clicked, this,
-            [this] { runTransfer([this] { m_transfers.cmdWriteAll_Click(); }); });
-    connect(m_cmdUpdate, &QPushButton::clicked, this, &MainWindow::cmdUpdate_Click);
-    connect(m_optAutoUpdate, &QCheckBox::clicked, this, &MainWindow::optAutoUpdate_Click);
     row->addWidget(m_cmdReadAll);
     row->addWidget(m_cmdWriteAll);
     row->addWidget(m_cmdUpdate);
@@ -140,48 +154,29 @@ void MainWindow::buildButtons(QWidget* central) {
     static_cast<QVBoxLayout*>(central->layout())->addLayout(row);
 }
 
-void MainWindow::wireMenus() {
-    connect(m_menus.mnuExit, &QAction::triggered, this, &QWidget::close);
-    for (int i = 0; i < m_menus.mnuCom.size(); ++i)
-        connect(m_menus.mnuCom[i], &QAction::triggered, this, [this, i] { mnuCom_Click(i); });
-    if (m_menus.mnuSimulator)
-        connect(m_menus.mnuSimulator, &QAction::triggered, this, &MainWindow::mnuSimulator_Click);
-}
-
 SettingsPageWidget* MainWindow::settingsPage(int page) const {
     return page >= 1 && page <= m_pages.size() ? m_pages[page - 1] : nullptr;
-}
-
-void MainWindow::setCaption(const QString& fileName) {
-    setWindowTitle(QStringLiteral("Tunalyx SR20DET - ") + fileName);
 }
 
 void MainWindow::Form_Load() {
     try {
         // The line settings are applied on every open by the port itself.
-        m_session.readAllList = startupReadAllList();
-        m_session.writeAllList = startupWriteAllList();
+        m_session.layout.readAllList = startupReadAllList();
+        m_session.layout.writeAllList = startupWriteAllList();
         m_session.maps.GridInit();
         GridLabels();
-        m_tracer->sizeMarker();
-        m_tracer->ShowMapPos(0, 0);
+        tracer().sizeMarker();
+        tracer().ShowMapPos(0, 0);
         restorePlacement();
-        if (m_ports.simulator) {
-            // The simulated unit stands in for the stored port, which is left as it is.
-            mnuSimulator_Click();
-        } else {
-            m_ports.selector.select(m_ports.serial);
-            m_portChoice.openStoredPort(m_store.integer("ComPort", 1));
-            showPortChecks();
-        }
+        m_ports->openAtStart(m_store.integer("ComPort", 1));
         m_session.link.setSettings(LinkSettings::fromStore(m_store));
-        mnuDefault_Click();
-        m_options = loadMainOptions(m_store);
-        m_tracer->mnuSetupMapTraceSource_Click(std::clamp(m_options.mapTraceSource, 0, 1));
-        if (m_options.mapRefLabels) m_menus.mnuMapRefLabels->trigger();
-        if (m_options.mapTrace) m_menus.mnuMapTrace->trigger();
-        if (m_options.mapTraceGhost) m_menus.mnuMapTraceGhost->trigger();
-        if (m_options.mapAutoSelect) m_menus.mnuAutoSelect->trigger();
+        m_files->mnuDefault_Click();
+        const MainOptions options = loadMainOptions(m_store);
+        tracer().mnuSetupMapTraceSource_Click(std::clamp(options.mapTraceSource, 0, 1));
+        if (options.mapRefLabels) m_menus.mnuMapRefLabels->trigger();
+        if (options.mapTrace) m_menus.mnuMapTrace->trigger();
+        if (options.mapTraceGhost) m_menus.mnuMapTraceGhost->trigger();
+        if (options.mapAutoSelect) m_menus.mnuAutoSelect->trigger();
         // Whatever the image holds is shown, also when there was no default file to open.
         DisplayAllData();
     } catch (const std::exception&) {
@@ -201,80 +196,64 @@ void MainWindow::restorePlacement() {
     m_tabs->setCurrentIndex(std::clamp(p.tab, 0, kTabCount - 1));
 }
 
-void MainWindow::mnuCom_Click(int index) {
-    if (m_ports.simulator && m_ports.selector.isSelected(*m_ports.simulator)) {
-        m_ports.simulator->close();
-        m_menus.mnuSimulator->setChecked(false);
-    }
-    m_ports.selector.select(m_ports.serial);
-    m_portChoice.mnuCom_Click(index);
-    showPortChecks();
-}
-
-void MainWindow::showPortChecks() {
-    for (int i = 0; i < m_menus.mnuCom.size(); ++i)
-        m_menus.mnuCom[i]->setChecked(m_portChoice.isChecked(i));
-}
-
-void MainWindow::mnuSimulator_Click() {
-    // Like a Com item: choosing it again while it is in use switches the link off.
-    const bool wasInUse =
-        m_ports.selector.isSelected(*m_ports.simulator) && m_ports.simulator->isOpen();
-    if (m_ports.serial.isOpen()) m_ports.serial.close();
-    m_portChoice.uncheckAll();
-    showPortChecks();
-    m_ports.selector.select(*m_ports.simulator);
-    if (wasInUse) {
-        m_ports.simulator->close();
-        m_menus.mnuSimulator->setChecked(false);
-        return;
-    }
-    const bool opened = m_ports.simulator->open();
-    if (opened) m_session.link.SendPacket(Bytes{0xF3});
-    m_menus.mnuSimulator->setChecked(opened);
-}
-
 void MainWindow::DisplayAllData() {
     for (ControlKind kind :
          {ControlKind::Text, ControlKind::TunerString, ControlKind::Check, ControlKind::CheckBit,
           ControlKind::Option, ControlKind::Label, ControlKind::Caption})
         for (SettingsPageWidget* page : m_pages)
             page->displayKind(kind);
+    for (int g = 0; g < kMapGridCount; ++g)
+        GridDisplay(g);
+}
+
+void MainWindow::showNotes() {
+    for (SettingsPageWidget* page : m_pages)
+        page->showNotes();
+}
+
+void MainWindow::GridDisplay(int g) {
+    if (g >= 0 && g < kMapGridCount) grid(g)->GridDisplay();
+}
+
+void MainWindow::GridLabels() {
+    m_maps->GridLabels();
+}
+
+void MainWindow::layoutChanged() {
+    // Decided before the tab goes: hiding the active tab would move to a neighbour of Qt's choice.
+    const int activeTab = m_session.layout.activeTabAfterSwitch(m_tabs->currentIndex());
+    m_tabs->setCurrentIndex(activeTab);
+    m_tabs->setTabVisible(kBaseMap, m_session.layout.baseMapTabVisible);
+    // Keyboard tab switching would still land on a hidden tab unless it is disabled too.
+    m_tabs->setTabEnabled(kBaseMap, m_session.layout.baseMapTabVisible);
+    m_menus.mnuReCalcBase->setEnabled(m_session.layout.reCalcBaseEnabled);
+    for (SettingsPageWidget* page : m_pages)
+        page->refreshFrameVisibility();
+    GridLabels();
 }
 
 void MainWindow::UpdateEnable() {
-    m_cmdUpdate->setEnabled(true);
-    if (m_optAutoUpdate->isChecked()) {
-        // Always count from the latest change.
-        m_timerUpdate.stop();
-        m_timerUpdate.start();
-    }
+    m_transfers->UpdateEnable();
 }
 
 void MainWindow::RefreshUpdateEnabled() {
-    m_cmdUpdate->setEnabled(m_session.dirty.any());
+    m_transfers->RefreshUpdateEnabled();
 }
 
 void MainWindow::setUpdateEnabled(bool enabled) {
-    m_cmdUpdate->setEnabled(enabled);
+    m_transfers->setUpdateEnabled(enabled);
 }
 
 void MainWindow::setCaptionFile(const std::string& name) {
-    setCaption(QString::fromLatin1(name.c_str()));
+    setWindowTitle(QString::fromLatin1(windowCaption(name).c_str()));
 }
 
-void MainWindow::optAutoUpdate_Click() {
-    if (m_optAutoUpdate->isChecked() && m_cmdUpdate->isEnabled()) UpdateEnable();
+bool MainWindow::mnuSaveAs_Click() {
+    return m_files->mnuSaveAs_Click();
 }
 
-void MainWindow::TimerUpdate_Timer() {
-    m_timerUpdate.stop();
-    cmdUpdate_Click();
-}
-
-void MainWindow::cmdUpdate_Click() {
-    emit updateRequested();
-    runTransfer([this] { m_transfers.cmdUpdate_Click(); });
+void MainWindow::setCommandEnabled(const std::string& name, bool enabled) {
+    m_transfers->setCommandEnabled(name, enabled);
 }
 
 void MainWindow::focusTabs() {
@@ -301,7 +280,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::saveOnUnload() {
     if (m_unloaded) return;
     m_unloaded = true;
-    if (const int port = m_portChoice.checkedPortNumber(); port > 0)
+    if (const int port = m_ports->checkedPortNumber(); port > 0)
         m_store.setInteger("ComPort", port);
     MainPlacement p;
     const Qt::WindowStates state = windowState();
@@ -315,12 +294,14 @@ void MainWindow::saveOnUnload() {
     p.height = pixelsToTwips(height(), dpi);
     p.tab = m_tabs->currentIndex();
     saveMainPlacement(m_store, p);
-    m_options.mapTraceSource = m_tracer->MapTraceSource();
-    m_options.mapRefLabels = m_menus.mnuMapRefLabels->isChecked();
-    m_options.mapTrace = m_menus.mnuMapTrace->isChecked();
-    m_options.mapTraceGhost = m_menus.mnuMapTraceGhost->isChecked();
-    m_options.mapAutoSelect = m_menus.mnuAutoSelect->isChecked();
-    saveMainOptions(m_store, m_options);
+    const MapTracer::Options& trace = m_session.tracer.options();
+    MainOptions options;
+    options.mapTraceSource = trace.source;
+    options.mapRefLabels = m_menus.mnuMapRefLabels->isChecked();
+    options.mapTrace = trace.trace;
+    options.mapTraceGhost = trace.ghost;
+    options.mapAutoSelect = trace.autoSelect;
+    saveMainOptions(m_store, options);
 }
 
 }  // namespace tunalyx

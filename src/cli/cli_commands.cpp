@@ -8,14 +8,16 @@
 #include <iterator>
 #include <optional>
 
-#include "app/session.h"
 #include "cli/cli_closed_port.h"
 #include "cli/cli_show.h"
 #include "link/packet_link.h"
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
+#include "session/session.h"
 #include "transfer/data_file.h"
+#include "transfer/qt_file_writer.h"
 #include "transfer/transfer_operations.h"
+#include "transfer/tune_edits.h"
 #include "versions/unit_identity.h"
 #include "versions/version_identification.h"
 
@@ -101,10 +103,7 @@ public:
                              MessageIcon::Critical);
             return false;
         }
-        // The wake-up's reply takes a few milliseconds; left in the line it would be read as
-        // the answer to the first real request.
-        m_session.link.SendPacket(Bytes{0xF3});
-        m_session.link.DiscardLateReply();
+        m_session.link.wakeUp();
         return true;
     }
 
@@ -136,34 +135,10 @@ bool openFile(Session& session, const std::string& path) {
 }
 
 int save(const Session& session, const std::string& path) {
-    if (const std::string error = saveDataFile(session, path); !error.empty()) return failed(error);
+    QtFileWriter writer;
+    if (const std::string error = saveDataFile(session, writer, path); !error.empty())
+        return failed(error);
     return kExitOk;
-}
-
-// Every byte in which `edited` differs from the session's image, applied as the windows would
-// apply an edit: map cells through the grid, so that Update knows the cells, other blocks whole
-// and flagged. Bytes the edited file does not have are left alone.
-void applyEdits(Session& s, const Session& edited) {
-    for (int grid = 0; grid < kMapGridCount; ++grid) {
-        if (grid == kBaseMap && !s.baseMapTabVisible) continue;
-        const MapDescriptor& d = s.maps.descriptor(grid);
-        for (int row = 1; row <= kMapRows; ++row) {
-            for (int col = 1; col <= kMapCols; ++col) {
-                const CellAddress a = cellAddress(d, row, col);
-                if (static_cast<std::size_t>(a.byte - 1 + d.width) > edited.image[a.block].size())
-                    continue;
-                s.maps.GridSetData(grid, row, col, edited.maps.GridData(grid, row, col));
-            }
-        }
-    }
-    // Other blocks go whole; so do map blocks the cells could not reproduce (another length).
-    for (int b = 0; b < PacketImage::kSlotCount; ++b) {
-        const auto block = static_cast<std::uint8_t>(b);
-        const Bytes& wanted = edited.image[block];
-        if (wanted.empty() || wanted == s.image[block]) continue;
-        s.image[block] = wanted;
-        s.dirty.set(block);
-    }
 }
 
 // The "&Version" menu item that stands for each family when a file is converted.
@@ -247,10 +222,10 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
     FileSession edited(ctx);
     if (!openFile(s, basePath) || !openFile(edited.session(), editedPath)) return kExitFailed;
     // Bytes of two layouts do not line up: comparing them would send nonsense.
-    if (s.family != edited.session().family)
+    if (s.layout.family != edited.session().layout.family)
         return failed(shownName(editedPath) + " is laid out for family " +
-                      familyName(edited.session().family) + ", " + shownName(basePath) +
-                      " for family " + familyName(s.family));
+                      familyName(edited.session().layout.family) + ", " + shownName(basePath) +
+                      " for family " + familyName(s.layout.family));
     applyEdits(s, edited.session());
 
     if (!unit.open(ctx.prompts)) return kExitFailed;
@@ -269,13 +244,13 @@ int runConvert(const CliArgs& args, CliContext& ctx) {
     Session& s = file.session();
     if (!openFile(s, args.positionals[0])) return kExitFailed;
     // A file already in the family keeps its own version; the menu would relabel it.
-    if (s.family != target) {
+    if (s.layout.family != target) {
         const auto menuItem = std::find_if(std::begin(kFamilyVersions), std::end(kFamilyVersions),
                                            [&](const auto& v) { return v.family == *target; });
         const int criticalBefore = ctx.prompts.criticalMessagesShown();
         mnuSetVersion_Click(s, menuItem->menu, menuItem->item);
         // A conversion that fails says so in a critical message and leaves the image half done.
-        if (s.family != target || ctx.prompts.criticalMessagesShown() != criticalBefore)
+        if (s.layout.family != target || ctx.prompts.criticalMessagesShown() != criticalBefore)
             return kExitFailed;
     }
     return save(s, args.positionals[1]);

@@ -130,7 +130,8 @@ void printTune(const Session& s, std::ostream& out) {
     out << "Program name: " << printableText(s.VerName) << "\n"
         << "Version text: " << printableText(s.VerNumber) << "\n"
         << "Version key: " << versionKey(s.VerName, s.VerNumber) << "\n"
-        << "Layout family: " << (s.family ? familyLayout(*s.family).name : "unsupported") << "\n";
+        << "Layout family: "
+        << (s.layout.family ? familyLayout(*s.layout.family).name : "unsupported") << "\n";
 
     for (int page = kFirstPage; page <= kLastPage; ++page) {
         out << "\n== Settings " << page << " ==\n";
@@ -143,7 +144,7 @@ void printTune(const Session& s, std::ostream& out) {
     }
 
     for (int grid = 0; grid < kMapGridCount; ++grid) {
-        if (grid == kBaseMap && !s.baseMapTabVisible) continue;
+        if (grid == kBaseMap && !s.layout.baseMapTabVisible) continue;
         out << "\n== " << mapTabCaption(grid) << " ==\n";
         printMap(s.maps, grid, out);
     }

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tunalyx::cli {
 

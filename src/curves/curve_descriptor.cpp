@@ -63,7 +63,7 @@ double CurveElement::value(const PacketImage& image, int i) const {
         const auto at = static_cast<std::size_t>(i);
         return at < values.size() ? values[at] : values.back();
     }
-    const int p = position(i);
+    const std::int64_t p = position(i);
     if (p < 1) return 0;
     const Bytes& slot = image[static_cast<std::uint8_t>(block)];
     double raw = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +23,10 @@ struct CurveElement {
     std::string format;          // display pattern of the values
     std::vector<double> values;  // the constant list, never empty when `constant`
 
-    // 1-based position of point i in its block.
-    [[nodiscard]] int position(int i) const { return pos + i * step; }
+    // 1-based position of point i in its block; 64 bits, since a Tag may carry any step.
+    [[nodiscard]] std::int64_t position(int i) const {
+        return std::int64_t{pos} + std::int64_t{i} * step;
+    }
     // Value of point i: a constant past the end of its list repeats the last one; a point outside
     // its slot (never read or loaded) reads as 0.
     [[nodiscard]] double value(const PacketImage& image, int i) const;

@@ -4,10 +4,6 @@
 
 namespace tunalyx {
 
-namespace {
-const Bytes kWakeUpRequest{0xF3};  // framed F3 02 0A; its reply is left for the next flush
-}
-
 ComPortChoice::ComPortChoice(SerialPort& port, PacketLink& link, UserPrompts& prompts)
     : m_port(port), m_link(link), m_prompts(prompts) {}
 
@@ -24,7 +20,7 @@ void ComPortChoice::mnuCom_Click(int index) {
         m_prompts.tell("Error opening Com" + std::to_string(index + 1), MessageIcon::Critical);
         return;
     }
-    m_link.SendPacket(kWakeUpRequest);
+    m_link.wakeUp();
     m_checked[index] = true;
 }
 

@@ -152,6 +152,13 @@ bool PacketLink::ReadPacketData(Bytes& request, std::uint8_t expectedLength, Byt
     return true;
 }
 
+void PacketLink::wakeUp() {
+    SendPacket(Bytes{0xF3});
+    // The reply takes a few milliseconds; left in the line it would be read as the answer to the
+    // first real request.
+    DiscardLateReply();
+}
+
 void PacketLink::DiscardLateReply(std::int64_t maxWaitMs) {
     if (!m_port.isOpen()) return;
     const std::int64_t start = m_clock.tickMs();

@@ -58,6 +58,9 @@ public:
     // packet) and throws it away, so that the next transaction cannot mistake it for its own.
     void DiscardLateReply(std::int64_t maxWaitMs = 50);
 
+    // What a newly opened port sends: the bare 0xF3 request (F3 02 0A), its reply thrown away.
+    void wakeUp();
+
     [[nodiscard]] const LinkSettings& settings() const { return m_settings; }
     void setSettings(const LinkSettings& s) { m_settings = s; }
     [[nodiscard]] const LinkCounters& counters() const { return m_counters; }

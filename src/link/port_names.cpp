@@ -11,6 +11,10 @@ std::string portDeviceName(int n, const SettingsStore& store, bool windows) {
     return "/dev/ttyUSB" + std::to_string(n - 1);
 }
 
+bool isDevicePath(const std::string& name, bool existsAsFile) {
+    return existsAsFile || name.find('/') != std::string::npos;
+}
+
 int comPortNumber(const std::string& name) {
     if (name.size() < 4) return 0;
     for (int i = 0; i < 3; ++i)

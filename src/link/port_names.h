@@ -13,4 +13,9 @@ namespace tunalyx {
 // "COM3" -> 3 (any case); 0 when the text is not of that form.
 [[nodiscard]] int comPortNumber(const std::string& name);
 
+// A device name with a slash, or one naming a file that exists, is a path to open as it is
+// (relative to the working folder); any other name ("ttyUSB0") is looked up among the system's
+// devices by the serial library.
+[[nodiscard]] bool isDevicePath(const std::string& name, bool existsAsFile);
+
 }  // namespace tunalyx

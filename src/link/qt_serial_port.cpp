@@ -1,6 +1,7 @@
 #include "link/qt_serial_port.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 
 #include "link/port_names.h"
 
@@ -28,7 +29,11 @@ std::string QtSerialPort::deviceName() const {
 
 bool QtSerialPort::open() {
     if (m_port.isOpen()) m_port.close();
-    m_port.setPortName(QString::fromStdString(deviceName()));
+    const std::string name = deviceName();
+    const QFileInfo file(QString::fromStdString(name));
+    // The serial library takes a bare name for a device under /dev; a path must be whole.
+    m_port.setPortName(isDevicePath(name, file.exists()) ? file.absoluteFilePath()
+                                                         : QString::fromStdString(name));
     if (!m_port.open(QIODevice::ReadWrite)) return false;
     const bool configured =
         m_port.setBaudRate(QSerialPort::Baud57600) && m_port.setDataBits(QSerialPort::Data8) &&

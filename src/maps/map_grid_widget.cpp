@@ -1,5 +1,7 @@
 #include "maps/map_grid_widget.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -13,7 +15,6 @@
 namespace tunalyx {
 
 namespace {
-constexpr std::int32_t kDeleteValue = 128;  // 1.000 on the injection map
 constexpr double kHeaderColumnRatio = 1.2;
 constexpr double kColumnsPerWidth = 21.2;
 constexpr double kSmallestFontSize = 5.5;  // 20 data columns and the 1.2-wide header column
@@ -24,6 +25,39 @@ constexpr int kEditorHeightLess = 1;
 
 QString latin1(const std::string& s) {
     return QString::fromLatin1(s.c_str());
+}
+
+// The grid's keys by what they are; the numeric pad's keys come as the plain ones with the
+// keypad flag, which shiftState() leaves out.
+std::pair<GridKey, int> gridKeyOf(int key) {
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return {GridKey::Digit, key - Qt::Key_0};
+    switch (key) {
+        case Qt::Key_A:
+            return {GridKey::A, 0};
+        case Qt::Key_C:
+            return {GridKey::C, 0};
+        case Qt::Key_V:
+            return {GridKey::V, 0};
+        case Qt::Key_Delete:
+            return {GridKey::Delete, 0};
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            return {GridKey::Plus, 0};
+        case Qt::Key_Minus:
+            return {GridKey::Minus, 0};
+        case Qt::Key_Period:
+            return {GridKey::Point, 0};
+        case Qt::Key_Comma:
+            return {GridKey::Comma, 0};
+        default:
+            return {GridKey::Other, 0};
+    }
+}
+
+int shiftState(Qt::KeyboardModifiers mods) {
+    return (mods.testFlag(Qt::ShiftModifier) ? kShiftMask : 0) |
+           (mods.testFlag(Qt::ControlModifier) ? kCtrlMask : 0) |
+           (mods.testFlag(Qt::AltModifier) ? kAltMask : 0);
 }
 
 // Paints a cell as a plain rectangle and its text: the style's full item drawing costs more than
@@ -68,9 +102,11 @@ QVariant MapGridModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return cellText(r + 1, c + 1);
         case Qt::BackgroundRole: {
-            const QColor& color =
-                m_colors[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-            return color.isValid() ? QVariant(color) : QVariant();
+            const CellColour colour = m_session.cellColours.at(m_grid, r + 1, c + 1);
+            if (colour == kNormalBackground) return {};
+            // 0x00BBGGRR
+            return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                          static_cast<int>((colour >> 16) & 0xFF));
         }
         case Qt::TextAlignmentRole:
             return int(Qt::AlignRight | Qt::AlignVCenter);
@@ -118,22 +154,7 @@ void MapGridModel::setLabels(const std::vector<std::string>& columns,
     emit headerDataChanged(Qt::Vertical, 0, kMapRows - 1);
 }
 
-void MapGridModel::setCellColor(int row, int col, const QColor& color) {
-    QColor& slot = m_colors[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
-    if (slot == color) return;
-    slot = color;
-    const QModelIndex i = index(row - 1, col - 1);
-    emit dataChanged(i, i, {Qt::BackgroundRole});
-}
-
-QColor MapGridModel::cellColor(int row, int col) const {
-    return m_colors[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
-}
-
-void MapGridModel::clearColors(const CellRange& range) {
-    for (int r = range.top(); r <= range.bottom(); ++r)
-        for (int c = range.left(); c <= range.right(); ++c)
-            m_colors[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c - 1)] = QColor();
+void MapGridModel::coloursChanged(const CellRange& range) {
     emit dataChanged(index(range.top() - 1, range.left() - 1),
                      index(range.bottom() - 1, range.right() - 1), {Qt::BackgroundRole});
 }
@@ -177,20 +198,22 @@ MapGridWidget::MapGridWidget(Session& session, int grid, QWidget* parent)
 }
 
 CellRange MapGridWidget::selectionRange() const {
+    // The view's current cell is the corner that moves when a selection is dragged or extended
+    // with Shift; the grid control's current cell is where the selection started, the opposite
+    // corner.
     const QModelIndex current = currentIndex();
-    const int row = current.isValid() ? current.row() + 1 : 1;
-    const int col = current.isValid() ? current.column() + 1 : 1;
+    const int rowSel = current.isValid() ? current.row() + 1 : 1;
+    const int colSel = current.isValid() ? current.column() + 1 : 1;
     const QItemSelection sel = selectionModel()->selection();
-    if (sel.isEmpty()) return {row, col, row, col};
+    if (sel.isEmpty()) return {rowSel, colSel, rowSel, colSel};
     const QItemSelectionRange& r = sel.first();
-    // The far corner from the current cell.
-    const int rowSel = (row - 1 == r.top()) ? r.bottom() + 1 : r.top() + 1;
-    const int colSel = (col - 1 == r.left()) ? r.right() + 1 : r.left() + 1;
+    const int row = (rowSel - 1 == r.top()) ? r.bottom() + 1 : r.top() + 1;
+    const int col = (colSel - 1 == r.left()) ? r.right() + 1 : r.left() + 1;
     return {row, col, rowSel, colSel};
 }
 
 void MapGridWidget::setSelectionRange(const CellRange& range) {
-    const QModelIndex current = m_model.index(range.row - 1, range.col - 1);
+    const QModelIndex current = m_model.index(range.rowSel - 1, range.colSel - 1);
     selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     const QItemSelection sel(m_model.index(range.top() - 1, range.left() - 1),
                              m_model.index(range.bottom() - 1, range.right() - 1));
@@ -242,48 +265,38 @@ void MapGridWidget::showTexts(const std::vector<CellText>&) {
 }
 
 void MapGridWidget::keyPressEvent(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    const bool ctrl = mods == Qt::ControlModifier;
-    const int key = event->key();
-    if (ctrl && key == Qt::Key_A) {
-        setSelectionRange(CellRange::all());
-        return;
-    }
-    if (ctrl && key == Qt::Key_C) {
-        copySelection();
-        return;
-    }
-    if (m_session.compareMode) {
-        // Only the selection moves while compare mode shows differences.
-        QTableView::keyPressEvent(event);
-        return;
-    }
+    const auto [key, digit] = gridKeyOf(event->key());
+    const GridAction action =
+        Grid_KeyDown(key, digit, shiftState(event->modifiers()), m_session.compareMode);
     MapGrids& maps = m_session.maps;
-    if (key == Qt::Key_Delete) {
-        m_editRange = selectionRange();
-        showTexts(maps.GridSetRange(m_grid, m_editRange, kDeleteValue));
-    } else if (key >= Qt::Key_0 && key <= Qt::Key_9 &&
-               (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
-        GridStartEdit(QString(QChar('0' + (key - Qt::Key_0))));
-    } else if (ctrl && key == Qt::Key_V) {
-        pasteClipboard();
-    } else if (key == Qt::Key_Plus || key == Qt::Key_Equal || key == Qt::Key_Minus) {
-        const bool up = key != Qt::Key_Minus;
-        // Plain keys step by 1, with Ctrl by 10; the keypad counts as plain.
-        std::int32_t step = 0;
-        if (mods == Qt::NoModifier)
-            step = 1;
-        else if (mods == Qt::ControlModifier)
-            step = 10;
-        if (step == 0) return;  // other shift states do nothing
-        const CellRange sel = selectionRange();
-        showTexts(up ? maps.GridIncrease(m_grid, sel, step) : maps.GridDecrease(m_grid, sel, step));
-    } else if (key == Qt::Key_Period) {
-        GridStartEdit(QStringLiteral("."));
-    } else if (key == Qt::Key_Comma) {
-        GridStartEdit(QStringLiteral(","));
-    } else {
-        QTableView::keyPressEvent(event);
+    using K = GridAction::Kind;
+    switch (action.kind) {
+        case K::SelectAll:
+            setSelectionRange(CellRange::all());
+            break;
+        case K::Copy:
+            copySelection();
+            break;
+        case K::Paste:
+            pasteClipboard();
+            break;
+        case K::SetRange:
+            m_editRange = selectionRange();
+            showTexts(maps.GridSetRange(m_grid, m_editRange, action.value));
+            break;
+        case K::StartEdit:
+            GridStartEdit(QString::fromLatin1(action.text.c_str()));
+            break;
+        case K::Increase:
+            showTexts(maps.GridIncrease(m_grid, selectionRange(), action.value));
+            break;
+        case K::Decrease:
+            showTexts(maps.GridDecrease(m_grid, selectionRange(), action.value));
+            break;
+        case K::None:
+            // Arrow keys and the like move the selection as in any table.
+            if (key == GridKey::Other) QTableView::keyPressEvent(event);
+            break;
     }
 }
 
@@ -300,14 +313,15 @@ void MapGridWidget::pasteClipboard() {
 }
 
 void MapGridWidget::GridPlaceEditor() {
-    const QModelIndex current = currentIndex().isValid() ? currentIndex() : m_model.index(0, 0);
-    const QRect cell = visualRect(current);
+    // Over the grid control's current cell: the one the selection started from.
+    const CellRange selection = selectionRange();
+    const QRect cell = visualRect(m_model.index(selection.row - 1, selection.col - 1));
     m_txtGrid->setGeometry(cell.left() + kEditorLeft, cell.top(), cell.width() + kEditorWidthExtra,
                            cell.height() - kEditorHeightLess);
     m_txtGrid->clear();
     m_txtGrid->show();
     m_txtGrid->raise();
-    m_editRange = selectionRange();
+    m_editRange = selection;
     m_editGrid = m_grid;
 }
 
@@ -371,7 +385,7 @@ void MapGridWidget::mouseDoubleClickEvent(QMouseEvent*) {
     if (m_mouseButton != Qt::LeftButton || m_session.compareMode) return;
     GridPlaceEditor();
     m_txtGrid->setFocus();
-    m_txtGrid->setText(m_model.cellText(currentIndex().row() + 1, currentIndex().column() + 1));
+    m_txtGrid->setText(m_model.cellText(m_editRange.row, m_editRange.col));
 }
 
 }  // namespace tunalyx

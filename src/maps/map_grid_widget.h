@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QColor>
 #include <QTableView>
 #include <array>
 
-#include "app/session.h"
+#include "maps/grid_keys.h"
+#include "session/session.h"
 
 class QLineEdit;
 class QMenu;
@@ -14,7 +14,7 @@ namespace tunalyx {
 
 // The 20 x 20 cells of one map for a QTableView: texts come straight from the image through the
 // session's maps, so a redisplay is one dataChanged signal. Compare mode may lay texts of its own
-// over the cells, and the tracer's ghost and compare's colours paint cell backgrounds.
+// over the cells; the backgrounds are the session's cell colours (ghost trail, compare).
 class MapGridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -27,10 +27,8 @@ public:
 
     void redisplay();
     void setLabels(const std::vector<std::string>& columns, const std::vector<std::string>& rows);
-    // Background of a data cell (row, col 1..20); an invalid colour is the normal background.
-    void setCellColor(int row, int col, const QColor& color);
-    [[nodiscard]] QColor cellColor(int row, int col) const;
-    void clearColors(const CellRange& range);
+    // The session's colours of these cells changed.
+    void coloursChanged(const CellRange& range);
     // A text shown instead of the image's value (compare mode); cleared by redisplay().
     void setOverrideText(int row, int col, const QString& text);
     [[nodiscard]] QString cellText(int row, int col) const;
@@ -40,8 +38,6 @@ private:
     int m_grid;
     QStringList m_columnLabels;
     QStringList m_rowLabels;
-    std::array<std::array<QColor, kMapCols>, kMapRows> m_colors;
-    std::array<std::array<QString, kMapCols>, kMapRows> m_texts;
     std::array<std::array<QString, kMapCols>, kMapRows> m_override;
     bool m_hasOverride = false;
 };
@@ -55,7 +51,8 @@ public:
 
     [[nodiscard]] int grid() const { return m_grid; }
     [[nodiscard]] MapGridModel& cells() { return m_model; }
-    // The selection as the grid control has it: current cell and the far corner.
+    // The selection as the grid control has it: (row, col) is the cell the selection started
+    // from, (rowSel, colSel) the corner that moves with the mouse or the arrow keys.
     [[nodiscard]] CellRange selectionRange() const;
     void setSelectionRange(const CellRange& range);
     void GridDisplay() { m_model.redisplay(); }

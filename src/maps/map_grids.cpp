@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include "model/descriptors.h"
@@ -34,18 +33,6 @@ bool isDataCell(int row, int col) {
 std::int32_t wholeValue(double x) {
     if (std::isnan(x)) return 0;
     return static_cast<std::int32_t>(roundHalfEven(std::clamp(x, kInt32Low, kInt32High)));
-}
-
-// Huge entries would overflow the conversion to single; the min/max clamp comes afterwards.
-float toSingle(double x) {
-    constexpr double kMax = std::numeric_limits<float>::max();
-    return static_cast<float>(std::clamp(x, -kMax, kMax));
-}
-
-std::string hexBlock(int block) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "&H%X", static_cast<unsigned>(block));
-    return buf;
 }
 
 // The data cells of a range; header cells and cells outside the map are never walked.
@@ -153,7 +140,7 @@ const std::array<std::string, kMapGridCount>& startupMapTags() {
 }
 
 CellAddress cellAddress(const MapDescriptor& d, int row, int col) {
-    const int p = ((col - 1) * kMapRows + (row - 1)) * d.width;
+    const int p = cellIndex(row, col) * d.width;
     return {static_cast<std::uint8_t>(d.block + p / kBlockBytes), p % kBlockBytes + 1};
 }
 
@@ -171,8 +158,8 @@ void MapGrids::setMapBlock(int grid, int block) {
     if (!isGrid(grid)) return;
     std::string& tag = m_tags[static_cast<std::size_t>(grid)];
     const std::size_t comma = tag.find(',');
-    const std::string moved =
-        hexBlock(block) + (comma == std::string::npos ? std::string() : tag.substr(comma));
+    const std::string moved = "&H" + hexText(static_cast<unsigned>(block)) +
+                              (comma == std::string::npos ? std::string() : tag.substr(comma));
     // A block that would push the map past 0xFF leaves the grid where it was.
     const auto d = parseMapDescriptor(moved);
     if (!d || d->block != block) return;
@@ -251,6 +238,17 @@ std::int32_t MapGrids::GridParse(int grid, std::string_view text) const {
 
 std::string MapGrids::cellText(int grid, int row, int col) const {
     return fText(grid, GridData(grid, row, col));
+}
+
+Bytes MapGrids::cellWriteRequest(int grid, int row, int col) const {
+    if (!isGrid(grid)) return {};
+    const MapDescriptor& d = descriptor(grid);
+    const int k = cellIndex(row, col);
+    const std::int32_t value = GridData(grid, row, col);
+    Bytes request{static_cast<std::uint8_t>(d.block - 1), static_cast<std::uint8_t>(k & 0xFF),
+                  static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(value & 0xFF)};
+    if (d.width == 2) request.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    return request;
 }
 
 std::vector<CellText> MapGrids::GridIncrease(int grid, const CellRange& selection,

@@ -40,8 +40,12 @@ struct MapDescriptor {
 // The Tags the grids start with.
 [[nodiscard]] const std::array<std::string, kMapGridCount>& startupMapTags();
 
-// Where a cell lives: cells are stored column by column, cell number
-// p = ((col - 1) x 20 + (row - 1)) x width, block = first + p / 100, byte = p % 100 + 1.
+// Cells are stored column by column: cell index k = (col - 1) x 20 + (row - 1).
+[[nodiscard]] constexpr int cellIndex(int row, int col) {
+    return (col - 1) * kMapRows + (row - 1);
+}
+// Where a cell lives: byte number p = k x width from the map's first block,
+// block = first + p / 100, byte = p % 100 + 1.
 struct CellAddress {
     std::uint8_t block;
     int byte;  // 1-based
@@ -102,6 +106,9 @@ public:
     [[nodiscard]] std::int32_t GridParse(int grid, std::string_view text) const;
     // Display text of a cell as the grid shows it.
     [[nodiscard]] std::string cellText(int grid, int row, int col) const;
+    // The single-cell write: the command below the map's first block, the cell index k (low
+    // byte, high byte) and the cell's raw value (one byte, or low then high byte).
+    [[nodiscard]] Bytes cellWriteRequest(int grid, int row, int col) const;
 
     // The selection operations; each returns the texts of every cell it walked.
     std::vector<CellText> GridIncrease(int grid, const CellRange& selection, std::int32_t step);

@@ -17,13 +17,15 @@ void MapPosMarker::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setPen(QPen(Qt::black, 2));
     // The outline is inset by the margin at the right and bottom edges.
-    const int m = MapTracer::kMarginPixels;
+    const int m = MapTracerView::kMarginPixels;
     p.drawRect(QRect(1, 1, width() - 2 - m, height() - 2 - m));
 }
 
-MapTracer::MapTracer(const std::array<MapGridWidget*, kMapGridCount>& grids, QTabWidget& tabs,
-                     const MainMenus& menus, QObject* parent)
+MapTracerView::MapTracerView(Session& session,
+                             const std::array<MapGridWidget*, kMapGridCount>& grids,
+                             QTabWidget& tabs, const MainMenus& menus, QObject* parent)
     : QObject(parent),
+      m_tracer(session.tracer),
       m_grids(grids),
       m_tabs(tabs),
       m_menus(menus),
@@ -31,107 +33,80 @@ MapTracer::MapTracer(const std::array<MapGridWidget*, kMapGridCount>& grids, QTa
     m_marker->hide();
 }
 
-void MapTracer::sizeMarker() {
+void MapTracerView::sizeMarker() {
     MapGridWidget* g = m_grids[0];
     m_marker->resize(g->columnWidth(0) + kMarginPixels, g->rowHeight(0) + kMarginPixels);
     m_marker->RectangleResize();
 }
 
-MapGridWidget* MapTracer::tracedGrid() const {
-    return m_grids[static_cast<std::size_t>(
-        std::clamp(m_tabs.currentIndex(), 0, kMapGridCount - 1))];
-}
-
-void MapTracer::ShowMapPos(double x, double y) {
-    if (x < 0) {
-        x = m_lastX;
-        y = m_lastY;
-    } else {
-        m_lastX = x;
-        m_lastY = y;
-    }
-    if (!m_menus.mnuMapTrace->isChecked()) return;
-    MapGridWidget* g = tracedGrid();
-    const CellRange saved = g->selectionRange();
+void MapTracerView::draw(const std::optional<MapTracer::Drawing>& drawing) {
+    if (!drawing) return;
+    MapGridWidget* g = m_grids[static_cast<std::size_t>(drawing->grid)];
     g->setUpdatesEnabled(false);
-    CellRange covered = coveredCells(x, y);
-    covered.rowSel = std::min(covered.rowSel, kMapRows);
-    covered.colSel = std::min(covered.colSel, kMapCols);
-    g->setSelectionRange(covered);
-    if (m_menus.mnuMapTraceGhost->isChecked())
-        for (int r = covered.top(); r <= covered.bottom(); ++r)
-            for (int c = covered.left(); c <= covered.right(); ++c)
-                g->cells().setCellColor(r, c, ghostColor());
-    if (!m_menus.mnuAutoSelect->isChecked()) g->setSelectionRange(saved);
-    if (m_marker->parentWidget() != g) {
-        m_marker->setParent(g);
-        m_marker->setVisible(m_menus.mnuMapTrace->isChecked());
-    }
-    const int left =
-        g->frameWidth() + g->verticalHeader()->width() + static_cast<int>(g->columnWidth(0) * x);
-    const int top =
-        g->frameWidth() + static_cast<int>(g->horizontalHeader()->height() + g->rowHeight(0) * y);
+    if (drawing->select) g->setSelectionRange(drawing->covered);
+    g->cells().coloursChanged(drawing->covered);
+    if (m_marker->parentWidget() != g) m_marker->setParent(g);
+    m_marker->setVisible(m_tracer.options().trace);
+    const int left = g->frameWidth() + g->verticalHeader()->width() +
+                     static_cast<int>(g->columnWidth(0) * drawing->x);
+    const int top = g->frameWidth() + static_cast<int>(g->horizontalHeader()->height() +
+                                                       g->rowHeight(0) * drawing->y);
     m_marker->resize(g->columnWidth(0) + kMarginPixels, g->rowHeight(0) + kMarginPixels);
     m_marker->move(left, top);
     m_marker->raise();
     g->setUpdatesEnabled(true);
 }
 
-void MapTracer::mnuMapTrace_Click() {
-    if (m_menus.mnuMapTrace->isChecked()) {
-        m_menus.mnuMapTrace->setChecked(false);
-        m_marker->hide();
-        return;
-    }
-    m_menus.mnuMapTrace->setChecked(true);
-    m_marker->show();
-    ShowMapPos(-1, -1);
-}
-
-void MapTracer::mnuAutoSelect_Click() {
-    m_menus.mnuAutoSelect->setChecked(!m_menus.mnuAutoSelect->isChecked());
-}
-
-void MapTracer::mnuMapTraceGhost_Click() {
-    if (m_menus.mnuMapTraceGhost->isChecked()) {
-        m_menus.mnuMapTraceGhost->setChecked(false);
-        mnuMapTraceGhostClear_Click();
-        m_menus.mnuMapTraceGhostClear->setEnabled(false);
-    } else {
-        m_menus.mnuMapTraceGhost->setChecked(true);
-        m_menus.mnuMapTraceGhostClear->setEnabled(true);
-    }
-}
-
-void MapTracer::mnuMapTraceGhostClear_Click() {
-    for (MapGridWidget* g : m_grids)
-        g->cells().clearColors(CellRange::all());
-}
-
-void MapTracer::mnuSetupMapTraceSource_Click(int index) {
+void MapTracerView::showOptions() {
+    const MapTracer::Options& o = m_tracer.options();
+    m_menus.mnuMapTrace->setChecked(o.trace);
+    m_menus.mnuAutoSelect->setChecked(o.autoSelect);
+    m_menus.mnuMapTraceGhost->setChecked(o.ghost);
+    m_menus.mnuMapTraceGhostClear->setEnabled(o.ghost);
     for (int i = 0; i < m_menus.mnuSetupMapTraceSource.size(); ++i)
-        m_menus.mnuSetupMapTraceSource[i]->setChecked(i == index);
-    m_source = index;
+        m_menus.mnuSetupMapTraceSource[i]->setChecked(i == o.source);
+    m_marker->setVisible(o.trace);
 }
 
-void MapTracer::SSTab1_Click(int tab) {
+void MapTracerView::ShowMapPos(double x, double y) {
+    draw(m_tracer.ShowMapPos(x, y, m_tabs.currentIndex()));
+}
+
+void MapTracerView::mnuMapTrace_Click() {
+    const auto drawing = m_tracer.mnuMapTrace_Click(m_tabs.currentIndex());
+    showOptions();
+    draw(drawing);
+}
+
+void MapTracerView::mnuAutoSelect_Click() {
+    m_tracer.mnuAutoSelect_Click();
+    showOptions();
+}
+
+void MapTracerView::mnuMapTraceGhost_Click() {
+    m_tracer.mnuMapTraceGhost_Click();
+    showOptions();
+    for (MapGridWidget* g : m_grids)
+        g->cells().coloursChanged(CellRange::all());
+}
+
+void MapTracerView::mnuMapTraceGhostClear_Click() {
+    m_tracer.mnuMapTraceGhostClear_Click();
+    for (MapGridWidget* g : m_grids)
+        g->cells().coloursChanged(CellRange::all());
+}
+
+void MapTracerView::mnuSetupMapTraceSource_Click(int index) {
+    m_tracer.mnuSetupMapTraceSource_Click(index);
+    showOptions();
+}
+
+void MapTracerView::SSTab1_Click(int tab) {
     if (tab >= kMapGridCount) return;
-    if (tab != m_traceTab) {
-        if (!m_menus.mnuMapTrace->isChecked()) {
-            m_traceTab = tab;
-        } else {
-            if (m_menus.mnuMapTraceGhost->isChecked()) {
-                // The maps share their axes, so the trail seen on one belongs on the next.
-                MapGridModel& from = m_grids[static_cast<std::size_t>(m_traceTab)]->cells();
-                MapGridModel& to = m_grids[static_cast<std::size_t>(tab)]->cells();
-                for (int r = 1; r <= kMapRows; ++r)
-                    for (int c = 1; c <= kMapCols; ++c)
-                        to.setCellColor(r, c, from.cellColor(r, c));
-            }
-            ShowMapPos(-1, -1);
-            m_traceTab = tab;
-        }
-    }
+    const MapTracer::TabChange change = m_tracer.SSTab1_Click(tab);
+    if (change.carriedFrom)
+        m_grids[static_cast<std::size_t>(tab)]->cells().coloursChanged(CellRange::all());
+    draw(change.drawing);
     if (m_grids[static_cast<std::size_t>(tab)]->isVisible())
         m_grids[static_cast<std::size_t>(tab)]->setFocus();
 }

@@ -3,9 +3,11 @@
 #include <QObject>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 #include "app/qt_main_menus.h"
 #include "maps/map_grid_widget.h"
+#include "maps/map_tracer.h"
 
 class QTabWidget;
 
@@ -23,14 +25,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// The map position tracer on the map grids: the marker at the traced position, the covered
-// cells selected (Auto Select) and painted red (Ghost), and the trail carried to the next map.
-class MapTracer final : public QObject {
+// The map tracer on the grids: forwards the Maps menu and the tab changes to the session's
+// tracer and draws what it answers: the marker, the selection and the ghost colours.
+class MapTracerView final : public QObject {
 public:
     static constexpr int kMarginPixels = 1;  // 20 twips
 
-    MapTracer(const std::array<MapGridWidget*, kMapGridCount>& grids, QTabWidget& tabs,
-              const MainMenus& menus, QObject* parent = nullptr);
+    MapTracerView(Session& session, const std::array<MapGridWidget*, kMapGridCount>& grids,
+                  QTabWidget& tabs, const MainMenus& menus, QObject* parent = nullptr);
 
     // Draws the trace at (x, y) in cells from the first data cell; x < 0 redraws the last one.
     void ShowMapPos(double x, double y);
@@ -44,25 +46,17 @@ public:
     // Sizes the marker to one data cell of the first grid (after the grids were laid out).
     void sizeMarker();
 
-    [[nodiscard]] int MapTraceSource() const { return m_source; }
-    [[nodiscard]] int TraceTab() const { return m_traceTab; }
     [[nodiscard]] MapPosMarker& marker() { return *m_marker; }
-    [[nodiscard]] double lastX() const { return m_lastX; }
-    [[nodiscard]] double lastY() const { return m_lastY; }
-
-    static QColor ghostColor() { return QColor(255, 0, 0); }
 
 private:
-    [[nodiscard]] MapGridWidget* tracedGrid() const;
+    void draw(const std::optional<MapTracer::Drawing>& drawing);
+    void showOptions();
 
+    MapTracer& m_tracer;
     std::array<MapGridWidget*, kMapGridCount> m_grids;
     QTabWidget& m_tabs;
     const MainMenus& m_menus;
     MapPosMarker* m_marker;
-    double m_lastX = 0;
-    double m_lastY = 0;
-    int m_traceTab = 0;
-    int m_source = 0;
 };
 
 }  // namespace tunalyx

@@ -105,7 +105,7 @@ std::optional<BlockDescriptor> parseBlockDescriptor(std::string_view tag) {
         const auto length = intField(f[i + 1], 0, 255);
         if (!block || !length) return std::nullopt;
         d.blocks.push_back(
-            BlockSpec{static_cast<std::uint8_t>(*block), static_cast<std::uint8_t>(*length)});
+            ListedBlock{static_cast<std::uint8_t>(*block), static_cast<std::uint8_t>(*length)});
     }
     return d;
 }

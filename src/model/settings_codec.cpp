@@ -41,12 +41,6 @@ std::optional<double> rawValue(const Bytes& slot, const ParamDescriptor& d) {
     }
 }
 
-// Huge entries would overflow the conversion to single; the raw clamp comes afterwards anyway.
-float toSingle(double x) {
-    constexpr double kMax = std::numeric_limits<float>::max();
-    return static_cast<float>(std::clamp(x, -kMax, kMax));
-}
-
 std::optional<Bytes> encodeRaw(int type, float x) {
     switch (type) {
         case kTypeUnsigned8:
@@ -142,6 +136,42 @@ void SettingsCodec::setTunerString(std::string_view text) {
     // Flagged even when unchanged, so storing the string always sends it.
     m_dirty.set(kTunerBlock);
     if (onChange) onChange();
+}
+
+std::string SettingsCodec::tunerString() const {
+    return textFromBytes(m_image[kTunerBlock], 0, kTunerLength);
+}
+
+bool SettingsCodec::redisplayedState(ControlKind kind, std::string_view tag, bool shown) {
+    switch (kind) {
+        case ControlKind::Check: {
+            const bool on = IsSettingChecked(tag);
+            if (on != shown) SetSettingCheck(tag, on ? 1 : 0);
+            return on;
+        }
+        case ControlKind::CheckBit: {
+            const bool on = IsSettingBitSet(tag);
+            if (on != shown) SetSettingBit(tag, on ? 1 : 0);
+            return on;
+        }
+        case ControlKind::Option: {
+            const bool on = IsOptionSelected(tag);
+            if (on && !shown) SetSettingOption(tag);
+            return on;
+        }
+        default:
+            return shown;
+    }
+}
+
+std::string foldText(std::string_view text, std::size_t width) {
+    if (width == 0) return std::string(text);
+    std::string folded;
+    for (std::size_t at = 0; at < text.size(); at += width) {
+        if (at) folded.push_back('\n');
+        folded.append(text.substr(at, width));
+    }
+    return folded;
 }
 
 bool SettingsCodec::writeBytes(int block, int pos, const Bytes& bytes) {

@@ -6,6 +6,7 @@
 
 #include "model/number_format.h"
 #include "model/packet_image.h"
+#include "model/settings_table.h"
 
 namespace tunalyx {
 
@@ -13,6 +14,9 @@ namespace tunalyx {
 // encoder writes only bytes that change; each write sets the block's changed flag and calls
 // onChange (the window's UpdateEnable). A descriptor that cannot be applied changes nothing:
 // decoders give the empty text or false.
+// A long label text folded into lines of `width` characters for a label box.
+[[nodiscard]] std::string foldText(std::string_view text, std::size_t width);
+
 class SettingsCodec {
 public:
     SettingsCodec(PacketImage& image, PacketDirty& dirty) : m_image(image), m_dirty(dirty) {}
@@ -40,6 +44,13 @@ public:
     // The tuner string: padded with blanks or cut to 8 characters, it becomes the whole of
     // slot 0xAD, which is flagged even when nothing changed.
     void setTunerString(std::string_view text);
+    [[nodiscard]] std::string tunerString() const;
+
+    // Redisplay of a check box, bit check box or option button that shows `shown`: the state it
+    // must show now. Setting a control that changes its state raises its click event, so the
+    // encoder runs then: a byte holding neither of a check box's values is rewritten (and its
+    // block flagged), and a newly selected option writes its whole byte.
+    bool redisplayedState(ControlKind kind, std::string_view tag, bool shown);
 
 private:
     bool writeBytes(int block, int pos, const Bytes& bytes);

@@ -1,6 +1,7 @@
 #include "model/settings_page_widget.h"
 
 #include "model/descriptors.h"
+#include "transfer/data_file.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -26,11 +28,13 @@ namespace {
 constexpr int kMaxPageColumns = 4;
 constexpr int kPageMargin = 6;
 constexpr int kPageSpacing = 8;
+constexpr int kTitleMargin = 24;
 constexpr int kRowsPerColumn = 16;  // a frame with more fields than this gets more columns
 constexpr const char* kControlProperty = "settingControl";
 constexpr int kTextBlockLabelA = 100;
 constexpr int kTextBlockLabelB = 101;
 constexpr int kLabelLineChars = 40;
+constexpr int kShortLabelChars = 16;  // names and versions; longer texts are mostly lower case
 
 const SettingControl* controlOf(const QObject* o) {
     return static_cast<const SettingControl*>(o->property(kControlProperty).value<void*>());
@@ -60,9 +64,15 @@ SettingsPageWidget::SettingsPageWidget(Session& session, int page, QWidget* pare
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     auto* content = new QWidget;
-    m_columns = new QHBoxLayout(content);
-    m_columns->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+    auto* outer = new QVBoxLayout(content);
+    outer->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+    m_noFrames = new QLabel(tr("This Power-FC version has no settings on this page."), content);
+    m_noFrames->setObjectName(QStringLiteral("NoSettings%1").arg(page));
+    m_noFrames->setAlignment(Qt::AlignCenter);
+    outer->addWidget(m_noFrames);
+    m_columns = new QHBoxLayout;
     m_columns->setSpacing(kPageSpacing);
+    outer->addLayout(m_columns, 1);
     for (const SettingControl* frame : m_session.settings.pageFrames(page)) {
         QGroupBox* box = buildFrame(*frame);
         box->setParent(content);
@@ -97,7 +107,8 @@ void SettingsPageWidget::arrangeFrames() {
     // downwards when it can.
     std::vector<QSize> sizes;
     for (QGroupBox* box : m_frameOrder)
-        sizes.push_back(box->isHidden() ? QSize(0, 0) : box->sizeHint());
+        sizes.push_back(box->isHidden() ? QSize(0, 0)
+                                        : box->sizeHint().expandedTo(box->minimumSize()));
     const int available = viewport()->width() - 2 * kPageMargin;
     int count = kMaxPageColumns;
     std::vector<int> placement;
@@ -137,6 +148,8 @@ void SettingsPageWidget::arrangeFrames() {
 
 QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
     auto* box = new QGroupBox(latin1(frame.caption));
+    // Some styles leave the caption out of the frame's size; it must never be cut.
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(box->title()) + kTitleMargin);
     box->setObjectName(QStringLiteral("FraSettings%1").arg(frame.index));
     tie(box, frame);
     box->installEventFilter(this);
@@ -164,16 +177,17 @@ QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
             col += 2;
         }
         QWidget* w = buildControl(c, box, options);
+        QLabel* label = nullptr;
         if (spansWholeCell(c.kind) || (c.kind == ControlKind::Label && c.caption.empty())) {
             grid->addWidget(w, row, col, 1, 2);
         } else {
-            auto* label = new QLabel(latin1(c.caption), box);
+            label = new QLabel(latin1(c.caption), box);
             label->setBuddy(w);
             grid->addWidget(label, row, col);
             grid->addWidget(w, row, col + 1);
         }
         ++row;
-        m_bound.push_back({&c, w});
+        m_bound.push_back({&c, w, label});
     }
     // Fields keep their size; spare width goes to the right of the last column.
     grid->setColumnStretch(col + 2, 1);
@@ -235,12 +249,13 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             label->setFrameShape(QFrame::Panel);
             label->setFrameShadow(QFrame::Sunken);
             label->setTextFormat(Qt::PlainText);
-            // Wide enough for its characters, long texts folded over lines of kLabelLineChars.
+            // Wide enough for its characters at their widest, long texts folded over lines of
+            // kLabelLineChars.
             const int chars = std::clamp(
                 parseLabelDescriptor(c.tag).value_or(LabelDescriptor{}).length, 4, kLabelLineChars);
-            label->setMinimumWidth(
-                label->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('M'))) * 3 / 4 +
-                8);
+            const QChar widest = chars > kShortLabelChars ? QLatin1Char('N') : QLatin1Char('W');
+            label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString(chars, widest)) +
+                                   8);
             if (c.index == kTextBlockLabelA || c.index == kTextBlockLabelB)
                 label->setToolTip(tr("Double-click to copy"));
             w = label;
@@ -259,10 +274,7 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             notes->setObjectName(QStringLiteral("txtNotes"));
             notes->setMinimumHeight(120);
             connect(notes, &QPlainTextEdit::textChanged, this, [this, notes] {
-                // The file keeps CR LF line ends; the box works with plain line feeds.
-                m_session.notes = notes->toPlainText()
-                                      .replace(QLatin1Char('\n'), QStringLiteral("\r\n"))
-                                      .toStdString();
+                m_session.notes = notesFromDisplay(notes->toPlainText().toLatin1().toStdString());
             });
             m_notes = notes;
             w = notes;
@@ -350,45 +362,30 @@ void SettingsPageWidget::displayKind(ControlKind kind) {
             case ControlKind::Text:
                 static_cast<QLineEdit*>(b.widget)->setText(latin1(codec.DisplayData(c.tag)));
                 break;
-            case ControlKind::TunerString: {
-                const std::string tuner = textFromBytes(m_session.image[0xAD], 0, 8);
-                static_cast<QLineEdit*>(b.widget)->setText(latin1(tuner));
+            case ControlKind::TunerString:
+                static_cast<QLineEdit*>(b.widget)->setText(latin1(codec.tunerString()));
                 break;
-            }
             case ControlKind::Check:
             case ControlKind::CheckBit: {
-                // Setting a box that changes its state runs its encoder, as a click would: a
-                // byte holding neither of the box's values is rewritten at this moment.
                 auto* box = static_cast<QCheckBox*>(b.widget);
-                const bool on = kind == ControlKind::Check ? codec.IsSettingChecked(c.tag)
-                                                           : codec.IsSettingBitSet(c.tag);
-                if (box->isChecked() != on) {
-                    box->setChecked(on);
-                    if (kind == ControlKind::Check)
-                        codec.SetSettingCheck(c.tag, on ? 1 : 0);
-                    else
-                        codec.SetSettingBit(c.tag, on ? 1 : 0);
-                }
+                box->setChecked(codec.redisplayedState(kind, c.tag, box->isChecked()));
                 break;
             }
             case ControlKind::Option: {
                 auto* button = static_cast<QRadioButton*>(b.widget);
-                const bool on = codec.IsOptionSelected(c.tag);
+                const bool on = codec.redisplayedState(kind, c.tag, button->isChecked());
                 if (button->isChecked() == on) break;
+                // An exclusive group would refuse to clear its selected button.
                 QButtonGroup* group = button->group();
                 if (group) group->setExclusive(false);
                 button->setChecked(on);
                 if (group) group->setExclusive(true);
-                if (on) codec.SetSettingOption(c.tag);
                 break;
             }
-            case ControlKind::Label: {
-                QString text = latin1(codec.SettingText(c.tag));
-                for (qsizetype at = kLabelLineChars; at < text.size(); at += kLabelLineChars + 1)
-                    text.insert(at, QLatin1Char('\n'));
-                static_cast<QLabel*>(b.widget)->setText(text);
+            case ControlKind::Label:
+                static_cast<QLabel*>(b.widget)->setText(
+                    latin1(foldText(codec.SettingText(c.tag), kLabelLineChars)));
                 break;
-            }
             case ControlKind::Caption:
                 static_cast<QLabel*>(b.widget)->setText(latin1(c.caption));
                 break;
@@ -400,17 +397,24 @@ void SettingsPageWidget::displayKind(ControlKind kind) {
 
 void SettingsPageWidget::showNotes() {
     if (!m_notes) return;
-    QString text = QString::fromLatin1(m_session.notes.c_str());
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    static_cast<QPlainTextEdit*>(m_notes)->setPlainText(text);
+    // Shown as they are, not written back: the notes stay byte for byte what the file held.
+    const QSignalBlocker quiet(m_notes);
+    static_cast<QPlainTextEdit*>(m_notes)->setPlainText(latin1(notesForDisplay(m_session.notes)));
 }
 
 void SettingsPageWidget::refreshFrameVisibility() {
+    const SettingsTable& table = m_session.settings;
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {
         const SettingControl* c = controlOf(it.value());
         it.value()->setVisible(c->visible);
         it.value()->setTitle(latin1(c->caption));
     }
+    for (const Bound& b : m_bound) {
+        const bool shown = table.controlShown(*b.control);
+        b.widget->setVisible(shown);
+        if (b.caption) b.caption->setVisible(shown);
+    }
+    m_noFrames->setVisible(!table.pageHasVisibleFrame(m_page));
     m_placement.clear();
     arrangeFrames();
 }

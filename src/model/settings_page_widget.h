@@ -4,11 +4,12 @@
 #include <QScrollArea>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 
 class QButtonGroup;
 class QGroupBox;
 class QHBoxLayout;
+class QLabel;
 
 namespace tunalyx {
 
@@ -49,6 +50,7 @@ private:
     struct Bound {
         const SettingControl* control;
         QWidget* widget;
+        QLabel* caption;  // the label in front of it, if any
     };
     QGroupBox* buildFrame(const SettingControl& frame);
     QWidget* buildControl(const SettingControl& control, QWidget* parent, QButtonGroup*& options);
@@ -60,6 +62,7 @@ private:
     std::vector<Bound> m_bound;
     QHash<int, QGroupBox*> m_frames;
     QWidget* m_notes = nullptr;
+    QLabel* m_noFrames = nullptr;  // says so when the layout leaves the page without a frame
     std::vector<QGroupBox*> m_frameOrder;
     QHBoxLayout* m_columns = nullptr;
     int m_columnCount = 0;

@@ -1,5 +1,10 @@
 #include "model/settings_table.h"
 
+#include <algorithm>
+
+#include "model/descriptors.h"
+#include "model/number_format.h"
+
 namespace tunalyx {
 
 SettingControl* SettingsTable::find(ControlKind kind, int index) {
@@ -38,6 +43,27 @@ std::vector<const SettingControl*> SettingsTable::frameControls(int frameIndex) 
     for (const auto& c : m_controls)
         if (c.kind != ControlKind::Frame && c.frame == frameIndex) out.push_back(&c);
     return out;
+}
+
+bool SettingsTable::pageHasVisibleFrame(int page) const {
+    for (const auto& c : m_controls)
+        if (c.kind == ControlKind::Frame && c.page == page && c.visible) return true;
+    return false;
+}
+
+bool SettingsTable::controlShown(const SettingControl& control) const {
+    if (control.kind == ControlKind::Frame) return control.visible;
+    const SettingControl* frame = find(ControlKind::Frame, control.frame);
+    if (!frame || frame->tag.empty()) return true;
+    const auto blocks = parseBlockDescriptor(frame->tag);
+    // The block of a control is the first field of its descriptor; a curve's is its Y axis's.
+    std::string_view tag = control.tag;
+    if (const std::size_t semicolon = tag.rfind(';'); semicolon != std::string_view::npos)
+        tag.remove_prefix(semicolon + 1);
+    const auto block = parseFieldInteger(splitFields(tag).front());
+    if (!blocks || !block) return true;
+    return std::any_of(blocks->blocks.begin(), blocks->blocks.end(),
+                       [&](const ListedBlock& b) { return b.command == *block; });
 }
 
 std::vector<const SettingControl*> SettingsTable::pageFrames(int page) const {

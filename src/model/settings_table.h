@@ -49,6 +49,11 @@ public:
     [[nodiscard]] std::vector<const SettingControl*> frameControls(int frameIndex) const;
     // The frames of one page, in display order.
     [[nodiscard]] std::vector<const SettingControl*> pageFrames(int page) const;
+    // Whether a page shows any frame under the layout in force.
+    [[nodiscard]] bool pageHasVisibleFrame(int page) const;
+    // A control shows unless its frame names its blocks and the control's block is not among
+    // them (a box the layout left on a block its frame no longer shows).
+    [[nodiscard]] bool controlShown(const SettingControl& control) const;
 
     void add(SettingControl control) { m_controls.push_back(std::move(control)); }
 

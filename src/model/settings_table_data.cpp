@@ -7,6 +7,7 @@
 
 #include "model/descriptors.h"
 #include "model/settings_table.h"
+#include "ports/bytes.h"
 
 namespace tunalyx {
 namespace {
@@ -35,13 +36,8 @@ constexpr Scale kAirFlowPercent{"0.1", "0", "0.0"};
 const std::vector<std::string> kWaterTemps = {"-30C", "-10C", "10C", "30C", "50C", "80C"};
 const std::vector<std::string> kRpm1000To5000 = {"1000", "2000", "3000", "4000", "5000"};
 
-std::string hexBlock(int block) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    return std::string("&H") + kDigits[(block >> 4) & 15] + kDigits[block & 15];
-}
-
 std::string fields(int block, std::initializer_list<std::string> rest) {
-    std::string out = hexBlock(block);
+    std::string out = "&H" + hexText(static_cast<unsigned>(block));
     for (const auto& f : rest)
         out += "," + f;
     return out;

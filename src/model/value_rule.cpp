@@ -1,6 +1,8 @@
 #include "model/value_rule.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tunalyx {
 
@@ -21,6 +23,11 @@ T clampRound(float x, double low, double high) noexcept {
 std::optional<std::uint16_t> ReadWord(const Bytes& slot, std::size_t pos) {
     if (pos < 1 || pos + 1 > slot.size()) return std::nullopt;
     return static_cast<std::uint16_t>(slot[pos - 1] | (slot[pos] << 8));
+}
+
+float toSingle(double x) noexcept {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(x, -kMax, kMax));
 }
 
 int SignedByte(std::uint8_t b) noexcept {

@@ -14,6 +14,9 @@ namespace tunalyx {
 [[nodiscard]] std::optional<std::uint16_t> ReadWord(const Bytes& slot, std::size_t pos);
 // 128..255 become -128..-1.
 [[nodiscard]] int SignedByte(std::uint8_t b) noexcept;
+// A computed value in single precision, as the unit's arithmetic has it; values beyond the
+// single range saturate instead of becoming infinite (a clamp to the raw range follows anyway).
+[[nodiscard]] float toSingle(double x) noexcept;
 // Nearest integer, an exact half going to the even neighbour (2.5 -> 2, 3.5 -> 4).
 [[nodiscard]] double roundHalfEven(double x) noexcept;
 // The clamp is tested before rounding: 255.4 gives 255 and -0.4 gives 0.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <stdexcept>
 
 namespace tunalyx {
@@ -38,13 +37,28 @@ Bytes HexToBytes(std::string_view text) {
     return out;
 }
 
+namespace {
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+}
+
+std::string Hex2(std::uint8_t value) {
+    return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+}
+
+std::string hexText(unsigned value) {
+    std::string out;
+    do {
+        out.insert(out.begin(), kHexDigits[value & 0x0F]);
+        value >>= 4;
+    } while (value != 0);
+    return out;
+}
+
 std::string hexDump(const Bytes& bytes) {
     std::string out;
-    char buf[4];
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(buf, sizeof buf, "%02X", bytes[i]);
         if (i) out.push_back(' ');
-        out += buf;
+        out += Hex2(bytes[i]);
     }
     return out;
 }

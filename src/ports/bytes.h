@@ -20,7 +20,12 @@ std::string textFromBytes(const Bytes& bytes, std::size_t first = 0,
 // std::invalid_argument (the texts are built in, so that is a programming error).
 [[nodiscard]] Bytes HexToBytes(std::string_view text);
 
+// Two upper-case hexadecimal digits: 0x0A gives "0A".
+[[nodiscard]] std::string Hex2(std::uint8_t value);
+// Upper-case hexadecimal without leading zeros, as messages and Tags name a block: 0xCE gives
+// "CE", 0x05 gives "5".
+[[nodiscard]] std::string hexText(unsigned value);
 // "F3 02 0A": for messages and test output.
-std::string hexDump(const Bytes& bytes);
+[[nodiscard]] std::string hexDump(const Bytes& bytes);
 
 }  // namespace tunalyx

@@ -299,7 +299,7 @@ BlockStore allBlocks(const SimUnit& unit) {
 BlockStore defaultBlocks(const SimUnit& unit) {
     BlockStore all = allBlocks(unit);
     BlockStore out;
-    for (const BlockSpec& entry : familyLayout(unit.layout).readAll) {
+    for (const ListedBlock& entry : familyLayout(unit.layout).readAll) {
         Bytes& slot = all[entry.command];
         slot.resize(entry.length, kFiller);
         out[entry.command] = std::move(slot);

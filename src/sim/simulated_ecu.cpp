@@ -132,6 +132,8 @@ Bytes SimulatedEcu::writeBlock(std::uint8_t command, const Bytes& data) {
     // The older unit's write commands have no entry for most blocks; the program then sends
     // under 0xFF, which the unit acknowledges and ignores.
     if (command == kRefusalFF) return ack(command);
+    if (const auto r = m_refusedCommands.find(command); r != m_refusedCommands.end())
+        return Bytes{r->second};
     const std::uint8_t target = writeTarget(command);
     Bytes& block = m_blocks[target];
     if (const auto r = m_refusals.find(target); r != m_refusals.end()) return Bytes{r->second};

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "link/packet.h"
 #include "ports/bytes.h"
 #include "sim/default_blocks.h"
 #include "sim/engine_model.h"
@@ -25,6 +26,9 @@ public:
     // Refuse block writes aimed at `block` with a reply whose first byte is 0xFF or "R".
     void refuseWrites(std::uint8_t block, std::uint8_t refusalByte = 0xFF);
     void acceptWrites(std::uint8_t block) { m_refusals.erase(block); }
+    // Refuse block writes sent under this command byte only (the same block may still be
+    // written through another command, such as the older unit's legacy ones).
+    void refuseCommand(std::uint8_t command) { m_refusedCommands[command] = kRefusalFF; }
 
     [[nodiscard]] const SimUnit& unit() const { return m_unit; }
     [[nodiscard]] const FamilyLayout& layout() const { return familyLayout(m_unit.layout); }
@@ -52,6 +56,7 @@ private:
     BlockStore m_blocks;
     EngineModel m_engine;
     std::map<std::uint8_t, std::uint8_t> m_refusals;
+    std::map<std::uint8_t, std::uint8_t> m_refusedCommands;
     std::vector<Bytes> m_requests;
 };
 

@@ -1,10 +1,8 @@
 #include "transfer/data_file.h"
 
-#include <cerrno>
 #include <exception>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "versions/version_identification.h"
@@ -15,6 +13,7 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kNotesPrefix = "TT";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -50,17 +49,7 @@ void readLine(std::string_view line, PacketImage& image, PacketDirty& dirty, std
     dirty.clear(command);
 }
 
-std::string errnoReason() {
-    const int e = errno;
-    return e != 0 ? std::generic_category().message(e) : std::string("write failed");
-}
-
 }  // namespace
-
-std::string Hex2(std::uint8_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    return {kDigits[value >> 4], kDigits[value & 0x0F]};
-}
 
 std::string dataFileText(const PacketImage& image, const std::string& notes) {
     std::string text;
@@ -90,6 +79,8 @@ std::string dataFileText(const PacketImage& image, const std::string& notes) {
 
 void readDataFileText(std::string_view text, PacketImage& image, PacketDirty& dirty,
                       std::string& notes) {
+    // An editor may have put a UTF-8 byte-order mark before the first line; it is no data.
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     while (!text.empty()) {
         const std::size_t end = text.find('\r');
         readLine(text.substr(0, end), image, dirty, notes);
@@ -100,8 +91,22 @@ void readDataFileText(std::string_view text, PacketImage& image, PacketDirty& di
 }
 
 bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName) {
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    if (!file) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file(path);
+    if (!fs::is_regular_file(file, ec)) {
+        session.prompts.tell("Error opening " + shownName, MessageIcon::Critical);
+        return false;
+    }
+    // A tune is a few kilobytes; a huge file is something else and is not read into memory.
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (!ec && size > kLargestDataFile) {
+        session.prompts.tell(shownName + " is too large to be an SR20DET Data file",
+                             MessageIcon::Critical);
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
         session.prompts.tell("Error opening " + shownName, MessageIcon::Critical);
         return false;
     }
@@ -120,9 +125,11 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
     bool taken = false;
     bool readOk = false;
     try {
-        const std::string contents{std::istreambuf_iterator<char>(file),
-                                   std::istreambuf_iterator<char>()};
-        readOk = !file.bad();
+        // One byte more than the file should hold tells when it grew while being opened.
+        std::string contents(ec ? kLargestDataFile + 1 : size + 1, '\0');
+        in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
+        contents.resize(static_cast<std::size_t>(in.gcount()));
+        readOk = !in.bad() && contents.size() <= (ec ? kLargestDataFile : size);
         if (readOk) readDataFileText(contents, session.image, session.dirty, session.notes);
     } catch (const std::exception&) {
         readOk = false;
@@ -141,7 +148,7 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
             view.setUpdateEnabled(false);
             session.captionFile = shownName;
             view.setCaptionFile(shownName);
-            for (const BlockSpec& b : session.readAllList) {
+            for (const ListedBlock& b : session.layout.readAllList) {
                 Bytes& slot = session.image[b.command];
                 if (slot.size() > b.length) slot.resize(b.length);
             }
@@ -156,6 +163,8 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
     }
 
     session.prompts.setBusy(false);
+    // The notes box shows what a save would write, whichever notes that now is.
+    session.view().showNotes();
     session.view().GridLabels();
     return taken;
 }
@@ -165,35 +174,59 @@ bool openDefaultDataFile(Session& session) {
     return OpenDataFile(session, path.string(), "default.dat");
 }
 
-std::string saveDataFile(const Session& session, const std::string& path) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    fs::path temp = target;
-    temp += ".tmp";
-    const std::string text = dataFileText(session.image, session.notes);
+std::string saveDataFile(const Session& session, FileWriter& writer, const std::string& path) {
+    return writer.writeWhole(path, dataFileText(session.image, session.notes));
+}
 
-    errno = 0;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return "Cannot write " + path + ": " + errnoReason();
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        out.close();
-        if (!out) {
-            const std::string reason = errnoReason();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return "Cannot write " + path + ": " + reason;
-        }
+bool saveDataFileAs(Session& session, FileWriter& writer, const std::string& path) {
+    if (const std::string error = saveDataFile(session, writer, path); !error.empty()) {
+        session.prompts.tell(error, MessageIcon::Critical);
+        return false;
     }
+    // The caption names the file only once the whole file is written.
+    session.captionFile = fileNameOf(path);
+    session.view().setCaptionFile(session.captionFile);
+    return true;
+}
+
+std::string windowCaption(const std::string& fileName) {
+    return "Tunalyx SR20DET - " + fileName;
+}
+
+std::string fileNameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+std::string mapPath(const SettingsStore& store, const std::string& programFolder) {
+    return store.text("MapPath", programFolder + "/Maps/");
+}
+
+void rememberMapPath(SettingsStore& store, const std::string& chosenPath) {
     std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return "Cannot write " + path + ": " + ec.message();
+    std::filesystem::path folder = std::filesystem::absolute(chosenPath, ec).parent_path();
+    if (ec) folder = std::filesystem::path(chosenPath).parent_path();
+    store.setValue("MapPath", folder.string() + "/");
+}
+
+std::string notesForDisplay(const std::string& notes) {
+    std::string shown;
+    shown.reserve(notes.size());
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (notes[i] == '\r' && i + 1 < notes.size() && notes[i + 1] == '\n') continue;
+        shown.push_back(notes[i]);
     }
-    return {};
+    return shown;
+}
+
+std::string notesFromDisplay(const std::string& shown) {
+    std::string notes;
+    notes.reserve(shown.size() + shown.size() / 16);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '\r' && i + 1 < shown.size() && shown[i + 1] == '\n') continue;
+        if (shown[i] == '\n') notes.push_back('\r');
+        notes.push_back(shown[i]);
+    }
+    return notes;
 }
 
 }  // namespace tunalyx

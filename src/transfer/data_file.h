@@ -4,12 +4,14 @@
 #include <string>
 #include <string_view>
 
-#include "app/session.h"
+#include "ports/file_writer.h"
+#include "ports/settings_store.h"
+#include "session/session.h"
 
 namespace tunalyx {
 
-// Two upper-case hexadecimal digits.
-[[nodiscard]] std::string Hex2(std::uint8_t value);
+// A data file is never larger than this; anything bigger is refused before it is read.
+inline constexpr std::uintmax_t kLargestDataFile = 1024 * 1024;
 
 // The data file text of an image and its notes: a block line per non-empty slot in ascending
 // order, then the "TT" notes lines; CR LF line ends.
@@ -28,9 +30,22 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
 // File > Default: default.dat of the program folder.
 bool openDefaultDataFile(Session& session);
 
-// Writes the image and notes through a temporary file renamed over the target, so a failure
-// never leaves half a tune on disk. Returns an error text, empty on success; the caption is the
-// caller's to set afterwards.
-[[nodiscard]] std::string saveDataFile(const Session& session, const std::string& path);
+// Writes the image and notes as a whole new file. Returns an error text, empty on success.
+[[nodiscard]] std::string saveDataFile(const Session& session, FileWriter& writer,
+                                       const std::string& path);
+// Save As to a chosen path: the file, then the caption; a failure is shown and changes nothing.
+bool saveDataFileAs(Session& session, FileWriter& writer, const std::string& path);
+
+// The window caption for a file name ("Tunalyx SR20DET - default.dat").
+[[nodiscard]] std::string windowCaption(const std::string& fileName);
+// The file name of a path, without its folder.
+[[nodiscard]] std::string fileNameOf(const std::string& path);
+// "MapPath": the folder the file dialogs start in, the program's Maps folder until one is used.
+[[nodiscard]] std::string mapPath(const SettingsStore& store, const std::string& programFolder);
+void rememberMapPath(SettingsStore& store, const std::string& chosenPath);
+
+// The notes as the notes box shows them (line feeds) and back (CR LF).
+[[nodiscard]] std::string notesForDisplay(const std::string& notes);
+[[nodiscard]] std::string notesFromDisplay(const std::string& shown);
 
 }  // namespace tunalyx

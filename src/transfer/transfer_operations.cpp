@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/descriptors.h"
+#include "transfer/write_check.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
@@ -23,15 +24,6 @@ constexpr std::size_t kAirFlowNamesEnd = 91;
 constexpr std::size_t kFunctionSelectKept = 5;
 constexpr std::uint8_t kOlderBoostBlock = 0x5C;
 constexpr int kCellsWithoutProgress = 20;
-
-// Upper-case hexadecimal without leading zero, as the error messages name a block.
-std::string blockHex(std::uint8_t b) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string s;
-    if (b >= 0x10) s += kDigits[b >> 4];
-    s += kDigits[b & 0x0F];
-    return s;
-}
 
 Bytes withCommand(std::uint8_t command, const Bytes& data) {
     Bytes request;
@@ -87,20 +79,47 @@ bool identifyUnit(Session& session) {
 
 std::vector<int> visibleMaps(const Session& session) {
     std::vector<int> maps{kInjMap, kIgnMap};
-    if (session.baseMapTabVisible) maps.push_back(kBaseMap);
+    if (session.layout.baseMapTabVisible) maps.push_back(kBaseMap);
     return maps;
 }
 
-// The single-cell write: the command below the map's first block, the cell index and the value,
-// little-endian.
-Bytes cellRequest(const MapGrids& maps, int map, int row, int col) {
-    const MapDescriptor& d = maps.descriptor(map);
-    const int k = (col - 1) * kMapRows + (row - 1);
-    const std::int32_t value = maps.GridData(map, row, col);
-    Bytes request{static_cast<std::uint8_t>(d.block - 1), static_cast<std::uint8_t>(k & 0xFF),
-                  static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(value & 0xFF)};
-    if (d.width == 2) request.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
-    return request;
+bool isVisibleMap(const Session& session, int map) {
+    return map == kInjMap || map == kIgnMap ||
+           (map == kBaseMap && session.layout.baseMapTabVisible);
+}
+
+// The map whose blocks include `block`, among the maps shown.
+std::optional<int> visibleMapOf(const Session& session, std::uint8_t block) {
+    for (int map : visibleMaps(session)) {
+        const auto blocks = session.maps.mapBlocks(map);
+        if (std::find(blocks.begin(), blocks.end(), block) != blocks.end()) return map;
+    }
+    return std::nullopt;
+}
+
+// Nothing incomplete or foreign goes out: a write that fails its check sends nothing at all and
+// says which blocks stopped it.
+bool refusedByCheck(Session& session, const WriteCheck& check) {
+    if (check.passed()) return false;
+    session.prompts.tell(check.message(), MessageIcon::Critical);
+    return true;
+}
+
+// What Update would send: the changed blocks and cells of the maps shown, then every other
+// flagged block.
+WriteCheck updateCheck(const Session& s) {
+    WriteCheck check(s.image, s.layout);
+    for (int map : visibleMaps(s)) {
+        bool pending = s.maps.changedCellCount(map) > 0;
+        for (std::uint8_t b : s.maps.mapBlocks(map))
+            pending = pending || s.dirty.isSet(b);
+        if (pending) check.map(s.maps, map);
+    }
+    for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+        const auto block = static_cast<std::uint8_t>(b);
+        if (s.dirty.isSet(block) && !visibleMapOf(s, block)) check.block(block);
+    }
+    return check;
 }
 
 // Update's share of one map: its flagged blocks, or when one is refused its changed cells. False
@@ -132,7 +151,7 @@ bool updateMap(Session& s, int map) {
                 s.prompts.yield();
             }
             if (maps.CellChanged(map, row, col)) {
-                Bytes request = cellRequest(maps, map, row, col);
+                Bytes request = maps.cellWriteRequest(map, row, col);
                 if (!s.link.TransactPacket(request, true)) return false;
                 maps.setCellChanged(map, row, col, false);
                 ++sent;
@@ -177,11 +196,11 @@ bool TransferOperations::cmdReadAll_Click() {
 
     if (s.compareMode) s.view().endCompareMode();
     const PacketImage::Slots kept = s.image.all();
-    const BlockList list = s.readAllList;
+    const BlockList list = s.layout.readAllList;
     bool complete = true;
-    for (const BlockSpec& b : list) {
+    for (const ListedBlock& b : list) {
         if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) {
-            s.prompts.tell("Read All Error " + blockHex(b.command));
+            s.prompts.tell("Read All Error " + hexText(b.command));
             s.image.assign(kept);
             complete = false;
             break;
@@ -228,7 +247,7 @@ bool TransferOperations::WriteMap(int map) {
     }
     if (!refused) {
         maps.clearCellChanged(map);
-        return false;
+        return true;
     }
 
     // A unit that refuses the block still takes single cells, so every cell goes out.
@@ -238,7 +257,7 @@ bool TransferOperations::WriteMap(int map) {
         s.prompts.setProgress(5 * row);
         s.prompts.yield();
         for (int col = 1; col <= kMapCols; ++col) {
-            Bytes request = cellRequest(maps, map, row, col);
+            Bytes request = maps.cellWriteRequest(map, row, col);
             if (!s.link.TransactPacket(request, true)) {
                 failed = true;
                 break;
@@ -253,22 +272,29 @@ bool TransferOperations::WriteMap(int map) {
     s.prompts.hideProgress();
     if (failed) {
         s.prompts.showMessage("Error Writing Map", MessageIcon::Critical, MessageButtons::Ok);
-        return true;
+        return false;
     }
     for (std::uint8_t b : blocks)
         s.dirty.clear(b);
     s.prompts.yield();
-    return false;
+    return true;
 }
 
 bool TransferOperations::cmdWriteMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdWriteMap", map), false);
     if (!identifyUnit(s)) return false;
+    WriteCheck check(s.image, s.layout);
+    if (isVisibleMap(s, map))
+        check.map(s.maps, map);
+    else
+        for (std::uint8_t b : s.maps.mapBlocks(map))
+            check.block(b);
+    if (refusedByCheck(s, check)) return false;
 
-    const bool failed = WriteMap(map);
+    const bool written = WriteMap(map);
     s.view().RefreshUpdateEnabled();
-    return !failed;
+    return written;
 }
 
 bool TransferOperations::cmdWriteAll_Click() {
@@ -276,15 +302,21 @@ bool TransferOperations::cmdWriteAll_Click() {
     CommandFrame frame(s, "cmdWriteAll", false);
     m_writeUnverified = false;
     if (!identifyUnit(s)) return false;
+    const BlockList list = s.layout.writeAllList;
+    WriteCheck check(s.image, s.layout);
+    for (int map : visibleMaps(s))
+        check.map(s.maps, map);
+    for (const ListedBlock& b : list)
+        check.block(b.command);
+    if (refusedByCheck(s, check)) return false;
 
     for (int map : visibleMaps(s)) {
-        if (WriteMap(map)) return false;
+        if (!WriteMap(map)) return false;
     }
-    const BlockList list = s.writeAllList;
-    for (const BlockSpec& b : list) {
+    for (const ListedBlock& b : list) {
         Bytes request = PrepareWrite(blockRequest(s.image, b.command, b.length));
         if (!s.link.TransactPacket(request, true)) {
-            s.prompts.tell("Write All Error " + blockHex(b.command));
+            s.prompts.tell("Write All Error " + hexText(b.command));
             return false;
         }
         s.dirty.clear(b.command);
@@ -298,7 +330,7 @@ bool TransferOperations::cmdUpdate_Click() {
     CommandFrame frame(s, "cmdUpdate", false);
     m_writeUnverified = false;
     bool complete = false;
-    if (identifyUnit(s)) {
+    if (identifyUnit(s) && !refusedByCheck(s, updateCheck(s))) {
         bool mapsSent = true;
         for (int map : visibleMaps(s)) {
             if (!updateMap(s, map)) {
@@ -334,8 +366,8 @@ Bytes TransferOperations::PrepareWrite(const Bytes& request) {
     const std::uint8_t cmd = request[0];
     Bytes d(request.begin() + 1, request.end());
 
-    const bool airFlow = cmd == s.airFlowBlock;
-    const bool functionSelect = cmd == s.functionSelectBlock;
+    const bool airFlow = cmd == s.layout.airFlowBlock;
+    const bool functionSelect = cmd == s.layout.functionSelectBlock;
     if (airFlow && !d.empty()) {
         Bytes kept{d[0]};
         if (d.size() > kAirFlowNamesEnd)
@@ -387,7 +419,7 @@ bool TransferOperations::mnuRead_Click(int frameIndex) {
     if (!frame) return false;
     const auto descriptor = parseBlockDescriptor(frame->tag);
     if (!descriptor) return false;
-    for (const BlockSpec& b : descriptor->blocks) {
+    for (const ListedBlock& b : descriptor->blocks) {
         if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) return false;
     }
     s.view().DisplayAllData();
@@ -404,7 +436,10 @@ bool TransferOperations::mnuWrite_Click(int frameIndex) {
     if (!descriptor || descriptor->blocks.empty()) return false;
 
     // The second block of a two-block frame keeps its flag for the next Update.
-    const BlockSpec first = descriptor->blocks.front();
+    const ListedBlock first = descriptor->blocks.front();
+    WriteCheck check(s.image, s.layout);
+    check.block(first.command);
+    if (refusedByCheck(s, check)) return false;
     Bytes request = PrepareWrite(blockRequest(s.image, first.command, first.length));
     if (!s.link.TransactPacket(request, true)) {
         s.prompts.tell("Write failed.", MessageIcon::Critical);

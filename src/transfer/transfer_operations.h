@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tunalyx {
 
@@ -29,7 +29,8 @@ public:
     bool mnuWrite_Click(int frameIndex);
     bool mnuInitAllData_Click();
 
-    // Writes one map: its blocks, or cell by cell when a block is refused. True when it failed.
+    // Writes one map: its blocks, or cell by cell when a block is refused. True when it was
+    // written.
     bool WriteMap(int map);
     // The request a caller sends for a block write (names stripped, legacy and verified writes).
     [[nodiscard]] Bytes PrepareWrite(const Bytes& request);

@@ -63,19 +63,19 @@ void putNames(Bytes& slot, const std::array<const char*, 5>& names) {
         putBytes(slot, 6 + 16 * static_cast<int>(i), bytesFromText(names[i]));
 }
 
-void runConversion(Session& session, const char* failureMessage,
+void runConversion(PacketImage& image, UserPrompts& prompts, const char* failureMessage,
                    const std::function<void(PacketImage&)>& steps) {
     try {
-        steps(session.image);
+        steps(image);
     } catch (const std::exception&) {
-        session.prompts.tell(failureMessage, MessageIcon::Critical);
+        prompts.tell(failureMessage, MessageIcon::Critical);
     }
 }
 
 }  // namespace
 
-void Convert3To5(Session& session, bool /*NoDisplay*/) {
-    runConversion(session, "Error converting from 312 data", [](PacketImage& img) {
+void Convert3To5(PacketImage& image, UserPrompts& prompts, bool /*NoDisplay*/) {
+    runConversion(image, prompts, "Error converting from 312 data", [](PacketImage& img) {
         move(img, 0xD6, 0x65);
         move(img, 0xCE, 0x5A);
         move(img, 0xD5, 0x5C);
@@ -86,8 +86,8 @@ void Convert3To5(Session& session, bool /*NoDisplay*/) {
     });
 }
 
-void Convert5To3(Session& session, bool /*NoDisplay*/) {
-    runConversion(session, "Error converting to 312 data", [](PacketImage& img) {
+void Convert5To3(PacketImage& image, UserPrompts& prompts, bool /*NoDisplay*/) {
+    runConversion(image, prompts, "Error converting to 312 data", [](PacketImage& img) {
         move(img, 0x65, 0xD6);
         move(img, 0x5A, 0xCE);
         move(img, 0x5C, 0xD5);
@@ -98,8 +98,8 @@ void Convert5To3(Session& session, bool /*NoDisplay*/) {
     });
 }
 
-void Convert170To5(Session& session, bool NoDisplay) {
-    runConversion(session, "Error converting from 170 data", [NoDisplay](PacketImage& img) {
+void Convert170To5(PacketImage& image, UserPrompts& prompts, bool NoDisplay) {
+    runConversion(image, prompts, "Error converting from 170 data", [NoDisplay](PacketImage& img) {
         for (std::uint8_t i = 0; i < 4; ++i) {
             move(img, static_cast<std::uint8_t>(0x86 + i), static_cast<std::uint8_t>(0x56 + i));
             move(img, static_cast<std::uint8_t>(0x81 + i), static_cast<std::uint8_t>(0x52 + i));
@@ -153,8 +153,8 @@ void Convert170To5(Session& session, bool NoDisplay) {
     });
 }
 
-void Convert5To170(Session& session, bool NoDisplay) {
-    runConversion(session, "Error converting to 3.11 data", [NoDisplay](PacketImage& img) {
+void Convert5To170(PacketImage& image, UserPrompts& prompts, bool NoDisplay) {
+    runConversion(image, prompts, "Error converting to 3.11 data", [NoDisplay](PacketImage& img) {
         for (std::uint8_t i = 0; i < 4; ++i) {
             move(img, static_cast<std::uint8_t>(0x56 + i), static_cast<std::uint8_t>(0x86 + i));
             move(img, static_cast<std::uint8_t>(0x52 + i), static_cast<std::uint8_t>(0x81 + i));
@@ -192,160 +192,6 @@ void Convert5To170(Session& session, bool NoDisplay) {
         move(img, 0x67, 0xDC);
         move(img, 0x69, 0xDD);
     });
-}
-
-namespace {
-
-struct FrameVisibility {
-    int frame;
-    bool pressure;
-    bool airFlow;
-};
-constexpr FrameVisibility kSensorFrames[] = {
-    {28, false, true},  // Rev / Idle, 0x8B
-    {1, true, false},   // Rev / Idle, 0x7A
-    {29, true, false},  // Inj vs AirTemp, 0xB9
-    {2, true, false},   // PIM scale, offset
-    {31, true, false},  // IGN vs TPS, 0xBB
-    {132, false, false},
-};
-
-struct SensorNames {
-    const char* general10;
-    const char* monitor2;  // lblMonitor(2) and item 22
-    const char* tuning1;   // lblTuning(1) and item 1
-    const char* tuning2;
-    const char* item2;
-    const char* tuning3;  // lblTuning(3) and item 3; null leaves both
-    const char* tuning15;
-    const char* item15;
-    const char* tuning18;  // lblTuning(18) and item 18
-};
-
-void applySensorLabels(Session& session, bool pressure, const SensorNames& n) {
-    for (const FrameVisibility& f : kSensorFrames)
-        session.settings.setFrameVisible(f.frame, pressure ? f.pressure : f.airFlow);
-    session.reCalcBaseEnabled = pressure;
-    session.settings.setCaption(ControlKind::Caption, 10, n.general10);
-
-    auto& captions = session.monitorCaptions;
-    auto& names = session.trace.TraceName;
-    captions.lblMonitor[2] = n.monitor2;
-    names[22] = n.monitor2;
-    captions.lblTuning[1] = n.tuning1;
-    names[1] = n.tuning1;
-    captions.lblTuning[2] = n.tuning2;
-    names[2] = n.item2;
-    if (n.tuning3) {
-        captions.lblTuning[3] = n.tuning3;
-        names[3] = n.tuning3;
-    }
-    captions.lblTuning[15] = n.tuning15;
-    names[15] = n.item15;
-    captions.lblTuning[18] = n.tuning18;
-    names[18] = n.tuning18;
-}
-
-struct TagPair {
-    ControlKind kind;
-    int index;
-    const char* layout170;
-    const char* standard;
-};
-
-// Written in this order by both descriptor sets; the two columns mirror the conversions.
-constexpr TagPair kLayoutTags[] = {
-    {ControlKind::Frame, 26, "&H5c,13", "&HAB,11,&HD5,13"},
-    {ControlKind::Option, 0, "&H5c,1,0,3", "&HAB,3,0,3"},
-    {ControlKind::Option, 1, "&H5c,1,1,3", "&HAB,3,1,3"},
-    {ControlKind::Option, 7, "&H5c,1,2,3", "&HAB,3,2,3"},
-    {ControlKind::Option, 8, "&H5c,1,3,3", "&HAB,3,3,3"},
-    {ControlKind::Text, 188, "&H5c,2,1,0.05,0,0.00", "&HAB,4,1,0.05,0,0.00"},
-    {ControlKind::Text, 189, "&H5c,3,1,0.05,0,0.00", "&HAB,5,1,0.05,0,0.00"},
-    {ControlKind::Text, 190, "&H5c,4,1,0.05,0,0.00", "&HAB,6,1,0.05,0,0.00"},
-    {ControlKind::Text, 191, "&H5c,5,1,0.05,0,0.00", "&HAB,7,1,0.05,0,0.00"},
-    {ControlKind::Text, 10, "&H5c,10,1,1,0,0", "&HAB,8,1,1,0,0"},
-    {ControlKind::Text, 259, "&H5c,11,1,1,0,0", "&HAB,9,1,1,0,0"},
-    {ControlKind::Text, 260, "&H5c,12,1,1,0,0", "&HAB,10,1,1,0,0"},
-    {ControlKind::Text, 11, "&H5c,13,1,1,0,0", "&HAB,11,1,1,0,0"},
-    {ControlKind::Text, 192, "&H5c,6,1,1,0,0", "&HD5,6,1,1,0,0"},
-    {ControlKind::Text, 193, "&H5c,7,1,1,0,0", "&HD5,7,1,1,0,0"},
-    {ControlKind::Text, 194, "&H5c,8,1,1,0,0", "&HD5,8,1,1,0,0"},
-    {ControlKind::Text, 195, "&H5c,9,1,1,0,0", "&HD5,9,1,1,0,0"},
-    {ControlKind::Frame, 28, "&H60,12", "&H8B,12"},
-    {ControlKind::Text, 196, "&H60,1,2,1,0,0", "&H8B,1,2,1,0,0"},
-    {ControlKind::Text, 197, "&H60,3,2,1,0,0", "&H8B,3,2,1,0,0"},
-    {ControlKind::Text, 198, "&H60,5,2,1,0,0", "&H8B,5,2,1,0,0"},
-    {ControlKind::Text, 199, "&H60,7,2,1,0,0", "&H8B,7,2,1,0,0"},
-    {ControlKind::Text, 200, "&H60,9,2,1,0,0", "&H8B,9,2,1,0,0"},
-    {ControlKind::Frame, 35, "&H6b,8,&H6c,5", "&HF3,8,&HF5,5"},
-    {ControlKind::Label, 5, "&H6b,1,8", "&HF3,1,8"},
-    {ControlKind::Label, 6, "&H6c,1,5", "&HF5,1,5"},
-    {ControlKind::Frame, 36, "&H65,85", "&HD6,85"},
-    {ControlKind::Label, 7, "&H65,6,16", "&HD6,6,16"},
-    {ControlKind::Label, 8, "&H65,22,16", "&HD6,22,16"},
-    {ControlKind::Label, 9, "&H65,38,16", "&HD6,38,16"},
-    {ControlKind::Label, 10, "&H65,54,16", "&HD6,54,16"},
-    {ControlKind::Label, 11, "&H65,70,16", "&HD6,70,16"},
-    {ControlKind::Check, 0, "&H65,1,0", "&HD6,1,0"},
-    {ControlKind::Check, 1, "&H65,2,0", "&HD6,2,0"},
-    {ControlKind::Check, 2, "&H65,3,0", "&HD6,3,0"},
-    {ControlKind::Check, 3, "&H65,4,0", "&HD6,4,0"},
-    {ControlKind::Check, 4, "&H65,5,0", "&HD6,5,0"},
-    {ControlKind::Frame, 6, "&H5b,24", "&H8D,24"},
-};
-
-constexpr int kInjectorBoxes[] = {70, 71, 72, 73, 74, 75, 76, 77, 78, 79, 257, 258};
-
-struct LayoutBlocks {
-    std::uint8_t injMap;
-    std::uint8_t ignMap;
-    std::uint8_t mapRef;
-    LiveCommands live;
-    std::uint8_t airFlow;
-    std::uint8_t functionSelect;
-    const char* injectorBlock;  // the first four characters of an injector box's Tag
-};
-
-void applyDescriptorSet(Session& session, const LayoutBlocks& b, bool layout170) {
-    session.maps.setMapBlock(kInjMap, b.injMap);
-    session.maps.setMapBlock(kIgnMap, b.ignMap);
-    session.live = b.live;
-    session.airFlowBlock = b.airFlow;
-    session.functionSelectBlock = b.functionSelect;
-    session.maps.MapRefBlock = b.mapRef;
-
-    for (const TagPair& t : kLayoutTags)
-        session.settings.setTag(t.kind, t.index, layout170 ? t.layout170 : t.standard);
-    // Only the block of an injector box moves; position, scale and format stay.
-    for (int index : kInjectorBoxes) {
-        const SettingControl* box = session.settings.find(ControlKind::Text, index);
-        if (!box) continue;
-        const std::string rest = box->tag.size() > 4 ? box->tag.substr(4) : std::string();
-        session.settings.setTag(ControlKind::Text, index, b.injectorBlock + rest);
-    }
-}
-
-}  // namespace
-
-void SetLabelsAirFlow(Session& session) {
-    applySensorLabels(session, false,
-                      {"AirFlow", "AirFlow", "Load", "MAFS1", "MAFS1 V", nullptr, "MAFS Activity",
-                       "MAFS Act", "TPS V"});
-}
-
-void SetLabelsPressure(Session& session) {
-    applySensorLabels(
-        session, true,
-        {"PIM (cPa)", "PimVolt", "PIM", "PIM V", "PIM V", "TPS V", "???", "???", "???"});
-}
-
-void SetLayout170(Session& session) {
-    applyDescriptorSet(session, {0x56, 0x52, 0x51, {0x66, 0x6A, 0x68}, 0x5A, 0x65, "&H5b"}, true);
-}
-
-void SetLayoutStandard(Session& session) {
-    applyDescriptorSet(session, {0x86, 0x81, 0x8A, {0xDA, 0xDE, 0xDB}, 0xCE, 0xD6, "&H8D"}, false);
 }
 
 }  // namespace tunalyx

@@ -109,6 +109,25 @@ const BlockList& startupWriteAllList() {
     return kStartupWriteAll;
 }
 
+void LayoutInForce::apply(LayoutFamily f) {
+    const FamilyLayout& l = familyLayout(f);
+    family = f;
+    readAllList = l.readAll;
+    writeAllList = l.writeAll;
+    airFlowBlock = l.airFlowBlock;
+    functionSelectBlock = l.functionSelectBlock;
+    live = {l.basicLiveCmd, l.sensorLiveCmd, l.mapLiveCmd};
+    baseMapTabVisible = l.baseMapShown;
+    tabsPerRow = l.tabsPerRow;
+    reCalcBaseEnabled = l.pressureSensor;
+}
+
+std::optional<std::uint8_t> listedLength(const BlockList& list, std::uint8_t block) {
+    for (const ListedBlock& b : list)
+        if (b.command == block) return b.length;
+    return std::nullopt;
+}
+
 std::string versionKey(std::string_view programName, std::string_view versionText) {
     const auto tail =
         programName.size() > 4 ? programName.substr(programName.size() - 4) : programName;

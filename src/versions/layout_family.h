@@ -11,12 +11,22 @@ namespace tunalyx {
 // The block layouts that the supported software versions share.
 enum class LayoutFamily { Family170, Family3, Family5, FamilyT2D };
 
-struct BlockSpec {
+// A block as the Read All and Write All lists and the frame descriptors name it: its command
+// byte and the number of data bytes it holds.
+struct ListedBlock {
     std::uint8_t command;
     std::uint8_t length;
-    friend bool operator==(const BlockSpec&, const BlockSpec&) = default;
+    friend bool operator==(const ListedBlock&, const ListedBlock&) = default;
 };
-using BlockList = std::vector<BlockSpec>;
+using BlockList = std::vector<ListedBlock>;
+
+// The live-data command bytes of a layout.
+struct LiveCommands {
+    std::uint8_t basic = 0xDA;
+    std::uint8_t sensor = 0xDE;
+    std::uint8_t map = 0xDB;
+    friend bool operator==(const LiveCommands&, const LiveCommands&) = default;
+};
 
 struct FamilyLayout {
     LayoutFamily family;
@@ -47,6 +57,32 @@ inline constexpr std::uint8_t kAuxLiveCmd = 0x00;
 // The lists the main window starts with, before any identification.
 [[nodiscard]] const BlockList& startupReadAllList();
 [[nodiscard]] const BlockList& startupWriteAllList();
+
+// The layout applied last: what identification sets from the family and every transfer, the
+// monitor and the tabs follow. Before the first identification it is the start-up layout.
+struct LayoutInForce {
+    std::optional<LayoutFamily> family;  // none before the first identification with a layout
+    BlockList readAllList = startupReadAllList();
+    BlockList writeAllList = startupWriteAllList();
+    std::uint8_t airFlowBlock = 0xCE;
+    std::uint8_t functionSelectBlock = 0xD6;
+    LiveCommands live;
+    bool baseMapTabVisible = true;
+    int tabsPerRow = 9;
+    bool reCalcBaseEnabled = false;  // only for the pressure-sensor layout
+
+    // Sets every field from the family's row of the layout table.
+    void apply(LayoutFamily f);
+    // The main tab to show after a layout switch: a hidden "Base Map" tab hands over to
+    // "Ign Map" (tab 1); any other tab stays.
+    [[nodiscard]] int activeTabAfterSwitch(int activeTab) const {
+        constexpr int kIgnMapTab = 1, kBaseMapTab = 2;
+        return activeTab == kBaseMapTab && !baseMapTabVisible ? kIgnMapTab : activeTab;
+    }
+};
+
+// The listed length of a block in a list; nullopt when the list does not name it.
+[[nodiscard]] std::optional<std::uint8_t> listedLength(const BlockList& list, std::uint8_t block);
 
 // Last four characters of the program name + first four of the version text:
 // "SR20DET1" + "5.01 " gives "DET15.01".

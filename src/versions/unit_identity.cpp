@@ -2,17 +2,45 @@
 
 namespace tunalyx {
 
+bool readNameBlock(PacketLink& link, PacketImage& image) {
+    // Older units do not know 0xF3 and keep their identity in 0x6B/0x6C.
+    Bytes probe{kNameBlock};
+    if (link.TransactPacket(probe, false))
+        return link.ReadPacketData(kNameBlock, kNameLength, image[kNameBlock]);
+    if (!link.ReadPacketData(kOlderNameBlock, kNameLength, image[kOlderNameBlock])) return false;
+    image[kNameBlock].clear();
+    return true;
+}
+
+std::string programNameOf(const PacketImage& image) {
+    const std::string newer = textFromBytes(image[kNameBlock], 0, kNameLength);
+    return newer.empty() ? textFromBytes(image[kOlderNameBlock], 0, kNameLength) : newer;
+}
+
+bool isSr20Name(std::string_view name) {
+    return name.find("SR20") != std::string_view::npos;
+}
+
+std::uint8_t versionBlockOf(const PacketImage& image) {
+    return textFromBytes(image[kNameBlock], 0, kNameLength).empty() ? kOlderVersionBlock
+                                                                    : kVersionBlock;
+}
+
+std::string versionTextOf(const PacketImage& image) {
+    return textFromBytes(image[versionBlockOf(image)], 0, kVersionLength);
+}
+
 std::optional<UnitIdentity> readUnitIdentity(PacketLink& link) {
+    PacketImage image;
+    if (!readNameBlock(link, image)) return std::nullopt;
     UnitIdentity id;
-    Bytes probe{0xF3};
-    id.olderUnit = !link.TransactPacket(probe, false);
-    const std::uint8_t nameBlock = id.olderUnit ? 0x6B : 0xF3;
-    const std::uint8_t versionBlock = id.olderUnit ? 0x6C : 0xF5;
-    Bytes name, version;
-    if (!link.ReadPacketData(nameBlock, 8, name) || !link.ReadPacketData(versionBlock, 5, version))
+    id.programName = programNameOf(image);
+    id.olderUnit = image[kNameBlock].empty();
+    if (!id.isSr20()) return id;
+    const std::uint8_t versionBlock = versionBlockOf(image);
+    if (!link.ReadPacketData(versionBlock, kVersionLength, image[versionBlock]))
         return std::nullopt;
-    id.programName = textFromBytes(name);
-    id.versionText = textFromBytes(version);
+    id.versionText = versionTextOf(image);
     return id;
 }
 

@@ -9,17 +9,13 @@
 #include "model/descriptors.h"
 
 #include "versions/conversions.h"
+#include "versions/layout_sets.h"
+#include "versions/unit_identity.h"
 
 namespace tunalyx {
 
 namespace {
 
-constexpr std::uint8_t kNameBlock = 0xF3;
-constexpr std::uint8_t kVersionBlock = 0xF5;
-constexpr std::uint8_t kOlderNameBlock = 0x6B;
-constexpr std::uint8_t kOlderVersionBlock = 0x6C;
-constexpr std::uint8_t kNameLength = 8;
-constexpr std::uint8_t kVersionLength = 5;
 constexpr std::size_t kItemNameLength = 80;
 
 constexpr const char* kPressureUnit = "SR20T2-D";
@@ -83,83 +79,25 @@ std::optional<LayoutFamily> dataFamilyOf(std::string_view ver4) {
     return std::nullopt;
 }
 
-void convertImage(Session& session, std::optional<LayoutFamily> from, LayoutFamily to,
-                  bool NoDisplay) {
+void convertImage(PacketImage& image, UserPrompts& prompts, std::optional<LayoutFamily> from,
+                  LayoutFamily to, bool NoDisplay) {
     using F = LayoutFamily;
     if (!from || *from == to) return;
     // Family 5 is the hub: leave the old family towards it, then go out to the new one.
-    if (*from == F::Family170) Convert170To5(session, NoDisplay);
-    if (*from == F::Family3) Convert3To5(session, NoDisplay);
-    if (to == F::Family170) Convert5To170(session, NoDisplay);
-    if (to == F::Family3) Convert5To3(session, NoDisplay);
-}
-
-void setTags(Session& session, ControlKind kind, int firstIndex,
-             std::initializer_list<const char*> tags) {
-    int index = firstIndex;
-    for (const char* tag : tags)
-        session.settings.setTag(kind, index++, tag);
-}
-
-constexpr int kOlderMapReferenceFrame = 120;  // curve 29 of block 0x51
-constexpr int kTelpodFrame = 39;              // block 0xAD
-constexpr std::uint8_t kOlderMapReference = 0x51;
-constexpr std::uint8_t kTelpodBlock = 0xAD;
-
-// A frame is shown exactly when the unit has every block it shows: the label sets and the air
-// flow choice come out the same way, and the older unit's alternatives (cranking, water
-// temperature, acceleration, map reference, air flow) get their frames instead of empty ones.
-void showFramesOfTheLayout(Session& session) {
-    auto listed = [&](std::uint8_t block) {
-        return std::any_of(session.readAllList.begin(), session.readAllList.end(),
-                           [&](const BlockSpec& b) { return b.command == block; });
-    };
-    for (const SettingControl& c : session.settings.controls()) {
-        if (c.kind != ControlKind::Frame || c.tag.empty()) continue;
-        const auto blocks = parseBlockDescriptor(c.tag);
-        if (!blocks) continue;
-        const bool all = std::all_of(blocks->blocks.begin(), blocks->blocks.end(),
-                                     [&](const BlockSpec& b) { return listed(b.command); });
-        session.settings.setFrameVisible(c.index, all);
-    }
-    session.settings.setFrameVisible(kOlderMapReferenceFrame, listed(kOlderMapReference));
-    session.settings.setFrameVisible(kTelpodFrame, listed(kTelpodBlock));
-}
-
-// Function select, boost control and air flow frame of the families 3, 5 and T2-D.
-void repointNewerControls(Session& session, LayoutFamily family) {
-    const bool family3 = family == LayoutFamily::Family3;
-    if (family3) {
-        session.settings.setTag(ControlKind::Frame, 36, "&H65,85");
-        setTags(session, ControlKind::Label, 7,
-                {"&H65,6,16", "&H65,22,16", "&H65,38,16", "&H65,54,16", "&H65,70,16"});
-        setTags(session, ControlKind::Check, 0,
-                {"&H65,1,0", "&H65,2,0", "&H65,3,0", "&H65,4,0", "&H65,5,0"});
-        session.settings.setTag(ControlKind::Frame, 26, "&HAB,11,&H5C,13");
-        setTags(session, ControlKind::Text, 192,
-                {"&H5C,6,1,1,0,0", "&H5C,7,1,1,0,0", "&H5C,8,1,1,0,0", "&H5C,9,1,1,0,0"});
-    } else {
-        session.settings.setTag(ControlKind::Frame, 36, "&HD6,85");
-        setTags(session, ControlKind::Label, 7,
-                {"&HD6,6,16", "&HD6,22,16", "&HD6,38,16", "&HD6,54,16", "&HD6,70,16"});
-        setTags(session, ControlKind::Check, 0,
-                {"&HD6,1,0", "&HD6,2,0", "&HD6,3,0", "&HD6,4,0", "&HD6,5,0"});
-        session.settings.setTag(ControlKind::Frame, 26, "&HAB,11,&HD5,13");
-        setTags(session, ControlKind::Text, 192,
-                {"&HD5,6,1,1,0,0", "&HD5,7,1,1,0,0", "&HD5,8,1,1,0,0", "&HD5,9,1,1,0,0"});
-    }
-    session.settings.setFrameVisible(32, family == LayoutFamily::Family5);
-    session.settings.setFrameVisible(132, family3);
+    if (*from == F::Family170) Convert170To5(image, prompts, NoDisplay);
+    if (*from == F::Family3) Convert3To5(image, prompts, NoDisplay);
+    if (to == F::Family170) Convert5To170(image, prompts, NoDisplay);
+    if (to == F::Family3) Convert5To3(image, prompts, NoDisplay);
 }
 
 void applyFamily(Session& session, LayoutFamily family, const std::string& key,
                  const std::string& versionText, const std::string& oldVerNumber, bool NoDisplay) {
     const FamilyLayout& layout = familyLayout(family);
-    session.readAllList = layout.readAll;
-    session.writeAllList = layout.writeAll;
+    // The lists, the block numbers and the tabs of the family, each written here only.
+    session.layout.apply(family);
 
-    convertImage(session, dataFamilyOf(std::string_view(oldVerNumber).substr(0, 4)), family,
-                 NoDisplay);
+    convertImage(session.image, session.prompts,
+                 dataFamilyOf(std::string_view(oldVerNumber).substr(0, 4)), family, NoDisplay);
 
     // Without earlier data the block keeps what the unit or the file holds.
     if (!oldVerNumber.empty()) {
@@ -173,33 +111,20 @@ void applyFamily(Session& session, LayoutFamily family, const std::string& key,
     }
 
     if (layout.pressureSensor)
-        SetLabelsPressure(session);
+        SetLabelsPressure(session.settings, session.trace, session.monitorCaptions);
     else
-        SetLabelsAirFlow(session);
+        SetLabelsAirFlow(session.settings, session.trace, session.monitorCaptions);
     if (layout.layout170)
-        SetLayout170(session);
+        SetLayout170(session.settings, session.maps);
     else
-        SetLayoutStandard(session);
-    session.live = {layout.basicLiveCmd, layout.sensorLiveCmd, layout.mapLiveCmd};
-    session.airFlowBlock = layout.airFlowBlock;
-    session.functionSelectBlock = layout.functionSelectBlock;
+        SetLayoutStandard(session.settings, session.maps);
+    if (family != LayoutFamily::Family170) SetFamilyControls(session.settings, family);
 
-    session.baseMapTabVisible = layout.baseMapShown;
-    session.tabsPerRow = layout.tabsPerRow;
-
-    if (family != LayoutFamily::Family170) repointNewerControls(session, family);
-    showFramesOfTheLayout(session);
-
-    ApplyItemNames(session, layout.itemNameBlock);
-    session.family = family;
+    ApplyItemNames(session.image, layout.itemNameBlock, session.trace, session.monitorCaptions);
 
     // The pages are rebuilt from the rewritten table before they show the data.
     session.view().layoutChanged();
     if (!NoDisplay) session.view().DisplayAllData();
-}
-
-std::string slotText(const Bytes& slot, std::size_t length) {
-    return textFromBytes(slot, 0, length);
 }
 
 }  // namespace
@@ -216,23 +141,9 @@ bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyL
         return false;
     };
 
-    if (FromPFC) {
-        // Older units do not know 0xF3 and keep their identity in 0x6B/0x6C.
-        Bytes probe{kNameBlock};
-        if (session.link.TransactPacket(probe, false)) {
-            if (!session.link.ReadPacketData(kNameBlock, kNameLength, image[kNameBlock]))
-                return fail();
-        } else {
-            if (!session.link.ReadPacketData(kOlderNameBlock, kNameLength, image[kOlderNameBlock]))
-                return fail();
-            image[kNameBlock].clear();
-        }
-    }
-
-    const bool newerIdentity = !slotText(image[kNameBlock], kNameLength).empty();
-    const std::string name = newerIdentity ? slotText(image[kNameBlock], kNameLength)
-                                           : slotText(image[kOlderNameBlock], kNameLength);
-    if (name.find("SR20") == std::string::npos) {
+    if (FromPFC && !readNameBlock(session.link, image)) return fail();
+    const std::string name = programNameOf(image);
+    if (!isSr20Name(name)) {
         if (FromPFC) session.prompts.tell("This is not an SR20DET PFC", MessageIcon::Critical);
         return fail();
     }
@@ -246,10 +157,10 @@ bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyL
             session.prompts.tell(kLJetroToDJetro, MessageIcon::Exclamation);
     }
 
-    const std::uint8_t versionBlock = newerIdentity ? kVersionBlock : kOlderVersionBlock;
+    const std::uint8_t versionBlock = versionBlockOf(image);
     if (FromPFC && !session.link.ReadPacketData(versionBlock, kVersionLength, image[versionBlock]))
         return fail();
-    const std::string versionText = slotText(image[versionBlock], kVersionLength);
+    const std::string versionText = versionTextOf(image);
 
     if (FromPFC && CheckData &&
         versionText.substr(0, 1) != std::string_view(oldVerNumber).substr(0, 1)) {
@@ -349,10 +260,10 @@ void fullScan(Session& session) {
     session.view().setCommandEnabled("cmdReadAll", true);
 }
 
-void ApplyItemNames(Session& session, std::uint8_t block) {
-    const Bytes& slot = session.image[block];
-    MonitorCaptions& captions = session.monitorCaptions;
-    auto& names = session.trace.TraceName;
+void ApplyItemNames(const PacketImage& image, std::uint8_t block, TraceItems& trace,
+                    MonitorCaptions& captions) {
+    const Bytes& slot = image[block];
+    auto& names = trace.TraceName;
     for (std::size_t i = 0; i < 8; ++i) {
         const std::string sensor = textFromBytes(slot, 4 * i, 4);
         captions.sensorLabels[i] = sensor;

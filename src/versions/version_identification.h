@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tunalyx {
 
@@ -29,6 +29,7 @@ void mnuSetVersion_Click(Session& session, int menu, int item);
 void fullScan(Session& session);
 
 // The 80-character item-name block applied to the monitor captions and the trace-item names.
-void ApplyItemNames(Session& session, std::uint8_t block);
+void ApplyItemNames(const PacketImage& image, std::uint8_t block, TraceItems& trace,
+                    MonitorCaptions& captions);
 
 }  // namespace tunalyx

@@ -306,7 +306,7 @@ TEST_F(CliPtyTest, ConvertToFamily3AndBackKeepsEveryBlockOfFamily3) {
     const PacketImage five = imageOf(at("five.dat"));
     const PacketImage three = imageOf(at("three.dat"));
     const PacketImage again = imageOf(at("back.dat"));
-    for (const tunalyx::BlockSpec& b :
+    for (const tunalyx::ListedBlock& b :
          tunalyx::familyLayout(tunalyx::LayoutFamily::Family3).readAll) {
         SCOPED_TRACE(int(b.command));
         int inFive = b.command;

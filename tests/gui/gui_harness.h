@@ -6,6 +6,7 @@
 #include "ports/memory_settings_store.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_serial_port.h"
+#include "transfer/qt_file_writer.h"
 
 namespace tunalyx::test {
 
@@ -15,7 +16,7 @@ struct GuiHarness {
         : store(sharedStore ? sharedStore : &ownStore) {
         serial.close();
         window = std::make_unique<MainWindow>(session, *store,
-                                              MainWindowPorts{selector, serial, nullptr});
+                                              MainWindowPorts{selector, serial, nullptr}, files);
     }
 
     MemorySettingsStore ownStore;
@@ -24,6 +25,7 @@ struct GuiHarness {
     ScriptedSerialPort serial{clock};
     RecordingPrompts prompts;
     SerialPortSelector selector{serial};
+    QtFileWriter files;
     Session session{selector, clock, prompts};
     std::unique_ptr<MainWindow> window;
 };

@@ -1,19 +1,41 @@
 #include <QApplication>
 #include <QLocale>
 
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
 int runMainWindowTests(int argc, char** argv);
+int runSettingsPageTests(int argc, char** argv);
 int runMapGridTests(int argc, char** argv);
 int runTransferWindowTests(int argc, char** argv);
 
+// `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
     // Window tests never need a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // Number texts in the tests are written with "."; the user's own locale must not change them.
     QLocale::setDefault(QLocale::c());
+    using Run = int (*)(int, char**);
+    const std::map<std::string, Run> areas = {{"MainWindow", runMainWindowTests},
+                                              {"SettingsPage", runSettingsPageTests},
+                                              {"MapGrid", runMapGridTests},
+                                              {"TransferWindow", runTransferWindowTests}};
+    std::vector<char*> args(argv, argv + argc);
+    std::vector<Run> chosen;
+    if (argc > 1 && argv[1][0] != '-') {
+        const auto area = areas.find(argv[1]);
+        if (area == areas.end()) return 2;
+        chosen.push_back(area->second);
+        args.erase(args.begin() + 1);
+    } else {
+        for (const auto& [name, run] : areas)
+            chosen.push_back(run);
+    }
     int failed = 0;
-    failed += runMainWindowTests(argc, argv);
-    failed += runMapGridTests(argc, argv);
-    failed += runTransferWindowTests(argc, argv);
+    for (Run run : chosen)
+        failed += run(static_cast<int>(args.size()), args.data());
     return failed == 0 ? 0 : 1;
 }

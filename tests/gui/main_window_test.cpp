@@ -63,10 +63,7 @@ private slots:
     void unchangedValueLeavesUpdateAsItWas();
     void autoUpdateRunsOnceAfterTheLastEdit();
     void compareModeRefusesTheFocus();
-    void checkBoxRedisplayRewritesAStrayByte();
-    void textBlockLabelCopiesOnDoubleClick();
     void frameRightClickRemembersTheFrame();
-    void pagesShowEveryFrameOfTheTable();
     void windowToggleShowsCreatesOnceAndHides();
     void simulatorItemReplacesTheStoredPort();
 };
@@ -167,7 +164,7 @@ void MainWindowTest::autoUpdateRunsOnceAfterTheLastEdit() {
     QSignalSpy updates(h.window.get(), &MainWindow::updateRequested);
     QTest::mouseClick(h.window->autoUpdateBox(), Qt::LeftButton);
     QVERIFY(h.window->autoUpdateBox()->isChecked());
-    QVERIFY(!h.window->updateTimer().isActive());  // nothing to send yet
+    QVERIFY(!h.window->transfers().updateTimer().isActive());  // nothing to send yet
 
     box->setFocus();
     box->setText(QStringLiteral("7000"));
@@ -191,31 +188,6 @@ void MainWindowTest::compareModeRefusesTheFocus() {
     QVERIFY(focusOnTabs(*h.window));
 }
 
-void MainWindowTest::checkBoxRedisplayRewritesAStrayByte() {
-    // Protect's first box is checked on 255; a stray 0x80 clears it and is stored as 0.
-    GuiHarness h;
-    h.session.image[0xAC] = Bytes(10, 0);
-    h.session.image[0xAC][0] = 0xFF;
-    h.window->Form_Load();
-    QVERIFY(!h.session.dirty.isSet(0xAC));
-    h.session.image[0xAC][0] = 0x80;
-    h.window->DisplayAllData();
-    QCOMPARE(h.session.image[0xAC][0], 0x00);
-    QVERIFY(h.session.dirty.isSet(0xAC));
-}
-
-void MainWindowTest::textBlockLabelCopiesOnDoubleClick() {
-    GuiHarness h;
-    h.session.image[0xDD] = bytesFromText(std::string(80, 'x'));
-    h.window->Form_Load();
-    showOnPage(*h.window, 5);
-    auto* label =
-        qobject_cast<QLabel*>(h.window->settingsPage(5)->widgetFor(ControlKind::Label, 101));
-    QVERIFY(label);
-    QTest::mouseDClick(label, Qt::LeftButton);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString(80, QLatin1Char('x')));
-}
-
 void MainWindowTest::frameRightClickRemembersTheFrame() {
     GuiHarness h;
     h.window->Form_Load();
@@ -226,19 +198,6 @@ void MainWindowTest::frameRightClickRemembersTheFrame() {
     QCOMPARE(h.window->rightClickedFrame(), 26);
     QVERIFY(h.window->menus().popup->isVisible());
     h.window->menus().popup->hide();
-}
-
-void MainWindowTest::pagesShowEveryFrameOfTheTable() {
-    GuiHarness h;
-    h.window->Form_Load();
-    for (const SettingControl& c : h.session.settings.controls()) {
-        if (c.kind != ControlKind::Frame) continue;
-        SettingsPageWidget* page = h.window->settingsPage(c.page);
-        QVERIFY2(page && page->frameBox(c.index), c.caption.c_str());
-        QCOMPARE(page->frameBox(c.index)->title(), QString::fromLatin1(c.caption.c_str()));
-        for (const SettingControl* inner : h.session.settings.frameControls(c.index))
-            QVERIFY2(page->widgetFor(inner->kind, inner->index), inner->caption.c_str());
-    }
 }
 
 void MainWindowTest::windowToggleShowsCreatesOnceAndHides() {
@@ -271,7 +230,8 @@ void MainWindowTest::simulatorItemReplacesTheStoredPort() {
     SerialPortSelector selector(serial);
     Session session(selector, clock, prompts);
     {
-        MainWindow w(session, store, {selector, serial, &simulator});
+        QtFileWriter files;
+        MainWindow w(session, store, {selector, serial, &simulator}, files);
         w.Form_Load();
         QVERIFY(w.menus().mnuSimulator->isChecked());
         QVERIFY(simulator.isOpen());

@@ -41,7 +41,8 @@ private slots:
     void deleteSetsOnePointZero();
     void compareModeAllowsOnlySelectionAndCopy();
     void copyAndPasteThroughTheClipboard();
-    void tracerGhostCarriesToTheNextMapAndClears();
+    void tracerPaintsItsTrailAndFollowsTheMenu();
+    void editorOpensOverTheCellTheSelectionStartedFrom();
     void axisLabelsFollowTheMapReference();
     void decimalCommaLocaleTypesAndShowsCommas();
 };
@@ -134,7 +135,7 @@ void MapGridTest::copyAndPasteThroughTheClipboard() {
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("12\t13\r14\t15"));
 }
 
-void MapGridTest::tracerGhostCarriesToTheNextMapAndClears() {
+void MapGridTest::tracerPaintsItsTrailAndFollowsTheMenu() {
     GuiHarness h;
     showGrid(h, kInjMap);
     QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
@@ -142,23 +143,41 @@ void MapGridTest::tracerGhostCarriesToTheNextMapAndClears() {
     m.mnuMapTrace->trigger();
     m.mnuMapTraceGhost->trigger();
     QVERIFY(m.mnuMapTrace->isChecked() && m.mnuMapTraceGhost->isChecked());
-    MapTracer& tracer = h.window->tracer();
+    MapTracerView& tracer = h.window->tracer();
     QVERIFY(tracer.marker().isVisible());
-    const CellRange before = h.window->grid(kInjMap)->selectionRange();
     tracer.ShowMapPos(0.5, 0.5);
-    MapGridModel& inj = h.window->grid(kInjMap)->cells();
-    QCOMPARE(inj.cellColor(2, 2), MapTracer::ghostColor());
-    QVERIFY(!inj.cellColor(3, 3).isValid());
-    QCOMPARE(h.window->grid(kInjMap)->selectionRange().top(), before.top());  // no Auto Select
-    tracer.ShowMapPos(19, 0);
-    QCOMPARE(inj.cellColor(1, 20), MapTracer::ghostColor());
-    QVERIFY(!inj.cellColor(1, 19).isValid());
+    const QAbstractItemModel* inj = h.window->grid(kInjMap)->model();
+    QCOMPARE(inj->index(1, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
+    QVERIFY(!inj->index(2, 2).data(Qt::BackgroundRole).isValid());
     h.window->tabs()->setCurrentIndex(kIgnMap);
-    QCOMPARE(h.window->grid(kIgnMap)->cells().cellColor(2, 2), MapTracer::ghostColor());
-    QCOMPARE(tracer.TraceTab(), kIgnMap);
+    QCOMPARE(tracer.marker().parentWidget(), h.window->grid(kIgnMap));
     m.mnuMapTraceGhost->trigger();  // unchecking clears every grid
-    QVERIFY(!h.window->grid(kIgnMap)->cells().cellColor(2, 2).isValid());
-    QVERIFY(!inj.cellColor(1, 20).isValid());
+    QVERIFY(!inj->index(1, 1).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!m.mnuMapTraceGhost->isChecked());
+    m.mnuMapTrace->trigger();
+    QVERIFY(!tracer.marker().isVisible());
+}
+
+// The grid control's current cell is where a selection started; the view's current cell is the
+// corner that moved. The editor opens over the former.
+void MapGridTest::editorOpensOverTheCellTheSelectionStartedFrom() {
+    GuiHarness h;
+    MapGridWidget* g = showGrid(h, kIgnMap);
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {},
+                      g->visualRect(g->model()->index(1, 1)).center());
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(g, Qt::Key_Down, Qt::ShiftModifier);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(g, Qt::Key_Right, Qt::ShiftModifier);
+    const CellRange sel = g->selectionRange();
+    QCOMPARE(std::pair(sel.row, sel.col), std::pair(2, 2));
+    QCOMPARE(std::pair(sel.rowSel, sel.colSel), std::pair(5, 6));
+    QTest::keyClick(g, Qt::Key_9);
+    QVERIFY(g->editor()->geometry().contains(g->visualRect(g->model()->index(1, 1)).center()));
+    QTest::keyClick(g->editor(), Qt::Key_Return);
+    QCOMPARE(raw(h, kIgnMap, 2, 2), 9);
+    QCOMPARE(raw(h, kIgnMap, 5, 6), 9);
+    QCOMPARE(h.session.maps.changedCellCount(kIgnMap), 20);
 }
 
 void MapGridTest::axisLabelsFollowTheMapReference() {

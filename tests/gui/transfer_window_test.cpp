@@ -13,6 +13,7 @@
 #include "ports/memory_settings_store.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
+#include "transfer/qt_file_writer.h"
 
 using namespace tunalyx;
 
@@ -22,8 +23,8 @@ namespace {
 struct SimWindow {
     explicit SimWindow(SimUnitKind kind) : sim(kind, clock) {
         session.programFolder = "/nonexistent";
-        window = std::make_unique<MainWindow>(session, store,
-                                              MainWindowPorts{selector, sim.port(), nullptr});
+        window = std::make_unique<MainWindow>(
+            session, store, MainWindowPorts{selector, sim.port(), nullptr}, files);
         window->Form_Load();
         window->show();
         window->activateWindow();
@@ -47,6 +48,7 @@ struct SimWindow {
     InProcessSimulator sim;
     test::RecordingPrompts prompts;
     SerialPortSelector selector{sim.port()};
+    QtFileWriter files;
     Session session{selector, clock, prompts};
     std::unique_ptr<MainWindow> window;
 };
@@ -70,7 +72,7 @@ void TransferWindowTest::readAllShowsTheUnitAndItsLayout() {
     w.readAll();
     QVERIFY2(w.prompts.messages().empty(),
              w.prompts.messages().empty() ? "" : w.prompts.messages()[0].text.c_str());
-    for (const BlockSpec& b : familyLayout(LayoutFamily::FamilyT2D).readAll)
+    for (const ListedBlock& b : familyLayout(LayoutFamily::FamilyT2D).readAll)
         QCOMPARE(w.session.image[b.command], w.sim.ecu().blocks()[b.command]);
     QVERIFY(w.window->tabs()->isTabVisible(kBaseMap));
     QVERIFY(w.window->menus().mnuReCalcBase->isEnabled());
@@ -114,7 +116,7 @@ void TransferWindowTest::versionMenuReconfiguresTheWindow() {
     w.window->tabs()->setCurrentIndex(kBaseMap);
     w.window->menus().versionItems[3][2]->trigger();  // SR20DET&5 > &3.12: family 3
     QCOMPARE(w.session.VerNumber, std::string("3.12A"));
-    QCOMPARE(w.session.family, std::optional<LayoutFamily>(LayoutFamily::Family3));
+    QCOMPARE(w.session.layout.family, std::optional<LayoutFamily>(LayoutFamily::Family3));
     QVERIFY(!w.window->tabs()->isTabVisible(kBaseMap));
     QCOMPARE(w.window->tabs()->currentIndex(), kIgnMap);
     QVERIFY(!w.window->menus().mnuReCalcBase->isEnabled());
@@ -129,7 +131,7 @@ void TransferWindowTest::saveAsThenOpenRestoresTheTune() {
     QTemporaryDir dir;
     const std::string path = (dir.path() + QStringLiteral("/mine.dat")).toStdString();
     std::string proposed;
-    w.window->chooseSavePath = [&](const std::string& name) {
+    w.window->files().chooseSavePath = [&](const std::string& name) {
         proposed = name;
         return path;
     };
@@ -139,7 +141,7 @@ void TransferWindowTest::saveAsThenOpenRestoresTheTune() {
     QCOMPARE(w.window->windowTitle(), QStringLiteral("Tunalyx SR20DET - mine.dat"));
     QCOMPARE(w.store.value("MapPath").value_or(""), dir.path().toStdString() + "/");
     w.session.image[0x8C] = {1, 2};
-    w.window->chooseOpenPath = [&] { return path; };
+    w.window->files().chooseOpenPath = [&] { return path; };
     w.window->menus().mnuOpen->trigger();
     QCOMPARE(w.session.image[0x8C], saved[0x8C]);
     QVERIFY(w.prompts.messages().empty());

@@ -113,7 +113,7 @@ TEST(SettingsTable, EveryByteOfEveryFrameBlockIsShownInItsFrame) {
         SCOPED_TRACE(describe(frame));
         std::map<int, int> lengths;
         const auto blocks = parseBlockDescriptor(frame.tag);
-        for (const BlockSpec& b : blocks.value().blocks)
+        for (const ListedBlock& b : blocks.value().blocks)
             lengths[b.command] = b.length;
 
         std::set<BytePos> covered;
@@ -140,14 +140,14 @@ TEST(SettingsTable, EveryByteOfEveryFrameBlockIsShownInItsFrame) {
 // the lengths it reads them; the other layouts' alternatives start hidden.
 TEST(SettingsTable, StartUpShowsExactlyTheFramesOfTheStartUpReadAll) {
     std::map<int, int> read;
-    for (const BlockSpec& b : startupReadAllList())
+    for (const ListedBlock& b : startupReadAllList())
         read[b.command] = b.length;
     const SettingsTable table = SettingsTable::standard();
     for (const SettingControl& f : table.controls()) {
         if (f.kind != K::Frame || f.tag.empty()) continue;
         bool readAtStartUp = true;
         const auto blocks = parseBlockDescriptor(f.tag);
-        for (const BlockSpec& b : blocks.value().blocks)
+        for (const ListedBlock& b : blocks.value().blocks)
             readAtStartUp = readAtStartUp && read.count(b.command) && read[b.command] == b.length;
         EXPECT_EQ(f.visible, readAtStartUp) << describe(f);
     }

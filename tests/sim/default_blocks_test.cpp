@@ -28,7 +28,7 @@ TEST(DefaultBlocks, HoldsExactlyTheReadAllBlocksAtTheirLengths) {
         const SimUnit unit = simUnit(kind);
         const BlockStore s = defaultBlocks(unit);
         std::set<int> listed;
-        for (const BlockSpec& entry : familyLayout(unit.layout).readAll) {
+        for (const ListedBlock& entry : familyLayout(unit.layout).readAll) {
             listed.insert(entry.command);
             EXPECT_EQ(s[entry.command].size(), entry.length)
                 << unit.versionText << " block " << int(entry.command);

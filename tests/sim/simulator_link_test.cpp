@@ -67,13 +67,13 @@ TEST_F(SimulatorLinkTest, EveryReadAllAndLiveBlockReadsAtItsLength) {
                              SimUnitKind::T2D_511A}) {
         use(kind);
         const FamilyLayout& layout = sim->ecu().layout();
-        std::vector<BlockSpec> blocks{{kAdvancedLiveCmd, 30},
-                                      {layout.basicLiveCmd, 20},
-                                      {layout.sensorLiveCmd, 18},
-                                      {layout.mapLiveCmd, 2},
-                                      {kAuxLiveCmd, 4}};
+        std::vector<ListedBlock> blocks{{kAdvancedLiveCmd, 30},
+                                        {layout.basicLiveCmd, 20},
+                                        {layout.sensorLiveCmd, 18},
+                                        {layout.mapLiveCmd, 2},
+                                        {kAuxLiveCmd, 4}};
         blocks.insert(blocks.end(), layout.readAll.begin(), layout.readAll.end());
-        for (const BlockSpec& b : blocks) {
+        for (const ListedBlock& b : blocks) {
             Bytes slot;
             EXPECT_TRUE(link->ReadPacketData(b.command, b.length, slot)) << int(b.command);
         }

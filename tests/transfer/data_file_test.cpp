@@ -12,7 +12,9 @@
 
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
+#include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
+#include "support/recording_view.h"
 
 namespace tunalyx {
 namespace {
@@ -20,15 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 using Texts = std::vector<std::string>;
-
-struct RecordingView final : SessionView {
-    void DisplayAllData() override { calls.push_back("DisplayAllData"); }
-    void GridLabels() override { calls.push_back("GridLabels"); }
-    void setUpdateEnabled(bool on) override { calls.push_back(on ? "UpdateOn" : "UpdateOff"); }
-    void setCaptionFile(const std::string& name) override { calls.push_back("Caption " + name); }
-    void endCompareMode() override { calls.push_back("endCompareMode"); }
-    Texts calls;
-};
 
 TEST(DataFileText, WriterRules) {
     PacketImage image;
@@ -64,6 +57,10 @@ TEST(DataFileText, ReaderRules) {
              Case{"0A01\r\n0A0203\r\n", 0x0A, Bytes{0x02, 0x03}},  // later line wins
              Case{"\r\n\r\n8C01\r\nTTa\r\nTT\r\nTTTT", 0x8C, Bytes{0x01}, "a\r\n\r\nTT\r\n"},
              Case{"TTa\rTTb", 0x0A, Bytes{}, "a\r\nb\r\n"},
+             // An editor's byte-order mark before the first line is no data.
+             Case{"\xEF\xBB\xBF"
+                  "8A0102\r\n",
+                  0x8A, Bytes{0x01, 0x02}},
          }) {
         PacketImage image;
         PacketDirty dirty;
@@ -102,7 +99,8 @@ protected:
     test::RecordingPrompts prompts;
     InProcessSimulator sim{SimUnitKind::Det1_501, clock};
     Session session{sim.port(), clock, prompts};
-    RecordingView view;
+    test::RecordingView view;
+    test::PlainFileWriter writer;
     const fs::path dir =
         fs::temp_directory_path() /
         ("tunalyx_data_file_" +
@@ -119,7 +117,7 @@ TEST_F(DataFileTest, SaveThenOpenReproducesEverySlotAndTheNotesCutToTheListedLen
     PacketImage saved = session.image;
     session.image[0x8B].resize(15, 0xAA);  // listed with 12: cut on open
     session.dirty.set(0x8B);
-    ASSERT_EQ(saveDataFile(session, (dir / "default.dat").string()), "");
+    ASSERT_EQ(saveDataFile(session, writer, (dir / "default.dat").string()), "");
     EXPECT_TRUE(session.dirty.isSet(0x8B));  // saving is not sending
 
     session.image.clear();
@@ -135,11 +133,12 @@ TEST_F(DataFileTest, SaveThenOpenReproducesEverySlotAndTheNotesCutToTheListedLen
     EXPECT_FALSE(prompts.busy());
     ASSERT_GE(view.calls.size(), 5u);
     EXPECT_EQ(view.calls.front(), "endCompareMode");
-    EXPECT_EQ(Texts(view.calls.end() - 4, view.calls.end()),
-              (Texts{"DisplayAllData", "UpdateOff", "Caption default.dat", "GridLabels"}));
+    EXPECT_EQ(
+        Texts(view.calls.end() - 5, view.calls.end()),
+        (Texts{"DisplayAllData", "Update off", "Caption default.dat", "showNotes", "GridLabels"}));
 }
 
-TEST_F(DataFileTest, UnrecognisedOrMissingFileLeavesTheSessionAsItWas) {
+TEST_F(DataFileTest, UnrecognisedMissingOrHugeFileLeavesTheSessionAsItWas) {
     loadUnitImage();
     session.notes = "mine\r\n";
     session.dirty.set(0x8B);
@@ -148,11 +147,16 @@ TEST_F(DataFileTest, UnrecognisedOrMissingFileLeavesTheSessionAsItWas) {
     // No identity blocks: nothing to identify the version by.
     std::ofstream(dir / "other.dat", std::ios::binary) << "8B00\r\nTTtheirs\r\n";
     std::ofstream(dir / "empty.dat", std::ios::binary).flush();
-    for (const char* name : {"none.dat", "other.dat", "empty.dat"})
+    // Larger than any tune: refused before it is read.
+    std::ofstream(dir / "huge.dat", std::ios::binary) << std::string(kLargestDataFile + 1, '0');
+    fs::create_directories(dir / "folder.dat");
+    for (const char* name : {"none.dat", "other.dat", "empty.dat", "huge.dat", "folder.dat"})
         EXPECT_FALSE(OpenDataFile(session, (dir / name).string(), name));
-    EXPECT_EQ(prompts.texts(),
-              (Texts{"Error opening none.dat", "other.dat is not a recognised SR20DET Data file",
-                     "empty.dat is not a recognised SR20DET Data file"}));
+    EXPECT_EQ(
+        prompts.texts(),
+        (Texts{"Error opening none.dat", "other.dat is not a recognised SR20DET Data file",
+               "empty.dat is not a recognised SR20DET Data file",
+               "huge.dat is too large to be an SR20DET Data file", "Error opening folder.dat"}));
     for (const auto& m : prompts.messages())
         EXPECT_EQ(m.icon, MessageIcon::Critical);
     EXPECT_EQ(session.image, before);
@@ -160,28 +164,16 @@ TEST_F(DataFileTest, UnrecognisedOrMissingFileLeavesTheSessionAsItWas) {
     EXPECT_EQ(session.captionFile, "Untitled.Dat");
     EXPECT_FALSE(session.dirty.isSet(0x8B));  // named in the file
     EXPECT_TRUE(session.dirty.isSet(0x8C));
+    // The notes box is told to show the notes put back, so it never keeps the file's.
+    EXPECT_EQ(view.count("showNotes"), 2);
     EXPECT_EQ(view.calls.back(), "GridLabels");
 }
 
-TEST_F(DataFileTest, SaveReplacesTheFileWholeOrNotAtAll) {
-    session.image.clear();
-    session.image[0x0A] = {0x01, 0xFF};
-    session.notes = "n";
-    const fs::path target = dir / "tune.dat";
-    std::ofstream(target, std::ios::binary) << "old contents";
-    ASSERT_EQ(saveDataFile(session, target.string()), "");
-    EXPECT_EQ(contents(target), "0A01FF\r\nTTn\r\n");
-
-    // A folder where the file should go cannot be replaced by it.
-    const fs::path busy = dir / "busy.dat";
-    fs::create_directories(busy);
-    std::ofstream(busy / "inside.dat", std::ios::binary) << "old";
-    const std::string error = saveDataFile(session, busy.string());
-    EXPECT_EQ(error.rfind("Cannot write " + busy.string() + ": ", 0), 0u) << error;
-    EXPECT_EQ(contents(busy / "inside.dat"), "old");
-    EXPECT_NE(saveDataFile(session, (dir / "missing" / "tune.dat").string()), "");
-    // No temporary file is left behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 2);
+TEST(NotesBox, ShowsLineFeedsAndGivesBackCrLf) {
+    EXPECT_EQ(notesForDisplay("a\r\nb\r\n"), "a\nb\n");
+    EXPECT_EQ(notesFromDisplay("a\nb\n"), "a\r\nb\r\n");
+    for (const char* notes : {"", "x", "a\r\n\r\nb", "tail\r\n"})
+        EXPECT_EQ(notesFromDisplay(notesForDisplay(notes)), notes) << notes;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -12,22 +13,12 @@
 #include "link/packet_link.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
+#include "support/recording_view.h"
 
 namespace tunalyx {
 namespace {
 
 using Texts = std::vector<std::string>;
-
-struct RecordingView final : SessionView {
-    void DisplayAllData() override { calls.push_back("DisplayAllData"); }
-    void RefreshUpdateEnabled() override { calls.push_back("RefreshUpdateEnabled"); }
-    void setUpdateEnabled(bool on) override { calls.push_back(on ? "UpdateOn" : "UpdateOff"); }
-    void setCommandEnabled(const std::string& name, bool on) override {
-        calls.push_back(name + (on ? " on" : " off"));
-    }
-    bool saw(const std::string& call) const { return std::ranges::count(calls, call) > 0; }
-    std::vector<std::string> calls;
-};
 
 class TransferTest : public ::testing::Test {
 protected:
@@ -88,7 +79,7 @@ protected:
 
     ManualClock clock;
     std::unique_ptr<test::RecordingPrompts> prompts;
-    RecordingView view;
+    test::RecordingView view;
     std::unique_ptr<InProcessSimulator> sim;
     std::unique_ptr<Session> session;
     std::unique_ptr<TransferOperations> ops;
@@ -97,8 +88,8 @@ protected:
 TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
     // The clean run of SetUp tells which request reads the last block; the unit now ignores it
     // and its three retries.
-    ASSERT_EQ(session->readAllList.back().command, 0xF5);
-    for (const BlockSpec& b : session->readAllList)
+    ASSERT_EQ(session->layout.readAllList.back().command, 0xF5);
+    for (const ListedBlock& b : session->layout.readAllList)
         ASSERT_EQ(session->image[b.command], unit()[b.command]) << int(b.command);
     const std::uint64_t last = sim->line().requestCount();
     const PacketImage unitImage = session->image;
@@ -115,7 +106,7 @@ TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
     EXPECT_TRUE(session->dirty.isSet(0x8B));
     EXPECT_EQ(view.calls.front(), "cmdReadAll off");
     EXPECT_EQ(view.calls.back(), "cmdReadAll on");
-    EXPECT_FALSE(view.saw("UpdateOff"));
+    EXPECT_FALSE(view.saw("Update off"));
     EXPECT_FALSE(session->PortBusy);
 }
 
@@ -138,6 +129,31 @@ TEST_F(TransferTest, ARefusedMapBlockGoesOutCellByCell) {
     EXPECT_EQ(prompts->percents().size(), 20u);
     expectMapInStep(kInjMap);
     EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
+}
+
+TEST_F(TransferTest, ARefusedBaseMapBlockGoesOutInTwoByteCells) {
+    use(SimUnitKind::T2D_511A);
+    readAll();
+    sim->ecu().refuseWrites(0xB1);
+    // Cell 60 (row 1, column 4) is bytes 21..22 of the second block of the base map.
+    ASSERT_TRUE(session->maps.GridSetData(kBaseMap, 1, 4, 0x1234));
+    EXPECT_TRUE(ops->cmdUpdate_Click());
+    EXPECT_EQ(requestsTo(0xAF), (std::vector<Bytes>{{0xAF, 60, 0, 0x34, 0x12}}));
+    EXPECT_EQ(unit()[0xB1][20], 0x34);
+    EXPECT_EQ(unit()[0xB1][21], 0x12);
+    expectMapInStep(kBaseMap);
+}
+
+TEST_F(TransferTest, CancelDuringWriteMapEndsWithItsMessageAndKeepsTheRestFlagged) {
+    sim->ecu().refuseWrites(0x86);
+    changeInjCells(30);
+    prompts->cancelAfterProgressSteps(2);  // during the second row of cells
+    EXPECT_FALSE(ops->cmdWriteMap_Click(kInjMap));
+    EXPECT_EQ(requestsTo(0x85).size(), 21u);
+    EXPECT_EQ(prompts->texts(), Texts{"Error Writing Map"});
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 9);
+    EXPECT_TRUE(session->dirty.isSet(0x86));
+    EXPECT_FALSE(prompts->progressVisible());
 }
 
 TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
@@ -188,7 +204,7 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
     EXPECT_FALSE(session->dirty.isSet(0x8B));
     EXPECT_TRUE(session->dirty.isSet(0x8F) && session->dirty.isSet(0x93));
     EXPECT_TRUE(requestsTo(0x93).empty());
-    EXPECT_FALSE(view.saw("UpdateOff"));
+    EXPECT_FALSE(view.saw("Update off"));
 
     sim->ecu().acceptWrites(0x8F);
     sim->ecu().clearRequestLog();
@@ -307,7 +323,7 @@ TEST_F(TransferTest, OlderUnitGetsTheLegacyWriteFirst) {
     EXPECT_TRUE(prompts->texts().empty());
 
     // Update writes the air flow block twice: by the legacy command, then by its own.
-    ASSERT_EQ(session->airFlowBlock, 0x5A);
+    ASSERT_EQ(session->layout.airFlowBlock, 0x5A);
     sim->ecu().clearRequestLog();
     touch(0x5A, 100);
     ops->cmdUpdate_Click();
@@ -320,6 +336,61 @@ TEST_F(TransferTest, OlderUnitGetsTheLegacyWriteFirst) {
     EXPECT_EQ(writes[0], writes[1]);
     EXPECT_EQ(unit()[0x5A], session->image[0x5A]);
     EXPECT_FALSE(session->dirty.any());
+}
+
+TEST_F(TransferTest, OlderUnitTakingOnlyTheLegacyCommandStillGetsTheBlock) {
+    use(SimUnitKind::Det1_170B);
+    readAll();
+    sim->ecu().refuseCommand(0x5E);  // the block itself only through 0x39
+    touch(0x5E, 3);
+    EXPECT_FALSE(ops->cmdUpdate_Click());
+    EXPECT_EQ(unit()[0x5E], session->image[0x5E]);
+    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Update error"}));
+    EXPECT_TRUE(session->dirty.isSet(0x5E));  // its own write was refused
+}
+
+// Nothing incomplete or foreign goes out: the check runs after identification and before the
+// first write, and a write it stops sends nothing at all.
+TEST_F(TransferTest, WritesOfIncompleteOrForeignBlocksSendNothing) {
+    const auto writesSent = [&] {
+        return std::ranges::count_if(sim->ecu().requests(),
+                                     [](const Bytes& r) { return r.size() > 1; });
+    };
+    const auto refused = [&](const std::function<bool()>& write, const std::string& problems) {
+        sim->ecu().clearRequestLog();
+        prompts->clear();
+        const BlockStore before = unit();
+        EXPECT_FALSE(write());
+        EXPECT_EQ(writesSent(), 0);
+        EXPECT_EQ(unit(), before);
+        EXPECT_EQ(prompts->texts(), Texts{"Nothing was sent to the Power-FC." + problems});
+    };
+    Session& s = *session;
+    s.image[0x86].resize(29);  // a map line cut short in the file
+    s.image[0x8A].clear();     // a lost line
+    touch(0x8B, 0);
+    refused([&] { return ops->cmdWriteAll_Click(); },
+            "\r\nBlock 86 holds 29 bytes instead of 100.\r\nBlock 8A is missing.");
+    refused([&] { return ops->cmdWriteMap_Click(kInjMap); },
+            "\r\nBlock 86 holds 29 bytes instead of 100.");
+    s.dirty.set(0x86);  // Update sends only what is flagged
+    refused([&] { return ops->cmdUpdate_Click(); }, "\r\nBlock 86 holds 29 bytes instead of 100.");
+    EXPECT_TRUE(s.dirty.isSet(0x8B));
+
+    prompts->clear();
+    readAll();
+    s.image[0xDA] = {1, 2, 3};  // live data
+    s.dirty.set(0xDA);
+    s.image[0x00] = {0};
+    s.dirty.set(0x00);
+    s.image[0x8B].resize(300, 0);  // too long to frame
+    s.dirty.set(0x8B);
+    refused([&] { return ops->cmdUpdate_Click(); },
+            "\r\nBlock 0 is not written to this Power-FC version."
+            "\r\nBlock 8B holds 300 bytes instead of 12."
+            "\r\nBlock DA is not written to this Power-FC version.");
+    refused([&] { return ops->mnuWrite_Click(35); },  // Version: identity blocks are read only
+            "\r\nBlock F3 is not written to this Power-FC version.");
 }
 
 TEST_F(TransferTest, InitialiseAsksFirst) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <tuple>
@@ -11,7 +13,9 @@
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
+#include "transfer/data_file.h"
 #include "versions/conversions.h"
+#include "versions/layout_sets.h"
 
 namespace tunalyx {
 namespace {
@@ -28,6 +32,7 @@ protected:
     test::RecordingPrompts prompts;
     InProcessSimulator sim{SimUnitKind::Det1_501, clock};
     Session session{sim.port(), clock, prompts};
+    PacketImage& image = session.image;
 };
 
 TEST(HexToBytes, PairsFromTheFirstCharacter) {
@@ -38,18 +43,18 @@ TEST(HexToBytes, PairsFromTheFirstCharacter) {
 }
 
 TEST_F(ConversionTest, RoundTripsKeepEveryBlockOfTheSmallerLayout) {
-    using Step = void (*)(Session&, bool);
+    using Step = void (*)(PacketImage&, UserPrompts&, bool);
     const std::tuple<SimUnitKind, Step, Step> trips[] = {
         {SimUnitKind::Det1_170B, Convert170To5, Convert5To170},
         {SimUnitKind::Det2_312A, Convert3To5, Convert5To3}};
     for (const auto& [kind, there, back] : trips) {
         load(kind);
         const PacketImage before = session.image;
-        there(session, true);
+        there(image, prompts, true);
         // Without the display step function select comes over exactly as it was.
         EXPECT_EQ(slot(0xD6), before[0x65]);
-        back(session, true);
-        for (const BlockSpec& b : familyLayout(simUnit(kind).layout).readAll)
+        back(image, prompts, true);
+        for (const ListedBlock& b : familyLayout(simUnit(kind).layout).readAll)
             EXPECT_EQ(slot(b.command), before[b.command]) << int(b.command);
         // The family 3 trip is pure moves: nothing is left behind in the family 5 slots.
         EXPECT_TRUE(kind != SimUnitKind::Det2_312A || session.image == before);
@@ -60,7 +65,7 @@ TEST_F(ConversionTest, RoundTripsKeepEveryBlockOfTheSmallerLayout) {
 TEST_F(ConversionTest, Family170To5BuildsBoostControlAndDefaultsAndBackRearranges) {
     load(SimUnitKind::Det1_170B);
     const PacketImage old = session.image;
-    Convert170To5(session, false);
+    Convert170To5(image, prompts, false);
     ASSERT_TRUE(prompts.messages().empty());
 
     // Boost kit flag, a zero byte, switch position and targets, the second solenoid row.
@@ -89,13 +94,13 @@ TEST_F(ConversionTest, Family170To5BuildsBoostControlAndDefaultsAndBackRearrange
     // from the older layout's shorter blocks as they are.
     const std::set<int> noDefault = {0x8C, 0x95, 0x99, 0xA0, 0xA1, 0xA2,
                                      0xA3, 0xA4, 0xA5, 0x8B, 0x8F};
-    for (const BlockSpec& b : familyLayout(LayoutFamily::Family5).writeAll)
+    for (const ListedBlock& b : familyLayout(LayoutFamily::Family5).writeAll)
         EXPECT_TRUE(noDefault.count(b.command) || slot(b.command).size() == b.length)
             << int(b.command);
 
     // Back with the display step: function 2 (air flow and injector warning) becomes the older
     // list's 2 and 3 again, named as the older list names them.
-    Convert5To170(session, false);
+    Convert5To170(image, prompts, false);
     const Bytes& back = slot(0x65);
     EXPECT_EQ(Bytes(back.begin(), back.begin() + 5),
               (Bytes{was[0], was[1], was[1], was[3], was[4]}));
@@ -103,11 +108,38 @@ TEST_F(ConversionTest, Family170To5BuildsBoostControlAndDefaultsAndBackRearrange
     EXPECT_TRUE(prompts.messages().empty());
 }
 
+// Every constant of the two conversions through the older layout, pinned byte by byte: a family 5
+// tune to 1.70 and back, with the display step (names) both ways.
+TEST_F(ConversionTest, GoldenFamily5ThroughTheOlderLayoutAndBack) {
+    const auto read = [](const std::string& name) {
+        std::ifstream in(std::string(TUNALYX_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        PacketImage result;
+        PacketDirty dirty;
+        std::string notes;
+        readDataFileText(text, result, dirty, notes);
+        return result;
+    };
+    const auto expectImage = [](const PacketImage& actual, const PacketImage& expected) {
+        for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+            const auto block = static_cast<std::uint8_t>(b);
+            EXPECT_EQ(hexDump(actual[block]), hexDump(expected[block])) << "block " << hexText(b);
+        }
+    };
+    image = read("family5.dat");
+    ASSERT_FALSE(image[0xD6].empty());
+    Convert5To170(image, prompts, false);
+    expectImage(image, read("family5_as_170.dat"));
+    Convert170To5(image, prompts, false);
+    expectImage(image, read("family5_as_170_as_5.dat"));
+    EXPECT_TRUE(prompts.messages().empty());
+}
+
 TEST_F(ConversionTest, FailureShowsItsMessageAndKeepsWhatMoved) {
     load(SimUnitKind::Det1_170B);
     const Bytes map = slot(0x56);
     slot(0x5C).resize(9);  // too short for the second solenoid row
-    Convert170To5(session, false);
+    Convert170To5(image, prompts, false);
     ASSERT_EQ(prompts.messages().size(), 1u);
     EXPECT_EQ(prompts.messages()[0].text, "Error converting from 170 data");
     EXPECT_EQ(slot(0x86), map);
@@ -116,7 +148,7 @@ TEST_F(ConversionTest, FailureShowsItsMessageAndKeepsWhatMoved) {
 
     prompts.clear();
     session.image.clear();
-    Convert5To170(session, false);
+    Convert5To170(image, prompts, false);
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Error converting to 3.11 data"});
 }
 
@@ -135,8 +167,8 @@ TEST_F(ConversionTest, SensorLabelSetsRenameItemsAndSwapFrames) {
     const auto& names = session.trace.TraceName;
     for (bool pressure : {true, false}) {
         SCOPED_TRACE(pressure ? "pressure" : "air flow");
-        (pressure ? SetLabelsPressure : SetLabelsAirFlow)(session);
-        EXPECT_EQ(session.reCalcBaseEnabled, pressure);
+        (pressure ? SetLabelsPressure : SetLabelsAirFlow)(session.settings, session.trace,
+                                                          session.monitorCaptions);
         EXPECT_EQ(session.settings.find(ControlKind::Caption, 10)->caption,
                   pressure ? "PIM (cPa)" : "AirFlow");
         for (const auto& [frame, byPressure, byAirFlow] : frames)
@@ -162,7 +194,7 @@ TEST_F(ConversionTest, DescriptorSetsAreMirrorImagesOfTheConversion) {
         for (std::uint8_t& byte : slot(b))
             byte = next++;
     const PacketImage old = session.image;
-    Convert170To5(session, true);
+    Convert170To5(image, prompts, true);
     slot(0xF3) = old[0x6B];  // the identity is not converted: newer units keep it in 0xF3/0xF5
     slot(0xF5) = old[0x6C];
 
@@ -176,7 +208,7 @@ TEST_F(ConversionTest, DescriptorSetsAreMirrorImagesOfTheConversion) {
         return image[static_cast<std::uint8_t>(d.block)].at(static_cast<std::size_t>(d.pos - 1));
     };
     const SettingsTable startup = SettingsTable::standard();
-    SetLayout170(session);
+    SetLayout170(session.settings, session.maps);
     const auto& now = session.settings.controls();
     ASSERT_EQ(now.size(), startup.controls().size());
     int changed = 0;
@@ -189,8 +221,8 @@ TEST_F(ConversionTest, DescriptorSetsAreMirrorImagesOfTheConversion) {
         if (now[i].kind == ControlKind::Frame) {
             const BlockList from = parseBlockDescriptor(older).value().blocks;
             const BlockList to = parseBlockDescriptor(newer).value().blocks;
-            for (const BlockSpec& o : from)
-                EXPECT_TRUE(std::any_of(to.begin(), to.end(), [&](const BlockSpec& n) {
+            for (const ListedBlock& o : from)
+                EXPECT_TRUE(std::any_of(to.begin(), to.end(), [&](const ListedBlock& n) {
                     return n.length == o.length && slot(n.command) == old[o.command];
                 }));
         } else {
@@ -200,7 +232,7 @@ TEST_F(ConversionTest, DescriptorSetsAreMirrorImagesOfTheConversion) {
     }
     EXPECT_EQ(changed, 38 + 12);  // every pair and injector box is there, and differs
 
-    SetLayoutStandard(session);
+    SetLayoutStandard(session.settings, session.maps);
     for (std::size_t i = 0; i < now.size(); ++i)
         EXPECT_EQ(now[i].tag, startup.controls()[i].tag) << now[i].caption;
 }

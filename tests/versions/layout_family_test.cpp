@@ -43,7 +43,7 @@ TEST(FamilyLayouts, ListSizesAndUniqueBlocks) {
         for (const auto& w : l.writeAll) {
             const auto it =
                 std::find_if(l.readAll.begin(), l.readAll.end(),
-                             [&](const BlockSpec& r) { return r.command == w.command; });
+                             [&](const ListedBlock& r) { return r.command == w.command; });
             ASSERT_NE(it, l.readAll.end()) << l.name << " " << int(w.command);
             EXPECT_EQ(it->length, w.length);
         }

@@ -11,26 +11,12 @@
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
+#include "support/recording_view.h"
+#include "versions/unit_identity.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
 namespace {
-
-class RecordingView final : public SessionView {
-public:
-    void DisplayAllData() override { ++displays; }
-    void layoutChanged() override { ++layouts; }
-    void setUpdateEnabled(bool enabled) override { updateEnabled.push_back(enabled); }
-    void setCaptionFile(const std::string& name) override { captions.push_back(name); }
-    bool mnuSaveAs_Click() override { return ++saveAs > 0; }
-    void setCommandEnabled(const std::string& name, bool enabled) override {
-        commands.push_back(name + (enabled ? " on" : " off"));
-    }
-
-    int displays = 0, layouts = 0, saveAs = 0;
-    std::vector<bool> updateEnabled;
-    std::vector<std::string> captions, commands;
-};
 
 class VersionTest : public ::testing::Test {
 protected:
@@ -42,7 +28,7 @@ protected:
         ASSERT_TRUE(sim->port().open());
         session = std::make_unique<Session>(sim->port(), clock, prompts);
         session->setView(&view);
-        view = RecordingView();
+        view.calls.clear();
     }
     // As opening a data file does: the image of a unit, identified from itself.
     void open(SimUnitKind kind) {
@@ -50,7 +36,7 @@ protected:
         session->VerNumber.clear();
         ASSERT_TRUE(SR20DET_Version(*session, false, false, true, false));
         prompts.clear();
-        view = RecordingView();
+        view.calls.clear();
     }
     [[nodiscard]] std::string text(std::uint8_t b) const {
         return textFromBytes(session->image[b]);
@@ -61,7 +47,7 @@ protected:
 
     ManualClock clock;
     test::RecordingPrompts prompts;
-    RecordingView view;
+    test::RecordingView view;
     std::unique_ptr<InProcessSimulator> sim;
     std::unique_ptr<Session> session;
 };
@@ -79,20 +65,22 @@ TEST_F(VersionTest, EachUnitSelectsItsFamilyLayout) {
         ASSERT_TRUE(SR20DET_Version(*session, true, false, true, false));  // as Read All calls it
         const FamilyLayout& l = familyLayout(family);
         const Session& s = *session;
-        EXPECT_EQ(s.family, family);
+        EXPECT_EQ(s.layout.family, family);
         EXPECT_EQ(s.VerName + " " + s.VerNumber, identity);
-        EXPECT_EQ(s.readAllList, l.readAll);
-        EXPECT_EQ(s.writeAllList, l.writeAll);
+        EXPECT_EQ(s.layout.readAllList, l.readAll);
+        EXPECT_EQ(s.layout.writeAllList, l.writeAll);
         // Maps, map reference, live commands, air flow and function select blocks; the tabs.
-        EXPECT_EQ(std::tuple(s.maps.descriptor(kInjMap).block, s.maps.descriptor(kIgnMap).block,
-                             s.maps.MapRefBlock, s.live.basic, s.live.sensor, s.live.map,
-                             s.airFlowBlock, s.functionSelectBlock),
-                  std::tuple(l.injMapBlock, l.ignMapBlock, l.mapRefBlock, l.basicLiveCmd,
-                             l.sensorLiveCmd, l.mapLiveCmd, l.airFlowBlock, l.functionSelectBlock));
-        EXPECT_EQ(std::pair(s.baseMapTabVisible, s.tabsPerRow),
+        EXPECT_EQ(
+            std::tuple(s.maps.descriptor(kInjMap).block, s.maps.descriptor(kIgnMap).block,
+                       s.maps.MapRefBlock, s.layout.live.basic, s.layout.live.sensor,
+                       s.layout.live.map, s.layout.airFlowBlock, s.layout.functionSelectBlock),
+            std::tuple(l.injMapBlock, l.ignMapBlock, l.mapRefBlock, l.basicLiveCmd, l.sensorLiveCmd,
+                       l.mapLiveCmd, l.airFlowBlock, l.functionSelectBlock));
+        EXPECT_EQ(std::pair(s.layout.baseMapTabVisible, s.layout.tabsPerRow),
                   std::pair(l.baseMapShown, l.tabsPerRow));
         EXPECT_EQ(s.trace.TraceName[22], l.pressureSensor ? "PimVolt" : "AirFlow");
-        EXPECT_EQ(std::pair(view.layouts, view.displays), std::pair(1, 1));
+        EXPECT_EQ(std::pair(view.count("layoutChanged"), view.count("DisplayAllData")),
+                  std::pair(1, 1));
         EXPECT_TRUE(prompts.messages().empty());
     }
     // The older unit was read from 0x6B/0x6C, and 0xF3 emptied.
@@ -151,15 +139,15 @@ TEST_F(VersionTest, UnsupportedUnitIsScannedAndOfferedForSaving) {
     ASSERT_GE(requests.size(), 256u);
     for (std::size_t c = 0; c < 256; ++c)
         EXPECT_EQ(requests[requests.size() - 256 + c], Bytes{static_cast<std::uint8_t>(c)});
-    EXPECT_EQ(view.captions, std::vector<std::string>{"scan SR20DET2 v4.07 .dat"});
-    EXPECT_EQ(view.saveAs, 1);
+    EXPECT_EQ(view.count("Caption scan SR20DET2 v4.07 .dat"), 1);
+    EXPECT_EQ(view.count("SaveAs"), 1);
     EXPECT_EQ(prompts.progressShown(), std::vector<std::string>{"Scanning"});
     EXPECT_FALSE(prompts.progressVisible());
     EXPECT_EQ(prompts.percents().back(), 100);
     EXPECT_FALSE(session->PortBusy);
     EXPECT_FALSE(session->dirty.any());
-    EXPECT_EQ(view.updateEnabled, std::vector<bool>{false});
-    EXPECT_EQ(view.commands, std::vector<std::string>{"cmdReadAll on"});
+    EXPECT_EQ(view.count("Update off"), 1);
+    EXPECT_EQ(view.count("cmdReadAll on"), 1);
 
     // Each reply is kept with its checksum behind its data; the identity found is not taken over.
     const Bytes& ref = session->image[0x8A];
@@ -167,7 +155,7 @@ TEST_F(VersionTest, UnsupportedUnitIsScannedAndOfferedForSaving) {
     EXPECT_EQ(std::accumulate(ref.begin(), ref.end(), 0x8Au + 82) % 256, 0xFFu);
     EXPECT_EQ(textFromBytes(session->image[0xF5], 0, 5), "4.07 ");
     EXPECT_EQ(session->VerNumber, "5.01 ");
-    EXPECT_EQ(session->family, LayoutFamily::Family5);
+    EXPECT_EQ(session->layout.family, LayoutFamily::Family5);
 }
 
 TEST_F(VersionTest, CancelledScanKeepsChangedFlags) {
@@ -178,10 +166,24 @@ TEST_F(VersionTest, CancelledScanKeepsChangedFlags) {
     EXPECT_EQ(
         std::count_if(requests.begin(), requests.end(), [](auto& r) { return r.size() == 1; }), 10);
     EXPECT_TRUE(session->dirty.isSet(0x8A));
-    EXPECT_TRUE(view.updateEnabled.empty());
-    EXPECT_EQ(view.displays, 1);
+    EXPECT_FALSE(view.saw("Update off"));
+    EXPECT_EQ(view.count("DisplayAllData"), 1);
     EXPECT_FALSE(prompts.busy());
     EXPECT_TRUE(session->image[0x8A].empty());
+}
+
+// A unit whose name is no SR20DET's is told so after its name, and asked nothing more.
+TEST_F(VersionTest, OtherUnitIsAskedOnlyForItsName) {
+    connect(SimUnitKind::NotSr20);
+    EXPECT_FALSE(SR20DET_Version(*session, true, false, true, true));
+    EXPECT_EQ(sim->ecu().requests(), (std::vector<Bytes>{{0xF3}, {0xF3}}));
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{"This is not an SR20DET PFC"});
+    sim->ecu().clearRequestLog();
+    const auto id = readUnitIdentity(session->link);
+    ASSERT_TRUE(id);
+    EXPECT_EQ(id->programName, "RB25DET1");
+    EXPECT_FALSE(id->isSr20());
+    EXPECT_EQ(sim->ecu().requests(), (std::vector<Bytes>{{0xF3}, {0xF3}}));
 }
 
 // Read All and Read Map check the unit against the data in memory before they go on.
@@ -218,7 +220,7 @@ TEST_F(VersionTest, UnitCheckedAgainstTheData) {
         if (goesOn) continue;
         EXPECT_EQ(session->image, before);
         EXPECT_EQ(session->VerNumber, version);
-        EXPECT_EQ(view.layouts, 0);
+        EXPECT_EQ(view.count("layoutChanged"), 0);
     }
 
     // Answered Yes, the family 3 data is converted for the family 5 unit.
@@ -229,7 +231,7 @@ TEST_F(VersionTest, UnitCheckedAgainstTheData) {
     ASSERT_TRUE(SR20DET_Version(*session, true, false, true, true));
     EXPECT_EQ(session->image[0xD6], before[0x65]);
     EXPECT_TRUE(session->image[0x65].empty());
-    EXPECT_EQ(session->family, LayoutFamily::Family5);
+    EXPECT_EQ(session->layout.family, LayoutFamily::Family5);
 
     // A unit that does not answer fails without a word from identification, and keeps the
     // identity; from the image alone there is nobody to tell.
@@ -254,10 +256,11 @@ TEST_F(VersionTest, EmptyVersionConvertsNothingAndKeepsItemNames) {
 
     ASSERT_TRUE(SR20DET_Version(*session, false, false, true, false));
     EXPECT_EQ(session->image.all(), file);
-    EXPECT_EQ(session->family, LayoutFamily::Family3);
+    EXPECT_EQ(session->layout.family, LayoutFamily::Family3);
     EXPECT_EQ(tag(ControlKind::Frame, 36), "&H65,85");
     EXPECT_EQ(session->trace.TraceName[30], "xxxx");
-    EXPECT_EQ(std::pair(view.layouts, view.displays), std::pair(1, 1));
+    EXPECT_EQ(std::pair(view.count("layoutChanged"), view.count("DisplayAllData")),
+              std::pair(1, 1));
 
     // With data identified before, the block gets the version's built-in names.
     ASSERT_TRUE(SR20DET_Version(*session, false, false, true, false));
@@ -276,26 +279,26 @@ TEST_F(VersionTest, VersionMenuStoresTheIdentityAndConvertsThroughFamily5) {
         SCOPED_TRACE(identity);
         session->image.clear();
         session->VerNumber.clear();
-        view = RecordingView();
+        view.calls.clear();
         mnuSetVersion_Click(*session, menu, item);
         const bool older = family == F::Family170;  // identity in 0x6B/0x6C, not 0xF3/0xF5
         EXPECT_EQ(text(older ? 0x6B : 0xF3) + text(older ? 0x6C : 0xF5), identity);
         EXPECT_TRUE(session->image[older ? 0xF3 : 0x6B].empty());
         EXPECT_TRUE(session->image[older ? 0xF5 : 0x6C].empty());
-        EXPECT_EQ(session->family, family);
-        EXPECT_EQ(view.displays, 2);  // the identification's and the menu's own
+        EXPECT_EQ(session->layout.family, family);
+        EXPECT_EQ(view.count("DisplayAllData"), 2);  // the identification's and the menu's own
     }
-    view = RecordingView();
+    view.calls.clear();
     mnuSetVersion_Click(*session, 2, 1);  // items that do not exist do nothing
     mnuSetVersion_Click(*session, 5, 0);
-    EXPECT_EQ(view.displays, 0);
+    EXPECT_EQ(view.count("DisplayAllData"), 0);
 
     // "&3.12" of "SR20DET&5" takes 1.70 data out to family 5 and on to family 3.
     open(SimUnitKind::Det1_170B);
     const PacketImage old = session->image;
     const PacketImage& img = session->image;
     mnuSetVersion_Click(*session, 3, 2);
-    EXPECT_EQ(session->family, LayoutFamily::Family3);
+    EXPECT_EQ(session->layout.family, LayoutFamily::Family3);
     EXPECT_EQ(img[0x86], old[0x56]);
     EXPECT_EQ(img[0x5C], old[0x5C]);  // out to 0xD5 and back
     EXPECT_EQ(img[0xAB].size(), 11u);
@@ -307,7 +310,7 @@ TEST_F(VersionTest, VersionMenuStoresTheIdentityAndConvertsThroughFamily5) {
 
     // And back to the older unit: the maps and the boost control come home unchanged.
     mnuSetVersion_Click(*session, 0, 0);
-    EXPECT_EQ(session->family, LayoutFamily::Family170);
+    EXPECT_EQ(session->layout.family, LayoutFamily::Family170);
     for (std::uint8_t b : {0x52, 0x56, 0x59, 0x5C, 0x5D, 0x60, 0x51, 0x5A, 0x5B})
         EXPECT_EQ(img[b], old[b]) << int(b);
 }
@@ -315,7 +318,7 @@ TEST_F(VersionTest, VersionMenuStoresTheIdentityAndConvertsThroughFamily5) {
 TEST_F(VersionTest, ItemNamesFromTheBlock) {
     session->image[0xDD] = bytesFromText(
         "ARFLTHROBOSTWTRTO2S EXTM********IGNSTRELDA/CPWSNTR******ECCWRNEXTF/PVTCO2HACRFAN");
-    ApplyItemNames(*session, 0xDD);
+    ApplyItemNames(session->image, 0xDD, session->trace, session->monitorCaptions);
     const auto& names = session->trace.TraceName;
     const auto& captions = session->monitorCaptions;
     // Sensor label i and item 30 + i, switch box i and item 38 + i, switch box i + 8 and 46 + i.
@@ -328,7 +331,7 @@ TEST_F(VersionTest, ItemNamesFromTheBlock) {
 
     // A short block names only what it holds.
     session->image[0xDD] = bytesFromText("AF-1TH");
-    ApplyItemNames(*session, 0xDD);
+    ApplyItemNames(session->image, 0xDD, session->trace, session->monitorCaptions);
     EXPECT_EQ((Names{names[30], names[31], names[32], names[53]}), (Names{"AF-1", "TH", "", ""}));
 }
 

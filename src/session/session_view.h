@@ -13,6 +13,8 @@ public:
 
     // Every setting control, grid and the air flow grid from the image.
     virtual void DisplayAllData() {}
+    // The notes box from the session's notes (after a file was opened or put back).
+    virtual void showNotes() {}
     // The 400 cells of one map grid from the image.
     virtual void GridDisplay(int /*grid*/) {}
     // Axis labels of the grids (they may follow the map reference).

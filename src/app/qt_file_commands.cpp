@@ -1,0 +1,68 @@
+#include "app/qt_file_commands.h"
+
+#include <QAction>
+#include <QFileDialog>
+
+#include "transfer/data_file.h"
+
+namespace tunalyx {
+
+namespace {
+const char* const kDataFileFilter = "All Files (*.*);;Data Files (*.dat)";
+const char* const kDataFilesEntry = "Data Files (*.dat)";
+}  // namespace
+
+QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore& store,
+                               FileWriter& files, const MainMenus& menus,
+                               std::function<void()> commitEdit)
+    : QObject(&window),
+      m_window(window),
+      m_session(session),
+      m_store(store),
+      m_files(files),
+      m_commitEdit(std::move(commitEdit)) {
+    for (QAction* a : {menus.mnuDefault, menus.mnuOpen, menus.mnuSaveAs})
+        a->setEnabled(true);
+    connect(menus.mnuDefault, &QAction::triggered, this, &QtFileCommands::mnuDefault_Click);
+    connect(menus.mnuOpen, &QAction::triggered, this, &QtFileCommands::mnuOpen_Click);
+    connect(menus.mnuSaveAs, &QAction::triggered, this, [this] { mnuSaveAs_Click(); });
+
+    chooseOpenPath = [this]() -> std::string {
+        QString selected = QString::fromLatin1(kDataFilesEntry);
+        const QString start = QString::fromStdString(mapPath(m_store, m_session.programFolder));
+        return QFileDialog::getOpenFileName(&m_window, tr("Open"), start,
+                                            QString::fromLatin1(kDataFileFilter), &selected)
+            .toStdString();
+    };
+    chooseSavePath = [this](const std::string& proposed) -> std::string {
+        QString selected = QString::fromLatin1(kDataFilesEntry);
+        const QString start =
+            QString::fromStdString(mapPath(m_store, m_session.programFolder) + proposed);
+        return QFileDialog::getSaveFileName(&m_window, tr("Save As"), start,
+                                            QString::fromLatin1(kDataFileFilter), &selected)
+            .toStdString();
+    };
+}
+
+void QtFileCommands::mnuDefault_Click() {
+    m_commitEdit();
+    openDefaultDataFile(m_session);
+}
+
+void QtFileCommands::mnuOpen_Click() {
+    m_commitEdit();
+    const std::string path = chooseOpenPath ? chooseOpenPath() : std::string();
+    if (path.empty()) return;
+    rememberMapPath(m_store, path);
+    OpenDataFile(m_session, path, fileNameOf(path));
+}
+
+bool QtFileCommands::mnuSaveAs_Click() {
+    m_commitEdit();
+    const std::string path = chooseSavePath ? chooseSavePath(m_session.captionFile) : std::string();
+    if (path.empty()) return false;
+    rememberMapPath(m_store, path);
+    return saveDataFileAs(m_session, m_files, path);
+}
+
+}  // namespace tunalyx

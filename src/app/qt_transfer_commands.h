@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "app/qt_main_menus.h"
+#include "session/auto_update.h"
+#include "session/session.h"
+#include "transfer/transfer_operations.h"
+
+class QCheckBox;
+class QPushButton;
+class QWidget;
+
+namespace tunalyx {
+
+// The main window's buttons that move blocks.
+struct TransferButtons {
+    QPushButton* readAll;
+    QPushButton* writeAll;
+    QPushButton* update;
+    QCheckBox* autoUpdate;
+};
+
+// Read All, Write All and Update with its auto-update timer, the map tabs' Read and Write, the
+// settings frames' popup Read and Write, Initialise Power-FC and the Version menu.
+class QtTransferCommands final : public QObject {
+    Q_OBJECT
+public:
+    // `commitEdit` takes over a value still being typed before anything is sent; `popupFrame`
+    // tells which settings frame was right-clicked last.
+    QtTransferCommands(QWidget& window, Session& session, const MainMenus& menus,
+                       TransferButtons buttons, std::function<void()> commitEdit,
+                       std::function<int()> popupFrame);
+
+    void bindMapButtons(int map, QPushButton* read, QPushButton* write);
+
+    // The Update button: enabled by an edit (restarting the timer), from the flags, or forced.
+    void UpdateEnable();
+    void RefreshUpdateEnabled();
+    void setUpdateEnabled(bool enabled);
+    // A command's button ("cmdReadAll", "cmdReadMap0", ...) is off while its operation runs.
+    void setCommandEnabled(const std::string& name, bool enabled);
+
+    [[nodiscard]] TransferOperations& operations() { return m_operations; }
+    [[nodiscard]] QTimer& updateTimer() { return m_timerUpdate; }
+
+signals:
+    // Update ran (from the button or the auto-update timer).
+    void updateRequested();
+
+private:
+    void run(const std::function<void()>& operation);
+    void cmdUpdate_Click();
+    void optAutoUpdate_Click();
+    void TimerUpdate_Timer();
+    void showUpdateState();
+
+    QWidget& m_window;
+    Session& m_session;
+    TransferButtons m_buttons;
+    std::function<void()> m_commitEdit;
+    std::function<int()> m_popupFrame;
+    TransferOperations m_operations;
+    AutoUpdate m_autoUpdate;
+    QTimer m_timerUpdate;
+    QElapsedTimer m_clock;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,206 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <map>
+
+#include "gui_harness.h"
+#include "model/settings_page_widget.h"
+#include "sim/default_blocks.h"
+#include "support/plain_file_writer.h"
+#include "transfer/data_file.h"
+#include "versions/version_identification.h"
+
+using namespace tunalyx;
+using tunalyx::test::GuiHarness;
+
+namespace {
+
+// As opening a file of that unit does: its image, identified from itself.
+void openUnitImage(GuiHarness& h, SimUnitKind kind) {
+    h.session.image.assign(defaultBlocks(simUnit(kind)));
+    h.session.VerNumber.clear();
+    QVERIFY(SR20DET_Version(h.session, false, false, true, false));
+}
+
+QPlainTextEdit* notesBox(MainWindow& w) {
+    return qobject_cast<QPlainTextEdit*>(w.settingsPage(5)->notesEdit());
+}
+
+// The letter after a lone "&" of a caption, or 0.
+QChar mnemonic(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) continue;
+        if (text[i + 1] != QLatin1Char('&')) return text[i + 1].toUpper();
+        ++i;
+    }
+    return QChar();
+}
+
+}  // namespace
+
+class SettingsPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void notesBoxShowsWhatASaveWouldWrite();
+    void framesFollowTheLayoutOfEachFamily();
+    void everyCaptionFitsAtTheDefaultSize();
+    void noAccessKeyReachesTwoThings();
+    void textBlockLabelCopiesOnDoubleClick();
+};
+
+void SettingsPageTest::notesBoxShowsWhatASaveWouldWrite() {
+    GuiHarness h;
+    h.window->Form_Load();
+    QTemporaryDir dir;
+    const auto file = [&](const char* name) { return (dir.path() + "/" + name).toStdString(); };
+    // Two tunes with notes of their own, and one that is not a tune at all.
+    openUnitImage(h, SimUnitKind::Det1_501);
+    test::PlainFileWriter writer;
+    h.session.notes = "first tune\r\nline two";
+    QVERIFY(saveDataFile(h.session, writer, file("a.dat")).empty());
+    h.session.notes = "second tune";
+    QVERIFY(saveDataFile(h.session, writer, file("b.dat")).empty());
+    QVERIFY(writer.writeWhole(file("junk.dat"), "TTnot a tune\r\n").empty());
+
+    notesBox(*h.window)->setPlainText(QStringLiteral("typed before"));
+    QVERIFY(OpenDataFile(h.session, file("a.dat"), "a.dat"));
+    QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("first tune\nline two\n"));
+    QVERIFY(!OpenDataFile(h.session, file("junk.dat"), "junk.dat"));
+    QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("first tune\nline two\n"));
+    QVERIFY(OpenDataFile(h.session, file("b.dat"), "b.dat"));
+    QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("second tune\n"));
+    // Opening shows the notes without touching them: a save writes them byte for byte.
+    QCOMPARE(h.session.notes, std::string("second tune\r\n"));
+    notesBox(*h.window)->appendPlainText(QStringLiteral("added"));
+    QCOMPARE(h.session.notes, std::string("second tune\r\n\r\nadded"));
+}
+
+void SettingsPageTest::framesFollowTheLayoutOfEachFamily() {
+    struct Expected {
+        SimUnitKind unit;
+        std::vector<int> shown;   // frames that must show
+        std::vector<int> hidden;  // and some that must not
+        int emptyPage;            // a page left without any frame, or 0
+    };
+    const Expected families[] = {
+        // The older unit: its own version, cranking, water and accel frames; nothing on page 4.
+        {SimUnitKind::Det1_170B, {35, 109, 111, 113, 120, 132, 28, 36}, {9, 11, 13, 32, 24}, 4},
+        {SimUnitKind::Det1_501, {35, 9, 11, 13, 20, 32, 3, 22, 24, 39}, {109, 111, 132, 1}, 0},
+        {SimUnitKind::Det2_312A, {35, 132, 20}, {32, 109}, 0},
+        // One "Water Temp Correction" for the pressure-sensor unit, not the older unit's too.
+        {SimUnitKind::T2D_511A, {35, 11, 1, 29, 2, 31, 23}, {111, 32, 132, 28, 3, 22}, 0},
+    };
+    GuiHarness h;
+    h.window->Form_Load();
+    // Twice round, so that no family's frames depend on the family before it.
+    for (int round = 0; round < 2; ++round) {
+        for (const Expected& e : families) {
+            openUnitImage(h, e.unit);
+            const std::string name =
+                simUnit(e.unit).programName + " " + simUnit(e.unit).versionText;
+            for (int frame : e.shown)
+                QVERIFY2(h.session.settings.find(ControlKind::Frame, frame)->visible,
+                         (name + " frame " + std::to_string(frame)).c_str());
+            for (int frame : e.hidden)
+                QVERIFY2(!h.session.settings.find(ControlKind::Frame, frame)->visible,
+                         (name + " frame " + std::to_string(frame)).c_str());
+            for (int page = 1; page <= 5; ++page) {
+                std::map<std::string, int> captions;
+                for (const SettingControl* f : h.session.settings.pageFrames(page))
+                    if (f->visible) ++captions[f->caption];
+                for (const auto& [caption, count] : captions)
+                    QVERIFY2(count == 1, (name + " " + caption).c_str());
+                const auto* note = h.window->settingsPage(page)->findChild<QLabel*>(
+                    QStringLiteral("NoSettings%1").arg(page));
+                QVERIFY(note);
+                QCOMPARE(!note->isHidden(), page == e.emptyPage);
+            }
+        }
+    }
+}
+
+void SettingsPageTest::everyCaptionFitsAtTheDefaultSize() {
+    for (SimUnitKind unit :
+         {SimUnitKind::Det1_170B, SimUnitKind::Det1_501, SimUnitKind::T2D_511A}) {
+        GuiHarness h;
+        h.window->Form_Load();
+        h.window->resize(742, 535);
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        openUnitImage(h, unit);
+        for (int page = 1; page <= 5; ++page) {
+            SettingsPageWidget* p = h.window->settingsPage(page);
+            h.window->tabs()->setCurrentWidget(p);
+            QApplication::processEvents();
+            const std::string where = simUnit(unit).programName + " page " + std::to_string(page);
+            QVERIFY2(p->horizontalScrollBar()->maximum() == 0, where.c_str());
+            for (QGroupBox* box : p->findChildren<QGroupBox*>()) {
+                if (!box->isVisibleTo(p)) continue;
+                QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(box->title()),
+                         (where + " " + box->title().toStdString()).c_str());
+            }
+            for (QLabel* label : p->findChildren<QLabel*>()) {
+                if (!label->isVisibleTo(p) || label->text().isEmpty()) continue;
+                for (const QString& line : label->text().split(QLatin1Char('\n')))
+                    QVERIFY2(label->contentsRect().width() >=
+                                 label->fontMetrics().horizontalAdvance(line),
+                             (where + " " + line.toStdString()).c_str());
+            }
+        }
+    }
+}
+
+void SettingsPageTest::noAccessKeyReachesTwoThings() {
+    GuiHarness h;
+    h.window->Form_Load();
+    std::map<QChar, QString> taken;
+    const auto claim = [&](const QString& text) {
+        const QChar key = mnemonic(text);
+        if (key.isNull()) return;
+        QVERIFY2(!taken.count(key), qPrintable(text + " and " + taken[key]));
+        taken[key] = text;
+    };
+    for (QAction* menu : h.window->menuBar()->actions())
+        claim(menu->text());
+    for (QAbstractButton* button : h.window->findChildren<QAbstractButton*>())
+        claim(button->text());
+    for (QGroupBox* box : h.window->findChildren<QGroupBox*>())
+        claim(box->title());
+    for (QLabel* label : h.window->findChildren<QLabel*>())
+        if (label->buddy()) claim(label->text());
+    QCOMPARE(taken[QLatin1Char('W')], QStringLiteral("&Window"));
+}
+
+void SettingsPageTest::textBlockLabelCopiesOnDoubleClick() {
+    GuiHarness h;
+    h.session.image[0xDD] = bytesFromText(std::string(80, 'x'));
+    h.window->Form_Load();
+    h.window->show();
+    h.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab + 4);
+    auto* label =
+        qobject_cast<QLabel*>(h.window->settingsPage(5)->widgetFor(ControlKind::Label, 101));
+    QVERIFY(label);
+    QTest::mouseDClick(label, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString(80, QLatin1Char('x')));
+    // Other labels copy nothing.
+    h.session.image[0xF5] = bytesFromText("5.01 ");
+    h.window->DisplayAllData();
+    QTest::mouseDClick(h.window->settingsPage(1)->widgetFor(ControlKind::Label, 6), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString(80, QLatin1Char('x')));
+}
+
+int runSettingsPageTests(int argc, char** argv) {
+    SettingsPageTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "settings_page_test.moc"
