@@ -175,12 +175,12 @@ int runIdentify(const CliArgs& args, CliContext& ctx) {
 
     const auto id = readUnitIdentity(unit.session().link);
     if (!id) return kExitFailed;
-    std::cout << "Program name: " << trimmedRight(id->programName) << "\n"
-              << "Version text: " << trimmedRight(id->versionText) << "\n";
+    std::cout << "Program name: " << trimmedRight(id->programName) << std::endl;
     if (!id->isSr20()) {
         ctx.prompts.tell("This is not an SR20DET PFC", MessageIcon::Critical);
         return kExitFailed;
     }
+    std::cout << "Version text: " << trimmedRight(id->versionText) << "\n";
     std::cout << "Version key: " << id->key() << "\n";
     const auto family = id->family();
     std::cout << "Layout family: " << familyName(family) << std::endl;

@@ -155,43 +155,61 @@ QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
     box->installEventFilter(this);
     m_frames.insert(frame.index, box);
 
-    const auto controls = m_session.settings.frameControls(frame.index);
     auto* grid = new QGridLayout(box);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(3);
+    QButtonGroup* options = nullptr;
+    for (const SettingControl* c : m_session.settings.frameControls(frame.index)) {
+        QWidget* w = buildControl(*c, box, options);
+        QLabel* label = nullptr;
+        if (!spansWholeCell(c->kind) && !(c->kind == ControlKind::Label && c->caption.empty())) {
+            label = new QLabel(latin1(c->caption), box);
+            label->setBuddy(w);
+        }
+        m_bound.push_back({c, w, label, frame.index});
+    }
+    return box;
+}
+
+void SettingsPageWidget::placeControls(int frameIndex) {
+    auto* grid = static_cast<QGridLayout*>(m_frames.value(frameIndex)->layout());
+    while (QLayoutItem* item = grid->takeAt(0))
+        delete item;
+    std::vector<const Bound*> shown;
+    for (const Bound& b : m_bound) {
+        if (b.frame != frameIndex) continue;
+        const bool visible = m_session.settings.controlShown(*b.control);
+        b.widget->setVisible(visible);
+        if (b.caption) b.caption->setVisible(visible);
+        if (visible) shown.push_back(&b);
+    }
     // A long frame is split into columns of fields; a caption row starts a column of its own.
-    const int n = static_cast<int>(controls.size());
+    const int n = static_cast<int>(shown.size());
     const int rows = n > kRowsPerColumn ? (n + 1) / 2 : std::max(n, 1);
     const bool breakAtCaptions =
-        n > kRowsPerColumn &&
-        std::count_if(controls.begin(), controls.end(),
-                      [](const SettingControl* c) { return c->kind == ControlKind::Caption; }) > 1;
-    QButtonGroup* options = nullptr;
+        n > kRowsPerColumn && std::count_if(shown.begin(), shown.end(), [](const Bound* b) {
+                                  return b->control->kind == ControlKind::Caption;
+                              }) > 1;
     int row = 0, col = 0;
-    for (const SettingControl* ctl : controls) {
-        const SettingControl& c = *ctl;
+    for (const Bound* b : shown) {
         const bool newColumn =
-            row > 0 && (breakAtCaptions ? c.kind == ControlKind::Caption : row >= rows);
+            row > 0 && (breakAtCaptions ? b->control->kind == ControlKind::Caption : row >= rows);
         if (newColumn) {
             row = 0;
             col += 2;
         }
-        QWidget* w = buildControl(c, box, options);
-        QLabel* label = nullptr;
-        if (spansWholeCell(c.kind) || (c.kind == ControlKind::Label && c.caption.empty())) {
-            grid->addWidget(w, row, col, 1, 2);
+        if (b->caption) {
+            grid->addWidget(b->caption, row, col);
+            grid->addWidget(b->widget, row, col + 1);
         } else {
-            label = new QLabel(latin1(c.caption), box);
-            label->setBuddy(w);
-            grid->addWidget(label, row, col);
-            grid->addWidget(w, row, col + 1);
+            grid->addWidget(b->widget, row, col, 1, 2);
         }
         ++row;
-        m_bound.push_back({&c, w, label});
     }
     // Fields keep their size; spare width goes to the right of the last column.
+    for (int c = 0; c < grid->columnCount(); ++c)
+        grid->setColumnStretch(c, 0);
     grid->setColumnStretch(col + 2, 1);
-    return box;
 }
 
 QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* parent,
@@ -409,11 +427,8 @@ void SettingsPageWidget::refreshFrameVisibility() {
         it.value()->setVisible(c->visible);
         it.value()->setTitle(latin1(c->caption));
     }
-    for (const Bound& b : m_bound) {
-        const bool shown = table.controlShown(*b.control);
-        b.widget->setVisible(shown);
-        if (b.caption) b.caption->setVisible(shown);
-    }
+    for (auto it = m_frames.begin(); it != m_frames.end(); ++it)
+        placeControls(it.key());
     m_noFrames->setVisible(!table.pageHasVisibleFrame(m_page));
     m_placement.clear();
     arrangeFrames();

@@ -51,9 +51,12 @@ private:
         const SettingControl* control;
         QWidget* widget;
         QLabel* caption;  // the label in front of it, if any
+        int frame;
     };
     QGroupBox* buildFrame(const SettingControl& frame);
     QWidget* buildControl(const SettingControl& control, QWidget* parent, QButtonGroup*& options);
+    // Lays out the frame's controls that the layout in force shows, in columns.
+    void placeControls(int frameIndex);
     void commitText(const SettingControl& control, QWidget* edit);
     void arrangeFrames();
 

@@ -288,6 +288,52 @@ TEST_F(CliPtyTest, UpdateSendsOneChangedMapByteCellByCellAndWriteAllStopsAtARefu
     EXPECT_EQ(write.err, "Writing Inj Map\nInterface not responding!\nWrite All Error 8B\n");
 }
 
+// A tune with a block cut short, a lost line or a block the unit is never written is refused
+// before anything goes out, and the command fails.
+TEST_F(CliPtyTest, IncompleteOrForeignTunesAreNotWritten) {
+    Sim sim({"simulate", "--family", "5"});
+    ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("unit.dat")}).exitCode, 0);
+    const PacketImage unit = imageOf(at("unit.dat"));
+    PacketImage damaged = unit;
+    damaged[0x86].resize(29);
+    damaged[0x8A].clear();
+    writeImage(at("damaged.dat"), damaged);
+    const Finished write = runCli({"write-all", "--port", sim.port, at("damaged.dat")});
+    EXPECT_EQ(write.exitCode, 1);
+    EXPECT_EQ(write.err,
+              "Nothing was sent to the Power-FC.\nBlock 86 holds 29 bytes instead of 100.\n"
+              "Block 8A is missing.\n");
+
+    PacketImage foreign = unit;
+    foreign[0xDA] = {1, 2, 3};  // live data
+    foreign[0x8B][0] ^= 1;
+    writeImage(at("foreign.dat"), foreign);
+    const Finished update =
+        runCli({"update", "--port", sim.port, "--base", at("unit.dat"), at("foreign.dat")});
+    EXPECT_EQ(update.exitCode, 1);
+    EXPECT_EQ(update.err,
+              "Nothing was sent to the Power-FC.\nBlock DA is not written to this Power-FC "
+              "version.\n");
+
+    ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("after.dat")}).exitCode, 0);
+    EXPECT_EQ(imageOf(at("after.dat")), unit);
+}
+
+// A device named without a folder is a path when such a file exists here (a link to the
+// simulated unit); a unit that is no SR20DET unit is asked nothing after its name.
+TEST_F(CliPtyTest, PortNamedByARelativePathAndAnUnitOfAnotherEngine) {
+    Sim other({"simulate", "--family", "not-sr20"});
+    const fs::path link = home() / "unit.link";
+    fs::create_symlink(other.port, link);
+    const fs::path before = fs::current_path();
+    fs::current_path(home());
+    const Finished id = runCli({"identify", "--port", "unit.link"});
+    fs::current_path(before);
+    EXPECT_EQ(id.exitCode, 1);
+    EXPECT_EQ(id.out, "Program name: RB25DET1\n");
+    EXPECT_EQ(id.err, "This is not an SR20DET PFC\n");
+}
+
 TEST_F(CliPtyTest, ConvertToFamily3AndBackKeepsEveryBlockOfFamily3) {
     Sim sim({"simulate", "--family", "5"});
     ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("five.dat")}).exitCode, 0);

@@ -108,6 +108,12 @@ TEST(CurveDescriptor, ValuesScaleOffsetAndWhatCannotBeRead) {
     const auto shortList = parseCurveDescriptor("4;Const,,,,,,0,5,7;&H92,1,1,1,1,0,0");
     ASSERT_TRUE(shortList);
     EXPECT_EQ(values(shortList->x, image, 4), (std::vector<double>{5, 7, 7, 7}));
+
+    // Positions far past any block (a step near the int range) read as 0, never wrap round.
+    const auto huge = parseCurveDescriptor("3;Const,,,,,,0,1;&H92,1,2147483647,1,1,0,0");
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(huge->y.position(2), 1 + 2 * std::int64_t{2147483647});
+    EXPECT_EQ(values(huge->y, image, 3), (std::vector<double>{1, 0, 0}));
 }
 
 }  // namespace

@@ -73,6 +73,10 @@ TEST(PortNames, NumberMapsToTheSystemsDeviceName) {
     EXPECT_EQ(comPortNumber("/dev/ttyUSB0"), 0);
     EXPECT_EQ(comPortNumber("COM"), 0);
     EXPECT_EQ(comPortNumber("COM1x"), 0);
+    // A name with a slash or of an existing file is opened as a path, not looked up in /dev.
+    EXPECT_TRUE(isDevicePath("good.dat", true));
+    EXPECT_TRUE(isDevicePath("pts/7", false));
+    EXPECT_FALSE(isDevicePath("ttyUSB0", false));
 }
 
 TEST(LinkSettingsTest, ReadFromTheStoreWithDefaults) {

@@ -111,11 +111,21 @@ TEST_F(PacketLinkTest, LateReplyIsTakenByTheAttemptWhoseAllowanceItFits) {
     EXPECT_EQ(port.writes().size(), 2u);
 }
 
+// The deadline is "more than the allowance has passed": at tick 100 of a 100 ms attempt the
+// wait goes on; from tick 101 the attempt is over.
 TEST_F(PacketLinkTest, ReplyAtTheEdgeOfTheAllowance) {
-    port.replyNext(reply(0x81, {7}), 100.5);  // tick 100 is not past 100 ms
-    Bytes ok{0x81};
-    ASSERT_TRUE(link.TransactPacket(ok, false));
-    EXPECT_EQ(port.writes().size(), 1u);
+    const Bytes whole = reply(0x81, {7});
+    const Bytes first(whole.begin(), whole.begin() + 1), rest(whole.begin() + 1, whole.end());
+    for (const double restAtMs : {100.7, 101.5}) {
+        SCOPED_TRACE(restAtMs);
+        ScriptedSerialPort edge{clock};
+        PacketLink edgeLink{edge, clock, prompts};
+        edge.replyNext({{100.2, first}, {restAtMs, rest}});
+        edge.replyNext(whole);
+        Bytes request{0x81};
+        ASSERT_TRUE(edgeLink.TransactPacket(request, false));
+        EXPECT_EQ(edge.writes().size(), restAtMs < 101 ? 1u : 2u);
+    }
 }
 
 TEST_F(PacketLinkTest, NoRetriesMeansOneAttemptWithTheBaseAllowance) {
@@ -238,10 +248,10 @@ TEST_F(PacketLinkTest, TransactionRightAfterTheWakeUpMistakesItsReply) {
     EXPECT_EQ(link.counters().refusals, 1u);
 }
 
-TEST_F(PacketLinkTest, LateWakeUpReplyIsDiscardedBeforeTheFirstTransaction) {
+TEST_F(PacketLinkTest, WakeUpDiscardsItsLateReplyBeforeTheFirstTransaction) {
     port.replyNext(reply(0xF3, bytesFromText("SR20DET1")), 2.4);
-    link.SendPacket({0xF3});
-    link.DiscardLateReply();
+    link.wakeUp();
+    EXPECT_EQ(port.writes().at(0).bytes, (Bytes{0xF3, 0x02, 0x0A}));
     EXPECT_LT(clock.tickMs(), 10);  // settled as soon as the reply was complete
     port.replyNext(reply(0xF5, bytesFromText("5.01 ")), 2.4);
     Bytes request{0xF5};

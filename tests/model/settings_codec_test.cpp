@@ -180,6 +180,31 @@ TEST_F(SettingsCodecTest, LabelsShowTheBytesThatExistAndTheTunerStringHasEight) 
     expectFlagged(0xAD);  // even unchanged, so that storing it always sends it
     codec.setTunerString("0123456789");
     EXPECT_EQ(image[0xAD], bytesFromText("01234567"));
+    EXPECT_EQ(codec.tunerString(), "01234567");
+    EXPECT_EQ(foldText(std::string(85, 'x'), 40),
+              std::string(40, 'x') + "\n" + std::string(40, 'x') + "\n" + "xxxxx");
+}
+
+// Redisplay sets a box as a click would: a state change runs the encoder, so a byte holding
+// neither of a check box's values is rewritten and flagged; an unchanged box writes nothing.
+TEST_F(SettingsCodecTest, RedisplayRewritesWhatTheControlsCannotShow) {
+    fill(0xAC, 10, 1, {0x80});
+    EXPECT_FALSE(codec.redisplayedState(ControlKind::Check, "&HAC,1,255", false));
+    expectFlagged(std::nullopt);  // already shown cleared
+    EXPECT_FALSE(codec.redisplayedState(ControlKind::Check, "&HAC,1,255", true));
+    EXPECT_EQ(image[0xAC][0], 0x00);
+    expectFlagged(0xAC);
+
+    fill(0xAD, 8, 1, {0x81});
+    EXPECT_TRUE(codec.redisplayedState(ControlKind::CheckBit, "&HAD,1,128", false));
+    expectFlagged(std::nullopt);  // the bit is set already: nothing to write
+
+    fill(0x5A, 107, 1, {0xF4});  // selected under the mask, with stray bits
+    EXPECT_TRUE(codec.redisplayedState(ControlKind::Option, "&H5A,1,4,7", true));
+    expectFlagged(std::nullopt);
+    EXPECT_TRUE(codec.redisplayedState(ControlKind::Option, "&H5A,1,4,7", false));
+    EXPECT_EQ(image[0x5A][0], 0x04);
+    expectFlagged(0x5A);
 }
 
 }  // namespace

@@ -136,58 +136,30 @@ TEST(SettingsTable, EveryByteOfEveryFrameBlockIsShownInItsFrame) {
     }
 }
 
-// Before any identification the pages show the frames of the blocks Read All starts with, at
-// the lengths it reads them; the other layouts' alternatives start hidden.
-TEST(SettingsTable, StartUpShowsExactlyTheFramesOfTheStartUpReadAll) {
-    std::map<int, int> read;
-    for (const ListedBlock& b : startupReadAllList())
-        read[b.command] = b.length;
-    const SettingsTable table = SettingsTable::standard();
-    for (const SettingControl& f : table.controls()) {
-        if (f.kind != K::Frame || f.tag.empty()) continue;
-        bool readAtStartUp = true;
-        const auto blocks = parseBlockDescriptor(f.tag);
-        for (const ListedBlock& b : blocks.value().blocks)
-            readAtStartUp = readAtStartUp && read.count(b.command) && read[b.command] == b.length;
-        EXPECT_EQ(f.visible, readAtStartUp) << describe(f);
-    }
-}
+// A control whose block its frame no longer names (a layout re-pointed the frame) is hidden;
+// in frames without a descriptor everything shows.
+TEST(SettingsTable, ControlsFollowTheBlocksTheirFrameShows) {
+    SettingsTable table = SettingsTable::standard();
+    const auto shownIn = [&](int frame) {
+        int shown = 0;
+        for (const SettingControl* c : table.frameControls(frame))
+            shown += table.controlShown(*c);
+        return shown;
+    };
+    const int boostControls = static_cast<int>(table.frameControls(26).size());
+    EXPECT_EQ(shownIn(26), boostControls);
+    table.setTag(K::Frame, 26, "&H5c,13");  // the older unit's boost block
+    table.setTag(K::Option, 0, "&H5c,1,0,3");
+    EXPECT_TRUE(table.controlShown(*table.find(K::Option, 0)));
+    EXPECT_FALSE(table.controlShown(*table.find(K::Option, 1)));
+    EXPECT_EQ(shownIn(26), 1);
+    EXPECT_EQ(shownIn(9), static_cast<int>(table.frameControls(9).size()));  // a curve too
+    EXPECT_EQ(shownIn(38), 2);  // Item Names has no descriptor
 
-// The version layer rewrites Tags by index (the descriptor sets' controls are checked against
-// this table where the sets are), and shows or hides these frames and renames the axis caption.
-TEST(SettingsTable, FramesAndCaptionTheLayoutsAddressAreThere) {
-    const SettingsTable table = SettingsTable::standard();
-    const std::map<int, std::string> frames = {
-        {1, "&H7A,16"},  {2, "&HBC,20,&HBD,1"}, {19, "&HBA,12"},  {23, "&HCB,107"}, {28, "&H8B,12"},
-        {29, "&HB9,12"}, {31, "&HBB,8"},        {32, "&HCE,107"}, {132, "&H5A,107"}};
-    for (const auto& [index, tag] : frames) {
-        const SettingControl* f = table.find(K::Frame, index);
-        ASSERT_NE(f, nullptr) << index;
-        EXPECT_EQ(f->tag, tag);
-    }
-    const SettingControl* axis = table.find(K::Caption, 10);
-    ASSERT_NE(axis, nullptr);
-    EXPECT_EQ(axis->caption, "AirFlow");
-    EXPECT_EQ(table.find(K::Frame, axis->frame)->tag, "&H8A,80");
-}
-
-TEST(SettingsTable, TagsGivenAsExamplesAndTelpodControlsArePresent) {
-    const SettingsTable table = SettingsTable::standard();
-    std::set<std::pair<ControlKind, std::string>> present;
-    for (const SettingControl& c : table.controls())
-        present.insert({c.kind, c.tag});
-    const std::map<ControlKind, std::vector<std::string>> expected = {
-        {K::Text,
-         {"&H8D,19,2,0.004,-131.072,0.00", "&HCB,99,1,0.390625,50,0.0", "&HAD,2,129,-1,0,0",
-          "&HAD,3,1, 0.00390625,0.5,0.00"}},
-        {K::CheckBit, {"&HAD,1,128", "&HAD,1,1", "&HAD,1,2"}},
-        {K::Check, {"&HAC,1,255"}},
-        {K::Option, {"&H5A,1,4,7"}},
-        {K::Label, {"&HAD,1,8"}},
-        {K::TunerString, {"&HAD,1,8"}}};
-    for (const auto& [kind, tags] : expected)
-        for (const std::string& tag : tags)
-            EXPECT_TRUE(present.count({kind, tag})) << tag;
+    EXPECT_TRUE(table.pageHasVisibleFrame(4));
+    for (const SettingControl* f : table.pageFrames(4))
+        table.setFrameVisible(f->index, false);
+    EXPECT_FALSE(table.pageHasVisibleFrame(4));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <numeric>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -40,6 +41,9 @@ protected:
     }
     [[nodiscard]] std::string text(std::uint8_t b) const {
         return textFromBytes(session->image[b]);
+    }
+    [[nodiscard]] std::string VerName() const {
+        return session->VerName + " " + session->VerNumber + ": ";
     }
     [[nodiscard]] std::string tag(ControlKind kind, int index) const {
         return session->settings.find(kind, index)->tag;
@@ -88,35 +92,58 @@ TEST_F(VersionTest, EachUnitSelectsItsFamilyLayout) {
     EXPECT_TRUE(session->image[0xF3].empty());
 }
 
-TEST_F(VersionTest, NewerLayoutsRepointFunctionSelectBoostAndTheirFrames) {
-    // Function select and second solenoid row blocks; which unit shows which air flow frame.
-    const std::tuple<SimUnitKind, std::string, std::string, bool, bool> units[] = {
-        {SimUnitKind::Det2_312A, "&H65", "&H5C", false, true},
-        {SimUnitKind::Det1_501, "&HD6", "&HD5", true, false},
-        {SimUnitKind::T2D_511A, "&HD6", "&HD5", false, false}};
-    const auto visible = [&](int f) {
-        return session->settings.find(ControlKind::Frame, f)->visible;
-    };
-    for (const auto& [kind, fs, solenoid, airFlow5, airFlow3] : units) {
+TEST_F(VersionTest, NewerLayoutsRepointFunctionSelectAndBoost) {
+    // Function select and second solenoid row blocks.
+    const std::tuple<SimUnitKind, std::string, std::string> units[] = {
+        {SimUnitKind::Det2_312A, "&H65", "&H5C"},
+        {SimUnitKind::Det1_501, "&HD6", "&HD5"},
+        {SimUnitKind::T2D_511A, "&HD6", "&HD5"}};
+    for (const auto& [kind, fs, solenoid] : units) {
         open(kind);
         EXPECT_EQ(tag(ControlKind::Frame, 36), fs + ",85");
         EXPECT_EQ(tag(ControlKind::Label, 11), fs + ",70,16");
         EXPECT_EQ(tag(ControlKind::Check, 4), fs + ",5,0");
         EXPECT_EQ(tag(ControlKind::Frame, 26), "&HAB,11," + solenoid + ",13");
         EXPECT_EQ(tag(ControlKind::Text, 195), solenoid + ",9,1,1,0,0");
-        EXPECT_EQ(visible(32), airFlow5);
-        EXPECT_EQ(visible(132), airFlow3);
-        // Inj Adjust and INJ vs TPS exist on the pressure-sensor unit only.
-        for (int f : {19, 23})
-            EXPECT_EQ(visible(f), kind == SimUnitKind::T2D_511A) << f;
     }
-    // The older unit's cranking, water temperature, acceleration, map reference and air flow
-    // blocks get their own frames in place of the newer ones; it has no Telpod block.
-    open(SimUnitKind::Det1_170B);
-    for (int f : {109, 111, 113, 120, 132, 28})
-        EXPECT_TRUE(visible(f)) << f;
-    for (int f : {9, 11, 13, 20, 32, 39})
-        EXPECT_FALSE(visible(f)) << f;
+}
+
+// Which frames show follows the sensor label set, the descriptor set and the family's own air
+// flow frame, and nothing else: not the family shown before, not which blocks a list happens to
+// name (the older unit's Version frame reads 0x6B, which its Read All does not list).
+TEST_F(VersionTest, FramesFollowTheLayoutSetsOfEachFamily) {
+    struct Expected {
+        SimUnitKind unit;
+        std::vector<int> shown;
+        std::vector<int> hidden;
+        int emptyPage;  // a page left without any frame, or 0
+    };
+    const Expected families[] = {
+        {SimUnitKind::Det1_170B,
+         {35, 26, 28, 36, 6, 109, 111, 113, 120, 132},
+         {9, 11, 13, 20, 32, 3, 4, 22, 24, 39, 1, 23},
+         4},
+        {SimUnitKind::Det1_501, {35, 9, 11, 13, 20, 32, 3, 22, 24, 39}, {109, 111, 132, 1, 23}, 0},
+        {SimUnitKind::Det2_312A, {35, 132, 20, 3, 22}, {32, 109, 19}, 0},
+        {SimUnitKind::T2D_511A, {35, 11, 1, 29, 2, 31, 19, 23}, {111, 32, 132, 28, 3, 22}, 0},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const Expected& e : families) {
+            open(e.unit);
+            const SettingsTable& table = session->settings;
+            for (int f : e.shown)
+                EXPECT_TRUE(table.find(ControlKind::Frame, f)->visible) << VerName() << f;
+            for (int f : e.hidden)
+                EXPECT_FALSE(table.find(ControlKind::Frame, f)->visible) << VerName() << f;
+            for (int page = 1; page <= 5; ++page) {
+                EXPECT_EQ(table.pageHasVisibleFrame(page), page != e.emptyPage) << VerName();
+                std::set<std::string> captions;  // never the same frame twice on a page
+                for (const SettingControl* f : table.pageFrames(page))
+                    EXPECT_TRUE(!f->visible || captions.insert(f->caption).second)
+                        << VerName() << f->caption;
+            }
+        }
+    }
 }
 
 TEST_F(VersionTest, UnsupportedUnitIsScannedAndOfferedForSaving) {
