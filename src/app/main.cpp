@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "app/qt_settings_store.h"
+#include "ports/qt_settings_store.h"
 #include "app/qt_user_prompts.h"
 #include "link/qt_serial_port.h"
 #include "sim/in_process_simulator.h"

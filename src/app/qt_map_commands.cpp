@@ -13,7 +13,10 @@ QtMapCommands::QtMapCommands(Session& session,
       m_session(session),
       m_grids(grids),
       m_menus(menus),
-      m_tracer(std::make_unique<MapTracerView>(session, grids, tabs, menus)) {
+      m_tracer(std::make_unique<MapTracerView>(
+          session, grids, tabs,
+          TracerMenuItems{menus.mnuMapTrace, menus.mnuAutoSelect, menus.mnuMapTraceGhost,
+                          menus.mnuMapTraceGhostClear, menus.mnuSetupMapTraceSource})) {
     for (MapGridWidget* g : m_grids)
         connect(g, &MapGridWidget::contextMenuRequested, this, &QtMapCommands::showContextMenu);
 

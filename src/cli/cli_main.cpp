@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt_settings_store.h"
+#include "ports/qt_settings_store.h"
 #include "cli/cli_commands.h"
 
 using namespace tunalyx;

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QTabWidget>
 
+#include <utility>
+
 namespace tunalyx {
 
 MapPosMarker::MapPosMarker(QWidget* parent) : QWidget(parent) {
@@ -23,12 +25,12 @@ void MapPosMarker::paintEvent(QPaintEvent*) {
 
 MapTracerView::MapTracerView(Session& session,
                              const std::array<MapGridWidget*, kMapGridCount>& grids,
-                             QTabWidget& tabs, const MainMenus& menus, QObject* parent)
+                             QTabWidget& tabs, TracerMenuItems menu, QObject* parent)
     : QObject(parent),
       m_tracer(session.tracer),
       m_grids(grids),
       m_tabs(tabs),
-      m_menus(menus),
+      m_menu(std::move(menu)),
       m_marker(new MapPosMarker(grids[0])) {
     m_marker->hide();
 }
@@ -59,12 +61,12 @@ void MapTracerView::draw(const std::optional<MapTracer::Drawing>& drawing) {
 
 void MapTracerView::showOptions() {
     const MapTracer::Options& o = m_tracer.options();
-    m_menus.mnuMapTrace->setChecked(o.trace);
-    m_menus.mnuAutoSelect->setChecked(o.autoSelect);
-    m_menus.mnuMapTraceGhost->setChecked(o.ghost);
-    m_menus.mnuMapTraceGhostClear->setEnabled(o.ghost);
-    for (int i = 0; i < m_menus.mnuSetupMapTraceSource.size(); ++i)
-        m_menus.mnuSetupMapTraceSource[i]->setChecked(i == o.source);
+    m_menu.trace->setChecked(o.trace);
+    m_menu.autoSelect->setChecked(o.autoSelect);
+    m_menu.ghost->setChecked(o.ghost);
+    m_menu.ghostClear->setEnabled(o.ghost);
+    for (int i = 0; i < m_menu.sources.size(); ++i)
+        m_menu.sources[i]->setChecked(i == o.source);
     m_marker->setVisible(o.trace);
 }
 

@@ -5,10 +5,12 @@
 #include <array>
 #include <optional>
 
-#include "app/qt_main_menus.h"
+#include <QList>
+
 #include "maps/map_grid_widget.h"
 #include "maps/map_tracer.h"
 
+class QAction;
 class QTabWidget;
 
 namespace tunalyx {
@@ -25,6 +27,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// The Maps menu's items of the tracer; their check marks show its options.
+struct TracerMenuItems {
+    QAction* trace;       // "&Map Tracer"
+    QAction* autoSelect;  // "&Auto Select"
+    QAction* ghost;       // "&Ghost"
+    QAction* ghostClear;  // "Ghost Clear", enabled while the ghost is on
+    QList<QAction*> sources;
+};
+
 // The map tracer on the grids: forwards the Maps menu and the tab changes to the session's
 // tracer and draws what it answers: the marker, the selection and the ghost colours.
 class MapTracerView final : public QObject {
@@ -32,7 +43,7 @@ public:
     static constexpr int kMarginPixels = 1;  // 20 twips
 
     MapTracerView(Session& session, const std::array<MapGridWidget*, kMapGridCount>& grids,
-                  QTabWidget& tabs, const MainMenus& menus, QObject* parent = nullptr);
+                  QTabWidget& tabs, TracerMenuItems menu, QObject* parent = nullptr);
 
     // Draws the trace at (x, y) in cells from the first data cell; x < 0 redraws the last one.
     void ShowMapPos(double x, double y);
@@ -55,7 +66,7 @@ private:
     MapTracer& m_tracer;
     std::array<MapGridWidget*, kMapGridCount> m_grids;
     QTabWidget& m_tabs;
-    const MainMenus& m_menus;
+    TracerMenuItems m_menu;
     MapPosMarker* m_marker;
 };
 

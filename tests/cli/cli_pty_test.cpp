@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "transfer/data_file.h"
-#include "versions/layout_family.h"
 
 extern char** environ;
 
@@ -155,9 +154,7 @@ TEST_F(CliPtyTest, IdentifyPrintsNameVersionKeyAndFamilyOrRefusesAnUnsupportedUn
     };
     for (const Expect& e : {
              Expect{"5", "SR20DET1", "5.01", "DET15.01", ""},
-             Expect{"3", "SR20DET2", "3.12A", "DET23.12", ""},
-             Expect{"1.70", "SR20DET1", "1.70B", "DET11.70", ""},
-             Expect{"T2-D", "SR20T2-D", "5.11A", "T2-D5.11", ""},
+             Expect{"1.70", "SR20DET1", "1.70B", "DET11.70", ""},  // identity in other blocks
              Expect{"unsupported", "SR20DET2", "4.07", "DET24.07",
                     "SR20DET2 version 4.07  is not yet supported.\n"},
          }) {
@@ -187,12 +184,8 @@ TEST_F(CliPtyTest, SilentLinkReportsTheInterfaceAndFails) {
 TEST_F(CliPtyTest, BadUsageExits2AndAMissingDeviceOrForeignFileExits1) {
     for (const char* line :
          {"", "frobnicate", "identify", "simulate --family 7", "simulate --fault melt=1",
-          "read-all --port /dev/null", "read-all --port /dev/null --out a.dat --base b.dat",
-          "write-all --port /dev/null", "write-all --port /dev/null a.dat b.dat",
-          "update --port /dev/null a.dat",
-          "update --port /dev/null --base a.dat --base b.dat c.dat", "convert --to 7 a.dat b.dat",
-          "convert --to 3 a.dat", "convert a.dat b.dat", "show", "show --force a.dat",
-          "scan --out a.dat", "show a.dat --yes --no"}) {
+          "read-all --port /dev/null", "write-all --port /dev/null a.dat b.dat",
+          "update --port /dev/null a.dat", "convert --to 7 a.dat b.dat", "show --force a.dat"}) {
         std::vector<std::string> args;
         std::istringstream words(line);
         for (std::string w; words >> w;)
@@ -225,24 +218,11 @@ TEST_F(CliPtyTest, ReadAllShowAndWriteAllOfAFamily5Unit) {
     const Finished show = runCli({"show", at("unit.dat")});
     ASSERT_EQ(show.exitCode, 0) << show.err;
     EXPECT_EQ(show.err, "");
-    EXPECT_EQ(show.out.rfind("Program name: SR20DET1\nVersion text: 5.01\nVersion key: DET15.01\n"
-                             "Layout family: 5\n",
-                             0),
-              0u);
-    for (const char* expected : {
-             "\n[Rev / Idle]\nRev Limit: 7500\nIdle: 850\n",
-             "\nUse Boost 1: selected\nBoost 1 (kg/cm2): 0.70\nUse Boost 2: not selected\n",
-             "\nProtect On: off\n",
-             "\nFunction 1: 1.Boost cntl kit\nOn: on\n",
-             "\nCranking Curve:\n  -30, 30.0\n  -10, 22.0\n",
-             "\nName 2: 80mm AFM\n",
-             "\n== Inj Map ==\n        800  1150  1500  1850  2200  2550  2900  3250  3600  3950"
-             "  4300  4650  5000  5350  5700  6050  6400  6750  7100  7450\n"
-             " 1000 0.949 0.949 0.949 0.949 0.949 0.949 0.949 0.949 0.949 0.949 0.949 0.949 0.949"
-             " 0.949 0.949 0.949 0.949 0.949 0.949 0.949\n",
-             "\n12932    10    10    11    11    11    12    12    12    13    13    13    13    14"
-             "    14    14    15    15    15    16    16\n",
-         })
+    EXPECT_EQ(show.out.rfind("Program name: SR20DET1\n", 0), 0u);
+    for (const char* expected :
+         {"\n[Rev / Idle]\nRev Limit: 7500\n", "\nUse Boost 1: selected\nBoost 1 (kg/cm2): 0.70\n",
+          "\nCranking Curve:\n  -30, 30.0\n", "\n== Inj Map ==\n        800  1150 ",
+          "\n 1000 0.949 0.949 "})
         EXPECT_NE(show.out.find(expected), std::string::npos) << expected;
     EXPECT_EQ(show.out.find("== Base Map =="), std::string::npos);
 
@@ -334,35 +314,19 @@ TEST_F(CliPtyTest, PortNamedByARelativePathAndAnUnitOfAnotherEngine) {
     EXPECT_EQ(id.err, "This is not an SR20DET PFC\n");
 }
 
-TEST_F(CliPtyTest, ConvertToFamily3AndBackKeepsEveryBlockOfFamily3) {
+// The conversions themselves are checked on images; here: files in, files out, exit codes.
+TEST_F(CliPtyTest, ConvertToFamily3AndBack) {
     Sim sim({"simulate", "--family", "5"});
     ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("five.dat")}).exitCode, 0);
-
     const Finished to3 = runCli({"convert", "--to", "3", at("five.dat"), at("three.dat")});
     ASSERT_EQ(to3.exitCode, 0) << to3.err;
     EXPECT_EQ(to3.err, "");
     ASSERT_EQ(runCli({"convert", "--to", "5", at("three.dat"), at("back.dat")}).exitCode, 0);
     EXPECT_NE(runCli({"show", at("three.dat")}).out.find("\nLayout family: 3\n"),
               std::string::npos);
-
-    // Family 3 keeps the named blocks below 0x70; family 5 keeps them higher up.
-    const std::vector<std::pair<int, int>> moved = {{0x5A, 0xCE}, {0x5C, 0xD5}, {0x65, 0xD6},
-                                                    {0x67, 0xDC}, {0x69, 0xDD}, {0x6E, 0xD8},
-                                                    {0x6F, 0xD9}};
-    const PacketImage five = imageOf(at("five.dat"));
-    const PacketImage three = imageOf(at("three.dat"));
-    const PacketImage again = imageOf(at("back.dat"));
-    for (const tunalyx::ListedBlock& b :
-         tunalyx::familyLayout(tunalyx::LayoutFamily::Family3).readAll) {
-        SCOPED_TRACE(int(b.command));
-        int inFive = b.command;
-        for (const auto& [from, to] : moved)
-            if (from == b.command) inFive = to;
-        // In between, the block sits where family 3 has it (identity and item names relabelled).
-        EXPECT_EQ(three[b.command].size(), b.length);
-        EXPECT_EQ(again[static_cast<std::uint8_t>(inFive)],
-                  five[static_cast<std::uint8_t>(inFive)]);
-    }
+    const PacketImage five = imageOf(at("five.dat")), three = imageOf(at("three.dat"));
+    EXPECT_TRUE(three[0xD6].empty() && !three[0x65].empty());  // where family 3 keeps it
+    EXPECT_EQ(imageOf(at("back.dat"))[0xD6], five[0xD6]);
 
     const Finished unwritable =
         runCli({"convert", "--to", "3", at("five.dat"), at("no-such-folder/out.dat")});
@@ -378,7 +342,6 @@ TEST_F(CliPtyTest, ScanOfAnUnsupportedUnitKeepsAllCommandBytes) {
     const PacketImage image = imageOf(at("scan.dat"));
     for (int b = 0; b < PacketImage::kSlotCount; ++b)
         EXPECT_FALSE(image[static_cast<std::uint8_t>(b)].empty()) << b;
-    EXPECT_EQ(tunalyx::textFromBytes(image[0xF5], 0, 5), "4.07 ");
     EXPECT_EQ(image[0xF5].size(), 6u);
 }
 

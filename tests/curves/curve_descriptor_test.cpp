@@ -2,33 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
 #include "model/descriptors.h"
-#include "model/settings_table.h"
 
 namespace tunalyx {
 namespace {
-
-TEST(CurveDescriptor, EveryCurveButtonOfTheTableParses) {
-    std::set<int> indexes;
-    const SettingsTable table = SettingsTable::standard();
-    for (const SettingControl& c : table.controls()) {
-        if (c.kind != ControlKind::CurveButton) continue;
-        SCOPED_TRACE(c.tag);
-        indexes.insert(c.index);
-        const auto d = parseCurveDescriptor(c.tag);
-        ASSERT_TRUE(d.has_value());
-        EXPECT_TRUE(d->y.type == kTypeUnsigned8 || d->y.type == kTypeUnsigned16);
-        // A constant axis must name every point; the list may hold one more than it uses.
-        EXPECT_TRUE(!d->x.constant || d->x.values.size() >= static_cast<std::size_t>(d->count));
-    }
-    EXPECT_EQ(indexes.size(), 35u);
-    EXPECT_EQ(*indexes.begin(), 0);
-    EXPECT_EQ(*indexes.rbegin(), 34);
-}
 
 TEST(CurveDescriptor, FieldsFlagsAndRejectedForms) {
     const auto locked =

@@ -9,15 +9,6 @@
 namespace tunalyx {
 namespace {
 
-int word(const Bytes& b, int pos) {
-    return b.at(pos - 1) + 256 * b.at(pos);
-}
-
-// The monitor's boost rule.
-int decodeBoost(int raw) {
-    return (raw & 0x8000) ? raw - 32768 : raw - 760;
-}
-
 // Breakpoints base + step * k on both axes: 20 load words, then 20 rpm words.
 Bytes reference(int loadBase, int rpmBase, int step) {
     Bytes ref;
@@ -52,80 +43,6 @@ TEST(EngineModel, PathCoversTheWholeDefaultMap) {
             cells += s;
     EXPECT_GE(cells, 380);  // within ten minutes
     EXPECT_TRUE(seen[0][0] && seen[19][19]);
-}
-
-TEST(EngineModel, IsDeterministicAndNeverRunsBackwards) {
-    EngineModel a, b;
-    a.advanceTo(12.5);
-    b.advanceTo(3.0);
-    b.advanceTo(12.5);
-    EXPECT_EQ(a.advancedBlock(), b.advancedBlock());
-    EXPECT_EQ(a.sensorBlock(), b.sensorBlock());
-    const Bytes before = a.advancedBlock();
-    a.advanceTo(1.0);
-    EXPECT_EQ(a.advancedBlock(), before);
-}
-
-TEST(EngineModel, LiveBlocksDecodeToPlausibleValues) {
-    EngineModel model;
-    int lastWater = -100;
-    bool sawIdle = false, sawOpen = false;
-    for (double t = 0; t <= 400; t += 0.37) {
-        model.advanceTo(t);
-        const Bytes adv = model.advancedBlock();
-        const Bytes basic = model.basicBlock();
-        const Bytes sensors = model.sensorBlock();
-        const Bytes aux = model.auxBlock();
-        ASSERT_EQ(adv.size(), 30u);
-        ASSERT_EQ(basic.size(), 20u);
-        ASSERT_EQ(sensors.size(), 18u);
-        ASSERT_EQ(aux.size(), 4u);
-        const int rpm = word(adv, 1);
-        EXPECT_NEAR(rpm, model.rpm(), 1);
-        EXPECT_NEAR(word(adv, 3), model.load(), 1);
-        EXPECT_LE(word(adv, 5) * 0.001, 5.0);   // MAFS1 V
-        EXPECT_LT(word(adv, 9) * 0.004, 15.0);  // injector ms
-        EXPECT_GE(adv[12], 5);                  // ignition degrees
-        EXPECT_LE(adv[12], 45);
-        const int water = adv[18] - 80;
-        EXPECT_GE(water, lastWater);  // warms up, never cools
-        lastWater = water;
-        EXPECT_NEAR(adv[21] * 0.1, 14.0, 1.0);  // battery
-        EXPECT_GE(word(adv, 29) * 0.001, 0.4);  // TPS V
-        EXPECT_LE(word(adv, 29) * 0.001, 4.5);
-
-        // Boost: the flag bit marks pressure, otherwise vacuum below 760.
-        const int boost = decodeBoost(word(adv, 15));
-        EXPECT_EQ(boost > 0, (word(adv, 15) & 0x8000) != 0);
-        const double loadFrac = (model.load() - 900) / (13500 - 900);
-        EXPECT_TRUE(loadFrac < 0.9 || boost > 50) << t;   // boost at high load
-        EXPECT_TRUE(loadFrac > 0.1 || boost < -40) << t;  // vacuum at light load
-
-        // The basic block reports the same engine.
-        EXPECT_EQ(word(basic, 7), rpm);
-        EXPECT_EQ(decodeBoost(word(basic, 11)), boost);
-        EXPECT_EQ(word(basic, 15) - 80, water);
-        EXPECT_LE(word(basic, 1) * 0.1, 100.0);  // injector duty %
-
-        // Switches: one flag bit per pair; idle contact closed only with the throttle shut.
-        for (int k = 0; k < 8; ++k)
-            EXPECT_EQ(sensors[2 * k + 1] & 0xFE, 0) << "flag or stray bits";
-        const double tpsVolts = (sensors[4] + 256 * (sensors[5] & 1)) / 100.0;
-        const bool idle = sensors[16] & 0x04;
-        EXPECT_EQ(sensors[16] & 0x03, 0x01);  // ignition on, not cranking
-        EXPECT_TRUE(sensors[17] & 0x04);      // fuel pump running
-        EXPECT_TRUE(!idle || tpsVolts < 0.5) << tpsVolts;
-        EXPECT_TRUE(idle || tpsVolts >= 0.48) << tpsVolts;
-        sawIdle = sawIdle || idle;
-        sawOpen = sawOpen || !idle;
-
-        const double afr = aux[0] / 51.0 * 2 + 10;  // wide-band 0..5 V = 10..20 A/F
-        EXPECT_GE(afr, 11.0);
-        EXPECT_LE(afr, 15.5);
-        EXPECT_TRUE(model.load() < 12000 || afr < 12.5) << afr;  // rich on boost
-    }
-    EXPECT_TRUE(lastWater > 80 && lastWater <= 86);
-    EXPECT_TRUE(sawIdle && sawOpen);
 }
 
 TEST(EngineModel, MapBlockIndexesClampToTheGrid) {

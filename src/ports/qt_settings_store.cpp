@@ -1,4 +1,4 @@
-#include "app/qt_settings_store.h"
+#include "ports/qt_settings_store.h"
 
 namespace tunalyx {
 
