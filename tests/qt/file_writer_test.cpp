@@ -8,6 +8,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #endif
@@ -59,8 +60,11 @@ TEST_F(FileWriterTest, ALinkIsFollowedAndADeviceOrFolderIsRefused) {
     EXPECT_EQ(contents(path("real.dat")), "through the link");
     EXPECT_TRUE(QFileInfo(QString::fromStdString(path("link.dat"))).isSymLink());
 
-    EXPECT_EQ(writer.writeWhole("/dev/null", "x"), "Cannot write /dev/null: not a regular file");
-    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).exists());
+    // A pipe stands in for a device: never a real one, which a broken check would replace.
+    ASSERT_EQ(::mkfifo(path("pipe.dat").c_str(), 0600), 0);
+    EXPECT_EQ(writer.writeWhole(path("pipe.dat"), "x"),
+              "Cannot write " + path("pipe.dat") + ": not a regular file");
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(path("pipe.dat"))).isFile());
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.dat")));
     EXPECT_NE(writer.writeWhole(path("folder.dat"), "x"), "");
     EXPECT_TRUE(QFileInfo(QString::fromStdString(path("folder.dat"))).isDir());
