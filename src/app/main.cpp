@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "ports/qt_settings_store.h"
 #include "app/qt_user_prompts.h"
 #include "link/qt_serial_port.h"
+#include "ports/qt_settings_store.h"
 #include "sim/in_process_simulator.h"
 #include "transfer/qt_file_writer.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ports/qt_settings_store.h"
 #include "cli/cli_commands.h"
+#include "ports/qt_settings_store.h"
 
 using namespace tunalyx;
 using namespace tunalyx::cli;
