@@ -21,7 +21,6 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
     m_clock.start();
     m_timerUpdate.setObjectName(QStringLiteral("TimerUpdate"));
     m_timerUpdate.setSingleShot(true);
-    m_timerUpdate.setInterval(static_cast<int>(AutoUpdate::kDelayMs));
     connect(&m_timerUpdate, &QTimer::timeout, this, &QtTransferCommands::TimerUpdate_Timer);
 
     TransferOperations& ops = m_operations;

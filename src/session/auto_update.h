@@ -23,7 +23,6 @@ public:
     [[nodiscard]] bool TimerUpdate_Timer();
 
     [[nodiscard]] bool updateEnabled() const { return m_updateEnabled; }
-    [[nodiscard]] bool autoChecked() const { return m_autoChecked; }
     [[nodiscard]] std::optional<std::int64_t> dueAtMs() const { return m_dueAtMs; }
 
 private:

@@ -84,8 +84,8 @@ std::vector<int> visibleMaps(const Session& session) {
 }
 
 bool isVisibleMap(const Session& session, int map) {
-    return map == kInjMap || map == kIgnMap ||
-           (map == kBaseMap && session.layout.baseMapTabVisible);
+    const std::vector<int> maps = visibleMaps(session);
+    return std::find(maps.begin(), maps.end(), map) != maps.end();
 }
 
 // The map whose blocks include `block`, among the maps shown.

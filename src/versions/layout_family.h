@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "maps/map_grids.h"
+
 namespace tunalyx {
 
 // The block layouts that the supported software versions share.
@@ -76,8 +78,7 @@ struct LayoutInForce {
     // The main tab to show after a layout switch: a hidden "Base Map" tab hands over to
     // "Ign Map" (tab 1); any other tab stays.
     [[nodiscard]] int activeTabAfterSwitch(int activeTab) const {
-        constexpr int kIgnMapTab = 1, kBaseMapTab = 2;
-        return activeTab == kBaseMapTab && !baseMapTabVisible ? kIgnMapTab : activeTab;
+        return activeTab == kBaseMap && !baseMapTabVisible ? kIgnMap : activeTab;
     }
 };
 
