@@ -76,6 +76,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         m_transfers->bindMapButtons(map, m_mapButtons[static_cast<std::size_t>(map)][0],
                                     m_mapButtons[static_cast<std::size_t>(map)][1]);
     m_maps = new QtMapCommands(m_session, m_grids, *m_tabs, m_menus, this);
+    m_compare =
+        new QtCompareCommands(*this, m_session, m_store, m_menus, m_pages, m_grids, commitEdit);
     connect(m_tabs, &QTabWidget::currentChanged, this,
             [this](int tab) { m_maps->tracer().SSTab1_Click(tab); });
 }
@@ -242,6 +244,10 @@ void MainWindow::RefreshUpdateEnabled() {
 
 void MainWindow::setUpdateEnabled(bool enabled) {
     m_transfers->setUpdateEnabled(enabled);
+}
+
+void MainWindow::endCompareMode() {
+    m_compare->endCompare();
 }
 
 void MainWindow::setCaptionFile(const std::string& name) {

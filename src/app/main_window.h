@@ -10,6 +10,7 @@
 #include "app/qt_map_commands.h"
 #include "app/qt_port_menu.h"
 #include "app/qt_transfer_commands.h"
+#include "compare/qt_compare_commands.h"
 #include "session/session.h"
 
 class QCheckBox;
@@ -48,7 +49,7 @@ public:
     void setCaptionFile(const std::string& name) override;
     bool mnuSaveAs_Click() override;
     void setCommandEnabled(const std::string& name, bool enabled) override;
-    void endCompareMode() override {}
+    void endCompareMode() override;
 
     [[nodiscard]] QTabWidget* tabs() const { return m_tabs; }
     [[nodiscard]] QPushButton* updateButton() const { return m_cmdUpdate; }
@@ -62,6 +63,7 @@ public:
     [[nodiscard]] MapTracerView& tracer() { return m_maps->tracer(); }
     [[nodiscard]] QtTransferCommands& transfers() { return *m_transfers; }
     [[nodiscard]] QtFileCommands& files() { return *m_files; }
+    [[nodiscard]] QtCompareCommands& compare() { return *m_compare; }
 
 signals:
     // Update ran (from the button or the auto-update timer).
@@ -95,6 +97,7 @@ private:
     QtFileCommands* m_files = nullptr;
     QtTransferCommands* m_transfers = nullptr;
     QtMapCommands* m_maps = nullptr;
+    QtCompareCommands* m_compare = nullptr;
     int m_popupFrame = -1;
     bool m_unloaded = false;
 };

@@ -12,6 +12,13 @@ const char* const kDataFileFilter = "All Files (*.*);;Data Files (*.dat)";
 const char* const kDataFilesEntry = "Data Files (*.dat)";
 }  // namespace
 
+std::string chooseDataFileToRead(QWidget& parent, const QString& title, const std::string& folder) {
+    QString selected = QString::fromLatin1(kDataFilesEntry);
+    return QFileDialog::getOpenFileName(&parent, title, QString::fromStdString(folder),
+                                        QString::fromLatin1(kDataFileFilter), &selected)
+        .toStdString();
+}
+
 QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore& store,
                                FileWriter& files, const MainMenus& menus,
                                std::function<void()> commitEdit)
@@ -27,12 +34,9 @@ QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore&
     connect(menus.mnuOpen, &QAction::triggered, this, &QtFileCommands::mnuOpen_Click);
     connect(menus.mnuSaveAs, &QAction::triggered, this, [this] { mnuSaveAs_Click(); });
 
-    chooseOpenPath = [this]() -> std::string {
-        QString selected = QString::fromLatin1(kDataFilesEntry);
-        const QString start = QString::fromStdString(mapPath(m_store, m_session.programFolder));
-        return QFileDialog::getOpenFileName(&m_window, tr("Open"), start,
-                                            QString::fromLatin1(kDataFileFilter), &selected)
-            .toStdString();
+    chooseOpenPath = [this] {
+        return chooseDataFileToRead(m_window, tr("Open"),
+                                    mapPath(m_store, m_session.programFolder));
     };
     chooseSavePath = [this](const std::string& proposed) -> std::string {
         QString selected = QString::fromLatin1(kDataFilesEntry);

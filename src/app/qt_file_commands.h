@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,10 @@
 class QWidget;
 
 namespace tunalyx {
+
+// The file dialog that picks a data file to read, starting in `folder`; empty when cancelled.
+[[nodiscard]] std::string chooseDataFileToRead(QWidget& parent, const QString& title,
+                                               const std::string& folder);
 
 // File > Default, Open and Save As: the file dialogs, "MapPath", and the data file operations.
 class QtFileCommands final : public QObject {

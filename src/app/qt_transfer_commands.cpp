@@ -99,6 +99,8 @@ void QtTransferCommands::optAutoUpdate_Click() {
 }
 
 void QtTransferCommands::TimerUpdate_Timer() {
+    // Nothing is written while compare mode is on; the update stays due until it ends.
+    if (m_session.compareMode) return;
     if (m_autoUpdate.TimerUpdate_Timer()) cmdUpdate_Click();
 }
 

@@ -22,6 +22,7 @@ int runWriteAll(const CliArgs& args, CliContext& ctx);
 int runUpdate(const CliArgs& args, CliContext& ctx);
 int runConvert(const CliArgs& args, CliContext& ctx);
 int runShow(const CliArgs& args, CliContext& ctx);
+int runDiff(const CliArgs& args, CliContext& ctx);
 int runScan(const CliArgs& args, CliContext& ctx);
 int runSimulate(const CliArgs& args, CliContext& ctx);
 

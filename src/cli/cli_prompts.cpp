@@ -4,15 +4,13 @@
 
 namespace tunalyx::cli {
 
-MessageAnswer CliPrompts::showMessage(const std::string& text, MessageIcon icon,
+MessageAnswer CliPrompts::showMessage(const std::string& text, MessageIcon /*icon*/,
                                       MessageButtons buttons) {
     std::string shown = text;
     // Line breaks inside a box become separate lines; CR LF pairs must not leave stray CRs.
     for (std::size_t p; (p = shown.find('\r')) != std::string::npos;)
         shown.erase(p, 1);
     if (buttons == MessageButtons::Ok) {
-        ++m_messages;
-        if (icon == MessageIcon::Critical) ++m_critical;
         std::cerr << shown << std::endl;
         return MessageAnswer::Ok;
     }

@@ -19,15 +19,8 @@ public:
     void setBusy(bool) override {}
     void yield() override {}
 
-    // Messages (not questions) shown so far, and those of them with the critical icon: an
-    // operation that reports its failure only by such a message.
-    [[nodiscard]] int messagesShown() const { return m_messages; }
-    [[nodiscard]] int criticalMessagesShown() const { return m_critical; }
-
 private:
     bool m_answerYes;
-    int m_messages = 0;
-    int m_critical = 0;
 };
 
 }  // namespace tunalyx::cli

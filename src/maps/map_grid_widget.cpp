@@ -1,5 +1,7 @@
 #include "maps/map_grid_widget.h"
 
+#include "maps/qt_cell_colour.h"
+
 #include <utility>
 
 #include <QApplication>
@@ -104,9 +106,7 @@ QVariant MapGridModel::data(const QModelIndex& index, int role) const {
         case Qt::BackgroundRole: {
             const CellColour colour = m_session.cellColours.at(m_grid, r + 1, c + 1);
             if (colour == kNormalBackground) return {};
-            // 0x00BBGGRR
-            return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                          static_cast<int>((colour >> 16) & 0xFF));
+            return cellQColor(colour);
         }
         case Qt::TextAlignmentRole:
             return int(Qt::AlignRight | Qt::AlignVCenter);
@@ -159,11 +159,10 @@ void MapGridModel::coloursChanged(const CellRange& range) {
                      index(range.bottom() - 1, range.right() - 1), {Qt::BackgroundRole});
 }
 
-void MapGridModel::setOverrideText(int row, int col, const QString& text) {
-    m_override[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)] = text;
+void MapGridModel::setOverrideTexts(const CellTexts& texts) {
+    m_override = texts;
     m_hasOverride = true;
-    const QModelIndex i = index(row - 1, col - 1);
-    emit dataChanged(i, i, {Qt::DisplayRole});
+    emit dataChanged(index(0, 0), index(kMapRows - 1, kMapCols - 1), {Qt::DisplayRole});
 }
 
 MapGridWidget::MapGridWidget(Session& session, int grid, QWidget* parent)

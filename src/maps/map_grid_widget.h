@@ -29,8 +29,10 @@ public:
     void setLabels(const std::vector<std::string>& columns, const std::vector<std::string>& rows);
     // The session's colours of these cells changed.
     void coloursChanged(const CellRange& range);
-    // A text shown instead of the image's value (compare mode); cleared by redisplay().
-    void setOverrideText(int row, int col, const QString& text);
+    // Texts shown instead of the image's values (compare mode), all cells in one repaint;
+    // redisplay() shows the image again.
+    using CellTexts = std::array<std::array<QString, kMapCols>, kMapRows>;
+    void setOverrideTexts(const CellTexts& texts);
     [[nodiscard]] QString cellText(int row, int col) const;
 
 private:
@@ -38,7 +40,7 @@ private:
     int m_grid;
     QStringList m_columnLabels;
     QStringList m_rowLabels;
-    std::array<std::array<QString, kMapCols>, kMapRows> m_override;
+    CellTexts m_override;
     bool m_hasOverride = false;
 };
 

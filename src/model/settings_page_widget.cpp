@@ -166,6 +166,7 @@ QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
             label = new QLabel(latin1(c->caption), box);
             label->setBuddy(w);
         }
+        if (c->kind == ControlKind::Notes) m_notesFrame = box;
         m_bound.push_back({c, w, label, frame.index});
     }
     return box;
@@ -291,6 +292,8 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             auto* notes = new QPlainTextEdit(parent);
             notes->setObjectName(QStringLiteral("txtNotes"));
             notes->setMinimumHeight(120);
+            // Double-clicks land on the viewport, which compare mode listens to.
+            notes->viewport()->installEventFilter(this);
             connect(notes, &QPlainTextEdit::textChanged, this, [this, notes] {
                 m_session.notes = notesFromDisplay(notes->toPlainText().toLatin1().toStdString());
             });
@@ -325,6 +328,13 @@ void SettingsPageWidget::commitText(const SettingControl& c, QWidget* widget) {
 }
 
 bool SettingsPageWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (m_notes && watched == static_cast<QPlainTextEdit*>(m_notes)->viewport()) {
+        if (event->type() == QEvent::MouseButtonDblClick && m_session.compareMode) {
+            emit notesDoubleClicked();
+            return true;
+        }
+        return QScrollArea::eventFilter(watched, event);
+    }
     const SettingControl* c =
         watched->property(kControlProperty).isValid() ? controlOf(watched) : nullptr;
     const bool textBox = c && (c->kind == ControlKind::Text || c->kind == ControlKind::TunerString);
@@ -413,11 +423,48 @@ void SettingsPageWidget::displayKind(ControlKind kind) {
     }
 }
 
+namespace {
+// Shown as they are, not written back: the notes stay byte for byte what the file held.
+void putNotes(QWidget* box, const std::string& notes) {
+    const QSignalBlocker quiet(box);
+    static_cast<QPlainTextEdit*>(box)->setPlainText(latin1(notesForDisplay(notes)));
+}
+}  // namespace
+
 void SettingsPageWidget::showNotes() {
     if (!m_notes) return;
-    // Shown as they are, not written back: the notes stay byte for byte what the file held.
-    const QSignalBlocker quiet(m_notes);
-    static_cast<QPlainTextEdit*>(m_notes)->setPlainText(latin1(notesForDisplay(m_session.notes)));
+    putNotes(m_notes, m_session.notes);
+    m_notesFrame->setTitle(latin1(controlOf(m_notesFrame)->caption));
+}
+
+void SettingsPageWidget::showComparedNotes(const std::string& notes) {
+    if (!m_notes) return;
+    putNotes(m_notes, notes);
+    m_notesFrame->setTitle(latin1(controlOf(m_notesFrame)->caption) + tr(" (compare)"));
+}
+
+void SettingsPageWidget::markDifference(ControlKind kind, int index, const QColor& colour,
+                                        const QString& toolTip) {
+    QWidget* w = kind == ControlKind::Notes ? m_notes : widgetFor(kind, index);
+    if (!w) return;
+    m_marked.push_back({w, w->toolTip()});
+    QPalette palette = w->palette();
+    const bool editBox = kind == ControlKind::Text || kind == ControlKind::Notes;
+    // Boxes one types into paint their base; check boxes, options and labels their background
+    // (a button's is not the window colour).
+    palette.setColor(editBox ? QPalette::Base : w->backgroundRole(), colour);
+    w->setPalette(palette);
+    if (!editBox) w->setAutoFillBackground(true);
+    if (editBox || kind == ControlKind::Label) w->setToolTip(toolTip);
+}
+
+void SettingsPageWidget::clearDifferences() {
+    for (const Marked& m : m_marked) {
+        m.widget->setPalette(QPalette());
+        m.widget->setAutoFillBackground(false);
+        m.widget->setToolTip(m.toolTip);
+    }
+    m_marked.clear();
 }
 
 void SettingsPageWidget::refreshFrameVisibility() {

@@ -7,6 +7,7 @@
 #include "session/session.h"
 
 class QButtonGroup;
+class QColor;
 class QGroupBox;
 class QHBoxLayout;
 class QLabel;
@@ -28,8 +29,17 @@ public:
     [[nodiscard]] QWidget* widgetFor(ControlKind kind, int index) const;
     [[nodiscard]] QGroupBox* frameBox(int frameIndex) const;
     [[nodiscard]] QWidget* notesEdit() const { return m_notes; }
-    // Puts the session's notes into the notes box (after a file was opened).
+    // Puts the session's notes into the notes box (after a file was opened) under the frame's
+    // own caption.
     void showNotes();
+    // Compare mode: the compared file's notes in the box, " (compare)" after the frame caption;
+    // the session's notes stay as they are.
+    void showComparedNotes(const std::string& notes);
+    // Compare mode: a control whose value differs, in `colour`, with a tool tip (text boxes,
+    // labels and the notes box only).
+    void markDifference(ControlKind kind, int index, const QColor& colour, const QString& toolTip);
+    // Every mark of compare mode gone: the page's own colours and tool tips again.
+    void clearDifferences();
 
 signals:
     // A text box took its value over (map axis labels may follow the map reference).
@@ -41,6 +51,8 @@ signals:
     void frameRightClicked(int frameIndex, const QPoint& globalPos);
     // A label whose text belongs on the clipboard was double-clicked.
     void labelCopied(const QString& text);
+    // The notes box was double-clicked in compare mode.
+    void notesDoubleClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -65,6 +77,12 @@ private:
     std::vector<Bound> m_bound;
     QHash<int, QGroupBox*> m_frames;
     QWidget* m_notes = nullptr;
+    QGroupBox* m_notesFrame = nullptr;
+    struct Marked {
+        QWidget* widget;
+        QString toolTip;  // the one it had before
+    };
+    std::vector<Marked> m_marked;
     QLabel* m_noFrames = nullptr;  // says so when the layout leaves the page without a frame
     std::vector<QGroupBox*> m_frameOrder;
     QHBoxLayout* m_columns = nullptr;

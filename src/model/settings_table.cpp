@@ -66,6 +66,14 @@ bool SettingsTable::controlShown(const SettingControl& control) const {
                        [&](const ListedBlock& b) { return b.command == *block; });
 }
 
+void SettingsTable::restoreFrom(const SettingsTable& copy) {
+    for (std::size_t i = 0; i < m_controls.size() && i < copy.m_controls.size(); ++i) {
+        m_controls[i].tag = copy.m_controls[i].tag;
+        m_controls[i].caption = copy.m_controls[i].caption;
+        m_controls[i].visible = copy.m_controls[i].visible;
+    }
+}
+
 std::vector<const SettingControl*> SettingsTable::pageFrames(int page) const {
     std::vector<const SettingControl*> out;
     for (const auto& c : m_controls)

@@ -55,6 +55,10 @@ public:
     // them (a box the layout left on a block its frame no longer shows).
     [[nodiscard]] bool controlShown(const SettingControl& control) const;
 
+    // Takes over the Tags, captions and visibility of an earlier copy of this table row by row,
+    // so pointers to its controls stay valid.
+    void restoreFrom(const SettingsTable& copy);
+
     void add(SettingControl control) { m_controls.push_back(std::move(control)); }
 
 private:

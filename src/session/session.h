@@ -42,6 +42,9 @@ public:
     TraceItems trace;
     MonitorCaptions monitorCaptions;
 
+    // The last layout switch could not convert the old data completely (and said so).
+    bool conversionFailed = false;
+
     bool PortBusy = false;
     bool compareMode = false;
     std::string captionFile = "Untitled.Dat";

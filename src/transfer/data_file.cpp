@@ -90,26 +90,48 @@ void readDataFileText(std::string_view text, PacketImage& image, PacketDirty& di
     }
 }
 
-bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName) {
+std::optional<std::string> readDataFileContents(UserPrompts& prompts, const std::string& path,
+                                                const std::string& shownName) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path file(path);
     if (!fs::is_regular_file(file, ec)) {
-        session.prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-        return false;
+        prompts.tell("Error opening " + shownName, MessageIcon::Critical);
+        return std::nullopt;
     }
     // A tune is a few kilobytes; a huge file is something else and is not read into memory.
     const std::uintmax_t size = fs::file_size(file, ec);
     if (!ec && size > kLargestDataFile) {
-        session.prompts.tell(shownName + " is too large to be an SR20DET Data file",
-                             MessageIcon::Critical);
-        return false;
+        prompts.tell(shownName + " is too large to be an SR20DET Data file", MessageIcon::Critical);
+        return std::nullopt;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        session.prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-        return false;
+        prompts.tell("Error opening " + shownName, MessageIcon::Critical);
+        return std::nullopt;
     }
+    bool readOk = false;
+    std::string contents;
+    try {
+        // One byte more than the file should hold tells when it grew while being opened.
+        contents.assign(ec ? kLargestDataFile + 1 : size + 1, '\0');
+        in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
+        contents.resize(static_cast<std::size_t>(in.gcount()));
+        readOk = !in.bad() && contents.size() <= (ec ? kLargestDataFile : size);
+    } catch (const std::exception&) {
+        readOk = false;
+    }
+    if (!readOk) {
+        prompts.tell("File Format Error", MessageIcon::Critical);
+        return std::nullopt;
+    }
+    return contents;
+}
+
+bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName) {
+    const std::optional<std::string> contents =
+        readDataFileContents(session.prompts, path, shownName);
+    if (!contents) return false;
     if (session.compareMode) session.view().endCompareMode();
     session.prompts.setBusy(true);
 
@@ -125,12 +147,8 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
     bool taken = false;
     bool readOk = false;
     try {
-        // One byte more than the file should hold tells when it grew while being opened.
-        std::string contents(ec ? kLargestDataFile + 1 : size + 1, '\0');
-        in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
-        contents.resize(static_cast<std::size_t>(in.gcount()));
-        readOk = !in.bad() && contents.size() <= (ec ? kLargestDataFile : size);
-        if (readOk) readDataFileText(contents, session.image, session.dirty, session.notes);
+        readDataFileText(*contents, session.image, session.dirty, session.notes);
+        readOk = true;
     } catch (const std::exception&) {
         readOk = false;
     }

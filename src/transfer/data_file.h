@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,12 @@ inline constexpr std::uintmax_t kLargestDataFile = 1024 * 1024;
 // replaced and its changed flag cleared; notes lines are appended to `notes`.
 void readDataFileText(std::string_view text, PacketImage& image, PacketDirty& dirty,
                       std::string& notes);
+
+// The whole text of a data file, or nothing after the program's message ("Error opening <name>",
+// "<name> is too large to be an SR20DET Data file", "File Format Error").
+[[nodiscard]] std::optional<std::string> readDataFileContents(UserPrompts& prompts,
+                                                              const std::string& path,
+                                                              const std::string& shownName);
 
 // Opens a data file into the session with identification from its data, roll-back and the
 // messages of the program ("Error opening <name>", "<name> is not a recognised SR20DET Data file",

@@ -6,10 +6,11 @@
 namespace tunalyx {
 
 // The image conversions between layout families; family 5 is the hub. "A <- B" moves slot B
-// into slot A and empties B. A failure shows its message and leaves the image as far as it got.
-void Convert170To5(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
-void Convert3To5(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
-void Convert5To3(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
-void Convert5To170(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
+// into slot A and empties B. A failure shows its message, leaves the image as far as it got
+// and returns false.
+bool Convert170To5(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
+bool Convert3To5(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
+bool Convert5To3(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
+bool Convert5To170(PacketImage& image, UserPrompts& prompts, bool NoDisplay);
 
 }  // namespace tunalyx

@@ -79,15 +79,18 @@ std::optional<LayoutFamily> dataFamilyOf(std::string_view ver4) {
     return std::nullopt;
 }
 
-void convertImage(PacketImage& image, UserPrompts& prompts, std::optional<LayoutFamily> from,
+// False when a step stopped on an error (it said so).
+bool convertImage(PacketImage& image, UserPrompts& prompts, std::optional<LayoutFamily> from,
                   LayoutFamily to, bool NoDisplay) {
     using F = LayoutFamily;
-    if (!from || *from == to) return;
+    if (!from || *from == to) return true;
+    bool whole = true;
     // Family 5 is the hub: leave the old family towards it, then go out to the new one.
-    if (*from == F::Family170) Convert170To5(image, prompts, NoDisplay);
-    if (*from == F::Family3) Convert3To5(image, prompts, NoDisplay);
-    if (to == F::Family170) Convert5To170(image, prompts, NoDisplay);
-    if (to == F::Family3) Convert5To3(image, prompts, NoDisplay);
+    if (*from == F::Family170) whole = Convert170To5(image, prompts, NoDisplay) && whole;
+    if (*from == F::Family3) whole = Convert3To5(image, prompts, NoDisplay) && whole;
+    if (to == F::Family170) whole = Convert5To170(image, prompts, NoDisplay) && whole;
+    if (to == F::Family3) whole = Convert5To3(image, prompts, NoDisplay) && whole;
+    return whole;
 }
 
 void applyFamily(Session& session, LayoutFamily family, const std::string& key,
@@ -96,8 +99,9 @@ void applyFamily(Session& session, LayoutFamily family, const std::string& key,
     // The lists, the block numbers and the tabs of the family, each written here only.
     session.layout.apply(family);
 
-    convertImage(session.image, session.prompts,
-                 dataFamilyOf(std::string_view(oldVerNumber).substr(0, 4)), family, NoDisplay);
+    session.conversionFailed =
+        !convertImage(session.image, session.prompts,
+                      dataFamilyOf(std::string_view(oldVerNumber).substr(0, 4)), family, NoDisplay);
 
     // Without earlier data the block keeps what the unit or the file holds.
     if (!oldVerNumber.empty()) {

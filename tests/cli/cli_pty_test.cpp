@@ -327,11 +327,47 @@ TEST_F(CliPtyTest, ConvertToFamily3AndBack) {
     const PacketImage five = imageOf(at("five.dat")), three = imageOf(at("three.dat"));
     EXPECT_TRUE(three[0xD6].empty() && !three[0x65].empty());  // where family 3 keeps it
     EXPECT_EQ(imageOf(at("back.dat"))[0xD6], five[0xD6]);
+    // Compared with the family 5 tune it came from, once converted back it is the same.
+    const Finished same = runCli({"diff", at("five.dat"), at("three.dat")});
+    EXPECT_EQ(same.exitCode, 0) << same.err;
+    EXPECT_EQ(same.out, "");
 
     const Finished unwritable =
         runCli({"convert", "--to", "3", at("five.dat"), at("no-such-folder/out.dat")});
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_EQ(unwritable.err.rfind("tunalyx-cli: Cannot write ", 0), 0u) << unwritable.err;
+}
+
+TEST_F(CliPtyTest, DiffListsWhatCompareMarksWithTheExitStatusOfDiff) {
+    Sim sim({"simulate", "--family", "5"});
+    ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("mine.dat")}).exitCode, 0);
+    PacketImage theirs = imageOf(at("mine.dat"));
+    theirs[0x8B][0] = 7000 & 0xFF;  // Rev Limit 7500 -> 7000
+    theirs[0x8B][1] = 7000 >> 8;
+    theirs[0xAC][0] = 255;  // Protect On
+    theirs[0x86][44] += 1;  // Inj Map row 5, column 3: cell 44
+    theirs[0x82][89] -= 2;  // Ign Map row 10, column 10: cell 189
+    writeImage(at("theirs.dat"), theirs);
+
+    const Finished diff = runCli({"diff", at("mine.dat"), at("theirs.dat")});
+    EXPECT_EQ(diff.exitCode, 1) << diff.err;
+    EXPECT_EQ(diff.out,
+              "setting\tSettings 1\tRev / Idle\tRev Limit\t7500\t7000\n"
+              "setting\tSettings 1\tProtect\tProtect On\toff\ton\n"
+              "cell\tInj Map\t5\t3\t-4\n"
+              "cell\tIgn Map\t10\t10\t2\n");
+    const Finished tables = runCli({"diff", at("mine.dat"), at("theirs.dat"), "--maps"});
+    EXPECT_EQ(tables.exitCode, 1);
+    EXPECT_NE(tables.out.find("Inj Map\n0\t0\t0\t"), std::string::npos) << tables.out;
+    EXPECT_NE(tables.out.find("\n0\t0\t-4\t0\t"), std::string::npos);
+    EXPECT_EQ(tables.out.find("cell\t"), std::string::npos);
+
+    const Finished same = runCli({"diff", at("mine.dat"), at("mine.dat")});
+    EXPECT_EQ(same.exitCode, 0);
+    EXPECT_EQ(same.out, "");
+    const Finished missing = runCli({"diff", at("mine.dat"), at("missing.dat")});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.err, "Error opening missing.dat\n");
 }
 
 TEST_F(CliPtyTest, ScanOfAnUnsupportedUnitKeepsAllCommandBytes) {

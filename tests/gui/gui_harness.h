@@ -2,8 +2,14 @@
 
 #include <memory>
 
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
 #include "app/main_window.h"
+#include "model/settings_page_widget.h"
 #include "ports/memory_settings_store.h"
+#include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_serial_port.h"
 #include "transfer/qt_file_writer.h"
@@ -25,6 +31,40 @@ struct GuiHarness {
     ScriptedSerialPort serial{clock};
     RecordingPrompts prompts;
     SerialPortSelector selector{serial};
+    QtFileWriter files;
+    Session session{selector, clock, prompts};
+    std::unique_ptr<MainWindow> window;
+};
+
+// The window on a simulated unit whose waits cost no time.
+struct SimWindow {
+    explicit SimWindow(SimUnitKind kind) : sim(kind, clock) {
+        session.programFolder = "/nonexistent";
+        window = std::make_unique<MainWindow>(
+            session, store, MainWindowPorts{selector, sim.port(), nullptr}, files);
+        window->Form_Load();
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get())) qWarning("window not active");
+        prompts.clear();
+    }
+    QPushButton* button(const char* name) {
+        return window->findChild<QPushButton*>(QLatin1String(name));
+    }
+    void readAll() { QTest::mouseClick(button("cmdReadAll"), Qt::LeftButton); }
+    QLineEdit* textBox(int index) {
+        for (int p = 1; p <= 5; ++p)
+            if (auto* w = qobject_cast<QLineEdit*>(
+                    window->settingsPage(p)->widgetFor(ControlKind::Text, index)))
+                return w;
+        return nullptr;
+    }
+
+    MemorySettingsStore store;
+    ManualClock clock;
+    InProcessSimulator sim;
+    RecordingPrompts prompts;
+    SerialPortSelector selector{sim.port()};
     QtFileWriter files;
     Session session{selector, clock, prompts};
     std::unique_ptr<MainWindow> window;

@@ -10,6 +10,7 @@ int runMainWindowTests(int argc, char** argv);
 int runSettingsPageTests(int argc, char** argv);
 int runMapGridTests(int argc, char** argv);
 int runTransferWindowTests(int argc, char** argv);
+int runCompareWindowTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -22,7 +23,8 @@ int main(int argc, char** argv) {
     const std::map<std::string, Run> areas = {{"MainWindow", runMainWindowTests},
                                               {"SettingsPage", runSettingsPageTests},
                                               {"MapGrid", runMapGridTests},
-                                              {"TransferWindow", runTransferWindowTests}};
+                                              {"TransferWindow", runTransferWindowTests},
+                                              {"CompareWindow", runCompareWindowTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

@@ -6,52 +6,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/main_window.h"
+#include "gui_harness.h"
 #include "model/settings_page_widget.h"
-#include "ports/memory_settings_store.h"
-#include "sim/in_process_simulator.h"
-#include "support/recording_prompts.h"
-#include "transfer/qt_file_writer.h"
 
 using namespace tunalyx;
 
-namespace {
-
-// The window on a simulated unit whose waits cost no time.
-struct SimWindow {
-    explicit SimWindow(SimUnitKind kind) : sim(kind, clock) {
-        session.programFolder = "/nonexistent";
-        window = std::make_unique<MainWindow>(
-            session, store, MainWindowPorts{selector, sim.port(), nullptr}, files);
-        window->Form_Load();
-        window->show();
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get())) qWarning("window not active");
-        prompts.clear();
-    }
-    QPushButton* button(const char* name) {
-        return window->findChild<QPushButton*>(QLatin1String(name));
-    }
-    void readAll() { QTest::mouseClick(button("cmdReadAll"), Qt::LeftButton); }
-    QLineEdit* textBox(int index) {
-        for (int p = 1; p <= 5; ++p)
-            if (auto* w = qobject_cast<QLineEdit*>(
-                    window->settingsPage(p)->widgetFor(ControlKind::Text, index)))
-                return w;
-        return nullptr;
-    }
-
-    MemorySettingsStore store;
-    ManualClock clock;
-    InProcessSimulator sim;
-    test::RecordingPrompts prompts;
-    SerialPortSelector selector{sim.port()};
-    QtFileWriter files;
-    Session session{selector, clock, prompts};
-    std::unique_ptr<MainWindow> window;
-};
-
-}  // namespace
+using test::SimWindow;
 
 class TransferWindowTest : public QObject {
     Q_OBJECT

@@ -39,14 +39,14 @@ TEST(HexToBytes, PairsFromTheFirstCharacter) {
 }
 
 TEST_F(ConversionTest, RoundTripsKeepEveryBlockOfTheSmallerLayout) {
-    using Step = void (*)(PacketImage&, UserPrompts&, bool);
+    using Step = bool (*)(PacketImage&, UserPrompts&, bool);
     const std::tuple<SimUnitKind, Step, Step> trips[] = {
         {SimUnitKind::Det1_170B, Convert170To5, Convert5To170},
         {SimUnitKind::Det2_312A, Convert3To5, Convert5To3}};
     for (const auto& [kind, there, back] : trips) {
         load(kind);
         const PacketImage before = session.image;
-        there(image, prompts, true);
+        EXPECT_TRUE(there(image, prompts, true));
         // Without the display step function select comes over exactly as it was.
         EXPECT_EQ(slot(0xD6), before[0x65]);
         back(image, prompts, true);
@@ -89,7 +89,7 @@ TEST_F(ConversionTest, FailureShowsItsMessageAndKeepsWhatMoved) {
     load(SimUnitKind::Det1_170B);
     const Bytes map = slot(0x56);
     slot(0x5C).resize(9);  // too short for the second solenoid row
-    Convert170To5(image, prompts, false);
+    EXPECT_FALSE(Convert170To5(image, prompts, false));
     ASSERT_EQ(prompts.messages().size(), 1u);
     EXPECT_EQ(prompts.messages()[0].text, "Error converting from 170 data");
     EXPECT_EQ(slot(0x86), map);
@@ -98,7 +98,7 @@ TEST_F(ConversionTest, FailureShowsItsMessageAndKeepsWhatMoved) {
 
     prompts.clear();
     session.image.clear();
-    Convert5To170(image, prompts, false);
+    EXPECT_FALSE(Convert5To170(image, prompts, false));
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Error converting to 3.11 data"});
 }
 

@@ -1,0 +1,198 @@
+#include "compare/compare.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "sim/default_blocks.h"
+#include "sim/in_process_simulator.h"
+#include "support/recording_prompts.h"
+#include "support/recording_view.h"
+#include "transfer/data_file.h"
+#include "versions/version_identification.h"
+
+namespace tunalyx {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CompareTest : public ::testing::Test {
+protected:
+    CompareTest() {
+        session.setView(&view);
+        session.maps.GridInit();
+        fs::create_directories(dir);
+    }
+    ~CompareTest() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // A data file of the simulated unit's tune, changed by `edit` first.
+    std::string writeTune(const std::string& name, SimUnitKind kind,
+                          const std::function<void(Session&)>& edit = {}) {
+        Session tune{sim.port(), clock, prompts};
+        tune.maps.GridInit();
+        tune.image.assign(defaultBlocks(simUnit(kind)));
+        tune.notes = "tune notes\r\n";
+        EXPECT_TRUE(SR20DET_Version(tune, false, true, true, false));
+        if (edit) edit(tune);
+        const fs::path path = dir / name;
+        std::ofstream(path, std::ios::binary) << dataFileText(tune.image, tune.notes);
+        return path.string();
+    }
+    void openWindow(SimUnitKind kind) {
+        ASSERT_TRUE(OpenDataFile(session, writeTune("window.dat", kind), "window.dat"));
+        prompts.clear();
+    }
+    std::optional<Comparison> compare(const std::string& path) {
+        return compareWithFile(session, path, fs::path(path).filename().string());
+    }
+
+    // What the window holds that compare must leave alone.
+    struct WindowState {
+        PacketImage image;
+        std::string flags, identity, tags, names;
+        std::optional<LayoutFamily> family;
+        bool operator==(const WindowState&) const = default;
+    };
+    WindowState windowState() const {
+        WindowState w{session.image,        "", session.VerName + "|" + session.VerNumber, "", "",
+                      session.layout.family};
+        for (int b = 0; b < 256; ++b)
+            w.flags += session.dirty.isSet(static_cast<std::uint8_t>(b)) ? '1' : '0';
+        for (const SettingControl& c : session.settings.controls())
+            w.tags += c.tag + c.caption + (c.visible ? "+" : "-") + "|";
+        for (int g = 0; g < kMapGridCount; ++g)
+            w.tags += session.maps.tag(g) + "|";
+        for (const std::string& n : session.trace.TraceName)
+            w.names += n + "|";
+        return w;
+    }
+
+    ManualClock clock;
+    test::RecordingPrompts prompts;
+    InProcessSimulator sim{SimUnitKind::Det1_501, clock};
+    Session session{sim.port(), clock, prompts};
+    test::RecordingView view;
+    const fs::path dir =
+        fs::temp_directory_path() /
+        ("tunalyx_compare_" +
+         std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+};
+
+TEST_F(CompareTest, AFileComparedWithItselfMarksNothingOnTheMapsItsLayoutShows) {
+    for (const auto& [kind, maps] :
+         {std::pair{SimUnitKind::Det1_501, 2u}, std::pair{SimUnitKind::T2D_511A, 3u}}) {
+        openWindow(kind);
+        session.dirty.set(0x8B);
+        const WindowState before = windowState();
+        const auto same = compare((dir / "window.dat").string());
+        ASSERT_TRUE(same);
+        EXPECT_FALSE(same->differs());
+        EXPECT_TRUE(same->settings.empty());
+        ASSERT_EQ(same->maps.size(), maps);  // the base map only where its tab shows
+        for (const MapDifference& map : same->maps)
+            for (const auto& row : map.cells)
+                for (const CellDifference& cell : row)
+                    EXPECT_EQ(cell.text, "0");
+        EXPECT_EQ(windowState(), before);
+        EXPECT_TRUE(prompts.messages().empty());
+    }
+}
+
+TEST_F(CompareTest, DifferencesAreTheWindowsValuesMinusTheFilesColouredBySign) {
+    openWindow(SimUnitKind::Det1_501);
+    const std::string changed = writeTune("changed.dat", SimUnitKind::Det1_501, [](Session& s) {
+        s.codec.UpdateData(s.settings.find(ControlKind::Text, 196)->tag, "7000");  // Rev Limit
+        s.codec.SetSettingCheck("&HAC,1,255", 1);                                  // Protect On
+        s.maps.GridSetData(kInjMap, 5, 3, s.maps.GridData(kInjMap, 5, 3) + 1);
+        s.maps.GridSetData(kInjMap, 12, 18, s.maps.GridData(kInjMap, 12, 18) - 3);
+        s.maps.GridSetData(kIgnMap, 10, 10, s.maps.GridData(kIgnMap, 10, 10) - 2);
+        s.maps.GridSetData(kIgnMap, 1, 1, s.maps.GridData(kIgnMap, 1, 1) + 1);
+        s.notes = "other notes";
+    });
+    const auto diff = compare(changed);
+    ASSERT_TRUE(diff);
+    ASSERT_EQ(diff->settings.size(), 2u);
+    EXPECT_EQ(diff->settings[0].control->caption, "Rev Limit");
+    EXPECT_EQ(diff->settings[0].windowText, "7500");
+    EXPECT_EQ(diff->settings[0].fileText, "7000");
+    EXPECT_EQ(diff->settings[1].control->caption, "Protect On");
+    EXPECT_EQ(diff->settings[1].windowText + "/" + diff->settings[1].fileText, "off/on");
+    EXPECT_TRUE(diff->notesDiffer);
+    EXPECT_EQ(diff->fileNotes, "other notes\r\n");
+
+    // Less fuel in the window is red on the fuel map; more advance is red on the ignition map.
+    const MapDifference& inj = diff->maps[0];
+    const MapDifference& ign = diff->maps[1];
+    EXPECT_EQ(inj.at(5, 3).text, "-4");  // thousandths of the injection factor
+    EXPECT_EQ(inj.at(5, 3).colour, kCompareRed);
+    EXPECT_EQ(inj.at(12, 18).text, "12");
+    EXPECT_EQ(inj.at(12, 18).colour, kCompareYellow);
+    EXPECT_EQ(ign.at(10, 10).text, "2");
+    EXPECT_EQ(ign.at(10, 10).colour, kCompareRed);
+    EXPECT_EQ(ign.at(1, 1).text, "-1");
+    EXPECT_EQ(ign.at(1, 1).colour, kCompareYellow);
+    EXPECT_FALSE(inj.at(5, 4).differs());
+}
+
+TEST_F(CompareTest, AFileOfAnotherFamilyIsConvertedToTheWindowsLayoutFirst) {
+    openWindow(SimUnitKind::Det1_501);
+    session.dirty.set(0x86);
+    // Names and captions the layout switch of the conversion would write: they stay the window's.
+    session.trace.TraceName.fill("mine");
+    for (const SettingControl& c : std::vector(session.settings.controls()))
+        session.settings.setCaption(c.kind, c.index, "mine");
+    const WindowState before = windowState();
+    // The window's own tune, converted to family 3: once converted back it is the same.
+    const std::string three = writeTune("three.dat", SimUnitKind::Det1_501, [](Session& s) {
+        mnuSetVersion_Click(s, 1, 1);  // SR20DET2 3.12A
+        ASSERT_EQ(s.layout.family, LayoutFamily::Family3);
+    });
+    const auto diff = compare(three);
+    ASSERT_TRUE(diff);
+    EXPECT_FALSE(diff->differs());
+    EXPECT_EQ(windowState(), before);
+}
+
+TEST_F(CompareTest, AFileThatCannotBeComparedLeavesTheWindowAsItWas) {
+    openWindow(SimUnitKind::Det1_501);
+    session.dirty.set(0x8B);
+    const WindowState before = windowState();
+    std::ofstream(dir / "garbage.dat", std::ios::binary) << "hello\r\n";
+    const std::string broken170 = writeTune("broken170.dat", SimUnitKind::Det1_170B,
+                                            [](Session& s) { s.image[0x5C].resize(9); });
+    struct Case {
+        std::string path;
+        const char* message;
+    };
+    for (const Case& c :
+         {Case{(dir / "garbage.dat").string(), "garbage.dat is not a Recognised SR20DET File"},
+          Case{(dir / "missing.dat").string(), "Error opening missing.dat"},
+          Case{broken170, "Error converting from 170 data"}}) {
+        EXPECT_FALSE(compare(c.path)) << c.path;
+        EXPECT_EQ(prompts.texts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(windowState(), before) << c.path;
+        prompts.clear();
+    }
+}
+
+TEST_F(CompareTest, AWindowWithoutIdentifiedDataComparesWithNothing) {
+    const std::string tune = writeTune("tune.dat", SimUnitKind::Det1_501);
+    const WindowState before = windowState();
+    EXPECT_FALSE(compare(tune));
+    EXPECT_EQ(prompts.texts(),
+              std::vector<std::string>{
+                  "tune.dat cannot be compared: the window holds no recognised SR20DET data"});
+    EXPECT_EQ(windowState(), before);
+}
+
+}  // namespace
+}  // namespace tunalyx
