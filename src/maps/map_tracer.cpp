@@ -85,12 +85,12 @@ void MapTracer::mnuSetupMapTraceSource_Click(int index) {
     m_options.source = index;
 }
 
-MapTracer::TabChange MapTracer::SSTab1_Click(int tab) {
+MapTracer::TabChange MapTracer::SSTab1_Click(int tab, bool carryTrail) {
     TabChange change;
     if (tab < 0 || tab >= kMapGridCount || tab == m_traceTab) return change;
     if (m_options.trace) {
         // The maps share their axes, so the trail seen on one belongs on the next.
-        if (m_options.ghost) {
+        if (m_options.ghost && carryTrail) {
             m_colours.copy(m_traceTab, tab);
             change.carriedFrom = m_traceTab;
         }

@@ -66,8 +66,9 @@ public:
     void mnuMapTraceGhost_Click();
     void mnuMapTraceGhostClear_Click();
     void mnuSetupMapTraceSource_Click(int index);
-    // The main tab control changed to tab t.
-    TabChange SSTab1_Click(int tab);
+    // The main tab control changed to tab t. `carryTrail` is false while the colours are not the
+    // trail's alone (compare's differences): each grid then keeps its own.
+    TabChange SSTab1_Click(int tab, bool carryTrail = true);
 
     [[nodiscard]] const Options& options() const { return m_options; }
     [[nodiscard]] int TraceTab() const { return m_traceTab; }

@@ -27,6 +27,7 @@ MapTracerView::MapTracerView(Session& session,
                              const std::array<MapGridWidget*, kMapGridCount>& grids,
                              QTabWidget& tabs, TracerMenuItems menu, QObject* parent)
     : QObject(parent),
+      m_session(session),
       m_tracer(session.tracer),
       m_grids(grids),
       m_tabs(tabs),
@@ -105,7 +106,7 @@ void MapTracerView::mnuSetupMapTraceSource_Click(int index) {
 
 void MapTracerView::SSTab1_Click(int tab) {
     if (tab >= kMapGridCount) return;
-    const MapTracer::TabChange change = m_tracer.SSTab1_Click(tab);
+    const MapTracer::TabChange change = m_tracer.SSTab1_Click(tab, !m_session.compareMode);
     if (change.carriedFrom)
         m_grids[static_cast<std::size_t>(tab)]->cells().coloursChanged(CellRange::all());
     draw(change.drawing);

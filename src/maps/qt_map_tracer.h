@@ -63,6 +63,7 @@ private:
     void draw(const std::optional<MapTracer::Drawing>& drawing);
     void showOptions();
 
+    const Session& m_session;
     MapTracer& m_tracer;
     std::array<MapGridWidget*, kMapGridCount> m_grids;
     QTabWidget& m_tabs;

@@ -338,6 +338,21 @@ bool SettingsPageWidget::eventFilter(QObject* watched, QEvent* event) {
     const SettingControl* c =
         watched->property(kControlProperty).isValid() ? controlOf(watched) : nullptr;
     const bool textBox = c && (c->kind == ControlKind::Text || c->kind == ControlKind::TunerString);
+    const bool button = c && (c->kind == ControlKind::Check || c->kind == ControlKind::CheckBit ||
+                              c->kind == ControlKind::Option);
+    // Compare mode shows another file's differences: a click must not change the window's data.
+    if (button && m_session.compareMode) {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+                return true;
+            default:
+                break;
+        }
+    }
     switch (event->type()) {
         case QEvent::FocusIn:
             if (m_session.compareMode && c && c->kind != ControlKind::Frame &&

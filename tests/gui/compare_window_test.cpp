@@ -79,6 +79,12 @@ void CompareWindowTest::differencesArePaintedAndEndingPutsTheWindowBack() {
     QCOMPARE(revLimit->palette().color(QPalette::Base).rgb(), kRed);
     QCOMPARE(w.protectOn()->palette().color(w.protectOn()->backgroundRole()).rgb(), kRed);
     QCOMPARE(w.notes()->toolTip(), QStringLiteral("Double Click to view compare notes"));
+    // Nothing on the pages can be edited meanwhile.
+    w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab);
+    QTest::mouseClick(w.protectOn(), Qt::LeftButton);
+    QCOMPARE(w.session.image, before);
+    QTest::keyClick(w.protectOn(), Qt::Key_Space);
+    QCOMPARE(w.session.image, before);
     QCOMPARE(w.window->grid(kInjMap)->cells().cellText(5, 3), QStringLiteral("-4"));
     QCOMPARE(w.window->grid(kInjMap)->cells().cellText(5, 4), QStringLiteral("0"));
     QCOMPARE(w.session.cellColours.at(kInjMap, 5, 3), kCompareRed);
@@ -95,8 +101,12 @@ void CompareWindowTest::differencesArePaintedAndEndingPutsTheWindowBack() {
     QCOMPARE(w.notesFrameTitle(), QStringLiteral("Notes"));
 
     // Ghost Clear takes the colours, not the differences.
-    w.window->menus().mnuMapTraceGhostClear->setEnabled(true);
-    w.window->menus().mnuMapTraceGhostClear->trigger();
+    // As from a grid's context menu, where the item shows.
+    QAction* ghostClear = w.window->menus().mnuMapTraceGhostClear;
+    w.window->menus().mnuMapTraceGhost->trigger();
+    ghostClear->setVisible(true);
+    QVERIFY(ghostClear->isEnabled());
+    ghostClear->trigger();
     QCOMPARE(w.session.cellColours.at(kInjMap, 5, 3), kNormalBackground);
     QCOMPARE(w.window->grid(kInjMap)->cells().cellText(5, 3), QStringLiteral("-4"));
 

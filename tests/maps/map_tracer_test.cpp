@@ -59,6 +59,10 @@ TEST_F(MapTracerTest, GhostTrailIsCarriedToTheNextMapAndClearedWithTheGhost) {
     EXPECT_EQ(change.drawing->grid, kIgnMap);
     EXPECT_EQ(redCells(kIgnMap), 5);
     EXPECT_EQ(tracer.TraceTab(), kIgnMap);
+    // Compare's differences on a grid are not the trail: they stay where they are.
+    colours.set(kIgnMap, 10, 10, kGhostColour);
+    EXPECT_FALSE(tracer.SSTab1_Click(kInjMap, false).carriedFrom);
+    EXPECT_EQ(redCells(kInjMap), 5);
     tracer.mnuMapTraceGhost_Click();  // off: every grid is cleared
     EXPECT_EQ(redCells(kInjMap) + redCells(kIgnMap), 0);
 }
