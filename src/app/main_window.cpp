@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "curves/curve_editor_dialog.h"
 #include "model/settings_page_widget.h"
 #include "transfer/data_file.h"
 
@@ -98,6 +99,8 @@ void MainWindow::buildTabs() {
         connect(page, &SettingsPageWidget::tunerStringCommitted, this, &MainWindow::DisplayAllData);
         connect(page, &SettingsPageWidget::frameRightClicked, this,
                 &MainWindow::FraSettings_MouseUp);
+        connect(page, &SettingsPageWidget::curveEditRequested, this,
+                &MainWindow::cmdEditCurve_Click);
         connect(page, &SettingsPageWidget::settingCommitted, this, [this] {
             // The axis labels follow the map reference as soon as a breakpoint is taken over.
             if (m_session.dirty.isSet(m_session.maps.MapRefBlock)) GridLabels();
@@ -244,6 +247,17 @@ void MainWindow::RefreshUpdateEnabled() {
 
 void MainWindow::setUpdateEnabled(bool enabled) {
     m_transfers->setUpdateEnabled(enabled);
+}
+
+void MainWindow::cmdEditCurve_Click(int index) {
+    const SettingControl* button = m_session.settings.find(ControlKind::CurveButton, index);
+    if (!button) return;
+    focusTabs();
+    CurveEditorDialog editor(m_session, button->tag, this);
+    if (showCurveEditor)
+        showCurveEditor(editor);
+    else
+        editor.exec();
 }
 
 void MainWindow::endCompareMode() {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 
 #include "app/main_window_state.h"
 #include "app/qt_file_commands.h"
@@ -14,6 +15,7 @@
 #include "session/session.h"
 
 class QCheckBox;
+class QDialog;
 class QPushButton;
 class QTabWidget;
 
@@ -64,6 +66,9 @@ public:
     [[nodiscard]] QtTransferCommands& transfers() { return *m_transfers; }
     [[nodiscard]] QtFileCommands& files() { return *m_files; }
     [[nodiscard]] QtCompareCommands& compare() { return *m_compare; }
+    // Opens the curve editor for button `index`; tests replace how it is shown.
+    void cmdEditCurve_Click(int index);
+    std::function<void(QDialog&)> showCurveEditor;
 
 signals:
     // Update ran (from the button or the auto-update timer).

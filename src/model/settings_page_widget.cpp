@@ -284,7 +284,8 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             auto* button =
                 new QPushButton(c.caption.empty() ? tr("Curve...") : latin1(c.caption), parent);
             button->setObjectName(QStringLiteral("cmdEditCurve%1").arg(c.index));
-            button->setEnabled(false);  // the curve editor is not part of this build yet
+            connect(button, &QPushButton::clicked, this,
+                    [this, button] { emit curveEditRequested(controlOf(button)->index); });
             w = button;
             break;
         }

@@ -53,6 +53,8 @@ signals:
     void labelCopied(const QString& text);
     // The notes box was double-clicked in compare mode.
     void notesDoubleClicked();
+    // A curve button was clicked (cmdEditCurve_Click).
+    void curveEditRequested(int index);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

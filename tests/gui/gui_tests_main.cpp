@@ -11,6 +11,7 @@ int runSettingsPageTests(int argc, char** argv);
 int runMapGridTests(int argc, char** argv);
 int runTransferWindowTests(int argc, char** argv);
 int runCompareWindowTests(int argc, char** argv);
+int runCurveEditorTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
                                               {"SettingsPage", runSettingsPageTests},
                                               {"MapGrid", runMapGridTests},
                                               {"TransferWindow", runTransferWindowTests},
-                                              {"CompareWindow", runCompareWindowTests}};
+                                              {"CompareWindow", runCompareWindowTests},
+                                              {"CurveEditor", runCurveEditorTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {
