@@ -24,7 +24,6 @@ constexpr int kTipGap = 8;
 const QColor kLineColour(0, 0, 160);
 const QColor kPointColour(0, 0, 160);
 const QColor kMarkerColour(220, 0, 0);
-const QColor kRangeTextColour(140, 140, 140);
 
 QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
@@ -66,19 +65,6 @@ void CurvePlot::paintEvent(QPaintEvent* /*event*/) {
     p.fillRect(rect(), Qt::white);
     const int n = m_curve.count();
     if (n == 0) return;
-
-    // The ends of both ranges, faintly, so the drawing has a scale.
-    const CurveDescriptor& d = m_curve.descriptor();
-    p.setPen(kRangeTextColour);
-    const QFontMetrics fm = p.fontMetrics();
-    const auto text = [&](double v, const CurveElement& e) {
-        return latin1(formatValue(v, e.format, m_locale));
-    };
-    p.drawText(2, fm.ascent() + 1, text(m_curve.yRange().max, d.y));
-    p.drawText(2, height() - fm.height() - 2, text(m_curve.yRange().min, d.y));
-    p.drawText(2, height() - 3, text(m_curve.xRange().min, d.x));
-    const QString xMax = text(m_curve.xRange().max, d.x);
-    p.drawText(width() - fm.horizontalAdvance(xMax) - 2, height() - 3, xMax);
 
     std::vector<QPointF> points;
     for (int i = 0; i < n; ++i)
@@ -146,6 +132,7 @@ void CurvePlot::mouseReleaseEvent(QMouseEvent* event) {
         m_curve.dropPoint(m_drag, m_curve.valueX(m_marker.x(), width()),
                           m_curve.valueY(m_marker.y(), height()));
         m_curve.ReScaleScreen();
+        emit rescaled();
     }
     cancelDrag();
 }
@@ -170,9 +157,12 @@ CurveEditorDialog::CurveEditorDialog(Session& session, std::string tag, QWidget*
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdCancel = new QPushButton(tr("Cancel"), this);
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_lblRange = new QLabel(this);
+    m_lblRange->setObjectName(QStringLiteral("lblRange"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_plot, 1);
+    layout->addWidget(m_lblRange);
     auto* row = new QHBoxLayout;
     row->addWidget(m_chkLockXVals);
     row->addWidget(m_chkLockYVals);
@@ -184,6 +174,7 @@ CurveEditorDialog::CurveEditorDialog(Session& session, std::string tag, QWidget*
 
     connect(m_chkLockXVals, &QCheckBox::toggled, this, [this](bool on) { m_curve.setLockX(on); });
     connect(m_chkLockYVals, &QCheckBox::toggled, this, [this](bool on) { m_curve.setLockY(on); });
+    connect(m_plot, &CurvePlot::rescaled, this, &CurveEditorDialog::showRange);
     connect(m_cmdOK, &QPushButton::clicked, this, &CurveEditorDialog::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     DisplayCurve();
@@ -198,7 +189,20 @@ void CurveEditorDialog::DisplayCurve() {
         box->setChecked(on);
         box->setEnabled(!fixed);
     }
+    showRange();
     m_plot->update();
+}
+
+void CurveEditorDialog::showRange() {
+    // The plot has no axes; the ends of its ranges give it a scale.
+    const CurveDescriptor& d = m_curve.descriptor();
+    const NumberLocale& locale = m_session.codec.locale();
+    const auto text = [&](double v, const CurveElement& e) {
+        return latin1(formatValue(v, e.format, locale));
+    };
+    m_lblRange->setText(tr("X %1 to %2, Y %3 to %4")
+                            .arg(text(m_curve.xRange().min, d.x), text(m_curve.xRange().max, d.x),
+                                 text(m_curve.yRange().min, d.y), text(m_curve.yRange().max, d.y)));
 }
 
 void CurveEditorDialog::cmdOK_Click() {

@@ -27,6 +27,10 @@ public:
     void cancelDrag();
     [[nodiscard]] QLabel* tip() const { return m_tip; }
 
+signals:
+    // A dropped point changed the ranges.
+    void rescaled();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -67,6 +71,7 @@ protected:
 private:
     // Reads the points from the image again (unconfirmed drags are lost) and shows the locks.
     void DisplayCurve();
+    void showRange();
 
     Session& m_session;
     std::string m_tag;
@@ -76,6 +81,7 @@ private:
     QCheckBox* m_chkLockYVals;
     QPushButton* m_cmdOK;
     QPushButton* m_cmdCancel;
+    QLabel* m_lblRange;
 };
 
 }  // namespace tunalyx
