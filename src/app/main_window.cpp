@@ -209,6 +209,8 @@ void MainWindow::DisplayAllData() {
             page->displayKind(kind);
     for (int g = 0; g < kMapGridCount; ++g)
         GridDisplay(g);
+    for (SettingsPageWidget* page : m_pages)
+        page->displayKind(ControlKind::AirFlowGrid);
 }
 
 void MainWindow::showNotes() {

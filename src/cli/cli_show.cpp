@@ -71,6 +71,7 @@ void printControl(const Session& s, const SettingControl& c, std::ostream& out) 
             if (!c.caption.empty()) out << c.caption << "\n";
             break;
         case ControlKind::Frame:
+        case ControlKind::AirFlowGrid:  // its curves are printed with the curve buttons
             break;
     }
 }

@@ -1,6 +1,7 @@
 #include "maps/map_grid_widget.h"
 
 #include "maps/qt_cell_colour.h"
+#include "maps/qt_grid_selection.h"
 
 #include <utility>
 
@@ -27,39 +28,6 @@ constexpr int kEditorHeightLess = 1;
 
 QString latin1(const std::string& s) {
     return QString::fromLatin1(s.c_str());
-}
-
-// The grid's keys by what they are; the numeric pad's keys come as the plain ones with the
-// keypad flag, which shiftState() leaves out.
-std::pair<GridKey, int> gridKeyOf(int key) {
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) return {GridKey::Digit, key - Qt::Key_0};
-    switch (key) {
-        case Qt::Key_A:
-            return {GridKey::A, 0};
-        case Qt::Key_C:
-            return {GridKey::C, 0};
-        case Qt::Key_V:
-            return {GridKey::V, 0};
-        case Qt::Key_Delete:
-            return {GridKey::Delete, 0};
-        case Qt::Key_Plus:
-        case Qt::Key_Equal:
-            return {GridKey::Plus, 0};
-        case Qt::Key_Minus:
-            return {GridKey::Minus, 0};
-        case Qt::Key_Period:
-            return {GridKey::Point, 0};
-        case Qt::Key_Comma:
-            return {GridKey::Comma, 0};
-        default:
-            return {GridKey::Other, 0};
-    }
-}
-
-int shiftState(Qt::KeyboardModifiers mods) {
-    return (mods.testFlag(Qt::ShiftModifier) ? kShiftMask : 0) |
-           (mods.testFlag(Qt::ControlModifier) ? kCtrlMask : 0) |
-           (mods.testFlag(Qt::AltModifier) ? kAltMask : 0);
 }
 
 // Paints a cell as a plain rectangle and its text: the style's full item drawing costs more than
@@ -197,26 +165,11 @@ MapGridWidget::MapGridWidget(Session& session, int grid, QWidget* parent)
 }
 
 CellRange MapGridWidget::selectionRange() const {
-    // The view's current cell is the corner that moves when a selection is dragged or extended
-    // with Shift; the grid control's current cell is where the selection started, the opposite
-    // corner.
-    const QModelIndex current = currentIndex();
-    const int rowSel = current.isValid() ? current.row() + 1 : 1;
-    const int colSel = current.isValid() ? current.column() + 1 : 1;
-    const QItemSelection sel = selectionModel()->selection();
-    if (sel.isEmpty()) return {rowSel, colSel, rowSel, colSel};
-    const QItemSelectionRange& r = sel.first();
-    const int row = (rowSel - 1 == r.top()) ? r.bottom() + 1 : r.top() + 1;
-    const int col = (colSel - 1 == r.left()) ? r.right() + 1 : r.left() + 1;
-    return {row, col, rowSel, colSel};
+    return selectionRangeOf(*this);
 }
 
 void MapGridWidget::setSelectionRange(const CellRange& range) {
-    const QModelIndex current = m_model.index(range.rowSel - 1, range.colSel - 1);
-    selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-    const QItemSelection sel(m_model.index(range.top() - 1, range.left() - 1),
-                             m_model.index(range.bottom() - 1, range.right() - 1));
-    selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
+    selectRange(*this, range);
 }
 
 void MapGridWidget::GridLabels(bool fromMapReference) {

@@ -35,36 +35,12 @@ std::int32_t wholeValue(double x) {
     return static_cast<std::int32_t>(roundHalfEven(std::clamp(x, kInt32Low, kInt32High)));
 }
 
-// The data cells of a range; header cells and cells outside the map are never walked.
-CellRange dataCells(const CellRange& r) {
-    return {std::max(r.top(), 1), std::max(r.left(), 1), std::min(r.bottom(), kMapRows),
-            std::min(r.right(), kMapCols)};
-}
-
 template <typename Fn>
 void forEachCell(const CellRange& range, Fn&& fn) {
-    const CellRange r = dataCells(range);
+    const CellRange r = cellsWithin(range, kMapRows, kMapCols);
     for (int row = r.top(); row <= r.bottom(); ++row)
         for (int col = r.left(); col <= r.right(); ++col)
             fn(row, col);
-}
-
-// Spreadsheets end rows with CR LF or LF where the grid uses CR; one trailing line break is
-// what a copied block ends with, not an empty last row.
-std::vector<std::vector<std::string_view>> splitClip(std::string_view clip) {
-    std::vector<std::vector<std::string_view>> rows;
-    if (clip.ends_with("\r\n"))
-        clip.remove_suffix(2);
-    else if (clip.ends_with('\r') || clip.ends_with('\n'))
-        clip.remove_suffix(1);
-    if (clip.empty()) return rows;
-    for (;;) {
-        const std::size_t at = clip.find_first_of("\r\n");
-        rows.push_back(splitFields(clip.substr(0, at), '\t'));
-        if (at == std::string_view::npos) return rows;
-        const bool crlf = clip[at] == '\r' && at + 1 < clip.size() && clip[at + 1] == '\n';
-        clip.remove_prefix(at + (crlf ? 2 : 1));
-    }
 }
 
 // Stores a new raw value in every cell of a range and gives the text each cell then shows, the
@@ -103,6 +79,27 @@ int coveredIndex(double position) {
 }
 
 }  // namespace
+
+CellRange cellsWithin(const CellRange& r, int rows, int cols) {
+    return {std::max(r.top(), 1), std::max(r.left(), 1), std::min(r.bottom(), rows),
+            std::min(r.right(), cols)};
+}
+
+std::vector<std::vector<std::string_view>> splitClip(std::string_view clip) {
+    std::vector<std::vector<std::string_view>> rows;
+    if (clip.ends_with("\r\n"))
+        clip.remove_suffix(2);
+    else if (clip.ends_with('\r') || clip.ends_with('\n'))
+        clip.remove_suffix(1);
+    if (clip.empty()) return rows;
+    for (;;) {
+        const std::size_t at = clip.find_first_of("\r\n");
+        rows.push_back(splitFields(clip.substr(0, at), '\t'));
+        if (at == std::string_view::npos) return rows;
+        const bool crlf = clip[at] == '\r' && at + 1 < clip.size() && clip[at + 1] == '\n';
+        clip.remove_prefix(at + (crlf ? 2 : 1));
+    }
+}
 
 const char* mapTabCaption(int grid) {
     static constexpr const char* kCaptions[kMapGridCount] = {"Inj Map", "Ign Map", "Base Map"};
@@ -287,7 +284,7 @@ std::vector<CellText> MapGrids::GridCommit(
 
 std::string MapGrids::clipText(int grid, const CellRange& selection) const {
     std::string clip;
-    const CellRange r = dataCells(selection);
+    const CellRange r = cellsWithin(selection, kMapRows, kMapCols);
     for (int row = r.top(); row <= r.bottom(); ++row) {
         if (row != r.top()) clip.push_back('\r');
         for (int col = r.left(); col <= r.right(); ++col) {
@@ -300,7 +297,7 @@ std::string MapGrids::clipText(int grid, const CellRange& selection) const {
 
 std::vector<CellText> MapGrids::paste(int grid, const CellRange& selection, std::string_view clip) {
     const auto rows = splitClip(clip);
-    const CellRange r = dataCells(selection);
+    const CellRange r = cellsWithin(selection, kMapRows, kMapCols);
     return GridCommit(grid, r, [&](int row, int col) {
         const auto i = static_cast<std::size_t>(row - r.top());
         const auto j = static_cast<std::size_t>(col - r.left());

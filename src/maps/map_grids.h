@@ -66,6 +66,13 @@ struct CellRange {
     static CellRange all() { return {1, 1, kMapRows, kMapCols}; }
 };
 
+// The part of a range inside a grid of rows x cols data cells (header cells are never walked).
+[[nodiscard]] CellRange cellsWithin(const CellRange& range, int rows, int cols);
+
+// Clip text as rows of cell texts: TAB between cells; rows end with CR as the grids write them,
+// or CR LF / LF as spreadsheets do. One trailing break ends the last row, not an empty one.
+[[nodiscard]] std::vector<std::vector<std::string_view>> splitClip(std::string_view clip);
+
 // A cell whose text the grid must show after an edit operation.
 struct CellText {
     int row;

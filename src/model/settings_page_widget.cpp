@@ -1,5 +1,6 @@
 #include "model/settings_page_widget.h"
 
+#include "airflow/air_flow_grid_widget.h"
 #include "model/descriptors.h"
 #include "transfer/data_file.h"
 
@@ -53,7 +54,8 @@ QString latin1(const std::string& s) {
 
 bool spansWholeCell(ControlKind k) {
     return k == ControlKind::Check || k == ControlKind::CheckBit || k == ControlKind::Option ||
-           k == ControlKind::CurveButton || k == ControlKind::Notes || k == ControlKind::Caption;
+           k == ControlKind::CurveButton || k == ControlKind::Notes || k == ControlKind::Caption ||
+           k == ControlKind::AirFlowGrid;
 }
 
 }  // namespace
@@ -302,6 +304,9 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             w = notes;
             break;
         }
+        case ControlKind::AirFlowGrid:
+            w = new AirFlowGridWidget(m_session, parent);
+            break;
         case ControlKind::Caption:
         case ControlKind::Frame: {
             auto* label = new QLabel(latin1(c.caption), parent);
@@ -432,6 +437,9 @@ void SettingsPageWidget::displayKind(ControlKind kind) {
                 break;
             case ControlKind::Caption:
                 static_cast<QLabel*>(b.widget)->setText(latin1(c.caption));
+                break;
+            case ControlKind::AirFlowGrid:
+                static_cast<AirFlowGridWidget*>(b.widget)->Refresh();
                 break;
             default:
                 break;

@@ -17,6 +17,7 @@ enum class ControlKind {
     TunerString,  // Text1: the 8-character tuner string of block 0xAD
     Notes,        // txtNotes: the notes of the data file
     Caption,      // lblGeneral(index): a plain caption the version layer may rename
+    AirFlowGrid,  // uctAirFlowGrid: the air flow meter curves as a grid
 };
 
 // One control of the settings pages. `index` is the control's index in its control array

@@ -143,6 +143,7 @@ public:
         add(ControlKind::TunerString, -1, std::move(caption), "&HAD,1,8");
     }
     void notes(std::string caption) { add(ControlKind::Notes, -1, std::move(caption), {}); }
+    void airFlowGrid() { add(ControlKind::AirFlowGrid, -1, {}, {}); }
 
     // The 107-byte air flow layout: byte 1 picks one of five sets named in bytes 2..91.
     void namedSets(int block, std::string_view setPattern) {
@@ -351,6 +352,7 @@ void settings3(TableBuilder& t) {
 
     // The grid shows the voltage axis and the first two meters; every meter has its button.
     t.frame(22, "Air Flow Curves");
+    t.airFlowGrid();
     t.curve(0, "Air Flow 1", "32;&HA0,1,2,2,0.005,0,0.000;&HA1,1,2,2,1,0,0");
     t.curve(17, "Air Flow 2", "32;&HA0,1,2,2,0.005,0,0.000;&HA2,1,2,2,1,0,0");
     t.curve(16, "Air Flow 3", "32;&HA0,1,2,2,0.005,0,0.000;&HA3,1,2,2,1,0,0");

@@ -12,6 +12,7 @@ int runMapGridTests(int argc, char** argv);
 int runTransferWindowTests(int argc, char** argv);
 int runCompareWindowTests(int argc, char** argv);
 int runCurveEditorTests(int argc, char** argv);
+int runAirFlowGridTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
                                               {"MapGrid", runMapGridTests},
                                               {"TransferWindow", runTransferWindowTests},
                                               {"CompareWindow", runCompareWindowTests},
-                                              {"CurveEditor", runCurveEditorTests}};
+                                              {"CurveEditor", runCurveEditorTests},
+                                              {"AirFlowGrid", runAirFlowGridTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

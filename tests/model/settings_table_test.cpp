@@ -22,8 +22,9 @@ std::string describe(const SettingControl& c) {
            std::to_string(c.index) + " \"" + c.caption + "\" tag \"" + c.tag + "\"";
 }
 
-// The bytes a control shows and edits on the page (none for frames, captions, notes and curve
-// buttons, which edit through a dialog); nullopt when its Tag does not parse as its kind's.
+// The bytes a control shows and edits on the page (none for frames, captions, notes, the air flow
+// grid and curve buttons, which edit through their own descriptors); nullopt when its Tag does not
+// parse as its kind's.
 std::optional<std::vector<BytePos>> bytesOf(const SettingControl& c) {
     const auto run = [](int block, int pos, int length) {
         std::vector<BytePos> out;
@@ -59,6 +60,7 @@ std::optional<std::vector<BytePos>> bytesOf(const SettingControl& c) {
             break;
         case K::Notes:
         case K::Caption:
+        case K::AirFlowGrid:
             if (c.tag.empty()) return run(0, 0, 0);
             break;
     }
@@ -83,8 +85,9 @@ TEST(SettingsTable, EveryTagParsesAndEveryControlSitsInAFrameOnItsPage) {
         ASSERT_NE(frame, frames.end());
         EXPECT_EQ(c.page, frame->second->page);
         EXPECT_TRUE(c.visible);
-        // Text1 and txtNotes are the only controls outside a control array.
-        EXPECT_EQ(c.index < 0, c.kind == K::TunerString || c.kind == K::Notes);
+        // Text1, txtNotes and uctAirFlowGrid are the only controls outside a control array.
+        EXPECT_EQ(c.index < 0,
+                  c.kind == K::TunerString || c.kind == K::Notes || c.kind == K::AirFlowGrid);
         if (c.kind != K::CurveButton) continue;
         // The curve dialog reads bytes and words only; a constant axis names every point (its
         // list may hold one more than it uses).

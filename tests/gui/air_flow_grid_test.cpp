@@ -1,0 +1,161 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include "airflow/air_flow_grid_widget.h"
+#include "support/recording_prompts.h"
+#include "support/scripted_serial_port.h"
+
+using namespace tunalyx;
+
+namespace {
+
+// The grid alone in a window, beside a box that can take the focus away from its editor.
+struct AirFlowHarness {
+    AirFlowHarness() {
+        for (std::uint8_t block : {0xA0, 0xA1, 0xA2})
+            session.image[block].assign(64, 0);
+        for (int col = 1; col <= kAirFlowCols; ++col) {
+            session.image[0xA0][static_cast<std::size_t>(2 * col - 2)] = 0xF4;  // 500: 2.500 V
+            session.image[0xA0][static_cast<std::size_t>(2 * col - 1)] = 0x01;
+            session.image[0xA1][static_cast<std::size_t>(2 * col - 2)] = 10;
+        }
+        session.codec.onChange = [this] { ++updateEnables; };
+        auto* layout = new QVBoxLayout(&window);
+        grid = new AirFlowGridWidget(session, &window);
+        other = new QLineEdit(&window);
+        layout->addWidget(grid);
+        layout->addWidget(other);
+        window.show();
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window)) qWarning("window not active");
+        grid->setFocus();
+    }
+    QString text(int row, int col) const {
+        return grid->model()->index(row - 1, col - 1).data().toString();
+    }
+
+    ManualClock clock;
+    test::ScriptedSerialPort serial{clock};
+    test::RecordingPrompts prompts;
+    Session session{serial, clock, prompts};
+    int updateEnables = 0;
+    QWidget window;
+    AirFlowGridWidget* grid;
+    QLineEdit* other;
+};
+
+}  // namespace
+
+class AirFlowGridTest : public QObject {
+    Q_OBJECT
+private slots:
+    void typedValueFillsTheRangeCapturedAtTheStart();
+    void focusLossCommitsAndEscapeDoesNot();
+    void selectAllAndStepEveryCurve();
+    void compareModeBlocksEveryEditingKey();
+    void clipboardRoundTrip();
+    void headersAndNeverReadBlocks();
+};
+
+void AirFlowGridTest::typedValueFillsTheRangeCapturedAtTheStart() {
+    AirFlowHarness h;
+    h.grid->setSelectionRange({2, 1, 3, 2});
+    QTest::keyClick(h.grid, Qt::Key_7);
+    QVERIFY(h.grid->editor()->isVisible());
+    QCOMPARE(h.grid->editor()->text(), QStringLiteral("7"));
+    QCOMPARE(h.grid->editor()->cursorPosition(), 1);
+    QTest::keyClicks(h.grid->editor(), QStringLiteral("5"));
+    h.grid->setSelectionRange({1, 5, 1, 5});  // moved meanwhile: the captured range is written
+    QTest::keyClick(h.grid->editor(), Qt::Key_Return);
+    QVERIFY(!h.grid->editor()->isVisible());
+    for (int row = 2; row <= 3; ++row)
+        for (int col = 1; col <= 2; ++col)
+            QCOMPARE(h.text(row, col), QStringLiteral("75"));
+    QCOMPARE(h.text(2, 3), QStringLiteral("10"));
+    QCOMPARE(h.text(1, 5), QStringLiteral("2.500"));
+    QVERIFY(h.session.dirty.isSet(0xA1) && h.session.dirty.isSet(0xA2));
+    QVERIFY(h.updateEnables > 0);
+}
+
+void AirFlowGridTest::focusLossCommitsAndEscapeDoesNot() {
+    AirFlowHarness h;
+    QTest::keyClick(h.grid, Qt::Key_Period);
+    QTest::keyClicks(h.grid->editor(), QStringLiteral("5"));
+    QTest::keyClick(h.grid->editor(), Qt::Key_Escape);
+    QVERIFY(!h.grid->editor()->isVisible());
+    h.other->setFocus();
+    QVERIFY(!h.session.dirty.any());
+    h.grid->setFocus();
+    QTest::keyClick(h.grid, Qt::Key_3, Qt::KeypadModifier);
+    h.other->setFocus();
+    QVERIFY(!h.grid->editor()->isVisible());
+    QCOMPARE(h.text(1, 1), QStringLiteral("3.000"));
+}
+
+void AirFlowGridTest::selectAllAndStepEveryCurve() {
+    AirFlowHarness h;
+    QTest::keyClick(h.grid, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(h.grid, Qt::Key_Plus, Qt::KeypadModifier);
+    QTest::keyClick(h.grid, Qt::Key_Equal, Qt::ControlModifier);
+    QTest::keyClick(h.grid, Qt::Key_Minus);
+    QCOMPARE(h.text(1, 1), QStringLiteral("2.550"));
+    QCOMPARE(h.text(1, kAirFlowCols), QStringLiteral("2.550"));
+    QCOMPARE(h.text(2, kAirFlowCols), QStringLiteral("20"));
+    QCOMPARE(h.text(3, 1), QStringLiteral("10"));
+}
+
+void AirFlowGridTest::compareModeBlocksEveryEditingKey() {
+    AirFlowHarness h;
+    h.session.compareMode = true;
+    QGuiApplication::clipboard()->setText(QStringLiteral("9"));
+    QTest::keyClick(h.grid, Qt::Key_Delete);
+    QTest::keyClick(h.grid, Qt::Key_Plus);
+    QTest::keyClick(h.grid, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(h.grid, Qt::Key_1);
+    QVERIFY(!h.grid->editor()->isVisible());
+    QVERIFY(!h.session.dirty.any());
+    QTest::keyClick(h.grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("2.500"));
+    h.session.compareMode = false;
+    QTest::keyClick(h.grid, Qt::Key_Delete);
+    QCOMPARE(h.text(1, 1), QStringLiteral("0.000"));
+}
+
+void AirFlowGridTest::clipboardRoundTrip() {
+    AirFlowHarness h;
+    h.grid->setSelectionRange({1, 1, 2, 1});
+    QTest::keyClick(h.grid, Qt::Key_Delete);
+    h.grid->setSelectionRange({1, 1, 2, 2});
+    QTest::keyClick(h.grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0.000\t2.500\r0\t10"));
+    h.grid->setSelectionRange({2, 31, 1, 30});
+    QTest::keyClick(h.grid, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(h.text(1, 30), QStringLiteral("0.000"));
+    QCOMPARE(h.text(2, 31), QStringLiteral("10"));
+    QTest::keyClick(h.grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0.000\t2.500\r0\t10"));
+}
+
+void AirFlowGridTest::headersAndNeverReadBlocks() {
+    AirFlowHarness h;
+    const QAbstractItemModel* m = h.grid->model();
+    QCOMPARE(m->headerData(2, Qt::Vertical).toString(), QStringLiteral("Airflow 2"));
+    h.session.image[0xA2].clear();
+    h.session.image[0xA1][0] = 77;
+    h.grid->Refresh();
+    QCOMPARE(h.text(2, 1), QStringLiteral("77"));
+    QCOMPARE(h.text(3, 1), QString());
+    // Three rows and the header fit without a vertical scroll bar.
+    const QRect last = h.grid->visualRect(m->index(kAirFlowRows - 1, 0));
+    QVERIFY(last.bottom() < h.grid->viewport()->height());
+}
+
+int runAirFlowGridTests(int argc, char** argv) {
+    AirFlowGridTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "air_flow_grid_test.moc"
