@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/qt_window_placement.h"
 #include "curves/curve_editor_dialog.h"
 #include "model/settings_page_widget.h"
 #include "transfer/data_file.h"
@@ -21,11 +22,6 @@
 namespace tunalyx {
 
 namespace {
-
-double screenDpi(const QWidget* w) {
-    const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? s->logicalDotsPerInchX() : 96.0;
-}
 
 const char* kInfoText =
     "Tunalyx SR20DET\n\n"
@@ -40,7 +36,7 @@ const char* kInfoText =
 
 MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts ports,
                        FileWriter& files, QWidget* parent)
-    : QMainWindow(parent), m_session(session), m_store(store) {
+    : QMainWindow(parent), m_session(session), m_store(store), m_fileWriter(files) {
     setObjectName(QStringLiteral("frmMain"));
     setCaptionFile("Untitled.Dat");
     m_menus = buildMainMenus(menuBar(), ports.simulator != nullptr);
@@ -79,6 +75,16 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     m_maps = new QtMapCommands(m_session, m_grids, *m_tabs, m_menus, this);
     m_compare =
         new QtCompareCommands(*this, m_session, m_store, m_menus, m_pages, m_grids, commitEdit);
+    m_monitorToggle = new WindowToggle(
+        m_menus.mnuMonitor, [this] { return &monitor(); }, this);
+    for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
+        a->setEnabled(true);
+    connect(m_menus.mnuLogStart, &QAction::triggered, this, [this] {
+        focusTabs();
+        monitor().cmdLogStart_Click();
+    });
+    connect(m_menus.mnuLogEnd, &QAction::triggered, this, [this] { monitor().cmdLogStop_Click(); });
+    connect(m_menus.mnuLogSaveAs, &QAction::triggered, this, [this] { monitor().cmdSave_Click(); });
     connect(m_tabs, &QTabWidget::currentChanged, this,
             [this](int tab) { m_maps->tracer().SSTab1_Click(tab); });
 }
@@ -191,13 +197,7 @@ void MainWindow::Form_Load() {
 
 void MainWindow::restorePlacement() {
     const MainPlacement p = loadMainPlacement(m_store, kTabCount - 1);
-    const double dpi = screenDpi(this);
-    move(twipsToPixels(p.left, dpi), twipsToPixels(p.top, dpi));
-    resize(twipsToPixels(p.width, dpi), twipsToPixels(p.height, dpi));
-    if (p.windowState == 2)
-        setWindowState(Qt::WindowMaximized);
-    else if (p.windowState == 1)
-        setWindowState(Qt::WindowMinimized);
+    applyPlacement(*this, {p.left, p.top, p.height, p.width, p.windowState});
     m_tabs->setCurrentIndex(std::clamp(p.tab, 0, kTabCount - 1));
 }
 
@@ -292,9 +292,24 @@ void MainWindow::FraSettings_MouseUp(int frameIndex, const QPoint& globalPos) {
     m_menus.popup->popup(globalPos);
 }
 
+MonitorWindow& MainWindow::monitor() {
+    if (!m_monitor) {
+        m_monitor = new MonitorWindow(m_session, *m_log, m_aux, m_store, m_fileWriter, this);
+        connect(m_monitor, &MonitorWindow::closed, this,
+                [this] { m_menus.mnuMonitor->setChecked(false); });
+    }
+    return *m_monitor;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // Form_QueryUnload: a log not yet saved may keep the program open.
+    if (m_monitor && m_monitor->CheckUnsavedLog() == MessageAnswer::Cancel) {
+        event->ignore();
+        return;
+    }
     // A box being edited commits before anything is saved.
     focusTabs();
+    if (m_monitor) m_monitor->close();
     saveOnUnload();
     event->accept();
 }
@@ -304,18 +319,9 @@ void MainWindow::saveOnUnload() {
     m_unloaded = true;
     if (const int port = m_ports->checkedPortNumber(); port > 0)
         m_store.setInteger("ComPort", port);
-    MainPlacement p;
-    const Qt::WindowStates state = windowState();
-    p.windowState = state.testFlag(Qt::WindowMinimized)   ? 1
-                    : state.testFlag(Qt::WindowMaximized) ? 2
-                                                          : 0;
-    const double dpi = screenDpi(this);
-    p.left = pixelsToTwips(pos().x(), dpi);
-    p.top = pixelsToTwips(pos().y(), dpi);
-    p.width = pixelsToTwips(width(), dpi);
-    p.height = pixelsToTwips(height(), dpi);
-    p.tab = m_tabs->currentIndex();
-    saveMainPlacement(m_store, p);
+    const WindowPlacement w = placementOf(*this);
+    saveMainPlacement(m_store,
+                      {w.left, w.top, w.height, w.width, w.windowState, m_tabs->currentIndex()});
     const MapTracer::Options& trace = m_session.tracer.options();
     MainOptions options;
     options.mapTraceSource = trace.source;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "app/main_window_state.h"
 #include "app/qt_file_commands.h"
@@ -11,7 +12,9 @@
 #include "app/qt_map_commands.h"
 #include "app/qt_port_menu.h"
 #include "app/qt_transfer_commands.h"
+#include "app/qt_window_toggle.h"
 #include "compare/qt_compare_commands.h"
+#include "monitor/monitor_window.h"
 #include "session/session.h"
 
 class QCheckBox;
@@ -66,6 +69,9 @@ public:
     [[nodiscard]] QtTransferCommands& transfers() { return *m_transfers; }
     [[nodiscard]] QtFileCommands& files() { return *m_files; }
     [[nodiscard]] QtCompareCommands& compare() { return *m_compare; }
+    // frmMonitor, created on first use; the one poller of live data and owner of the log's runs.
+    [[nodiscard]] MonitorWindow& monitor();
+    [[nodiscard]] LogStore& log() { return *m_log; }
     // Opens the curve editor for button `index`; tests replace how it is shown.
     void cmdEditCurve_Click(int index);
     std::function<void(QDialog&)> showCurveEditor;
@@ -103,6 +109,11 @@ private:
     QtTransferCommands* m_transfers = nullptr;
     QtMapCommands* m_maps = nullptr;
     QtCompareCommands* m_compare = nullptr;
+    FileWriter& m_fileWriter;
+    std::unique_ptr<LogStore> m_log = std::make_unique<LogStore>();
+    AuxSetup m_aux;
+    MonitorWindow* m_monitor = nullptr;
+    WindowToggle* m_monitorToggle = nullptr;
     int m_popupFrame = -1;
     bool m_unloaded = false;
 };

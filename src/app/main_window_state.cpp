@@ -4,25 +4,42 @@
 
 namespace tunalyx {
 
+WindowPlacement loadWindowPlacement(const SettingsStore& store, const std::string& name,
+                                    const WindowPlacement& defaults) {
+    WindowPlacement p;
+    p.left = store.integer(name + "Left", defaults.left);
+    p.top = store.integer(name + "Top", defaults.top);
+    p.height = store.integer(name + "Height", defaults.height);
+    p.width = store.integer(name + "Width", defaults.width);
+    p.windowState = static_cast<int>(store.integer(name + "WindowState", defaults.windowState));
+    return p;
+}
+
+void saveWindowPlacement(SettingsStore& store, const std::string& name, const WindowPlacement& p) {
+    store.setInteger(name + "WindowState", p.windowState);
+    if (p.windowState != 0) return;
+    store.setInteger(name + "Left", p.left);
+    store.setInteger(name + "Top", p.top);
+    store.setInteger(name + "Height", p.height);
+    store.setInteger(name + "Width", p.width);
+}
+
 MainPlacement loadMainPlacement(const SettingsStore& store, int lastTab) {
     MainPlacement p;
-    p.left = store.integer("MainLeft", p.left);
-    p.top = store.integer("MainTop", p.top);
-    p.height = store.integer("MainHeight", p.height);
-    p.width = store.integer("MainWidth", p.width);
-    p.windowState = static_cast<int>(store.integer("MainWindowState", 0));
+    const WindowPlacement w =
+        loadWindowPlacement(store, "Main", {p.left, p.top, p.height, p.width, 0});
+    p.left = w.left;
+    p.top = w.top;
+    p.height = w.height;
+    p.width = w.width;
+    p.windowState = w.windowState;
     p.tab = static_cast<int>(store.integer("MainTab", lastTab));
     return p;
 }
 
 void saveMainPlacement(SettingsStore& store, const MainPlacement& p) {
-    store.setInteger("MainWindowState", p.windowState);
-    if (p.windowState != 0) return;
-    store.setInteger("MainLeft", p.left);
-    store.setInteger("MainTop", p.top);
-    store.setInteger("MainHeight", p.height);
-    store.setInteger("MainWidth", p.width);
-    store.setInteger("MainTab", p.tab);
+    saveWindowPlacement(store, "Main", {p.left, p.top, p.height, p.width, p.windowState});
+    if (p.windowState == 0) store.setInteger("MainTab", p.tab);
 }
 
 MainOptions loadMainOptions(const SettingsStore& store) {

@@ -3,10 +3,21 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <optional>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include "cli/cli_closed_port.h"
 #include "cli/cli_diff.h"
@@ -15,6 +26,9 @@
 #include "link/packet_link.h"
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
+#include "model/descriptors.h"
+#include "monitor/log_file.h"
+#include "monitor/monitor_loop.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
@@ -47,6 +61,11 @@ const char* usageText() {
            "                             layout first: 'setting', 'notes' and 'cell' lines,\n"
            "                             TAB separated (--maps: differing maps as tables);\n"
            "                             exit status 0 same, 1 different, 2 trouble\n"
+           "  log --port DEV [--groups basic,sensors,aux,map,advanced]\n"
+           "      (--samples N | --seconds S) --out LOG.txt\n"
+           "                             polls live data like the monitor (default group:\n"
+           "                             advanced) and saves the log; Ctrl+C ends it early\n"
+           "  export-csv LOG.txt OUT.csv a log file as CSV: item names, time in seconds\n"
            "  scan --port DEV --out FILE.dat\n"
            "                             reads all 256 command bytes of any unit into a data "
            "file\n"
@@ -171,6 +190,9 @@ const CommandShape kConvertShape{
 const CommandShape kShowShape{.positionals = 1, .positionalNames = "FILE.dat"};
 const CommandShape kDiffShape{
     .flags = {"--maps"}, .positionals = 2, .positionalNames = "A.dat B.dat"};
+const CommandShape kLogShape{.required = {"--port", "--out"},
+                             .optional = {"--groups", "--samples", "--seconds"}};
+const CommandShape kExportCsvShape{.positionals = 2, .positionalNames = "LOG.txt OUT.csv"};
 const CommandShape kSimulateShape{
     .optional = {"--family"}, .repeatable = {"--fault"}, .flags = {"--baud-pacing"}};
 
@@ -303,14 +325,103 @@ int runScan(const CliArgs& args, CliContext& ctx) {
     return save(s, *args.option("--out"));
 }
 
-#ifndef _WIN32
 namespace {
 std::atomic<bool> g_stop{false};
 extern "C" void onStopSignal(int) {
     g_stop.store(true);
 }
+
+const char* const kGroupNames[kTraceGroupCount] = {"basic", "sensors", "aux", "map", "advanced"};
+
+// "--groups basic,map": the groups to poll; nothing for a name that is not one.
+std::optional<std::array<bool, kTraceGroupCount>> groupsFromText(const std::string& text) {
+    std::array<bool, kTraceGroupCount> include{};
+    for (std::string_view name : splitFields(text)) {
+        const auto known = std::find(std::begin(kGroupNames), std::end(kGroupNames), name);
+        if (known == std::end(kGroupNames)) return std::nullopt;
+        include[static_cast<std::size_t>(known - std::begin(kGroupNames))] = true;
+    }
+    return include;
+}
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+std::optional<long> positiveNumber(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    char* end = nullptr;
+    const long n = std::strtol(text->c_str(), &end, 10);
+    if (end == text->c_str() || *end != '\0' || n < 1) return std::nullopt;
+    return n;
+}
 }  // namespace
 
+int runLog(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kLogShape); !problem.empty()) return usage(problem);
+    const auto samples = positiveNumber(args.option("--samples"));
+    const auto seconds = positiveNumber(args.option("--seconds"));
+    if (args.option("--samples").has_value() == args.option("--seconds").has_value())
+        return usage("log needs either --samples N or --seconds S");
+    if (!samples && !seconds) return usage("--samples and --seconds take a whole number above 0");
+    const auto include = groupsFromText(args.option("--groups").value_or("advanced"));
+    if (!include) return usage("--groups takes basic, sensors, aux, map and advanced");
+
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    Session& s = unit.session();
+    // The window would hold the unit's data by now; so does the session here.
+    if (!SR20DET_Version(s, true, true, true, false)) return kExitFailed;
+
+    auto log = std::make_unique<LogStore>();
+    const AuxSetup aux;
+    MonitorLoop loop(s, *log, ctx.clock, aux);
+    if (!loop.start(*include, {})) return kExitFailed;
+
+    g_stop.store(false);
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    const bool showProgress = stderrIsTerminal();
+    std::int64_t shownSecond = -1;
+    bool stopped = false;  // by the user or the limit, not by the unit
+    while (loop.step()) {
+        const int count = loop.SampleCount();
+        const std::int64_t ms = log->LogTime(count - 1);
+        if (g_stop.load() || (samples && count >= *samples) || (seconds && ms >= *seconds * 1000)) {
+            loop.cmdLogStop_Click();
+            stopped = true;
+        }
+        if (showProgress && ms / 1000 != shownSecond) {
+            shownSecond = ms / 1000;
+            std::cerr << "\r" << count << " samples, " << shownSecond << " s" << std::flush;
+        }
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (showProgress) std::cerr << "\n";
+    // A run cut short by the unit is still saved: those samples may be the ones that matter.
+    const bool complete = stopped || loop.SampleCount() >= LogStore::kMaxRunSamples;
+    QtFileWriter writer;
+    if (const std::string error = saveLogFile(*log, s.trace, writer, *args.option("--out"));
+        !error.empty())
+        return failed(error);
+    return complete ? kExitOk : kExitFailed;
+}
+
+int runExportCsv(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kExportCsvShape); !problem.empty())
+        return usage(problem);
+    QtFileWriter writer;
+    return exportLogCsv(args.positionals[0], args.positionals[1], ctx.prompts, writer)
+               ? kExitOk
+               : kExitFailed;
+}
+
+#ifndef _WIN32
 int runSimulate(const CliArgs& args, CliContext& ctx) {
     if (const auto problem = usageProblem(args, kSimulateShape); !problem.empty())
         return usage(problem);
@@ -325,6 +436,11 @@ int runSimulate(const CliArgs& args, CliContext& ctx) {
         if (const auto problem = applyFaultOption(f, faults, ecu); !problem.empty())
             return usage(problem);
     SimulatorLine line(ecu, faults);
+#ifdef __linux__
+    // Paced bytes are due to the microsecond; the kernel's default timer slack would make the
+    // simulated unit late on every reply.
+    if (faults.pacing) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     PtyServer server(line, ctx.clock);
     std::string error;
     if (!server.open(error)) {

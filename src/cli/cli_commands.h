@@ -23,6 +23,8 @@ int runUpdate(const CliArgs& args, CliContext& ctx);
 int runConvert(const CliArgs& args, CliContext& ctx);
 int runShow(const CliArgs& args, CliContext& ctx);
 int runDiff(const CliArgs& args, CliContext& ctx);
+int runLog(const CliArgs& args, CliContext& ctx);
+int runExportCsv(const CliArgs& args, CliContext& ctx);
 int runScan(const CliArgs& args, CliContext& ctx);
 int runSimulate(const CliArgs& args, CliContext& ctx);
 

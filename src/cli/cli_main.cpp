@@ -35,9 +35,10 @@ int main(int argc, char** argv) {
     CliContext ctx{settings, clock, prompts};
     using Command = int (*)(const CliArgs&, CliContext&);
     const std::map<std::string, Command> commands = {
-        {"identify", runIdentify}, {"read-all", runReadAll}, {"write-all", runWriteAll},
-        {"update", runUpdate},     {"convert", runConvert},  {"show", runShow},
-        {"diff", runDiff},         {"scan", runScan},        {"simulate", runSimulate},
+        {"identify", runIdentify}, {"read-all", runReadAll},  {"write-all", runWriteAll},
+        {"update", runUpdate},     {"convert", runConvert},   {"show", runShow},
+        {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
+        {"scan", runScan},         {"simulate", runSimulate},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);

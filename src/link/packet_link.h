@@ -53,6 +53,8 @@ public:
 
     // Discards everything waiting in the receive buffer; port errors are ignored.
     void ComFlush();
+    // The clock the waits count on; live data take their time stamps from it too.
+    [[nodiscard]] Clock& clock() const { return m_clock; }
 
     // Waits up to maxWaitMs for the reply to a request sent without a transaction (the wake-up
     // packet) and throws it away, so that the next transaction cannot mistake it for its own.

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace tunalyx {
 
@@ -49,11 +50,15 @@ void PtyServer::serve(const std::atomic<bool>& stop) {
     while (!stop.load()) {
         const std::int64_t now = m_clock.nowMicros();
         const std::int64_t next = m_toPc.nextArrivalAfter(now);
-        std::int64_t waitMs = 100;
+        // To the microsecond: a reply byte sent a whole millisecond late would cost every
+        // transaction of a paced line most of a byte time.
+        std::int64_t waitMicros = 100'000;
         if (next != TimedInput::kNever)
-            waitMs = std::clamp<std::int64_t>((next - now + 999) / 1000, 0, 100);
+            waitMicros = std::clamp<std::int64_t>(next - now, 0, 100'000);
+        const timespec wait{static_cast<time_t>(waitMicros / 1'000'000),
+                            static_cast<long>(waitMicros % 1'000'000) * 1000};
         pollfd pfd{m_master, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, static_cast<int>(waitMs));
+        const int ready = ::ppoll(&pfd, 1, &wait, nullptr);
         if (ready > 0 && (pfd.revents & POLLIN)) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0) m_line.receive(Bytes(buffer, buffer + n), m_clock.nowMicros(), m_toPc);

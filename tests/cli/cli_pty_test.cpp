@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -368,6 +369,35 @@ TEST_F(CliPtyTest, DiffListsWhatCompareMarksWithTheExitStatusOfDiff) {
     const Finished missing = runCli({"diff", at("mine.dat"), at("missing.dat")});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(missing.err, "Error opening missing.dat\n");
+}
+
+TEST_F(CliPtyTest, LogPollsSavesAndExportsAsCsv) {
+    Sim sim({"simulate", "--family", "5"});
+    const Finished log = runCli({"log", "--port", sim.port, "--groups", "basic,map,advanced",
+                                 "--samples", "25", "--out", at("run.txt")});
+    ASSERT_EQ(log.exitCode, 0) << log.err;
+    const std::string text = fileText(at("run.txt"));
+    EXPECT_TRUE(text.starts_with("[SR20DET]\r\nTime(S)\tInjDuty\t")) << text.substr(0, 60);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 25);
+
+    const Finished csv = runCli({"export-csv", at("run.txt"), at("run.csv")});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    const std::string table = fileText(at("run.csv"));
+    EXPECT_TRUE(table.starts_with("Time (s),InjDuty,")) << table.substr(0, 60);
+    EXPECT_NE(table.find(",MAPN,MAPP,Rpm,"), std::string::npos);
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 25);
+
+    EXPECT_EQ(runCli({"log", "--port", sim.port, "--samples", "5", "--seconds", "5", "--out",
+                      at("x.txt")})
+                  .exitCode,
+              2);
+    EXPECT_EQ(runCli({"log", "--port", sim.port, "--groups", "turbo", "--samples", "5", "--out",
+                      at("x.txt")})
+                  .exitCode,
+              2);
+    const Finished notLog = runCli({"export-csv", at("run.csv"), at("x.csv")});
+    EXPECT_EQ(notLog.exitCode, 1);
+    EXPECT_EQ(notLog.err, "This is not a SR20DET Log File\n");
 }
 
 TEST_F(CliPtyTest, ScanOfAnUnsupportedUnitKeepsAllCommandBytes) {

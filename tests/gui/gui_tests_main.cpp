@@ -13,6 +13,7 @@ int runTransferWindowTests(int argc, char** argv);
 int runCompareWindowTests(int argc, char** argv);
 int runCurveEditorTests(int argc, char** argv);
 int runAirFlowGridTests(int argc, char** argv);
+int runMonitorWindowTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
                                               {"TransferWindow", runTransferWindowTests},
                                               {"CompareWindow", runCompareWindowTests},
                                               {"CurveEditor", runCurveEditorTests},
-                                              {"AirFlowGrid", runAirFlowGridTests}};
+                                              {"AirFlowGrid", runAirFlowGridTests},
+                                              {"MonitorWindow", runMonitorWindowTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

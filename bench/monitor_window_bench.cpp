@@ -1,0 +1,96 @@
+// The monitor window polling the simulated unit at the real 57600 baud while it shows: samples a
+// second against the wire limit, the window's own time per sample and the frames it paints.
+#include <sys/prctl.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "quiet_prompts.h"
+
+#include "monitor/monitor_window.h"
+#include "ports/memory_settings_store.h"
+#include "sim/in_process_simulator.h"
+#include "transfer/qt_file_writer.h"
+#include "versions/version_identification.h"
+
+using namespace tunalyx;
+
+namespace {
+
+constexpr int kSeconds = 10;
+
+// Counts the frames the window is painted in.
+class FrameCounter final : public QObject {
+public:
+    int frames = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest) ++frames;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void measure(const char* name, const char* include, int cycleBytes) {
+    SteadyClock clock;
+    QuietPrompts prompts;
+    LineFaults faults;
+    faults.pacing = true;
+    InProcessSimulator sim(SimUnitKind::Det1_501, clock, faults);
+    (void)sim.port().open();
+    Session session(sim.port(), clock, prompts);
+    session.maps.GridInit();
+    (void)SR20DET_Version(session, true, true, true, false);
+    auto log = std::make_unique<LogStore>();
+    const AuxSetup aux;
+    MemorySettingsStore store;
+    store.setValue("MonitorInclude", include);
+    QtFileWriter files;
+    MonitorWindow window(session, *log, aux, store, files);
+    window.show();
+    FrameCounter frames;
+    window.installEventFilter(&frames);
+    QApplication::processEvents();
+
+    QElapsedTimer wall;
+    wall.start();
+    window.cmdLogStart_Click();
+    QEventLoop loop;
+    QTimer::singleShot(kSeconds * 1000, &loop, [&] {
+        window.cmdLogStop_Click();
+        loop.quit();
+    });
+    loop.exec();
+    const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    const int samples = window.loop().SampleCount();
+    const double rate = samples / seconds;
+    const double limit = 57600.0 / 10.0 / cycleBytes;
+
+    // The window's own share of a cycle: what it does with a sample, refreshed once a second.
+    QElapsedTimer own;
+    own.start();
+    constexpr int kCalls = 20000;
+    for (int s = 0; s < kCalls; ++s)
+        window.sampleLogged(s, window.loop().lastSample(), s % 160 == 0);
+    const double ownMicros = static_cast<double>(own.nsecsElapsed()) / 1e3 / kCalls;
+
+    std::printf(
+        "%-16s %6d samples %5.1f/s  wire limit %5.1f/s  ratio %.3f  window %.1f us/sample"
+        "  %.1f frames/s\n",
+        name, samples, rate, limit, rate / limit, ownMicros, frames.frames / seconds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    QApplication app(argc, argv);
+    measure("Advanced only", "0,0,0,0,1", 36);
+    measure("All five groups", "1,1,1,1,1", 104);
+    return 0;
+}

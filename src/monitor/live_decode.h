@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "monitor/trace_items.h"
+#include "ports/bytes.h"
+#include "versions/layout_family.h"
+
+namespace tunalyx {
+
+// The live-data requests of each group, by group number: data length of the reply, and how many
+// items the group stores in a sample.
+inline constexpr std::array<int, kTraceGroupCount> kLiveLength = {20, 18, 4, 2, 30};
+inline constexpr std::array<int, kTraceGroupCount> kGroupItemCount = {10, 24, 8, 2, 19};
+// The order in which a cycle reads the groups: Basic, Sensors, Aux, Map, Advanced.
+inline constexpr std::array<int, kTraceGroupCount> kPollOrder = {
+    kGroupBasic, kGroupSensor, kGroupAux, kGroupMap, kGroupAdvanced};
+
+// The command byte of a group's live-data block for the version in force.
+[[nodiscard]] std::uint8_t liveCommand(const LiveCommands& live, int group);
+
+// The user's set-up of the four analogue inputs: names and difference flags, and the
+// calibration value = c2 x^2 + c1 x + c0 of each.
+struct AuxSetup {
+    AuxNames names;
+    std::array<double, 4> c2{0, 0, 0, 0};
+    std::array<double, 4> c1{1, 1, 1, 1};
+    std::array<double, 4> c0{0, 0, 0, 0};
+};
+
+// One sample: a value for every item (index = item number) and the sensors' flag bits.
+struct LiveSample {
+    std::array<double, kTraceItemCount> value{};
+    std::array<bool, 8> sensorFlag{};
+};
+
+// Decodes a group's reply (data bytes) into the sample; bytes missing from a short reply read
+// as 0. Descriptor items, sensor and raw aux voltages are held in single precision.
+void decodeGroup(int group, const Bytes& data, const TraceItems& items, const AuxSetup& aux,
+                 LiveSample& sample);
+// The items of a group that was not polled read 0.
+void clearGroup(int group, const TraceItems& items, LiveSample& sample);
+
+// The boost rule of descriptor size 130: words with bit 15 set are positive from 0x8000, the
+// others count down from 760.
+[[nodiscard]] double boostRule(double value);
+
+}  // namespace tunalyx

@@ -1,0 +1,177 @@
+#include "monitor/monitor_loop.h"
+
+#include <algorithm>
+
+#include "model/descriptors.h"
+#include "model/number_format.h"
+#include "versions/version_identification.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr const char* kUnsavedLogQuestion =
+    "You have logged data that has not been saved.\r\nDo you want to save the log?";
+
+// The display format of a Basic or Advanced item: the last field of its descriptor.
+std::string itemFormat(int item) {
+    const auto fields = splitFields(traceDescriptor(item));
+    return fields.size() >= 6 ? std::string(fields[5]) : std::string();
+}
+
+}  // namespace
+
+std::optional<MessageAnswer> CheckUnsavedLog(LogStore& log, UserPrompts& prompts,
+                                             const std::function<void()>& save) {
+    if (!log.LogUnsaved) return std::nullopt;
+    const MessageAnswer answer = prompts.showMessage(kUnsavedLogQuestion, MessageIcon::Exclamation,
+                                                     MessageButtons::YesNoCancel);
+    if (answer != MessageAnswer::Yes) return answer;
+    if (save) save();
+    return log.LogUnsaved ? MessageAnswer::Cancel : MessageAnswer::Yes;
+}
+
+MonitorLoop::MonitorLoop(Session& session, LogStore& log, Clock& clock, const AuxSetup& aux)
+    : m_session(session), m_log(log), m_clock(clock), m_aux(aux) {}
+
+void MonitorLoop::addListener(SampleListener* listener) {
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void MonitorLoop::removeListener(SampleListener* listener) {
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener),
+                      m_listeners.end());
+}
+
+bool MonitorLoop::start(const std::array<bool, kTraceGroupCount>& include,
+                        const std::function<std::optional<MessageAnswer>()>& checkUnsaved) {
+    if (m_running) return false;
+    const auto abandon = [this] {
+        end();
+        return false;
+    };
+    if (m_session.PortBusy) return abandon();
+    if (!SR20DET_Version(m_session, true, false, true, true)) return abandon();
+    if (checkUnsaved && checkUnsaved() == MessageAnswer::Cancel) return abandon();
+    for (SampleListener* l : m_listeners)
+        l->runStarted();
+    m_log.IncludeGroup = include;
+    if (std::none_of(include.begin(), include.end(), [](bool on) { return on; })) return abandon();
+
+    m_logging = true;
+    m_running = true;
+    m_sampleCount = 0;
+    m_lastSecond = -1;
+    m_session.link.ComFlush();
+    return true;
+}
+
+bool MonitorLoop::step() {
+    if (!m_logging || m_sampleCount >= LogStore::kMaxRunSamples) {
+        end();
+        return false;
+    }
+    // A transfer is between two of its packets: its turn first.
+    if (m_session.PortBusy) return true;
+    m_session.PortBusy = true;
+
+    const int s = m_sampleCount;
+    if (s == 0) m_startTick = m_clock.tickMs();
+    const std::int64_t elapsed = m_clock.tickMs() - m_startTick;
+    m_log.setLogTime(s, static_cast<std::int32_t>(elapsed));
+    const std::int64_t second = elapsed / 1000;
+    const bool refresh = second > m_lastSecond;
+
+    bool complete = true;
+    for (int group : kPollOrder) {
+        if (!m_log.IncludeGroup[static_cast<std::size_t>(group)]) {
+            clearGroup(group, m_session.trace, m_sample);
+            continue;
+        }
+        Bytes data;
+        const auto length = static_cast<std::uint8_t>(kLiveLength[static_cast<std::size_t>(group)]);
+        if (!m_session.link.ReadPacketData(liveCommand(m_session.layout.live, group), length,
+                                           data)) {
+            complete = false;
+            break;
+        }
+        decodeGroup(group, data, m_session.trace, m_aux, m_sample);
+    }
+    m_session.PortBusy = false;
+    // The sample being read when a read failed is not counted.
+    if (!complete) {
+        end();
+        return false;
+    }
+
+    for (int item = 0; item < kTraceItemCount; ++item)
+        m_log.setLogData(item, s, m_sample.value[static_cast<std::size_t>(item)]);
+    if (refresh) showFields();
+    updateMaxima(s);
+    m_sampleCount = s + 1;
+    m_lastSecond = second;
+    m_log.LogUnsaved = true;
+    for (SampleListener* l : m_listeners)
+        l->sampleLogged(s, m_sample, refresh);
+    return true;
+}
+
+void MonitorLoop::cmdLogStop_Click() {
+    m_logging = false;
+}
+
+void MonitorLoop::end() {
+    const bool wasRunning = m_running;
+    m_logging = false;
+    m_running = false;
+    m_log.LogLast = std::max(0, m_sampleCount - 1);
+    if (wasRunning)
+        for (SampleListener* l : m_listeners)
+            l->runEnded();
+}
+
+void MonitorLoop::showFields() {
+    const TraceItems& t = m_session.trace;
+    const NumberLocale locale = m_session.codec.locale();
+    const auto value = [&](int group, int index) {
+        return m_sample.value[static_cast<std::size_t>(t.lookup(group, index))];
+    };
+    const auto itemText = [&](int group, int index) {
+        const int item = t.lookup(group, index);
+        return formatValue(m_sample.value[static_cast<std::size_t>(item)], itemFormat(item),
+                           locale);
+    };
+    for (std::size_t i = 0; i < m_fields.txtMonitor.size(); ++i)
+        m_fields.txtMonitor[i] = itemText(kGroupBasic, static_cast<int>(i));
+    for (std::size_t i = 0; i < m_fields.txtTuning.size(); ++i)
+        m_fields.txtTuning[i] = itemText(kGroupAdvanced, static_cast<int>(i));
+    for (std::size_t k = 0; k < 8; ++k) {
+        const int index = static_cast<int>(k);
+        m_fields.txtSensor[k] = formatValue(value(kGroupSensor, index), "0.00", locale);
+        m_fields.sensorRed[k] = m_sample.sensorFlag[k];
+        m_fields.chkSensor1[k] = value(kGroupSensor, 8 + index) != 0;
+        m_fields.chkSensor2[k] = value(kGroupSensor, 16 + index) != 0;
+    }
+    for (std::size_t k = 0; k < 4; ++k)
+        m_fields.txtA2D[k] = formatValue(value(kGroupAux, static_cast<int>(k)), "0.000", locale);
+    for (std::size_t k = 0; k < 2; ++k)
+        m_fields.txtMap[k] = formatValue(value(kGroupMap, static_cast<int>(k)), "0", locale);
+}
+
+void MonitorLoop::updateMaxima(int s) {
+    const NumberLocale locale = m_session.codec.locale();
+    for (std::size_t i = 0; i < m_fields.txtMonitorMax.size(); ++i) {
+        const double v =
+            m_sample.value[static_cast<std::size_t>(m_session.trace.lookup(kGroupBasic, int(i)))];
+        // A field holding no number counts as 0.
+        const double shown = parseUserNumber(m_fields.txtMonitorMax[i], locale).value_or(0);
+        if (s == 0 || shown < v) m_fields.txtMonitorMax[i] = formatValue(v, "", locale);
+    }
+}
+
+void MonitorLoop::cmdMonMaxRst_Click() {
+    m_fields.txtMonitorMax = m_fields.txtMonitor;
+}
+
+}  // namespace tunalyx

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "monitor/live_decode.h"
+#include "monitor/log_store.h"
+#include "ports/clock.h"
+#include "session/session.h"
+
+namespace tunalyx {
+
+// What the windows that follow live data (chart, map watch, watches) are told of a run. The
+// monitor does not know them; each registers itself.
+class SampleListener {
+public:
+    virtual ~SampleListener() = default;
+    // A run begins: the chart and the map watch start afresh.
+    virtual void runStarted() {}
+    // Sample s is in the log. `refresh` comes once a second (and with the first sample): the
+    // moment for displays that need not follow every sample.
+    virtual void sampleLogged(int s, const LiveSample& sample, bool refresh) = 0;
+    virtual void runEnded() {}
+};
+
+// The monitor window's fields as text, as they show after the last refresh; the maxima follow
+// every sample.
+struct MonitorFields {
+    std::array<std::string, 10> txtMonitor;
+    std::array<std::string, 10> txtMonitorMax;
+    std::array<std::string, 19> txtTuning;
+    std::array<std::string, 8> txtSensor;
+    std::array<bool, 8> sensorRed{};
+    std::array<bool, 8> chkSensor1{};
+    std::array<bool, 8> chkSensor2{};
+    std::array<std::string, 4> txtA2D;
+    std::array<std::string, 2> txtMap;
+};
+
+// CheckUnsavedLog: nothing when the log is saved; otherwise the question with Yes, No and
+// Cancel. Yes runs `save`, and counts as Cancel when the log is still unsaved afterwards.
+[[nodiscard]] std::optional<MessageAnswer> CheckUnsavedLog(LogStore& log, UserPrompts& prompts,
+                                                           const std::function<void()>& save);
+
+// The polling of live data without a window: start, then one step per cycle until a step says
+// the run is over. The driver (a window's timer, the command line) calls step() as often as it
+// can; between steps the port is free for transfers.
+class MonitorLoop {
+public:
+    MonitorLoop(Session& session, LogStore& log, Clock& clock, const AuxSetup& aux);
+
+    // cmdLogStart_Click up to the first cycle: the version check, the unsaved log (Cancel
+    // abandons), the listeners' reset, the groups, the flush. False when nothing is to be
+    // polled; the run is then over before it began.
+    bool start(const std::array<bool, kTraceGroupCount>& include,
+               const std::function<std::optional<MessageAnswer>()>& checkUnsaved);
+    // One cycle: reads the included groups, stores the sample, updates fields and maxima and
+    // tells the listeners. False once the run is over (stopped, a read failed, or 32767 samples).
+    // While a transfer holds the port the step waits for the next one, polling nothing.
+    bool step();
+    // cmdLogStop_Click: the run ends before the next cycle.
+    void cmdLogStop_Click();
+    // cmdMonMaxRst_Click: the maxima become the shown values.
+    void cmdMonMaxRst_Click();
+
+    [[nodiscard]] bool Logging() const { return m_logging; }
+    // Between a successful start and the step that ends the run.
+    [[nodiscard]] bool running() const { return m_running; }
+    [[nodiscard]] int SampleCount() const { return m_sampleCount; }
+    [[nodiscard]] const MonitorFields& fields() const { return m_fields; }
+    [[nodiscard]] const LiveSample& lastSample() const { return m_sample; }
+
+    void addListener(SampleListener* listener);
+    void removeListener(SampleListener* listener);
+
+private:
+    void end();
+    void showFields();
+    void updateMaxima(int s);
+
+    Session& m_session;
+    LogStore& m_log;
+    Clock& m_clock;
+    const AuxSetup& m_aux;
+    std::vector<SampleListener*> m_listeners;
+    bool m_logging = false;  // cleared by Stop; the run ends at the next step
+    bool m_running = false;
+    int m_sampleCount = 0;
+    std::int64_t m_startTick = 0;
+    std::int64_t m_lastSecond = -1;
+    LiveSample m_sample;
+    MonitorFields m_fields;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,305 @@
+#include "monitor/monitor_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/qt_window_placement.h"
+#include "model/descriptors.h"
+#include "monitor/log_file.h"
+#include "transfer/data_file.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr const char* kIncludeKey = "MonitorInclude";
+constexpr const char* kDefaultInclude = "0,0,0,0,1";
+constexpr const char* kIncludeCaptions[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
+                                                            "Map Ref", "Advanced"};
+constexpr const char* kAuxLabels[4] = {"AN1", "AN2", "AN3", "AN4"};
+const WindowPlacement kDefaultPlacement{600, 600, 6600, 10200, 0};
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QLineEdit* field(const QString& name, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setReadOnly(true);
+    edit->setAlignment(Qt::AlignRight);
+    edit->setFocusPolicy(Qt::NoFocus);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-00000.000")) + 10);
+    return edit;
+}
+
+}  // namespace
+
+MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxSetup& aux,
+                             SettingsStore& store, FileWriter& files, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_session(session),
+      m_log(log),
+      m_store(store),
+      m_files(files),
+      m_loop(session, log, session.link.clock(), aux) {
+    setObjectName(QStringLiteral("frmMonitor"));
+    setWindowTitle(tr("Monitor"));
+    buildFields();
+    m_loop.addListener(this);
+    connect(&m_cycle, &QTimer::timeout, this, &MonitorWindow::cycle);
+
+    // Form_Load
+    applyPlacement(*this, loadWindowPlacement(m_store, "Monitor", kDefaultPlacement));
+    const std::string include = m_store.text(kIncludeKey, kDefaultInclude);
+    const auto flags = splitFields(include);
+    for (std::size_t i = 0; i < flags.size() && i < m_chkInclude.size(); ++i)
+        m_chkInclude[i]->setChecked(flags[i] == "1");
+
+    chooseSavePath = [this](const std::string& proposed) {
+        QString selected = QStringLiteral("Text Files(*.txt)");
+        const QString start =
+            QString::fromStdString(logPath(m_store, m_session.programFolder) + proposed);
+        return QFileDialog::getSaveFileName(this, tr("Save Log"), start,
+                                            QStringLiteral("All Files (*.*);;Text Files(*.txt)"),
+                                            &selected)
+            .toStdString();
+    };
+}
+
+MonitorWindow::~MonitorWindow() {
+    m_cycle.stop();
+    m_loop.removeListener(this);
+}
+
+void MonitorWindow::buildFields() {
+    const MonitorCaptions& captions = m_session.monitorCaptions;
+    auto* outer = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    outer->addLayout(top);
+
+    auto* basic = new QGroupBox(tr("Basic"), this);
+    auto* basicGrid = new QGridLayout(basic);
+    basicGrid->addWidget(new QLabel(tr("Max"), basic), 0, 2);
+    for (int i = 0; i < 10; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        m_lblMonitor[at] = new QLabel(latin1(captions.lblMonitor[at]), basic);
+        m_txtMonitor[at] = field(QStringLiteral("txtMonitor%1").arg(i), basic);
+        m_txtMonitorMax[at] = field(QStringLiteral("txtMonitorMax%1").arg(i), basic);
+        basicGrid->addWidget(m_lblMonitor[at], i + 1, 0);
+        basicGrid->addWidget(m_txtMonitor[at], i + 1, 1);
+        basicGrid->addWidget(m_txtMonitorMax[at], i + 1, 2);
+    }
+    basicGrid->setRowStretch(11, 1);
+    top->addWidget(basic);
+
+    auto* sensors = new QGroupBox(tr("Sensors"), this);
+    auto* sensorGrid = new QGridLayout(sensors);
+    for (int k = 0; k < 8; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        m_lblSensor[at] = new QLabel(latin1(captions.sensorLabels[at]), sensors);
+        m_txtSensor[at] = field(QStringLiteral("txtSensor%1").arg(k), sensors);
+        m_chkSensor1[at] = new QCheckBox(latin1(captions.switchCaptions[at]), sensors);
+        m_chkSensor1[at]->setObjectName(QStringLiteral("chkSensor1%1").arg(k));
+        m_chkSensor2[at] = new QCheckBox(latin1(captions.switchCaptions[at + 8]), sensors);
+        m_chkSensor2[at]->setObjectName(QStringLiteral("chkSensor2%1").arg(k));
+        // They show the unit's switches; a click must not pretend otherwise.
+        for (QCheckBox* box : {m_chkSensor1[at], m_chkSensor2[at]}) {
+            box->setAttribute(Qt::WA_TransparentForMouseEvents);
+            box->setFocusPolicy(Qt::NoFocus);
+        }
+        sensorGrid->addWidget(m_lblSensor[at], k, 0);
+        sensorGrid->addWidget(m_txtSensor[at], k, 1);
+        sensorGrid->addWidget(m_chkSensor1[at], k, 2);
+        sensorGrid->addWidget(m_chkSensor2[at], k, 3);
+    }
+    sensorGrid->setRowStretch(8, 1);
+    top->addWidget(sensors);
+
+    auto* advanced = new QGroupBox(tr("Advanced"), this);
+    auto* advancedGrid = new QGridLayout(advanced);
+    for (int i = 0; i < 19; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        m_lblTuning[at] = new QLabel(latin1(captions.lblTuning[at]), advanced);
+        m_txtTuning[at] = field(QStringLiteral("txtTuning%1").arg(i), advanced);
+        const int column = i < 10 ? 0 : 2;
+        advancedGrid->addWidget(m_lblTuning[at], i % 10, column);
+        advancedGrid->addWidget(m_txtTuning[at], i % 10, column + 1);
+    }
+    advancedGrid->setRowStretch(10, 1);
+    top->addWidget(advanced);
+
+    auto* bottom = new QHBoxLayout;
+    outer->addLayout(bottom);
+    auto* aux = new QGroupBox(tr("Auxilary AD"), this);
+    auto* auxGrid = new QGridLayout(aux);
+    for (int k = 0; k < 4; ++k) {
+        m_txtA2D[static_cast<std::size_t>(k)] = field(QStringLiteral("txtA2D%1").arg(k), aux);
+        auxGrid->addWidget(new QLabel(QString::fromLatin1(kAuxLabels[k]), aux), k / 2, (k % 2) * 2);
+        auxGrid->addWidget(m_txtA2D[static_cast<std::size_t>(k)], k / 2, (k % 2) * 2 + 1);
+    }
+    bottom->addWidget(aux);
+
+    auto* map = new QGroupBox(tr("Map Ref"), this);
+    auto* mapGrid = new QGridLayout(map);
+    for (int k = 0; k < 2; ++k) {
+        m_txtMap[static_cast<std::size_t>(k)] = field(QStringLiteral("txtMap%1").arg(k), map);
+        mapGrid->addWidget(new QLabel(k == 0 ? QStringLiteral("N") : QStringLiteral("P"), map), k,
+                           0);
+        mapGrid->addWidget(m_txtMap[static_cast<std::size_t>(k)], k, 1);
+    }
+    bottom->addWidget(map);
+
+    auto* run = new QGroupBox(tr("Corvalink"), this);
+    auto* runGrid = new QGridLayout(run);
+    runGrid->addWidget(new QLabel(tr("Lines"), run), 0, 0);
+    m_txtMonCount = field(QStringLiteral("txtMonCount"), run);
+    m_txtMonCount->setText(QStringLiteral("0"));
+    runGrid->addWidget(m_txtMonCount, 0, 1);
+    for (int g = 0; g < kTraceGroupCount; ++g) {
+        auto* box = new QCheckBox(tr(kIncludeCaptions[g]), run);
+        box->setObjectName(QStringLiteral("chkInclude%1").arg(g));
+        m_chkInclude[static_cast<std::size_t>(g)] = box;
+        runGrid->addWidget(box, 1 + g / 3, g % 3);
+    }
+    bottom->addWidget(run, 1);
+
+    auto* buttons = new QVBoxLayout;
+    const auto button = [&](const QString& caption, const char* name) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        buttons->addWidget(b);
+        return b;
+    };
+    m_cmdLogStart = button(tr("&Start"), "cmdLogStart");
+    m_cmdLogStop = button(tr("&End"), "cmdLogStop");
+    m_cmdMonMaxRst = button(tr("&Reset"), "cmdMonMaxRst");
+    m_cmdSave = button(tr("S&ave"), "cmdSave");
+    bottom->addLayout(buttons);
+    connect(m_cmdLogStart, &QPushButton::clicked, this, &MonitorWindow::cmdLogStart_Click);
+    connect(m_cmdLogStop, &QPushButton::clicked, this, &MonitorWindow::cmdLogStop_Click);
+    connect(m_cmdMonMaxRst, &QPushButton::clicked, this, &MonitorWindow::cmdMonMaxRst_Click);
+    connect(m_cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+}
+
+void MonitorWindow::cmdLogStart_Click() {
+    if (!m_cmdLogStart->isEnabled() || m_loop.running()) return;
+    m_cmdLogStart->setEnabled(false);
+    std::array<bool, kTraceGroupCount> include{};
+    for (std::size_t g = 0; g < include.size(); ++g)
+        include[g] = m_chkInclude[g]->isChecked();
+    if (!m_loop.start(include, [this] { return CheckUnsavedLog(); })) {
+        m_cmdLogStart->setEnabled(true);
+        return;
+    }
+    // The layout in force may have been renamed by the check of the version.
+    const MonitorCaptions& captions = m_session.monitorCaptions;
+    for (std::size_t i = 0; i < m_lblMonitor.size(); ++i)
+        m_lblMonitor[i]->setText(latin1(captions.lblMonitor[i]));
+    for (std::size_t i = 0; i < m_lblTuning.size(); ++i)
+        m_lblTuning[i]->setText(latin1(captions.lblTuning[i]));
+    for (std::size_t k = 0; k < m_lblSensor.size(); ++k)
+        m_lblSensor[k]->setText(latin1(captions.sensorLabels[k]));
+    m_txtMonCount->setText(QStringLiteral("0"));
+    m_cycle.start(0);
+    emit runningChanged(true);
+}
+
+void MonitorWindow::cycle() {
+    if (!m_loop.step()) m_cycle.stop();
+}
+
+void MonitorWindow::cmdLogStop_Click() {
+    m_loop.cmdLogStop_Click();
+    // The run ends here, not at a next cycle that may never come (the program closing).
+    if (m_loop.running()) m_loop.step();
+}
+
+void MonitorWindow::cmdMonMaxRst_Click() {
+    m_loop.cmdMonMaxRst_Click();
+    for (std::size_t i = 0; i < m_txtMonitorMax.size(); ++i)
+        m_txtMonitorMax[i]->setText(latin1(m_loop.fields().txtMonitorMax[i]));
+}
+
+void MonitorWindow::sampleLogged(int s, const LiveSample& /*sample*/, bool refresh) {
+    if (refresh) showFields();
+    for (std::size_t i = 0; i < m_txtMonitorMax.size(); ++i) {
+        const QString max = latin1(m_loop.fields().txtMonitorMax[i]);
+        if (m_txtMonitorMax[i]->text() != max) m_txtMonitorMax[i]->setText(max);
+    }
+    m_txtMonCount->setText(QString::number(s + 1));
+}
+
+void MonitorWindow::runEnded() {
+    m_cycle.stop();
+    m_cmdLogStart->setEnabled(true);
+    emit runningChanged(false);
+}
+
+void MonitorWindow::showFields() {
+    const MonitorFields& f = m_loop.fields();
+    for (std::size_t i = 0; i < m_txtMonitor.size(); ++i)
+        m_txtMonitor[i]->setText(latin1(f.txtMonitor[i]));
+    for (std::size_t i = 0; i < m_txtTuning.size(); ++i)
+        m_txtTuning[i]->setText(latin1(f.txtTuning[i]));
+    for (std::size_t k = 0; k < m_txtSensor.size(); ++k) {
+        m_txtSensor[k]->setText(latin1(f.txtSensor[k]));
+        QPalette p = m_txtSensor[k]->palette();
+        if (f.sensorRed[k]) {
+            p.setColor(QPalette::Base, QColor(255, 0, 0));
+            m_txtSensor[k]->setPalette(p);
+        } else {
+            m_txtSensor[k]->setPalette(QPalette());
+        }
+        m_chkSensor1[k]->setChecked(f.chkSensor1[k]);
+        m_chkSensor2[k]->setChecked(f.chkSensor2[k]);
+    }
+    for (std::size_t k = 0; k < m_txtA2D.size(); ++k)
+        m_txtA2D[k]->setText(latin1(f.txtA2D[k]));
+    for (std::size_t k = 0; k < m_txtMap.size(); ++k)
+        m_txtMap[k]->setText(latin1(f.txtMap[k]));
+}
+
+std::optional<MessageAnswer> MonitorWindow::CheckUnsavedLog() {
+    return tunalyx::CheckUnsavedLog(m_log, m_session.prompts, [this] { cmdSave_Click(); });
+}
+
+bool MonitorWindow::cmdSave_Click() {
+    cmdLogStop_Click();
+    if (!logHasGroups(m_log)) return false;
+    const std::string path = chooseSavePath ? chooseSavePath(defaultLogName()) : std::string();
+    if (path.empty()) return false;
+    rememberLogPath(m_store, path);
+    if (const std::string error = saveLogFile(m_log, m_session.trace, m_files, path);
+        !error.empty()) {
+        m_session.prompts.tell(error, MessageIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+void MonitorWindow::saveSettings() {
+    saveWindowPlacement(m_store, "Monitor", placementOf(*this));
+    std::string include;
+    for (std::size_t g = 0; g < m_chkInclude.size(); ++g)
+        include += (g ? "," : "") + std::string(m_chkInclude[g]->isChecked() ? "1" : "0");
+    m_store.setValue(kIncludeKey, include);
+}
+
+void MonitorWindow::closeEvent(QCloseEvent* event) {
+    // Form_Unload: the run ends with the window; its place and groups are kept.
+    cmdLogStop_Click();
+    saveSettings();
+    QWidget::closeEvent(event);
+    emit closed();
+}
+
+}  // namespace tunalyx

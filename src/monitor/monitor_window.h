@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "monitor/monitor_loop.h"
+#include "ports/file_writer.h"
+#include "ports/settings_store.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tunalyx {
+
+// frmMonitor: the latest live values, the maxima, the groups to poll and the commands of a run.
+// Its loop is the only poller of live data; a zero-interval timer runs one cycle at a time, so
+// the windows paint and every command gets through between two cycles.
+class MonitorWindow final : public QWidget, public SampleListener {
+    Q_OBJECT
+public:
+    MonitorWindow(Session& session, LogStore& log, const AuxSetup& aux, SettingsStore& store,
+                  FileWriter& files, QWidget* parent = nullptr);
+    ~MonitorWindow() override;
+
+    void cmdLogStart_Click();
+    void cmdLogStop_Click();
+    void cmdMonMaxRst_Click();
+    // Save dialog and writer; true when the log was written.
+    bool cmdSave_Click();
+    // Nothing when the log is saved; otherwise the user's answer (Cancel abandons).
+    std::optional<MessageAnswer> CheckUnsavedLog();
+
+    [[nodiscard]] MonitorLoop& loop() { return m_loop; }
+    [[nodiscard]] bool running() const { return m_loop.running(); }
+    // The save dialog; tests replace it. An empty path means the user cancelled.
+    std::function<std::string(const std::string& proposedName)> chooseSavePath;
+
+    // SampleListener
+    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void runEnded() override;
+
+signals:
+    // A run began or ended (the menus of other windows follow).
+    void runningChanged(bool running);
+    // The window was closed (the Window menu unchecks its item).
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildFields();
+    void showFields();
+    void saveSettings();
+    void cycle();
+
+    Session& m_session;
+    LogStore& m_log;
+    SettingsStore& m_store;
+    FileWriter& m_files;
+    MonitorLoop m_loop;
+    QTimer m_cycle;
+
+    std::array<QLineEdit*, 10> m_txtMonitor{};
+    std::array<QLineEdit*, 10> m_txtMonitorMax{};
+    std::array<QLabel*, 10> m_lblMonitor{};
+    std::array<QLineEdit*, 19> m_txtTuning{};
+    std::array<QLabel*, 19> m_lblTuning{};
+    std::array<QLineEdit*, 8> m_txtSensor{};
+    std::array<QLabel*, 8> m_lblSensor{};
+    std::array<QCheckBox*, 8> m_chkSensor1{};
+    std::array<QCheckBox*, 8> m_chkSensor2{};
+    std::array<QLineEdit*, 4> m_txtA2D{};
+    std::array<QLineEdit*, 2> m_txtMap{};
+    std::array<QCheckBox*, kTraceGroupCount> m_chkInclude{};
+    QLineEdit* m_txtMonCount = nullptr;
+    QPushButton* m_cmdLogStart = nullptr;
+    QPushButton* m_cmdLogStop = nullptr;
+    QPushButton* m_cmdMonMaxRst = nullptr;
+    QPushButton* m_cmdSave = nullptr;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,101 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "gui_harness.h"
+#include "monitor/monitor_window.h"
+
+using namespace tunalyx;
+
+namespace {
+
+QString text(QWidget& w, const char* name) {
+    return w.findChild<QLineEdit*>(QLatin1String(name))->text();
+}
+
+// Runs the event loop until the monitor has logged `samples` (or a second has passed).
+void waitForSamples(MonitorWindow& monitor, int samples) {
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.loop().SampleCount() >= samples, 1000);
+}
+
+}  // namespace
+
+class MonitorWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theLogMenuRunsTheMonitorAndItsFieldsFollow();
+    void groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram();
+};
+
+void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.window->menus().mnuLogStart->trigger();
+    MonitorWindow& monitor = w.window->monitor();
+    QVERIFY(monitor.running());
+    QVERIFY(!monitor.findChild<QPushButton*>(QStringLiteral("cmdLogStart"))->isEnabled());
+    waitForSamples(monitor, 20);
+
+    // Advanced alone by default: Rpm shows, Basic stays 0, the lines count every sample.
+    QVERIFY(text(monitor, "txtTuning0").toDouble() > 0);
+    QCOMPARE(text(monitor, "txtMonitor3"), QStringLiteral("0"));
+    QVERIFY(text(monitor, "txtMonCount").toInt() >= 20);
+    // A transfer between two cycles gets the port, and the run goes on after it.
+    QTest::mouseClick(w.button("cmdReadMap0"), Qt::LeftButton);
+    QVERIFY(w.prompts.messages().empty());
+    const int before = monitor.loop().SampleCount();
+    waitForSamples(monitor, before + 5);
+
+    w.window->menus().mnuLogEnd->trigger();
+    QVERIFY(!monitor.running());
+    QVERIFY(!w.session.PortBusy);
+    QVERIFY(monitor.findChild<QPushButton*>(QStringLiteral("cmdLogStart"))->isEnabled());
+    QCOMPARE(w.window->log().LogLast, monitor.loop().SampleCount() - 1);
+    QCOMPARE(text(monitor, "txtMonCount").toInt(), monitor.loop().SampleCount());
+
+    // Save As writes the log and leaves nothing unsaved.
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("run.txt")).toStdString();
+    monitor.chooseSavePath = [&](const std::string&) { return path; };
+    w.window->menus().mnuLogSaveAs->trigger();
+    QVERIFY(!w.window->log().LogUnsaved);
+    QFile file(QString::fromStdString(path));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readLine().startsWith("[SR20DET]"));
+}
+
+void MonitorWindowTest::groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.window->menus().mnuMonitor->trigger();
+    MonitorWindow& monitor = w.window->monitor();
+    QVERIFY(monitor.isVisible());
+    monitor.findChild<QCheckBox*>(QStringLiteral("chkInclude0"))->setChecked(true);
+    QTest::mouseClick(monitor.findChild<QPushButton*>(QStringLiteral("cmdLogStart")),
+                      Qt::LeftButton);
+    waitForSamples(monitor, 3);
+
+    // Closing the monitor mid-run ends the run and keeps its groups and place.
+    monitor.close();
+    QVERIFY(!monitor.running());
+    QVERIFY(!w.session.PortBusy);
+    QVERIFY(!w.window->menus().mnuMonitor->isChecked());
+    QCOMPARE(w.store.text("MonitorInclude", ""), std::string("1,0,0,0,1"));
+    QVERIFY(w.store.integer("MonitorWidth", 0) > 0);
+
+    // The log is not saved: Cancel keeps the program open, No lets it close.
+    w.prompts.answerNext(MessageAnswer::Cancel);
+    QVERIFY(!w.window->close());
+    w.prompts.answerNext(MessageAnswer::No);
+    QVERIFY(w.window->close());
+}
+
+int runMonitorWindowTests(int argc, char** argv) {
+    MonitorWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "monitor_window_test.moc"
