@@ -159,14 +159,20 @@ void MonitorLoop::showFields() {
         m_fields.txtMap[k] = formatValue(value(kGroupMap, static_cast<int>(k)), "0", locale);
 }
 
+std::string nextMaximum(const std::string& shown, double value, bool firstSample,
+                        const NumberLocale& locale) {
+    if (firstSample || parseUserNumber(shown, locale).value_or(0) < value)
+        return formatValue(value, "", locale);
+    return shown;
+}
+
 void MonitorLoop::updateMaxima(int s) {
     const NumberLocale locale = m_session.codec.locale();
     for (std::size_t i = 0; i < m_fields.txtMonitorMax.size(); ++i) {
-        const double v =
-            m_sample.value[static_cast<std::size_t>(m_session.trace.lookup(kGroupBasic, int(i)))];
-        // A field holding no number counts as 0.
-        const double shown = parseUserNumber(m_fields.txtMonitorMax[i], locale).value_or(0);
-        if (s == 0 || shown < v) m_fields.txtMonitorMax[i] = formatValue(v, "", locale);
+        const int item = m_session.trace.lookup(kGroupBasic, static_cast<int>(i));
+        m_fields.txtMonitorMax[i] =
+            nextMaximum(m_fields.txtMonitorMax[i], m_sample.value[static_cast<std::size_t>(item)],
+                        s == 0, locale);
     }
 }
 

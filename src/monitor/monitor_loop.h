@@ -40,6 +40,12 @@ struct MonitorFields {
     std::array<std::string, 2> txtMap;
 };
 
+// A Basic maximum field after a sample: the new value in the general number form when it is the
+// first sample or beats what the field shows (text that is no number counts as 0); otherwise the
+// field as it is.
+[[nodiscard]] std::string nextMaximum(const std::string& shown, double value, bool firstSample,
+                                      const NumberLocale& locale);
+
 // CheckUnsavedLog: nothing when the log is saved; otherwise the question with Yes, No and
 // Cancel. Yes runs `save`, and counts as Cancel when the log is still unsaved afterwards.
 [[nodiscard]] std::optional<MessageAnswer> CheckUnsavedLog(LogStore& log, UserPrompts& prompts,

@@ -122,6 +122,13 @@ std::string TraceItems::label(int item) const {
     return std::string(GroupPrefix(TraceGroup[at(item)])) + TraceName[at(item)];
 }
 
+std::vector<std::string> TraceItems::itemChoices() const {
+    std::vector<std::string> choices{"(None)"};
+    for (int i = 0; i < kTraceItemCount; ++i)
+        choices.push_back(label(i));
+    return choices;
+}
+
 int TraceItems::lookup(int group, int index) const {
     if (group < 0 || group >= kTraceGroupCount || index < 0 || index >= kTraceGroupSlots) return 0;
     return TraceLookup[group][index];

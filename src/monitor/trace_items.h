@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace tunalyx {
 
@@ -35,6 +36,9 @@ struct TraceItems {
     void InitTraceItemLookup(const AuxNames& aux = {});
     // GroupPrefix(group) + TraceName(item), e.g. "Advanced Rpm".
     [[nodiscard]] std::string label(int item) const;
+    // The list an item is picked from: "(None)" first, then the label of item 0..63, so that
+    // position = item + 1.
+    [[nodiscard]] std::vector<std::string> itemChoices() const;
     // (group, index) -> item; 0 outside the table.
     [[nodiscard]] int lookup(int group, int index) const;
 

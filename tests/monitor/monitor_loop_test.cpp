@@ -123,6 +123,16 @@ TEST_F(MonitorLoopTest, TheRunEndsAt32767Samples) {
     EXPECT_EQ(log.LogLast, LogStore::kMaxRunSamples - 1);
 }
 
+TEST(MonitorMaxima, TheGeneralFormForEveryNewMaximum) {
+    const NumberLocale locale;
+    EXPECT_EQ(nextMaximum("99", 3, true, locale), "3");  // the first sample sets it
+    EXPECT_EQ(nextMaximum("14.0", 13.5, false, locale), "14.0");
+    // After Reset the field holds the formatted value; a new maximum shows without its format.
+    EXPECT_EQ(nextMaximum("13.0", 14, false, locale), "14");
+    EXPECT_EQ(nextMaximum("--", 0.5, false, locale), "0.5");  // no number counts as 0
+    EXPECT_EQ(nextMaximum("", -1, false, locale), "");
+}
+
 TEST(CheckUnsavedLog, AsksOnlyWhenSomethingIsUnsaved) {
     LogStore log;
     test::RecordingPrompts prompts;

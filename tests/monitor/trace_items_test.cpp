@@ -27,6 +27,11 @@ TEST(TraceItems, LookupByGroupAndIndex) {
 TEST(TraceItems, LabelsAndAuxNames) {
     TraceItems t;
     EXPECT_EQ(t.label(64), "");
+    const auto choices = t.itemChoices();
+    ASSERT_EQ(choices.size(), 65u);
+    EXPECT_EQ(choices[0], "(None)");
+    EXPECT_EQ(choices[1], "Advanced Rpm");
+    EXPECT_EQ(choices[63], "Map N");
 
     AuxNames aux{{"AFR", "Oil", "EGT", "Fuel"}, false, false};
     t.InitTraceItemLookup(aux);
