@@ -8,7 +8,6 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -17,6 +16,7 @@
 
 #include "model/descriptors.h"
 #include "monitor/live_decode.h"
+#include "ports/whole_file.h"
 
 namespace tunalyx {
 
@@ -382,40 +382,22 @@ std::string fileName(const std::string& path) {
 // The whole file, or nothing after a message; the size is checked before anything is read.
 std::optional<std::string> readLogContents(UserPrompts& prompts, const std::string& path,
                                            const std::string& shownName) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path file(path);
-    if (!fs::is_regular_file(file, ec)) {
-        prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-        return std::nullopt;
+    WholeFile file = readWholeFile(path, kLargestLogFile);
+    switch (file.problem) {
+        case WholeFile::Problem::None:
+            return std::move(file.contents);
+        case WholeFile::Problem::CannotOpen:
+            prompts.tell("Error opening " + shownName, MessageIcon::Critical);
+            break;
+        case WholeFile::Problem::TooLarge:
+            prompts.tell(shownName + " is too large to be an SR20DET Log File",
+                         MessageIcon::Critical);
+            break;
+        case WholeFile::Problem::CannotRead:
+            prompts.tell("Error reading " + shownName, MessageIcon::Critical);
+            break;
     }
-    const std::uintmax_t size = fs::file_size(file, ec);
-    if (!ec && size > kLargestLogFile) {
-        prompts.tell(shownName + " is too large to be an SR20DET Log File", MessageIcon::Critical);
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-        return std::nullopt;
-    }
-    bool readOk = false;
-    std::string contents;
-    try {
-        // One byte more than expected tells when the file grew while being opened.
-        const std::uintmax_t expected = ec ? kLargestLogFile : size;
-        contents.assign(static_cast<std::size_t>(expected) + 1, '\0');
-        in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
-        contents.resize(static_cast<std::size_t>(in.gcount()));
-        readOk = !in.bad() && contents.size() <= expected;
-    } catch (const std::exception&) {
-        readOk = false;
-    }
-    if (!readOk) {
-        prompts.tell("Error reading " + shownName, MessageIcon::Critical);
-        return std::nullopt;
-    }
-    return contents;
+    return std::nullopt;
 }
 
 // Full precision for other tools: the shortest text that reads back as the value (as a single

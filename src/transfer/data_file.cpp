@@ -2,9 +2,9 @@
 
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
+#include "ports/whole_file.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
@@ -92,40 +92,23 @@ void readDataFileText(std::string_view text, PacketImage& image, PacketDirty& di
 
 std::optional<std::string> readDataFileContents(UserPrompts& prompts, const std::string& path,
                                                 const std::string& shownName) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path file(path);
-    if (!fs::is_regular_file(file, ec)) {
-        prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-        return std::nullopt;
-    }
     // A tune is a few kilobytes; a huge file is something else and is not read into memory.
-    const std::uintmax_t size = fs::file_size(file, ec);
-    if (!ec && size > kLargestDataFile) {
-        prompts.tell(shownName + " is too large to be an SR20DET Data file", MessageIcon::Critical);
-        return std::nullopt;
+    WholeFile file = readWholeFile(path, kLargestDataFile);
+    switch (file.problem) {
+        case WholeFile::Problem::None:
+            return std::move(file.contents);
+        case WholeFile::Problem::CannotOpen:
+            prompts.tell("Error opening " + shownName, MessageIcon::Critical);
+            break;
+        case WholeFile::Problem::TooLarge:
+            prompts.tell(shownName + " is too large to be an SR20DET Data file",
+                         MessageIcon::Critical);
+            break;
+        case WholeFile::Problem::CannotRead:
+            prompts.tell("File Format Error", MessageIcon::Critical);
+            break;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-        return std::nullopt;
-    }
-    bool readOk = false;
-    std::string contents;
-    try {
-        // One byte more than the file should hold tells when it grew while being opened.
-        contents.assign(ec ? kLargestDataFile + 1 : size + 1, '\0');
-        in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
-        contents.resize(static_cast<std::size_t>(in.gcount()));
-        readOk = !in.bad() && contents.size() <= (ec ? kLargestDataFile : size);
-    } catch (const std::exception&) {
-        readOk = false;
-    }
-    if (!readOk) {
-        prompts.tell("File Format Error", MessageIcon::Critical);
-        return std::nullopt;
-    }
-    return contents;
+    return std::nullopt;
 }
 
 bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName) {
