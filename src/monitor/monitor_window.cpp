@@ -26,6 +26,7 @@ constexpr const char* kIncludeCaptions[kTraceGroupCount] = {"Basic", "Sensors", 
                                                             "Map Ref", "Advanced"};
 constexpr const char* kAuxLabels[4] = {"AN1", "AN2", "AN3", "AN4"};
 const WindowPlacement kDefaultPlacement{600, 600, 6600, 10200, 0};
+constexpr qint64 kCountIntervalMs = 40;
 
 QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
@@ -229,16 +230,25 @@ void MonitorWindow::cmdMonMaxRst_Click() {
         m_txtMonitorMax[i]->setText(latin1(m_loop.fields().txtMonitorMax[i]));
 }
 
-void MonitorWindow::sampleLogged(int s, const LiveSample& /*sample*/, bool refresh) {
+void MonitorWindow::sampleLogged(int /*s*/, const LiveSample& /*sample*/, bool refresh) {
     if (refresh) showFields();
+    // The counter and the maxima change with every sample; shown a few dozen times a second
+    // they look the same and leave the line its time.
+    if (refresh || !m_lastCount.isValid() || m_lastCount.elapsed() >= kCountIntervalMs)
+        showCountAndMaxima();
+}
+
+void MonitorWindow::showCountAndMaxima() {
+    m_lastCount.start();
     for (std::size_t i = 0; i < m_txtMonitorMax.size(); ++i) {
         const QString max = latin1(m_loop.fields().txtMonitorMax[i]);
         if (m_txtMonitorMax[i]->text() != max) m_txtMonitorMax[i]->setText(max);
     }
-    m_txtMonCount->setText(QString::number(s + 1));
+    m_txtMonCount->setText(QString::number(m_loop.SampleCount()));
 }
 
 void MonitorWindow::runEnded() {
+    showCountAndMaxima();
     m_cycle.stop();
     m_cmdLogStart->setEnabled(true);
     emit runningChanged(false);

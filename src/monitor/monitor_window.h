@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -57,6 +58,7 @@ protected:
 private:
     void buildFields();
     void showFields();
+    void showCountAndMaxima();
     void saveSettings();
     void cycle();
 
@@ -66,6 +68,7 @@ private:
     FileWriter& m_files;
     MonitorLoop m_loop;
     QTimer m_cycle;
+    QElapsedTimer m_lastCount;
 
     std::array<QLineEdit*, 10> m_txtMonitor{};
     std::array<QLineEdit*, 10> m_txtMonitorMax{};
