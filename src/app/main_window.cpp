@@ -77,6 +77,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         new QtCompareCommands(*this, m_session, m_store, m_menus, m_pages, m_grids, commitEdit);
     m_monitorToggle = new WindowToggle(
         m_menus.mnuMonitor, [this] { return &monitor(); }, this);
+    m_chartToggle = new WindowToggle(
+        m_menus.mnuChart, [this] { return &chart(); }, this);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
         a->setEnabled(true);
     connect(m_menus.mnuLogStart, &QAction::triggered, this, [this] {
@@ -188,6 +190,7 @@ void MainWindow::Form_Load() {
         if (options.mapTrace) m_menus.mnuMapTrace->trigger();
         if (options.mapTraceGhost) m_menus.mnuMapTraceGhost->trigger();
         if (options.mapAutoSelect) m_menus.mnuAutoSelect->trigger();
+        if (options.chartVisible) m_menus.mnuChart->trigger();
         // Whatever the image holds is shown, also when there was no default file to open.
         DisplayAllData();
     } catch (const std::exception&) {
@@ -301,6 +304,15 @@ MonitorWindow& MainWindow::monitor() {
     return *m_monitor;
 }
 
+ChartWindow& MainWindow::chart() {
+    if (!m_chart) {
+        m_chart = new ChartWindow(m_session, *m_log, monitor(), m_store, m_fileWriter, this);
+        connect(m_chart, &ChartWindow::closed, this,
+                [this] { m_menus.mnuChart->setChecked(false); });
+    }
+    return *m_chart;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Form_QueryUnload: a log not yet saved may keep the program open.
     if (m_monitor && m_monitor->CheckUnsavedLog() == MessageAnswer::Cancel) {
@@ -309,8 +321,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     // A box being edited commits before anything is saved.
     focusTabs();
-    if (m_monitor) m_monitor->close();
+    // Whether the chart is open is kept for the next start, before its window goes.
     saveOnUnload();
+    if (m_chart) m_chart->close();
+    if (m_monitor) m_monitor->close();
     event->accept();
 }
 
@@ -324,6 +338,7 @@ void MainWindow::saveOnUnload() {
                       {w.left, w.top, w.height, w.width, w.windowState, m_tabs->currentIndex()});
     const MapTracer::Options& trace = m_session.tracer.options();
     MainOptions options;
+    options.chartVisible = m_chart && m_chart->isVisible();
     options.mapTraceSource = trace.source;
     options.mapRefLabels = m_menus.mnuMapRefLabels->isChecked();
     options.mapTrace = trace.trace;

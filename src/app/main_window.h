@@ -13,6 +13,7 @@
 #include "app/qt_port_menu.h"
 #include "app/qt_transfer_commands.h"
 #include "app/qt_window_toggle.h"
+#include "charts/chart_window.h"
 #include "compare/qt_compare_commands.h"
 #include "monitor/monitor_window.h"
 #include "session/session.h"
@@ -72,6 +73,8 @@ public:
     // frmMonitor, created on first use; the one poller of live data and owner of the log's runs.
     [[nodiscard]] MonitorWindow& monitor();
     [[nodiscard]] LogStore& log() { return *m_log; }
+    // frmChart, created on first use.
+    [[nodiscard]] ChartWindow& chart();
     // Opens the curve editor for button `index`; tests replace how it is shown.
     void cmdEditCurve_Click(int index);
     std::function<void(QDialog&)> showCurveEditor;
@@ -114,6 +117,8 @@ private:
     AuxSetup m_aux;
     MonitorWindow* m_monitor = nullptr;
     WindowToggle* m_monitorToggle = nullptr;
+    ChartWindow* m_chart = nullptr;
+    WindowToggle* m_chartToggle = nullptr;
     int m_popupFrame = -1;
     bool m_unloaded = false;
 };

@@ -617,14 +617,11 @@ bool exportLogCsv(const std::string& logPath, const std::string& csvPath, UserPr
 }
 
 std::string logPath(const SettingsStore& store, const std::string& programFolder) {
-    return store.text("LogPath", programFolder + "/Logs/");
+    return store.folder("LogPath", programFolder, "Logs");
 }
 
 void rememberLogPath(SettingsStore& store, const std::string& chosenPath) {
-    std::error_code ec;
-    std::filesystem::path folder = std::filesystem::absolute(chosenPath, ec).parent_path();
-    if (ec) folder = std::filesystem::path(chosenPath).parent_path();
-    store.setValue("LogPath", folder.string() + "/");
+    store.rememberFolderOf("LogPath", chosenPath);
 }
 
 std::string defaultLogName(const std::tm& when) {

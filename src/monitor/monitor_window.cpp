@@ -293,6 +293,7 @@ bool MonitorWindow::cmdSave_Click() {
         m_session.prompts.tell(error, MessageIcon::Critical);
         return false;
     }
+    emit logSaved(QString::fromStdString(fileNameOf(path)));
     return true;
 }
 

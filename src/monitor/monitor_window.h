@@ -51,6 +51,8 @@ signals:
     void runningChanged(bool running);
     // The window was closed (the Window menu unchecks its item).
     void closed();
+    // The log was written to a file of this name (the chart shows it in its caption).
+    void logSaved(const QString& fileName);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

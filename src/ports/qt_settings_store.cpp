@@ -16,7 +16,12 @@ QtSettingsStore::QtSettingsStore(const QString& iniPath)
 std::optional<std::string> QtSettingsStore::value(const std::string& key) const {
     const QString k = kSection + QLatin1Char('/') + QString::fromStdString(key);
     if (!m_settings.contains(k)) return std::nullopt;
-    return m_settings.value(k).toString().toStdString();
+    const QVariant v = m_settings.value(k);
+    // A hand-edited settings file leaves a list such as "0,0,0,0,1" unquoted, which reads as a
+    // list of texts: the list keys want it back as the one text it was.
+    if (v.userType() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(',')).toStdString();
+    return v.toString().toStdString();
 }
 
 void QtSettingsStore::setValue(const std::string& key, const std::string& value) {

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 
 namespace tunalyx {
 
@@ -37,6 +39,18 @@ bool SettingsStore::boolean(const std::string& key, bool fallback) const {
     if (t == "True" || t == "true" || t == "-1" || t == "1") return true;
     if (t == "False" || t == "false" || t == "0") return false;
     return fallback;
+}
+
+std::string SettingsStore::folder(const std::string& key, const std::string& programFolder,
+                                  const std::string& subfolder) const {
+    return text(key, programFolder + "/" + subfolder + "/");
+}
+
+void SettingsStore::rememberFolderOf(const std::string& key, const std::string& chosenPath) {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::absolute(chosenPath, ec).parent_path();
+    if (ec) folder = std::filesystem::path(chosenPath).parent_path();
+    setValue(key, folder.string() + "/");
 }
 
 }  // namespace tunalyx

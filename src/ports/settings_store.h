@@ -19,6 +19,13 @@ public:
     [[nodiscard]] bool boolean(const std::string& key, bool fallback) const;
     void setInteger(const std::string& key, long long v) { setValue(key, std::to_string(v)); }
     void setBoolean(const std::string& key, bool v) { setValue(key, v ? "True" : "False"); }
+
+    // A folder the file dialogs start in ("MapPath", "LogPath", ...): the stored one, or
+    // `subfolder` of the program's folder until one is used.
+    [[nodiscard]] std::string folder(const std::string& key, const std::string& programFolder,
+                                     const std::string& subfolder) const;
+    // Keeps the folder of a chosen file under the key, with a closing "/".
+    void rememberFolderOf(const std::string& key, const std::string& chosenPath);
 };
 
 }  // namespace tunalyx

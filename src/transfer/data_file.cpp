@@ -199,14 +199,11 @@ std::string fileNameOf(const std::string& path) {
 }
 
 std::string mapPath(const SettingsStore& store, const std::string& programFolder) {
-    return store.text("MapPath", programFolder + "/Maps/");
+    return store.folder("MapPath", programFolder, "Maps");
 }
 
 void rememberMapPath(SettingsStore& store, const std::string& chosenPath) {
-    std::error_code ec;
-    std::filesystem::path folder = std::filesystem::absolute(chosenPath, ec).parent_path();
-    if (ec) folder = std::filesystem::path(chosenPath).parent_path();
-    store.setValue("MapPath", folder.string() + "/");
+    store.rememberFolderOf("MapPath", chosenPath);
 }
 
 std::string notesForDisplay(const std::string& notes) {

@@ -14,6 +14,8 @@ int runCompareWindowTests(int argc, char** argv);
 int runCurveEditorTests(int argc, char** argv);
 int runAirFlowGridTests(int argc, char** argv);
 int runMonitorWindowTests(int argc, char** argv);
+int runChartWindowTests(int argc, char** argv);
+int runStripChartTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -30,7 +32,9 @@ int main(int argc, char** argv) {
                                               {"CompareWindow", runCompareWindowTests},
                                               {"CurveEditor", runCurveEditorTests},
                                               {"AirFlowGrid", runAirFlowGridTests},
-                                              {"MonitorWindow", runMonitorWindowTests}};
+                                              {"MonitorWindow", runMonitorWindowTests},
+                                              {"ChartWindow", runChartWindowTests},
+                                              {"StripChart", runStripChartTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

@@ -1,0 +1,394 @@
+#include "charts/chart_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMenuBar>
+
+#include <algorithm>
+#include <exception>
+
+#include "app/qt_window_placement.h"
+#include "charts/chart_setup_file.h"
+#include "charts/setup_chart_dialog.h"
+#include "monitor/log_file.h"
+#include "monitor/monitor_window.h"
+#include "transfer/data_file.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr const char* kCaptionPrefix = "Corvalink SR20DET - ";
+constexpr double kLiveWindowSeconds = 10;
+const WindowPlacement kDefaultPlacement{105, 0, 3495, 10395, 0};
+constexpr const char* kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
+constexpr const char* kSetupFilter = "All Files (*.*);;Corvalink Chart Setup Files (*.dcf)";
+
+double seconds(std::int32_t ms) {
+    return static_cast<double>(ms) / 1000.0;
+}
+
+}  // namespace
+
+ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor,
+                         SettingsStore& store, FileWriter& files, QWidget* parent)
+    : QMainWindow(parent, Qt::Window),
+      m_session(session),
+      m_log(log),
+      m_monitor(monitor),
+      m_store(store),
+      m_files(files),
+      m_strip(new StripChartWidget(this)) {
+    setObjectName(QStringLiteral("frmChart"));
+    setCentralWidget(m_strip);
+    setLogName("Untitled.txt");
+    buildMenus();
+    m_playTimer.setSingleShot(true);
+    connect(&m_playTimer, &QTimer::timeout, this, &ChartWindow::playNext);
+    connect(m_strip, &StripChartWidget::cursorMoved, this, &ChartWindow::Strip1_CursorMoved);
+    connect(m_strip, &StripChartWidget::keyDown, this, &ChartWindow::Strip1_KeyDown);
+
+    const auto folder = [this](std::string path) { return QString::fromStdString(path); };
+    chooseLogToOpen = [this, folder] {
+        QString selected = QStringLiteral("Txt Files (*.txt)");
+        return QFileDialog::getOpenFileName(this, tr("Open Log"),
+                                            folder(logPath(m_store, m_session.programFolder)),
+                                            QString::fromLatin1(kLogFilter), &selected)
+            .toStdString();
+    };
+    chooseFileToSave = [this](const char* title, const char* filter, const std::string& start) {
+        return QFileDialog::getSaveFileName(this, tr(title), QString::fromStdString(start),
+                                            QString::fromLatin1(filter))
+            .toStdString();
+    };
+    chooseSetupToOpen = [this, folder] {
+        QString selected = QStringLiteral("Corvalink Chart Setup Files (*.dcf)");
+        return QFileDialog::getOpenFileName(
+                   this, tr("Load Chart Setup"),
+                   folder(chartSetupPath(m_store, m_session.programFolder)),
+                   QString::fromLatin1(kSetupFilter), &selected)
+            .toStdString();
+    };
+
+    // Form_Load
+    applyPlacement(*this, loadWindowPlacement(m_store, "Chart", kDefaultPlacement));
+    loadChartSettings(m_store, m_config);
+    m_monitor.loop().addListener(this);
+    connect(&m_monitor, &MonitorWindow::logSaved, this,
+            [this](const QString& name) { setLogName(name.toStdString()); });
+    initCharts();
+}
+
+ChartWindow::~ChartWindow() {
+    m_playTimer.stop();
+    m_monitor.loop().removeListener(this);
+}
+
+void ChartWindow::buildMenus() {
+    const auto item = [this](QMenu* menu, const QString& caption, const char* name) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    connect(item(file, tr("&Open"), "mnuOpen"), &QAction::triggered, this,
+            [this] { mnuOpen_Click(); });
+    connect(item(file, tr("Save &As"), "mnuSaveAs"), &QAction::triggered, this,
+            [this] { m_monitor.cmdSave_Click(); });
+    connect(item(file, tr("Export &CSV"), "mnuExportCsv"), &QAction::triggered, this,
+            &ChartWindow::exportCsv);
+    connect(item(file, tr("Save &Image"), "mnuSaveImage"), &QAction::triggered, this,
+            &ChartWindow::saveImage);
+    file->addSeparator();
+    connect(item(file, tr("E&xit"), "mnuExit"), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* log = menuBar()->addMenu(tr("&Log"));
+    connect(item(log, tr("&Start"), "mnuLogStart"), &QAction::triggered, this,
+            [this] { m_monitor.cmdLogStart_Click(); });
+    connect(item(log, tr("&End"), "mnuLogEnd"), &QAction::triggered, this,
+            [this] { m_monitor.cmdLogStop_Click(); });
+    m_mnuLogPlay = item(log, tr("Play Back"), "mnuLogPlay");
+    m_mnuLogPlay->setCheckable(true);
+    connect(m_mnuLogPlay, &QAction::triggered, this, [this] {
+        // The item shows the state; the handler decides it.
+        m_mnuLogPlay->setChecked(m_playing);
+        mnuLogPlay_Click();
+    });
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* fit = item(view, tr("&Fit Whole Log"), "mnuFitAll");
+    fit->setShortcut(QKeySequence(Qt::Key_Home));
+    connect(fit, &QAction::triggered, this, [this] { m_strip->fitAll(); });
+
+    QMenu* window = menuBar()->addMenu(tr("&Window"));
+    for (const auto& [caption, name] :
+         {std::pair{tr("&Map Watch"), "mnuMapWatch"}, std::pair{tr("&Add Watch"), "mnuAddWatch"},
+          std::pair{tr("&Hide Watchs"), "mnuHideWatches"},
+          std::pair{tr("&Load Watch"), "mnuLoadWatches"},
+          std::pair{tr("&Save Watchs"), "mnuSaveWatches"}})
+        item(window, caption, name)->setEnabled(false);  // the watch windows come later
+
+    QMenu* setup = menuBar()->addMenu(tr("&Setup"));
+    connect(item(setup, tr("&Chart"), "mnuSetupChart"), &QAction::triggered, this,
+            &ChartWindow::mnuSetupChart_Click);
+    connect(item(setup, tr("&Load"), "mnuSetupLoad"), &QAction::triggered, this,
+            &ChartWindow::mnuSetupLoad_Click);
+    connect(item(setup, tr("&Save"), "mnuSetupSave"), &QAction::triggered, this,
+            &ChartWindow::mnuSetupSave_Click);
+    connect(item(setup, tr("&Monitor"), "mnuMonitor"), &QAction::triggered, this, [this] {
+        m_monitor.show();
+        m_monitor.raise();
+    });
+    item(setup, tr("&Auxiliary"), "mnuAuxiliary")->setEnabled(false);
+}
+
+void ChartWindow::setLogName(const std::string& name) {
+    setWindowTitle(QString::fromLatin1(kCaptionPrefix) + QString::fromStdString(name));
+}
+
+void ChartWindow::applyTracesToStrip() {
+    StripChart& chart = m_strip->chart();
+    chart.setPaneCount(m_config.Charts);
+    for (int t = 0; t < ChartConfig::kTraces; ++t) {
+        const auto at = static_cast<std::size_t>(t);
+        chart.setTracePane(t, m_config.TraceChart[at]);
+        chart.setTraceColour(t, m_config.TraceColour[at]);
+        StripCaption& caption = chart.caption(t);
+        caption.colour = m_config.TraceColour[at];
+        caption.text = m_config.TraceItem[at] > 0 ? m_config.TraceCaption[at] : std::string();
+        caption.across = kCaptionAcross;
+    }
+    for (const CaptionPlace& place : captionPlaces(m_config))
+        chart.caption(place.trace).along = place.along;
+}
+
+void ChartWindow::initCharts() {
+    try {
+        applyTracesToStrip();
+        for (int p = 0; p < m_config.Charts; ++p)
+            initChart(p);
+        initTraces();
+    } catch (const std::exception&) {
+        m_session.prompts.tell("Error in frmChart.initCharts", MessageIcon::Critical);
+    }
+}
+
+void ChartWindow::initChart(int pane) {
+    StripPane& p = m_strip->chart().pane(pane);
+    const auto at = static_cast<std::size_t>(pane);
+    p.grid = true;
+    p.backColour = m_config.ChartBackColour[at];
+    p.yMin = m_config.ChartMin[at];
+    p.yMax = m_config.ChartMax[at];
+    m_strip->redraw();
+}
+
+void ChartWindow::initTrace(int trace) {
+    StripChart& chart = m_strip->chart();
+    chart.clearTrace(trace);
+    const TraceScale scale = traceScale(m_config, trace);
+    m_scales[static_cast<std::size_t>(trace)] = scale;
+    const int item = m_config.TraceItem[static_cast<std::size_t>(trace)];
+    if (item >= 1)
+        for (int s = 0; s <= m_log.LogLast; ++s)
+            chart.plot(trace, seconds(m_log.LogTime(s)), scale.y(m_log.LogData(item - 1, s)));
+    m_strip->redraw();
+}
+
+void ChartWindow::initTraces() {
+    for (int t = 0; t < ChartConfig::kTraces; ++t)
+        initTrace(t);
+    initXTrace();
+}
+
+void ChartWindow::initXTrace() {
+    StripChart& chart = m_strip->chart();
+    chart.clearTrace(StripChart::kTimeTrace);
+    for (int s = 0; s <= m_log.LogLast; ++s)
+        chart.plot(StripChart::kTimeTrace, seconds(m_log.LogTime(s)), s);
+}
+
+int ChartWindow::LookupIndex() const {
+    const double index = m_strip->chart().valueAtCursor(StripChart::kTimeTrace);
+    return std::clamp(static_cast<int>(index), 0, m_log.LogLast);
+}
+
+void ChartWindow::runStarted() {
+    LogPlayStop();
+    StripChart& chart = m_strip->chart();
+    chart.clear();
+    chart.setWindow(0, kLiveWindowSeconds);
+    chart.setCursor(0);
+    m_lastIndex = -1;
+    m_strip->redraw();
+}
+
+void ChartWindow::sampleLogged(int s, const LiveSample& sample, bool /*refresh*/) {
+    StripChart& chart = m_strip->chart();
+    const double x = seconds(m_log.LogTime(s));
+    for (int t = 0; t < ChartConfig::kTraces; ++t) {
+        const int item = m_config.TraceItem[static_cast<std::size_t>(t)];
+        if (item >= 1)
+            chart.plot(t, x,
+                       m_scales[static_cast<std::size_t>(t)].y(
+                           sample.value[static_cast<std::size_t>(item - 1)]));
+    }
+    chart.plot(StripChart::kTimeTrace, x, s);
+    // The newest sample stays in view, the window running along with it.
+    if (x > chart.windowUpper()) chart.setWindow(x - chart.windowWidth(), x);
+    m_strip->redraw();
+}
+
+void ChartWindow::showSample(int sample) {
+    emit sampleShown(sample);
+}
+
+void ChartWindow::keepCursorInView() {
+    StripChart& chart = m_strip->chart();
+    const TimeWindow w = tunalyx::keepCursorInView({chart.windowLower(), chart.windowUpper()},
+                                                   chart.cursor(), chart.scrollLimit());
+    m_strip->setWindow(w.lo, w.hi);
+}
+
+void ChartWindow::Strip1_CursorMoved(double x) {
+    if (x == m_lastCursor) return;
+    m_lastCursor = x;
+    const int i = LookupIndex();
+    if (i == m_lastIndex) return;
+    keepCursorInView();
+    showSample(i);
+    // Playback measures its pace from here now.
+    m_playStartIndex = i;
+    m_playStartTick = m_session.link.clock().tickMs();
+    m_lastIndex = i;
+}
+
+void ChartWindow::Strip1_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (key != Qt::Key_Left && key != Qt::Key_Right) return;
+    const int sample =
+        arrowStep(LookupIndex(), key == Qt::Key_Left ? ChartArrow::Left : ChartArrow::Right,
+                  modifiers.testFlag(Qt::ControlModifier), m_log.LogLast);
+    m_strip->setCursorPosition(seconds(m_log.LogTime(sample)));
+    m_strip->redraw();
+    keepCursorInView();
+    m_lastIndex = sample;
+    showSample(sample);
+}
+
+void ChartWindow::mnuLogPlay_Click() {
+    if (m_playing) {
+        LogPlayStop();
+        return;
+    }
+    m_playing = true;
+    m_mnuLogPlay->setChecked(true);
+    m_playStartTick = m_session.link.clock().tickMs();
+    m_playStartIndex = LookupIndex();
+    playNext();
+}
+
+void ChartWindow::playNext() {
+    if (!m_playing) return;
+    try {
+        const std::optional<int> next = nextPlaySample(LookupIndex(), m_log.LogLast);
+        if (!next) {
+            LogPlayStop();
+            return;
+        }
+        m_strip->setCursorPosition(seconds(m_log.LogTime(*next)));
+        m_strip->redraw();
+        keepCursorInView();
+        m_lastIndex = *next;
+        showSample(*next);
+        const std::int64_t due =
+            playDueTick(m_playStartTick, m_log.LogTime(m_playStartIndex), m_log.LogTime(*next));
+        const std::int64_t wait = due - m_session.link.clock().tickMs();
+        m_playTimer.start(static_cast<int>(std::clamp<std::int64_t>(wait, 0, 60'000)));
+    } catch (const std::exception&) {
+        LogPlayStop();
+        m_session.prompts.tell("Error during frmChart.LogPlay", MessageIcon::Critical);
+    }
+}
+
+void ChartWindow::LogPlayStop() {
+    m_playing = false;
+    m_playTimer.stop();
+    if (m_mnuLogPlay) m_mnuLogPlay->setChecked(false);
+}
+
+bool ChartWindow::mnuOpen_Click() {
+    if (m_monitor.CheckUnsavedLog() == MessageAnswer::Cancel) return false;
+    m_log.LogUnsaved = false;
+    const std::string path = chooseLogToOpen ? chooseLogToOpen() : std::string();
+    if (path.empty()) return false;
+    rememberLogPath(m_store, path);
+    LogPlayStop();
+    const std::string name = fileNameOf(path);
+    if (!openLogFile(m_log, m_session.trace, m_session.prompts, path, name)) return false;
+    initCharts();
+    const double last = seconds(m_log.LogTime(m_log.LogLast));
+    m_strip->setWindow(0, std::max(10.0, last));
+    m_strip->setCursorPosition(0);
+    m_lastIndex = -1;
+    setLogName(name);
+    return true;
+}
+
+void ChartWindow::mnuSetupChart_Click() {
+    SetupChartDialog dialog(*this, m_session.trace);
+    dialog.exec();
+}
+
+void ChartWindow::mnuSetupSave_Click() {
+    const std::string path =
+        chooseFileToSave
+            ? chooseFileToSave("Save Chart Setup", kSetupFilter,
+                               chartSetupPath(m_store, m_session.programFolder) + "Setup1.dcf")
+            : std::string();
+    if (path.empty()) return;
+    rememberChartSetupPath(m_store, path);
+    const std::string error = saveChartSetup(
+        m_config, m_session.trace, {m_session.VerName, m_session.VerNumber}, m_files, path);
+    if (!error.empty()) m_session.prompts.tell(error, MessageIcon::Critical);
+}
+
+void ChartWindow::mnuSetupLoad_Click() {
+    const std::string path = chooseSetupToOpen ? chooseSetupToOpen() : std::string();
+    if (path.empty()) return;
+    rememberChartSetupPath(m_store, path);
+    if (openChartSetup(path, m_config, m_session.trace, {m_session.VerName, m_session.VerNumber},
+                       m_session.prompts))
+        initCharts();
+}
+
+void ChartWindow::exportCsv() {
+    const std::string path =
+        chooseFileToSave ? chooseFileToSave("Export CSV", "CSV Files (*.csv)",
+                                            logPath(m_store, m_session.programFolder) + "Log.csv")
+                         : std::string();
+    if (path.empty()) return;
+    const std::string error = m_files.writeWhole(path, logCsvText(m_log, m_session.trace));
+    if (!error.empty()) m_session.prompts.tell(error, MessageIcon::Critical);
+}
+
+void ChartWindow::saveImage() {
+    const std::string path =
+        chooseFileToSave ? chooseFileToSave("Save Image", "PNG Images (*.png)",
+                                            logPath(m_store, m_session.programFolder) + "Chart.png")
+                         : std::string();
+    if (path.empty()) return;
+    if (!m_strip->grab().save(QString::fromStdString(path), "PNG"))
+        m_session.prompts.tell("Cannot write " + path, MessageIcon::Critical);
+}
+
+void ChartWindow::closeEvent(QCloseEvent* event) {
+    // Form_Unload: playback ends and the set-up is kept.
+    LogPlayStop();
+    saveWindowPlacement(m_store, "Chart", placementOf(*this));
+    saveChartSettings(m_store, m_config);
+    QMainWindow::closeEvent(event);
+    emit closed();
+}
+
+}  // namespace tunalyx

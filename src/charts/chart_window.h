@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <string>
+
+#include "charts/chart_config.h"
+#include "charts/strip_chart_widget.h"
+#include "monitor/monitor_loop.h"
+#include "ports/file_writer.h"
+#include "ports/settings_store.h"
+
+class QAction;
+
+namespace tunalyx {
+
+class MonitorWindow;
+
+// frmChart: up to 20 live or logged items as strip-chart traces in one to four panes. The cursor
+// picks a sample (mouse, arrow keys, playback at the recorded speed) and the sample is handed on
+// to the windows that show one (watches, map watch) through sampleShown().
+class ChartWindow final : public QMainWindow, public SampleListener {
+    Q_OBJECT
+public:
+    ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor, SettingsStore& store,
+                FileWriter& files, QWidget* parent = nullptr);
+    ~ChartWindow() override;
+
+    [[nodiscard]] StripChartWidget& strip() { return *m_strip; }
+    [[nodiscard]] ChartConfig& config() { return m_config; }
+
+    void initCharts();
+    void initChart(int pane);
+    void initTrace(int trace);
+    void initTraces();
+    void initXTrace();
+    // The sample under the cursor.
+    [[nodiscard]] int LookupIndex() const;
+
+    // File > Open of a log; true when one was opened.
+    bool mnuOpen_Click();
+    void mnuLogPlay_Click();
+    void LogPlayStop();
+    [[nodiscard]] bool playing() const { return m_playing; }
+    // The arrows of the chart: one sample, ten with Ctrl.
+    void Strip1_KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void Strip1_CursorMoved(double seconds);
+    // The caption's file name ("Untitled.txt" until a log is saved or opened).
+    void setLogName(const std::string& name);
+
+    // The dialogs; tests replace them. An empty path means the user cancelled.
+    std::function<std::string()> chooseLogToOpen;
+    std::function<std::string(const char* title, const char* filter, const std::string& name)>
+        chooseFileToSave;
+    std::function<std::string()> chooseSetupToOpen;
+
+    // SampleListener: the live feed of the monitor.
+    void runStarted() override;
+    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+
+signals:
+    // A sample was put under the cursor (moved, stepped or played): the watches and the map
+    // watch show it.
+    void sampleShown(int sample);
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+public:
+    // Panes, trace panes and colours, captions and their places from the configuration, without
+    // replotting (the setup dialog applies each change at once).
+    void applyTracesToStrip();
+    [[nodiscard]] Session& session() { return m_session; }
+
+private:
+    void buildMenus();
+    void showSample(int sample);
+    void keepCursorInView();
+    void playNext();
+    void mnuSetupSave_Click();
+    void mnuSetupLoad_Click();
+    void mnuSetupChart_Click();
+    void exportCsv();
+    void saveImage();
+
+    Session& m_session;
+    LogStore& m_log;
+    MonitorWindow& m_monitor;
+    SettingsStore& m_store;
+    FileWriter& m_files;
+    ChartConfig m_config;
+    std::array<TraceScale, ChartConfig::kTraces> m_scales{};
+    StripChartWidget* m_strip;
+    QAction* m_mnuLogPlay = nullptr;
+
+    bool m_playing = false;
+    int m_playStartIndex = 0;
+    std::int64_t m_playStartTick = 0;
+    QTimer m_playTimer;
+    double m_lastCursor = -1;
+    int m_lastIndex = -1;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,176 @@
+#include "charts/chart_config.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ports/memory_settings_store.h"
+
+namespace tunalyx {
+namespace {
+
+TEST(ChartTraceScale, ValueRangeMapsOntoThePaneRange) {
+    struct Case {
+        double paneMin, paneMax, traceMin, traceMax, scale, offset;
+    };
+    for (const Case& c : {Case{0, 250, 0, 250, 1, 0}, Case{0, 250, 0, 100, 2.5, 0},
+                          Case{10, 60, -20, 80, 0.5, 20}, Case{0, 100, 100, 0, -1, 100}}) {
+        ChartConfig config;
+        config.ChartMin[0] = c.paneMin;
+        config.ChartMax[0] = c.paneMax;
+        config.TraceMinVal[4] = c.traceMin;
+        config.TraceMaxVal[4] = c.traceMax;
+        const TraceScale s = traceScale(config, 4);
+        EXPECT_DOUBLE_EQ(s.scale, c.scale) << c.traceMin << ".." << c.traceMax;
+        EXPECT_DOUBLE_EQ(s.offset, c.offset) << c.traceMin << ".." << c.traceMax;
+        EXPECT_DOUBLE_EQ(s.y(c.traceMin), c.paneMin);
+        EXPECT_DOUBLE_EQ(s.y(c.traceMax), c.paneMax);
+    }
+}
+
+TEST(ChartTraceScale, TraceOnAPaneNotShownUsesTheLastPaneAndItsRange) {
+    ChartConfig config;
+    config.Charts = 2;
+    config.ChartMax = {250, 100, 50, 25};
+    config.TraceChart[0] = 3;
+    const TraceScale s = traceScale(config, 0);
+    EXPECT_EQ(s.pane, 1);
+    EXPECT_DOUBLE_EQ(s.y(250), 100);
+
+    config.Charts = 4;
+    EXPECT_EQ(traceScale(config, 0).pane, 3);
+}
+
+TEST(ChartTraceScale, EmptyOrOverflowingRangeLiesFlatAlongTheTop) {
+    ChartConfig config;
+    config.ChartMax[0] = 200;
+    config.TraceMinVal[0] = config.TraceMaxVal[0] = 50;
+    config.TraceMinVal[1] = -1e308;
+    config.TraceMaxVal[1] = 1e308;  // the difference overflows
+    for (int t : {0, 1}) {
+        const TraceScale s = traceScale(config, t);
+        EXPECT_EQ(s.scale, 0) << t;
+        EXPECT_EQ(s.y(config.TraceMaxVal[static_cast<std::size_t>(t)]), 200) << t;
+    }
+}
+
+TEST(ChartCaptions, SpreadEvenlyOverTheUsedTracesOnly) {
+    ChartConfig config;
+    EXPECT_TRUE(captionPlaces(config).empty());
+
+    config.TraceItem[3] = 1;
+    config.TraceItem[7] = 9;
+    const std::vector<CaptionPlace> places = captionPlaces(config);
+    ASSERT_EQ(places.size(), 2u);
+    EXPECT_EQ(places[0].trace, 3);
+    EXPECT_DOUBLE_EQ(places[0].along, 1.0 / 3);
+    EXPECT_EQ(places[1].trace, 7);
+    EXPECT_DOUBLE_EQ(places[1].along, 2.0 / 3);
+}
+
+TEST(ChartCaptions, ItemCaptionIsTheLabelAfterItsFirstBlank) {
+    const TraceItems items;
+    EXPECT_EQ(itemCaption(items, 1), "- Rpm");
+    EXPECT_EQ(itemCaption(items, 5), "- Inj ms");  // "Advanced Inj ms"
+    EXPECT_EQ(itemCaption(items, 31), "- AF-1");   // "Sensor/Sw AF-1"
+    EXPECT_EQ(itemCaption(items, 55), "- AN1 raw");
+    EXPECT_EQ(itemCaption(items, 0), "");  // "(None)"
+    EXPECT_EQ(itemCaption(items, 65), "");
+}
+
+TEST(ChartSettings, SavedInListFormsAndReadBack) {
+    ChartConfig config;
+    config.Charts = 3;
+    config.ChartMin[1] = -5;
+    config.ChartMax[2] = 0.25;
+    config.ChartBackColour[3] = 0xFFFFFF;
+    config.TraceItem[19] = 64;
+    config.TraceChart[2] = 3;
+    config.TraceColour[0] = 0xFF0000;
+    config.TraceMinVal[5] = -1.5;
+    config.TraceMaxVal[6] = 1e20;
+    config.TraceCaption[0] = "- Rpm";
+    MemorySettingsStore store;
+    saveChartSettings(store, config);
+    EXPECT_EQ(store.text("ChartMin", ""), " 0,-5, 0, 0");
+    EXPECT_EQ(store.text("ChartMax", ""), " 250, 250, 0.25, 250");
+    EXPECT_EQ(store.text("TraceMaxVal", "").substr(0, 34), " 250, 250, 250, 250, 250, 250, 100");
+    EXPECT_EQ(store.text("TraceCaption", ""), "- Rpm,,,,,,,,,,,,,,,,,,,");
+
+    ChartConfig loaded;
+    loadChartSettings(store, loaded);
+    EXPECT_EQ(loaded, config);
+}
+
+TEST(ChartSettings, LoadTakesHexFewerFieldsAndSkipsWhatIsNotValid) {
+    MemorySettingsStore store;
+    store.setValue("Charts", "5");  // not a pane count
+    store.setValue("ChartBackColour", "&HC0C0C0&,&HFF&, 65280");
+    store.setValue("ChartMax", " 100,x, 300, 400, 500");
+    store.setValue("TraceItem", " 1, 65, 64");
+    store.setValue("TraceChart", " 3, 4,-1");
+    store.setValue("TraceCaption", "a,b");
+    ChartConfig config;
+    config.ChartMax[1] = 7;
+    loadChartSettings(store, config);
+    EXPECT_EQ(config.Charts, 1);
+    EXPECT_EQ(config.ChartBackColour,
+              (std::array<ChartColour, 4>{0xC0C0C0, 0xFF, 0xFF00, 0xC0C0C0}));
+    EXPECT_EQ(config.ChartMax, (std::array<double, 4>{100, 7, 300, 400}));
+    EXPECT_EQ(config.TraceItem[0], 1);
+    EXPECT_EQ(config.TraceItem[1], 0);
+    EXPECT_EQ(config.TraceItem[2], 64);
+    EXPECT_EQ(config.TraceChart[0], 3);
+    EXPECT_EQ(config.TraceChart[1], 0);
+    EXPECT_EQ(config.TraceChart[2], 0);
+    EXPECT_EQ(config.TraceCaption[1], "b");
+    EXPECT_EQ(config.TraceCaption[2], "");
+    EXPECT_EQ(config.TraceColour[0], 0x0000FFu);  // no key: the default red
+}
+
+TEST(ChartTimeAxis, CursorKeptBetweenTenAndNinetyPercent) {
+    struct Case {
+        TimeWindow window;
+        double cursor, limit;
+        TimeWindow expected;
+    };
+    for (const Case& c : {
+             Case{{10, 20}, 15, 100, {10, 20}}, Case{{10, 20}, 10.5, 100, {9.5, 19.5}},
+             Case{{0.5, 10.5}, 0, 100, {0, 10}},  // never before the log starts
+             Case{{0, 10}, 0, 100, {0, 10}}, Case{{0, 10}, 9.5, 100, {0.5, 10.5}},
+             Case{{0, 10}, 30, 100, {21, 31}}, Case{{0, 10}, 9.5, 10, {0.5, 10.5}},
+             Case{{0, 10}, 9.5, 9.9, {0, 10}},  // past the scroll limit already
+         }) {
+        const TimeWindow w = keepCursorInView(c.window, c.cursor, c.limit);
+        EXPECT_DOUBLE_EQ(w.lo, c.expected.lo) << c.window.lo << " " << c.cursor;
+        EXPECT_DOUBLE_EQ(w.hi, c.expected.hi) << c.window.lo << " " << c.cursor;
+    }
+}
+
+TEST(ChartTimeAxis, ArrowKeysStepWithinTheLog) {
+    EXPECT_EQ(arrowStep(5, ChartArrow::Left, true, 100), 0);
+    EXPECT_EQ(arrowStep(15, ChartArrow::Left, true, 100), 5);
+    EXPECT_EQ(arrowStep(5, ChartArrow::Left, false, 100), 4);
+    EXPECT_EQ(arrowStep(0, ChartArrow::Left, false, 100), 0);
+    EXPECT_EQ(arrowStep(5, ChartArrow::Right, true, 100), 15);
+    EXPECT_EQ(arrowStep(95, ChartArrow::Right, true, 100), 100);
+    EXPECT_EQ(arrowStep(100, ChartArrow::Right, false, 100), 100);
+}
+
+TEST(ChartPlayback, RunsAtRecordedSpeedFromTheStartSampleAndEndsAtTheLast) {
+    EXPECT_EQ(nextPlaySample(4, 10), 5);
+    EXPECT_EQ(nextPlaySample(10, 10), std::nullopt);
+    EXPECT_EQ(nextPlaySample(0, 0), std::nullopt);
+    // Started at tick 5000 on a sample recorded at 2.0 s: the one at 2.25 s is due 250 ms later.
+    EXPECT_EQ(playDueTick(5000, 2000, 2250), 5250);
+}
+
+TEST(ChartSetupPath, ProgramChartsFolderUntilOneIsChosen) {
+    MemorySettingsStore store;
+    EXPECT_EQ(chartSetupPath(store, "/opt/tunalyx"), "/opt/tunalyx/Charts/");
+    rememberChartSetupPath(store, "/home/me/setups/Setup1.dcf");
+    EXPECT_EQ(chartSetupPath(store, "/opt/tunalyx"), "/home/me/setups/");
+}
+
+}  // namespace
+}  // namespace tunalyx

@@ -1,0 +1,131 @@
+#include <QAction>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fstream>
+
+#include "charts/chart_window.h"
+#include "gui_harness.h"
+#include "monitor/log_file.h"
+
+using namespace tunalyx;
+
+namespace {
+
+// The chart of a window after a Read All, with Rpm on trace 0 and a saved log of 40 samples
+// 100 ms apart on disk.
+struct ChartFixture : test::SimWindow {
+    ChartFixture() : SimWindow(SimUnitKind::Det1_501) {
+        readAll();
+        chart = &window->chart();
+        chart->config().TraceItem[0] = 1;  // Rpm
+        chart->config().TraceMaxVal[0] = 10000;
+        chart->config().TraceCaption[0] = "- Rpm";
+        LogStore& log = window->log();
+        log.IncludeGroup = {false, false, false, false, true};
+        for (int s = 0; s < 40; ++s) {
+            log.setLogTime(s, 100 * s);
+            log.setLogData(0, s, 1000 + 100 * s);
+        }
+        log.LogLast = 39;
+        logPath = dir.filePath(QStringLiteral("run.txt")).toStdString();
+        std::ofstream(logPath, std::ios::binary) << logFileText(log, session.trace);
+        log.LogLast = 0;
+        chart->chooseLogToOpen = [this] { return logPath; };
+        prompts.clear();
+    }
+    void cursorTo(int sample) {
+        chart->strip().setCursorPosition(window->log().LogTime(sample) / 1000.0);
+    }
+
+    ChartWindow* chart = nullptr;
+    QTemporaryDir dir;
+    std::string logPath;
+};
+
+}  // namespace
+
+class ChartWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void anOpenedLogIsDrawnAndSteppedThrough();
+    void playbackFollowsTheLogAndEndsOnTheLastSample();
+    void theLiveFeedPlotsEverySample();
+    void aSetupFileRoundTrips();
+};
+
+void ChartWindowTest::anOpenedLogIsDrawnAndSteppedThrough() {
+    ChartFixture f;
+    QVERIFY(f.chart->mnuOpen_Click());
+    QVERIFY(f.chart->windowTitle().endsWith(QStringLiteral("SR20DET - run.txt")));
+    const StripChart& strip = f.chart->strip().chart();
+    QCOMPARE(strip.pointCount(0), 40);
+    QCOMPARE(strip.pointCount(StripChart::kTimeTrace), 40);
+    // 0..10000 rpm on the default pane of 0..250.
+    QCOMPARE(strip.ys(0)[10], 2000 * 0.025);
+
+    QSignalSpy shown(f.chart, &ChartWindow::sampleShown);
+    f.cursorTo(5);
+    QCOMPARE(f.chart->LookupIndex(), 5);
+    f.chart->Strip1_KeyDown(Qt::Key_Left, Qt::ControlModifier);
+    QCOMPARE(f.chart->LookupIndex(), 0);
+    f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
+    QCOMPARE(f.chart->LookupIndex(), 1);
+    QCOMPARE(shown.count(), 2);
+    QCOMPARE(shown.last().at(0).toInt(), 1);
+}
+
+void ChartWindowTest::playbackFollowsTheLogAndEndsOnTheLastSample() {
+    ChartFixture f;
+    QVERIFY(f.chart->mnuOpen_Click());
+    QSignalSpy shown(f.chart, &ChartWindow::sampleShown);
+    f.cursorTo(39);
+    f.chart->mnuLogPlay_Click();
+    QVERIFY(!f.chart->playing());
+    QCOMPARE(shown.count(), 0);
+
+    // The window's clock stands still here, so every sample is due at once, in order.
+    f.cursorTo(30);
+    f.chart->mnuLogPlay_Click();
+    QVERIFY(f.chart->playing());
+    QTRY_VERIFY(!f.chart->playing());
+    QCOMPARE(shown.count(), 9);
+    QCOMPARE(shown.last().at(0).toInt(), 39);
+    QCOMPARE(f.chart->LookupIndex(), 39);
+}
+
+void ChartWindowTest::theLiveFeedPlotsEverySample() {
+    ChartFixture f;
+    MonitorWindow& monitor = f.window->monitor();
+    monitor.cmdLogStart_Click();
+    QTRY_VERIFY(monitor.loop().SampleCount() >= 10);
+    monitor.cmdLogStop_Click();
+    const StripChart& strip = f.chart->strip().chart();
+    QCOMPARE(strip.pointCount(0), monitor.loop().SampleCount());
+    QCOMPARE(strip.pointCount(StripChart::kTimeTrace), monitor.loop().SampleCount());
+    QVERIFY(strip.ys(0)[0] > 0);
+}
+
+void ChartWindowTest::aSetupFileRoundTrips() {
+    ChartFixture f;
+    const std::string path = f.dir.filePath(QStringLiteral("setup.dcf")).toStdString();
+    f.chart->chooseFileToSave = [&](const char*, const char*, const std::string&) { return path; };
+    f.chart->findChild<QAction*>(QStringLiteral("mnuSetupSave"))->trigger();
+    const ChartConfig saved = f.chart->config();
+    f.chart->config().TraceItem[0] = 0;
+    f.chart->config().Charts = 3;
+    f.chart->chooseSetupToOpen = [&] { return path; };
+    f.chart->findChild<QAction*>(QStringLiteral("mnuSetupLoad"))->trigger();
+    QVERIFY(f.prompts.messages().empty());
+    QCOMPARE(f.chart->config().TraceItem[0], 1);
+    QCOMPARE(f.chart->config().Charts, saved.Charts);
+    QCOMPARE(f.chart->strip().chart().paneCount(), saved.Charts);
+}
+
+int runChartWindowTests(int argc, char** argv) {
+    ChartWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "chart_window_test.moc"
