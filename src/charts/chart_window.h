@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
@@ -59,6 +60,7 @@ public:
     // SampleListener: the live feed of the monitor.
     void runStarted() override;
     void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void runEnded() override;
 
 signals:
     // A sample was put under the cursor (moved, stepped or played): the watches and the map
@@ -100,6 +102,7 @@ private:
     int m_playStartIndex = 0;
     std::int64_t m_playStartTick = 0;
     QTimer m_playTimer;
+    QElapsedTimer m_lastFrame;
     double m_lastCursor = -1;
     int m_lastIndex = -1;
 };
