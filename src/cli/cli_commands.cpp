@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,7 @@
 #include "link/packet_link.h"
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
+#include "mapwatch/map_watch.h"
 #include "model/descriptors.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_loop.h"
@@ -66,6 +68,9 @@ const char* usageText() {
            "                             polls live data like the monitor (default group:\n"
            "                             advanced) and saves the log; Ctrl+C ends it early\n"
            "  export-csv LOG.txt OUT.csv a log file as CSV: item names, time in seconds\n"
+           "  mapwatch LOG.txt --tune T.dat [--item NAME|N] [--stat min|max|avg|num]\n"
+           "      [--holdoff MS] [--maxval V] [--source advanced|logged] [--dp N]\n"
+           "                             the map watch grid of a log, the axes from the tune\n"
            "  scan --port DEV --out FILE.dat\n"
            "                             reads all 256 command bytes of any unit into a data "
            "file\n"
@@ -192,6 +197,11 @@ const CommandShape kDiffShape{
     .flags = {"--maps"}, .positionals = 2, .positionalNames = "A.dat B.dat"};
 const CommandShape kLogShape{.required = {"--port", "--out"},
                              .optional = {"--groups", "--samples", "--seconds"}};
+const CommandShape kMapWatchShape{
+    .required = {"--tune"},
+    .optional = {"--item", "--stat", "--holdoff", "--maxval", "--source", "--dp"},
+    .positionals = 1,
+    .positionalNames = "LOG.txt"};
 const CommandShape kExportCsvShape{.positionals = 2, .positionalNames = "LOG.txt OUT.csv"};
 const CommandShape kSimulateShape{
     .optional = {"--family"}, .repeatable = {"--fault"}, .flags = {"--baud-pacing"}};
@@ -410,6 +420,78 @@ int runLog(const CliArgs& args, CliContext& ctx) {
         !error.empty())
         return failed(error);
     return complete ? kExitOk : kExitFailed;
+}
+
+int runMapWatch(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kMapWatchShape); !problem.empty())
+        return usage(problem);
+    FileSession file(ctx);
+    Session& s = file.session();
+    if (!openFile(s, *args.option("--tune"))) return kExitFailed;
+
+    MapWatchOptions options;
+    if (const auto item = args.option("--item")) {
+        char* end = nullptr;
+        const long number = std::strtol(item->c_str(), &end, 10);
+        const bool isNumber = end != item->c_str() && *end == '\0';
+        int found = -1;
+        for (int i = 0; i < kTraceItemCount && !isNumber && found < 0; ++i)
+            if (s.trace.TraceName[static_cast<std::size_t>(i)] == *item ||
+                s.trace.label(i) == *item)
+                found = i;
+        if (isNumber && number >= 0 && number < kTraceItemCount) found = static_cast<int>(number);
+        if (found < 0) return usage("unknown item '" + *item + "' (a number 0..63 or a name)");
+        options.item = found;
+    }
+    static const std::map<std::string, int> kStats = {{"min", MapWatchOptions::Min},
+                                                      {"max", MapWatchOptions::Max},
+                                                      {"avg", MapWatchOptions::Avg},
+                                                      {"num", MapWatchOptions::Num}};
+    if (const auto stat = args.option("--stat")) {
+        const auto it = kStats.find(*stat);
+        if (it == kStats.end()) return usage("--stat takes min, max, avg or num");
+        options.function = it->second;
+    }
+    if (const auto source = args.option("--source")) {
+        if (*source != "advanced" && *source != "logged")
+            return usage("--source takes advanced or logged");
+        options.source = *source == "logged" ? MapWatchOptions::Logged : MapWatchOptions::Advanced;
+    }
+    if (args.option("--holdoff")) {
+        const auto ms = positiveNumber(args.option("--holdoff"));
+        if (!ms && *args.option("--holdoff") != "0") return usage("--holdoff takes milliseconds");
+        options.holdOffMs = ms ? static_cast<std::int32_t>(*ms) : 0;
+    }
+    if (const auto dp = args.option("--dp")) {
+        if (*dp != "0" && !positiveNumber(dp)) return usage("--dp takes 0 to 4");
+        options.decimalPlaces =
+            static_cast<int>(std::clamp(std::strtol(dp->c_str(), nullptr, 10), 0L, 4L));
+    }
+    if (const auto max = args.option("--maxval")) {
+        const auto value = parseFieldNumber(*max);
+        if (!value) return usage("--maxval takes a number");
+        options.maxVal = *value;
+    }
+
+    auto log = std::make_unique<LogStore>();
+    const std::string& logFile = args.positionals[0];
+    if (!openLogFile(*log, s.trace, ctx.prompts, logFile, shownName(logFile))) return kExitFailed;
+    MapWatch watch(*log);
+    watch.options = options;
+    watch.RecalculateMap(LoadMapAxes(s.codec, s.maps.MapRefBlock));
+
+    std::cout << "";
+    for (int col = 1; col <= kMapWatchSize; ++col)
+        std::cout << "\t" << (col < 10 ? "N0" : "N") << col;
+    std::cout << "\n";
+    for (int row = 0; row < kMapWatchSize; ++row) {
+        std::cout << (row < 9 ? "P0" : "P") << row + 1;
+        for (int col = 0; col < kMapWatchSize; ++col)
+            std::cout << "\t" << watch.cellText(row, col);
+        std::cout << "\n";
+    }
+    std::cout.flush();
+    return std::cout ? kExitOk : kExitFailed;
 }
 
 int runExportCsv(const CliArgs& args, CliContext& ctx) {

@@ -15,10 +15,11 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<std::string> words(argv + 1, argv + argc);
     std::string error;
-    const CliArgs args = parseCliArgs(words,
-                                      {"--port", "--out", "--base", "--to", "--family", "--fault",
-                                       "--groups", "--samples", "--seconds"},
-                                      error);
+    const CliArgs args = parseCliArgs(
+        words,
+        {"--port", "--out", "--base", "--to", "--family", "--fault", "--groups", "--samples",
+         "--seconds", "--tune", "--item", "--stat", "--holdoff", "--maxval", "--source", "--dp"},
+        error);
     if (!error.empty() || args.command.empty()) {
         if (!error.empty()) std::cerr << "tunalyx-cli: " << error << "\n";
         std::cerr << usageText();
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
         {"identify", runIdentify}, {"read-all", runReadAll},  {"write-all", runWriteAll},
         {"update", runUpdate},     {"convert", runConvert},   {"show", runShow},
         {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
-        {"scan", runScan},         {"simulate", runSimulate},
+        {"scan", runScan},         {"simulate", runSimulate}, {"mapwatch", runMapWatch},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);

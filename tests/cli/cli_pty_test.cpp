@@ -400,6 +400,36 @@ TEST_F(CliPtyTest, LogPollsSavesAndExportsAsCsv) {
     EXPECT_EQ(notLog.err, "This is not a SR20DET Log File\n");
 }
 
+TEST_F(CliPtyTest, MapWatchOfALogCountsEverySampleInItsCell) {
+    Sim sim({"simulate", "--family", "5"});
+    ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("tune.dat")}).exitCode, 0);
+    ASSERT_EQ(runCli({"log", "--port", sim.port, "--groups", "map,advanced", "--samples", "40",
+                      "--out", at("drive.txt")})
+                  .exitCode,
+              0);
+    for (const char* source : {"advanced", "logged"}) {
+        const Finished grid = runCli({"mapwatch", at("drive.txt"), "--tune", at("tune.dat"),
+                                      "--stat", "num", "--source", source});
+        ASSERT_EQ(grid.exitCode, 0) << grid.err;
+        EXPECT_TRUE(grid.out.starts_with("\tN01\tN02\t")) << grid.out.substr(0, 40);
+        int lines = 0, total = 0;
+        std::istringstream rows(grid.out);
+        for (std::string line; std::getline(rows, line); ++lines) {
+            EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 20) << line;
+            if (lines == 0) continue;
+            std::istringstream cells(line.substr(4));
+            for (std::string cell; std::getline(cells, cell, '\t');)
+                if (!cell.empty()) total += std::stoi(cell);
+        }
+        EXPECT_EQ(lines, 21);
+        EXPECT_EQ(total, 40) << source;
+    }
+    EXPECT_EQ(runCli({"mapwatch", at("drive.txt"), "--tune", at("tune.dat"), "--item", "Bogus"})
+                  .exitCode,
+              2);
+    EXPECT_EQ(runCli({"mapwatch", at("missing.txt"), "--tune", at("tune.dat")}).exitCode, 1);
+}
+
 TEST_F(CliPtyTest, ScanOfAnUnsupportedUnitKeepsAllCommandBytes) {
     Sim sim({"simulate", "--family", "unsupported"});
     const Finished scan = runCli({"scan", "--port", sim.port, "--out", at("scan.dat")});

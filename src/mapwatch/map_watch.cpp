@@ -1,0 +1,117 @@
+#include "mapwatch/map_watch.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/number_format.h"
+#include "ports/bytes.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr int kRpmItem = 0;
+constexpr int kLoadItem = 1;
+constexpr int kLoggedColumnItem = 62;  // N
+constexpr int kLoggedRowItem = 63;     // P
+constexpr int kMostDecimals = 6;
+
+int cellIndex(double position) {
+    return std::clamp(static_cast<int>(std::floor(position + 0.5)), 0, kMapWatchSize - 1);
+}
+
+}  // namespace
+
+MapAxes LoadMapAxes(const SettingsCodec& codec, std::uint8_t mapRefBlock) {
+    MapAxes axes;
+    const NumberLocale& locale = codec.locale();
+    const auto word = [&](int pos) {
+        const std::string tag =
+            "&H" + hexText(mapRefBlock) + "," + std::to_string(pos) + ",2,1,0,0";
+        return parseUserNumber(codec.DisplayData(tag), locale).value_or(0);
+    };
+    for (int i = 0; i < kMapWatchSize; ++i) {
+        axes.row[static_cast<std::size_t>(i)] = word(2 * i + 1);
+        axes.column[static_cast<std::size_t>(i)] = word(2 * i + 41);
+    }
+    return axes;
+}
+
+double fractionalPosition(double value, const std::array<double, kMapWatchSize>& axis) {
+    if (value < axis[0]) return 0;
+    for (std::size_t k = 1; k < axis.size(); ++k)
+        if (value < axis[k])
+            return static_cast<double>(k - 1) + (value - axis[k - 1]) / (axis[k] - axis[k - 1]);
+    return kMapWatchSize - 1;
+}
+
+MapPosition mapPositionOf(const LogStore& log, int sample, int source, const MapAxes& axes) {
+    if (source == MapWatchOptions::Logged)
+        return {log.LogData(kLoggedColumnItem, sample), log.LogData(kLoggedRowItem, sample)};
+    return {fractionalPosition(log.LogData(kRpmItem, sample), axes.column),
+            fractionalPosition(log.LogData(kLoadItem, sample), axes.row)};
+}
+
+MapWatch::Cell MapWatch::cellOf(int s) const {
+    const MapPosition p = mapPositionOf(m_log, s, options.source, axes);
+    // The unit's own N and P are whole cells already; a value off the grid stays on its edge.
+    return {cellIndex(p.x), cellIndex(p.y)};
+}
+
+bool MapWatch::AddMapLog(int s) {
+    const double v = m_log.LogData(options.item, s);
+    const Cell cell = cellOf(s);
+    if (cell.col != m_lastCol || cell.row != m_lastRow) m_cellEntryTime = m_log.LogTime(s);
+    bool taken = false;
+    if (m_log.LogTime(s) - m_cellEntryTime >= options.holdOffMs) {
+        // A value above the maximum is not taken, and the cell it was in is not remembered.
+        if (v > options.maxVal) return false;
+        Stats& c = m_cells[static_cast<std::size_t>(cell.row + kMapWatchSize * cell.col)];
+        if (c.count == 0) {
+            c.min = c.max = c.avg = v;
+        } else {
+            c.min = std::min(c.min, v);
+            c.max = std::max(c.max, v);
+            c.avg = (c.count * c.avg + v) / (c.count + 1);
+        }
+        ++c.count;
+        taken = true;
+    }
+    m_lastCol = cell.col;
+    m_lastRow = cell.row;
+    return taken;
+}
+
+void MapWatch::clear() {
+    m_cells.fill(Stats{});
+    m_lastCol = 0;
+    m_lastRow = 0;
+    m_cellEntryTime = 0;
+}
+
+void MapWatch::RecalculateMap(const MapAxes& newAxes) {
+    axes = newAxes;
+    clear();
+    if (m_log.LogLast > 0)
+        for (int s = 0; s <= m_log.LogLast; ++s)
+            AddMapLog(s);
+}
+
+void MapWatch::ResetMap(const MapAxes& newAxes) {
+    axes = newAxes;
+    clear();
+}
+
+std::string MapWatch::cellText(int row, int col, const NumberLocale& locale) const {
+    const Stats& c = at(row, col);
+    if (c.count == 0) return {};
+    if (options.function == MapWatchOptions::Num) return std::to_string(c.count);
+    const int places = std::clamp(options.decimalPlaces, 0, kMostDecimals);
+    const std::string pattern = places == 0 ? "0" : "0." + std::string(places, '0');
+    const double v = options.function == MapWatchOptions::Min   ? c.min
+                     : options.function == MapWatchOptions::Max ? c.max
+                                                                : c.avg;
+    return formatValue(v, pattern, locale);
+}
+
+}  // namespace tunalyx

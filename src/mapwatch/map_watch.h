@@ -1,0 +1,95 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "model/settings_codec.h"
+#include "monitor/log_store.h"
+
+namespace tunalyx {
+
+inline constexpr int kMapWatchSize = 20;
+
+// What the map watch counts and how it shows it; the defaults are those of a first start.
+struct MapWatchOptions {
+    enum Function { Min = 0, Max = 1, Avg = 2, Num = 3 };
+    enum Source { Advanced = 0, Logged = 1 };
+    int item = 0;  // the item watched, 0..63
+    int function = Avg;
+    int decimalPlaces = 0;  // 0..4 (more than 6 are never shown)
+    std::int32_t holdOffMs = 0;
+    int source = Advanced;
+    double maxVal = 9999;  // values above it are ignored
+};
+
+// The breakpoints of the map reference block: rows (load) from bytes 1..40, columns (speed)
+// from bytes 41..80, words as the settings show them.
+struct MapAxes {
+    std::array<double, kMapWatchSize> column{};
+    std::array<double, kMapWatchSize> row{};
+};
+[[nodiscard]] MapAxes LoadMapAxes(const SettingsCodec& codec, std::uint8_t mapRefBlock);
+
+// Where a value lies on an axis, in cells: 0 below the first breakpoint, 19 from the last on,
+// and between two breakpoints the fraction of the way from the one to the next.
+[[nodiscard]] double fractionalPosition(double value,
+                                        const std::array<double, kMapWatchSize>& axis);
+
+// The position of a sample in cells: x along the columns, y along the rows. The Advanced
+// source takes Rpm and Load against the axes, the Logged one the unit's own N and P.
+struct MapPosition {
+    double x;
+    double y;
+};
+[[nodiscard]] MapPosition mapPositionOf(const LogStore& log, int sample, int source,
+                                        const MapAxes& axes);
+
+// The map watch without its window: per cell the count, minimum, maximum and average of the
+// watched item while the engine was in that cell, fed a sample at a time or from the whole log.
+class MapWatch {
+public:
+    explicit MapWatch(const LogStore& log) : m_log(log) {}
+
+    MapWatchOptions options;
+    MapAxes axes;
+
+    // AddMapLog: accounts sample s. True when a cell took the value (its text may change).
+    bool AddMapLog(int s);
+    // RecalculateMap: every sample of the log in memory again, from empty cells (a log of one
+    // sample replays nothing).
+    void RecalculateMap(const MapAxes& newAxes);
+    // ResetMap: empty cells, for a new run.
+    void ResetMap(const MapAxes& newAxes);
+
+    // The cell of a sample (column, row), 0..19 each.
+    struct Cell {
+        int col;
+        int row;
+    };
+    [[nodiscard]] Cell cellOf(int s) const;
+    // The cell's text for the function and decimal places chosen; empty for a cell without a
+    // sample.
+    [[nodiscard]] std::string cellText(int row, int col, const NumberLocale& locale = {}) const;
+    [[nodiscard]] int count(int row, int col) const { return at(row, col).count; }
+
+private:
+    struct Stats {
+        int count = 0;
+        double min = 0;
+        double max = 0;
+        double avg = 0;
+    };
+    [[nodiscard]] const Stats& at(int row, int col) const {
+        return m_cells[static_cast<std::size_t>(row + kMapWatchSize * col)];
+    }
+    void clear();
+
+    const LogStore& m_log;
+    std::array<Stats, kMapWatchSize * kMapWatchSize> m_cells{};
+    int m_lastCol = 0;
+    int m_lastRow = 0;
+    std::int32_t m_cellEntryTime = 0;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,123 @@
+#include "mapwatch/map_watch.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tunalyx {
+namespace {
+
+constexpr int kRpm = 0;
+constexpr int kLoad = 1;
+constexpr int kAfr = 54;  // an aux input, the usual thing to watch per cell
+
+class MapWatchTest : public ::testing::Test {
+protected:
+    MapWatchTest() {
+        for (int i = 0; i < kMapWatchSize; ++i) {
+            axes.column[static_cast<std::size_t>(i)] = 1000 + 500 * i;  // rpm
+            axes.row[static_cast<std::size_t>(i)] = 100 * i;            // load
+        }
+        watch.options.item = kAfr;
+        watch.axes = axes;
+    }
+    // A sample at `ms` with the engine at (rpm, load) and the watched value v.
+    void sample(int ms, double rpm, double load, double v) {
+        const int s = next++;
+        log->setLogTime(s, ms);
+        log->setLogData(kRpm, s, rpm);
+        log->setLogData(kLoad, s, load);
+        log->setLogData(kAfr, s, v);
+        log->LogLast = s;
+    }
+
+    std::unique_ptr<LogStore> log = std::make_unique<LogStore>();
+    MapAxes axes;
+    MapWatch watch{*log};
+    int next = 0;
+};
+
+TEST_F(MapWatchTest, AxesClampAndInterpolate) {
+    EXPECT_EQ(fractionalPosition(500, axes.column), 0);     // below the first breakpoint
+    EXPECT_EQ(fractionalPosition(20000, axes.column), 19);  // beyond the last
+    EXPECT_DOUBLE_EQ(fractionalPosition(1250, axes.column), 0.5);
+    EXPECT_DOUBLE_EQ(fractionalPosition(1500, axes.column), 1);
+    sample(0, 1240, 160, 14.7);  // column 0.48 -> 0, row 1.6 -> 2
+    EXPECT_EQ(watch.cellOf(0).col, 0);
+    EXPECT_EQ(watch.cellOf(0).row, 2);
+    // The unit's own N and P, whole cells, kept on the grid.
+    log->setLogData(62, 0, 7);
+    log->setLogData(63, 0, 25);
+    watch.options.source = MapWatchOptions::Logged;
+    EXPECT_EQ(watch.cellOf(0).col, 7);
+    EXPECT_EQ(watch.cellOf(0).row, 19);
+}
+
+TEST_F(MapWatchTest, TheFourStatisticsOfACell) {
+    sample(0, 3000, 500, 10);
+    sample(10, 3000, 500, 20);
+    sample(20, 3000, 500, 30);
+    watch.RecalculateMap(axes);
+    const MapWatch::Cell c = watch.cellOf(0);
+    EXPECT_EQ(watch.cellText(c.row, c.col), "20");
+    watch.options.function = MapWatchOptions::Num;
+    EXPECT_EQ(watch.cellText(c.row, c.col), "3");
+    watch.options.function = MapWatchOptions::Min;
+    EXPECT_EQ(watch.cellText(c.row, c.col), "10");
+    watch.options.function = MapWatchOptions::Max;
+    watch.options.decimalPlaces = 2;
+    EXPECT_EQ(watch.cellText(c.row, c.col), "30.00");
+    EXPECT_EQ(watch.cellText(0, 0), "");  // never visited
+}
+
+TEST_F(MapWatchTest, HoldOffCountsOnlyOnceTheCellHasLasted) {
+    watch.options.holdOffMs = 200;
+    for (int ms = 0; ms <= 150; ms += 50)
+        sample(ms, 3000, 500, 14);
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.count(5, 4), 0);  // 150 ms in the cell: nothing yet
+    sample(200, 3000, 500, 14);
+    sample(250, 3000, 500, 14);
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.count(5, 4), 2);
+}
+
+TEST_F(MapWatchTest, AValueAboveTheMaximumIsNotTaken) {
+    watch.options.maxVal = 20;
+    sample(0, 3000, 500, 10);     // cell (4, 5)
+    sample(100, 5000, 1000, 99);  // cell (8, 10), too high: ignored
+    sample(200, 5000, 1000, 12);
+    watch.RecalculateMap(axes);
+    watch.options.function = MapWatchOptions::Max;
+    EXPECT_EQ(watch.cellText(5, 4), "10");
+    EXPECT_EQ(watch.cellText(10, 8), "12");
+    EXPECT_EQ(watch.count(10, 8), 1);
+}
+
+TEST_F(MapWatchTest, ALogOfOneSampleReplaysNothing) {
+    sample(0, 3000, 500, 10);
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.count(5, 4), 0);
+    EXPECT_TRUE(watch.AddMapLog(0));  // while logging, the first sample counts
+    EXPECT_EQ(watch.count(5, 4), 1);
+    watch.ResetMap(axes);
+    EXPECT_EQ(watch.count(5, 4), 0);
+}
+
+TEST(MapAxes, FromTheMapReferenceBlock) {
+    PacketImage image;
+    PacketDirty dirty;
+    SettingsCodec codec(image, dirty);
+    image[0x8A] = Bytes(80, 0);
+    image[0x8A][0] = 0xE8;  // row 0: 1000
+    image[0x8A][1] = 0x03;
+    image[0x8A][40] = 0x20;  // column 0: 800
+    image[0x8A][41] = 0x03;
+    const MapAxes axes = LoadMapAxes(codec, 0x8A);
+    EXPECT_EQ(axes.row[0], 1000);
+    EXPECT_EQ(axes.column[0], 800);
+    EXPECT_EQ(axes.column[19], 0);
+}
+
+}  // namespace
+}  // namespace tunalyx
