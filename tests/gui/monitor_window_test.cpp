@@ -16,9 +16,9 @@ QString text(QWidget& w, const char* name) {
     return w.findChild<QLineEdit*>(QLatin1String(name))->text();
 }
 
-// Runs the event loop until the monitor has logged `samples` (or a second has passed).
+// Runs the event loop until the monitor has logged `samples` (or five seconds have passed).
 void waitForSamples(MonitorWindow& monitor, int samples) {
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.loop().SampleCount() >= samples, 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.loop().SampleCount() >= samples, 5000);
 }
 
 }  // namespace
