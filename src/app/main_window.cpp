@@ -79,6 +79,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         m_menus.mnuMonitor, [this] { return &monitor(); }, this);
     m_chartToggle = new WindowToggle(
         m_menus.mnuChart, [this] { return &chart(); }, this);
+    m_mapWatchToggle = new WindowToggle(
+        m_menus.mnuMapWatch, [this] { return &mapWatch(); }, this);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
         a->setEnabled(true);
     connect(m_menus.mnuLogStart, &QAction::triggered, this, [this] {
@@ -92,6 +94,11 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
 }
 
 MainWindow::~MainWindow() {
+    // The windows that listen to the monitor's loop go before the monitor does.
+    if (m_mapWatch && m_monitor) m_monitor->loop().removeListener(m_mapWatch);
+    delete m_mapWatch;
+    delete m_chart;
+    delete m_monitor;
     m_session.codec.onChange = nullptr;
     m_session.maps.onChange = nullptr;
     m_session.setView(nullptr);
@@ -191,6 +198,7 @@ void MainWindow::Form_Load() {
         if (options.mapTraceGhost) m_menus.mnuMapTraceGhost->trigger();
         if (options.mapAutoSelect) m_menus.mnuAutoSelect->trigger();
         if (options.chartVisible) m_menus.mnuChart->trigger();
+        if (options.mapWatchVisible) m_menus.mnuMapWatch->trigger();
         // Whatever the image holds is shown, also when there was no default file to open.
         DisplayAllData();
     } catch (const std::exception&) {
@@ -309,8 +317,37 @@ ChartWindow& MainWindow::chart() {
         m_chart = new ChartWindow(m_session, *m_log, monitor(), m_store, m_fileWriter, this);
         connect(m_chart, &ChartWindow::closed, this,
                 [this] { m_menus.mnuChart->setChecked(false); });
+        // The sample under the chart's cursor and a newly opened log reach the map watch.
+        connect(m_chart, &ChartWindow::sampleShown, this, [this](int s) {
+            if (m_mapWatch) m_mapWatch->ShowPos(s);
+        });
+        connect(m_chart, &ChartWindow::logOpened, this, [this] {
+            if (m_mapWatch) m_mapWatch->RecalculateMap();
+        });
     }
     return *m_chart;
+}
+
+MapWatchWindow& MainWindow::mapWatch() {
+    if (!m_mapWatch) {
+        m_mapWatch = new MapWatchWindow(
+            m_session, *m_log, m_store, [this](double x, double y) { tracer().ShowMapPos(x, y); },
+            this);
+        monitor().loop().addListener(m_mapWatch);
+        connect(m_mapWatch, &MapWatchWindow::closed, this,
+                [this] { m_menus.mnuMapWatch->setChecked(false); });
+        m_mapWatch->openLog = [this] { chart().mnuOpen_Click(); };
+        m_mapWatch->saveLog = [this] { monitor().cmdSave_Click(); };
+        m_mapWatch->startLog = [this] { monitor().cmdLogStart_Click(); };
+        m_mapWatch->endLog = [this] { monitor().cmdLogStop_Click(); };
+        m_mapWatch->showMonitor = [this] {
+            if (!m_menus.mnuMonitor->isChecked()) m_menus.mnuMonitor->trigger();
+        };
+        m_mapWatch->showChart = [this] {
+            if (!m_menus.mnuChart->isChecked()) m_menus.mnuChart->trigger();
+        };
+    }
+    return *m_mapWatch;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -323,6 +360,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     focusTabs();
     // Whether the chart is open is kept for the next start, before its window goes.
     saveOnUnload();
+    if (m_mapWatch) m_mapWatch->close();
     if (m_chart) m_chart->close();
     if (m_monitor) m_monitor->close();
     event->accept();
@@ -339,6 +377,7 @@ void MainWindow::saveOnUnload() {
     const MapTracer::Options& trace = m_session.tracer.options();
     MainOptions options;
     options.chartVisible = m_chart && m_chart->isVisible();
+    options.mapWatchVisible = m_mapWatch && m_mapWatch->isVisible();
     options.mapTraceSource = trace.source;
     options.mapRefLabels = m_menus.mnuMapRefLabels->isChecked();
     options.mapTrace = trace.trace;

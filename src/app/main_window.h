@@ -15,6 +15,7 @@
 #include "app/qt_window_toggle.h"
 #include "charts/chart_window.h"
 #include "compare/qt_compare_commands.h"
+#include "mapwatch/map_watch_window.h"
 #include "monitor/monitor_window.h"
 #include "session/session.h"
 
@@ -75,6 +76,8 @@ public:
     [[nodiscard]] LogStore& log() { return *m_log; }
     // frmChart, created on first use.
     [[nodiscard]] ChartWindow& chart();
+    // frmMapWatch, created on first use.
+    [[nodiscard]] MapWatchWindow& mapWatch();
     // Opens the curve editor for button `index`; tests replace how it is shown.
     void cmdEditCurve_Click(int index);
     std::function<void(QDialog&)> showCurveEditor;
@@ -119,6 +122,8 @@ private:
     WindowToggle* m_monitorToggle = nullptr;
     ChartWindow* m_chart = nullptr;
     WindowToggle* m_chartToggle = nullptr;
+    MapWatchWindow* m_mapWatch = nullptr;
+    WindowToggle* m_mapWatchToggle = nullptr;
     int m_popupFrame = -1;
     bool m_unloaded = false;
 };

@@ -341,6 +341,7 @@ bool ChartWindow::mnuOpen_Click() {
     m_strip->setCursorPosition(0);
     m_lastIndex = -1;
     setLogName(name);
+    emit logOpened();
     return true;
 }
 

@@ -66,6 +66,8 @@ signals:
     // A sample was put under the cursor (moved, stepped or played): the watches and the map
     // watch show it.
     void sampleShown(int sample);
+    // A log was opened into the log store (the map watch counts it again).
+    void logOpened();
     void closed();
 
 protected:

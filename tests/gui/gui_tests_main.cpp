@@ -16,6 +16,7 @@ int runAirFlowGridTests(int argc, char** argv);
 int runMonitorWindowTests(int argc, char** argv);
 int runChartWindowTests(int argc, char** argv);
 int runStripChartTests(int argc, char** argv);
+int runMapWatchWindowTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
                                               {"AirFlowGrid", runAirFlowGridTests},
                                               {"MonitorWindow", runMonitorWindowTests},
                                               {"ChartWindow", runChartWindowTests},
-                                              {"StripChart", runStripChartTests}};
+                                              {"StripChart", runStripChartTests},
+                                              {"MapWatchWindow", runMapWatchWindowTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

@@ -1,0 +1,409 @@
+#include "mapwatch/map_watch_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "app/qt_window_placement.h"
+#include "maps/qt_map_tracer.h"
+#include "model/descriptors.h"
+#include "model/number_format.h"
+
+namespace tunalyx {
+
+namespace {
+
+const WindowPlacement kDefaultPlacement{105, 0, 6165, 9975, 0};
+constexpr int kColumnTwips[] = {460, 600, 900};  // Small, Medium, Large
+const QColor kGhostRed(255, 0, 0);
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QString heading(char axis, int n) {
+    return QStringLiteral("%1%2").arg(QLatin1Char(axis)).arg(n, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+MapWatchWindow::MapWatchWindow(Session& session, const LogStore& log, SettingsStore& store,
+                               std::function<void(double, double)> showMapPos, QWidget* parent)
+    : QMainWindow(parent, Qt::Window),
+      m_session(session),
+      m_log(log),
+      m_store(store),
+      m_showMapPos(std::move(showMapPos)),
+      m_watch(log),
+      m_comItem(new QComboBox),
+      m_comFunction(new QComboBox),
+      m_txtDelay(new QLineEdit),
+      m_txtMax(new QLineEdit),
+      m_grid(new QTableWidget(kMapWatchSize, kMapWatchSize)) {
+    setObjectName(QStringLiteral("frmMapWatch"));
+    setWindowTitle(tr("Map Watch"));
+    m_comItem->setObjectName(QStringLiteral("comItem"));
+    m_comFunction->setObjectName(QStringLiteral("comFunction"));
+    m_txtDelay->setObjectName(QStringLiteral("txtDelay"));
+    m_txtMax->setObjectName(QStringLiteral("txtMax"));
+    m_grid->setObjectName(QStringLiteral("Grid"));
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A value is clipped at a narrow column's edge rather than folded over two lines.
+    m_grid->setWordWrap(false);
+    m_grid->setTextElideMode(Qt::ElideNone);
+    m_grid->setStyleSheet(QStringLiteral("QTableView::item { padding: 0px 1px; }"));
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->installEventFilter(this);
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_marker = new MapPosMarker(m_grid);
+    m_marker->hide();
+
+    const std::vector<std::string> choices = m_session.trace.itemChoices();
+    for (std::size_t i = 1; i < choices.size(); ++i)
+        m_comItem->addItem(latin1(choices[i]));
+    for (const char* f : {"Min", "Max", "Avg", "Num"})
+        m_comFunction->addItem(QString::fromLatin1(f));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_comItem, 1);
+    top->addWidget(m_comFunction);
+    top->addWidget(new QLabel(tr("Hold off (mSec)"), central));
+    top->addWidget(m_txtDelay);
+    top->addWidget(new QLabel(tr("Max Val"), central));
+    top->addWidget(m_txtMax);
+    layout->addLayout(top);
+    layout->addWidget(m_grid, 1);
+    setCentralWidget(central);
+    buildMenus();
+
+    // Form_Load
+    applyPlacement(*this, loadWindowPlacement(m_store, "MapWatch", kDefaultPlacement));
+    MapWatchOptions& o = m_watch.options;
+    o.item = static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchItem", 0), 0, 63));
+    o.function =
+        static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchFunction", 2), 0, 3));
+    o.decimalPlaces =
+        static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchDPs", 0), 0, 4));
+    o.holdOffMs = static_cast<std::int32_t>(m_store.integer("MapWatchHoldOff", 0));
+    o.source =
+        static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchTraceSource", 0), 0, 1));
+    o.maxVal = parseFieldNumber(m_store.text("MapWatchMaxVal", "9999")).value_or(9999);
+    m_comItem->setCurrentIndex(o.item);
+    m_comFunction->setCurrentIndex(o.function);
+    m_txtDelay->setText(QString::number(o.holdOffMs));
+    m_txtMax->setText(latin1(formatValue(o.maxVal, "", m_session.codec.locale())));
+    m_places[o.decimalPlaces]->setChecked(true);
+    m_sources[o.source]->setChecked(true);
+    m_mnuRefLabels->setChecked(m_store.boolean("MapWatchMapRefLabels", false));
+    setColumnWidth(
+        static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchColWidth", 0), 0, 2)));
+    setTraceOn(m_store.boolean("MapWatchTrace", false));
+    setGhostOn(m_store.boolean("MapWatchGhost", false));
+    GridLabels();
+
+    connect(m_comItem, &QComboBox::activated, this, [this](int i) {
+        m_watch.options.item = i;
+        RecalculateMap();
+    });
+    connect(m_comFunction, &QComboBox::activated, this, [this](int i) {
+        m_watch.options.function = i;
+        RefreshMap();
+    });
+    connect(m_txtDelay, &QLineEdit::returnPressed, this, [this] { m_grid->setFocus(); });
+    connect(m_txtDelay, &QLineEdit::editingFinished, this, [this] {
+        const auto ms = parseUserNumber(m_txtDelay->text().toStdString(), m_session.codec.locale());
+        m_watch.options.holdOffMs = static_cast<std::int32_t>(ms.value_or(0));
+        RecalculateMap();
+    });
+    connect(m_txtMax, &QLineEdit::textChanged, this, [this](const QString& text) {
+        // Text that is no number is 0, as the unit's tools have always read it.
+        m_watch.options.maxVal =
+            parseUserNumber(text.toStdString(), m_session.codec.locale()).value_or(0);
+        RecalculateMap();
+    });
+    connect(m_grid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_popup->popup(m_grid->viewport()->mapToGlobal(at)); });
+    RecalculateMap();
+}
+
+MapWatchWindow::~MapWatchWindow() = default;
+
+void MapWatchWindow::buildMenus() {
+    const auto item = [](QMenu* menu, const QString& caption, const char* name) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    const auto call = [](const std::function<void()>& f) {
+        return [&f] {
+            if (f) f();
+        };
+    };
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    connect(item(file, tr("&Open"), "mnuOpen"), &QAction::triggered, this, call(openLog));
+    connect(item(file, tr("Save &As"), "mnuSaveAs"), &QAction::triggered, this, call(saveLog));
+    file->addSeparator();
+    connect(item(file, tr("E&xit"), "mnuExit"), &QAction::triggered, this, &QWidget::close);
+    QMenu* log = menuBar()->addMenu(tr("&Log"));
+    connect(item(log, tr("Start"), "mnuLogStart"), &QAction::triggered, this, call(startLog));
+    connect(item(log, tr("End"), "mnuLogEnd"), &QAction::triggered, this, call(endLog));
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    m_mnuTrace = item(view, tr("&Map Trace"), "mnuMapTrace");
+    m_mnuTrace->setCheckable(true);
+    connect(m_mnuTrace, &QAction::triggered, this, [this](bool on) { setTraceOn(on); });
+    m_mnuGhost = item(view, tr("&Ghost"), "mnuGhost");
+    m_mnuGhost->setCheckable(true);
+    connect(m_mnuGhost, &QAction::triggered, this, [this](bool on) { setGhostOn(on); });
+    QMenu* widths = view->addMenu(tr("Col &Width"));
+    auto* widthGroup = new QActionGroup(this);
+    for (const char* w : {"Small", "Medium", "Large"}) {
+        QAction* a = widths->addAction(tr(w));
+        a->setCheckable(true);
+        widthGroup->addAction(a);
+        const int index = static_cast<int>(m_widths.size());
+        connect(a, &QAction::triggered, this, [this, index] { setColumnWidth(index); });
+        m_widths.append(a);
+    }
+    QMenu* places = view->addMenu(tr("&Dec. Places"));
+    auto* placeGroup = new QActionGroup(this);
+    for (int i = 0; i <= 4; ++i) {
+        QAction* a = places->addAction(QString::number(i));
+        a->setCheckable(true);
+        placeGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] {
+            m_watch.options.decimalPlaces = i;
+            RefreshMap();
+        });
+        m_places.append(a);
+    }
+
+    QMenu* window = menuBar()->addMenu(tr("&Window"));
+    connect(item(window, tr("&Monitor"), "mnuMonitor"), &QAction::triggered, this,
+            call(showMonitor));
+    connect(item(window, tr("&Chart"), "mnuChart"), &QAction::triggered, this, call(showChart));
+    QMenu* options = menuBar()->addMenu(tr("&Options"));
+    QMenu* source = options->addMenu(tr("&Map Source"));
+    auto* sourceGroup = new QActionGroup(this);
+    for (const auto& caption : {tr("&Advanced"), tr("&Logged")}) {
+        QAction* a = source->addAction(caption);
+        a->setCheckable(true);
+        sourceGroup->addAction(a);
+        const int index = static_cast<int>(m_sources.size());
+        connect(a, &QAction::triggered, this, [this, index] {
+            m_watch.options.source = index;
+            RecalculateMap();
+        });
+        m_sources.append(a);
+    }
+
+    m_popup = new QMenu(this);
+    connect(item(m_popup, tr("&Copy"), "mnuCopy"), &QAction::triggered, this,
+            &MapWatchWindow::copySelection);
+    m_mnuRefLabels = item(m_popup, tr("MapRef &Labels"), "mnuMapRefLabels");
+    m_mnuRefLabels->setCheckable(true);
+    connect(m_mnuRefLabels, &QAction::triggered, this, &MapWatchWindow::GridLabels);
+    connect(item(m_popup, tr("Ghost Clear"), "mnuGhostClear"), &QAction::triggered, this,
+            &MapWatchWindow::clearGhost);
+}
+
+void MapWatchWindow::GridLabels() {
+    const bool fromReference = m_mnuRefLabels->isChecked();
+    const std::vector<std::string> columns = m_session.maps.columnLabels(fromReference);
+    const std::vector<std::string> rows = m_session.maps.rowLabels(fromReference);
+    for (int i = 0; i < kMapWatchSize; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        m_grid->setHorizontalHeaderItem(
+            i,
+            new QTableWidgetItem(at < columns.size() ? latin1(columns[at]) : heading('N', i + 1)));
+        m_grid->setVerticalHeaderItem(
+            i, new QTableWidgetItem(at < rows.size() ? latin1(rows[at]) : heading('P', i + 1)));
+    }
+}
+
+void MapWatchWindow::writeCell(int row, int col) {
+    const QString text = latin1(m_watch.cellText(row, col, m_session.codec.locale()));
+    QTableWidgetItem* cell = m_grid->item(row, col);
+    if (!cell) {
+        if (text.isEmpty()) return;
+        cell = new QTableWidgetItem;
+        cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_grid->setItem(row, col, cell);
+    }
+    if (cell->text() != text) cell->setText(text);
+}
+
+void MapWatchWindow::RefreshMap() {
+    m_grid->setUpdatesEnabled(false);
+    for (int col = 0; col < kMapWatchSize; ++col)
+        for (int row = 0; row < kMapWatchSize; ++row)
+            writeCell(row, col);
+    m_grid->setUpdatesEnabled(true);
+}
+
+void MapWatchWindow::RecalculateMap() {
+    m_watch.RecalculateMap(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
+    RefreshMap();
+}
+
+void MapWatchWindow::ResetMap() {
+    m_watch.ResetMap(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
+    RefreshMap();
+    clearGhost();
+}
+
+void MapWatchWindow::runStarted() {
+    ResetMap();
+}
+
+void MapWatchWindow::sampleLogged(int s, const LiveSample& /*sample*/, bool /*refresh*/) {
+    const MapWatch::Cell cell = m_watch.cellOf(s);
+    if (m_watch.AddMapLog(s)) writeCell(cell.row, cell.col);
+    ShowPos(s);
+}
+
+void MapWatchWindow::ShowPos(int s) {
+    if (s < 0 || s >= LogStore::kSamples) return;
+    if (m_traceOn) {
+        const MapPosition p = mapPositionOf(m_log, s, m_watch.options.source, m_watch.axes);
+        if (m_ghostOn) {
+            const int row = std::clamp(static_cast<int>(std::floor(p.y + 0.5)), 0, 19);
+            const int col = std::clamp(static_cast<int>(std::floor(p.x + 0.5)), 0, 19);
+            QTableWidgetItem* cell = m_grid->item(row, col);
+            if (!cell) {
+                cell = new QTableWidgetItem;
+                m_grid->setItem(row, col, cell);
+            }
+            cell->setBackground(kGhostRed);
+        }
+        placeMarker(p.x, p.y);
+    }
+    // The main window's tracer follows with its own choice of source (Advanced or MapRef).
+    const MapTracer::Options& main = m_session.tracer.options();
+    if (main.trace && m_showMapPos) {
+        const int source = main.source == 1 ? MapWatchOptions::Logged : MapWatchOptions::Advanced;
+        const MapPosition p = mapPositionOf(m_log, s, source, m_watch.axes);
+        m_showMapPos(p.x, p.y);
+    }
+}
+
+void MapWatchWindow::placeMarker(double x, double y) {
+    m_lastX = x;
+    m_lastY = y;
+    const int left = m_grid->frameWidth() + m_grid->verticalHeader()->width() +
+                     static_cast<int>(m_grid->columnWidth(0) * x);
+    const int top = m_grid->frameWidth() + static_cast<int>(m_grid->horizontalHeader()->height() +
+                                                            m_grid->rowHeight(0) * y);
+    m_marker->resize(m_grid->columnWidth(0) + MapTracerView::kMarginPixels,
+                     m_grid->rowHeight(0) + MapTracerView::kMarginPixels);
+    m_marker->move(left, top);
+    m_marker->raise();
+}
+
+void MapWatchWindow::setTraceOn(bool on) {
+    m_traceOn = on;
+    m_mnuTrace->setChecked(on);
+    m_marker->setVisible(on);
+    if (!on)
+        clearGhost();
+    else
+        placeMarker(m_lastX, m_lastY);
+}
+
+void MapWatchWindow::setGhostOn(bool on) {
+    m_ghostOn = on;
+    m_mnuGhost->setChecked(on);
+}
+
+void MapWatchWindow::clearGhost() {
+    for (int row = 0; row < kMapWatchSize; ++row)
+        for (int col = 0; col < kMapWatchSize; ++col)
+            if (QTableWidgetItem* cell = m_grid->item(row, col)) cell->setBackground(QBrush());
+}
+
+void MapWatchWindow::setColumnWidth(int index) {
+    m_columnWidth = index;
+    m_widths[index]->setChecked(true);
+    const int width = twipsToPixels(kColumnTwips[index], screenDpi(*this));
+    for (int col = 0; col < kMapWatchSize; ++col)
+        m_grid->setColumnWidth(col, width);
+    placeMarker(m_lastX, m_lastY);
+}
+
+void MapWatchWindow::copySelection() {
+    const QList<QTableWidgetSelectionRange> ranges = m_grid->selectedRanges();
+    if (ranges.isEmpty()) return;
+    const QTableWidgetSelectionRange& r = ranges.first();
+    QString text;
+    for (int row = r.topRow(); row <= r.bottomRow(); ++row) {
+        if (row != r.topRow()) text += QLatin1Char('\r');
+        for (int col = r.leftColumn(); col <= r.rightColumn(); ++col) {
+            if (col != r.leftColumn()) text += QLatin1Char('\t');
+            if (const QTableWidgetItem* cell = m_grid->item(row, col)) text += cell->text();
+        }
+    }
+    QClipboard* clip = QGuiApplication::clipboard();
+    clip->clear();
+    clip->setText(text);
+}
+
+bool MapWatchWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers().testFlag(Qt::ControlModifier)) {
+            if (key->key() == Qt::Key_A) {
+                m_grid->selectAll();
+                return true;
+            }
+            if (key->key() == Qt::Key_C) {
+                copySelection();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MapWatchWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    placeMarker(m_lastX, m_lastY);
+}
+
+void MapWatchWindow::saveSettings() {
+    saveWindowPlacement(m_store, "MapWatch", placementOf(*this));
+    const MapWatchOptions& o = m_watch.options;
+    m_store.setInteger("MapWatchItem", o.item);
+    m_store.setInteger("MapWatchFunction", o.function);
+    m_store.setInteger("MapWatchDPs", o.decimalPlaces);
+    m_store.setBoolean("MapWatchTrace", m_traceOn);
+    m_store.setBoolean("MapWatchGhost", m_ghostOn);
+    m_store.setInteger("MapWatchHoldOff", o.holdOffMs);
+    m_store.setInteger("MapWatchTraceSource", o.source);
+    m_store.setInteger("MapWatchColWidth", m_columnWidth);
+    m_store.setValue("MapWatchMaxVal", formatValue(o.maxVal, "", NumberLocale{}));
+    m_store.setBoolean("MapWatchMapRefLabels", m_mnuRefLabels->isChecked());
+}
+
+void MapWatchWindow::closeEvent(QCloseEvent* event) {
+    saveSettings();
+    QMainWindow::closeEvent(event);
+    emit closed();
+}
+
+}  // namespace tunalyx

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <string>
+
+#include "mapwatch/map_watch.h"
+#include "monitor/monitor_loop.h"
+#include "ports/settings_store.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QTableWidget;
+
+namespace tunalyx {
+
+class MapPosMarker;
+
+// frmMapWatch: for one item, a statistic of its values in every cell the engine passed through,
+// from the live samples or the log in memory; a marker follows the position and drives the main
+// window's map tracer.
+class MapWatchWindow final : public QMainWindow, public SampleListener {
+    Q_OBJECT
+public:
+    // `showMapPos` is the main window's tracer (ShowMapPos), called with the main window's own
+    // choice of source while its tracer is on.
+    MapWatchWindow(Session& session, const LogStore& log, SettingsStore& store,
+                   std::function<void(double x, double y)> showMapPos, QWidget* parent = nullptr);
+    ~MapWatchWindow() override;
+
+    [[nodiscard]] MapWatch& watch() { return m_watch; }
+    [[nodiscard]] QTableWidget* grid() const { return m_grid; }
+    [[nodiscard]] MapPosMarker* marker() const { return m_marker; }
+
+    void RecalculateMap();
+    void RefreshMap();
+    void ResetMap();
+    // Puts the marker (and the ghost) on sample s and moves the main window's tracer.
+    void ShowPos(int s);
+    void setTraceOn(bool on);
+    void setGhostOn(bool on);
+
+    // SampleListener: the live samples of a run.
+    void runStarted() override;
+    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+
+    // Window > Monitor, Window > Chart, File > Open, Save As, Log > Start, End: the main window
+    // lends them.
+    std::function<void()> openLog, saveLog, startLog, endLog, showMonitor, showChart;
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void GridLabels();
+    void writeCell(int row, int col);
+    void setColumnWidth(int index);
+    void clearGhost();
+    void copySelection();
+    void saveSettings();
+    void placeMarker(double x, double y);
+
+    Session& m_session;
+    const LogStore& m_log;
+    SettingsStore& m_store;
+    std::function<void(double, double)> m_showMapPos;
+    MapWatch m_watch;
+    QComboBox* m_comItem;
+    QComboBox* m_comFunction;
+    QLineEdit* m_txtDelay;
+    QLineEdit* m_txtMax;
+    QTableWidget* m_grid;
+    MapPosMarker* m_marker;
+    QMenu* m_popup = nullptr;
+    QAction* m_mnuTrace = nullptr;
+    QAction* m_mnuGhost = nullptr;
+    QAction* m_mnuRefLabels = nullptr;
+    QList<QAction*> m_widths;
+    QList<QAction*> m_places;
+    QList<QAction*> m_sources;
+    bool m_traceOn = false;
+    bool m_ghostOn = false;
+    int m_columnWidth = 0;
+    double m_lastX = 0;
+    double m_lastY = 0;
+};
+
+}  // namespace tunalyx

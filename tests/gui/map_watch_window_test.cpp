@@ -1,0 +1,70 @@
+#include <QAction>
+#include <QComboBox>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "gui_harness.h"
+#include "maps/qt_map_tracer.h"
+#include "mapwatch/map_watch_window.h"
+
+using namespace tunalyx;
+
+class MapWatchWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aRunFillsTheCellsItPassesAndTheTracerFollows();
+};
+
+namespace {
+int countedSamples(const QTableWidget& grid) {
+    int total = 0;
+    for (int row = 0; row < grid.rowCount(); ++row)
+        for (int col = 0; col < grid.columnCount(); ++col)
+            if (const QTableWidgetItem* cell = grid.item(row, col)) total += cell->text().toInt();
+    return total;
+}
+}  // namespace
+
+void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.window->menus().mnuMapTrace->trigger();  // the main window's tracer on
+    w.window->menus().mnuMapWatch->trigger();
+    MapWatchWindow& watch = w.window->mapWatch();
+    QVERIFY(watch.isVisible());
+    watch.findChild<QComboBox*>(QStringLiteral("comFunction"))->setCurrentIndex(3);
+    watch.watch().options.function = MapWatchOptions::Num;
+    watch.setTraceOn(true);
+    watch.setGhostOn(true);
+
+    MonitorWindow& monitor = w.window->monitor();
+    monitor.cmdLogStart_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.loop().SampleCount() >= 30, 5000);
+    monitor.cmdLogStop_Click();
+    const int samples = monitor.loop().SampleCount();
+
+    // Every sample of the run is counted in the cell it was in, live and again from the log.
+    QCOMPARE(countedSamples(*watch.grid()), samples);
+    watch.RecalculateMap();
+    QCOMPARE(countedSamples(*watch.grid()), samples);
+    QVERIFY(watch.marker()->isVisible());
+    // The last sample's cell is red, and the main tracer stands where the map watch put it.
+    const MapWatch::Cell last = watch.watch().cellOf(samples - 1);
+    QCOMPARE(watch.grid()->item(last.row, last.col)->background().color(), QColor(255, 0, 0));
+    const MapPosition at =
+        mapPositionOf(w.window->log(), samples - 1, MapWatchOptions::Advanced, watch.watch().axes);
+    QCOMPARE(w.session.tracer.lastX(), at.x);
+    QCOMPARE(w.session.tracer.lastY(), at.y);
+
+    watch.close();
+    QCOMPARE(w.store.integer("MapWatchFunction", -1), 3LL);
+    QVERIFY(w.store.boolean("MapWatchTrace", false));
+    QVERIFY(!w.window->menus().mnuMapWatch->isChecked());
+}
+
+int runMapWatchWindowTests(int argc, char** argv) {
+    MapWatchWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "map_watch_window_test.moc"
