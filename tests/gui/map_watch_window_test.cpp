@@ -1,11 +1,15 @@
 #include <QAction>
 #include <QComboBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 #include "gui_harness.h"
 #include "maps/qt_map_tracer.h"
 #include "mapwatch/map_watch_window.h"
+#include "monitor/log_file.h"
 
 using namespace tunalyx;
 
@@ -55,6 +59,22 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
         mapPositionOf(w.window->log(), samples - 1, MapWatchOptions::Advanced, watch.watch().axes);
     QCOMPARE(w.session.tracer.lastX(), at.x);
     QCOMPARE(w.session.tracer.lastY(), at.y);
+
+    // The saved log gives the same grid again, as the command line's mapwatch prints it.
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("drive.txt")).toStdString();
+    monitor.chooseSavePath = [&](const std::string&) { return path; };
+    QVERIFY(monitor.cmdSave_Click());
+    auto reopened = std::make_unique<LogStore>();
+    QVERIFY(openLogFile(*reopened, w.session.trace, w.prompts, path, "drive.txt"));
+    MapWatch replay(*reopened);
+    replay.options = watch.watch().options;
+    replay.RecalculateMap(watch.watch().axes);
+    for (int row = 0; row < kMapWatchSize; ++row)
+        for (int col = 0; col < kMapWatchSize; ++col) {
+            const QTableWidgetItem* cell = watch.grid()->item(row, col);
+            QCOMPARE(replay.cellText(row, col), cell ? cell->text().toStdString() : std::string());
+        }
 
     watch.close();
     QCOMPARE(w.store.integer("MapWatchFunction", -1), 3LL);
