@@ -81,6 +81,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         m_menus.mnuChart, [this] { return &chart(); }, this);
     m_mapWatchToggle = new WindowToggle(
         m_menus.mnuMapWatch, [this] { return &mapWatch(); }, this);
+    m_graphToggle = new WindowToggle(
+        m_menus.mnuGraph, [this] { return &graph(); }, this);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
         a->setEnabled(true);
     connect(m_menus.mnuLogStart, &QAction::triggered, this, [this] {
@@ -328,6 +330,15 @@ ChartWindow& MainWindow::chart() {
     return *m_chart;
 }
 
+GraphWindow& MainWindow::graph() {
+    if (!m_graph) {
+        m_graph = new GraphWindow(m_session, m_store, this);
+        connect(m_graph, &GraphWindow::closed, this,
+                [this] { m_menus.mnuGraph->setChecked(false); });
+    }
+    return *m_graph;
+}
+
 MapWatchWindow& MainWindow::mapWatch() {
     if (!m_mapWatch) {
         m_mapWatch = new MapWatchWindow(
@@ -360,6 +371,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     focusTabs();
     // Whether the chart is open is kept for the next start, before its window goes.
     saveOnUnload();
+    if (m_graph) m_graph->close();
     if (m_mapWatch) m_mapWatch->close();
     if (m_chart) m_chart->close();
     if (m_monitor) m_monitor->close();

@@ -15,6 +15,7 @@
 #include "app/qt_window_toggle.h"
 #include "charts/chart_window.h"
 #include "compare/qt_compare_commands.h"
+#include "graph/graph_window.h"
 #include "mapwatch/map_watch_window.h"
 #include "monitor/monitor_window.h"
 #include "session/session.h"
@@ -78,6 +79,8 @@ public:
     [[nodiscard]] ChartWindow& chart();
     // frmMapWatch, created on first use.
     [[nodiscard]] MapWatchWindow& mapWatch();
+    // frmGraph, created on first use.
+    [[nodiscard]] GraphWindow& graph();
     // Opens the curve editor for button `index`; tests replace how it is shown.
     void cmdEditCurve_Click(int index);
     std::function<void(QDialog&)> showCurveEditor;
@@ -124,6 +127,8 @@ private:
     WindowToggle* m_chartToggle = nullptr;
     MapWatchWindow* m_mapWatch = nullptr;
     WindowToggle* m_mapWatchToggle = nullptr;
+    GraphWindow* m_graph = nullptr;
+    WindowToggle* m_graphToggle = nullptr;
     int m_popupFrame = -1;
     bool m_unloaded = false;
 };

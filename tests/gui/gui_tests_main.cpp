@@ -17,6 +17,7 @@ int runMonitorWindowTests(int argc, char** argv);
 int runChartWindowTests(int argc, char** argv);
 int runStripChartTests(int argc, char** argv);
 int runMapWatchWindowTests(int argc, char** argv);
+int runGraphWindowTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
                                               {"MonitorWindow", runMonitorWindowTests},
                                               {"ChartWindow", runChartWindowTests},
                                               {"StripChart", runStripChartTests},
-                                              {"MapWatchWindow", runMapWatchWindowTests}};
+                                              {"MapWatchWindow", runMapWatchWindowTests},
+                                              {"GraphWindow", runGraphWindowTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {
