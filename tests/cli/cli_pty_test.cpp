@@ -424,9 +424,9 @@ TEST_F(CliPtyTest, MapWatchOfALogCountsEverySampleInItsCell) {
         EXPECT_EQ(lines, 21);
         EXPECT_EQ(total, 40) << source;
     }
-    EXPECT_EQ(runCli({"mapwatch", at("drive.txt"), "--tune", at("tune.dat"), "--item", "Bogus"})
-                  .exitCode,
-              2);
+    EXPECT_EQ(
+        runCli({"mapwatch", at("drive.txt"), "--tune", at("tune.dat"), "--item", "Bogus"}).exitCode,
+        2);
     EXPECT_EQ(runCli({"mapwatch", at("missing.txt"), "--tune", at("tune.dat")}).exitCode, 1);
 }
 
