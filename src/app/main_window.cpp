@@ -326,6 +326,9 @@ ChartWindow& MainWindow::chart() {
         connect(m_chart, &ChartWindow::logOpened, this, [this] {
             if (m_mapWatch) m_mapWatch->RecalculateMap();
         });
+        m_chart->showMapWatch = [this] {
+            if (!m_menus.mnuMapWatch->isChecked()) m_menus.mnuMapWatch->trigger();
+        };
     }
     return *m_chart;
 }

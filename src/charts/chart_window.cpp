@@ -123,11 +123,13 @@ void ChartWindow::buildMenus() {
     connect(fit, &QAction::triggered, this, [this] { m_strip->fitAll(); });
 
     QMenu* window = menuBar()->addMenu(tr("&Window"));
-    for (const auto& [caption, name] :
-         {std::pair{tr("&Map Watch"), "mnuMapWatch"}, std::pair{tr("&Add Watch"), "mnuAddWatch"},
-          std::pair{tr("&Hide Watchs"), "mnuHideWatches"},
-          std::pair{tr("&Load Watch"), "mnuLoadWatches"},
-          std::pair{tr("&Save Watchs"), "mnuSaveWatches"}})
+    connect(item(window, tr("&Map Watch"), "mnuMapWatch"), &QAction::triggered, this, [this] {
+        if (showMapWatch) showMapWatch();
+    });
+    for (const auto& [caption, name] : {std::pair{tr("&Add Watch"), "mnuAddWatch"},
+                                        std::pair{tr("&Hide Watchs"), "mnuHideWatches"},
+                                        std::pair{tr("&Load Watch"), "mnuLoadWatches"},
+                                        std::pair{tr("&Save Watchs"), "mnuSaveWatches"}})
         item(window, caption, name)->setEnabled(false);  // the watch windows come later
 
     QMenu* setup = menuBar()->addMenu(tr("&Setup"));

@@ -56,6 +56,8 @@ public:
     std::function<std::string(const char* title, const char* filter, const std::string& name)>
         chooseFileToSave;
     std::function<std::string()> chooseSetupToOpen;
+    // Window > Map Watch: the main window shows it.
+    std::function<void()> showMapWatch;
 
     // SampleListener: the live feed of the monitor.
     void runStarted() override;
