@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt_window_placement.h"
+#include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
 #include "model/settings_page_widget.h"
 #include "transfer/data_file.h"
@@ -192,6 +193,9 @@ void MainWindow::Form_Load() {
         restorePlacement();
         m_ports->openAtStart(m_store.integer("ComPort", 1));
         m_session.link.setSettings(LinkSettings::fromStore(m_store));
+        // InitAux: the user's aux calibration, and the item names that carry its names.
+        m_aux = auxSetupOf(loadAuxSettings(m_store));
+        m_session.trace.InitTraceItemLookup(m_aux.names);
         m_files->mnuDefault_Click();
         const MainOptions options = loadMainOptions(m_store);
         tracer().mnuSetupMapTraceSource_Click(std::clamp(options.mapTraceSource, 0, 1));
