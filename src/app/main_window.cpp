@@ -84,6 +84,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         m_menus.mnuMapWatch, [this] { return &mapWatch(); }, this);
     m_graphToggle = new WindowToggle(
         m_menus.mnuGraph, [this] { return &graph(); }, this);
+    m_menus.mnuAuxiliary->setEnabled(true);
+    connect(m_menus.mnuAuxiliary, &QAction::triggered, this, &MainWindow::mnuAuxilary_Click);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
         a->setEnabled(true);
     connect(m_menus.mnuLogStart, &QAction::triggered, this, [this] {
@@ -330,11 +332,26 @@ ChartWindow& MainWindow::chart() {
         connect(m_chart, &ChartWindow::logOpened, this, [this] {
             if (m_mapWatch) m_mapWatch->RecalculateMap();
         });
+        m_chart->showAuxSetup = [this] { mnuAuxilary_Click(); };
         m_chart->showMapWatch = [this] {
             if (!m_menus.mnuMapWatch->isChecked()) m_menus.mnuMapWatch->trigger();
         };
     }
     return *m_chart;
+}
+
+void MainWindow::mnuAuxilary_Click() {
+    SetupAuxDialog dialog(loadAuxSettings(m_store), m_session.prompts, this);
+    const bool confirmed = showAuxSetup ? showAuxSetup(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!confirmed) return;
+    saveAuxSettings(m_store, dialog.settings());
+    m_aux = auxSetupOf(dialog.settings());
+    m_session.trace.InitTraceItemLookup(m_aux.names);
+    if (dialog.reCalcLog()) {
+        recalculateAuxLog(*m_log, m_session.trace, m_aux);
+        if (m_chart) m_chart->initTraces();
+        if (m_mapWatch) m_mapWatch->RecalculateMap();
+    }
 }
 
 GraphWindow& MainWindow::graph() {

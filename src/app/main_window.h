@@ -13,6 +13,7 @@
 #include "app/qt_port_menu.h"
 #include "app/qt_transfer_commands.h"
 #include "app/qt_window_toggle.h"
+#include "auxinputs/setup_aux_dialog.h"
 #include "charts/chart_window.h"
 #include "compare/qt_compare_commands.h"
 #include "graph/graph_window.h"
@@ -81,6 +82,10 @@ public:
     [[nodiscard]] MapWatchWindow& mapWatch();
     // frmGraph, created on first use.
     [[nodiscard]] GraphWindow& graph();
+    // Setup > Auxiliary: the aux inputs' names and calibration; the dialog can be answered by
+    // tests through `showAuxSetup`.
+    void mnuAuxilary_Click();
+    std::function<bool(SetupAuxDialog&)> showAuxSetup;
     // Opens the curve editor for button `index`; tests replace how it is shown.
     void cmdEditCurve_Click(int index);
     std::function<void(QDialog&)> showCurveEditor;

@@ -143,7 +143,9 @@ void ChartWindow::buildMenus() {
         m_monitor.show();
         m_monitor.raise();
     });
-    item(setup, tr("&Auxiliary"), "mnuAuxiliary")->setEnabled(false);
+    connect(item(setup, tr("&Auxiliary"), "mnuAuxiliary"), &QAction::triggered, this, [this] {
+        if (showAuxSetup) showAuxSetup();
+    });
 }
 
 void ChartWindow::setLogName(const std::string& name) {

@@ -58,6 +58,8 @@ public:
     std::function<std::string()> chooseSetupToOpen;
     // Window > Map Watch: the main window shows it.
     std::function<void()> showMapWatch;
+    // Setup > Auxiliary: the main window's aux set-up.
+    std::function<void()> showAuxSetup;
 
     // SampleListener: the live feed of the monitor.
     void runStarted() override;

@@ -18,6 +18,7 @@ int runChartWindowTests(int argc, char** argv);
 int runStripChartTests(int argc, char** argv);
 int runMapWatchWindowTests(int argc, char** argv);
 int runGraphWindowTests(int argc, char** argv);
+int runAuxSetupTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
                                               {"ChartWindow", runChartWindowTests},
                                               {"StripChart", runStripChartTests},
                                               {"MapWatchWindow", runMapWatchWindowTests},
-                                              {"GraphWindow", runGraphWindowTests}};
+                                              {"GraphWindow", runGraphWindowTests},
+                                              {"AuxSetup", runAuxSetupTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {
