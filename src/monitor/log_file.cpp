@@ -382,22 +382,10 @@ std::string fileName(const std::string& path) {
 // The whole file, or nothing after a message; the size is checked before anything is read.
 std::optional<std::string> readLogContents(UserPrompts& prompts, const std::string& path,
                                            const std::string& shownName) {
-    WholeFile file = readWholeFile(path, kLargestLogFile);
-    switch (file.problem) {
-        case WholeFile::Problem::None:
-            return std::move(file.contents);
-        case WholeFile::Problem::CannotOpen:
-            prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-            break;
-        case WholeFile::Problem::TooLarge:
-            prompts.tell(shownName + " is too large to be an SR20DET Log File",
-                         MessageIcon::Critical);
-            break;
-        case WholeFile::Problem::CannotRead:
-            prompts.tell("Error reading " + shownName, MessageIcon::Critical);
-            break;
-    }
-    return std::nullopt;
+    return readWholeFile(
+        prompts, path, kLargestLogFile,
+        {"Error opening " + shownName, shownName + " is too large to be an SR20DET Log File",
+         "Error reading " + shownName});
 }
 
 // Full precision for other tools: the shortest text that reads back as the value (as a single

@@ -31,4 +31,24 @@ WholeFile readWholeFile(const std::string& path, std::uintmax_t largest) {
     return result;
 }
 
+std::optional<std::string> readWholeFile(UserPrompts& prompts, const std::string& path,
+                                         std::uintmax_t largest,
+                                         const WholeFileMessages& messages) {
+    WholeFile file = readWholeFile(path, largest);
+    switch (file.problem) {
+        case WholeFile::Problem::None:
+            return std::move(file.contents);
+        case WholeFile::Problem::CannotOpen:
+            prompts.tell(messages.cannotOpen, MessageIcon::Critical);
+            break;
+        case WholeFile::Problem::TooLarge:
+            prompts.tell(messages.tooLarge, MessageIcon::Critical);
+            break;
+        case WholeFile::Problem::CannotRead:
+            prompts.tell(messages.cannotRead, MessageIcon::Critical);
+            break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace tunalyx

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "ports/user_prompts.h"
 
 namespace tunalyx {
 
@@ -15,5 +18,17 @@ struct WholeFile {
 // A path that is not a regular file cannot be opened; a file that grows past what its size said
 // while it is read cannot be read.
 [[nodiscard]] WholeFile readWholeFile(const std::string& path, std::uintmax_t largest);
+
+// The messages a reader of one kind of file gives for each problem (critical icon).
+struct WholeFileMessages {
+    std::string cannotOpen;
+    std::string tooLarge;
+    std::string cannotRead;
+};
+// The whole file, or nothing after the message for its problem.
+[[nodiscard]] std::optional<std::string> readWholeFile(UserPrompts& prompts,
+                                                       const std::string& path,
+                                                       std::uintmax_t largest,
+                                                       const WholeFileMessages& messages);
 
 }  // namespace tunalyx

@@ -93,22 +93,10 @@ void readDataFileText(std::string_view text, PacketImage& image, PacketDirty& di
 std::optional<std::string> readDataFileContents(UserPrompts& prompts, const std::string& path,
                                                 const std::string& shownName) {
     // A tune is a few kilobytes; a huge file is something else and is not read into memory.
-    WholeFile file = readWholeFile(path, kLargestDataFile);
-    switch (file.problem) {
-        case WholeFile::Problem::None:
-            return std::move(file.contents);
-        case WholeFile::Problem::CannotOpen:
-            prompts.tell("Error opening " + shownName, MessageIcon::Critical);
-            break;
-        case WholeFile::Problem::TooLarge:
-            prompts.tell(shownName + " is too large to be an SR20DET Data file",
-                         MessageIcon::Critical);
-            break;
-        case WholeFile::Problem::CannotRead:
-            prompts.tell("File Format Error", MessageIcon::Critical);
-            break;
-    }
-    return std::nullopt;
+    return readWholeFile(
+        prompts, path, kLargestDataFile,
+        {"Error opening " + shownName, shownName + " is too large to be an SR20DET Data file",
+         "File Format Error"});
 }
 
 bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName) {
