@@ -5,11 +5,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "quiet_prompts.h"
+#include "paced_unit.h"
 
 #include "monitor/monitor_loop.h"
-#include "sim/in_process_simulator.h"
-#include "versions/version_identification.h"
 
 using namespace tunalyx;
 
@@ -26,15 +24,9 @@ int cycleBytes(const std::array<bool, kTraceGroupCount>& include) {
 }
 
 void measure(const char* name, const std::array<bool, kTraceGroupCount>& include) {
-    SteadyClock clock;
-    QuietPrompts prompts;
-    LineFaults faults;
-    faults.pacing = true;
-    InProcessSimulator sim(SimUnitKind::Det1_501, clock, faults);
-    (void)sim.port().open();
-    Session session(sim.port(), clock, prompts);
-    session.maps.GridInit();
-    (void)SR20DET_Version(session, true, true, true, false);
+    PacedUnit unit;
+    Session& session = unit.session;
+    SteadyClock& clock = unit.clock;
     auto log = std::make_unique<LogStore>();
     const AuxSetup aux;
     MonitorLoop loop(session, *log, clock, aux);

@@ -9,14 +9,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "quiet_prompts.h"
+#include "paced_unit.h"
 
 #include "charts/chart_window.h"
 #include "monitor/monitor_window.h"
 #include "ports/memory_settings_store.h"
-#include "sim/in_process_simulator.h"
 #include "transfer/qt_file_writer.h"
-#include "versions/version_identification.h"
 
 using namespace tunalyx;
 
@@ -37,15 +35,8 @@ protected:
 };
 
 void measure(const char* name, const char* include, int cycleBytes, bool withChart = false) {
-    SteadyClock clock;
-    QuietPrompts prompts;
-    LineFaults faults;
-    faults.pacing = true;
-    InProcessSimulator sim(SimUnitKind::Det1_501, clock, faults);
-    (void)sim.port().open();
-    Session session(sim.port(), clock, prompts);
-    session.maps.GridInit();
-    (void)SR20DET_Version(session, true, true, true, false);
+    PacedUnit unit;
+    Session& session = unit.session;
     auto log = std::make_unique<LogStore>();
     const AuxSetup aux;
     MemorySettingsStore store;
