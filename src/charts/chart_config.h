@@ -7,13 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "charts/strip_chart.h"
 #include "monitor/trace_items.h"
 #include "ports/settings_store.h"
 
 namespace tunalyx {
-
-// A colour as 0x00BBGGRR, the form the settings and the setup files keep.
-using ChartColour = std::uint32_t;
 
 // What the chart shows: the panes with their ranges and backgrounds, and for each of the 20
 // traces its item, pane, colour, value range and caption. Shared by the chart window, its setup
