@@ -84,6 +84,19 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         m_menus.mnuMapWatch, [this] { return &mapWatch(); }, this);
     m_graphToggle = new WindowToggle(
         m_menus.mnuGraph, [this] { return &graph(); }, this);
+    m_watches = new WatchWindows(m_session, *m_log, m_store, files, this);
+    m_watches->currentSample = [this] { return m_chart ? m_chart->LookupIndex() : 0; };
+    const std::pair<QAction*, void (WatchWindows::*)()> watchItems[] = {
+        {m_menus.mnuAddWatch, &WatchWindows::mnuWatch_Click},
+        {m_menus.mnuHideWatches, &WatchWindows::HideWatchs},
+        {m_menus.mnuLoadWatches, &WatchWindows::WatchsLoad},
+        {m_menus.mnuSaveWatches, &WatchWindows::WatchsSave}};
+    for (const auto& [action, command] : watchItems) {
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, m_watches, command);
+    }
+    connect(m_watches, &WatchWindows::addWatchEnabledChanged, m_menus.mnuAddWatch,
+            &QAction::setEnabled);
     m_menus.mnuAuxiliary->setEnabled(true);
     connect(m_menus.mnuAuxiliary, &QAction::triggered, this, &MainWindow::mnuAuxilary_Click);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
@@ -101,6 +114,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
 MainWindow::~MainWindow() {
     // The windows that listen to the monitor's loop go before the monitor does.
     if (m_mapWatch && m_monitor) m_monitor->loop().removeListener(m_mapWatch);
+    if (m_monitor) m_monitor->loop().removeListener(m_watches);
+    delete m_watches;
     delete m_mapWatch;
     delete m_chart;
     delete m_monitor;
@@ -198,6 +213,7 @@ void MainWindow::Form_Load() {
         // InitAux: the user's aux calibration, and the item names that carry its names.
         m_aux = auxSetupOf(loadAuxSettings(m_store));
         m_session.trace.InitTraceItemLookup(m_aux.names);
+        m_watches->WatchsRestore();
         m_files->mnuDefault_Click();
         const MainOptions options = loadMainOptions(m_store);
         tracer().mnuSetupMapTraceSource_Click(std::clamp(options.mapTraceSource, 0, 1));
@@ -316,6 +332,7 @@ MonitorWindow& MainWindow::monitor() {
         m_monitor = new MonitorWindow(m_session, *m_log, m_aux, m_store, m_fileWriter, this);
         connect(m_monitor, &MonitorWindow::closed, this,
                 [this] { m_menus.mnuMonitor->setChecked(false); });
+        m_monitor->loop().addListener(m_watches);
     }
     return *m_monitor;
 }
@@ -327,8 +344,15 @@ ChartWindow& MainWindow::chart() {
                 [this] { m_menus.mnuChart->setChecked(false); });
         // The sample under the chart's cursor and a newly opened log reach the map watch.
         connect(m_chart, &ChartWindow::sampleShown, this, [this](int s) {
+            m_watches->showSample(s);
             if (m_mapWatch) m_mapWatch->ShowPos(s);
         });
+        m_chart->watchCommands = {
+            [this] { m_watches->mnuWatch_Click(); }, [this] { m_watches->HideWatchs(); },
+            [this] { m_watches->WatchsLoad(); }, [this] { m_watches->WatchsSave(); }};
+        m_chart->setAddWatchEnabled(m_watches->addWatchEnabled());
+        connect(m_watches, &WatchWindows::addWatchEnabledChanged, m_chart,
+                &ChartWindow::setAddWatchEnabled);
         connect(m_chart, &ChartWindow::logOpened, this, [this] {
             if (m_mapWatch) m_mapWatch->RecalculateMap();
         });
@@ -420,6 +444,7 @@ void MainWindow::saveOnUnload() {
     options.mapTraceGhost = trace.ghost;
     options.mapAutoSelect = trace.autoSelect;
     saveMainOptions(m_store, options);
+    m_watches->saveAndUnload();
 }
 
 }  // namespace tunalyx

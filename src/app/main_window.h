@@ -20,6 +20,7 @@
 #include "mapwatch/map_watch_window.h"
 #include "monitor/monitor_window.h"
 #include "session/session.h"
+#include "watches/qt_watch_windows.h"
 
 class QCheckBox;
 class QDialog;
@@ -82,6 +83,8 @@ public:
     [[nodiscard]] MapWatchWindow& mapWatch();
     // frmGraph, created on first use.
     [[nodiscard]] GraphWindow& graph();
+    // The ten watch windows, restored at start-up.
+    [[nodiscard]] WatchWindows& watches() { return *m_watches; }
     // Setup > Auxiliary: the aux inputs' names and calibration; the dialog can be answered by
     // tests through `showAuxSetup`.
     void mnuAuxilary_Click();
@@ -133,6 +136,7 @@ private:
     MapWatchWindow* m_mapWatch = nullptr;
     WindowToggle* m_mapWatchToggle = nullptr;
     GraphWindow* m_graph = nullptr;
+    WatchWindows* m_watches = nullptr;
     WindowToggle* m_graphToggle = nullptr;
     int m_popupFrame = -1;
     bool m_unloaded = false;

@@ -1,7 +1,5 @@
 #include "auxinputs/aux_calibration.h"
 
-#include <cctype>
-
 #include "model/number_format.h"
 
 namespace tunalyx {
@@ -11,16 +9,7 @@ namespace {
 // Numbers are read by their leading number: blanks skipped, no number reads 0.
 double storedNumber(const SettingsStore& store, const std::string& key, double fallback) {
     const auto text = store.value(key);
-    if (!text) return fallback;
-    std::size_t i = 0;
-    while (i < text->size() && (*text)[i] == ' ')
-        ++i;
-    std::size_t end = i;
-    if (end < text->size() && ((*text)[end] == '-' || (*text)[end] == '+')) ++end;
-    while (end < text->size() &&
-           (std::isdigit(static_cast<unsigned char>((*text)[end])) || (*text)[end] == '.'))
-        ++end;
-    return parseUserNumber(text->substr(i, end - i), NumberLocale{}).value_or(0);
+    return text ? leadingNumber(*text) : fallback;
 }
 
 std::string numberText(double v) {

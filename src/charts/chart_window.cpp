@@ -126,11 +126,18 @@ void ChartWindow::buildMenus() {
     connect(item(window, tr("&Map Watch"), "mnuMapWatch"), &QAction::triggered, this, [this] {
         if (showMapWatch) showMapWatch();
     });
-    for (const auto& [caption, name] : {std::pair{tr("&Add Watch"), "mnuAddWatch"},
-                                        std::pair{tr("&Hide Watchs"), "mnuHideWatches"},
-                                        std::pair{tr("&Load Watch"), "mnuLoadWatches"},
-                                        std::pair{tr("&Save Watchs"), "mnuSaveWatches"}})
-        item(window, caption, name)->setEnabled(false);  // the watch windows come later
+    const auto watchItem = [&](const QString& caption, const char* name,
+                               std::function<void()> WatchCommands::*command) {
+        QAction* a = item(window, caption, name);
+        connect(a, &QAction::triggered, this, [this, command] {
+            if (watchCommands.*command) (watchCommands.*command)();
+        });
+        return a;
+    };
+    m_mnuAddWatch = watchItem(tr("&Add Watch"), "mnuAddWatch", &WatchCommands::add);
+    watchItem(tr("&Hide Watchs"), "mnuHideWatches", &WatchCommands::hide);
+    watchItem(tr("&Load Watch"), "mnuLoadWatches", &WatchCommands::load);
+    watchItem(tr("&Save Watchs"), "mnuSaveWatches", &WatchCommands::save);
 
     QMenu* setup = menuBar()->addMenu(tr("&Setup"));
     connect(item(setup, tr("&Chart"), "mnuSetupChart"), &QAction::triggered, this,
@@ -212,6 +219,10 @@ void ChartWindow::initXTrace() {
     chart.clearTrace(StripChart::kTimeTrace);
     for (int s = 0; s <= m_log.LogLast; ++s)
         chart.plot(StripChart::kTimeTrace, seconds(m_log.LogTime(s)), s);
+}
+
+void ChartWindow::setAddWatchEnabled(bool enabled) {
+    m_mnuAddWatch->setEnabled(enabled);
 }
 
 int ChartWindow::LookupIndex() const {

@@ -60,6 +60,15 @@ public:
     std::function<void()> showMapWatch;
     // Setup > Auxiliary: the main window's aux set-up.
     std::function<void()> showAuxSetup;
+    // Window > Add Watch, Hide Watchs, Load Watch, Save Watchs: the program's watches.
+    struct WatchCommands {
+        std::function<void()> add;
+        std::function<void()> hide;
+        std::function<void()> load;
+        std::function<void()> save;
+    } watchCommands;
+    // Add Watch goes once the tenth watch has been added from either window.
+    void setAddWatchEnabled(bool enabled);
 
     // SampleListener: the live feed of the monitor.
     void runStarted() override;
@@ -103,6 +112,7 @@ private:
     std::array<TraceScale, ChartConfig::kTraces> m_scales{};
     StripChartWidget* m_strip;
     QAction* m_mnuLogPlay = nullptr;
+    QAction* m_mnuAddWatch = nullptr;
 
     bool m_playing = false;
     int m_playStartIndex = 0;

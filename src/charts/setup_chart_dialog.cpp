@@ -28,11 +28,6 @@ void showColour(QPushButton* button, std::uint32_t colour) {
     button->setAutoFillBackground(true);
 }
 
-std::uint32_t colourValue(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
-           static_cast<std::uint32_t>(c.blue()) << 16;
-}
-
 }  // namespace
 
 SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, QWidget* parent)

@@ -1,7 +1,9 @@
 #include "model/number_format.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <system_error>
 
@@ -153,6 +155,38 @@ bool isHexLiteral(std::string_view s) {
     return !s.empty() && s.front() == '&';
 }
 
+constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The rare number the fast path cannot take exactly: the same characters, blanks left out, read
+// by from_chars (which, unlike strtod, ignores the C locale).
+double slowNumber(const char* first, const char* last, bool negative) {
+    std::string clean = negative ? "-" : "";
+    bool exponentSign = false;  // a sign is taken only right after the exponent letter
+    for (const char* p = first; p != last; ++p) {
+        const char c = *p;
+        if (c == ' ') continue;
+        if (c == '+' || c == '-') {
+            if (exponentSign) clean.push_back(c);
+            exponentSign = false;
+            continue;
+        }
+        exponentSign = c == 'e' || c == 'E' || c == 'd' || c == 'D';
+        clean.push_back(exponentSign ? 'e' : c);
+    }
+    double value = 0;
+    const auto res = std::from_chars(clean.data(), clean.data() + clean.size(), value);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: the sign of the exponent tells which.
+        const std::size_t e = clean.find_first_of("eE");
+        const bool tiny = e != std::string::npos && e + 1 < clean.size() && clean[e + 1] == '-';
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        if (negative) value = -value;
+    }
+    return value;
+}
+
 }  // namespace
 
 std::string formatValue(double value, std::string_view pattern, const NumberLocale& locale) {
@@ -189,6 +223,89 @@ std::optional<long> parseFieldInteger(std::string_view field) {
     if (!value || *value != std::trunc(*value) || *value < kLow || *value >= -kLow)
         return std::nullopt;
     return static_cast<long>(*value);
+}
+
+double leadingNumber(std::string_view field) {
+    const char* p = field.data();
+    const char* const end = p + field.size();
+    while (p != end && *p == ' ')
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    const char* const first = p;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int power = 0;  // value = mantissa x 10^power
+    bool anyDigit = false;
+    bool point = false;
+    bool exact = true;
+    constexpr int kMaxDigits = 19;
+    for (; p != end; ++p) {
+        const char c = *p;
+        if (c == ' ') continue;
+        if (isDigit(c)) {
+            anyDigit = true;
+            if (mantissa == 0 && c == '0') {
+                if (point) --power;
+            } else if (digits < kMaxDigits) {
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+                ++digits;
+                if (point) --power;
+            } else {
+                exact = false;
+            }
+            continue;
+        }
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        break;
+    }
+    if (!anyDigit) return 0;
+
+    if (p != end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) {
+        const char* q = p + 1;
+        while (q != end && *q == ' ')
+            ++q;
+        bool negativeExponent = false;
+        if (q != end && (*q == '-' || *q == '+')) {
+            negativeExponent = *q == '-';
+            ++q;
+        }
+        while (q != end && *q == ' ')
+            ++q;
+        if (q != end && isDigit(*q)) {
+            int exponent = 0;
+            for (; q != end && (isDigit(*q) || *q == ' '); ++q)
+                if (*q != ' ' && exponent < 100000) exponent = exponent * 10 + (*q - '0');
+            power += negativeExponent ? -exponent : exponent;
+            p = q;
+            exact = false;  // rare enough to leave to from_chars
+        }
+    }
+
+    constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
+    if (!exact || mantissa > kExactMantissa || power < -22 || power > 22)
+        return slowNumber(first, p, negative);
+    // Both operands are exact doubles, so the one operation rounds correctly.
+    const double m = static_cast<double>(mantissa);
+    const double value = power < 0 ? m / kPowersOfTen[static_cast<std::size_t>(-power)]
+                                   : m * kPowersOfTen[static_cast<std::size_t>(power)];
+    return negative ? -value : value;
+}
+
+std::string keyFileNumber(double value) {
+    if (!std::isfinite(value) || value == 0) return " 0";  // also -0
+    char buf[400];  // the fixed-point text of the largest double
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    std::string text(buf, res.ptr);
+    const std::size_t digits = text.front() == '-' ? 1 : 0;
+    if (text.compare(digits, 2, "0.") == 0) text.erase(digits, 1);
+    return value < 0 ? text : " " + text;
 }
 
 }  // namespace tunalyx

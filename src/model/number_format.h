@@ -31,4 +31,12 @@ struct NumberLocale {
 // The same for fields that must be whole numbers.
 [[nodiscard]] std::optional<long> parseFieldInteger(std::string_view field);
 
+// The leading-number rule of stored settings, logs and key files: blanks anywhere are skipped,
+// then an optional sign, digits with at most one point and an optional exponent; text without
+// digits reads as 0. Decimal texts of up to 19 digits are read exactly.
+[[nodiscard]] double leadingNumber(std::string_view text);
+// A number as key files write it: the shortest fixed-point text that reads back as the value,
+// one leading blank when not negative and no zero before the point below 1 (" .5", "-.25").
+[[nodiscard]] std::string keyFileNumber(double value);
+
 }  // namespace tunalyx

@@ -19,6 +19,7 @@ int runStripChartTests(int argc, char** argv);
 int runMapWatchWindowTests(int argc, char** argv);
 int runGraphWindowTests(int argc, char** argv);
 int runAuxSetupTests(int argc, char** argv);
+int runWatchWindowsTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
                                               {"StripChart", runStripChartTests},
                                               {"MapWatchWindow", runMapWatchWindowTests},
                                               {"GraphWindow", runGraphWindowTests},
-                                              {"AuxSetup", runAuxSetupTests}};
+                                              {"AuxSetup", runAuxSetupTests},
+                                              {"WatchWindows", runWatchWindowsTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {
