@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <exception>
 
 namespace tunalyx {
 
@@ -129,17 +130,25 @@ void WatchWindows::sampleLogged(int s, const LiveSample& /*sample*/, bool refres
 }
 
 void WatchWindows::WatchsLoad() {
-    const std::string path = chooseFileToOpen ? chooseFileToOpen() : std::string();
-    if (path.empty()) return;
-    WatchFileRead(path);
-    rememberWatchFilePath(m_store, path);
+    try {
+        const std::string path = chooseFileToOpen ? chooseFileToOpen() : std::string();
+        if (path.empty()) return;
+        WatchFileRead(path);
+        rememberWatchFilePath(m_store, path);
+    } catch (const std::exception&) {
+        m_session.prompts.tell("Error during frmMain.mnuWatchsLoad_Click", MessageIcon::Critical);
+    }
 }
 
 void WatchWindows::WatchsSave() {
-    const std::string path = chooseFileToSave ? chooseFileToSave() : std::string();
-    if (path.empty()) return;
-    WatchFileWrite(path);
-    rememberWatchFilePath(m_store, path);
+    try {
+        const std::string path = chooseFileToSave ? chooseFileToSave() : std::string();
+        if (path.empty()) return;
+        WatchFileWrite(path);
+        rememberWatchFilePath(m_store, path);
+    } catch (const std::exception&) {
+        m_session.prompts.tell("Error during frmMain.mnuWatchSave_Click", MessageIcon::Critical);
+    }
 }
 
 WatchFileOutcome WatchWindows::WatchFileRead(const std::string& path) {
