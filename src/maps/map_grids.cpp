@@ -225,12 +225,22 @@ std::string MapGrids::fText(int grid, std::int32_t value) const {
 std::int32_t MapGrids::GridParse(int grid, std::string_view text) const {
     if (!isGrid(grid)) return 0;
     const auto number = parseUserNumber(text, m_locale);
-    if (!number) return 0;
+    return number ? rawOfDisplay(grid, *number) : 0;
+}
+
+std::int32_t MapGrids::rawOfDisplay(int grid, double value) const {
+    if (!isGrid(grid)) return 0;
     const MapDescriptor& d = descriptor(grid);
-    float x = toSingle((*number - d.offset) / d.scale);
+    float x = toSingle((value - d.offset) / d.scale);
     if (x < d.min) x = d.min;
     if (x > d.max) x = d.max;
     return wholeValue(x);
+}
+
+double MapGrids::displayValue(int grid, int row, int col) const {
+    if (!isGrid(grid)) return 0;
+    const MapDescriptor& d = descriptor(grid);
+    return static_cast<double>(GridData(grid, row, col)) * d.scale + d.offset;
 }
 
 std::string MapGrids::cellText(int grid, int row, int col) const {

@@ -111,6 +111,10 @@ public:
     // Raw value of a typed display value: clamped to min..max, then rounded half to even;
     // 0 for a text that is not a number.
     [[nodiscard]] std::int32_t GridParse(int grid, std::string_view text) const;
+    // Raw value of a display value: clamped to min..max, then rounded half to even.
+    [[nodiscard]] std::int32_t rawOfDisplay(int grid, double value) const;
+    // Display value of a cell: raw x scale + offset.
+    [[nodiscard]] double displayValue(int grid, int row, int col) const;
     // Display text of a cell as the grid shows it.
     [[nodiscard]] std::string cellText(int grid, int row, int col) const;
     // The single-cell write: the command below the map's first block, the cell index k (low
