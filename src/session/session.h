@@ -9,6 +9,7 @@
 #include "model/settings_codec.h"
 #include "model/settings_table.h"
 #include "monitor/trace_items.h"
+#include "session/edit_history.h"
 #include "session/session_view.h"
 #include "versions/layout_family.h"
 
@@ -29,6 +30,7 @@ public:
     PacketDirty dirty;
     SettingsCodec codec{image, dirty};
     MapGrids maps{image, dirty};
+    EditHistory history{image, dirty, maps};  // the user's edits, for undo and redo
     MapColours cellColours;  // the grids' cell backgrounds: ghost trail and compare colours
     MapTracer tracer{cellColours};
     SettingsTable settings = SettingsTable::standard();

@@ -1,0 +1,118 @@
+#include "session/edit_history.h"
+
+namespace tunalyx {
+
+EditHistory::State EditHistory::capture() const {
+    State s;
+    s.blocks = m_image.all();
+    for (int b = 0; b < PacketImage::kSlotCount; ++b)
+        s.dirty[static_cast<std::size_t>(b)] = m_dirty.isSet(static_cast<std::uint8_t>(b));
+    for (int g = 0; g < kMapGridCount; ++g)
+        for (int row = 1; row <= kMapRows; ++row)
+            for (int col = 1; col <= kMapCols; ++col) {
+                const auto gi = static_cast<std::size_t>(g);
+                const auto ri = static_cast<std::size_t>(row - 1);
+                const auto ci = static_cast<std::size_t>(col - 1);
+                s.cellChanged[gi][ri][ci] = m_maps.CellChanged(g, row, col);
+                s.cellValues[gi][ri][ci] = m_maps.GridData(g, row, col);
+            }
+    return s;
+}
+
+void EditHistory::begin() {
+    m_begin = capture();
+}
+
+bool EditHistory::commit(const std::string& label) {
+    const State end = capture();
+    Step step{label, {}, {}};
+    for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+        const auto i = static_cast<std::size_t>(b);
+        if (m_begin.blocks[i] != end.blocks[i])
+            step.blocks.push_back({static_cast<std::uint8_t>(b), m_begin.blocks[i], end.blocks[i],
+                                   m_begin.dirty[i], end.dirty[i]});
+    }
+    if (step.blocks.empty()) return false;
+    for (int g = 0; g < kMapGridCount; ++g)
+        for (int row = 1; row <= kMapRows; ++row)
+            for (int col = 1; col <= kMapCols; ++col) {
+                const auto gi = static_cast<std::size_t>(g);
+                const auto ri = static_cast<std::size_t>(row - 1);
+                const auto ci = static_cast<std::size_t>(col - 1);
+                if (m_begin.cellValues[gi][ri][ci] != end.cellValues[gi][ri][ci] ||
+                    m_begin.cellChanged[gi][ri][ci] != end.cellChanged[gi][ri][ci])
+                    step.cells.push_back({g, row, col, m_begin.cellChanged[gi][ri][ci],
+                                          end.cellChanged[gi][ri][ci]});
+            }
+    m_undo.push_back(std::move(step));
+    if (m_undo.size() > kLimit) m_undo.pop_front();
+    m_redo.clear();
+    return true;
+}
+
+std::string EditHistory::undoText() const {
+    return m_undo.empty() ? std::string() : "Undo " + m_undo.back().label;
+}
+
+std::string EditHistory::redoText() const {
+    return m_redo.empty() ? std::string() : "Redo " + m_redo.back().label;
+}
+
+bool EditHistory::apply(const Step& step, bool forward) {
+    for (const BlockChange& b : step.blocks)
+        if (m_image[b.block] != (forward ? b.before : b.after)) return false;
+    // Flags as they are now: a clear one means the unit has been sent what the image holds.
+    std::vector<bool> sentCells;
+    for (const CellChange& c : step.cells)
+        sentCells.push_back(!m_maps.CellChanged(c.grid, c.row, c.col));
+    std::vector<bool> sentBlocks;
+    for (const BlockChange& b : step.blocks)
+        sentBlocks.push_back(!m_dirty.isSet(b.block));
+
+    for (std::size_t i = 0; i < step.blocks.size(); ++i) {
+        const BlockChange& b = step.blocks[i];
+        m_image[b.block] = forward ? b.after : b.before;
+        const bool flag = (forward ? b.dirtyAfter : b.dirtyBefore) || sentBlocks[i];
+        if (flag)
+            m_dirty.set(b.block);
+        else
+            m_dirty.clear(b.block);
+    }
+    for (std::size_t i = 0; i < step.cells.size(); ++i) {
+        const CellChange& c = step.cells[i];
+        const bool flag = (forward ? c.after : c.before) || sentCells[i];
+        m_maps.setCellChanged(c.grid, c.row, c.col, flag);
+        // A cell to be sent again needs its block sent too.
+        if (flag) m_dirty.set(cellAddress(m_maps.descriptor(c.grid), c.row, c.col).block);
+    }
+    return true;
+}
+
+bool EditHistory::undo() {
+    if (m_undo.empty()) return false;
+    if (!apply(m_undo.back(), false)) {
+        clear();
+        return false;
+    }
+    m_redo.push_back(std::move(m_undo.back()));
+    m_undo.pop_back();
+    return true;
+}
+
+bool EditHistory::redo() {
+    if (m_redo.empty()) return false;
+    if (!apply(m_redo.back(), true)) {
+        clear();
+        return false;
+    }
+    m_undo.push_back(std::move(m_redo.back()));
+    m_redo.pop_back();
+    return true;
+}
+
+void EditHistory::clear() {
+    m_undo.clear();
+    m_redo.clear();
+}
+
+}  // namespace tunalyx
