@@ -17,6 +17,7 @@
 #include "app/qt_window_placement.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
+#include "maps/scale_dialog.h"
 #include "model/settings_page_widget.h"
 #include "transfer/data_file.h"
 
@@ -97,6 +98,7 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     }
     connect(m_watches, &WatchWindows::addWatchEnabledChanged, m_menus.mnuAddWatch,
             &QAction::setEnabled);
+    buildEditMenu();
     m_menus.mnuAuxiliary->setEnabled(true);
     connect(m_menus.mnuAuxiliary, &QAction::triggered, this, &MainWindow::mnuAuxilary_Click);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
@@ -311,6 +313,81 @@ bool MainWindow::mnuSaveAs_Click() {
 
 void MainWindow::setCommandEnabled(const std::string& name, bool enabled) {
     m_transfers->setCommandEnabled(name, enabled);
+}
+
+void MainWindow::buildEditMenu() {
+    const MainMenus& m = m_menus;
+    for (QAction* a : m.edit->actions())
+        a->setEnabled(true);
+    connect(m.edit, &QMenu::aboutToShow, this, &MainWindow::refreshEditMenu);
+    // The menu greys what cannot be done now; the keys stay live, their handlers decide.
+    connect(m.edit, &QMenu::aboutToHide, this, [this] {
+        for (QAction* a : m_menus.edit->actions())
+            a->setEnabled(true);
+    });
+    connect(m.mnuUndo, &QAction::triggered, this, &MainWindow::mnuUndo_Click);
+    connect(m.mnuRedo, &QAction::triggered, this, &MainWindow::mnuRedo_Click);
+    const std::pair<QAction*, InterpolateMode> fills[] = {
+        {m.mnuInterpolate, InterpolateMode::Block},
+        {m.mnuInterpolateRows, InterpolateMode::Rows},
+        {m.mnuInterpolateColumns, InterpolateMode::Columns}};
+    for (const auto& [action, mode] : fills)
+        connect(action, &QAction::triggered, this, [this, mode = mode] {
+            if (MapGridWidget* g = currentGrid()) g->interpolate(mode);
+        });
+    connect(m.mnuSmooth, &QAction::triggered, this, [this] {
+        if (MapGridWidget* g = currentGrid()) g->smooth();
+    });
+    connect(m.mnuScale, &QAction::triggered, this, [this] {
+        MapGridWidget* g = currentGrid();
+        if (!g || m_session.compareMode) return;
+        if (const auto answer = askScale()) g->scale(answer->first, answer->second);
+    });
+    askScale = [this]() -> std::optional<std::pair<double, double>> {
+        ScaleDialog dialog(m_session.codec.locale(), this);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return std::pair{dialog.percent(), dialog.offset()};
+    };
+}
+
+MapGridWidget* MainWindow::currentGrid() const {
+    const int tab = m_tabs->currentIndex();
+    return tab >= 0 && tab < kMapGridCount ? grid(tab) : nullptr;
+}
+
+void MainWindow::refreshEditMenu() {
+    const EditHistory& history = m_session.history;
+    const bool blocked = m_session.compareMode;
+    m_menus.mnuUndo->setText(history.canUndo() ? QString::fromLatin1("&" + history.undoText())
+                                               : tr("&Undo"));
+    m_menus.mnuRedo->setText(history.canRedo() ? QString::fromLatin1("&" + history.redoText())
+                                               : tr("&Redo"));
+    m_menus.mnuUndo->setEnabled(history.canUndo() && !blocked);
+    m_menus.mnuRedo->setEnabled(history.canRedo() && !blocked);
+    for (QAction* a : m_menus.tableTools->actions())
+        a->setEnabled(currentGrid() != nullptr && !blocked);
+}
+
+void MainWindow::mnuUndo_Click() {
+    if (m_session.compareMode) return;
+    focusTabs();  // a value being typed is an edit of its own, taken over first
+    if (m_session.history.undo()) DisplayAllData();
+    afterHistoryStep();
+}
+
+void MainWindow::mnuRedo_Click() {
+    if (m_session.compareMode) return;
+    focusTabs();
+    if (m_session.history.redo()) DisplayAllData();
+    afterHistoryStep();
+}
+
+void MainWindow::afterHistoryStep() {
+    // Back at what the unit holds, there is nothing left to send.
+    if (m_session.dirty.any())
+        UpdateEnable();
+    else
+        RefreshUpdateEnabled();
 }
 
 void MainWindow::focusTabs() {

@@ -5,6 +5,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "app/main_window_state.h"
 #include "app/qt_file_commands.h"
@@ -89,6 +91,11 @@ public:
     // tests through `showAuxSetup`.
     void mnuAuxilary_Click();
     std::function<bool(SetupAuxDialog&)> showAuxSetup;
+    // Edit: undo and redo of the history, the table tools on the map shown. Scale asks its
+    // percentage and offset through `askScale` (tests answer it); nothing on Cancel.
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    std::function<std::optional<std::pair<double, double>>()> askScale;
     // Opens the curve editor for button `index`; tests replace how it is shown.
     void cmdEditCurve_Click(int index);
     std::function<void(QDialog&)> showCurveEditor;
@@ -109,6 +116,11 @@ private:
     void saveOnUnload();
     void FraSettings_MouseUp(int frameIndex, const QPoint& globalPos);
     void focusTabs();
+    void buildEditMenu();
+    void refreshEditMenu();
+    void afterHistoryStep();
+    // The grid of the map tab shown, if one is.
+    [[nodiscard]] MapGridWidget* currentGrid() const;
 
     Session& m_session;
     SettingsStore& m_store;

@@ -1,6 +1,7 @@
 #include "app/qt_main_menus.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -34,6 +35,24 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.file->addSeparator();
     m.mnuExit = item(m.file, QObject::tr("E&xit"), "mnuExit");
     m.mnuExit->setEnabled(true);
+
+    m.edit = bar->addMenu(QObject::tr("&Edit"));
+    m.mnuUndo = item(m.edit, QObject::tr("&Undo"), "mnuUndo");
+    m.mnuUndo->setShortcut(QKeySequence::Undo);
+    m.mnuRedo = item(m.edit, QObject::tr("&Redo"), "mnuRedo");
+    m.mnuRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    m.edit->addSeparator();
+    m.mnuInterpolate = item(m.edit, QObject::tr("&Interpolate"), "mnuInterpolate");
+    m.mnuInterpolate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    m.mnuInterpolateRows = item(m.edit, QObject::tr("Interpolate R&ows"), "mnuInterpolateRows");
+    m.mnuInterpolateRows->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
+    m.mnuInterpolateColumns =
+        item(m.edit, QObject::tr("Interpolate &Columns"), "mnuInterpolateColumns");
+    m.mnuInterpolateColumns->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
+    m.mnuSmooth = item(m.edit, QObject::tr("&Smooth"), "mnuSmooth");
+    m.mnuSmooth->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m.mnuScale = item(m.edit, QObject::tr("Sc&ale..."), "mnuScale");
 
     m.log = bar->addMenu(QObject::tr("&Log"));
     m.mnuLogStart = item(m.log, QObject::tr("&Start"), "mnuLogStart");
@@ -91,10 +110,15 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.maps->setObjectName(QStringLiteral("mnuSetupMaps"));
     m.mnuGridCopy = item(m.maps, QObject::tr("&Copy"), "mnuGridCopy");
     m.mnuGridPaste = item(m.maps, QObject::tr("&Paste"), "mnuGridPaste");
+    m.tableTools = m.maps->addMenu(QObject::tr("&Table"));
+    m.tableTools->setObjectName(QStringLiteral("mnuTableTools"));
+    m.tableTools->addActions(
+        {m.mnuInterpolate, m.mnuInterpolateRows, m.mnuInterpolateColumns, m.mnuSmooth, m.mnuScale});
     m.mnuSep4 = m.maps->addSeparator();
-    // Copy, Paste and Ghost Clear belong to the grids' context menu only.
+    // Copy, Paste, the table tools and Ghost Clear belong to the grids' context menu only.
     m.mnuGridCopy->setVisible(false);
     m.mnuGridPaste->setVisible(false);
+    m.tableTools->menuAction()->setVisible(false);
     m.mnuSep4->setVisible(false);
     m.mnuMapRefLabels = item(m.maps, QObject::tr("MapRef &Labels"), "mnuMapRefLabels", true);
     m.mnuMapTrace = item(m.maps, QObject::tr("&Map Tracer"), "mnuMapTrace", true);

@@ -17,6 +17,16 @@ struct MainMenus {
     QAction* mnuCompare = nullptr;
     QAction* mnuExit = nullptr;
 
+    // Undo and redo, and the table tools on the selection of the map shown.
+    QMenu* edit = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
+    QAction* mnuInterpolate = nullptr;
+    QAction* mnuInterpolateRows = nullptr;
+    QAction* mnuInterpolateColumns = nullptr;
+    QAction* mnuSmooth = nullptr;
+    QAction* mnuScale = nullptr;
+
     QMenu* log = nullptr;
     QAction* mnuLogStart = nullptr;
     QAction* mnuLogEnd = nullptr;
@@ -48,6 +58,7 @@ struct MainMenus {
     QAction* mnuGridCopy = nullptr;
     QAction* mnuGridPaste = nullptr;
     QAction* mnuSep4 = nullptr;
+    QMenu* tableTools = nullptr;  // the Edit menu's table tools, in the grids' context menu
     QAction* mnuMapRefLabels = nullptr;
     QAction* mnuMapTrace = nullptr;
     QMenu* traceSource = nullptr;            // mnuSetupMapTrace

@@ -50,7 +50,9 @@ QtMapCommands::QtMapCommands(Session& session,
         handler(m.mnuSetupMapTraceSource[i],
                 [&tracer, i] { tracer.mnuSetupMapTraceSource_Click(i); });
     handler(m.mnuReCalcBase, [this] {
+        m_session.history.begin();
         m_session.maps.ReCalcBase();
+        m_session.history.commit("ReCalc Base");
         m_session.view().GridDisplay(kInjMap);
         m_session.view().GridDisplay(kBaseMap);
         m_session.view().UpdateEnable();
@@ -60,7 +62,8 @@ QtMapCommands::QtMapCommands(Session& session,
 void QtMapCommands::showContextMenu(int grid, const QPoint& at) {
     // Copy, Paste and Ghost Clear show only in the grids' own menu, Source only on the bar.
     m_popupGrid = grid;
-    const auto contextItems = {m_menus.mnuGridCopy, m_menus.mnuGridPaste, m_menus.mnuSep4,
+    const auto contextItems = {m_menus.mnuGridCopy, m_menus.mnuGridPaste,
+                               m_menus.tableTools->menuAction(), m_menus.mnuSep4,
                                m_menus.mnuMapTraceGhostClear};
     for (QAction* a : contextItems)
         a->setVisible(true);

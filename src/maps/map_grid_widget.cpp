@@ -216,6 +216,37 @@ void MapGridWidget::showTexts(const std::vector<CellText>&) {
     m_model.redisplay();
 }
 
+template <typename Edit>
+void MapGridWidget::recordEdit(const char* action, const CellRange& range, Edit&& edit) {
+    EditHistory& history = m_session.history;
+    history.begin();
+    showTexts(edit());
+    const std::string label = std::string(action) + " " + mapTabCaption(m_grid) + " " +
+                              cellRangeText(cellsWithin(range, kMapRows, kMapCols));
+    history.commit(label);
+}
+
+void MapGridWidget::interpolate(InterpolateMode mode) {
+    if (m_session.compareMode) return;
+    const CellRange r = selectionRange();
+    const char* action = mode == InterpolateMode::Rows      ? "Interpolate Rows"
+                         : mode == InterpolateMode::Columns ? "Interpolate Columns"
+                                                            : "Interpolate";
+    recordEdit(action, r, [&] { return interpolateCells(m_session.maps, m_grid, r, mode); });
+}
+
+void MapGridWidget::smooth() {
+    if (m_session.compareMode) return;
+    const CellRange r = selectionRange();
+    recordEdit("Smooth", r, [&] { return smoothCells(m_session.maps, m_grid, r); });
+}
+
+void MapGridWidget::scale(double percent, double offset) {
+    if (m_session.compareMode) return;
+    const CellRange r = selectionRange();
+    recordEdit("Scale", r, [&] { return scaleCells(m_session.maps, m_grid, r, percent, offset); });
+}
+
 void MapGridWidget::keyPressEvent(QKeyEvent* event) {
     const auto [key, digit] = gridKeyOf(event->key());
     const GridAction action =
@@ -234,16 +265,19 @@ void MapGridWidget::keyPressEvent(QKeyEvent* event) {
             break;
         case K::SetRange:
             m_editRange = selectionRange();
-            showTexts(maps.GridSetRange(m_grid, m_editRange, action.value));
+            recordEdit("Set", m_editRange,
+                       [&] { return maps.GridSetRange(m_grid, m_editRange, action.value); });
             break;
         case K::StartEdit:
             GridStartEdit(QString::fromLatin1(action.text.c_str()));
             break;
         case K::Increase:
-            showTexts(maps.GridIncrease(m_grid, selectionRange(), action.value));
+            recordEdit("Increase", selectionRange(),
+                       [&] { return maps.GridIncrease(m_grid, selectionRange(), action.value); });
             break;
         case K::Decrease:
-            showTexts(maps.GridDecrease(m_grid, selectionRange(), action.value));
+            recordEdit("Decrease", selectionRange(),
+                       [&] { return maps.GridDecrease(m_grid, selectionRange(), action.value); });
             break;
         case K::None:
             // Arrow keys and the like move the selection as in any table.
@@ -261,7 +295,9 @@ void MapGridWidget::copySelection() {
 void MapGridWidget::pasteClipboard() {
     if (m_session.compareMode) return;
     const QString text = QGuiApplication::clipboard()->text();
-    showTexts(m_session.maps.paste(m_grid, selectionRange(), text.toLatin1().toStdString()));
+    recordEdit("Paste", selectionRange(), [&] {
+        return m_session.maps.paste(m_grid, selectionRange(), text.toLatin1().toStdString());
+    });
 }
 
 void MapGridWidget::GridPlaceEditor() {
@@ -290,7 +326,8 @@ void MapGridWidget::commitEditor() {
             m_session.maps.GridParse(m_grid, m_txtGrid->text().toLatin1().toStdString());
         // One typed value fills the range selected when the edit began, wherever the tracer
         // has moved the selection since.
-        showTexts(m_session.maps.GridSetRange(m_grid, m_editRange, v));
+        recordEdit("Set", m_editRange,
+                   [&] { return m_session.maps.GridSetRange(m_grid, m_editRange, v); });
         m_editGrid = -1;
     }
     m_txtGrid->hide();

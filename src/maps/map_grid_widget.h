@@ -5,6 +5,7 @@
 #include <array>
 
 #include "maps/grid_keys.h"
+#include "maps/table_tools.h"
 #include "session/session.h"
 
 class QLineEdit;
@@ -70,6 +71,12 @@ public:
     void copySelection();
     void pasteClipboard();
 
+    // The table tools on the selection, each one step of the edit history; nothing in compare
+    // mode.
+    void interpolate(InterpolateMode mode);
+    void smooth();
+    void scale(double percent, double offset);
+
 signals:
     // Right click: the window shows the Maps menu with Copy, Paste and Ghost Clear.
     void contextMenuRequested(int grid, const QPoint& globalPos);
@@ -86,6 +93,9 @@ private:
     void GridPlaceEditor();
     void commitEditor();
     void showTexts(const std::vector<CellText>& texts);
+    // Runs an edit of `range` as one step of the history, named "<action> <map> <cells>".
+    template <typename Edit>
+    void recordEdit(const char* action, const CellRange& range, Edit&& edit);
     void sizeColumns();
     void fitFont(int columnWidth);
 

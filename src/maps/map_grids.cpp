@@ -78,7 +78,19 @@ int coveredIndex(double position) {
     return static_cast<int>(std::clamp(std::floor(position), -1000.0, 1000.0)) + 1;
 }
 
+// "P03", or "P03-P09" for a span.
+std::string span(char prefix, int first, int last) {
+    const auto label = [prefix](int i) {
+        return std::string(1, prefix) + (i < 10 ? "0" : "") + std::to_string(i);
+    };
+    return first == last ? label(first) : label(first) + "-" + label(last);
+}
+
 }  // namespace
+
+std::string cellRangeText(const CellRange& r) {
+    return span('P', r.top(), r.bottom()) + " " + span('N', r.left(), r.right());
+}
 
 CellRange cellsWithin(const CellRange& r, int rows, int cols) {
     return {std::max(r.top(), 1), std::max(r.left(), 1), std::min(r.bottom(), rows),

@@ -66,6 +66,9 @@ struct CellRange {
     static CellRange all() { return {1, 1, kMapRows, kMapCols}; }
 };
 
+// The rows and columns of a range as the grids label them: "P03-P09 N04-N12", "P03 N04".
+[[nodiscard]] std::string cellRangeText(const CellRange& range);
+
 // The part of a range inside a grid of rows x cols data cells (header cells are never walked).
 [[nodiscard]] CellRange cellsWithin(const CellRange& range, int rows, int cols);
 

@@ -245,10 +245,12 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
                     .arg(c.index));
             connect(box, &QCheckBox::clicked, this, [this, box](bool checked) {
                 const SettingControl* ctl = controlOf(box);
-                if (ctl->kind == ControlKind::Check)
-                    m_session.codec.SetSettingCheck(ctl->tag, checked ? 1 : 0);
-                else
-                    m_session.codec.SetSettingBit(ctl->tag, checked ? 1 : 0);
+                recordEdit([&] {
+                    if (ctl->kind == ControlKind::Check)
+                        m_session.codec.SetSettingCheck(ctl->tag, checked ? 1 : 0);
+                    else
+                        m_session.codec.SetSettingBit(ctl->tag, checked ? 1 : 0);
+                });
             });
             w = box;
             break;
@@ -259,7 +261,8 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             if (!options) options = new QButtonGroup(parent);
             options->addButton(button);
             connect(button, &QRadioButton::clicked, this, [this, button] {
-                if (button->isChecked()) m_session.codec.SetSettingOption(controlOf(button)->tag);
+                if (button->isChecked())
+                    recordEdit([&] { m_session.codec.SetSettingOption(controlOf(button)->tag); });
             });
             w = button;
             break;
@@ -320,14 +323,21 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
     return w;
 }
 
+template <typename Edit>
+void SettingsPageWidget::recordEdit(Edit&& edit) {
+    m_session.history.begin();
+    edit();
+    m_session.history.commit("Edit Settings " + std::to_string(m_page));
+}
+
 void SettingsPageWidget::commitText(const SettingControl& c, QWidget* widget) {
     auto* edit = static_cast<QLineEdit*>(widget);
     if (c.kind == ControlKind::TunerString) {
-        m_session.codec.setTunerString(edit->text().toLatin1().toStdString());
+        recordEdit([&] { m_session.codec.setTunerString(edit->text().toLatin1().toStdString()); });
         emit tunerStringCommitted();
         return;
     }
-    m_session.codec.UpdateData(c.tag, edit->text().toStdString());
+    recordEdit([&] { m_session.codec.UpdateData(c.tag, edit->text().toStdString()); });
     // Show what was actually stored: clamped, rounded to a raw step and formatted.
     edit->setText(latin1(m_session.codec.DisplayData(c.tag)));
     emit settingCommitted();

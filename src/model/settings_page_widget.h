@@ -61,6 +61,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // An edit of a setting as one step of the edit history.
+    template <typename Edit>
+    void recordEdit(Edit&& edit);
     struct Bound {
         const SettingControl* control;
         QWidget* widget;

@@ -142,6 +142,8 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
                 if (slot.size() > b.length) slot.resize(b.length);
             }
             taken = true;
+            // Edits of the tune before it are history.
+            session.history.clear();
         } else {
             session.prompts.tell(shownName + " is not a recognised SR20DET Data file",
                                  MessageIcon::Critical);

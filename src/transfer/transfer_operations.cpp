@@ -208,6 +208,7 @@ bool TransferOperations::cmdReadAll_Click() {
     }
     if (complete) {
         s.dirty.clearAll();
+        s.history.clear();  // the edits were of what the unit held before
         s.view().setUpdateEnabled(false);
     }
     s.PortBusy = false;

@@ -20,6 +20,7 @@ int runMapWatchWindowTests(int argc, char** argv);
 int runGraphWindowTests(int argc, char** argv);
 int runAuxSetupTests(int argc, char** argv);
 int runWatchWindowsTests(int argc, char** argv);
+int runEditHistoryTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -42,7 +43,8 @@ int main(int argc, char** argv) {
                                               {"MapWatchWindow", runMapWatchWindowTests},
                                               {"GraphWindow", runGraphWindowTests},
                                               {"AuxSetup", runAuxSetupTests},
-                                              {"WatchWindows", runWatchWindowsTests}};
+                                              {"WatchWindows", runWatchWindowsTests},
+                                              {"EditHistory", runEditHistoryTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

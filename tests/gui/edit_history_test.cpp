@@ -1,0 +1,96 @@
+#include <QtTest>
+
+#include "gui_harness.h"
+
+using namespace tunalyx;
+
+class EditHistoryWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void toolsUndoRedoAndUpdateLeaveTheUnitWithExactlyTheWantedCells();
+    void undoFollowsEditsAcrossTabsAndReadAllClearsIt();
+};
+
+// Select, interpolate, smooth, scale by 5 %, undo twice, redo once, Update: the unit then holds
+// the smoothed region and nothing else has changed.
+void EditHistoryWindowTest::toolsUndoRedoAndUpdateLeaveTheUnitWithExactlyTheWantedCells() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    const PacketImage before = w.session.image;
+    w.window->tabs()->setCurrentIndex(kIgnMap);
+    MapGridWidget* grid = w.window->grid(kIgnMap);
+    const CellRange region{3, 4, 9, 12};
+    grid->setSelectionRange(region);
+    const MainMenus& m = w.window->menus();
+    m.mnuInterpolate->trigger();
+    // A spike for the smoothing to take out: Ctrl and "+" add 10 three times.
+    grid->setSelectionRange({6, 8, 6, 8});
+    grid->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(grid, Qt::Key_Plus, Qt::ControlModifier);
+    grid->setSelectionRange(region);
+    m.mnuSmooth->trigger();
+    const PacketImage smoothed = w.session.image;
+    w.window->askScale = [] { return std::optional<std::pair<double, double>>({105, 0}); };
+    m.mnuScale->trigger();
+    QVERIFY(w.session.image != smoothed);
+    QCOMPARE(w.session.history.undoText(), std::string("Undo Scale Ign Map P03-P09 N04-N12"));
+
+    m.mnuUndo->trigger();
+    m.mnuUndo->trigger();
+    QCOMPARE(w.session.history.redoText(), std::string("Redo Smooth Ign Map P03-P09 N04-N12"));
+    m.mnuRedo->trigger();
+    QCOMPARE(w.session.image, smoothed);
+    QCOMPARE(grid->cells().cellText(5, 6),
+             QString::fromStdString(w.session.maps.cellText(kIgnMap, 5, 6)));
+
+    QTest::mouseClick(w.button("cmdUpdate"), Qt::LeftButton);
+    QVERIFY(w.prompts.messages().empty());
+    for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+        const auto block = static_cast<std::uint8_t>(b);
+        if (w.sim.ecu().blocks()[block].empty()) continue;  // blocks this unit does not have
+        QCOMPARE(w.sim.ecu().blocks()[block], w.session.image[block]);
+    }
+    // Outside the region every cell is as the unit had it.
+    int changed = 0;
+    for (int row = 1; row <= kMapRows; ++row)
+        for (int col = 1; col <= kMapCols; ++col) {
+            const CellAddress a = cellAddress(w.session.maps.descriptor(kIgnMap), row, col);
+            const bool same = before[a.block][static_cast<std::size_t>(a.byte - 1)] ==
+                              w.session.image[a.block][static_cast<std::size_t>(a.byte - 1)];
+            const bool inside = row >= 3 && row <= 9 && col >= 4 && col <= 12;
+            if (!same) ++changed;
+            QVERIFY(same || inside);
+        }
+    QVERIFY(changed > 0);
+}
+
+void EditHistoryWindowTest::undoFollowsEditsAcrossTabsAndReadAllClearsIt() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    const PacketImage unit = w.session.image;
+    w.window->tabs()->setCurrentIndex(kInjMap);
+    MapGridWidget* inj = w.window->grid(kInjMap);
+    inj->setSelectionRange({1, 1, 2, 2});
+    inj->setFocus();
+    QTest::keyClick(inj, Qt::Key_Plus);
+    w.window->tabs()->setCurrentIndex(kIgnMap);
+    QTest::keyClick(w.window.get(), Qt::Key_Z, Qt::ControlModifier);  // the Inj Map edit goes back
+    QCOMPARE(w.session.image, unit);
+    QVERIFY(!w.window->updateButton()->isEnabled());
+    QCOMPARE(inj->cells().cellText(1, 1),
+             QString::fromStdString(w.session.maps.cellText(kInjMap, 1, 1)));
+
+    QTest::keyClick(w.window.get(), Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(w.session.history.canUndo());
+    w.readAll();
+    QVERIFY(!w.session.history.canUndo());
+    QVERIFY(!w.session.history.canRedo());
+}
+
+int runEditHistoryTests(int argc, char** argv) {
+    EditHistoryWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "edit_history_test.moc"
