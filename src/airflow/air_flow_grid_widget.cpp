@@ -120,7 +120,9 @@ void AirFlowGridWidget::copySelection() {
 void AirFlowGridWidget::pasteClipboard() {
     if (m_session.compareMode) return;
     const QString text = QGuiApplication::clipboard()->text();
+    m_session.history.begin();
     m_grid.paste(selectionRange(), text.toLatin1().toStdString());
+    m_session.history.commit("Paste Air Flow");
     written();
 }
 
@@ -145,7 +147,9 @@ void AirFlowGridWidget::keyPressEvent(QKeyEvent* event) {
             pasteClipboard();
             break;
         case K::SetRange:
+            m_session.history.begin();
             m_grid.setRange(selectionRange(), std::to_string(action.value));
+            m_session.history.commit("Edit Air Flow");
             written();
             break;
         case K::StartEdit:
@@ -185,7 +189,9 @@ void AirFlowGridWidget::startEdit(const QString& text) {
 void AirFlowGridWidget::commitEditor() {
     if (!m_cancelled) {
         m_cancelled = true;  // one commit per edit, however often the focus moves
+        m_session.history.begin();
         m_grid.setRange(m_editRange, m_txtGrid->text().toLatin1().toStdString());
+        m_session.history.commit("Edit Air Flow");
         written();
     }
     m_txtGrid->hide();

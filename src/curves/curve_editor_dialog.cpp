@@ -207,7 +207,9 @@ void CurveEditorDialog::showRange() {
 
 void CurveEditorDialog::cmdOK_Click() {
     try {
+        m_session.history.begin();
         m_curve.writeBack(m_session.codec);
+        m_session.history.commit("Edit Curve");
         m_session.view().DisplayAllData();
         accept();
     } catch (const std::exception&) {

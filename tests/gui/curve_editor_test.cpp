@@ -63,6 +63,13 @@ void CurveEditorTest::aDraggedPointGoesToTheUnitThroughUpdate() {
     QTest::mouseClick(w.window->updateButton(), Qt::LeftButton);
     QCOMPARE(w.sim.ecu().blocks()[0x8E], now);
     QVERIFY(!w.session.dirty.any());
+
+    // The curve edit is one step; undone after the Update, the old curve is to be sent back.
+    QCOMPARE(w.session.history.undoText(), std::string("Undo Edit Curve"));
+    w.window->mnuUndo_Click();
+    QCOMPARE(w.session.image[0x8E], before[0x8E]);
+    QVERIFY(w.session.dirty.isSet(0x8E));
+    QVERIFY(w.window->updateButton()->isEnabled());
 }
 
 void CurveEditorTest::escapeResizeAndTheLocks() {
