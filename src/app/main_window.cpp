@@ -99,6 +99,11 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     connect(m_watches, &WatchWindows::addWatchEnabledChanged, m_menus.mnuAddWatch,
             &QAction::setEnabled);
     buildEditMenu();
+    m_menus.mnuHeatColours->setEnabled(true);
+    connect(m_menus.mnuHeatColours, &QAction::toggled, this, [this](bool on) {
+        for (MapGridWidget* g : m_grids)
+            g->cells().setHeat(on);
+    });
     m_menus.mnuAuxiliary->setEnabled(true);
     connect(m_menus.mnuAuxiliary, &QAction::triggered, this, &MainWindow::mnuAuxilary_Click);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
@@ -223,6 +228,7 @@ void MainWindow::Form_Load() {
         if (options.mapTrace) m_menus.mnuMapTrace->trigger();
         if (options.mapTraceGhost) m_menus.mnuMapTraceGhost->trigger();
         if (options.mapAutoSelect) m_menus.mnuAutoSelect->trigger();
+        if (options.mapHeatColours) m_menus.mnuHeatColours->trigger();
         if (options.chartVisible) m_menus.mnuChart->trigger();
         if (options.mapWatchVisible) m_menus.mnuMapWatch->trigger();
         // Whatever the image holds is shown, also when there was no default file to open.
@@ -520,6 +526,7 @@ void MainWindow::saveOnUnload() {
     options.mapTrace = trace.trace;
     options.mapTraceGhost = trace.ghost;
     options.mapAutoSelect = trace.autoSelect;
+    options.mapHeatColours = m_menus.mnuHeatColours->isChecked();
     saveMainOptions(m_store, options);
     m_watches->saveAndUnload();
 }

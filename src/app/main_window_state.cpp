@@ -50,6 +50,7 @@ MainOptions loadMainOptions(const SettingsStore& store) {
     o.mapRefLabels = store.boolean("MainMapRefLabels", false);
     o.mapTrace = store.boolean("MainMapTrace", false);
     o.mapTraceGhost = store.boolean("MainMapTraceGhost", false);
+    o.mapHeatColours = store.boolean("MapHeatColours", false);
     o.mapAutoSelect = store.boolean("MainMapAutoSelect", false);
     return o;
 }
@@ -61,6 +62,7 @@ void saveMainOptions(SettingsStore& store, const MainOptions& o) {
     store.setBoolean("MainMapRefLabels", o.mapRefLabels);
     store.setBoolean("MainMapTrace", o.mapTrace);
     store.setBoolean("MainMapTraceGhost", o.mapTraceGhost);
+    store.setBoolean("MapHeatColours", o.mapHeatColours);
     store.setBoolean("MainMapAutoSelect", o.mapAutoSelect);
 }
 

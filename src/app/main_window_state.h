@@ -50,6 +50,7 @@ struct MainOptions {
     bool mapRefLabels = false;
     bool mapTrace = false;
     bool mapTraceGhost = false;
+    bool mapHeatColours = false;
     bool mapAutoSelect = false;
 };
 [[nodiscard]] MainOptions loadMainOptions(const SettingsStore& store);

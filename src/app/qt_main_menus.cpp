@@ -132,6 +132,8 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.mnuMapTraceGhost = item(m.maps, QObject::tr("&Ghost"), "mnuMapTraceGhost", true);
     m.mnuMapTraceGhostClear = item(m.maps, QObject::tr("Ghost Clear"), "mnuMapTraceGhostClear");
     m.mnuMapTraceGhostClear->setVisible(false);
+    m.maps->addSeparator();
+    m.mnuHeatColours = item(m.maps, QObject::tr("&Heat Colours"), "mnuHeatColours", true);
 
     m.popup = new QMenu(QObject::tr("Popup"), bar);
     m.popup->setObjectName(QStringLiteral("mnuPopup"));

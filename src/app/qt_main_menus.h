@@ -66,6 +66,7 @@ struct MainMenus {
     QAction* mnuAutoSelect = nullptr;
     QAction* mnuMapTraceGhost = nullptr;
     QAction* mnuMapTraceGhostClear = nullptr;
+    QAction* mnuHeatColours = nullptr;  // cell backgrounds by value, off unless chosen
 
     QMenu* popup = nullptr;  // right-click on a settings frame
     QAction* mnuRead = nullptr;

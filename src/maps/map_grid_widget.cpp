@@ -73,8 +73,10 @@ QVariant MapGridModel::data(const QModelIndex& index, int role) const {
             return cellText(r + 1, c + 1);
         case Qt::BackgroundRole: {
             const CellColour colour = m_session.cellColours.at(m_grid, r + 1, c + 1);
-            if (colour == kNormalBackground) return {};
-            return cellQColor(colour);
+            // The tracer's and compare's colours stay on top of the heat.
+            if (colour != kNormalBackground) return cellQColor(colour);
+            if (!m_heat) return {};
+            return cellQColor(heatColour(m_session.maps.GridData(m_grid, r + 1, c + 1), m_span));
         }
         case Qt::TextAlignmentRole:
             return int(Qt::AlignRight | Qt::AlignVCenter);
@@ -101,13 +103,20 @@ QVariant MapGridModel::headerData(int section, Qt::Orientation orientation, int 
     return section >= 0 && section < labels.size() ? labels[section] : QString();
 }
 
+void MapGridModel::setHeat(bool on) {
+    m_heat = on;
+    redisplay();
+}
+
 void MapGridModel::redisplay() {
     if (m_hasOverride) {
         for (auto& row : m_override)
             row.fill(QString());
         m_hasOverride = false;
     }
-    emit dataChanged(index(0, 0), index(kMapRows - 1, kMapCols - 1), {Qt::DisplayRole});
+    if (m_heat) m_span = mapSpan(m_session.maps, m_grid);
+    emit dataChanged(index(0, 0), index(kMapRows - 1, kMapCols - 1),
+                     {Qt::DisplayRole, Qt::BackgroundRole});
 }
 
 void MapGridModel::setLabels(const std::vector<std::string>& columns,

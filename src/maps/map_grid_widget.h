@@ -5,6 +5,7 @@
 #include <array>
 
 #include "maps/grid_keys.h"
+#include "maps/heat_colours.h"
 #include "maps/table_tools.h"
 #include "session/session.h"
 
@@ -35,6 +36,8 @@ public:
     using CellTexts = std::array<std::array<QString, kMapCols>, kMapRows>;
     void setOverrideTexts(const CellTexts& texts);
     [[nodiscard]] QString cellText(int row, int col) const;
+    // Heat colours: cells without a colour of their own shaded by their value's place in the map.
+    void setHeat(bool on);
 
 private:
     Session& m_session;
@@ -43,6 +46,8 @@ private:
     QStringList m_rowLabels;
     CellTexts m_override;
     bool m_hasOverride = false;
+    bool m_heat = false;
+    RawSpan m_span;  // of the values shown, for the heat colours
 };
 
 // Grid(i): a map as a keyboard-driven editor. Edits go through the session's maps, which mark

@@ -9,6 +9,7 @@ class EditHistoryWindowTest : public QObject {
 private slots:
     void toolsUndoRedoAndUpdateLeaveTheUnitWithExactlyTheWantedCells();
     void undoFollowsEditsAcrossTabsAndReadAllClearsIt();
+    void heatColoursStayUnderTheTracersColoursAndAreKept();
 };
 
 // Select, interpolate, smooth, scale by 5 %, undo twice, redo once, Update: the unit then holds
@@ -86,6 +87,22 @@ void EditHistoryWindowTest::undoFollowsEditsAcrossTabsAndReadAllClearsIt() {
     w.readAll();
     QVERIFY(!w.session.history.canUndo());
     QVERIFY(!w.session.history.canRedo());
+}
+
+void EditHistoryWindowTest::heatColoursStayUnderTheTracersColoursAndAreKept() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    MapGridModel& cells = w.window->grid(kIgnMap)->cells();
+    const auto background = [&](int row, int col) {
+        return cells.data(cells.index(row - 1, col - 1), Qt::BackgroundRole);
+    };
+    QVERIFY(!background(1, 1).isValid());  // off unless chosen
+    w.window->menus().mnuHeatColours->trigger();
+    QVERIFY(background(1, 1).isValid());
+    w.session.cellColours.set(kIgnMap, 1, 1, kGhostColour);
+    QCOMPARE(background(1, 1).value<QColor>(), QColor(Qt::red));
+    w.window->close();
+    QCOMPARE(w.store.text("MapHeatColours", ""), std::string("True"));
 }
 
 int runEditHistoryTests(int argc, char** argv) {

@@ -1,5 +1,7 @@
 #include "maps/table_tools.h"
 
+#include "maps/heat_colours.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -84,6 +86,19 @@ TEST_F(TableToolsTest, ScalingIsClampedToTheRawRange) {
     scaleCells(maps, kIgnMap, {2, 2, 2, 3}, 100, -200);
     EXPECT_EQ(text(kIgnMap, 2, 3), "0");
     EXPECT_TRUE(dirty.isSet(maps.descriptor(kIgnMap).block));
+}
+
+TEST_F(TableToolsTest, HeatColoursSpanTheMapFromBlueToRed) {
+    load(kIgnMap, 1, 1, 40);
+    load(kIgnMap, 2, 2, 20);
+    const RawSpan span = mapSpan(maps, kIgnMap);
+    EXPECT_EQ(span.low, 0);
+    EXPECT_EQ(span.high, 40);
+    const auto blue = [](CellColour c) { return static_cast<int>(c >> 16 & 0xFF); };
+    const auto red = [](CellColour c) { return static_cast<int>(c & 0xFF); };
+    EXPECT_GT(blue(heatColour(0, span)), red(heatColour(0, span)));
+    EXPECT_GT(red(heatColour(40, span)), blue(heatColour(40, span)));
+    EXPECT_EQ(heatColour(20, span), heatColour(7, {7, 7}));  // the middle, and a flat map
 }
 
 }  // namespace
