@@ -75,11 +75,15 @@ const char* usageText() {
            "                             reads all 256 command bytes of any unit into a data "
            "file\n"
            "  simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...\n"
+           "      [--dump-on-exit FILE.dat]\n"
            "                             serves a simulated engine computer on a new "
            "pseudo-terminal;\n"
            "                             prints its path, runs until killed. Faults: "
            "refuse=BLOCK[:R],\n"
-           "                             drop=N, corrupt=N (N-th request), noise=BYTES, delay=MS\n"
+           "                             drop=N, corrupt=N (N-th request), noise=BYTES, delay=MS,\n"
+           "                             pull=N (the cable comes out after N requests);\n"
+           "                             --dump-on-exit writes the unit's blocks to a data file\n"
+           "                             when it is stopped (Ctrl+C, SIGTERM)\n"
            "--yes answers Yes to the questions the operations ask (otherwise No).\n"
            "DEV is a device path (/dev/ttyUSB0, /dev/pts/7) or COMn.\n"
            "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n";
@@ -203,8 +207,9 @@ const CommandShape kMapWatchShape{
     .positionals = 1,
     .positionalNames = "LOG.txt"};
 const CommandShape kExportCsvShape{.positionals = 2, .positionalNames = "LOG.txt OUT.csv"};
-const CommandShape kSimulateShape{
-    .optional = {"--family"}, .repeatable = {"--fault"}, .flags = {"--baud-pacing"}};
+const CommandShape kSimulateShape{.optional = {"--family", "--dump-on-exit"},
+                                  .repeatable = {"--fault"},
+                                  .flags = {"--baud-pacing"}};
 
 }  // namespace
 
@@ -537,6 +542,15 @@ int runSimulate(const CliArgs& args, CliContext& ctx) {
               << familyLayout(ecu.unit().layout).name << ") on " << server.devicePath()
               << "; stop with Ctrl+C" << std::endl;
     server.serve(g_stop);
+    // What the unit holds at the end, for checking what a client wrote to it.
+    if (const auto dump = args.option("--dump-on-exit")) {
+        PacketImage image;
+        image.assign(ecu.blocks());
+        QtFileWriter writer;
+        if (const std::string problem = writer.writeWhole(*dump, dataFileText(image, ""));
+            !problem.empty())
+            return failed(problem);
+    }
     return kExitOk;
 }
 #else

@@ -15,11 +15,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<std::string> words(argv + 1, argv + argc);
     std::string error;
-    const CliArgs args = parseCliArgs(
-        words,
-        {"--port", "--out", "--base", "--to", "--family", "--fault", "--groups", "--samples",
-         "--seconds", "--tune", "--item", "--stat", "--holdoff", "--maxval", "--source", "--dp"},
-        error);
+    const CliArgs args =
+        parseCliArgs(words,
+                     {"--port", "--out", "--base", "--to", "--family", "--fault", "--groups",
+                      "--samples", "--seconds", "--tune", "--item", "--stat", "--holdoff",
+                      "--maxval", "--source", "--dp", "--dump-on-exit"},
+                     error);
     if (!error.empty() || args.command.empty()) {
         if (!error.empty()) std::cerr << "tunalyx-cli: " << error << "\n";
         std::cerr << usageText();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
+#include <limits>
 
 #include "ports/bytes.h"
 #include "ports/clock.h"
@@ -28,6 +31,7 @@ struct LinkCounters {
     std::uint64_t timeouts = 0;    // attempts abandoned at their deadline
     std::uint64_t refusals = 0;    // first byte 0xFF or "R"
     std::uint64_t portErrors = 0;
+    std::uint64_t lateReplies = 0;  // whole replies to other requests, skipped
 };
 
 // The request/reply exchange with the engine computer over one serial port.
@@ -57,8 +61,9 @@ public:
     [[nodiscard]] Clock& clock() const { return m_clock; }
 
     // Waits up to maxWaitMs for the reply to a request sent without a transaction (the wake-up
-    // packet) and throws it away, so that the next transaction cannot mistake it for its own.
-    void DiscardLateReply(std::int64_t maxWaitMs = 50);
+    // packet) and throws it away, so that the next transaction cannot mistake it for its own;
+    // a reply that comes later still is skipped by the transactions.
+    void DiscardLateReply(std::uint8_t command, std::int64_t maxWaitMs = 50);
 
     // What a newly opened port sends: the bare 0xF3 request (F3 02 0A), its reply thrown away.
     void wakeUp();
@@ -72,8 +77,19 @@ private:
     enum class Wait { Ready, TimedOut, PortError };
     enum class Attempt { Accepted, Retry, Refused, PortError };
 
-    Attempt runAttempt(const Bytes& request, std::int64_t allowanceMs, Bytes& reply);
+    Attempt runAttempt(const Bytes& request, std::size_t expectedReplySize,
+                       std::int64_t allowanceMs, Bytes& reply);
+    [[nodiscard]] bool TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks,
+                                      std::size_t expectedReplySize);
     Wait waitBuffered(std::size_t count, std::int64_t start, std::int64_t allowanceMs);
+    // `held` starts with a whole valid packet that is not the reply awaited for `command` (another
+    // command's, or when the size is known, a packet of another size).
+    [[nodiscard]] static bool isLateReply(const std::deque<std::uint8_t>& held,
+                                          std::uint8_t command, std::size_t expectedReplySize);
+    // The reply to this send may still come; until the allowances of a whole transaction
+    // have passed, a packet answering it is waited for whole and skipped.
+    void noteAbandoned(std::uint8_t command, std::int64_t sentMs);
+    [[nodiscard]] bool mayBeLate(std::uint8_t command) const;
     bool fail(bool showMessage);
 
     SerialPort& m_port;
@@ -81,6 +97,12 @@ private:
     UserPrompts& m_prompts;
     LinkSettings m_settings;
     LinkCounters m_counters;
+    // Per command byte: until when a reply to a send given up on may still come.
+    std::array<std::int64_t, 256> m_lateUntilMs = [] {
+        std::array<std::int64_t, 256> never{};
+        never.fill(std::numeric_limits<std::int64_t>::min());
+        return never;
+    }();
 };
 
 }  // namespace tunalyx

@@ -77,6 +77,8 @@ void SimulatorLine::receive(const Bytes& bytes, std::int64_t nowMicros, TimedInp
 
 void SimulatorLine::answer(const Bytes& request, std::int64_t arrivedMicros, TimedInput& toPc) {
     const std::uint64_t number = ++m_requestCount;
+    // Past a pulled cable the unit neither answers nor takes anything in.
+    if (m_faults.cablePulledAfter != 0 && number > m_faults.cablePulledAfter) return;
     const double seconds = static_cast<double>(arrivedMicros - m_startMicros) / 1e6;
     auto reply = m_ecu.handleRequest(request, seconds);
     if (!reply || m_faults.dropReplyTo.count(number)) return;
@@ -127,6 +129,10 @@ std::string applyFaultOption(const std::string& option, LineFaults& faults, Simu
         faults.noiseBeforeReply = static_cast<int>(std::min<std::uint64_t>(n, 200));
     else if (name == "delay")
         faults.replyDelayMicros = static_cast<std::int64_t>(n) * 1000;
+    else if (name == "pull" && n > 0)
+        faults.cablePulledAfter = n;
+    else if (name == "pull")
+        return "pull needs at least one request: " + option;
     else
         return "unknown fault: " + name;
     return {};

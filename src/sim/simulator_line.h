@@ -15,6 +15,7 @@ struct LineFaults {
     std::set<std::uint64_t> corruptChecksumOf;  // requests whose reply gets a wrong checksum
     int noiseBeforeReply = 0;                   // junk bytes sent ahead of every reply
     std::int64_t replyDelayMicros = 0;          // turnaround time of the unit
+    std::uint64_t cablePulledAfter = 0;         // requests that get through before it; 0: never
     bool pacing = false;                        // send at the real 57600 baud (10 bits a byte)
 };
 
@@ -50,7 +51,8 @@ private:
 };
 
 // --fault texts of the command line: "refuse=0x86", "refuse=0x86:R", "drop=3", "corrupt=2",
-// "noise=5", "delay=20". Returns an error text, empty on success.
+// "noise=5", "delay=20" (reply turnaround in ms), "pull=40" (the unit hears the first 40
+// requests, then nothing). Returns an error text, empty on success.
 std::string applyFaultOption(const std::string& option, LineFaults& faults, SimulatedEcu& ecu);
 
 }  // namespace tunalyx

@@ -235,5 +235,163 @@ TEST_F(PacketLinkTest, WakeUpDiscardsItsLateReplyBeforeTheFirstTransaction) {
     EXPECT_EQ(textFromBytes(request, 2, 5), "5.01 ");
 }
 
+// A unit slower than the first allowance: the first request's reply is taken by the second
+// attempt, and the reply to the second send then arrives while the next request waits. Taken
+// byte by byte, the "R" of "SR20DET1" inside it would end that transaction as a refusal.
+class LateReplyTest : public PacketLinkTest {
+protected:
+    const Bytes name = frameReply(0xF3, bytesFromText("SR20DET1"));
+    const Bytes version = frameReply(0xF5, bytesFromText("5.01 "));
+
+    // F3 answered 150 ms after each send: attempt 1 gives up at 101 ms, attempt 2 gets the
+    // first reply at 150 ms; the second reply is still on its way.
+    void readNameLate() {
+        const auto start = clock.tickMs();
+        port.replyNext(name, 150);
+        port.replyNext(name, 150);
+        Bytes request{0xF3};
+        ASSERT_TRUE(link.TransactPacket(request, true));
+        ASSERT_EQ(request, name);
+        ASSERT_EQ(clock.tickMs(), start + 150);
+    }
+};
+
+TEST_F(LateReplyTest, WholeReplyToAGivenUpSendIsSkippedNotTakenForARefusal) {
+    readNameLate();
+    port.replyNext(version, 150);  // arrives at 300 ms, after the second name at 251 ms
+    port.replyNext(version, 150);
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, true));
+    EXPECT_EQ(request, version);
+    EXPECT_EQ(link.counters().lateReplies, 1u);
+    EXPECT_EQ(link.counters().refusals, 0u);
+    EXPECT_EQ(link.counters().noiseBytes, 0u);
+    EXPECT_TRUE(prompts.messages().empty());
+}
+
+// The late reply carries the block's own command byte: a write's acknowledgement (or a read of
+// another size) is not the block a read waits for.
+TEST_F(LateReplyTest, LateReplyOfTheSameCommandButAnotherSizeIsNotTheBlockRead) {
+    const Bytes block = frameReply(0x8B, Bytes(12, 0x42));
+    port.replyNext(frameReply(0x8B, {}), 150);
+    port.replyNext(frameReply(0x8B, {}), 150);  // at 251 ms, while the read below waits
+    Bytes write{0x8B, 1, 2};
+    ASSERT_TRUE(link.TransactPacket(write, false));
+    port.replyNext(block, 150);
+    Bytes slot;
+    ASSERT_TRUE(link.ReadPacketData(0x8B, 12, slot));
+    EXPECT_EQ(slot, Bytes(12, 0x42));
+    EXPECT_EQ(link.counters().lateReplies, 1u);
+}
+
+// Only a whole packet with a good checksum is skipped; a lone refusal byte still ends the
+// transaction at once, and bytes that only look like the start of a late reply are noise.
+TEST_F(LateReplyTest, RefusalsAndNoiseBehaveAsWithoutALateReply) {
+    readNameLate();
+    // The first refusal comes right behind the late name, the second alone.
+    for (std::uint8_t refusal : {std::uint8_t{0xFF}, std::uint8_t{'R'}}) {
+        const auto writesBefore = port.writes().size();
+        port.replyNext(Bytes{refusal}, 5);
+        Bytes request{0x86, 1, 2, 3};
+        EXPECT_FALSE(link.TransactPacket(request, false));
+        EXPECT_EQ(port.writes().size(), writesBefore + 1);
+    }
+    EXPECT_EQ(link.counters().refusals, 2u);
+    EXPECT_EQ(link.counters().lateReplies, 1u);
+
+    // Even while a reply to block 0x52 may still come, a lone "R" is a refusal, not the start
+    // of that reply to be waited for.
+    port.silentNext();
+    port.replyNext(frameReply(0x52, {1}));
+    Bytes block52{0x52};
+    ASSERT_TRUE(link.TransactPacket(block52, false));
+    const auto writesBefore = port.writes().size();
+    port.replyNext(Bytes{'R'}, 5);
+    Bytes refused{0x86, 1, 2, 3};
+    EXPECT_FALSE(link.TransactPacket(refused, false));
+    EXPECT_EQ(port.writes().size(), writesBefore + 1);
+
+    // "F3 04" claims a packet that the reply behind it makes invalid: both bytes are noise and
+    // the reply inside what was held is still found.
+    port.replyNext({{3, {0xF3, 0x04}}, {4, frameReply(0x8B, {7})}});
+    Bytes request{0x8B};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(request, frameReply(0x8B, {7}));
+    EXPECT_EQ(link.counters().noiseBytes, 2u);
+    EXPECT_EQ(link.counters().lateReplies, 1u);
+}
+
+// A whole packet of another request that is already here is skipped, even one of a request this
+// link never sent (an earlier run's). Only for a send given up on is a packet still arriving
+// waited for; otherwise, and once the allowances of a whole transaction have passed, its bytes
+// are noise as they always were.
+TEST_F(LateReplyTest, OnlyAReplyOwedIsWaitedForWhole) {
+    port.replyNext({{1, frameReply(0xF3, {0x41})}, {2, version}});
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(link.counters().lateReplies, 1u);
+    EXPECT_EQ(link.counters().noiseBytes, 0u);
+
+    const Bytes owed = frameReply(0x8B, {7});  // 8B 03 07 6A, split in time below
+    auto splitOwedThenVersion = [&] {
+        port.replyNext({{1, {owed[0], owed[1]}}, {3, {owed[2], owed[3]}}, {4, version}});
+        request = {0xF5};
+        ASSERT_TRUE(link.TransactPacket(request, false));
+        EXPECT_EQ(request, version);
+    };
+    splitOwedThenVersion();
+    EXPECT_EQ(link.counters().noiseBytes, 4u);
+
+    port.silentNext();  // 0x8B given up on once
+    port.replyNext(owed);
+    Bytes block{0x8B};
+    ASSERT_TRUE(link.TransactPacket(block, false));
+    splitOwedThenVersion();
+    EXPECT_EQ(link.counters().lateReplies, 2u);
+    EXPECT_EQ(link.counters().noiseBytes, 4u);
+
+    clock.advanceMs(1000);
+    splitOwedThenVersion();
+    EXPECT_EQ(link.counters().noiseBytes, 8u);
+    EXPECT_EQ(link.counters().lateReplies, 2u);
+}
+
+// The wake-up waits 50 ms for its reply; a unit slower than that answers into the first
+// transaction, which skips it.
+TEST_F(LateReplyTest, WakeUpReplyLaterThanItsWaitIsSkipped) {
+    port.replyNext(name, 150);
+    link.wakeUp();
+    EXPECT_EQ(clock.tickMs(), 51);
+    port.replyNext(version, 100);  // at 151 ms, just behind the name
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(request, version);
+    EXPECT_EQ(port.writes().size(), 2u);
+    EXPECT_EQ(link.counters().lateReplies, 1u);
+}
+
+// A reply to a request of an earlier run (killed in the middle of a transaction) may come just
+// before the wake-up's own: it is not taken for the wake-up's reply.
+TEST_F(LateReplyTest, WakeUpWaitsForItsOwnReplyPastAStaleOne) {
+    port.deliverAt(1, frameReply(0x86, bytesFromText("RRRR")));
+    port.replyNext(name, 30);
+    link.wakeUp();
+    EXPECT_EQ(clock.tickMs(), 30);
+    port.replyNext(version, 5);
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(request, version);
+
+    // Its own reply later than the wait: still skipped when it comes.
+    port.deliverAt(clock.tickMs() + 5.0, frameReply(0x86, bytesFromText("RRRR")));
+    port.replyNext(name, 120);
+    link.wakeUp();
+    port.replyNext(version, 90);  // behind the name
+    request = {0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(request, version);
+    EXPECT_EQ(link.counters().lateReplies, 1u);
+}
+
 }  // namespace
 }  // namespace tunalyx

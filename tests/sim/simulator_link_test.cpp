@@ -4,8 +4,10 @@
 
 #include "link/packet.h"
 #include "link/packet_link.h"
+#include "session/session.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
+#include "transfer/transfer_operations.h"
 
 namespace tunalyx {
 namespace {
@@ -25,6 +27,64 @@ TEST(SimulatorLink, LineFaultsAreRecoveredByRetries) {
     EXPECT_EQ(sim.line().requestCount(), 3u);
     EXPECT_EQ(link.counters().timeouts, 1u);
     EXPECT_EQ(link.counters().checksumErrors, 1u);
+}
+
+// A unit that answers later than the first allowance is still read whole: each transaction's
+// later attempts wait longer, and the replies to the sends given up on, which arrive while the
+// next request waits, are skipped. Beyond the last attempt's allowance the link gives up.
+TEST(SimulatorLink, LateUnitIsReadWholeWithinTheGrowingAllowances) {
+    for (const int delayMs : {150, 350, 450, 1100}) {
+        SCOPED_TRACE(delayMs);
+        ManualClock clock;
+        test::RecordingPrompts prompts;
+        LineFaults faults;
+        faults.replyDelayMicros = std::int64_t{delayMs} * 1000;
+        InProcessSimulator sim(SimUnitKind::Det1_501, clock, std::move(faults));
+        ASSERT_TRUE(sim.port().open());
+        Session session(sim.port(), clock, prompts);
+        session.maps.GridInit();
+        session.link.wakeUp();
+        TransferOperations ops(session);
+        const bool read = ops.cmdReadAll_Click();
+        if (delayMs > 1000) {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(prompts.texts().at(0), kInterfaceNotResponding);
+            continue;
+        }
+        ASSERT_TRUE(read);
+        EXPECT_TRUE(prompts.texts().empty());
+        EXPECT_EQ(session.link.counters().refusals, 0u);
+        EXPECT_GT(session.link.counters().lateReplies, 0u);
+        for (const ListedBlock& listed : session.layout.readAllList) {
+            ASSERT_EQ(session.image[listed.command], sim.ecu().blocks()[listed.command])
+                << int{listed.command};
+            EXPECT_EQ(session.image[listed.command].size(), listed.length);
+        }
+    }
+}
+
+// A cable pulled after N requests: the unit hears nothing more, so nothing after it is
+// answered or stored.
+TEST(SimulatorLink, PulledCableSilencesTheUnitForGood) {
+    ManualClock clock;
+    test::RecordingPrompts prompts;
+    LineFaults faults;
+    faults.cablePulledAfter = 2;
+    InProcessSimulator sim(SimUnitKind::Det1_501, clock, std::move(faults));
+    ASSERT_TRUE(sim.port().open());
+    PacketLink link(sim.port(), clock, prompts);
+    Bytes slot;
+    ASSERT_TRUE(link.ReadPacketData(0x8B, 12, slot));
+    Bytes write{0x8C, 1, 2};
+    ASSERT_TRUE(link.TransactPacket(write, false));
+    const Bytes before = sim.ecu().blocks()[0x8D];
+    Bytes lost{0x8D};
+    lost.resize(25, 0x77);
+    EXPECT_FALSE(link.TransactPacket(lost, false));
+    EXPECT_EQ(sim.line().requestCount(), 2u + 4u);  // all four attempts went out
+    EXPECT_EQ(sim.ecu().requests().size(), 2u);
+    EXPECT_EQ(sim.ecu().blocks()[0x8D], before);
+    EXPECT_EQ(sim.ecu().blocks()[0x8C], (Bytes{1, 2}));
 }
 
 // The pseudo-terminal hands requests over in pieces of any size.
@@ -48,12 +108,13 @@ TEST(SimulatorLineParse, RequestsSplitAtAnyOffsetAreReassembled) {
 TEST(SimulatorFaultOptions, ParsedFromTheCommandLineForm) {
     SimulatedEcu ecu(SimUnitKind::Det1_501);
     LineFaults faults;
-    for (const char* option : {"refuse=0x86:R", "drop=3", "delay=20"})
+    for (const char* option : {"refuse=0x86:R", "drop=3", "delay=20", "pull=40"})
         EXPECT_EQ(applyFaultOption(option, faults, ecu), "") << option;
     EXPECT_TRUE(faults.dropReplyTo.count(3));
-    EXPECT_EQ(faults.replyDelayMicros, 20000);
+    EXPECT_EQ(faults.replyDelayMicros, 20000);  // milliseconds of turnaround
+    EXPECT_EQ(faults.cablePulledAfter, 40u);
     EXPECT_EQ(ecu.handleRequest(Bytes{0x86, 1}, 0), Bytes{'R'});
-    for (const char* bad : {"refuse=0x186", "refuse=0x86:X", "melt=1", "drop"})
+    for (const char* bad : {"refuse=0x186", "refuse=0x86:X", "melt=1", "drop", "pull=0"})
         EXPECT_NE(applyFaultOption(bad, faults, ecu), "") << bad;
 }
 

@@ -1,0 +1,339 @@
+// Line faults end to end: each command against a simulated unit that misbehaves in one way, then
+// what the command said, what the unit holds and what is left in the output folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "cli_process.h"
+
+namespace tunalyx::clitest {
+namespace {
+
+enum class Op { ReadAll, WriteAll, Update, WriteMap, Log };
+// What the output file must be afterwards: the old one untouched, the new one whole, or (for a
+// log the unit cut short) a whole log of the samples taken before.
+enum class Out { Old, New, ShortLog };
+
+constexpr int kLogSamples = 20;
+const std::string kOldOutput = "8B0102\r\nTTthe tune kept from before\r\n";
+
+// One edit per block, so that the unit's memory shows block by block what went out.
+struct Edit {
+    std::uint8_t block;
+    std::size_t index;
+    std::uint8_t mask;
+};
+const std::map<Op, std::vector<Edit>> kEdits = {
+    {Op::WriteAll, {{0x86, 9, 0x11}, {0x8A, 3, 0x40}, {0x8B, 0, 0x05}, {0x8C, 0, 0x01}}},
+    {Op::Update, {{0x8B, 0, 0x05}, {0x8C, 0, 0x01}}},
+    {Op::WriteMap, {{0x86, 9, 0x11}, {0x87, 50, 0x22}}},  // two blocks of the Inj Map
+};
+
+struct Case {
+    std::string label;
+    Op op;
+    std::string fault;  // the simulator's --fault
+    int exitCode;
+    std::string err;
+    std::vector<std::uint8_t> written;  // edited blocks the unit must hold afterwards
+    Out out;
+};
+
+const char* opName(Op op) {
+    switch (op) {
+        case Op::ReadAll:
+            return "read-all";
+        case Op::WriteAll:
+            return "write-all";
+        case Op::Update:
+            return "update (settings)";
+        case Op::WriteMap:
+            return "update (map)";
+        case Op::Log:
+            return "log";
+    }
+    return "";
+}
+
+std::vector<std::uint8_t> editedBlocks(Op op) {
+    std::vector<std::uint8_t> blocks;
+    if (const auto edits = kEdits.find(op); edits != kEdits.end())
+        for (const Edit& e : edits->second)
+            blocks.push_back(e.block);
+    return blocks;
+}
+
+// The faults every command meets, and what each command makes of them.
+std::vector<Case> cases() {
+    std::vector<Case> table;
+    // A success: the edits all reached the unit, a read's or log's file is the new one.
+    auto ok = [&](const std::string& label, Op op, const std::string& fault) {
+        const bool reads = op == Op::ReadAll || op == Op::Log;
+        table.push_back({label, op, fault, 0, "", editedBlocks(op), reads ? Out::New : Out::Old});
+    };
+    auto fails = [&](const std::string& label, Op op, const std::string& fault,
+                     const std::string& err, std::vector<std::uint8_t> written,
+                     Out out = Out::Old) {
+        table.push_back({label, op, fault, 1, err, std::move(written), out});
+    };
+    const std::string silent = "Interface not responding!\n";
+
+    // Faults the retries and the growing allowances absorb.
+    const std::pair<const char*, const char*> recovered[] = {
+        {"drop", "drop=6"},
+        {"corrupt", "corrupt=6"},
+        {"noise", "noise=5"},
+        {"delay 50 ms", "delay=50"},
+        {"delay 150 ms", "delay=150"},
+        {"delay 350 ms", "delay=350"},
+        {"delay 450 ms", "delay=450"},
+    };
+    for (const auto& [label, fault] : recovered)
+        for (Op op : {Op::ReadAll, Op::WriteAll, Op::Update, Op::WriteMap, Op::Log})
+            ok(label, op, fault);
+
+    // Refused writes: reads do not notice, a settings block stops the write, a refused map
+    // block goes out cell by cell.
+    for (const std::string how : {"FF", "R"}) {
+        const std::string label = "refuse " + how, settings = "refuse=0x8B:" + how;
+        ok(label, Op::ReadAll, settings);
+        fails(label, Op::WriteAll, settings, silent + "Write All Error 8B\n", {0x86, 0x8A});
+        fails(label, Op::Update, settings, silent + "Update error\n", {});
+        ok(label, Op::WriteMap, "refuse=0x86:" + how);
+        ok(label, Op::Log, settings);
+    }
+
+    // The cable pulled mid-way: the unit hears nothing after the N-th request.
+    const std::string pulled = "cable pulled";
+    fails(pulled, Op::ReadAll, "pull=10", silent + "Read All Error 88\n", {});
+    fails(pulled, Op::WriteAll, "pull=8", "Writing Ign Map\n" + silent + "Error Writing Map\n",
+          {0x86});
+    fails(pulled, Op::WriteAll, "pull=13", silent + "Write All Error 8B\n", {0x86, 0x8A});
+    fails(pulled, Op::Update, "pull=5", silent + "Update error\n", {0x8B});
+    fails(pulled, Op::WriteMap, "pull=5", silent, {0x86});
+    fails(pulled, Op::Log, "pull=3", silent, {});
+    // A run the unit cuts short is saved all the same (with exit status 1).
+    fails(pulled, Op::Log, "pull=15", silent, {}, Out::ShortLog);
+    return table;
+}
+
+PacketImage edited(PacketImage image, Op op, const std::vector<std::uint8_t>& only) {
+    const auto edits = kEdits.find(op);
+    if (edits == kEdits.end()) return image;
+    for (const Edit& e : edits->second)
+        if (std::find(only.begin(), only.end(), e.block) != only.end())
+            image[e.block].at(e.index) ^= e.mask;
+    return image;
+}
+
+// "86 8A" for a list of blocks.
+std::string blockNames(const std::vector<std::uint8_t>& blocks) {
+    std::ostringstream text;
+    for (auto b : blocks)
+        text << (text.tellp() > 0 ? " " : "") << std::hex << std::uppercase << int{b};
+    return text.str();
+}
+
+// What one case did, checked afterwards on the test's own thread.
+struct Result {
+    Finished cli;
+    bool simServed = false;
+    PacketImage memory;
+    std::string output;  // the output file (read-all, log) or the input tune (writes)
+    std::set<std::string> leftInFolder;
+    double seconds = 0;
+};
+
+class CliFaultTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const fs::path dir = scratch() / "reference";
+        fs::create_directories(dir);
+        Sim sim({}, dir / "memory.dat", dir / "sim");
+        ASSERT_TRUE(sim.serving());
+        Cli read({"read-all", "--port", sim.port(), "--out", (dir / "unit.dat").string()},
+                 dir / "cli");
+        ASSERT_EQ(read.finish().exitCode, 0);
+        ASSERT_EQ(sim.stop().exitCode, 0);
+        s_unitFile = fileText(dir / "unit.dat");
+        s_unit = imageOf(dir / "unit.dat");
+        s_memory = imageOf(dir / "memory.dat");
+        ASSERT_FALSE(s_memory[0x8B].empty());
+    }
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        fs::remove_all(scratch(), ignored);
+    }
+
+    // Sets up the case's folder, runs the command against its own simulated unit and collects
+    // what is to be checked.
+    static Result run(const Case& c, int number) {
+        const auto started = std::chrono::steady_clock::now();
+        const fs::path dir = scratch() / ("case-" + std::to_string(number));
+        const fs::path out = dir / "out";
+        fs::create_directories(out);
+        Result r;
+        Sim sim({"--fault", c.fault}, dir / "memory.dat", dir / "sim");
+        r.simServed = sim.serving();
+        if (!r.simServed) return r;
+
+        std::vector<std::string> args;
+        fs::path kept;
+        switch (c.op) {
+            case Op::ReadAll:
+                kept = out / "unit.dat";
+                writeText(kept, kOldOutput);
+                args = {"read-all", "--port", sim.port(), "--out", kept.string()};
+                break;
+            case Op::Log:
+                kept = out / "run.txt";
+                writeText(kept, kOldOutput);
+                args = {"log",   "--port",     sim.port(), "--samples", std::to_string(kLogSamples),
+                        "--out", kept.string()};
+                break;
+            case Op::WriteAll:
+                kept = out / "tune.dat";
+                writeImage(kept, edited(s_unit, c.op, editedBlocks(c.op)));
+                args = {"write-all", "--port", sim.port(), kept.string()};
+                break;
+            case Op::Update:
+            case Op::WriteMap:
+                kept = out / "tune.dat";
+                writeImage(out / "base.dat", s_unit);
+                writeImage(kept, edited(s_unit, c.op, editedBlocks(c.op)));
+                args = {"update",     "--port", sim.port(), "--base", (out / "base.dat").string(),
+                        kept.string()};
+                break;
+        }
+        Cli cli(args, dir / "cli");
+        r.cli = cli.finish(90'000);
+        const Finished simEnd = sim.stop();
+        r.simServed = simEnd.exitCode == 0;
+        r.memory = imageOf(dir / "memory.dat");
+        r.output = fileText(kept);
+        r.leftInFolder = namesIn(out);
+        r.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        return r;
+    }
+
+    // A Read All of a unit without faults: its data file and image, and what the unit holds.
+    static inline std::string s_unitFile;
+    static inline PacketImage s_unit;
+    static inline PacketImage s_memory;
+};
+
+// Every command against every fault. The cases run side by side, each with its own unit: most
+// of their time is spent waiting for a slow or silent unit.
+TEST_F(CliFaultTest, EveryCommandUnderEveryFaultEndsCleanly) {
+    const std::vector<Case> table = cases();
+    std::vector<Result> results(table.size());
+    // Slowest first, so that the long delays do not run last and alone.
+    std::vector<std::size_t> order(table.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    auto weight = [&](std::size_t i) {
+        const std::string& f = table[i].fault;
+        return f.starts_with("delay=") ? std::stoi(f.substr(6)) : 0;
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return weight(a) > weight(b); });
+    std::mutex next;
+    std::size_t taken = 0;
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 6; ++w)
+        workers.emplace_back([&] {
+            for (;;) {
+                std::size_t i = 0;
+                {
+                    const std::lock_guard lock(next);
+                    if (taken == order.size()) return;
+                    i = order[taken++];
+                }
+                results[i] = run(table[i], static_cast<int>(i));
+            }
+        });
+    for (auto& w : workers)
+        w.join();
+
+    std::ostringstream matrix;
+    matrix << "| case | command | faults | exit | stderr | unit memory | output | seconds |\n"
+              "|---|---|---|---|---|---|---|---|\n";
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const Case& c = table[i];
+        const Result& r = results[i];
+        SCOPED_TRACE(std::string(opName(c.op)) + " with " + c.fault);
+        ASSERT_TRUE(r.simServed);
+
+        EXPECT_EQ(r.cli.exitCode, c.exitCode);
+        EXPECT_EQ(r.cli.err, c.err);
+        // Nothing but what was meant to be written, and of that only what got through.
+        const PacketImage expectedMemory = edited(s_memory, c.op, c.written);
+        EXPECT_EQ(r.memory, expectedMemory);
+        std::set<std::string> expectedNames;
+        switch (c.op) {
+            case Op::ReadAll:
+                expectedNames = {"unit.dat"};
+                EXPECT_EQ(r.output, c.out == Out::New ? s_unitFile : kOldOutput);
+                break;
+            case Op::Log: {
+                expectedNames = {"run.txt"};
+                const auto lines = std::count(r.output.begin(), r.output.end(), '\n');
+                if (c.out == Out::Old) {
+                    EXPECT_EQ(r.output, kOldOutput);
+                } else {
+                    EXPECT_TRUE(r.output.starts_with("[SR20DET]\r\nTime(S)\t"));
+                    EXPECT_TRUE(r.output.ends_with("\r\n"));
+                    if (c.out == Out::New) {
+                        EXPECT_EQ(lines, 2 + kLogSamples);
+                    } else {
+                        EXPECT_TRUE(lines > 2 && lines < 2 + kLogSamples) << lines;
+                    }
+                }
+                break;
+            }
+            case Op::WriteAll:
+            case Op::Update:
+            case Op::WriteMap:
+                expectedNames = {"tune.dat"};
+                if (c.op != Op::WriteAll) expectedNames.insert("base.dat");
+                EXPECT_EQ(r.output, dataFileText(edited(s_unit, c.op, editedBlocks(c.op)), ""));
+                break;
+        }
+        // No temporary file of an interrupted or failed save is left behind.
+        EXPECT_EQ(r.leftInFolder, expectedNames);
+
+        const bool memoryOk = r.memory == expectedMemory;
+        std::string err = r.cli.err;
+        std::replace(err.begin(), err.end(), '\n', '/');
+        if (!err.empty()) err.pop_back();
+        const std::string memoryText =
+            c.written.empty() ? "unchanged" : "edits of " + blockNames(c.written) + " only";
+        std::string outputText;
+        switch (c.op) {
+            case Op::ReadAll:
+            case Op::Log:
+                outputText = c.out == Out::Old   ? "old file intact"
+                             : c.out == Out::New ? "new file whole"
+                                                 : "short log saved";
+                break;
+            default:
+                outputText = "tune file untouched";
+        }
+        matrix << "| " << c.label << " | " << opName(c.op) << " | " << c.fault << " | "
+               << r.cli.exitCode << " | " << (err.empty() ? "(none)" : err) << " | "
+               << (memoryOk ? memoryText : "MISMATCH") << " | "
+               << (r.leftInFolder == expectedNames ? outputText : "STRAY FILES") << " | "
+               << static_cast<int>(r.seconds + 0.5) << " |\n";
+    }
+    std::cout << matrix.str();
+}
+
+}  // namespace
+}  // namespace tunalyx::clitest
