@@ -12,8 +12,12 @@ constexpr std::uint8_t kWakeUpCommand = 0xF3;
 
 LinkSettings LinkSettings::fromStore(const SettingsStore& store) {
     LinkSettings s;
-    s.comTimeOutTicks = static_cast<std::int32_t>(store.integer("ComTimeOutTicks", 100));
-    s.comRetries = static_cast<std::int32_t>(store.integer("ComRetries", 3));
+    // Hand-edited values are held to what a serial link can use: a reply allowance of up to a
+    // minute and up to 100 further attempts, so the arithmetic of the allowances cannot overflow.
+    s.comTimeOutTicks =
+        static_cast<std::int32_t>(std::clamp(store.integer("ComTimeOutTicks", 100), 1LL, 60'000LL));
+    s.comRetries =
+        static_cast<std::int32_t>(std::clamp(store.integer("ComRetries", 3), 0LL, 100LL));
     return s;
 }
 

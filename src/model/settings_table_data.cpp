@@ -430,13 +430,17 @@ void settings5(TableBuilder& t) {
 }  // namespace
 
 SettingsTable SettingsTable::standard() {
-    SettingsTable table;
-    TableBuilder t(table);
-    settings1(t);
-    settings2(t);
-    settings3(t);
-    settings4(t);
-    settings5(t);
+    // Built once: every session starts from a copy, which its version layouts then rewrite.
+    static const SettingsTable table = [] {
+        SettingsTable built;
+        TableBuilder t(built);
+        settings1(t);
+        settings2(t);
+        settings3(t);
+        settings4(t);
+        settings5(t);
+        return built;
+    }();
     return table;
 }
 

@@ -4,6 +4,7 @@
 
 #include "link/packet.h"
 #include "link/packet_link.h"
+#include "ports/memory_settings_store.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_serial_port.h"
 
@@ -391,6 +392,22 @@ TEST_F(LateReplyTest, WakeUpWaitsForItsOwnReplyPastAStaleOne) {
     ASSERT_TRUE(link.TransactPacket(request, false));
     EXPECT_EQ(request, version);
     EXPECT_EQ(link.counters().lateReplies, 1u);
+}
+
+}  // namespace
+}  // namespace tunalyx
+
+namespace tunalyx {
+namespace {
+
+TEST(LinkSettingsTest, HandEditedValuesAreHeldToWhatALinkCanUse) {
+    MemorySettingsStore store;
+    EXPECT_EQ(LinkSettings::fromStore(store).comRetries, 3);
+    store.setValue("ComRetries", "2147483647");
+    store.setValue("ComTimeOutTicks", "-5");
+    const LinkSettings s = LinkSettings::fromStore(store);
+    EXPECT_EQ(s.comRetries, 100);
+    EXPECT_EQ(s.comTimeOutTicks, 1);
 }
 
 }  // namespace
