@@ -1,6 +1,7 @@
 #include "airflow/air_flow_grid.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -95,6 +96,50 @@ std::string AirFlowGrid::clipText(const CellRange& selection) const {
         }
     }
     return clip;
+}
+
+void AirFlowGrid::interpolateRows(const CellRange& selection) {
+    const CellRange r = cellsWithin(selection, kAirFlowRows, kAirFlowCols);
+    const NumberLocale& locale = m_codec.locale();
+    for (int row = r.top(); row <= r.bottom(); ++row) {
+        const auto first = parseUserNumber(cellText(row, r.left()), locale);
+        const auto last = parseUserNumber(cellText(row, r.right()), locale);
+        if (!first || !last || r.right() == r.left()) continue;
+        for (int col = r.left() + 1; col < r.right(); ++col) {
+            const double t = static_cast<double>(col - r.left()) / (r.right() - r.left());
+            writeCell(row, col, formatValue(*first + (*last - *first) * t, "", locale));
+        }
+    }
+}
+
+void AirFlowGrid::smoothRows(const CellRange& selection) {
+    const CellRange r = cellsWithin(selection, kAirFlowRows, kAirFlowCols);
+    const NumberLocale& locale = m_codec.locale();
+    for (int row = r.top(); row <= r.bottom(); ++row) {
+        std::array<std::optional<double>, kAirFlowCols + 2> before{};
+        for (int col = 1; col <= kAirFlowCols; ++col)
+            before[static_cast<std::size_t>(col)] = parseUserNumber(cellText(row, col), locale);
+        for (int col = r.left(); col <= r.right(); ++col) {
+            const auto at = [&](int c) { return before[static_cast<std::size_t>(c)]; };
+            if (!at(col)) continue;
+            double sum = 2 * *at(col);
+            double weights = 2;
+            for (int c : {col - 1, col + 1})
+                if (at(c)) {
+                    sum += *at(c);
+                    weights += 1;
+                }
+            writeCell(row, col, formatValue(sum / weights, "", locale));
+        }
+    }
+}
+
+void AirFlowGrid::scale(const CellRange& selection, double percent, double offset) {
+    const NumberLocale& locale = m_codec.locale();
+    forEachCell(selection, [&](int row, int col) {
+        const auto value = parseUserNumber(cellText(row, col), locale);
+        if (value) writeCell(row, col, formatValue(*value * percent / 100 + offset, "", locale));
+    });
 }
 
 void AirFlowGrid::paste(const CellRange& selection, std::string_view clip) {

@@ -126,6 +126,30 @@ void AirFlowGridWidget::pasteClipboard() {
     written();
 }
 
+void AirFlowGridWidget::interpolateRows() {
+    if (m_session.compareMode) return;
+    m_session.history.begin();
+    m_grid.interpolateRows(selectionRange());
+    m_session.history.commit("Interpolate Air Flow");
+    written();
+}
+
+void AirFlowGridWidget::smoothRows() {
+    if (m_session.compareMode) return;
+    m_session.history.begin();
+    m_grid.smoothRows(selectionRange());
+    m_session.history.commit("Smooth Air Flow");
+    written();
+}
+
+void AirFlowGridWidget::scale(double percent, double offset) {
+    if (m_session.compareMode) return;
+    m_session.history.begin();
+    m_grid.scale(selectionRange(), percent, offset);
+    m_session.history.commit("Scale Air Flow");
+    written();
+}
+
 void AirFlowGridWidget::written() {
     Refresh();
     emit cellsWritten();

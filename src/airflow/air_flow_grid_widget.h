@@ -47,6 +47,11 @@ public:
     [[nodiscard]] QLineEdit* editor() const { return m_txtGrid; }
     void copySelection();
     void pasteClipboard();
+    // The table tools along the selected rows, each one step of the edit history; nothing in
+    // compare mode.
+    void interpolateRows();
+    void smoothRows();
+    void scale(double percent, double offset);
 
     QSize sizeHint() const override;
 

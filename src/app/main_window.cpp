@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "airflow/air_flow_grid_widget.h"
 #include "app/qt_window_placement.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
@@ -337,17 +338,33 @@ void MainWindow::buildEditMenu() {
         {m.mnuInterpolate, InterpolateMode::Block},
         {m.mnuInterpolateRows, InterpolateMode::Rows},
         {m.mnuInterpolateColumns, InterpolateMode::Columns}};
+    // The air flow grid takes the tools along its rows while it has the focus.
+    const auto airFlow = [] {
+        return qobject_cast<AirFlowGridWidget*>(QApplication::focusWidget());
+    };
     for (const auto& [action, mode] : fills)
-        connect(action, &QAction::triggered, this, [this, mode = mode] {
-            if (MapGridWidget* g = currentGrid()) g->interpolate(mode);
+        connect(action, &QAction::triggered, this, [this, airFlow, mode = mode] {
+            if (AirFlowGridWidget* a = airFlow())
+                a->interpolateRows();
+            else if (MapGridWidget* g = currentGrid())
+                g->interpolate(mode);
         });
-    connect(m.mnuSmooth, &QAction::triggered, this, [this] {
-        if (MapGridWidget* g = currentGrid()) g->smooth();
+    connect(m.mnuSmooth, &QAction::triggered, this, [this, airFlow] {
+        if (AirFlowGridWidget* a = airFlow())
+            a->smoothRows();
+        else if (MapGridWidget* g = currentGrid())
+            g->smooth();
     });
-    connect(m.mnuScale, &QAction::triggered, this, [this] {
+    connect(m.mnuScale, &QAction::triggered, this, [this, airFlow] {
+        AirFlowGridWidget* a = airFlow();
         MapGridWidget* g = currentGrid();
-        if (!g || m_session.compareMode) return;
-        if (const auto answer = askScale()) g->scale(answer->first, answer->second);
+        if ((!a && !g) || m_session.compareMode) return;
+        const auto answer = askScale();
+        if (!answer) return;
+        if (a)
+            a->scale(answer->first, answer->second);
+        else
+            g->scale(answer->first, answer->second);
     });
     askScale = [this]() -> std::optional<std::pair<double, double>> {
         ScaleDialog dialog(m_session.codec.locale(), this);
@@ -370,8 +387,10 @@ void MainWindow::refreshEditMenu() {
                                                : tr("&Redo"));
     m_menus.mnuUndo->setEnabled(history.canUndo() && !blocked);
     m_menus.mnuRedo->setEnabled(history.canRedo() && !blocked);
+    const bool onTable = currentGrid() != nullptr ||
+                         qobject_cast<AirFlowGridWidget*>(QApplication::focusWidget()) != nullptr;
     for (QAction* a : m_menus.tableTools->actions())
-        a->setEnabled(currentGrid() != nullptr && !blocked);
+        a->setEnabled(onTable && !blocked);
 }
 
 void MainWindow::mnuUndo_Click() {

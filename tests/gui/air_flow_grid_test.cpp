@@ -58,6 +58,7 @@ private slots:
     void compareModeBlocksEveryEditingKey();
     void clipboardRoundTrip();
     void headersAndNeverReadBlocks();
+    void tableToolsWorkAlongEachCurve();
 };
 
 void AirFlowGridTest::typedValueFillsTheRangeCapturedAtTheStart() {
@@ -105,6 +106,26 @@ void AirFlowGridTest::selectAllAndStepEveryCurve() {
     QCOMPARE(h.text(1, kAirFlowCols), QStringLiteral("2.550"));
     QCOMPARE(h.text(2, kAirFlowCols), QStringLiteral("20"));
     QCOMPARE(h.text(3, 1), QStringLiteral("10"));
+}
+
+void AirFlowGridTest::tableToolsWorkAlongEachCurve() {
+    AirFlowHarness h;
+    AirFlowGrid cells(h.session.codec);
+    cells.writeCell(2, 1, "0");
+    cells.writeCell(2, 9, "80");
+    h.grid->setSelectionRange({2, 1, 2, 9});
+    h.grid->interpolateRows();
+    QCOMPARE(h.text(2, 5), QStringLiteral("40"));
+    QCOMPARE(h.text(3, 5), QStringLiteral("0"));  // the other curve is not selected
+
+    cells.writeCell(2, 20, "40");  // a spike among 10s
+    h.grid->setSelectionRange({2, 20, 2, 20});
+    h.grid->smoothRows();
+    QCOMPARE(h.text(2, 20), QStringLiteral("25"));  // (2 x 40 + 10 + 10) / 4
+    h.grid->setSelectionRange({2, 30, 2, 30});
+    h.grid->scale(110, 0);
+    QCOMPARE(h.text(2, 30), QStringLiteral("11"));
+    QCOMPARE(h.session.history.undoText(), std::string("Undo Scale Air Flow"));
 }
 
 void AirFlowGridTest::compareModeBlocksEveryEditingKey() {
