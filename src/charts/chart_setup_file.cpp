@@ -105,14 +105,10 @@ private:
         if (validItem(traceItem) &&
             m_items.TraceName[static_cast<std::size_t>(traceItem - 1)] == name)
             return;
-        for (int i = 0; i < kTraceItemCount; ++i) {
-            if (m_items.TraceGroup[static_cast<std::size_t>(i)] == m_group &&
-                m_items.TraceName[static_cast<std::size_t>(i)] == name) {
-                traceItem = i + 1;
-                return;
-            }
-        }
-        m_prompts.tell("Item " + std::string(name) + " not found.", MessageIcon::Critical);
+        if (const auto found = m_items.findInGroup(m_group, name))
+            traceItem = *found + 1;
+        else
+            m_prompts.tell("Item " + std::string(name) + " not found.", MessageIcon::Critical);
     }
 
     ChartConfig m_config;

@@ -21,13 +21,6 @@ QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-void showColour(QPushButton* button, std::uint32_t colour) {
-    QPalette p = button->palette();
-    p.setColor(QPalette::Button, cellQColor(colour));
-    button->setPalette(p);
-    button->setAutoFillBackground(true);
-}
-
 }  // namespace
 
 SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, QWidget* parent)
@@ -192,13 +185,13 @@ void SetupChartDialog::showPane() {
     const auto at = static_cast<std::size_t>(pane());
     m_txtMinVal->setText(latin1(chartNumberText(c.ChartMin[at])));
     m_txtMaxVal->setText(latin1(chartNumberText(c.ChartMax[at])));
-    showColour(m_cmdBackColour, c.ChartBackColour[at]);
+    showButtonColour(m_cmdBackColour, c.ChartBackColour[at]);
 }
 
 void SetupChartDialog::showTrace() {
     const ChartConfig& c = m_chart.config();
     const auto at = static_cast<std::size_t>(trace());
-    showColour(m_cmdTraceColour, c.TraceColour[at]);
+    showButtonColour(m_cmdTraceColour, c.TraceColour[at]);
     m_txtTraceMin->setText(latin1(chartNumberText(c.TraceMinVal[at])));
     m_txtTraceMax->setText(latin1(chartNumberText(c.TraceMaxVal[at])));
     m_comTraceItem->setCurrentIndex(std::clamp(c.TraceItem[at], 0, kTraceItemCount));
@@ -232,7 +225,7 @@ void SetupChartDialog::pickColour(QPushButton* button, std::uint32_t& colour) {
     const QColor chosen = QColorDialog::getColor(cellQColor(colour), this);
     if (!chosen.isValid()) return;
     colour = colourValue(chosen);
-    showColour(button, colour);
+    showButtonColour(button, colour);
 }
 
 void SetupChartDialog::cmdApply_Click() {

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QPushButton>
 
 #include <cstdint>
 
@@ -53,6 +54,14 @@ namespace tunalyx {
         default:
             return palette.color(QPalette::Button);  // button face and the rest
     }
+}
+
+// A colour button shows the colour it chooses as its face.
+inline void showButtonColour(QPushButton* button, std::uint32_t colour) {
+    QPalette p = button->palette();
+    p.setColor(QPalette::Button, storedQColor(colour));
+    button->setPalette(p);
+    button->setAutoFillBackground(true);
 }
 
 }  // namespace tunalyx

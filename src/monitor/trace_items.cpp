@@ -153,4 +153,12 @@ MonitorCaptions::MonitorCaptions()
         lblTuning[i] = kItems[i].name;
 }
 
+std::optional<int> TraceItems::findInGroup(long long group, std::string_view name) const {
+    for (int i = 0; i < kTraceItemCount; ++i)
+        if (TraceGroup[static_cast<std::size_t>(i)] == group &&
+            TraceName[static_cast<std::size_t>(i)] == name)
+            return i;
+    return std::nullopt;
+}
+
 }  // namespace tunalyx

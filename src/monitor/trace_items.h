@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tunalyx {
@@ -41,6 +43,9 @@ struct TraceItems {
     [[nodiscard]] std::vector<std::string> itemChoices() const;
     // (group, index) -> item; 0 outside the table.
     [[nodiscard]] int lookup(int group, int index) const;
+    // The first item in number order of that group with that name: how files made under another
+    // version find an item the table numbers differently.
+    [[nodiscard]] std::optional<int> findInGroup(long long group, std::string_view name) const;
 
     TraceItems() { InitTraceItemLookup(); }
 };

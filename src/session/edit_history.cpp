@@ -88,26 +88,23 @@ bool EditHistory::apply(const Step& step, bool forward) {
     return true;
 }
 
-bool EditHistory::undo() {
-    if (m_undo.empty()) return false;
-    if (!apply(m_undo.back(), false)) {
+bool EditHistory::move(std::deque<Step>& from, std::deque<Step>& to, bool forward) {
+    if (from.empty()) return false;
+    if (!apply(from.back(), forward)) {
         clear();
         return false;
     }
-    m_redo.push_back(std::move(m_undo.back()));
-    m_undo.pop_back();
+    to.push_back(std::move(from.back()));
+    from.pop_back();
     return true;
 }
 
+bool EditHistory::undo() {
+    return move(m_undo, m_redo, false);
+}
+
 bool EditHistory::redo() {
-    if (m_redo.empty()) return false;
-    if (!apply(m_redo.back(), true)) {
-        clear();
-        return false;
-    }
-    m_undo.push_back(std::move(m_redo.back()));
-    m_redo.pop_back();
-    return true;
+    return move(m_redo, m_undo, true);
 }
 
 void EditHistory::clear() {

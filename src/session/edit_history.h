@@ -70,6 +70,8 @@ private:
     [[nodiscard]] State capture() const;
     // Puts one side of a step back; false when the blocks no longer hold the other side.
     bool apply(const Step& step, bool forward);
+    // Takes the newest step of `from` one way and keeps it on `to`.
+    bool move(std::deque<Step>& from, std::deque<Step>& to, bool forward);
 
     PacketImage& m_image;
     PacketDirty& m_dirty;

@@ -24,13 +24,6 @@ QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-void showColour(QPushButton* button, std::uint32_t colour) {
-    QPalette p = button->palette();
-    p.setColor(QPalette::Button, storedQColor(colour));
-    button->setPalette(p);
-    button->setAutoFillBackground(true);
-}
-
 }  // namespace
 
 SetupWatchDialog::SetupWatchDialog(WatchWindows& watches, const TraceItems& items,
@@ -151,7 +144,7 @@ void SetupWatchDialog::selectWatch(int index) {
     // Set after the item, so the watch's own caption wins over the item's name.
     m_txtCaption->setText(latin1(w.Caption));
     m_backColour = w.BackColour;
-    showColour(m_cmdBackColour, m_backColour);
+    showButtonColour(m_cmdBackColour, m_backColour);
     m_workColour = w.Colour;
     m_workMax = w.MaxValue;
     m_workFont = w;
@@ -180,7 +173,7 @@ void SetupWatchDialog::comColour_Click() {
         m_txtMaxValue->setText(
             latin1(formatValue(m_workMax[static_cast<std::size_t>(k)], "", m_watches.locale())));
     }
-    showColour(m_cmdColour, m_workColour[static_cast<std::size_t>(k)]);
+    showButtonColour(m_cmdColour, m_workColour[static_cast<std::size_t>(k)]);
 }
 
 void SetupWatchDialog::txtMaxValue_LostFocus() {
@@ -205,14 +198,14 @@ void SetupWatchDialog::cmdColour_Click() {
     std::uint32_t& colour = m_workColour[static_cast<std::size_t>(band())];
     if (const auto chosen = chooseColour(storedQColor(colour))) {
         colour = colourValue(*chosen);
-        showColour(m_cmdColour, colour);
+        showButtonColour(m_cmdColour, colour);
     }
 }
 
 void SetupWatchDialog::cmdBackColour_Click() {
     if (const auto chosen = chooseColour(storedQColor(m_backColour))) {
         m_backColour = colourValue(*chosen);
-        showColour(m_cmdBackColour, m_backColour);
+        showButtonColour(m_cmdBackColour, m_backColour);
     }
 }
 

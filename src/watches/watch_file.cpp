@@ -135,14 +135,10 @@ private:
     // same group.
     void findByName(int& itemIndex, std::string_view name) {
         if (m_items.TraceName[static_cast<std::size_t>(itemIndex)] == name) return;
-        for (int i = 0; i < kTraceItemCount; ++i) {
-            if (m_items.TraceGroup[static_cast<std::size_t>(i)] == m_group &&
-                m_items.TraceName[static_cast<std::size_t>(i)] == name) {
-                itemIndex = i;
-                return;
-            }
-        }
-        m_prompts.tell("Item " + std::string(name) + " not found.", MessageIcon::Critical);
+        if (const auto found = m_items.findInGroup(m_group, name))
+            itemIndex = *found;
+        else
+            m_prompts.tell("Item " + std::string(name) + " not found.", MessageIcon::Critical);
     }
 
     WatchSet& m_watches;
