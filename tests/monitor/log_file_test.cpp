@@ -258,8 +258,11 @@ protected:
     }
     void write(const std::string& text) { ASSERT_EQ(writer.writeWhole(file.string(), text), ""); }
 
-    const fs::path file = fs::temp_directory_path() / "tunalyx_log_open.txt";
-    const fs::path csv = fs::temp_directory_path() / "tunalyx_log_open.csv";
+    // Named after the test: ctest runs the tests of this fixture side by side.
+    const std::string name = std::string("tunalyx_log_open_") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const fs::path file = fs::temp_directory_path() / (name + ".txt");
+    const fs::path csv = fs::temp_directory_path() / (name + ".csv");
     test::PlainFileWriter writer;
     test::RecordingPrompts prompts;
     LogStore store;
