@@ -2,20 +2,29 @@
 
 namespace tunalyx {
 
+namespace {
+
+// Every cell of every map, with its place in the snapshot arrays.
+template <typename Fn>
+void forEachMapCell(Fn&& fn) {
+    for (int g = 0; g < kMapGridCount; ++g)
+        for (int row = 1; row <= kMapRows; ++row)
+            for (int col = 1; col <= kMapCols; ++col)
+                fn(g, row, col, static_cast<std::size_t>(g), static_cast<std::size_t>(row - 1),
+                   static_cast<std::size_t>(col - 1));
+}
+
+}  // namespace
+
 EditHistory::State EditHistory::capture() const {
     State s;
     s.blocks = m_image.all();
     for (int b = 0; b < PacketImage::kSlotCount; ++b)
         s.dirty[static_cast<std::size_t>(b)] = m_dirty.isSet(static_cast<std::uint8_t>(b));
-    for (int g = 0; g < kMapGridCount; ++g)
-        for (int row = 1; row <= kMapRows; ++row)
-            for (int col = 1; col <= kMapCols; ++col) {
-                const auto gi = static_cast<std::size_t>(g);
-                const auto ri = static_cast<std::size_t>(row - 1);
-                const auto ci = static_cast<std::size_t>(col - 1);
-                s.cellChanged[gi][ri][ci] = m_maps.CellChanged(g, row, col);
-                s.cellValues[gi][ri][ci] = m_maps.GridData(g, row, col);
-            }
+    forEachMapCell([&](int g, int row, int col, std::size_t gi, std::size_t ri, std::size_t ci) {
+        s.cellChanged[gi][ri][ci] = m_maps.CellChanged(g, row, col);
+        s.cellValues[gi][ri][ci] = m_maps.GridData(g, row, col);
+    });
     return s;
 }
 
@@ -33,17 +42,12 @@ bool EditHistory::commit(const std::string& label) {
                                    m_begin.dirty[i], end.dirty[i]});
     }
     if (step.blocks.empty()) return false;
-    for (int g = 0; g < kMapGridCount; ++g)
-        for (int row = 1; row <= kMapRows; ++row)
-            for (int col = 1; col <= kMapCols; ++col) {
-                const auto gi = static_cast<std::size_t>(g);
-                const auto ri = static_cast<std::size_t>(row - 1);
-                const auto ci = static_cast<std::size_t>(col - 1);
-                if (m_begin.cellValues[gi][ri][ci] != end.cellValues[gi][ri][ci] ||
-                    m_begin.cellChanged[gi][ri][ci] != end.cellChanged[gi][ri][ci])
-                    step.cells.push_back({g, row, col, m_begin.cellChanged[gi][ri][ci],
-                                          end.cellChanged[gi][ri][ci]});
-            }
+    forEachMapCell([&](int g, int row, int col, std::size_t gi, std::size_t ri, std::size_t ci) {
+        if (m_begin.cellValues[gi][ri][ci] != end.cellValues[gi][ri][ci] ||
+            m_begin.cellChanged[gi][ri][ci] != end.cellChanged[gi][ri][ci])
+            step.cells.push_back(
+                {g, row, col, m_begin.cellChanged[gi][ri][ci], end.cellChanged[gi][ri][ci]});
+    });
     m_undo.push_back(std::move(step));
     if (m_undo.size() > kLimit) m_undo.pop_front();
     m_redo.clear();
