@@ -1,5 +1,6 @@
 // A data file opened the way the program opens one, on a session without a unit: shown whole,
-// converted to each layout family and saved. What is saved must open again to the same image.
+// then converted to each other layout family in turn and saved each time. What is saved must
+// open again to the same image.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -111,22 +112,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!out) std::abort();
     }
 
-    std::optional<LayoutFamily> opened;
-    {
-        FileSession fs;
-        if (!OpenDataFile(fs.session, file.path, "fuzz.dat")) return 0;
-        opened = fs.session.layout.family;
-        show(fs.session);
-        saveAndReopen(fs.session);
-    }
-    // Each conversion starts from the file as opened, as the command line converts.
+    FileSession fs;
+    Session& s = fs.session;
+    if (!OpenDataFile(s, file.path, "fuzz.dat")) return 0;
+    show(s);
+    saveAndReopen(s);
+    // Then through the other families in turn, saved after each, as a tuner picks one version
+    // after another from the menu; over the corpus every family is left for every other.
+    const std::optional<LayoutFamily> opened = s.layout.family;
     for (const FamilyItem& target : kFamilies) {
         if (target.family == opened) continue;
-        FileSession fs;
-        Session& s = fs.session;
-        if (!OpenDataFile(s, file.path, "fuzz.dat")) std::abort();
         mnuSetVersion_Click(s, target.menu, target.item);
-        if (s.layout.family != target.family || s.conversionFailed) continue;
+        if (s.layout.family != target.family || s.conversionFailed) return 0;
         saveAndReopen(s);
     }
     return 0;

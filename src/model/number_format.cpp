@@ -50,9 +50,11 @@ void incrementDigits(std::string& digits) {
     digits.insert(digits.begin(), '1');
 }
 
+}  // namespace
+
 // Fixed-point text of the value, first taken to 15 significant digits so that a value stored as
 // 1.00499999... still shows as the 1.005 it was meant to be, then rounded half away from zero.
-std::string fixedText(double value, int decimals, char separator) {
+std::string fixedTextByDigits(double value, int decimals, char separator) {
     constexpr int kSignificant = 15;
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
@@ -97,6 +99,34 @@ std::string fixedText(double value, int decimals, char separator) {
         out.append(scaled, intLength, std::string::npos);
     }
     return out;
+}
+
+namespace {
+
+// Most values a tune shows are whole multiples of their last decimal (a raw byte times a scale
+// that the pattern was chosen for). When value x 10^decimals comes out as a whole number N below
+// 10^15, the value is within a rounding error of N / 10^decimals, so its 15 significant digits
+// are those of N and the digit rule above would give N back; writing N directly is much cheaper.
+std::optional<std::string> wholeMultipleText(double value, int decimals, char separator) {
+    static constexpr std::array<double, 10> kPowersOfTen{1e0, 1e1, 1e2, 1e3, 1e4,
+                                                         1e5, 1e6, 1e7, 1e8, 1e9};
+    if (decimals < 0 || decimals >= static_cast<int>(kPowersOfTen.size())) return std::nullopt;
+    const double scaled = value * kPowersOfTen[static_cast<std::size_t>(decimals)];
+    if (!(std::fabs(scaled) < 1e15) || scaled != std::trunc(scaled)) return std::nullopt;
+
+    const auto whole = static_cast<std::int64_t>(std::fabs(scaled));
+    std::string digits = std::to_string(whole);
+    const auto width = static_cast<std::size_t>(decimals) + 1;
+    if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+    if (decimals > 0)
+        digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, separator);
+    if (scaled < 0) digits.insert(0, 1, '-');  // a whole -0 has scaled == 0: never "-0.0"
+    return digits;
+}
+
+std::string fixedText(double value, int decimals, char separator) {
+    if (auto text = wholeMultipleText(value, decimals, separator)) return std::move(*text);
+    return fixedTextByDigits(value, decimals, separator);
 }
 
 std::string generalText(double value, char separator) {

@@ -18,6 +18,9 @@ struct NumberLocale {
 // reads back as the value (14 shows as "14", 0.1 as "0.1").
 [[nodiscard]] std::string formatValue(double value, std::string_view pattern,
                                       const NumberLocale& locale);
+// The fixed-pattern rule of formatValue worked digit by digit for any value; formatValue takes
+// a shorter way where it gives the same text.
+[[nodiscard]] std::string fixedTextByDigits(double value, int decimals, char separator);
 
 // A number typed by the user: optional blanks, an optional sign, digits with at most one
 // decimal separator (the locale's, or "." when the text has no other separator), optional

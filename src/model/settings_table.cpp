@@ -7,10 +7,21 @@
 
 namespace tunalyx {
 
+void SettingsTable::add(SettingControl control) {
+    const auto slot = static_cast<std::size_t>(control.index + 1);
+    auto& positions = m_positions.at(static_cast<std::size_t>(control.kind));
+    if (positions.size() <= slot) positions.resize(slot + 1, 0);
+    // The first of two controls with one kind and index is the one found, as before.
+    if (positions[slot] == 0) positions[slot] = static_cast<std::uint16_t>(m_controls.size() + 1);
+    m_controls.push_back(std::move(control));
+}
+
 SettingControl* SettingsTable::find(ControlKind kind, int index) {
-    for (auto& c : m_controls)
-        if (c.kind == kind && c.index == index) return &c;
-    return nullptr;
+    if (index < -1) return nullptr;
+    const auto& positions = m_positions[static_cast<std::size_t>(kind)];
+    const auto slot = static_cast<std::size_t>(index + 1);
+    if (slot >= positions.size() || positions[slot] == 0) return nullptr;
+    return &m_controls[positions[slot] - 1];
 }
 
 const SettingControl* SettingsTable::find(ControlKind kind, int index) const {

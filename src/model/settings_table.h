@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,8 @@ enum class ControlKind {
     Caption,      // lblGeneral(index): a plain caption the version layer may rename
     AirFlowGrid,  // uctAirFlowGrid: the air flow meter curves as a grid
 };
+inline constexpr std::size_t kControlKindCount = 11;
+static_assert(static_cast<std::size_t>(ControlKind::AirFlowGrid) + 1 == kControlKindCount);
 
 // One control of the settings pages. `index` is the control's index in its control array
 // (txtSetting(70) has index 70); controls without an array (Text1, txtNotes) have -1.
@@ -60,10 +65,14 @@ public:
     // so pointers to its controls stay valid.
     void restoreFrom(const SettingsTable& copy);
 
-    void add(SettingControl control) { m_controls.push_back(std::move(control)); }
+    void add(SettingControl control);
 
 private:
     std::vector<SettingControl> m_controls;
+    // Position + 1 in m_controls of each control, by kind and then by index + 1 (Text1 and
+    // txtNotes have index -1); 0 where there is none. The layouts look up hundreds of controls
+    // on every version change.
+    std::array<std::vector<std::uint16_t>, kControlKindCount> m_positions;
 };
 
 }  // namespace tunalyx

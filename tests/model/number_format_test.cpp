@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "model/number_format.h"
@@ -32,6 +34,32 @@ TEST(NumberFormat, PatternsGiveFixedDecimalsRoundedHalfAwayFromZero) {
     EXPECT_EQ(parseUserNumber(formatValue(third, "", kDot), kDot), third);
     EXPECT_EQ(formatValue(-0.25, "0.00", kComma), "-0,25");
     EXPECT_EQ(formatValue(0.1, "", kComma), "0,1");
+}
+
+// The short way for whole multiples must give exactly the digit rule's text, for the values a
+// tune shows (raw numbers through the descriptor scales) and for arbitrary ones.
+TEST(NumberFormat, ShortWayAgreesWithTheDigitRule) {
+    const char* patterns[] = {"0", "0.0", "0.00", "0.000", "0.0000"};
+    const double scales[] = {1, 0.5, 0.1, 0.05, 0.01, 0.25, 0.0625, 1.5625, 0.078125, 12.5, 0.001};
+    const double offsets[] = {0, -40, -0.5, 14.7};
+    for (int decimals = 0; decimals <= 4; ++decimals)
+        for (double scale : scales)
+            for (double offset : offsets)
+                for (int raw = -1024; raw <= 70000; raw += 7) {
+                    const double value = raw * scale + offset;
+                    ASSERT_EQ(formatValue(value, patterns[decimals], kDot),
+                              fixedTextByDigits(value, decimals, '.'))
+                        << value << " " << patterns[decimals];
+                }
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> spread(-1e6, 1e6);
+    for (int i = 0; i < 100000; ++i) {
+        const double value = std::round(spread(random) * 1000) / 1000;
+        for (int decimals = 0; decimals <= 4; ++decimals)
+            ASSERT_EQ(formatValue(value, patterns[decimals], kComma),
+                      fixedTextByDigits(value, decimals, ','))
+                << value;
+    }
 }
 
 TEST(NumberFormat, UserNumbers) {
