@@ -1,12 +1,17 @@
 #include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
 
+#include <cstring>
 #include <iostream>
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/program_folders.h"
 #include "app/qt_user_prompts.h"
 #include "link/qt_serial_port.h"
 #include "ports/qt_settings_store.h"
+#include "program_version.h"
 #include "sim/in_process_simulator.h"
 #include "transfer/qt_file_writer.h"
 
@@ -30,8 +35,18 @@ std::optional<SimUnitKind> simulatedUnit(const QStringList& args, bool& bad) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the window system is asked for anything, so it works without a display.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "tunalyx " << kProgramVersion << "\n";
+            return 0;
+        }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tunalyx SR20DET"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
+    // Ties the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tunalyx"));
     bool bad = false;
     const auto unit = simulatedUnit(QApplication::arguments(), bad);
     if (bad) {
@@ -68,7 +83,14 @@ int main(int argc, char** argv) {
     }
     SerialPortSelector selector(serial);
     Session session(selector, clock, prompts, LinkSettings::fromStore(store));
-    session.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    const ProgramFolders folders = findProgramFolders(
+        QCoreApplication::applicationDirPath().toStdString(),
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
+    session.programFolder = folders.program.string();
+    session.filesFolder = folders.files.string();
+    // The dialogs open in these until the user picks folders of their own.
+    for (const char* sub : {"Maps", "Logs", "Watchs", "Charts"})
+        QDir().mkpath(QString::fromStdString((folders.files / sub).string()));
     QtFileWriter files;
     MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr},
                       files);

@@ -20,6 +20,7 @@
 #include "curves/curve_editor_dialog.h"
 #include "maps/scale_dialog.h"
 #include "model/settings_page_widget.h"
+#include "program_version.h"
 #include "transfer/data_file.h"
 
 namespace tunalyx {
@@ -27,7 +28,8 @@ namespace tunalyx {
 namespace {
 
 const char* kInfoText =
-    "Tunalyx SR20DET\n\n"
+    "Tunalyx SR20DET\n"
+    "Version %1\n\n"
     "Tuning and data logging for the Power-FC engine computer on SR20DET engines.\n\n"
     "Read All reads every block of the engine computer into this window; edits on the map and\n"
     "settings pages mark their blocks changed, and Update writes what changed (with Auto Update,\n"
@@ -66,7 +68,7 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
 
     const auto commitEdit = [this] { focusTabs(); };
     connect(m_menus.mnuExit, &QAction::triggered, this, &QWidget::close);
-    m_ports = new QtPortMenu(m_session, m_menus, ports, this);
+    m_ports = new QtPortMenu(m_session, m_store, m_menus, ports, this);
     m_files = new QtFileCommands(*this, m_session, m_store, files, m_menus, commitEdit);
     m_transfers = new QtTransferCommands(
         *this, m_session, m_menus, {m_cmdReadAll, m_cmdWriteAll, m_cmdUpdate, m_optAutoUpdate},
@@ -156,7 +158,7 @@ void MainWindow::buildTabs() {
         m_pages.append(page);
         m_tabs->addTab(page, tr("Settings %1").arg(p));
     }
-    auto* info = new QLabel(QString::fromLatin1(kInfoText));
+    auto* info = new QLabel(QString::fromLatin1(kInfoText).arg(QLatin1String(kProgramVersion)));
     info->setObjectName(QStringLiteral("InfoTab"));
     info->setAlignment(Qt::AlignCenter);
     info->setWordWrap(true);
@@ -216,7 +218,7 @@ void MainWindow::Form_Load() {
         tracer().sizeMarker();
         tracer().ShowMapPos(0, 0);
         restorePlacement();
-        m_ports->openAtStart(m_store.integer("ComPort", 1));
+        m_ports->openAtStart(m_store.integer("ComPort", 1), m_store.text("ComPortDevice", ""));
         m_session.link.setSettings(LinkSettings::fromStore(m_store));
         // InitAux: the user's aux calibration, and the item names that carry its names.
         m_aux = auxSetupOf(loadAuxSettings(m_store));
@@ -531,8 +533,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::saveOnUnload() {
     if (m_unloaded) return;
     m_unloaded = true;
-    if (const int port = m_ports->checkedPortNumber(); port > 0)
+    // A port chosen by its device path is remembered beside ComPort, which keeps its number.
+    if (const int port = m_ports->checkedPortNumber(); port > 0) {
         m_store.setInteger("ComPort", port);
+        m_store.setValue("ComPortDevice", "");
+    } else if (const std::string& device = m_ports->checkedDevice(); !device.empty()) {
+        m_store.setValue("ComPortDevice", device);
+    }
     const WindowPlacement w = placementOf(*this);
     saveMainPlacement(m_store,
                       {w.left, w.top, w.height, w.width, w.windowState, m_tabs->currentIndex()});

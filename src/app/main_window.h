@@ -87,6 +87,7 @@ public:
     [[nodiscard]] GraphWindow& graph();
     // The ten watch windows, restored at start-up.
     [[nodiscard]] WatchWindows& watches() { return *m_watches; }
+    [[nodiscard]] QtPortMenu& portMenu() { return *m_ports; }
     // Setup > Auxiliary: the aux inputs' names and calibration; the dialog can be answered by
     // tests through `showAuxSetup`.
     void mnuAuxilary_Click();

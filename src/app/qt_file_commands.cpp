@@ -36,12 +36,12 @@ QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore&
 
     chooseOpenPath = [this] {
         return chooseDataFileToRead(m_window, tr("Open"),
-                                    mapPath(m_store, m_session.programFolder));
+                                    mapPath(m_store, m_session.filesFolder));
     };
     chooseSavePath = [this](const std::string& proposed) -> std::string {
         QString selected = QString::fromLatin1(kDataFilesEntry);
         const QString start =
-            QString::fromStdString(mapPath(m_store, m_session.programFolder) + proposed);
+            QString::fromStdString(mapPath(m_store, m_session.filesFolder) + proposed);
         return QFileDialog::getSaveFileName(&m_window, tr("Save As"), start,
                                             QString::fromLatin1(kDataFileFilter), &selected)
             .toStdString();

@@ -1,13 +1,34 @@
 #include "app/qt_port_menu.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QSerialPortInfo>
+
+#include <algorithm>
 
 namespace tunalyx {
 
-QtPortMenu::QtPortMenu(Session& session, const MainMenus& menus, MainWindowPorts ports,
-                       QObject* parent)
+namespace {
+#ifdef Q_OS_WIN
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+std::vector<PresentPort> systemPorts() {
+    std::vector<PresentPort> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.push_back({info.systemLocation().toStdString(), info.description().toStdString()});
+    return ports;
+}
+}  // namespace
+
+QtPortMenu::QtPortMenu(Session& session, const SettingsStore& store, const MainMenus& menus,
+                       MainWindowPorts ports, QObject* parent)
     : QObject(parent),
+      presentPorts(systemPorts),
       m_session(session),
+      m_store(store),
       m_menus(menus),
       m_ports(ports),
       m_choice(ports.serial, session.link, session.prompts) {
@@ -15,31 +36,87 @@ QtPortMenu::QtPortMenu(Session& session, const MainMenus& menus, MainWindowPorts
         connect(m_menus.mnuCom[i], &QAction::triggered, this, [this, i] { mnuCom_Click(i); });
     if (m_menus.mnuSimulator)
         connect(m_menus.mnuSimulator, &QAction::triggered, this, &QtPortMenu::mnuSimulator_Click);
+    // Adapters come and go: the list is the one of the moment the menu opens.
+    connect(m_menus.port, &QMenu::aboutToShow, this, &QtPortMenu::listDevices);
 }
 
-void QtPortMenu::openAtStart(long long storedComPort) {
+void QtPortMenu::openAtStart(long long storedComPort, const std::string& storedDevice) {
     if (m_ports.simulator) {
         mnuSimulator_Click();
         return;
     }
     m_ports.selector.select(m_ports.serial);
-    m_choice.openStoredPort(storedComPort);
+    if (!storedDevice.empty())
+        m_choice.chooseDevice(storedDevice);
+    else
+        m_choice.openStoredPort(storedComPort);
     showPortChecks();
 }
 
-void QtPortMenu::mnuCom_Click(int index) {
+void QtPortMenu::leaveSimulator() {
     if (m_ports.simulator && m_ports.selector.isSelected(*m_ports.simulator)) {
         m_ports.simulator->close();
         m_menus.mnuSimulator->setChecked(false);
     }
     m_ports.selector.select(m_ports.serial);
+}
+
+void QtPortMenu::mnuCom_Click(int index) {
+    leaveSimulator();
     m_choice.mnuCom_Click(index);
+    showPortChecks();
+}
+
+void QtPortMenu::chooseDevice(const std::string& device) {
+    const auto item = std::find_if(m_devices.begin(), m_devices.end(),
+                                   [&](const PortMenuDevice& d) { return d.device == device; });
+    // A device a Com item stands for is that Com item.
+    if (item != m_devices.end() && item->comNumber > 0) {
+        mnuCom_Click(item->comNumber - 1);
+        return;
+    }
+    leaveSimulator();
+    m_choice.chooseDevice(device);
+    showPortChecks();
+}
+
+void QtPortMenu::listDevices() {
+    for (QAction* a : m_deviceItems) {
+        m_menus.port->removeAction(a);
+        a->deleteLater();
+    }
+    m_deviceItems.clear();
+    m_devices = portMenuDevices(presentPorts(), m_store, kWindows);
+
+    m_deviceItems.push_back(m_menus.port->addSeparator());
+    if (m_devices.empty()) {
+        QAction* none = m_menus.port->addAction(tr("No serial ports found"));
+        none->setEnabled(false);
+        m_deviceItems.push_back(none);
+    }
+    for (const PortMenuDevice& d : m_devices) {
+        QAction* a = m_menus.port->addAction(
+            QString::fromStdString(d.caption).replace(QLatin1Char('&'), QLatin1String("&&")));
+        a->setObjectName(QStringLiteral("mnuDevice"));
+        a->setCheckable(true);
+        a->setData(QString::fromStdString(d.device));
+        const std::string device = d.device;
+        connect(a, &QAction::triggered, this, [this, device] { chooseDevice(device); });
+        m_deviceItems.push_back(a);
+    }
     showPortChecks();
 }
 
 void QtPortMenu::showPortChecks() {
     for (int i = 0; i < m_menus.mnuCom.size(); ++i)
         m_menus.mnuCom[i]->setChecked(m_choice.isChecked(i));
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        const PortMenuDevice& d = m_devices[i];
+        // The items follow the separator (and the "none" line when there is one).
+        QAction* a = m_deviceItems[m_deviceItems.size() - m_devices.size() + i];
+        a->setChecked(d.comNumber > 0 ? m_choice.isChecked(d.comNumber - 1)
+                                      : m_choice.checkedDevice() == d.device);
+    }
 }
 
 void QtPortMenu::mnuSimulator_Click() {

@@ -2,8 +2,13 @@
 
 #include <QObject>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "app/qt_main_menus.h"
 #include "link/com_port_choice.h"
+#include "link/port_names.h"
 #include "link/serial_port_selector.h"
 #include "session/session.h"
 
@@ -17,28 +22,43 @@ struct MainWindowPorts {
     SerialPort* simulator = nullptr;
 };
 
-// Setup > Port: the eight Com items and, with --simulate, the "Simulator" item, of which at most
-// one is checked, the one whose port is open.
+// Setup > Port: the eight Com items, with --simulate the "Simulator" item, and below them the
+// serial devices present (listed afresh each time the menu opens); at most one is checked, the
+// one whose port is open.
 class QtPortMenu final : public QObject {
 public:
-    QtPortMenu(Session& session, const MainMenus& menus, MainWindowPorts ports,
-               QObject* parent = nullptr);
+    QtPortMenu(Session& session, const SettingsStore& store, const MainMenus& menus,
+               MainWindowPorts ports, QObject* parent = nullptr);
 
     // Start-up: the simulated unit when there is one (the stored port is left as it is),
-    // otherwise the stored port number when it is 1..8.
-    void openAtStart(long long storedComPort);
+    // otherwise the stored device when one was chosen by path, otherwise the stored port
+    // number when it is 1..8.
+    void openAtStart(long long storedComPort, const std::string& storedDevice);
     // Number (1..8) of the checked Com item, 0 when none is.
     [[nodiscard]] int checkedPortNumber() const { return m_choice.checkedPortNumber(); }
+    // The device chosen by path and open, "" otherwise.
+    [[nodiscard]] const std::string& checkedDevice() const { return m_choice.checkedDevice(); }
+
+    // The serial devices present; the system's list unless a test stands in for it.
+    std::function<std::vector<PresentPort>()> presentPorts;
+
+    // Rebuilds the device items (the menu does it when it opens).
+    void listDevices();
+    void chooseDevice(const std::string& device);
 
 private:
     void mnuCom_Click(int index);
     void mnuSimulator_Click();
+    void leaveSimulator();
     void showPortChecks();
 
     Session& m_session;
+    const SettingsStore& m_store;
     const MainMenus& m_menus;
     MainWindowPorts m_ports;
     ComPortChoice m_choice;
+    std::vector<QAction*> m_deviceItems;
+    std::vector<PortMenuDevice> m_devices;
 };
 
 }  // namespace tunalyx

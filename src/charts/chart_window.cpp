@@ -54,7 +54,7 @@ ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor
     chooseLogToOpen = [this, folder] {
         QString selected = QStringLiteral("Txt Files (*.txt)");
         return QFileDialog::getOpenFileName(this, tr("Open Log"),
-                                            folder(logPath(m_store, m_session.programFolder)),
+                                            folder(logPath(m_store, m_session.filesFolder)),
                                             QString::fromLatin1(kLogFilter), &selected)
             .toStdString();
     };
@@ -67,7 +67,7 @@ ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor
         QString selected = QStringLiteral("Corvalink Chart Setup Files (*.dcf)");
         return QFileDialog::getOpenFileName(
                    this, tr("Load Chart Setup"),
-                   folder(chartSetupPath(m_store, m_session.programFolder)),
+                   folder(chartSetupPath(m_store, m_session.filesFolder)),
                    QString::fromLatin1(kSetupFilter), &selected)
             .toStdString();
     };
@@ -369,7 +369,7 @@ void ChartWindow::mnuSetupSave_Click() {
     const std::string path =
         chooseFileToSave
             ? chooseFileToSave("Save Chart Setup", kSetupFilter,
-                               chartSetupPath(m_store, m_session.programFolder) + "Setup1.dcf")
+                               chartSetupPath(m_store, m_session.filesFolder) + "Setup1.dcf")
             : std::string();
     if (path.empty()) return;
     rememberChartSetupPath(m_store, path);
@@ -390,7 +390,7 @@ void ChartWindow::mnuSetupLoad_Click() {
 void ChartWindow::exportCsv() {
     const std::string path =
         chooseFileToSave ? chooseFileToSave("Export CSV", "CSV Files (*.csv)",
-                                            logPath(m_store, m_session.programFolder) + "Log.csv")
+                                            logPath(m_store, m_session.filesFolder) + "Log.csv")
                          : std::string();
     if (path.empty()) return;
     const std::string error = m_files.writeWhole(path, logCsvText(m_log, m_session.trace));
@@ -400,7 +400,7 @@ void ChartWindow::exportCsv() {
 void ChartWindow::saveImage() {
     const std::string path =
         chooseFileToSave ? chooseFileToSave("Save Image", "PNG Images (*.png)",
-                                            logPath(m_store, m_session.programFolder) + "Chart.png")
+                                            logPath(m_store, m_session.filesFolder) + "Chart.png")
                          : std::string();
     if (path.empty()) return;
     if (!m_strip->grab().save(QString::fromStdString(path), "PNG"))

@@ -84,6 +84,7 @@ const char* usageText() {
            "                             pull=N (the cable comes out after N requests);\n"
            "                             --dump-on-exit writes the unit's blocks to a data file\n"
            "                             when it is stopped (Ctrl+C, SIGTERM)\n"
+           "  version, --version         prints the program's version\n"
            "--yes answers Yes to the questions the operations ask (otherwise No).\n"
            "DEV is a device path (/dev/ttyUSB0, /dev/pts/7) or COMn.\n"
            "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n";
@@ -130,11 +131,11 @@ public:
 
     bool open(UserPrompts& prompts) {
         if (!m_port.open()) {
-            if (const int n = comPortNumber(m_device); n > 0)
-                prompts.tell("Error opening Com" + std::to_string(n), MessageIcon::Critical);
-            else
-                prompts.tell("Error opening " + m_device + " (" + m_port.errorText() + ")",
-                             MessageIcon::Critical);
+            const int n = comPortNumber(m_device);
+            std::string text = "Error opening " + (n > 0 ? "Com" + std::to_string(n) : m_device);
+            if (const std::string reason = m_port.openFailureReason(); !reason.empty())
+                text += "\n" + reason;
+            prompts.tell(text, MessageIcon::Critical);
             return false;
         }
         m_session.link.wakeUp();

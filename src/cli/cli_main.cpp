@@ -7,6 +7,7 @@
 
 #include "cli/cli_commands.h"
 #include "ports/qt_settings_store.h"
+#include "program_version.h"
 
 using namespace tunalyx;
 using namespace tunalyx::cli;
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
                       "--samples", "--seconds", "--tune", "--item", "--stat", "--holdoff",
                       "--maxval", "--source", "--dp", "--dump-on-exit"},
                      error);
+    if (args.flag("--version") || args.command == "version") {
+        std::cout << "tunalyx-cli " << kProgramVersion << "\n";
+        return kExitOk;
+    }
     if (!error.empty() || args.command.empty()) {
         if (!error.empty()) std::cerr << "tunalyx-cli: " << error << "\n";
         std::cerr << usageText();

@@ -41,7 +41,7 @@ QtCompareCommands::QtCompareCommands(QWidget& window, Session& session, const Se
 
     chooseComparePath = [this] {
         return chooseDataFileToRead(m_window, tr("Compare"),
-                                    mapPath(m_store, m_session.programFolder));
+                                    mapPath(m_store, m_session.filesFolder));
     };
 }
 

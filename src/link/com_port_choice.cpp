@@ -1,7 +1,5 @@
 #include "link/com_port_choice.h"
 
-#include <string>
-
 namespace tunalyx {
 
 ComPortChoice::ComPortChoice(SerialPort& port, PacketLink& link, UserPrompts& prompts)
@@ -14,14 +12,35 @@ void ComPortChoice::mnuCom_Click(int index) {
         m_checked[index] = false;
         return;
     }
-    m_checked.fill(false);
+    uncheckAll();
+    m_port.setDevicePath({});
     m_port.setPortNumber(index + 1);
-    if (!m_port.open()) {
-        m_prompts.tell("Error opening Com" + std::to_string(index + 1), MessageIcon::Critical);
+    if (openAs("Com" + std::to_string(index + 1))) m_checked[index] = true;
+}
+
+void ComPortChoice::chooseDevice(const std::string& device) {
+    if (device.empty()) return;
+    if (m_port.isOpen()) m_port.close();
+    if (m_checkedDevice == device) {
+        m_checkedDevice.clear();
         return;
     }
+    uncheckAll();
+    m_port.setDevicePath(device);
+    if (openAs(device)) m_checkedDevice = device;
+}
+
+bool ComPortChoice::openAs(const std::string& name) {
+    if (!m_port.open()) {
+        // The first line is the one users and their scripts know; the reason comes under it.
+        std::string text = "Error opening " + name;
+        if (const std::string reason = m_port.openFailureReason(); !reason.empty())
+            text += "\n" + reason;
+        m_prompts.tell(text, MessageIcon::Critical);
+        return false;
+    }
     m_link.wakeUp();
-    m_checked[index] = true;
+    return true;
 }
 
 void ComPortChoice::openStoredPort(long long comPort) {

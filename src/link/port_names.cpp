@@ -27,4 +27,41 @@ int comPortNumber(const std::string& name) {
     return n;
 }
 
+std::string portOpenProblem(PortOpenError error, const std::string& device,
+                            const std::string& group, const std::string& systemText, bool windows) {
+    switch (error) {
+        case PortOpenError::NotFound:
+            return device + " is not there: is the interface cable plugged in?";
+        case PortOpenError::NoPermission:
+            if (windows)
+                return device +
+                       " is in use by another program, or Windows does not let you open "
+                       "it.";
+            if (group.empty() || group == "root")
+                return "You may not open " + device + ": only its owner may.";
+            return "You may not open " + device + ": only members of the group " + group +
+                   " may. Add yourself with \"sudo usermod -a -G " + group +
+                   " $USER\", then log out and in again.";
+        case PortOpenError::InUse:
+            return device + " is in use by another program.";
+        case PortOpenError::Other:
+            break;
+    }
+    return systemText.empty() ? device + " could not be opened." : device + ": " + systemText;
+}
+
+std::vector<PortMenuDevice> portMenuDevices(const std::vector<PresentPort>& present,
+                                            const SettingsStore& store, bool windows) {
+    std::vector<PortMenuDevice> items;
+    for (const PresentPort& p : present) {
+        PortMenuDevice item{p.device, p.device, 0};
+        for (int n = 1; n <= 8 && item.comNumber == 0; ++n)
+            if (portDeviceName(n, store, windows) == p.device) item.comNumber = n;
+        if (!p.description.empty()) item.caption += "  " + p.description;
+        if (item.comNumber != 0) item.caption += " (Com" + std::to_string(item.comNumber) + ")";
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
 }  // namespace tunalyx

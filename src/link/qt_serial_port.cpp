@@ -15,6 +15,33 @@ constexpr bool kWindows = false;
 #endif
 constexpr qint64 kReceiveBufferSize = 1024;
 constexpr int kWriteTimeoutMs = 1000;
+
+// The serial library's error after a failed open, as the user should hear it.
+std::string openProblem(const QSerialPort& port, const std::string& name) {
+    QFileInfo file(QString::fromStdString(name));
+    // A bare name ("ttyUSB0") is a device under /dev.
+    if (!kWindows && !file.exists()) file.setFile(QStringLiteral("/dev/") + file.filePath());
+    PortOpenError kind = PortOpenError::Other;
+    switch (port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            kind = PortOpenError::NotFound;
+            break;
+        case QSerialPort::PermissionError:
+            // The library says "permission" also for a device another program holds (busy, or
+            // its lock file); only a device we may not read and write is a matter of rights.
+            kind = !kWindows && file.isReadable() && file.isWritable()
+                       ? PortOpenError::InUse
+                       : PortOpenError::NoPermission;
+            break;
+        default:
+            break;
+    }
+    const bool exists = file.exists();
+    return portOpenProblem(kind, exists ? file.absoluteFilePath().toStdString() : name,
+                           exists ? file.group().toStdString() : std::string(),
+                           port.errorString().toStdString(), kWindows);
+}
+
 }  // namespace
 
 std::string QtSerialPort::deviceName() const {
@@ -29,12 +56,16 @@ std::string QtSerialPort::deviceName() const {
 
 bool QtSerialPort::open() {
     if (m_port.isOpen()) m_port.close();
+    m_openFailure.clear();
     const std::string name = deviceName();
     const QFileInfo file(QString::fromStdString(name));
     // The serial library takes a bare name for a device under /dev; a path must be whole.
     m_port.setPortName(isDevicePath(name, file.exists()) ? file.absoluteFilePath()
                                                          : QString::fromStdString(name));
-    if (!m_port.open(QIODevice::ReadWrite)) return false;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_openFailure = openProblem(m_port, name);
+        return false;
+    }
     const bool configured =
         m_port.setBaudRate(QSerialPort::Baud57600) && m_port.setDataBits(QSerialPort::Data8) &&
         m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop) &&

@@ -17,13 +17,13 @@ public:
     void setPortNumber(int n) override { m_number = n; }
     [[nodiscard]] int portNumber() const override { return m_number; }
     // An explicit device (command line --port) wins over the port number.
-    void setDevicePath(const std::string& path) { m_devicePath = path; }
+    void setDevicePath(const std::string& path) override { m_devicePath = path; }
     [[nodiscard]] std::string deviceName() const override;
 
     [[nodiscard]] bool open() override;
+    [[nodiscard]] std::string openFailureReason() const override { return m_openFailure; }
     void close() override { m_port.close(); }
     [[nodiscard]] bool isOpen() const override { return m_port.isOpen(); }
-    [[nodiscard]] std::string errorText() const { return m_port.errorString().toStdString(); }
 
     [[nodiscard]] std::optional<std::size_t> bytesAvailable() override;
     [[nodiscard]] bool waitForBytes(std::size_t count, std::int64_t timeoutMs) override;
@@ -38,6 +38,7 @@ private:
     QSerialPort m_port;
     int m_number = 1;
     std::string m_devicePath;
+    std::string m_openFailure;
 };
 
 }  // namespace tunalyx

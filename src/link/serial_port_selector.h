@@ -17,7 +17,11 @@ public:
     void setPortNumber(int n) override { m_current->setPortNumber(n); }
     [[nodiscard]] int portNumber() const override { return m_current->portNumber(); }
     [[nodiscard]] std::string deviceName() const override { return m_current->deviceName(); }
+    void setDevicePath(const std::string& path) override { m_current->setDevicePath(path); }
     [[nodiscard]] bool open() override { return m_current->open(); }
+    [[nodiscard]] std::string openFailureReason() const override {
+        return m_current->openFailureReason();
+    }
     void close() override { m_current->close(); }
     [[nodiscard]] bool isOpen() const override { return m_current->isOpen(); }
     [[nodiscard]] std::optional<std::size_t> bytesAvailable() override {

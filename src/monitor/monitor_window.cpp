@@ -68,7 +68,7 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxSetup& au
     chooseSavePath = [this](const std::string& proposed) {
         QString selected = QStringLiteral("Text Files(*.txt)");
         const QString start =
-            QString::fromStdString(logPath(m_store, m_session.programFolder) + proposed);
+            QString::fromStdString(logPath(m_store, m_session.filesFolder) + proposed);
         return QFileDialog::getSaveFileName(this, tr("Save Log"), start,
                                             QStringLiteral("All Files (*.*);;Text Files(*.txt)"),
                                             &selected)

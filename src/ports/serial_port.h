@@ -20,8 +20,14 @@ public:
     [[nodiscard]] virtual int portNumber() const = 0;
     // A readable name of the device behind the current choice ("/dev/ttyUSB0", "COM3").
     [[nodiscard]] virtual std::string deviceName() const = 0;
+    // A device chosen by its path (one the system lists) instead of by number; "" goes back to
+    // the number. Ports that are not real devices ignore it.
+    virtual void setDevicePath(const std::string& /*path*/) {}
 
     [[nodiscard]] virtual bool open() = 0;
+    // Why the last open failed, in words for the user (with what to do about it); "" when
+    // there is nothing more to say than that it failed.
+    [[nodiscard]] virtual std::string openFailureReason() const { return {}; }
     virtual void close() = 0;
     [[nodiscard]] virtual bool isOpen() const = 0;
 

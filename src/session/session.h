@@ -51,6 +51,9 @@ public:
     bool compareMode = false;
     std::string captionFile = "Untitled.Dat";
     std::string programFolder = ".";  // where default.dat lives
+    // Base of the folders the file dialogs start in (Maps, Logs, Watchs, Charts) until the
+    // user has chosen one.
+    std::string filesFolder = ".";
 
     PacketLink link;
     UserPrompts& prompts;

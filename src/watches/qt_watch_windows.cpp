@@ -30,7 +30,7 @@ WatchWindows::WatchWindows(Session& session, const LogStore& log, SettingsStore&
         m_windows[static_cast<std::size_t>(i)] = w;
     }
     const auto start = [this](const char* name) {
-        return QString::fromStdString(watchFilePath(m_store, m_session.programFolder) + name);
+        return QString::fromStdString(watchFilePath(m_store, m_session.filesFolder) + name);
     };
     chooseFileToOpen = [this, start] {
         QString selected = QStringLiteral("Corvalink Watch Files (*.dwf)");

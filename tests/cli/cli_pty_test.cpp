@@ -200,7 +200,12 @@ TEST_F(CliPtyTest, BadUsageExits2AndAMissingDeviceOrForeignFileExits1) {
 
     const Finished device = runCli({"identify", "--port", "/dev/tunalyx-no-such-device"});
     EXPECT_EQ(device.exitCode, 1);
-    EXPECT_EQ(device.err.rfind("Error opening /dev/tunalyx-no-such-device", 0), 0u) << device.err;
+    EXPECT_EQ(device.err,
+              "Error opening /dev/tunalyx-no-such-device\n/dev/tunalyx-no-such-device is not "
+              "there: is the interface cable plugged in?\n");
+    const Finished version = runCli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("tunalyx-cli ", 0), 0u) << version.out;
     std::ofstream(at("notes.dat"), std::ios::binary) << "TTonly notes\r\n";
     const Finished foreign = runCli({"convert", "--to", "5", at("notes.dat"), at("out.dat")});
     EXPECT_EQ(foreign.exitCode, 1);

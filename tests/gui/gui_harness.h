@@ -40,6 +40,7 @@ struct GuiHarness {
 struct SimWindow {
     explicit SimWindow(SimUnitKind kind) : sim(kind, clock) {
         session.programFolder = "/nonexistent";
+        session.filesFolder = "/nonexistent";
         window = std::make_unique<MainWindow>(
             session, store, MainWindowPorts{selector, sim.port(), nullptr}, files);
         window->Form_Load();

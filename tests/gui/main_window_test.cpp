@@ -65,6 +65,7 @@ private slots:
     void frameRightClickRemembersTheFrame();
     void windowToggleShowsCreatesOnceAndHides();
     void simulatorItemReplacesTheStoredPort();
+    void portMenuListsThePresentDevices();
 };
 
 void MainWindowTest::firstStartUsesTheDefaults() {
@@ -232,6 +233,64 @@ void MainWindowTest::simulatorItemReplacesTheStoredPort() {
         QVERIFY(!serial.isOpen());
         w.close();
     }
+    QCOMPARE(store.value("ComPort").value_or(""), std::string("3"));
+}
+
+namespace {
+QList<QAction*> deviceItems(const MainWindow& w) {
+    emit w.menus().port->aboutToShow();  // the list is made as the menu opens
+    QList<QAction*> items;
+    for (QAction* a : w.menus().port->actions())
+        if (a->objectName() == QLatin1String("mnuDevice")) items.append(a);
+    return items;
+}
+}  // namespace
+
+void MainWindowTest::portMenuListsThePresentDevices() {
+    MemorySettingsStore store;
+    std::vector<PresentPort> present;
+    {
+        GuiHarness h(&store);
+        h.window->portMenu().presentPorts = [&present] { return present; };
+        h.window->Form_Load();  // Com1 by default
+        QVERIFY(deviceItems(*h.window).isEmpty());
+        const QList<QAction*> all = h.window->menus().port->actions();
+        QCOMPARE(all.last()->text(), QStringLiteral("No serial ports found"));
+        QVERIFY(!all.last()->isEnabled());
+
+        present = {{"/dev/ttyUSB0", "FT232R USB UART"}, {"/dev/ttyACM0", ""}};
+        QList<QAction*> items = deviceItems(*h.window);
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0]->text(), QStringLiteral("/dev/ttyUSB0  FT232R USB UART (Com1)"));
+        QVERIFY(items[0]->isChecked());  // Com1 is that device
+        QCOMPARE(items[1]->text(), QStringLiteral("/dev/ttyACM0"));
+
+        items[1]->trigger();
+        QCOMPARE(h.serial.devicePath(), std::string("/dev/ttyACM0"));
+        QVERIFY(h.serial.isOpen());
+        QVERIFY(!h.window->menus().mnuCom[0]->isChecked());
+        QVERIFY(items[1]->isChecked());
+        QVERIFY(!items[0]->isChecked());
+
+        items = deviceItems(*h.window);  // listed again: the check stays with the device
+        QVERIFY(items[1]->isChecked());
+        items[0]->trigger();  // the same as Com1
+        QVERIFY(h.window->menus().mnuCom[0]->isChecked());
+        QCOMPARE(h.serial.devicePath(), std::string());
+        items[1]->trigger();
+        h.window->close();
+    }
+    QCOMPARE(store.value("ComPortDevice").value_or(""), std::string("/dev/ttyACM0"));
+    {
+        GuiHarness h(&store);
+        h.window->Form_Load();  // the device chosen last time, not Com1
+        QCOMPARE(h.serial.devicePath(), std::string("/dev/ttyACM0"));
+        QVERIFY(h.serial.isOpen());
+        QVERIFY(!h.window->menus().mnuCom[0]->isChecked());
+        h.window->menus().mnuCom[2]->trigger();
+        h.window->close();
+    }
+    QCOMPARE(store.value("ComPortDevice").value_or("-"), std::string());
     QCOMPARE(store.value("ComPort").value_or(""), std::string("3"));
 }
 

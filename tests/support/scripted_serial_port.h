@@ -38,14 +38,23 @@ public:
     [[nodiscard]] int waits() const { return m_waits; }
     [[nodiscard]] std::size_t unanswered() const { return m_script.size(); }
 
-    void setOpenFails(bool fails) { m_openFails = fails; }
+    // Open fails, giving `reason` as the port's own explanation.
+    void setOpenFails(bool fails, std::string reason = {}) {
+        m_openFails = fails;
+        m_openFailure = std::move(reason);
+    }
     void setBroken(bool broken) { m_broken = broken; }
     [[nodiscard]] int opens() const { return m_opens; }
 
     void setPortNumber(int n) override { m_number = n; }
     [[nodiscard]] int portNumber() const override { return m_number; }
     [[nodiscard]] std::string deviceName() const override { return "scripted"; }
+    void setDevicePath(const std::string& path) override { m_devicePath = path; }
+    [[nodiscard]] const std::string& devicePath() const { return m_devicePath; }
     [[nodiscard]] bool open() override;
+    [[nodiscard]] std::string openFailureReason() const override {
+        return m_openFails ? m_openFailure : std::string();
+    }
     void close() override { m_open = false; }
     [[nodiscard]] bool isOpen() const override { return m_open; }
     [[nodiscard]] std::optional<std::size_t> bytesAvailable() override;
@@ -68,6 +77,8 @@ private:
     bool m_open = true;
     bool m_openFails = false;
     bool m_broken = false;
+    std::string m_devicePath;
+    std::string m_openFailure;
 };
 
 }  // namespace tunalyx::test
