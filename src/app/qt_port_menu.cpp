@@ -9,11 +9,6 @@
 namespace tunalyx {
 
 namespace {
-#ifdef Q_OS_WIN
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
 
 std::vector<PresentPort> systemPorts() {
     std::vector<PresentPort> ports;
@@ -86,7 +81,7 @@ void QtPortMenu::listDevices() {
         a->deleteLater();
     }
     m_deviceItems.clear();
-    m_devices = portMenuDevices(presentPorts(), m_store, kWindows);
+    m_devices = portMenuDevices(presentPorts(), m_store, kWindowsPortNames);
 
     m_deviceItems.push_back(m_menus.port->addSeparator());
     if (m_devices.empty()) {

@@ -7,6 +7,13 @@
 
 namespace tunalyx {
 
+// Whether the system this is built for names its ports "COMn".
+#ifdef _WIN32
+inline constexpr bool kWindowsPortNames = true;
+#else
+inline constexpr bool kWindowsPortNames = false;
+#endif
+
 // Device behind port number n: "COMn" on Windows; elsewhere the stored "ComDevice<n>" when set,
 // otherwise /dev/ttyUSB<n-1> (the usual name of a USB serial adapter on Linux).
 [[nodiscard]] std::string portDeviceName(int n, const SettingsStore& store, bool windows);

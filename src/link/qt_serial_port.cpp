@@ -8,11 +8,6 @@
 namespace tunalyx {
 
 namespace {
-#ifdef Q_OS_WIN
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
 constexpr qint64 kReceiveBufferSize = 1024;
 constexpr int kWriteTimeoutMs = 1000;
 
@@ -20,7 +15,8 @@ constexpr int kWriteTimeoutMs = 1000;
 std::string openProblem(const QSerialPort& port, const std::string& name) {
     QFileInfo file(QString::fromStdString(name));
     // A bare name ("ttyUSB0") is a device under /dev.
-    if (!kWindows && !file.exists()) file.setFile(QStringLiteral("/dev/") + file.filePath());
+    if (!kWindowsPortNames && !file.exists())
+        file.setFile(QStringLiteral("/dev/") + file.filePath());
     PortOpenError kind = PortOpenError::Other;
     switch (port.error()) {
         case QSerialPort::DeviceNotFoundError:
@@ -29,7 +25,7 @@ std::string openProblem(const QSerialPort& port, const std::string& name) {
         case QSerialPort::PermissionError:
             // The library says "permission" also for a device another program holds (busy, or
             // its lock file); only a device we may not read and write is a matter of rights.
-            kind = !kWindows && file.isReadable() && file.isWritable()
+            kind = !kWindowsPortNames && file.isReadable() && file.isWritable()
                        ? PortOpenError::InUse
                        : PortOpenError::NoPermission;
             break;
@@ -39,7 +35,7 @@ std::string openProblem(const QSerialPort& port, const std::string& name) {
     const bool exists = file.exists();
     return portOpenProblem(kind, exists ? file.absoluteFilePath().toStdString() : name,
                            exists ? file.group().toStdString() : std::string(),
-                           port.errorString().toStdString(), kWindows);
+                           port.errorString().toStdString(), kWindowsPortNames);
 }
 
 }  // namespace
@@ -48,10 +44,10 @@ std::string QtSerialPort::deviceName() const {
     if (!m_devicePath.empty()) {
         // "COM3" on the command line means port 3 as the menu counts it.
         if (const int n = comPortNumber(m_devicePath); n > 0)
-            return portDeviceName(n, m_store, kWindows);
+            return portDeviceName(n, m_store, kWindowsPortNames);
         return m_devicePath;
     }
-    return portDeviceName(m_number, m_store, kWindows);
+    return portDeviceName(m_number, m_store, kWindowsPortNames);
 }
 
 bool QtSerialPort::open() {
