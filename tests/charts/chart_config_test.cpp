@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ports/memory_settings_store.h"
+#include "support/absolute_paths.h"
 
 namespace tunalyx {
 namespace {
@@ -168,8 +169,10 @@ TEST(ChartPlayback, RunsAtRecordedSpeedFromTheStartSampleAndEndsAtTheLast) {
 TEST(ChartSetupPath, ProgramChartsFolderUntilOneIsChosen) {
     MemorySettingsStore store;
     EXPECT_EQ(chartSetupPath(store, "/opt/tunalyx"), "/opt/tunalyx/Charts/");
-    rememberChartSetupPath(store, "/home/me/setups/Setup1.dcf");
-    EXPECT_EQ(chartSetupPath(store, "/opt/tunalyx"), "/home/me/setups/");
+    const std::string root = test::absoluteRoot();
+    rememberChartSetupPath(store, root + "home/me/setups/Setup1.dcf");
+    EXPECT_EQ(test::withForwardSlashes(chartSetupPath(store, "/opt/tunalyx")),
+              root + "home/me/setups/");
 }
 
 }  // namespace
