@@ -22,7 +22,7 @@ struct GridAction {
     enum class Kind { None, SelectAll, Copy, Paste, SetRange, StartEdit, Increase, Decrease };
     Kind kind = Kind::None;
     std::int32_t value = 0;  // the value SetRange stores, the step of Increase and Decrease
-    std::string text;        // what StartEdit puts into the editor
+    std::string text{};      // what StartEdit puts into the editor
 };
 
 // Ctrl+A and Ctrl+C work in compare mode too; every key that edits does nothing there.

@@ -50,7 +50,7 @@ void SettingsStore::rememberFolderOf(const std::string& key, const std::string& 
     std::error_code ec;
     std::filesystem::path folder = std::filesystem::absolute(chosenPath, ec).parent_path();
     if (ec) folder = std::filesystem::path(chosenPath).parent_path();
-    setValue(key, folder.string() + "/");
+    setValue(key, folder.generic_string() + "/");
 }
 
 }  // namespace tunalyx
