@@ -35,8 +35,7 @@ QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore&
     connect(menus.mnuSaveAs, &QAction::triggered, this, [this] { mnuSaveAs_Click(); });
 
     chooseOpenPath = [this] {
-        return chooseDataFileToRead(m_window, tr("Open"),
-                                    mapPath(m_store, m_session.filesFolder));
+        return chooseDataFileToRead(m_window, tr("Open"), mapPath(m_store, m_session.filesFolder));
     };
     chooseSavePath = [this](const std::string& proposed) -> std::string {
         QString selected = QString::fromLatin1(kDataFilesEntry);

@@ -65,10 +65,9 @@ ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor
     };
     chooseSetupToOpen = [this, folder] {
         QString selected = QStringLiteral("Corvalink Chart Setup Files (*.dcf)");
-        return QFileDialog::getOpenFileName(
-                   this, tr("Load Chart Setup"),
-                   folder(chartSetupPath(m_store, m_session.filesFolder)),
-                   QString::fromLatin1(kSetupFilter), &selected)
+        return QFileDialog::getOpenFileName(this, tr("Load Chart Setup"),
+                                            folder(chartSetupPath(m_store, m_session.filesFolder)),
+                                            QString::fromLatin1(kSetupFilter), &selected)
             .toStdString();
     };
 
