@@ -506,7 +506,7 @@ std::string defaultLogName(const std::tm& when) {
                           when.tm_mday >= 1 && when.tm_mday <= 31 && when.tm_hour >= 0 &&
                           when.tm_hour <= 23 && when.tm_min >= 0 && when.tm_min <= 59;
     if (!writable) return "Log1.txt";
-    char buf[32];
+    char buf[64];  // the ranges above need 22; room for any int keeps compilers quiet
     std::snprintf(buf, sizeof buf, "Log_%04d%02d%02d_%02d%02d.txt", year, when.tm_mon + 1,
                   when.tm_mday, when.tm_hour, when.tm_min);
     return buf;
