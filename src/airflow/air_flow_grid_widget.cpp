@@ -120,33 +120,29 @@ void AirFlowGridWidget::copySelection() {
 void AirFlowGridWidget::pasteClipboard() {
     if (m_session.compareMode) return;
     const QString text = QGuiApplication::clipboard()->text();
-    m_session.history.begin();
-    m_grid.paste(selectionRange(), text.toLatin1().toStdString());
-    m_session.history.commit("Paste Air Flow");
-    written();
+    recordEdit("Paste Air Flow",
+               [&] { m_grid.paste(selectionRange(), text.toLatin1().toStdString()); });
 }
 
 void AirFlowGridWidget::interpolateRows() {
     if (m_session.compareMode) return;
-    m_session.history.begin();
-    m_grid.interpolateRows(selectionRange());
-    m_session.history.commit("Interpolate Air Flow");
-    written();
+    recordEdit("Interpolate Air Flow", [&] { m_grid.interpolateRows(selectionRange()); });
 }
 
 void AirFlowGridWidget::smoothRows() {
     if (m_session.compareMode) return;
-    m_session.history.begin();
-    m_grid.smoothRows(selectionRange());
-    m_session.history.commit("Smooth Air Flow");
-    written();
+    recordEdit("Smooth Air Flow", [&] { m_grid.smoothRows(selectionRange()); });
 }
 
 void AirFlowGridWidget::scale(double percent, double offset) {
     if (m_session.compareMode) return;
+    recordEdit("Scale Air Flow", [&] { m_grid.scale(selectionRange(), percent, offset); });
+}
+
+void AirFlowGridWidget::recordEdit(const char* label, const std::function<void()>& edit) {
     m_session.history.begin();
-    m_grid.scale(selectionRange(), percent, offset);
-    m_session.history.commit("Scale Air Flow");
+    edit();
+    m_session.history.commit(label);
     written();
 }
 
@@ -171,10 +167,8 @@ void AirFlowGridWidget::keyPressEvent(QKeyEvent* event) {
             pasteClipboard();
             break;
         case K::SetRange:
-            m_session.history.begin();
-            m_grid.setRange(selectionRange(), std::to_string(action.value));
-            m_session.history.commit("Edit Air Flow");
-            written();
+            recordEdit("Edit Air Flow",
+                       [&] { m_grid.setRange(selectionRange(), std::to_string(action.value)); });
             break;
         case K::StartEdit:
             startEdit(QString::fromLatin1(action.text.c_str()));
@@ -213,10 +207,9 @@ void AirFlowGridWidget::startEdit(const QString& text) {
 void AirFlowGridWidget::commitEditor() {
     if (!m_cancelled) {
         m_cancelled = true;  // one commit per edit, however often the focus moves
-        m_session.history.begin();
-        m_grid.setRange(m_editRange, m_txtGrid->text().toLatin1().toStdString());
-        m_session.history.commit("Edit Air Flow");
-        written();
+        recordEdit("Edit Air Flow", [&] {
+            m_grid.setRange(m_editRange, m_txtGrid->text().toLatin1().toStdString());
+        });
     }
     m_txtGrid->hide();
 }

@@ -3,6 +3,8 @@
 #include <QAbstractTableModel>
 #include <QTableView>
 
+#include <functional>
+
 #include "airflow/air_flow_grid.h"
 #include "session/session.h"
 
@@ -68,6 +70,8 @@ protected:
 private:
     void startEdit(const QString& text);
     void commitEditor();
+    // One undo step for an edit of the curves, then the redraw.
+    void recordEdit(const char* label, const std::function<void()>& edit);
     void written();
     [[nodiscard]] int contentWidth() const;
     void fitHeight();
