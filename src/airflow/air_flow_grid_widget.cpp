@@ -174,11 +174,12 @@ void AirFlowGridWidget::keyPressEvent(QKeyEvent* event) {
             startEdit(QString::fromLatin1(action.text.c_str()));
             break;
         case K::Increase:
-        case K::Decrease:
-            m_grid.step(selectionRange(),
-                        action.kind == K::Increase ? action.value : -action.value);
-            written();
+        case K::Decrease: {
+            const bool up = action.kind == K::Increase;
+            recordEdit(up ? "Increase Air Flow" : "Decrease Air Flow",
+                       [&] { m_grid.step(selectionRange(), up ? action.value : -action.value); });
             break;
+        }
         case K::None:
             // Arrow keys and the like move the selection as in any table.
             if (key == GridKey::Other) QTableView::keyPressEvent(event);

@@ -106,6 +106,15 @@ void AirFlowGridTest::selectAllAndStepEveryCurve() {
     QCOMPARE(h.text(1, kAirFlowCols), QStringLiteral("2.550"));
     QCOMPARE(h.text(2, kAirFlowCols), QStringLiteral("20"));
     QCOMPARE(h.text(3, 1), QStringLiteral("10"));
+    // Each step is one undo step, like every other edit of the grid.
+    QCOMPARE(h.session.history.undoText(), std::string("Undo Decrease Air Flow"));
+    QVERIFY(h.session.history.undo());
+    h.grid->Refresh();
+    QVERIFY(h.text(1, 1) != QStringLiteral("2.550"));
+    QVERIFY(h.session.history.undo() && h.session.history.undo());
+    h.grid->Refresh();
+    QCOMPARE(h.text(1, 1), QStringLiteral("2.500"));
+    QCOMPARE(h.text(2, kAirFlowCols), QStringLiteral("10"));
 }
 
 void AirFlowGridTest::tableToolsWorkAlongEachCurve() {
