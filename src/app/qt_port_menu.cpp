@@ -31,7 +31,11 @@ QtPortMenu::QtPortMenu(Session& session, const SettingsStore& store, const MainM
         connect(m_menus.mnuCom[i], &QAction::triggered, this, [this, i] { mnuCom_Click(i); });
     if (m_menus.mnuSimulator)
         connect(m_menus.mnuSimulator, &QAction::triggered, this, &QtPortMenu::mnuSimulator_Click);
-    // Adapters come and go: the list is the one of the moment the menu opens.
+    // Adapters come and go: the list below this line is the one of the moment the menu opens.
+    m_menus.port->addSeparator();
+    m_noDevices = m_menus.port->addAction(tr("No serial ports found"));
+    m_noDevices->setEnabled(false);
+    m_noDevices->setVisible(false);
     connect(m_menus.port, &QMenu::aboutToShow, this, &QtPortMenu::listDevices);
 }
 
@@ -82,19 +86,12 @@ void QtPortMenu::listDevices() {
     }
     m_deviceItems.clear();
     m_devices = portMenuDevices(presentPorts(), m_store, kWindowsPortNames);
-
-    m_deviceItems.push_back(m_menus.port->addSeparator());
-    if (m_devices.empty()) {
-        QAction* none = m_menus.port->addAction(tr("No serial ports found"));
-        none->setEnabled(false);
-        m_deviceItems.push_back(none);
-    }
+    m_noDevices->setVisible(m_devices.empty());
     for (const PortMenuDevice& d : m_devices) {
         QAction* a = m_menus.port->addAction(
             QString::fromStdString(d.caption).replace(QLatin1Char('&'), QLatin1String("&&")));
         a->setObjectName(QStringLiteral("mnuDevice"));
         a->setCheckable(true);
-        a->setData(QString::fromStdString(d.device));
         const std::string device = d.device;
         connect(a, &QAction::triggered, this, [this, device] { chooseDevice(device); });
         m_deviceItems.push_back(a);
@@ -107,10 +104,8 @@ void QtPortMenu::showPortChecks() {
         m_menus.mnuCom[i]->setChecked(m_choice.isChecked(i));
     for (std::size_t i = 0; i < m_devices.size(); ++i) {
         const PortMenuDevice& d = m_devices[i];
-        // The items follow the separator (and the "none" line when there is one).
-        QAction* a = m_deviceItems[m_deviceItems.size() - m_devices.size() + i];
-        a->setChecked(d.comNumber > 0 ? m_choice.isChecked(d.comNumber - 1)
-                                      : m_choice.checkedDevice() == d.device);
+        m_deviceItems[i]->setChecked(d.comNumber > 0 ? m_choice.isChecked(d.comNumber - 1)
+                                                     : m_choice.checkedDevice() == d.device);
     }
 }
 

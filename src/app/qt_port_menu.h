@@ -57,8 +57,9 @@ private:
     const MainMenus& m_menus;
     MainWindowPorts m_ports;
     ComPortChoice m_choice;
-    std::vector<QAction*> m_deviceItems;
+    QAction* m_noDevices = nullptr;
     std::vector<PortMenuDevice> m_devices;
+    std::vector<QAction*> m_deviceItems;  // one for each of m_devices
 };
 
 }  // namespace tunalyx

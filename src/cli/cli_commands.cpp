@@ -132,10 +132,9 @@ public:
     bool open(UserPrompts& prompts) {
         if (!m_port.open()) {
             const int n = comPortNumber(m_device);
-            std::string text = "Error opening " + (n > 0 ? "Com" + std::to_string(n) : m_device);
-            if (const std::string reason = m_port.openFailureReason(); !reason.empty())
-                text += "\n" + reason;
-            prompts.tell(text, MessageIcon::Critical);
+            prompts.tell(openFailedText(n > 0 ? "Com" + std::to_string(n) : m_device,
+                                        m_port.openFailureReason()),
+                         MessageIcon::Critical);
             return false;
         }
         m_session.link.wakeUp();

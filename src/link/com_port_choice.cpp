@@ -1,5 +1,7 @@
 #include "link/com_port_choice.h"
 
+#include "link/port_names.h"
+
 namespace tunalyx {
 
 ComPortChoice::ComPortChoice(SerialPort& port, PacketLink& link, UserPrompts& prompts)
@@ -32,11 +34,7 @@ void ComPortChoice::chooseDevice(const std::string& device) {
 
 bool ComPortChoice::openAs(const std::string& name) {
     if (!m_port.open()) {
-        // The first line is the one users and their scripts know; the reason comes under it.
-        std::string text = "Error opening " + name;
-        if (const std::string reason = m_port.openFailureReason(); !reason.empty())
-            text += "\n" + reason;
-        m_prompts.tell(text, MessageIcon::Critical);
+        m_prompts.tell(openFailedText(name, m_port.openFailureReason()), MessageIcon::Critical);
         return false;
     }
     m_link.wakeUp();

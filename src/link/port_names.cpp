@@ -50,6 +50,11 @@ std::string portOpenProblem(PortOpenError error, const std::string& device,
     return systemText.empty() ? device + " could not be opened." : device + ": " + systemText;
 }
 
+std::string openFailedText(const std::string& name, const std::string& reason) {
+    // The first line is the one users and their scripts know; the reason comes under it.
+    return reason.empty() ? "Error opening " + name : "Error opening " + name + "\n" + reason;
+}
+
 std::vector<PortMenuDevice> portMenuDevices(const std::vector<PresentPort>& present,
                                             const SettingsStore& store, bool windows) {
     std::vector<PortMenuDevice> items;

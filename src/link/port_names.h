@@ -35,6 +35,9 @@ enum class PortOpenError { NotFound, NoPermission, InUse, Other };
                                           const std::string& group, const std::string& systemText,
                                           bool windows);
 
+// "Error opening <name>", with the port's reason on the next line when it gave one.
+[[nodiscard]] std::string openFailedText(const std::string& name, const std::string& reason);
+
 // A serial device the system reports as present, for the Setup > Port menu.
 struct PresentPort {
     std::string device;       // "/dev/ttyUSB0", "COM4"
