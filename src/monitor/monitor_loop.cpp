@@ -74,7 +74,7 @@ bool MonitorLoop::step() {
     }
     // A transfer is between two of its packets: its turn first.
     if (m_session.PortBusy) return true;
-    m_session.PortBusy = true;
+    PortBusyGuard holding(m_session.PortBusy);
 
     const int s = m_sampleCount;
     if (s == 0) m_startTick = m_clock.tickMs();
@@ -98,7 +98,7 @@ bool MonitorLoop::step() {
         }
         decodeGroup(group, data, m_session.trace, m_aux, m_sample);
     }
-    m_session.PortBusy = false;
+    holding.release();
     // The sample being read when a read failed is not counted.
     if (!complete) {
         end();

@@ -10,6 +10,7 @@
 #include "model/settings_table.h"
 #include "monitor/trace_items.h"
 #include "session/edit_history.h"
+#include "session/port_busy.h"
 #include "session/session_view.h"
 #include "versions/layout_family.h"
 
@@ -47,7 +48,7 @@ public:
     // The last layout switch could not convert the old data completely (and said so).
     bool conversionFailed = false;
 
-    bool PortBusy = false;
+    PortBusyFlag PortBusy;
     bool compareMode = false;
     std::string captionFile = "Untitled.Dat";
     std::string programFolder = ".";  // where default.dat lives

@@ -53,24 +53,32 @@ std::string mapCaption(int map) {
 class CommandFrame {
 public:
     CommandFrame(Session& session, std::string button, bool takePort)
-        : m_session(session), m_button(std::move(button)) {
-        m_session.view().setCommandEnabled(m_button, false);
-        m_session.prompts.setBusy(true);
-        while (m_session.PortBusy)
-            m_session.prompts.yield();
-        if (takePort) m_session.PortBusy = true;
-    }
+        : m_session(session),
+          m_button(std::move(button)),
+          m_port(waitForPort(session, m_button),
+                 takePort ? PortBusyGuard::Take::Now : PortBusyGuard::Take::NotYet) {}
     ~CommandFrame() {
         m_session.prompts.setBusy(false);
         m_session.view().setCommandEnabled(m_button, true);
-        m_session.PortBusy = false;
     }
     CommandFrame(const CommandFrame&) = delete;
     CommandFrame& operator=(const CommandFrame&) = delete;
 
+    // Read All lets go of the port before it redisplays everything.
+    void releasePort() { m_port.release(); }
+
 private:
+    static PortBusyFlag& waitForPort(Session& session, const std::string& button) {
+        session.view().setCommandEnabled(button, false);
+        session.prompts.setBusy(true);
+        while (session.PortBusy)
+            session.prompts.yield();
+        return session.PortBusy;
+    }
+
     Session& m_session;
     std::string m_button;
+    PortBusyGuard m_port;  // cleared when the command ends, however it ends
 };
 
 bool identifyUnit(Session& session) {
@@ -211,7 +219,7 @@ bool TransferOperations::cmdReadAll_Click() {
         s.history.clear();  // the edits were of what the unit held before
         s.view().setUpdateEnabled(false);
     }
-    s.PortBusy = false;
+    frame.releasePort();
     s.view().DisplayAllData();
     return complete;
 }

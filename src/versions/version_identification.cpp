@@ -257,7 +257,7 @@ void fullScan(Session& session) {
         session.dirty.clearAll();
         session.view().setUpdateEnabled(false);
     }
-    session.PortBusy = false;
+    // The port is let go by the command that identified the unit, when it ends.
     prompts.hideProgress();
     session.view().DisplayAllData();
     prompts.setBusy(false);

@@ -125,8 +125,6 @@ TEST_F(VersionTest, UnsupportedUnitIsScannedAndOfferedForSaving) {
     open(SimUnitKind::Det1_501);
     prompts.answerNext(MessageAnswer::Yes);  // "5" against "4": the conversion question
     session->dirty.set(0x8A);
-    session->PortBusy = true;
-
     EXPECT_FALSE(SR20DET_Version(*session, true, false, true, true));  // as Read Map calls it
     ASSERT_EQ(prompts.messages().size(), 2u);
     EXPECT_EQ(prompts.messages()[1].text,
@@ -145,7 +143,6 @@ TEST_F(VersionTest, UnsupportedUnitIsScannedAndOfferedForSaving) {
     EXPECT_EQ(prompts.progressShown(), std::vector<std::string>{"Scanning"});
     EXPECT_FALSE(prompts.progressVisible());
     EXPECT_EQ(prompts.percents().back(), 100);
-    EXPECT_FALSE(session->PortBusy);
     EXPECT_FALSE(session->dirty.any());
     EXPECT_EQ(view.count("Update off"), 1);
     EXPECT_EQ(view.count("cmdReadAll on"), 1);
