@@ -1,6 +1,7 @@
 #include "link/packet_link.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "link/packet.h"
 
@@ -8,6 +9,37 @@ namespace tunalyx {
 
 namespace {
 constexpr std::uint8_t kWakeUpCommand = 0xF3;
+// One byte on the wire at 57600 baud (10 bits), rounded up.
+constexpr std::int64_t kByteMicros = 174;
+// How long the bytes of one packet may pause on their way (a USB adaptor passes them on in
+// batches); longer than that, and what looked like the start of a packet was none.
+constexpr std::int64_t kPacketGapMs = 20;
+
+bool isRefusal(std::uint8_t b) {
+    return b == kRefusalFF || b == kRefusalR;
+}
+
+// Walks `bytes` a packet at a time by their length bytes: where the last packet that is not yet
+// whole starts, and how many bytes it still lacks (0: every packet is whole). A byte whose length
+// byte is not here yet lacks one.
+struct Unfinished {
+    std::size_t start = 0;
+    std::size_t missing = 0;
+};
+Unfinished unfinishedPacket(const std::deque<std::uint8_t>& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        if (bytes.size() - at == 1) return {at, 1};
+        const std::size_t size = std::size_t{bytes[at + 1]} + 1;
+        if (size < 3) {
+            ++at;  // no packet has a length of 0 or 1: this byte starts none
+            continue;
+        }
+        if (at + size > bytes.size()) return {at, at + size - bytes.size()};
+        at += size;
+    }
+    return {};
+}
 }  // namespace
 
 LinkSettings LinkSettings::fromStore(const SettingsStore& store) {
@@ -29,7 +61,43 @@ void PacketLink::SendPacket(const Bytes& request) {
 }
 
 void PacketLink::ComFlush() {
-    (void)m_port.discardInput();
+    std::deque<std::uint8_t> bytes = std::exchange(m_carried, {});
+    for (;;) {
+        if (!readArrived(bytes)) return;
+        const Unfinished rest = unfinishedPacket(bytes);
+        if (rest.missing == 0 || !mayBeLate(bytes[rest.start])) return;
+        const std::int64_t until = packetDueBy(rest.missing);
+        if (m_clock.tickMs() > until) return;
+        if (holdUntil(bytes, bytes.size() + rest.missing, until) == Wait::PortError) return;
+    }
+}
+
+bool PacketLink::readArrived(std::deque<std::uint8_t>& held) {
+    const auto available = m_port.bytesAvailable();
+    if (!available) return false;
+    if (*available == 0) return true;
+    const auto bytes = m_port.read(*available);
+    if (!bytes) return false;
+    held.insert(held.end(), bytes->begin(), bytes->end());
+    m_lastByteMs = m_clock.tickMs();
+    return true;
+}
+
+PacketLink::Wait PacketLink::holdUntil(std::deque<std::uint8_t>& held, std::size_t count,
+                                       std::int64_t untilMs) {
+    for (;;) {
+        if (!readArrived(held)) return Wait::PortError;
+        if (held.size() >= count) return Wait::Ready;
+        const std::int64_t now = m_clock.tickMs();
+        if (now > untilMs) return Wait::TimedOut;
+        // Block on the port until the bytes come or the time is just past.
+        if (!m_port.waitForBytes(count - held.size(), untilMs - now + 1)) return Wait::PortError;
+    }
+}
+
+std::int64_t PacketLink::packetDueBy(std::size_t missing) const {
+    const auto lineMs = (static_cast<std::int64_t>(missing) * kByteMicros + 999) / 1000;
+    return m_lastByteMs + lineMs + kPacketGapMs;
 }
 
 bool PacketLink::TransactPacket(Bytes& request, bool showMessage) {
@@ -76,8 +144,6 @@ void PacketLink::noteAbandoned(std::uint8_t command, std::int64_t sentMs) {
 }
 
 bool PacketLink::mayBeLate(std::uint8_t command) const {
-    // A refusal is a lone byte and stays one: it is never held back to see what follows.
-    if (command == kRefusalFF || command == kRefusalR) return false;
     return m_clock.tickMs() <= m_lateUntilMs[command];
 }
 
@@ -95,103 +161,131 @@ bool PacketLink::isLateReply(const std::deque<std::uint8_t>& held, std::uint8_t 
 
 PacketLink::Attempt PacketLink::runAttempt(const Bytes& request, std::size_t expectedReplySize,
                                            std::int64_t allowanceMs, Bytes& reply) {
-    const std::int64_t start = m_clock.tickMs();
     ComFlush();
-    const auto frame = framePacket(request);
-    if (!m_port.write(*frame)) {
+    // The allowance counts from here: letting a late packet finish is not the unit's time.
+    const std::int64_t start = m_clock.tickMs();
+    const std::int64_t deadline = start + allowanceMs;
+    if (!m_port.write(*framePacket(request))) {
         ++m_counters.portErrors;
         return Attempt::PortError;
     }
 
     // Bytes read but not yet judged: a packet is looked at whole before any of it is dropped.
+    // Whatever this attempt leaves unused goes to the next flush, which sees where it ends.
     std::deque<std::uint8_t> held;
-    bool replyStarted = false;
-    auto take = [&](std::size_t count) -> std::optional<Attempt> {
-        const auto bytes = m_port.read(count);
-        if (!bytes) {
-            ++m_counters.portErrors;
-            return Attempt::PortError;
-        }
-        held.insert(held.end(), bytes->begin(), bytes->end());
-        return std::nullopt;
+    const auto leave = [&](Attempt outcome) {
+        m_carried = std::move(held);
+        return outcome;
     };
-    // Holds `count` bytes, waiting under this attempt's deadline for those still missing.
+    // Holds `count` bytes, waiting for those still missing until the attempt's deadline.
     auto hold = [&](std::size_t count) -> std::optional<Attempt> {
-        if (held.size() >= count) return std::nullopt;
-        switch (waitBuffered(count - held.size(), start, allowanceMs)) {
+        switch (holdUntil(held, count, deadline)) {
             case Wait::Ready:
-                return take(count - held.size());
+                return std::nullopt;
             case Wait::TimedOut:
                 ++m_counters.timeouts;
-                // Nothing of the reply came; it may still come while a later request waits.
-                if (!replyStarted) noteAbandoned(request[0], start);
-                return Attempt::Retry;
+                // What we sent may still be answered, whole or the rest of a reply begun.
+                noteAbandoned(request[0], start);
+                return leave(Attempt::Retry);
             case Wait::PortError:
-                ++m_counters.portErrors;
-                return Attempt::PortError;
+                break;
         }
+        ++m_counters.portErrors;
         return Attempt::PortError;
     };
-    // Holds up to `count` bytes of those already here, without waiting.
-    auto holdArrived = [&](std::size_t count) -> std::optional<Attempt> {
-        if (held.size() >= count) return std::nullopt;
-        const auto available = m_port.bytesAvailable();
-        if (!available) {
-            ++m_counters.portErrors;
-            return Attempt::PortError;
+    // Whether the packet at the front of `held` is whole. One owed to a send given up on is
+    // waited for while its bytes keep coming; any other only as far as it is here.
+    enum class Packet { Whole, Broken, TimedOut, PortError };
+    auto holdPacket = [&](bool owed) {
+        for (bool looked = false;; looked = true) {
+            const std::size_t size = held.size() >= 2 ? std::size_t{held[1]} + 1 : 2;
+            if (held.size() >= 2 && size < 3) return Packet::Broken;
+            if (held.size() >= size) return Packet::Whole;
+            if (!owed && looked) return Packet::Broken;
+            const std::int64_t until = owed ? std::min(deadline, packetDueBy(size - held.size()))
+                                            : std::numeric_limits<std::int64_t>::min();
+            switch (holdUntil(held, size, until)) {
+                case Wait::PortError:
+                    return Packet::PortError;
+                case Wait::TimedOut:
+                    if (owed)
+                        return m_clock.tickMs() > deadline ? Packet::TimedOut : Packet::Broken;
+                    break;
+                case Wait::Ready:
+                    break;
+            }
         }
-        const std::size_t n = std::min(*available, count - held.size());
-        return n > 0 ? take(n) : std::nullopt;
+    };
+    // A refusal is one byte with nothing behind it: bytes close behind make it part of
+    // something else (how close, the same pause as inside a packet tells).
+    auto followedClosely = [&] {
+        if (held.size() > 1) return Wait::Ready;
+        return holdUntil(held, 2, std::min(deadline, m_lastByteMs + kPacketGapMs));
+    };
+    auto portError = [&] {
+        ++m_counters.portErrors;
+        return Attempt::PortError;
     };
 
     // First byte: the echo of our command (even when that is "R"), 0xF2, or a refusal. A whole
     // reply to another request is skipped: read byte by byte, the "R" of "SR20DET1" would end
-    // the transaction as a refusal. One owed to a send given up on is waited for whole; one to a
-    // request we know nothing of (an earlier run's) only when it is here whole. Anything else is
-    // line noise, dropped while the deadline lasts.
+    // the transaction as a refusal. One owed to a send given up on is waited for while it keeps
+    // coming; one to a request we know nothing of (an earlier run's) only when it is here whole.
+    // Anything else is line noise, dropped a byte at a time while the deadline lasts.
     for (;;) {
         if (auto giveUp = hold(1)) return *giveUp;
         const std::uint8_t first = held.front();
         const bool echo = first == request[0] || first == kAltReplyCommand;
-        const bool refusal = first == kRefusalFF || first == kRefusalR;
+        if (isRefusal(first) && !echo) {
+            const Wait more = followedClosely();
+            if (more == Wait::PortError) return portError();
+            if (more == Wait::TimedOut) {
+                ++m_counters.refusals;
+                held.pop_front();
+                return leave(Attempt::Refused);
+            }
+        }
         const bool owed = mayBeLate(first);
-        if (owed || (!echo && !refusal)) {
-            auto holdPacketOf = [&](std::size_t n) { return owed ? hold(n) : holdArrived(n); };
-            if (auto giveUp = holdPacketOf(2)) return *giveUp;
-            if (held.size() >= 2 && held[1] >= 2) {
-                if (auto giveUp = holdPacketOf(std::size_t{held[1]} + 1)) return *giveUp;
-                if (isLateReply(held, request[0], expectedReplySize)) {
-                    ++m_counters.lateReplies;
-                    held.erase(held.begin(), held.begin() + held[1] + 1);
-                    continue;
-                }
+        if (owed || !echo) {
+            switch (holdPacket(owed)) {
+                case Packet::PortError:
+                    return portError();
+                case Packet::TimedOut:
+                    if (auto giveUp = hold(held.size() + 1)) return *giveUp;
+                    continue;  // a byte came in just at the deadline: judge again
+                case Packet::Whole:
+                    if (isLateReply(held, request[0], expectedReplySize)) {
+                        ++m_counters.lateReplies;
+                        held.erase(held.begin(), held.begin() + held[1] + 1);
+                        continue;
+                    }
+                    break;
+                case Packet::Broken:
+                    break;
             }
         }
         if (echo) break;
-        if (refusal) {
-            ++m_counters.refusals;
-            return Attempt::Refused;
-        }
         ++m_counters.noiseBytes;
         held.pop_front();
     }
-    replyStarted = true;
 
     if (auto giveUp = hold(2)) return *giveUp;
     const std::size_t length = held[1];
     if (length < 2) {
         // A length of 0 or 1 would leave no room for a checksum.
         ++m_counters.badLengths;
-        return Attempt::Retry;
+        return leave(Attempt::Retry);
     }
     if (auto giveUp = hold(length + 1)) return *giveUp;
 
-    reply.assign(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(length + 1));
+    const auto end = held.begin() + static_cast<std::ptrdiff_t>(length + 1);
+    reply.assign(held.begin(), end);
+    held.erase(held.begin(), end);
     if (!isValidPacket(reply)) {
         ++m_counters.checksumErrors;
-        return Attempt::Retry;
+        return leave(Attempt::Retry);
     }
-    return Attempt::Accepted;
+    return leave(Attempt::Accepted);
 }
 
 PacketLink::Wait PacketLink::waitBuffered(std::size_t count, std::int64_t start,
@@ -226,6 +320,7 @@ bool PacketLink::ReadPacketData(Bytes& request, std::uint8_t expectedLength, Byt
 }
 
 void PacketLink::wakeUp() {
+    m_carried.clear();  // bytes of the port used before are no part of this one's line
     SendPacket(Bytes{kWakeUpCommand});
     // The reply takes a few milliseconds; left in the line it would be read as the answer to the
     // first real request.
@@ -247,9 +342,9 @@ void PacketLink::DiscardLateReply(std::uint8_t command, std::int64_t maxWaitMs) 
         if (rest > 0 && !m_port.read(rest)) break;
         ours = (*head)[0] == command;
     }
-    ComFlush();
     // A reply that has not come yet is skipped whole when it does.
     if (!ours) noteAbandoned(command, start);
+    ComFlush();
 }
 
 }  // namespace tunalyx

@@ -55,7 +55,9 @@ public:
     [[nodiscard]] bool ReadPacketData(std::uint8_t command, std::uint8_t expectedLength,
                                       Bytes& data);
 
-    // Discards everything waiting in the receive buffer; port errors are ignored.
+    // Discards everything waiting in the receive buffer; port errors are ignored. A packet owed
+    // to a send given up on that has begun to arrive is let finish first: flushed in its middle,
+    // its tail would be read as the start of the next reply (an "R" in it as a refusal).
     void ComFlush();
     // The clock the waits count on; live data take their time stamps from it too.
     [[nodiscard]] Clock& clock() const { return m_clock; }
@@ -82,6 +84,13 @@ private:
     [[nodiscard]] bool TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks,
                                       std::size_t expectedReplySize);
     Wait waitBuffered(std::size_t count, std::int64_t start, std::int64_t allowanceMs);
+    // Reads what has arrived onto the end of `held`, without waiting. False on a port error.
+    bool readArrived(std::deque<std::uint8_t>& held);
+    // Reads into `held` until it holds `count` bytes or the tick passes `untilMs`.
+    Wait holdUntil(std::deque<std::uint8_t>& held, std::size_t count, std::int64_t untilMs);
+    // When the rest of a packet that has begun arriving may be given up on: its remaining bytes
+    // at the line's rate after the last byte seen, and a pause such as a USB adaptor makes.
+    [[nodiscard]] std::int64_t packetDueBy(std::size_t missing) const;
     // `held` starts with a whole valid packet that is not the reply awaited for `command` (another
     // command's, or when the size is known, a packet of another size).
     [[nodiscard]] static bool isLateReply(const std::deque<std::uint8_t>& held,
@@ -103,6 +112,10 @@ private:
         never.fill(std::numeric_limits<std::int64_t>::min());
         return never;
     }();
+    // Bytes read from the port that no reply used (an abandoned attempt's, or what came behind
+    // a reply): the next flush judges them with what follows.
+    std::deque<std::uint8_t> m_carried;
+    std::int64_t m_lastByteMs = 0;  // when bytes last came in
 };
 
 }  // namespace tunalyx

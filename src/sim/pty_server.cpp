@@ -48,13 +48,9 @@ bool PtyServer::open(std::string& error) {
 void PtyServer::serve(const std::atomic<bool>& stop) {
     std::uint8_t buffer[512];
     while (!stop.load()) {
-        const std::int64_t now = m_clock.nowMicros();
-        const std::int64_t next = m_toPc.nextArrivalAfter(now);
         // To the microsecond: a reply byte sent a whole millisecond late would cost every
         // transaction of a paced line most of a byte time.
-        std::int64_t waitMicros = 100'000;
-        if (next != TimedInput::kNever)
-            waitMicros = std::clamp<std::int64_t>(next - now, 0, 100'000);
+        const std::int64_t waitMicros = sleepBeforeNextByte(m_toPc, m_clock.nowMicros(), 100'000);
         const timespec wait{static_cast<time_t>(waitMicros / 1'000'000),
                             static_cast<long>(waitMicros % 1'000'000) * 1000};
         pollfd pfd{m_master, POLLIN, 0};

@@ -85,6 +85,7 @@ void SimulatorLine::answer(const Bytes& request, std::int64_t arrivedMicros, Tim
     if (m_faults.corruptChecksumOf.count(number) && reply->size() > 1) reply->back() ^= 0x5A;
 
     Bytes wire = noiseFor(request[0], m_faults.noiseBeforeReply);
+    if (m_faults.strayBeforeReply) wire.push_back(*m_faults.strayBeforeReply);
     wire.insert(wire.end(), reply->begin(), reply->end());
     // A reply cannot start before the previous one has left the line.
     const std::int64_t start =
@@ -127,6 +128,10 @@ std::string applyFaultOption(const std::string& option, LineFaults& faults, Simu
         faults.corruptChecksumOf.insert(n);
     else if (name == "noise")
         faults.noiseBeforeReply = static_cast<int>(std::min<std::uint64_t>(n, 200));
+    else if (name == "stray" && n <= 255)
+        faults.strayBeforeReply = static_cast<std::uint8_t>(n);
+    else if (name == "stray")
+        return "a stray byte is 0..255: " + option;
     else if (name == "delay")
         faults.replyDelayMicros = static_cast<std::int64_t>(n) * 1000;
     else if (name == "pull" && n > 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -11,12 +12,13 @@ namespace tunalyx {
 
 // Line faults and timing of the simulated unit.
 struct LineFaults {
-    std::set<std::uint64_t> dropReplyTo;        // 1-based numbers of requests left unanswered
-    std::set<std::uint64_t> corruptChecksumOf;  // requests whose reply gets a wrong checksum
-    int noiseBeforeReply = 0;                   // junk bytes sent ahead of every reply
-    std::int64_t replyDelayMicros = 0;          // turnaround time of the unit
-    std::uint64_t cablePulledAfter = 0;         // requests that get through before it; 0: never
-    bool pacing = false;                        // send at the real 57600 baud (10 bits a byte)
+    std::set<std::uint64_t> dropReplyTo;           // 1-based numbers of requests left unanswered
+    std::set<std::uint64_t> corruptChecksumOf;     // requests whose reply gets a wrong checksum
+    int noiseBeforeReply = 0;                      // junk bytes sent ahead of every reply
+    std::optional<std::uint8_t> strayBeforeReply;  // one byte ahead of every reply ("R", 0xFF)
+    std::int64_t replyDelayMicros = 0;             // turnaround time of the unit
+    std::uint64_t cablePulledAfter = 0;            // requests that get through before it; 0: never
+    bool pacing = false;                           // send at the real 57600 baud (10 bits a byte)
 };
 
 inline constexpr std::int64_t kNanosPerByteAt57600 = 173611;  // 10 bits at 57600 baud
@@ -51,7 +53,8 @@ private:
 };
 
 // --fault texts of the command line: "refuse=0x86", "refuse=0x86:R", "drop=3", "corrupt=2",
-// "noise=5", "delay=20" (reply turnaround in ms), "pull=40" (the unit hears the first 40
+// "noise=5", "stray=0x52" (that byte ahead of every reply, as the tail of a reply given up on
+// would come), "delay=20" (reply turnaround in ms), "pull=40" (the unit hears the first 40
 // requests, then nothing). Returns an error text, empty on success.
 std::string applyFaultOption(const std::string& option, LineFaults& faults, SimulatedEcu& ecu);
 

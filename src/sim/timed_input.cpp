@@ -29,11 +29,6 @@ std::int64_t TimedInput::timeAvailable(std::size_t count) const {
     return m_bytes[count - 1].at;
 }
 
-std::int64_t TimedInput::nextArrivalAfter(std::int64_t nowMicros) const {
-    const std::size_t n = arrived(nowMicros);
-    return n < m_bytes.size() ? m_bytes[n].at : kNever;
-}
-
 Bytes TimedInput::take(std::size_t count, std::int64_t nowMicros) {
     const std::size_t n = std::min(count, arrived(nowMicros));
     Bytes out;
@@ -48,6 +43,13 @@ Bytes TimedInput::take(std::size_t count, std::int64_t nowMicros) {
 void TimedInput::discardArrived(std::int64_t nowMicros) {
     const std::size_t n = arrived(nowMicros);
     m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+std::int64_t sleepBeforeNextByte(const TimedInput& line, std::int64_t nowMicros,
+                                 std::int64_t longestMicros) {
+    const std::int64_t first = line.timeAvailable(1);
+    if (first == TimedInput::kNever) return longestMicros;
+    return std::clamp<std::int64_t>(first - nowMicros, 0, longestMicros);
 }
 
 }  // namespace tunalyx

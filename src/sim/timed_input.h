@@ -22,8 +22,6 @@ public:
     [[nodiscard]] std::size_t arrived(std::int64_t nowMicros) const;
     // When `count` bytes will have arrived, kNever if fewer than that are on their way.
     [[nodiscard]] std::int64_t timeAvailable(std::size_t count) const;
-    // Time of the next byte still on its way after `nowMicros`, kNever when none is.
-    [[nodiscard]] std::int64_t nextArrivalAfter(std::int64_t nowMicros) const;
     // Takes up to `count` arrived bytes.
     Bytes take(std::size_t count, std::int64_t nowMicros);
     void discardArrived(std::int64_t nowMicros);
@@ -40,5 +38,10 @@ private:
     };
     std::deque<TimedByte> m_bytes;
 };
+
+// How long whoever hands the line's bytes on may sleep: not at all while a byte is due and not
+// yet taken, else until the next one is due, and at most `longestMicros` when none is on its way.
+[[nodiscard]] std::int64_t sleepBeforeNextByte(const TimedInput& line, std::int64_t nowMicros,
+                                               std::int64_t longestMicros);
 
 }  // namespace tunalyx

@@ -260,6 +260,7 @@ bool TransferOperations::WriteMap(int map) {
     }
 
     // A unit that refuses the block still takes single cells, so every cell goes out.
+    int cellsSent = 0;
     bool failed = false;
     s.prompts.showProgress("Writing " + mapCaption(map));
     for (int row = 1; row <= kMapRows && !failed; ++row) {
@@ -272,6 +273,7 @@ bool TransferOperations::WriteMap(int map) {
                 break;
             }
             maps.setCellChanged(map, row, col, false);
+            ++cellsSent;
             if (s.prompts.cancelRequested()) {
                 failed = true;
                 break;
@@ -280,6 +282,10 @@ bool TransferOperations::WriteMap(int map) {
     }
     s.prompts.hideProgress();
     if (failed) {
+        // The unit holds the map only in part: the cells it did not get are marked, whether the
+        // user changed them or not, so that Update finishes the map.
+        for (int cell = cellsSent; cell < kMapRows * kMapCols; ++cell)
+            maps.setCellChanged(map, cell / kMapCols + 1, cell % kMapCols + 1, true);
         s.prompts.showMessage("Error Writing Map", MessageIcon::Critical, MessageButtons::Ok);
         return false;
     }
@@ -319,19 +325,62 @@ bool TransferOperations::cmdWriteAll_Click() {
         check.block(b.command);
     if (refusedByCheck(s, check)) return false;
 
-    for (int map : visibleMaps(s)) {
-        if (!WriteMap(map)) return false;
+    const std::vector<int> maps = visibleMaps(s);
+    WriteAllStop stop;
+    for (std::size_t m = 0; m < maps.size(); ++m) {
+        if (!WriteMap(maps[m])) {
+            stop.maps.assign(maps.begin() + static_cast<std::ptrdiff_t>(m), maps.end());
+            stop.blocks = list;
+            stop.mapInPart = true;
+            return stoppedWriteAll(stop);
+        }
+        stop.sent.push_back(mapCaption(maps[m]));
     }
-    for (const ListedBlock& b : list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ListedBlock& b = list[i];
         Bytes request = PrepareWrite(blockRequest(s.image, b.command, b.length));
         if (!s.link.TransactPacket(request, true)) {
             s.prompts.tell("Write All Error " + hexText(b.command));
-            return false;
+            stop.blocks.assign(list.begin() + static_cast<std::ptrdiff_t>(i), list.end());
+            return stoppedWriteAll(stop);
         }
         s.dirty.clear(b.command);
+        stop.sent.push_back(hexText(b.command));
     }
     s.view().setUpdateEnabled(false);
     return !m_writeUnverified;
+}
+
+bool TransferOperations::stoppedWriteAll(const WriteAllStop& stop) {
+    Session& s = m_session;
+    std::string notSent;
+    auto name = [&notSent](const std::string& text) {
+        notSent += (notSent.empty() ? "" : ", ") + text;
+    };
+    for (std::size_t m = 0; m < stop.maps.size(); ++m) {
+        const int map = stop.maps[m];
+        const bool inPart = m == 0 && stop.mapInPart;
+        // A map that never went out goes out whole with the next Update, cell by cell if its
+        // blocks are refused; one written in part already has its missing cells marked.
+        for (std::uint8_t b : s.maps.mapBlocks(map))
+            s.dirty.set(b);
+        if (!inPart)
+            for (int cell = 0; cell < kMapRows * kMapCols; ++cell)
+                s.maps.setCellChanged(map, cell / kMapCols + 1, cell % kMapCols + 1, true);
+        name(mapCaption(map) + (inPart ? " (in part)" : ""));
+    }
+    for (const ListedBlock& b : stop.blocks) {
+        s.dirty.set(b.command);
+        name(hexText(b.command));
+    }
+    std::string sent;
+    for (const std::string& text : stop.sent)
+        sent += (sent.empty() ? "" : ", ") + text;
+    s.prompts.tell("Write All did not finish.\r\nSent: " + (sent.empty() ? "nothing" : sent) +
+                       ".\r\nNot sent, kept marked as changed for Update: " + notSent + ".",
+                   MessageIcon::Exclamation);
+    s.view().RefreshUpdateEnabled();
+    return false;
 }
 
 bool TransferOperations::cmdUpdate_Click() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "session/session.h"
 
@@ -36,6 +38,18 @@ public:
     [[nodiscard]] Bytes PrepareWrite(const Bytes& request);
 
 private:
+    // Where a Write All stopped: what went out, and the maps (the first perhaps in part) and
+    // blocks that did not.
+    struct WriteAllStop {
+        std::vector<std::string> sent;
+        std::vector<int> maps;
+        bool mapInPart = false;
+        BlockList blocks;
+    };
+    // Marks everything not sent as changed, so that Update finishes the job, and says what went
+    // out and what did not. Returns false, the result of the stopped Write All.
+    bool stoppedWriteAll(const WriteAllStop& stop);
+
     Session& m_session;
     // Set by PrepareWrite when a block with names did not take its write; the caller's own
     // transaction is then a harmless read that succeeds, so only this tells.

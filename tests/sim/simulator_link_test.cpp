@@ -29,16 +29,18 @@ TEST(SimulatorLink, LineFaultsAreRecoveredByRetries) {
     EXPECT_EQ(link.counters().checksumErrors, 1u);
 }
 
-// A unit that answers later than the first allowance is still read whole: each transaction's
-// later attempts wait longer, and the replies to the sends given up on, which arrive while the
-// next request waits, are skipped. Beyond the last attempt's allowance the link gives up.
-TEST(SimulatorLink, LateUnitIsReadWholeWithinTheGrowingAllowances) {
-    for (const int delayMs : {150, 350, 450, 1100}) {
+// A unit that answers later than the first allowance is still read and written whole, at the
+// real baud rate: each transaction's later attempts wait longer, the replies to the sends given
+// up on are skipped, and a flush never cuts one of them in two (its tail, "R" and all, would end
+// the next transaction as a refusal). Beyond the last attempt's allowance the link gives up.
+TEST(SimulatorLink, LateUnitIsReadAndWrittenWholeWithinTheGrowingAllowances) {
+    for (const int delayMs : {70, 90, 105, 120, 130, 350, 1100}) {
         SCOPED_TRACE(delayMs);
         ManualClock clock;
         test::RecordingPrompts prompts;
         LineFaults faults;
         faults.replyDelayMicros = std::int64_t{delayMs} * 1000;
+        faults.pacing = true;
         InProcessSimulator sim(SimUnitKind::Det1_501, clock, std::move(faults));
         ASSERT_TRUE(sim.port().open());
         Session session(sim.port(), clock, prompts);
@@ -52,14 +54,22 @@ TEST(SimulatorLink, LateUnitIsReadWholeWithinTheGrowingAllowances) {
             continue;
         }
         ASSERT_TRUE(read);
-        EXPECT_TRUE(prompts.texts().empty());
-        EXPECT_EQ(session.link.counters().refusals, 0u);
-        EXPECT_GT(session.link.counters().lateReplies, 0u);
         for (const ListedBlock& listed : session.layout.readAllList) {
             ASSERT_EQ(session.image[listed.command], sim.ecu().blocks()[listed.command])
                 << int{listed.command};
-            EXPECT_EQ(session.image[listed.command].size(), listed.length);
         }
+        // Every block goes back changed, so that the unit's memory shows each write took.
+        for (const ListedBlock& listed : session.layout.writeAllList)
+            session.image[listed.command].at(0) ^= 0x01;
+        session.image[0x86].at(7) ^= 0x01;
+        ASSERT_TRUE(ops.cmdWriteAll_Click());
+        EXPECT_TRUE(prompts.texts().empty());
+        EXPECT_EQ(session.link.counters().refusals, 0u);
+        EXPECT_GT(session.link.counters().lateReplies + session.link.counters().timeouts, 0u);
+        EXPECT_EQ(sim.ecu().blocks()[0x86], session.image[0x86]);
+        for (const ListedBlock& listed : session.layout.writeAllList)
+            EXPECT_EQ(sim.ecu().blocks()[listed.command].at(0), session.image[listed.command].at(0))
+                << int{listed.command};
     }
 }
 
@@ -104,17 +114,34 @@ TEST(SimulatorLineParse, RequestsSplitAtAnyOffsetAreReassembled) {
     }
 }
 
+// The pseudo-terminal server sleeps until the next reply byte is due. A byte that fell due while
+// it was busy must not be passed over for the one after it: the last byte of a reply would then
+// wait out the longest sleep, and a healthy line would look like a late unit.
+TEST(SimulatorLineParse, TheServerNeverSleepsPastAByteDue) {
+    TimedInput line;
+    EXPECT_EQ(sleepBeforeNextByte(line, 0, 100'000), 100'000);
+    line.schedule(10, {1});
+    line.schedule(40, {2});
+    EXPECT_EQ(sleepBeforeNextByte(line, 0, 100'000), 10);
+    EXPECT_EQ(sleepBeforeNextByte(line, 15, 100'000), 0);  // due at 10, not yet sent
+    EXPECT_EQ(line.take(1, 15), Bytes{1});
+    EXPECT_EQ(sleepBeforeNextByte(line, 15, 100'000), 25);
+    EXPECT_EQ(sleepBeforeNextByte(line, 45, 100'000), 0);  // the last byte, due and still here
+}
+
 // The command line's --fault options, which the end-to-end tests use.
 TEST(SimulatorFaultOptions, ParsedFromTheCommandLineForm) {
     SimulatedEcu ecu(SimUnitKind::Det1_501);
     LineFaults faults;
-    for (const char* option : {"refuse=0x86:R", "drop=3", "delay=20", "pull=40"})
+    for (const char* option : {"refuse=0x86:R", "drop=3", "delay=20", "pull=40", "stray=0x52"})
         EXPECT_EQ(applyFaultOption(option, faults, ecu), "") << option;
     EXPECT_TRUE(faults.dropReplyTo.count(3));
     EXPECT_EQ(faults.replyDelayMicros, 20000);  // milliseconds of turnaround
     EXPECT_EQ(faults.cablePulledAfter, 40u);
+    EXPECT_EQ(faults.strayBeforeReply, std::uint8_t{'R'});
     EXPECT_EQ(ecu.handleRequest(Bytes{0x86, 1}, 0), Bytes{'R'});
-    for (const char* bad : {"refuse=0x186", "refuse=0x86:X", "melt=1", "drop", "pull=0"})
+    for (const char* bad :
+         {"refuse=0x186", "refuse=0x86:X", "melt=1", "drop", "pull=0", "stray=256"})
         EXPECT_NE(applyFaultOption(bad, faults, ecu), "") << bad;
 }
 

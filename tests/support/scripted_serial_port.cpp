@@ -42,7 +42,6 @@ std::optional<Bytes> ScriptedSerialPort::read(std::size_t count) {
 
 bool ScriptedSerialPort::discardInput() {
     if (!usable()) return false;
-    ++m_flushes;
     m_input.discardArrived(m_clock.nowMicros());
     return true;
 }

@@ -34,7 +34,6 @@ public:
     void deliverAt(double atMs, const Bytes& bytes);
 
     [[nodiscard]] const std::vector<Write>& writes() const { return m_writes; }
-    [[nodiscard]] int flushes() const { return m_flushes; }
     [[nodiscard]] int waits() const { return m_waits; }
     [[nodiscard]] std::size_t unanswered() const { return m_script.size(); }
 
@@ -71,7 +70,6 @@ private:
     std::deque<std::vector<Chunk>> m_script;
     std::vector<Write> m_writes;
     int m_number = 1;
-    int m_flushes = 0;
     int m_waits = 0;
     int m_opens = 0;
     bool m_open = true;

@@ -150,7 +150,11 @@ TEST_F(TransferTest, CancelDuringWriteMapEndsWithItsMessageAndKeepsTheRestFlagge
     EXPECT_FALSE(ops->cmdWriteMap_Click(kInjMap));
     EXPECT_EQ(requestsTo(0x85).size(), 21u);
     EXPECT_EQ(prompts->texts(), Texts{"Error Writing Map"});
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 9);
+    // Every cell the unit did not get is marked, changed by the user or not: the map it holds
+    // is half written, and Update is to finish it.
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 21);
+    EXPECT_FALSE(session->maps.CellChanged(kInjMap, 2, 1));
+    EXPECT_TRUE(session->maps.CellChanged(kInjMap, 2, 2));
     EXPECT_TRUE(session->dirty.isSet(0x86));
     EXPECT_FALSE(prompts->progressVisible());
 }
@@ -192,27 +196,65 @@ TEST_F(TransferTest, CancelledUpdateKeepsWhatDidNotGoOut) {
     EXPECT_FALSE(session->PortBusy);
 }
 
+// Write All stops at the first refused block and says what went out and what did not. What it
+// did not get to stays marked, changed or not, so that Update finishes the job and sends
+// nothing twice.
 TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
     touch(0x8B, 0);
-    touch(0x8F, 1);
     touch(0x93, 2);
     sim->ecu().refuseWrites(0x8F);
     EXPECT_FALSE(ops->cmdWriteAll_Click());
-    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Write All Error 8F"}));
+    const BlockList list = session->layout.writeAllList;
+    std::string sent = "Inj Map, Ign Map", notSent;
+    bool reached = false;
+    for (const ListedBlock& b : list) {
+        reached = reached || b.command == 0x8F;
+        std::string& names = reached ? notSent : sent;
+        names += (names.empty() ? "" : ", ") + hexText(b.command);
+        EXPECT_EQ(session->dirty.isSet(b.command), reached) << hexText(b.command);
+    }
+    EXPECT_EQ(prompts->texts(),
+              (Texts{kInterfaceNotResponding, "Write All Error 8F",
+                     "Write All did not finish.\r\nSent: " + sent +
+                         ".\r\nNot sent, kept marked as changed for Update: " + notSent + "."}));
     EXPECT_EQ(unit()[0x8B], session->image[0x8B]);
-    EXPECT_FALSE(session->dirty.isSet(0x8B));
-    EXPECT_TRUE(session->dirty.isSet(0x8F) && session->dirty.isSet(0x93));
     EXPECT_TRUE(requestsTo(0x93).empty());
-    EXPECT_FALSE(view.saw("Update off"));
+    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
 
     sim->ecu().acceptWrites(0x8F);
     sim->ecu().clearRequestLog();
     prompts->clear();
     EXPECT_TRUE(ops->cmdUpdate_Click());
     EXPECT_TRUE(prompts->texts().empty());
-    EXPECT_EQ(unit()[0x8F], session->image[0x8F]);
+    reached = false;
+    for (const ListedBlock& b : list) {
+        reached = reached || b.command == 0x8F;
+        EXPECT_EQ(requestsTo(b.command).empty(), !reached) << hexText(b.command);
+    }
     EXPECT_EQ(unit()[0x93], session->image[0x93]);
-    EXPECT_TRUE(requestsTo(0x8B).empty());
+    EXPECT_FALSE(session->dirty.any());
+}
+
+// A map that Write All wrote only in part, and the one it never reached, are finished by Update.
+TEST_F(TransferTest, WriteAllStoppedInAMapLeavesTheMapsForUpdate) {
+    sim->ecu().refuseWrites(0x86);
+    prompts->cancelAfterProgressSteps(1);
+    EXPECT_FALSE(ops->cmdWriteAll_Click());
+    ASSERT_EQ(prompts->texts().size(), 2u);
+    EXPECT_EQ(prompts->texts()[0], "Error Writing Map");
+    EXPECT_TRUE(prompts->texts()[1].starts_with(
+        "Write All did not finish.\r\nSent: nothing.\r\nNot sent, kept marked as changed for "
+        "Update: Inj Map (in part), Ign Map, 8A, 8B"));
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 1);
+    EXPECT_EQ(session->maps.changedCellCount(kIgnMap), 400);
+
+    sim->ecu().clearRequestLog();
+    prompts->cancelAfterProgressSteps(-1);
+    EXPECT_TRUE(ops->cmdUpdate_Click());
+    EXPECT_EQ(requestsTo(0x85).size(), 399u);  // the Inj Map's missing cells, one by one
+    EXPECT_EQ(requestsTo(0x80).size(), 0u);    // the Ign Map went out in blocks
+    expectMapInStep(kInjMap);
+    expectMapInStep(kIgnMap);
     EXPECT_FALSE(session->dirty.any());
 }
 
