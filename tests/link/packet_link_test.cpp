@@ -223,19 +223,6 @@ TEST_F(PacketLinkTest, FlushDropsWhatHasArrivedButNotWhatIsStillComing) {
     EXPECT_EQ(*port.bytesAvailable(), 1u);
 }
 
-// The wake-up's reply ("SR20DET1" holds an "R") arrives a few ms after the send; a transaction
-// that flushed before it came would take that "R" for a refusal.
-TEST_F(PacketLinkTest, WakeUpDiscardsItsLateReplyBeforeTheFirstTransaction) {
-    port.replyNext(frameReply(0xF3, bytesFromText("SR20DET1")), 2.4);
-    link.wakeUp();
-    EXPECT_EQ(port.writes().at(0).bytes, (Bytes{0xF3, 0x02, 0x0A}));
-    EXPECT_LT(clock.tickMs(), 10);  // settled as soon as the reply was complete
-    port.replyNext(frameReply(0xF5, bytesFromText("5.01 ")), 2.4);
-    Bytes request{0xF5};
-    ASSERT_TRUE(link.TransactPacket(request, false));
-    EXPECT_EQ(textFromBytes(request, 2, 5), "5.01 ");
-}
-
 // A unit slower than the first allowance: the first request's reply is taken by the second
 // attempt, and the reply to the second send then arrives while the next request waits. Taken
 // byte by byte, the "R" of "SR20DET1" inside it would end that transaction as a refusal.
@@ -308,66 +295,39 @@ TEST_F(LateReplyTest, AFlushNeverCutsALateReplyInTwo) {
     EXPECT_EQ(link.counters().noiseBytes, 0u);
 }
 
-// A junk byte equal to the command of a send given up on looks like the start of its late reply;
-// when the bytes behind it do not make that packet, it is dropped alone and the real reply behind
-// it is taken in the same attempt. Likewise a refusal byte with bytes close behind it is noise: a
-// refusal is one byte and nothing after it.
-TEST_F(LateReplyTest, JunkThatLooksLikeALateReplyOrARefusalCostsNoRetry) {
-    readNameLate();
-    clock.advanceMs(120);  // the second name came at 251 ms; 0xF3 is still owed
-    link.ComFlush();
-    const Bytes block = frameReply(0x8B, {7});
-    port.replyNext({{2, {0xF3}}, {2.2, block}});
-    Bytes request{0x8B};
-    ASSERT_TRUE(link.TransactPacket(request, false));
-    EXPECT_EQ(request, block);
-
-    for (std::uint8_t refusal : {std::uint8_t{0xFF}, std::uint8_t{'R'}}) {
-        port.replyNext({{2, {refusal}}, {2.3, block}});
-        request = {0x8B};
-        ASSERT_TRUE(link.TransactPacket(request, false));
-        EXPECT_EQ(request, block);
-    }
-    EXPECT_EQ(port.writes().size(), 2u + 3u);
-    EXPECT_EQ(link.counters().refusals, 0u);
-    EXPECT_EQ(link.counters().noiseBytes, 3u);
-}
-
-// Only a whole packet with a good checksum is skipped; a lone refusal byte still ends the
-// transaction at once, and bytes that only look like the start of a late reply are noise.
-TEST_F(LateReplyTest, RefusalsAndNoiseBehaveAsWithoutALateReply) {
-    readNameLate();
-    // The first refusal comes right behind the late name, the second alone.
-    for (std::uint8_t refusal : {std::uint8_t{0xFF}, std::uint8_t{'R'}}) {
-        const auto writesBefore = port.writes().size();
-        port.replyNext(Bytes{refusal}, 5);
-        Bytes request{0x86, 1, 2, 3};
-        EXPECT_FALSE(link.TransactPacket(request, false));
-        EXPECT_EQ(port.writes().size(), writesBefore + 1);
-    }
-    EXPECT_EQ(link.counters().refusals, 2u);
-    EXPECT_EQ(link.counters().lateReplies, 1u);
-
-    // Even while a reply to block 0x52 may still come, a lone "R" is a refusal, not the start
-    // of that reply to be waited for.
+// A refusal is one byte with nothing close behind it, even while a reply to block 0x52 ("R") may
+// still come; a refusal byte with bytes close behind it is noise. So is a junk byte equal to the
+// command of a send given up on, when the bytes behind it do not make its packet, and "F3 04",
+// which claims a packet that the reply behind it makes invalid. Junk costs no retry: the reply
+// behind it is taken in the same attempt.
+TEST_F(LateReplyTest, RefusalsAreLoneBytesAndJunkCostsNoRetry) {
     port.silentNext();
     port.replyNext(frameReply(0x52, {1}));
     Bytes block52{0x52};
     ASSERT_TRUE(link.TransactPacket(block52, false));
-    const auto writesBefore = port.writes().size();
-    port.replyNext(Bytes{'R'}, 5);
-    Bytes refused{0x86, 1, 2, 3};
-    EXPECT_FALSE(link.TransactPacket(refused, false));
-    EXPECT_EQ(port.writes().size(), writesBefore + 1);
+    for (std::uint8_t refusal : {std::uint8_t{0xFF}, std::uint8_t{'R'}}) {
+        const auto writesBefore = port.writes().size();
+        port.replyNext(Bytes{refusal}, 5);
+        Bytes write{0x86, 1, 2, 3};
+        EXPECT_FALSE(link.TransactPacket(write, false));
+        EXPECT_EQ(port.writes().size(), writesBefore + 1);
+    }
+    EXPECT_EQ(link.counters().refusals, 2u);
 
-    // "F3 04" claims a packet that the reply behind it makes invalid: both bytes are noise and
-    // the reply inside what was held is still found.
-    port.replyNext({{3, {0xF3, 0x04}}, {4, frameReply(0x8B, {7})}});
-    Bytes request{0x8B};
-    ASSERT_TRUE(link.TransactPacket(request, false));
-    EXPECT_EQ(request, frameReply(0x8B, {7}));
-    EXPECT_EQ(link.counters().noiseBytes, 2u);
-    EXPECT_EQ(link.counters().lateReplies, 1u);
+    readNameLate();
+    clock.advanceMs(120);  // the second name came at 251 ms; 0xF3 is still owed
+    link.ComFlush();
+    const Bytes block = frameReply(0x8B, {7});
+    const auto writesBefore = port.writes().size();
+    for (const Bytes& junk : {Bytes{0xF3}, Bytes{0xFF}, Bytes{'R'}, Bytes{0xF3, 0x04}}) {
+        port.replyNext({{2, junk}, {2.3, block}});
+        Bytes request{0x8B};
+        ASSERT_TRUE(link.TransactPacket(request, false));
+        EXPECT_EQ(request, block);
+    }
+    EXPECT_EQ(port.writes().size(), writesBefore + 4);
+    EXPECT_EQ(link.counters().refusals, 2u);
+    EXPECT_EQ(link.counters().noiseBytes, 5u);
 }
 
 // A whole packet of another request that is already here is skipped, even one of a request this
