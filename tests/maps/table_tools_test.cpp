@@ -28,7 +28,9 @@ protected:
 
     PacketImage image;
     PacketDirty dirty;
-    MapGrids maps{image, dirty};
+    MapLayout layout;
+    CellFlags changed;
+    MapGrids maps{image, dirty, layout, changed};
 };
 
 TEST_F(TableToolsTest, BilinearFillsABlockBetweenItsCornersInDisplaySteps) {

@@ -27,7 +27,9 @@ protected:
 
     PacketImage image;
     PacketDirty dirty;
-    MapGrids maps{image, dirty};
+    MapLayout layout;
+    CellFlags changed;
+    MapGrids maps{image, dirty, layout, changed};
     EditHistory history{image, dirty, maps};
 };
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "session/session.h"
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
