@@ -14,7 +14,6 @@
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
-#include "support/recording_view.h"
 #include "transfer/data_file.h"
 #include "versions/version_identification.h"
 
@@ -26,7 +25,6 @@ namespace fs = std::filesystem;
 class CompareTest : public ::testing::Test {
 protected:
     CompareTest() {
-        session.setView(&view);
         session.maps.GridInit();
         fs::create_directories(dir);
     }
@@ -60,7 +58,6 @@ protected:
     test::RecordingPrompts prompts;
     InProcessSimulator sim{SimUnitKind::Det1_501, clock};
     Session session{sim.port(), clock, prompts};
-    test::RecordingView view;
     const fs::path dir =
         fs::temp_directory_path() /
         ("tunalyx_compare_" +
