@@ -2,8 +2,8 @@
 
 #include "quiet_prompts.h"
 
+#include "session/session.h"
 #include "sim/in_process_simulator.h"
-#include "versions/version_identification.h"
 
 namespace tunalyx {
 

@@ -13,7 +13,6 @@
 #include "fuzz_doubles.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
-#include "versions/version_identification.h"
 
 using namespace tunalyx;
 

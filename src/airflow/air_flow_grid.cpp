@@ -1,10 +1,9 @@
 #include "airflow/air_flow_grid.h"
 
 #include <algorithm>
-#include <array>
 #include <optional>
-#include <vector>
 
+#include "maps/table_tools.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
 #include "ports/bytes.h"
@@ -26,6 +25,24 @@ constexpr RowRule kAirflow{",2,1,0,0", 1, "0"};
 const RowRule& ruleOf(int row) {
     return row == kAirFlowVoltageRow ? kVoltage : kAirflow;
 }
+
+// The shown curves as a table for the table tools, each cell through its own descriptor.
+class CurvesTable final : public ToolTable {
+public:
+    CurvesTable(AirFlowGrid& grid, const NumberLocale& locale) : m_grid(grid), m_locale(locale) {}
+    int rows() const override { return kAirFlowRows; }
+    int cols() const override { return kAirFlowCols; }
+    std::optional<double> value(int row, int col) const override {
+        return parseUserNumber(m_grid.cellText(row, col), m_locale);
+    }
+    void store(int row, int col, double value) override {
+        m_grid.writeCell(row, col, formatValue(value, "", m_locale));
+    }
+
+private:
+    AirFlowGrid& m_grid;
+    const NumberLocale& m_locale;
+};
 
 template <typename Fn>
 void forEachCell(const CellRange& range, Fn&& fn) {
@@ -99,47 +116,18 @@ std::string AirFlowGrid::clipText(const CellRange& selection) const {
 }
 
 void AirFlowGrid::interpolateRows(const CellRange& selection) {
-    const CellRange r = cellsWithin(selection, kAirFlowRows, kAirFlowCols);
-    const NumberLocale& locale = m_codec.locale();
-    for (int row = r.top(); row <= r.bottom(); ++row) {
-        const auto first = parseUserNumber(cellText(row, r.left()), locale);
-        const auto last = parseUserNumber(cellText(row, r.right()), locale);
-        if (!first || !last || r.right() == r.left()) continue;
-        for (int col = r.left() + 1; col < r.right(); ++col) {
-            const double t = static_cast<double>(col - r.left()) / (r.right() - r.left());
-            writeCell(row, col, formatValue(*first + (*last - *first) * t, "", locale));
-        }
-    }
+    CurvesTable table{*this, m_codec.locale()};
+    interpolate(table, selection, InterpolateMode::Rows);
 }
 
 void AirFlowGrid::smoothRows(const CellRange& selection) {
-    const CellRange r = cellsWithin(selection, kAirFlowRows, kAirFlowCols);
-    const NumberLocale& locale = m_codec.locale();
-    for (int row = r.top(); row <= r.bottom(); ++row) {
-        std::array<std::optional<double>, kAirFlowCols + 2> before{};
-        for (int col = 1; col <= kAirFlowCols; ++col)
-            before[static_cast<std::size_t>(col)] = parseUserNumber(cellText(row, col), locale);
-        for (int col = r.left(); col <= r.right(); ++col) {
-            const auto at = [&](int c) { return before[static_cast<std::size_t>(c)]; };
-            if (!at(col)) continue;
-            double sum = 2 * *at(col);
-            double weights = 2;
-            for (int c : {col - 1, col + 1})
-                if (at(c)) {
-                    sum += *at(c);
-                    weights += 1;
-                }
-            writeCell(row, col, formatValue(sum / weights, "", locale));
-        }
-    }
+    CurvesTable table{*this, m_codec.locale()};
+    smooth(table, selection, Neighbours::Row);
 }
 
 void AirFlowGrid::scale(const CellRange& selection, double percent, double offset) {
-    const NumberLocale& locale = m_codec.locale();
-    forEachCell(selection, [&](int row, int col) {
-        const auto value = parseUserNumber(cellText(row, col), locale);
-        if (value) writeCell(row, col, formatValue(*value * percent / 100 + offset, "", locale));
-    });
+    CurvesTable table{*this, m_codec.locale()};
+    tunalyx::scale(table, selection, percent, offset);
 }
 
 void AirFlowGrid::paste(const CellRange& selection, std::string_view clip) {

@@ -60,10 +60,10 @@ public:
     // selection are ignored, cells beyond the text keep their value.
     void paste(const CellRange& selection, std::string_view clip);
 
-    // The table tools along each selected row, a row being one curve, from the values before the
-    // operation: interpolate between the row's first and last selected cell; smooth with weight
-    // 2 for the cell and 1 for each neighbour in the row; scale by a percentage and add an offset.
-    // Cells never read are left alone.
+    // The map grids' table tools along each selected row, a row being one curve: interpolate
+    // between the row's first and last selected cell; smooth over the cell and its two
+    // neighbours in the row; scale by a percentage and add an offset. Cells never read are left
+    // alone.
     void interpolateRows(const CellRange& selection);
     void smoothRows(const CellRange& selection);
     void scale(const CellRange& selection, double percent, double offset);

@@ -18,55 +18,6 @@ constexpr int kLastPage = 5;
 constexpr std::uint8_t kIdentityBlocks[] = {kNameBlock, kVersionBlock, kOlderNameBlock,
                                             kOlderVersionBlock};
 
-// Everything an identification with its layout switch may touch, to be put back as it was.
-class SessionSnapshot {
-public:
-    explicit SessionSnapshot(const Session& s)
-        : m_slots(s.image.all()),
-          m_dirty(s.dirty),
-          m_verName(s.VerName),
-          m_verNumber(s.VerNumber),
-          m_layout(s.layout),
-          m_trace(s.trace),
-          m_captions(s.monitorCaptions),
-          m_settings(s.settings),
-          m_mapRef(s.maps.MapRefBlock),
-          m_conversionFailed(s.conversionFailed) {
-        for (int grid = 0; grid < kMapGridCount; ++grid)
-            m_mapBlocks[static_cast<std::size_t>(grid)] = s.maps.descriptor(grid).block;
-    }
-
-    [[nodiscard]] const Bytes& slot(std::uint8_t block) const { return m_slots[block]; }
-
-    void restore(Session& s) const {
-        s.image.assign(m_slots);
-        s.dirty = m_dirty;
-        s.VerName = m_verName;
-        s.VerNumber = m_verNumber;
-        s.layout = m_layout;
-        s.trace = m_trace;
-        s.monitorCaptions = m_captions;
-        s.maps.MapRefBlock = m_mapRef;
-        s.conversionFailed = m_conversionFailed;
-        for (int grid = 0; grid < kMapGridCount; ++grid)
-            s.maps.setMapBlock(grid, m_mapBlocks[static_cast<std::size_t>(grid)]);
-        s.settings.restoreFrom(m_settings);
-    }
-
-private:
-    PacketImage::Slots m_slots;
-    PacketDirty m_dirty;
-    std::string m_verName;
-    std::string m_verNumber;
-    LayoutInForce m_layout;
-    TraceItems m_trace;
-    MonitorCaptions m_captions;
-    SettingsTable m_settings;
-    std::uint8_t m_mapRef;
-    bool m_conversionFailed;
-    std::array<int, kMapGridCount> m_mapBlocks{};
-};
-
 bool isCompared(ControlKind kind) {
     return kind == ControlKind::Text || kind == ControlKind::Check ||
            kind == ControlKind::CheckBit || kind == ControlKind::Option ||
@@ -105,73 +56,10 @@ std::string shownText(const SettingsCodec& codec, const SettingControl& c) {
     }
 }
 
-std::vector<int> visibleGrids(const Session& s) {
+std::vector<int> visibleGrids(const LayoutInForce& layout) {
     std::vector<int> grids{kInjMap, kIgnMap};
-    if (s.layout.baseMapTabVisible) grids.push_back(kBaseMap);
+    if (layout.baseMapTabVisible) grids.push_back(kBaseMap);
     return grids;
-}
-
-using MapTexts = std::array<std::array<std::string, kMapCols>, kMapRows>;
-
-MapTexts mapTexts(const MapGrids& maps, int grid) {
-    MapTexts texts;
-    for (int row = 1; row <= kMapRows; ++row)
-        for (int col = 1; col <= kMapCols; ++col)
-            texts[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)] =
-                maps.cellText(grid, row, col);
-    return texts;
-}
-
-// The file's side, decoded while its converted data are in the image.
-struct FileTexts {
-    std::vector<std::string> settings;  // one for each of comparedControls()
-    std::vector<MapTexts> maps;         // one for each of visibleGrids()
-};
-
-FileTexts decodeFile(const Session& s) {
-    FileTexts file;
-    for (const SettingControl* c : comparedControls(s.settings))
-        file.settings.push_back(shownText(s.codec, *c));
-    for (int grid : visibleGrids(s))
-        file.maps.push_back(mapTexts(s.maps, grid));
-    return file;
-}
-
-Comparison compareWithWindow(const Session& s, const FileTexts& file, std::string fileNotes) {
-    Comparison result;
-    const std::vector<const SettingControl*> controls = comparedControls(s.settings);
-    for (std::size_t i = 0; i < controls.size() && i < file.settings.size(); ++i) {
-        std::string windowText = shownText(s.codec, *controls[i]);
-        if (windowText != file.settings[i])
-            result.settings.push_back({controls[i], std::move(windowText), file.settings[i]});
-    }
-
-    result.notesDiffer = fileNotes != s.notes;
-    result.fileNotes = std::move(fileNotes);
-
-    const NumberLocale& locale = s.codec.locale();
-    const auto valueOf = [&](const std::string& text) {
-        return parseUserNumber(text, locale).value_or(0.0);
-    };
-    const std::vector<int> grids = visibleGrids(s);
-    for (std::size_t m = 0; m < grids.size() && m < file.maps.size(); ++m) {
-        const int grid = grids[m];
-        MapDifference map{grid, {}};
-        for (int row = 1; row <= kMapRows; ++row)
-            for (int col = 1; col <= kMapCols; ++col) {
-                const auto r = static_cast<std::size_t>(row - 1);
-                const auto c = static_cast<std::size_t>(col - 1);
-                // The injection factor differs in thousandths; whole numbers read better.
-                const double difference =
-                    (valueOf(s.maps.cellText(grid, row, col)) - valueOf(file.maps[m][r][c])) *
-                    (grid == kInjMap ? 1000.0 : 1.0);
-                CellDifference& cell = map.cells[r][c];
-                cell.text = formatValue(difference, "0", locale);
-                if (cell.text != "0") cell.colour = differenceColour(grid, difference);
-            }
-        result.maps.push_back(std::move(map));
-    }
-    return result;
 }
 
 }  // namespace
@@ -194,58 +82,90 @@ CellColour differenceColour(int grid, double difference) {
     return (grid == kIgnMap) == (difference > 0) ? kCompareRed : kCompareYellow;
 }
 
-std::optional<Comparison> compareWithFile(Session& session, const std::string& path,
-                                          const std::string& shownName) {
-    const std::optional<std::string> contents =
-        readDataFileContents(session.prompts, path, shownName);
-    if (!contents) return std::nullopt;
-
-    const SessionSnapshot kept(session);
-    bool layoutApplied = false;
-    const auto putBack = [&] {
-        kept.restore(session);
-        // The layout was applied again while the file's data were in the image.
-        if (layoutApplied) session.view().layoutChanged();
-    };
+std::optional<Tune> fileInWindowLayout(const Tune& window, std::string_view fileText,
+                                       const std::string& shownName, UserPrompts& prompts) {
     try {
-        session.image.clear();
-        PacketDirty fileFlags;
-        std::string fileNotes;
-        readDataFileText(*contents, session.image, fileFlags, fileNotes);
+        // The window's layout, with the file's data and notes.
+        Tune file = window;
+        file.image.clear();
+        file.notes.clear();
+        readDataFileText(fileText, file.image, file.dirty, file.notes);
 
         // The file's identity first, without its layout...
-        if (!SR20DET_Version(session, false, true, false, true)) {
-            putBack();
-            session.prompts.tell(shownName + " is not a Recognised SR20DET File",
-                                 MessageIcon::Critical);
+        if (identifyVersion(file, prompts, nullptr, true, false, true) !=
+            Identification::Identified) {
+            prompts.tell(shownName + " is not a Recognised SR20DET File", MessageIcon::Critical);
             return std::nullopt;
         }
         // ...then the window's identity again: the file's data are converted to its layout.
         for (std::uint8_t block : kIdentityBlocks)
-            session.image[block] = kept.slot(block);
-        layoutApplied = true;
-        if (!SR20DET_Version(session, false, true, true, true)) {
-            putBack();
-            session.prompts.tell(shownName +
-                                     " cannot be compared: the window holds no recognised "
-                                     "SR20DET data",
-                                 MessageIcon::Critical);
+            file.image[block] = window.image[block];
+        if (identifyVersion(file, prompts, nullptr, true, true, true) !=
+            Identification::Identified) {
+            prompts.tell(
+                shownName + " cannot be compared: the window holds no recognised SR20DET data",
+                MessageIcon::Critical);
             return std::nullopt;
         }
         // Half-converted data would show differences that are not there; the error was shown.
-        if (session.conversionFailed) {
-            putBack();
-            return std::nullopt;
-        }
-
-        const FileTexts file = decodeFile(session);
-        putBack();
-        return compareWithWindow(session, file, std::move(fileNotes));
+        if (file.conversionFailed) return std::nullopt;
+        return file;
     } catch (const std::exception&) {
-        putBack();
-        session.prompts.tell("Error in frmMain.mnuCompare_Click", MessageIcon::Critical);
+        prompts.tell("Error in frmMain.mnuCompare_Click", MessageIcon::Critical);
         return std::nullopt;
     }
+}
+
+Comparison compareTunes(const Session& window, Tune file) {
+    // The file's data are in the window's layout: they are read through its Tags and map blocks.
+    file.mapLayout = window.mapLayout;
+    SettingsCodec fileCodec{file.image, file.dirty};
+    fileCodec.setLocale(window.codec.locale());
+    MapGrids fileMaps{file.image, file.dirty, file.mapLayout, file.cellChanged};
+    fileMaps.setLocale(window.maps.locale());
+
+    Comparison result;
+    for (const SettingControl* c : comparedControls(window.settings)) {
+        std::string windowText = shownText(window.codec, *c);
+        std::string fileText = shownText(fileCodec, *c);
+        if (windowText != fileText)
+            result.settings.push_back({c, std::move(windowText), std::move(fileText)});
+    }
+
+    result.notesDiffer = file.notes != window.notes;
+    result.fileNotes = std::move(file.notes);
+
+    const NumberLocale& locale = window.codec.locale();
+    const auto valueOf = [&](const std::string& text) {
+        return parseUserNumber(text, locale).value_or(0.0);
+    };
+    for (int grid : visibleGrids(window.layout)) {
+        MapDifference map{grid, {}};
+        for (int row = 1; row <= kMapRows; ++row)
+            for (int col = 1; col <= kMapCols; ++col) {
+                // The injection factor differs in thousandths; whole numbers read better.
+                const double difference = (valueOf(window.maps.cellText(grid, row, col)) -
+                                           valueOf(fileMaps.cellText(grid, row, col))) *
+                                          (grid == kInjMap ? 1000.0 : 1.0);
+                CellDifference& cell =
+                    map.cells[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
+                cell.text = formatValue(difference, "0", locale);
+                if (cell.text != "0") cell.colour = differenceColour(grid, difference);
+            }
+        result.maps.push_back(std::move(map));
+    }
+    return result;
+}
+
+std::optional<Comparison> compareWithFile(const Session& window, const std::string& path,
+                                          const std::string& shownName) {
+    const std::optional<std::string> contents =
+        readDataFileContents(window.prompts, path, shownName);
+    if (!contents) return std::nullopt;
+    std::optional<Tune> file =
+        fileInWindowLayout(window.tune(), *contents, shownName, window.prompts);
+    if (!file) return std::nullopt;
+    return compareTunes(window, std::move(*file));
 }
 
 }  // namespace tunalyx

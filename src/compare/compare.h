@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "maps/map_tracer.h"
@@ -53,11 +54,21 @@ struct Comparison {
 // advance in the window is red, on the fuel maps less fuel is; the other sign is yellow.
 [[nodiscard]] CellColour differenceColour(int grid, double difference);
 
-// Reads a data file into an image of its own, identifies it, converts it to the window's layout
-// and compares it with the window's data. The session (image, changed flags, identity, layout,
-// Tags, item names) is exactly as before afterwards, whatever happened. Nothing when the file
-// cannot be compared; the reason has been shown then.
-[[nodiscard]] std::optional<Comparison> compareWithFile(Session& session, const std::string& path,
+// The data of a file as the window's tune would hold them: read into a copy of the tune,
+// identified, and converted to the window's layout. Nothing when the file cannot be compared; the
+// reason has been shown then.
+[[nodiscard]] std::optional<Tune> fileInWindowLayout(const Tune& window, std::string_view fileText,
+                                                     const std::string& shownName,
+                                                     UserPrompts& prompts);
+
+// What the window shows against a file's data in its layout, each read through the window's own
+// controls and grids.
+[[nodiscard]] Comparison compareTunes(const Session& window, Tune file);
+
+// Reads a data file and compares it with the window's data, which it leaves alone. Nothing when
+// the file cannot be compared; the reason has been shown then.
+[[nodiscard]] std::optional<Comparison> compareWithFile(const Session& window,
+                                                        const std::string& path,
                                                         const std::string& shownName);
 
 }  // namespace tunalyx

@@ -16,7 +16,6 @@ constexpr int kBlocksPerByteOfWidth = 4;  // 400 cells of `width` bytes in block
 constexpr std::int32_t kFactorOne = 128;  // injection raw that shows as 1.000
 constexpr int kColumnBreakpointByte = 41;
 constexpr int kRowBreakpointByte = 1;
-constexpr int kChangedGrids = 5;  // the flag table has room for more grids than exist
 
 constexpr double kInt32Low = std::numeric_limits<std::int32_t>::min();
 constexpr double kInt32High = std::numeric_limits<std::int32_t>::max();
@@ -153,41 +152,70 @@ CellAddress cellAddress(const MapDescriptor& d, int row, int col) {
     return {static_cast<std::uint8_t>(d.block + p / kBlockBytes), p % kBlockBytes + 1};
 }
 
-void MapGrids::GridInit() {
-    for (int grid = 0; grid < kMapGridCount; ++grid) {
-        const auto d = parseMapDescriptor(m_tags[static_cast<std::size_t>(grid)]);
-        if (!d) return;  // the grids stay as far as they got
-        m_descriptors[static_cast<std::size_t>(grid)] = *d;
-        for (std::uint8_t block : mapBlocks(grid))
-            m_image[block].assign(kBlockBytes, 0);
-    }
+MapLayout::MapLayout() {
+    for (int grid = 0; grid < kMapGridCount; ++grid)
+        m_descriptors[static_cast<std::size_t>(grid)] =
+            parseMapDescriptor(m_tags[static_cast<std::size_t>(grid)]).value();
 }
 
-void MapGrids::setMapBlock(int grid, int block) {
+void MapLayout::setMapBlock(int grid, int block) {
     if (!isGrid(grid)) return;
     std::string& tag = m_tags[static_cast<std::size_t>(grid)];
     const std::size_t comma = tag.find(',');
     const std::string moved = "&H" + hexText(static_cast<unsigned>(block)) +
                               (comma == std::string::npos ? std::string() : tag.substr(comma));
-    // A block that would push the map past 0xFF leaves the grid where it was.
     const auto d = parseMapDescriptor(moved);
     if (!d || d->block != block) return;
     tag = moved;
     m_descriptors[static_cast<std::size_t>(grid)] = *d;
 }
 
-std::string MapGrids::tag(int grid) const {
+std::string MapLayout::tag(int grid) const {
     if (!isGrid(grid)) return {};
     return m_tags[static_cast<std::size_t>(grid)];
 }
 
-std::vector<std::uint8_t> MapGrids::mapBlocks(int grid) const {
+std::vector<std::uint8_t> MapLayout::mapBlocks(int grid) const {
     std::vector<std::uint8_t> blocks;
     if (!isGrid(grid)) return blocks;
     const MapDescriptor& d = descriptor(grid);
     for (int i = 0; i < kBlocksPerByteOfWidth * d.width; ++i)
         blocks.push_back(static_cast<std::uint8_t>(d.block + i));
     return blocks;
+}
+
+bool CellFlags::isSet(int grid, int row, int col) const {
+    if (grid < 0 || grid >= kGrids || row < 0 || row > kMapRows || col < 0 || col > kMapCols)
+        return false;
+    return m_flags[static_cast<std::size_t>(grid)][static_cast<std::size_t>(row)]
+                  [static_cast<std::size_t>(col)];
+}
+
+void CellFlags::set(int grid, int row, int col, bool changed) {
+    if (grid < 0 || grid >= kGrids || row < 0 || row > kMapRows || col < 0 || col > kMapCols)
+        return;
+    m_flags[static_cast<std::size_t>(grid)][static_cast<std::size_t>(row)]
+           [static_cast<std::size_t>(col)] = changed;
+}
+
+void CellFlags::clear(int grid) {
+    if (grid < 0 || grid >= kGrids) return;
+    for (auto& row : m_flags[static_cast<std::size_t>(grid)])
+        row.fill(false);
+}
+
+int CellFlags::count(int grid) const {
+    int count = 0;
+    for (int row = 1; row <= kMapRows; ++row)
+        for (int col = 1; col <= kMapCols; ++col)
+            if (isSet(grid, row, col)) ++count;
+    return count;
+}
+
+void MapGrids::GridInit() {
+    for (int grid = 0; grid < kMapGridCount; ++grid)
+        for (std::uint8_t block : mapBlocks(grid))
+            m_image[block].assign(kBlockBytes, 0);
 }
 
 std::int32_t MapGrids::GridData(int grid, int row, int col) const {
@@ -342,32 +370,6 @@ void MapGrids::ReCalcBase() {
         }
     }
     if (onChange) onChange();
-}
-
-bool MapGrids::CellChanged(int grid, int row, int col) const {
-    if (grid < 0 || grid >= kChangedGrids || row < 0 || row > kMapRows || col < 0 || col > kMapCols)
-        return false;
-    return m_cellChanged[grid][row][col];
-}
-
-void MapGrids::setCellChanged(int grid, int row, int col, bool changed) {
-    if (grid < 0 || grid >= kChangedGrids || row < 0 || row > kMapRows || col < 0 || col > kMapCols)
-        return;
-    m_cellChanged[grid][row][col] = changed;
-}
-
-void MapGrids::clearCellChanged(int grid) {
-    if (grid < 0 || grid >= kChangedGrids) return;
-    for (auto& row : m_cellChanged[grid])
-        std::fill(std::begin(row), std::end(row), false);
-}
-
-int MapGrids::changedCellCount(int grid) const {
-    int count = 0;
-    for (int row = 1; row <= kMapRows; ++row)
-        for (int col = 1; col <= kMapCols; ++col)
-            if (CellChanged(grid, row, col)) ++count;
-    return count;
 }
 
 std::vector<std::string> MapGrids::columnLabels(bool fromMapReference) const {

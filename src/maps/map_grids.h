@@ -76,23 +76,14 @@ struct CellRange {
 // or CR LF / LF as spreadsheets do. One trailing break ends the last row, not an empty one.
 [[nodiscard]] std::vector<std::vector<std::string_view>> splitClip(std::string_view clip);
 
-// A cell whose text the grid must show after an edit operation.
-struct CellText {
-    int row;
-    int col;
-    std::string text;
-};
-
-// The three maps over the packet image: descriptors, the cell codec, the per-cell changed flags
-// and the edit operations on a selection. Every change of a cell writes the image, sets the
-// block's PacketDirty flag and the cell's CellChanged flag, and calls onChange (UpdateEnable).
-class MapGrids {
+// Where the layout in force puts the maps: each grid's Tag with its parsed descriptor, and the
+// map reference block. The version layouts rewrite it; it starts as the grids' start-up Tags.
+class MapLayout {
 public:
-    MapGrids(PacketImage& image, PacketDirty& dirty) : m_image(image), m_dirty(dirty) {}
+    MapLayout();
 
-    // Parses every grid's Tag and fills the map blocks of the image with zero bytes.
-    void GridInit();
-    // Replaces the first block of a grid's map (the version layouts move the maps).
+    // Replaces the first block of a grid's map; a block that would push the map past 0xFF
+    // leaves the grid where it was.
     void setMapBlock(int grid, int block);
     [[nodiscard]] const MapDescriptor& descriptor(int grid) const {
         return m_descriptors.at(static_cast<std::size_t>(grid));
@@ -101,7 +92,68 @@ public:
     // The blocks of a grid's map, first to last.
     [[nodiscard]] std::vector<std::uint8_t> mapBlocks(int grid) const;
 
+    // The command byte of the map reference block: bytes 1..40 row breakpoints, 41..80 column
+    // breakpoints, little-endian words.
+    std::uint8_t MapRefBlock = 0x8A;
+
+private:
+    std::array<std::string, kMapGridCount> m_tags = startupMapTags();
+    std::array<MapDescriptor, kMapGridCount> m_descriptors{};
+};
+
+// The cells changed since the unit last had them, indexed [grid 0..4][row 0..20][column 0..20]
+// as the transfers count them (more grids than exist; row and column 0 are never data).
+class CellFlags {
+public:
+    [[nodiscard]] bool isSet(int grid, int row, int col) const;
+    void set(int grid, int row, int col, bool changed);
+    void clear(int grid);
+    // The data cells of a grid that are set.
+    [[nodiscard]] int count(int grid) const;
+    friend bool operator==(const CellFlags&, const CellFlags&) = default;
+
+private:
+    static constexpr int kGrids = 5;
+    std::array<std::array<std::array<bool, kMapCols + 1>, kMapRows + 1>, kGrids> m_flags{};
+};
+
+// A cell whose text the grid must show after an edit operation.
+struct CellText {
+    int row;
+    int col;
+    std::string text;
+};
+
+// The three maps over the packet image: the cell codec of the layout's descriptors, the per-cell
+// changed flags and the edit operations on a selection. Every change of a cell writes the image,
+// sets the block's PacketDirty flag and the cell's CellChanged flag, and calls onChange
+// (UpdateEnable). The grids keep nothing of their own but the locale: the image, the flags and
+// the layout they work on are held by whoever holds the tune.
+class MapGrids {
+public:
+    MapGrids(PacketImage& image, PacketDirty& dirty, MapLayout& layout, CellFlags& cellChanged)
+        : MapRefBlock(layout.MapRefBlock),
+          m_image(image),
+          m_dirty(dirty),
+          m_layout(layout),
+          m_cellChanged(cellChanged) {}
+
+    // Fills the map blocks of the image with zero bytes.
+    void GridInit();
+    // Replaces the first block of a grid's map (the version layouts move the maps).
+    void setMapBlock(int grid, int block) { m_layout.setMapBlock(grid, block); }
+    [[nodiscard]] const MapDescriptor& descriptor(int grid) const {
+        return m_layout.descriptor(grid);
+    }
+    [[nodiscard]] std::string tag(int grid) const { return m_layout.tag(grid); }
+    [[nodiscard]] std::vector<std::uint8_t> mapBlocks(int grid) const {
+        return m_layout.mapBlocks(grid);
+    }
+    // The layout's map reference block.
+    std::uint8_t& MapRefBlock;
+
     void setLocale(const NumberLocale& locale) { m_locale = locale; }
+    [[nodiscard]] const NumberLocale& locale() const { return m_locale; }
     std::function<void()> onChange;
 
     // Raw value of a cell (0 for a cell that cannot be addressed).
@@ -142,14 +194,15 @@ public:
     // injection cell to 1.000 (raw 128).
     void ReCalcBase();
 
-    [[nodiscard]] bool CellChanged(int grid, int row, int col) const;
-    void setCellChanged(int grid, int row, int col, bool changed);
-    void clearCellChanged(int grid);
-    [[nodiscard]] int changedCellCount(int grid) const;
+    [[nodiscard]] bool CellChanged(int grid, int row, int col) const {
+        return m_cellChanged.isSet(grid, row, col);
+    }
+    void setCellChanged(int grid, int row, int col, bool changed) {
+        m_cellChanged.set(grid, row, col, changed);
+    }
+    void clearCellChanged(int grid) { m_cellChanged.clear(grid); }
+    [[nodiscard]] int changedCellCount(int grid) const { return m_cellChanged.count(grid); }
 
-    // The command byte of the map reference block: bytes 1..40 row breakpoints, 41..80 column
-    // breakpoints, little-endian words.
-    std::uint8_t MapRefBlock = 0x8A;
     // Axis label texts: "N01".."N20" / "P01".."P20", or the breakpoints of the map reference.
     [[nodiscard]] std::vector<std::string> columnLabels(bool fromMapReference) const;
     [[nodiscard]] std::vector<std::string> rowLabels(bool fromMapReference) const;
@@ -157,11 +210,9 @@ public:
 private:
     PacketImage& m_image;
     PacketDirty& m_dirty;
+    MapLayout& m_layout;
+    CellFlags& m_cellChanged;
     NumberLocale m_locale;
-    std::array<std::string, kMapGridCount> m_tags = startupMapTags();
-    std::array<MapDescriptor, 4> m_descriptors{};
-    // Indexed [grid 0..4][row 0..20][column 0..20] as the transfers count them.
-    bool m_cellChanged[5][kMapRows + 1][kMapCols + 1] = {};
 };
 
 // The map tracer's geometry: the cells a one-cell marker with its top-left corner at (x, y)

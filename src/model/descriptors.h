@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "versions/layout_family.h"
+#include "model/block_list.h"
 
 namespace tunalyx {
 

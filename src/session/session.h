@@ -5,21 +5,18 @@
 #include "link/packet_link.h"
 #include "maps/map_grids.h"
 #include "maps/map_tracer.h"
-#include "model/packet_image.h"
 #include "model/settings_codec.h"
-#include "model/settings_table.h"
-#include "monitor/trace_items.h"
 #include "session/edit_history.h"
 #include "session/port_busy.h"
 #include "session/session_view.h"
-#include "versions/layout_family.h"
+#include "versions/tune.h"
 
 namespace tunalyx {
 
-// What the main window and every other window share: the image of the engine computer with its
-// changed flags, the maps, the settings table, the layout in force, the identity and the link.
+// What the main window and every other window share: the tune (image, flags, notes, identity,
+// layout) and what works on it, the codecs, the edit history, the tracer's colours and the link.
 // Windows are views of it; a test can build two sessions side by side.
-class Session {
+class Session : public Tune {
 public:
     Session(SerialPort& port, Clock& clock, UserPrompts& userPrompts,
             LinkSettings linkSettings = {})
@@ -27,26 +24,14 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    PacketImage image;
-    PacketDirty dirty;
+    // The tune as it stands: a copy of it holds everything a layout switch may change.
+    [[nodiscard]] const Tune& tune() const { return *this; }
+
     SettingsCodec codec{image, dirty};
-    MapGrids maps{image, dirty};
+    MapGrids maps{image, dirty, mapLayout, cellChanged};
     EditHistory history{image, dirty, maps};  // the user's edits, for undo and redo
     MapColours cellColours;  // the grids' cell backgrounds: ghost trail and compare colours
     MapTracer tracer{cellColours};
-    SettingsTable settings = SettingsTable::standard();
-    LayoutInForce layout;
-    std::string notes;  // the notes kept with the data file, lines ended by CR LF
-
-    // Identity of the data in the image; empty until the first identification.
-    std::string VerName;
-    std::string VerNumber;
-
-    TraceItems trace;
-    MonitorCaptions monitorCaptions;
-
-    // The last layout switch could not convert the old data completely (and said so).
-    bool conversionFailed = false;
 
     PortBusyFlag PortBusy;
     bool compareMode = false;
@@ -66,5 +51,22 @@ private:
     SessionView m_noView;
     SessionView* m_view = nullptr;
 };
+
+// Identifies the version of the connected unit (FromPFC) or of the image and, with ApplyLayout,
+// switches the session to its family (converting the image when needed) and shows the pages
+// again, unless NoDisplay. CheckData adds the D-Jetro/L-Jetro warnings and the conversion
+// question. An SR20DET unit of no supported version is scanned whole and the scan offered for
+// saving. True when a supported version was identified.
+bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyLayout,
+                     bool CheckData);
+
+// The "&Version" menu: menu 0..4 (SR20DET1, SR20DET2, SR20DET3, SR20DET5, SR20T2-D) and item in
+// menu order. Stores the identity in the image, identifies (false, false, true, true) and
+// redisplays.
+void mnuSetVersion_Click(Session& session, int menu, int item);
+
+// Full scan of every command byte of an unsupported unit into the image, with progress and
+// Cancel (mnuNonFD3S_Code).
+void fullScan(Session& session);
 
 }  // namespace tunalyx

@@ -4,23 +4,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "maps/map_grids.h"
+#include "model/block_list.h"
 
 namespace tunalyx {
 
 // The block layouts that the supported software versions share.
 enum class LayoutFamily { Family170, Family3, Family5, FamilyT2D };
-
-// A block as the Read All and Write All lists and the frame descriptors name it: its command
-// byte and the number of data bytes it holds.
-struct ListedBlock {
-    std::uint8_t command;
-    std::uint8_t length;
-    friend bool operator==(const ListedBlock&, const ListedBlock&) = default;
-};
-using BlockList = std::vector<ListedBlock>;
 
 // The live-data command bytes of a layout.
 struct LiveCommands {

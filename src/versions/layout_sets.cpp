@@ -150,7 +150,7 @@ void write(SettingsTable& settings, const std::vector<TagRewrite>& tags) {
         settings.setTag(t.kind, t.index, t.tag);
 }
 
-void applyDescriptorSet(SettingsTable& settings, MapGrids& maps, const DescriptorSet& set,
+void applyDescriptorSet(SettingsTable& settings, MapLayout& maps, const DescriptorSet& set,
                         bool layout170) {
     maps.setMapBlock(kInjMap, set.injMap);
     maps.setMapBlock(kIgnMap, set.ignMap);
@@ -210,11 +210,11 @@ void SetLabelsPressure(SettingsTable& settings, TraceItems& trace, MonitorCaptio
         {"PIM (cPa)", "PimVolt", "PIM", "PIM V", "PIM V", "TPS V", "???", "???", "???"});
 }
 
-void SetLayout170(SettingsTable& settings, MapGrids& maps) {
+void SetLayout170(SettingsTable& settings, MapLayout& maps) {
     applyDescriptorSet(settings, maps, {0x56, 0x52, 0x51, "&H65", "&H5c", "&H5b"}, true);
 }
 
-void SetLayoutStandard(SettingsTable& settings, MapGrids& maps) {
+void SetLayoutStandard(SettingsTable& settings, MapLayout& maps) {
     applyDescriptorSet(settings, maps, {0x86, 0x81, 0x8A, "&HD6", "&HD5", "&H8D"}, false);
 }
 

@@ -18,8 +18,8 @@ void SetLabelsPressure(SettingsTable& settings, TraceItems& trace, MonitorCaptio
 
 // The descriptor sets: which blocks the maps and the setting controls address, and which of two
 // alternative frames shows, for the older unit (1.70) or the standard layout.
-void SetLayout170(SettingsTable& settings, MapGrids& maps);
-void SetLayoutStandard(SettingsTable& settings, MapGrids& maps);
+void SetLayout170(SettingsTable& settings, MapLayout& maps);
+void SetLayoutStandard(SettingsTable& settings, MapLayout& maps);
 
 // Families 3, 5 and T2-D after their descriptor set: function select and the boost solenoids
 // on the family's blocks, and its air flow frame.

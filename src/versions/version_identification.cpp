@@ -1,7 +1,6 @@
 #include "versions/version_identification.h"
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
 #include <string_view>
 #include <vector>
@@ -93,21 +92,22 @@ bool convertImage(PacketImage& image, UserPrompts& prompts, std::optional<Layout
     return whole;
 }
 
-void applyFamily(Session& session, LayoutFamily family, const std::string& key,
-                 const std::string& versionText, const std::string& oldVerNumber, bool NoDisplay) {
+void applyFamily(Tune& tune, UserPrompts& prompts, LayoutFamily family, const std::string& key,
+                 const std::string& versionText, bool NoDisplay) {
     const FamilyLayout& layout = familyLayout(family);
     // The lists, the block numbers and the tabs of the family, each written here only.
-    session.layout.apply(family);
+    tune.layout.apply(family);
 
-    session.conversionFailed =
-        !convertImage(session.image, session.prompts,
-                      dataFamilyOf(std::string_view(oldVerNumber).substr(0, 4)), family, NoDisplay);
+    // VerNumber still names the data as they were: they are converted from its family.
+    tune.conversionFailed = !convertImage(
+        tune.image, prompts, dataFamilyOf(std::string_view(tune.VerNumber).substr(0, 4)), family,
+        NoDisplay);
 
     // Without earlier data the block keeps what the unit or the file holds.
-    if (!oldVerNumber.empty()) {
+    if (!tune.VerNumber.empty()) {
         if (const char* names =
                 builtInItemNames(family, key, std::string_view(versionText).substr(0, 4))) {
-            Bytes& slot = session.image[layout.itemNameBlock];
+            Bytes& slot = tune.image[layout.itemNameBlock];
             if (slot.size() < kItemNameLength) slot.resize(kItemNameLength);
             const Bytes text = bytesFromText(names);
             std::copy(text.begin(), text.end(), slot.begin());
@@ -115,89 +115,71 @@ void applyFamily(Session& session, LayoutFamily family, const std::string& key,
     }
 
     if (layout.pressureSensor)
-        SetLabelsPressure(session.settings, session.trace, session.monitorCaptions);
+        SetLabelsPressure(tune.settings, tune.trace, tune.monitorCaptions);
     else
-        SetLabelsAirFlow(session.settings, session.trace, session.monitorCaptions);
+        SetLabelsAirFlow(tune.settings, tune.trace, tune.monitorCaptions);
     if (layout.layout170)
-        SetLayout170(session.settings, session.maps);
+        SetLayout170(tune.settings, tune.mapLayout);
     else
-        SetLayoutStandard(session.settings, session.maps);
-    if (family != LayoutFamily::Family170) SetFamilyControls(session.settings, family);
+        SetLayoutStandard(tune.settings, tune.mapLayout);
+    if (family != LayoutFamily::Family170) SetFamilyControls(tune.settings, family);
 
-    ApplyItemNames(session.image, layout.itemNameBlock, session.trace, session.monitorCaptions);
-
-    // The pages are rebuilt from the rewritten table before they show the data.
-    session.view().layoutChanged();
-    if (!NoDisplay) session.view().DisplayAllData();
+    ApplyItemNames(tune.image, layout.itemNameBlock, tune.trace, tune.monitorCaptions);
 }
 
 }  // namespace
 
-bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyLayout,
-                     bool CheckData) {
-    PacketImage& image = session.image;
+Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* unit, bool NoDisplay,
+                               bool ApplyLayout, bool CheckData) {
+    PacketImage& image = tune.image;
     const Bytes savedName = image[kNameBlock];
     const Bytes savedVersion = image[kVersionBlock];
-    const std::string oldVerNumber = session.VerNumber;
     const auto fail = [&] {
         image[kNameBlock] = savedName;
         image[kVersionBlock] = savedVersion;
-        return false;
+        return Identification::Failed;
     };
 
-    if (FromPFC && !readNameBlock(session.link, image)) return fail();
+    if (unit && !readNameBlock(*unit, image)) return fail();
     const std::string name = programNameOf(image);
     if (!isSr20Name(name)) {
-        if (FromPFC) session.prompts.tell("This is not an SR20DET PFC", MessageIcon::Critical);
+        if (unit) prompts.tell("This is not an SR20DET PFC", MessageIcon::Critical);
         return fail();
     }
 
     if (CheckData) {
-        const bool dataPressure = session.VerName == kPressureUnit;
+        const bool dataPressure = tune.VerName == kPressureUnit;
         const bool unitPressure = name == kPressureUnit;
         if (dataPressure && !unitPressure)
-            session.prompts.tell(kDJetroToLJetro, MessageIcon::Exclamation);
+            prompts.tell(kDJetroToLJetro, MessageIcon::Exclamation);
         else if (!dataPressure && unitPressure)
-            session.prompts.tell(kLJetroToDJetro, MessageIcon::Exclamation);
+            prompts.tell(kLJetroToDJetro, MessageIcon::Exclamation);
     }
 
     const std::uint8_t versionBlock = versionBlockOf(image);
-    if (FromPFC && !session.link.ReadPacketData(versionBlock, kVersionLength, image[versionBlock]))
+    if (unit && !unit->ReadPacketData(versionBlock, kVersionLength, image[versionBlock]))
         return fail();
     const std::string versionText = versionTextOf(image);
 
-    if (FromPFC && CheckData &&
-        versionText.substr(0, 1) != std::string_view(oldVerNumber).substr(0, 1)) {
-        if (session.prompts.showMessage(kConvertQuestion, MessageIcon::Question,
-                                        MessageButtons::YesNo) != MessageAnswer::Yes)
+    if (unit && CheckData &&
+        versionText.substr(0, 1) != std::string_view(tune.VerNumber).substr(0, 1)) {
+        if (prompts.showMessage(kConvertQuestion, MessageIcon::Question, MessageButtons::YesNo) !=
+            MessageAnswer::Yes)
             return fail();
     }
 
     const std::string key = versionKey(name, versionText);
     const std::optional<LayoutFamily> family = familyOfKey(key);
-    if (!family) {
-        if (!FromPFC) return fail();
-        session.prompts.tell(name + " version " + versionText +
-                                 " is not yet supported.\r\n"
-                                 "Please complete the following scan then save and email to\r\n" +
-                                 kSupportEmail,
-                             MessageIcon::Critical);
-        fullScan(session);
-        // The scan replaced the whole image, identity blocks included: nothing to restore.
-        session.captionFile = "scan " + name + " v" + versionText + ".dat";
-        session.view().setCaptionFile(session.captionFile);
-        session.view().mnuSaveAs_Click();
-        return false;
-    }
+    if (!family) return unit ? Identification::Unsupported : fail();
 
-    if (ApplyLayout) applyFamily(session, *family, key, versionText, oldVerNumber, NoDisplay);
+    if (ApplyLayout) applyFamily(tune, prompts, *family, key, versionText, NoDisplay);
 
-    session.VerNumber = versionText;
-    session.VerName = name;
-    return true;
+    tune.VerNumber = versionText;
+    tune.VerName = name;
+    return Identification::Identified;
 }
 
-void mnuSetVersion_Click(Session& session, int menu, int item) {
+bool storeVersionMenuIdentity(PacketImage& image, int menu, int item) {
     struct Item {
         const char* version;
         bool olderUnit;
@@ -213,12 +195,11 @@ void mnuSetVersion_Click(Session& session, int menu, int item) {
         {"SR20DET5", {{"2.04 ", false}, {"2.05 ", false}, {"3.12A", false}}},
         {"SR20T2-D", {{"5.11A", false}}},
     };
-    if (menu < 0 || menu >= static_cast<int>(std::size(kMenus))) return;
+    if (menu < 0 || menu >= static_cast<int>(std::size(kMenus))) return false;
     const Menu& m = kMenus[menu];
-    if (item < 0 || item >= static_cast<int>(m.items.size())) return;
+    if (item < 0 || item >= static_cast<int>(m.items.size())) return false;
     const Item& chosen = m.items[static_cast<std::size_t>(item)];
 
-    PacketImage& image = session.image;
     const std::uint8_t nameBlock = chosen.olderUnit ? kOlderNameBlock : kNameBlock;
     const std::uint8_t versionBlock = chosen.olderUnit ? kOlderVersionBlock : kVersionBlock;
     const std::uint8_t otherName = chosen.olderUnit ? kNameBlock : kOlderNameBlock;
@@ -227,41 +208,7 @@ void mnuSetVersion_Click(Session& session, int menu, int item) {
     image[versionBlock] = bytesFromText(chosen.version);
     image[otherName].clear();
     image[otherVersion].clear();
-
-    SR20DET_Version(session, false, false, true, true);
-    session.view().DisplayAllData();
-}
-
-void fullScan(Session& session) {
-    UserPrompts& prompts = session.prompts;
-    prompts.showProgress("Scanning");
-    prompts.setBusy(true);
-    session.image.clear();
-
-    bool complete = true;
-    for (int command = 0; command < PacketImage::kSlotCount; ++command) {
-        Bytes request{static_cast<std::uint8_t>(command)};
-        std::int32_t timeout = 100;
-        if (session.link.TransactPacket(request, false, timeout))
-            session.image[static_cast<std::uint8_t>(command)] =
-                Bytes(request.begin() + 2, request.end());
-        prompts.yield();
-        prompts.setProgress(static_cast<int>(std::lround(command / 2.55)));
-        if (prompts.cancelRequested()) {
-            complete = false;
-            break;
-        }
-    }
-
-    if (complete) {
-        session.dirty.clearAll();
-        session.view().setUpdateEnabled(false);
-    }
-    // The port is let go by the command that identified the unit, when it ends.
-    prompts.hideProgress();
-    session.view().DisplayAllData();
-    prompts.setBusy(false);
-    session.view().setCommandEnabled("cmdReadAll", true);
+    return true;
 }
 
 void ApplyItemNames(const PacketImage& image, std::uint8_t block, TraceItems& trace,

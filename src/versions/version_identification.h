@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
-#include "session/session.h"
+#include "link/packet_link.h"
+#include "ports/user_prompts.h"
+#include "versions/tune.h"
 
 namespace tunalyx {
 
@@ -11,22 +12,28 @@ namespace tunalyx {
 // real address here.
 inline constexpr const char* kSupportEmail = "support@tunalyx.invalid";
 
-// Identifies the version of the connected unit (FromPFC) or of the image, finds its layout
-// family and, with ApplyLayout, reconfigures the session for it (block lists, map blocks, live
-// commands, labels, Tags, item names, tabs) converting the image from the old family when
-// needed. CheckData adds the D-Jetro/L-Jetro warnings and the conversion question; NoDisplay
-// leaves the redisplay out. True when a supported version was identified.
-bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyLayout,
-                     bool CheckData);
+// How an identification ended.
+enum class Identification {
+    Identified,  // a supported version: the identity is set, and the layout when asked
+    Failed,      // the identity slots are as they were
+    // An SR20DET unit of no supported version (only when asking the unit): its identity blocks
+    // stay in the image, for the scan that is to follow.
+    Unsupported,
+};
+
+// Identifies the version of the tune's data: from the connected unit when `unit` is given
+// (FromPFC), otherwise from the identity blocks in the image. With ApplyLayout the tune is then
+// set up for the family (block lists, map blocks, live commands, labels, Tags, item names,
+// tabs), converting the image from the old family when needed; NoDisplay is passed to the
+// conversions. CheckData adds the D-Jetro/L-Jetro warnings and, asking the unit, the conversion
+// question.
+[[nodiscard]] Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* unit,
+                                             bool NoDisplay, bool ApplyLayout, bool CheckData);
 
 // The "&Version" menu: menu 0..4 (SR20DET1, SR20DET2, SR20DET3, SR20DET5, SR20T2-D) and item in
-// menu order. Stores the identity in the image, identifies (false, false, true, true) and
-// redisplays.
-void mnuSetVersion_Click(Session& session, int menu, int item);
-
-// Full scan of every command byte of an unsupported unit into the image, with progress and
-// Cancel (mnuNonFD3S_Code).
-void fullScan(Session& session);
+// menu order. Writes the item's name and version into the identity blocks it belongs in and
+// empties the other pair; false for an item that does not exist.
+bool storeVersionMenuIdentity(PacketImage& image, int menu, int item);
 
 // The 80-character item-name block applied to the monitor captions and the trace-item names.
 void ApplyItemNames(const PacketImage& image, std::uint8_t block, TraceItems& trace,

@@ -54,13 +54,15 @@ TEST_F(AirFlowGridTest, NeverReadBlockShowsEmptyCellsAndTakesNoWrites) {
     EXPECT_EQ(grid.cellText(3, 1), "");
     EXPECT_EQ(grid.clipText({3, 1, 3, 3}), "\t\t");
     grid.step(airFlowAllCells(), 1);
-    grid.setRange({3, 1, 3, 32}, "7");
+    grid.setRange({3, 1, 2, 2}, "7");  // rows 2 and 3, read and never read
+    EXPECT_EQ(grid.clipText({2, 1, 2, 3}), "7\t7\t1");
     EXPECT_TRUE(image[0xA2].empty());
     EXPECT_FALSE(dirty.isSet(0xA2));
 }
 
 TEST_F(AirFlowGridTest, StepsAreFiveMillivoltsOrOneCountAndClampAtTheWordRange) {
-    load(1, 1, 500);  // 2.500 V
+    codec.setLocale({','});
+    load(1, 1, 500);  // 2,500 V
     load(1, 2, 500);
     load(2, 1, 10);
     load(2, 2, 65535);
@@ -69,8 +71,8 @@ TEST_F(AirFlowGridTest, StepsAreFiveMillivoltsOrOneCountAndClampAtTheWordRange) 
     grid.step({1, 2, 1, 2}, 10);
     grid.step({2, 1, 2, 1}, -1);
     grid.step({3, 1, 3, 1}, -10);
-    EXPECT_EQ(grid.cellText(1, 1), "2.505");
-    EXPECT_EQ(grid.cellText(1, 2), "2.550");
+    EXPECT_EQ(grid.cellText(1, 1), "2,505");
+    EXPECT_EQ(grid.cellText(1, 2), "2,550");
     EXPECT_EQ(grid.cellText(2, 1), "9");
     EXPECT_EQ(grid.cellText(3, 1), "0");
     dirty.clearAll();
@@ -94,23 +96,23 @@ TEST_F(AirFlowGridTest, WritesClampRoundAndFlagOnlyWhatChanged) {
     EXPECT_EQ(changes, 2);
 }
 
-TEST_F(AirFlowGridTest, CurvesThreeToFiveAreWritableButNothingBeyond) {
-    image[0xA5].assign(64, 0);
-    image[0xA6].assign(64, 0);
-    EXPECT_TRUE(grid.writeCell(6, 1, "12"));
-    EXPECT_EQ(image[0xA5][0], 12);
-    EXPECT_FALSE(grid.writeCell(7, 1, "12"));
-    EXPECT_EQ(image[0xA6][0], 0);
-}
-
-TEST_F(AirFlowGridTest, DeleteWritesZeroToEverySelectedCell) {
-    for (int col = 1; col <= kAirFlowCols; ++col)
-        for (int row = 1; row <= kAirFlowRows; ++row)
-            load(row, col, 100);
-    grid.setRange({3, 5, 2, 4},
-                  std::to_string(AirFlow_KeyDown(GridKey::Delete, 0, 0, false).value));
-    EXPECT_EQ(grid.clipText({1, 3, 3, 6}),
-              "0.500\t0.500\t0.500\t0.500\r100\t0\t0\t100\r100\t0\t0\t100");
+// The map grids' tools, along each curve and through each cell's descriptor.
+TEST_F(AirFlowGridTest, TableToolsWorkAlongEachCurveAndLeaveBlocksNeverRead) {
+    image[0xA2].clear();
+    load(1, 1, 500);  // 2.500 V to 4.500 V
+    load(1, 5, 900);
+    load(2, 1, 10);
+    load(2, 5, 50);
+    grid.interpolateRows({3, 5, 1, 1});
+    EXPECT_EQ(grid.clipText({1, 1, 2, 5}), "2.500\t3.000\t3.500\t4.000\t4.500\r10\t20\t30\t40\t50");
+    // A spike is smoothed with its two neighbours on its own curve, not with the voltages:
+    // (4 x 90 + 2 x 20 + 2 x 40) / 8.
+    load(2, 3, 90);
+    grid.smoothRows({2, 3, 3, 3});
+    EXPECT_EQ(grid.cellText(2, 3), "60");
+    grid.scale({1, 1, 3, 2}, 110, 0.2);  // 11.2 counts round to 11
+    EXPECT_EQ(grid.clipText({1, 1, 2, 2}), "2.950\t3.500\r11\t22");
+    EXPECT_TRUE(image[0xA2].empty());
 }
 
 TEST_F(AirFlowGridTest, PasteFillsFromTheTopLeftAndKeepsCellsBeyondTheText) {
@@ -122,15 +124,6 @@ TEST_F(AirFlowGridTest, PasteFillsFromTheTopLeftAndKeepsCellsBeyondTheText) {
     EXPECT_EQ(grid.clipText({1, 1, 1, 2}), "2.500\t0.000");
     grid.paste({2, 3, 2, 3}, "");
     EXPECT_EQ(grid.cellText(2, 3), "2");
-}
-
-TEST_F(AirFlowGridTest, DecimalCommaLocaleShowsAndTakesCommas) {
-    codec.setLocale({','});
-    load(1, 1, 500);
-    grid.step({1, 1, 1, 1}, 1);
-    EXPECT_EQ(grid.cellText(1, 1), "2,505");
-    grid.paste({1, 2, 1, 2}, "1,25");
-    EXPECT_EQ(grid.clipText({1, 1, 1, 2}), "2,505\t1,250");
 }
 
 }  // namespace

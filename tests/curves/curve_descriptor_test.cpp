@@ -54,16 +54,6 @@ std::vector<double> values(const CurveElement& axis, const PacketImage& image, i
     return out;
 }
 
-TEST(CurveDescriptor, PointsInterleavedAtDescendingPositions) {
-    // X bytes at 7, 4, 1 and Y words at 8, 5, 2 of one block.
-    const auto d = parseCurveDescriptor("3;&H94,7,-3,1,1,0,0;&H94,8,-3,2,1,0,0");
-    ASSERT_TRUE(d);
-    PacketImage image;
-    image[0x94] = {10, 0x34, 0x12, 20, 0x00, 0x01, 30, 0xFF, 0xFF};
-    EXPECT_EQ(values(d->x, image, 3), (std::vector<double>{30, 20, 10}));
-    EXPECT_EQ(values(d->y, image, 3), (std::vector<double>{65535, 256, 0x1234}));
-}
-
 TEST(CurveDescriptor, ValuesScaleOffsetAndWhatCannotBeRead) {
     PacketImage image;
     image[0x91] = {0, 0, 0, 0, 100, 192};

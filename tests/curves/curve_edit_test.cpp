@@ -30,8 +30,14 @@ TEST_F(CurveEditTest, InterleavedPointsAreReadAndWrittenWhereTheyLive) {
     EXPECT_FALSE(edit.lockX() || edit.lockY());
 
     edit.dropPoint(1, 25.4, 0x1234);
+    // Each lock holds its own axis only.
+    edit.setLockY(true);
+    edit.dropPoint(0, 12, 0x99);
+    edit.setLockY(false);
+    edit.setLockX(true);
+    edit.dropPoint(2, 33, 0x77);
     edit.writeBack(codec);
-    EXPECT_EQ(image[0x94], (Bytes{30, 0x10, 0x00, 25, 0x34, 0x12, 10, 0x30, 0x00}));
+    EXPECT_EQ(image[0x94], (Bytes{30, 0x77, 0x00, 25, 0x34, 0x12, 12, 0x30, 0x00}));
     EXPECT_TRUE(dirty.isSet(0x94));
 }
 

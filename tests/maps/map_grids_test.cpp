@@ -39,7 +39,9 @@ protected:
 
     PacketImage image;
     PacketDirty dirty;
-    MapGrids maps{image, dirty};
+    MapLayout layout;
+    CellFlags changed;
+    MapGrids maps{image, dirty, layout, changed};
     int changes = 0;
 };
 

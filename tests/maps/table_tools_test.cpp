@@ -28,7 +28,9 @@ protected:
 
     PacketImage image;
     PacketDirty dirty;
-    MapGrids maps{image, dirty};
+    MapLayout layout;
+    CellFlags changed;
+    MapGrids maps{image, dirty, layout, changed};
 };
 
 TEST_F(TableToolsTest, BilinearFillsABlockBetweenItsCornersInDisplaySteps) {
@@ -66,15 +68,17 @@ TEST_F(TableToolsTest, RowsAndColumnsEachUseTheirOwnEnds) {
 }
 
 TEST_F(TableToolsTest, SmoothingWeighsTheCellAndItsNeighboursFromTheOldValues) {
-    load(kIgnMap, 5, 5, 160);  // a spike in a flat map of 0
-    smoothCells(maps, kIgnMap, {4, 4, 6, 6});
+    load(kIgnMap, 5, 5, 160);   // a spike in a flat map of 0
+    load(kIgnMap, 20, 20, 90);  // and one in the last corner
+    smoothCells(maps, kIgnMap, CellRange::all());
     EXPECT_EQ(text(kIgnMap, 5, 5), "40");  // 4 x 160 / 16
     EXPECT_EQ(text(kIgnMap, 4, 5), "20");  // 2 x 160 / 16, not from the new centre
     EXPECT_EQ(text(kIgnMap, 4, 4), "10");
-    // At the map's corner only the neighbours inside count: (4 x 90) / (4 + 2 + 2 + 1).
-    load(kIgnMap, 1, 1, 90);
-    smoothCells(maps, kIgnMap, {1, 1, 1, 1});
-    EXPECT_EQ(text(kIgnMap, 1, 1), "40");
+    // At the map's edge only the neighbours inside count: (4 x 90) / (4 + 2 + 2 + 1) in the
+    // corner, (2 x 90) / (4 + 2 + 2 + 2 + 1 + 1) beside it.
+    EXPECT_EQ(text(kIgnMap, 20, 20), "40");
+    EXPECT_EQ(text(kIgnMap, 19, 20), "15");
+    EXPECT_EQ(text(kIgnMap, 20, 19), "15");
 }
 
 TEST_F(TableToolsTest, ScalingIsClampedToTheRawRange) {

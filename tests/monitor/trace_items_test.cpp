@@ -5,6 +5,7 @@
 
 #include "model/descriptors.h"
 #include "monitor/trace_items.h"
+#include "versions/layout_family.h"
 
 namespace tunalyx {
 namespace {

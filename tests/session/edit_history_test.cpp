@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "curves/curve_edit.h"
 #include "maps/table_tools.h"
 
 namespace tunalyx {
@@ -27,7 +28,10 @@ protected:
 
     PacketImage image;
     PacketDirty dirty;
-    MapGrids maps{image, dirty};
+    MapLayout layout;
+    CellFlags changed;
+    MapGrids maps{image, dirty, layout, changed};
+    SettingsCodec codec{image, dirty};
     EditHistory history{image, dirty, maps};
 };
 
@@ -60,13 +64,30 @@ TEST_F(EditHistoryTest, UndoPutsBackBytesAndFlagsAndRedoGoesWithANewEdit) {
     EXPECT_FALSE(history.commit("Nothing"));
 }
 
+// Map cells, curves and settings alike: an edit the unit has been sent since is marked to go
+// again once undone; one it never had is unmarked.
 TEST_F(EditHistoryTest, UndoMarksWhatTheUnitWasSentAndRestoresWhatItWasNot) {
+    const Bytes curve{30, 0x10, 0x00, 20, 0x20, 0x00, 10, 0x30, 0x00};
+    image[0x94] = curve;
+    image[0xCB].assign(107, 128);
     edit(3, 3, 7);
-    updateSent();   // the unit holds 7 at P03 N03
-    edit(4, 4, 9);  // its Update is refused: P04 N04 stays marked
+    CurveEdit editor;  // a curve confirmed in the editor
+    ASSERT_TRUE(editor.DisplayCurve("3;&H94,7,-3,1,1,0,0;&H94,8,-3,2,1,0,0", image, false));
+    editor.dropPoint(2, 40, 2);
+    history.begin();
+    editor.writeBack(codec);
+    history.commit("Edit Curve");
+    updateSent();  // the unit holds 7 at P03 N03 and the new curve
+    history.begin();
+    codec.UpdateData("&HCB,99,1,0.390625,50,0.0", "60");  // its Update is refused
+    history.commit("Edit Settings 1");
+
     ASSERT_TRUE(history.undo());
-    EXPECT_FALSE(maps.CellChanged(kIgnMap, 4, 4));  // the unit never had it
-    EXPECT_EQ(maps.changedCellCount(kIgnMap), 0);
+    EXPECT_EQ(image[0xCB], Bytes(107, 128));
+    EXPECT_FALSE(dirty.isSet(0xCB));  // the unit never had it
+    ASSERT_TRUE(history.undo());
+    EXPECT_EQ(image[0x94], curve);
+    EXPECT_TRUE(dirty.isSet(0x94));
     EXPECT_FALSE(dirty.isSet(ignBlock()));
     ASSERT_TRUE(history.undo());
     EXPECT_EQ(maps.GridData(kIgnMap, 3, 3), 0);
@@ -74,6 +95,17 @@ TEST_F(EditHistoryTest, UndoMarksWhatTheUnitWasSentAndRestoresWhatItWasNot) {
     EXPECT_TRUE(maps.CellChanged(kIgnMap, 3, 3));
     EXPECT_EQ(maps.changedCellCount(kIgnMap), 1);
     EXPECT_TRUE(dirty.isSet(ignBlock()));
+}
+
+TEST_F(EditHistoryTest, TheLimitLetsTheOldestStepsGo) {
+    for (int i = 1; i <= static_cast<int>(EditHistory::kLimit) + 1; ++i)
+        edit(1, 1, i, "Edit " + std::to_string(i));
+    EXPECT_EQ(history.undoText(), "Undo Edit 201");
+    std::size_t undone = 0;
+    while (history.undo())
+        ++undone;
+    EXPECT_EQ(undone, EditHistory::kLimit);
+    EXPECT_EQ(maps.GridData(kIgnMap, 1, 1), 1);  // the first edit is past taking back
 }
 
 TEST_F(EditHistoryTest, BlocksReplacedSinceEndTheHistory) {

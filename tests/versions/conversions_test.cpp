@@ -142,7 +142,7 @@ TEST_F(ConversionTest, DescriptorSetsAreMirrorImagesOfTheConversion) {
         return of[static_cast<std::uint8_t>(d.block)].at(static_cast<std::size_t>(d.pos - 1));
     };
     const SettingsTable startup = SettingsTable::standard();
-    SetLayout170(session.settings, session.maps);
+    SetLayout170(session.settings, session.mapLayout);
     const auto& now = session.settings.controls();
     ASSERT_EQ(now.size(), startup.controls().size());
     int changed = 0;
@@ -166,7 +166,7 @@ TEST_F(ConversionTest, DescriptorSetsAreMirrorImagesOfTheConversion) {
     }
     EXPECT_EQ(changed, 38 + 12);  // every pair and injector box is there, and differs
 
-    SetLayoutStandard(session.settings, session.maps);
+    SetLayoutStandard(session.settings, session.mapLayout);
     for (std::size_t i = 0; i < now.size(); ++i)
         EXPECT_EQ(now[i].tag, startup.controls()[i].tag) << now[i].caption;
 }

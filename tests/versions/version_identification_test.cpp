@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "session/session.h"
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
@@ -189,7 +190,7 @@ TEST_F(VersionTest, UnitCheckedAgainstTheData) {
     using U = SimUnitKind;
     const std::tuple<U, U, bool, const char*, MessageIcon> cases[] = {
         {U::NotSr20, U::Det1_501, false, "This is not an SR20DET PFC", MessageIcon::Critical},
-        {U::Det1_501, U::Det2_312A, false,  // the conversion question, answered No
+        {U::Det1_501, U::Det1_170B, false,  // another version of the same name: asked, No
          "The current data must be converted to match the PFC version.\r\n"
          "Do you want to proceed?",
          MessageIcon::Question},
