@@ -31,6 +31,7 @@
 #include "model/descriptors.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_loop.h"
+#include "monitor/session_monitor_port.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
@@ -394,7 +395,7 @@ int runLog(const CliArgs& args, CliContext& ctx) {
 
     auto log = std::make_unique<LogStore>();
     const AuxSetup aux;
-    MonitorLoop loop(s, *log, ctx.clock, aux);
+    MonitorLoop loop(monitorPortOf(s, true), *log, ctx.clock, aux);
     if (!loop.start(*include, {})) return kExitFailed;
 
     g_stop.store(false);
