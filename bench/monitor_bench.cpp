@@ -8,6 +8,7 @@
 #include "paced_unit.h"
 
 #include "monitor/monitor_loop.h"
+#include "monitor/session_monitor_port.h"
 
 using namespace tunalyx;
 
@@ -29,7 +30,7 @@ void measure(const char* name, const std::array<bool, kTraceGroupCount>& include
     SteadyClock& clock = unit.clock;
     auto log = std::make_unique<LogStore>();
     const AuxSetup aux;
-    MonitorLoop loop(session, *log, clock, aux);
+    MonitorLoop loop(monitorPortOf(session, false), *log, clock, aux);
     if (!loop.start(include, {})) {
         std::printf("%s: the run did not start\n", name);
         return;

@@ -283,6 +283,7 @@ void MainWindow::layoutChanged() {
     for (SettingsPageWidget* page : m_pages)
         page->refreshFrameVisibility();
     GridLabels();
+    if (m_monitor) m_monitor->showCaptions();
 }
 
 void MainWindow::UpdateEnable() {

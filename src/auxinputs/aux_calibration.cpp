@@ -13,8 +13,7 @@ double storedNumber(const SettingsStore& store, const std::string& key, double f
 }
 
 std::string numberText(double v) {
-    const std::string text = formatValue(v, "", NumberLocale{});
-    return v < 0 ? text : " " + text;
+    return withLeadingBlank(shortestDecimal(v));
 }
 
 std::string key(int k, const char* what) {

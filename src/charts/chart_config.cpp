@@ -1,7 +1,6 @@
 #include "charts/chart_config.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -45,9 +44,7 @@ void readList(const SettingsStore& store, const char* key, std::array<T, N>& out
 }
 
 std::string listNumber(double value) {
-    std::string text = chartNumberText(value);
-    if (text.front() != '-') text.insert(text.begin(), ' ');
-    return text;
+    return withLeadingBlank(chartNumberText(value));
 }
 
 template <typename T, std::size_t N>
@@ -87,10 +84,7 @@ std::optional<ChartColour> readChartColour(std::string_view text) {
 }
 
 std::string chartNumberText(double value) {
-    if (!std::isfinite(value) || value == 0) return "0";  // also -0
-    char buf[400];  // the fixed-point text of the largest double
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    return std::string(buf, res.ptr);
+    return shortestDecimal(value);
 }
 
 void loadChartSettings(const SettingsStore& store, ChartConfig& config) {

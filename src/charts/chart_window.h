@@ -12,6 +12,7 @@
 #include "monitor/monitor_loop.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
+#include "session/session.h"
 
 class QAction;
 

@@ -20,6 +20,7 @@
 #include <sys/prctl.h>
 #endif
 
+#include "auxinputs/aux_calibration.h"
 #include "cli/cli_closed_port.h"
 #include "cli/cli_diff.h"
 #include "cli/cli_show.h"
@@ -31,6 +32,7 @@
 #include "model/descriptors.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_loop.h"
+#include "monitor/session_monitor_port.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
@@ -66,7 +68,8 @@ const char* usageText() {
            "  log --port DEV [--groups basic,sensors,aux,map,advanced]\n"
            "      (--samples N | --seconds S) --out LOG.txt\n"
            "                             polls live data like the monitor (default group:\n"
-           "                             advanced) and saves the log; Ctrl+C ends it early\n"
+           "                             advanced, at most 32767 samples) and saves the log;\n"
+           "                             Ctrl+C, SIGTERM or a closed terminal ends it early\n"
            "  export-csv LOG.txt OUT.csv a log file as CSV: item names, time in seconds\n"
            "  mapwatch LOG.txt --tune T.dat [--item NAME|N] [--stat min|max|avg|num]\n"
            "      [--holdoff MS] [--maxval V] [--source advanced|logged] [--dp N]\n"
@@ -347,6 +350,42 @@ extern "C" void onStopSignal(int) {
     g_stop.store(true);
 }
 
+// While a log runs, what would end the program ends the run instead, and the log is saved:
+// Ctrl+C, SIGTERM, and a terminal closed or a connection dropped (SIGHUP). A reader of stderr
+// that has gone away must not end it either (SIGPIPE) before the file is written.
+class StopSignals {
+public:
+    StopSignals() {
+        g_stop.store(false);
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            m_previous[i] = std::signal(kSignals[i], onStopSignal);
+#ifdef SIGPIPE
+        m_previousPipe = std::signal(SIGPIPE, SIG_IGN);
+#endif
+    }
+    ~StopSignals() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            std::signal(kSignals[i], m_previous[i]);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, m_previousPipe);
+#endif
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    using Handler = void (*)(int);
+#ifdef SIGHUP
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+#else
+    static constexpr std::array<int, 2> kSignals = {SIGINT, SIGTERM};
+#endif
+    std::array<Handler, kSignals.size()> m_previous{};
+#ifdef SIGPIPE
+    Handler m_previousPipe = SIG_DFL;
+#endif
+};
+
 const char* const kGroupNames[kTraceGroupCount] = {"basic", "sensors", "aux", "map", "advanced"};
 
 // "--groups basic,map": the groups to poll; nothing for a name that is not one.
@@ -386,21 +425,32 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     if (!samples && !seconds) return usage("--samples and --seconds take a whole number above 0");
     const auto include = groupsFromText(args.option("--groups").value_or("advanced"));
     if (!include) return usage("--groups takes basic, sensors, aux, map and advanced");
+    const std::string out = *args.option("--out");
+
+    // A run whose log could not be saved is not started: the folder, the target and the room
+    // for the largest log it can give are checked before the first request.
+    const int mostSamples = static_cast<int>(
+        std::min<long>(samples.value_or(LogStore::kMaxRunSamples), LogStore::kMaxRunSamples));
+    if (const std::string problem = logTargetProblem(out, logFileSizeBound(*include, mostSamples));
+        !problem.empty()) {
+        ctx.prompts.tell(problem, MessageIcon::Critical);
+        return kExitFailed;
+    }
 
     UnitSession unit(ctx, *args.option("--port"));
     if (!unit.open(ctx.prompts)) return kExitFailed;
     Session& s = unit.session();
-    // The window would hold the unit's data by now; so does the session here.
-    if (!SR20DET_Version(s, true, true, true, false)) return kExitFailed;
-
+    // The window's aux set-up and item names; the unit's layout renames items when it is
+    // identified.
+    const AuxSetup aux = auxSetupOf(loadAuxSettings(ctx.settings));
+    s.trace.InitTraceItemLookup(aux.names);
     auto log = std::make_unique<LogStore>();
-    const AuxSetup aux;
-    MonitorLoop loop(s, *log, ctx.clock, aux);
+    // The one identification of the run, as the window's Start makes it; the session holds no
+    // data of its own to check against the unit.
+    MonitorLoop loop(monitorPortOf(s, false), *log, ctx.clock, aux);
+    const StopSignals stopSignals;
     if (!loop.start(*include, {})) return kExitFailed;
 
-    g_stop.store(false);
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
     const bool showProgress = stderrIsTerminal();
     std::int64_t shownSecond = -1;
     bool stopped = false;  // by the user or the limit, not by the unit
@@ -416,16 +466,27 @@ int runLog(const CliArgs& args, CliContext& ctx) {
             std::cerr << "\r" << count << " samples, " << shownSecond << " s" << std::flush;
         }
     }
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     if (showProgress) std::cerr << "\n";
+    const int count = loop.SampleCount();
+    if (count == 0) {
+        ctx.prompts.tell("No sample was read whole, so " + out + " was not written.",
+                         MessageIcon::Critical);
+        return kExitFailed;
+    }
+    const bool capped = !stopped && count >= LogStore::kMaxRunSamples;
+    if (capped)
+        ctx.prompts.tell("A log holds at most " + std::to_string(LogStore::kMaxRunSamples) +
+                             " samples, so the run ended after " +
+                             std::to_string(log->LogTime(count - 1) / 1000) + " s, before the " +
+                             (samples ? std::to_string(*samples) + " samples"
+                                      : std::to_string(*seconds) + " s") +
+                             " asked for.",
+                         MessageIcon::Exclamation);
     // A run cut short by the unit is still saved: those samples may be the ones that matter.
-    const bool complete = stopped || loop.SampleCount() >= LogStore::kMaxRunSamples;
     QtFileWriter writer;
-    if (const std::string error = saveLogFile(*log, s.trace, writer, *args.option("--out"));
-        !error.empty())
+    if (const std::string error = saveLogFile(*log, s.trace, writer, out); !error.empty())
         return failed(error);
-    return complete ? kExitOk : kExitFailed;
+    return stopped || capped ? kExitOk : kExitFailed;
 }
 
 int runMapWatch(const CliArgs& args, CliContext& ctx) {

@@ -7,6 +7,7 @@
 #include "mapwatch/map_watch.h"
 #include "monitor/monitor_loop.h"
 #include "ports/settings_store.h"
+#include "session/session.h"
 
 class QAction;
 class QComboBox;

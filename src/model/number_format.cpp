@@ -50,16 +50,9 @@ void incrementDigits(std::string& digits) {
     digits.insert(digits.begin(), '1');
 }
 
-}  // namespace
-
-// Fixed-point text of the value, first taken to 15 significant digits so that a value stored as
-// 1.00499999... still shows as the 1.005 it was meant to be, then rounded half away from zero.
-std::string fixedTextByDigits(double value, int decimals, char separator) {
-    constexpr int kSignificant = 15;
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                   std::chars_format::scientific, kSignificant - 1);
-    const std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
+// The magnitude given as scientific text ("1.005e+00"), rounded half away from zero to
+// `decimals` places.
+std::string roundedFixed(std::string_view sci, bool negativeValue, int decimals, char separator) {
     const std::size_t e = sci.find('e');
     std::string mantissa;
     for (char c : sci.substr(0, e))
@@ -90,7 +83,7 @@ std::string fixedTextByDigits(double value, int decimals, char separator) {
     scaled.erase(0, lead);
 
     const bool negative =
-        value < 0 && scaled.find_first_not_of('0') != std::string::npos;  // never "-0.0"
+        negativeValue && scaled.find_first_not_of('0') != std::string::npos;  // never "-0.0"
     std::string out = negative ? "-" : "";
     const std::size_t intLength = scaled.size() - static_cast<std::size_t>(decimals);
     out.append(scaled, 0, intLength);
@@ -99,6 +92,19 @@ std::string fixedTextByDigits(double value, int decimals, char separator) {
         out.append(scaled, intLength, std::string::npos);
     }
     return out;
+}
+
+}  // namespace
+
+// Fixed-point text of the value, first taken to 15 significant digits so that a value stored as
+// 1.00499999... still shows as the 1.005 it was meant to be, then rounded half away from zero.
+std::string fixedTextByDigits(double value, int decimals, char separator) {
+    constexpr int kSignificant = 15;
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                   std::chars_format::scientific, kSignificant - 1);
+    return roundedFixed(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)), value < 0,
+                        decimals, separator);
 }
 
 namespace {
@@ -124,19 +130,25 @@ std::optional<std::string> wholeMultipleText(double value, int decimals, char se
     return digits;
 }
 
-std::string fixedText(double value, int decimals, char separator) {
+std::string fixedText(double value, int decimals, char separator, Precision precision) {
     if (auto text = wholeMultipleText(value, decimals, separator)) return std::move(*text);
+    if (precision == Precision::Single && std::fabs(value) <= std::numeric_limits<float>::max()) {
+        // Rounded from the single's own digits: 0.35 held as a single is 0.3499999940395355 as
+        // a double, and 0.4 with one decimal.
+        char buf[32];
+        const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<float>(value)),
+                                       std::chars_format::scientific);
+        return roundedFixed(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)),
+                            value < 0, decimals, separator);
+    }
     return fixedTextByDigits(value, decimals, separator);
 }
 
-std::string generalText(double value, char separator) {
-    if (value == 0) value = 0;  // no "-0"
-    char buf[64];
+// "inf", "-inf" or "nan": shown as they are rather than as a number they are not.
+std::string nonFiniteText(double value) {
+    char buf[16];
     const auto res = std::to_chars(buf, buf + sizeof buf, value);
-    std::string out(buf, res.ptr);
-    for (char& c : out)
-        if (c == '.') c = separator;
-    return out;
+    return std::string(buf, res.ptr);
 }
 
 // Blanks, an optional sign, digits with at most one of the accepted decimal separators,
@@ -219,10 +231,37 @@ double slowNumber(const char* first, const char* last, bool negative) {
 
 }  // namespace
 
-std::string formatValue(double value, std::string_view pattern, const NumberLocale& locale) {
-    const std::optional<int> decimals = patternDecimals(pattern);
-    if (!decimals || !std::isfinite(value)) return generalText(value, locale.decimalSeparator);
-    return fixedText(value, *decimals, locale.decimalSeparator);
+std::string shortestDecimal(double value, Precision precision, LeadingZero zero) {
+    if (!std::isfinite(value) || value == 0) return "0";  // also -0
+    // The fixed-point text of the largest double: 309 digits, a sign and a point; the smallest
+    // subnormal takes 326 characters.
+    char buf[400];
+    const bool single =
+        precision == Precision::Single && std::fabs(value) <= std::numeric_limits<float>::max();
+    if (single && static_cast<float>(value) == 0) return "0";
+    const auto res = single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(value),
+                                            std::chars_format::fixed)
+                            : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    std::string text(buf, res.ptr);
+    const std::size_t sign = text.front() == '-' ? 1 : 0;
+    if (zero == LeadingZero::Drop && text.compare(sign, 2, "0.") == 0) text.erase(sign, 1);
+    return text;
+}
+
+std::string withLeadingBlank(std::string text) {
+    if (text.empty() || text.front() != '-') text.insert(text.begin(), ' ');
+    return text;
+}
+
+std::string formatValue(double value, std::string_view pattern, const NumberLocale& locale,
+                        Precision precision) {
+    if (!std::isfinite(value)) return nonFiniteText(value);
+    if (const std::optional<int> decimals = patternDecimals(pattern))
+        return fixedText(value, *decimals, locale.decimalSeparator, precision);
+    std::string text = shortestDecimal(value, precision);
+    for (char& c : text)
+        if (c == '.') c = locale.decimalSeparator;
+    return text;
 }
 
 std::optional<double> parseUserNumber(std::string_view text, const NumberLocale& locale) {
@@ -255,7 +294,10 @@ std::optional<long> parseFieldInteger(std::string_view field) {
     return static_cast<long>(*value);
 }
 
-double leadingNumber(std::string_view field) {
+namespace {
+
+// The leading-number rule; `stop` is left just after what it read as the number.
+double scanLeadingNumber(std::string_view field, const char*& stop) {
     const char* p = field.data();
     const char* const end = p + field.size();
     while (p != end && *p == ' ')
@@ -295,7 +337,11 @@ double leadingNumber(std::string_view field) {
         }
         break;
     }
-    if (!anyDigit) return 0;
+    stop = p;
+    if (!anyDigit) {
+        stop = field.data();
+        return 0;
+    }
 
     if (p != end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) {
         const char* q = p + 1;
@@ -314,6 +360,7 @@ double leadingNumber(std::string_view field) {
                 if (*q != ' ' && exponent < 100000) exponent = exponent * 10 + (*q - '0');
             power += negativeExponent ? -exponent : exponent;
             p = q;
+            stop = q;
             exact = false;  // rare enough to leave to from_chars
         }
     }
@@ -328,14 +375,22 @@ double leadingNumber(std::string_view field) {
     return negative ? -value : value;
 }
 
+}  // namespace
+
+double leadingNumber(std::string_view field) {
+    const char* stop = nullptr;
+    return scanLeadingNumber(field, stop);
+}
+
+std::optional<double> wholeLeadingNumber(std::string_view field) {
+    const char* stop = nullptr;
+    const double value = scanLeadingNumber(field, stop);
+    if (stop == field.data() || stop != field.data() + field.size()) return std::nullopt;
+    return value;
+}
+
 std::string keyFileNumber(double value) {
-    if (!std::isfinite(value) || value == 0) return " 0";  // also -0
-    char buf[400];  // the fixed-point text of the largest double
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    std::string text(buf, res.ptr);
-    const std::size_t digits = text.front() == '-' ? 1 : 0;
-    if (text.compare(digits, 2, "0.") == 0) text.erase(digits, 1);
-    return value < 0 ? text : " " + text;
+    return withLeadingBlank(shortestDecimal(value, Precision::Double, LeadingZero::Drop));
 }
 
 }  // namespace tunalyx

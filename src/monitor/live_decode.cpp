@@ -117,6 +117,23 @@ void decodeGroup(int group, const Bytes& data, const TraceItems& items, const Au
     }
 }
 
+Precision itemPrecision(const TraceItems& items, int item) {
+    if (item < 0 || item >= kTraceItemCount) return Precision::Double;
+    const auto at = static_cast<std::size_t>(item);
+    const int index = items.TraceGroupIndex[at];
+    switch (items.TraceGroup[at]) {
+        case kGroupBasic:
+        case kGroupAdvanced:
+            return Precision::Single;
+        case kGroupSensor:
+            return index < kSensorVoltages ? Precision::Single : Precision::Double;
+        case kGroupAux:
+            return index < 4 ? Precision::Single : Precision::Double;  // raw volts, then calibrated
+        default:
+            return Precision::Double;
+    }
+}
+
 void clearGroup(int group, const TraceItems& items, LiveSample& sample) {
     if (group < 0 || group >= kTraceGroupCount) return;
     for (int i = 0; i < kGroupItemCount[static_cast<std::size_t>(group)]; ++i)

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "model/number_format.h"
 #include "monitor/trace_items.h"
 #include "ports/bytes.h"
 #include "versions/layout_family.h"
@@ -41,6 +42,9 @@ void decodeGroup(int group, const Bytes& data, const TraceItems& items, const Au
                  LiveSample& sample);
 // The items of a group that was not polled read 0.
 void clearGroup(int group, const TraceItems& items, LiveSample& sample);
+// Descriptor items, sensor voltages and raw aux voltages are held as singles; written as such,
+// 14.2 stays "14.2".
+[[nodiscard]] Precision itemPrecision(const TraceItems& items, int item);
 
 // The boost rule of descriptor size 130: words with bit 15 set are positive from 0x8000, the
 // others count down from 760.

@@ -1,10 +1,10 @@
 #include "monitor/monitor_loop.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "model/descriptors.h"
 #include "model/number_format.h"
-#include "versions/version_identification.h"
 
 namespace tunalyx {
 
@@ -31,8 +31,8 @@ std::optional<MessageAnswer> CheckUnsavedLog(LogStore& log, UserPrompts& prompts
     return log.LogUnsaved ? MessageAnswer::Cancel : MessageAnswer::Yes;
 }
 
-MonitorLoop::MonitorLoop(Session& session, LogStore& log, Clock& clock, const AuxSetup& aux)
-    : m_session(session), m_log(log), m_clock(clock), m_aux(aux) {}
+MonitorLoop::MonitorLoop(MonitorPort port, LogStore& log, Clock& clock, const AuxSetup& aux)
+    : m_port(std::move(port)), m_log(log), m_clock(clock), m_aux(aux) {}
 
 void MonitorLoop::addListener(SampleListener* listener) {
     if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
@@ -46,35 +46,35 @@ void MonitorLoop::removeListener(SampleListener* listener) {
 
 bool MonitorLoop::start(const std::array<bool, kTraceGroupCount>& include,
                         const std::function<std::optional<MessageAnswer>()>& checkUnsaved) {
-    if (m_running) return false;
+    if (m_runInProgress) return false;
     const auto abandon = [this] {
         end();
         return false;
     };
-    if (m_session.PortBusy) return abandon();
-    if (!SR20DET_Version(m_session, true, false, true, true)) return abandon();
+    if (m_port.portBusy) return abandon();
+    if (m_port.checkVersion && !m_port.checkVersion()) return abandon();
     if (checkUnsaved && checkUnsaved() == MessageAnswer::Cancel) return abandon();
     for (SampleListener* l : m_listeners)
         l->runStarted();
     m_log.IncludeGroup = include;
     if (std::none_of(include.begin(), include.end(), [](bool on) { return on; })) return abandon();
 
-    m_logging = true;
-    m_running = true;
+    m_stopRequested = false;
+    m_runInProgress = true;
     m_sampleCount = 0;
     m_lastSecond = -1;
-    m_session.link.ComFlush();
+    m_port.link.ComFlush();
     return true;
 }
 
 bool MonitorLoop::step() {
-    if (!m_logging || m_sampleCount >= LogStore::kMaxRunSamples) {
+    if (!m_runInProgress || m_stopRequested || m_sampleCount >= LogStore::kMaxRunSamples) {
         end();
         return false;
     }
     // A transfer is between two of its packets: its turn first.
-    if (m_session.PortBusy) return true;
-    PortBusyGuard holding(m_session.PortBusy);
+    if (m_port.portBusy) return true;
+    PortBusyGuard holding(m_port.portBusy);
 
     const int s = m_sampleCount;
     if (s == 0) m_startTick = m_clock.tickMs();
@@ -86,17 +86,16 @@ bool MonitorLoop::step() {
     bool complete = true;
     for (int group : kPollOrder) {
         if (!m_log.IncludeGroup[static_cast<std::size_t>(group)]) {
-            clearGroup(group, m_session.trace, m_sample);
+            clearGroup(group, m_port.items, m_sample);
             continue;
         }
         Bytes data;
         const auto length = static_cast<std::uint8_t>(kLiveLength[static_cast<std::size_t>(group)]);
-        if (!m_session.link.ReadPacketData(liveCommand(m_session.layout.live, group), length,
-                                           data)) {
+        if (!m_port.link.ReadPacketData(liveCommand(m_port.live, group), length, data)) {
             complete = false;
             break;
         }
-        decodeGroup(group, data, m_session.trace, m_aux, m_sample);
+        decodeGroup(group, data, m_port.items, m_aux, m_sample);
     }
     holding.release();
     // The sample being read when a read failed is not counted.
@@ -118,13 +117,12 @@ bool MonitorLoop::step() {
 }
 
 void MonitorLoop::cmdLogStop_Click() {
-    m_logging = false;
+    if (m_runInProgress) m_stopRequested = true;
 }
 
 void MonitorLoop::end() {
-    const bool wasRunning = m_running;
-    m_logging = false;
-    m_running = false;
+    const bool wasRunning = m_runInProgress;
+    m_runInProgress = false;
     m_log.LogLast = std::max(0, m_sampleCount - 1);
     if (wasRunning)
         for (SampleListener* l : m_listeners)
@@ -132,47 +130,47 @@ void MonitorLoop::end() {
 }
 
 void MonitorLoop::showFields() {
-    const TraceItems& t = m_session.trace;
-    const NumberLocale locale = m_session.codec.locale();
+    const TraceItems& t = m_port.items;
     const auto value = [&](int group, int index) {
         return m_sample.value[static_cast<std::size_t>(t.lookup(group, index))];
     };
-    const auto itemText = [&](int group, int index) {
+    // In the item's own precision: a single rounds from its own digits.
+    const auto text = [&](int group, int index, const std::string& format) {
         const int item = t.lookup(group, index);
-        return formatValue(m_sample.value[static_cast<std::size_t>(item)], itemFormat(item),
-                           locale);
+        return formatValue(m_sample.value[static_cast<std::size_t>(item)],
+                           format.empty() ? itemFormat(item) : format, m_port.locale,
+                           itemPrecision(t, item));
     };
     for (std::size_t i = 0; i < m_fields.txtMonitor.size(); ++i)
-        m_fields.txtMonitor[i] = itemText(kGroupBasic, static_cast<int>(i));
+        m_fields.txtMonitor[i] = text(kGroupBasic, static_cast<int>(i), "");
     for (std::size_t i = 0; i < m_fields.txtTuning.size(); ++i)
-        m_fields.txtTuning[i] = itemText(kGroupAdvanced, static_cast<int>(i));
+        m_fields.txtTuning[i] = text(kGroupAdvanced, static_cast<int>(i), "");
     for (std::size_t k = 0; k < 8; ++k) {
         const int index = static_cast<int>(k);
-        m_fields.txtSensor[k] = formatValue(value(kGroupSensor, index), "0.00", locale);
+        m_fields.txtSensor[k] = text(kGroupSensor, index, "0.00");
         m_fields.sensorRed[k] = m_sample.sensorFlag[k];
         m_fields.chkSensor1[k] = value(kGroupSensor, 8 + index) != 0;
         m_fields.chkSensor2[k] = value(kGroupSensor, 16 + index) != 0;
     }
     for (std::size_t k = 0; k < 4; ++k)
-        m_fields.txtA2D[k] = formatValue(value(kGroupAux, static_cast<int>(k)), "0.000", locale);
+        m_fields.txtA2D[k] = text(kGroupAux, static_cast<int>(k), "0.000");
     for (std::size_t k = 0; k < 2; ++k)
-        m_fields.txtMap[k] = formatValue(value(kGroupMap, static_cast<int>(k)), "0", locale);
+        m_fields.txtMap[k] = text(kGroupMap, static_cast<int>(k), "0");
 }
 
-std::string nextMaximum(const std::string& shown, double value, bool firstSample,
-                        const NumberLocale& locale) {
+std::string nextMaximum(const std::string& shown, double value, Precision precision,
+                        bool firstSample, const NumberLocale& locale) {
     if (firstSample || parseUserNumber(shown, locale).value_or(0) < value)
-        return formatValue(value, "", locale);
+        return formatValue(value, "", locale, precision);
     return shown;
 }
 
 void MonitorLoop::updateMaxima(int s) {
-    const NumberLocale locale = m_session.codec.locale();
     for (std::size_t i = 0; i < m_fields.txtMonitorMax.size(); ++i) {
-        const int item = m_session.trace.lookup(kGroupBasic, static_cast<int>(i));
+        const int item = m_port.items.lookup(kGroupBasic, static_cast<int>(i));
         m_fields.txtMonitorMax[i] =
             nextMaximum(m_fields.txtMonitorMax[i], m_sample.value[static_cast<std::size_t>(item)],
-                        s == 0, locale);
+                        itemPrecision(m_port.items, item), s == 0, m_port.locale);
     }
 }
 

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "link/packet_link.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_store.h"
 #include "ports/clock.h"
-#include "session/session.h"
+#include "session/port_busy.h"
+#include "versions/layout_family.h"
 
 namespace tunalyx {
 
@@ -40,23 +42,35 @@ struct MonitorFields {
     std::array<std::string, 2> txtMap;
 };
 
-// A Basic maximum field after a sample: the new value in the general number form when it is the
-// first sample or beats what the field shows (text that is no number counts as 0); otherwise the
-// field as it is.
-[[nodiscard]] std::string nextMaximum(const std::string& shown, double value, bool firstSample,
-                                      const NumberLocale& locale);
+// A Basic maximum field after a sample: the new value in the general number form of its
+// precision when it is the first sample or beats what the field shows (text that is no number
+// counts as 0); otherwise the field as it is, so an equal value leaves the format of a Reset.
+[[nodiscard]] std::string nextMaximum(const std::string& shown, double value, Precision precision,
+                                      bool firstSample, const NumberLocale& locale);
 
 // CheckUnsavedLog: nothing when the log is saved; otherwise the question with Yes, No and
 // Cancel. Yes runs `save`, and counts as Cancel when the log is still unsaved afterwards.
 [[nodiscard]] std::optional<MessageAnswer> CheckUnsavedLog(LogStore& log, UserPrompts& prompts,
                                                            const std::function<void()>& save);
 
+// What the loop borrows from whoever owns the port. The live commands and the item names are
+// those of the layout in force, which the version check at the start of a run may switch.
+struct MonitorPort {
+    PacketLink& link;
+    PortBusyFlag& portBusy;
+    const LiveCommands& live;
+    const TraceItems& items;
+    const NumberLocale& locale;
+    // Identifies the unit and applies its layout; false stops the run before it starts.
+    std::function<bool()> checkVersion;
+};
+
 // The polling of live data without a window: start, then one step per cycle until a step says
 // the run is over. The driver (a window's timer, the command line) calls step() as often as it
 // can; between steps the port is free for transfers.
 class MonitorLoop {
 public:
-    MonitorLoop(Session& session, LogStore& log, Clock& clock, const AuxSetup& aux);
+    MonitorLoop(MonitorPort port, LogStore& log, Clock& clock, const AuxSetup& aux);
 
     // cmdLogStart_Click up to the first cycle: the version check, the unsaved log (Cancel
     // abandons), the listeners' reset, the groups, the flush. False when nothing is to be
@@ -72,9 +86,10 @@ public:
     // cmdMonMaxRst_Click: the maxima become the shown values.
     void cmdMonMaxRst_Click();
 
-    [[nodiscard]] bool Logging() const { return m_logging; }
-    // Between a successful start and the step that ends the run.
-    [[nodiscard]] bool running() const { return m_running; }
+    // Stop was pressed during this run; the next step ends it.
+    [[nodiscard]] bool stopRequested() const { return m_stopRequested; }
+    // From a successful start to the step that ends the run.
+    [[nodiscard]] bool runInProgress() const { return m_runInProgress; }
     [[nodiscard]] int SampleCount() const { return m_sampleCount; }
     [[nodiscard]] const MonitorFields& fields() const { return m_fields; }
     [[nodiscard]] const LiveSample& lastSample() const { return m_sample; }
@@ -87,13 +102,13 @@ private:
     void showFields();
     void updateMaxima(int s);
 
-    Session& m_session;
+    MonitorPort m_port;
     LogStore& m_log;
     Clock& m_clock;
     const AuxSetup& m_aux;
     std::vector<SampleListener*> m_listeners;
-    bool m_logging = false;  // cleared by Stop; the run ends at the next step
-    bool m_running = false;
+    bool m_stopRequested = false;
+    bool m_runInProgress = false;
     int m_sampleCount = 0;
     std::int64_t m_startTick = 0;
     std::int64_t m_lastSecond = -1;

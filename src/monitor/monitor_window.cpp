@@ -12,16 +12,15 @@
 #include <QVBoxLayout>
 
 #include "app/qt_window_placement.h"
-#include "model/descriptors.h"
 #include "monitor/log_file.h"
+#include "monitor/monitor_settings.h"
+#include "monitor/session_monitor_port.h"
 #include "transfer/data_file.h"
 
 namespace tunalyx {
 
 namespace {
 
-constexpr const char* kIncludeKey = "MonitorInclude";
-constexpr const char* kDefaultInclude = "0,0,0,0,1";
 constexpr const char* kIncludeCaptions[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
                                                             "Map Ref", "Advanced"};
 constexpr const char* kAuxLabels[4] = {"AN1", "AN2", "AN3", "AN4"};
@@ -51,7 +50,7 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxSetup& au
       m_log(log),
       m_store(store),
       m_files(files),
-      m_loop(session, log, session.link.clock(), aux) {
+      m_loop(monitorPortOf(session, true), log, session.link.clock(), aux) {
     setObjectName(QStringLiteral("frmMonitor"));
     setWindowTitle(tr("Monitor"));
     buildFields();
@@ -60,10 +59,9 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxSetup& au
 
     // Form_Load
     applyPlacement(*this, loadWindowPlacement(m_store, "Monitor", kDefaultPlacement));
-    const std::string include = m_store.text(kIncludeKey, kDefaultInclude);
-    const auto flags = splitFields(include);
-    for (std::size_t i = 0; i < flags.size() && i < m_chkInclude.size(); ++i)
-        m_chkInclude[i]->setChecked(flags[i] == "1");
+    const IncludeGroups include = loadMonitorInclude(m_store);
+    for (std::size_t g = 0; g < m_chkInclude.size(); ++g)
+        m_chkInclude[g]->setChecked(include[g]);
 
     chooseSavePath = [this](const std::string& proposed) {
         QString selected = QStringLiteral("Text Files(*.txt)");
@@ -82,7 +80,6 @@ MonitorWindow::~MonitorWindow() {
 }
 
 void MonitorWindow::buildFields() {
-    const MonitorCaptions& captions = m_session.monitorCaptions;
     auto* outer = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     outer->addLayout(top);
@@ -92,7 +89,8 @@ void MonitorWindow::buildFields() {
     basicGrid->addWidget(new QLabel(tr("Max"), basic), 0, 2);
     for (int i = 0; i < 10; ++i) {
         const auto at = static_cast<std::size_t>(i);
-        m_lblMonitor[at] = new QLabel(latin1(captions.lblMonitor[at]), basic);
+        m_lblMonitor[at] = new QLabel(basic);
+        m_lblMonitor[at]->setObjectName(QStringLiteral("lblMonitor%1").arg(i));
         m_txtMonitor[at] = field(QStringLiteral("txtMonitor%1").arg(i), basic);
         m_txtMonitorMax[at] = field(QStringLiteral("txtMonitorMax%1").arg(i), basic);
         basicGrid->addWidget(m_lblMonitor[at], i + 1, 0);
@@ -106,11 +104,12 @@ void MonitorWindow::buildFields() {
     auto* sensorGrid = new QGridLayout(sensors);
     for (int k = 0; k < 8; ++k) {
         const auto at = static_cast<std::size_t>(k);
-        m_lblSensor[at] = new QLabel(latin1(captions.sensorLabels[at]), sensors);
+        m_lblSensor[at] = new QLabel(sensors);
+        m_lblSensor[at]->setObjectName(QStringLiteral("lblSensor%1").arg(k));
         m_txtSensor[at] = field(QStringLiteral("txtSensor%1").arg(k), sensors);
-        m_chkSensor1[at] = new QCheckBox(latin1(captions.switchCaptions[at]), sensors);
+        m_chkSensor1[at] = new QCheckBox(sensors);
         m_chkSensor1[at]->setObjectName(QStringLiteral("chkSensor1%1").arg(k));
-        m_chkSensor2[at] = new QCheckBox(latin1(captions.switchCaptions[at + 8]), sensors);
+        m_chkSensor2[at] = new QCheckBox(sensors);
         m_chkSensor2[at]->setObjectName(QStringLiteral("chkSensor2%1").arg(k));
         // They show the unit's switches; a click must not pretend otherwise.
         for (QCheckBox* box : {m_chkSensor1[at], m_chkSensor2[at]}) {
@@ -129,7 +128,8 @@ void MonitorWindow::buildFields() {
     auto* advancedGrid = new QGridLayout(advanced);
     for (int i = 0; i < 19; ++i) {
         const auto at = static_cast<std::size_t>(i);
-        m_lblTuning[at] = new QLabel(latin1(captions.lblTuning[at]), advanced);
+        m_lblTuning[at] = new QLabel(advanced);
+        m_lblTuning[at]->setObjectName(QStringLiteral("lblTuning%1").arg(i));
         m_txtTuning[at] = field(QStringLiteral("txtTuning%1").arg(i), advanced);
         const int column = i < 10 ? 0 : 2;
         advancedGrid->addWidget(m_lblTuning[at], i % 10, column);
@@ -189,10 +189,28 @@ void MonitorWindow::buildFields() {
     connect(m_cmdLogStop, &QPushButton::clicked, this, &MonitorWindow::cmdLogStop_Click);
     connect(m_cmdMonMaxRst, &QPushButton::clicked, this, &MonitorWindow::cmdMonMaxRst_Click);
     connect(m_cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+    showCaptions();
+}
+
+void MonitorWindow::showCaptions() {
+    const MonitorCaptions& captions = m_session.monitorCaptions;
+    const auto show = [](auto* widget, const std::string& text) {
+        const QString caption = latin1(text);
+        if (widget->text() != caption) widget->setText(caption);
+    };
+    for (std::size_t i = 0; i < m_lblMonitor.size(); ++i)
+        show(m_lblMonitor[i], captions.lblMonitor[i]);
+    for (std::size_t i = 0; i < m_lblTuning.size(); ++i)
+        show(m_lblTuning[i], captions.lblTuning[i]);
+    for (std::size_t k = 0; k < m_lblSensor.size(); ++k) {
+        show(m_lblSensor[k], captions.sensorLabels[k]);
+        show(m_chkSensor1[k], captions.switchCaptions[k]);
+        show(m_chkSensor2[k], captions.switchCaptions[k + 8]);
+    }
 }
 
 void MonitorWindow::cmdLogStart_Click() {
-    if (!m_cmdLogStart->isEnabled() || m_loop.running()) return;
+    if (!m_cmdLogStart->isEnabled() || m_loop.runInProgress()) return;
     m_cmdLogStart->setEnabled(false);
     std::array<bool, kTraceGroupCount> include{};
     for (std::size_t g = 0; g < include.size(); ++g)
@@ -201,14 +219,9 @@ void MonitorWindow::cmdLogStart_Click() {
         m_cmdLogStart->setEnabled(true);
         return;
     }
-    // The layout in force may have been renamed by the check of the version.
-    const MonitorCaptions& captions = m_session.monitorCaptions;
-    for (std::size_t i = 0; i < m_lblMonitor.size(); ++i)
-        m_lblMonitor[i]->setText(latin1(captions.lblMonitor[i]));
-    for (std::size_t i = 0; i < m_lblTuning.size(); ++i)
-        m_lblTuning[i]->setText(latin1(captions.lblTuning[i]));
-    for (std::size_t k = 0; k < m_lblSensor.size(); ++k)
-        m_lblSensor[k]->setText(latin1(captions.sensorLabels[k]));
+    // The check of the version may have switched the layout (the session's view says so too;
+    // a window without one still shows the right names).
+    showCaptions();
     m_txtMonCount->setText(QStringLiteral("0"));
     m_cycle.start(0);
     emit runningChanged(true);
@@ -221,7 +234,7 @@ void MonitorWindow::cycle() {
 void MonitorWindow::cmdLogStop_Click() {
     m_loop.cmdLogStop_Click();
     // The run ends here, not at a next cycle that may never come (the program closing).
-    if (m_loop.running()) m_loop.step();
+    if (m_loop.runInProgress()) m_loop.step();
 }
 
 void MonitorWindow::cmdMonMaxRst_Click() {
@@ -299,10 +312,15 @@ bool MonitorWindow::cmdSave_Click() {
 
 void MonitorWindow::saveSettings() {
     saveWindowPlacement(m_store, "Monitor", placementOf(*this));
-    std::string include;
+    IncludeGroups include{};
     for (std::size_t g = 0; g < m_chkInclude.size(); ++g)
-        include += (g ? "," : "") + std::string(m_chkInclude[g]->isChecked() ? "1" : "0");
-    m_store.setValue(kIncludeKey, include);
+        include[g] = m_chkInclude[g]->isChecked();
+    saveMonitorInclude(m_store, include);
+}
+
+void MonitorWindow::showEvent(QShowEvent* event) {
+    showCaptions();
+    QWidget::showEvent(event);
 }
 
 void MonitorWindow::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 #include "monitor/monitor_loop.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
+#include "session/session.h"
 
 class QCheckBox;
 class QLabel;
@@ -37,8 +38,12 @@ public:
     // Nothing when the log is saved; otherwise the user's answer (Cancel abandons).
     std::optional<MessageAnswer> CheckUnsavedLog();
 
+    // The labels and switch captions from the layout and item names in force; called whenever a
+    // layout switch may have renamed them.
+    void showCaptions();
+
     [[nodiscard]] MonitorLoop& loop() { return m_loop; }
-    [[nodiscard]] bool running() const { return m_loop.running(); }
+    [[nodiscard]] bool runInProgress() const { return m_loop.runInProgress(); }
     // The save dialog; tests replace it. An empty path means the user cancelled.
     std::function<std::string(const std::string& proposedName)> chooseSavePath;
 
@@ -56,6 +61,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildFields();

@@ -87,8 +87,8 @@ public:
         return "";
     }
 
-    void stop() const {
-        if (m_pid > 0) ::kill(m_pid, SIGTERM);
+    void stop(int signal = SIGTERM) const {
+        if (m_pid > 0) ::kill(m_pid, signal);
     }
 
     // Waits for the end (killing the process after `timeoutMs`) and collects the output.
@@ -380,33 +380,59 @@ TEST_F(CliPtyTest, DiffListsWhatCompareMarksWithTheExitStatusOfDiff) {
     EXPECT_EQ(missing.err, "Error opening missing.dat\n");
 }
 
-TEST_F(CliPtyTest, LogPollsSavesAndExportsAsCsv) {
+TEST_F(CliPtyTest, LogPollsWithTheStoredAuxSetUpAndSaves) {
     Sim sim({"simulate", "--family", "5"});
-    const Finished log = runCli({"log", "--port", sim.port, "--groups", "basic,map,advanced",
+    const Finished log = runCli({"log", "--port", sim.port, "--groups", "aux,map,advanced",
                                  "--samples", "25", "--out", at("run.txt")});
     ASSERT_EQ(log.exitCode, 0) << log.err;
     const std::string text = fileText(at("run.txt"));
-    EXPECT_TRUE(text.starts_with("[SR20DET]\r\nTime(S)\tInjDuty\t")) << text.substr(0, 60);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 25);
+    // AN1 as the window has it by default: a wide-band sensor from 10 to 20 A/F, not raw volts.
+    EXPECT_TRUE(text.starts_with(
+        "[SR20DET]\r\nTime(S)\tAN1 raw\tAN2 raw\tAN3 raw\tAN4 raw\tAN1 Wide Band\t"));
+    std::istringstream row(text.substr(text.find('\n', 11) + 1));
+    std::string field;
+    for (int f = 0; f < 6; ++f)
+        std::getline(row, field, '\t');
+    EXPECT_GE(std::stod(field), 10) << field;
 
-    const Finished csv = runCli({"export-csv", at("run.txt"), at("run.csv")});
-    ASSERT_EQ(csv.exitCode, 0) << csv.err;
-    const std::string table = fileText(at("run.csv"));
-    EXPECT_TRUE(table.starts_with("Time (s),InjDuty,")) << table.substr(0, 60);
-    EXPECT_NE(table.find(",MAPN,MAPP,Rpm,"), std::string::npos);
-    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 25);
-
-    EXPECT_EQ(runCli({"log", "--port", sim.port, "--samples", "5", "--seconds", "5", "--out",
-                      at("x.txt")})
-                  .exitCode,
-              2);
-    EXPECT_EQ(runCli({"log", "--port", sim.port, "--groups", "turbo", "--samples", "5", "--out",
-                      at("x.txt")})
-                  .exitCode,
-              2);
+    ASSERT_EQ(runCli({"export-csv", at("run.txt"), at("run.csv")}).exitCode, 0);
     const Finished notLog = runCli({"export-csv", at("run.csv"), at("x.csv")});
     EXPECT_EQ(notLog.exitCode, 1);
     EXPECT_EQ(notLog.err, "This is not a SR20DET Log File\n");
+}
+
+TEST_F(CliPtyTest, LogChecksItsTargetFirstAndSavesWhateverEndsTheRun) {
+    // The folder is checked before the port is even opened.
+    const Finished missing = runCli({"log", "--port", "/dev/tunalyx-no-such-device", "--samples",
+                                     "5", "--out", at("none/run.txt")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "The folder " + at("none") + " does not exist, so " +
+                               at("none/run.txt") + " cannot be saved.\n");
+    // A unit that answers the one identification (wake-up, probe, name, version) and then nothing:
+    // no sample, no file.
+    Sim pulled({"simulate", "--fault", "pull=4"});
+    const Finished none =
+        runCli({"log", "--port", pulled.port, "--samples", "5", "--out", at("none.txt")});
+    EXPECT_EQ(none.err, "Interface not responding!\nNo sample was read whole, so " +
+                            at("none.txt") + " was not written.\n");
+    EXPECT_FALSE(fs::exists(at("none.txt")));
+
+    // A closed terminal ends the run as Ctrl+C does, and the log is saved.
+    Sim sim({"simulate", "--family", "5"});
+    Cli hungUp({"log", "--port", sim.port, "--seconds", "60", "--out", at("hup.txt")});
+    ::usleep(1'000'000);
+    hungUp.stop(SIGHUP);
+    EXPECT_EQ(hungUp.finish().exitCode, 0);
+    EXPECT_TRUE(fileText(at("hup.txt")).starts_with("[SR20DET]\r\nTime(S)\tRpm\t"));
+    // Past the most a log holds, the run ends and says so.
+    const Finished capped =
+        runCli({"log", "--port", sim.port, "--seconds", "100000", "--out", at("cap.txt")});
+    EXPECT_EQ(capped.exitCode, 0);
+    EXPECT_TRUE(capped.err.starts_with("A log holds at most 32767 samples, so the run ended after"))
+        << capped.err;
+    const std::string cap = fileText(at("cap.txt"));
+    EXPECT_EQ(std::count(cap.begin(), cap.end(), '\n'), 2 + 32767);
 }
 
 TEST_F(CliPtyTest, MapWatchOfALogCountsEverySampleInItsCell) {

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -35,7 +36,7 @@ void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
     w.readAll();
     w.window->menus().mnuLogStart->trigger();
     MonitorWindow& monitor = w.window->monitor();
-    QVERIFY(monitor.running());
+    QVERIFY(monitor.runInProgress());
     QVERIFY(!monitor.findChild<QPushButton*>(QStringLiteral("cmdLogStart"))->isEnabled());
     waitForSamples(monitor, 20);
 
@@ -50,7 +51,7 @@ void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
     waitForSamples(monitor, before + 5);
 
     w.window->menus().mnuLogEnd->trigger();
-    QVERIFY(!monitor.running());
+    QVERIFY(!monitor.runInProgress());
     QVERIFY(!w.session.PortBusy);
     QVERIFY(monitor.findChild<QPushButton*>(QStringLiteral("cmdLogStart"))->isEnabled());
     QCOMPARE(w.window->log().LogLast, monitor.loop().SampleCount() - 1);
@@ -62,25 +63,33 @@ void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
     monitor.chooseSavePath = [&](const std::string&) { return path; };
     w.window->menus().mnuLogSaveAs->trigger();
     QVERIFY(!w.window->log().LogUnsaved);
-    QFile file(QString::fromStdString(path));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readLine().startsWith("[SR20DET]"));
+    QVERIFY(QFile::exists(QString::fromStdString(path)));
 }
 
 void MonitorWindowTest::groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram() {
-    test::SimWindow w(SimUnitKind::Det1_501);
-    w.readAll();
+    test::SimWindow w(SimUnitKind::T2D_511A);
     w.window->menus().mnuMonitor->trigger();
     MonitorWindow& monitor = w.window->monitor();
     QVERIFY(monitor.isVisible());
+    const auto caption = [&](const char* name) {
+        const auto* label = monitor.findChild<QLabel*>(QLatin1String(name));
+        return label ? label->text() : monitor.findChild<QCheckBox*>(QLatin1String(name))->text();
+    };
+    QCOMPARE(caption("lblTuning1"), QStringLiteral("Load"));
+    // The open monitor takes the pressure sensor's names, and at Start (the identification once
+    // the data are read) the unit's item-name table.
+    w.readAll();
+    QCOMPARE(caption("lblTuning1"), QStringLiteral("PIM"));
+    QCOMPARE(caption("lblMonitor2"), QStringLiteral("PimVolt"));
     monitor.findChild<QCheckBox*>(QStringLiteral("chkInclude0"))->setChecked(true);
     QTest::mouseClick(monitor.findChild<QPushButton*>(QStringLiteral("cmdLogStart")),
                       Qt::LeftButton);
+    QCOMPARE(caption("chkSensor12"), QStringLiteral("A/C"));
     waitForSamples(monitor, 3);
 
     // Closing the monitor mid-run ends the run and keeps its groups and place.
     monitor.close();
-    QVERIFY(!monitor.running());
+    QVERIFY(!monitor.runInProgress());
     QVERIFY(!w.session.PortBusy);
     QVERIFY(!w.window->menus().mnuMonitor->isChecked());
     QCOMPARE(w.store.text("MonitorInclude", ""), std::string("1,0,0,0,1"));

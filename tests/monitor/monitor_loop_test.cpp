@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "monitor/monitor_settings.h"
+#include "monitor/session_monitor_port.h"
+#include "ports/memory_settings_store.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
+#include "transfer/transfer_operations.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
@@ -50,7 +55,7 @@ protected:
     Session session{sim.port(), clock, prompts};
     LogStore log;
     AuxSetup aux;
-    MonitorLoop loop{session, log, clock, aux};
+    MonitorLoop loop{monitorPortOf(session, true), log, clock, aux};
     Recorder recorder;
 };
 
@@ -76,7 +81,7 @@ TEST_F(MonitorLoopTest, OnlyAdvancedIsReadAndTheOtherGroupsStoreZero) {
               (std::vector<std::string>{"start", "0 refresh", "1", "2", "3", "4 refresh", "end"}));
 }
 
-TEST_F(MonitorLoopTest, EveryGroupInOrderAndAnEmptyRun) {
+TEST_F(MonitorLoopTest, EveryGroupInOrderTheMaximaAndAnEmptyRun) {
     ASSERT_TRUE(loop.start(kAllGroups, {}));
     sim.ecu().clearRequestLog();
     EXPECT_TRUE(loop.step());
@@ -87,9 +92,15 @@ TEST_F(MonitorLoopTest, EveryGroupInOrderAndAnEmptyRun) {
     EXPECT_EQ(commands,
               (std::vector<int>{live.basic, live.sensor, kAuxLiveCmd, live.map, kAdvancedLiveCmd}));
     EXPECT_FALSE(loop.fields().txtMonitor[3].empty());  // Eng Rev shown with the first sample
+    // Inj Duty and Bat Volt are tenths held as singles: "14.2", never "14.199999809265137".
+    runSteps(29, 10);
+    for (const std::string& max : {loop.fields().txtMonitorMax[0], loop.fields().txtMonitorMax[9]})
+        EXPECT_LE(max.size() - std::min(max.find('.'), max.size()), 2u) << max;
+    loop.cmdMonMaxRst_Click();
+    EXPECT_EQ(loop.fields().txtMonitorMax, loop.fields().txtMonitor);
     loop.cmdLogStop_Click();
     EXPECT_FALSE(loop.step());
-    EXPECT_EQ(log.LogLast, 0);
+    EXPECT_EQ(log.LogLast, 29);
 
     // A run that logs nothing also ends with LogLast 0; Start twice does nothing the second time.
     ASSERT_TRUE(loop.start(kAdvancedOnly, {}));
@@ -100,37 +111,36 @@ TEST_F(MonitorLoopTest, EveryGroupInOrderAndAnEmptyRun) {
 }
 
 TEST_F(MonitorLoopTest, NothingIsPolledWithoutGroupsOrAfterCancel) {
-    EXPECT_FALSE(loop.start({}, {}));
+    // Cancel keeps the chart and the map watch; without groups they are reset all the same.
     EXPECT_FALSE(loop.start(kAdvancedOnly, [] { return MessageAnswer::Cancel; }));
-    EXPECT_FALSE(loop.Logging());
+    EXPECT_FALSE(loop.start({}, {}));
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"start"});
+    EXPECT_FALSE(loop.runInProgress());
     EXPECT_FALSE(loop.step());
 }
 
-TEST_F(MonitorLoopTest, MaximaFollowEverySampleInTheGeneralFormAndResetToTheFields) {
-    ASSERT_TRUE(loop.start(kAllGroups, {}));
-    runSteps(1, 10);
-    // The maxima start from the first sample whatever they held.
-    const std::string first = loop.fields().txtMonitorMax[7];  // Wtr Temp
-    EXPECT_FALSE(first.empty());
-    EXPECT_EQ(first.find('.'), std::string::npos);  // general form of a whole number
-    loop.cmdMonMaxRst_Click();
-    EXPECT_EQ(loop.fields().txtMonitorMax, loop.fields().txtMonitor);
+TEST(MonitorMaxima, AFieldFollowsOnlyGreaterValuesInTheGeneralForm) {
+    // One field through a run: the first sample sets it whatever it held; after a Reset ("14,0")
+    // an equal value keeps the format and a greater one shows without it; no number counts as 0.
+    const std::pair<double, const char*> run[] = {
+        {13.5, "13,5"}, {12.1, "13,5"}, {14.2, "14,2"}, {14, "14,0"}, {14.5, "14,5"}};
+    std::string shown = "99";
+    for (std::size_t s = 0; s < std::size(run); ++s) {
+        if (s == 3) shown = "14,0";
+        shown = nextMaximum(shown, static_cast<float>(run[s].first), Precision::Single, s == 0,
+                            NumberLocale{','});
+        EXPECT_EQ(shown, run[s].second) << s;
+    }
+    EXPECT_EQ(nextMaximum("--", 0.5, Precision::Single, false, {}), "0.5");
 }
 
-TEST_F(MonitorLoopTest, TheRunEndsAt32767Samples) {
-    ASSERT_TRUE(loop.start(kAdvancedOnly, {}));
-    EXPECT_EQ(runSteps(40000, 1), LogStore::kMaxRunSamples);
-    EXPECT_EQ(log.LogLast, LogStore::kMaxRunSamples - 1);
-}
-
-TEST(MonitorMaxima, TheGeneralFormForEveryNewMaximum) {
-    const NumberLocale locale;
-    EXPECT_EQ(nextMaximum("99", 3, true, locale), "3");  // the first sample sets it
-    EXPECT_EQ(nextMaximum("14.0", 13.5, false, locale), "14.0");
-    // After Reset the field holds the formatted value; a new maximum shows without its format.
-    EXPECT_EQ(nextMaximum("13.0", 14, false, locale), "14");
-    EXPECT_EQ(nextMaximum("--", 0.5, false, locale), "0.5");  // no number counts as 0
-    EXPECT_EQ(nextMaximum("", -1, false, locale), "");
+TEST(MonitorInclude, AdvancedAloneUntilStoredThenAsStored) {
+    MemorySettingsStore store;
+    EXPECT_EQ(loadMonitorInclude(store), (IncludeGroups{false, false, false, false, true}));
+    saveMonitorInclude(store, {true, false, true, true, false});
+    EXPECT_EQ(store.text("MonitorInclude", ""), "1,0,1,1,0");
+    store.setValue("MonitorInclude", "1,1");  // the rest left out
+    EXPECT_EQ(loadMonitorInclude(store), (IncludeGroups{true, true, false, false, false}));
 }
 
 TEST(CheckUnsavedLog, AsksOnlyWhenSomethingIsUnsaved) {
@@ -155,9 +165,13 @@ TEST_F(MonitorLoopTest, AFailedReadEndsTheRunKeepingTheCompletedSamples) {
     for (std::uint64_t n = next + 2; n < next + 10; ++n)
         sim.line().faults().dropReplyTo.insert(n);
     EXPECT_EQ(runSteps(10, 100), 2);
-    EXPECT_FALSE(loop.Logging());
+    EXPECT_FALSE(loop.runInProgress());
     EXPECT_EQ(log.LogLast, 1);
     EXPECT_EQ(recorder.events.back(), "end");
+    // The port is free again: the next transfer gets it (it would wait for ever otherwise).
+    ASSERT_FALSE(session.PortBusy);
+    sim.line().faults().dropReplyTo.clear();
+    EXPECT_TRUE(TransferOperations(session).cmdReadMap_Click(0));
 }
 
 }  // namespace

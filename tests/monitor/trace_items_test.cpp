@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 
 #include "model/descriptors.h"
 #include "monitor/trace_items.h"
@@ -9,21 +8,6 @@
 
 namespace tunalyx {
 namespace {
-
-TEST(TraceItems, LookupByGroupAndIndex) {
-    const TraceItems t;
-    // Every item is found again under its own group and index, counted from 0 in item order.
-    int groupSize[kTraceGroupCount] = {};
-    for (std::size_t i = 0; i < kTraceItemCount; ++i) {
-        EXPECT_EQ(t.TraceGroupIndex[i], groupSize[t.TraceGroup[i]]++) << i;
-        EXPECT_EQ(t.lookup(t.TraceGroup[i], t.TraceGroupIndex[i]), static_cast<int>(i));
-    }
-    // 0 beyond a group's last item or outside the table.
-    const std::pair<int, int> outside[] = {
-        {kGroupMap, 2}, {kGroupAdvanced, 20}, {-1, 0}, {kTraceGroupCount, 0}};
-    for (const auto& [group, index] : outside)
-        EXPECT_EQ(t.lookup(group, index), 0) << group << ":" << index;
-}
 
 TEST(TraceItems, LabelsAndAuxNames) {
     TraceItems t;
@@ -68,21 +52,6 @@ TEST(TraceItems, DescriptorsTileTheirReplies) {
         }
         EXPECT_EQ(nextPos, r.replyLength + 1);
     }
-}
-
-// The monitor's captions start as the item names: sensor labels and switch boxes as items 30..53
-// (an unnamed switch left blank), the tuning labels as items 0.. .
-TEST(MonitorCaptions, StartAsTheItemNames) {
-    const MonitorCaptions c;
-    const TraceItems t;
-    for (std::size_t i = 0; i < c.sensorLabels.size(); ++i)
-        EXPECT_EQ(c.sensorLabels[i], t.TraceName[30 + i]) << i;
-    for (std::size_t i = 0; i < c.switchCaptions.size(); ++i) {
-        const std::string& item = t.TraceName[38 + i];
-        EXPECT_EQ(c.switchCaptions[i], item == "***" ? "" : item) << i;
-    }
-    for (std::size_t i = 0; i < c.lblTuning.size(); ++i)
-        EXPECT_EQ(c.lblTuning[i], t.TraceName[i]) << i;
 }
 
 }  // namespace

@@ -1,0 +1,118 @@
+#include "monitor/log_csv.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "model/descriptors.h"
+#include "model/number_format.h"
+#include "monitor/log_writer.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr std::string_view kCsvTimeHeader = "Time (s)";
+
+void appendSeconds(std::string& out, std::int32_t ms) {
+    const std::int64_t wide = ms;
+    const std::int64_t magnitude = wide < 0 ? -wide : wide;
+    char buf[32];
+    const int n = std::snprintf(buf, sizeof buf, "%s%lld.%03lld", wide < 0 ? "-" : "",
+                                static_cast<long long>(magnitude / 1000),
+                                static_cast<long long>(magnitude % 1000));
+    out.append(buf, static_cast<std::size_t>(std::max(n, 0)));
+}
+
+// RFC 4180: a name with a separator, quote or line break, or with blanks at its ends (an aux
+// input without a name leaves "AN1 "), is quoted so that it comes back as it was.
+void appendCsvName(std::string& out, std::string_view name) {
+    const bool quote = name.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!name.empty() && (name.front() == ' ' || name.back() == ' ' ||
+                                          name.front() == '\t' || name.back() == '\t'));
+    if (!quote) {
+        out += name;
+        return;
+    }
+    out += '"';
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
+
+std::string logCsvText(const LogStore& store, const TraceItems& items) {
+    const std::vector<LogColumn> columns = logColumns(store, items);
+    const int last = std::clamp(store.LogLast, 0, LogStore::kSamples - 1);
+    std::string text;
+    text.reserve(static_cast<std::size_t>(last + 2) * (columns.size() * 8 + 12));
+    text += kCsvTimeHeader;
+    for (const LogColumn& c : columns) {
+        text += ',';
+        appendCsvName(text, c.name);
+    }
+    text += '\n';
+    for (int s = 0; s <= last; ++s) {
+        appendSeconds(text, store.LogTime(s));
+        for (const LogColumn& c : columns) {
+            text += ',';
+            text += shortestDecimal(store.LogData(c.item, s), c.precision);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::optional<LogCsv> logTextAsCsv(std::string_view text) {
+    LogLines lines(text);
+    if (!lines.isLogFile()) return std::nullopt;
+    LogCsv csv;
+    csv.text.reserve(text.size());
+    std::vector<std::string_view> names = splitFields(lines.header(), '\t');
+    // Every field ends with a TAB, so the last one is empty; the first is the time.
+    if (!names.empty() && names.back().empty()) names.pop_back();
+    const std::size_t columns = names.size();
+    csv.text += kCsvTimeHeader;
+    for (std::size_t c = 1; c < columns; ++c) {
+        csv.text += ',';
+        appendCsvName(csv.text, names[c]);
+    }
+    csv.text += '\n';
+    std::vector<double> values;
+    while (lines.nextRow(values)) {
+        appendSeconds(csv.text, logMilliseconds(values[0]));
+        // The file's text was short; the double it reads as writes it back as it stood.
+        for (std::size_t c = 1; c < columns; ++c) {
+            csv.text += ',';
+            csv.text += shortestDecimal(c < values.size() ? values[c] : 0.0);
+        }
+        csv.text += '\n';
+    }
+    csv.damage = lines.damage();
+    return csv;
+}
+
+bool exportLogCsv(const std::string& logPath, const std::string& csvPath, UserPrompts& prompts,
+                  FileWriter& writer) {
+    const std::string shownName = std::filesystem::path(logPath).filename().string();
+    const std::optional<std::string> contents = readLogContents(prompts, logPath, shownName);
+    if (!contents) return false;
+    const std::optional<LogCsv> csv = logTextAsCsv(*contents);
+    if (!csv) {
+        prompts.tell("This is not a SR20DET Log File", MessageIcon::Critical);
+        return false;
+    }
+    tellLogDamage(prompts, csv->damage, shownName);
+    const std::string error = writer.writeWhole(csvPath, csv->text);
+    if (!error.empty()) {
+        prompts.tell(error, MessageIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tunalyx

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "monitor/log_reader.h"
+#include "monitor/log_store.h"
+#include "monitor/trace_items.h"
+#include "ports/file_writer.h"
+#include "ports/user_prompts.h"
+
+namespace tunalyx {
+
+// The log as CSV for other tools: "Time (s)" and the item names of the included groups, then a
+// row per sample with the time to the millisecond and the values in full; LF line ends.
+[[nodiscard]] std::string logCsvText(const LogStore& store, const TraceItems& items);
+
+struct LogCsv {
+    std::string text;
+    LogDamage damage;  // rows that were not whole, or a last row cut off and left out
+};
+// Log file text as CSV, column for column as the file holds them, whatever item names the
+// program uses now (other versions name their sensors differently); nothing for a text that is
+// not a log file.
+[[nodiscard]] std::optional<LogCsv> logTextAsCsv(std::string_view text);
+// Reads a log file and writes it as CSV; every failure and damaged row is told through the
+// prompts. True when the CSV file was written.
+bool exportLogCsv(const std::string& logPath, const std::string& csvPath, UserPrompts& prompts,
+                  FileWriter& writer);
+
+}  // namespace tunalyx

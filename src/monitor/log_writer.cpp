@@ -1,0 +1,186 @@
+#include "monitor/log_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "model/descriptors.h"
+#include "monitor/live_decode.h"
+#include "monitor/log_numbers.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr int kSensorVoltages = 8;  // Sensor/Sw items 0..7; the switch bits follow
+constexpr int kTimeDecimals = 3;
+
+std::string_view displayFormat(int item) {
+    const std::vector<std::string_view> fields = splitFields(traceDescriptor(item));
+    return fields.size() == 6 ? fields[5] : std::string_view();
+}
+
+int lastSample(const LogStore& store) {
+    return std::clamp(store.LogLast, 0, LogStore::kSamples - 1);
+}
+
+// A file of our own beside the target, made and removed again: the one sure test that the
+// folder takes new files (permissions, a read-only disk, a quota).
+std::string folderRefusal(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::error_code ec;
+    fs::path probe;
+    int attempt = 0;
+    do
+        probe =
+            folder / (".tunalyx-check-" + std::to_string(stamp) + "-" + std::to_string(attempt++));
+    while (fs::exists(probe, ec));
+    errno = 0;
+    std::FILE* file = std::fopen(probe.string().c_str(), "wb");
+    if (!file) {
+        const int error = errno;
+        return "The log cannot be saved in " + folder.string() + ": " +
+               (error ? std::generic_category().message(error) : std::string("it takes no files")) +
+               ".";
+    }
+    std::fclose(file);
+    fs::remove(probe, ec);
+    return {};
+}
+
+}  // namespace
+
+std::vector<LogColumn> logColumns(const LogStore& store, const TraceItems& items) {
+    std::vector<LogColumn> columns;
+    for (int group : kPollOrder) {
+        if (!store.IncludeGroup[static_cast<std::size_t>(group)]) continue;
+        for (int i = 0; i < kGroupItemCount[static_cast<std::size_t>(group)]; ++i) {
+            const int item = items.lookup(group, i);
+            LogColumn c{items.TraceName[static_cast<std::size_t>(item)], item,
+                        LogColumn::Form::Truncated, kWholePart, itemPrecision(items, item)};
+            switch (group) {
+                case kGroupBasic:
+                case kGroupAdvanced:
+                    c.decimals = truncatedDecimals(displayFormat(item));
+                    break;
+                case kGroupSensor:
+                    if (i < kSensorVoltages)
+                        c.decimals = 2;
+                    else
+                        c.form = LogColumn::Form::Number;
+                    break;
+                case kGroupAux:
+                    c.decimals = 3;
+                    break;
+                case kGroupMap:
+                    c.name = kLogMapNames[static_cast<std::size_t>(i)];
+                    c.form = LogColumn::Form::Number;
+                    break;
+                default:
+                    break;
+            }
+            columns.push_back(c);
+        }
+    }
+    return columns;
+}
+
+std::string logFileText(const LogStore& store, const TraceItems& items) {
+    const std::vector<LogColumn> columns = logColumns(store, items);
+    const int last = lastSample(store);
+    std::string text;
+    text.reserve(static_cast<std::size_t>(last + 3) * (columns.size() * 7 + 12));
+    text += kLogFileHeader;
+    text += kLineEnd;
+    text += kLogTimeHeader;
+    text += '\t';
+    for (const LogColumn& c : columns) {
+        text += c.name;
+        text += '\t';
+    }
+    text += kLineEnd;
+    for (int s = 0; s <= last; ++s) {
+        appendTruncated(text, store.LogTime(s) / 1000.0, kTimeDecimals, Precision::Double);
+        text += '\t';
+        for (const LogColumn& c : columns) {
+            const double value = store.LogData(c.item, s);
+            if (c.form == LogColumn::Form::Number)
+                appendNumberForm(text, value);
+            else
+                appendTruncated(text, value, c.decimals, c.precision);
+            text += '\t';
+        }
+        text += kLineEnd;
+    }
+    return text;
+}
+
+bool logHasGroups(const LogStore& store) {
+    return std::any_of(store.IncludeGroup.begin(), store.IncludeGroup.end(),
+                       [](bool included) { return included; });
+}
+
+std::string saveLogFile(LogStore& store, const TraceItems& items, FileWriter& writer,
+                        const std::string& path) {
+    if (!logHasGroups(store)) return "The log includes no group, so there is nothing to save.";
+    std::string error = writer.writeWhole(path, logFileText(store, items));
+    if (error.empty()) store.LogUnsaved = false;
+    return error;
+}
+
+std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& include, int samples) {
+    // Widest field and its TAB: a time of "-2147483.648", an item with its decimals; the
+    // calibrated aux inputs follow the user's polynomial and may be any size.
+    constexpr std::uintmax_t kColumn = 13, kCalibrated = 32, kHeading = 32, kLine = 16;
+    std::uintmax_t row = kColumn + 2, header = kHeading;
+    for (int group = 0; group < kTraceGroupCount; ++group) {
+        if (!include[static_cast<std::size_t>(group)]) continue;
+        const auto count =
+            static_cast<std::uintmax_t>(kGroupItemCount[static_cast<std::size_t>(group)]);
+        row += count * kColumn;
+        if (group == kGroupAux) row += 4 * (kCalibrated - kColumn);
+        header += count * kHeading;
+    }
+    return kLine + header + static_cast<std::uintmax_t>(std::max(samples, 1)) * row;
+}
+
+std::string logTargetProblem(const std::string& path, std::uintmax_t bytes) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code ec;
+    const fs::file_status folderStatus = fs::status(folder, ec);
+    if (!fs::exists(folderStatus))
+        return "The folder " + folder.string() + " does not exist, so " + path +
+               " cannot be saved.";
+    if (!fs::is_directory(folderStatus))
+        return folder.string() + " is not a folder, so " + path + " cannot be saved.";
+    // Followed through a link: the file it names is the one replaced.
+    const fs::file_status targetStatus = fs::status(target, ec);
+    const bool exists = fs::exists(targetStatus);
+    // Opening a FIFO or a device to try it could wait for ever or disturb it.
+    if (exists && !fs::is_regular_file(targetStatus))
+        return path +
+               " is not a regular file (a folder, a device or a pipe); a log is saved only "
+               "as a file.";
+    if (std::string refusal = folderRefusal(folder); !refusal.empty()) return refusal;
+    if (exists) {
+        // Opened to append and closed again: nothing in it changes.
+        std::FILE* file = std::fopen(path.c_str(), "ab");
+        if (!file) return path + " cannot be replaced: it is not writable.";
+        std::fclose(file);
+    }
+    const fs::space_info space = fs::space(folder, ec);
+    if (!ec && space.available < bytes)
+        return "Only " + std::to_string(space.available / 1024) + " kB are free in " +
+               folder.string() + ", and the log may take up to " +
+               std::to_string((bytes + 1023) / 1024) + " kB; make room or log fewer samples.";
+    return {};
+}
+
+}  // namespace tunalyx

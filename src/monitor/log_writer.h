@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/number_format.h"
+#include "monitor/log_store.h"
+#include "monitor/trace_items.h"
+#include "ports/file_writer.h"
+
+namespace tunalyx {
+
+inline constexpr std::string_view kLogFileHeader = "[SR20DET]";
+inline constexpr std::string_view kLogTimeHeader = "Time(S)";
+// The Map group is headed by these, whatever its items are called.
+inline constexpr std::array<std::string_view, 2> kLogMapNames = {"MAPN", "MAPP"};
+
+// One column after the time: its heading, the item it holds and how its values are written.
+struct LogColumn {
+    enum class Form { Truncated, Number };
+    std::string_view name;
+    int item;
+    Form form;
+    int decimals;  // of the truncated form
+    Precision precision;
+};
+// The columns of the included groups, in file order.
+[[nodiscard]] std::vector<LogColumn> logColumns(const LogStore& store, const TraceItems& items);
+
+// The whole log file of samples 0..`LogLast`, with only the included groups; CR LF line ends.
+[[nodiscard]] std::string logFileText(const LogStore& store, const TraceItems& items);
+// Whether any group is included; without one there is nothing to save and no dialog is shown.
+[[nodiscard]] bool logHasGroups(const LogStore& store);
+// Writes the log file through the writer and clears `LogUnsaved`. Returns the error text, empty
+// on success; a log without any included group is not written and gives an error text.
+[[nodiscard]] std::string saveLogFile(LogStore& store, const TraceItems& items, FileWriter& writer,
+                                      const std::string& path);
+
+// The most a log of these groups and samples can take on disk.
+[[nodiscard]] std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& include,
+                                              int samples);
+// Why a file of `bytes` cannot be saved as `path`, found before a run that would be lost: a
+// missing folder, one that takes no new file, a target that is no regular file (a folder, a
+// device, a FIFO) or not writable, too little free space. Empty when nothing stands in the way.
+[[nodiscard]] std::string logTargetProblem(const std::string& path, std::uintmax_t bytes);
+
+}  // namespace tunalyx
