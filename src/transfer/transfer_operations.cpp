@@ -218,6 +218,13 @@ bool TransferOperations::cmdReadAll_Click() {
         s.dirty.clearAll();
         s.history.clear();  // the edits were of what the unit held before
         s.view().setUpdateEnabled(false);
+        // The unit's own item names have just been read: sensors and switches go by them now,
+        // not by what the block held before (nothing, on the first Read All).
+        if (s.layout.family) {
+            ApplyItemNames(s.image, familyLayout(*s.layout.family).itemNameBlock, s.trace,
+                           s.monitorCaptions);
+            s.view().layoutChanged();
+        }
     }
     frame.releasePort();
     s.view().DisplayAllData();

@@ -40,8 +40,8 @@ protected:
     PacketImage image;
     PacketDirty dirty;
     MapLayout layout;
-    CellFlags changed;
-    MapGrids maps{image, dirty, layout, changed};
+    CellFlags cellFlags;
+    MapGrids maps{image, dirty, layout, cellFlags};
     int changes = 0;
 };
 

@@ -90,6 +90,9 @@ TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
     ASSERT_EQ(session->layout.readAllList.back().command, 0xF5);
     for (const ListedBlock& b : session->layout.readAllList)
         ASSERT_EQ(session->image[b.command], unit()[b.command]) << int(b.command);
+    // The first Read All also names the sensors and switches after the unit's own names.
+    EXPECT_EQ(session->trace.TraceName[30], textFromBytes(unit()[0xDD], 0, 4));
+    EXPECT_EQ(session->monitorCaptions.switchCaptions[0], textFromBytes(unit()[0xDD], 32, 3));
     const std::uint64_t last = sim->line().requestCount();
     const PacketImage unitImage = session->image;
     LineFaults faults;
