@@ -187,10 +187,10 @@ void WatchWindowsTest::watchesSurviveARestartAndAWatchFile() {
 
     watches.HideWatchs();
     second.session.VerName = "SR20DET1";  // another unit than the file was made for
-    QCOMPARE(watches.WatchFileRead(path), WatchFileOutcome::Declined);
+    QCOMPARE(watches.WatchFileRead(path), KeyFileOutcome::Declined);
     QVERIFY(!watches.watch(4).isVisible());
     second.prompts.answerNext(MessageAnswer::Yes);
-    QCOMPARE(watches.WatchFileRead(path), WatchFileOutcome::Loaded);
+    QCOMPARE(watches.WatchFileRead(path), KeyFileOutcome::Loaded);
     QVERIFY(watches.watch(4).isVisible());
     QCOMPARE(watches.watch(4).settings().ItemIndex, 58);
 }
