@@ -17,9 +17,17 @@ struct LineProblem {
     std::string what;
 };
 
-// A value as the message shows it: a damaged line can be long, and only its start is of use.
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') + 1 - first);
+}
+
+// A value as the message shows it: without the blanks around it, and only the start of a long
+// damaged line.
 std::string quoted(std::string_view text) {
     constexpr std::size_t kShown = 40;
+    text = trimmed(text);
     if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
     return "\"" + std::string(text.substr(0, kShown)) + "...\"";
 }
@@ -46,8 +54,9 @@ bool hasLeadingNumber(std::string_view text) {
     return false;
 }
 
-std::string lower(std::string_view text) {
-    std::string s(text);
+// The text without blanks around it, in lower case.
+std::string lowerWord(std::string_view text) {
+    std::string s(trimmed(text));
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
@@ -161,7 +170,7 @@ std::uint32_t KeyFileValue::colour() const {
 }
 
 bool KeyFileValue::flag() const {
-    const std::string word = lower(m_text);
+    const std::string word = lowerWord(m_text);
     if (word == "true") return true;
     if (word == "false") return false;
     if (!hasLeadingNumber(m_text)) refuse(m_key, m_text, "which is neither True nor False");

@@ -67,8 +67,9 @@ struct WatchPlace {
 
     bool operator==(const WatchPlace&) const = default;
 };
-// The place a watch takes within a screen's free area: no larger than the area, and moved onto
-// it where it would stand off it, even in part. A place that is no number goes to the corner.
+// The place a watch takes within a screen's free area: no more than half the area either way, so
+// that the rest of the desktop stays in reach, and moved onto it where it would stand off it,
+// even in part. A place that is no number goes to the area's corner.
 [[nodiscard]] WatchPlace heldOnScreen(WatchPlace place, const WatchPlace& area);
 
 // The font sizes a watch shows its value in, whatever a file, the store or the font dialog says.

@@ -21,11 +21,6 @@ QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-WatchPlace placeOf(const QRect& r) {
-    return {static_cast<double>(r.x()), static_cast<double>(r.y()), static_cast<double>(r.width()),
-            static_cast<double>(r.height())};
-}
-
 // The free area of a screen in twips.
 WatchPlace areaOf(const QScreen& screen) {
     const QRect r = screen.availableGeometry();
@@ -110,12 +105,14 @@ void WatchWindow::stayOnScreen() {
     // Only a window that is shown knows the size of its title bar and borders.
     const QScreen* s = screen();
     if (!isVisible() || !s) return;
+    const QRect area = s->availableGeometry();
     const QRect frame = frameGeometry();
-    const WatchPlace held = heldOnScreen(placeOf(frame), placeOf(s->availableGeometry()));
-    if (held == placeOf(frame)) return;
-    move(static_cast<int>(held.left), static_cast<int>(held.top));
-    resize(static_cast<int>(held.width) - (frame.width() - width()),
-           static_cast<int>(held.height) - (frame.height() - height()));
+    const QPoint onScreen(
+        std::clamp(frame.x(), area.x(),
+                   std::max(area.x(), area.x() + area.width() - frame.width())),
+        std::clamp(frame.y(), area.y(),
+                   std::max(area.y(), area.y() + area.height() - frame.height())));
+    if (onScreen != frame.topLeft()) move(onScreen);
 }
 
 void WatchWindow::InitArrays() {

@@ -47,7 +47,7 @@ private:
     void lblValue_Change();
     // The window grows to what its text needs.
     void fitText();
-    // The window, title bar and borders, is moved and cut to fit its screen.
+    // The window, title bar and borders, is moved onto its screen.
     void stayOnScreen();
     void layoutLabel();
 

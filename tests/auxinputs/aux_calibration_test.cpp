@@ -66,8 +66,7 @@ protected:
 TEST_F(AuxSetupFormTest, NumbersAreInTheLocaleAndAnEntryThatIsNoneKeepsTheLine) {
     form.fields[0].val2 = "20,5";  // the user's decimal comma
     form.fields[1].volt2 = "4 V";
-    form.fields[2].volt1 = "x";
-    form.fields[2].volt2 = "y";  // not numbers, so not the same volts either
+    form.fields[2].volt1 = form.fields[2].volt2 = "x";  // the same text, but no number
     form.fields[3].name = "Oil";
     form.delta = {false, true};
     ASSERT_TRUE(form.confirm(prompts));

@@ -37,9 +37,11 @@ TEST(WatchSettings, AnEmptyStoreGivesTenHiddenCascadedWatchesAndTheStoreKeepsEve
                   (std::array<double, 5>{i * 100.0, i * 100.0, 1500, 800, 20}));
         EXPECT_EQ(w.Caption, "Watch  " + std::to_string(i + 1));
         EXPECT_EQ(w.FontName, "Comic Sans MS");
-        EXPECT_EQ(w.BackColour, kButtonFaceColour);
         EXPECT_FALSE(w.Visible);
     }
+    // A place far off any screen: moved back onto it, at most half its free area either way.
+    EXPECT_EQ(heldOnScreen({1e300, -1e300, 1e300, -5}, {0, 0, 19200, 13500}),
+              (WatchPlace{9600, 0, 9600, 0}));
     set[3].Colours = 5;
     set[3].Colour[4] = 0x0000FF;
     set[3].MaxValue[1] = 12.5;
@@ -47,7 +49,7 @@ TEST(WatchSettings, AnEmptyStoreGivesTenHiddenCascadedWatchesAndTheStoreKeepsEve
     set[3].FontItalic = set[3].Visible = true;
     set[3].DecimalPlaces = 2;
     saveWatches(store, set);
-    EXPECT_EQ(store.text("Watch3BackColour", ""), "-2147483633");
+    EXPECT_EQ(store.text("Watch3BackColour", ""), "-2147483633");  // the button face
     EXPECT_EQ(store.text("Watch3Visible", ""), "True");
     EXPECT_EQ(loadWatches(store), set);
 }
@@ -87,7 +89,7 @@ TEST(WatchFile, WhatIsWrittenReadsBackUnchanged) {
 TEST(WatchFile, AnotherVersionAsksOnceAtWatchsAndNoChangesNothing) {
     const TraceItems items;
     const std::string text =
-        "Caption\tEarly\r\n" + header("SR20DET1", "5.01") + "WatchID\t 1\r\nVisible\tTrue\r\n";
+        "Caption\tEarly\r\n" + header("SR20DET1", "5.01") + "WatchID\t 1\r\nVisible\t True\r\n";
     RecordingPrompts prompts;
     WatchSet set = defaults();
     EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), KeyFileOutcome::Declined);
@@ -136,21 +138,21 @@ TEST(WatchFile, ADamagedFileChangesNothingAndSaysWhichLine) {
         const char* why;  // what the value must be
     };
     for (const Case& c : {
-             Case{"WatchID", " 10", "must be a whole number from 0 to 9"},
-             Case{"ItemIndex", " 64", "must be a whole number from 0 to 63"},
-             Case{"ItemGroup", " 5", "must be a whole number from 0 to 4"},
-             Case{"ItemGroupIndex", " 31", "must be a whole number from 0 to 30"},
-             Case{"Colours", " 0", "must be a whole number from 1 to 5"},
-             Case{"DecimalPlaces", " 10", "must be a whole number from 0 to 9"},
+             Case{"WatchID", "10", "must be a whole number from 0 to 9"},
+             Case{"ItemIndex", "64", "must be a whole number from 0 to 63"},
+             Case{"ItemGroup", "5", "must be a whole number from 0 to 4"},
+             Case{"ItemGroupIndex", "31", "must be a whole number from 0 to 30"},
+             Case{"Colours", "0", "must be a whole number from 1 to 5"},
+             Case{"DecimalPlaces", "10", "must be a whole number from 0 to 9"},
              Case{"Colour2", "-2147483649", "is not a colour"},
              Case{"Width", "wide", "is not a number"},
-             Case{"Top", " 1e999", "is too large a number"},
+             Case{"Top", "1e999", "is too large a number"},
              Case{"Visible", "Yes", "is neither True nor False"},
          }) {
         RecordingPrompts prompts;
         WatchSet set = defaults();
-        const std::string text = header() + "WatchID\t 1\r\nCaption\tBefore\r\n" + c.key + "\t" +
-                                 c.value + "\r\nCaption\tAfter\r\n";
+        const std::string text = header() + "WatchID\t 1\r\nCaption\tBefore\r\n" + c.key + "\t " +
+                                 c.value + "\r\nCaption\tAfter\r\n";  // shown without the blank
         EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), KeyFileOutcome::Failed);
         EXPECT_EQ(prompts.texts(),
                   std::vector<std::string>{"Error Opening Watch File\nLine 7 gives " +
