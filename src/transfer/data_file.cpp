@@ -180,9 +180,6 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
             taken = true;
             // Edits of the tune before it are history.
             session.history.clear();
-            if (!nonHexLines.empty())
-                session.prompts.tell(nonHexWarning(nonHexLines, shownName),
-                                     MessageIcon::Exclamation);
         } else {
             session.prompts.tell(shownName + " is not a recognised SR20DET Data file",
                                  MessageIcon::Critical);
@@ -196,6 +193,9 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
     // The notes box shows what a save would write, whichever notes that now is.
     session.view().showNotes();
     session.view().GridLabels();
+    // Said once the tune shows, so the values in question can be looked at.
+    if (taken && !nonHexLines.empty())
+        session.prompts.tell(nonHexWarning(nonHexLines, shownName), MessageIcon::Exclamation);
     return taken;
 }
 
