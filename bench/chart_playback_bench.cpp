@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     QtFileWriter files;
     MonitorWindow monitor(session, *log, aux, store, files);
     ChartWindow chart(session, *log, monitor, store, files);
-    for (int t = 0; t < ChartConfig::kTraces; ++t) {
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         chart.config().TraceItem[static_cast<std::size_t>(t)] = t + 1;
         chart.config().TraceChart[static_cast<std::size_t>(t)] = t % 4;
     }

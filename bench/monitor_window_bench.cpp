@@ -51,7 +51,7 @@ void measure(const char* name, const char* include, int cycleBytes, bool withCha
     FrameCounter chartFrames;
     if (withChart) {
         chart = std::make_unique<ChartWindow>(session, *log, window, store, files);
-        for (int t = 0; t < ChartConfig::kTraces; ++t) {
+        for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
             chart->config().TraceItem[static_cast<std::size_t>(t)] = t + 1;
             chart->config().TraceChart[static_cast<std::size_t>(t)] = t % 4;
         }

@@ -9,11 +9,11 @@ using namespace tunalyx;
 
 namespace {
 
-constexpr ChartSetupVersion kVersion{"SR20DET1", "5.01 "};
+constexpr SetupFileVersion kVersion{"SR20DET1", "5.01 "};
 
 bool drawable(const ChartConfig& c) {
     if (c.Charts < 1 || c.Charts > ChartConfig::kPanes) return false;
-    for (int t = 0; t < ChartConfig::kTraces; ++t) {
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         const auto i = static_cast<std::size_t>(t);
         if (c.TraceItem[i] < 0 || c.TraceItem[i] > kTraceItemCount) return false;
         if (c.TraceChart[i] < 0 || c.TraceChart[i] >= ChartConfig::kPanes) return false;
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!applied && !(config == before)) std::abort();
     if (!drawable(config)) std::abort();
     (void)captionPlaces(config);
-    for (int t = 0; t < ChartConfig::kTraces; ++t)
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t)
         (void)itemCaption(items, config.TraceItem[static_cast<std::size_t>(t)]);
     return 0;
 }

@@ -1,5 +1,5 @@
-// The watch file reader: the first byte answers the version question, the rest is the file. Every
-// watch must stay one the watch windows can show.
+// The watch file reader: the first byte answers the version question, the rest is the file. A file
+// not read whole leaves the watches as they were; every watch must stay one the windows can show.
 #include <cstdlib>
 
 #include "fuzz_doubles.h"
@@ -10,7 +10,7 @@ using namespace tunalyx;
 
 namespace {
 
-constexpr WatchFileVersion kVersion{"SR20DET1", "5.01 "};
+constexpr SetupFileVersion kVersion{"SR20DET1", "5.01 "};
 
 bool showable(const WatchSettings& w) {
     return w.ItemIndex >= 0 && w.ItemIndex < kTraceItemCount && w.Colours >= 1 && w.Colours <= 5 &&
@@ -23,11 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     static const TraceItems items;
     fuzz::BitPrompts prompts(data[0]);
-    WatchSet watches;
+    WatchSet before;
     for (int i = 0; i < kWatchCount; ++i)
-        watches[static_cast<std::size_t>(i)] = defaultWatch(i);
+        before[static_cast<std::size_t>(i)] = defaultWatch(i);
+    WatchSet watches = before;
 
-    (void)applyWatchFileText(fuzz::textOf(data + 1, size - 1), watches, items, kVersion, prompts);
+    if (applyWatchFileText(fuzz::textOf(data + 1, size - 1), watches, items, kVersion, prompts) !=
+            KeyFileOutcome::Loaded &&
+        !(watches == before))
+        std::abort();
 
     const NumberLocale locale;
     for (const WatchSettings& w : watches) {

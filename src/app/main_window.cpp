@@ -470,7 +470,8 @@ ChartWindow& MainWindow::chart() {
 }
 
 void MainWindow::mnuAuxilary_Click() {
-    SetupAuxDialog dialog(loadAuxSettings(m_store), m_session.prompts, this);
+    SetupAuxDialog dialog(loadAuxSettings(m_store), m_session.codec.locale(), m_session.prompts,
+                          this);
     const bool confirmed = showAuxSetup ? showAuxSetup(dialog) : dialog.exec() == QDialog::Accepted;
     if (!confirmed) return;
     saveAuxSettings(m_store, dialog.settings());

@@ -22,6 +22,8 @@ struct AuxInput {
     double poly2 = 0;
     double poly1 = 0;
     double poly0 = 0;
+
+    bool operator==(const AuxInput&) const = default;
 };
 
 struct AuxSettings {

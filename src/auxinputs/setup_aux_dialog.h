@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <array>
 
-#include "auxinputs/aux_calibration.h"
+#include "auxinputs/aux_setup_form.h"
 #include "ports/user_prompts.h"
 
 class QCheckBox;
@@ -21,14 +21,16 @@ public:
 };
 
 // frmSetupAux: name, unit and calibration of the four analogue inputs, the two difference
-// pairs, and whether the log in memory is calibrated again. OK checks and keeps the set-up;
-// the caller stores and applies it.
+// pairs, and whether the log in memory is calibrated again. The rules are the form's; the dialog
+// shows its fields and hands back what is typed. OK checks and keeps the set-up; the caller
+// stores and applies it.
 class SetupAuxDialog final : public QDialog {
     Q_OBJECT
 public:
-    SetupAuxDialog(const AuxSettings& settings, UserPrompts& prompts, QWidget* parent = nullptr);
+    SetupAuxDialog(const AuxSettings& settings, const NumberLocale& locale, UserPrompts& prompts,
+                   QWidget* parent = nullptr);
 
-    [[nodiscard]] const AuxSettings& settings() const { return m_settings; }
+    [[nodiscard]] const AuxSettings& settings() const { return m_form.settings(); }
     [[nodiscard]] bool reCalcLog() const;
     void cmdOK_Click();
     void cmdAuxPoly_Click(int k);
@@ -36,11 +38,12 @@ public:
     std::function<bool(SetupAuxPolyDialog&)> showPoly;
 
 private:
-    bool CalcAuxLinear(int k);
     void chkDelta_Click(int pair);
-    void setPointsEnabled(int k, bool enabled);
+    // The form's fields to the widgets and back.
+    void showFields();
+    void takeFields();
 
-    AuxSettings m_settings;
+    AuxSetupForm m_form;
     UserPrompts& m_prompts;
     std::array<QGroupBox*, 4> m_fraAux{};
     std::array<QLineEdit*, 4> m_txtAuxName{}, m_txtAuxUnit{};

@@ -43,6 +43,13 @@ void readList(const SettingsStore& store, const char* key, std::array<T, N>& out
         if (const auto v = convert(fields[i])) out[i] = static_cast<T>(*v);
 }
 
+// The captions are kept as one comma-separated list: a comma in one, typed or loaded from a
+// setup file, would split it.
+std::string listCaption(std::string caption) {
+    std::replace(caption.begin(), caption.end(), ',', ';');
+    return caption;
+}
+
 std::string listNumber(double value) {
     return withLeadingBlank(chartNumberText(value));
 }
@@ -53,7 +60,7 @@ void writeList(SettingsStore& store, const char* key, const std::array<T, N>& va
     for (std::size_t i = 0; i < N; ++i) {
         if (i > 0) text += ',';
         if constexpr (std::is_same_v<T, std::string>)
-            text += values[i];
+            text += listCaption(values[i]);
         else
             text += listNumber(static_cast<double>(values[i]));
     }
@@ -137,7 +144,7 @@ std::vector<CaptionPlace> captionPlaces(const ChartConfig& config) {
                                     [](int item) { return item > 0; });
     std::vector<CaptionPlace> places;
     int k = 0;
-    for (int t = 0; t < ChartConfig::kTraces; ++t)
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t)
         if (config.TraceItem[static_cast<std::size_t>(t)] > 0)
             places.push_back({t, static_cast<double>(++k) / static_cast<double>(used + 1)});
     return places;

@@ -18,26 +18,26 @@ namespace tunalyx {
 // dialog and the setup files; the defaults are those of a first start.
 struct ChartConfig {
     static constexpr int kPanes = 4;
-    static constexpr int kTraces = 20;
+    static constexpr int kUserTraces = StripChart::kUserTraces;  // traces set up with an item
 
     int Charts = 1;  // panes shown, 1..4
     std::array<double, kPanes> ChartMin{0, 0, 0, 0};
     std::array<double, kPanes> ChartMax{250, 250, 250, 250};
     std::array<ChartColour, kPanes> ChartBackColour{0xC0C0C0, 0xC0C0C0, 0xC0C0C0, 0xC0C0C0};
 
-    std::array<int, kTraces> TraceItem{};   // item + 1; 0 = no item on the trace
-    std::array<int, kTraces> TraceChart{};  // pane, 0-based (may name a pane not shown)
-    std::array<ChartColour, kTraces> TraceColour = filled<ChartColour>(0x0000FF);
-    std::array<double, kTraces> TraceMinVal{};
-    std::array<double, kTraces> TraceMaxVal = filled<double>(250);
-    std::array<std::string, kTraces> TraceCaption;
+    std::array<int, kUserTraces> TraceItem{};   // item + 1; 0 = no item on the trace
+    std::array<int, kUserTraces> TraceChart{};  // pane, 0-based (may name a pane not shown)
+    std::array<ChartColour, kUserTraces> TraceColour = filled<ChartColour>(0x0000FF);
+    std::array<double, kUserTraces> TraceMinVal{};
+    std::array<double, kUserTraces> TraceMaxVal = filled<double>(250);
+    std::array<std::string, kUserTraces> TraceCaption;
 
     bool operator==(const ChartConfig&) const = default;
 
 private:
     template <typename T>
-    static constexpr std::array<T, kTraces> filled(T v) {
-        std::array<T, kTraces> a{};
+    static constexpr std::array<T, kUserTraces> filled(T v) {
+        std::array<T, kUserTraces> a{};
         a.fill(v);
         return a;
     }
@@ -47,13 +47,13 @@ private:
 // uses its first 4 or 20 fields; a missing key or field, or one that is not a number in range,
 // leaves that entry as it was.
 void loadChartSettings(const SettingsStore& store, ChartConfig& config);
-// Writes them back: numbers with a leading blank when not negative (" 250"), captions as they
-// are (a comma in a caption therefore splits it when read again).
+// Writes them back: numbers with a leading blank when not negative (" 250"), captions with each
+// comma written as ";" so that none splits the list.
 void saveChartSettings(SettingsStore& store, const ChartConfig& config);
 
-// The number forms of the chart's stored settings and setup files: decimal with "." or
-// "&HC0C0C0&"-style hexadecimal, blanks around ignored; written as the shortest decimal text that
-// reads back as the value, never with an exponent.
+// The number forms of the chart's stored settings: decimal with "." or "&HC0C0C0&"-style
+// hexadecimal, blanks around ignored; written (in setup files too) as the shortest decimal text
+// that reads back as the value, never with an exponent.
 [[nodiscard]] std::optional<double> readChartNumber(std::string_view text);
 // A whole number 0..count - 1 (a pane, a trace, an item number...).
 [[nodiscard]] std::optional<int> readChartIndex(std::string_view text, int count);

@@ -1,9 +1,5 @@
 #include "charts/chart_setup_file.h"
 
-#include <optional>
-
-#include "ports/whole_file.h"
-
 namespace tunalyx {
 
 namespace {
@@ -25,107 +21,77 @@ bool validItem(int traceItem) {
     return traceItem >= 1 && traceItem <= kTraceItemCount;
 }
 
-template <typename T>
-void setIf(std::optional<int> at, std::optional<T> v, T* values) {
-    if (at && v) values[*at] = *v;
-}
+constexpr KeyFileKind kChartSetupKind{
+    "Error Opening Corvalink Chart Setup File",
+    "chart setup",
+    "Charts",
+    "The Setup File does not match the current PFC version.\n"
+    "Some items may not match. Do you want to proceed?",
+    MessageIcon::Question,
+    "TraceGroup",
+    "TraceGroupIndex",
+    "TraceItemName",
+    -1,  // an index before any group finds nothing
+};
 
-// Reads the file's keys into a copy of the configuration, so that a No to the version question
-// leaves the chart as it was.
-class SetupReader {
+// The file's own keys, read into a copy of the configuration so that nothing of a file that
+// stops part way reaches the chart.
+class ChartRecords final : public KeyFileRecords {
 public:
-    SetupReader(const ChartConfig& config, const TraceItems& items, ChartSetupVersion version,
-                UserPrompts& prompts)
-        : m_config(config), m_items(items), m_version(version), m_prompts(prompts) {}
+    explicit ChartRecords(const ChartConfig& config) : m_config(config) {}
 
-    // False when the user declined a file of another version.
-    bool apply(std::string_view key, std::string_view value) {
+    bool apply(std::string_view key, const KeyFileValue& v) override {
         ChartConfig& c = m_config;
-        if (key == "VerName") {
-            m_fileName = value;
-        } else if (key == "VerNumber") {
-            m_fileNumber = value;
-        } else if (key == "Charts") {
-            if (m_fileName != m_version.VerName || m_fileNumber != m_version.VerNumber) {
-                const MessageAnswer a = m_prompts.showMessage(
-                    "The Setup File does not match the current PFC version.\n"
-                    "Some items may not match. Do you want to proceed?",
-                    MessageIcon::Question, MessageButtons::YesNo);
-                if (a != MessageAnswer::Yes) return false;
-            }
-            if (const auto v = readChartIndex(value, ChartConfig::kPanes + 1); v && *v >= 1)
-                c.Charts = *v;
-        } else if (key == "ChartID") {
-            m_pane = readChartIndex(value, ChartConfig::kPanes);
-        } else if (key == "ChartMin") {
-            setIf(m_pane, readChartNumber(value), c.ChartMin.data());
-        } else if (key == "ChartMax") {
-            setIf(m_pane, readChartNumber(value), c.ChartMax.data());
-        } else if (key == "ChartBackColor") {
-            setIf(m_pane, readChartColour(value), c.ChartBackColour.data());
-        } else if (key == "TraceID") {
-            m_trace = readChartIndex(value, ChartConfig::kTraces);
-        } else if (key == "TraceItem") {
-            setIf(m_trace, readChartIndex(value, kTraceItemCount + 1), c.TraceItem.data());
-        } else if (key == "TraceGroup") {
-            m_group = readChartIndex(value, kTraceGroupCount).value_or(-1);
-        } else if (key == "TraceGroupIndex") {
-            if (const auto i = readChartIndex(value, kTraceGroupSlots); i && m_trace && inTable(*i))
-                c.TraceItem[static_cast<std::size_t>(*m_trace)] = m_items.lookup(m_group, *i) + 1;
-        } else if (key == "TraceItemName") {
-            if (m_trace) findByName(c.TraceItem[static_cast<std::size_t>(*m_trace)], value);
-        } else if (key == "TraceChart") {
-            setIf(m_trace, readChartIndex(value, ChartConfig::kPanes), c.TraceChart.data());
-        } else if (key == "TraceColor") {
-            setIf(m_trace, readChartColour(value), c.TraceColour.data());
-        } else if (key == "TraceMinVal") {
-            setIf(m_trace, readChartNumber(value), c.TraceMinVal.data());
-        } else if (key == "TraceMaxVal") {
-            setIf(m_trace, readChartNumber(value), c.TraceMaxVal.data());
-        } else if (key == "TraceCaption") {
-            setIf(m_trace, std::optional<std::string>(value), c.TraceCaption.data());
-        }
+        const auto pane = static_cast<std::size_t>(m_pane);
+        const auto trace = static_cast<std::size_t>(m_trace);
+        if (key == "Charts")
+            c.Charts = v.whole(1, ChartConfig::kPanes);
+        else if (key == "ChartID")
+            m_pane = v.whole(0, ChartConfig::kPanes - 1);
+        else if (key == "ChartMin")
+            c.ChartMin[pane] = v.number();
+        else if (key == "ChartMax")
+            c.ChartMax[pane] = v.number();
+        else if (key == "ChartBackColor")
+            c.ChartBackColour[pane] = v.colour();
+        else if (key == "TraceID")
+            m_trace = v.whole(0, ChartConfig::kUserTraces - 1);
+        else if (key == "TraceItem")
+            c.TraceItem[trace] = v.whole(0, kTraceItemCount);
+        else if (key == "TraceChart")
+            c.TraceChart[trace] = v.whole(0, ChartConfig::kPanes - 1);
+        else if (key == "TraceColor")
+            c.TraceColour[trace] = v.colour();
+        else if (key == "TraceMinVal")
+            c.TraceMinVal[trace] = v.number();
+        else if (key == "TraceMaxVal")
+            c.TraceMaxVal[trace] = v.number();
+        else if (key == "TraceCaption")
+            c.TraceCaption[trace] = v.text();
+        else
+            return false;
         return true;
+    }
+
+    [[nodiscard]] int item() const override {
+        return m_config.TraceItem[static_cast<std::size_t>(m_trace)] - 1;
+    }
+    void setItem(int item) override {
+        m_config.TraceItem[static_cast<std::size_t>(m_trace)] = item + 1;
     }
 
     [[nodiscard]] const ChartConfig& config() const { return m_config; }
 
 private:
-    // Whether (group, index) names an item of this table; another version's slot may not exist.
-    [[nodiscard]] bool inTable(int groupIndex) const {
-        for (int i = 0; i < kTraceItemCount; ++i)
-            if (m_items.TraceGroup[static_cast<std::size_t>(i)] == m_group &&
-                m_items.TraceGroupIndex[static_cast<std::size_t>(i)] == groupIndex)
-                return true;
-        return false;
-    }
-
-    // The name wins over the number when this version's table has the item elsewhere.
-    void findByName(int& traceItem, std::string_view name) {
-        if (validItem(traceItem) &&
-            m_items.TraceName[static_cast<std::size_t>(traceItem - 1)] == name)
-            return;
-        if (const auto found = m_items.findInGroup(m_group, name))
-            traceItem = *found + 1;
-        else
-            m_prompts.tell("Item " + std::string(name) + " not found.", MessageIcon::Critical);
-    }
-
     ChartConfig m_config;
-    const TraceItems& m_items;
-    ChartSetupVersion m_version;
-    UserPrompts& m_prompts;
-    std::string m_fileName;
-    std::string m_fileNumber;
-    std::optional<int> m_pane = 0;
-    std::optional<int> m_trace = 0;
-    int m_group = -1;  // none yet
+    int m_pane = 0;
+    int m_trace = 0;
 };
 
 }  // namespace
 
 std::string chartSetupText(const ChartConfig& config, const TraceItems& items,
-                           ChartSetupVersion version) {
+                           SetupFileVersion version) {
     std::string out;
     out += kChartSetupHeader;
     out += kLineEnd;
@@ -139,7 +105,7 @@ std::string chartSetupText(const ChartConfig& config, const TraceItems& items,
         line(out, "ChartMax", config.ChartMax[i]);
         line(out, "ChartBackColor", config.ChartBackColour[i]);
     }
-    for (int t = 0; t < ChartConfig::kTraces; ++t) {
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         const auto i = static_cast<std::size_t>(t);
         const int traceItem = config.TraceItem[i];
         line(out, "TraceID", t);
@@ -160,36 +126,28 @@ std::string chartSetupText(const ChartConfig& config, const TraceItems& items,
 }
 
 std::string saveChartSetup(const ChartConfig& config, const TraceItems& items,
-                           ChartSetupVersion version, FileWriter& writer, const std::string& path) {
+                           SetupFileVersion version, FileWriter& writer, const std::string& path) {
     return writer.writeWhole(path, chartSetupText(config, items, version));
 }
 
 bool applyChartSetupText(std::string_view text, ChartConfig& config, const TraceItems& items,
-                         ChartSetupVersion version, UserPrompts& prompts) {
-    SetupReader reader(config, items, version, prompts);
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view row = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
-        const std::size_t tab = row.find('\t');
-        if (tab == std::string_view::npos) continue;  // the header, blank lines
-        // A value ends at the next TAB, so a caption holding one is cut there.
-        const std::string_view rest = row.substr(tab + 1);
-        if (!reader.apply(row.substr(0, tab), rest.substr(0, rest.find('\t')))) return false;
-    }
-    config = reader.config();
+                         SetupFileVersion version, UserPrompts& prompts) {
+    ChartRecords records(config);
+    if (readKeyFile(text, kChartSetupKind, items, version, records, prompts) !=
+        KeyFileOutcome::Loaded)
+        return false;
+    config = records.config();
     return true;
 }
 
 bool openChartSetup(const std::string& path, ChartConfig& config, const TraceItems& items,
-                    ChartSetupVersion version, UserPrompts& prompts) {
-    const WholeFile file = readWholeFile(path, kLargestChartSetupFile);
-    if (file.problem != WholeFile::Problem::None) {
-        prompts.tell("Error Opening Corvalink Chart Setup File", MessageIcon::Critical);
+                    SetupFileVersion version, UserPrompts& prompts) {
+    ChartRecords records(config);
+    if (openKeyFile(path, kLargestChartSetupFile, kChartSetupKind, items, version, records,
+                    prompts) != KeyFileOutcome::Loaded)
         return false;
-    }
-    return applyChartSetupText(file.contents, config, items, version, prompts);
+    config = records.config();
+    return true;
 }
 
 }  // namespace tunalyx

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "charts/chart_config.h"
+#include "model/key_value_file.h"
 #include "monitor/trace_items.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
@@ -15,31 +16,26 @@ inline constexpr std::string_view kChartSetupHeader = "[Corvalink Chart Setup Fi
 // A setup file is a few kilobytes; anything much larger is not one and is refused unread.
 inline constexpr std::uintmax_t kLargestChartSetupFile = 1024 * 1024;
 
-// The identity of the connected unit, written into a setup file and checked when one is loaded.
-struct ChartSetupVersion {
-    std::string_view VerName;
-    std::string_view VerNumber;
-};
-
 // The setup file: the header, the version, the panes shown and all 20 traces, one "key TAB value"
 // per line with CR LF. A trace with an item also names it by group, index in the group and name,
 // so that another version's item table can find it again.
 [[nodiscard]] std::string chartSetupText(const ChartConfig& config, const TraceItems& items,
-                                         ChartSetupVersion version);
+                                         SetupFileVersion version);
 // Writes the setup file through the writer; the error text, empty on success.
 [[nodiscard]] std::string saveChartSetup(const ChartConfig& config, const TraceItems& items,
-                                         ChartSetupVersion version, FileWriter& writer,
+                                         SetupFileVersion version, FileWriter& writer,
                                          const std::string& path);
 
-// Applies setup file text to the configuration. A file of another version asks first; answered
-// No, the configuration is left exactly as it was. An item is found by its number, then by its
+// Applies setup file text to the configuration, all of it or, when the user declines a file of
+// another version or the file is damaged (a value out of range or no number, an empty line, no
+// setup key at all: said so with the line), nothing. An item is found by its number, then by its
 // group and index, and finally by its name within the group; a name found nowhere is reported and
-// the item by group and index kept. Lines that are not "key TAB value", unknown keys and values
-// out of range are ignored. True when the file was applied (the chart then needs redrawing).
+// the item by group and index kept. Unknown keys are ignored. True when the file was applied (the
+// chart then needs redrawing).
 bool applyChartSetupText(std::string_view text, ChartConfig& config, const TraceItems& items,
-                         ChartSetupVersion version, UserPrompts& prompts);
+                         SetupFileVersion version, UserPrompts& prompts);
 // The same for a file; one that cannot be read gives "Error Opening Corvalink Chart Setup File".
 bool openChartSetup(const std::string& path, ChartConfig& config, const TraceItems& items,
-                    ChartSetupVersion version, UserPrompts& prompts);
+                    SetupFileVersion version, UserPrompts& prompts);
 
 }  // namespace tunalyx

@@ -25,6 +25,7 @@ constexpr qint64 kLiveFrameMs = 40;
 const WindowPlacement kDefaultPlacement{105, 0, 3495, 10395, 0};
 constexpr const char* kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 constexpr const char* kSetupFilter = "All Files (*.*);;Corvalink Chart Setup Files (*.dcf)";
+constexpr const char* kSetupSaveFilter = "All Files (*.*);;Corvalink Chart Setup Files(*.dcf)";
 
 double seconds(std::int32_t ms) {
     return static_cast<double>(ms) / 1000.0;
@@ -59,8 +60,11 @@ ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor
             .toStdString();
     };
     chooseFileToSave = [this](const char* title, const char* filter, const std::string& start) {
-        return QFileDialog::getSaveFileName(this, tr(title), QString::fromStdString(start),
-                                            QString::fromLatin1(filter))
+        // The kind of file saved, not "All Files", is selected.
+        const QString filters = QString::fromLatin1(filter);
+        QString selected = filters.section(QStringLiteral(";;"), -1);
+        return QFileDialog::getSaveFileName(this, tr(title), QString::fromStdString(start), filters,
+                                            &selected)
             .toStdString();
     };
     chooseSetupToOpen = [this, folder] {
@@ -161,7 +165,7 @@ void ChartWindow::setLogName(const std::string& name) {
 void ChartWindow::applyTracesToStrip() {
     StripChart& chart = m_strip->chart();
     chart.setPaneCount(m_config.Charts);
-    for (int t = 0; t < ChartConfig::kTraces; ++t) {
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         const auto at = static_cast<std::size_t>(t);
         chart.setTracePane(t, m_config.TraceChart[at]);
         chart.setTraceColour(t, m_config.TraceColour[at]);
@@ -208,7 +212,7 @@ void ChartWindow::initTrace(int trace) {
 }
 
 void ChartWindow::initTraces() {
-    for (int t = 0; t < ChartConfig::kTraces; ++t)
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t)
         initTrace(t);
     initXTrace();
 }
@@ -242,7 +246,7 @@ void ChartWindow::runStarted() {
 void ChartWindow::sampleLogged(int s, const LiveSample& sample, bool /*refresh*/) {
     StripChart& chart = m_strip->chart();
     const double x = seconds(m_log.LogTime(s));
-    for (int t = 0; t < ChartConfig::kTraces; ++t) {
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         const int item = m_config.TraceItem[static_cast<std::size_t>(t)];
         if (item >= 1)
             chart.plot(t, x,
@@ -367,7 +371,7 @@ void ChartWindow::mnuSetupChart_Click() {
 void ChartWindow::mnuSetupSave_Click() {
     const std::string path =
         chooseFileToSave
-            ? chooseFileToSave("Save Chart Setup", kSetupFilter,
+            ? chooseFileToSave("Save Chart Setup", kSetupSaveFilter,
                                chartSetupPath(m_store, m_session.filesFolder) + "Setup1.dcf")
             : std::string();
     if (path.empty()) return;

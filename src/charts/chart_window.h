@@ -110,7 +110,7 @@ private:
     SettingsStore& m_store;
     FileWriter& m_files;
     ChartConfig m_config;
-    std::array<TraceScale, ChartConfig::kTraces> m_scales{};
+    std::array<TraceScale, ChartConfig::kUserTraces> m_scales{};
     StripChartWidget* m_strip;
     QAction* m_mnuLogPlay = nullptr;
     QAction* m_mnuAddWatch = nullptr;

@@ -90,7 +90,7 @@ SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, 
         m_comCharts->addItem(QString::number(n));
     for (const std::string& choice : m_items.itemChoices())
         m_comTraceItem->addItem(latin1(choice));
-    for (int t = 0; t < ChartConfig::kTraces; ++t)
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t)
         m_comTrace->addItem(QString::number(t));
     m_comCharts->setCurrentIndex(m_chart.config().Charts - 1);
     fillPaneLists();
@@ -125,11 +125,8 @@ SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, 
             m_chart.initTrace(trace());
     });
     connect(m_txtTraceCaption, &QLineEdit::editingFinished, this, [this, &c] {
-        // The settings keep the captions as one comma-separated list: a comma would split one.
-        QString caption = m_txtTraceCaption->text();
-        caption.replace(QLatin1Char(','), QLatin1Char(';'));
-        m_txtTraceCaption->setText(caption);
-        c.TraceCaption[static_cast<std::size_t>(trace())] = caption.toLatin1().toStdString();
+        c.TraceCaption[static_cast<std::size_t>(trace())] =
+            m_txtTraceCaption->text().toLatin1().toStdString();
         m_chart.applyTracesToStrip();
         m_chart.strip().redraw();
     });
@@ -230,7 +227,7 @@ void SetupChartDialog::pickColour(QPushButton* button, std::uint32_t& colour) {
 
 void SetupChartDialog::cmdApply_Click() {
     m_chart.applyTracesToStrip();
-    for (int t = 0; t < ChartConfig::kTraces; ++t)
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t)
         m_chart.initTrace(t);
 }
 

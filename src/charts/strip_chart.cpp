@@ -27,7 +27,7 @@ int StripChart::shownPane(int t) const {
 }
 
 bool StripChart::plot(int t, double x, double y) noexcept {
-    if (t < 0 || t >= kTraces || std::isnan(x)) return false;
+    if (t < 0 || t >= kStoredTraces || std::isnan(x)) return false;
     Trace& tr = m_traces[static_cast<std::size_t>(t)];
     if (tr.count == kCapacity) return false;
     if (tr.count > 0 && x < tr.x[static_cast<std::size_t>(tr.count - 1)]) return false;
@@ -96,10 +96,10 @@ void StripChart::zoom(double anchor, double factor) noexcept {
     const double widest = std::max({whole, kDefaultWindow, width});
     const double newWidth = std::clamp(width * factor, kMinWindow, widest);
     double lower = anchor - (anchor - m_lower) * newWidth / width;
-    // Zooming out near either end opens no empty time before 0 or past the end of the log.
+    // Zooming out near either end opens no empty time before the log (or 0) or past its end.
     const double end = std::max({empty() ? 0 : dataUpper(), newWidth, m_upper});
     lower = std::min(lower, end - newWidth);
-    lower = std::max(lower, std::min(0.0, m_lower));
+    lower = std::max(lower, std::min(empty() ? 0 : dataLower(), m_lower));
     setWindow(lower, lower + newWidth);
 }
 

@@ -45,9 +45,9 @@ struct StripColumn {
 class StripChart {
 public:
     static constexpr int kMaxPanes = 4;
-    static constexpr int kUserTraces = 20;
-    static constexpr int kTimeTrace = 20;  // time -> sample index, never drawn
-    static constexpr int kTraces = 21;
+    static constexpr int kUserTraces = 20;                 // the traces the user sets up with items
+    static constexpr int kTimeTrace = 20;                  // time -> sample index, never drawn
+    static constexpr int kStoredTraces = kUserTraces + 1;  // the user's traces and the time trace
     static constexpr int kCapacity = 32768;  // points per trace, one for each sample a log holds
     static constexpr double kDefaultWindow = 30;
     static constexpr double kMinWindow = 0.01;
@@ -95,8 +95,8 @@ public:
     // less than the window's width, so a short log still fills a window starting at 0.
     [[nodiscard]] double scrollLimit() const noexcept;
     // The window scaled by `factor` with `anchor` staying where it is on the axis; it widens no
-    // further than the whole log (or the default window) and opens no new time before 0 or
-    // past the scroll limit.
+    // further than the whole log (or the default window) and opens no new time before the log's
+    // start (0 without one) or past the scroll limit.
     void zoom(double anchor, double factor) noexcept;
     // The window shifted by `seconds`, kept within 0 .. the scroll limit.
     void scrollBy(double seconds) noexcept;
@@ -134,8 +134,8 @@ private:
     [[nodiscard]] double dataUpper() const noexcept;
 
     std::array<StripPane, kMaxPanes> m_panes{};
-    std::array<Trace, kTraces> m_traces;
-    std::array<StripCaption, kTraces> m_captions{};
+    std::array<Trace, kStoredTraces> m_traces;
+    std::array<StripCaption, kStoredTraces> m_captions{};
     int m_paneCount = 1;
     double m_lower = 0;
     double m_upper = kDefaultWindow;

@@ -1,5 +1,6 @@
 #include "transfer/data_file.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -22,31 +23,37 @@ int hexDigit(char c) {
     return -1;
 }
 
-// A pair with any character that is not a hex digit counts as 0.
-std::uint8_t hexValue(std::string_view digits) {
+// A pair with any character that is not a hex digit counts as 0, and is noted.
+std::uint8_t hexValue(std::string_view digits, bool& nonHex) {
     int value = 0;
     for (char c : digits) {
         const int d = hexDigit(c);
-        if (d < 0) return 0;
+        if (d < 0) {
+            nonHex = true;
+            return 0;
+        }
         value = value * 16 + d;
     }
     return static_cast<std::uint8_t>(value);
 }
 
-void readLine(std::string_view line, PacketImage& image, PacketDirty& dirty, std::string& notes) {
+// False when a pair of a block line was not hexadecimal.
+bool readLine(std::string_view line, PacketImage& image, PacketDirty& dirty, std::string& notes) {
     if (line.substr(0, 2) == kNotesPrefix) {
         notes.append(line.substr(2));
         notes.append(kLineEnd);
-        return;
+        return true;
     }
-    if (line.size() < 4) return;
-    const std::uint8_t command = hexValue(line.substr(0, 2));
+    if (line.size() < 4) return true;
+    bool nonHex = false;
+    const std::uint8_t command = hexValue(line.substr(0, 2), nonHex);
     Bytes data;
     data.reserve((line.size() - 1) / 2);
     for (std::size_t i = 2; i < line.size(); i += 2)
-        data.push_back(hexValue(line.substr(i, 2)));
+        data.push_back(hexValue(line.substr(i, 2), nonHex));
     image[command] = std::move(data);
     dirty.clear(command);
+    return !nonHex;
 }
 
 }  // namespace
@@ -77,26 +84,54 @@ std::string dataFileText(const PacketImage& image, const std::string& notes) {
     return text;
 }
 
-void readDataFileText(std::string_view text, PacketImage& image, PacketDirty& dirty,
-                      std::string& notes) {
+std::vector<int> readDataFileText(std::string_view text, PacketImage& image, PacketDirty& dirty,
+                                  std::string& notes) {
+    std::vector<int> nonHexLines;
     // An editor may have put a UTF-8 byte-order mark before the first line; it is no data.
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-    while (!text.empty()) {
+    for (int line = 1; !text.empty(); ++line) {
         const std::size_t end = text.find('\r');
-        readLine(text.substr(0, end), image, dirty, notes);
+        if (!readLine(text.substr(0, end), image, dirty, notes)) nonHexLines.push_back(line);
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
         if (!text.empty() && text.front() == '\n') text.remove_prefix(1);
     }
+    return nonHexLines;
+}
+
+std::string nonHexWarning(const std::vector<int>& lines, const std::string& shownName) {
+    constexpr std::size_t kNamed = 5;
+    std::string named;
+    const std::size_t shown = std::min(lines.size(), kNamed);
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0) named += i + 1 == shown && lines.size() <= kNamed ? " and " : ", ";
+        named += std::to_string(lines[i]);
+    }
+    if (lines.size() > kNamed) named += " and " + std::to_string(lines.size() - kNamed) + " more";
+    const bool one = lines.size() == 1;
+    return (one ? "Line " : "Lines ") + named + " of " + shownName + (one ? " holds" : " hold") +
+           " characters that are not hexadecimal digits, and each byte written with them was read "
+           "as 0. Check those values before the tune goes to the unit.";
 }
 
 std::optional<std::string> readDataFileContents(UserPrompts& prompts, const std::string& path,
                                                 const std::string& shownName) {
     // A tune is a few kilobytes; a huge file is something else and is not read into memory.
-    return readWholeFile(
+    std::optional<std::string> contents = readWholeFile(
         prompts, path, kLargestDataFile,
         {"Error opening " + shownName, shownName + " is too large to be an SR20DET Data file",
          "File Format Error"});
+    // Read by the rules, such a file would be one long line of nonsense.
+    if (contents && contents->find('\r') == std::string::npos &&
+        contents->find('\n') != std::string::npos) {
+        prompts.tell(shownName +
+                         " has lines that end in a line feed alone, as some editors and file "
+                         "transfers leave them; the lines of a data file end in CR LF. Convert "
+                         "its line ends (unix2dos does this) and open it again.",
+                     MessageIcon::Critical);
+        return std::nullopt;
+    }
+    return contents;
 }
 
 bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName) {
@@ -117,8 +152,9 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
 
     bool taken = false;
     bool readOk = false;
+    std::vector<int> nonHexLines;
     try {
-        readDataFileText(*contents, session.image, session.dirty, session.notes);
+        nonHexLines = readDataFileText(*contents, session.image, session.dirty, session.notes);
         readOk = true;
     } catch (const std::exception&) {
         readOk = false;
@@ -157,6 +193,9 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
     // The notes box shows what a save would write, whichever notes that now is.
     session.view().showNotes();
     session.view().GridLabels();
+    // Said once the tune shows, so the values in question can be looked at.
+    if (taken && !nonHexLines.empty())
+        session.prompts.tell(nonHexWarning(nonHexLines, shownName), MessageIcon::Exclamation);
     return taken;
 }
 

@@ -151,16 +151,16 @@ void WatchWindows::WatchsSave() {
     }
 }
 
-WatchFileOutcome WatchWindows::WatchFileRead(const std::string& path) {
+KeyFileOutcome WatchWindows::WatchFileRead(const std::string& path) {
     WatchSet set = settings();
-    const WatchFileOutcome outcome = openWatchFile(
+    const KeyFileOutcome outcome = openWatchFile(
         path, set, m_session.trace, {m_session.VerName, m_session.VerNumber}, m_session.prompts);
-    // What the lines before a stop set stays set; only a whole file initialises the watches.
-    for (int i = 0; i < kWatchCount; ++i)
+    // A file is taken whole or not at all.
+    if (outcome != KeyFileOutcome::Loaded) return outcome;
+    for (int i = 0; i < kWatchCount; ++i) {
         watch(i).apply(set[static_cast<std::size_t>(i)]);
-    if (outcome == WatchFileOutcome::Loaded)
-        for (int i = 0; i < kWatchCount; ++i)
-            Init(i);
+        Init(i);
+    }
     return outcome;
 }
 

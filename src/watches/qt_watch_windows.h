@@ -44,7 +44,7 @@ public:
     // Load and Save from the Window menus: a file dialog, then the file.
     void WatchsLoad();
     void WatchsSave();
-    WatchFileOutcome WatchFileRead(const std::string& path);
+    KeyFileOutcome WatchFileRead(const std::string& path);
     bool WatchFileWrite(const std::string& path);
 
     // Init of one watch: its bands again and the value of its item at the current sample.

@@ -38,9 +38,11 @@ SetupWatchDialog::SetupWatchDialog(WatchWindows& watches, const TraceItems& item
         c->setObjectName(QLatin1String(name));
         return c;
     };
+    // Enter confirms the dialog: no other button takes it over when it gets the focus.
     const auto button = [this](const QString& caption, const char* name) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
         return b;
     };
     m_comWatch = combo("comWatch");
@@ -59,6 +61,7 @@ SetupWatchDialog::SetupWatchDialog(WatchWindows& watches, const TraceItems& item
     m_lblFont->setObjectName(QStringLiteral("lblFont"));
     QPushButton* ok = button(tr("&OK"), "cmdOK");
     QPushButton* cancel = button(tr("&Cancel"), "cmdCancel");
+    ok->setDefault(true);
     for (QPushButton* b : {m_cmdColour, m_cmdBackColour})
         b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
 

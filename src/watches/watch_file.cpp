@@ -1,18 +1,14 @@
 #include "watches/watch_file.h"
 
 #include <algorithm>
-#include <cmath>
-#include <optional>
 
 #include "model/number_format.h"
-#include "ports/whole_file.h"
 
 namespace tunalyx {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr const char* kOpenError = "Error Opening Watch File";
 
 void line(std::string& out, std::string_view key, std::string_view value) {
     out += key;
@@ -29,132 +25,94 @@ void flagLine(std::string& out, std::string_view key, bool value) {
     line(out, key, value ? "True" : "False");
 }
 
-// A whole number by the leading-number rule, held to a range no key of the file goes beyond.
-long long wholeNumber(std::string_view text) {
-    const double v = std::clamp(leadingNumber(text), -4294967296.0, 4294967296.0);
-    return std::llround(v);
+constexpr KeyFileKind kWatchFileKind{
+    "Error Opening Watch File",
+    "watches",
+    "Watchs",
+    "The Watch File does not match the current PFC version.\n"
+    "Some items may not match. Do you want to proceed?",
+    MessageIcon::None,
+    "ItemGroup",
+    "ItemGroupIndex",
+    "ItemName",
+    0,  // an index before any group is one of group 0
+};
+
+// "Colour3" -> 2 for prefix "Colour" and count 5; -1 for any other key.
+int numbered(std::string_view key, std::string_view prefix, int count) {
+    if (key.size() != prefix.size() + 1 || !key.starts_with(prefix)) return -1;
+    const int n = key.back() - '1';
+    return n >= 0 && n < count ? n : -1;
 }
 
-bool truth(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower == "true" || (lower != "false" && leadingNumber(text) != 0);
-}
-
-// The reading of one file: the watch the lines are about, the version lines seen so far and the
-// group of the item being read.
-class WatchFileReader {
+// The file's own keys, read into a copy of the watches so that nothing of a file that stops
+// part way reaches them.
+class WatchRecords final : public KeyFileRecords {
 public:
-    WatchFileReader(WatchSet& watches, const TraceItems& items, WatchFileVersion version,
-                    UserPrompts& prompts)
-        : m_watches(watches), m_items(items), m_version(version), m_prompts(prompts) {}
+    explicit WatchRecords(const WatchSet& watches) : m_watches(watches) {}
 
-    // Nothing while reading goes on; the outcome once it stops.
-    std::optional<WatchFileOutcome> apply(std::string_view key, std::string_view value) {
+    bool apply(std::string_view key, const KeyFileValue& v) override {
         WatchSettings& w = m_watches[static_cast<std::size_t>(m_watch)];
-        if (key == "VerName") {
-            m_fileName = value;
-        } else if (key == "VerNumber") {
-            m_fileNumber = value;
-        } else if (key == "Watchs") {
-            if (m_fileName != m_version.VerName || m_fileNumber != m_version.VerNumber) {
-                const MessageAnswer a = m_prompts.showMessage(
-                    "The Watch File does not match the current PFC version.\n"
-                    "Some items may not match. Do you want to proceed?",
-                    MessageIcon::None, MessageButtons::YesNo);
-                if (a != MessageAnswer::Yes) return WatchFileOutcome::Declined;
-            }
+        if (key == "Watchs") {
+            // The count of visible watches only marks where the version is checked.
         } else if (key == "WatchID") {
-            const long long id = wholeNumber(value);
-            if (id < 0 || id >= kWatchCount) return fail();
-            m_watch = static_cast<int>(id);
+            m_watch = v.whole(0, kWatchCount - 1);
         } else if (key == "Left") {
-            w.Left = leadingNumber(value);
+            w.Left = v.number();
         } else if (key == "Top") {
-            w.Top = leadingNumber(value);
+            w.Top = v.number();
         } else if (key == "Height") {
-            w.Height = leadingNumber(value);
+            w.Height = v.number();
         } else if (key == "Width") {
-            w.Width = leadingNumber(value);
+            w.Width = v.number();
         } else if (key == "Caption") {
-            w.Caption = value;
+            w.Caption = v.text();
         } else if (key == "BackColour") {
-            w.BackColour = static_cast<std::uint32_t>(wholeNumber(value));
+            w.BackColour = v.colour();
         } else if (key == "Colours") {
-            w.Colours = clampColours(wholeNumber(value));
+            w.Colours = v.whole(1, 5);
         } else if (const int band = numbered(key, "Colour", 5); band >= 0) {
-            w.Colour[static_cast<std::size_t>(band)] =
-                static_cast<std::uint32_t>(wholeNumber(value));
+            w.Colour[static_cast<std::size_t>(band)] = v.colour();
         } else if (const int limit = numbered(key, "MaxValue", 4); limit >= 0) {
-            w.MaxValue[static_cast<std::size_t>(limit)] = leadingNumber(value);
+            w.MaxValue[static_cast<std::size_t>(limit)] = v.number();
         } else if (key == "ItemIndex") {
-            const long long item = wholeNumber(value);
-            if (item < 0 || item >= kTraceItemCount) return fail();
-            w.ItemIndex = static_cast<int>(item);
-        } else if (key == "ItemGroup") {
-            m_group = wholeNumber(value);
-        } else if (key == "ItemGroupIndex") {
-            const long long index = wholeNumber(value);
-            if (m_group < 0 || m_group >= kTraceGroupCount || index < 0 ||
-                index >= kTraceGroupSlots)
-                return fail();
-            w.ItemIndex = m_items.TraceLookup[m_group][index];
-        } else if (key == "ItemName") {
-            findByName(w.ItemIndex, value);
+            w.ItemIndex = v.whole(0, kTraceItemCount - 1);
         } else if (key == "Visible") {
-            w.Visible = truth(value);
+            w.Visible = v.flag();
         } else if (key == "FontName") {
-            w.FontName = value;
+            w.FontName = v.text();
         } else if (key == "FontBold") {
-            w.FontBold = truth(value);
+            w.FontBold = v.flag();
         } else if (key == "FontItalic") {
-            w.FontItalic = truth(value);
+            w.FontItalic = v.flag();
         } else if (key == "FontSize") {
-            w.FontSize = leadingNumber(value);
+            w.FontSize = v.number();
         } else if (key == "DecimalPlaces") {
-            w.DecimalPlaces = clampDecimalPlaces(wholeNumber(value));
+            w.DecimalPlaces = v.whole(0, 9);
+        } else {
+            return false;
         }
-        return std::nullopt;
+        return true;
     }
 
-    WatchFileOutcome fail() {
-        m_prompts.tell(kOpenError, MessageIcon::Critical);
-        return WatchFileOutcome::Failed;
+    [[nodiscard]] int item() const override {
+        return m_watches[static_cast<std::size_t>(m_watch)].ItemIndex;
     }
+    void setItem(int item) override {
+        m_watches[static_cast<std::size_t>(m_watch)].ItemIndex = item;
+    }
+
+    [[nodiscard]] const WatchSet& watches() const { return m_watches; }
 
 private:
-    // "Colour3" -> 2 for prefix "Colour" and count 5; -1 for any other key.
-    static int numbered(std::string_view key, std::string_view prefix, int count) {
-        if (key.size() != prefix.size() + 1 || !key.starts_with(prefix)) return -1;
-        const int n = key.back() - '1';
-        return n >= 0 && n < count ? n : -1;
-    }
-
-    // The name wins over the number when this version's table has the item elsewhere in the
-    // same group.
-    void findByName(int& itemIndex, std::string_view name) {
-        if (m_items.TraceName[static_cast<std::size_t>(itemIndex)] == name) return;
-        if (const auto found = m_items.findInGroup(m_group, name))
-            itemIndex = *found;
-        else
-            m_prompts.tell("Item " + std::string(name) + " not found.", MessageIcon::Critical);
-    }
-
-    WatchSet& m_watches;
-    const TraceItems& m_items;
-    WatchFileVersion m_version;
-    UserPrompts& m_prompts;
-    std::string m_fileName;
-    std::string m_fileNumber;
+    WatchSet m_watches;
     int m_watch = 0;
-    long long m_group = 0;  // none read yet counts as group 0
 };
 
 }  // namespace
 
 std::string watchFileText(const WatchSet& watches, const TraceItems& items,
-                          WatchFileVersion version) {
+                          SetupFileVersion version) {
     std::string out;
     out += kWatchFileHeader;
     out += kLineEnd;
@@ -194,40 +152,26 @@ std::string watchFileText(const WatchSet& watches, const TraceItems& items,
 }
 
 std::string saveWatchFile(const WatchSet& watches, const TraceItems& items,
-                          WatchFileVersion version, FileWriter& writer, const std::string& path) {
+                          SetupFileVersion version, FileWriter& writer, const std::string& path) {
     return writer.writeWhole(path, watchFileText(watches, items, version));
 }
 
-WatchFileOutcome applyWatchFileText(std::string_view text, WatchSet& watches,
-                                    const TraceItems& items, WatchFileVersion version,
-                                    UserPrompts& prompts) {
-    WatchFileReader reader(watches, items, version, prompts);
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view row = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
-        if (row.empty()) return reader.fail();
-        const std::size_t tab = row.find('\t');
-        const std::string_view key = row.substr(0, tab);
-        std::string_view value;
-        if (tab != std::string_view::npos) {
-            value = row.substr(tab + 1);
-            value = value.substr(0, value.find('\t'));
-        }
-        if (const auto stop = reader.apply(key, value)) return *stop;
-    }
-    return WatchFileOutcome::Loaded;
+KeyFileOutcome applyWatchFileText(std::string_view text, WatchSet& watches, const TraceItems& items,
+                                  SetupFileVersion version, UserPrompts& prompts) {
+    WatchRecords records(watches);
+    const KeyFileOutcome outcome =
+        readKeyFile(text, kWatchFileKind, items, version, records, prompts);
+    if (outcome == KeyFileOutcome::Loaded) watches = records.watches();
+    return outcome;
 }
 
-WatchFileOutcome openWatchFile(const std::string& path, WatchSet& watches, const TraceItems& items,
-                               WatchFileVersion version, UserPrompts& prompts) {
-    const WholeFile file = readWholeFile(path, kLargestWatchFile);
-    if (file.problem != WholeFile::Problem::None) {
-        prompts.tell(kOpenError, MessageIcon::Critical);
-        return WatchFileOutcome::Failed;
-    }
-    return applyWatchFileText(file.contents, watches, items, version, prompts);
+KeyFileOutcome openWatchFile(const std::string& path, WatchSet& watches, const TraceItems& items,
+                             SetupFileVersion version, UserPrompts& prompts) {
+    WatchRecords records(watches);
+    const KeyFileOutcome outcome =
+        openKeyFile(path, kLargestWatchFile, kWatchFileKind, items, version, records, prompts);
+    if (outcome == KeyFileOutcome::Loaded) watches = records.watches();
+    return outcome;
 }
 
 }  // namespace tunalyx

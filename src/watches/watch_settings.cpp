@@ -49,6 +49,22 @@ int clampDecimalPlaces(long long places) {
     return static_cast<int>(std::clamp<long long>(places, 0, 9));
 }
 
+WatchPlace heldOnScreen(WatchPlace place, const WatchPlace& area) {
+    const auto held = [](double v, double low, double high, double otherwise) {
+        return std::isfinite(v) ? std::clamp(v, low, std::max(low, high)) : otherwise;
+    };
+    place.width = held(place.width, 0, area.width / 2, 0);
+    place.height = held(place.height, 0, area.height / 2, 0);
+    place.left = held(place.left, area.left, area.left + area.width - place.width, area.left);
+    place.top = held(place.top, area.top, area.top + area.height - place.height, area.top);
+    return place;
+}
+
+double heldFontSize(double points) {
+    if (std::isnan(points)) return kSmallestWatchFontSize;
+    return std::clamp(points, kSmallestWatchFontSize, kLargestWatchFontSize);
+}
+
 WatchSettings defaultWatch(int i) {
     WatchSettings w;
     w.Left = i * 100;

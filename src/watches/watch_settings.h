@@ -58,6 +58,25 @@ void rememberWatchFilePath(SettingsStore& store, const std::string& chosenPath);
 [[nodiscard]] inline std::int32_t signedColour(std::uint32_t colour) {
     return static_cast<std::int32_t>(colour);
 }
+// A watch's window in twips: its place on the desktop and its size.
+struct WatchPlace {
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+
+    bool operator==(const WatchPlace&) const = default;
+};
+// The place a watch takes within a screen's free area: no more than half the area either way, so
+// that the rest of the desktop stays in reach, and moved onto it where it would stand off it,
+// even in part. A place that is no number goes to the area's corner.
+[[nodiscard]] WatchPlace heldOnScreen(WatchPlace place, const WatchPlace& area);
+
+// The font sizes a watch shows its value in, whatever a file, the store or the font dialog says.
+inline constexpr double kSmallestWatchFontSize = 4;
+inline constexpr double kLargestWatchFontSize = 144;
+[[nodiscard]] double heldFontSize(double points);
+
 // The band and decimal counts a watch can show: 1..5 bands, 0..9 decimals.
 [[nodiscard]] int clampColours(long long colours);
 [[nodiscard]] int clampDecimalPlaces(long long places);

@@ -1,11 +1,14 @@
 #include "watches/watch_window.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
 
+#include "app/main_window_state.h"
 #include "app/qt_window_placement.h"
 #include "maps/qt_cell_colour.h"
 #include "watches/watch_display.h"
@@ -18,9 +21,25 @@ QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// A placement from a file or the store, held to what a desktop can have.
-long long twips(double v) {
-    return std::llround(std::clamp(std::isfinite(v) ? v : 0.0, -1e7, 1e7));
+// The free area of a screen in twips.
+WatchPlace areaOf(const QScreen& screen) {
+    const QRect r = screen.availableGeometry();
+    const double dpi = screen.logicalDotsPerInchX();
+    return {static_cast<double>(pixelsToTwips(r.x(), dpi)),
+            static_cast<double>(pixelsToTwips(r.y(), dpi)),
+            static_cast<double>(pixelsToTwips(r.width(), dpi)),
+            static_cast<double>(pixelsToTwips(r.height(), dpi))};
+}
+
+// The free area of the screen a place starts on, else of the main screen.
+WatchPlace screenAreaAt(double left, double top) {
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const WatchPlace a = areaOf(*screen);
+        if (left >= a.left && left < a.left + a.width && top >= a.top && top < a.top + a.height)
+            return a;
+    }
+    const QScreen* main = QGuiApplication::primaryScreen();
+    return main ? areaOf(*main) : WatchPlace{0, 0, 1e6, 1e6};
 }
 
 void setColour(QWidget& w, QPalette::ColorRole role, std::uint32_t colour) {
@@ -37,7 +56,7 @@ QFont watchFont(const WatchSettings& settings) {
     font.setStyleHint(QFont::SansSerif);
     font.setBold(settings.FontBold);
     font.setItalic(settings.FontItalic);
-    font.setPointSizeF(settings.FontSize > 0 ? settings.FontSize : 20);
+    font.setPointSizeF(heldFontSize(settings.FontSize));
     return font;
 }
 
@@ -68,13 +87,32 @@ WatchSettings WatchWindow::settings() const {
 
 void WatchWindow::apply(const WatchSettings& s) {
     m_fields = s;
-    applyPlacement(*this, {twips(s.Left), twips(s.Top), std::max(0LL, twips(s.Height)),
-                           std::max(0LL, twips(s.Width)), 0});
+    // A damaged file or store could ask for windows far off the desktop, or larger than it.
+    m_fields.FontSize = heldFontSize(s.FontSize);
+    const WatchPlace place =
+        heldOnScreen({s.Left, s.Top, s.Width, s.Height}, screenAreaAt(s.Left, s.Top));
+    applyPlacement(*this, {std::llround(place.left), std::llround(place.top),
+                           std::llround(place.height), std::llround(place.width), 0});
     setWindowTitle(latin1(s.Caption));
     setColour(*this, QPalette::Window, s.BackColour);
-    m_lblValue->setFont(watchFont(s));
-    layoutLabel();
+    m_lblValue->setFont(watchFont(m_fields));
     setVisible(s.Visible);
+    fitText();
+    layoutLabel();
+}
+
+void WatchWindow::stayOnScreen() {
+    // Only a window that is shown knows the size of its title bar and borders.
+    const QScreen* s = screen();
+    if (!isVisible() || !s) return;
+    const QRect area = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QPoint onScreen(
+        std::clamp(frame.x(), area.x(),
+                   std::max(area.x(), area.x() + area.width() - frame.width())),
+        std::clamp(frame.y(), area.y(),
+                   std::max(area.y(), area.y() + area.height() - frame.height())));
+    if (onScreen != frame.topLeft()) move(onScreen);
 }
 
 void WatchWindow::InitArrays() {
@@ -89,6 +127,7 @@ void WatchWindow::DisplayWatchValue(double value) {
                              : QString();
     if (text == m_lblValue->text()) return;  // the same text keeps its colour
     m_lblValue->setText(text);
+    fitText();
     lblValue_Change();
 }
 
@@ -103,6 +142,20 @@ void WatchWindow::lblValue_Change() {
     const int band =
         watchBand(m_lblValue->text().toStdString(), m_fields.Colours, m_bandMax, m_locale);
     setColour(*m_lblValue, QPalette::WindowText, m_bandColour[static_cast<std::size_t>(band)]);
+}
+
+void WatchWindow::fitText() {
+    // Room for the value shown and for any four-digit value with its sign and decimals, so that
+    // a watch at its first size shows its whole text; never more than the screen.
+    const QFontMetrics metrics(m_lblValue->font());
+    const QString widest = latin1(watchText(-8888, m_fields.DecimalPlaces, m_locale));
+    const int textWidth =
+        std::max(metrics.horizontalAdvance(widest), metrics.horizontalAdvance(m_lblValue->text()));
+    QSize need(textWidth + 2 * kTextMargin, metrics.height() + 2 * kTextMargin);
+    if (const QScreen* s = screen())
+        need = need.boundedTo(s->availableGeometry().size() - (frameGeometry().size() - size()));
+    setMinimumSize(need);
+    stayOnScreen();
 }
 
 void WatchWindow::layoutLabel() {

@@ -45,7 +45,13 @@ protected:
 
 private:
     void lblValue_Change();
+    // The window grows to what its text needs.
+    void fitText();
+    // The window, title bar and borders, is moved onto its screen.
+    void stayOnScreen();
     void layoutLabel();
+
+    static constexpr int kTextMargin = 4;  // pixels beside and above the text
 
     int m_index;
     const NumberLocale& m_locale;

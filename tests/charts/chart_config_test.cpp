@@ -91,21 +91,23 @@ TEST(ChartSettings, SavedInListFormsAndReadBack) {
     config.TraceMinVal[5] = -1.5;
     config.TraceMaxVal[6] = 1e20;
     config.TraceCaption[0] = "- Rpm";
+    config.TraceCaption[1] = "AF, bank 1";  // a comma would split the list
     MemorySettingsStore store;
     saveChartSettings(store, config);
     EXPECT_EQ(store.text("ChartMin", ""), " 0,-5, 0, 0");
     EXPECT_EQ(store.text("ChartMax", ""), " 250, 250, 0.25, 250");
     EXPECT_EQ(store.text("TraceMaxVal", "").substr(0, 34), " 250, 250, 250, 250, 250, 250, 100");
-    EXPECT_EQ(store.text("TraceCaption", ""), "- Rpm,,,,,,,,,,,,,,,,,,,");
+    EXPECT_EQ(store.text("TraceCaption", ""), "- Rpm,AF; bank 1,,,,,,,,,,,,,,,,,,");
 
     ChartConfig loaded;
     loadChartSettings(store, loaded);
+    config.TraceCaption[1] = "AF; bank 1";
     EXPECT_EQ(loaded, config);
 }
 
 TEST(ChartSettings, LoadTakesHexFewerFieldsAndSkipsWhatIsNotValid) {
     MemorySettingsStore store;
-    store.setValue("Charts", "5");  // not a pane count
+    store.setValue("Charts", "0");  // not a pane count
     store.setValue("ChartBackColour", "&HC0C0C0&,&HFF&, 65280");
     store.setValue("ChartMax", " 100,x, 300, 400, 500");
     store.setValue("TraceItem", " 1, 65, 64");
@@ -118,12 +120,10 @@ TEST(ChartSettings, LoadTakesHexFewerFieldsAndSkipsWhatIsNotValid) {
     EXPECT_EQ(config.ChartBackColour,
               (std::array<ChartColour, 4>{0xC0C0C0, 0xFF, 0xFF00, 0xC0C0C0}));
     EXPECT_EQ(config.ChartMax, (std::array<double, 4>{100, 7, 300, 400}));
-    EXPECT_EQ(config.TraceItem[0], 1);
-    EXPECT_EQ(config.TraceItem[1], 0);
-    EXPECT_EQ(config.TraceItem[2], 64);
-    EXPECT_EQ(config.TraceChart[0], 3);
-    EXPECT_EQ(config.TraceChart[1], 0);
-    EXPECT_EQ(config.TraceChart[2], 0);
+    EXPECT_EQ((std::array{config.TraceItem[0], config.TraceItem[1], config.TraceItem[2]}),
+              (std::array{1, 0, 64}));
+    EXPECT_EQ((std::array{config.TraceChart[0], config.TraceChart[1], config.TraceChart[2]}),
+              (std::array{3, 0, 0}));
     EXPECT_EQ(config.TraceCaption[1], "b");
     EXPECT_EQ(config.TraceCaption[2], "");
     EXPECT_EQ(config.TraceColour[0], 0x0000FFu);  // no key: the default red
@@ -156,14 +156,6 @@ TEST(ChartTimeAxis, ArrowKeysStepWithinTheLog) {
     EXPECT_EQ(arrowStep(5, ChartArrow::Right, true, 100), 15);
     EXPECT_EQ(arrowStep(95, ChartArrow::Right, true, 100), 100);
     EXPECT_EQ(arrowStep(100, ChartArrow::Right, false, 100), 100);
-}
-
-TEST(ChartPlayback, RunsAtRecordedSpeedFromTheStartSampleAndEndsAtTheLast) {
-    EXPECT_EQ(nextPlaySample(4, 10), 5);
-    EXPECT_EQ(nextPlaySample(10, 10), std::nullopt);
-    EXPECT_EQ(nextPlaySample(0, 0), std::nullopt);
-    // Started at tick 5000 on a sample recorded at 2.0 s: the one at 2.25 s is due 250 ms later.
-    EXPECT_EQ(playDueTick(5000, 2000, 2250), 5250);
 }
 
 TEST(ChartSetupPath, ProgramChartsFolderUntilOneIsChosen) {

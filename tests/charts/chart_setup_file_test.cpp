@@ -15,7 +15,7 @@ namespace {
 
 using test::RecordingPrompts;
 
-constexpr ChartSetupVersion kVersion{"SR20DET2", "2.21"};
+constexpr SetupFileVersion kVersion{"SR20DET2", "2.21"};
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -75,6 +75,7 @@ TEST(ChartSetupReader, SavedFileComesBackAsItWas) {
     saved.ChartMax[3] = 0.125;
     saved.TraceColour[19] = 0xABCDEF;
     saved.TraceItem[19] = 64;
+    saved.TraceCaption[2] = "Boost\tpsi";  // written as it is, cut at the TAB when read
     const auto path = std::filesystem::temp_directory_path() / "tunalyx_chart_setup_test.dcf";
     test::PlainFileWriter writer;
     ASSERT_EQ(saveChartSetup(saved, TraceItems(), kVersion, writer, path.string()), "");
@@ -82,6 +83,7 @@ TEST(ChartSetupReader, SavedFileComesBackAsItWas) {
     RecordingPrompts prompts;
     ChartConfig loaded;
     EXPECT_TRUE(openChartSetup(path.string(), loaded, TraceItems(), kVersion, prompts));
+    saved.TraceCaption[2] = "Boost";
     EXPECT_EQ(loaded, saved);
     EXPECT_TRUE(prompts.messages().empty());
     std::filesystem::remove(path);
@@ -106,27 +108,27 @@ TEST(ChartSetupReader, OtherVersionAsksAndNoLeavesTheConfigAsItWas) {
               "The Setup File does not match the current PFC version.\n"
               "Some items may not match. Do you want to proceed?");
     EXPECT_EQ(prompts.messages()[0].buttons, MessageButtons::YesNo);
-
-    prompts.answerNext(MessageAnswer::Yes);
-    EXPECT_TRUE(applyChartSetupText(text, config, TraceItems(), kVersion, prompts));
-    EXPECT_EQ(config.Charts, 3);
-    EXPECT_EQ(config.ChartMin[0], -99);
-    EXPECT_EQ(config.ChartMax[0], 7);
 }
 
 TEST(ChartSetupReader, ItemFoundByNumberThenGroupAndIndexThenName) {
     struct Case {
         const char* lines;
         int item;
+        std::vector<std::string> messages;
     };
     for (const Case& c : {
-             Case{"TraceItem\t9\r\n", 9},
-             Case{"TraceItem\t40\r\nTraceGroup\t4\r\nTraceGroupIndex\t8\r\n", 9},
+             Case{"TraceItem\t9\r\n", 9, {}},
+             Case{"TraceItem\t40\r\nTraceGroup\t4\r\nTraceGroupIndex\t8\r\n", 9, {}},
              // Another version's table holds Rpm elsewhere in the group: the name wins.
              Case{"TraceItem\t2\r\nTraceGroup\t4\r\nTraceGroupIndex\t1\r\nTraceItemName\tRpm\r\n",
-                  1},
+                  1,
+                  {}},
              // No such slot in this table: the number stands.
-             Case{"TraceItem\t9\r\nTraceGroup\t3\r\nTraceGroupIndex\t5\r\n", 9},
+             Case{"TraceItem\t9\r\nTraceGroup\t3\r\nTraceGroupIndex\t5\r\n", 9, {}},
+             // Saved under the pressure sensor's naming, loaded under the air flow's: "Load".
+             Case{"TraceItem\t2\r\nTraceGroup\t4\r\nTraceGroupIndex\t1\r\nTraceItemName\tPIM\r\n",
+                  2,
+                  {"Item PIM not found."}},
          }) {
         const std::string text = std::string(
                                      "VerName\tSR20DET2\r\nVerNumber\t2.21\r\n"
@@ -136,49 +138,36 @@ TEST(ChartSetupReader, ItemFoundByNumberThenGroupAndIndexThenName) {
         RecordingPrompts prompts;
         EXPECT_TRUE(applyChartSetupText(text, config, TraceItems(), kVersion, prompts));
         EXPECT_EQ(config.TraceItem[3], c.item) << c.lines;
-        EXPECT_TRUE(prompts.messages().empty()) << c.lines;
+        EXPECT_EQ(prompts.texts(), c.messages) << c.lines;
     }
 }
 
-TEST(ChartSetupReader, PimSavedUnderPressureNamingKeptByGroupAndIndex) {
-    TraceItems pressure;
-    pressure.TraceName[1] = "PIM";
-    ChartConfig saved;
-    saved.TraceItem[0] = 2;
-    const std::string text = chartSetupText(saved, pressure, kVersion);
-    EXPECT_NE(text.find("TraceItemName\tPIM\r\n"), std::string::npos);
-
-    ChartConfig loaded;
-    RecordingPrompts prompts;
-    const TraceItems airFlow;
-    EXPECT_TRUE(applyChartSetupText(text, loaded, airFlow, kVersion, prompts));
-    EXPECT_EQ(airFlow.TraceName[static_cast<std::size_t>(loaded.TraceItem[0] - 1)], "Load");
-    ASSERT_EQ(prompts.texts(), std::vector<std::string>{"Item PIM not found."});
-    EXPECT_EQ(prompts.messages()[0].icon, MessageIcon::Critical);
-}
-
-TEST(ChartSetupReader, TabInACaptionIsWrittenButCutsItOnLoading) {
-    ChartConfig saved;
-    saved.TraceCaption[2] = "Boost\tpsi";
-    const std::string text = chartSetupText(saved, TraceItems(), kVersion);
-    EXPECT_NE(text.find("TraceCaption\tBoost\tpsi\r\n"), std::string::npos);
-    ChartConfig loaded;
-    RecordingPrompts prompts;
-    EXPECT_TRUE(applyChartSetupText(text, loaded, TraceItems(), kVersion, prompts));
-    EXPECT_EQ(loaded.TraceCaption[2], "Boost");
-}
-
-TEST(ChartSetupReader, EntriesOfAPaneOrTraceOutOfRangeAreDropped) {
-    // LF alone ends a line as well.
-    const std::string text =
-        "VerName\tSR20DET2\nVerNumber\t2.21\nCharts\t0\nChartID\t9\nChartMin\t5\n"
-        "TraceID\t20\nTraceItem\t3\nTraceID\t1\nTraceItem\t65\nTraceChart\t4\nTraceColor\t-1\n";
-    ChartConfig config;
-    RecordingPrompts prompts;
-    EXPECT_TRUE(applyChartSetupText(text, config, TraceItems(), kVersion, prompts));
-    ChartConfig expected;
-    expected.TraceColour[1] = 0xFFFFFFFF;
-    EXPECT_EQ(config, expected);
+TEST(ChartSetupReader, ADamagedFileChangesNothingAndSaysWhichLine) {
+    struct Case {
+        const char* key;
+        const char* value;
+        const char* why;  // what the value must be
+    };
+    for (const Case& c : {
+             Case{"Charts", "0", "must be a whole number from 1 to 4"},
+             Case{"ChartID", "4", "must be a whole number from 0 to 3"},
+             Case{"TraceID", "20", "must be a whole number from 0 to 19"},
+             Case{"TraceItem", "65", "must be a whole number from 0 to 64"},
+             Case{"TraceChart", "4", "must be a whole number from 0 to 3"},
+             Case{"TraceColor", "4294967296", "is not a colour"},
+         }) {
+        // The lines around it are fine, and none of them may reach the chart.
+        const std::string text = "VerName\tSR20DET2\r\nVerNumber\t2.21\r\nChartMin\t-5\r\n" +
+                                 std::string(c.key) + "\t" + c.value + "\r\nTraceItem\t3\r\n";
+        ChartConfig config;
+        RecordingPrompts prompts;
+        EXPECT_FALSE(applyChartSetupText(text, config, TraceItems(), kVersion, prompts));
+        EXPECT_EQ(config, ChartConfig()) << c.key;
+        EXPECT_EQ(prompts.texts(), std::vector<std::string>{
+                                       "Error Opening Corvalink Chart Setup File\nLine 4 gives " +
+                                       std::string(c.key) + " as \"" + c.value + "\", which " +
+                                       c.why + ". Nothing was changed."});
+    }
 }
 
 }  // namespace

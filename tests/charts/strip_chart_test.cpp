@@ -31,52 +31,37 @@ TEST(StripChartLookup, ValueAtIsThePointAtOrBeforeTheTime) {
         EXPECT_EQ(chart.valueAt(kT, c.x), c.value) << "at " << c.x;
 }
 
-TEST(StripChartLookup, TimeTraceGivesTheSampleUnderTheCursor) {
-    StripChart chart;
-    for (int s = 0; s < StripChart::kCapacity; ++s)
-        ASSERT_TRUE(chart.plot(StripChart::kTimeTrace, s * 0.025, s));
-    chart.setCursor(12345 * 0.025 + 0.01);
-    EXPECT_EQ(chart.valueAtCursor(StripChart::kTimeTrace), 12345);
-    chart.setCursor(StripChart::kCapacity * 0.025);
-    EXPECT_EQ(chart.valueAtCursor(StripChart::kTimeTrace), StripChart::kCapacity - 1);
-}
-
-TEST(StripChartStorage, AFullTraceRefusesMorePointsWithoutMovingItsStorage) {
+TEST(StripChartStorage, PointsThatDoNotFitAreRefusedAndStorageNeverMoves) {
     StripChart chart;
     const double* storage = chart.xs(3).data();
     for (int s = 0; s < StripChart::kCapacity; ++s)
         ASSERT_TRUE(chart.plot(3, s, s));
-    EXPECT_FALSE(chart.plot(3, StripChart::kCapacity, 1));
-    EXPECT_EQ(chart.pointCount(3), StripChart::kCapacity);
+    EXPECT_FALSE(chart.plot(3, StripChart::kCapacity, 1));  // full
     EXPECT_EQ(chart.xs(3).data(), storage);
     EXPECT_EQ(chart.ys(3).back(), StripChart::kCapacity - 1);
-    EXPECT_TRUE(chart.plot(4, 0, 0));  // other traces have their own room
-}
-
-TEST(StripChartStorage, PointsOutOfTimeOrderOrOffTheTracesAreRefused) {
-    StripChart chart;
     plotAll(chart, kT, {{5, 1}, {5, 2}});  // equal times are in order
-    EXPECT_FALSE(chart.plot(kT, 4.9, 3));
-    EXPECT_FALSE(chart.plot(kT, std::numeric_limits<double>::quiet_NaN(), 3));
-    EXPECT_FALSE(chart.plot(StripChart::kTraces, 6, 3));
+    for (double x : {4.9, std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_FALSE(chart.plot(kT, x, 3));
+    EXPECT_FALSE(chart.plot(StripChart::kStoredTraces, 6, 3));
     EXPECT_FALSE(chart.plot(-1, 6, 3));
     EXPECT_EQ(chart.pointCount(kT), 2);
 }
 
-TEST(StripChartStorage, ClearEmptiesEveryTraceOrJustOne) {
+TEST(StripChartStorage, ClearEmptiesEveryTraceOrJustOneAndTheScrollLimitFollows) {
     StripChart chart;
-    chart.setWindow(0, 10);
+    chart.setWindow(0, 30);
     plotAll(chart, 1, {{0, 1}, {50, 2}});
-    plotAll(chart, 2, {{0, 1}, {20, 2}});
+    plotAll(chart, StripChart::kTimeTrace, {{0, 1}, {20, 2}});
+    EXPECT_EQ(chart.scrollLimit(), 50);  // the last time on any trace
     chart.clearTrace(1);
     EXPECT_EQ(chart.pointCount(1), 0);
-    EXPECT_EQ(chart.pointCount(2), 2);
-    EXPECT_EQ(chart.scrollLimit(), 20);
-    EXPECT_TRUE(chart.plot(1, 0, 5));  // a cleared trace starts again from any time
+    EXPECT_EQ(chart.pointCount(StripChart::kTimeTrace), 2);
+    EXPECT_EQ(chart.scrollLimit(), 30);  // never less than the window's width
+    EXPECT_TRUE(chart.plot(1, 0, 5));    // a cleared trace starts again from any time
     chart.clear();
-    for (int t = 0; t < StripChart::kTraces; ++t)
+    for (int t = 0; t < StripChart::kStoredTraces; ++t)
         EXPECT_EQ(chart.pointCount(t), 0);
-    EXPECT_EQ(chart.scrollLimit(), 10);
+    EXPECT_EQ(chart.scrollLimit(), 30);
 }
 
 TEST(StripChartPanes, CountIsOneToFourAndTracesBeyondItShowInTheLast) {
@@ -106,16 +91,6 @@ TEST(StripChartWindow, EndsInEitherOrderAndNeverEmpty) {
     EXPECT_EQ(chart.windowLower(), 7);
 }
 
-TEST(StripChartWindow, ScrollLimitIsTheLastTimeButAtLeastTheWidth) {
-    StripChart chart;
-    chart.setWindow(0, 30);
-    EXPECT_EQ(chart.scrollLimit(), 30);
-    plotAll(chart, 0, {{0, 0}, {12, 0}});
-    EXPECT_EQ(chart.scrollLimit(), 30);
-    plotAll(chart, StripChart::kTimeTrace, {{0, 0}, {45, 1}});
-    EXPECT_EQ(chart.scrollLimit(), 45);
-}
-
 TEST(StripChartWindow, ScrollingStaysBetweenZeroAndTheScrollLimit) {
     StripChart chart;
     plotAll(chart, 0, {{0, 0}, {100, 0}});
@@ -131,20 +106,20 @@ TEST(StripChartWindow, ScrollingStaysBetweenZeroAndTheScrollLimit) {
 
 TEST(StripChartWindow, ZoomKeepsTheAnchorAndStopsAtTheWholeLog) {
     StripChart chart;
-    plotAll(chart, 0, {{0, 0}, {200, 0}});
-    chart.setWindow(100, 140);
-    chart.zoom(110, 0.5);  // the anchor was a quarter in and stays there
-    EXPECT_DOUBLE_EQ(chart.windowLower(), 105);
-    EXPECT_DOUBLE_EQ(chart.windowUpper(), 125);
-    chart.zoom(110, 1e-9);
+    plotAll(chart, 0, {{100, 0}, {300, 0}});  // a log that starts 100 s in
+    chart.setWindow(200, 240);
+    chart.zoom(210, 0.5);  // the anchor was a quarter in and stays there
+    EXPECT_DOUBLE_EQ(chart.windowLower(), 205);
+    EXPECT_DOUBLE_EQ(chart.windowUpper(), 225);
+    chart.zoom(210, 1e-9);
     EXPECT_NEAR(chart.windowWidth(), StripChart::kMinWindow, 1e-12);
-    chart.zoom(110, 1e9);  // the anchor would put the window at 60..260, past the log's end
-    EXPECT_DOUBLE_EQ(chart.windowLower(), 0);
-    EXPECT_DOUBLE_EQ(chart.windowUpper(), 200);
-    chart.setWindow(10, 50);
-    chart.zoom(40, 2);  // near the start: held at 0 rather than opening negative time
-    EXPECT_DOUBLE_EQ(chart.windowLower(), 0);
-    EXPECT_DOUBLE_EQ(chart.windowUpper(), 80);
+    chart.zoom(210, 1e9);  // fully out: the whole log, as Fit Whole Log shows it
+    EXPECT_DOUBLE_EQ(chart.windowLower(), 100);
+    EXPECT_DOUBLE_EQ(chart.windowUpper(), 300);
+    chart.setWindow(110, 150);
+    chart.zoom(140, 2);  // near the start: held there rather than opening time before the log
+    EXPECT_DOUBLE_EQ(chart.windowLower(), 100);
+    EXPECT_DOUBLE_EQ(chart.windowUpper(), 180);
 }
 
 TEST(StripChartWindow, FitAllSpansEveryTrace) {
@@ -222,16 +197,6 @@ TEST_F(StripChartDecimation, NothingWhenTheTraceEndsBeforeTheWindowOrIsEmpty) {
     chart.setWindow(10, 20);
     chart.decimate(kT, 100, out);
     EXPECT_TRUE(out.empty());
-}
-
-TEST_F(StripChartDecimation, AFullTraceIsBoundedByTheWidth) {
-    for (int s = 0; s < StripChart::kCapacity; ++s)
-        ASSERT_TRUE(chart.plot(kT, s * 0.00625, (s * 7919) % 251));
-    chart.fitAll();
-    chart.decimate(kT, 1200, out);
-    EXPECT_LE(out.size(), 1200U);
-    EXPECT_EQ(out.front().first, 0);
-    EXPECT_EQ(out.back().last, ((StripChart::kCapacity - 1) * 7919) % 251);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ class AuxSetupTest : public QObject {
     Q_OBJECT
 private slots:
     void okStoresAppliesAndRecalculatesTheLog();
-    void equalVoltsAreRefusedAndThePolynomialTakesOver();
+    void thePolyDialogBindsAndEnterPressesOk();
 };
 
 void AuxSetupTest::okStoresAppliesAndRecalculatesTheLog() {
@@ -25,10 +25,7 @@ void AuxSetupTest::okStoresAppliesAndRecalculatesTheLog() {
     log.setLogData(56, 0, 2.0);  // AN3 raw
     w.window->showAuxSetup = [](SetupAuxDialog& d) {
         field(d, QStringLiteral("txtAuxName2"))->setText(QStringLiteral("EGT"));
-        field(d, QStringLiteral("txtAuxVolt12"))->setText(QStringLiteral("1"));
-        field(d, QStringLiteral("txtAuxVal12"))->setText(QStringLiteral("0"));
-        field(d, QStringLiteral("txtAuxVolt22"))->setText(QStringLiteral("4"));
-        field(d, QStringLiteral("txtAuxVal22"))->setText(QStringLiteral("1200"));
+        field(d, QStringLiteral("txtAuxVal22"))->setText(QStringLiteral("1000"));
         d.findChild<QCheckBox*>(QStringLiteral("chkDelta0"))->setChecked(true);
         d.findChild<QCheckBox*>(QStringLiteral("chkReCalcLog"))->setChecked(true);
         d.cmdOK_Click();
@@ -36,34 +33,33 @@ void AuxSetupTest::okStoresAppliesAndRecalculatesTheLog() {
     };
     w.window->mnuAuxilary_Click();
     QCOMPARE(w.store.text("Aux3Name", ""), std::string("EGT"));
-    QCOMPARE(w.store.text("Aux12Delta", ""), std::string("1"));
     QCOMPARE(w.session.trace.TraceName[60], std::string("AN3 EGT"));
     QCOMPARE(w.session.trace.TraceName[58], std::string("AN1-AN2 Wide Band"));
-    QCOMPARE(log.LogData(60, 0), 400.0);  // 400 C a volt from -400 C
+    QCOMPARE(log.LogData(60, 0), 400.0);  // 200 C a volt from 0 C
     QVERIFY(!log.LogUnsaved);             // no log beyond sample 0
 }
 
-void AuxSetupTest::equalVoltsAreRefusedAndThePolynomialTakesOver() {
+void AuxSetupTest::thePolyDialogBindsAndEnterPressesOk() {
     test::SimWindow w(SimUnitKind::Det1_501);
-    SetupAuxDialog d(loadAuxSettings(w.store), w.prompts, w.window.get());
-    field(d, QStringLiteral("txtAuxVolt21"))->setText(QStringLiteral("0"));
-    d.cmdOK_Click();
-    QCOMPARE(w.prompts.texts(),
-             std::vector<std::string>{"Error! Volts values must not be the same."});
-    QCOMPARE(d.result(), int(QDialog::Rejected));
-
-    d.showPoly = [](SetupAuxPolyDialog& poly) {
-        // A linear input opens with its line: AN1's 2 V per A/F from 10.
-        if (poly.txtPoly[1]->text() != QStringLiteral("2") ||
-            poly.txtPoly[0]->text() != QStringLiteral("10"))
-            return false;
-        poly.txtPoly[2]->setText(QStringLiteral("0.5"));
-        return true;
+    SetupAuxDialog d(loadAuxSettings(w.store), NumberLocale{','}, w.prompts, w.window.get());
+    int polys = 0;
+    d.showPoly = [&](SetupAuxPolyDialog& poly) {
+        ++polys;  // opened on AN1's line, 2 A/F a volt from 10, it becomes a curve
+        poly.txtPoly[2]->setText(QStringLiteral("0,5"));
+        return poly.txtPoly[1]->text() == QStringLiteral("2") &&
+               poly.txtPoly[0]->text() == QStringLiteral("10");
     };
     d.cmdAuxPoly_Click(0);
-    QCOMPARE(d.settings().inputs[0].poly2, 0.5);
     QVERIFY(!field(d, QStringLiteral("txtAuxVolt10"))->isEnabled());
-    QCOMPARE(field(d, QStringLiteral("txtAuxVal20"))->text(), QStringLiteral("32.5"));  // at 5 V
+    QCOMPARE(field(d, QStringLiteral("txtAuxVal20"))->text(), QStringLiteral("32,5"));  // at 5 V
+
+    d.show();
+    QLineEdit* name = field(d, QStringLiteral("txtAuxName1"));
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(polys, 1);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(d.settings().inputs[0].poly2, 0.5);
 }
 
 int runAuxSetupTests(int argc, char** argv) {

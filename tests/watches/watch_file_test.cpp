@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "model/number_format.h"
 #include "ports/memory_settings_store.h"
 #include "support/recording_prompts.h"
 
@@ -13,7 +12,7 @@ namespace {
 
 using test::RecordingPrompts;
 
-constexpr WatchFileVersion kVersion{"SR20DET2", "2.21"};
+constexpr SetupFileVersion kVersion{"SR20DET2", "2.21"};
 constexpr int kBoost = 8;  // Advanced group, index 8
 
 WatchSet defaults() {
@@ -29,48 +28,28 @@ std::string header(std::string_view name = kVersion.VerName,
            std::string(number) + "\r\nWatchs\t 1\r\n";
 }
 
-TEST(WatchNumbers, KeyFileFormsCarryABlankAndNoLeadingZero) {
-    EXPECT_EQ(keyFileNumber(0.5), " .5");
-    EXPECT_EQ(keyFileNumber(-0.25), "-.25");
-    EXPECT_EQ(keyFileNumber(1500), " 1500");
-    EXPECT_EQ(keyFileNumber(-2147483633.0), "-2147483633");
-    EXPECT_EQ(keyFileNumber(1e-7), " .0000001");  // never an exponent the reader would cut
-    EXPECT_EQ(leadingNumber(" .5"), 0.5);
-    EXPECT_EQ(leadingNumber("12abc"), 12);
-    EXPECT_EQ(leadingNumber("abc"), 0);
-}
-
-TEST(WatchSettings, AnEmptyStoreGivesTenHiddenCascadedWatches) {
-    const MemorySettingsStore store;
-    const WatchSet set = loadWatches(store);
+TEST(WatchSettings, AnEmptyStoreGivesTenHiddenCascadedWatchesAndTheStoreKeepsEveryField) {
+    MemorySettingsStore store;
+    WatchSet set = loadWatches(store);
     for (int i = 0; i < kWatchCount; ++i) {
         const WatchSettings& w = set[static_cast<std::size_t>(i)];
-        EXPECT_EQ(w.Left, i * 100);
-        EXPECT_EQ(w.Top, i * 100);
-        EXPECT_EQ(w.Width, 1500);
-        EXPECT_EQ(w.Height, 800);
-        EXPECT_FALSE(w.Visible);
-        EXPECT_EQ(w.BackColour, kButtonFaceColour);
+        EXPECT_EQ((std::array{w.Left, w.Top, w.Width, w.Height, w.FontSize}),
+                  (std::array<double, 5>{i * 100.0, i * 100.0, 1500, 800, 20}));
+        EXPECT_EQ(w.Caption, "Watch  " + std::to_string(i + 1));
         EXPECT_EQ(w.FontName, "Comic Sans MS");
-        EXPECT_EQ(w.FontSize, 20);
-        EXPECT_EQ(w.Colour[0], 0u);
+        EXPECT_FALSE(w.Visible);
     }
-    EXPECT_EQ(set[0].Caption, "Watch  1");
-    EXPECT_EQ(set[9].Caption, "Watch  10");
-}
-
-TEST(WatchSettings, TheStoreKeepsEveryFieldAndSystemColoursAsNegativeNumbers) {
-    MemorySettingsStore store;
-    WatchSet set = defaults();
-    set[3].Colours = 3;
-    set[3].Colour[2] = 0x0000FF;
+    // A place far off any screen: moved back onto it, at most half its free area either way.
+    EXPECT_EQ(heldOnScreen({1e300, -1e300, 1e300, -5}, {0, 0, 19200, 13500}),
+              (WatchPlace{9600, 0, 9600, 0}));
+    set[3].Colours = 5;
+    set[3].Colour[4] = 0x0000FF;
     set[3].MaxValue[1] = 12.5;
     set[3].ItemIndex = 58;
-    set[3].FontItalic = true;
+    set[3].FontItalic = set[3].Visible = true;
     set[3].DecimalPlaces = 2;
-    set[3].Visible = true;
     saveWatches(store, set);
-    EXPECT_EQ(store.text("Watch3BackColour", ""), "-2147483633");
+    EXPECT_EQ(store.text("Watch3BackColour", ""), "-2147483633");  // the button face
     EXPECT_EQ(store.text("Watch3Visible", ""), "True");
     EXPECT_EQ(loadWatches(store), set);
 }
@@ -79,116 +58,120 @@ TEST(WatchFile, WhatIsWrittenReadsBackUnchanged) {
     TraceItems items;
     items.InitTraceItemLookup({{"Wide Band", "raw", "raw", "raw"}});
     WatchSet set = defaults();
-    set[0] = {1200,
-              300,
-              900,
-              2200,
-              "A/F",
-              0xFFFFFF,
-              3,
-              {255, 0xC000, 0x80FF, 0, 0},
-              {11.5, 13, 0, 0},
-              58,
-              "DejaVu Sans",
-              true,
-              false,
-              24,
-              1,
-              true};
-    set[9].MaxValue = {-0.5, 0.25, 1e6, -3};
+    WatchSettings& w = set[0];
+    w = {.Left = 1200, .Top = 300, .Height = 900, .Width = 2200, .Caption = "A/F"};
+    w.Colours = 5;
+    w.Colour = {255, 0xC000, 0x80FF, 0, 0x80000012};
+    w.MaxValue = {11.5, 13, 0, 0};
+    w.ItemIndex = 58;
+    w.FontName = "DejaVu Sans";
+    w.FontSize = 24;
+    w.FontBold = w.Visible = true;
+    w.DecimalPlaces = 1;
+    set[9].MaxValue = {-0.5, 0.25, 1e6, 1e-7};
     const std::string text = watchFileText(set, items, kVersion);
-    EXPECT_NE(text.find("[Corvalink Watch File]\r\nVerName\tSR20DET2\r\nVerNumber\t2.21\r\n"
-                        "Watchs\t 1\r\nWatchID\t 0\r\nLeft\t 1200\r\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("MaxValue1\t-.5\r\nMaxValue2\t .25\r\n"), std::string::npos);
-    EXPECT_NE(text.find("ItemIndex\t 58\r\nItemGroup\t 2\r\nItemGroupIndex\t 4\r\n"
-                        "ItemName\tAN1 Wide Band\r\nVisible\tTrue\r\n"),
-              std::string::npos)
-        << text.substr(0, 600);
-    EXPECT_NE(text.find("BackColour\t-2147483633\r\n"), std::string::npos);
+    for (const char* lines : {"[Corvalink Watch File]\r\nVerName\tSR20DET2\r\nVerNumber\t2.21\r\n"
+                              "Watchs\t 1\r\nWatchID\t 0\r\nLeft\t 1200\r\n",
+                              "BackColour\t-2147483633\r\n",
+                              "MaxValue1\t-.5\r\nMaxValue2\t .25\r\nMaxValue3\t 1000000\r\n"
+                              "MaxValue4\t .0000001\r\n",
+                              "ItemIndex\t 58\r\nItemGroup\t 2\r\nItemGroupIndex\t 4\r\n"
+                              "ItemName\tAN1 Wide Band\r\nVisible\tTrue\r\n"})
+        EXPECT_NE(text.find(lines), std::string::npos) << lines;
 
     WatchSet read = defaults();
     RecordingPrompts prompts;
-    EXPECT_EQ(applyWatchFileText(text, read, items, kVersion, prompts), WatchFileOutcome::Loaded);
+    EXPECT_EQ(applyWatchFileText(text, read, items, kVersion, prompts), KeyFileOutcome::Loaded);
     EXPECT_TRUE(prompts.messages().empty());
     EXPECT_EQ(read, set);
 }
 
-TEST(WatchFile, AnotherVersionAsksOnceAtWatchsAndNoStopsThere) {
+TEST(WatchFile, AnotherVersionAsksOnceAtWatchsAndNoChangesNothing) {
     const TraceItems items;
     const std::string text =
-        "Caption\tEarly\r\n" + header("SR20DET1", "5.01") + "WatchID\t 1\r\nVisible\tTrue\r\n";
+        "Caption\tEarly\r\n" + header("SR20DET1", "5.01") + "WatchID\t 1\r\nVisible\t True\r\n";
     RecordingPrompts prompts;
     WatchSet set = defaults();
-    EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), WatchFileOutcome::Declined);
-    ASSERT_EQ(prompts.messages().size(), 1u);
+    EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), KeyFileOutcome::Declined);
+    EXPECT_EQ(set, defaults());  // not even the line before the question is taken
+    prompts.answerNext(MessageAnswer::Yes);
+    EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), KeyFileOutcome::Loaded);
+    EXPECT_EQ(set[0].Caption, "Early");  // before any "WatchID": watch 0
+    EXPECT_TRUE(set[1].Visible);
+    ASSERT_EQ(prompts.messages().size(), 2u);  // once per file
     EXPECT_EQ(prompts.messages()[0].text,
               "The Watch File does not match the current PFC version.\n"
               "Some items may not match. Do you want to proceed?");
-    EXPECT_EQ(prompts.messages()[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(set[0].Caption, "Early");  // the line before the question stays applied
-    EXPECT_FALSE(set[1].Visible);
-
-    prompts.answerNext(MessageAnswer::Yes);
-    EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), WatchFileOutcome::Loaded);
-    EXPECT_TRUE(set[1].Visible);
-    EXPECT_EQ(prompts.messages().size(), 2u);  // once per file
 
     // Without a "Watchs" line nothing is asked.
-    RecordingPrompts quiet;
-    EXPECT_EQ(applyWatchFileText("VerName\tOther\r\nTop\t 50\r\n", set, items, kVersion, quiet),
-              WatchFileOutcome::Loaded);
-    EXPECT_TRUE(quiet.messages().empty());
-    EXPECT_EQ(set[0].Top, 50);  // before any "WatchID": watch 0
+    EXPECT_EQ(applyWatchFileText("VerName\tOther\r\nTop\t 50\r\n", set, items, kVersion, prompts),
+              KeyFileOutcome::Loaded);
+    EXPECT_EQ(prompts.messages().size(), 2u);
 }
 
 TEST(WatchFile, AnItemIsFoundByNameWithinItsGroupElseByGroupAndIndex) {
     const TraceItems items;
     RecordingPrompts prompts;
     WatchSet set = defaults();
-    // Written by a version that had Boost elsewhere: the name finds it in the same group.
-    const std::string moved = header() +
-                              "WatchID\t 2\r\nItemIndex\t 5\r\nItemGroup\t 4\r\n"
-                              "ItemGroupIndex\t 5\r\nItemName\tBoost\r\n";
-    EXPECT_EQ(applyWatchFileText(moved, set, items, kVersion, prompts), WatchFileOutcome::Loaded);
+    const std::string text =
+        header() +
+        // An index before any group line is one of group 0.
+        "WatchID\t 5\r\nItemGroupIndex\t 3\r\n"
+        // Written where Boost was elsewhere in its group: the name finds it.
+        "WatchID\t 2\r\nItemIndex\t 5\r\nItemGroup\t 4\r\n"
+        "ItemGroupIndex\t 5\r\nItemName\tBoost\r\n"
+        // "Boost" is in the Basic group as well: the group decides.
+        "WatchID\t 3\r\nItemGroup\t 0\r\nItemGroupIndex\t 0\r\nItemName\tBoost\r\n";
+    EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), KeyFileOutcome::Loaded);
     EXPECT_EQ(set[2].ItemIndex, kBoost);
-
-    // "Boost" also exists in the Basic group; the group decides.
-    const std::string basic = header() +
-                              "WatchID\t 3\r\nItemGroup\t 0\r\nItemGroupIndex\t 0\r\n"
-                              "ItemName\tBoost\r\n";
-    EXPECT_EQ(applyWatchFileText(basic, set, items, kVersion, prompts), WatchFileOutcome::Loaded);
     EXPECT_EQ(items.TraceGroup[static_cast<std::size_t>(set[3].ItemIndex)], kGroupBasic);
     EXPECT_EQ(items.TraceName[static_cast<std::size_t>(set[3].ItemIndex)], "Boost");
-
-    // A name found nowhere is reported; the item by group and index stays and reading goes on.
-    const std::string unknown = header() +
-                                "WatchID\t 4\r\nItemGroup\t 4\r\nItemGroupIndex\t 1\r\n"
-                                "ItemName\tTurbo Lag\r\nCaption\tAfter\r\n";
-    EXPECT_EQ(applyWatchFileText(unknown, set, items, kVersion, prompts), WatchFileOutcome::Loaded);
-    EXPECT_EQ(prompts.texts().back(), "Item Turbo Lag not found.");
-    EXPECT_EQ(set[4].ItemIndex, items.TraceLookup[4][1]);
-    EXPECT_EQ(set[4].Caption, "After");
+    EXPECT_EQ(set[5].ItemIndex, items.TraceLookup[0][3]);
+    EXPECT_TRUE(prompts.messages().empty());
 }
 
-TEST(WatchFile, AnErrorStopsTheReadingAndKeepsWhatCameBefore) {
+TEST(WatchFile, ADamagedFileChangesNothingAndSaysWhichLine) {
     const TraceItems items;
-    for (const char* bad : {"WatchID\t 10\r\n", "ItemGroup\t 5\r\nItemGroupIndex\t 0\r\n",
-                            "ItemGroupIndex\t 31\r\n", "\r\n", "ItemIndex\t 64\r\n"}) {
+    struct Case {
+        const char* key;
+        const char* value;
+        const char* why;  // what the value must be
+    };
+    for (const Case& c : {
+             Case{"WatchID", "10", "must be a whole number from 0 to 9"},
+             Case{"ItemIndex", "64", "must be a whole number from 0 to 63"},
+             Case{"ItemGroup", "5", "must be a whole number from 0 to 4"},
+             Case{"ItemGroupIndex", "31", "must be a whole number from 0 to 30"},
+             Case{"Colours", "0", "must be a whole number from 1 to 5"},
+             Case{"DecimalPlaces", "10", "must be a whole number from 0 to 9"},
+             Case{"Colour2", "-2147483649", "is not a colour"},
+             Case{"Width", "wide", "is not a number"},
+             Case{"Top", "1e999", "is too large a number"},
+             Case{"Visible", "Yes", "is neither True nor False"},
+         }) {
         RecordingPrompts prompts;
         WatchSet set = defaults();
-        const std::string text =
-            header() + "WatchID\t 1\r\nCaption\tBefore\r\n" + bad + "Caption\tAfter\r\n";
-        EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), WatchFileOutcome::Failed)
-            << bad;
-        EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Error Opening Watch File"});
-        EXPECT_EQ(set[1].Caption, "Before");
+        const std::string text = header() + "WatchID\t 1\r\nCaption\tBefore\r\n" + c.key + "\t " +
+                                 c.value + "\r\nCaption\tAfter\r\n";  // shown without the blank
+        EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), KeyFileOutcome::Failed);
+        EXPECT_EQ(prompts.texts(),
+                  std::vector<std::string>{"Error Opening Watch File\nLine 7 gives " +
+                                           std::string(c.key) + " as \"" + c.value + "\", which " +
+                                           c.why + ". Nothing was changed."});
+        EXPECT_EQ(set, defaults()) << c.key;
     }
     RecordingPrompts prompts;
     WatchSet set = defaults();
+    for (const char* text : {"Caption\tA\r\n\r\nCaption\tB\r\n", "PK\x03\x04\x14"})
+        EXPECT_EQ(applyWatchFileText(text, set, items, kVersion, prompts), KeyFileOutcome::Failed);
     EXPECT_EQ(openWatchFile("/nonexistent/w.dwf", set, items, kVersion, prompts),
-              WatchFileOutcome::Failed);
-    EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Error Opening Watch File"});
+              KeyFileOutcome::Failed);
+    EXPECT_EQ(set, defaults());
+    EXPECT_EQ(prompts.texts(),
+              (std::vector<std::string>{
+                  "Error Opening Watch File\nLine 2 is empty. Nothing was changed.",
+                  "Error Opening Watch File\nThe file holds no watches. Nothing was changed.",
+                  "Error Opening Watch File"}));
 }
 
 }  // namespace
