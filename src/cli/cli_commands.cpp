@@ -547,14 +547,14 @@ int runMapWatch(const CliArgs& args, CliContext& ctx) {
     watch.options = options;
     watch.RecalculateMap(LoadMapAxes(s.codec, s.maps.MapRefBlock));
 
-    std::cout << "";
+    const Precision precision = itemPrecision(s.trace, options.item);
     for (int col = 1; col <= kMapWatchSize; ++col)
         std::cout << "\t" << (col < 10 ? "N0" : "N") << col;
     std::cout << "\n";
     for (int row = 0; row < kMapWatchSize; ++row) {
         std::cout << (row < 9 ? "P0" : "P") << row + 1;
         for (int col = 0; col < kMapWatchSize; ++col)
-            std::cout << "\t" << watch.cellText(row, col);
+            std::cout << "\t" << watch.cellText(row, col, {}, precision);
         std::cout << "\n";
     }
     std::cout.flush();

@@ -102,7 +102,8 @@ void MapWatch::ResetMap(const MapAxes& newAxes) {
     clear();
 }
 
-std::string MapWatch::cellText(int row, int col, const NumberLocale& locale) const {
+std::string MapWatch::cellText(int row, int col, const NumberLocale& locale,
+                               Precision itemPrecision) const {
     const Stats& c = at(row, col);
     if (c.count == 0) return {};
     if (options.function == MapWatchOptions::Num) return std::to_string(c.count);
@@ -111,7 +112,8 @@ std::string MapWatch::cellText(int row, int col, const NumberLocale& locale) con
     const double v = options.function == MapWatchOptions::Min   ? c.min
                      : options.function == MapWatchOptions::Max ? c.max
                                                                 : c.avg;
-    return formatValue(v, pattern, locale);
+    const bool average = options.function == MapWatchOptions::Avg;
+    return formatValue(v, pattern, locale, average ? Precision::Double : itemPrecision);
 }
 
 }  // namespace tunalyx

@@ -69,8 +69,10 @@ public:
     };
     [[nodiscard]] Cell cellOf(int s) const;
     // The cell's text for the function and decimal places chosen; empty for a cell without a
-    // sample.
-    [[nodiscard]] std::string cellText(int row, int col, const NumberLocale& locale = {}) const;
+    // sample. The minimum and maximum are values of the item, rounded from the digits of the
+    // precision it is held in; the average is worked out in full.
+    [[nodiscard]] std::string cellText(int row, int col, const NumberLocale& locale = {},
+                                       Precision itemPrecision = Precision::Double) const;
     [[nodiscard]] int count(int row, int col) const { return at(row, col).count; }
 
 private:

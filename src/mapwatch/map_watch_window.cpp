@@ -21,6 +21,7 @@
 #include "maps/qt_map_tracer.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
+#include "monitor/live_decode.h"
 
 namespace tunalyx {
 
@@ -238,7 +239,8 @@ void MapWatchWindow::GridLabels() {
 }
 
 void MapWatchWindow::writeCell(int row, int col) {
-    const QString text = latin1(m_watch.cellText(row, col, m_session.codec.locale()));
+    const QString text = latin1(m_watch.cellText(
+        row, col, m_session.codec.locale(), itemPrecision(m_session.trace, m_watch.options.item)));
     QTableWidgetItem* cell = m_grid->item(row, col);
     if (!cell) {
         if (text.isEmpty()) return;

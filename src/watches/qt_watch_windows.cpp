@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "monitor/live_decode.h"
+
 namespace tunalyx {
 
 namespace {
@@ -78,7 +80,8 @@ void WatchWindows::saveAndUnload() {
 void WatchWindows::Init(int index) {
     WatchWindow& w = watch(index);
     const int sample = currentSample ? currentSample() : 0;
-    w.Init(m_log.LogData(w.ItemIndex(), std::clamp(sample, 0, LogStore::kSamples - 1)));
+    w.Init(m_log.LogData(w.ItemIndex(), std::clamp(sample, 0, LogStore::kSamples - 1)),
+           itemPrecision(m_session.trace, w.ItemIndex()));
 }
 
 SetupWatchDialog& WatchWindows::setupDialog() {
@@ -122,7 +125,9 @@ void WatchWindows::HideWatchs() {
 void WatchWindows::showSample(int sample) {
     if (sample < 0 || sample >= LogStore::kSamples) return;
     for (WatchWindow* w : m_windows)
-        if (w->isVisible()) w->DisplayWatchValue(m_log.LogData(w->ItemIndex(), sample));
+        if (w->isVisible())
+            w->DisplayWatchValue(m_log.LogData(w->ItemIndex(), sample),
+                                 itemPrecision(m_session.trace, w->ItemIndex()));
 }
 
 void WatchWindows::sampleLogged(int s, const LiveSample& /*sample*/, bool refresh) {

@@ -4,10 +4,11 @@
 
 namespace tunalyx {
 
-std::string watchText(double value, int decimalPlaces, const NumberLocale& locale) {
+std::string watchText(double value, int decimalPlaces, const NumberLocale& locale,
+                      Precision precision) {
     const std::string pattern =
         decimalPlaces <= 0 ? "0" : "0." + std::string(static_cast<std::size_t>(decimalPlaces), '0');
-    return formatValue(value, pattern, locale);
+    return formatValue(value, pattern, locale, precision);
 }
 
 int watchBand(const std::string& shownText, int colours, const std::array<double, 4>& bandMax,

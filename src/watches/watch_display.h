@@ -7,8 +7,10 @@
 
 namespace tunalyx {
 
-// The text a watch shows for a value: fixed point with its decimal places ("0" for none).
-[[nodiscard]] std::string watchText(double value, int decimalPlaces, const NumberLocale& locale);
+// The text a watch shows for a value: fixed point with its decimal places ("0" for none),
+// rounded from the digits of the precision the value was held in.
+[[nodiscard]] std::string watchText(double value, int decimalPlaces, const NumberLocale& locale,
+                                    Precision precision = Precision::Double);
 
 // The colour band of a shown text, 0-based: with `colours` bands, the highest band whose lower
 // limit the shown number exceeds (limit k is the upper limit of band k). The rule works on the

@@ -121,9 +121,9 @@ void WatchWindow::InitArrays() {
     lblValue_Change();
 }
 
-void WatchWindow::DisplayWatchValue(double value) {
+void WatchWindow::DisplayWatchValue(double value, Precision precision) {
     const QString text = std::isfinite(value)
-                             ? latin1(watchText(value, m_fields.DecimalPlaces, m_locale))
+                             ? latin1(watchText(value, m_fields.DecimalPlaces, m_locale, precision))
                              : QString();
     if (text == m_lblValue->text()) return;  // the same text keeps its colour
     m_lblValue->setText(text);
@@ -131,9 +131,9 @@ void WatchWindow::DisplayWatchValue(double value) {
     lblValue_Change();
 }
 
-void WatchWindow::Init(double value) {
+void WatchWindow::Init(double value, Precision precision) {
     InitArrays();
-    DisplayWatchValue(value);
+    DisplayWatchValue(value, precision);
     lblValue_Change();
     layoutLabel();
 }

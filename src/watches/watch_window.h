@@ -31,9 +31,10 @@ public:
     void apply(const WatchSettings& settings);
 
     void InitArrays();
-    void DisplayWatchValue(double value);
+    // `precision`: how the item's value was held (a single shows its own digits).
+    void DisplayWatchValue(double value, Precision precision = Precision::Double);
     // InitArrays, the value shown, the label laid out.
-    void Init(double value);
+    void Init(double value, Precision precision = Precision::Double);
 
 signals:
     // A double click on the window or its value: the setup dialog on this watch.

@@ -67,6 +67,11 @@ TEST_F(MapWatchTest, TheFourStatisticsOfACell) {
     watch.options.function = MapWatchOptions::Max;
     watch.options.decimalPlaces = 2;
     EXPECT_EQ(watch.cellText(c.row, c.col), "30.00");
+    // An item held as a single rounds from its own digits (30.1499996... shows as 30.2).
+    sample(30, 3000, 500, double{30.15f});
+    watch.RecalculateMap(axes);
+    watch.options.decimalPlaces = 1;
+    EXPECT_EQ(watch.cellText(c.row, c.col, {}, Precision::Single), "30.2");
     EXPECT_EQ(watch.cellText(0, 0), "");  // never visited
 }
 
