@@ -76,8 +76,22 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
             QCOMPARE(replay.cellText(row, col), cell ? cell->text().toStdString() : std::string());
         }
 
+    // Four- and five-digit values show whole at every column width, Small included.
+    for (int s = 0; s < samples; ++s)
+        w.window->log().setLogData(2, s, 1658 + 300 * s);
+    watch.watch().options = {2, MapWatchOptions::Max};
+    watch.RecalculateMap();
+    for (int width = 0; width < 3; ++width) {
+        watch.findChild<QAction*>(QStringLiteral("mnuColWidth%1").arg(width))->trigger();
+        for (int col = 0; col < kMapWatchSize; ++col)
+            for (int row = 0; row < kMapWatchSize; ++row)
+                QVERIFY(watch.grid()
+                            ->sizeHintForIndex(watch.grid()->model()->index(row, col))
+                            .width() <= watch.grid()->columnWidth(col));
+    }
+
     watch.close();
-    QCOMPARE(w.store.integer("MapWatchFunction", -1), 3LL);
+    QCOMPARE(w.store.integer("MapWatchFunction", -1), 1LL);
     QVERIFY(w.store.boolean("MapWatchTrace", false));
     QVERIFY(!w.window->menus().mnuMapWatch->isChecked());
 }
