@@ -12,6 +12,7 @@
 #include <QScrollBar>
 
 #include "app/main_window_state.h"
+#include "app/qt_edit_keys.h"
 #include "maps/qt_grid_selection.h"
 
 namespace tunalyx {
@@ -217,6 +218,7 @@ void AirFlowGridWidget::commitEditor() {
 
 bool AirFlowGridWidget::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_txtGrid) return QTableView::eventFilter(watched, event);
+    if (leaveUndoRedoToMenu(event)) return true;
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -1,5 +1,6 @@
 #include "maps/map_grid_widget.h"
 
+#include "app/qt_edit_keys.h"
 #include "maps/qt_cell_colour.h"
 #include "maps/qt_grid_selection.h"
 
@@ -344,6 +345,7 @@ void MapGridWidget::commitEditor() {
 
 bool MapGridWidget::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_txtGrid) {
+        if (leaveUndoRedoToMenu(event)) return true;
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -1,6 +1,7 @@
 #include "model/settings_page_widget.h"
 
 #include "airflow/air_flow_grid_widget.h"
+#include "app/qt_edit_keys.h"
 #include "model/descriptors.h"
 #include "transfer/data_file.h"
 
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -368,6 +370,15 @@ bool SettingsPageWidget::eventFilter(QObject* watched, QEvent* event) {
             default:
                 break;
         }
+    }
+    if (textBox && leaveUndoRedoToMenu(event)) return true;
+    // The notes keep their own undo of typing while they have one; beyond it, the window's.
+    if (c && c->kind == ControlKind::Notes && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QTextDocument* notes = static_cast<QPlainTextEdit*>(m_notes)->document();
+        if ((isUndoKey(*key) && !notes->isUndoAvailable()) ||
+            (isRedoKey(*key) && !notes->isRedoAvailable()))
+            return leaveUndoRedoToMenu(event);
     }
     switch (event->type()) {
         case QEvent::FocusIn:

@@ -102,6 +102,11 @@ void CurveEditorTest::escapeResizeAndTheLocks() {
     editor.lockYBox()->click();
     drag(plot, 2, {0, -40});
     QVERIFY(editor.curve().YVal()[2] > read[2]);
+    const std::vector<double> dropped = editor.curve().YVal();
+    QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);  // the drop taken back, and redone
+    QCOMPARE(editor.curve().YVal(), read);
+    QTest::keyClick(&editor, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(editor.curve().YVal(), dropped);
     editor.resize(editor.width() + 40, editor.height());
     QCOMPARE(editor.curve().YVal(), read);
 
