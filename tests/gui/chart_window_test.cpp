@@ -72,6 +72,7 @@ void ChartWindowTest::anOpenedLogIsDrawnAndSteppedThrough() {
     QCOMPARE(f.chart->LookupIndex(), 0);
     f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
     QCOMPARE(f.chart->LookupIndex(), 1);
+    QCOMPARE(strip.caption(0).text, std::string("- Rpm  1100"));  // the value at the cursor
     QCOMPARE(shown.count(), 2);
     QCOMPARE(shown.last().at(0).toInt(), 1);
 }

@@ -65,6 +65,7 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
     const std::string path = dir.filePath(QStringLiteral("drive.txt")).toStdString();
     monitor.chooseSavePath = [&](const std::string&) { return path; };
     QVERIFY(monitor.cmdSave_Click());
+    QVERIFY(w.window->chart().windowTitle().endsWith(QStringLiteral(" - drive.txt")));
     auto reopened = std::make_unique<LogStore>();
     QVERIFY(openLogFile(*reopened, w.session.trace, w.prompts, path, "drive.txt"));
     MapWatch replay(*reopened);

@@ -69,6 +69,12 @@ void StripChartTest::draggingMovesTheCursorAndReportsEachMove() {
     QVERIFY(std::abs(moved[1][0].toDouble() - 5) <= pixel);
     QCOMPARE(moved[2][0].toDouble(), 10.0);  // dragged off the chart: held at the window's end
     QCOMPARE(c.w.cursorPosition(), 10.0);
+
+    // The cursor's time shows under the tick labels, covering none of them.
+    const QRect ticks(0, c.w.plotRect().bottom() + 1, c.w.width(), c.w.fontMetrics().height() + 5);
+    const QImage withCursor = c.w.grab(ticks).toImage();
+    c.w.setCursorPosition(-1);
+    QCOMPARE(c.w.grab(ticks).toImage(), withCursor);
 }
 
 void StripChartTest::keysGoToTheWindowAndLeaveTheCursor() {
