@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,8 +9,10 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
+#include "app/qt_user_prompts.h"
 #include "app/qt_window_toggle.h"
 #include "gui_harness.h"
 #include "model/settings_page_widget.h"
@@ -66,6 +69,7 @@ private slots:
     void windowToggleShowsCreatesOnceAndHides();
     void simulatorItemReplacesTheStoredPort();
     void portMenuListsThePresentDevices();
+    void aMessageBelongsToTheWindowInUseAndShowsItsTitle();
 };
 
 void MainWindowTest::firstStartUsesTheDefaults() {
@@ -292,6 +296,31 @@ void MainWindowTest::portMenuListsThePresentDevices() {
     }
     QCOMPARE(store.value("ComPortDevice").value_or("-"), std::string());
     QCOMPARE(store.value("ComPort").value_or(""), std::string("3"));
+}
+
+void MainWindowTest::aMessageBelongsToTheWindowInUseAndShowsItsTitle() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    QtUserPrompts prompts(w.window.get());
+    ChartWindow& chart = w.window->chart();
+    chart.show();
+    chart.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &chart);
+    {  // a file chosen first: the dialog goes before the message comes
+        QFileDialog choose(&chart);
+        choose.show();
+        QTRY_COMPARE(QApplication::activeWindow(), &choose);
+    }
+    QWidget* owner = nullptr;
+    bool titleFits = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        owner = box->parentWidget();
+        titleFits = box->width() >= titleBarWidth(*box);
+        box->close();
+    });
+    prompts.showMessage("Bad.", MessageIcon::Critical, MessageButtons::Ok);
+    QCOMPARE(owner, &chart);
+    QVERIFY(titleFits);
 }
 
 int runMainWindowTests(int argc, char** argv) {
