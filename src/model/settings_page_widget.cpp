@@ -3,7 +3,9 @@
 #include "airflow/air_flow_grid_widget.h"
 #include "app/qt_edit_keys.h"
 #include "model/descriptors.h"
+#include "ports/bytes.h"
 #include "transfer/data_file.h"
+#include "transfer/write_check.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -339,6 +341,7 @@ void SettingsPageWidget::commitText(const SettingControl& c, QWidget* widget) {
         emit tunerStringCommitted();
         return;
     }
+    if (edit->isReadOnly()) return;
     recordEdit([&] { m_session.codec.UpdateData(c.tag, edit->text().toStdString()); });
     // Show what was actually stored: clamped, rounded to a raw step and formatted.
     edit->setText(latin1(m_session.codec.DisplayData(c.tag)));
@@ -492,7 +495,7 @@ void SettingsPageWidget::markDifference(ControlKind kind, int index, const QColo
                                         const QString& toolTip) {
     QWidget* w = kind == ControlKind::Notes ? m_notes : widgetFor(kind, index);
     if (!w) return;
-    m_marked.push_back({w, w->toolTip()});
+    m_marked.push_back({w, w->toolTip(), w->palette()});
     QPalette palette = w->palette();
     const bool editBox = kind == ControlKind::Text || kind == ControlKind::Notes;
     // Boxes one types into paint their base; check boxes, options and labels their background
@@ -505,7 +508,7 @@ void SettingsPageWidget::markDifference(ControlKind kind, int index, const QColo
 
 void SettingsPageWidget::clearDifferences() {
     for (const Marked& m : m_marked) {
-        m.widget->setPalette(QPalette());
+        m.widget->setPalette(m.palette);
         m.widget->setAutoFillBackground(false);
         m.widget->setToolTip(m.toolTip);
     }
@@ -522,8 +525,33 @@ void SettingsPageWidget::refreshFrameVisibility() {
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it)
         placeControls(it.key());
     m_noFrames->setVisible(!table.pageHasVisibleFrame(m_page));
+    showWritability();
     m_placement.clear();
     arrangeFrames();
+}
+
+void SettingsPageWidget::showWritability() {
+    for (const Bound& b : m_bound) {
+        const ControlKind kind = b.control->kind;
+        if (kind != ControlKind::Text && kind != ControlKind::Check &&
+            kind != ControlKind::CheckBit && kind != ControlKind::Option)
+            continue;
+        // Update would refuse an edit of a block this version is never written: such settings
+        // are shown, not offered for editing.
+        const auto block = unwrittenBlock(m_session.layout, b.control->tag);
+        if (auto* edit = qobject_cast<QLineEdit*>(b.widget)) {
+            edit->setReadOnly(block.has_value());
+            // Greyed like the labels, so a box one cannot type into does not look like one.
+            QPalette colours;
+            if (block) colours.setColor(QPalette::Base, colours.color(QPalette::Window));
+            edit->setPalette(colours);
+        } else
+            b.widget->setEnabled(!block);
+        b.widget->setToolTip(block ? tr("Read only: block %1 is not written to this Power-FC "
+                                        "version.")
+                                         .arg(latin1(hexText(*block)))
+                                   : QString());
+    }
 }
 
 QWidget* SettingsPageWidget::widgetFor(ControlKind kind, int index) const {

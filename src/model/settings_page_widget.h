@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPalette>
 #include <QScrollArea>
 #include <vector>
 
@@ -76,6 +77,8 @@ private:
     void placeControls(int frameIndex);
     void commitText(const SettingControl& control, QWidget* edit);
     void arrangeFrames();
+    // Settings of blocks the layout never writes are read only, with a tool tip saying so.
+    void showWritability();
 
     Session& m_session;
     int m_page;
@@ -86,6 +89,7 @@ private:
     struct Marked {
         QWidget* widget;
         QString toolTip;  // the one it had before
+        QPalette palette;
     };
     std::vector<Marked> m_marked;
     QLabel* m_noFrames = nullptr;  // says so when the layout leaves the page without a frame

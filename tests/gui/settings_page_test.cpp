@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -92,7 +93,17 @@ void SettingsPageTest::framesFollowTheLayoutOfEachFamily() {
         return h.window->settingsPage(page)->findChild<QLabel*>(
             QStringLiteral("NoSettings%1").arg(page));
     };
+    // Solenoid A1 lies in 0xD5, which family 5 is never written: it is shown, not edited.
+    openUnitImage(h, SimUnitKind::Det1_501);
+    const auto box = [&](int index) {
+        return qobject_cast<QLineEdit*>(
+            h.window->settingsPage(1)->widgetFor(ControlKind::Text, index));
+    };
+    QVERIFY(box(192)->isReadOnly() && !box(188)->isReadOnly());
+    QCOMPARE(box(192)->toolTip(),
+             QStringLiteral("Read only: block D5 is not written to this Power-FC version."));
     openUnitImage(h, SimUnitKind::Det1_170B);
+    QVERIFY(!box(192)->isReadOnly());
     QVERIFY(!noSettings(4)->isHidden());
     QVERIFY(noSettings(1)->isHidden());
     QVERIFY(!h.window->settingsPage(1)->frameBox(35)->isHidden());  // Version, on 0x6B/0x6C
