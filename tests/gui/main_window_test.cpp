@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -70,6 +71,7 @@ private slots:
     void simulatorItemReplacesTheStoredPort();
     void portMenuListsThePresentDevices();
     void aMessageBelongsToTheWindowInUseAndShowsItsTitle();
+    void atItsSmallestEveryValueAndHeadingOfTheMapsShowsWhole();
 };
 
 void MainWindowTest::firstStartUsesTheDefaults() {
@@ -321,6 +323,35 @@ void MainWindowTest::aMessageBelongsToTheWindowInUseAndShowsItsTitle() {
     prompts.showMessage("Bad.", MessageIcon::Critical, MessageButtons::Ok);
     QCOMPARE(owner, &chart);
     QVERIFY(titleFits);
+}
+
+void MainWindowTest::atItsSmallestEveryValueAndHeadingOfTheMapsShowsWhole() {
+    GuiHarness h;
+    h.window->Form_Load();
+    for (int g = 0; g < kMapGridCount; ++g)
+        for (int r = 1; r <= kMapRows; ++r)
+            for (int c = 1; c <= kMapCols; ++c)
+                h.session.maps.GridSetData(g, r, c, h.session.maps.descriptor(g).max);
+    h.window->show();
+    h.window->resize(1, 1);
+    for (int g = 0; g < kMapGridCount; ++g) {
+        h.window->tabs()->setCurrentIndex(g);
+        MapGridWidget* grid = h.window->grid(g);
+        grid->GridDisplay();
+        QApplication::processEvents();
+        const QString widest = grid->cells().cellText(1, 1);
+        const QHeaderView* top = grid->horizontalHeader();
+        QVERIFY(grid->columnViewportPosition(19) + grid->columnWidth(19) <=
+                grid->viewport()->width());
+        QVERIFY(grid->rowViewportPosition(19) + grid->rowHeight(19) <= grid->viewport()->height());
+        const QHeaderView* left = grid->verticalHeader();
+        QVERIFY(left->sizeHint().width() <= left->width());
+        for (int i = 0; i < kMapCols; ++i) {
+            QVERIFY(grid->fontMetrics().horizontalAdvance(widest) + 3 <= grid->columnWidth(i));
+            QVERIFY(top->sectionSizeHint(i) <= top->sectionSize(i));
+            QVERIFY(left->sectionSizeHint(i) <= left->sectionSize(i));
+        }
+    }
 }
 
 int runMainWindowTests(int argc, char** argv) {

@@ -126,7 +126,14 @@ void MapGridTest::tracerPaintsItsTrailAndFollowsTheMenu() {
     MapTracerView& tracer = h.window->tracer();
     QVERIFY(tracer.marker().isVisible());
     tracer.ShowMapPos(0.5, 0.5);
-    const QAbstractItemModel* inj = h.window->grid(kInjMap)->model();
+    // The marker's corner stays on the middle of the first cell when the window changes size.
+    MapGridWidget* g = h.window->grid(kInjMap);
+    h.window->resize(h.window->width() + 300, h.window->height() + 200);
+    QTRY_VERIFY(g->width() > 600);
+    const QPoint middle = g->viewport()->mapTo(g, g->visualRect(g->model()->index(0, 0)).center());
+    QVERIFY(tracer.marker().isVisible());
+    QVERIFY((tracer.marker().pos() - middle).manhattanLength() <= 2);
+    const QAbstractItemModel* inj = g->model();
     QCOMPARE(inj->index(1, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
     QVERIFY(!inj->index(2, 2).data(Qt::BackgroundRole).isValid());
     h.window->tabs()->setCurrentIndex(kIgnMap);
