@@ -91,6 +91,8 @@ AirFlowGridWidget::AirFlowGridWidget(Session& session, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Wider than all 32 points would only leave blank space inside the grid.
+    setMaximumWidth(contentWidth());
     fitHeight();
 
     m_txtGrid->setObjectName(QStringLiteral("txtGrid"));

@@ -139,17 +139,23 @@ void SettingsPageWidget::arrangeFrames() {
         }
         delete item;
     }
+    // A column with a frame that can use more width takes the spare width of the page.
+    std::vector<int> stretch(static_cast<std::size_t>(count), 0);
+    for (std::size_t i = 0; i < m_frameOrder.size(); ++i)
+        if (!m_frameOrder[i]->isHidden() &&
+            m_wideFrames.contains(controlOf(m_frameOrder[i])->index))
+            stretch[static_cast<std::size_t>(placement[i])] = 1;
     std::vector<QVBoxLayout*> column(static_cast<std::size_t>(count));
-    for (auto& c : column) {
-        c = new QVBoxLayout;
-        c->setSpacing(kPageSpacing);
-        m_columns->addLayout(c);
+    for (std::size_t c = 0; c < column.size(); ++c) {
+        column[c] = new QVBoxLayout;
+        column[c]->setSpacing(kPageSpacing);
+        m_columns->addLayout(column[c], stretch[c]);
     }
     for (std::size_t i = 0; i < m_frameOrder.size(); ++i)
         column[static_cast<std::size_t>(placement[i])]->addWidget(m_frameOrder[i]);
     for (auto* c : column)
         c->addStretch(1);
-    m_columns->addStretch(1);
+    if (std::count(stretch.begin(), stretch.end(), 1) == 0) m_columns->addStretch(1);
 }
 
 QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
@@ -173,6 +179,7 @@ QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
             label->setBuddy(w);
         }
         if (c->kind == ControlKind::Notes) m_notesFrame = box;
+        if (c->kind == ControlKind::AirFlowGrid) m_wideFrames.insert(frame.index);
         m_bound.push_back({c, w, label, frame.index});
     }
     return box;
@@ -213,10 +220,11 @@ void SettingsPageWidget::placeControls(int frameIndex) {
         }
         ++row;
     }
-    // Fields keep their size; spare width goes to the right of the last column.
+    // Fields keep their size; spare width goes to the right of the last column, or to the air
+    // flow grid, which then shows more of its points.
     for (int c = 0; c < grid->columnCount(); ++c)
         grid->setColumnStretch(c, 0);
-    grid->setColumnStretch(col + 2, 1);
+    grid->setColumnStretch(m_wideFrames.contains(frameIndex) ? col + 1 : col + 2, 1);
 }
 
 QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* parent,

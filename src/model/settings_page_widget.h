@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QPalette>
 #include <QScrollArea>
+#include <QSet>
 #include <vector>
 
 #include "session/session.h"
@@ -84,6 +85,7 @@ private:
     int m_page;
     std::vector<Bound> m_bound;
     QHash<int, QGroupBox*> m_frames;
+    QSet<int> m_wideFrames;  // frames that use any width they get (the air flow grid's)
     QWidget* m_notes = nullptr;
     QGroupBox* m_notesFrame = nullptr;
     struct Marked {

@@ -13,6 +13,7 @@
 
 #include <map>
 
+#include "airflow/air_flow_grid_widget.h"
 #include "gui_harness.h"
 #include "model/settings_page_widget.h"
 #include "sim/default_blocks.h"
@@ -56,6 +57,7 @@ private slots:
     void everyCaptionFitsAtTheDefaultSize();
     void noAccessKeyReachesTwoThings();
     void textBlockLabelCopiesOnDoubleClick();
+    void theAirFlowGridShowsMorePointsInAWiderWindow();
 };
 
 void SettingsPageTest::notesBoxShowsWhatASaveWouldWrite() {
@@ -182,6 +184,20 @@ void SettingsPageTest::textBlockLabelCopiesOnDoubleClick() {
     h.window->DisplayAllData();
     QTest::mouseDClick(h.window->settingsPage(1)->widgetFor(ControlKind::Label, 6), Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString(80, QLatin1Char('x')));
+}
+
+void SettingsPageTest::theAirFlowGridShowsMorePointsInAWiderWindow() {
+    GuiHarness h;
+    h.window->Form_Load();
+    h.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab + 2);
+    h.window->resize(742, 535);
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    auto* grid = h.window->settingsPage(3)->findChild<AirFlowGridWidget*>();
+    const int narrow = grid->width();
+    h.window->resize(2000, 535);
+    QTRY_VERIFY(grid->width() > narrow);
+    QCOMPARE(grid->horizontalScrollBar()->maximum(), 0);  // all 32 points in view
 }
 
 int runSettingsPageTests(int argc, char** argv) {
