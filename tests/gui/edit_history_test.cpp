@@ -127,8 +127,7 @@ void EditHistoryWindowTest::undoAndRedoWorkFromEveryPlaceAnEditIsMade() {
     QCOMPARE(w.session.image, unit);
 
     w.readAll();
-    QVERIFY(!w.session.history.canUndo());
-    QVERIFY(!w.session.history.canRedo());
+    QVERIFY(!w.session.history.canUndo() && !w.session.history.canRedo());
 }
 
 void EditHistoryWindowTest::heatColoursStayUnderTheTracersColoursAndAreKept() {

@@ -33,9 +33,13 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
     test::SimWindow w(SimUnitKind::Det1_501);
     w.readAll();
     w.window->menus().mnuMapTrace->trigger();  // the main window's tracer on
-    w.window->menus().mnuMapWatch->trigger();
+    QAction* item = w.window->menus().mnuMapWatch;
+    item->trigger();
     MapWatchWindow& watch = w.window->mapWatch();
-    QVERIFY(watch.isVisible());
+    item->trigger();  // hidden, and shown again: the same window
+    QVERIFY(!watch.isVisible() && !item->isChecked());
+    item->trigger();
+    QVERIFY(watch.isVisible() && &w.window->mapWatch() == &watch);
     watch.findChild<QComboBox*>(QStringLiteral("comFunction"))->setCurrentIndex(3);
     watch.watch().options.function = MapWatchOptions::Num;
     watch.setTraceOn(true);
@@ -84,17 +88,15 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
     watch.RecalculateMap();
     for (int width = 0; width < 3; ++width) {
         watch.findChild<QAction*>(QStringLiteral("mnuColWidth%1").arg(width))->trigger();
-        for (int col = 0; col < kMapWatchSize; ++col)
-            for (int row = 0; row < kMapWatchSize; ++row)
-                QVERIFY(watch.grid()
-                            ->sizeHintForIndex(watch.grid()->model()->index(row, col))
-                            .width() <= watch.grid()->columnWidth(col));
+        for (int cell = 0; cell < kMapWatchSize * kMapWatchSize; ++cell)
+            QVERIFY(watch.grid()
+                        ->sizeHintForIndex(watch.grid()->model()->index(cell % 20, cell / 20))
+                        .width() <= watch.grid()->columnWidth(cell / 20));
     }
 
     watch.close();
     QCOMPARE(w.store.integer("MapWatchFunction", -1), 1LL);
-    QVERIFY(w.store.boolean("MapWatchTrace", false));
-    QVERIFY(!w.window->menus().mnuMapWatch->isChecked());
+    QVERIFY(w.store.boolean("MapWatchTrace", false) && !item->isChecked());
 }
 
 int runMapWatchWindowTests(int argc, char** argv) {
