@@ -155,7 +155,7 @@ void SettingsPageWidget::arrangeFrames() {
         column[static_cast<std::size_t>(placement[i])]->addWidget(m_frameOrder[i]);
     for (auto* c : column)
         c->addStretch(1);
-    if (std::count(stretch.begin(), stretch.end(), 1) == 0) m_columns->addStretch(1);
+    if (std::ranges::count(stretch, 1) == 0) m_columns->addStretch(1);
 }
 
 QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
@@ -553,8 +553,9 @@ void SettingsPageWidget::showWritability() {
             QPalette colours;
             if (block) colours.setColor(QPalette::Base, colours.color(QPalette::Window));
             edit->setPalette(colours);
-        } else
+        } else {
             b.widget->setEnabled(!block);
+        }
         b.widget->setToolTip(block ? tr("Read only: block %1 is not written to this Power-FC "
                                         "version.")
                                          .arg(latin1(hexText(*block)))
