@@ -12,6 +12,7 @@
 #include <QScrollBar>
 
 #include "app/main_window_state.h"
+#include "app/qt_edit_keys.h"
 #include "maps/qt_grid_selection.h"
 
 namespace tunalyx {
@@ -90,6 +91,8 @@ AirFlowGridWidget::AirFlowGridWidget(Session& session, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Wider than all 32 points would only leave blank space inside the grid.
+    setMaximumWidth(contentWidth());
     fitHeight();
 
     m_txtGrid->setObjectName(QStringLiteral("txtGrid"));
@@ -217,6 +220,7 @@ void AirFlowGridWidget::commitEditor() {
 
 bool AirFlowGridWidget::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_txtGrid) return QTableView::eventFilter(watched, event);
+    if (leaveUndoRedoToMenu(event)) return true;
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -437,6 +437,9 @@ MonitorWindow& MainWindow::monitor() {
         m_monitor = new MonitorWindow(m_session, *m_log, m_aux, m_store, m_fileWriter, this);
         connect(m_monitor, &MonitorWindow::closed, this,
                 [this] { m_menus.mnuMonitor->setChecked(false); });
+        // The chart may open after the log was saved; it is named in its caption all the same.
+        connect(m_monitor, &MonitorWindow::logSaved, this,
+                [this](const QString& name) { m_logName = name.toStdString(); });
         m_monitor->loop().addListener(m_watches);
     }
     return *m_monitor;
@@ -445,6 +448,7 @@ MonitorWindow& MainWindow::monitor() {
 ChartWindow& MainWindow::chart() {
     if (!m_chart) {
         m_chart = new ChartWindow(m_session, *m_log, monitor(), m_store, m_fileWriter, this);
+        if (!m_logName.empty()) m_chart->setLogName(m_logName);
         connect(m_chart, &ChartWindow::closed, this,
                 [this] { m_menus.mnuChart->setChecked(false); });
         // The sample under the chart's cursor and a newly opened log reach the map watch.

@@ -151,6 +151,7 @@ private:
     GraphWindow* m_graph = nullptr;
     WatchWindows* m_watches = nullptr;
     WindowToggle* m_graphToggle = nullptr;
+    std::string m_logName;  // of the log last saved, for a chart opened after it
     int m_popupFrame = -1;
     bool m_unloaded = false;
 };

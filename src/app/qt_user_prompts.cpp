@@ -1,7 +1,10 @@
 #include "app/qt_user_prompts.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <QStyle>
 
 namespace tunalyx {
 
@@ -37,13 +40,47 @@ QMessageBox::StandardButtons toButtons(MessageButtons buttons) {
 }
 }  // namespace
 
+int titleBarWidth(const QWidget& window) {
+    // Title bars draw their text in bold beside the window's icon and three buttons.
+    QFont bold = window.font();
+    bold.setBold(true);
+    const int buttons =
+        4 * window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    return QFontMetrics(bold).horizontalAdvance(window.windowTitle()) + buttons;
+}
+
+QtUserPrompts::QtUserPrompts(QWidget* owner) : m_owner(owner) {
+    if (qApp) qApp->installEventFilter(this);
+}
+
+bool QtUserPrompts::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::WindowActivate || !watched->isWidgetType()) return false;
+    auto* w = static_cast<QWidget*>(watched);
+    if (!w->isWindow()) return false;
+    std::erase_if(m_worked, [w](const QPointer<QWidget>& p) { return !p || p == w; });
+    m_worked.emplace_back(w);
+    return false;
+}
+
+QWidget* QtUserPrompts::messageOwner() const {
+    // A message belongs to the window it came from (a chart, a dialog): it comes up over that
+    // window and goes with it.
+    for (auto it = m_worked.rbegin(); it != m_worked.rend(); ++it)
+        if (*it && (*it)->isVisible()) return *it;
+    return m_owner;
+}
+
 MessageAnswer QtUserPrompts::showMessage(const std::string& text, MessageIcon icon,
                                          MessageButtons buttons) {
     // A message must be readable even while an operation shows the hourglass.
     const bool busy = m_busy;
     if (busy) QApplication::restoreOverrideCursor();
     QMessageBox box(toIcon(icon), QStringLiteral("Tunalyx SR20DET"),
-                    QString::fromLatin1(text.c_str()), toButtons(buttons), m_owner);
+                    QString::fromLatin1(text.c_str()), toButtons(buttons), messageOwner());
+    // A short message would leave the box narrower than its title bar needs.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(titleBarWidth(box), 0), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     const int answer = box.exec();
     if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
     switch (answer) {

@@ -6,13 +6,17 @@
 #include <QMenuBar>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "app/qt_window_placement.h"
 #include "charts/chart_setup_file.h"
 #include "charts/setup_chart_dialog.h"
+#include "model/descriptors.h"
+#include "model/number_format.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_window.h"
+#include "monitor/trace_items.h"
 #include "transfer/data_file.h"
 
 namespace tunalyx {
@@ -29,6 +33,14 @@ constexpr const char* kSetupSaveFilter = "All Files (*.*);;Corvalink Chart Setup
 
 double seconds(std::int32_t ms) {
     return static_cast<double>(ms) / 1000.0;
+}
+
+// A value as the monitor shows its item: in the item's own format where it has one, otherwise
+// to three decimals at most.
+std::string valueText(int item, double value, const NumberLocale& locale) {
+    const std::vector<std::string_view> fields = splitFields(traceDescriptor(item));
+    if (fields.size() == 6) return formatValue(value, fields[5], locale);
+    return formatValue(std::round(value * 1000) / 1000, "", locale);
 }
 
 }  // namespace
@@ -171,11 +183,29 @@ void ChartWindow::applyTracesToStrip() {
         chart.setTraceColour(t, m_config.TraceColour[at]);
         StripCaption& caption = chart.caption(t);
         caption.colour = m_config.TraceColour[at];
-        caption.text = m_config.TraceItem[at] > 0 ? m_config.TraceCaption[at] : std::string();
+        caption.text = captionText(t);
         caption.across = kCaptionAcross;
     }
     for (const CaptionPlace& place : captionPlaces(m_config))
         chart.caption(place.trace).along = place.along;
+}
+
+std::string ChartWindow::captionText(int trace) const {
+    const auto at = static_cast<std::size_t>(trace);
+    const int item = m_config.TraceItem[at];
+    if (item < 1) return {};
+    // A tuner reads numbers: the value under the cursor follows the caption.
+    if (m_readout < 0 || m_readout > m_log.LogLast) return m_config.TraceCaption[at];
+    return m_config.TraceCaption[at] + "  " +
+           valueText(item - 1, m_log.LogData(item - 1, m_readout), m_session.codec.locale());
+}
+
+void ChartWindow::showReadout(int sample) {
+    m_readout = sample;
+    StripChart& chart = m_strip->chart();
+    for (int t = 0; t < ChartConfig::kTraces; ++t)
+        chart.caption(t).text = captionText(t);
+    m_strip->redraw();
 }
 
 void ChartWindow::initCharts() {
@@ -235,6 +265,7 @@ int ChartWindow::LookupIndex() const {
 
 void ChartWindow::runStarted() {
     LogPlayStop();
+    showReadout(-1);
     StripChart& chart = m_strip->chart();
     chart.clear();
     chart.setWindow(0, kLiveWindowSeconds);
@@ -264,10 +295,11 @@ void ChartWindow::sampleLogged(int s, const LiveSample& sample, bool /*refresh*/
 }
 
 void ChartWindow::runEnded() {
-    m_strip->redraw();
+    showReadout(LookupIndex());
 }
 
 void ChartWindow::showSample(int sample) {
+    showReadout(sample);
     emit sampleShown(sample);
 }
 
@@ -358,6 +390,7 @@ bool ChartWindow::mnuOpen_Click() {
     m_strip->setWindow(0, std::max(10.0, last));
     m_strip->setCursorPosition(0);
     m_lastIndex = -1;
+    showReadout(0);
     setLogName(name);
     emit logOpened();
     return true;

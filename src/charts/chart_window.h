@@ -96,6 +96,10 @@ public:
 private:
     void buildMenus();
     void showSample(int sample);
+    // The trace's caption, with its value at the readout sample when there is one.
+    [[nodiscard]] std::string captionText(int trace) const;
+    // The captions show the values of `sample` (-1: no values, as during a run).
+    void showReadout(int sample);
     void keepCursorInView();
     void playNext();
     void mnuSetupSave_Click();
@@ -122,6 +126,7 @@ private:
     QElapsedTimer m_lastFrame;
     double m_lastCursor = -1;
     int m_lastIndex = -1;
+    int m_readout = -1;
 };
 
 }  // namespace tunalyx

@@ -122,7 +122,8 @@ void StripChartWidget::fitAll() {
 }
 
 int StripChartWidget::axisHeight() const {
-    return fontMetrics().height() + 8;
+    // A row of tick labels, and under it a row for the cursor's time, so that it covers none.
+    return 2 * fontMetrics().height() + 10;
 }
 
 QRect StripChartWidget::plotRect() const {
@@ -297,12 +298,11 @@ void StripChartWidget::paintAxis(QPainter& p, double tickStep) {
 
     const double cursor = m_chart.cursor();
     if (cursor < lower || cursor > m_chart.windowUpper()) return;
-    // The cursor's time on a label of its own, over the tick labels it may cover.
     const QString text = secondsText(cursor, decimalsFor(tickStep) + 2);
     const int w = fm.horizontalAdvance(text) + 6;
     const int x =
         std::clamp(static_cast<int>(pixelAt(cursor)) - w / 2, 0, std::max(0, width() - w));
-    const QRect box(x, axis.top() + 1, w, axis.height() - 1);
+    const QRect box(x, axis.top() + fm.height() + 5, w, fm.height() + 4);
     p.fillRect(box, palette().color(QPalette::ToolTipBase));
     p.setPen(palette().color(QPalette::ToolTipText));
     p.drawText(box, Qt::AlignCenter, text);

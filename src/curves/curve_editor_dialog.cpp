@@ -13,6 +13,7 @@
 #include <exception>
 #include <tuple>
 
+#include "app/qt_edit_keys.h"
 #include "model/number_format.h"
 
 namespace tunalyx {
@@ -174,7 +175,7 @@ CurveEditorDialog::CurveEditorDialog(Session& session, std::string tag, QWidget*
 
     connect(m_chkLockXVals, &QCheckBox::toggled, this, [this](bool on) { m_curve.setLockX(on); });
     connect(m_chkLockYVals, &QCheckBox::toggled, this, [this](bool on) { m_curve.setLockY(on); });
-    connect(m_plot, &CurvePlot::rescaled, this, &CurveEditorDialog::showRange);
+    connect(m_plot, &CurvePlot::rescaled, this, &CurveEditorDialog::pointDropped);
     connect(m_cmdOK, &QPushButton::clicked, this, &CurveEditorDialog::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     DisplayCurve();
@@ -183,6 +184,9 @@ CurveEditorDialog::CurveEditorDialog(Session& session, std::string tag, QWidget*
 void CurveEditorDialog::DisplayCurve() {
     m_plot->cancelDrag();
     m_curve.DisplayCurve(m_tag, m_session.image, m_session.compareMode);
+    m_shown = m_curve;
+    m_undo.clear();
+    m_redo.clear();
     for (auto [box, on, fixed] :
          {std::tuple{m_chkLockXVals, m_curve.lockX(), m_curve.lockXFixed()},
           std::tuple{m_chkLockYVals, m_curve.lockY(), m_curve.lockYFixed()}}) {
@@ -205,6 +209,39 @@ void CurveEditorDialog::showRange() {
                                  text(m_curve.yRange().min, d.y), text(m_curve.yRange().max, d.y)));
 }
 
+void CurveEditorDialog::pointDropped() {
+    m_undo.push_back(m_shown);
+    m_redo.clear();
+    m_shown = m_curve;
+    showRange();
+}
+
+void CurveEditorDialog::showPoints(const CurveEdit& state) {
+    const bool lockX = m_curve.lockX();
+    const bool lockY = m_curve.lockY();
+    m_curve = state;
+    m_curve.setLockX(lockX);
+    m_curve.setLockY(lockY);
+    m_shown = m_curve;
+    m_curve.ReScaleScreen();
+    showRange();
+    m_plot->update();
+}
+
+void CurveEditorDialog::undoDrop() {
+    if (m_undo.empty() || m_plot->dragging()) return;
+    m_redo.push_back(m_shown);
+    showPoints(m_undo.back());
+    m_undo.pop_back();
+}
+
+void CurveEditorDialog::redoDrop() {
+    if (m_redo.empty() || m_plot->dragging()) return;
+    m_undo.push_back(m_shown);
+    showPoints(m_redo.back());
+    m_redo.pop_back();
+}
+
 void CurveEditorDialog::cmdOK_Click() {
     try {
         m_session.history.begin();
@@ -218,6 +255,8 @@ void CurveEditorDialog::cmdOK_Click() {
 }
 
 void CurveEditorDialog::keyPressEvent(QKeyEvent* event) {
+    if (isUndoKey(*event)) return undoDrop();
+    if (isRedoKey(*event)) return redoDrop();
     if (event->key() == Qt::Key_Escape) {
         if (m_plot->dragging())
             m_plot->cancelDrag();

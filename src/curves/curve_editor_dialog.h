@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPointF>
 #include <string>
+#include <vector>
 
 #include "curves/curve_edit.h"
 #include "session/session.h"
@@ -63,6 +64,10 @@ public:
     [[nodiscard]] QCheckBox* lockXBox() const { return m_chkLockXVals; }
     [[nodiscard]] QCheckBox* lockYBox() const { return m_chkLockYVals; }
     void cmdOK_Click();
+    // Ctrl+Z and Ctrl+Y (or Ctrl+Shift+Z) take back and redo the drops made since the points
+    // were read; OK writes what the editor shows then.
+    void undoDrop();
+    void redoDrop();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -72,10 +77,16 @@ private:
     // Reads the points from the image again (unconfirmed drags are lost) and shows the locks.
     void DisplayCurve();
     void showRange();
+    void pointDropped();
+    // Puts the points of `state` back, the locks as the boxes show them now.
+    void showPoints(const CurveEdit& state);
 
     Session& m_session;
     std::string m_tag;
     CurveEdit m_curve;
+    CurveEdit m_shown;  // the points as they were after the last drop or read
+    std::vector<CurveEdit> m_undo;
+    std::vector<CurveEdit> m_redo;
     CurvePlot* m_plot;
     QCheckBox* m_chkLockXVals;
     QCheckBox* m_chkLockYVals;

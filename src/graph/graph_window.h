@@ -39,6 +39,7 @@ protected:
 private:
     // Whether a surface can be drawn on this display, asked before one is made.
     [[nodiscard]] static bool openGlAvailable();
+    static void setUpReadableAxes(Q3DSurface& surface);
     void showValues();
 
     Session& m_session;

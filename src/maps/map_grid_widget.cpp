@@ -1,5 +1,6 @@
 #include "maps/map_grid_widget.h"
 
+#include "app/qt_edit_keys.h"
 #include "maps/qt_cell_colour.h"
 #include "maps/qt_grid_selection.h"
 
@@ -13,7 +14,10 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
+
+#include <cmath>
 
 namespace tunalyx {
 
@@ -21,6 +25,7 @@ namespace {
 constexpr double kHeaderColumnRatio = 1.2;
 constexpr double kColumnsPerWidth = 21.2;
 constexpr double kSmallestFontSize = 5.5;  // 20 data columns and the 1.2-wide header column
+constexpr int kCellTextMargin = 4;         // the delegate's text insets and a pixel to spare
 // The editor is a little wider than its cell and covers it (-50, -1, -10, +100 twips).
 constexpr int kEditorLeft = -3;
 constexpr int kEditorWidthExtra = 7;
@@ -164,7 +169,8 @@ MapGridWidget::MapGridWidget(Session& session, int grid, QWidget* parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);
+    verticalHeader()->setMinimumSectionSize(rowNeeds(fontMetrics()));
+    horizontalHeader()->setMinimumSectionSize(1);  // the font shrinks instead
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_txtGrid->setObjectName(QStringLiteral("txtGrid"));
     m_txtGrid->setAlignment(Qt::AlignRight);
@@ -185,34 +191,77 @@ void MapGridWidget::GridLabels(bool fromMapReference) {
     m_model.setLabels(m_session.maps.columnLabels(fromMapReference),
                       m_session.maps.rowLabels(fromMapReference));
     sizeColumns();
+    updateGeometry();  // longer headings need a wider window
 }
 
 void MapGridWidget::sizeColumns() {
     // The header column is 1.2 data columns wide and the 21 columns fill the grid's width.
     const double column = (width() - 2 * frameWidth()) / kColumnsPerWidth;
+    fitFont(static_cast<int>(column), height() - 2 * frameWidth());
     verticalHeader()->setFixedWidth(static_cast<int>(std::lround(column * kHeaderColumnRatio)));
     const int cell = static_cast<int>(column);
-    fitFont(cell);
     int spare = width() - 2 * frameWidth() - verticalHeader()->width() - cell * kMapCols;
     for (int c = 0; c < kMapCols; ++c)
         setColumnWidth(c, cell + (spare-- > 0 ? 1 : 0));
 }
 
-void MapGridWidget::fitFont(int columnWidth) {
+int MapGridWidget::columnNeeds(const QFontMetrics& fm) const {
     const MapGrids& maps = m_session.maps;
     const MapDescriptor& d = maps.descriptor(m_grid);
-    const QString widest = QString::fromLatin1(
-        std::max(maps.fText(m_grid, static_cast<std::int32_t>(d.max)),
-                 maps.fText(m_grid, static_cast<std::int32_t>(d.min)),
-                 [](const std::string& a, const std::string& b) { return a.size() < b.size(); })
-            .c_str());
+    int needs = 0;
+    for (double raw : {d.min, d.max})
+        needs = std::max(needs, fm.horizontalAdvance(
+                                    latin1(maps.fText(m_grid, static_cast<std::int32_t>(raw)))) +
+                                    kCellTextMargin);
+    // Headings are drawn inside the header's margins; the row headings' column is wider.
+    const int heading = headingMargins();
+    for (int i = 0; i < kMapCols; ++i) {
+        const auto text = [&](Qt::Orientation o) {
+            return fm.horizontalAdvance(m_model.headerData(i, o, Qt::DisplayRole).toString()) +
+                   heading;
+        };
+        needs = std::max({needs, text(Qt::Horizontal),
+                          static_cast<int>(std::ceil(text(Qt::Vertical) / kHeaderColumnRatio))});
+    }
+    return needs;
+}
+
+int MapGridWidget::headingMargins() const {
+    return 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 2;
+}
+
+int MapGridWidget::rowNeeds(const QFontMetrics& fm) const {
+    // Its heading's margins too, or the heading is cut at the top and bottom.
+    return fm.height() + headingMargins();
+}
+
+void MapGridWidget::fitFont(int columnWidth, int height) {
+    // The largest size, down to the smallest, at which every value and heading fits its column
+    // and the heading row and all rows fit the height.
     QFont f = font();
     double size = m_baseFontSize;
     for (; size > kSmallestFontSize; size -= 0.5) {
         f.setPointSizeF(size);
-        if (QFontMetrics(f).horizontalAdvance(widest) + 4 <= columnWidth) break;
+        const QFontMetrics fm(f);
+        if (columnNeeds(fm) <= columnWidth && (kMapRows + 1) * rowNeeds(fm) <= height) break;
     }
-    if (f.pointSizeF() != font().pointSizeF()) setFont(f);
+    f.setPointSizeF(std::max(size, kSmallestFontSize));
+    if (f.pointSizeF() == font().pointSizeF()) return;
+    setFont(f);
+    for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
+        header->setFont(f);
+        header->viewport()->setFont(f);
+    }
+    verticalHeader()->setMinimumSectionSize(rowNeeds(QFontMetrics(f)));
+}
+
+QSize MapGridWidget::minimumSizeHint() const {
+    // All of the map at the smallest font: the window goes no smaller, so nothing is ever cut.
+    QFont f = font();
+    f.setPointSizeF(kSmallestFontSize);
+    const QFontMetrics fm(f);
+    return {2 * frameWidth() + static_cast<int>(std::ceil(columnNeeds(fm) * kColumnsPerWidth)),
+            2 * frameWidth() + (kMapRows + 1) * rowNeeds(fm)};
 }
 
 void MapGridWidget::resizeEvent(QResizeEvent* event) {
@@ -344,6 +393,7 @@ void MapGridWidget::commitEditor() {
 
 bool MapGridWidget::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_txtGrid) {
+        if (leaveUndoRedoToMenu(event)) return true;
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {

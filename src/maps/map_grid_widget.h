@@ -82,6 +82,8 @@ public:
     void smooth();
     void scale(double percent, double offset);
 
+    QSize minimumSizeHint() const override;
+
 signals:
     // Right click: the window shows the Maps menu with Copy, Paste and Ghost Clear.
     void contextMenuRequested(int grid, const QPoint& globalPos);
@@ -102,7 +104,12 @@ private:
     template <typename Edit>
     void recordEdit(const char* action, const CellRange& range, Edit&& edit);
     void sizeColumns();
-    void fitFont(int columnWidth);
+    // The width a column needs at these metrics for its widest value and every heading.
+    [[nodiscard]] int columnNeeds(const QFontMetrics& fm) const;
+    // The height a row (and the heading row) needs at these metrics.
+    [[nodiscard]] int rowNeeds(const QFontMetrics& fm) const;
+    [[nodiscard]] int headingMargins() const;
+    void fitFont(int columnWidth, int height);
 
     Session& m_session;
     int m_grid;

@@ -34,6 +34,13 @@ MapTracerView::MapTracerView(Session& session,
       m_menu(std::move(menu)),
       m_marker(new MapPosMarker(grids[0])) {
     m_marker->hide();
+    // Cells change size with the window: the marker goes with its cell at once, not only at
+    // the next sample.
+    for (MapGridWidget* g : m_grids)
+        for (QHeaderView* header : {g->horizontalHeader(), g->verticalHeader()})
+            connect(header, &QHeaderView::sectionResized, this, [this, g] {
+                if (m_marker->parentWidget() == g) placeMarker(g);
+            });
 }
 
 void MapTracerView::sizeMarker() {
@@ -50,14 +57,19 @@ void MapTracerView::draw(const std::optional<MapTracer::Drawing>& drawing) {
     g->cells().coloursChanged(drawing->covered);
     if (m_marker->parentWidget() != g) m_marker->setParent(g);
     m_marker->setVisible(m_tracer.options().trace);
+    m_markerAt = {drawing->x, drawing->y};
+    placeMarker(g);
+    g->setUpdatesEnabled(true);
+}
+
+void MapTracerView::placeMarker(MapGridWidget* g) {
     const int left = g->frameWidth() + g->verticalHeader()->width() +
-                     static_cast<int>(g->columnWidth(0) * drawing->x);
+                     static_cast<int>(g->columnWidth(0) * m_markerAt.x());
     const int top = g->frameWidth() + static_cast<int>(g->horizontalHeader()->height() +
-                                                       g->rowHeight(0) * drawing->y);
+                                                       g->rowHeight(0) * m_markerAt.y());
     m_marker->resize(g->columnWidth(0) + kMarginPixels, g->rowHeight(0) + kMarginPixels);
     m_marker->move(left, top);
     m_marker->raise();
-    g->setUpdatesEnabled(true);
 }
 
 void MapTracerView::showOptions() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointF>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -61,6 +62,8 @@ public:
 
 private:
     void draw(const std::optional<MapTracer::Drawing>& drawing);
+    // The marker over the last position drawn, for the cells' present size.
+    void placeMarker(MapGridWidget* grid);
     void showOptions();
 
     const Session& m_session;
@@ -69,6 +72,7 @@ private:
     QTabWidget& m_tabs;
     TracerMenuItems m_menu;
     MapPosMarker* m_marker;
+    QPointF m_markerAt;  // in cells from the first data cell
 };
 
 }  // namespace tunalyx

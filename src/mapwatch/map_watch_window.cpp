@@ -15,8 +15,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 #include "app/qt_window_placement.h"
 #include "maps/qt_map_tracer.h"
 #include "model/descriptors.h"
@@ -179,6 +177,7 @@ void MapWatchWindow::buildMenus() {
         a->setCheckable(true);
         widthGroup->addAction(a);
         const int index = static_cast<int>(m_widths.size());
+        a->setObjectName(QStringLiteral("mnuColWidth%1").arg(index));
         connect(a, &QAction::triggered, this, [this, index] { setColumnWidth(index); });
         m_widths.append(a);
     }
@@ -236,6 +235,7 @@ void MapWatchWindow::GridLabels() {
         m_grid->setVerticalHeaderItem(
             i, new QTableWidgetItem(at < rows.size() ? latin1(rows[at]) : heading('P', i + 1)));
     }
+    fitColumns();
 }
 
 void MapWatchWindow::writeCell(int row, int col) {
@@ -248,7 +248,12 @@ void MapWatchWindow::writeCell(int row, int col) {
         cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_grid->setItem(row, col, cell);
     }
-    if (cell->text() != text) cell->setText(text);
+    if (cell->text() == text) return;
+    cell->setText(text);
+    // A value wider than its column widens every column, so no digit is ever cut off.
+    if (m_grid->sizeHintForIndex(m_grid->model()->index(row, col)).width() >
+        m_grid->columnWidth(col))
+        fitColumns();
 }
 
 void MapWatchWindow::RefreshMap() {
@@ -256,6 +261,7 @@ void MapWatchWindow::RefreshMap() {
     for (int col = 0; col < kMapWatchSize; ++col)
         for (int row = 0; row < kMapWatchSize; ++row)
             writeCell(row, col);
+    fitColumns();
     m_grid->setUpdatesEnabled(true);
 }
 
@@ -285,12 +291,11 @@ void MapWatchWindow::ShowPos(int s) {
     if (m_traceOn) {
         const MapPosition p = mapPositionOf(m_log, s, m_watch.options.source, m_watch.axes);
         if (m_ghostOn) {
-            const int row = std::clamp(static_cast<int>(std::floor(p.y + 0.5)), 0, 19);
-            const int col = std::clamp(static_cast<int>(std::floor(p.x + 0.5)), 0, 19);
-            QTableWidgetItem* cell = m_grid->item(row, col);
+            const MapWatch::Cell at = m_watch.cellOf(s);
+            QTableWidgetItem* cell = m_grid->item(at.row, at.col);
             if (!cell) {
                 cell = new QTableWidgetItem;
-                m_grid->setItem(row, col, cell);
+                m_grid->setItem(at.row, at.col, cell);
             }
             cell->setBackground(kGhostRed);
         }
@@ -342,7 +347,17 @@ void MapWatchWindow::clearGhost() {
 void MapWatchWindow::setColumnWidth(int index) {
     m_columnWidth = index;
     m_widths[index]->setChecked(true);
-    const int width = twipsToPixels(kColumnTwips[index], screenDpi(*this));
+    fitColumns();
+}
+
+void MapWatchWindow::fitColumns() {
+    // The width chosen is the least a column gets: every column takes the widest text or
+    // heading of any, so the marker stays one cell wide wherever it stands.
+    int width = twipsToPixels(kColumnTwips[m_columnWidth], screenDpi(*this));
+    const QAbstractItemView& view = *m_grid;
+    for (int col = 0; col < kMapWatchSize; ++col)
+        width = std::max(
+            {width, view.sizeHintForColumn(col), m_grid->horizontalHeader()->sectionSizeHint(col)});
     for (int col = 0; col < kMapWatchSize; ++col)
         m_grid->setColumnWidth(col, width);
     placeMarker(m_lastX, m_lastY);

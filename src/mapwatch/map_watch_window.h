@@ -64,6 +64,7 @@ private:
     void GridLabels();
     void writeCell(int row, int col);
     void setColumnWidth(int index);
+    void fitColumns();
     void clearGhost();
     void copySelection();
     void saveSettings();

@@ -1,8 +1,11 @@
 #include "model/settings_page_widget.h"
 
 #include "airflow/air_flow_grid_widget.h"
+#include "app/qt_edit_keys.h"
 #include "model/descriptors.h"
+#include "ports/bytes.h"
 #include "transfer/data_file.h"
+#include "transfer/write_check.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -135,17 +139,23 @@ void SettingsPageWidget::arrangeFrames() {
         }
         delete item;
     }
+    // A column with a frame that can use more width takes the spare width of the page.
+    std::vector<int> stretch(static_cast<std::size_t>(count), 0);
+    for (std::size_t i = 0; i < m_frameOrder.size(); ++i)
+        if (!m_frameOrder[i]->isHidden() &&
+            m_wideFrames.contains(controlOf(m_frameOrder[i])->index))
+            stretch[static_cast<std::size_t>(placement[i])] = 1;
     std::vector<QVBoxLayout*> column(static_cast<std::size_t>(count));
-    for (auto& c : column) {
-        c = new QVBoxLayout;
-        c->setSpacing(kPageSpacing);
-        m_columns->addLayout(c);
+    for (std::size_t c = 0; c < column.size(); ++c) {
+        column[c] = new QVBoxLayout;
+        column[c]->setSpacing(kPageSpacing);
+        m_columns->addLayout(column[c], stretch[c]);
     }
     for (std::size_t i = 0; i < m_frameOrder.size(); ++i)
         column[static_cast<std::size_t>(placement[i])]->addWidget(m_frameOrder[i]);
     for (auto* c : column)
         c->addStretch(1);
-    m_columns->addStretch(1);
+    if (std::ranges::count(stretch, 1) == 0) m_columns->addStretch(1);
 }
 
 QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
@@ -169,6 +179,7 @@ QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
             label->setBuddy(w);
         }
         if (c->kind == ControlKind::Notes) m_notesFrame = box;
+        if (c->kind == ControlKind::AirFlowGrid) m_wideFrames.insert(frame.index);
         m_bound.push_back({c, w, label, frame.index});
     }
     return box;
@@ -209,10 +220,11 @@ void SettingsPageWidget::placeControls(int frameIndex) {
         }
         ++row;
     }
-    // Fields keep their size; spare width goes to the right of the last column.
+    // Fields keep their size; spare width goes to the right of the last column, or to the air
+    // flow grid, which then shows more of its points.
     for (int c = 0; c < grid->columnCount(); ++c)
         grid->setColumnStretch(c, 0);
-    grid->setColumnStretch(col + 2, 1);
+    grid->setColumnStretch(m_wideFrames.contains(frameIndex) ? col + 1 : col + 2, 1);
 }
 
 QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* parent,
@@ -337,6 +349,7 @@ void SettingsPageWidget::commitText(const SettingControl& c, QWidget* widget) {
         emit tunerStringCommitted();
         return;
     }
+    if (edit->isReadOnly()) return;
     recordEdit([&] { m_session.codec.UpdateData(c.tag, edit->text().toStdString()); });
     // Show what was actually stored: clamped, rounded to a raw step and formatted.
     edit->setText(latin1(m_session.codec.DisplayData(c.tag)));
@@ -368,6 +381,15 @@ bool SettingsPageWidget::eventFilter(QObject* watched, QEvent* event) {
             default:
                 break;
         }
+    }
+    if (textBox && leaveUndoRedoToMenu(event)) return true;
+    // The notes keep their own undo of typing while they have one; beyond it, the window's.
+    if (c && c->kind == ControlKind::Notes && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QTextDocument* notes = static_cast<QPlainTextEdit*>(m_notes)->document();
+        if ((isUndoKey(*key) && !notes->isUndoAvailable()) ||
+            (isRedoKey(*key) && !notes->isRedoAvailable()))
+            return leaveUndoRedoToMenu(event);
     }
     switch (event->type()) {
         case QEvent::FocusIn:
@@ -481,7 +503,7 @@ void SettingsPageWidget::markDifference(ControlKind kind, int index, const QColo
                                         const QString& toolTip) {
     QWidget* w = kind == ControlKind::Notes ? m_notes : widgetFor(kind, index);
     if (!w) return;
-    m_marked.push_back({w, w->toolTip()});
+    m_marked.push_back({w, w->toolTip(), w->palette()});
     QPalette palette = w->palette();
     const bool editBox = kind == ControlKind::Text || kind == ControlKind::Notes;
     // Boxes one types into paint their base; check boxes, options and labels their background
@@ -494,7 +516,7 @@ void SettingsPageWidget::markDifference(ControlKind kind, int index, const QColo
 
 void SettingsPageWidget::clearDifferences() {
     for (const Marked& m : m_marked) {
-        m.widget->setPalette(QPalette());
+        m.widget->setPalette(m.palette);
         m.widget->setAutoFillBackground(false);
         m.widget->setToolTip(m.toolTip);
     }
@@ -511,8 +533,34 @@ void SettingsPageWidget::refreshFrameVisibility() {
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it)
         placeControls(it.key());
     m_noFrames->setVisible(!table.pageHasVisibleFrame(m_page));
+    showWritability();
     m_placement.clear();
     arrangeFrames();
+}
+
+void SettingsPageWidget::showWritability() {
+    for (const Bound& b : m_bound) {
+        const ControlKind kind = b.control->kind;
+        if (kind != ControlKind::Text && kind != ControlKind::Check &&
+            kind != ControlKind::CheckBit && kind != ControlKind::Option)
+            continue;
+        // Update would refuse an edit of a block this version is never written: such settings
+        // are shown, not offered for editing.
+        const auto block = unwrittenBlock(m_session.layout, b.control->tag);
+        if (auto* edit = qobject_cast<QLineEdit*>(b.widget)) {
+            edit->setReadOnly(block.has_value());
+            // Greyed like the labels, so a box one cannot type into does not look like one.
+            QPalette colours;
+            if (block) colours.setColor(QPalette::Base, colours.color(QPalette::Window));
+            edit->setPalette(colours);
+        } else {
+            b.widget->setEnabled(!block);
+        }
+        b.widget->setToolTip(block ? tr("Read only: block %1 is not written to this Power-FC "
+                                        "version.")
+                                         .arg(latin1(hexText(*block)))
+                                   : QString());
+    }
 }
 
 QWidget* SettingsPageWidget::widgetFor(ControlKind kind, int index) const {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QHash>
+#include <QPalette>
 #include <QScrollArea>
+#include <QSet>
 #include <vector>
 
 #include "session/session.h"
@@ -76,16 +78,20 @@ private:
     void placeControls(int frameIndex);
     void commitText(const SettingControl& control, QWidget* edit);
     void arrangeFrames();
+    // Settings of blocks the layout never writes are read only, with a tool tip saying so.
+    void showWritability();
 
     Session& m_session;
     int m_page;
     std::vector<Bound> m_bound;
     QHash<int, QGroupBox*> m_frames;
+    QSet<int> m_wideFrames;  // frames that use any width they get (the air flow grid's)
     QWidget* m_notes = nullptr;
     QGroupBox* m_notesFrame = nullptr;
     struct Marked {
         QWidget* widget;
         QString toolTip;  // the one it had before
+        QPalette palette;
     };
     std::vector<Marked> m_marked;
     QLabel* m_noFrames = nullptr;  // says so when the layout leaves the page without a frame

@@ -1,5 +1,7 @@
 #include "transfer/write_check.h"
 
+#include "model/descriptors.h"
+#include "model/number_format.h"
 #include "transfer/transfer_operations.h"
 
 namespace tunalyx {
@@ -14,6 +16,16 @@ std::optional<std::size_t> writableLength(const LayoutInForce& layout, std::uint
     if (layout.family == LayoutFamily::Family170 && LegacyWriteCommand(block) != 0xFF)
         if (const auto n = listedLength(layout.readAllList, block)) return *n;
     return std::nullopt;
+}
+
+std::optional<std::uint8_t> unwrittenBlock(const LayoutInForce& layout, std::string_view tag) {
+    if (const std::size_t semicolon = tag.rfind(';'); semicolon != std::string_view::npos)
+        tag.remove_prefix(semicolon + 1);
+    const auto block = parseFieldInteger(splitFields(tag).front());
+    if (!block || *block < 0 || *block > 0xFF) return std::nullopt;
+    const auto b = static_cast<std::uint8_t>(*block);
+    if (writableLength(layout, b)) return std::nullopt;
+    return b;
 }
 
 void WriteCheck::map(const MapGrids& maps, int grid) {

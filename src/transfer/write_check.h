@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "maps/map_grids.h"
@@ -24,6 +25,12 @@ struct UnsendableBlock {
 // nullopt for a block the layout never writes.
 [[nodiscard]] std::optional<std::size_t> writableLength(const LayoutInForce& layout,
                                                         std::uint8_t block);
+
+// The block a setting's descriptor names (a curve's: its Y axis's) when the layout never writes
+// it: an edit there could never be sent, so the setting is only shown. nullopt for a block the
+// layout writes and for a descriptor that names none.
+[[nodiscard]] std::optional<std::uint8_t> unwrittenBlock(const LayoutInForce& layout,
+                                                         std::string_view tag);
 
 // Checks what a write would send before its first byte goes out: every block of a map whole
 // (100 bytes), every other block writable by the layout and exactly as long as it must be.

@@ -1,4 +1,8 @@
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QtTest>
+
+#include "airflow/air_flow_grid_widget.h"
 
 #include "gui_harness.h"
 
@@ -8,7 +12,7 @@ class EditHistoryWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void toolsUndoRedoAndUpdateLeaveTheUnitWithExactlyTheWantedCells();
-    void undoFollowsEditsAcrossTabsAndReadAllClearsIt();
+    void undoAndRedoWorkFromEveryPlaceAnEditIsMade();
     void heatColoursStayUnderTheTracersColoursAndAreKept();
 };
 
@@ -66,27 +70,64 @@ void EditHistoryWindowTest::toolsUndoRedoAndUpdateLeaveTheUnitWithExactlyTheWant
     QVERIFY(changed > 0);
 }
 
-void EditHistoryWindowTest::undoFollowsEditsAcrossTabsAndReadAllClearsIt() {
+// Ctrl+Z and Ctrl+Y reach the history from every place an edit is made, across tabs; a value
+// being typed is taken over first, so it is the step taken back.
+void EditHistoryWindowTest::undoAndRedoWorkFromEveryPlaceAnEditIsMade() {
     test::SimWindow w(SimUnitKind::Det1_501);
     w.readAll();
     const PacketImage unit = w.session.image;
-    w.window->tabs()->setCurrentIndex(kInjMap);
+    const auto press = [](QWidget* at, Qt::Key key) {
+        QTest::keyClick(at, key, Qt::ControlModifier);
+    };
     MapGridWidget* inj = w.window->grid(kInjMap);
     inj->setSelectionRange({1, 1, 2, 2});
     inj->setFocus();
     QTest::keyClick(inj, Qt::Key_Plus);
-    w.window->tabs()->setCurrentIndex(kIgnMap);
-    QTest::keyClick(w.window.get(), Qt::Key_Z, Qt::ControlModifier);  // the Inj Map edit goes back
+    const PacketImage stepped = w.session.image;
+    w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab);
+    QLineEdit* idle = w.textBox(197);
+    idle->setFocus();
+    idle->selectAll();
+    QTest::keyClicks(idle, QStringLiteral("900"));
+    press(idle, Qt::Key_Z);
+    QCOMPARE(w.session.image, stepped);
+    QCOMPARE(idle->text(), QStringLiteral("850"));
+    press(w.window.get(), Qt::Key_Y);
+    QCOMPARE(idle->text(), QStringLiteral("900"));
+    press(w.window.get(), Qt::Key_Z);
+    press(w.window.get(), Qt::Key_Z);  // the Inj Map step, from the settings page
     QCOMPARE(w.session.image, unit);
     QVERIFY(!w.window->updateButton()->isEnabled());
     QCOMPARE(inj->cells().cellText(1, 1),
              QString::fromStdString(w.session.maps.cellText(kInjMap, 1, 1)));
+    press(w.window.get(), Qt::Key_Y);
+    QCOMPARE(w.session.image, stepped);
 
-    QTest::keyClick(w.window.get(), Qt::Key_Y, Qt::ControlModifier);
-    QVERIFY(w.session.history.canUndo());
+    // The editors of the grids: what was typed is the step taken back.
+    auto* airFlow = w.window->settingsPage(3)->findChild<AirFlowGridWidget*>();
+    for (QAbstractItemView* grid : std::initializer_list<QAbstractItemView*>{inj, airFlow}) {
+        w.window->tabs()->setCurrentIndex(grid == inj ? kInjMap
+                                                      : MainWindow::kFirstSettingsTab + 2);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_5);
+        auto* editor = grid->findChild<QLineEdit*>(QStringLiteral("txtGrid"));
+        press(editor, Qt::Key_Z);
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(w.session.image, stepped);
+    }
+    // The notes take back their own typing first, then the window's steps.
+    QPlainTextEdit* notes = static_cast<QPlainTextEdit*>(w.window->settingsPage(5)->notesEdit());
+    w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab + 4);
+    notes->setFocus();
+    QTest::keyClicks(notes, QStringLiteral("boost leak"));
+    press(notes, Qt::Key_Z);
+    QCOMPARE(notes->toPlainText(), QString());
+    QCOMPARE(w.session.image, stepped);
+    press(notes, Qt::Key_Z);
+    QCOMPARE(w.session.image, unit);
+
     w.readAll();
-    QVERIFY(!w.session.history.canUndo());
-    QVERIFY(!w.session.history.canRedo());
+    QVERIFY(!w.session.history.canUndo() && !w.session.history.canRedo());
 }
 
 void EditHistoryWindowTest::heatColoursStayUnderTheTracersColoursAndAreKept() {

@@ -1,11 +1,10 @@
 #include <QComboBox>
 #include <QLabel>
-#include <QSignalSpy>
 #include <QtDataVisualization/Q3DSurface>
 #include <QtTest>
 
-#include "app/qt_window_placement.h"
 #include "graph/graph_window.h"
+#include "graph/map_graph.h"
 #include "ports/memory_settings_store.h"
 #include "session/session.h"
 #include "support/recording_prompts.h"
@@ -23,14 +22,6 @@ struct GraphSession {
                 session.maps.GridSetData(kInjMap, row, col, row * 9 + col);
                 session.maps.GridSetData(kIgnMap, row, col, 200 - row * 5 - col);
             }
-    }
-    GraphValues texts(int grid) const {
-        GraphValues v{};
-        for (int i = 0; i < kMapRows; ++i)
-            for (int j = 0; j < kMapCols; ++j)
-                v[std::size_t(i)][std::size_t(j)] = static_cast<float>(
-                    QString::fromStdString(session.maps.cellText(grid, i + 1, j + 1)).toDouble());
-        return v;
     }
     MemorySettingsStore store;
     ManualClock clock;
@@ -66,7 +57,6 @@ class GraphWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void aChosenMapShowsItsGridTextsUntilChosenAgain();
-    void placementIsKeptUnderTheGraphKeys();
 };
 
 void GraphWindowTest::aChosenMapShowsItsGridTextsUntilChosenAgain() {
@@ -77,32 +67,17 @@ void GraphWindowTest::aChosenMapShowsItsGridTextsUntilChosenAgain() {
     QCOMPARE(w.windowTitle(), QStringLiteral("3D View"));
     auto* combo = w.findChild<QComboBox*>(QStringLiteral("Combo1"));
     QCOMPARE(combo->currentText(), QStringLiteral("INJ"));
-    QVERIFY(shown(w) == s.texts(kInjMap));
+    QVERIFY(shown(w) == graphValues(s.session, kInjMap));
 
     // An edit waits for the next choice; IGN then replaces every value.
     s.session.maps.GridSetData(kInjMap, 4, 9, 0);
-    QVERIFY(shown(w) != s.texts(kInjMap));
+    QVERIFY(shown(w) != graphValues(s.session, kInjMap));
     QTest::keyClick(combo, Qt::Key_Down);
-    QVERIFY(shown(w) == s.texts(kIgnMap));
+    QVERIFY(shown(w) == graphValues(s.session, kIgnMap));
     QTest::keyClick(combo, Qt::Key_Up);
-    QVERIFY(shown(w) == s.texts(kInjMap));
+    QVERIFY(shown(w) == graphValues(s.session, kInjMap));
     s.session.maps.GridSetData(kInjMap, 4, 9, 4 * 9 + 9);
     QVERIFY(s.session.image == image);  // a viewer
-}
-
-void GraphWindowTest::placementIsKeptUnderTheGraphKeys() {
-    GraphSession s;
-    s.store.setInteger("GraphHeight", 2880);
-    GraphWindow w(s.session, s.store);
-    const double dpi = screenDpi(w);
-    QCOMPARE(w.size(), QSize(twipsToPixels(10395, dpi), twipsToPixels(2880, dpi)));
-    w.resize(twipsToPixels(7200, dpi), w.height());
-    QSignalSpy closed(&w, &GraphWindow::closed);
-    w.show();
-    w.close();
-    QCOMPARE(closed.count(), 1);
-    QCOMPARE(s.store.integer("GraphWidth", 0), 7200);
-    QCOMPARE(s.store.text("GraphWindowState", ""), std::string("0"));
 }
 
 int runGraphWindowTests(int argc, char** argv) {

@@ -1,16 +1,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
-#include "app/qt_window_toggle.h"
+#include "app/qt_user_prompts.h"
 #include "gui_harness.h"
 #include "model/settings_page_widget.h"
 
@@ -58,14 +61,12 @@ class MainWindowTest : public QObject {
 private slots:
     void firstStartUsesTheDefaults();
     void closingMaximisedKeepsTheNormalPlacement();
-    void enterCommitsAndMovesTheFocus();
-    void focusLossCommitsAndShowsTheStoredValue();
+    void aBoxCommitsOnEnterOrFocusLossAndShowsTheStoredValue();
     void autoUpdateRunsOnceAfterTheLastEdit();
-    void compareModeRefusesTheFocus();
-    void frameRightClickRemembersTheFrame();
-    void windowToggleShowsCreatesOnceAndHides();
     void simulatorItemReplacesTheStoredPort();
     void portMenuListsThePresentDevices();
+    void aMessageBelongsToTheWindowInUseAndShowsItsTitle();
+    void atItsSmallestEveryValueAndHeadingOfTheMapsShowsWhole();
 };
 
 void MainWindowTest::firstStartUsesTheDefaults() {
@@ -114,7 +115,9 @@ void MainWindowTest::closingMaximisedKeepsTheNormalPlacement() {
              std::string("9"));  // nothing checked: not written
 }
 
-void MainWindowTest::enterCommitsAndMovesTheFocus() {
+// A box takes its value over on Enter or when it loses the focus (a click on a frame included),
+// never while typing, and then shows what was stored.
+void MainWindowTest::aBoxCommitsOnEnterOrFocusLossAndShowsTheStoredValue() {
     GuiHarness h;
     QLineEdit* box = startOnRevLimit(h);
     QVERIFY(box);
@@ -127,27 +130,25 @@ void MainWindowTest::enterCommitsAndMovesTheFocus() {
     box->setFocus();
     box->selectAll();
     QTest::keyClicks(box, QStringLiteral("7200"));
-    QVERIFY(!h.session.dirty.isSet(0x8B));  // nothing is taken over while typing
+    QVERIFY(!h.session.dirty.isSet(0x8B));
     QTest::keyClick(box, Qt::Key_Return);
     QCOMPARE(h.session.image[0x8B][0], 0x20);
     QCOMPARE(h.session.image[0x8B][1], 0x1C);
-    QVERIFY(h.session.dirty.isSet(0x8B));
     QVERIFY(h.window->updateButton()->isEnabled());
     QVERIFY(focusOnTabs(*h.window));
-}
-
-void MainWindowTest::focusLossCommitsAndShowsTheStoredValue() {
-    GuiHarness h;
-    QLineEdit* box = startOnRevLimit(h);
     box->setFocus();
     box->setText(QStringLiteral("70000"));  // beyond a word: stored as 65535
     h.window->tabs()->setFocus();
     QCOMPARE(box->text(), QStringLiteral("65535"));
-    QCOMPARE(h.session.image[0x8B][0], 0xFF);
     box->setFocus();
     box->setText(QStringLiteral("fast"));  // not a number: the stored value comes back
-    h.window->tabs()->setFocus();
+    // A click on a frame takes the box's text over; a right click opens the frame's menu.
+    QTest::mouseClick(h.window->settingsPage(1)->frameBox(28), Qt::RightButton, {}, {5, 5});
     QCOMPARE(box->text(), QStringLiteral("65535"));
+    QCOMPARE(h.session.image[0x8B][0], 0xFF);
+    QCOMPARE(h.window->rightClickedFrame(), 28);
+    QVERIFY(h.window->menus().popup->isVisible());
+    h.window->menus().popup->hide();
 }
 
 // The debounce itself is the core's; here: the box, an edit and the timer are wired to it.
@@ -166,45 +167,6 @@ void MainWindowTest::autoUpdateRunsOnceAfterTheLastEdit() {
     QVERIFY(!h.window->transfers().updateTimer().isActive());
 }
 
-void MainWindowTest::compareModeRefusesTheFocus() {
-    GuiHarness h;
-    QLineEdit* box = startOnRevLimit(h);
-    h.session.compareMode = true;
-    box->setFocus();
-    QVERIFY(focusOnTabs(*h.window));
-}
-
-void MainWindowTest::frameRightClickRemembersTheFrame() {
-    GuiHarness h;
-    h.window->Form_Load();
-    showOnPage(*h.window, 1);
-    QGroupBox* boost = h.window->settingsPage(1)->frameBox(26);
-    QVERIFY(boost);
-    QTest::mouseClick(boost, Qt::RightButton, {}, QPoint(5, 5));
-    QCOMPARE(h.window->rightClickedFrame(), 26);
-    QVERIFY(h.window->menus().popup->isVisible());
-    h.window->menus().popup->hide();
-}
-
-void MainWindowTest::windowToggleShowsCreatesOnceAndHides() {
-    QAction item(QStringLiteral("&Monitor"));
-    int created = 0;
-    WindowToggle toggle(&item, [&] {
-        ++created;
-        return new QWidget;
-    });
-    item.trigger();
-    QVERIFY(item.isChecked());
-    QVERIFY(toggle.window() && toggle.window()->isVisible());
-    item.trigger();
-    QVERIFY(!item.isChecked());
-    QVERIFY(!toggle.window()->isVisible());
-    item.trigger();
-    QCOMPARE(created, 1);
-    QVERIFY(toggle.window()->isVisible());
-    delete toggle.window();
-}
-
 void MainWindowTest::simulatorItemReplacesTheStoredPort() {
     MemorySettingsStore store;
     store.setValue("ComPort", "3");
@@ -219,18 +181,15 @@ void MainWindowTest::simulatorItemReplacesTheStoredPort() {
         QtFileWriter files;
         MainWindow w(session, store, {selector, serial, &simulator}, files);
         w.Form_Load();
-        QVERIFY(w.menus().mnuSimulator->isChecked());
-        QVERIFY(simulator.isOpen());
+        QVERIFY(w.menus().mnuSimulator->isChecked() && simulator.isOpen());
         QCOMPARE(serial.opens(), 0);
         QVERIFY(selector.isSelected(simulator));
         w.menus().mnuCom[1]->trigger();  // a real port takes over
-        QVERIFY(!w.menus().mnuSimulator->isChecked());
-        QVERIFY(!simulator.isOpen());
+        QVERIFY(!w.menus().mnuSimulator->isChecked() && !simulator.isOpen());
         QVERIFY(selector.isSelected(serial));
         QCOMPARE(serial.portNumber(), 2);
         w.menus().mnuSimulator->trigger();
-        QVERIFY(w.menus().mnuSimulator->isChecked());
-        QVERIFY(!serial.isOpen());
+        QVERIFY(w.menus().mnuSimulator->isChecked() && !serial.isOpen());
         w.close();
     }
     QCOMPARE(store.value("ComPort").value_or(""), std::string("3"));
@@ -267,10 +226,8 @@ void MainWindowTest::portMenuListsThePresentDevices() {
 
         items[1]->trigger();
         QCOMPARE(h.serial.devicePath(), std::string("/dev/ttyACM0"));
-        QVERIFY(h.serial.isOpen());
-        QVERIFY(!h.window->menus().mnuCom[0]->isChecked());
-        QVERIFY(items[1]->isChecked());
-        QVERIFY(!items[0]->isChecked());
+        QVERIFY(h.serial.isOpen() && !h.window->menus().mnuCom[0]->isChecked());
+        QVERIFY(items[1]->isChecked() && !items[0]->isChecked());
 
         items = deviceItems(*h.window);  // listed again: the check stays with the device
         QVERIFY(items[1]->isChecked());
@@ -285,13 +242,58 @@ void MainWindowTest::portMenuListsThePresentDevices() {
         GuiHarness h(&store);
         h.window->Form_Load();  // the device chosen last time, not Com1
         QCOMPARE(h.serial.devicePath(), std::string("/dev/ttyACM0"));
-        QVERIFY(h.serial.isOpen());
-        QVERIFY(!h.window->menus().mnuCom[0]->isChecked());
+        QVERIFY(h.serial.isOpen() && !h.window->menus().mnuCom[0]->isChecked());
         h.window->menus().mnuCom[2]->trigger();
         h.window->close();
     }
     QCOMPARE(store.value("ComPortDevice").value_or("-"), std::string());
     QCOMPARE(store.value("ComPort").value_or(""), std::string("3"));
+}
+
+void MainWindowTest::aMessageBelongsToTheWindowInUseAndShowsItsTitle() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    QtUserPrompts prompts(w.window.get());
+    ChartWindow& chart = w.window->chart();
+    chart.show();
+    chart.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &chart);
+    {  // a file chosen first: the dialog goes before the message comes
+        QFileDialog choose(&chart);
+        choose.show();
+        QTRY_COMPARE(QApplication::activeWindow(), &choose);
+    }
+    bool overTheChartAndWhole = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        overTheChartAndWhole = box->parentWidget() == &chart && box->width() >= titleBarWidth(*box);
+        box->close();
+    });
+    prompts.showMessage("Bad.", MessageIcon::Critical, MessageButtons::Ok);
+    QVERIFY(overTheChartAndWhole);
+}
+
+void MainWindowTest::atItsSmallestEveryValueAndHeadingOfTheMapsShowsWhole() {
+    GuiHarness h;
+    h.window->Form_Load();
+    h.window->show();
+    h.window->resize(1, 1);
+    for (int g = 0; g < kMapGridCount; ++g) {
+        h.session.maps.GridSetData(g, 1, 1, h.session.maps.descriptor(g).max);  // the widest
+        h.window->tabs()->setCurrentIndex(g);
+        MapGridWidget* grid = h.window->grid(g);
+        QApplication::processEvents();
+        const QHeaderView* top = grid->horizontalHeader();
+        const QHeaderView* left = grid->verticalHeader();
+        QCOMPARE(top->length(), grid->viewport()->width());  // all 20 columns and rows in view
+        QVERIFY(left->length() <= grid->viewport()->height());
+        QVERIFY(left->sizeHint().width() <= left->width());
+        for (int i = 0; i < kMapCols; ++i) {
+            QVERIFY(grid->fontMetrics().horizontalAdvance(grid->cells().cellText(1, 1)) + 3 <=
+                    grid->columnWidth(i));
+            QVERIFY(top->sectionSizeHint(i) <= top->sectionSize(i));
+            QVERIFY(left->sectionSizeHint(i) <= left->sectionSize(i));
+        }
+    }
 }
 
 int runMainWindowTests(int argc, char** argv) {

@@ -33,9 +33,13 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
     test::SimWindow w(SimUnitKind::Det1_501);
     w.readAll();
     w.window->menus().mnuMapTrace->trigger();  // the main window's tracer on
-    w.window->menus().mnuMapWatch->trigger();
+    QAction* item = w.window->menus().mnuMapWatch;
+    item->trigger();
     MapWatchWindow& watch = w.window->mapWatch();
-    QVERIFY(watch.isVisible());
+    item->trigger();  // hidden, and shown again: the same window
+    QVERIFY(!watch.isVisible() && !item->isChecked());
+    item->trigger();
+    QVERIFY(watch.isVisible() && &w.window->mapWatch() == &watch);
     watch.findChild<QComboBox*>(QStringLiteral("comFunction"))->setCurrentIndex(3);
     watch.watch().options.function = MapWatchOptions::Num;
     watch.setTraceOn(true);
@@ -65,6 +69,7 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
     const std::string path = dir.filePath(QStringLiteral("drive.txt")).toStdString();
     monitor.chooseSavePath = [&](const std::string&) { return path; };
     QVERIFY(monitor.cmdSave_Click());
+    QVERIFY(w.window->chart().windowTitle().endsWith(QStringLiteral(" - drive.txt")));
     auto reopened = std::make_unique<LogStore>();
     QVERIFY(openLogFile(*reopened, w.session.trace, w.prompts, path, "drive.txt"));
     MapWatch replay(*reopened);
@@ -76,10 +81,22 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
             QCOMPARE(replay.cellText(row, col), cell ? cell->text().toStdString() : std::string());
         }
 
+    // Four- and five-digit values show whole at every column width, Small included.
+    for (int s = 0; s < samples; ++s)
+        w.window->log().setLogData(2, s, 1658 + 300 * s);
+    watch.watch().options = {2, MapWatchOptions::Max};
+    watch.RecalculateMap();
+    for (int width = 0; width < 3; ++width) {
+        watch.findChild<QAction*>(QStringLiteral("mnuColWidth%1").arg(width))->trigger();
+        for (int cell = 0; cell < kMapWatchSize * kMapWatchSize; ++cell)
+            QVERIFY(watch.grid()
+                        ->sizeHintForIndex(watch.grid()->model()->index(cell % 20, cell / 20))
+                        .width() <= watch.grid()->columnWidth(cell / 20));
+    }
+
     watch.close();
-    QCOMPARE(w.store.integer("MapWatchFunction", -1), 3LL);
-    QVERIFY(w.store.boolean("MapWatchTrace", false));
-    QVERIFY(!w.window->menus().mnuMapWatch->isChecked());
+    QCOMPARE(w.store.integer("MapWatchFunction", -1), 1LL);
+    QVERIFY(w.store.boolean("MapWatchTrace", false) && !item->isChecked());
 }
 
 int runMapWatchWindowTests(int argc, char** argv) {

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -12,6 +13,7 @@
 
 #include <map>
 
+#include "airflow/air_flow_grid_widget.h"
 #include "gui_harness.h"
 #include "model/settings_page_widget.h"
 #include "sim/default_blocks.h"
@@ -52,7 +54,7 @@ class SettingsPageTest : public QObject {
 private slots:
     void notesBoxShowsWhatASaveWouldWrite();
     void framesFollowTheLayoutOfEachFamily();
-    void everyCaptionFitsAtTheDefaultSize();
+    void everyCaptionFitsAtTheDefaultSizeAndTheAirFlowGridUsesMore();
     void noAccessKeyReachesTwoThings();
     void textBlockLabelCopiesOnDoubleClick();
 };
@@ -62,26 +64,21 @@ void SettingsPageTest::notesBoxShowsWhatASaveWouldWrite() {
     h.window->Form_Load();
     QTemporaryDir dir;
     const auto file = [&](const char* name) { return (dir.path() + "/" + name).toStdString(); };
-    // Two tunes with notes of their own, and one that is not a tune at all.
+    // A tune with notes of its own, and a file that is not a tune at all.
     openUnitImage(h, SimUnitKind::Det1_501);
     test::PlainFileWriter writer;
     h.session.notes = "first tune\r\nline two";
     QVERIFY(saveDataFile(h.session, writer, file("a.dat")).empty());
-    h.session.notes = "second tune";
-    QVERIFY(saveDataFile(h.session, writer, file("b.dat")).empty());
     QVERIFY(writer.writeWhole(file("junk.dat"), "TTnot a tune\r\n").empty());
 
     notesBox(*h.window)->setPlainText(QStringLiteral("typed before"));
     QVERIFY(OpenDataFile(h.session, file("a.dat"), "a.dat"));
     QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("first tune\nline two\n"));
     QVERIFY(!OpenDataFile(h.session, file("junk.dat"), "junk.dat"));
-    QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("first tune\nline two\n"));
-    QVERIFY(OpenDataFile(h.session, file("b.dat"), "b.dat"));
-    QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("second tune\n"));
     // Opening shows the notes without touching them: a save writes them byte for byte.
-    QCOMPARE(h.session.notes, std::string("second tune\r\n"));
+    QCOMPARE(h.session.notes, std::string("first tune\r\nline two\r\n"));
     notesBox(*h.window)->appendPlainText(QStringLiteral("added"));
-    QCOMPARE(h.session.notes, std::string("second tune\r\n\r\nadded"));
+    QCOMPARE(h.session.notes, std::string("first tune\r\nline two\r\n\r\nadded"));
 }
 
 // The frames of the layout in force, and a page without any says so.
@@ -92,7 +89,17 @@ void SettingsPageTest::framesFollowTheLayoutOfEachFamily() {
         return h.window->settingsPage(page)->findChild<QLabel*>(
             QStringLiteral("NoSettings%1").arg(page));
     };
+    // Solenoid A1 lies in 0xD5, which family 5 is never written: it is shown, not edited.
+    openUnitImage(h, SimUnitKind::Det1_501);
+    const auto box = [&](int index) {
+        return qobject_cast<QLineEdit*>(
+            h.window->settingsPage(1)->widgetFor(ControlKind::Text, index));
+    };
+    QVERIFY(box(192)->isReadOnly() && !box(188)->isReadOnly());
+    QCOMPARE(box(192)->toolTip(),
+             QStringLiteral("Read only: block D5 is not written to this Power-FC version."));
     openUnitImage(h, SimUnitKind::Det1_170B);
+    QVERIFY(!box(192)->isReadOnly());
     QVERIFY(!noSettings(4)->isHidden());
     QVERIFY(noSettings(1)->isHidden());
     QVERIFY(!h.window->settingsPage(1)->frameBox(35)->isHidden());  // Version, on 0x6B/0x6C
@@ -103,7 +110,7 @@ void SettingsPageTest::framesFollowTheLayoutOfEachFamily() {
     QVERIFY(!h.window->settingsPage(2)->frameBox(11)->isHidden());
 }
 
-void SettingsPageTest::everyCaptionFitsAtTheDefaultSize() {
+void SettingsPageTest::everyCaptionFitsAtTheDefaultSizeAndTheAirFlowGridUsesMore() {
     for (SimUnitKind unit :
          {SimUnitKind::Det1_170B, SimUnitKind::Det1_501, SimUnitKind::T2D_511A}) {
         GuiHarness h;
@@ -131,6 +138,13 @@ void SettingsPageTest::everyCaptionFitsAtTheDefaultSize() {
                              (where + " " + line.toStdString()).c_str());
             }
         }
+        // A wider window shows more of the air flow grid's 32 points, all of them at last.
+        auto* airFlow = h.window->settingsPage(3)->findChild<AirFlowGridWidget*>();
+        h.window->tabs()->setCurrentWidget(h.window->settingsPage(3));
+        const int narrow = airFlow->width();
+        h.window->resize(2000, 535);
+        QTRY_VERIFY(airFlow->width() > narrow || !airFlow->isVisibleTo(h.window->settingsPage(3)));
+        QVERIFY(airFlow->horizontalScrollBar()->maximum() == 0 || !airFlow->isVisible());
     }
 }
 

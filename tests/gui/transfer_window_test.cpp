@@ -26,8 +26,7 @@ void TransferWindowTest::readAllAndTheVersionMenuReconfigureTheWindow() {
     SimWindow w(SimUnitKind::T2D_511A);
     w.window->tabs()->setCurrentIndex(kBaseMap);
     w.readAll();
-    QVERIFY2(w.prompts.messages().empty(),
-             w.prompts.messages().empty() ? "" : w.prompts.messages()[0].text.c_str());
+    QCOMPARE(w.prompts.texts(), std::vector<std::string>{});
     for (const ListedBlock& b : familyLayout(LayoutFamily::FamilyT2D).readAll)
         QCOMPARE(w.session.image[b.command], w.sim.ecu().blocks()[b.command]);
     QVERIFY(w.window->tabs()->isTabVisible(kBaseMap));
@@ -88,8 +87,8 @@ void TransferWindowTest::refusedMapBlocksGoOutCellByCell() {
     for (const Bytes& r : w.sim.ecu().requests())
         cellPackets += r[0] == 0x85 && r.size() == 4;
     QCOMPARE(cellPackets, 2);
-    QVERIFY(!w.session.dirty.any());
-    QVERIFY(w.window->updateButton()->isEnabled());  // Update leaves its button enabled
+    // Update leaves its button enabled.
+    QVERIFY(!w.session.dirty.any() && w.window->updateButton()->isEnabled());
     const PacketImage edited = w.session.image;
     w.readAll();
     QCOMPARE(w.session.image, edited);

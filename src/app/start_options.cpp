@@ -1,0 +1,68 @@
+#include "app/start_options.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace tunalyx {
+
+namespace {
+
+// The window system's options: those followed by a value, and those standing alone.
+constexpr std::array<std::string_view, 14> kWindowSystemWithValue = {
+    "-platform",    "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
+    "-qwindowicon", "-qwindowtitle",       "-session",       "-style",  "-stylesheet",
+    "-display",     "-geometry",           "-title",         "-name"};
+constexpr std::array<std::string_view, 5> kWindowSystemAlone = {"-reverse", "-widgetcount", "-sync",
+                                                                "-nograb", "-dograb"};
+
+template <std::size_t N>
+bool among(const std::array<std::string_view, N>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+StartOptions parseStartOptions(const std::vector<std::string>& args) {
+    StartOptions o;
+    for (std::size_t i = 0; i < args.size() && o.error.empty(); ++i) {
+        const std::string_view a = args[i];
+        const std::string_view name = a.substr(0, a.find('='));
+        const bool hasValue = name.size() < a.size();
+        const std::string value = hasValue ? std::string(a.substr(name.size() + 1)) : std::string();
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (name == "--simulate") {
+            o.simulate = value;
+        } else if (name == "--fault") {
+            if (hasValue)
+                o.faults.push_back(value);
+            else if (i + 1 < args.size())
+                o.faults.push_back(args[++i]);
+            else
+                o.error = "--fault needs a fault, such as refuse=0x86.";
+        } else if (among(kWindowSystemWithValue, name)) {
+            if (!hasValue) ++i;
+        } else if (!among(kWindowSystemAlone, a)) {
+            o.error = "unknown option " + std::string(a) + ".";
+        }
+    }
+    return o;
+}
+
+const char* startUsage() {
+    return "Usage: tunalyx [--simulate[=1.70|3|5|T2-D] [--fault FAULT]...] [--version] [--help]\n"
+           "\n"
+           "Tuning and data logging for the Power-FC engine computer on SR20DET engines.\n"
+           "\n"
+           "  --simulate[=FAMILY]  work with a simulated engine computer inside the program\n"
+           "                       instead of the serial port (family 5 unless one is named)\n"
+           "  --fault FAULT        a fault of the simulated line, repeatable: refuse=0xNN[:R],\n"
+           "                       drop=N, corrupt=N, noise=B, delay=MS, pull=N\n"
+           "  --version            print the version and exit\n"
+           "  --help, -h           print this text and exit\n";
+}
+
+}  // namespace tunalyx
