@@ -203,7 +203,7 @@ std::string ChartWindow::captionText(int trace) const {
 void ChartWindow::showReadout(int sample) {
     m_readout = sample;
     StripChart& chart = m_strip->chart();
-    for (int t = 0; t < ChartConfig::kTraces; ++t)
+    for (int t = 0; t < ChartConfig::kUserTraces; ++t)
         chart.caption(t).text = captionText(t);
     m_strip->redraw();
 }
