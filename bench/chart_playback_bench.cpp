@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
             log->setLogData(item, s, 125 + 100 * std::sin(s * 0.01 + item));
     }
     log->LogLast = kSamples - 1;
-    const AuxSetup aux;
+    const AuxCalibration aux;
     MemorySettingsStore store;
     QtFileWriter files;
     MonitorWindow monitor(session, *log, aux, store, files);

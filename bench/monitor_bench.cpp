@@ -29,7 +29,7 @@ void measure(const char* name, const std::array<bool, kTraceGroupCount>& include
     Session& session = unit.session;
     SteadyClock& clock = unit.clock;
     auto log = std::make_unique<LogStore>();
-    const AuxSetup aux;
+    const AuxCalibration aux;
     MonitorLoop loop(monitorPortOf(session, false), *log, clock, aux);
     if (!loop.start(include, {})) {
         std::printf("%s: the run did not start\n", name);

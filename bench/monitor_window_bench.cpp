@@ -38,7 +38,7 @@ void measure(const char* name, const char* include, int cycleBytes, bool withCha
     PacedUnit unit;
     Session& session = unit.session;
     auto log = std::make_unique<LogStore>();
-    const AuxSetup aux;
+    const AuxCalibration aux;
     MemorySettingsStore store;
     store.setValue("MonitorInclude", include);
     QtFileWriter files;

@@ -221,7 +221,7 @@ void MainWindow::Form_Load() {
         m_ports->openAtStart(m_store.integer("ComPort", 1), m_store.text("ComPortDevice", ""));
         m_session.link.setSettings(LinkSettings::fromStore(m_store));
         // InitAux: the user's aux calibration, and the item names that carry its names.
-        m_aux = auxSetupOf(loadAuxSettings(m_store));
+        m_aux = auxCalibrationOf(loadAuxSettings(m_store));
         m_session.trace.InitTraceItemLookup(m_aux.names);
         m_watches->WatchsRestore();
         m_files->mnuDefault_Click();
@@ -479,7 +479,7 @@ void MainWindow::mnuAuxilary_Click() {
     const bool confirmed = showAuxSetup ? showAuxSetup(dialog) : dialog.exec() == QDialog::Accepted;
     if (!confirmed) return;
     saveAuxSettings(m_store, dialog.settings());
-    m_aux = auxSetupOf(dialog.settings());
+    m_aux = auxCalibrationOf(dialog.settings());
     m_session.trace.InitTraceItemLookup(m_aux.names);
     if (dialog.reCalcLog()) {
         recalculateAuxLog(*m_log, m_session.trace, m_aux);

@@ -141,7 +141,7 @@ private:
     QtCompareCommands* m_compare = nullptr;
     FileWriter& m_fileWriter;
     std::unique_ptr<LogStore> m_log = std::make_unique<LogStore>();
-    AuxSetup m_aux;
+    AuxCalibration m_aux;
     MonitorWindow* m_monitor = nullptr;
     WindowToggle* m_monitorToggle = nullptr;
     ChartWindow* m_chart = nullptr;

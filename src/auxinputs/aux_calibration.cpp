@@ -69,8 +69,8 @@ std::optional<AuxLine> lineThrough(double volt1, double volt2, double val1, doub
     return AuxLine{slope, val1 - volt1 * slope};
 }
 
-AuxSetup auxSetupOf(const AuxSettings& s) {
-    AuxSetup aux;
+AuxCalibration auxCalibrationOf(const AuxSettings& s) {
+    AuxCalibration aux;
     for (std::size_t k = 0; k < 4; ++k) {
         const AuxInput& in = s.inputs[k];
         aux.names.names[k] = in.name;
@@ -90,7 +90,7 @@ AuxSetup auxSetupOf(const AuxSettings& s) {
     return aux;
 }
 
-void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxSetup& aux) {
+void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxCalibration& aux) {
     for (int s = 0; s <= log.LogLast; ++s) {
         std::array<double, 4> r{};
         for (int k = 0; k < 4; ++k)

@@ -26,6 +26,8 @@ struct AuxInput {
     bool operator==(const AuxInput&) const = default;
 };
 
+// The four inputs as the user entered them and the settings store keeps them; the monitor
+// applies what auxCalibrationOf works out from them.
 struct AuxSettings {
     std::array<AuxInput, 4> inputs;
     std::array<bool, 2> delta{};  // AN1 as AN1 - AN2, AN3 as AN3 - AN4
@@ -49,10 +51,10 @@ struct AuxLine {
 // The calibration the monitor applies: each input's polynomial, or its two-point line while the
 // x^2 term is 0; the names and the difference flags. Inputs whose volts are equal keep a plain
 // line (slope 1) rather than dividing by zero.
-[[nodiscard]] AuxSetup auxSetupOf(const AuxSettings& settings);
+[[nodiscard]] AuxCalibration auxCalibrationOf(const AuxSettings& settings);
 
 // "ReCalculate Log": the calibrated aux items of every sample in memory again from the raw
 // voltages; a log of more than one sample becomes unsaved.
-void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxSetup& aux);
+void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxCalibration& aux);
 
 }  // namespace tunalyx

@@ -442,7 +442,7 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     Session& s = unit.session();
     // The window's aux set-up and item names; the unit's layout renames items when it is
     // identified.
-    const AuxSetup aux = auxSetupOf(loadAuxSettings(ctx.settings));
+    const AuxCalibration aux = auxCalibrationOf(loadAuxSettings(ctx.settings));
     s.trace.InitTraceItemLookup(aux.names);
     auto log = std::make_unique<LogStore>();
     // The one identification of the run, as the window's Start makes it; the session holds no

@@ -71,7 +71,7 @@ double boostRule(double value) {
     return (n & 0x8000) != 0 ? value - 32768 : value - 760;
 }
 
-void decodeGroup(int group, const Bytes& data, const TraceItems& items, const AuxSetup& aux,
+void decodeGroup(int group, const Bytes& data, const TraceItems& items, const AuxCalibration& aux,
                  LiveSample& sample) {
     const auto item = [&](int index) {
         return static_cast<std::size_t>(items.lookup(group, index));

@@ -21,9 +21,9 @@ inline constexpr std::array<int, kTraceGroupCount> kPollOrder = {
 // The command byte of a group's live-data block for the version in force.
 [[nodiscard]] std::uint8_t liveCommand(const LiveCommands& live, int group);
 
-// The user's set-up of the four analogue inputs: names and difference flags, and the
-// calibration value = c2 x^2 + c1 x + c0 of each.
-struct AuxSetup {
+// What the monitor applies to the four analogue inputs, worked out from the user's settings
+// (AuxSettings): names and difference flags, and the value = c2 x^2 + c1 x + c0 of each.
+struct AuxCalibration {
     AuxNames names;
     std::array<double, 4> c2{0, 0, 0, 0};
     std::array<double, 4> c1{1, 1, 1, 1};
@@ -38,7 +38,7 @@ struct LiveSample {
 
 // Decodes a group's reply (data bytes) into the sample; bytes missing from a short reply read
 // as 0. Descriptor items, sensor and raw aux voltages are held in single precision.
-void decodeGroup(int group, const Bytes& data, const TraceItems& items, const AuxSetup& aux,
+void decodeGroup(int group, const Bytes& data, const TraceItems& items, const AuxCalibration& aux,
                  LiveSample& sample);
 // The items of a group that was not polled read 0.
 void clearGroup(int group, const TraceItems& items, LiveSample& sample);

@@ -31,7 +31,7 @@ std::optional<MessageAnswer> CheckUnsavedLog(LogStore& log, UserPrompts& prompts
     return log.LogUnsaved ? MessageAnswer::Cancel : MessageAnswer::Yes;
 }
 
-MonitorLoop::MonitorLoop(MonitorPort port, LogStore& log, Clock& clock, const AuxSetup& aux)
+MonitorLoop::MonitorLoop(MonitorPort port, LogStore& log, Clock& clock, const AuxCalibration& aux)
     : m_port(std::move(port)), m_log(log), m_clock(clock), m_aux(aux) {}
 
 void MonitorLoop::addListener(SampleListener* listener) {

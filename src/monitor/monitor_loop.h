@@ -70,7 +70,7 @@ struct MonitorPort {
 // can; between steps the port is free for transfers.
 class MonitorLoop {
 public:
-    MonitorLoop(MonitorPort port, LogStore& log, Clock& clock, const AuxSetup& aux);
+    MonitorLoop(MonitorPort port, LogStore& log, Clock& clock, const AuxCalibration& aux);
 
     // cmdLogStart_Click up to the first cycle: the version check, the unsaved log (Cancel
     // abandons), the listeners' reset, the groups, the flush. False when nothing is to be
@@ -105,7 +105,7 @@ private:
     MonitorPort m_port;
     LogStore& m_log;
     Clock& m_clock;
-    const AuxSetup& m_aux;
+    const AuxCalibration& m_aux;
     std::vector<SampleListener*> m_listeners;
     bool m_stopRequested = false;
     bool m_runInProgress = false;

@@ -43,7 +43,7 @@ QLineEdit* field(const QString& name, QWidget* parent) {
 
 }  // namespace
 
-MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxSetup& aux,
+MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibration& aux,
                              SettingsStore& store, FileWriter& files, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_session(session),

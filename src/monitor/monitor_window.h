@@ -26,7 +26,7 @@ namespace tunalyx {
 class MonitorWindow final : public QWidget, public SampleListener {
     Q_OBJECT
 public:
-    MonitorWindow(Session& session, LogStore& log, const AuxSetup& aux, SettingsStore& store,
+    MonitorWindow(Session& session, LogStore& log, const AuxCalibration& aux, SettingsStore& store,
                   FileWriter& files, QWidget* parent = nullptr);
     ~MonitorWindow() override;
 

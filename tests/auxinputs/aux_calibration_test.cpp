@@ -24,7 +24,7 @@ TEST(AuxCalibration, AnEmptyStoreGivesTheWideBandLineAndWhatIsStoredReadsBack) {
     EXPECT_EQ(store.text("Aux3Volt2", ""), " 4");  // a leading blank when not negative
     EXPECT_EQ(store.text("Aux4Poly1", ""), "-2");
     EXPECT_EQ(store.text("Aux12Delta", ""), "1");
-    const AuxSetup aux = auxSetupOf(loadAuxSettings(store));
+    const AuxCalibration aux = auxCalibrationOf(loadAuxSettings(store));
     EXPECT_EQ(aux.names.names[2], "EGT");
     EXPECT_EQ((std::array{aux.c1[2], aux.c0[2], aux.c2[3], aux.c1[3], aux.c0[3]}),
               (std::array<double, 5>{400, -400, 0.5, -2, 3}));
@@ -35,7 +35,7 @@ TEST(AuxCalibration, AnEmptyStoreGivesTheWideBandLineAndWhatIsStoredReadsBack) {
 TEST(AuxCalibration, RecalculatingTheLogUsesEachPairsDifferenceAndTheSquare) {
     auto log = std::make_unique<LogStore>();
     const TraceItems items;
-    AuxSetup aux;
+    AuxCalibration aux;
     aux.names.an1MinusAn2 = aux.names.an3MinusAn4 = true;
     aux.c2 = {0, 0, 0.5, 0};
     aux.c1 = {2, 1, 1, 3};

@@ -10,7 +10,7 @@ protected:
     double value(int item) const { return sample.value[static_cast<std::size_t>(item)]; }
 
     TraceItems items;
-    AuxSetup aux;
+    AuxCalibration aux;
     LiveSample sample;
 };
 

@@ -54,7 +54,7 @@ protected:
     InProcessSimulator sim;
     Session session{sim.port(), clock, prompts};
     LogStore log;
-    AuxSetup aux;
+    AuxCalibration aux;
     MonitorLoop loop{monitorPortOf(session, true), log, clock, aux};
     Recorder recorder;
 };
