@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -397,17 +398,22 @@ void MainWindow::refreshEditMenu() {
 }
 
 void MainWindow::mnuUndo_Click() {
-    if (m_session.compareMode) return;
-    focusTabs();  // a value being typed is an edit of its own, taken over first
-    if (m_session.history.undo()) DisplayAllData();
-    afterHistoryStep();
+    historyStep([this] { return m_session.history.undo(); });
 }
 
 void MainWindow::mnuRedo_Click() {
+    historyStep([this] { return m_session.history.redo(); });
+}
+
+void MainWindow::historyStep(const std::function<bool()>& step) {
     if (m_session.compareMode) return;
+    // A value being typed is an edit of its own, taken over first; then the focus goes back
+    // where it was, so that the table tools still follow the air flow grid, say.
+    const QPointer<QWidget> focused = QApplication::focusWidget();
     focusTabs();
-    if (m_session.history.redo()) DisplayAllData();
+    if (step()) DisplayAllData();
     afterHistoryStep();
+    if (focused && focused->isVisible() && focused->isEnabled()) focused->setFocus();
 }
 
 void MainWindow::afterHistoryStep() {

@@ -119,6 +119,8 @@ private:
     void focusTabs();
     void buildEditMenu();
     void refreshEditMenu();
+    // Undo or Redo: `step` moves the history; the display and the Update button follow.
+    void historyStep(const std::function<bool()>& step);
     void afterHistoryStep();
     // The grid of the map tab shown, if one is.
     [[nodiscard]] MapGridWidget* currentGrid() const;

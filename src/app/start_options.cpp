@@ -49,6 +49,9 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
             o.error = "unknown option " + std::string(a) + ".";
         }
     }
+    // A fault meant for the simulated line must not be dropped silently on a real one.
+    if (o.error.empty() && !o.faults.empty() && !o.simulate)
+        o.error = "--fault works only with --simulate.";
     return o;
 }
 
@@ -60,7 +63,7 @@ const char* startUsage() {
            "  --simulate[=FAMILY]  work with a simulated engine computer inside the program\n"
            "                       instead of the serial port (family 5 unless one is named)\n"
            "  --fault FAULT        a fault of the simulated line, repeatable: refuse=0xNN[:R],\n"
-           "                       drop=N, corrupt=N, noise=B, delay=MS, pull=N\n"
+           "                       drop=N, corrupt=N, noise=B, stray=BYTE, delay=MS, pull=N\n"
            "  --version            print the version and exit\n"
            "  --help, -h           print this text and exit\n";
 }

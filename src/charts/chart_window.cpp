@@ -14,6 +14,7 @@
 #include "charts/setup_chart_dialog.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
+#include "monitor/live_decode.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_window.h"
 #include "monitor/trace_items.h"
@@ -36,10 +37,11 @@ double seconds(std::int32_t ms) {
 }
 
 // A value as the monitor shows its item: in the item's own format where it has one, otherwise
-// to three decimals at most.
-std::string valueText(int item, double value, const NumberLocale& locale) {
+// to three decimals at most. A single rounds from its own digits.
+std::string valueText(const TraceItems& items, int item, double value, const NumberLocale& locale) {
+    const Precision precision = itemPrecision(items, item);
     const std::vector<std::string_view> fields = splitFields(traceDescriptor(item));
-    if (fields.size() == 6) return formatValue(value, fields[5], locale);
+    if (fields.size() == 6) return formatValue(value, fields[5], locale, precision);
     return formatValue(std::round(value * 1000) / 1000, "", locale);
 }
 
@@ -197,7 +199,8 @@ std::string ChartWindow::captionText(int trace) const {
     // A tuner reads numbers: the value under the cursor follows the caption.
     if (m_readout < 0 || m_readout > m_log.LogLast) return m_config.TraceCaption[at];
     return m_config.TraceCaption[at] + "  " +
-           valueText(item - 1, m_log.LogData(item - 1, m_readout), m_session.codec.locale());
+           valueText(m_session.trace, item - 1, m_log.LogData(item - 1, m_readout),
+                     m_session.codec.locale());
 }
 
 void ChartWindow::showReadout(int sample) {

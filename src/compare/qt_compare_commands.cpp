@@ -55,7 +55,7 @@ void QtCompareCommands::mnuCompare_Click() {
 }
 
 void QtCompareCommands::startCompare() {
-    // The comparison borrows the image: never while a transfer is filling it.
+    // The comparison reads the image: never while a transfer is filling it.
     if (m_session.PortBusy) return;
     m_focusTabs();
     const std::string path = chooseComparePath ? chooseComparePath() : std::string();

@@ -24,8 +24,12 @@ TEST(StartOptions, TheWindowSystemKeepsItsOptionsAndAnythingElseIsBadUsage) {
         parseStartOptions(Args{"-style", "fusion", "-platform=xcb", "-reverse", "--simulate"});
     EXPECT_EQ(qt.error, "");
     EXPECT_TRUE(qt.simulate);  // "fusion" was the style's, not an argument of its own
-    for (const Args& bad : std::vector<Args>{
-             {"--bogus"}, {"-x"}, {"tune.dat"}, {"--version=2"}, {"--simulate", "--fault"}})
+    for (const Args& bad : std::vector<Args>{{"--bogus"},
+                                             {"-x"},
+                                             {"tune.dat"},
+                                             {"--version=2"},
+                                             {"--simulate", "--fault"},
+                                             {"--fault", "drop=3"}})
         EXPECT_NE(parseStartOptions(bad).error, "") << bad.front();
 }
 

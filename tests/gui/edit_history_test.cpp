@@ -114,6 +114,11 @@ void EditHistoryWindowTest::undoAndRedoWorkFromEveryPlaceAnEditIsMade() {
         press(editor, Qt::Key_Z);
         QVERIFY(!editor->isVisible());
         QCOMPARE(w.session.image, stepped);
+        // A step taken from the grid leaves it the focus, and with it the table tools.
+        grid->setFocus();
+        press(grid, Qt::Key_Y);
+        QCOMPARE(QApplication::focusWidget(), grid);
+        press(grid, Qt::Key_Z);
     }
     // The notes take back their own typing first, then the window's steps.
     QPlainTextEdit* notes = static_cast<QPlainTextEdit*>(w.window->settingsPage(5)->notesEdit());
