@@ -149,13 +149,5 @@ TEST(PortNames, PresentDevicesBecomeMenuItems) {
     EXPECT_EQ(windows[1].comNumber, 0);
 }
 
-TEST(LinkSettingsTest, ReadFromTheStoreWithDefaults) {
-    MemorySettingsStore store;
-    store.setValue("ComTimeOutTicks", " 250");
-    store.setValue("ComRetries", "zero");
-    EXPECT_EQ(LinkSettings::fromStore(store).comTimeOutTicks, 250);
-    EXPECT_EQ(LinkSettings::fromStore(store).comRetries, 3);
-}
-
 }  // namespace
 }  // namespace tunalyx

@@ -109,14 +109,6 @@ TEST_F(PacketLinkTest, AllowanceGrowsPerAttemptFromEachAttemptsOwnStart) {
     EXPECT_LE(port.waits(), 8);
 }
 
-TEST_F(PacketLinkTest, LateReplyIsTakenByTheAttemptWhoseAllowanceItFits) {
-    port.silentNext();
-    port.replyNext(frameReply(0x81, {7}), 199);  // attempt 2 allows 200 ms
-    Bytes request{0x81};
-    ASSERT_TRUE(link.TransactPacket(request, false));
-    EXPECT_EQ(port.writes().size(), 2u);
-}
-
 // The deadline is "more than the allowance has passed": at tick 100 of a 100 ms attempt the
 // wait goes on; from tick 101 the attempt is over.
 TEST_F(PacketLinkTest, ReplyAtTheEdgeOfTheAllowance) {
@@ -212,15 +204,6 @@ TEST_F(PacketLinkTest, ReadPacketDataTakesOnlyTheExpectedLength) {
     EXPECT_FALSE(link.ReadPacketData(0xF5, 5, slot));
     EXPECT_EQ(slot, bytesFromText("3.12A"));
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
-}
-
-TEST_F(PacketLinkTest, FlushDropsWhatHasArrivedButNotWhatIsStillComing) {
-    port.deliverAt(0, {1, 2, 3});
-    port.deliverAt(10, {4});
-    link.ComFlush();
-    EXPECT_EQ(*port.bytesAvailable(), 0u);
-    clock.advanceMs(10);
-    EXPECT_EQ(*port.bytesAvailable(), 1u);
 }
 
 // A unit slower than the first allowance: the first request's reply is taken by the second
@@ -408,8 +391,13 @@ TEST_F(LateReplyTest, WakeUpWaitsForItsOwnReplyPastAStaleOne) {
 namespace tunalyx {
 namespace {
 
-TEST(LinkSettingsTest, HandEditedValuesAreHeldToWhatALinkCanUse) {
+// Read once from the store: its numbers by the leading-number rule, defaults for what is no
+// number, and hand-edited values held to what a link can use.
+TEST(LinkSettingsTest, ReadFromTheStoreAndHeldToWhatALinkCanUse) {
     MemorySettingsStore store;
+    store.setValue("ComTimeOutTicks", " 250");
+    store.setValue("ComRetries", "zero");
+    EXPECT_EQ(LinkSettings::fromStore(store).comTimeOutTicks, 250);
     EXPECT_EQ(LinkSettings::fromStore(store).comRetries, 3);
     store.setValue("ComRetries", "2147483647");
     store.setValue("ComTimeOutTicks", "-5");

@@ -12,23 +12,6 @@
 namespace tunalyx {
 namespace {
 
-// The faults other tests inject reach the link as a real line's would.
-TEST(SimulatorLink, LineFaultsAreRecoveredByRetries) {
-    ManualClock clock;
-    test::RecordingPrompts prompts;
-    LineFaults faults;
-    faults.dropReplyTo = {1};
-    faults.corruptChecksumOf = {2};
-    InProcessSimulator sim(SimUnitKind::Det1_501, clock, std::move(faults));
-    ASSERT_TRUE(sim.port().open());
-    PacketLink link(sim.port(), clock, prompts);
-    Bytes slot;
-    ASSERT_TRUE(link.ReadPacketData(0x8B, 12, slot));
-    EXPECT_EQ(sim.line().requestCount(), 3u);
-    EXPECT_EQ(link.counters().timeouts, 1u);
-    EXPECT_EQ(link.counters().checksumErrors, 1u);
-}
-
 // A unit that answers later than the first allowance is still read and written whole, at the
 // real baud rate: each transaction's later attempts wait longer, the replies to the sends given
 // up on are skipped, and a flush never cuts one of them in two (its tail, "R" and all, would end
@@ -71,30 +54,6 @@ TEST(SimulatorLink, LateUnitIsReadAndWrittenWholeWithinTheGrowingAllowances) {
             EXPECT_EQ(sim.ecu().blocks()[listed.command].at(0), session.image[listed.command].at(0))
                 << int{listed.command};
     }
-}
-
-// A cable pulled after N requests: the unit hears nothing more, so nothing after it is
-// answered or stored.
-TEST(SimulatorLink, PulledCableSilencesTheUnitForGood) {
-    ManualClock clock;
-    test::RecordingPrompts prompts;
-    LineFaults faults;
-    faults.cablePulledAfter = 2;
-    InProcessSimulator sim(SimUnitKind::Det1_501, clock, std::move(faults));
-    ASSERT_TRUE(sim.port().open());
-    PacketLink link(sim.port(), clock, prompts);
-    Bytes slot;
-    ASSERT_TRUE(link.ReadPacketData(0x8B, 12, slot));
-    Bytes write{0x8C, 1, 2};
-    ASSERT_TRUE(link.TransactPacket(write, false));
-    const Bytes before = sim.ecu().blocks()[0x8D];
-    Bytes lost{0x8D};
-    lost.resize(25, 0x77);
-    EXPECT_FALSE(link.TransactPacket(lost, false));
-    EXPECT_EQ(sim.line().requestCount(), 2u + 4u);  // all four attempts went out
-    EXPECT_EQ(sim.ecu().requests().size(), 2u);
-    EXPECT_EQ(sim.ecu().blocks()[0x8D], before);
-    EXPECT_EQ(sim.ecu().blocks()[0x8C], (Bytes{1, 2}));
 }
 
 // The pseudo-terminal hands requests over in pieces of any size.

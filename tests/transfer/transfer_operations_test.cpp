@@ -146,22 +146,6 @@ TEST_F(TransferTest, ARefusedBaseMapBlockGoesOutInTwoByteCells) {
     expectMapInStep(kBaseMap);
 }
 
-TEST_F(TransferTest, CancelDuringWriteMapEndsWithItsMessageAndKeepsTheRestFlagged) {
-    sim->ecu().refuseWrites(0x86);
-    changeInjCells(30);
-    prompts->cancelAfterProgressSteps(2);  // during the second row of cells
-    EXPECT_FALSE(ops->cmdWriteMap_Click(kInjMap));
-    EXPECT_EQ(requestsTo(0x85).size(), 21u);
-    EXPECT_EQ(prompts->texts(), Texts{"Error Writing Map"});
-    // Every cell the unit did not get is marked, changed by the user or not: the map it holds
-    // is half written, and Update is to finish it.
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 21);
-    EXPECT_FALSE(session->maps.CellChanged(kInjMap, 2, 1));
-    EXPECT_TRUE(session->maps.CellChanged(kInjMap, 2, 2));
-    EXPECT_TRUE(session->dirty.isSet(0x86));
-    EXPECT_FALSE(prompts->progressVisible());
-}
-
 TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
     for (const int cells : {20, 21}) {
         SCOPED_TRACE(cells);
@@ -238,11 +222,15 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
     EXPECT_FALSE(session->dirty.any());
 }
 
-// A map that Write All wrote only in part, and the one it never reached, are finished by Update.
+// A map that Write All wrote only in part (cancelled in its cell pass), and the one it never
+// reached, are finished by Update: every cell the unit did not get is marked, changed by the
+// user or not.
 TEST_F(TransferTest, WriteAllStoppedInAMapLeavesTheMapsForUpdate) {
     sim->ecu().refuseWrites(0x86);
     prompts->cancelAfterProgressSteps(1);
     EXPECT_FALSE(ops->cmdWriteAll_Click());
+    EXPECT_FALSE(prompts->progressVisible());
+    EXPECT_TRUE(session->dirty.isSet(0x86));
     ASSERT_EQ(prompts->texts().size(), 2u);
     EXPECT_EQ(prompts->texts()[0], "Error Writing Map");
     EXPECT_TRUE(prompts->texts()[1].starts_with(
