@@ -67,9 +67,10 @@ TEST_F(PacketLinkTest, NoiseBeforeTheReplyIsSkippedByteByByte) {
 
 // The reply begun at 99 ms never ends: the attempt is over at 101 ms, and the retry goes out
 // once the rest of that reply has had its time on the line (20 ms of quiet after its last byte).
+// That wait is not the unit's: the retry's allowance counts from its send.
 TEST_F(PacketLinkTest, NoiseThatOutlastsTheAllowanceCostsTheAttempt) {
     port.replyNext({{1, {0x00}}, {99, {0x8A}}});  // the length byte never comes
-    port.replyNext(frameReply(0x8A, {9}));
+    port.replyNext(frameReply(0x8A, {9}), 190);
     Bytes request{0x8A};
     ASSERT_TRUE(link.TransactPacket(request, true));
     EXPECT_EQ(request, frameReply(0x8A, {9}));

@@ -82,6 +82,11 @@ TEST_F(LiveDecodeTest, AuxVoltagesCalibrationAndDifferences) {
     EXPECT_DOUBLE_EQ(value(58), 1);
     EXPECT_FLOAT_EQ(value(55), float(40 / 51.0));
     EXPECT_DOUBLE_EQ(value(59), 2 * double(float(40 / 51.0)) + 1);
+    // AN3 - AN4 is AN3's: 2 V - 1 V calibrated, and AN4 stays itself.
+    aux.names.an3MinusAn4 = true;
+    decodeGroup(kGroupAux, Bytes{40, 40, 102, 51}, items, aux, sample);
+    EXPECT_DOUBLE_EQ(value(60), 1.5);
+    EXPECT_DOUBLE_EQ(value(61), 1);
 
     decodeGroup(kGroupMap, Bytes{7, 19}, items, aux, sample);
     EXPECT_EQ(value(62), 7);
