@@ -64,8 +64,8 @@ protected:
 };
 
 TEST_F(AuxSetupFormTest, NumbersAreInTheLocaleAndAnEntryThatIsNoneKeepsTheLine) {
-    form.fields[0].val2 = "20,5";  // the user's decimal comma
-    form.fields[1].volt2 = "4 V";
+    form.fields[0].val2 = "20,5";                       // the user's decimal comma
+    form.fields[1].val1 = "4 A/F";                      // a unit after the number
     form.fields[2].volt1 = form.fields[2].volt2 = "x";  // the same text, but no number
     form.fields[3].name = "Oil";
     form.delta = {false, true};
