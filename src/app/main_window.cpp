@@ -70,6 +70,9 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     const auto commitEdit = [this] { focusTabs(); };
     connect(m_menus.mnuExit, &QAction::triggered, this, &QWidget::close);
     m_ports = new QtPortMenu(m_session, m_store, m_menus, ports, this);
+    m_ports->beforeChange = [this] {
+        if (m_monitor) m_monitor->cmdLogStop_Click();
+    };
     m_files = new QtFileCommands(*this, m_session, m_store, files, m_menus, commitEdit);
     m_transfers = new QtTransferCommands(
         *this, m_session, m_menus, {m_cmdReadAll, m_cmdWriteAll, m_cmdUpdate, m_optAutoUpdate},

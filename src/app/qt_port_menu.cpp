@@ -61,12 +61,14 @@ void QtPortMenu::leaveSimulator() {
 }
 
 void QtPortMenu::mnuCom_Click(int index) {
+    if (beforeChange) beforeChange();
     leaveSimulator();
     m_choice.mnuCom_Click(index);
     showPortChecks();
 }
 
 void QtPortMenu::chooseDevice(const std::string& device) {
+    if (beforeChange) beforeChange();
     const auto item = std::find_if(m_devices.begin(), m_devices.end(),
                                    [&](const PortMenuDevice& d) { return d.device == device; });
     // A device a Com item stands for is that Com item.
@@ -110,6 +112,7 @@ void QtPortMenu::showPortChecks() {
 }
 
 void QtPortMenu::mnuSimulator_Click() {
+    if (beforeChange) beforeChange();
     // Like a Com item: choosing it again while it is in use switches the link off.
     const bool wasInUse =
         m_ports.selector.isSelected(*m_ports.simulator) && m_ports.simulator->isOpen();

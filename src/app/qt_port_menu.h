@@ -39,6 +39,9 @@ public:
     // The device chosen by path and open, "" otherwise.
     [[nodiscard]] const std::string& checkedDevice() const { return m_choice.checkedDevice(); }
 
+    // Runs before the port changes (a live-data run ends first: its worker has the line).
+    std::function<void()> beforeChange;
+
     // The serial devices present; the system's list unless a test stands in for it.
     std::function<std::vector<PresentPort>()> presentPorts;
 

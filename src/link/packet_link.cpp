@@ -56,11 +56,27 @@ LinkSettings LinkSettings::fromStore(const SettingsStore& store) {
 PacketLink::PacketLink(SerialPort& port, Clock& clock, UserPrompts& prompts, LinkSettings settings)
     : m_port(port), m_clock(clock), m_prompts(prompts), m_settings(settings) {}
 
+void PacketLink::onLine(const std::function<void()>& job) {
+    if (!handedOver(job)) job();
+}
+
+void PacketLink::showHeldMessages() {
+    std::vector<std::string> messages;
+    {
+        const std::lock_guard lock(m_heldMutex);
+        messages.swap(m_heldMessages);
+    }
+    for (const std::string& text : messages)
+        m_prompts.tell(text);
+}
+
 void PacketLink::SendPacket(const Bytes& request) {
+    if (handedOver([&] { SendPacket(request); })) return;
     if (const auto frame = framePacket(request)) (void)m_port.write(*frame);
 }
 
 void PacketLink::ComFlush() {
+    if (handedOver([&] { ComFlush(); })) return;
     std::deque<std::uint8_t> bytes = std::exchange(m_carried, {});
     for (;;) {
         if (!readArrived(bytes)) return;
@@ -111,6 +127,11 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& 
 
 bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks,
                                 std::size_t expectedReplySize) {
+    bool accepted = false;
+    if (handedOver([&] {
+            accepted = TransactPacket(request, showMessage, timeoutTicks, expectedReplySize);
+        }))
+        return accepted;
     if (timeoutTicks == 0) timeoutTicks = m_settings.comTimeOutTicks;
     if (!framePacket(request) || !m_port.isOpen()) {
         ++m_counters.portErrors;
@@ -302,7 +323,14 @@ PacketLink::Wait PacketLink::waitBuffered(std::size_t count, std::int64_t start,
 }
 
 bool PacketLink::fail(bool showMessage) {
-    if (showMessage) m_prompts.tell(kInterfaceNotResponding);
+    if (!showMessage) return false;
+    // Messages belong to the window's thread, which may be waiting for this very transaction.
+    if (m_owner) {
+        const std::lock_guard lock(m_heldMutex);
+        m_heldMessages.emplace_back(kInterfaceNotResponding);
+    } else {
+        m_prompts.tell(kInterfaceNotResponding);
+    }
     return false;
 }
 
@@ -320,6 +348,7 @@ bool PacketLink::ReadPacketData(Bytes& request, std::uint8_t expectedLength, Byt
 }
 
 void PacketLink::wakeUp() {
+    if (handedOver([&] { wakeUp(); })) return;
     m_carried.clear();  // bytes of the port used before are no part of this one's line
     SendPacket(Bytes{kWakeUpCommand});
     // The reply takes a few milliseconds; left in the line it would be read as the answer to the
@@ -328,6 +357,7 @@ void PacketLink::wakeUp() {
 }
 
 void PacketLink::DiscardLateReply(std::uint8_t command, std::int64_t maxWaitMs) {
+    if (handedOver([&] { DiscardLateReply(command, maxWaitMs); })) return;
     if (!m_port.isOpen()) return;
     const std::int64_t start = m_clock.tickMs();
     // Whole packets go until our own reply was among them: a reply still on its way to a

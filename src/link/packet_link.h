@@ -3,7 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "ports/bytes.h"
 #include "ports/clock.h"
@@ -32,6 +37,17 @@ struct LinkCounters {
     std::uint64_t refusals = 0;    // first byte 0xFF or "R"
     std::uint64_t portErrors = 0;
     std::uint64_t lateReplies = 0;  // whole replies to other requests, skipped
+};
+
+// A thread that has the line to itself for a while (the live-data worker). Transactions asked
+// for on any other thread are handed to it and carried out whole between its own.
+class LineOwner {
+public:
+    virtual ~LineOwner() = default;
+    [[nodiscard]] virtual bool onOwnerThread() const = 0;
+    // Runs `job` on the owner's thread and returns once it is done. False when the owner has
+    // let the line go: the job did not run, and the caller's thread has the line again.
+    virtual bool carry(const std::function<void()>& job) = 0;
 };
 
 // The request/reply exchange with the engine computer over one serial port.
@@ -75,6 +91,17 @@ public:
     [[nodiscard]] const LinkCounters& counters() const { return m_counters; }
     [[nodiscard]] SerialPort& port() { return m_port; }
 
+    // While an owner is set, only its thread touches the port; the others' calls are carried by
+    // it, and the messages of failed transactions wait for whoever shows messages (the thread
+    // that set the owner) in showHeldMessages(). Set and cleared on that thread, with the owner
+    // not yet or no longer running.
+    void setLineOwner(LineOwner* owner) { m_owner = owner; }
+    // Shows the messages held while an owner had the line, in the order they came.
+    void showHeldMessages();
+    // Runs `job` where the port may be touched now: on the owner's thread while one has the
+    // line, here otherwise (opening and closing the port go this way).
+    void onLine(const std::function<void()>& job);
+
 private:
     enum class Wait { Ready, TimedOut, PortError };
     enum class Attempt { Accepted, Retry, Refused, PortError };
@@ -100,6 +127,15 @@ private:
     void noteAbandoned(std::uint8_t command, std::int64_t sentMs);
     [[nodiscard]] bool mayBeLate(std::uint8_t command) const;
     bool fail(bool showMessage);
+    // Carries `job` to the line's owner when this thread is not it; false when the caller is to
+    // run it itself.
+    template <typename Job>
+    bool handedOver(Job&& job) {
+        if (!m_owner || m_owner->onOwnerThread() || !m_owner->carry(std::forward<Job>(job)))
+            return false;
+        showHeldMessages();
+        return true;
+    }
 
     SerialPort& m_port;
     Clock& m_clock;
@@ -116,6 +152,9 @@ private:
     // a reply): the next flush judges them with what follows.
     std::deque<std::uint8_t> m_carried;
     std::int64_t m_lastByteMs = 0;  // when bytes last came in
+    LineOwner* m_owner = nullptr;
+    std::mutex m_heldMutex;
+    std::vector<std::string> m_heldMessages;  // guarded by m_heldMutex
 };
 
 }  // namespace tunalyx

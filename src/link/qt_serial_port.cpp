@@ -1,7 +1,9 @@
 #include "link/qt_serial_port.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QThread>
 
 #include "link/port_names.h"
 
@@ -122,6 +124,11 @@ bool QtSerialPort::write(const Bytes& bytes) {
     while (m_port.bytesToWrite() > 0)
         if (!m_port.waitForBytesWritten(kWriteTimeoutMs)) return false;
     return healthy();
+}
+
+void QtSerialPort::moveToThread(void* thread) {
+    m_port.moveToThread(thread ? static_cast<QThread*>(thread)
+                               : QCoreApplication::instance()->thread());
 }
 
 }  // namespace tunalyx

@@ -30,6 +30,7 @@ public:
     [[nodiscard]] std::optional<Bytes> read(std::size_t count) override;
     bool discardInput() override;
     bool write(const Bytes& bytes) override;
+    void moveToThread(void* thread) override;
 
 private:
     [[nodiscard]] bool healthy();

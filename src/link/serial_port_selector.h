@@ -35,6 +35,7 @@ public:
     }
     bool discardInput() override { return m_current->discardInput(); }
     bool write(const Bytes& bytes) override { return m_current->write(bytes); }
+    void moveToThread(void* thread) override { m_current->moveToThread(thread); }
 
 private:
     SerialPort* m_current;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -11,13 +12,20 @@ namespace tunalyx {
 // The log of live data the whole program shares: a value of every item and a time stamp for each
 // sample. Allocated once, at full size; a run overwrites it from sample 0 and `LogLast` marks the
 // end of what is valid.
+//
+// While a run polls on a thread of its own, that thread is the one writer: it fills a sample
+// whole, then publishes it. Readers on other threads look only at published samples, which the
+// writer never touches again in this run; no one waits for anyone.
 class LogStore {
 public:
     static constexpr int kItemRows = kTraceItemCount + 1;  // row 64 is never written
     static constexpr int kSamples = 32768;
     static constexpr int kMaxRunSamples = 32767;  // a run and a log file hold at most this many
 
-    LogStore() : m_data(static_cast<std::size_t>(kItemRows) * kSamples), m_time(kSamples) {}
+    LogStore()
+        : m_data(static_cast<std::size_t>(kItemRows) * kSamples),
+          m_time(kSamples),
+          m_sensorFlags(kSamples) {}
     LogStore(const LogStore&) = delete;
     LogStore& operator=(const LogStore&) = delete;
 
@@ -30,6 +38,18 @@ public:
         return m_time[static_cast<std::size_t>(sample)];
     }
     void setLogTime(int sample, std::int32_t ms) { m_time[static_cast<std::size_t>(sample)] = ms; }
+
+    // The sensors' fault flags of a live sample, a bit each (they are shown, not logged).
+    [[nodiscard]] std::uint8_t sensorFlags(int sample) const {
+        return m_sensorFlags[static_cast<std::size_t>(sample)];
+    }
+    void setSensorFlags(int sample, std::uint8_t bits) {
+        m_sensorFlags[static_cast<std::size_t>(sample)] = bits;
+    }
+
+    // Samples 0..n-1 of the run are whole and may be read from any thread.
+    void publish(int n) { m_published.store(n, std::memory_order_release); }
+    [[nodiscard]] int published() const { return m_published.load(std::memory_order_acquire); }
 
     int LogLast = 0;          // index of the last valid sample
     bool LogUnsaved = false;  // a sample was logged since the last save
@@ -44,6 +64,8 @@ private:
     }
     std::vector<double> m_data;
     std::vector<std::int32_t> m_time;
+    std::vector<std::uint8_t> m_sensorFlags;
+    std::atomic<int> m_published = 0;
 };
 
 }  // namespace tunalyx

@@ -63,56 +63,88 @@ bool MonitorLoop::start(const std::array<bool, kTraceGroupCount>& include,
     m_runInProgress = true;
     m_sampleCount = 0;
     m_lastSecond = -1;
+    m_polled = 0;
+    m_runLive = m_port.live;
+    m_runItems = m_port.items;
+    m_runAux = m_aux;
+    m_log.publish(0);
     m_port.link.ComFlush();
     return true;
 }
 
-bool MonitorLoop::step() {
-    if (!m_runInProgress || m_stopRequested || m_sampleCount >= LogStore::kMaxRunSamples) {
-        end();
-        return false;
-    }
+MonitorLoop::Poll MonitorLoop::poll() {
+    if (m_stopRequested || m_polled >= LogStore::kMaxRunSamples) return Poll::Over;
     // A transfer is between two of its packets: its turn first.
-    if (m_port.portBusy) return true;
-    PortBusyGuard holding(m_port.portBusy);
+    if (m_port.portBusy) return Poll::PortTaken;
 
-    const int s = m_sampleCount;
+    const int s = m_polled;
     if (s == 0) m_startTick = m_clock.tickMs();
-    const std::int64_t elapsed = m_clock.tickMs() - m_startTick;
-    m_log.setLogTime(s, static_cast<std::int32_t>(elapsed));
-    const std::int64_t second = elapsed / 1000;
-    const bool refresh = second > m_lastSecond;
-
-    bool complete = true;
+    m_log.setLogTime(s, static_cast<std::int32_t>(m_clock.tickMs() - m_startTick));
     for (int group : kPollOrder) {
         if (!m_log.IncludeGroup[static_cast<std::size_t>(group)]) {
-            clearGroup(group, m_port.items, m_sample);
+            clearGroup(group, m_runItems, m_polling);
             continue;
         }
         Bytes data;
         const auto length = static_cast<std::uint8_t>(kLiveLength[static_cast<std::size_t>(group)]);
-        if (!m_port.link.ReadPacketData(liveCommand(m_port.live, group), length, data)) {
-            complete = false;
-            break;
-        }
-        decodeGroup(group, data, m_port.items, m_aux, m_sample);
+        // The sample being read when a read fails is not counted.
+        if (!m_port.link.ReadPacketData(liveCommand(m_runLive, group), length, data))
+            return Poll::Over;
+        decodeGroup(group, data, m_runItems, m_runAux, m_polling);
     }
-    holding.release();
-    // The sample being read when a read failed is not counted.
-    if (!complete) {
+    for (int item = 0; item < kTraceItemCount; ++item)
+        m_log.setLogData(item, s, m_polling.value[static_cast<std::size_t>(item)]);
+    std::uint8_t flags = 0;
+    for (std::size_t k = 0; k < m_polling.sensorFlag.size(); ++k)
+        if (m_polling.sensorFlag[k]) flags = static_cast<std::uint8_t>(flags | (1u << k));
+    m_log.setSensorFlags(s, flags);
+    m_polled = s + 1;
+    m_log.publish(m_polled);
+    return Poll::Sampled;
+}
+
+LiveSample MonitorLoop::sampleAt(int s) const {
+    LiveSample sample;
+    for (int item = 0; item < kTraceItemCount; ++item)
+        sample.value[static_cast<std::size_t>(item)] = m_log.LogData(item, s);
+    const std::uint8_t flags = m_log.sensorFlags(s);
+    for (std::size_t k = 0; k < sample.sensorFlag.size(); ++k)
+        sample.sensorFlag[k] = ((flags >> k) & 1) != 0;
+    return sample;
+}
+
+void MonitorLoop::present() {
+    const int published = m_log.published();
+    for (int s = m_sampleCount; s < published && m_runInProgress; ++s) {
+        m_sample = sampleAt(s);
+        const std::int64_t second = m_log.LogTime(s) / 1000;
+        const bool refresh = second > m_lastSecond;
+        if (refresh) showFields();
+        updateMaxima(s);
+        m_sampleCount = s + 1;
+        m_lastSecond = second;
+        m_log.LogUnsaved = true;
+        for (SampleListener* l : m_listeners)
+            l->sampleLogged(s, m_sample, refresh);
+    }
+}
+
+void MonitorLoop::finish() {
+    present();
+    end();
+}
+
+bool MonitorLoop::step() {
+    if (!m_runInProgress) {
         end();
         return false;
     }
-
-    for (int item = 0; item < kTraceItemCount; ++item)
-        m_log.setLogData(item, s, m_sample.value[static_cast<std::size_t>(item)]);
-    if (refresh) showFields();
-    updateMaxima(s);
-    m_sampleCount = s + 1;
-    m_lastSecond = second;
-    m_log.LogUnsaved = true;
-    for (SampleListener* l : m_listeners)
-        l->sampleLogged(s, m_sample, refresh);
+    const Poll polled = poll();
+    present();
+    if (polled == Poll::Over) {
+        end();
+        return false;
+    }
     return true;
 }
 

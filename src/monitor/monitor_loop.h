@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -65,9 +66,11 @@ struct MonitorPort {
     std::function<bool()> checkVersion;
 };
 
-// The polling of live data without a window: start, then one step per cycle until a step says
-// the run is over. The driver (a window's timer, the command line) calls step() as often as it
-// can; between steps the port is free for transfers.
+// The polling of live data and what it shows: start, then cycles until the run is over. A
+// cycle is polled (`poll`, on whichever thread has the line: the window's worker, or the
+// caller itself in `step`) and then presented (`present`, on the window's thread: fields,
+// maxima, listeners). The two meet only in the log store, whose published count hands each
+// whole sample over.
 class MonitorLoop {
 public:
     MonitorLoop(MonitorPort port, LogStore& log, Clock& clock, const AuxCalibration& aux);
@@ -77,19 +80,30 @@ public:
     // polled; the run is then over before it began.
     bool start(const std::array<bool, kTraceGroupCount>& include,
                const std::function<std::optional<MessageAnswer>()>& checkUnsaved);
-    // One cycle: reads the included groups, stores the sample, updates fields and maxima and
-    // tells the listeners. False once the run is over (stopped, a read failed, or 32767 samples).
-    // While a transfer holds the port the step waits for the next one, polling nothing.
+
+    enum class Poll { Sampled, PortTaken, Over };
+    // One cycle of reads: the included groups into the next sample, which is published whole.
+    // PortTaken while a transfer holds the port (nothing polled); Over once the run is over
+    // (stopped, a read failed, or 32767 samples), the sample being read not counted.
+    Poll poll();
+    // The samples published since the last call, in order: maxima every sample, fields once a
+    // second, the listeners told of each.
+    void present();
+    // After the last poll: presents what is left and ends the run.
+    void finish();
+    // Both in one thread: a poll and its presentation. False once the run is over.
     bool step();
+
     // cmdLogStop_Click: the run ends before the next cycle.
     void cmdLogStop_Click();
     // cmdMonMaxRst_Click: the maxima become the shown values.
     void cmdMonMaxRst_Click();
 
-    // Stop was pressed during this run; the next step ends it.
+    // Stop was pressed during this run; the next cycle ends it.
     [[nodiscard]] bool stopRequested() const { return m_stopRequested; }
-    // From a successful start to the step that ends the run.
+    // From a successful start to the end of the run.
     [[nodiscard]] bool runInProgress() const { return m_runInProgress; }
+    // The samples presented in this run.
     [[nodiscard]] int SampleCount() const { return m_sampleCount; }
     [[nodiscard]] const MonitorFields& fields() const { return m_fields; }
     [[nodiscard]] const LiveSample& lastSample() const { return m_sample; }
@@ -101,16 +115,27 @@ private:
     void end();
     void showFields();
     void updateMaxima(int s);
+    [[nodiscard]] LiveSample sampleAt(int s) const;
 
     MonitorPort m_port;
     LogStore& m_log;
     Clock& m_clock;
     const AuxCalibration& m_aux;
     std::vector<SampleListener*> m_listeners;
-    bool m_stopRequested = false;
+    std::atomic<bool> m_stopRequested = false;
+
+    // The polling side. What it decodes with is taken at the start, so nothing the window's
+    // thread changes during the run (a layout switch, the aux set-up) is read while it changes.
+    LiveCommands m_runLive;
+    TraceItems m_runItems;
+    AuxCalibration m_runAux;
+    int m_polled = 0;
+    std::int64_t m_startTick = 0;
+    LiveSample m_polling;
+
+    // The presenting side.
     bool m_runInProgress = false;
     int m_sampleCount = 0;
-    std::int64_t m_startTick = 0;
     std::int64_t m_lastSecond = -1;
     LiveSample m_sample;
     MonitorFields m_fields;

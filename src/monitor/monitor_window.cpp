@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "app/qt_window_placement.h"
@@ -25,7 +26,8 @@ constexpr const char* kIncludeCaptions[kTraceGroupCount] = {"Basic", "Sensors", 
                                                             "Map Ref", "Advanced"};
 constexpr const char* kAuxLabels[4] = {"AN1", "AN2", "AN3", "AN4"};
 const WindowPlacement kDefaultPlacement{600, 600, 6600, 10200, 0};
-constexpr qint64 kCountIntervalMs = 40;
+// New samples are shown at most 25 times a second.
+constexpr int kFrameIntervalMs = 40;
 
 QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
@@ -55,7 +57,8 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibrati
     setWindowTitle(tr("Monitor"));
     buildFields();
     m_loop.addListener(this);
-    connect(&m_cycle, &QTimer::timeout, this, &MonitorWindow::cycle);
+    m_frames.setInterval(kFrameIntervalMs);
+    connect(&m_frames, &QTimer::timeout, this, &MonitorWindow::frame);
 
     // Form_Load
     applyPlacement(*this, loadWindowPlacement(m_store, "Monitor", kDefaultPlacement));
@@ -75,8 +78,14 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibrati
 }
 
 MonitorWindow::~MonitorWindow() {
-    m_cycle.stop();
     m_loop.removeListener(this);
+    if (!m_worker) return;
+    // The program is going: the worker ends after its cycle and takes the line back to the
+    // main thread; the other windows may be gone already, so nobody is told.
+    m_loop.cmdLogStop_Click();
+    m_thread->wait();
+    delete m_thread;
+    m_session.link.setLineOwner(nullptr);
 }
 
 void MonitorWindow::buildFields() {
@@ -223,18 +232,53 @@ void MonitorWindow::cmdLogStart_Click() {
     // a window without one still shows the right names).
     showCaptions();
     m_txtMonCount->setText(QStringLiteral("0"));
-    m_cycle.start(0);
+    startWorker();
     emit runningChanged(true);
 }
 
-void MonitorWindow::cycle() {
-    if (!m_loop.step()) m_cycle.stop();
+void MonitorWindow::startWorker() {
+    PacketLink& link = m_session.link;
+    SerialPort& port = link.port();
+    m_worker =
+        std::make_unique<PollingWorker>(m_loop, link, [&port] { port.moveToThread(nullptr); });
+    PollingWorker* worker = m_worker.get();
+    m_thread = QThread::create([worker] { worker->run(); });
+    m_thread->setObjectName(QStringLiteral("live data"));
+    link.setLineOwner(worker);
+    port.moveToThread(m_thread);
+    m_thread->start(QThread::TimeCriticalPriority);
+    m_frames.start();
+}
+
+void MonitorWindow::frame() {
+    if (!m_worker) return;
+    if (m_worker->finished()) {
+        finishRun();
+        return;
+    }
+    // The counter and the maxima change with every sample; they are shown once a frame.
+    const int before = m_loop.SampleCount();
+    m_loop.present();
+    if (m_loop.SampleCount() != before) showCountAndMaxima();
+}
+
+void MonitorWindow::finishRun() {
+    m_frames.stop();
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    m_session.link.setLineOwner(nullptr);
+    m_worker.reset();
+    m_loop.finish();
+    // Why the run ended, once every sample before it shows.
+    m_session.link.showHeldMessages();
 }
 
 void MonitorWindow::cmdLogStop_Click() {
     m_loop.cmdLogStop_Click();
-    // The run ends here, not at a next cycle that may never come (the program closing).
-    if (m_loop.runInProgress()) m_loop.step();
+    // The run ends here, after the cycle on the wire, not at a next frame that may never come
+    // (the program closing).
+    if (m_worker) finishRun();
 }
 
 void MonitorWindow::cmdMonMaxRst_Click() {
@@ -245,14 +289,9 @@ void MonitorWindow::cmdMonMaxRst_Click() {
 
 void MonitorWindow::sampleLogged(int /*s*/, const LiveSample& /*sample*/, bool refresh) {
     if (refresh) showFields();
-    // The counter and the maxima change with every sample; shown a few dozen times a second
-    // they look the same and leave the line its time.
-    if (refresh || !m_lastCount.isValid() || m_lastCount.elapsed() >= kCountIntervalMs)
-        showCountAndMaxima();
 }
 
 void MonitorWindow::showCountAndMaxima() {
-    m_lastCount.start();
     for (std::size_t i = 0; i < m_txtMonitorMax.size(); ++i) {
         const QString max = latin1(m_loop.fields().txtMonitorMax[i]);
         if (m_txtMonitorMax[i]->text() != max) m_txtMonitorMax[i]->setText(max);
@@ -262,7 +301,6 @@ void MonitorWindow::showCountAndMaxima() {
 
 void MonitorWindow::runEnded() {
     showCountAndMaxima();
-    m_cycle.stop();
     m_cmdLogStart->setEnabled(true);
     emit runningChanged(false);
 }

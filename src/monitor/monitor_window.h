@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "monitor/monitor_loop.h"
+#include "monitor/polling_worker.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
@@ -17,12 +18,14 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QThread;
 
 namespace tunalyx {
 
 // frmMonitor: the latest live values, the maxima, the groups to poll and the commands of a run.
-// Its loop is the only poller of live data; a zero-interval timer runs one cycle at a time, so
-// the windows paint and every command gets through between two cycles.
+// Its loop is the only poller of live data. During a run a worker thread polls back to back and
+// owns the line (transfers started meanwhile are carried out by it between two samples); the
+// window's thread takes the new samples a frame at a time, so painting never costs a sample.
 class MonitorWindow final : public QWidget, public SampleListener {
     Q_OBJECT
 public:
@@ -68,15 +71,20 @@ private:
     void showFields();
     void showCountAndMaxima();
     void saveSettings();
-    void cycle();
+    void startWorker();
+    // A frame: the samples polled since the last one go to the fields and the listeners.
+    void frame();
+    // The worker is done: the line comes back, the rest is presented and the run ends.
+    void finishRun();
 
     Session& m_session;
     LogStore& m_log;
     SettingsStore& m_store;
     FileWriter& m_files;
     MonitorLoop m_loop;
-    QTimer m_cycle;
-    QElapsedTimer m_lastCount;
+    std::unique_ptr<PollingWorker> m_worker;
+    QThread* m_thread = nullptr;
+    QTimer m_frames;
 
     std::array<QLineEdit*, 10> m_txtMonitor{};
     std::array<QLineEdit*, 10> m_txtMonitorMax{};

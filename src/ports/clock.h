@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace tunalyx {
@@ -23,19 +24,22 @@ public:
     void sleepUntilMicros(std::int64_t t) override;
 };
 
-// A clock that only moves when told to; sleeping moves it to the wake-up time at once.
-class ManualClock final : public Clock {
+// A clock that only moves when told to; sleeping moves it to the wake-up time at once. A live-data
+// worker may move it while the window's thread reads it.
+class ManualClock : public Clock {
 public:
     explicit ManualClock(std::int64_t startMicros = 0) : m_now(startMicros) {}
-    [[nodiscard]] std::int64_t nowMicros() const override { return m_now; }
+    [[nodiscard]] std::int64_t nowMicros() const override { return m_now.load(); }
     void sleepUntilMicros(std::int64_t t) override {
-        if (t > m_now) m_now = t;
+        std::int64_t now = m_now.load();
+        while (t > now && !m_now.compare_exchange_weak(now, t)) {
+        }
     }
     void advanceMicros(std::int64_t d) { m_now += d; }
     void advanceMs(std::int64_t ms) { m_now += ms * 1000; }
 
 private:
-    std::int64_t m_now;
+    std::atomic<std::int64_t> m_now;
 };
 
 }  // namespace tunalyx

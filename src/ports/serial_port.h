@@ -42,6 +42,12 @@ public:
     virtual bool discardInput() = 0;
     // Writes all bytes in one output operation. False on a port error.
     virtual bool write(const Bytes& bytes) = 0;
+
+    // A port tied to the thread it is used from (a Qt device) follows the live-data worker: the
+    // thread that has it hands it on before another thread's first use, and nullptr hands it
+    // back to the program's main thread. `thread` is the shell's own thread object; ports that
+    // any thread may use ignore it.
+    virtual void moveToThread(void* /*thread*/) {}
 };
 
 }  // namespace tunalyx
