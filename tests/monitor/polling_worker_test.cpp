@@ -79,9 +79,10 @@ protected:
         thread = std::thread([this] { worker.run(); });
         workerId = thread.get_id();
     }
-    void waitForPublished(int n) const {
-        while (log.published() < n && !worker.finished())
-            std::this_thread::yield();
+    // Presents what the worker publishes, as the window's frames do, until n samples show.
+    void presentUntil(int n) {
+        while (loop.SampleCount() < n && !worker.finished())
+            loop.present();
     }
     void endRun() {
         thread.join();
@@ -105,13 +106,13 @@ protected:
 
 TEST_F(PollingWorkerTest, ATransferDuringARunGoesOutWholeBetweenTwoWholeSamples) {
     startRun();
-    waitForPublished(3);
+    presentUntil(3);
     // The window's thread reads while the worker writes: what is published is whole.
-    for (int s = 0; s < log.published(); ++s)
+    for (int s = 0; s < loop.SampleCount(); ++s)
         EXPECT_GT(log.LogData(0, s), 0) << "the Rpm of sample " << s;
     EXPECT_TRUE(TransferOperations(session).cmdReadMap_Click(0));
-    const int afterMap = log.published();
-    waitForPublished(afterMap + 3);
+    const int afterMap = loop.SampleCount();
+    presentUntil(afterMap + 3);
     loop.cmdLogStop_Click();
     endRun();
 
