@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* kCaptionPrefix = "Corvalink SR20DET - ";
 constexpr double kLiveWindowSeconds = 10;
-constexpr qint64 kLiveFrameMs = 40;
 const WindowPlacement kDefaultPlacement{105, 0, 3495, 10395, 0};
 constexpr const char* kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 constexpr const char* kSetupFilter = "All Files (*.*);;Corvalink Chart Setup Files (*.dcf)";
@@ -290,11 +289,11 @@ void ChartWindow::sampleLogged(int s, const LiveSample& sample, bool /*refresh*/
     chart.plot(StripChart::kTimeTrace, x, s);
     // The newest sample stays in view, the window running along with it.
     if (x > chart.windowUpper()) chart.setWindow(x - chart.windowWidth(), x);
-    // A frame every few samples looks the same as one per sample and leaves the line its time.
-    if (!m_lastFrame.isValid() || m_lastFrame.elapsed() >= kLiveFrameMs) {
-        m_lastFrame.start();
-        m_strip->redraw();
-    }
+}
+
+void ChartWindow::framePresented() {
+    // Drawn once a frame, whatever number of samples it brought; a hidden chart only collects.
+    if (isVisible()) m_strip->redraw();
 }
 
 void ChartWindow::runEnded() {

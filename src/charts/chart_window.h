@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
@@ -74,6 +73,7 @@ public:
     // SampleListener: the live feed of the monitor.
     void runStarted() override;
     void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void framePresented() override;
     void runEnded() override;
 
 signals:
@@ -123,7 +123,6 @@ private:
     int m_playStartIndex = 0;
     std::int64_t m_playStartTick = 0;
     QTimer m_playTimer;
-    QElapsedTimer m_lastFrame;
     double m_lastCursor = -1;
     int m_lastIndex = -1;
     int m_readout = -1;

@@ -115,6 +115,7 @@ LiveSample MonitorLoop::sampleAt(int s) const {
 
 void MonitorLoop::present() {
     const int published = m_log.published();
+    const int before = m_sampleCount;
     for (int s = m_sampleCount; s < published && m_runInProgress; ++s) {
         m_sample = sampleAt(s);
         const std::int64_t second = m_log.LogTime(s) / 1000;
@@ -127,6 +128,9 @@ void MonitorLoop::present() {
         for (SampleListener* l : m_listeners)
             l->sampleLogged(s, m_sample, refresh);
     }
+    if (m_sampleCount != before)
+        for (SampleListener* l : m_listeners)
+            l->framePresented();
 }
 
 void MonitorLoop::finish() {

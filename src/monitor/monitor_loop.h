@@ -26,6 +26,8 @@ public:
     // Sample s is in the log. `refresh` comes once a second (and with the first sample): the
     // moment for displays that need not follow every sample.
     virtual void sampleLogged(int s, const LiveSample& sample, bool refresh) = 0;
+    // The samples new since the last frame have all been told: the moment to paint.
+    virtual void framePresented() {}
     virtual void runEnded() {}
 };
 

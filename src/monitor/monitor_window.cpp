@@ -256,10 +256,12 @@ void MonitorWindow::frame() {
         finishRun();
         return;
     }
-    // The counter and the maxima change with every sample; they are shown once a frame.
-    const int before = m_loop.SampleCount();
     m_loop.present();
-    if (m_loop.SampleCount() != before) showCountAndMaxima();
+}
+
+void MonitorWindow::framePresented() {
+    // The counter and the maxima change with every sample; they are shown once a frame.
+    showCountAndMaxima();
 }
 
 void MonitorWindow::finishRun() {

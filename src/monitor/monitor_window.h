@@ -52,6 +52,7 @@ public:
 
     // SampleListener
     void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void framePresented() override;
     void runEnded() override;
 
 signals:

@@ -6,8 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "charts/chart_window.h"
 #include "gui_harness.h"
 #include "monitor/monitor_window.h"
+#include "versions/layout_family.h"
 
 using namespace tunalyx;
 
@@ -29,6 +31,7 @@ class MonitorWindowTest : public QObject {
 private slots:
     void theLogMenuRunsTheMonitorAndItsFieldsFollow();
     void groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram();
+    void aPulledCableOrQuittingEndsTheRunWithEverySampleWhole();
 };
 
 void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
@@ -100,6 +103,39 @@ void MonitorWindowTest::groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram(
     QVERIFY(!w.window->close());
     w.prompts.answerNext(MessageAnswer::No);
     QVERIFY(w.window->close());
+}
+
+void MonitorWindowTest::aPulledCableOrQuittingEndsTheRunWithEverySampleWhole() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    MonitorWindow& monitor = w.window->monitor();
+    // The start's identification (three requests) and 40 samples, then the cable is pulled.
+    w.sim.line().faults().cablePulledAfter = w.sim.line().requestCount() + 3 + 40;
+    w.window->menus().mnuLogStart->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.runInProgress(), 5000);
+    QCOMPARE(monitor.loop().SampleCount(), 40);
+    QCOMPARE(w.window->log().LogLast, 39);
+    QCOMPARE(text(monitor, "txtMonCount"), QStringLiteral("40"));
+    QCOMPARE(w.prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
+    for (int s = 0; s < 40; ++s)
+        QVERIFY2(w.window->log().LogData(0, s) > 0, "a sample without its Rpm");
+
+    // Plugged in again; the chart closed and quitting while the run goes on.
+    w.sim.line().faults().cablePulledAfter = 0;
+    w.prompts.clear();
+    w.window->menus().mnuChart->trigger();
+    w.window->menus().mnuLogStart->trigger();
+    waitForSamples(monitor, 10);
+    w.window->chart().close();
+    const int before = monitor.loop().SampleCount();
+    waitForSamples(monitor, before + 10);
+    w.prompts.answerNext(MessageAnswer::No);  // the log unsaved: quit all the same
+    QVERIFY(w.window->close());
+    QVERIFY(!monitor.runInProgress());
+    QCOMPARE(w.window->log().LogLast, monitor.loop().SampleCount() - 1);
+    // The line is this thread's again.
+    Bytes data;
+    QVERIFY(w.session.link.ReadPacketData(kAdvancedLiveCmd, 30, data));
 }
 
 int runMonitorWindowTests(int argc, char** argv) {

@@ -129,8 +129,11 @@ TEST_F(PollingWorkerTest, ATransferDuringARunGoesOutWholeBetweenTwoWholeSamples)
     int cycles = 0, others = 0;
     while (i < sent.size()) {
         if (sent[i] == cycle.front()) {
-            for (std::size_t k = 0; k < cycle.size(); ++k)
-                if (cycle[k] != 0) ASSERT_EQ(sent.at(i + k), cycle[k]) << "request " << i + k;
+            for (std::size_t k = 0; k < cycle.size(); ++k) {
+                if (cycle[k] != 0) {
+                    ASSERT_EQ(sent.at(i + k), cycle[k]) << "request " << i + k;
+                }
+            }
             i += cycle.size();
             ++cycles;
         } else {
