@@ -52,14 +52,13 @@ void MapTracerView::sizeMarker() {
 void MapTracerView::draw(const std::optional<MapTracer::Drawing>& drawing) {
     if (!drawing) return;
     MapGridWidget* g = m_grids[static_cast<std::size_t>(drawing->grid)];
-    g->setUpdatesEnabled(false);
+    // Only the cells the marker left and reached are painted again, at the next frame.
     if (drawing->select) g->setSelectionRange(drawing->covered);
     g->cells().coloursChanged(drawing->covered);
     if (m_marker->parentWidget() != g) m_marker->setParent(g);
     m_marker->setVisible(m_tracer.options().trace);
     m_markerAt = {drawing->x, drawing->y};
     placeMarker(g);
-    g->setUpdatesEnabled(true);
 }
 
 void MapTracerView::placeMarker(MapGridWidget* g) {

@@ -104,13 +104,17 @@ protected:
     std::size_t firstLiveRequest = 0;
 };
 
-TEST_F(PollingWorkerTest, ATransferDuringARunGoesOutWholeBetweenTwoWholeSamples) {
+TEST_F(PollingWorkerTest, TransfersDuringARunGoOutWholeBetweenTwoWholeSamples) {
     startRun();
     presentUntil(3);
     // The window's thread reads while the worker writes: what is published is whole.
     for (int s = 0; s < loop.SampleCount(); ++s)
         EXPECT_GT(log.LogData(0, s), 0) << "the Rpm of sample " << s;
-    EXPECT_TRUE(TransferOperations(session).cmdReadMap_Click(0));
+    // A map read, then a changed cell written by Update, while the run goes on.
+    TransferOperations transfers(session);
+    EXPECT_TRUE(transfers.cmdReadMap_Click(kInjMap));
+    ASSERT_TRUE(session.maps.GridSetData(kInjMap, 4, 7, 0x99));
+    EXPECT_TRUE(transfers.cmdUpdate_Click());
     const int afterMap = loop.SampleCount();
     presentUntil(afterMap + 3);
     loop.cmdLogStop_Click();
@@ -143,6 +147,8 @@ TEST_F(PollingWorkerTest, ATransferDuringARunGoesOutWholeBetweenTwoWholeSamples)
     }
     EXPECT_EQ(cycles, loop.SampleCount());
     EXPECT_GT(others, 0);
+    // Cell 123 (row 4, column 7) lies in byte 24 of the second injection block.
+    EXPECT_EQ(sim.ecu().blocks()[0x87][23], 0x99);
 }
 
 TEST_F(PollingWorkerTest, AUnitGoneSilentEndsTheRunWithItsMessageShownByTheWindowsThread) {
