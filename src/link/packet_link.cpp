@@ -56,10 +56,6 @@ LinkSettings LinkSettings::fromStore(const SettingsStore& store) {
 PacketLink::PacketLink(SerialPort& port, Clock& clock, UserPrompts& prompts, LinkSettings settings)
     : m_port(port), m_clock(clock), m_prompts(prompts), m_settings(settings) {}
 
-void PacketLink::onLine(const std::function<void()>& job) {
-    if (!handedOver(job)) job();
-}
-
 void PacketLink::showHeldMessages() {
     std::vector<std::string> messages;
     {

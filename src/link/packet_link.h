@@ -98,9 +98,6 @@ public:
     void setLineOwner(LineOwner* owner) { m_owner = owner; }
     // Shows the messages held while an owner had the line, in the order they came.
     void showHeldMessages();
-    // Runs `job` where the port may be touched now: on the owner's thread while one has the
-    // line, here otherwise (opening and closing the port go this way).
-    void onLine(const std::function<void()>& job);
 
 private:
     enum class Wait { Ready, TimedOut, PortError };
