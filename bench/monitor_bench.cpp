@@ -16,14 +16,6 @@ namespace {
 
 constexpr double kSeconds = 10;
 
-// Bytes a cycle moves: per group the 3-byte request and the reply of its data plus 3.
-int cycleBytes(const std::array<bool, kTraceGroupCount>& include) {
-    int bytes = 0;
-    for (std::size_t g = 0; g < include.size(); ++g)
-        if (include[g]) bytes += 3 + kLiveLength[g] + 3;
-    return bytes;
-}
-
 void measure(const char* name, const std::array<bool, kTraceGroupCount>& include) {
     PacedUnit unit;
     Session& session = unit.session;
@@ -41,7 +33,7 @@ void measure(const char* name, const std::array<bool, kTraceGroupCount>& include
             loop.cmdLogStop_Click();
     const double seconds = static_cast<double>(clock.nowMicros() - t0) / 1e6;
     const double rate = loop.SampleCount() / seconds;
-    const double limit = 57600.0 / 10.0 / cycleBytes(include);
+    const double limit = liveWireLimit(include);
     std::printf("%-22s %6d samples in %5.2f s  %6.1f/s  wire limit %6.1f/s  ratio %.3f\n", name,
                 loop.SampleCount(), seconds, rate, limit, rate / limit);
 }

@@ -57,16 +57,8 @@ struct Figures {
     int samples = 0;
 };
 
-// Bytes a cycle moves: per group the 3-byte request and the reply of its data plus 3.
-int cycleBytes(const std::array<bool, kTraceGroupCount>& include) {
-    int bytes = 0;
-    for (std::size_t g = 0; g < include.size(); ++g)
-        if (include[g]) bytes += 3 + kLiveLength[g] + 3;
-    return bytes;
-}
-
 double wireLimit(const Groups& groups) {
-    return 57600.0 / 10.0 / cycleBytes(groups.include);
+    return liveWireLimit(groups.include);
 }
 
 double cpuSeconds() {

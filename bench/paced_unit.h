@@ -2,6 +2,7 @@
 
 #include "quiet_prompts.h"
 
+#include "monitor/live_decode.h"
 #include "session/session.h"
 #include "sim/in_process_simulator.h"
 
@@ -26,5 +27,14 @@ struct PacedUnit {
     InProcessSimulator sim;
     Session session{sim.port(), clock, prompts};
 };
+
+// Live-data cycles a second the wire allows: per group the 3-byte request and the reply of its
+// data plus 3, 10 bits a byte at 57600 baud.
+inline double liveWireLimit(const std::array<bool, kTraceGroupCount>& include) {
+    int bytes = 0;
+    for (std::size_t g = 0; g < include.size(); ++g)
+        if (include[g]) bytes += 3 + kLiveLength[g] + 3;
+    return 57600.0 / 10.0 / bytes;
+}
 
 }  // namespace tunalyx
