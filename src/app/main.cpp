@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
         LineFaults line;
         line.pacing = true;  // as slow as the real line, so transfers feel like the real thing
         simulator = std::make_unique<InProcessSimulator>(*unit, clock, line);
+        if (options.engine) simulator->ecu().runTunedEngine(*options.engine);
         // The same faults as the command line's simulator: --fault refuse=0x86 and so on.
         for (const std::string& fault : options.faults) {
             const std::string problem =

@@ -25,6 +25,9 @@ bool among(const std::array<std::string_view, N>& names, std::string_view name) 
 
 StartOptions parseStartOptions(const std::vector<std::string>& args) {
     StartOptions o;
+    EngineOptions engine;
+    bool engineAsked = false;
+    bool engineDetail = false;
     for (std::size_t i = 0; i < args.size() && o.error.empty(); ++i) {
         const std::string_view a = args[i];
         const std::string_view name = a.substr(0, a.find('='));
@@ -43,6 +46,19 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
                 o.faults.push_back(args[++i]);
             else
                 o.error = "--fault needs a fault, such as refuse=0x86.";
+        } else if (a == "--engine") {
+            engineAsked = true;
+        } else if (name == "--drive" || name == "--seed" || name == "--requirement") {
+            engineDetail = true;
+            if (!hasValue && i + 1 >= args.size()) {
+                o.error = std::string(name) + " needs a value.";
+                break;
+            }
+            const std::string v = hasValue ? value : args[++i];
+            const std::string problem = name == "--drive"  ? setDriveOption(v, engine)
+                                        : name == "--seed" ? setSeedOption(v, engine)
+                                                           : setRequirementOption(v, engine);
+            if (!problem.empty()) o.error = problem + ".";
         } else if (among(kWindowSystemWithValue, name)) {
             if (!hasValue) ++i;
         } else if (!among(kWindowSystemAlone, a)) {
@@ -52,11 +68,18 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
     // A fault meant for the simulated line must not be dropped silently on a real one.
     if (o.error.empty() && !o.faults.empty() && !o.simulate)
         o.error = "--fault works only with --simulate.";
+    if (o.error.empty() && engineAsked && !o.simulate)
+        o.error = "--engine works only with --simulate.";
+    if (o.error.empty() && engineDetail && !engineAsked)
+        o.error = "--drive, --seed and --requirement go with --engine.";
+    if (engineAsked) o.engine = engine;
     return o;
 }
 
 const char* startUsage() {
-    return "Usage: tunalyx [--simulate[=1.70|3|5|T2-D] [--fault FAULT]...] [--version] [--help]\n"
+    return "Usage: tunalyx [--simulate[=1.70|3|5|T2-D] [--fault FAULT]...\n"
+           "               [--engine [--drive NAME] [--seed N] [--requirement R]]]\n"
+           "               [--version] [--help]\n"
            "\n"
            "Tuning and data logging for the Power-FC engine computer on SR20DET engines.\n"
            "\n"
@@ -64,6 +87,13 @@ const char* startUsage() {
            "                       instead of the serial port (family 5 unless one is named)\n"
            "  --fault FAULT        a fault of the simulated line, repeatable: refuse=0xNN[:R],\n"
            "                       drop=N, corrupt=N, noise=B, stray=BYTE, delay=MS, pull=N\n"
+           "  --engine             the simulated unit runs an engine that answers its tune:\n"
+           "                       its wide-band A/F on AN1 follows the Inj Map\n"
+           "  --drive NAME         how it is driven: idle, city, highway, pulls or mixed\n"
+           "                       (the default)\n"
+           "  --seed N             repeats a drive and the engine's fuel requirement\n"
+           "  --requirement R      pattern (the default: the default tune is off by a smooth\n"
+           "                       pattern), correct, or uniform=P (P % lean everywhere)\n"
            "  --version            print the version and exit\n"
            "  --help, -h           print this text and exit\n";
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/engine_options.h"
+
 namespace tunalyx {
 
 // What the window program was asked for on its command line.
@@ -12,7 +14,9 @@ struct StartOptions {
     bool version = false;
     std::optional<std::string> simulate;  // the family named after "=", empty for the default
     std::vector<std::string> faults;      // of the simulated line, in the order given
-    std::string error;                    // not empty: bad usage, and what was wrong
+    std::optional<EngineOptions>
+        engine;         // the simulated unit runs the engine that answers the tune
+    std::string error;  // not empty: bad usage, and what was wrong
 };
 
 // The arguments after the program's name. The window system's own options (-style fusion,

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -40,6 +41,9 @@
 #include "transfer/tune_edits.h"
 #include "versions/unit_identity.h"
 #include "versions/version_identification.h"
+
+#include "sim/fuel_requirement.h"
+#include "sim/in_process_simulator.h"
 
 #ifndef _WIN32
 #include "sim/pty_server.h"
@@ -77,8 +81,20 @@ const char* usageText() {
            "  scan --port DEV --out FILE.dat\n"
            "                             reads all 256 command bytes of any unit into a data "
            "file\n"
+           "  drive --tune T.dat [--drive NAME] --seconds S --out LOG.txt\n"
+           "      [--groups G,...] [--seed N] [--requirement R] [--dump-requirement F.txt]\n"
+           "                             drives the engine that answers the tune in fast time\n"
+           "                             and saves the log logging it at 57600 baud would give\n"
+           "                             (default groups advanced,aux; past 32767 samples it goes\n"
+           "                             on in LOG-001.txt, LOG-002.txt, ...). Drives: idle, "
+           "city,\n"
+           "                             highway, pulls, mixed (the default). R: pattern (the\n"
+           "                             default, from the seed), correct, uniform=P (the default\n"
+           "                             tune P % lean everywhere). --dump-requirement writes the\n"
+           "                             engine's hidden fuel requirement as a 20 x 20 map\n"
            "  simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...\n"
            "      [--dump-on-exit FILE.dat]\n"
+           "      [--engine [--drive NAME] [--seed N] [--requirement R] [--dump-requirement F]]\n"
            "                             serves a simulated engine computer on a new "
            "pseudo-terminal;\n"
            "                             prints its path, runs until killed. Faults: "
@@ -211,9 +227,13 @@ const CommandShape kMapWatchShape{
     .positionals = 1,
     .positionalNames = "LOG.txt"};
 const CommandShape kExportCsvShape{.positionals = 2, .positionalNames = "LOG.txt OUT.csv"};
-const CommandShape kSimulateShape{.optional = {"--family", "--dump-on-exit"},
+const CommandShape kSimulateShape{.optional = {"--family", "--dump-on-exit", "--drive", "--seed",
+                                               "--requirement", "--dump-requirement"},
                                   .repeatable = {"--fault"},
-                                  .flags = {"--baud-pacing"}};
+                                  .flags = {"--baud-pacing", "--engine"}};
+const CommandShape kDriveShape{.required = {"--tune"},
+                               .optional = {"--drive", "--seconds", "--out", "--groups", "--seed",
+                                            "--requirement", "--dump-requirement"}};
 
 }  // namespace
 
@@ -414,6 +434,81 @@ std::optional<long> positiveNumber(const std::optional<std::string>& text) {
     if (end == text->c_str() || *end != '\0' || n < 1) return std::nullopt;
     return n;
 }
+
+// What a log run polls, how long, and where it goes.
+struct LogRun {
+    std::array<bool, kTraceGroupCount> include;
+    std::optional<long> samples;
+    std::optional<long> seconds;
+    std::string out;
+    bool continuePastCap;  // a full log is saved and the run goes on in the next part
+    bool showProgress;
+};
+
+// The monitor's polling cycle without a window, then the log saved. `openLine` opens the port
+// and wakes the unit; the run then identifies it as the window's Start does.
+int pollAndSave(Session& s, CliContext& ctx, Clock& clock, const LogRun& run,
+                const std::function<bool()>& openLine) {
+    // The window's aux set-up and item names; the unit's layout renames items when it is
+    // identified.
+    const AuxCalibration aux = auxCalibrationOf(loadAuxSettings(ctx.settings));
+    s.trace.InitTraceItemLookup(aux.names);
+    // Filled before the line is opened: tens of milliseconds of allocation between the wake-up
+    // and the first request would shift every sample time of a run against the unit's clock.
+    auto log = std::make_unique<LogStore>();
+    if (!openLine()) return kExitFailed;
+    const StopSignals stopSignals;
+    std::int64_t shownSecond = -1;
+    long earlierSamples = 0;
+    std::int64_t earlierMs = 0;
+    for (int part = 0;; ++part) {
+        const std::string path = continuedLogPath(run.out, part);
+        // The one identification of the run, as the window's Start makes it; the session holds
+        // no data of its own to check against the unit.
+        MonitorLoop loop(monitorPortOf(s, false), *log, clock, aux);
+        const std::int64_t startMs = clock.tickMs();
+        if (!loop.start(run.include, {})) return kExitFailed;
+        bool stopped = false;  // by the user or the limit, not by the unit
+        while (loop.step()) {
+            const int count = loop.SampleCount();
+            const std::int64_t ms = earlierMs + log->LogTime(count - 1);
+            if (g_stop.load() || (run.samples && earlierSamples + count >= *run.samples) ||
+                (run.seconds && ms >= *run.seconds * 1000)) {
+                loop.cmdLogStop_Click();
+                stopped = true;
+            }
+            if (run.showProgress && ms / 1000 != shownSecond) {
+                shownSecond = ms / 1000;
+                std::cerr << "\r" << earlierSamples + count << " samples, " << shownSecond << " s"
+                          << std::flush;
+            }
+        }
+        if (run.showProgress) std::cerr << "\n";
+        const int count = loop.SampleCount();
+        if (count == 0) {
+            ctx.prompts.tell("No sample was read whole, so " + path + " was not written.",
+                             MessageIcon::Critical);
+            return kExitFailed;
+        }
+        const bool capped = !stopped && count >= LogStore::kMaxRunSamples;
+        if (capped && !run.continuePastCap)
+            ctx.prompts.tell("A log holds at most " + std::to_string(LogStore::kMaxRunSamples) +
+                                 " samples, so the run ended after " +
+                                 std::to_string(log->LogTime(count - 1) / 1000) +
+                                 " s, before the " +
+                                 (run.samples ? std::to_string(*run.samples) + " samples"
+                                              : std::to_string(*run.seconds) + " s") +
+                                 " asked for.",
+                             MessageIcon::Exclamation);
+        // A run cut short by the unit is still saved: those samples may be the ones that matter.
+        QtFileWriter writer;
+        if (const std::string error = saveLogFile(*log, s.trace, writer, path); !error.empty())
+            return failed(error);
+        if (!capped || !run.continuePastCap) return stopped || capped ? kExitOk : kExitFailed;
+        earlierSamples += count;
+        earlierMs += clock.tickMs() - startMs;
+    }
+}
 }  // namespace
 
 int runLog(const CliArgs& args, CliContext& ctx) {
@@ -438,55 +533,90 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     }
 
     UnitSession unit(ctx, *args.option("--port"));
-    if (!unit.open(ctx.prompts)) return kExitFailed;
-    Session& s = unit.session();
-    // The window's aux set-up and item names; the unit's layout renames items when it is
-    // identified.
-    const AuxCalibration aux = auxCalibrationOf(loadAuxSettings(ctx.settings));
-    s.trace.InitTraceItemLookup(aux.names);
-    auto log = std::make_unique<LogStore>();
-    // The one identification of the run, as the window's Start makes it; the session holds no
-    // data of its own to check against the unit.
-    MonitorLoop loop(monitorPortOf(s, false), *log, ctx.clock, aux);
-    const StopSignals stopSignals;
-    if (!loop.start(*include, {})) return kExitFailed;
+    return pollAndSave(unit.session(), ctx, ctx.clock,
+                       {*include, samples, seconds, out, false, stderrIsTerminal()},
+                       [&] { return unit.open(ctx.prompts); });
+}
 
-    const bool showProgress = stderrIsTerminal();
-    std::int64_t shownSecond = -1;
-    bool stopped = false;  // by the user or the limit, not by the unit
-    while (loop.step()) {
-        const int count = loop.SampleCount();
-        const std::int64_t ms = log->LogTime(count - 1);
-        if (g_stop.load() || (samples && count >= *samples) || (seconds && ms >= *seconds * 1000)) {
-            loop.cmdLogStop_Click();
-            stopped = true;
-        }
-        if (showProgress && ms / 1000 != shownSecond) {
-            shownSecond = ms / 1000;
-            std::cerr << "\r" << count << " samples, " << shownSecond << " s" << std::flush;
-        }
-    }
-    if (showProgress) std::cerr << "\n";
-    const int count = loop.SampleCount();
-    if (count == 0) {
-        ctx.prompts.tell("No sample was read whole, so " + out + " was not written.",
-                         MessageIcon::Critical);
-        return kExitFailed;
-    }
-    const bool capped = !stopped && count >= LogStore::kMaxRunSamples;
-    if (capped)
-        ctx.prompts.tell("A log holds at most " + std::to_string(LogStore::kMaxRunSamples) +
-                             " samples, so the run ended after " +
-                             std::to_string(log->LogTime(count - 1) / 1000) + " s, before the " +
-                             (samples ? std::to_string(*samples) + " samples"
-                                      : std::to_string(*seconds) + " s") +
-                             " asked for.",
-                         MessageIcon::Exclamation);
-    // A run cut short by the unit is still saved: those samples may be the ones that matter.
+namespace {
+
+// --drive, --seed and --requirement: what is wrong with them, empty when they are all taken.
+std::string engineOptionsFrom(const CliArgs& args, EngineOptions& engine) {
+    if (const auto drive = args.option("--drive"))
+        if (auto problem = setDriveOption(*drive, engine); !problem.empty()) return problem;
+    if (const auto seed = args.option("--seed"))
+        if (auto problem = setSeedOption(*seed, engine); !problem.empty()) return problem;
+    if (const auto requirement = args.option("--requirement"))
+        if (auto problem = setRequirementOption(*requirement, engine); !problem.empty())
+            return problem;
+    return {};
+}
+
+std::string writeRequirement(LayoutFamily family, const EngineOptions& engine,
+                             const std::string& path) {
     QtFileWriter writer;
-    if (const std::string error = saveLogFile(*log, s.trace, writer, out); !error.empty())
-        return failed(error);
-    return stopped || capped ? kExitOk : kExitFailed;
+    return writer.writeWhole(path, FuelRequirement::forFamily(family, engine).text());
+}
+
+bool isIdentityBlock(std::size_t block) {
+    return block == 0xF3 || block == 0xF4 || block == 0xF5 || block == 0x6B || block == 0x6C;
+}
+
+}  // namespace
+
+int runDrive(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kDriveShape); !problem.empty())
+        return usage(problem);
+    EngineOptions engine;
+    if (const auto problem = engineOptionsFrom(args, engine); !problem.empty())
+        return usage(problem);
+    const auto out = args.option("--out");
+    const auto dump = args.option("--dump-requirement");
+    if (out.has_value() != args.option("--seconds").has_value() || (!out && !dump))
+        return usage("drive needs --seconds S and --out LOG.txt (or --dump-requirement alone)");
+    const auto seconds = positiveNumber(args.option("--seconds"));
+    if (out && !seconds) return usage("--seconds takes a whole number above 0");
+    const auto include = groupsFromText(args.option("--groups").value_or("advanced,aux"));
+    if (!include) return usage("--groups takes basic, sensors, aux, map and advanced");
+
+    FileSession file(ctx);
+    Session& tune = file.session();
+    const std::string tunePath = *args.option("--tune");
+    if (!openFile(tune, tunePath)) return kExitFailed;
+    const FamilyLayout& layout = familyLayout(*tune.layout.family);
+    const PacketImage::Slots& blocks = tune.image.all();
+    if (!injectionField(blocks, layout) || !mapAxesOfBlock(blocks[layout.mapRefBlock]))
+        return failed(shownName(tunePath) +
+                      " has no whole Inj Map and map reference, so the engine cannot run on it");
+    if (out) {
+        if (const std::string problem =
+                logTargetProblem(*out, logFileSizeBound(*include, LogStore::kMaxRunSamples));
+            !problem.empty()) {
+            ctx.prompts.tell(problem, MessageIcon::Critical);
+            return kExitFailed;
+        }
+    }
+    if (dump)
+        if (const auto problem = writeRequirement(layout.family, engine, *dump); !problem.empty())
+            return failed(problem);
+    if (!out) return kExitOk;
+
+    // The unit the tune is for, holding the tune, at the real line speed on a clock that jumps
+    // instead of waiting: the same exchange as over the wire, without the wait.
+    ManualClock clock;
+    LineFaults line;
+    line.pacing = true;
+    InProcessSimulator sim(simUnitOf(layout.family), clock, line);
+    for (std::size_t b = 0; b < blocks.size(); ++b)
+        if (!blocks[b].empty() && !isIdentityBlock(b)) sim.ecu().blocks()[b] = blocks[b];
+    sim.ecu().runTunedEngine(engine);
+    Session s(sim.port(), clock, ctx.prompts, LinkSettings::fromStore(ctx.settings));
+    s.maps.GridInit();
+    return pollAndSave(s, ctx, clock, {*include, std::nullopt, seconds, *out, true, false}, [&] {
+        if (!sim.port().open()) return false;
+        s.link.wakeUp();
+        return true;
+    });
 }
 
 int runMapWatch(const CliArgs& args, CliContext& ctx) {
@@ -579,6 +709,20 @@ int runSimulate(const CliArgs& args, CliContext& ctx) {
     if (!kind) return usage("unknown family '" + family + "' (1.70, 3, 5, T2-D)");
 
     SimulatedEcu ecu(*kind);
+    EngineOptions engine;
+    if (const auto problem = engineOptionsFrom(args, engine); !problem.empty())
+        return usage(problem);
+    const bool engineAsked = args.option("--drive") || args.option("--seed") ||
+                             args.option("--requirement") || args.option("--dump-requirement");
+    if (engineAsked && !args.flag("--engine"))
+        return usage("--drive, --seed, --requirement and --dump-requirement go with --engine");
+    if (args.flag("--engine")) {
+        ecu.runTunedEngine(engine);
+        if (const auto dump = args.option("--dump-requirement"))
+            if (const auto problem = writeRequirement(ecu.unit().layout, engine, *dump);
+                !problem.empty())
+                return failed(problem);
+    }
     LineFaults faults;
     faults.pacing = args.flag("--baud-pacing");
     for (const auto& f : args.all("--fault"))
@@ -601,8 +745,12 @@ int runSimulate(const CliArgs& args, CliContext& ctx) {
     std::cout << server.devicePath() << std::endl;
     std::cerr << "Simulating " << ecu.unit().programName << " "
               << trimmedRight(ecu.unit().versionText) << " (family "
-              << familyLayout(ecu.unit().layout).name << ") on " << server.devicePath()
-              << "; stop with Ctrl+C" << std::endl;
+              << familyLayout(ecu.unit().layout).name << ")"
+              << (args.flag("--engine")
+                      ? std::string(" with the engine that answers the tune, drive ") +
+                            driveName(engine.drive)
+                      : std::string())
+              << " on " << server.devicePath() << "; stop with Ctrl+C" << std::endl;
     server.serve(g_stop);
     // What the unit holds at the end, for checking what a client wrote to it.
     if (const auto dump = args.option("--dump-on-exit")) {

@@ -16,12 +16,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<std::string> words(argv + 1, argv + argc);
     std::string error;
-    const CliArgs args =
-        parseCliArgs(words,
-                     {"--port", "--out", "--base", "--to", "--family", "--fault", "--groups",
-                      "--samples", "--seconds", "--tune", "--item", "--stat", "--holdoff",
-                      "--maxval", "--source", "--dp", "--dump-on-exit"},
-                     error);
+    const CliArgs args = parseCliArgs(words, {"--port",    "--out",          "--base",
+                                              "--to",      "--family",       "--fault",
+                                              "--groups",  "--samples",      "--seconds",
+                                              "--tune",    "--item",         "--stat",
+                                              "--holdoff", "--maxval",       "--source",
+                                              "--dp",      "--dump-on-exit", "--drive",
+                                              "--seed",    "--requirement",  "--dump-requirement"},
+                                      error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";
         return kExitOk;
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
         {"update", runUpdate},     {"convert", runConvert},   {"show", runShow},
         {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
         {"scan", runScan},         {"simulate", runSimulate}, {"mapwatch", runMapWatch},
+        {"drive", runDrive},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);

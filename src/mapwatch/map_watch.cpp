@@ -22,29 +22,6 @@ int cellIndex(double position) {
 
 }  // namespace
 
-MapAxes LoadMapAxes(const SettingsCodec& codec, std::uint8_t mapRefBlock) {
-    MapAxes axes;
-    const NumberLocale& locale = codec.locale();
-    const auto word = [&](int pos) {
-        const std::string tag =
-            "&H" + hexText(mapRefBlock) + "," + std::to_string(pos) + ",2,1,0,0";
-        return parseUserNumber(codec.DisplayData(tag), locale).value_or(0);
-    };
-    for (int i = 0; i < kMapWatchSize; ++i) {
-        axes.row[static_cast<std::size_t>(i)] = word(2 * i + 1);
-        axes.column[static_cast<std::size_t>(i)] = word(2 * i + 41);
-    }
-    return axes;
-}
-
-double fractionalPosition(double value, const std::array<double, kMapWatchSize>& axis) {
-    if (value < axis[0]) return 0;
-    for (std::size_t k = 1; k < axis.size(); ++k)
-        if (value < axis[k])
-            return static_cast<double>(k - 1) + (value - axis[k - 1]) / (axis[k] - axis[k - 1]);
-    return kMapWatchSize - 1;
-}
-
 MapPosition mapPositionOf(const LogStore& log, int sample, int source, const MapAxes& axes) {
     if (source == MapWatchOptions::Logged)
         return {log.LogData(kLoggedColumnItem, sample), log.LogData(kLoggedRowItem, sample)};

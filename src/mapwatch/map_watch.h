@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "maps/map_axes.h"
 #include "model/settings_codec.h"
 #include "monitor/log_store.h"
 
 namespace tunalyx {
 
-inline constexpr int kMapWatchSize = 20;
+inline constexpr int kMapWatchSize = kMapAxisSize;
 
 // What the map watch counts and how it shows it; the defaults are those of a first start.
 struct MapWatchOptions {
@@ -22,19 +23,6 @@ struct MapWatchOptions {
     int source = Advanced;
     double maxVal = 9999;  // values above it are ignored
 };
-
-// The breakpoints of the map reference block: rows (load) from bytes 1..40, columns (speed)
-// from bytes 41..80, words as the settings show them.
-struct MapAxes {
-    std::array<double, kMapWatchSize> column{};
-    std::array<double, kMapWatchSize> row{};
-};
-[[nodiscard]] MapAxes LoadMapAxes(const SettingsCodec& codec, std::uint8_t mapRefBlock);
-
-// Where a value lies on an axis, in cells: 0 below the first breakpoint, 19 from the last on,
-// and between two breakpoints the fraction of the way from the one to the next.
-[[nodiscard]] double fractionalPosition(double value,
-                                        const std::array<double, kMapWatchSize>& axis);
 
 // The position of a sample in cells: x along the columns, y along the rows. The Advanced
 // source takes Rpm and Load against the axes, the Logged one the unit's own N and P.

@@ -133,6 +133,14 @@ std::string saveLogFile(LogStore& store, const TraceItems& items, FileWriter& wr
     return error;
 }
 
+std::string continuedLogPath(const std::string& path, int part) {
+    if (part <= 0) return path;
+    const std::filesystem::path p(path);
+    std::string number = std::to_string(part);
+    if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
+    return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
+}
+
 std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& include, int samples) {
     // Widest field and its TAB: a time of "-2147483.648", an item with its decimals; the
     // calibrated aux inputs follow the user's polynomial and may be any size.

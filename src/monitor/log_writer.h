@@ -39,6 +39,10 @@ struct LogColumn {
 [[nodiscard]] std::string saveLogFile(LogStore& store, const TraceItems& items, FileWriter& writer,
                                       const std::string& path);
 
+// Where a run too long for one log goes on: part 0 is `path` itself, part n the same name with
+// "-001", "-002", ... before its extension (LOG.txt, LOG-001.txt, LOG-002.txt).
+[[nodiscard]] std::string continuedLogPath(const std::string& path, int part);
+
 // The most a log of these groups and samples can take on disk.
 [[nodiscard]] std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& include,
                                               int samples);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "maps/map_axes.h"
+
 namespace tunalyx {
 
 namespace {
@@ -72,7 +74,8 @@ struct Derived {
     bool idle, closedLoop, airCon;
 };
 
-Derived derive(double seconds, double rpm, double load, double throttle, double boost) {
+Derived derive(double seconds, double rpm, double load, double throttle, double boost,
+               std::optional<double> injMs) {
     Derived d{};
     d.loadFrac = std::clamp((load - kLoadMin) / (kLoadMax - kLoadMin), 0.0, 1.0);
     d.rpmFrac = std::clamp((rpm - kRpmMin) / (kRpmMax - kRpmMin), 0.0, 1.0);
@@ -86,7 +89,7 @@ Derived derive(double seconds, double rpm, double load, double throttle, double 
     d.closedLoop = lf < 0.45;
     d.o2Volts = d.closedLoop ? 0.45 + 0.4 * wave(seconds, 0.7) : 0.85;
     d.injTrim = d.closedLoop ? 4 + 4 * wave(seconds, 3.3) : 0;
-    d.injMs = 1.0 + 11.0 * lf + 0.3 * rf;
+    d.injMs = injMs.value_or(1.0 + 11.0 * lf + 0.3 * rf);
     d.injDuty = d.injMs * rpm / 1200;  // one injection every two turns
     const double light = 15 + 25 * std::min(1.0, rf / 0.6);
     d.ignition = light + (10 + 6 * rf - light) * lf;
@@ -119,8 +122,19 @@ void EngineModel::advanceTo(double seconds) {
     m_waterC = 85 - 65 * std::exp(-t / kWarmUpSeconds);
 }
 
+void EngineModel::follow(double seconds, const EngineState& state) {
+    m_seconds = std::max(seconds, m_seconds);
+    m_rpm = state.rpm;
+    m_load = state.load;
+    m_throttle = state.throttle;
+    m_boostKpa = state.boostKpa;
+    m_waterC = state.waterC;
+    m_injMs = state.injMs;
+    m_wideBandVolts = state.wideBandVolts;
+}
+
 Bytes EngineModel::advancedBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa);
+    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
     Bytes out(30, 0);
     putWord(out, 1, m_rpm);
     putWord(out, 3, m_load);
@@ -145,7 +159,7 @@ Bytes EngineModel::advancedBlock() const {
 }
 
 Bytes EngineModel::basicBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa);
+    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
     Bytes out(20, 0);
     putWord(out, 1, d.injDuty * 10);
     putWord(out, 3, d.ignition);
@@ -161,7 +175,7 @@ Bytes EngineModel::basicBlock() const {
 }
 
 Bytes EngineModel::sensorBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa);
+    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
     // AF-1, AF-2 (no second meter), THRO, BOST (absolute pressure), WTRT, AIRT, O2-1, O2-2.
     const std::array<double, 8> volts = {d.mafVolts,
                                          0.0,
@@ -188,13 +202,13 @@ Bytes EngineModel::sensorBlock() const {
 }
 
 Bytes EngineModel::auxBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa);
+    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
     // AN1: a wide-band sensor, 10..20 A/F over 0..5 V, lean-stoich at part load, rich on boost.
     const double afr =
         d.closedLoop ? 14.7 + 0.3 * wave(m_seconds, 0.7) : 14.7 - 3.2 * (d.loadFrac - 0.45) / 0.55;
-    const std::array<double, 4> volts = {(afr - 10) / 2, 0.6 + 3.2 * d.rpmFrac,
-                                         1.0 + 3.0 * d.loadFrac * (0.5 + 0.5 * d.rpmFrac),
-                                         2.5 + std::max(0.0, m_boostKpa) / 100};
+    const std::array<double, 4> volts = {
+        m_wideBandVolts.value_or((afr - 10) / 2), 0.6 + 3.2 * d.rpmFrac,
+        1.0 + 3.0 * d.loadFrac * (0.5 + 0.5 * d.rpmFrac), 2.5 + std::max(0.0, m_boostKpa) / 100};
     Bytes out(4, 0);
     for (std::size_t k = 0; k < volts.size(); ++k)
         putByte(out, static_cast<int>(k) + 1, volts[k] * 51);
@@ -202,18 +216,13 @@ Bytes EngineModel::auxBlock() const {
 }
 
 Bytes EngineModel::mapBlock(const Bytes& mapReference) const {
-    if (mapReference.size() < 80) return {0, 0};
-    // The last breakpoint not above the value; 0 when the value is below them all.
-    const auto cellIndex = [&](std::size_t first, double value) {
-        std::uint8_t index = 0;
-        for (std::size_t k = 0; k < 20; ++k) {
-            const std::size_t at = first + 2 * k;
-            if (mapReference[at] + 256.0 * mapReference[at + 1] <= value)
-                index = static_cast<std::uint8_t>(k);
-        }
-        return index;
+    const auto axes = mapAxesOfBlock(mapReference);
+    if (!axes) return {0, 0};
+    // The cell at or below the point on each axis, as the unit reports its position.
+    const auto cell = [](double value, const auto& axis) {
+        return static_cast<std::uint8_t>(std::floor(fractionalPosition(value, axis)));
     };
-    return {cellIndex(40, m_rpm), cellIndex(0, m_load)};
+    return {cell(m_rpm, axes->column), cell(m_load, axes->row)};
 }
 
 }  // namespace tunalyx

@@ -1,15 +1,22 @@
 #pragma once
 
+#include <optional>
+
 #include "ports/bytes.h"
+#include "sim/tuned_engine.h"
 
 namespace tunalyx {
 
-// A small model of a running engine whose speed and load sweep through the whole map, so that
-// live data, the tracer and the map statistics have something to show.
+// The live data of a running engine. On its own its speed and load sweep through the whole map,
+// so that live data, the tracer and the map statistics have something to show; an engine that
+// answers the tune may lead it instead.
 class EngineModel {
 public:
-    // Moves the model to `seconds` since the simulation started (monotonic, never backwards).
+    // Moves the sweep to `seconds` since the simulation started (monotonic, never backwards).
     void advanceTo(double seconds);
+    // Takes the state of an engine that answers the tune at `seconds`: its injection time and
+    // wide-band reading stand in for the sweep's own.
+    void follow(double seconds, const EngineState& state);
 
     [[nodiscard]] double rpm() const { return m_rpm; }
     [[nodiscard]] double load() const { return m_load; }
@@ -30,6 +37,8 @@ private:
     double m_throttle = 0;  // 0..1
     double m_boostKpa = -60;
     double m_waterC = 20;
+    std::optional<double> m_injMs;
+    std::optional<double> m_wideBandVolts;
 };
 
 }  // namespace tunalyx

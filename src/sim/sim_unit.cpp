@@ -20,10 +20,8 @@ SimUnit simUnit(SimUnitKind kind) {
     return {SimUnitKind::Det1_501, "SR20DET1", "5.01 ", false, LayoutFamily::Family5};
 }
 
-std::optional<SimUnitKind> simUnitFromName(std::string_view name) {
-    if (name == "unsupported") return SimUnitKind::Unsupported;
-    if (name == "not-sr20") return SimUnitKind::NotSr20;
-    switch (familyFromName(name).value_or(LayoutFamily::Family5)) {
+SimUnitKind simUnitOf(LayoutFamily family) {
+    switch (family) {
         case LayoutFamily::Family170:
             return SimUnitKind::Det1_170B;
         case LayoutFamily::Family3:
@@ -31,9 +29,15 @@ std::optional<SimUnitKind> simUnitFromName(std::string_view name) {
         case LayoutFamily::FamilyT2D:
             return SimUnitKind::T2D_511A;
         case LayoutFamily::Family5:
-            if (familyFromName(name)) return SimUnitKind::Det1_501;
-            return std::nullopt;
+            break;
     }
+    return SimUnitKind::Det1_501;
+}
+
+std::optional<SimUnitKind> simUnitFromName(std::string_view name) {
+    if (name == "unsupported") return SimUnitKind::Unsupported;
+    if (name == "not-sr20") return SimUnitKind::NotSr20;
+    if (const auto family = familyFromName(name)) return simUnitOf(*family);
     return std::nullopt;
 }
 

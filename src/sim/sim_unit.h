@@ -28,6 +28,8 @@ struct SimUnit {
 };
 
 [[nodiscard]] SimUnit simUnit(SimUnitKind kind);
+// The unit the simulator stands in for a layout family.
+[[nodiscard]] SimUnitKind simUnitOf(LayoutFamily family);
 // "1.70", "3", "5", "T2-D" as for the command line, plus "unsupported" and "not-sr20".
 [[nodiscard]] std::optional<SimUnitKind> simUnitFromName(std::string_view name);
 

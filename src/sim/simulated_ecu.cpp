@@ -87,12 +87,30 @@ std::optional<Bytes> SimulatedEcu::liveData(std::uint8_t command, double seconds
                       command == l.basicLiveCmd || command == l.sensorLiveCmd ||
                       command == l.mapLiveCmd;
     if (!live) return std::nullopt;
-    m_engine.advanceTo(seconds);
+    advanceEngine(seconds);
     if (command == kAdvancedLiveCmd) return m_engine.advancedBlock();
     if (command == kAuxLiveCmd) return m_engine.auxBlock();
     if (command == l.basicLiveCmd) return m_engine.basicBlock();
     if (command == l.sensorLiveCmd) return m_engine.sensorBlock();
     return m_engine.mapBlock(m_blocks[l.mapRefBlock]);
+}
+
+void SimulatedEcu::runTunedEngine(const EngineOptions& options) {
+    DriveCycle drive(options.drive, options.seed);
+    m_tuned = std::make_unique<TunedEngine>(
+        FuelRequirement::forFamily(m_unit.layout, options),
+        [drive](double seconds) mutable { return drive.at(seconds); }, options.seed);
+}
+
+void SimulatedEcu::advanceEngine(double seconds) {
+    // The engine burns what the Inj Map holds at this moment: a cell written since counts.
+    const FamilyLayout& l = layout();
+    const auto injection = m_tuned ? injectionField(m_blocks, l) : std::nullopt;
+    const auto axes = m_tuned ? mapAxesOfBlock(m_blocks[l.mapRefBlock]) : std::nullopt;
+    if (injection && axes)
+        m_engine.follow(seconds, m_tuned->advanceTo(seconds, *injection, *axes));
+    else
+        m_engine.advanceTo(seconds);
 }
 
 std::optional<SimulatedEcu::MapTarget> SimulatedEcu::cellWriteTarget(std::uint8_t command,

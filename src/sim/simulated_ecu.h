@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -9,7 +10,9 @@
 #include "ports/bytes.h"
 #include "sim/default_blocks.h"
 #include "sim/engine_model.h"
+#include "sim/engine_options.h"
 #include "sim/sim_unit.h"
+#include "sim/tuned_engine.h"
 
 namespace tunalyx {
 
@@ -36,6 +39,11 @@ public:
     [[nodiscard]] const BlockStore& blocks() const { return m_blocks; }
     [[nodiscard]] EngineModel& engine() { return m_engine; }
 
+    // From now on the live data come from an engine that answers the tune the unit holds.
+    void runTunedEngine(const EngineOptions& options);
+    // The engine that answers the tune, when it runs.
+    [[nodiscard]] const TunedEngine* tunedEngine() const { return m_tuned.get(); }
+
     // Every request received, in order (command byte followed by data).
     [[nodiscard]] const std::vector<Bytes>& requests() const { return m_requests; }
     void clearRequestLog() { m_requests.clear(); }
@@ -48,6 +56,7 @@ private:
     [[nodiscard]] std::optional<MapTarget> cellWriteTarget(std::uint8_t command,
                                                            std::size_t dataLength) const;
     [[nodiscard]] std::optional<Bytes> liveData(std::uint8_t command, double seconds);
+    void advanceEngine(double seconds);
     [[nodiscard]] Bytes writeCell(const MapTarget& map, const Bytes& data);
     [[nodiscard]] Bytes writeBlock(std::uint8_t command, const Bytes& data);
     [[nodiscard]] std::uint8_t writeTarget(std::uint8_t command) const;
@@ -55,6 +64,7 @@ private:
     SimUnit m_unit;
     BlockStore m_blocks;
     EngineModel m_engine;
+    std::unique_ptr<TunedEngine> m_tuned;
     std::map<std::uint8_t, std::uint8_t> m_refusals;
     std::map<std::uint8_t, std::uint8_t> m_refusedCommands;
     std::vector<Bytes> m_requests;

@@ -19,6 +19,28 @@ TEST(StartOptions, HelpVersionAndTheSimulatorWithItsFaults) {
               std::optional<std::string>("T2-D"));
 }
 
+TEST(StartOptions, TheEngineThatAnswersTheTuneTakesTheCommandLinesOptions) {
+    EXPECT_FALSE(parseStartOptions(Args{"--simulate"}).engine);
+    const StartOptions o = parseStartOptions(Args{"--simulate=3", "--engine", "--drive", "pulls",
+                                                  "--seed=42", "--requirement=uniform=12"});
+    ASSERT_EQ(o.error, "");
+    ASSERT_TRUE(o.engine);
+    EXPECT_EQ(o.engine->drive, DriveKind::Pulls);
+    EXPECT_EQ(o.engine->seed, 42U);
+    EXPECT_EQ(o.engine->requirement, RequirementKind::Uniform);
+    EXPECT_EQ(o.engine->uniformLeanPercent, 12);
+    // An engine without the simulator, or its options without the engine, would be dropped.
+    EXPECT_EQ(parseStartOptions(Args{"--engine"}).error, "--engine works only with --simulate.");
+    EXPECT_EQ(parseStartOptions(Args{"--simulate", "--drive", "city"}).error,
+              "--drive, --seed and --requirement go with --engine.");
+    for (const Args& bad : std::vector<Args>{{"--simulate", "--engine", "--drive", "track"},
+                                             {"--simulate", "--engine", "--seed", "-1"},
+                                             {"--simulate", "--engine", "--requirement", "lean"},
+                                             {"--simulate", "--engine", "--requirement=uniform=80"},
+                                             {"--simulate", "--engine", "--drive"}})
+        EXPECT_NE(parseStartOptions(bad).error, "") << bad.back();
+}
+
 TEST(StartOptions, TheWindowSystemKeepsItsOptionsAndAnythingElseIsBadUsage) {
     const StartOptions qt =
         parseStartOptions(Args{"-style", "fusion", "-platform=xcb", "-reverse", "--simulate"});

@@ -1,0 +1,55 @@
+#include "sim/engine_options.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace tunalyx {
+
+namespace {
+// Beyond this the default map could not be tuned to the requirement inside its own range.
+constexpr double kMostUniformPercent = 50;
+}  // namespace
+
+std::string setDriveOption(std::string_view text, EngineOptions& options) {
+    const auto kind = driveFromName(text);
+    if (!kind) return "unknown drive '" + std::string(text) + "' (" + driveNamesText() + ")";
+    options.drive = *kind;
+    return {};
+}
+
+std::string setSeedOption(std::string_view text, EngineOptions& options) {
+    std::uint64_t seed = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return "--seed takes a whole number 0 or above, not '" + std::string(text) + "'";
+    options.seed = seed;
+    return {};
+}
+
+std::string setRequirementOption(std::string_view text, EngineOptions& options) {
+    if (text == "correct") {
+        options.requirement = RequirementKind::Correct;
+        return {};
+    }
+    if (text == "pattern") {
+        options.requirement = RequirementKind::Pattern;
+        return {};
+    }
+    constexpr std::string_view kUniform = "uniform=";
+    if (text.substr(0, kUniform.size()) == kUniform) {
+        const std::string_view number = text.substr(kUniform.size());
+        double percent = 0;
+        const auto [end, ec] =
+            std::from_chars(number.data(), number.data() + number.size(), percent);
+        if (!number.empty() && ec == std::errc() && end == number.data() + number.size() &&
+            std::abs(percent) <= kMostUniformPercent) {
+            options.requirement = RequirementKind::Uniform;
+            options.uniformLeanPercent = percent;
+            return {};
+        }
+    }
+    return "--requirement takes correct, pattern or uniform=P (P percent lean, -50 to 50), not '" +
+           std::string(text) + "'";
+}
+
+}  // namespace tunalyx

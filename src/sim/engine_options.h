@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sim/drive_cycle.h"
+
+namespace tunalyx {
+
+// How the engine's hidden fuel requirement stands against the family's default Inj Map.
+enum class RequirementKind {
+    Pattern,  // wrong by a smooth pattern of up to about +/-15 %, drawn from the seed
+    Correct,  // the default map burns 14.7 everywhere
+    Uniform,  // the default map is the same percentage lean everywhere (a wrong injector size)
+};
+
+// The engine that answers the tune, as the command line and the window's start options choose it.
+struct EngineOptions {
+    DriveKind drive = DriveKind::Mixed;
+    std::uint64_t seed = 1;
+    RequirementKind requirement = RequirementKind::Pattern;
+    double uniformLeanPercent = 0;  // with Uniform: + lean, - rich
+};
+
+// "--drive", "--seed" and "--requirement" values. Each returns what is wrong, empty when taken.
+[[nodiscard]] std::string setDriveOption(std::string_view text, EngineOptions& options);
+[[nodiscard]] std::string setSeedOption(std::string_view text, EngineOptions& options);
+[[nodiscard]] std::string setRequirementOption(std::string_view text, EngineOptions& options);
+
+}  // namespace tunalyx

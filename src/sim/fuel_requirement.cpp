@@ -1,0 +1,122 @@
+#include "sim/fuel_requirement.h"
+
+#include "maps/map_grids.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+namespace tunalyx {
+
+namespace {
+
+constexpr double kPatternReach = 0.15;  // the pattern's largest error either way
+constexpr int kPatternWaves = 3;
+
+// A draw in [0, 1) from the top 53 bits: the same on every standard library.
+double unit(std::mt19937_64& random) {
+    return static_cast<double>(random() >> 11) * 0x1.0p-53;
+}
+
+constexpr double kInjectionScale = 0.00390625;  // the Inj Map's raw steps
+constexpr double kInjectionOffset = 0.5;
+
+}  // namespace
+
+std::optional<MapField> injectionField(const BlockStore& blocks, const FamilyLayout& layout) {
+    constexpr std::size_t kBlockBytes = 100;
+    for (int b = 0; b < 4; ++b)
+        if (blocks[static_cast<std::size_t>(layout.injMapBlock + b)].size() < kBlockBytes)
+            return std::nullopt;
+    MapField field{};
+    for (std::size_t col = 0; col < kMapAxisSize; ++col) {
+        for (std::size_t row = 0; row < kMapAxisSize; ++row) {
+            const auto k = static_cast<std::size_t>(
+                cellIndex(static_cast<int>(row) + 1, static_cast<int>(col) + 1));
+            const Bytes& block = blocks[layout.injMapBlock + k / kBlockBytes];
+            field[row][col] = kInjectionOffset + block[k % kBlockBytes] * kInjectionScale;
+        }
+    }
+    return field;
+}
+
+MapField requirementErrorPattern(const EngineOptions& options) {
+    MapField factor{};
+    for (auto& row : factor)
+        row.fill(1.0);
+    if (options.requirement == RequirementKind::Correct) return factor;
+    if (options.requirement == RequirementKind::Uniform) {
+        for (auto& row : factor)
+            row.fill(1.0 + options.uniformLeanPercent / 100);
+        return factor;
+    }
+    // A few long waves across the map with drawn directions and phases: smooth, no two seeds
+    // alike, then scaled so the worst cell is off by the full reach.
+    std::mt19937_64 random(options.seed);
+    struct Wave {
+        double fx, fy, phase, amplitude;
+    };
+    std::array<Wave, kPatternWaves> waves{};
+    for (Wave& w : waves)
+        w = {0.3 + 0.9 * unit(random), 0.3 + 0.9 * unit(random) * (unit(random) < 0.5 ? -1 : 1),
+             2 * std::numbers::pi * unit(random), 0.5 + 0.5 * unit(random)};
+    MapField raw{};
+    double largest = 0;
+    for (std::size_t row = 0; row < kMapAxisSize; ++row) {
+        for (std::size_t col = 0; col < kMapAxisSize; ++col) {
+            const double x = static_cast<double>(col) / (kMapAxisSize - 1);
+            const double y = static_cast<double>(row) / (kMapAxisSize - 1);
+            double v = 0;
+            for (const Wave& w : waves)
+                v += w.amplitude * std::sin(2 * std::numbers::pi * (w.fx * x + w.fy * y) + w.phase);
+            raw[row][col] = v;
+            largest = std::max(largest, std::abs(v));
+        }
+    }
+    for (std::size_t row = 0; row < kMapAxisSize; ++row)
+        for (std::size_t col = 0; col < kMapAxisSize; ++col)
+            factor[row][col] = 1 + kPatternReach * raw[row][col] / largest;
+    return factor;
+}
+
+FuelRequirement::FuelRequirement(const MapField& defaultInjection, const MapAxes& defaultAxes,
+                                 const EngineOptions& options)
+    : m_axes(defaultAxes) {
+    // The default tune burns 14.7 x requirement / value: lean where the factor is above 1.
+    const MapField factor = requirementErrorPattern(options);
+    for (std::size_t row = 0; row < kMapAxisSize; ++row)
+        for (std::size_t col = 0; col < kMapAxisSize; ++col)
+            m_field[row][col] = defaultInjection[row][col] * factor[row][col];
+}
+
+FuelRequirement FuelRequirement::forFamily(LayoutFamily family, const EngineOptions& options) {
+    const BlockStore blocks = defaultBlocks(simUnit(simUnitOf(family)));
+    const FamilyLayout& layout = familyLayout(family);
+    return FuelRequirement(injectionField(blocks, layout).value(),
+                           mapAxesOfBlock(blocks[layout.mapRefBlock]).value(), options);
+}
+
+double FuelRequirement::at(double rpm, double load) const {
+    return interpolateField(m_field, m_axes, rpm, load);
+}
+
+std::string FuelRequirement::text() const {
+    std::string out =
+        "# The Inj Map values that burn 14.7 A/F: a line per load row, top row first as the "
+        "grid shows it;\n# a value per rpm column.\n";
+    for (const auto& row : m_field) {
+        for (std::size_t col = 0; col < row.size(); ++col) {
+            // Not printf: the user's locale must not turn the point into a comma.
+            char cell[32];
+            const auto end =
+                std::to_chars(cell, cell + sizeof cell, row[col], std::chars_format::fixed, 3);
+            out += (col == 0 ? "" : "\t") + std::string(cell, end.ptr);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace tunalyx

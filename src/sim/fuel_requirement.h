@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "maps/map_axes.h"
+#include "sim/default_blocks.h"
+#include "sim/engine_options.h"
+#include "versions/layout_family.h"
+
+namespace tunalyx {
+
+inline constexpr double kStoichiometricAfr = 14.7;
+
+// The Inj Map of a unit's blocks as the grid shows it (0.500..1.496), [load row][rpm column];
+// nothing when a block of the map is missing or short.
+[[nodiscard]] std::optional<MapField> injectionField(const BlockStore& blocks,
+                                                     const FamilyLayout& layout);
+
+// The engine's hidden fuel requirement: for every operating point the Inj Map value at which it
+// burns 14.7 A/F. It belongs to the engine, not to the tune it is given: it is fixed against the
+// family's default tune, so a drive with a corrected tune meets the same engine.
+class FuelRequirement {
+public:
+    FuelRequirement(const MapField& defaultInjection, const MapAxes& defaultAxes,
+                    const EngineOptions& options);
+    // The requirement of a simulated unit of this family.
+    [[nodiscard]] static FuelRequirement forFamily(LayoutFamily family,
+                                                   const EngineOptions& options);
+
+    // At the breakpoints of the default map reference.
+    [[nodiscard]] const MapField& field() const { return m_field; }
+    [[nodiscard]] const MapAxes& axes() const { return m_axes; }
+    // Between breakpoints as the unit interpolates.
+    [[nodiscard]] double at(double rpm, double load) const;
+
+    // 20 lines of 20 TAB-separated values, the top line the first load row, after a comment
+    // that says what they are.
+    [[nodiscard]] std::string text() const;
+
+private:
+    MapField m_field{};
+    MapAxes m_axes;
+};
+
+// How lean the default tune burns against the requirement, a factor per cell: 1 is right.
+[[nodiscard]] MapField requirementErrorPattern(const EngineOptions& options);
+
+}  // namespace tunalyx

@@ -1,0 +1,81 @@
+#include "sim/tuned_engine.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tunalyx {
+
+namespace {
+constexpr double kLoadMin = 900;
+constexpr double kLoadMax = 13500;
+constexpr double kRpmMin = 800;
+constexpr double kRpmMax = 7500;
+constexpr double kTipInRate = 1.0;  // throttle opening per second that counts as a tip-in
+
+double fraction(double value, double low, double high) {
+    return std::clamp((value - low) / (high - low), 0.0, 1.0);
+}
+}  // namespace
+
+double coolantAt(double seconds) {
+    return 85 - 65 * std::exp(-seconds / 90);
+}
+
+TunedEngine::TunedEngine(FuelRequirement requirement, Drive drive, std::uint64_t seed)
+    : m_requirement(std::move(requirement)),
+      m_drive(std::move(drive)),
+      m_seed(seed),
+      m_sensor(seed) {}
+
+double TunedEngine::tipInFuel(double seconds) const {
+    const double since = seconds - m_lastTipIn;
+    if (since < 0 || since >= kTipInSeconds) return 0;
+    return kTipInExtraFuel * (1 - since / kTipInSeconds);
+}
+
+double TunedEngine::burnedAfr(double seconds, const DriveState& at, double injection) const {
+    if (at.fuelCut) return kFuelCutAfr;
+    double afr = kStoichiometricAfr * m_requirement.at(at.rpm, at.load) / injection /
+                 (1 + tipInFuel(seconds));
+    const auto window = static_cast<std::uint64_t>(std::floor(seconds / kMisfireSeconds));
+    // Keyed apart from the sensor's noise, which uses the same seed.
+    if (hashedUnit(m_seed ^ 0x5EED'F1AEULL, window) < kMisfireChance) afr *= kMisfireLean;
+    return afr;
+}
+
+void TunedEngine::step(double seconds, const MapField& injection, const MapAxes& axes) {
+    const DriveState at = m_drive(seconds);
+    if ((at.throttle - m_lastThrottle) / WidebandSensor::kStepSeconds > kTipInRate)
+        m_lastTipIn = seconds;
+    m_lastThrottle = at.throttle;
+    const double value = interpolateField(injection, axes, at.rpm, at.load);
+    m_sensor.burn(seconds, burnedAfr(seconds, at, value), transportDelaySeconds(at.rpm, at.load));
+}
+
+EngineState TunedEngine::advanceTo(double seconds, const MapField& injection, const MapAxes& axes) {
+    // Fixed steps from the start, whatever the times asked for.
+    for (;;) {
+        const double t = static_cast<double>(m_nextStep) * WidebandSensor::kStepSeconds;
+        if (t > seconds) break;
+        step(t, injection, axes);
+        ++m_nextStep;
+    }
+    const DriveState at = m_drive(seconds);
+    EngineState s;
+    s.rpm = at.rpm;
+    s.load = at.load;
+    s.throttle = at.throttle;
+    const double loadFrac = fraction(at.load, kLoadMin, kLoadMax);
+    const double rpmFrac = fraction(at.rpm, kRpmMin, kRpmMax);
+    s.boostKpa = -65 + 165 * loadFrac;
+    s.waterC = coolantAt(seconds);
+    // The unit's pulse: a base width from load, times the Inj Map factor and any tip-in fuel.
+    const double base = 0.8 + 11.2 * loadFrac * (0.8 + 0.2 * rpmFrac);
+    s.injMs = at.fuelCut ? 0
+                         : base * interpolateField(injection, axes, at.rpm, at.load) *
+                               (1 + tipInFuel(seconds));
+    s.wideBandVolts = m_sensor.volts(seconds);
+    return s;
+}
+
+}  // namespace tunalyx

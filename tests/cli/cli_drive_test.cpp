@@ -1,0 +1,427 @@
+// The engine that answers the tune, end to end: `drive` logs it in fast time, `simulate --engine`
+// serves it in real time, and both must tell the same story about the same tune.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <tuple>
+
+#include "cli_process.h"
+
+namespace tunalyx::clitest {
+namespace {
+
+constexpr std::uint8_t kInjMapBlock = 0x86;  // four blocks of 100 cells, column by column
+constexpr int kMapSize = 20;
+constexpr int kLogMost = 32767;
+constexpr double kStoichiometric = 14.7;
+const std::string kWideBand = "AN1 Wide Band";
+
+double number(const std::string& text) {
+    return std::strtod(text.c_str(), nullptr);  // the log writes ".008" for 0.008
+}
+
+std::vector<std::string> fields(const std::string& line, char separator) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, separator);)
+        out.push_back(field);
+    return out;
+}
+
+// A log file read back, its layout checked on the way.
+struct Log {
+    std::vector<std::string> headings;
+    std::vector<std::vector<double>> samples;
+
+    [[nodiscard]] std::size_t column(const std::string& heading) const {
+        const auto it = std::find(headings.begin(), headings.end(), heading);
+        if (it == headings.end()) ADD_FAILURE() << "no column " << heading;
+        return it == headings.end() ? 0 : static_cast<std::size_t>(it - headings.begin());
+    }
+    [[nodiscard]] std::vector<double> series(const std::string& heading) const {
+        std::vector<double> values;
+        const std::size_t c = column(heading);
+        for (const auto& s : samples)
+            values.push_back(s[c]);
+        return values;
+    }
+    [[nodiscard]] std::vector<double> times() const { return series("Time(S)"); }
+};
+
+Log readLog(const fs::path& path) {
+    const std::string text = fileText(path);
+    Log log;
+    EXPECT_TRUE(text.starts_with("[SR20DET]\r\nTime(S)\t")) << path;
+    EXPECT_TRUE(text.ends_with("\r\n")) << path;
+    std::size_t from = text.find("\r\n") + 2;
+    for (std::size_t end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2) {
+        const std::string line = text.substr(from, end - from);
+        EXPECT_EQ(line.find('\n'), std::string::npos) << "a line ends in LF alone in " << path;
+        auto cells = fields(line, '\t');
+        if (log.headings.empty()) {
+            log.headings = std::move(cells);
+            continue;
+        }
+        EXPECT_EQ(cells.size(), log.headings.size()) << line;
+        cells.resize(log.headings.size());
+        std::vector<double> values;
+        for (const auto& cell : cells)
+            values.push_back(number(cell));
+        log.samples.push_back(std::move(values));
+    }
+    return log;
+}
+
+// The requirement map as `--dump-requirement` writes it: the comment lines left out.
+std::vector<std::vector<double>> readRequirement(const fs::path& path) {
+    std::vector<std::vector<double>> rows;
+    for (const auto& line : fields(fileText(path), '\n')) {
+        if (line.starts_with("#")) continue;
+        std::vector<double> row;
+        for (const auto& cell : fields(line, '\t'))
+            row.push_back(number(cell));
+        EXPECT_EQ(row.size(), std::size_t{kMapSize}) << line;
+        rows.push_back(std::move(row));
+    }
+    EXPECT_EQ(rows.size(), std::size_t{kMapSize});
+    return rows;
+}
+
+// The Inj Map cell of a load row and an rpm column, as the grid shows it.
+template <typename Image>
+auto& injCell(Image& image, int row, int col) {
+    const int k = col * kMapSize + row;
+    return image[static_cast<std::uint8_t>(kInjMapBlock + k / 100)].at(
+        static_cast<std::size_t>(k % 100));
+}
+
+double injValue(int raw) {
+    return 0.5 + raw / 256.0;
+}
+
+double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The wide-band readings once the sensor is warm.
+std::vector<double> warmAirFuel(const Log& log) {
+    std::vector<double> out;
+    const auto times = log.times();
+    const auto af = log.series(kWideBand);
+    for (std::size_t i = 0; i < times.size(); ++i)
+        if (times[i] >= 21) out.push_back(af[i]);
+    return out;
+}
+
+class CliDriveTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // The simulator's own tune, read from it as a user would.
+        const fs::path dir = scratch() / "drive-reference";
+        fs::create_directories(dir);
+        Sim sim({"--family", "5"}, dir / "memory.dat", dir / "sim");
+        ASSERT_TRUE(sim.serving());
+        s_tune = dir / "default5.dat";
+        Cli read({"read-all", "--port", sim.port(), "--out", s_tune.string()}, dir / "cli");
+        ASSERT_EQ(read.finish().exitCode, 0);
+        ASSERT_EQ(sim.stop().exitCode, 0);
+    }
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        fs::remove_all(scratch(), ignored);
+    }
+    void SetUp() override {
+        // Long absolute paths for every file, as a user's tunes and logs have.
+        dir = scratch() /
+              ("drive-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        out = dir / "out";
+        fs::create_directories(out);
+    }
+
+    Finished run(const std::vector<std::string>& args) const {
+        return Cli(args, dir / "cli").finish(120'000);
+    }
+    Finished drive(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"drive", "--tune", s_tune.string()});
+        return run(args);
+    }
+    [[nodiscard]] std::string at(const std::string& name) const { return (out / name).string(); }
+
+    static inline fs::path s_tune;
+    fs::path dir, out;
+};
+
+TEST_F(CliDriveTest, SameSeedGivesTheSameLogAndAnotherSeedAnother) {
+    const std::vector<std::string> mixed{"--drive", "mixed", "--seconds", "90"};
+    auto withSeed = [&](const std::string& seed, const std::string& file) {
+        auto args = mixed;
+        args.insert(args.end(), {"--seed", seed, "--out", at(file)});
+        return drive(args);
+    };
+    for (const auto& [seed, file] : {std::pair{"3", "a.txt"}, {"3", "b.txt"}, {"4", "c.txt"}}) {
+        const Finished f = withSeed(seed, file);
+        ASSERT_EQ(f.exitCode, 0) << f.err;
+        EXPECT_EQ(f.out, "");
+    }
+    const std::string a = fileText(out / "a.txt");
+    // Not EXPECT_EQ: a megabyte of log in the failure message helps no one.
+    EXPECT_TRUE(a == fileText(out / "b.txt")) << "the same seed gave another log";
+    EXPECT_FALSE(a == fileText(out / "c.txt")) << "another seed gave the same log";
+
+    // The run is as long as asked, and the default groups carry the wide band, which reads the
+    // bottom of its range until the sensor has warmed up.
+    const Log log = readLog(out / "a.txt");
+    const auto times = log.times();
+    ASSERT_FALSE(times.empty());
+    EXPECT_EQ(times.front(), 0);
+    EXPECT_GE(times.back(), 90);
+    EXPECT_LT(times.back(), 90.1);
+    EXPECT_TRUE(std::adjacent_find(times.begin(), times.end(), std::greater_equal<>()) ==
+                times.end());
+    const auto af = log.series(kWideBand);
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        if (times[i] < 19.9) {
+            EXPECT_EQ(af[i], 10.0) << times[i];
+        } else if (times[i] > 20.1) {
+            EXPECT_GT(af[i], 10.5) << times[i];
+        }
+    }
+}
+
+TEST_F(CliDriveTest, LongDriveGoesOnInNumberedLogsOfAFullLogEach) {
+    // The advanced group alone at 57600 baud: about 160 samples a second, three logs' worth.
+    const Finished f = drive({"--groups", "advanced", "--seconds", "420", "--out", at("LOG.txt")});
+    ASSERT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_EQ(f.err, "");
+    // Nothing but the logs: no temporary file of a save is left.
+    EXPECT_EQ(namesIn(out), (std::set<std::string>{"LOG.txt", "LOG-001.txt", "LOG-002.txt"}));
+
+    double covered = 0;
+    std::optional<double> lastRpm;
+    for (const char* name : {"LOG.txt", "LOG-001.txt", "LOG-002.txt"}) {
+        SCOPED_TRACE(name);
+        const Log log = readLog(out / name);
+        const auto times = log.times();
+        const auto rpm = log.series("Rpm");
+        ASSERT_FALSE(times.empty());
+        if (std::string(name) != "LOG-002.txt") {
+            EXPECT_EQ(times.size(), std::size_t{kLogMost});
+        }
+        EXPECT_TRUE(std::adjacent_find(times.begin(), times.end(), std::greater_equal<>()) ==
+                    times.end());
+        // One engine all along: each log picks up where the one before stopped.
+        if (lastRpm) {
+            EXPECT_NEAR(rpm.front(), *lastRpm, 0.02 * *lastRpm);
+        }
+        lastRpm = rpm.back();
+        covered += times.back();
+    }
+    // The logs together hold the drive asked for, less the identification before each.
+    EXPECT_GT(covered, 419);
+    EXPECT_LE(covered, 420.01);
+}
+
+TEST_F(CliDriveTest, BadInputIsRefusedBeforeAnythingIsWritten) {
+    const fs::path input = dir / "input";
+    fs::create_directories(input);
+    const std::string junk = (input / "not-a-tune.dat").string();
+    writeText(junk, "this is\r\nno tune\r\n");
+    // A tune whose Inj Map stops part-way through its second block.
+    PacketImage image = imageOf(s_tune);
+    image[kInjMapBlock + 1].resize(60);
+    const std::string cut = (input / "inj-map-cut-short.dat").string();
+    writeImage(cut, image);
+
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string said;  // part of what stderr must say
+    };
+    const std::string tune = s_tune.string();
+    const std::string log = at("run.txt"), req = at("req.txt");
+    const std::vector<Case> cases = {
+        {{"drive", "--tune", tune, "--drive", "nowhere", "--seconds", "5", "--out", log},
+         2,
+         "unknown drive 'nowhere'"},
+        {{"drive", "--tune", tune, "--seed", "-1", "--seconds", "5", "--out", log}, 2, "--seed"},
+        {{"drive", "--tune", tune, "--requirement", "uniform=x", "--seconds", "5", "--out", log},
+         2,
+         "uniform=x"},
+        {{"drive", "--tune", tune, "--seconds", "5", "--dump-requirement", req}, 2, "--out"},
+        {{"drive", "--tune", junk, "--seconds", "5", "--out", log, "--dump-requirement", req},
+         1,
+         "not-a-tune.dat"},
+        {{"drive", "--tune", cut, "--seconds", "5", "--out", log, "--dump-requirement", req},
+         1,
+         "inj-map-cut-short.dat"},
+        {{"drive", "--tune", tune, "--seconds", "5", "--out", at("none/run.txt"),
+          "--dump-requirement", req},
+         1,
+         "does not exist"},
+        {{"simulate", "--drive", "city"}, 2, "--engine"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const auto& a : c.args)
+            line += a + " ";
+        SCOPED_TRACE(line);
+        // A simulator that wrongly starts serving is stopped by the time limit.
+        const Finished f = Cli(c.args, dir / "cli").finish(5'000);
+        EXPECT_EQ(f.exitCode, c.exitCode) << f.err;
+        EXPECT_NE(f.err.find(c.said), std::string::npos) << f.err;
+        EXPECT_EQ(f.out, "");
+        EXPECT_TRUE(namesIn(out).empty());
+        fs::remove_all(out);  // what a wrong run wrote must not fail the next case too
+        fs::create_directories(out);
+    }
+}
+
+TEST_F(CliDriveTest, RequirementIsTheDefaultTuneMadeLeanAndTheMixtureAnswersTheTune) {
+    const PacketImage tune = imageOf(s_tune);
+    auto dump = [&](const std::string& requirement, const std::string& file) {
+        const Finished f = drive({"--requirement", requirement, "--dump-requirement", at(file)});
+        EXPECT_EQ(f.exitCode, 0) << f.err;
+        return readRequirement(out / file);
+    };
+    const auto correct = dump("correct", "correct.txt");
+    const auto lean = dump("uniform=12", "lean.txt");
+    // The dump alone runs no drive.
+    EXPECT_EQ(namesIn(out), (std::set<std::string>{"correct.txt", "lean.txt"}));
+    ASSERT_EQ(correct.size(), std::size_t{kMapSize});
+    ASSERT_EQ(lean.size(), std::size_t{kMapSize});
+    int wrong = 0;
+    std::string first;
+    for (int row = 0; row < kMapSize; ++row)
+        for (int col = 0; col < kMapSize; ++col) {
+            const double value = injValue(injCell(tune, row, col));
+            if (std::abs(correct[row][col] - value) <= 0.0006 &&
+                std::abs(lean[row][col] - 1.12 * value) <= 0.002)
+                continue;
+            if (wrong++ == 0)
+                first = testing::PrintToString(
+                    std::tuple(row, col, value, correct[row][col], lean[row][col]));
+        }
+    EXPECT_EQ(wrong, 0) << "first (row, col, Inj Map, correct, uniform=12): " << first;
+
+    // The engine burns the tune it holds: on the requirement the default tune meets it burns
+    // stoichiometric, 12 % lean on the lean one, and a tune with 10 % more fuel everywhere burns
+    // that much richer.
+    PacketImage richer = tune;
+    for (int row = 0; row < kMapSize; ++row)
+        for (int col = 0; col < kMapSize; ++col) {
+            std::uint8_t& raw = injCell(richer, row, col);
+            raw = static_cast<std::uint8_t>(std::lround((1.1 * injValue(raw) - 0.5) * 256));
+        }
+    const std::string richerTune = (dir / "richer.dat").string();
+    writeImage(richerTune, richer);
+    struct Mixture {
+        std::string tune, requirement;
+        double airFuel;
+    };
+    for (const Mixture& m : {Mixture{s_tune.string(), "correct", kStoichiometric},
+                             Mixture{s_tune.string(), "uniform=12", 1.12 * kStoichiometric},
+                             Mixture{richerTune, "correct", kStoichiometric / 1.1}}) {
+        SCOPED_TRACE(m.tune + " " + m.requirement);
+        const Finished f = run({"drive", "--tune", m.tune, "--drive", "idle", "--requirement",
+                                m.requirement, "--seconds", "60", "--out", at("idle.txt")});
+        ASSERT_EQ(f.exitCode, 0) << f.err;
+        EXPECT_NEAR(median(warmAirFuel(readLog(out / "idle.txt"))), m.airFuel, 0.01 * m.airFuel);
+    }
+}
+
+// The sample of a fast-time log nearest to a moment; none when the log has no samples.
+std::optional<std::size_t> nearest(const std::vector<double>& times, double t) {
+    if (times.empty()) return std::nullopt;
+    const auto after = std::lower_bound(times.begin(), times.end(), t);
+    std::size_t i = static_cast<std::size_t>(after - times.begin());
+    if (i == times.size() || (i > 0 && t - times[i - 1] < times[i] - t)) --i;
+    return i;
+}
+
+// A fast-time series at a moment, between its samples.
+double between(const std::vector<double>& times, const std::vector<double>& values, double t) {
+    const auto after = std::upper_bound(times.begin(), times.end(), t);
+    if (after == times.begin()) return values.front();
+    if (after == times.end()) return values.back();
+    const auto i = static_cast<std::size_t>(after - times.begin());
+    const double w = (t - times[i - 1]) / (times[i] - times[i - 1]);
+    return values[i - 1] + w * (values[i] - values[i - 1]);
+}
+
+TEST_F(CliDriveTest, RealTimeLogMatchesTheFastTimeDriveOfTheSameTune) {
+    // The simulator holds its default tune, the one read in the set-up.
+    Sim sim({"--engine", "--baud-pacing", "--family", "5", "--drive", "city", "--seed", "7"},
+            dir / "memory.dat", dir / "sim");
+    ASSERT_TRUE(sim.serving());
+    const Finished realTime = run({"log", "--port", sim.port(), "--groups", "advanced,aux",
+                                   "--seconds", "26", "--out", at("rt.txt")});
+    ASSERT_EQ(realTime.exitCode, 0) << realTime.err;
+    ASSERT_EQ(sim.stop().exitCode, 0);
+    // A second longer, to cover the moments the fit below looks at.
+    const Finished fastTime =
+        drive({"--drive", "city", "--seed", "7", "--seconds", "27", "--out", at("ft.txt")});
+    ASSERT_EQ(fastTime.exitCode, 0) << fastTime.err;
+
+    const Log rt = readLog(out / "rt.txt");
+    const Log ft = readLog(out / "ft.txt");
+    EXPECT_EQ(rt.headings, ft.headings);
+    const auto rtTimes = rt.times(), ftTimes = ft.times();
+    const auto rtRpm = rt.series("Rpm"), ftRpm = ft.series("Rpm");
+    const auto rtLoad = rt.series("Load"), ftLoad = ft.series("Load");
+    const auto rtAf = rt.series(kWideBand), ftAf = ft.series(kWideBand);
+    std::vector<std::size_t> compared;  // the real-time samples of a warm sensor
+    for (std::size_t i = 0; i < rtTimes.size(); ++i)
+        if (rtTimes[i] >= 21) compared.push_back(i);
+    ASSERT_GT(compared.size(), 500u);
+
+    // Where on the fast-time drive the real-time samples fit best: the two logs' clocks must
+    // agree, so the best fit is the same moment.
+    auto misfit = [&](double shift) {
+        double sum = 0;
+        for (std::size_t i : compared)
+            sum += std::abs(rtRpm[i] - between(ftTimes, ftRpm, rtTimes[i] + shift)) / rtRpm[i];
+        return sum / static_cast<double>(compared.size());
+    };
+    int bestMs = 0;
+    for (int ms = -300; ms <= 300; ++ms)
+        if (misfit(ms / 1000.0) < misfit(bestMs / 1000.0)) bestMs = ms;
+    EXPECT_LE(std::abs(bestMs), 20)
+        << "the real-time samples fit the fast-time drive best " << bestMs << " ms later";
+
+    // Sample by sample at that fit, within the noise of the sensor (1 % standard deviation in
+    // each log) and what a few milliseconds of drive move the engine.
+    struct Difference {
+        double sum = 0, worst = 0, worstAt = 0;
+        void note(double d, double at) {
+            sum += d;
+            if (d > worst) std::tie(worst, worstAt) = std::pair(d, at);
+        }
+    };
+    Difference gap, rpm, load, af;
+    for (std::size_t i : compared) {
+        const double t = rtTimes[i] + bestMs / 1000.0;
+        const auto j = nearest(ftTimes, t);
+        ASSERT_TRUE(j.has_value());
+        gap.note(std::abs(ftTimes[*j] - t), rtTimes[i]);
+        rpm.note(std::abs(rtRpm[i] - ftRpm[*j]) / ftRpm[*j], rtTimes[i]);
+        load.note(std::abs(rtLoad[i] - ftLoad[*j]) / ftLoad[*j], rtTimes[i]);
+        af.note(std::abs(rtAf[i] - ftAf[*j]) / ftAf[*j], rtTimes[i]);
+    }
+    EXPECT_LE(gap.worst, 0.020) << "no fast-time sample near " << gap.worstAt << " s";
+    const auto n = static_cast<double>(compared.size());
+    for (const auto& [name, d, most, mean] : {std::tuple{"Rpm", rpm, 0.03, 0.005},
+                                              {"Load", load, 0.03, 0.005},
+                                              {"A/F", af, 0.07, 0.015}}) {
+        EXPECT_LE(d.worst, most) << name << " at " << d.worstAt << " s";
+        EXPECT_LT(d.sum / n, mean) << name << " on average";
+    }
+}
+
+}  // namespace
+}  // namespace tunalyx::clitest
