@@ -11,16 +11,9 @@ namespace tunalyx {
 
 namespace {
 
-constexpr double kRpmMin = 800;
-constexpr double kRpmMax = 7500;
-// A little beyond the first and last load breakpoint of the default map reference, so the
-// tracer reaches the edge rows too.
-constexpr double kLoadMin = 900;
-constexpr double kLoadMax = 13500;
 // Two periods with an irrational ratio: the (rpm, load) path never repeats and fills the map.
 constexpr double kRpmPeriod = 37.0;
 constexpr double kLoadPeriod = 37.0 / std::numbers::phi / std::numbers::phi;
-constexpr double kWarmUpSeconds = 90;
 
 // 0 at x = 0, 1 at x = 0.5, 0 again at x = 1: sweeps spend equal time in every band.
 double triangle(double x) {
@@ -77,11 +70,11 @@ struct Derived {
 Derived derive(double seconds, double rpm, double load, double throttle, double boost,
                std::optional<double> injMs) {
     Derived d{};
-    d.loadFrac = std::clamp((load - kLoadMin) / (kLoadMax - kLoadMin), 0.0, 1.0);
-    d.rpmFrac = std::clamp((rpm - kRpmMin) / (kRpmMax - kRpmMin), 0.0, 1.0);
+    d.loadFrac = loadShare(load);
+    d.rpmFrac = rpmShare(rpm);
     const double lf = d.loadFrac;
     const double rf = d.rpmFrac;
-    const double air = (0.1 + 0.9 * lf) * rpm / kRpmMax;
+    const double air = (0.1 + 0.9 * lf) * rpm / kEngineRpmMax;
     d.mafVolts = 0.9 + 3.9 * std::sqrt(air);
     d.mafActivity = 100 * std::min(air, 1.0);
     d.tpsVolts = 0.45 + 3.85 * throttle;
@@ -115,11 +108,11 @@ void EngineModel::advanceTo(double seconds) {
     const double t = m_seconds;
     const double rpmFrac = triangle(t / kRpmPeriod);
     const double loadFrac = triangle(t / kLoadPeriod);
-    m_rpm = kRpmMin + (kRpmMax - kRpmMin) * rpmFrac;
-    m_load = kLoadMin + (kLoadMax - kLoadMin) * loadFrac;
+    m_rpm = kEngineRpmMin + (kEngineRpmMax - kEngineRpmMin) * rpmFrac;
+    m_load = kEngineLoadMin + (kEngineLoadMax - kEngineLoadMin) * loadFrac;
     m_throttle = std::clamp((loadFrac - 0.05) / 0.85, 0.0, 1.0);
-    m_boostKpa = -65 + 165 * loadFrac;
-    m_waterC = 85 - 65 * std::exp(-t / kWarmUpSeconds);
+    m_boostKpa = boostAtLoad(m_load);
+    m_waterC = coolantAt(t);
 }
 
 void EngineModel::follow(double seconds, const EngineState& state) {

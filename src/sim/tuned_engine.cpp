@@ -6,16 +6,24 @@
 namespace tunalyx {
 
 namespace {
-constexpr double kLoadMin = 900;
-constexpr double kLoadMax = 13500;
-constexpr double kRpmMin = 800;
-constexpr double kRpmMax = 7500;
 constexpr double kTipInRate = 1.0;  // throttle opening per second that counts as a tip-in
 
 double fraction(double value, double low, double high) {
     return std::clamp((value - low) / (high - low), 0.0, 1.0);
 }
 }  // namespace
+
+double rpmShare(double rpm) {
+    return fraction(rpm, kEngineRpmMin, kEngineRpmMax);
+}
+
+double loadShare(double load) {
+    return fraction(load, kEngineLoadMin, kEngineLoadMax);
+}
+
+double boostAtLoad(double load) {
+    return -65 + 165 * loadShare(load);
+}
 
 double coolantAt(double seconds) {
     return 85 - 65 * std::exp(-seconds / 90);
@@ -65,9 +73,9 @@ EngineState TunedEngine::advanceTo(double seconds, const MapField& injection, co
     s.rpm = at.rpm;
     s.load = at.load;
     s.throttle = at.throttle;
-    const double loadFrac = fraction(at.load, kLoadMin, kLoadMax);
-    const double rpmFrac = fraction(at.rpm, kRpmMin, kRpmMax);
-    s.boostKpa = -65 + 165 * loadFrac;
+    const double loadFrac = loadShare(at.load);
+    const double rpmFrac = rpmShare(at.rpm);
+    s.boostKpa = boostAtLoad(at.load);
     s.waterC = coolantAt(seconds);
     // The unit's pulse: a base width from load, times the Inj Map factor and any tip-in fuel.
     const double base = 0.8 + 11.2 * loadFrac * (0.8 + 0.2 * rpmFrac);

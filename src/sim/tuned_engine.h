@@ -8,6 +8,18 @@
 
 namespace tunalyx {
 
+// The speed and load the model engine spans: the load a little beyond the default map's first
+// and last row, so that the edge rows are reached too.
+inline constexpr double kEngineRpmMin = 800;
+inline constexpr double kEngineRpmMax = 7500;
+inline constexpr double kEngineLoadMin = 900;
+inline constexpr double kEngineLoadMax = 13500;
+// Where a value lies across that span, 0..1.
+[[nodiscard]] double rpmShare(double rpm);
+[[nodiscard]] double loadShare(double load);
+// Manifold pressure against load, kPa: vacuum at light load, about 100 kPa of boost at the top.
+[[nodiscard]] double boostAtLoad(double load);
+
 // Everything the live data shows of the engine at one moment.
 struct EngineState {
     double rpm = 850;

@@ -199,6 +199,36 @@ TEST(TunedEngine, WarmUpReadsZeroVoltsAndFuelCutReadsTheRail) {
     EXPECT_GT(overrun.advanceTo(400, tune.injection, tune.axes).waterC, 80);
 }
 
+TEST(TunedEngine, TipInsRunRichForHalfASecondAndMisfiresSpikeLeanRarely) {
+    const DefaultTune tune;
+    const FuelRequirement requirement(tune.injection, tune.axes,
+                                      withRequirement(RequirementKind::Correct));
+    // Steady at 3000 rpm; the throttle snaps open at 30 s and the load follows.
+    const auto tipIn = [](double t) {
+        return t < 30 ? DriveState{3000, 4000, 0.2, false} : DriveState{3000, 4000, 0.6, false};
+    };
+    TunedEngine engine(requirement, tipIn, 1);
+    const DriveState open{3000, 4000, 0.6, false};
+    const double value = interpolateField(tune.injection, tune.axes, 3000, 4000);
+    engine.advanceTo(30.1, tune.injection, tune.axes);
+    EXPECT_NEAR(engine.burnedAfr(30.1, open, value), 14.7 / (1 + 0.8 * 0.12), 1e-9);
+    engine.advanceTo(30.6, tune.injection, tune.axes);
+    EXPECT_NEAR(engine.burnedAfr(30.6, open, value), 14.7, 1e-9);
+
+    // An hour of steady running: a misfire now and then, each a lean spike.
+    int spikes = 0;
+    for (int window = 0; window < 36000; ++window) {
+        const double t = 31 + window * TunedEngine::kMisfireSeconds;
+        const double afr = engine.burnedAfr(t, open, value);
+        if (afr > 14.8) {
+            EXPECT_NEAR(afr, 14.7 * TunedEngine::kMisfireLean, 1e-9);
+            ++spikes;
+        }
+    }
+    EXPECT_GT(spikes, 60);
+    EXPECT_LT(spikes, 180);
+}
+
 TEST(TunedEngine, ReadingsDependOnTheDriveAndSeedNotOnWhenTheyAreAsked) {
     const DefaultTune tune;
     const EngineOptions options = withRequirement(RequirementKind::Pattern, 0, 5);
