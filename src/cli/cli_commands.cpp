@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +22,8 @@
 #include <sys/prctl.h>
 #endif
 
+#include "autotune/autotune.h"
+#include "autotune/target_afr.h"
 #include "auxinputs/aux_calibration.h"
 #include "cli/cli_closed_port.h"
 #include "cli/cli_diff.h"
@@ -92,6 +95,12 @@ const char* usageText() {
            "                             default, from the seed), correct, uniform=P (the default\n"
            "                             tune P % lean everywhere). --dump-requirement writes the\n"
            "                             engine's hidden fuel requirement as a 20 x 20 map\n"
+           "  autotune --tune T.dat --log L.txt [--log L2.txt]... [--target T.afr]\n"
+           "      [--max-change P] [--min-samples N] --out T2.dat\n"
+           "                             proposes Inj Map corrections from the wide-band A/F\n"
+           "                             (AN1) of the logs: a line per changed cell (N, P, old,\n"
+           "                             new, %, samples), then the readings left out and why;\n"
+           "                             exit 1 when no cell could be given a proposal\n"
            "  simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...\n"
            "      [--dump-on-exit FILE.dat]\n"
            "      [--engine [--drive NAME] [--seed N] [--requirement R] [--dump-requirement F]]\n"
@@ -231,6 +240,9 @@ const CommandShape kSimulateShape{.optional = {"--family", "--dump-on-exit", "--
                                                "--requirement", "--dump-requirement"},
                                   .repeatable = {"--fault"},
                                   .flags = {"--baud-pacing", "--engine"}};
+const CommandShape kAutoTuneShape{.required = {"--tune", "--out"},
+                                  .optional = {"--target", "--max-change", "--min-samples"},
+                                  .repeatable = {"--log"}};
 const CommandShape kDriveShape{.required = {"--tune"},
                                .optional = {"--drive", "--seconds", "--out", "--groups", "--seed",
                                             "--requirement", "--dump-requirement"}};
@@ -617,6 +629,104 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
         s.link.wakeUp();
         return true;
     });
+}
+
+namespace {
+
+std::string cellName(int row, int col) {
+    const auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    return "N" + two(col + 1) + "\tP" + two(row + 1);
+}
+
+std::string percentText(double percent) {
+    char text[32];
+    const auto end =
+        std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed, 1).ptr;
+    return (percent >= 0 ? "+" : "") + std::string(text, end) + " %";
+}
+
+std::optional<double> numberAbove0(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    const auto value = parseFieldNumber(*text);
+    if (!value || !(*value > 0)) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+int runAutoTune(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kAutoTuneShape); !problem.empty())
+        return usage(problem);
+    const std::vector<std::string> logPaths = args.all("--log");
+    if (logPaths.empty()) return usage("autotune needs at least one --log LOG.txt");
+    AutoTuneSettings settings;
+    if (args.option("--max-change")) {
+        const auto percent = numberAbove0(args.option("--max-change"));
+        if (!percent || *percent > 50)
+            return usage("--max-change takes a percentage above 0, at most 50");
+        settings.maxChangePercent = *percent;
+    }
+    if (args.option("--min-samples")) {
+        const auto samples = numberAbove0(args.option("--min-samples"));
+        if (!samples) return usage("--min-samples takes a number above 0");
+        settings.minSamples = *samples;
+    }
+
+    FileSession file(ctx);
+    Session& s = file.session();
+    const std::string tunePath = *args.option("--tune");
+    if (!openFile(s, tunePath)) return kExitFailed;
+    InjectionMap tune;
+    tune.codec = s.maps.descriptor(kInjMap);
+    tune.axes = LoadMapAxes(s.codec, s.maps.MapRefBlock);
+    for (int row = 0; row < kMapRows; ++row)
+        for (int col = 0; col < kMapCols; ++col)
+            tune.raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
+                s.maps.GridData(kInjMap, row + 1, col + 1);
+
+    MapField target = defaultTargetAfr(tune.axes);
+    if (const auto targetPath = args.option("--target")) {
+        const auto table = openTargetAfr(ctx.prompts, *targetPath, shownName(*targetPath));
+        if (!table) return kExitFailed;
+        target = *table;
+    }
+
+    std::vector<std::unique_ptr<LogStore>> logs;
+    std::vector<const LogStore*> logList;
+    for (const std::string& path : logPaths) {
+        logs.push_back(std::make_unique<LogStore>());
+        if (!openLogFile(*logs.back(), s.trace, ctx.prompts, path, shownName(path)))
+            return kExitFailed;
+        logList.push_back(logs.back().get());
+    }
+    const AutoTuneProposal proposal =
+        proposeCorrections(logList, tune, target, CellLocks{}, settings);
+    if (!proposal.problem.empty()) return failed(proposal.problem);
+
+    for (int row = 0; row < kMapRows; ++row) {
+        for (int col = 0; col < kMapCols; ++col) {
+            const CellResult& c =
+                proposal.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            if (c.verdict == CellVerdict::OutOfRange)
+                std::cerr << "P" << row + 1 << " N" << col + 1 << " asks for "
+                          << percentText((c.correction - 1) * 100) << ", beyond the Inj Map's range"
+                          << std::endl;
+            if (!c.changes()) continue;
+            std::cout << cellName(row, col) << "\t" << s.maps.fText(kInjMap, c.oldRaw) << "\t"
+                      << s.maps.fText(kInjMap, c.newRaw) << "\t" << percentText(c.changePercent())
+                      << "\t" << std::lround(c.samples) << "\n";
+            s.maps.GridSetData(kInjMap, row + 1, col + 1, c.newRaw);
+        }
+    }
+    const int changed = proposal.changedCells();
+    std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
+    if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
+    if (changed == 0)
+        return failed(
+            "no cell could be given a proposal: none had " + shortestDecimal(settings.minSamples) +
+            " effective samples spread less than " + shortestDecimal(settings.maxSpreadPercent) +
+            " % and asking for a change of a display step or more");
+    return save(s, *args.option("--out"));
 }
 
 int runMapWatch(const CliArgs& args, CliContext& ctx) {

@@ -25,6 +25,7 @@ int runShow(const CliArgs& args, CliContext& ctx);
 int runDiff(const CliArgs& args, CliContext& ctx);
 int runLog(const CliArgs& args, CliContext& ctx);
 int runExportCsv(const CliArgs& args, CliContext& ctx);
+int runAutoTune(const CliArgs& args, CliContext& ctx);
 int runDrive(const CliArgs& args, CliContext& ctx);
 int runMapWatch(const CliArgs& args, CliContext& ctx);
 int runScan(const CliArgs& args, CliContext& ctx);

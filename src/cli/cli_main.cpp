@@ -16,14 +16,17 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<std::string> words(argv + 1, argv + argc);
     std::string error;
-    const CliArgs args = parseCliArgs(words, {"--port",    "--out",          "--base",
-                                              "--to",      "--family",       "--fault",
-                                              "--groups",  "--samples",      "--seconds",
-                                              "--tune",    "--item",         "--stat",
-                                              "--holdoff", "--maxval",       "--source",
-                                              "--dp",      "--dump-on-exit", "--drive",
-                                              "--seed",    "--requirement",  "--dump-requirement"},
-                                      error);
+    const CliArgs args =
+        parseCliArgs(words, {"--port",       "--out",          "--base",
+                             "--to",         "--family",       "--fault",
+                             "--groups",     "--samples",      "--seconds",
+                             "--tune",       "--item",         "--stat",
+                             "--holdoff",    "--maxval",       "--source",
+                             "--dp",         "--dump-on-exit", "--drive",
+                             "--seed",       "--requirement",  "--dump-requirement",
+                             "--log",        "--target",       "--max-change",
+                             "--min-samples"},
+                     error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";
         return kExitOk;
@@ -48,7 +51,7 @@ int main(int argc, char** argv) {
         {"update", runUpdate},     {"convert", runConvert},   {"show", runShow},
         {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
         {"scan", runScan},         {"simulate", runSimulate}, {"mapwatch", runMapWatch},
-        {"drive", runDrive},
+        {"drive", runDrive},       {"autotune", runAutoTune},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);

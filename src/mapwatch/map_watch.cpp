@@ -10,10 +10,6 @@ namespace tunalyx {
 
 namespace {
 
-constexpr int kRpmItem = 0;
-constexpr int kLoadItem = 1;
-constexpr int kLoggedColumnItem = 62;  // N
-constexpr int kLoggedRowItem = 63;     // P
 constexpr int kMostDecimals = 6;
 
 int cellIndex(double position) {

@@ -19,6 +19,16 @@ inline constexpr int kGroupAux = 2;
 inline constexpr int kGroupMap = 3;
 inline constexpr int kGroupAdvanced = 4;
 
+// Items the program reads by number, not only shows.
+inline constexpr int kRpmItem = 0;             // Advanced Rpm
+inline constexpr int kLoadItem = 1;            // Advanced Load
+inline constexpr int kInjMsItem = 4;           // Advanced Inj ms
+inline constexpr int kWaterTempItem = 10;      // Advanced WtrT
+inline constexpr int kThrottleVoltsItem = 18;  // Advanced TPS V
+inline constexpr int kAn1Item = 58;            // AN1 through its calibration
+inline constexpr int kLoggedColumnItem = 62;   // the unit's own map column, N
+inline constexpr int kLoggedRowItem = 63;      // and row, P
+
 // The user's set-up of the four analogue inputs of the interface box, as far as names go.
 struct AuxNames {
     std::array<std::string, 4> names;

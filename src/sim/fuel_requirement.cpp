@@ -1,9 +1,9 @@
 #include "sim/fuel_requirement.h"
 
+#include "maps/field_table.h"
 #include "maps/map_grids.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -103,20 +103,10 @@ double FuelRequirement::at(double rpm, double load) const {
 }
 
 std::string FuelRequirement::text() const {
-    std::string out =
-        "# The Inj Map values that burn 14.7 A/F: a line per load row, top row first as the "
-        "grid shows it;\n# a value per rpm column.\n";
-    for (const auto& row : m_field) {
-        for (std::size_t col = 0; col < row.size(); ++col) {
-            // Not printf: the user's locale must not turn the point into a comma.
-            char cell[32];
-            const auto end =
-                std::to_chars(cell, cell + sizeof cell, row[col], std::chars_format::fixed, 3);
-            out += (col == 0 ? "" : "\t") + std::string(cell, end.ptr);
-        }
-        out += "\n";
-    }
-    return out;
+    return fieldTableText(m_field,
+                          "The Inj Map values that burn 14.7 A/F: a line per load row, top row "
+                          "first as the grid shows it;\na value per rpm column.",
+                          3);
 }
 
 }  // namespace tunalyx

@@ -425,3 +425,68 @@ TEST_F(CliDriveTest, RealTimeLogMatchesTheFastTimeDriveOfTheSameTune) {
 
 }  // namespace
 }  // namespace tunalyx::clitest
+
+namespace tunalyx::clitest {
+namespace {
+
+// The loop a tuner runs: drive, auto-tune from the logs, drive again on the corrected tune.
+TEST_F(CliDriveTest, AutoTuneOfADriveBringsTheNextDriveCloserToTheTarget) {
+    std::string flat;
+    for (int row = 0; row < kMapSize; ++row) {
+        for (int col = 0; col < kMapSize; ++col)
+            flat += (col ? "\t" : "") + std::string("14.7");
+        flat += "\n";
+    }
+    writeText(out / "flat.afr", "# 14.7 everywhere\n" + flat);
+    const auto logsOf = [&](const std::string& stem) {
+        std::vector<std::string> args;
+        for (const char* part : {"", "-001", "-002"})
+            args.insert(args.end(), {"--log", at(stem + part + ".txt")});
+        return args;
+    };
+    // How far the warm, burning readings stray from the target.
+    const auto stray = [&](const std::string& stem) {
+        std::vector<double> off;
+        for (const char* part : {"", "-001", "-002"}) {
+            const Log log = readLog(out / (stem + std::string(part) + ".txt"));
+            const auto af = log.series(kWideBand);
+            const auto inj = log.series("Inj ms");
+            const auto water = log.series("WtrT");
+            for (std::size_t i = 0; i < af.size(); ++i)
+                if (water[i] >= 70 && inj[i] > 0 && af[i] < 19.5)
+                    off.push_back(std::abs(af[i] - kStoichiometric));
+        }
+        return median(off);
+    };
+
+    ASSERT_EQ(drive({"--seconds", "600", "--out", at("before.txt")}).exitCode, 0);
+    std::vector<std::string> tune = {"autotune",     "--tune", s_tune.string(), "--target",
+                                     at("flat.afr"), "--out",  at("tuned.dat")};
+    const auto logs = logsOf("before");
+    tune.insert(tune.end(), logs.begin(), logs.end());
+    const Finished tuned = run(tune);
+    ASSERT_EQ(tuned.exitCode, 0) << tuned.err;
+    // A line a changed cell, "N06 P07 0.984 1.020 +3.7 % 123", then the summary.
+    EXPECT_NE(tuned.out.find("\tP"), std::string::npos);
+    EXPECT_NE(tuned.out.find(" cells changed. Rejected: start of run "), std::string::npos);
+    ASSERT_EQ(
+        run({"drive", "--tune", at("tuned.dat"), "--seconds", "600", "--out", at("after.txt")})
+            .exitCode,
+        0);
+    const double before = stray("before");
+    const double after = stray("after");
+    EXPECT_LT(after, 0.6 * before) << before << " -> " << after;
+
+    // Bad input: no log at all, and a log without the wide-band A/F.
+    EXPECT_EQ(run({"autotune", "--tune", s_tune.string(), "--out", at("x.dat")}).exitCode, 2);
+    ASSERT_EQ(drive({"--seconds", "60", "--groups", "advanced", "--out", at("noaux.txt")}).exitCode,
+              0);
+    const Finished noAux = run(
+        {"autotune", "--tune", s_tune.string(), "--log", at("noaux.txt"), "--out", at("x.dat")});
+    EXPECT_EQ(noAux.exitCode, 1);
+    EXPECT_NE(noAux.err.find("A/F item's group"), std::string::npos) << noAux.err;
+    EXPECT_FALSE(fs::exists(out / "x.dat"));
+}
+
+}  // namespace
+}  // namespace tunalyx::clitest

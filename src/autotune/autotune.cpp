@@ -1,0 +1,315 @@
+#include "autotune/autotune.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tunalyx {
+
+namespace {
+
+constexpr double kMadToSigma = 1.4826;  // a normal distribution's MAD in standard deviations
+constexpr double kSmallestMad = 0.002;  // corrections alike to this are not split into outliers
+constexpr double kGlobalBand = 0.015;   // either side of the median: a 3 % band
+constexpr double kGlobalShare = 0.8;
+constexpr double kGlobalLeast = 0.03;  // a smaller common error is no cause of its own
+constexpr int kGlobalLeastCells = 5;
+
+struct Reading {
+    std::array<CellShare, 4> shares;
+    double correction;
+    int dominant;  // the cell with the largest share, row * 20 + column
+};
+
+struct Point {
+    double rpm;
+    double load;
+};
+
+// One log's samples as auto-tune reads them.
+class Samples {
+public:
+    Samples(const LogStore& log, int afrItem) : m_log(log), m_afr(afrItem) {}
+    [[nodiscard]] int count() const { return m_log.sampleCount(); }
+    [[nodiscard]] double seconds(int i) const { return m_log.LogTime(i) / 1000.0; }
+    [[nodiscard]] double rpm(int i) const { return m_log.LogData(kRpmItem, i); }
+    [[nodiscard]] double load(int i) const { return m_log.LogData(kLoadItem, i); }
+    [[nodiscard]] double throttle(int i) const { return m_log.LogData(kThrottleVoltsItem, i); }
+    [[nodiscard]] double injMs(int i) const { return m_log.LogData(kInjMsItem, i); }
+    [[nodiscard]] double water(int i) const { return m_log.LogData(kWaterTempItem, i); }
+    [[nodiscard]] double afr(int i) const { return m_log.LogData(m_afr, i); }
+
+    // The last sample at or before `t` (0 when all are after it), at or before `hint`.
+    [[nodiscard]] int before(double t, int hint) const {
+        int low = 0;
+        int high = hint;
+        while (low < high) {
+            const int mid = (low + high + 1) / 2;
+            if (seconds(mid) <= t)
+                low = mid;
+            else
+                high = mid - 1;
+        }
+        return low;
+    }
+    // The operating point at `t`, between the samples around it.
+    [[nodiscard]] Point at(double t, int hint) const {
+        const int k = before(t, hint);
+        if (k + 1 >= count() || seconds(k) >= t) return {rpm(k), load(k)};
+        const double f = (t - seconds(k)) / (seconds(k + 1) - seconds(k));
+        return {rpm(k) + f * (rpm(k + 1) - rpm(k)), load(k) + f * (load(k + 1) - load(k))};
+    }
+
+private:
+    const LogStore& m_log;
+    int m_afr;
+};
+
+bool tooFast(double low, double high, double seconds, double limitPerSecond) {
+    return (high - low) / seconds > limitPerSecond;
+}
+
+void readLog(const LogStore& log, const InjectionMap& tune, const MapField& target,
+             const AutoTuneSettings& s, ReadingCounts& counts, std::vector<Reading>& readings) {
+    const Samples samples(log, s.afrItem);
+    const int n = samples.count();
+    if (n < 1) return;
+    const double start = samples.seconds(0);
+    double lastCut = -std::numeric_limits<double>::infinity();
+    const auto reject = [&](Rejection r) { ++counts.rejected[static_cast<std::size_t>(r)]; };
+    for (int i = 0; i < n; ++i) {
+        ++counts.total;
+        const double t = samples.seconds(i);
+        if (samples.injMs(i) <= 0) lastCut = t;
+        if (t - start < s.startOfRunSeconds) {
+            reject(Rejection::StartOfRun);
+            continue;
+        }
+        if (samples.water(i) < s.coldBelowC) {
+            reject(Rejection::Cold);
+            continue;
+        }
+        const double afr = samples.afr(i);
+        if (!(afr >= s.lowestAfr && afr <= s.highestAfr)) {
+            reject(Rejection::Railed);
+            continue;
+        }
+        // The gas read now was burned one delay ago, at the point the engine was in then; the
+        // delay itself depends on that point, so it is worked out twice.
+        Point burned{samples.rpm(i), samples.load(i)};
+        double delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
+        if (s.alignDelay) {
+            burned = samples.at(t - delay, i);
+            delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
+            burned = samples.at(t - delay, i);
+        }
+        if (lastCut >= t - delay - s.afterFuelCutSeconds) {
+            reject(Rejection::FuelCut);
+            continue;
+        }
+        // From before the burn (a tip-in's extra fuel lasts a while) to the reading.
+        const double from = t - delay - s.enrichmentSeconds;
+        double rpmLow = samples.rpm(i), rpmHigh = rpmLow;
+        double loadLow = samples.load(i), loadHigh = loadLow;
+        double tpsLow = samples.throttle(i), tpsHigh = tpsLow;
+        for (int k = samples.before(from, i); k < i; ++k) {
+            rpmLow = std::min(rpmLow, samples.rpm(k));
+            rpmHigh = std::max(rpmHigh, samples.rpm(k));
+            loadLow = std::min(loadLow, samples.load(k));
+            loadHigh = std::max(loadHigh, samples.load(k));
+            tpsLow = std::min(tpsLow, samples.throttle(k));
+            tpsHigh = std::max(tpsHigh, samples.throttle(k));
+        }
+        const double window = t - from;
+        if (tooFast(rpmLow, rpmHigh, window, s.transientRpmPerSecond) ||
+            tooFast(loadLow, loadHigh, window, s.transientLoadPerSecond) ||
+            tooFast(tpsLow, tpsHigh, window, s.transientThrottleVoltsPerSecond)) {
+            reject(Rejection::Transient);
+            continue;
+        }
+        Reading r{bilinearShares(tune.axes, burned.rpm, burned.load),
+                  afr / interpolateField(target, tune.axes, burned.rpm, burned.load), 0};
+        const auto most = std::max_element(
+            r.shares.begin(), r.shares.end(),
+            [](const CellShare& a, const CellShare& b) { return a.weight < b.weight; });
+        r.dominant = most->row * kMapAxisSize + most->col;
+        readings.push_back(r);
+    }
+}
+
+double median(std::vector<double>& values) {
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
+// Readings far from the rest of their cell (a misfire's spike) are dropped.
+void dropOutliers(std::vector<Reading>& readings, double mads, ReadingCounts& counts) {
+    std::vector<std::vector<double>> byCell(kMapAxisSize * kMapAxisSize);
+    for (const Reading& r : readings)
+        byCell[static_cast<std::size_t>(r.dominant)].push_back(r.correction);
+    std::vector<double> centre(byCell.size(), 0);
+    std::vector<double> reach(byCell.size(), 0);
+    for (std::size_t c = 0; c < byCell.size(); ++c) {
+        std::vector<double>& values = byCell[c];
+        if (values.empty()) continue;
+        centre[c] = median(values);
+        for (double& v : values)
+            v = std::abs(v - centre[c]);
+        reach[c] = mads * kMadToSigma * std::max(median(values), kSmallestMad);
+    }
+    const auto outlier = [&](const Reading& r) {
+        const auto c = static_cast<std::size_t>(r.dominant);
+        return std::abs(r.correction - centre[c]) > reach[c];
+    };
+    const auto kept = std::remove_if(readings.begin(), readings.end(), outlier);
+    counts.rejected[static_cast<std::size_t>(Rejection::Outlier)] += readings.end() - kept;
+    readings.erase(kept, readings.end());
+}
+
+std::string diagnose(const AutoTuneProposal& p, double minSamples) {
+    std::vector<double> corrections;
+    for (const auto& row : p.cells)
+        for (const CellResult& c : row)
+            if (c.samples >= minSamples) corrections.push_back(c.correction);
+    if (static_cast<int>(corrections.size()) < kGlobalLeastCells) return {};
+    std::vector<double> sorted = corrections;
+    const double m = median(sorted);
+    const auto near = std::count_if(corrections.begin(), corrections.end(),
+                                    [&](double c) { return std::abs(c - m) <= kGlobalBand; });
+    if (static_cast<double>(near) < kGlobalShare * static_cast<double>(corrections.size()) ||
+        std::abs(m - 1) < kGlobalLeast)
+        return {};
+    return "the whole map reads " + std::to_string(std::lround(std::abs(m - 1) * 100)) + " % " +
+           (m > 1 ? "lean" : "rich") + ": check injector size or fuel pressure before tuning cells";
+}
+
+}  // namespace
+
+const char* rejectionName(Rejection reason) {
+    switch (reason) {
+        case Rejection::StartOfRun:
+            return "start of run";
+        case Rejection::Cold:
+            return "cold engine";
+        case Rejection::Railed:
+            return "A/F out of range";
+        case Rejection::FuelCut:
+            return "fuel cut";
+        case Rejection::Transient:
+            return "transient";
+        case Rejection::Outlier:
+            return "outlier";
+    }
+    return "";
+}
+
+std::string ReadingCounts::line() const {
+    std::string out = "Rejected:";
+    for (std::size_t r = 0; r < kRejectionCount; ++r)
+        out += std::string(r == 0 ? " " : ", ") + rejectionName(static_cast<Rejection>(r)) + " " +
+               std::to_string(rejected[r]);
+    return out + " (" + std::to_string(accepted) + " of " + std::to_string(total) + " used)";
+}
+
+double InjectionMap::value(int row, int col) const {
+    return raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] * codec.scale +
+           codec.offset;
+}
+
+int AutoTuneProposal::changedCells() const {
+    int n = 0;
+    for (const auto& row : cells)
+        for (const CellResult& c : row)
+            n += c.changes();
+    return n;
+}
+
+double assumedDelaySeconds(double rpm, double load, double scale) {
+    // Exhaust flow as a share of the most the engine makes.
+    const double flow = std::clamp(rpm / 7000, 0.0, 1.0) * std::clamp(load / 13000, 0.0, 1.0);
+    return scale * (0.15 + 0.45 * std::exp(-flow / 0.12));
+}
+
+AutoTuneProposal proposeCorrections(const std::vector<const LogStore*>& logs,
+                                    const InjectionMap& tune, const MapField& target,
+                                    const CellLocks& locks, const AutoTuneSettings& s) {
+    AutoTuneProposal p;
+    TraceItems items;
+    items.InitTraceItemLookup();
+    const int afrGroup = items.TraceGroup[static_cast<std::size_t>(s.afrItem)];
+    std::vector<Reading> readings;
+    for (const LogStore* log : logs) {
+        if (!log->IncludeGroup[kGroupAdvanced] ||
+            !log->IncludeGroup[static_cast<std::size_t>(afrGroup)]) {
+            p.problem =
+                "a log without the Advanced group and the A/F item's group cannot be "
+                "tuned from";
+            return p;
+        }
+        readLog(*log, tune, target, s, p.readings, readings);
+    }
+    dropOutliers(readings, s.outlierMads, p.readings);
+    p.readings.accepted = static_cast<long>(readings.size());
+
+    struct Sums {
+        double w = 0, wc = 0, wcc = 0, ww = 0;
+    };
+    std::array<std::array<Sums, kMapAxisSize>, kMapAxisSize> sums{};
+    for (const Reading& r : readings) {
+        for (const CellShare& share : r.shares) {
+            if (share.weight <= 0) continue;
+            Sums& cell =
+                sums[static_cast<std::size_t>(share.row)][static_cast<std::size_t>(share.col)];
+            cell.w += share.weight;
+            cell.wc += share.weight * r.correction;
+            cell.wcc += share.weight * r.correction * r.correction;
+            cell.ww += share.weight * share.weight;
+        }
+    }
+
+    const MapDescriptor& codec = tune.codec;
+    const double lowest = codec.min * codec.scale + codec.offset;
+    const double highest = codec.max * codec.scale + codec.offset;
+    for (int row = 0; row < kMapAxisSize; ++row) {
+        for (int col = 0; col < kMapAxisSize; ++col) {
+            const auto r = static_cast<std::size_t>(row);
+            const auto c = static_cast<std::size_t>(col);
+            CellResult& cell = p.cells[r][c];
+            cell.oldRaw = cell.newRaw = tune.raw[r][c];
+            cell.oldValue = cell.newValue = tune.value(row, col);
+            const Sums& sum = sums[r][c];
+            if (sum.w <= 0) continue;
+            cell.samples = sum.w * sum.w / sum.ww;
+            cell.correction = sum.wc / sum.w;
+            cell.spreadPercent =
+                std::sqrt(std::max(0.0, sum.wcc / sum.w - cell.correction * cell.correction)) /
+                cell.correction * 100;
+            if (locks[r][c])
+                cell.verdict = CellVerdict::Locked;
+            else if (cell.samples < s.minSamples)
+                cell.verdict = CellVerdict::TooFew;
+            else if (cell.spreadPercent > s.maxSpreadPercent)
+                cell.verdict = CellVerdict::TooSpread;
+            if (cell.verdict != CellVerdict::NoData) continue;
+
+            // Lean (measured above target) wants more fuel: the value grows by the same factor.
+            const double limit = s.maxChangePercent / 100;
+            const double factor = std::clamp(cell.correction, 1 - limit, 1 + limit);
+            const auto raw = static_cast<std::int32_t>(
+                std::clamp(std::lround((cell.oldValue * factor - codec.offset) / codec.scale),
+                           static_cast<long>(codec.min), static_cast<long>(codec.max)));
+            cell.newRaw = raw;
+            cell.newValue = raw * codec.scale + codec.offset;
+            const double wanted = cell.oldValue * cell.correction;
+            if (wanted < lowest || wanted > highest)
+                cell.verdict = CellVerdict::OutOfRange;
+            else
+                cell.verdict = raw == cell.oldRaw ? CellVerdict::NoChange : CellVerdict::Proposed;
+        }
+    }
+    p.diagnosis = diagnose(p, s.minSamples);
+    return p;
+}
+
+}  // namespace tunalyx

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "maps/map_axes.h"
+#include "maps/map_grids.h"
+#include "monitor/log_store.h"
+#include "monitor/trace_items.h"
+
+namespace tunalyx {
+
+// What auto-tune takes from the user; the defaults are what it starts with.
+struct AutoTuneSettings {
+    int afrItem = kAn1Item;        // the calibrated wide-band A/F
+    double maxChangePercent = 10;  // per cell and pass
+    double minSamples = 10;        // effective samples a cell needs for a proposal
+    double maxSpreadPercent = 3;   // and the most its corrections may scatter
+    double delayScale = 1;         // the assumed transport delay as a share of the default
+    bool alignDelay = true;        // pair each reading with the point one delay earlier
+    double lowestAfr = 10.5;       // readings outside are a railed or cold sensor
+    double highestAfr = 19.5;
+    double coldBelowC = 70;
+    double startOfRunSeconds = 30;
+    double afterFuelCutSeconds = 1;  // beyond the delay
+    double enrichmentSeconds = 0.5;  // a tip-in's extra fuel lasts this long
+    double transientRpmPerSecond = 1500;
+    double transientLoadPerSecond = 3000;
+    double transientThrottleVoltsPerSecond = 1;
+    double outlierMads = 3.5;  // of the cell's median
+};
+
+// Why a reading was not learned from.
+enum class Rejection { StartOfRun, Cold, Railed, FuelCut, Transient, Outlier };
+inline constexpr std::size_t kRejectionCount = 6;
+// "start of run", "cold engine", "A/F out of range", "fuel cut", "transient", "outlier"
+[[nodiscard]] const char* rejectionName(Rejection reason);
+
+struct ReadingCounts {
+    long total = 0;
+    long accepted = 0;
+    std::array<long, kRejectionCount> rejected{};
+    [[nodiscard]] long count(Rejection r) const { return rejected[static_cast<std::size_t>(r)]; }
+    // "Rejected: start of run 3750, cold engine 0, ..." on one line.
+    [[nodiscard]] std::string line() const;
+};
+
+enum class CellVerdict {
+    NoData,      // never visited
+    TooFew,      // fewer effective samples than needed
+    TooSpread,   // corrections scatter too much to trust
+    Locked,      // the user keeps it as it is
+    NoChange,    // less than one display step to change
+    Proposed,    // a new value
+    OutOfRange,  // the change it asks for reaches beyond the map's range
+};
+
+struct CellResult {
+    CellVerdict verdict = CellVerdict::NoData;
+    double samples = 0;        // effective count: (sum of weights)^2 / sum of squared weights
+    double correction = 1;     // weighted mean of measured / target A/F
+    double spreadPercent = 0;  // weighted standard deviation of the corrections
+    std::int32_t oldRaw = 0;
+    std::int32_t newRaw = 0;  // as the grid stores it; equal to oldRaw without a proposal
+    double oldValue = 0;
+    double newValue = 0;
+    [[nodiscard]] double changePercent() const { return (newValue / oldValue - 1) * 100; }
+    [[nodiscard]] bool changes() const { return newRaw != oldRaw; }
+};
+
+using CellLocks = std::array<std::array<bool, kMapAxisSize>, kMapAxisSize>;
+using RawGrid = std::array<std::array<std::int32_t, kMapAxisSize>, kMapAxisSize>;
+
+// The tune the proposal is for: its Inj Map as the grid holds it, with the grid's codec, and
+// the axes of its map reference.
+struct InjectionMap {
+    RawGrid raw{};
+    MapDescriptor codec;
+    MapAxes axes;
+    [[nodiscard]] double value(int row, int col) const;
+};
+
+struct AutoTuneProposal {
+    std::array<std::array<CellResult, kMapAxisSize>, kMapAxisSize> cells{};  // [row][col]
+    ReadingCounts readings;
+    // A cause for the whole map ("the whole map reads 11 % lean: ..."), empty when there is none.
+    std::string diagnosis;
+    // Why nothing could be read at all (a log without the items needed), empty otherwise.
+    std::string problem;
+    [[nodiscard]] int changedCells() const;
+};
+
+// The delay auto-tune assumes from cylinder to sensor: about 600 ms at idle and light load down to
+// about 150 ms at high rpm and load, times `scale`.
+[[nodiscard]] double assumedDelaySeconds(double rpm, double load, double scale = 1);
+
+// Proposes Inj Map corrections from logs of the calibrated wide-band A/F. Deterministic: the
+// same logs, tune and settings give the same proposal.
+[[nodiscard]] AutoTuneProposal proposeCorrections(const std::vector<const LogStore*>& logs,
+                                                  const InjectionMap& tune, const MapField& target,
+                                                  const CellLocks& locks,
+                                                  const AutoTuneSettings& settings);
+
+}  // namespace tunalyx
