@@ -225,6 +225,36 @@ int AutoTuneProposal::changedCells() const {
     return n;
 }
 
+InjectionMap injectionMapOf(const MapGrids& maps, const MapAxes& axes) {
+    InjectionMap tune;
+    tune.codec = maps.descriptor(kInjMap);
+    tune.axes = axes;
+    for (int row = 0; row < kMapRows; ++row)
+        for (int col = 0; col < kMapCols; ++col)
+            tune.raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
+                maps.GridData(kInjMap, row + 1, col + 1);
+    return tune;
+}
+
+std::vector<CellText> applyProposal(MapGrids& maps, const AutoTuneProposal& proposal,
+                                    const std::optional<CellRange>& only) {
+    std::vector<CellText> texts;
+    for (int row = 1; row <= kMapRows; ++row) {
+        for (int col = 1; col <= kMapCols; ++col) {
+            const CellResult& cell =
+                proposal
+                    .cells[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
+            if (!cell.changes()) continue;
+            if (only && (row < only->top() || row > only->bottom() || col < only->left() ||
+                         col > only->right()))
+                continue;
+            maps.GridSetData(kInjMap, row, col, cell.newRaw);
+            texts.push_back({row, col, maps.fText(kInjMap, cell.newRaw)});
+        }
+    }
+    return texts;
+}
+
 double assumedDelaySeconds(double rpm, double load, double scale) {
     // Exhaust flow as a share of the most the engine makes.
     const double flow = std::clamp(rpm / 7000, 0.0, 1.0) * std::clamp(load / 13000, 0.0, 1.0);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,14 @@ struct AutoTuneProposal {
     std::string problem;
     [[nodiscard]] int changedCells() const;
 };
+
+// The Inj Map of the maps in the window, with the axes of its map reference.
+[[nodiscard]] InjectionMap injectionMapOf(const MapGrids& maps, const MapAxes& axes);
+
+// Stores the proposal's changed cells (all, or those in `only`, 1-based as the grid's selection)
+// in the Inj Map, marking each for Update; the texts the cells then show.
+std::vector<CellText> applyProposal(MapGrids& maps, const AutoTuneProposal& proposal,
+                                    const std::optional<CellRange>& only = std::nullopt);
 
 // The delay auto-tune assumes from cylinder to sensor: about 600 ms at idle and light load down to
 // about 150 ms at high rpm and load, times `scale`.

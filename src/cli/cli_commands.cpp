@@ -676,13 +676,7 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
     Session& s = file.session();
     const std::string tunePath = *args.option("--tune");
     if (!openFile(s, tunePath)) return kExitFailed;
-    InjectionMap tune;
-    tune.codec = s.maps.descriptor(kInjMap);
-    tune.axes = LoadMapAxes(s.codec, s.maps.MapRefBlock);
-    for (int row = 0; row < kMapRows; ++row)
-        for (int col = 0; col < kMapCols; ++col)
-            tune.raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
-                s.maps.GridData(kInjMap, row + 1, col + 1);
+    const InjectionMap tune = injectionMapOf(s.maps, LoadMapAxes(s.codec, s.maps.MapRefBlock));
 
     MapField target = defaultTargetAfr(tune.axes);
     if (const auto targetPath = args.option("--target")) {
@@ -715,9 +709,9 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
             std::cout << cellName(row, col) << "\t" << s.maps.fText(kInjMap, c.oldRaw) << "\t"
                       << s.maps.fText(kInjMap, c.newRaw) << "\t" << percentText(c.changePercent())
                       << "\t" << std::lround(c.samples) << "\n";
-            s.maps.GridSetData(kInjMap, row + 1, col + 1, c.newRaw);
         }
     }
+    (void)applyProposal(s.maps, proposal);
     const int changed = proposal.changedCells();
     std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
     if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
