@@ -129,6 +129,15 @@ void readLog(const LogStore& log, const InjectionMap& tune, const MapField& targ
         }
         Reading r{bilinearShares(tune.axes, burned.rpm, burned.load),
                   afr / interpolateField(target, tune.axes, burned.rpm, burned.load), 0};
+        const auto justWritten = [&](const CellShare& share) {
+            return share.weight > 0 && t < s.writtenAtSeconds[static_cast<std::size_t>(share.row)]
+                                                             [static_cast<std::size_t>(share.col)] +
+                                               delay + s.afterFuelCutSeconds;
+        };
+        if (std::any_of(r.shares.begin(), r.shares.end(), justWritten)) {
+            reject(Rejection::JustWritten);
+            continue;
+        }
         const auto most = std::max_element(
             r.shares.begin(), r.shares.end(),
             [](const CellShare& a, const CellShare& b) { return a.weight < b.weight; });
@@ -186,6 +195,13 @@ std::string diagnose(const AutoTuneProposal& p, double minSamples) {
 
 }  // namespace
 
+std::array<std::array<double, kMapAxisSize>, kMapAxisSize> AutoTuneSettings::neverWritten() {
+    std::array<std::array<double, kMapAxisSize>, kMapAxisSize> never{};
+    for (auto& row : never)
+        row.fill(-std::numeric_limits<double>::infinity());
+    return never;
+}
+
 const char* rejectionName(Rejection reason) {
     switch (reason) {
         case Rejection::StartOfRun:
@@ -198,6 +214,8 @@ const char* rejectionName(Rejection reason) {
             return "fuel cut";
         case Rejection::Transient:
             return "transient";
+        case Rejection::JustWritten:
+            return "cell just written";
         case Rejection::Outlier:
             return "outlier";
     }

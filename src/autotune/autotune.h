@@ -31,12 +31,19 @@ struct AutoTuneSettings {
     double transientLoadPerSecond = 3000;
     double transientThrottleVoltsPerSecond = 1;
     double outlierMads = 3.5;  // of the cell's median
+    // When each cell was last written to the unit while logging, in the log's seconds: the gas
+    // burned before it is still on its way to the sensor, so readings that share the cell are
+    // left out for the delay plus `afterFuelCutSeconds` from then. Never, by default.
+    std::array<std::array<double, kMapAxisSize>, kMapAxisSize> writtenAtSeconds = neverWritten();
+
+    static std::array<std::array<double, kMapAxisSize>, kMapAxisSize> neverWritten();
 };
 
 // Why a reading was not learned from.
-enum class Rejection { StartOfRun, Cold, Railed, FuelCut, Transient, Outlier };
-inline constexpr std::size_t kRejectionCount = 6;
-// "start of run", "cold engine", "A/F out of range", "fuel cut", "transient", "outlier"
+enum class Rejection { StartOfRun, Cold, Railed, FuelCut, Transient, JustWritten, Outlier };
+inline constexpr std::size_t kRejectionCount = 7;
+// "start of run", "cold engine", "A/F out of range", "fuel cut", "transient", "cell just
+// written", "outlier"
 [[nodiscard]] const char* rejectionName(Rejection reason);
 
 struct ReadingCounts {

@@ -150,10 +150,16 @@ TEST(AutoTune, FuelCutWarmUpColdRailedAndTipInReadingsChangeNothing) {
     EXPECT_GE(p.readings.count(Rejection::FuelCut), 130);
     EXPECT_GE(p.readings.count(Rejection::Transient), 80);
     EXPECT_EQ(p.readings.total, log.store()->sampleCount());
+    // A cell written while logging: the gas burned before the write is still on its way.
+    AutoTuneSettings written;
+    written.writtenAtSeconds[4][6] = 60;
+    const AutoTuneProposal afterWrite = propose(log, flatTune(), {}, written);
+    EXPECT_EQ(afterWrite.readings.count(Rejection::JustWritten), 133);
+    EXPECT_NEAR(afterWrite.cells[4][6].correction, 1.05, 1e-9);
     EXPECT_EQ(p.readings.accepted + p.readings.count(Rejection::StartOfRun) +
                   p.readings.count(Rejection::Cold) + p.readings.count(Rejection::Railed) +
                   p.readings.count(Rejection::FuelCut) + p.readings.count(Rejection::Transient) +
-                  p.readings.count(Rejection::Outlier),
+                  p.readings.count(Rejection::JustWritten) + p.readings.count(Rejection::Outlier),
               p.readings.total);
 }
 
