@@ -130,9 +130,9 @@ void readLog(const LogStore& log, const InjectionMap& tune, const MapField& targ
         Reading r{bilinearShares(tune.axes, burned.rpm, burned.load),
                   afr / interpolateField(target, tune.axes, burned.rpm, burned.load), 0};
         const auto justWritten = [&](const CellShare& share) {
-            return share.weight > 0 && t < s.writtenAtSeconds[static_cast<std::size_t>(share.row)]
-                                                             [static_cast<std::size_t>(share.col)] +
-                                               delay + s.afterFuelCutSeconds;
+            const double written = s.writtenAtSeconds[static_cast<std::size_t>(share.row)]
+                                                     [static_cast<std::size_t>(share.col)];
+            return share.weight > 0 && t >= written && t < written + delay + s.afterFuelCutSeconds;
         };
         if (std::any_of(r.shares.begin(), r.shares.end(), justWritten)) {
             reject(Rejection::JustWritten);
