@@ -90,6 +90,8 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         m_menus.mnuChart, [this] { return &chart(); }, this);
     m_mapWatchToggle = new WindowToggle(
         m_menus.mnuMapWatch, [this] { return &mapWatch(); }, this);
+    m_autoTuneToggle = new WindowToggle(
+        m_menus.mnuAutoTune, [this] { return &autoTune(); }, this);
     m_graphToggle = new WindowToggle(
         m_menus.mnuGraph, [this] { return &graph(); }, this);
     m_watches = new WatchWindows(m_session, *m_log, m_store, files, this);
@@ -128,9 +130,11 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
 MainWindow::~MainWindow() {
     // The windows that listen to the monitor's loop go before the monitor does.
     if (m_mapWatch && m_monitor) m_monitor->loop().removeListener(m_mapWatch);
+    if (m_autoTune && m_monitor) m_monitor->loop().removeListener(m_autoTune);
     if (m_monitor) m_monitor->loop().removeListener(m_watches);
     delete m_watches;
     delete m_mapWatch;
+    delete m_autoTune;
     delete m_chart;
     delete m_monitor;
     m_session.codec.onChange = nullptr;
@@ -473,6 +477,7 @@ ChartWindow& MainWindow::chart() {
                 &ChartWindow::setAddWatchEnabled);
         connect(m_chart, &ChartWindow::logOpened, this, [this] {
             if (m_mapWatch) m_mapWatch->RecalculateMap();
+            if (m_autoTune) m_autoTune->logReplaced();
         });
         m_chart->showAuxSetup = [this] { mnuAuxilary_Click(); };
         m_chart->showMapWatch = [this] {
@@ -528,6 +533,19 @@ MapWatchWindow& MainWindow::mapWatch() {
     return *m_mapWatch;
 }
 
+AutoTuneWindow& MainWindow::autoTune() {
+    if (!m_autoTune) {
+        m_autoTune = new AutoTuneWindow(m_session, *m_log, m_store, m_fileWriter, this);
+        monitor().loop().addListener(m_autoTune);
+        connect(m_autoTune, &AutoTuneWindow::closed, this,
+                [this] { m_menus.mnuAutoTune->setChecked(false); });
+        m_autoTune->logging = [this] { return m_monitor && m_monitor->loop().runInProgress(); };
+        // The Update button's own handler, which is enabled by the cells just applied.
+        m_autoTune->update = [this] { m_cmdUpdate->click(); };
+    }
+    return *m_autoTune;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Form_QueryUnload: a log not yet saved may keep the program open.
     if (m_monitor && m_monitor->CheckUnsavedLog() == MessageAnswer::Cancel) {
@@ -540,6 +558,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     saveOnUnload();
     if (m_graph) m_graph->close();
     if (m_mapWatch) m_mapWatch->close();
+    if (m_autoTune) m_autoTune->close();
     if (m_chart) m_chart->close();
     if (m_monitor) m_monitor->close();
     event->accept();

@@ -15,6 +15,7 @@
 #include "app/qt_port_menu.h"
 #include "app/qt_transfer_commands.h"
 #include "app/qt_window_toggle.h"
+#include "autotune/auto_tune_window.h"
 #include "auxinputs/setup_aux_dialog.h"
 #include "charts/chart_window.h"
 #include "compare/qt_compare_commands.h"
@@ -83,6 +84,8 @@ public:
     [[nodiscard]] ChartWindow& chart();
     // frmMapWatch, created on first use.
     [[nodiscard]] MapWatchWindow& mapWatch();
+    // Auto Tune, created on first use.
+    [[nodiscard]] AutoTuneWindow& autoTune();
     // frmGraph, created on first use.
     [[nodiscard]] GraphWindow& graph();
     // The ten watch windows, restored at start-up.
@@ -150,6 +153,8 @@ private:
     WindowToggle* m_chartToggle = nullptr;
     MapWatchWindow* m_mapWatch = nullptr;
     WindowToggle* m_mapWatchToggle = nullptr;
+    AutoTuneWindow* m_autoTune = nullptr;
+    WindowToggle* m_autoTuneToggle = nullptr;
     GraphWindow* m_graph = nullptr;
     WatchWindows* m_watches = nullptr;
     WindowToggle* m_graphToggle = nullptr;

@@ -37,6 +37,7 @@ struct MainMenus {
     QAction* mnuGraph = nullptr;
     QAction* mnuChart = nullptr;
     QAction* mnuMapWatch = nullptr;
+    QAction* mnuAutoTune = nullptr;
     QAction* mnuAddWatch = nullptr;
     QAction* mnuHideWatches = nullptr;
     QAction* mnuLoadWatches = nullptr;

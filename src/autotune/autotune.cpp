@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 
 namespace tunalyx {
@@ -14,11 +15,16 @@ constexpr double kGlobalBand = 0.015;   // either side of the median: a 3 % band
 constexpr double kGlobalShare = 0.8;
 constexpr double kGlobalLeast = 0.03;  // a smaller common error is no cause of its own
 constexpr int kGlobalLeastCells = 5;
+// A change must stand this many standard errors of the cell's estimate clear of the rounding,
+// or a cell would follow its own noise back and forth from pass to pass.
+constexpr double kChangeStandardErrors = 2;
 
 struct Reading {
     std::array<CellShare, 4> shares;
     double correction;
     int dominant;  // the cell with the largest share, row * 20 + column
+    double seconds;
+    double afr;
 };
 
 struct Point {
@@ -65,6 +71,62 @@ private:
     int m_afr;
 };
 
+// A misfire's spike: a reading that leaves the range of the readings just before it by far,
+// with the sensor's rise into it and its slower return, whose small end would still lean the
+// cell. The cell's median cannot tell: a cell crossed in a few pulls only may hold more of a
+// spike than of anything else.
+class SpikeFilter {
+public:
+    static constexpr double kJump = 0.08;      // beyond the recent range; noise never gets there
+    static constexpr double kRiseBand = 0.02;  // off the recent median: on the way up already
+    static constexpr double kRiseSeconds = 0.1;
+    static constexpr double kTailSeconds = 0.4;  // after its last reading beyond the jump
+    static constexpr double kRecentFrom = 0.3;   // the readings compared with, before the rise
+    static constexpr double kRecentTo = 0.1;
+    static constexpr std::size_t kLeastRecent = 5;
+
+    // Whether a reading that passed every other test belongs to a spike; one that does not is
+    // kept as a recent reading.
+    bool spike(double t, double afr) {
+        while (!m_recent.empty() && m_recent.front().seconds < t - kRecentFrom)
+            m_recent.pop_front();
+        m_values.clear();
+        double low = std::numeric_limits<double>::infinity();
+        double high = -low;
+        for (const Recent& r : m_recent) {
+            if (r.seconds > t - kRecentTo) break;
+            m_values.push_back(r.afr);
+            low = std::min(low, r.afr);
+            high = std::max(high, r.afr);
+        }
+        if (m_values.size() >= kLeastRecent &&
+            (afr > high * (1 + kJump) || afr < low * (1 - kJump))) {
+            const auto mid = m_values.begin() + static_cast<std::ptrdiff_t>(m_values.size() / 2);
+            std::nth_element(m_values.begin(), mid, m_values.end());
+            m_base = *mid;
+            m_until = t + kTailSeconds;
+            return true;
+        }
+        if (t <= m_until) return true;
+        m_recent.push_back({t, afr});
+        return false;
+    }
+    // A reading kept before a spike seen at `t`, on its way up.
+    [[nodiscard]] bool onRise(double t, const Reading& r) const {
+        return r.seconds >= t - kRiseSeconds && std::abs(r.afr / m_base - 1) > kRiseBand;
+    }
+
+private:
+    struct Recent {
+        double seconds;
+        double afr;
+    };
+    std::deque<Recent> m_recent;
+    std::vector<double> m_values;
+    double m_base = 1;
+    double m_until = -std::numeric_limits<double>::infinity();
+};
+
 bool tooFast(double low, double high, double seconds, double limitPerSecond) {
     return (high - low) / seconds > limitPerSecond;
 }
@@ -77,6 +139,8 @@ void readLog(const LogStore& log, const InjectionMap& tune, const MapField& targ
     const double start = samples.seconds(0);
     double lastCut = -std::numeric_limits<double>::infinity();
     const auto reject = [&](Rejection r) { ++counts.rejected[static_cast<std::size_t>(r)]; };
+    const std::size_t firstOfLog = readings.size();
+    SpikeFilter spikes;
     for (int i = 0; i < n; ++i) {
         ++counts.total;
         const double t = samples.seconds(i);
@@ -127,15 +191,23 @@ void readLog(const LogStore& log, const InjectionMap& tune, const MapField& targ
             reject(Rejection::Transient);
             continue;
         }
+        if (spikes.spike(t, afr)) {
+            reject(Rejection::Outlier);
+            while (readings.size() > firstOfLog && spikes.onRise(t, readings.back())) {
+                readings.pop_back();
+                reject(Rejection::Outlier);
+            }
+            continue;
+        }
         Reading r{bilinearShares(tune.axes, burned.rpm, burned.load),
-                  afr / interpolateField(target, tune.axes, burned.rpm, burned.load), 0};
+                  afr / interpolateField(target, tune.axes, burned.rpm, burned.load), 0, t, afr};
         const auto justWritten = [&](const CellShare& share) {
             const double written = s.writtenAtSeconds[static_cast<std::size_t>(share.row)]
                                                      [static_cast<std::size_t>(share.col)];
-            return share.weight > 0 && t >= written && t < written + delay + s.afterFuelCutSeconds;
+            return share.weight > 0 && t < written + delay + s.afterFuelCutSeconds;
         };
         if (std::any_of(r.shares.begin(), r.shares.end(), justWritten)) {
-            reject(Rejection::JustWritten);
+            reject(Rejection::Rewritten);
             continue;
         }
         const auto most = std::max_element(
@@ -214,8 +286,8 @@ const char* rejectionName(Rejection reason) {
             return "fuel cut";
         case Rejection::Transient:
             return "transient";
-        case Rejection::JustWritten:
-            return "cell just written";
+        case Rejection::Rewritten:
+            return "cell rewritten";
         case Rejection::Outlier:
             return "outlier";
     }
@@ -350,10 +422,19 @@ AutoTuneProposal proposeCorrections(const std::vector<const LogStore*>& logs,
             cell.newRaw = raw;
             cell.newValue = raw * codec.scale + codec.offset;
             const double wanted = cell.oldValue * cell.correction;
-            if (wanted < lowest || wanted > highest)
+            const double standardError =
+                cell.spreadPercent / 100 / std::sqrt(cell.samples) * cell.oldValue;
+            if (wanted < lowest || wanted > highest) {
                 cell.verdict = CellVerdict::OutOfRange;
-            else
-                cell.verdict = raw == cell.oldRaw ? CellVerdict::NoChange : CellVerdict::Proposed;
+            } else if (raw == cell.oldRaw ||
+                       std::abs(wanted - cell.oldValue) <
+                           codec.scale / 2 + kChangeStandardErrors * standardError) {
+                cell.verdict = CellVerdict::NoChange;
+                cell.newRaw = cell.oldRaw;
+                cell.newValue = cell.oldValue;
+            } else {
+                cell.verdict = CellVerdict::Proposed;
+            }
         }
     }
     p.diagnosis = diagnose(p, s.minSamples);

@@ -31,19 +31,20 @@ struct AutoTuneSettings {
     double transientLoadPerSecond = 3000;
     double transientThrottleVoltsPerSecond = 1;
     double outlierMads = 3.5;  // of the cell's median
-    // When each cell was last written to the unit while logging, in the log's seconds: the gas
-    // burned before it is still on its way to the sensor, so readings that share the cell are
-    // left out for the delay plus `afterFuelCutSeconds` from then. Never, by default.
+    // When each cell was last written to the unit while logging, in the log's seconds. Readings
+    // that share the cell up to the delay plus `afterFuelCutSeconds` after it are left out: they
+    // measured the old value (the gas burned before the write is still on its way), and learning
+    // from them again would add the same change twice. Never, by default.
     std::array<std::array<double, kMapAxisSize>, kMapAxisSize> writtenAtSeconds = neverWritten();
 
     static std::array<std::array<double, kMapAxisSize>, kMapAxisSize> neverWritten();
 };
 
 // Why a reading was not learned from.
-enum class Rejection { StartOfRun, Cold, Railed, FuelCut, Transient, JustWritten, Outlier };
+enum class Rejection { StartOfRun, Cold, Railed, FuelCut, Transient, Rewritten, Outlier };
 inline constexpr std::size_t kRejectionCount = 7;
-// "start of run", "cold engine", "A/F out of range", "fuel cut", "transient", "cell just
-// written", "outlier"
+// "start of run", "cold engine", "A/F out of range", "fuel cut", "transient", "cell rewritten",
+// "outlier"
 [[nodiscard]] const char* rejectionName(Rejection reason);
 
 struct ReadingCounts {

@@ -35,8 +35,7 @@
 #include "mapwatch/map_watch.h"
 #include "model/descriptors.h"
 #include "monitor/log_file.h"
-#include "monitor/monitor_loop.h"
-#include "monitor/session_monitor_port.h"
+#include "monitor/logged_run.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
@@ -45,8 +44,9 @@
 #include "versions/unit_identity.h"
 #include "versions/version_identification.h"
 
+#include "sim/fast_drive.h"
 #include "sim/fuel_requirement.h"
-#include "sim/in_process_simulator.h"
+#include "sim/simulator_line.h"
 
 #ifndef _WIN32
 #include "sim/pty_server.h"
@@ -447,79 +447,65 @@ std::optional<long> positiveNumber(const std::optional<std::string>& text) {
     return n;
 }
 
-// What a log run polls, how long, and where it goes.
+// How long a log run goes on and where its logs go.
 struct LogRun {
-    std::array<bool, kTraceGroupCount> include;
-    std::optional<long> samples;
-    std::optional<long> seconds;
+    LoggedRunLimits limits;
     std::string out;
-    bool continuePastCap;  // a full log is saved and the run goes on in the next part
     bool showProgress;
 };
 
-// The monitor's polling cycle without a window, then the log saved. `openLine` opens the port
-// and wakes the unit; the run then identifies it as the window's Start does.
-int pollAndSave(Session& s, CliContext& ctx, Clock& clock, const LogRun& run,
-                const std::function<bool()>& openLine) {
-    // The window's aux set-up and item names; the unit's layout renames items when it is
-    // identified.
-    const AuxCalibration aux = auxCalibrationOf(loadAuxSettings(ctx.settings));
-    s.trace.InitTraceItemLookup(aux.names);
-    // Filled before the line is opened: tens of milliseconds of allocation between the wake-up
-    // and the first request would shift every sample time of a run against the unit's clock.
-    auto log = std::make_unique<LogStore>();
-    if (!openLine()) return kExitFailed;
-    const StopSignals stopSignals;
+// The command line's side of a log run: Ctrl+C and the like end it once the line is open,
+// progress on a terminal, the program's messages, and every finished log saved. `runLog` runs it
+// with these hooks.
+int pollAndSave(CliContext& ctx, const LogRun& run,
+                const std::function<LoggedRunResult(const LoggedRunHooks&)>& runLog) {
+    std::optional<StopSignals> stopSignals;
     std::int64_t shownSecond = -1;
-    long earlierSamples = 0;
-    std::int64_t earlierMs = 0;
-    for (int part = 0;; ++part) {
-        const std::string path = continuedLogPath(run.out, part);
-        // The one identification of the run, as the window's Start makes it; the session holds
-        // no data of its own to check against the unit.
-        MonitorLoop loop(monitorPortOf(s, false), *log, clock, aux);
-        const std::int64_t startMs = clock.tickMs();
-        if (!loop.start(run.include, {})) return kExitFailed;
-        bool stopped = false;  // by the user or the limit, not by the unit
-        while (loop.step()) {
-            const int count = loop.SampleCount();
-            const std::int64_t ms = earlierMs + log->LogTime(count - 1);
-            if (g_stop.load() || (run.samples && earlierSamples + count >= *run.samples) ||
-                (run.seconds && ms >= *run.seconds * 1000)) {
-                loop.cmdLogStop_Click();
-                stopped = true;
-            }
-            if (run.showProgress && ms / 1000 != shownSecond) {
-                shownSecond = ms / 1000;
-                std::cerr << "\r" << earlierSamples + count << " samples, " << shownSecond << " s"
-                          << std::flush;
-            }
-        }
+    LoggedRunHooks hooks;
+    hooks.lineOpened = [&] { stopSignals.emplace(); };
+    hooks.stopRequested = [] { return g_stop.load(); };
+    if (run.showProgress)
+        hooks.progress = [&](long samples, std::int64_t ms) {
+            if (ms / 1000 == shownSecond) return;
+            shownSecond = ms / 1000;
+            std::cerr << "\r" << samples << " samples, " << shownSecond << " s" << std::flush;
+        };
+    hooks.finished = [&](const LoggedPart& part) {
         if (run.showProgress) std::cerr << "\n";
-        const int count = loop.SampleCount();
-        if (count == 0) {
-            ctx.prompts.tell("No sample was read whole, so " + path + " was not written.",
-                             MessageIcon::Critical);
-            return kExitFailed;
-        }
-        const bool capped = !stopped && count >= LogStore::kMaxRunSamples;
-        if (capped && !run.continuePastCap)
+        const LoggedRunLimits& limits = run.limits;
+        if (part.full && part.last) {
+            const int count = part.log.sampleCount();
             ctx.prompts.tell("A log holds at most " + std::to_string(LogStore::kMaxRunSamples) +
                                  " samples, so the run ended after " +
-                                 std::to_string(log->LogTime(count - 1) / 1000) +
+                                 std::to_string(part.log.LogTime(count - 1) / 1000) +
                                  " s, before the " +
-                                 (run.samples ? std::to_string(*run.samples) + " samples"
-                                              : std::to_string(*run.seconds) + " s") +
+                                 (limits.samples ? std::to_string(*limits.samples) + " samples"
+                                                 : std::to_string(*limits.seconds) + " s") +
                                  " asked for.",
                              MessageIcon::Exclamation);
+        }
         // A run cut short by the unit is still saved: those samples may be the ones that matter.
         QtFileWriter writer;
-        if (const std::string error = saveLogFile(*log, s.trace, writer, path); !error.empty())
-            return failed(error);
-        if (!capped || !run.continuePastCap) return stopped || capped ? kExitOk : kExitFailed;
-        earlierSamples += count;
-        earlierMs += clock.tickMs() - startMs;
+        if (const std::string error =
+                saveLogFile(part.log, part.items, writer, continuedLogPath(run.out, part.number));
+            !error.empty()) {
+            failed(error);
+            return false;
+        }
+        return true;
+    };
+    const LoggedRunResult result = runLog(hooks);
+    if (result.end == LoggedRunEnd::NothingRead) {
+        if (run.showProgress) std::cerr << "\n";
+        ctx.prompts.tell("No sample was read whole, so " + continuedLogPath(run.out, result.part) +
+                             " was not written.",
+                         MessageIcon::Critical);
     }
+    return result.succeeded() ? kExitOk : kExitFailed;
+}
+
+AuxCalibration auxOf(const CliContext& ctx) {
+    return auxCalibrationOf(loadAuxSettings(ctx.settings));
 }
 }  // namespace
 
@@ -545,9 +531,12 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     }
 
     UnitSession unit(ctx, *args.option("--port"));
-    return pollAndSave(unit.session(), ctx, ctx.clock,
-                       {*include, samples, seconds, out, false, stderrIsTerminal()},
-                       [&] { return unit.open(ctx.prompts); });
+    const LogRun run{{samples, seconds, false}, out, stderrIsTerminal()};
+    return pollAndSave(ctx, run, [&](const LoggedRunHooks& hooks) {
+        return runLogged(
+            unit.session(), ctx.clock, auxOf(ctx), *include, run.limits,
+            [&] { return unit.open(ctx.prompts); }, hooks);
+    });
 }
 
 namespace {
@@ -568,10 +557,6 @@ std::string writeRequirement(LayoutFamily family, const EngineOptions& engine,
                              const std::string& path) {
     QtFileWriter writer;
     return writer.writeWhole(path, FuelRequirement::forFamily(family, engine).text());
-}
-
-bool isIdentityBlock(std::size_t block) {
-    return block == 0xF3 || block == 0xF4 || block == 0xF5 || block == 0x6B || block == 0x6C;
 }
 
 }  // namespace
@@ -613,22 +598,16 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
             return failed(problem);
     if (!out) return kExitOk;
 
-    // The unit the tune is for, holding the tune, at the real line speed on a clock that jumps
-    // instead of waiting: the same exchange as over the wire, without the wait.
-    ManualClock clock;
-    LineFaults line;
-    line.pacing = true;
-    InProcessSimulator sim(simUnitOf(layout.family), clock, line);
-    for (std::size_t b = 0; b < blocks.size(); ++b)
-        if (!blocks[b].empty() && !isIdentityBlock(b)) sim.ecu().blocks()[b] = blocks[b];
-    sim.ecu().runTunedEngine(engine);
-    Session s(sim.port(), clock, ctx.prompts, LinkSettings::fromStore(ctx.settings));
-    s.maps.GridInit();
-    return pollAndSave(s, ctx, clock, {*include, std::nullopt, seconds, *out, true, false}, [&] {
-        if (!sim.port().open()) return false;
-        s.link.wakeUp();
-        return true;
-    });
+    FastDrive drive;
+    drive.engine = engine;
+    drive.seconds = *seconds;
+    drive.include = *include;
+    drive.link = LinkSettings::fromStore(ctx.settings);
+    drive.aux = auxOf(ctx);
+    return pollAndSave(ctx, {{std::nullopt, seconds, true}, *out, false},
+                       [&](const LoggedRunHooks& hooks) {
+                           return driveInFastTime(blocks, layout.family, drive, ctx.prompts, hooks);
+                       });
 }
 
 namespace {

@@ -486,6 +486,15 @@ TEST_F(CliDriveTest, AutoTuneOfADriveBringsTheNextDriveCloserToTheTarget) {
     EXPECT_EQ(noAux.exitCode, 1);
     EXPECT_NE(noAux.err.find("A/F item's group"), std::string::npos) << noAux.err;
     EXPECT_FALSE(fs::exists(out / "x.dat"));
+    // A drive too short to warm the engine gives nothing to learn from, and says why.
+    ASSERT_EQ(drive({"--seconds", "60", "--out", at("cold.txt")}).exitCode, 0);
+    const Finished cold =
+        run({"autotune", "--tune", s_tune.string(), "--log", at("cold.txt"), "--out", at("x.dat")});
+    EXPECT_EQ(cold.exitCode, 1);
+    EXPECT_NE(cold.out.find("0 cells changed. Rejected: start of run 3"), std::string::npos)
+        << cold.out;
+    EXPECT_NE(cold.err.find("no cell could be given a proposal"), std::string::npos) << cold.err;
+    EXPECT_FALSE(fs::exists(out / "x.dat"));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ int runGraphWindowTests(int argc, char** argv);
 int runAuxSetupTests(int argc, char** argv);
 int runWatchWindowsTests(int argc, char** argv);
 int runEditHistoryTests(int argc, char** argv);
+int runAutoTuneWindowTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
                                               {"GraphWindow", runGraphWindowTests},
                                               {"AuxSetup", runAuxSetupTests},
                                               {"WatchWindows", runWatchWindowsTests},
-                                              {"EditHistory", runEditHistoryTests}};
+                                              {"EditHistory", runEditHistoryTests},
+                                              {"AutoTuneWindow", runAutoTuneWindowTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

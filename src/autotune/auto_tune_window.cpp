@@ -1,0 +1,588 @@
+#include "autotune/auto_tune_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/qt_window_placement.h"
+#include "autotune/proposal_text.h"
+#include "autotune/target_afr.h"
+#include "maps/qt_cell_colour.h"
+#include "monitor/log_file.h"
+#include "monitor/log_reader.h"
+#include "transfer/data_file.h"
+
+namespace tunalyx {
+
+namespace {
+
+const WindowPlacement kDefaultPlacement{105, 0, 10000, 14000, 0};
+constexpr int kLiveMs = 5000;
+// Writes while logging come no closer than this, in the log's seconds: each one costs the
+// readings of its cells for a while.
+constexpr double kLeastSecondsBetweenWrites = 15;
+constexpr int kHatchRole = Qt::UserRole;
+const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
+const char* const kTargetFilter = "Target A/F (*.afr);;All Files (*.*)";
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Locked cells are hatched over whatever colour the proposal gives them.
+class HatchDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(p, option, index);
+        if (!index.data(kHatchRole).toBool()) return;
+        p->fillRect(option.rect, QBrush(QColor(40, 40, 40, 150), Qt::BDiagPattern));
+    }
+};
+
+QTableWidget* mapLikeGrid(const Session& session, QWidget* parent) {
+    auto* grid = new QTableWidget(kMapRows, kMapCols, parent);
+    const std::vector<std::string> columns = session.maps.columnLabels(false);
+    const std::vector<std::string> rows = session.maps.rowLabels(false);
+    for (int i = 0; i < kMapCols; ++i)
+        grid->setHorizontalHeaderItem(i, new QTableWidgetItem(latin1(columns.at(std::size_t(i)))));
+    for (int i = 0; i < kMapRows; ++i)
+        grid->setVerticalHeaderItem(i, new QTableWidgetItem(latin1(rows.at(std::size_t(i)))));
+    for (int row = 0; row < kMapRows; ++row)
+        for (int col = 0; col < kMapCols; ++col) {
+            auto* cell = new QTableWidgetItem;
+            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->setItem(row, col, cell);
+        }
+    const QFontMetrics fm(grid->font());
+    QFont bold = grid->font();
+    bold.setBold(true);  // the headings of the selection
+    const int columnWidth = fm.horizontalAdvance(QStringLiteral("+10.00")) + 4;
+    const int rowHeight = fm.height() + 4;
+    QHeaderView* top = grid->horizontalHeader();
+    QHeaderView* side = grid->verticalHeader();
+    top->setSectionResizeMode(QHeaderView::Fixed);
+    side->setSectionResizeMode(QHeaderView::Fixed);
+    top->setDefaultSectionSize(columnWidth);
+    side->setDefaultSectionSize(rowHeight);
+    top->setFixedHeight(rowHeight + 2);
+    side->setFixedWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("P20")) + 10);
+    // The whole map in view, as the Inj Map shows it, never a part of it behind scroll bars.
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int frame = 2 * grid->frameWidth();
+    grid->setFixedSize(side->width() + kMapCols * columnWidth + frame,
+                       top->height() + kMapRows * rowHeight + frame);
+    grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    grid->setWordWrap(false);
+    return grid;
+}
+
+QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+}  // namespace
+
+AutoTuneWindow::AutoTuneWindow(Session& session, const LogStore& log, SettingsStore& store,
+                               FileWriter& files, QWidget* parent)
+    : QMainWindow(parent, Qt::Window),
+      m_session(session),
+      m_log(log),
+      m_store(store),
+      m_files(files) {
+    setObjectName(QStringLiteral("frmAutoTune"));
+    setWindowTitle(tr("Auto Tune"));
+    auto* tabs = new QTabWidget(this);
+    tabs->addTab(buildProposalTab(), tr("Proposal"));
+    tabs->addTab(buildTargetTab(), tr("Target A/F"));
+    setCentralWidget(tabs);
+    // The default table follows the map's load axis, which a read or a file may have changed.
+    connect(tabs, &QTabWidget::currentChanged, this, [this] { showTarget(); });
+    statusBar();
+
+    applyPlacement(*this, loadWindowPlacement(m_store, "AutoTune", kDefaultPlacement));
+    m_locks = locksOf(m_store.text("AutoTuneLocks", ""));
+    const auto stored = [this](const char* key, double fallback) {
+        return parseFieldNumber(m_store.text(key, "")).value_or(fallback);
+    };
+    m_txtMaxChange->setValue(stored("AutoTuneMaxChange", 10));
+    m_txtMinSamples->setValue(stored("AutoTuneMinSamples", 10));
+    const auto keep = [this](const char* key) {
+        return [this, key](double v) {
+            m_store.setValue(key, shortestDecimal(v));
+            reevaluate();
+        };
+    };
+    connect(m_txtMaxChange, &QDoubleSpinBox::valueChanged, this, keep("AutoTuneMaxChange"));
+    connect(m_txtMinSamples, &QDoubleSpinBox::valueChanged, this, keep("AutoTuneMinSamples"));
+
+    const std::string targetFile = m_store.text("AutoTuneTargetFile", "");
+    std::error_code absent;
+    if (!targetFile.empty() && std::filesystem::exists(targetFile, absent)) {
+        // A damaged file is named in a message and the defaults stay.
+        if (auto table = openTargetAfr(m_session.prompts, targetFile, fileNameOf(targetFile))) {
+            m_target = *table;
+            m_targetFile = targetFile;
+        }
+    }
+
+    m_liveTimer.setInterval(kLiveMs);
+    connect(&m_liveTimer, &QTimer::timeout, this, &AutoTuneWindow::liveTick);
+
+    chooseLogs = [this] {
+        const QStringList paths = QFileDialog::getOpenFileNames(
+            this, tr("Open Logs"), QString::fromStdString(logPath(m_store, m_session.filesFolder)),
+            QString::fromLatin1(kLogFilter));
+        std::vector<std::string> out;
+        for (const QString& p : paths)
+            out.push_back(p.toStdString());
+        if (!out.empty()) rememberLogPath(m_store, out.front());
+        return out;
+    };
+    chooseTargetToOpen = [this] {
+        return QFileDialog::getOpenFileName(
+                   this, tr("Load Target A/F"),
+                   QString::fromStdString(mapPath(m_store, m_session.filesFolder)),
+                   QString::fromLatin1(kTargetFilter))
+            .toStdString();
+    };
+    chooseTargetToSave = [this] {
+        const std::string name = m_targetFile.empty() ? "target.afr" : fileNameOf(m_targetFile);
+        return QFileDialog::getSaveFileName(
+                   this, tr("Save Target A/F"),
+                   QString::fromStdString(mapPath(m_store, m_session.filesFolder) + name),
+                   QString::fromLatin1(kTargetFilter))
+            .toStdString();
+    };
+    m_lblLogs->setText(tr("Analyse reads the log in memory; Open Logs adds log files to it."));
+    showProposal();
+    showTarget();
+}
+
+AutoTuneWindow::~AutoTuneWindow() = default;
+
+QWidget* AutoTuneWindow::buildProposalTab() {
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    auto* commands = new QHBoxLayout;
+    QPushButton* analyseButton = button(tr("&Analyse"), "cmdAnalyse", page);
+    QPushButton* open = button(tr("&Open Logs..."), "cmdOpenLogs", page);
+    QPushButton* clear = button(tr("&Clear Logs"), "cmdClearLogs", page);
+    m_cmdApply = button(tr("A&pply"), "cmdApply", page);
+    QPushButton* lock = button(tr("&Lock"), "cmdLock", page);
+    QPushButton* unlock = button(tr("&Unlock"), "cmdUnlock", page);
+    for (QPushButton* b : {analyseButton, open, clear, m_cmdApply, lock, unlock})
+        commands->addWidget(b);
+    commands->addStretch(1);
+    v->addLayout(commands);
+
+    auto* options = new QHBoxLayout;
+    m_txtMaxChange = new QDoubleSpinBox(page);
+    m_txtMaxChange->setObjectName(QStringLiteral("txtMaxChange"));
+    m_txtMaxChange->setRange(0.5, 50);
+    m_txtMaxChange->setDecimals(1);
+    m_txtMaxChange->setSuffix(QStringLiteral(" %"));
+    m_txtMinSamples = new QDoubleSpinBox(page);
+    m_txtMinSamples->setObjectName(QStringLiteral("txtMinSamples"));
+    m_txtMinSamples->setRange(1, 1000);
+    m_txtMinSamples->setDecimals(0);
+    m_chkLive = new QCheckBox(tr("Li&ve"), page);
+    m_chkLive->setObjectName(QStringLiteral("chkLive"));
+    m_chkApplyUpdate = new QCheckBox(tr("Apply and Up&date"), page);
+    m_chkApplyUpdate->setObjectName(QStringLiteral("chkApplyUpdate"));
+    m_chkApplyUpdate->setEnabled(false);
+    options->addWidget(new QLabel(tr("Max change"), page));
+    options->addWidget(m_txtMaxChange);
+    options->addSpacing(12);
+    options->addWidget(new QLabel(tr("Min samples"), page));
+    options->addWidget(m_txtMinSamples);
+    options->addSpacing(12);
+    options->addWidget(m_chkLive);
+    options->addWidget(m_chkApplyUpdate);
+    options->addStretch(1);
+    v->addLayout(options);
+
+    m_lblLogs = new QLabel(page);
+    m_lblLogs->setObjectName(QStringLiteral("lblLogs"));
+    v->addWidget(m_lblLogs);
+    m_grid = mapLikeGrid(m_session, page);
+    m_grid->setObjectName(QStringLiteral("grdProposal"));
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setItemDelegate(new HatchDelegate(m_grid));
+    v->addWidget(m_grid);
+    m_lblReadings = new QLabel(page);
+    m_lblReadings->setObjectName(QStringLiteral("lblReadings"));
+    m_lblReadings->setWordWrap(true);
+    v->addWidget(m_lblReadings);
+    m_lblDiagnosis = new QLabel(page);
+    m_lblDiagnosis->setObjectName(QStringLiteral("lblDiagnosis"));
+    m_lblDiagnosis->setWordWrap(true);
+    m_lblDiagnosis->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
+    v->addWidget(m_lblDiagnosis);
+    v->addStretch(1);
+
+    connect(analyseButton, &QPushButton::clicked, this, &AutoTuneWindow::analyse);
+    connect(open, &QPushButton::clicked, this, &AutoTuneWindow::openLogs);
+    connect(clear, &QPushButton::clicked, this, [this] {
+        m_opened.clear();
+        m_openedNames.clear();
+        reevaluate();
+    });
+    connect(m_cmdApply, &QPushButton::clicked, this, &AutoTuneWindow::apply);
+    connect(lock, &QPushButton::clicked, this, [this] { setSelectedLocked(true); });
+    connect(unlock, &QPushButton::clicked, this, [this] { setSelectedLocked(false); });
+    connect(m_chkLive, &QCheckBox::toggled, this, &AutoTuneWindow::setLive);
+    return page;
+}
+
+QWidget* AutoTuneWindow::buildTargetTab() {
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    auto* commands = new QHBoxLayout;
+    QPushButton* load = button(tr("&Load..."), "cmdTargetLoad", page);
+    QPushButton* save = button(tr("&Save As..."), "cmdTargetSave", page);
+    QPushButton* defaults = button(tr("&Default"), "cmdTargetDefault", page);
+    for (QPushButton* b : {load, save, defaults})
+        commands->addWidget(b);
+    m_lblTarget = new QLabel(page);
+    m_lblTarget->setObjectName(QStringLiteral("lblTarget"));
+    commands->addSpacing(12);
+    commands->addWidget(m_lblTarget, 1);
+    v->addLayout(commands);
+    m_targetGrid = mapLikeGrid(m_session, page);
+    m_targetGrid->setObjectName(QStringLiteral("grdTarget"));
+    v->addWidget(m_targetGrid);
+    v->addStretch(1);
+
+    connect(load, &QPushButton::clicked, this, &AutoTuneWindow::loadTarget);
+    connect(save, &QPushButton::clicked, this, &AutoTuneWindow::saveTarget);
+    connect(defaults, &QPushButton::clicked, this, &AutoTuneWindow::defaultTarget);
+    connect(m_targetGrid, &QTableWidget::cellChanged, this, &AutoTuneWindow::targetEdited);
+    return page;
+}
+
+AutoTuneSettings AutoTuneWindow::settings() const {
+    AutoTuneSettings s;
+    s.maxChangePercent = m_txtMaxChange->value();
+    s.minSamples = m_txtMinSamples->value();
+    s.writtenAtSeconds = m_writtenAt;
+    return s;
+}
+
+MapField AutoTuneWindow::target() const {
+    return m_target ? *m_target
+                    : defaultTargetAfr(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
+}
+
+std::vector<const LogStore*> AutoTuneWindow::logsToRead() {
+    std::vector<const LogStore*> logs;
+    QStringList names;
+    if (logging && logging()) {
+        // The log is being written on another thread: only what it has published is read, and
+        // that is copied here so the analysis sees a log of its own length.
+        const int published = m_log.published();
+        if (published > 0) {
+            if (!m_runCopy) m_runCopy = std::make_unique<LogStore>();
+            for (int s = m_copied; s < published; ++s) {
+                m_runCopy->setLogTime(s, m_log.LogTime(s));
+                for (int item = 0; item < kTraceItemCount; ++item)
+                    m_runCopy->setLogData(item, s, m_log.LogData(item, s));
+            }
+            m_copied = published;
+            m_runCopy->LogLast = published - 1;
+            m_runCopy->IncludeGroup = m_log.IncludeGroup;
+            logs.push_back(m_runCopy.get());
+            names << tr("the run being logged (%1 samples)").arg(published);
+        }
+    } else if (m_log.LogLast > 0) {
+        logs.push_back(&m_log);
+        names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
+    }
+    for (std::size_t k = 0; k < m_opened.size(); ++k) {
+        logs.push_back(m_opened[k].get());
+        names << latin1(m_openedNames[k]);
+    }
+    m_lblLogs->setText(names.isEmpty() ? tr("No log to analyse: log a run or open log files.")
+                                       : tr("Logs: %1").arg(names.join(QStringLiteral(", "))));
+    return logs;
+}
+
+void AutoTuneWindow::analyse() {
+    m_tune =
+        injectionMapOf(m_session.maps, LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
+    evaluate();
+}
+
+void AutoTuneWindow::reevaluate() {
+    if (m_tune)
+        evaluate();
+    else
+        showProposal();
+}
+
+void AutoTuneWindow::evaluate() {
+    const std::vector<const LogStore*> logs = logsToRead();
+    if (logs.empty())
+        m_proposal.reset();
+    else
+        m_proposal = proposeCorrections(logs, *m_tune, target(), m_locks, settings());
+    showProposal();
+}
+
+void AutoTuneWindow::openLogs() {
+    const std::vector<std::string> paths = chooseLogs ? chooseLogs() : std::vector<std::string>{};
+    if (paths.empty()) return;
+    for (const std::string& path : paths) {
+        auto log = std::make_unique<LogStore>();
+        if (!openLogFile(*log, m_session.trace, m_session.prompts, path, fileNameOf(path)))
+            continue;
+        m_opened.push_back(std::move(log));
+        m_openedNames.push_back(fileNameOf(path));
+    }
+    analyse();
+}
+
+void AutoTuneWindow::showProposal() {
+    const NumberLocale& locale = m_session.maps.locale();
+    const AutoTuneSettings s = settings();
+    const MapDescriptor& codec = m_session.maps.descriptor(kInjMap);
+    const RawText valueText = [this](std::int32_t raw) {
+        return m_session.maps.fText(kInjMap, raw);
+    };
+    const QColor dimmed(120, 120, 120);
+    m_grid->setUpdatesEnabled(false);
+    for (int row = 0; row < kMapRows; ++row) {
+        for (int col = 0; col < kMapCols; ++col) {
+            const auto r = static_cast<std::size_t>(row);
+            const auto c = static_cast<std::size_t>(col);
+            QTableWidgetItem* item = m_grid->item(row, col);
+            const CellResult cell = m_proposal ? m_proposal->cells[r][c] : CellResult{};
+            const bool locked = m_locks[r][c];
+            // Before any analysis the cells are blank, not greyed for want of data.
+            const CellLook look = m_proposal ? cellLook(cell, locked, s.maxChangePercent)
+                                             : CellLook{kNormalBackground, false, locked, false};
+            item->setText(latin1(cellChangeText(cell, locale)));
+            item->setData(kHatchRole, look.hatched);
+            item->setBackground(look.background == kNormalBackground
+                                    ? QBrush()
+                                    : QBrush(cellQColor(look.background)));
+            item->setForeground(look.dimmed ? QBrush(dimmed) : QBrush());
+            QFont font = m_grid->font();
+            font.setBold(look.flagged);
+            item->setFont(font);
+            const std::string name = cellRangeText({row + 1, col + 1, row + 1, col + 1});
+            item->setToolTip(
+                m_proposal
+                    ? latin1(name + "\n" + cellToolTip(cell, locked, s, codec, valueText, locale))
+                    : QString());
+        }
+    }
+    m_grid->setUpdatesEnabled(true);
+    const std::string note = !m_proposal                   ? std::string()
+                             : m_proposal->problem.empty() ? m_proposal->diagnosis
+                                                           : m_proposal->problem;
+    m_lblReadings->setText(m_proposal ? latin1(m_proposal->readings.line()) : QString());
+    m_lblDiagnosis->setText(latin1(note));
+    m_lblDiagnosis->setVisible(!note.empty());
+    m_cmdApply->setEnabled(m_proposal && m_proposal->changedCells() > 0);
+}
+
+std::vector<CellText> AutoTuneWindow::applyCells(const std::optional<CellRange>& only) {
+    if (!m_proposal || m_session.compareMode) return {};
+    AutoTuneProposal proposal = *m_proposal;
+    // An edit since the analysis, or an Apply before this one, has the last word on its cell.
+    for (int row = 0; row < kMapRows; ++row)
+        for (int col = 0; col < kMapCols; ++col) {
+            CellResult& cell =
+                proposal.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            if (m_session.maps.GridData(kInjMap, row + 1, col + 1) != cell.oldRaw)
+                cell.newRaw = cell.oldRaw;
+        }
+    EditHistory& history = m_session.history;
+    history.begin();
+    std::vector<CellText> written = applyProposal(m_session.maps, proposal, only);
+    std::string label = std::string("Auto Tune ") + mapTabCaption(kInjMap);
+    if (only) label += " " + cellRangeText(cellsWithin(*only, kMapRows, kMapCols));
+    history.commit(label);
+    if (!written.empty()) m_session.view().GridDisplay(kInjMap);
+    return written;
+}
+
+void AutoTuneWindow::apply() {
+    if (m_session.compareMode) {
+        statusBar()->showMessage(tr("Compare mode shows another tune: end it to apply."));
+        return;
+    }
+    std::optional<CellRange> only;
+    const QList<QTableWidgetSelectionRange> ranges = m_grid->selectedRanges();
+    if (ranges.size() == 1 && (ranges[0].rowCount() > 1 || ranges[0].columnCount() > 1)) {
+        const QTableWidgetSelectionRange& r = ranges[0];
+        only =
+            CellRange{r.topRow() + 1, r.leftColumn() + 1, r.bottomRow() + 1, r.rightColumn() + 1};
+    }
+    const std::size_t cells = applyCells(only).size();
+    statusBar()->showMessage(cells == 0 ? tr("No cell to change.")
+                                        : tr("%1 cells of the Inj Map changed.").arg(cells));
+}
+
+void AutoTuneWindow::setSelectedLocked(bool locked) {
+    for (const QModelIndex& at : m_grid->selectionModel()->selectedIndexes())
+        m_locks[static_cast<std::size_t>(at.row())][static_cast<std::size_t>(at.column())] = locked;
+    m_store.setValue("AutoTuneLocks", locksText(m_locks));
+    reevaluate();
+}
+
+double AutoTuneWindow::lastLoggedSeconds() const {
+    const int published = m_log.published();
+    return published > 0 ? m_log.LogTime(published - 1) / 1000.0 : 0;
+}
+
+void AutoTuneWindow::liveTick() {
+    if (!logging || !logging() || m_log.published() == m_liveSeen) return;
+    m_liveSeen = m_log.published();
+    analyse();
+    if (!m_chkApplyUpdate->isChecked() || !m_proposal || m_proposal->changedCells() == 0) return;
+    if (m_writtenThisRun && lastLoggedSeconds() - m_lastWriteSeconds < kLeastSecondsBetweenWrites)
+        return;
+    const std::vector<CellText> written = applyCells(std::nullopt);
+    if (written.empty()) return;
+    if (update) update();
+    // The write reached the unit after Update, with the samples logged meanwhile.
+    m_lastWriteSeconds = lastLoggedSeconds();
+    m_writtenThisRun = true;
+    for (const CellText& cell : written)
+        m_writtenAt[static_cast<std::size_t>(cell.row - 1)]
+                   [static_cast<std::size_t>(cell.col - 1)] = m_lastWriteSeconds;
+    statusBar()->showMessage(tr("%1 cells written at %2 s of the log.")
+                                 .arg(written.size())
+                                 .arg(m_lastWriteSeconds, 0, 'f', 1));
+}
+
+void AutoTuneWindow::runStarted() {
+    m_writtenAt = AutoTuneSettings::neverWritten();
+    m_writtenThisRun = false;
+    m_copied = 0;
+    m_liveSeen = -1;
+}
+
+void AutoTuneWindow::logReplaced() {
+    m_writtenAt = AutoTuneSettings::neverWritten();
+    m_writtenThisRun = false;
+}
+
+void AutoTuneWindow::setLive(bool on) {
+    m_chkApplyUpdate->setEnabled(on);
+    if (!on) m_chkApplyUpdate->setChecked(false);
+    m_liveSeen = -1;
+    if (on)
+        m_liveTimer.start();
+    else
+        m_liveTimer.stop();
+}
+
+void AutoTuneWindow::showTarget() {
+    const MapField table = target();
+    const NumberLocale& locale = m_session.maps.locale();
+    m_showingTarget = true;
+    for (int row = 0; row < kMapRows; ++row)
+        for (int col = 0; col < kMapCols; ++col)
+            m_targetGrid->item(row, col)->setText(latin1(
+                formatValue(table[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)],
+                            "0.00", locale)));
+    m_showingTarget = false;
+    QString source = m_targetFile.empty() ? tr("default") : latin1(fileNameOf(m_targetFile));
+    if (m_targetEdited) source += tr(", changed and not saved");
+    m_lblTarget->setText(tr("Target A/F: %1").arg(source));
+}
+
+void AutoTuneWindow::targetEdited(int row, int col) {
+    if (m_showingTarget) return;
+    const std::string text = m_targetGrid->item(row, col)->text().toStdString();
+    const auto afr = parseUserNumber(text, m_session.maps.locale());
+    if (!afr || *afr < kLowestTargetAfr || *afr > kHighestTargetAfr) {
+        m_session.prompts.tell(text + " is no target A/F (9 to 20)", MessageIcon::Exclamation);
+        showTarget();
+        return;
+    }
+    MapField table = target();
+    table[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] = *afr;
+    m_target = table;
+    m_targetEdited = true;
+    showTarget();
+    reevaluate();
+}
+
+void AutoTuneWindow::loadTarget() {
+    const std::string path = chooseTargetToOpen ? chooseTargetToOpen() : std::string();
+    if (path.empty()) return;
+    rememberMapPath(m_store, path);
+    const auto table = openTargetAfr(m_session.prompts, path, fileNameOf(path));
+    if (!table) return;
+    m_target = *table;
+    m_targetFile = path;
+    m_targetEdited = false;
+    m_store.setValue("AutoTuneTargetFile", path);
+    showTarget();
+    reevaluate();
+}
+
+void AutoTuneWindow::saveTarget() {
+    const std::string path = chooseTargetToSave ? chooseTargetToSave() : std::string();
+    if (path.empty()) return;
+    rememberMapPath(m_store, path);
+    if (const std::string error = m_files.writeWhole(path, targetAfrText(target()));
+        !error.empty()) {
+        m_session.prompts.tell(error, MessageIcon::Critical);
+        return;
+    }
+    m_target = target();
+    m_targetFile = path;
+    m_targetEdited = false;
+    m_store.setValue("AutoTuneTargetFile", path);
+    showTarget();
+}
+
+void AutoTuneWindow::defaultTarget() {
+    m_target.reset();
+    m_targetFile.clear();
+    m_targetEdited = false;
+    m_store.setValue("AutoTuneTargetFile", "");
+    showTarget();
+    reevaluate();
+}
+
+void AutoTuneWindow::saveSettings() {
+    saveWindowPlacement(m_store, "AutoTune", placementOf(*this));
+}
+
+void AutoTuneWindow::hideEvent(QHideEvent* event) {
+    // Nothing is written to the unit from a window the user cannot see; minimising is seeing.
+    if (!event->spontaneous()) m_chkLive->setChecked(false);
+    QMainWindow::hideEvent(event);
+}
+
+void AutoTuneWindow::closeEvent(QCloseEvent* event) {
+    saveSettings();
+    QMainWindow::closeEvent(event);
+    emit closed();
+}
+
+}  // namespace tunalyx

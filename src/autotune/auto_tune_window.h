@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "autotune/autotune.h"
+#include "monitor/monitor_loop.h"
+#include "ports/file_writer.h"
+#include "ports/settings_store.h"
+#include "session/session.h"
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace tunalyx {
+
+// Auto Tune: the Inj Map corrections the wide-band logs ask for, applied as one step of the edit
+// history, and the target A/F table they are measured against. Live, it follows the run being
+// logged and may write what it proposes through Update.
+class AutoTuneWindow final : public QMainWindow, public SampleListener {
+    Q_OBJECT
+public:
+    AutoTuneWindow(Session& session, const LogStore& log, SettingsStore& store, FileWriter& files,
+                   QWidget* parent = nullptr);
+    ~AutoTuneWindow() override;
+
+    // The main window lends these: whether a run is being logged, and its Update.
+    std::function<bool()> logging;
+    std::function<void()> update;
+    // The dialogs; tests replace them. Empty means cancelled.
+    std::function<std::vector<std::string>()> chooseLogs;
+    std::function<std::string()> chooseTargetToOpen;
+    std::function<std::string()> chooseTargetToSave;
+
+    [[nodiscard]] QTableWidget* proposalGrid() const { return m_grid; }
+    [[nodiscard]] QTableWidget* targetGrid() const { return m_targetGrid; }
+    [[nodiscard]] const std::optional<AutoTuneProposal>& proposal() const { return m_proposal; }
+    [[nodiscard]] const CellLocks& locks() const { return m_locks; }
+    using WrittenAt = decltype(AutoTuneSettings::writtenAtSeconds);
+    [[nodiscard]] const WrittenAt& writtenAt() const { return m_writtenAt; }
+
+    // The Inj Map as it is now against the log in memory and the logs opened.
+    void analyse();
+    void openLogs();
+    // The whole proposal, or the cells selected when there are more than one.
+    void apply();
+    void setSelectedLocked(bool locked);
+    // Every 5 s while Live is on.
+    void liveTick();
+    // The log in memory was replaced by a file: its times are no longer those of the writes.
+    void logReplaced();
+
+    // SampleListener
+    void runStarted() override;
+    void sampleLogged(int, const LiveSample&, bool) override {}
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QWidget* buildProposalTab();
+    QWidget* buildTargetTab();
+    // The proposal again, on the Inj Map it was first made for (a lock, a setting, the target
+    // changed); nothing before the first analysis.
+    void reevaluate();
+    void evaluate();
+    [[nodiscard]] std::vector<const LogStore*> logsToRead();
+    [[nodiscard]] AutoTuneSettings settings() const;
+    [[nodiscard]] MapField target() const;
+    // The cells applied, each one step of the history; only cells that still hold the value the
+    // proposal was made from.
+    std::vector<CellText> applyCells(const std::optional<CellRange>& only);
+    void showProposal();
+    void showTarget();
+    void targetEdited(int row, int col);
+    void loadTarget();
+    void saveTarget();
+    void defaultTarget();
+    void setLive(bool on);
+    void saveSettings();
+    [[nodiscard]] double lastLoggedSeconds() const;
+
+    Session& m_session;
+    const LogStore& m_log;
+    SettingsStore& m_store;
+    FileWriter& m_files;
+    QTableWidget* m_grid = nullptr;
+    QTableWidget* m_targetGrid = nullptr;
+    QLabel* m_lblLogs = nullptr;
+    QLabel* m_lblReadings = nullptr;
+    QLabel* m_lblDiagnosis = nullptr;
+    QLabel* m_lblTarget = nullptr;
+    QDoubleSpinBox* m_txtMaxChange = nullptr;
+    QDoubleSpinBox* m_txtMinSamples = nullptr;
+    QCheckBox* m_chkLive = nullptr;
+    QCheckBox* m_chkApplyUpdate = nullptr;
+    QPushButton* m_cmdApply = nullptr;
+    QTimer m_liveTimer;
+
+    std::vector<std::unique_ptr<LogStore>> m_opened;
+    std::vector<std::string> m_openedNames;
+    // The published samples of a run being logged, copied on this thread.
+    std::unique_ptr<LogStore> m_runCopy;
+    int m_copied = 0;
+    int m_liveSeen = -1;                 // the published count of the last live analysis
+    std::optional<InjectionMap> m_tune;  // the Inj Map of the last analysis
+    std::optional<AutoTuneProposal> m_proposal;
+    CellLocks m_locks{};
+    std::optional<MapField> m_target;  // nothing: the default of the map's axes
+    std::string m_targetFile;
+    bool m_targetEdited = false;
+    WrittenAt m_writtenAt = AutoTuneSettings::neverWritten();
+    double m_lastWriteSeconds = 0;
+    bool m_writtenThisRun = false;
+    bool m_showingTarget = false;  // the grid is being filled, not edited
+};
+
+}  // namespace tunalyx

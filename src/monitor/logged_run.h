@@ -1,0 +1,72 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "auxinputs/aux_calibration.h"
+#include "monitor/log_store.h"
+#include "monitor/trace_items.h"
+#include "ports/clock.h"
+#include "session/session.h"
+
+namespace tunalyx {
+
+// When a log run without a window ends on its own.
+struct LoggedRunLimits {
+    std::optional<long> samples;
+    std::optional<long> seconds;
+    bool continuePastFull = false;  // a full log is handed on and the run goes on in the next
+};
+
+// A log the run has finished with.
+struct LoggedPart {
+    LogStore& log;
+    const TraceItems& items;  // the names of the unit's layout, for saving
+    int number;               // 0, 1, 2, ... as the run goes on past full logs
+    bool last;
+    bool full;  // it filled up before the limits or a stop ended it
+};
+
+// What the caller hears of a run.
+struct LoggedRunHooks {
+    // The line is open and the unit awake; polling starts.
+    std::function<void()> lineOpened;
+    // Asked after every sample: true ends the run there, as Stop does.
+    std::function<bool()> stopRequested;
+    // After every sample: samples and milliseconds since the run began, across its parts.
+    std::function<void(long samples, std::int64_t ms)> progress;
+    // Each finished log; false refuses it and fails the run.
+    std::function<bool(const LoggedPart&)> finished;
+};
+
+enum class LoggedRunEnd {
+    Stopped,      // the limits were reached or a stop was asked for
+    Full,         // a log filled up and the run was not to go on past it
+    UnitSilent,   // a read failed; what was read before was handed on
+    NothingRead,  // no sample of the last part was read whole; that part was not handed on
+    NotStarted,   // the line did not open, or the start of a part found nothing to poll
+    Refused,      // a finished log was refused
+};
+
+struct LoggedRunResult {
+    LoggedRunEnd end;
+    int part;  // the part the run ended in
+    [[nodiscard]] bool succeeded() const {
+        return end == LoggedRunEnd::Stopped || end == LoggedRunEnd::Full;
+    }
+};
+
+// The monitor's polling cycle without a window, as the window's Start runs it: the unit is
+// identified (the session holds no data to weigh against it), the included groups are polled
+// back to back until a limit, a stop or a failed read, and each finished log is handed on.
+// `openLine` opens the port and wakes the unit; it is called once the log is allocated, since
+// allocating between the wake-up and the first request would shift every sample time.
+[[nodiscard]] LoggedRunResult runLogged(Session& session, Clock& clock, const AuxCalibration& aux,
+                                        const std::array<bool, kTraceGroupCount>& include,
+                                        const LoggedRunLimits& limits,
+                                        const std::function<bool()>& openLine,
+                                        const LoggedRunHooks& hooks);
+
+}  // namespace tunalyx

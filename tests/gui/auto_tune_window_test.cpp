@@ -1,0 +1,200 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <cmath>
+
+#include "autotune/auto_tune_window.h"
+#include "autotune/target_afr.h"
+#include "gui_harness.h"
+
+using namespace tunalyx;
+
+class AutoTuneWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aLeanCellIsProposedAppliedAsOneStepAndTakenBack();
+    void lockedCellsStayAndASelectionLimitsWhatIsApplied();
+    void liveWritesThroughUpdateAndHoldsBackTheCellsItWrote();
+};
+
+namespace {
+
+// Two cells, 0-based [row][col], each at an exact breakpoint so that it takes every reading.
+constexpr int kRowA = 4, kColA = 6;
+constexpr int kRowB = 10, kColB = 12;
+
+// `seconds` of a warm engine at one cell's breakpoints from sample `from`, 100 samples a second,
+// reading `lean` times the target; the next sample's index. The first 30 s of a log are not read.
+int hold(LogStore& log, const Session& s, int from, int row, int col, double seconds, double lean) {
+    const MapAxes axes = LoadMapAxes(s.codec, s.maps.MapRefBlock);
+    const double target = defaultTargetAfr(axes)[std::size_t(row)][std::size_t(col)];
+    log.IncludeGroup[kGroupAdvanced] = log.IncludeGroup[kGroupAux] = true;
+    const int end = from + static_cast<int>(seconds * 100);
+    for (int n = from; n < end; ++n) {
+        log.setLogTime(n, n * 10);
+        log.setLogData(kRpmItem, n, axes.column[std::size_t(col)]);
+        log.setLogData(kLoadItem, n, axes.row[std::size_t(row)]);
+        log.setLogData(kAn1Item, n, target * lean);
+        log.setLogData(kInjMsItem, n, 3);
+        log.setLogData(kWaterTempItem, n, 85);
+        log.setLogData(kThrottleVoltsItem, n, 1);
+    }
+    log.LogLast = end - 1;
+    return end;
+}
+
+double injValue(const MapGrids& maps, std::int32_t raw) {
+    const MapDescriptor& d = maps.descriptor(kInjMap);
+    return raw * d.scale + d.offset;
+}
+// The raw value a cell of raw `raw` gets for a correction of `factor`, as the grid rounds.
+std::int32_t rawAfter(const MapGrids& maps, std::int32_t raw, double factor) {
+    const MapDescriptor& d = maps.descriptor(kInjMap);
+    return static_cast<std::int32_t>(
+        std::lround((injValue(maps, raw) * factor - d.offset) / d.scale));
+}
+
+struct Tuning {
+    test::SimWindow w{SimUnitKind::Det1_501};
+    AutoTuneWindow* window = nullptr;
+    Tuning() {
+        w.readAll();
+        w.window->menus().mnuAutoTune->trigger();
+        window = &w.window->autoTune();
+    }
+    QPushButton* button(const char* name) const {
+        return window->findChild<QPushButton*>(QLatin1String(name));
+    }
+    void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void select(int top, int left, int bottom, int right) const {
+        window->proposalGrid()->clearSelection();
+        window->proposalGrid()->setRangeSelected({top, left, bottom, right}, true);
+    }
+    std::int32_t raw(int row, int col) const {
+        return w.session.maps.GridData(kInjMap, row + 1, col + 1);
+    }
+};
+
+}  // namespace
+
+void AutoTuneWindowTest::aLeanCellIsProposedAppliedAsOneStepAndTakenBack() {
+    Tuning t;
+    QVERIFY(t.window->isVisible() && t.w.window->menus().mnuAutoTune->isChecked());
+    Session& s = t.w.session;
+    hold(t.w.window->log(), s, 0, kRowA, kColA, 60, 1.06);
+    const PacketImage before = s.image;
+    const CellFlags flagsBefore = s.cellChanged;
+    const std::int32_t oldRaw = t.raw(kRowA, kColA);
+    const std::int32_t newRaw = rawAfter(s.maps, oldRaw, 1.06);
+
+    t.click("cmdAnalyse");
+    const QTableWidgetItem* cell = t.window->proposalGrid()->item(kRowA, kColA);
+    const double change = (injValue(s.maps, newRaw) / injValue(s.maps, oldRaw) - 1) * 100;
+    QVERIFY(change > 5.4 && change < 6.6);
+    QCOMPARE(cell->text(), QStringLiteral("+%1").arg(change, 0, 'f', 1));
+    const QString tip = cell->toolTip();
+    QVERIFY2(tip.startsWith(QStringLiteral("P05 N07\nSamples ")), qPrintable(tip));
+    QVERIFY(tip.contains(QStringLiteral("Correction 1.060 (6.0 % lean)")));
+    QVERIFY(tip.contains(QString::fromStdString(s.maps.fText(kInjMap, oldRaw) + " -> " +
+                                                s.maps.fText(kInjMap, newRaw))));
+    QVERIFY(tip.endsWith(QStringLiteral("\nproposed")));
+    QVERIFY(t.window->proposalGrid()->item(0, 0)->text().isEmpty());
+    QVERIFY(t.window->findChild<QLabel*>(QStringLiteral("lblReadings"))
+                ->text()
+                .startsWith(QStringLiteral("Rejected: start of run 3000,")));
+
+    t.click("cmdApply");
+    QCOMPARE(t.raw(kRowA, kColA), newRaw);
+    QVERIFY(s.maps.CellChanged(kInjMap, kRowA + 1, kColA + 1));
+    QVERIFY(t.w.window->updateButton()->isEnabled());
+    QCOMPARE(t.w.window->grid(kInjMap)->cells().cellText(kRowA + 1, kColA + 1),
+             QString::fromStdString(s.maps.fText(kInjMap, newRaw)));
+    QCOMPARE(s.history.undoText(), std::string("Undo Auto Tune Inj Map"));
+    QVERIFY(s.history.undo());
+    QCOMPARE(s.image, before);
+    QVERIFY(s.cellChanged == flagsBefore);
+    QVERIFY(!s.dirty.any());
+
+    // A cell typed since the analysis keeps what was typed.
+    s.maps.GridSetData(kInjMap, kRowA + 1, kColA + 1, oldRaw + 2);
+    t.click("cmdApply");
+    QCOMPARE(t.raw(kRowA, kColA), oldRaw + 2);
+}
+
+void AutoTuneWindowTest::lockedCellsStayAndASelectionLimitsWhatIsApplied() {
+    Tuning t;
+    Session& s = t.w.session;
+    LogStore& log = t.w.window->log();
+    hold(log, s, hold(log, s, 0, kRowA, kColA, 60, 1.06), kRowB, kColB, 30, 0.95);
+    const std::int32_t a = t.raw(kRowA, kColA);
+    const std::int32_t b = t.raw(kRowB, kColB);
+    t.click("cmdAnalyse");
+    QCOMPARE(t.window->proposal()->cells[kRowA][kColA].verdict, CellVerdict::Proposed);
+    QVERIFY(t.window->proposalGrid()->item(kRowB, kColB)->text().startsWith('-'));
+
+    t.select(kRowA, kColA, kRowA, kColA);
+    t.click("cmdLock");
+    QVERIFY(t.window->proposalGrid()
+                ->item(kRowA, kColA)
+                ->toolTip()
+                .endsWith(QStringLiteral("\nlocked")));
+    QCOMPARE(t.w.store.text("AutoTuneLocks", "").at(kRowA * 20 + kColA), '1');
+    t.window->proposalGrid()->clearSelection();
+    t.click("cmdApply");
+    QCOMPARE(t.raw(kRowA, kColA), a);
+    QCOMPARE(t.raw(kRowB, kColB), rawAfter(s.maps, b, 0.95));
+    QVERIFY(s.history.undo());
+
+    t.select(kRowA, kColA, kRowA, kColA);
+    t.click("cmdUnlock");
+    t.select(kRowB - 1, kColB - 1, kRowB + 1, kColB + 1);
+    t.click("cmdApply");
+    QCOMPARE(t.raw(kRowA, kColA), a);
+    QCOMPARE(t.raw(kRowB, kColB), rawAfter(s.maps, b, 0.95));
+    QCOMPARE(s.history.undoText(), std::string("Undo Auto Tune Inj Map P10-P12 N12-N14"));
+}
+
+void AutoTuneWindowTest::liveWritesThroughUpdateAndHoldsBackTheCellsItWrote() {
+    Tuning t;
+    Session& s = t.w.session;
+    LogStore& log = t.w.window->log();
+    t.window->logging = [] { return true; };
+    auto* live = t.window->findChild<QCheckBox*>(QStringLiteral("chkLive"));
+    auto* write = t.window->findChild<QCheckBox*>(QStringLiteral("chkApplyUpdate"));
+    QVERIFY(!write->isEnabled());
+    live->setChecked(true);
+    write->setChecked(true);
+
+    // Only what is published is read: the samples after it are not there yet.
+    hold(log, s, 0, kRowA, kColA, 60, 1.06);
+    log.publish(3500);
+    const std::int32_t written = rawAfter(s.maps, t.raw(kRowA, kColA), 1.06);
+    t.window->liveTick();
+    QCOMPARE(t.window->proposal()->readings.total, 3500L);
+    QCOMPARE(t.raw(kRowA, kColA), written);
+    // Update has sent it: the unit holds it and nothing is left to send.
+    const CellAddress at = cellAddress(s.maps.descriptor(kInjMap), kRowA + 1, kColA + 1);
+    QCOMPARE(std::int32_t(t.w.sim.ecu().blocks()[at.block][std::size_t(at.byte - 1)]), written);
+    QVERIFY(!s.maps.CellChanged(kInjMap, kRowA + 1, kColA + 1) && !s.dirty.any());
+    QCOMPARE(t.window->writtenAt()[kRowA][kColA], 34.99);
+
+    // The gas burned before the write is still on its way: the cell's next readings wait.
+    log.publish(3800);
+    t.window->liveTick();
+    QVERIFY(t.window->proposal()->readings.count(Rejection::Rewritten) > 0);
+    QCOMPARE(t.raw(kRowA, kColA), written);  // and nothing is written within 15 s
+
+    t.window->runStarted();
+    QVERIFY(std::isinf(t.window->writtenAt()[kRowA][kColA]));
+    live->setChecked(false);
+    QVERIFY(!write->isEnabled() && !write->isChecked());
+}
+
+int runAutoTuneWindowTests(int argc, char** argv) {
+    AutoTuneWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "auto_tune_window_test.moc"
