@@ -28,10 +28,11 @@ constexpr double kWithin = 0.02;
 
 using Logs = std::vector<std::unique_ptr<LogStore>>;
 
-std::vector<const LogStore*> listOf(const Logs& logs) {
-    std::vector<const LogStore*> list;
+// The parts of one drive: each after the first goes on with the same run.
+std::vector<AutoTuneLog> listOf(const Logs& logs) {
+    std::vector<AutoTuneLog> list;
     for (const auto& log : logs)
-        list.push_back(log.get());
+        list.emplace_back(log.get(), !list.empty());
     return list;
 }
 

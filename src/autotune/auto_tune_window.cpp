@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "app/qt_window_placement.h"
 #include "autotune/proposal_text.h"
@@ -244,6 +245,8 @@ QWidget* AutoTuneWindow::buildProposalTab() {
     connect(clear, &QPushButton::clicked, this, [this] {
         m_opened.clear();
         m_openedNames.clear();
+        m_openedPaths.clear();
+        m_openedContinue.clear();
         reevaluate();
     });
     connect(m_cmdApply, &QPushButton::clicked, this, &AutoTuneWindow::apply);
@@ -292,8 +295,8 @@ MapField AutoTuneWindow::target() const {
                     : defaultTargetAfr(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
 }
 
-std::vector<const LogStore*> AutoTuneWindow::logsToRead() {
-    std::vector<const LogStore*> logs;
+std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
+    std::vector<AutoTuneLog> logs;
     QStringList names;
     if (logging && logging()) {
         // The log is being written on another thread: only what it has published is read, and
@@ -317,7 +320,7 @@ std::vector<const LogStore*> AutoTuneWindow::logsToRead() {
         names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
     }
     for (std::size_t k = 0; k < m_opened.size(); ++k) {
-        logs.push_back(m_opened[k].get());
+        logs.emplace_back(m_opened[k].get(), m_openedContinue[k]);
         names << latin1(m_openedNames[k]);
     }
     m_lblLogs->setText(names.isEmpty() ? tr("No log to analyse: log a run or open log files.")
@@ -339,7 +342,7 @@ void AutoTuneWindow::reevaluate() {
 }
 
 void AutoTuneWindow::evaluate() {
-    const std::vector<const LogStore*> logs = logsToRead();
+    const std::vector<AutoTuneLog> logs = logsToRead();
     if (logs.empty())
         m_proposal.reset();
     else
@@ -348,14 +351,23 @@ void AutoTuneWindow::evaluate() {
 }
 
 void AutoTuneWindow::openLogs() {
-    const std::vector<std::string> paths = chooseLogs ? chooseLogs() : std::vector<std::string>{};
+    std::vector<std::string> paths = chooseLogs ? chooseLogs() : std::vector<std::string>{};
     if (paths.empty()) return;
+    // The parts of a long run in their order (a dialog sorts LOG-001.txt before LOG.txt).
+    std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+        const LogFilePart pa = logFilePartOf(a);
+        const LogFilePart pb = logFilePartOf(b);
+        return std::tie(pa.first, pa.part) < std::tie(pb.first, pb.part);
+    });
     for (const std::string& path : paths) {
         auto log = std::make_unique<LogStore>();
         if (!openLogFile(*log, m_session.trace, m_session.prompts, path, fileNameOf(path)))
             continue;
         m_opened.push_back(std::move(log));
         m_openedNames.push_back(fileNameOf(path));
+        m_openedContinue.push_back(!m_openedPaths.empty() &&
+                                   continuesLog(m_openedPaths.back(), path));
+        m_openedPaths.push_back(path);
     }
     analyse();
 }

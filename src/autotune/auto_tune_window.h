@@ -76,7 +76,7 @@ private:
     // changed); nothing before the first analysis.
     void reevaluate();
     void evaluate();
-    [[nodiscard]] std::vector<const LogStore*> logsToRead();
+    [[nodiscard]] std::vector<AutoTuneLog> logsToRead();
     [[nodiscard]] AutoTuneSettings settings() const;
     [[nodiscard]] MapField target() const;
     // The cells applied, each one step of the history; only cells that still hold the value the
@@ -111,6 +111,8 @@ private:
 
     std::vector<std::unique_ptr<LogStore>> m_opened;
     std::vector<std::string> m_openedNames;
+    std::vector<std::string> m_openedPaths;
+    std::vector<bool> m_openedContinue;  // goes on with the run of the log before it
     // The published samples of a run being logged, copied on this thread.
     std::unique_ptr<LogStore> m_runCopy;
     int m_copied = 0;

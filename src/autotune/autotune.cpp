@@ -131,8 +131,9 @@ bool tooFast(double low, double high, double seconds, double limitPerSecond) {
     return (high - low) / seconds > limitPerSecond;
 }
 
-void readLog(const LogStore& log, const InjectionMap& tune, const MapField& target,
+void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField& target,
              const AutoTuneSettings& s, ReadingCounts& counts, std::vector<Reading>& readings) {
+    const LogStore& log = *input.log;
     const Samples samples(log, s.afrItem);
     const int n = samples.count();
     if (n < 1) return;
@@ -145,7 +146,7 @@ void readLog(const LogStore& log, const InjectionMap& tune, const MapField& targ
         ++counts.total;
         const double t = samples.seconds(i);
         if (samples.injMs(i) <= 0) lastCut = t;
-        if (t - start < s.startOfRunSeconds) {
+        if (!input.continuesRun && t - start < s.startOfRunSeconds) {
             reject(Rejection::StartOfRun);
             continue;
         }
@@ -351,23 +352,23 @@ double assumedDelaySeconds(double rpm, double load, double scale) {
     return scale * (0.15 + 0.45 * std::exp(-flow / 0.12));
 }
 
-AutoTuneProposal proposeCorrections(const std::vector<const LogStore*>& logs,
-                                    const InjectionMap& tune, const MapField& target,
-                                    const CellLocks& locks, const AutoTuneSettings& s) {
+AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const InjectionMap& tune,
+                                    const MapField& target, const CellLocks& locks,
+                                    const AutoTuneSettings& s) {
     AutoTuneProposal p;
     TraceItems items;
     items.InitTraceItemLookup();
     const int afrGroup = items.TraceGroup[static_cast<std::size_t>(s.afrItem)];
     std::vector<Reading> readings;
-    for (const LogStore* log : logs) {
-        if (!log->IncludeGroup[kGroupAdvanced] ||
-            !log->IncludeGroup[static_cast<std::size_t>(afrGroup)]) {
+    for (const AutoTuneLog& input : logs) {
+        if (!input.log->IncludeGroup[kGroupAdvanced] ||
+            !input.log->IncludeGroup[static_cast<std::size_t>(afrGroup)]) {
             p.problem =
                 "a log without the Advanced group and the A/F item's group cannot be "
                 "tuned from";
             return p;
         }
-        readLog(*log, tune, target, s, p.readings, readings);
+        readLog(input, tune, target, s, p.readings, readings);
     }
     dropOutliers(readings, s.outlierMads, p.readings);
     p.readings.accepted = static_cast<long>(readings.size());

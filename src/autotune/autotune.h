@@ -109,13 +109,22 @@ struct AutoTuneProposal {
 std::vector<CellText> applyProposal(MapGrids& maps, const AutoTuneProposal& proposal,
                                     const std::optional<CellRange>& only = std::nullopt);
 
+// A log to learn from. One that goes on from the log before it (the next part of a run too long
+// for one log) has no start of run of its own.
+struct AutoTuneLog {
+    AutoTuneLog(const LogStore* store, bool continues = false)  // NOLINT: a log alone is common
+        : log(store), continuesRun(continues) {}
+    const LogStore* log;
+    bool continuesRun;
+};
+
 // The delay auto-tune assumes from cylinder to sensor: about 600 ms at idle and light load down to
 // about 150 ms at high rpm and load, times `scale`.
 [[nodiscard]] double assumedDelaySeconds(double rpm, double load, double scale = 1);
 
 // Proposes Inj Map corrections from logs of the calibrated wide-band A/F. Deterministic: the
 // same logs, tune and settings give the same proposal.
-[[nodiscard]] AutoTuneProposal proposeCorrections(const std::vector<const LogStore*>& logs,
+[[nodiscard]] AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs,
                                                   const InjectionMap& tune, const MapField& target,
                                                   const CellLocks& locks,
                                                   const AutoTuneSettings& settings);

@@ -665,12 +665,14 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
     }
 
     std::vector<std::unique_ptr<LogStore>> logs;
-    std::vector<const LogStore*> logList;
-    for (const std::string& path : logPaths) {
+    std::vector<AutoTuneLog> logList;
+    for (std::size_t k = 0; k < logPaths.size(); ++k) {
+        const std::string& path = logPaths[k];
         logs.push_back(std::make_unique<LogStore>());
         if (!openLogFile(*logs.back(), s.trace, ctx.prompts, path, shownName(path)))
             return kExitFailed;
-        logList.push_back(logs.back().get());
+        // LOG-001.txt after LOG.txt goes on with the same run.
+        logList.emplace_back(logs.back().get(), k > 0 && continuesLog(logPaths[k - 1], path));
     }
     const AutoTuneProposal proposal =
         proposeCorrections(logList, tune, target, CellLocks{}, settings);

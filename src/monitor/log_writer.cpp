@@ -141,6 +141,28 @@ std::string continuedLogPath(const std::string& path, int part) {
     return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
 }
 
+LogFilePart logFilePartOf(const std::string& path) {
+    // The part number sits between the last "-" of the name and its extension.
+    const std::filesystem::path p(path);
+    const std::string stem = p.stem().string();
+    const std::size_t dash = stem.rfind('-');
+    if (dash == std::string::npos || stem.size() - dash - 1 < 3) return {path, 0};
+    const std::string digits = stem.substr(dash + 1);
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 6)
+        return {path, 0};
+    const int part = std::stoi(digits);
+    const std::string first =
+        (p.parent_path() / (stem.substr(0, dash) + p.extension().string())).string();
+    if (part < 1 || continuedLogPath(first, part) != path) return {path, 0};
+    return {first, part};
+}
+
+bool continuesLog(const std::string& previous, const std::string& path) {
+    const LogFilePart next = logFilePartOf(path);
+    const LogFilePart before = logFilePartOf(previous);
+    return next.part >= 1 && before.first == next.first && before.part == next.part - 1;
+}
+
 std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& include, int samples) {
     // Widest field and its TAB: a time of "-2147483.648", an item with its decimals; the
     // calibrated aux inputs follow the user's polynomial and may be any size.

@@ -42,6 +42,15 @@ struct LogColumn {
 // Where a run too long for one log goes on: part 0 is `path` itself, part n the same name with
 // "-001", "-002", ... before its extension (LOG.txt, LOG-001.txt, LOG-002.txt).
 [[nodiscard]] std::string continuedLogPath(const std::string& path, int part);
+// Which part of a run a log file's name says it is: LOG-002.txt is part 2 of LOG.txt; any other
+// name is part 0 of itself.
+struct LogFilePart {
+    std::string first;
+    int part = 0;
+};
+[[nodiscard]] LogFilePart logFilePartOf(const std::string& path);
+// Whether `path` is the part that follows `previous` in that naming.
+[[nodiscard]] bool continuesLog(const std::string& previous, const std::string& path);
 
 // The most a log of these groups and samples can take on disk.
 [[nodiscard]] std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& include,

@@ -165,6 +165,18 @@ TEST(AutoTune, FuelCutWarmUpColdRailedAndTipInReadingsChangeNothing) {
               p.readings.total);
 }
 
+TEST(AutoTune, ALogThatGoesOnWithTheRunBeforeItHasNoStartOfRun) {
+    TestLog log;
+    log.hold(40, {kRpm, kLoad, 14.7 * 1.04});
+    const AutoTuneProposal first =
+        proposeCorrections({log.store()}, flatTune(), flatTarget(), {}, {});
+    const AutoTuneProposal next =
+        proposeCorrections({{log.store(), true}}, flatTune(), flatTarget(), {}, {});
+    EXPECT_EQ(first.readings.count(Rejection::StartOfRun), 3000);
+    EXPECT_EQ(next.readings.count(Rejection::StartOfRun), 0);
+    EXPECT_EQ(next.readings.accepted, 4000);
+}
+
 TEST(AutoTune, ACellNeedsTenSamplesAndAQuietSpreadAndMisfiresAreOutliers) {
     const auto afterTheStart = [](int samples) {
         TestLog log;

@@ -330,3 +330,25 @@ TEST(LogFileNames, DefaultName) {
 
 }  // namespace
 }  // namespace tunalyx
+
+namespace tunalyx {
+namespace {
+
+TEST(LogFileNames, APartOfALongRunIsNamedAfterItsFirstLog) {
+    EXPECT_EQ(continuedLogPath("/logs/drive.txt", 0), "/logs/drive.txt");
+    EXPECT_EQ(continuedLogPath("/logs/drive.txt", 2), "/logs/drive-002.txt");
+    EXPECT_EQ(continuedLogPath("drive.txt", 1234), "drive-1234.txt");
+    EXPECT_TRUE(continuesLog("/logs/drive.txt", "/logs/drive-001.txt"));
+    EXPECT_TRUE(continuesLog("/logs/drive-001.txt", "/logs/drive-002.txt"));
+    // Not the next part, another run's part, or a name that only looks numbered.
+    EXPECT_FALSE(continuesLog("/logs/drive.txt", "/logs/drive-002.txt"));
+    EXPECT_FALSE(continuesLog("/logs/city.txt", "/logs/drive-001.txt"));
+    EXPECT_FALSE(continuesLog("/logs/drive.txt", "/logs/drive-01.txt"));
+    EXPECT_FALSE(continuesLog("/logs/drive-000.txt", "/logs/drive-001.txt"));
+    EXPECT_FALSE(continuesLog("/logs/2026.txt", "/logs/2026-12-06.txt"));
+    EXPECT_EQ(logFilePartOf("/logs/run-7-003.txt").first, "/logs/run-7.txt");
+    EXPECT_EQ(logFilePartOf("/logs/run-7-003.txt").part, 3);
+}
+
+}  // namespace
+}  // namespace tunalyx
