@@ -138,7 +138,9 @@ std::string continuedLogPath(const std::string& path, int part) {
     const std::filesystem::path p(path);
     std::string number = std::to_string(part);
     if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
-    return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
+    // The folder as it was written: a "/" stays a "/" on Windows too.
+    const std::string folder = path.substr(0, path.size() - p.filename().string().size());
+    return folder + p.stem().string() + "-" + number + p.extension().string();
 }
 
 LogFilePart logFilePartOf(const std::string& path) {
@@ -151,8 +153,8 @@ LogFilePart logFilePartOf(const std::string& path) {
     if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 6)
         return {path, 0};
     const int part = std::stoi(digits);
-    const std::string first =
-        (p.parent_path() / (stem.substr(0, dash) + p.extension().string())).string();
+    const std::string folder = path.substr(0, path.size() - p.filename().string().size());
+    const std::string first = folder + stem.substr(0, dash) + p.extension().string();
     if (part < 1 || continuedLogPath(first, part) != path) return {path, 0};
     return {first, part};
 }
