@@ -39,11 +39,11 @@ struct LogColumn {
 [[nodiscard]] std::string saveLogFile(LogStore& store, const TraceItems& items, FileWriter& writer,
                                       const std::string& path);
 
-// Where a run too long for one log goes on: part 0 is `path` itself, part n the same name with
-// "-001", "-002", ... before its extension (LOG.txt, LOG-001.txt, LOG-002.txt).
+// Where a run too long for one log goes on: the first file is `path` itself, the n-th after it
+// the same name with "-001", "-002", ... before its extension (LOG.txt, LOG-001.txt, LOG-002.txt).
 [[nodiscard]] std::string continuedLogPath(const std::string& path, int part);
-// Which part of a run a log file's name says it is: LOG-002.txt is part 2 of LOG.txt; any other
-// name is part 0 of itself.
+// Which file of a run a log file's name says it is: LOG-002.txt is the second after LOG.txt;
+// any other name is the first file of a run of its own.
 struct LogFilePart {
     std::string first;
     int part = 0;
