@@ -4,21 +4,13 @@
 
 namespace tunalyx {
 
-namespace {
-
-// Who the unit is stays the unit's own: a tune file of another version must not rename it.
-bool isIdentityBlock(std::size_t block) {
-    return block == 0xF3 || block == 0xF4 || block == 0xF5 || block == 0x6B || block == 0x6C;
-}
-
-}  // namespace
-
 LoggedRunResult driveInFastTime(const BlockStore& tune, LayoutFamily family, const FastDrive& drive,
                                 UserPrompts& prompts, const LoggedRunHooks& hooks) {
     ManualClock clock;
     LineFaults line;
     line.pacing = true;
     InProcessSimulator sim(simUnitOf(family), clock, line);
+    // Who the unit is stays the unit's own: a tune file of another version must not rename it.
     for (std::size_t b = 0; b < tune.size(); ++b)
         if (!tune[b].empty() && !isIdentityBlock(b)) sim.ecu().blocks()[b] = tune[b];
     sim.ecu().runTunedEngine(drive.engine);

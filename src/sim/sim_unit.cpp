@@ -20,6 +20,10 @@ SimUnit simUnit(SimUnitKind kind) {
     return {SimUnitKind::Det1_501, "SR20DET1", "5.01 ", false, LayoutFamily::Family5};
 }
 
+bool isIdentityBlock(std::size_t block) {
+    return block == 0xF3 || block == 0xF4 || block == 0xF5 || block == 0x6B || block == 0x6C;
+}
+
 SimUnitKind simUnitOf(LayoutFamily family) {
     switch (family) {
         case LayoutFamily::Family170:

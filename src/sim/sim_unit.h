@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,9 @@ struct SimUnit {
 };
 
 [[nodiscard]] SimUnit simUnit(SimUnitKind kind);
+// The blocks that hold a unit's identity (0xF3..0xF5, the older unit's 0x6B/0x6C): never written,
+// and never taken from a tune.
+[[nodiscard]] bool isIdentityBlock(std::size_t block);
 // The unit the simulator stands in for a layout family.
 [[nodiscard]] SimUnitKind simUnitOf(LayoutFamily family);
 // "1.70", "3", "5", "T2-D" as for the command line, plus "unsupported" and "not-sr20".

@@ -12,10 +12,6 @@ constexpr std::uint8_t kInitialiseCommand = 0xF6;
 constexpr std::uint8_t kAirFlowWriteCommand = 0x33;
 constexpr std::uint8_t kFunctionSelectWriteCommand = 0x4B;
 
-bool isIdentityBlock(std::uint8_t b) {
-    return b == 0xF3 || b == 0xF4 || b == 0xF5 || b == 0x6B || b == 0x6C;
-}
-
 // Older units take these commands as writes of the blocks beside them.
 std::optional<std::uint8_t> legacyTarget(std::uint8_t command) {
     switch (command) {
