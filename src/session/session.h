@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "link/packet_link.h"
 #include "maps/map_grids.h"
@@ -43,6 +45,10 @@ public:
 
     PacketLink link;
     UserPrompts& prompts;
+
+    // Told of every log file saved (its path as written and its contents), so that the tune
+    // history can link the log to the tune the unit held while it was logged.
+    std::function<void(const std::string& path, std::string_view contents)> logSaved;
 
     [[nodiscard]] SessionView& view() { return m_view ? *m_view : m_noView; }
     void setView(SessionView* v) { m_view = v; }
