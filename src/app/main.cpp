@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <iostream>
 #include <memory>
@@ -87,5 +88,7 @@ int main(int argc, char** argv) {
     prompts.setOwner(&window);
     window.Form_Load();
     window.show();
+    // Once the window shows, so that the questions have it as their owner.
+    QTimer::singleShot(0, &window, [&window] { window.offerLogRecovery(); });
     return QApplication::exec();
 }

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         {"update", runUpdate},     {"convert", runConvert},   {"show", runShow},
         {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
         {"scan", runScan},         {"simulate", runSimulate}, {"mapwatch", runMapWatch},
-        {"drive", runDrive},       {"autotune", runAutoTune},
+        {"drive", runDrive},       {"autotune", runAutoTune}, {"recover", runRecover},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);
