@@ -68,6 +68,7 @@ struct MainMenus {
     QAction* mnuMapTraceGhost = nullptr;
     QAction* mnuMapTraceGhostClear = nullptr;
     QAction* mnuHeatColours = nullptr;  // cell backgrounds by value, off unless chosen
+    QAction* mnuVerifyWrites = nullptr;  // every block written is read back; on unless chosen off
 
     QMenu* popup = nullptr;  // right-click on a settings frame
     QAction* mnuRead = nullptr;
