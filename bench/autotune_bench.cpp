@@ -39,11 +39,7 @@ std::vector<AutoTuneLog> listOf(const Logs& logs) {
 // The drive reuses one log store for every part; each part is kept apart.
 std::unique_ptr<LogStore> copyOf(const LogStore& log) {
     auto copy = std::make_unique<LogStore>();
-    for (int s = 0; s <= log.LogLast; ++s) {
-        copy->setLogTime(s, log.LogTime(s));
-        for (int item = 0; item < kTraceItemCount; ++item)
-            copy->setLogData(item, s, log.LogData(item, s));
-    }
+    copy->copySamples(log, log.sampleCount());
     copy->LogLast = log.LogLast;
     copy->IncludeGroup = log.IncludeGroup;
     return copy;

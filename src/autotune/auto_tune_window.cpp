@@ -304,15 +304,11 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
         const int published = m_log.published();
         if (published > 0) {
             if (!m_runCopy) m_runCopy = std::make_unique<LogStore>();
-            for (int s = m_copied; s < published; ++s) {
-                m_runCopy->setLogTime(s, m_log.LogTime(s));
-                for (int item = 0; item < kTraceItemCount; ++item)
-                    m_runCopy->setLogData(item, s, m_log.LogData(item, s));
-            }
+            m_runCopy->copySamples(m_log, published - m_copied, m_copied);
             m_copied = published;
             m_runCopy->LogLast = published - 1;
             m_runCopy->IncludeGroup = m_log.IncludeGroup;
-            logs.push_back(m_runCopy.get());
+            logs.emplace_back(m_runCopy.get(), m_partContinues);
             names << tr("the run being logged (%1 samples)").arg(published);
         }
     } else if (m_log.LogLast > 0) {
@@ -493,6 +489,21 @@ void AutoTuneWindow::runStarted() {
     m_writtenThisRun = false;
     m_copied = 0;
     m_liveSeen = -1;
+    m_partContinues = false;
+}
+
+void AutoTuneWindow::partStarted() {
+    // The engine runs on: no start of a run to leave out, and the cells written stay written,
+    // at times before the new log's first sample (its times begin again from 0). The full log
+    // is still whole until the polling takes the log back.
+    const double partSeconds = m_log.LogTime(LogStore::kMaxRunSamples - 1) / 1000.0;
+    for (auto& row : m_writtenAt)
+        for (double& at : row)
+            at -= partSeconds;
+    m_lastWriteSeconds -= partSeconds;
+    m_copied = 0;
+    m_liveSeen = -1;
+    m_partContinues = true;
 }
 
 void AutoTuneWindow::logReplaced() {

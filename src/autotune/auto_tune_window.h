@@ -60,6 +60,7 @@ public:
 
     // SampleListener
     void runStarted() override;
+    void partStarted() override;
     void sampleLogged(int, const LiveSample&, bool) override {}
 
 signals:
@@ -116,6 +117,7 @@ private:
     // The published samples of a run being logged, copied on this thread.
     std::unique_ptr<LogStore> m_runCopy;
     int m_copied = 0;
+    bool m_partContinues = false;        // the run copy is a continuous run's next log
     int m_liveSeen = -1;                 // the published count of the last live analysis
     std::optional<InjectionMap> m_tune;  // the Inj Map of the last analysis
     std::optional<AutoTuneProposal> m_proposal;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -45,6 +47,22 @@ public:
     }
     void setSensorFlags(int sample, std::uint8_t bits) {
         m_sensorFlags[static_cast<std::size_t>(sample)] = bits;
+    }
+
+    // Samples `from`..`from + n - 1` of `other` (times, values and flags) as this log's samples
+    // of the same numbers.
+    void copySamples(const LogStore& other, int n, int from = 0) {
+        const auto first = static_cast<std::ptrdiff_t>(from);
+        const auto last = first + static_cast<std::ptrdiff_t>(n);
+        for (int item = 0; item < kItemRows; ++item) {
+            const auto row = static_cast<std::ptrdiff_t>(at(item, 0));
+            std::copy(other.m_data.begin() + row + first, other.m_data.begin() + row + last,
+                      m_data.begin() + row + first);
+        }
+        std::copy(other.m_time.begin() + first, other.m_time.begin() + last,
+                  m_time.begin() + first);
+        std::copy(other.m_sensorFlags.begin() + first, other.m_sensorFlags.begin() + last,
+                  m_sensorFlags.begin() + first);
     }
 
     // Samples 0..n-1 of the run are whole and may be read from any thread.

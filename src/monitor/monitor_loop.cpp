@@ -125,12 +125,7 @@ MonitorLoop::Poll MonitorLoop::poll() {
 void MonitorLoop::takeSpareSamples() {
     m_nextPartGiven.store(false, std::memory_order_relaxed);
     const int n = m_sparePolled;
-    for (int s = 0; s < n; ++s) {
-        for (int item = 0; item < kTraceItemCount; ++item)
-            m_log.setLogData(item, s, m_spare->LogData(item, s));
-        m_log.setLogTime(s, m_spare->LogTime(s));
-        m_log.setSensorFlags(s, m_spare->sensorFlags(s));
-    }
+    m_log.copySamples(*m_spare, n);
     m_startTick = m_spareStartTick;
     m_sparePolled = 0;
     m_polled = n;
@@ -148,7 +143,7 @@ void MonitorLoop::startNextPart() {
     // Nothing of the new part is published until the polling side has moved it in.
     m_log.publish(0);
     for (SampleListener* l : m_listeners)
-        l->runStarted();
+        l->partStarted();
     m_nextPartGiven.store(true, std::memory_order_release);
 }
 

@@ -23,6 +23,9 @@ public:
     virtual ~SampleListener() = default;
     // A run begins: the chart and the map watch start afresh.
     virtual void runStarted() {}
+    // A continuous run goes on in its next log, the samples starting again from 0 (the log's
+    // times too). To most it is a new run; what follows the run as a whole may carry on.
+    virtual void partStarted() { runStarted(); }
     // Sample s is in the log. `refresh` comes once a second (and with the first sample): the
     // moment for displays that need not follow every sample.
     virtual void sampleLogged(int s, const LiveSample& sample, bool refresh) = 0;

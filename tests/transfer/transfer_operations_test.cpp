@@ -545,7 +545,7 @@ TEST_F(TransferTest, AnUnansweredReadBackLeavesTheWritesUnverified) {
 TEST(ReadBackMessage, NamesEachBlockOnce) {
     using Kind = ReadBackProblem::Kind;
     ReadBackProblem differs{0x8A, Kind::Differs, 3, 12, 13, 2, {2, 5, 9}};
-    ReadBackProblem silent{0x8B, Kind::NoAnswer};
+    ReadBackProblem silent{0x8B, Kind::NoAnswer, 0, 0, 0, 0, {}};
     EXPECT_EQ(readBackMessage({differs, silent}),
               "The Power-FC did not keep what was written to block 8A (byte 3: sent 12, read "
               "back 13, and 2 more bytes); it stays marked for Update.\r\n"
