@@ -25,10 +25,10 @@
 #include "autotune/autotune.h"
 #include "autotune/target_afr.h"
 #include "auxinputs/aux_calibration.h"
-#include "cli/cli_closed_port.h"
-#include "cli/cli_diff.h"
+#include "cli/cli_history.h"
 #include "cli/cli_show.h"
 #include "compare/compare.h"
+#include "compare/comparison_lines.h"
 #include "link/packet_link.h"
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
@@ -36,6 +36,7 @@
 #include "model/descriptors.h"
 #include "monitor/log_file.h"
 #include "monitor/logged_run.h"
+#include "ports/closed_serial_port.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
@@ -113,6 +114,15 @@ const char* usageText() {
            "                             comes out after N requests);\n"
            "                             --dump-on-exit writes the unit's blocks to a data file\n"
            "                             when it is stopped (Ctrl+C, SIGTERM)\n"
+           "  history [list | show ID | export ID OUT.dat | diff ID ID [--maps]]\n"
+           "                             the tunes kept by every read, write, open and save of\n"
+           "                             the window and of read-all, write-all and update: list\n"
+           "                             (newest first: ID, time, action, file, version, hash,\n"
+           "                             logs), one tune and its logs, a tune as a data file, or\n"
+           "                             two tunes compared as diff compares files (same exit\n"
+           "                             status). The folder is the window's History folder, or\n"
+           "                             TUNALYX_HISTORY when that is set. Damaged index lines\n"
+           "                             are named on stderr; list then exits 1\n"
            "  version, --version         prints the program's version\n"
            "--yes answers Yes to the questions the operations ask (otherwise No).\n"
            "DEV is a device path (/dev/ttyUSB0, /dev/pts/7) or COMn.\n"
@@ -279,7 +289,9 @@ int runReadAll(const CliArgs& args, CliContext& ctx) {
     UnitSession unit(ctx, *args.option("--port"));
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(unit.session());
-    if (!ops.cmdReadAll_Click()) return kExitFailed;
+    if (afterTransfer(ctx, unit.session(), UnitCommand::ReadWhole, "Read All",
+                      *args.option("--out"), ops.cmdReadAll_Click()) != kExitOk)
+        return kExitFailed;
     return save(unit.session(), *args.option("--out"));
 }
 
@@ -290,7 +302,8 @@ int runWriteAll(const CliArgs& args, CliContext& ctx) {
     if (!openFile(unit.session(), args.positionals[0])) return kExitFailed;
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(unit.session());
-    return ops.cmdWriteAll_Click() ? kExitOk : kExitFailed;
+    return afterTransfer(ctx, unit.session(), UnitCommand::Write, "Write All", args.positionals[0],
+                         ops.cmdWriteAll_Click());
 }
 
 int runUpdate(const CliArgs& args, CliContext& ctx) {
@@ -311,7 +324,7 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
 
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(s);
-    return ops.cmdUpdate_Click() ? kExitOk : kExitFailed;
+    return afterTransfer(ctx, s, UnitCommand::Write, "Update", editedPath, ops.cmdUpdate_Click());
 }
 
 int runConvert(const CliArgs& args, CliContext& ctx) {
@@ -349,17 +362,10 @@ int runDiff(const CliArgs& args, CliContext& ctx) {
     if (const auto problem = usageProblem(args, kDiffShape); !problem.empty())
         return usage(problem);
     // As diff(1): a file that cannot be compared is trouble, not a difference.
-    constexpr int kExitTrouble = 2;
-    FileSession file(ctx);
-    Session& s = file.session();
-    if (!openFile(s, args.positionals[0])) return kExitTrouble;
-    const std::string& comparedPath = args.positionals[1];
-    const auto comparison = compareWithFile(s, comparedPath, shownName(comparedPath));
-    if (!comparison) return kExitTrouble;
-    printComparison(s, *comparison, args.flag("--maps"), std::cout);
-    std::cout.flush();
-    if (!std::cout) return kExitTrouble;
-    return comparison->differs() ? 1 : kExitOk;
+    const std::string& a = args.positionals[0];
+    const std::string& b = args.positionals[1];
+    return printDiff(
+        compareDataFiles(a, shownName(a), b, shownName(b), args.flag("--maps"), ctx.prompts));
 }
 
 int runScan(const CliArgs& args, CliContext& ctx) {
@@ -531,6 +537,7 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     }
 
     UnitSession unit(ctx, *args.option("--port"));
+    linkLogsToHistory(unit.session(), ctx);
     const LogRun run{{samples, seconds, false}, out, stderrIsTerminal()};
     return pollAndSave(ctx, run, [&](const LoggedRunHooks& hooks) {
         return runLogged(

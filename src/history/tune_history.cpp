@@ -115,6 +115,13 @@ std::string localTime(std::time_t t) {
     return text;
 }
 
+// The identity blocks pad their texts with blanks and NULs.
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
+        text.pop_back();
+    return text;
+}
+
 std::string firstLine(const std::string& notes) {
     return field(notes.substr(0, notes.find_first_of("\r\n")));
 }
@@ -254,9 +261,9 @@ TuneHistory::Recorded TuneHistory::recordSnapshot(const Tune& tune, const std::s
     // The number follows what the index holds now: another program may have added to it.
     const int id = load().largestId() + 1;
     const std::string line = std::string(kTuneLine) + "\t" + std::to_string(id) + "\t" + now() +
-                             "\t" + field(action) + "\t" + field(tune.VerName) + "\t" +
-                             field(tune.VerNumber) + "\t" + field(file) + "\t" + hash + "\t" +
-                             firstLine(tune.notes);
+                             "\t" + field(action) + "\t" + field(trimmed(tune.VerName)) + "\t" +
+                             field(trimmed(tune.VerNumber)) + "\t" + field(file) + "\t" + hash +
+                             "\t" + firstLine(tune.notes);
     if (std::string error = appendLine(line); !error.empty()) return {0, std::move(error)};
     return {id, {}};
 }
