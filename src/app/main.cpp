@@ -12,6 +12,7 @@
 #include "app/program_folders.h"
 #include "app/qt_user_prompts.h"
 #include "app/start_options.h"
+#include "history/tune_history.h"
 #include "link/qt_serial_port.h"
 #include "ports/qt_settings_store.h"
 #include "program_version.h"
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
     MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr},
                       files);
     prompts.setOwner(&window);
+    // The command line finds the same history through the settings.
+    store.setValue("HistoryPath", (folders.files / "History").string());
+    window.useTuneHistory(historyFolderFor(folders.files.string()));
     window.Form_Load();
     window.show();
     return QApplication::exec();
