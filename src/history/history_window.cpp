@@ -18,7 +18,7 @@ namespace tunalyx {
 
 namespace {
 
-enum Column { kId, kTime, kAction, kFile, kVersion, kNotes, kLogs, kColumns };
+enum Column { kId, kTime, kAction, kFile, kVersion, kLogs, kNotes, kColumns };
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -46,12 +46,12 @@ HistoryWindow::HistoryWindow(Session& session, TuneHistory& history, QWidget* pa
     m_list = new QTableWidget(0, kColumns, central);
     m_list->setObjectName(QStringLiteral("lstTunes"));
     m_list->setHorizontalHeaderLabels(
-        {tr("ID"), tr("Time"), tr("Action"), tr("File"), tr("Version"), tr("Notes"), tr("Logs")});
+        {tr("ID"), tr("Time"), tr("Action"), tr("File"), tr("Version"), tr("Logs"), tr("Notes")});
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->verticalHeader()->hide();
-    m_list->horizontalHeader()->setStretchLastSection(false);
+    m_list->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_list->horizontalHeader()->setSectionResizeMode(kNotes, QHeaderView::Stretch);
     m_details = new QPlainTextEdit(central);
     m_details->setObjectName(QStringLiteral("txtDetails"));
@@ -88,6 +88,7 @@ HistoryWindow::HistoryWindow(Session& session, TuneHistory& history, QWidget* pa
 void HistoryWindow::showEvent(QShowEvent* event) {
     reload();
     QMainWindow::showEvent(event);
+    m_list->setFocus();
 }
 
 void HistoryWindow::reload() {
@@ -104,24 +105,27 @@ void HistoryWindow::reload() {
     m_list->setRowCount(static_cast<int>(m_index.snapshots.size()));
     int row = 0;
     for (auto s = m_index.snapshots.rbegin(); s != m_index.snapshots.rend(); ++s, ++row) {
-        const std::string notes = s->notesLine;
         const QString cells[kColumns] = {
             QString::number(s->id),
             text(s->time),
             text(s->action),
             s->missing ? text(s->file) + tr(" (missing)") : text(s->file),
             text(s->unit + " " + s->version),
-            text(notes),
-            QString::number(m_index.logsOf(s->id).size())};
+            QString::number(m_index.logsOf(s->id).size()),
+            text(s->notesLine)};
         for (int c = 0; c < kColumns; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setData(Qt::UserRole, s->id);
             if (s->missing) item->setForeground(Qt::gray);
             m_list->setItem(row, c, item);
         }
-        if (std::find(kept.begin(), kept.end(), s->id) != kept.end()) m_list->selectRow(row);
+        if (std::find(kept.begin(), kept.end(), s->id) != kept.end())
+            m_list->selectionModel()->select(
+                m_list->model()->index(row, kId),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    m_list->resizeColumnsToContents();
+    // The newest is the one a tuner most often looks at first.
+    if (m_list->selectedItems().isEmpty() && m_list->rowCount() > 0) m_list->selectRow(0);
     selectionChanged();
 }
 
@@ -164,9 +168,10 @@ QString HistoryWindow::differencesText(const TuneSnapshot& a, const TuneSnapshot
     if (!c.compared) return tr("Tunes %1 and %2 cannot be compared.").arg(a.id).arg(b.id);
     if (!c.differs)
         return tr("Tunes %1 and %2 hold the same settings, notes and maps.").arg(a.id).arg(b.id);
-    return tr("What tune %1 changes against tune %2 (as tunalyx-cli diff prints it):\n\n")
-               .arg(b.id)
-               .arg(a.id) +
+    return tr("Tune %1 against tune %2, as tunalyx-cli history diff %1 %2 prints it (a cell "
+              "shows tune %1's value less tune %2's):\n\n")
+               .arg(a.id)
+               .arg(b.id) +
            text(c.lines);
 }
 
