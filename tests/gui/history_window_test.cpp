@@ -6,8 +6,10 @@
 
 #include <fstream>
 
+#include "charts/chart_window.h"
 #include "gui_harness.h"
 #include "history/history_window.h"
+#include "monitor/log_file.h"
 
 using namespace tunalyx;
 
@@ -30,6 +32,27 @@ struct HistoryWindowSim : test::SimWindow {
                     list->selectionModel()->select(
                         list->model()->index(row, 0),
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    // A log of `samples` samples saved as the monitor saves one; its path.
+    std::string saveLog(const char* name, int samples) {
+        LogStore& log = window->log();
+        log.IncludeGroup = {false, false, false, false, true};
+        for (int s = 0; s < samples; ++s) {
+            log.setLogTime(s, 100 * s);
+            log.setLogData(0, s, 1000 + 100 * s);
+        }
+        log.LogLast = samples - 1;
+        const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
+        const std::string text = logFileText(log, session.trace);
+        std::ofstream(path, std::ios::binary) << text;
+        session.logSaved(path, text);
+        return path;
+    }
+    QString chartTitleOf(const std::string& log) {
+        ChartWindow& chart = window->chart();
+        chart.chooseLogToOpen = [log] { return log; };
+        chart.mnuOpen_Click();
+        return chart.windowTitle();
     }
     void setIgnCell(int row, int col, std::int32_t raw) {
         session.history.begin();
@@ -67,13 +90,13 @@ void HistoryWindowTest::whatSucceededIsKeptAndLogsLinkToTheTuneTheUnitHeld() {
     w.button("cmdWriteMap1")->click();
     QVERIFY(w.prompts.messages().empty());
     QVERIFY(w.session.logSaved);
-    w.session.logSaved("/logs/LOG.txt", "after the write");
+    const std::string afterWrite = w.saveLog("LOG.txt", 10);
 
     w.sim.ecu().refuseWrites(0x8B);
     w.setIgnCell(2, 4, 41);
     w.button("cmdWriteAll")->click();
     QVERIFY(!w.prompts.messages().empty());
-    w.session.logSaved("/logs/LOG2.txt", "after the failed write");
+    const std::string afterFailure = w.saveLog("LOG2.txt", 12);
 
     const std::string saved = w.dir.path().toStdString() + "/saved.dat";
     w.window->files().chooseSavePath = [&](const std::string&) { return saved; };
@@ -97,6 +120,13 @@ void HistoryWindowTest::whatSucceededIsKeptAndLogsLinkToTheTuneTheUnitHeld() {
     QCOMPARE(h.list()->item(2, 5)->text(), QStringLiteral("1"));
     w.select({2});
     QVERIFY(h.details()->toPlainText().contains(QStringLiteral("LOG.txt")));
+
+    // An opened log says which tune it ran on.
+    QVERIFY(w.chartTitleOf(afterWrite)
+                .endsWith(QStringLiteral("LOG.txt - ran on tune 2 (Write Map, %1)")
+                              .arg(QString::fromStdString(index.snapshots[1].time))));
+    QVERIFY(
+        w.chartTitleOf(afterFailure).endsWith(QStringLiteral("LOG2.txt - ran on an unknown tune")));
 }
 
 // Two clicks bring back the tune read first: one Undo puts back the bytes and flags exactly, and
