@@ -159,7 +159,9 @@ void MainWindow::useTuneHistory(const std::string& folder) {
     m_tuneHistory = std::make_unique<TuneHistory>(folder, m_fileWriter);
     m_recorder = std::make_unique<TuneRecorder>(*m_tuneHistory, m_session.prompts);
     m_session.logSaved = [this](const std::string& path, std::string_view contents) {
-        m_recorder->logSaved(path, contents);
+        // The polling worker may save a log part: the history is written from this thread.
+        QMetaObject::invokeMethod(
+            this, [this, path, text = std::string(contents)] { m_recorder->logSaved(path, text); });
     };
     m_menus.mnuHistory->setEnabled(true);
     connect(m_menus.mnuHistory, &QAction::triggered, this, [this] {
