@@ -93,7 +93,6 @@ public:
     // Keeps the tune history in `folder` from now on: every read, write, open, save and Auto Tune
     // Apply that succeeds, and the logs saved; File > History shows it.
     void useTuneHistory(const std::string& folder);
-    [[nodiscard]] TuneRecorder* tuneRecorder() { return m_recorder.get(); }
     // File > History, created on first use (with a tune history only).
     [[nodiscard]] HistoryWindow& historyWindow();
     // The ten watch windows, restored at start-up.

@@ -212,7 +212,7 @@ std::string TuneHistory::now() const {
     return localTime(m_now());
 }
 
-HistoryIndex TuneHistory::load() const {
+HistoryIndex TuneHistory::readIndex() const {
     const WholeFile file = readWholeFile(indexPath(), kLargestIndex);
     HistoryIndex index;
     std::error_code ec;
@@ -220,6 +220,12 @@ HistoryIndex TuneHistory::load() const {
         index = parseHistoryIndex(file.contents, indexPath());
     else if (fs::exists(indexPath(), ec))
         index.problems.push_back(indexPath() + " cannot be read.");
+    return index;
+}
+
+HistoryIndex TuneHistory::load() const {
+    HistoryIndex index = readIndex();
+    std::error_code ec;
     for (TuneSnapshot& s : index.snapshots)
         s.missing = !fs::is_regular_file(snapshotPath(s.hash), ec);
     return index;
@@ -259,7 +265,7 @@ TuneHistory::Recorded TuneHistory::recordSnapshot(const Tune& tune, const std::s
         if (std::string error = m_writer.writeWhole(path, text); !error.empty())
             return {0, std::move(error)};
     // The number follows what the index holds now: another program may have added to it.
-    const int id = load().largestId() + 1;
+    const int id = readIndex().largestId() + 1;
     const std::string line = std::string(kTuneLine) + "\t" + std::to_string(id) + "\t" + now() +
                              "\t" + field(action) + "\t" + field(trimmed(tune.VerName)) + "\t" +
                              field(trimmed(tune.VerNumber)) + "\t" + field(file) + "\t" + hash +

@@ -101,6 +101,7 @@ public:
                                                           std::string& error) const;
 
 private:
+    [[nodiscard]] HistoryIndex readIndex() const;
     std::string appendLine(const std::string& line);
     [[nodiscard]] std::string now() const;
 
