@@ -151,7 +151,7 @@ private:
     std::string m_port;
 };
 
-// A scratch folder of this process, the CLI's HOME so the user's settings stay out of it.
+// A scratch folder of this process, the CLI's HOME and history, so the user's stay out of it.
 inline const fs::path& scratch() {
     static const fs::path path = [] {
         const fs::path p =
@@ -159,6 +159,7 @@ inline const fs::path& scratch() {
         fs::create_directories(p);
         ::setenv("HOME", p.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (p / ".config").c_str(), 1);
+        ::setenv("TUNALYX_HISTORY", (p / "History").c_str(), 1);
         return p;
     }();
     return path;
