@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <iostream>
 #include <memory>
@@ -86,10 +87,10 @@ int main(int argc, char** argv) {
     MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr},
                       files);
     prompts.setOwner(&window);
-    // The command line finds the same history through the settings.
-    store.setValue("HistoryPath", (folders.files / "History").string());
-    window.useTuneHistory(historyFolderFor(folders.files.string()));
+    window.useTuneHistory(historyFolderOf(session.filesFolder));
     window.Form_Load();
     window.show();
+    // Once the window shows, so that the questions have it as their owner.
+    QTimer::singleShot(0, &window, [&window] { window.offerLogRecovery(); });
     return QApplication::exec();
 }

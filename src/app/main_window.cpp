@@ -19,8 +19,11 @@
 #include "app/qt_window_placement.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
+#include "history/log_journal.h"
 #include "maps/scale_dialog.h"
 #include "model/settings_page_widget.h"
+#include "monitor/log_file.h"
+#include "monitor/monitor_settings.h"
 #include "ports/whole_file.h"
 #include "program_version.h"
 #include "transfer/data_file.h"
@@ -135,6 +138,10 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
     });
     connect(m_menus.mnuLogEnd, &QAction::triggered, this, [this] { monitor().cmdLogStop_Click(); });
     connect(m_menus.mnuLogSaveAs, &QAction::triggered, this, [this] { monitor().cmdSave_Click(); });
+    m_menus.mnuLogContinuous->setEnabled(true);
+    m_menus.mnuLogContinuous->setChecked(loadLogContinuous(m_store));
+    connect(m_menus.mnuLogContinuous, &QAction::toggled, this,
+            [this](bool on) { monitor().setContinuous(on); });
     connect(m_tabs, &QTabWidget::currentChanged, this,
             [this](int tab) { m_maps->tracer().SSTab1_Click(tab); });
 }
@@ -491,14 +498,21 @@ void MainWindow::FraSettings_MouseUp(int frameIndex, const QPoint& globalPos) {
     m_menus.popup->popup(globalPos);
 }
 
+void MainWindow::offerLogRecovery() {
+    offerJournalRecovery(journalFolderOf(m_session.filesFolder),
+                         logPath(m_store, m_session.filesFolder), m_session.prompts, m_fileWriter,
+                         m_session.logSaved);
+}
+
 MonitorWindow& MainWindow::monitor() {
     if (!m_monitor) {
         m_monitor = new MonitorWindow(m_session, *m_log, m_aux, m_store, m_fileWriter, this);
         connect(m_monitor, &MonitorWindow::closed, this,
                 [this] { m_menus.mnuMonitor->setChecked(false); });
         // The chart may open after the log was saved; it is named in its caption all the same.
-        connect(m_monitor, &MonitorWindow::logSaved, this,
-                [this](const QString& name) { m_logName = name.toStdString(); });
+        for (auto named : {&MonitorWindow::logSaved, &MonitorWindow::logNamed})
+            connect(m_monitor, named, this,
+                    [this](const QString& name) { m_logName = name.toStdString(); });
         m_monitor->loop().addListener(m_watches);
     }
     return *m_monitor;

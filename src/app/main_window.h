@@ -51,6 +51,9 @@ public:
 
     // The start-up sequence; call once after construction.
     void Form_Load();
+    // The logs of runs that were never saved (the program was killed, the power failed) are
+    // offered for recovery, each written as a log file in the Logs folder.
+    void offerLogRecovery();
 
     // The views the operations ask for (SessionView).
     void DisplayAllData() override;

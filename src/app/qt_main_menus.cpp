@@ -59,6 +59,9 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.mnuLogStart = item(m.log, QObject::tr("&Start"), "mnuLogStart");
     m.mnuLogEnd = item(m.log, QObject::tr("&End"), "mnuLogEnd");
     m.mnuLogSaveAs = item(m.log, QObject::tr("Save &As"), "mnuLogSaveAs");
+    m.log->addSeparator();
+    m.mnuLogContinuous = item(m.log, QObject::tr("&Continuous"), "mnuLogContinuous");
+    m.mnuLogContinuous->setCheckable(true);
 
     m.window = bar->addMenu(QObject::tr("&Window"));
     m.mnuMonitor = item(m.window, QObject::tr("&Monitor"), "mnuMonitor", true);

@@ -32,6 +32,7 @@ struct MainMenus {
     QAction* mnuLogStart = nullptr;
     QAction* mnuLogEnd = nullptr;
     QAction* mnuLogSaveAs = nullptr;
+    QAction* mnuLogContinuous = nullptr;
 
     QMenu* window = nullptr;
     QAction* mnuMonitor = nullptr;

@@ -92,8 +92,9 @@ ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor
     applyPlacement(*this, loadWindowPlacement(m_store, "Chart", kDefaultPlacement));
     loadChartSettings(m_store, m_config);
     m_monitor.loop().addListener(this);
-    connect(&m_monitor, &MonitorWindow::logSaved, this,
-            [this](const QString& name) { setLogName(name.toStdString()); });
+    for (auto named : {&MonitorWindow::logSaved, &MonitorWindow::logNamed})
+        connect(&m_monitor, named, this,
+                [this](const QString& name) { setLogName(name.toStdString()); });
     initCharts();
 }
 

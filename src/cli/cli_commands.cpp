@@ -25,10 +25,12 @@
 #include "autotune/autotune.h"
 #include "autotune/target_afr.h"
 #include "auxinputs/aux_calibration.h"
+#include "cli/cli_folders.h"
 #include "cli/cli_history.h"
 #include "cli/cli_show.h"
 #include "compare/compare.h"
 #include "compare/comparison_lines.h"
+#include "history/log_journal.h"
 #include "link/packet_link.h"
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
@@ -76,8 +78,14 @@ const char* usageText() {
            "  log --port DEV [--groups basic,sensors,aux,map,advanced]\n"
            "      (--samples N | --seconds S) --out LOG.txt\n"
            "                             polls live data like the monitor (default group:\n"
-           "                             advanced, at most 32767 samples) and saves the log;\n"
-           "                             Ctrl+C, SIGTERM or a closed terminal ends it early\n"
+           "                             advanced) and saves the log; past 32767 samples it goes\n"
+           "                             on in LOG-001.txt, LOG-002.txt, ... without a pause.\n"
+           "                             Ctrl+C, SIGTERM or a closed terminal ends it early.\n"
+           "                             The samples go to a journal in the Logs folder as they\n"
+           "                             come (at least once a second) until the log is saved\n"
+           "  recover [--out LOG.txt]    writes the newest journal of a log that was never saved\n"
+           "                             (the program was killed, the power failed) as a log\n"
+           "                             file; exit 1 when there is none\n"
            "  export-csv LOG.txt OUT.csv a log file as CSV: item names, time in seconds\n"
            "  mapwatch LOG.txt --tune T.dat [--item NAME|N] [--stat min|max|avg|num]\n"
            "      [--holdoff MS] [--maxval V] [--source advanced|logged] [--dp N]\n"
@@ -120,10 +128,11 @@ const char* usageText() {
            "                             (newest first: ID, time, action, file, version, hash,\n"
            "                             logs), one tune and its logs, a tune as a data file, or\n"
            "                             two tunes compared as diff compares files (same exit\n"
-           "                             status). The folder is the window's History folder, or\n"
-           "                             TUNALYX_HISTORY when that is set. Damaged index lines\n"
-           "                             are named on stderr; list then exits 1\n"
+           "                             status). Damaged index lines are named on stderr; list\n"
+           "                             then exits 1\n"
            "  version, --version         prints the program's version\n"
+           "The Logs and History folders are those of the window program; the environment\n"
+           "variable TUNALYX_FILES_FOLDER names another folder to keep them in.\n"
            "--yes answers Yes to the questions the operations ask (otherwise No).\n"
            "DEV is a device path (/dev/ttyUSB0, /dev/pts/7) or COMn.\n"
            "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n";
@@ -240,6 +249,7 @@ const CommandShape kDiffShape{
     .flags = {"--maps"}, .positionals = 2, .positionalNames = "A.dat B.dat"};
 const CommandShape kLogShape{.required = {"--port", "--out"},
                              .optional = {"--groups", "--samples", "--seconds"}};
+const CommandShape kRecoverShape{.optional = {"--out"}};
 const CommandShape kMapWatchShape{
     .required = {"--tune"},
     .optional = {"--item", "--stat", "--holdoff", "--maxval", "--source", "--dp"},
@@ -445,6 +455,20 @@ bool stderrIsTerminal() {
 #endif
 }
 
+// Whatever the session is told of saved logs when a file is written.
+LogSavedHook logSavedOf(Session& session) {
+    return [&session](const std::string& path, std::string_view contents) {
+        if (session.logSaved) session.logSaved(path, contents);
+    };
+}
+
+// "204.791"
+std::string millisecondsText(std::int64_t ms) {
+    std::string fraction = std::to_string(ms % 1000);
+    fraction.insert(0, 3 - fraction.size(), '0');
+    return std::to_string(ms / 1000) + "." + fraction;
+}
+
 std::optional<long> positiveNumber(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
     char* end = nullptr;
@@ -458,6 +482,8 @@ struct LogRun {
     LoggedRunLimits limits;
     std::string out;
     bool showProgress;
+    LogSavedHook saved;  // the session's, told of every file written
+    bool journaled = false;
 };
 
 // The command line's side of a log run: Ctrl+C and the like end it once the line is open,
@@ -476,6 +502,16 @@ int pollAndSave(CliContext& ctx, const LogRun& run,
             shownSecond = ms / 1000;
             std::cerr << "\r" << samples << " samples, " << shownSecond << " s" << std::flush;
         };
+    if (run.journaled) {
+        hooks.journal.folder = journalFolderOf(cliFilesFolder());
+        hooks.journal.target = [&](int part) {
+            return std::filesystem::absolute(continuedLogPath(run.out, part)).string();
+        };
+        hooks.journal.failed = [&](const std::string& message) {
+            if (run.showProgress) std::cerr << "\n";
+            ctx.prompts.tell(message, MessageIcon::Exclamation);
+        };
+    }
     hooks.finished = [&](const LoggedPart& part) {
         if (run.showProgress) std::cerr << "\n";
         const LoggedRunLimits& limits = run.limits;
@@ -492,11 +528,19 @@ int pollAndSave(CliContext& ctx, const LogRun& run,
         }
         // A run cut short by the unit is still saved: those samples may be the ones that matter.
         QtFileWriter writer;
-        if (const std::string error =
-                saveLogFile(part.log, part.items, writer, continuedLogPath(run.out, part.number));
+        const std::string path = continuedLogPath(run.out, part.number);
+        if (const std::string error = saveLogFile(part.log, part.items, writer, path, run.saved);
             !error.empty()) {
             failed(error);
             return false;
+        }
+        // Where each file of a long run lies in it, so that a gap would show.
+        if (part.number > 0 || !part.last) {
+            const int count = part.log.sampleCount();
+            std::cerr << shownName(path) << ": " << count << " samples, "
+                      << millisecondsText(part.startMs) << " s to "
+                      << millisecondsText(part.startMs + part.log.LogTime(count - 1))
+                      << " s of the run" << std::endl;
         }
         return true;
     };
@@ -538,7 +582,8 @@ int runLog(const CliArgs& args, CliContext& ctx) {
 
     UnitSession unit(ctx, *args.option("--port"));
     linkLogsToHistory(unit.session(), ctx);
-    const LogRun run{{samples, seconds, false}, out, stderrIsTerminal()};
+    const LogRun run{
+        {samples, seconds, true}, out, stderrIsTerminal(), logSavedOf(unit.session()), true};
     return pollAndSave(ctx, run, [&](const LoggedRunHooks& hooks) {
         return runLogged(
             unit.session(), ctx.clock, auxOf(ctx), *include, run.limits,
@@ -611,7 +656,7 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
     drive.include = *include;
     drive.link = LinkSettings::fromStore(ctx.settings);
     drive.aux = auxOf(ctx);
-    return pollAndSave(ctx, {{std::nullopt, seconds, true}, *out, false},
+    return pollAndSave(ctx, {{std::nullopt, seconds, true}, *out, false, logSavedOf(tune)},
                        [&](const LoggedRunHooks& hooks) {
                            return driveInFastTime(blocks, layout.family, drive, ctx.prompts, hooks);
                        });
@@ -781,6 +826,23 @@ int runMapWatch(const CliArgs& args, CliContext& ctx) {
     }
     std::cout.flush();
     return std::cout ? kExitOk : kExitFailed;
+}
+
+int runRecover(const CliArgs& args, CliContext& /*ctx*/) {
+    if (const auto problem = usageProblem(args, kRecoverShape); !problem.empty())
+        return usage(problem);
+    const std::string folder = journalFolderOf(cliFilesFolder());
+    const std::vector<UnsavedJournal> journals = unsavedJournals(folder);
+    if (journals.empty()) return failed("no unsaved log journal in " + folder);
+    const UnsavedJournal& newest = journals.front();
+    const std::string out = args.option("--out").value_or(recoveredLogPath(newest, folder));
+    QtFileWriter writer;
+    const RecoveryResult result = recoverTo(newest, out, writer);
+    if (!result.recovered) return failed(result.message);
+    std::cout << result.message << std::endl;
+    if (journals.size() > 1)
+        std::cout << journals.size() - 1 << " more unsaved journal(s) in " << folder << std::endl;
+    return kExitOk;
 }
 
 int runExportCsv(const CliArgs& args, CliContext& ctx) {

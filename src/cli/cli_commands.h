@@ -24,6 +24,7 @@ int runConvert(const CliArgs& args, CliContext& ctx);
 int runShow(const CliArgs& args, CliContext& ctx);
 int runDiff(const CliArgs& args, CliContext& ctx);
 int runLog(const CliArgs& args, CliContext& ctx);
+int runRecover(const CliArgs& args, CliContext& ctx);
 int runExportCsv(const CliArgs& args, CliContext& ctx);
 int runAutoTune(const CliArgs& args, CliContext& ctx);
 int runDrive(const CliArgs& args, CliContext& ctx);

@@ -1,13 +1,10 @@
 #include "cli/cli_history.h"
 
-#include <QCoreApplication>
-#include <QStandardPaths>
-
 #include <iostream>
 #include <map>
 #include <memory>
 
-#include "app/program_folders.h"
+#include "cli/cli_folders.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
 
@@ -20,7 +17,7 @@ constexpr int kExitTrouble = 2;  // diff's own, for a snapshot that cannot be co
 // A history of the command line and what it needs to live as long as it is used.
 struct CliHistory {
     explicit CliHistory(CliContext& ctx)
-        : history(historyFolder(ctx), writer), recorder(history, ctx.prompts) {}
+        : history(historyFolderOf(cliFilesFolder()), writer), recorder(history, ctx.prompts) {}
     QtFileWriter writer;
     TuneHistory history;
     TuneRecorder recorder;
@@ -80,15 +77,6 @@ int show(const TuneHistory& history, const HistoryIndex& index, const TuneSnapsh
 
 }  // namespace
 
-std::string historyFolder(const CliContext& ctx) {
-    if (const char* chosen = std::getenv("TUNALYX_HISTORY"); chosen && *chosen) return chosen;
-    if (const auto kept = ctx.settings.value("HistoryPath"); kept && !kept->empty()) return *kept;
-    const ProgramFolders folders = findProgramFolders(
-        QCoreApplication::applicationDirPath().toStdString(),
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
-    return historyFolderFor(folders.files.string());
-}
-
 int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
                   const std::string& file, bool succeeded) {
     if (!succeeded) return kExitFailed;
@@ -137,7 +125,7 @@ int runHistory(const CliArgs& args, CliContext& ctx) {
     if (args.flag("--maps") && what != "diff") return usage("only history diff takes --maps");
 
     QtFileWriter writer;
-    const TuneHistory history(historyFolder(ctx), writer);
+    const TuneHistory history(historyFolderOf(cliFilesFolder()), writer);
     const HistoryIndex index = history.load();
     for (const std::string& problem : index.problems)
         std::cerr << problem << "\n";

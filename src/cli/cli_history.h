@@ -9,10 +9,6 @@
 
 namespace tunalyx::cli {
 
-// The History folder the window uses: TUNALYX_HISTORY when set, otherwise the one the window
-// keeps in the settings ("HistoryPath"), otherwise beside the Maps folder of this installation.
-[[nodiscard]] std::string historyFolder(const CliContext& ctx);
-
 // After read-all, write-all and update: what succeeded is kept in the tune history under
 // `action`, with the name of `file`. Returns the command's exit status.
 int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,

@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
         {"update", runUpdate},     {"convert", runConvert},   {"show", runShow},
         {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
         {"scan", runScan},         {"simulate", runSimulate}, {"mapwatch", runMapWatch},
-        {"drive", runDrive},       {"autotune", runAutoTune}, {"history", runHistory},
+        {"drive", runDrive},       {"autotune", runAutoTune}, {"recover", runRecover},
+        {"history", runHistory},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);

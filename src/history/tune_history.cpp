@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -192,8 +191,7 @@ std::string logTuneText(const HistoryIndex& index, std::string_view logContents)
            ")";
 }
 
-std::string historyFolderFor(const std::string& filesFolder) {
-    if (const char* chosen = std::getenv("TUNALYX_HISTORY"); chosen && *chosen) return chosen;
+std::string historyFolderOf(const std::string& filesFolder) {
     return (fs::path(filesFolder) / "History").string();
 }
 

@@ -66,9 +66,8 @@ struct HistoryIndex {
 // log was never saved while this history was kept.
 [[nodiscard]] std::string logTuneText(const HistoryIndex& index, std::string_view logContents);
 
-// The History folder of a files folder: TUNALYX_HISTORY when it is set (a shared folder, tests),
-// otherwise "History" beside Maps and Logs.
-[[nodiscard]] std::string historyFolderFor(const std::string& filesFolder);
+// The History folder of a files folder: beside Maps and Logs.
+[[nodiscard]] std::string historyFolderOf(const std::string& filesFolder);
 
 // The folder and its files. Writing a data file goes through the FileWriter (whole or not at all);
 // an index line is appended and flushed to disk in one write, so a crash can cut at most the

@@ -90,11 +90,8 @@ std::vector<LogColumn> logColumns(const LogStore& store, const TraceItems& items
     return columns;
 }
 
-std::string logFileText(const LogStore& store, const TraceItems& items) {
-    const std::vector<LogColumn> columns = logColumns(store, items);
-    const int last = lastSample(store);
+std::string logFileHeaderText(const std::vector<LogColumn>& columns) {
     std::string text;
-    text.reserve(static_cast<std::size_t>(last + 3) * (columns.size() * 7 + 12));
     text += kLogFileHeader;
     text += kLineEnd;
     text += kLogTimeHeader;
@@ -104,19 +101,31 @@ std::string logFileText(const LogStore& store, const TraceItems& items) {
         text += '\t';
     }
     text += kLineEnd;
-    for (int s = 0; s <= last; ++s) {
-        appendTruncated(text, store.LogTime(s) / 1000.0, kTimeDecimals, Precision::Double);
+    return text;
+}
+
+void appendLogLine(std::string& text, const LogStore& store, const std::vector<LogColumn>& columns,
+                   int s) {
+    appendTruncated(text, store.LogTime(s) / 1000.0, kTimeDecimals, Precision::Double);
+    text += '\t';
+    for (const LogColumn& c : columns) {
+        const double value = store.LogData(c.item, s);
+        if (c.form == LogColumn::Form::Number)
+            appendNumberForm(text, value);
+        else
+            appendTruncated(text, value, c.decimals, c.precision);
         text += '\t';
-        for (const LogColumn& c : columns) {
-            const double value = store.LogData(c.item, s);
-            if (c.form == LogColumn::Form::Number)
-                appendNumberForm(text, value);
-            else
-                appendTruncated(text, value, c.decimals, c.precision);
-            text += '\t';
-        }
-        text += kLineEnd;
     }
+    text += kLineEnd;
+}
+
+std::string logFileText(const LogStore& store, const TraceItems& items) {
+    const std::vector<LogColumn> columns = logColumns(store, items);
+    const int last = lastSample(store);
+    std::string text = logFileHeaderText(columns);
+    text.reserve(static_cast<std::size_t>(last + 3) * (columns.size() * 7 + 12));
+    for (int s = 0; s <= last; ++s)
+        appendLogLine(text, store, columns, s);
     return text;
 }
 
@@ -126,10 +135,13 @@ bool logHasGroups(const LogStore& store) {
 }
 
 std::string saveLogFile(LogStore& store, const TraceItems& items, FileWriter& writer,
-                        const std::string& path) {
+                        const std::string& path, const LogSavedHook& saved) {
     if (!logHasGroups(store)) return "The log includes no group, so there is nothing to save.";
-    std::string error = writer.writeWhole(path, logFileText(store, items));
-    if (error.empty()) store.LogUnsaved = false;
+    const std::string text = logFileText(store, items);
+    std::string error = writer.writeWhole(path, text);
+    if (!error.empty()) return error;
+    store.LogUnsaved = false;
+    if (saved) saved(path, text);
     return error;
 }
 

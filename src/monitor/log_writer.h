@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,14 +31,21 @@ struct LogColumn {
 // The columns of the included groups, in file order.
 [[nodiscard]] std::vector<LogColumn> logColumns(const LogStore& store, const TraceItems& items);
 
+// The file's first two lines: the header and the column headings.
+[[nodiscard]] std::string logFileHeaderText(const std::vector<LogColumn>& columns);
+// The line of sample `s`: its time and a value for each column, as the file holds them.
+void appendLogLine(std::string& text, const LogStore& store, const std::vector<LogColumn>& columns,
+                   int s);
 // The whole log file of samples 0..`LogLast`, with only the included groups; CR LF line ends.
 [[nodiscard]] std::string logFileText(const LogStore& store, const TraceItems& items);
 // Whether any group is included; without one there is nothing to save and no dialog is shown.
 [[nodiscard]] bool logHasGroups(const LogStore& store);
 // Writes the log file through the writer and clears `LogUnsaved`. Returns the error text, empty
 // on success; a log without any included group is not written and gives an error text.
+// `saved` is told of the file written (the tune history links it to its tune).
+using LogSavedHook = std::function<void(const std::string& path, std::string_view contents)>;
 [[nodiscard]] std::string saveLogFile(LogStore& store, const TraceItems& items, FileWriter& writer,
-                                      const std::string& path);
+                                      const std::string& path, const LogSavedHook& saved = {});
 
 // Where a run too long for one log goes on: the first file is `path` itself, the n-th after it
 // the same name with "-001", "-002", ... before its extension (LOG.txt, LOG-001.txt, LOG-002.txt).

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "auxinputs/aux_calibration.h"
 #include "monitor/log_store.h"
@@ -26,7 +27,17 @@ struct LoggedPart {
     const TraceItems& items;  // the names of the unit's layout, for saving
     int number;               // 0, 1, 2, ... as the run goes on past full logs
     bool last;
-    bool full;  // it filled up before the limits or a stop ended it
+    bool full;             // it filled up before the limits or a stop ended it
+    std::int64_t startMs;  // its first sample, in milliseconds from the run's first
+};
+
+// The journal a run keeps on disk as it goes (see LogJournal).
+struct LoggedRunJournal {
+    std::string folder;
+    // Where part n is meant to be saved, told on recovery.
+    std::function<std::string(int part)> target;
+    // The journal could not be written; the run goes on.
+    std::function<void(const std::string& message)> failed;
 };
 
 // What the caller hears of a run.
@@ -37,8 +48,12 @@ struct LoggedRunHooks {
     std::function<bool()> stopRequested;
     // After every sample: samples and milliseconds since the run began, across its parts.
     std::function<void(long samples, std::int64_t ms)> progress;
-    // Each finished log; false refuses it and fails the run.
+    // Each finished log; false refuses it and fails the run. A full log of a run that goes on is
+    // handed on from a thread of its own while polling continues, so the next log starts one
+    // sample period after it; nothing else of the run runs on that thread.
     std::function<bool(const LoggedPart&)> finished;
+    // Kept when `folder` is set; each part's journal goes once `finished` has taken the part.
+    LoggedRunJournal journal;
 };
 
 enum class LoggedRunEnd {
@@ -59,8 +74,9 @@ struct LoggedRunResult {
 };
 
 // The monitor's polling cycle without a window, as the window's Start runs it: the unit is
-// identified (the session holds no data to weigh against it), the included groups are polled
-// back to back until a limit, a stop or a failed read, and each finished log is handed on.
+// identified once (the session holds no data to weigh against it), the included groups are
+// polled back to back until a limit, a stop or a failed read, and each finished log is handed
+// on. Past a full log the next one begins without a pause in the polling.
 // `openLine` opens the port and wakes the unit; it is called once the log is allocated, since
 // allocating between the wake-up and the first request would shift every sample time.
 [[nodiscard]] LoggedRunResult runLogged(Session& session, Clock& clock, const AuxCalibration& aux,

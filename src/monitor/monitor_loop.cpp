@@ -64,6 +64,11 @@ bool MonitorLoop::start(const std::array<bool, kTraceGroupCount>& include,
     m_sampleCount = 0;
     m_lastSecond = -1;
     m_polled = 0;
+    m_sparePolled = 0;
+    m_overflowing = false;
+    m_nextPartGiven = false;
+    m_partFull = false;
+    m_part = 0;
     m_runLive = m_port.live;
     m_runItems = m_port.items;
     m_runAux = m_aux;
@@ -73,13 +78,21 @@ bool MonitorLoop::start(const std::array<bool, kTraceGroupCount>& include,
 }
 
 MonitorLoop::Poll MonitorLoop::poll() {
-    if (m_stopRequested || m_polled >= LogStore::kMaxRunSamples) return Poll::Over;
+    // The samples polled while the full log was saved come first, even when Stop was pressed.
+    if (m_nextPartGiven.load(std::memory_order_acquire)) takeSpareSamples();
+    if (m_stopRequested) return Poll::Over;
+    const bool intoSpare = m_polled >= LogStore::kMaxRunSamples;
+    if (intoSpare && !(m_spare && m_continuous && m_sparePolled < LogStore::kMaxRunSamples))
+        return Poll::Over;
     // A transfer is between two of its packets: its turn first.
     if (m_port.portBusy) return Poll::PortTaken;
 
-    const int s = m_polled;
-    if (s == 0) m_startTick = m_clock.tickMs();
-    m_log.setLogTime(s, static_cast<std::int32_t>(m_clock.tickMs() - m_startTick));
+    LogStore& log = intoSpare ? *m_spare : m_log;
+    const int s = intoSpare ? m_sparePolled : m_polled;
+    std::int64_t& startTick = intoSpare ? m_spareStartTick : m_startTick;
+    const std::int64_t tick = m_clock.tickMs();
+    if (s == 0) startTick = tick;
+    log.setLogTime(s, static_cast<std::int32_t>(tick - startTick));
     for (int group : kPollOrder) {
         if (!m_log.IncludeGroup[static_cast<std::size_t>(group)]) {
             clearGroup(group, m_runItems, m_polling);
@@ -93,14 +106,50 @@ MonitorLoop::Poll MonitorLoop::poll() {
         decodeGroup(group, data, m_runItems, m_runAux, m_polling);
     }
     for (int item = 0; item < kTraceItemCount; ++item)
-        m_log.setLogData(item, s, m_polling.value[static_cast<std::size_t>(item)]);
+        log.setLogData(item, s, m_polling.value[static_cast<std::size_t>(item)]);
     std::uint8_t flags = 0;
     for (std::size_t k = 0; k < m_polling.sensorFlag.size(); ++k)
         if (m_polling.sensorFlag[k]) flags = static_cast<std::uint8_t>(flags | (1u << k));
-    m_log.setSensorFlags(s, flags);
+    log.setSensorFlags(s, flags);
+    if (intoSpare) {
+        // Nobody reads the spare: its samples are published when they move to the log.
+        m_sparePolled = s + 1;
+        m_overflowing.store(true, std::memory_order_release);
+        return Poll::Sampled;
+    }
     m_polled = s + 1;
     m_log.publish(m_polled);
     return Poll::Sampled;
+}
+
+void MonitorLoop::takeSpareSamples() {
+    m_nextPartGiven.store(false, std::memory_order_relaxed);
+    const int n = m_sparePolled;
+    for (int s = 0; s < n; ++s) {
+        for (int item = 0; item < kTraceItemCount; ++item)
+            m_log.setLogData(item, s, m_spare->LogData(item, s));
+        m_log.setLogTime(s, m_spare->LogTime(s));
+        m_log.setSensorFlags(s, m_spare->sensorFlags(s));
+    }
+    m_startTick = m_spareStartTick;
+    m_sparePolled = 0;
+    m_polled = n;
+    m_overflowing.store(false, std::memory_order_relaxed);
+    m_log.publish(n);
+}
+
+void MonitorLoop::startNextPart() {
+    if (!m_partFull) return;
+    m_partFull = false;
+    ++m_part;
+    m_sampleCount = 0;
+    m_lastSecond = -1;
+    m_log.LogLast = 0;
+    // Nothing of the new part is published until the polling side has moved it in.
+    m_log.publish(0);
+    for (SampleListener* l : m_listeners)
+        l->runStarted();
+    m_nextPartGiven.store(true, std::memory_order_release);
 }
 
 LiveSample MonitorLoop::sampleAt(int s) const {
@@ -131,10 +180,22 @@ void MonitorLoop::present() {
     if (m_sampleCount != before)
         for (SampleListener* l : m_listeners)
             l->framePresented();
+    if (m_runInProgress && !m_partFull && m_sampleCount >= LogStore::kMaxRunSamples &&
+        m_overflowing.load(std::memory_order_acquire)) {
+        // The log is full and the run goes on in the spare: the log waits to be saved.
+        m_partFull = true;
+        m_log.LogLast = m_sampleCount - 1;
+    }
 }
 
 void MonitorLoop::finish() {
     present();
+    // The polling side is done: samples it left in the spare for a part handed back are the
+    // last part's.
+    if (m_nextPartGiven) {
+        takeSpareSamples();
+        present();
+    }
     end();
 }
 

@@ -96,6 +96,23 @@ public:
     // Both in one thread: a poll and its presentation. False once the run is over.
     bool step();
 
+    // Continuous logging. With a spare log set before the start, a run whose log fills up goes
+    // on: polling continues into the spare without a pause while the full log is saved, and
+    // `startNextPart` hands the log back, the samples polled meanwhile moved to its start. The
+    // spare must stay until the run ends. Whether a full log goes on is read when it fills.
+    void setSpareLog(LogStore* spare) { m_spare = spare; }
+    void setContinuous(bool on) { m_continuous = on; }
+    // The presenting side: the log is full and presented whole, and the run goes on; it waits
+    // for `startNextPart`. `LogLast` marks the full log until then.
+    [[nodiscard]] bool partFull() const { return m_partFull; }
+    // The full log was saved (or given up): the next part begins, its listeners told of a new
+    // run. The polling side takes over at its next cycle.
+    void startNextPart();
+    // The parts of this run begun so far, 0 for the first.
+    [[nodiscard]] int part() const { return m_part; }
+    // The polling side: the clock's tick at the first sample of the part being polled.
+    [[nodiscard]] std::int64_t partStartTick() const { return m_startTick; }
+
     // cmdLogStop_Click: the run ends before the next cycle.
     void cmdLogStop_Click();
     // cmdMonMaxRst_Click: the maxima become the shown values.
@@ -115,6 +132,8 @@ public:
 
 private:
     void end();
+    // The polling side: the spare's samples become the start of the log handed back.
+    void takeSpareSamples();
     void showFields();
     void updateMaxima(int s);
     [[nodiscard]] LiveSample sampleAt(int s) const;
@@ -134,9 +153,17 @@ private:
     int m_polled = 0;
     std::int64_t m_startTick = 0;
     LiveSample m_polling;
+    LogStore* m_spare = nullptr;
+    std::atomic<bool> m_continuous = false;
+    int m_sparePolled = 0;  // samples polled into the spare while the full log is saved
+    std::int64_t m_spareStartTick = 0;
+    std::atomic<bool> m_overflowing = false;    // polling went on into the spare
+    std::atomic<bool> m_nextPartGiven = false;  // the full log is handed back
 
     // The presenting side.
     bool m_runInProgress = false;
+    bool m_partFull = false;
+    int m_part = 0;
     int m_sampleCount = 0;
     std::int64_t m_lastSecond = -1;
     LiveSample m_sample;

@@ -8,6 +8,7 @@ namespace {
 
 constexpr const char* kIncludeKey = "MonitorInclude";
 constexpr const char* kDefaultInclude = "0,0,0,0,1";
+constexpr const char* kContinuousKey = "LogContinuous";
 
 }  // namespace
 
@@ -27,6 +28,14 @@ void saveMonitorInclude(SettingsStore& store, const IncludeGroups& include) {
         text += include[g] ? '1' : '0';
     }
     store.setValue(kIncludeKey, text);
+}
+
+bool loadLogContinuous(const SettingsStore& store) {
+    return store.boolean(kContinuousKey, false);
+}
+
+void saveLogContinuous(SettingsStore& store, bool on) {
+    store.setBoolean(kContinuousKey, on);
 }
 
 }  // namespace tunalyx

@@ -16,4 +16,8 @@ using IncludeGroups = std::array<bool, kTraceGroupCount>;
 [[nodiscard]] IncludeGroups loadMonitorInclude(const SettingsStore& store);
 void saveMonitorInclude(SettingsStore& store, const IncludeGroups& include);
 
+// "LogContinuous": Log > Continuous, off until chosen.
+[[nodiscard]] bool loadLogContinuous(const SettingsStore& store);
+void saveLogContinuous(SettingsStore& store, bool on);
+
 }  // namespace tunalyx

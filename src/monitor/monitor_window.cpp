@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "app/qt_window_placement.h"
 #include "monitor/log_file.h"
@@ -21,6 +22,8 @@
 namespace tunalyx {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr const char* kIncludeCaptions[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
                                                             "Map Ref", "Advanced"};
@@ -52,11 +55,16 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibrati
       m_log(log),
       m_store(store),
       m_files(files),
-      m_loop(monitorPortOf(session, true), log, session.link.clock(), aux) {
+      m_loop(monitorPortOf(session, true), log, session.link.clock(), aux),
+      m_journal(journalFolderOf(session.filesFolder), log, session.trace) {
     setObjectName(QStringLiteral("frmMonitor"));
     setWindowTitle(tr("Monitor"));
     buildFields();
     m_loop.addListener(this);
+    m_journal.failed = [this](const std::string& text) {
+        tellLater(text, MessageIcon::Exclamation);
+    };
+    m_loop.addListener(&m_journal);
     m_frames.setInterval(kFrameIntervalMs);
     connect(&m_frames, &QTimer::timeout, this, &MonitorWindow::frame);
 
@@ -65,6 +73,7 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibrati
     const IncludeGroups include = loadMonitorInclude(m_store);
     for (std::size_t g = 0; g < m_chkInclude.size(); ++g)
         m_chkInclude[g]->setChecked(include[g]);
+    m_continuous = loadLogContinuous(m_store);
 
     chooseSavePath = [this](const std::string& proposed) {
         QString selected = QStringLiteral("Text Files(*.txt)");
@@ -79,6 +88,7 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibrati
 
 MonitorWindow::~MonitorWindow() {
     m_loop.removeListener(this);
+    m_loop.removeListener(&m_journal);
     if (!m_worker) return;
     // The program is going: the worker ends after its cycle and takes the line back to the
     // main thread; the other windows may be gone already, so nobody is told.
@@ -224,10 +234,17 @@ void MonitorWindow::cmdLogStart_Click() {
     std::array<bool, kTraceGroupCount> include{};
     for (std::size_t g = 0; g < include.size(); ++g)
         include[g] = m_chkInclude[g]->isChecked();
+    // Kept from run to run, so that Continuous may also be chosen while a run goes on.
+    if (!m_spare) m_spare = std::make_unique<LogStore>();
+    m_loop.setSpareLog(m_spare.get());
+    m_loop.setContinuous(m_continuous);
+    m_runName = fs::path(defaultLogName()).stem().string();
+    m_journal.setTarget(m_continuous ? continuousLogPath(0) : std::string());
     if (!m_loop.start(include, [this] { return CheckUnsavedLog(); })) {
         m_cmdLogStart->setEnabled(true);
         return;
     }
+    if (m_continuous) emit logNamed(QString::fromStdString(fileNameOf(continuousLogPath(0))));
     // The check of the version may have switched the layout (the session's view says so too;
     // a window without one still shows the right names).
     showCaptions();
@@ -257,6 +274,40 @@ void MonitorWindow::frame() {
         return;
     }
     m_loop.present();
+    if (m_loop.partFull()) saveFullLog();
+}
+
+std::string MonitorWindow::continuousLogPath(int part) const {
+    return continuedLogPath(logPath(m_store, m_session.filesFolder) + m_runName + ".txt", part + 1);
+}
+
+void MonitorWindow::saveFullLog() {
+    const std::string path = continuousLogPath(m_loop.part());
+    if (const std::string error =
+            saveLogFile(m_log, m_session.trace, m_files, path, m_session.logSaved);
+        !error.empty()) {
+        // The full log stays in memory for Save As; the samples polled since are given up.
+        cmdLogStop_Click();
+        tellLater(error + "\r\nThe run ended there; save the log with Save As.",
+                  MessageIcon::Critical);
+        return;
+    }
+    m_journal.saved();
+    emit logSaved(QString::fromStdString(fileNameOf(path)));
+    const std::string next = continuousLogPath(m_loop.part() + 1);
+    m_journal.setTarget(next);
+    m_loop.startNextPart();
+    emit logNamed(QString::fromStdString(fileNameOf(next)));
+}
+
+void MonitorWindow::setContinuous(bool on) {
+    m_continuous = on;
+    m_loop.setContinuous(on);
+    saveLogContinuous(m_store, on);
+}
+
+void MonitorWindow::tellLater(const std::string& text, MessageIcon icon) {
+    QTimer::singleShot(0, this, [this, text, icon] { m_session.prompts.tell(text, icon); });
 }
 
 void MonitorWindow::framePresented() {
@@ -332,7 +383,11 @@ void MonitorWindow::showFields() {
 }
 
 std::optional<MessageAnswer> MonitorWindow::CheckUnsavedLog() {
-    return tunalyx::CheckUnsavedLog(m_log, m_session.prompts, [this] { cmdSave_Click(); });
+    const auto answer =
+        tunalyx::CheckUnsavedLog(m_log, m_session.prompts, [this] { cmdSave_Click(); });
+    // The user gives the log up: its journal goes with it.
+    if (answer == MessageAnswer::No) m_journal.discard();
+    return answer;
 }
 
 bool MonitorWindow::cmdSave_Click() {
@@ -341,11 +396,13 @@ bool MonitorWindow::cmdSave_Click() {
     const std::string path = chooseSavePath ? chooseSavePath(defaultLogName()) : std::string();
     if (path.empty()) return false;
     rememberLogPath(m_store, path);
-    if (const std::string error = saveLogFile(m_log, m_session.trace, m_files, path);
+    if (const std::string error =
+            saveLogFile(m_log, m_session.trace, m_files, path, m_session.logSaved);
         !error.empty()) {
         m_session.prompts.tell(error, MessageIcon::Critical);
         return false;
     }
+    m_journal.saved();
     emit logSaved(QString::fromStdString(fileNameOf(path)));
     return true;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "history/log_journal.h"
 #include "monitor/monitor_loop.h"
 #include "monitor/polling_worker.h"
 #include "ports/file_writer.h"
@@ -46,6 +47,12 @@ public:
     void showCaptions();
 
     [[nodiscard]] MonitorLoop& loop() { return m_loop; }
+    // Log > Continuous: a run that fills its log saves it as NAME-001.txt, NAME-002.txt, ... in
+    // the Logs folder and goes on in the next without a pause. Kept in the settings.
+    void setContinuous(bool on);
+    [[nodiscard]] bool continuous() const { return m_continuous; }
+    // The journal of the run, on disk until the log is saved.
+    [[nodiscard]] const LogJournal& journal() const { return m_journal; }
     [[nodiscard]] bool runInProgress() const { return m_loop.runInProgress(); }
     // The save dialog; tests replace it. An empty path means the user cancelled.
     std::function<std::string(const std::string& proposedName)> chooseSavePath;
@@ -62,6 +69,8 @@ signals:
     void closed();
     // The log was written to a file of this name (the chart shows it in its caption).
     void logSaved(const QString& fileName);
+    // A continuous run is logging into the file of this name.
+    void logNamed(const QString& fileName);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,6 +86,12 @@ private:
     void frame();
     // The worker is done: the line comes back, the rest is presented and the run ends.
     void finishRun();
+    // A continuous run's log is full: it is saved and the next one begins.
+    void saveFullLog();
+    // Where part n of a continuous run is saved.
+    [[nodiscard]] std::string continuousLogPath(int part) const;
+    // Said once the window's thread is free of the frame being presented.
+    void tellLater(const std::string& text, MessageIcon icon);
 
     Session& m_session;
     LogStore& m_log;
@@ -86,6 +101,10 @@ private:
     std::unique_ptr<PollingWorker> m_worker;
     QThread* m_thread = nullptr;
     QTimer m_frames;
+    LogJournal m_journal;
+    bool m_continuous = false;
+    std::unique_ptr<LogStore> m_spare;  // a continuous run polls on into it while a log is saved
+    std::string m_runName;              // NAME of a continuous run's NAME-001.txt, ...
 
     std::array<QLineEdit*, 10> m_txtMonitor{};
     std::array<QLineEdit*, 10> m_txtMonitorMax{};

@@ -141,5 +141,44 @@ TEST_F(CliKillTest, KilledAtEachStepOfTheSaveTheTargetIsTheOldFile) {
     }
 }
 
+// Killed in the middle of a log run, nothing of it saved: its journal holds every sample up to
+// the last second, and `recover` writes them as a log.
+TEST_F(CliKillTest, ALogKilledMidRunIsRecoveredUpToItsLastSecond) {
+    Sim sim({"--baud-pacing"}, dir / "memory.dat", dir / "sim");
+    ASSERT_TRUE(sim.serving());
+    const fs::path journals = scratch() / "files" / "Logs";
+    fs::remove_all(journals);
+    using Clock = std::chrono::steady_clock;
+    Cli cli({"log", "--port", sim.port(), "--seconds", "60", "--out", (out / "run.txt").string()},
+            dir / "cli");
+    // The journal appears with the first sample.
+    const auto started = Clock::now();
+    while (!fs::exists(journals) || fs::is_empty(journals)) {
+        ASSERT_LT(Clock::now() - started, std::chrono::seconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto firstSample = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    cli.signal(SIGKILL);
+    const double loggedFor = std::chrono::duration<double>(Clock::now() - firstSample).count();
+    ASSERT_EQ(cli.finish().signal, SIGKILL);
+    EXPECT_FALSE(fs::exists(out / "run.txt"));
+
+    const fs::path recovered = out / "recovered.txt";
+    const Finished f = Cli({"recover", "--out", recovered.string()}, dir / "cli").finish();
+    ASSERT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_TRUE(f.out.starts_with("Recovered ")) << f.out;
+    const Log log = readLog(recovered);
+    const auto times = log.times();
+    ASSERT_FALSE(times.empty());
+    EXPECT_EQ(times.front(), 0);
+    EXPECT_GE(times.back(), loggedFor - 1.0) << "logged for " << loggedFor << " s";
+    // Every sample once, in order.
+    EXPECT_TRUE(std::adjacent_find(times.begin(), times.end(), std::greater_equal<>()) ==
+                times.end());
+    // Recovered once: the journal is gone.
+    EXPECT_EQ(Cli({"recover"}, dir / "cli").finish().exitCode, 1);
+}
+
 }  // namespace
 }  // namespace tunalyx::clitest

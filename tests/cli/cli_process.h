@@ -2,17 +2,22 @@
 // waited for with a time limit, stopped or killed on demand.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -126,6 +131,62 @@ private:
     std::string m_out, m_err;
 };
 
+inline double number(const std::string& text) {
+    return std::strtod(text.c_str(), nullptr);  // the log writes ".008" for 0.008
+}
+
+inline std::vector<std::string> fields(const std::string& line, char separator) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, separator);)
+        out.push_back(field);
+    return out;
+}
+
+// A log file read back, its layout checked on the way.
+struct Log {
+    std::vector<std::string> headings;
+    std::vector<std::vector<double>> samples;
+
+    [[nodiscard]] std::size_t column(const std::string& heading) const {
+        const auto it = std::find(headings.begin(), headings.end(), heading);
+        if (it == headings.end()) ADD_FAILURE() << "no column " << heading;
+        return it == headings.end() ? 0 : static_cast<std::size_t>(it - headings.begin());
+    }
+    [[nodiscard]] std::vector<double> series(const std::string& heading) const {
+        std::vector<double> values;
+        const std::size_t c = column(heading);
+        for (const auto& s : samples)
+            values.push_back(s[c]);
+        return values;
+    }
+    [[nodiscard]] std::vector<double> times() const { return series("Time(S)"); }
+};
+
+inline Log readLog(const fs::path& path) {
+    const std::string text = fileText(path);
+    Log log;
+    EXPECT_TRUE(text.starts_with("[SR20DET]\r\nTime(S)\t")) << path;
+    EXPECT_TRUE(text.ends_with("\r\n")) << path;
+    std::size_t from = text.find("\r\n") + 2;
+    for (std::size_t end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2) {
+        const std::string line = text.substr(from, end - from);
+        EXPECT_EQ(line.find('\n'), std::string::npos) << "a line ends in LF alone in " << path;
+        auto cells = fields(line, '\t');
+        if (log.headings.empty()) {
+            log.headings = std::move(cells);
+            continue;
+        }
+        EXPECT_EQ(cells.size(), log.headings.size()) << line;
+        cells.resize(log.headings.size());
+        std::vector<double> values;
+        for (const auto& cell : cells)
+            values.push_back(number(cell));
+        log.samples.push_back(std::move(values));
+    }
+    return log;
+}
+
 // A running `simulate` and the device path it serves; stopped with SIGTERM, it writes what the
 // unit holds to `dump`.
 class Sim {
@@ -151,7 +212,8 @@ private:
     std::string m_port;
 };
 
-// A scratch folder of this process, the CLI's HOME and history, so the user's stay out of it.
+// A scratch folder of this process, the CLI's HOME and files folder so the user's settings,
+// logs and journals stay out of it.
 inline const fs::path& scratch() {
     static const fs::path path = [] {
         const fs::path p =
@@ -159,7 +221,7 @@ inline const fs::path& scratch() {
         fs::create_directories(p);
         ::setenv("HOME", p.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (p / ".config").c_str(), 1);
-        ::setenv("TUNALYX_HISTORY", (p / "History").c_str(), 1);
+        ::setenv("TUNALYX_FILES_FOLDER", (p / "files").c_str(), 1);
         return p;
     }();
     return path;

@@ -138,11 +138,12 @@ void writeImage(const std::string& path, const PacketImage& image) {
 class CliPtyTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // The CLI reads the per-user settings; keep the user's own store out of it.
+        // The CLI reads the per-user settings and journals in the user's Logs folder; keep the
+        // user's own out of it.
         fs::create_directories(home());
         ::setenv("HOME", home().c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home() / ".config").c_str(), 1);
-        ::setenv("TUNALYX_HISTORY", (home() / "History").c_str(), 1);
+        ::setenv("TUNALYX_FILES_FOLDER", (home() / "files").c_str(), 1);
     }
     static void TearDownTestSuite() {
         std::error_code ignored;
@@ -356,8 +357,8 @@ TEST_F(CliPtyTest, DiffListsWhatCompareMarksWithTheExitStatusOfDiff) {
 // read-all and write-all keep what they moved, a refused write nothing; history lists it newest
 // first, shows, exports and compares it as diff compares the files, and names what is damaged.
 TEST_F(CliPtyTest, HistoryKeepsWhatSucceededAndListsShowsExportsAndComparesIt) {
-    const std::string folder = at("own-history");
-    ::setenv("TUNALYX_HISTORY", folder.c_str(), 1);
+    const std::string folder = at("own-files/History");
+    ::setenv("TUNALYX_FILES_FOLDER", at("own-files").c_str(), 1);
     Sim sim({"simulate", "--family", "5"});
     Sim refusing({"simulate", "--family", "5", "--fault", "refuse=0x8B"});
     ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("first.dat")}).exitCode, 0);
@@ -412,7 +413,7 @@ TEST_F(CliPtyTest, HistoryKeepsWhatSucceededAndListsShowsExportsAndComparesIt) {
     EXPECT_NE(gone.err.find("is missing"), std::string::npos) << gone.err;
     EXPECT_FALSE(fs::exists(at("gone.dat")));
     EXPECT_EQ(runCli({"history", "diff", "1", "2"}).exitCode, 2);
-    ::setenv("TUNALYX_HISTORY", (home() / "History").c_str(), 1);
+    ::setenv("TUNALYX_FILES_FOLDER", (home() / "files").c_str(), 1);
 }
 
 TEST_F(CliPtyTest, LogPollsWithTheStoredAuxSetUpAndSaves) {
@@ -460,14 +461,18 @@ TEST_F(CliPtyTest, LogChecksItsTargetFirstAndSavesWhateverEndsTheRun) {
     hungUp.stop(SIGHUP);
     EXPECT_EQ(hungUp.finish().exitCode, 0);
     EXPECT_TRUE(fileText(at("hup.txt")).starts_with("[SR20DET]\r\nTime(S)\tRpm\t"));
-    // Past the most a log holds, the run ends and says so.
+    // Past the most a log holds, the run goes on in the next file without a pause.
     const Finished capped =
-        runCli({"log", "--port", sim.port, "--seconds", "100000", "--out", at("cap.txt")});
+        runCli({"log", "--port", sim.port, "--samples", "40000", "--out", at("cap.txt")});
     EXPECT_EQ(capped.exitCode, 0);
-    EXPECT_TRUE(capped.err.starts_with("A log holds at most 32767 samples, so the run ended after"))
-        << capped.err;
+    EXPECT_TRUE(capped.err.starts_with("cap.txt: 32767 samples, 0.000 s to ")) << capped.err;
+    EXPECT_NE(capped.err.find("\ncap-001.txt: 7233 samples, "), std::string::npos) << capped.err;
     const std::string cap = fileText(at("cap.txt"));
     EXPECT_EQ(std::count(cap.begin(), cap.end(), '\n'), 2 + 32767);
+    const std::string next = fileText(at("cap-001.txt"));
+    EXPECT_EQ(std::count(next.begin(), next.end(), '\n'), 2 + 7233);
+    // Every log was saved, so no journal is left to recover.
+    EXPECT_EQ(runCli({"recover"}).exitCode, 1);
 }
 
 TEST_F(CliPtyTest, MapWatchOfALogCountsEverySampleInItsCell) {

@@ -169,5 +169,57 @@ TEST_F(PollingWorkerTest, AUnitGoneSilentEndsTheRunWithItsMessageShownByTheWindo
     EXPECT_TRUE(TransferOperations(session).cmdReadMap_Click(0));
 }
 
+// Every sample the window is told of, part by part.
+struct PartRecorder final : SampleListener {
+    explicit PartRecorder(const LogStore& store) : log(store) {}
+    void runStarted() override { parts.emplace_back(); }
+    void sampleLogged(int s, const LiveSample& sample, bool) override {
+        parts.back().push_back(s);
+        // The values are the sample's own, also for samples moved in from the spare.
+        if (sample.value[0] <= 0 || log.LogData(0, s) != sample.value[0]) ++badValues;
+    }
+    const LogStore& log;
+    std::vector<std::vector<int>> parts;
+    int badValues = 0;
+};
+
+TEST_F(PollingWorkerTest, AContinuousRunGoesOnWhileTheFullLogIsSavedAndLosesNoSample) {
+    LogStore spare;
+    loop.setSpareLog(&spare);
+    loop.setContinuous(true);
+    PartRecorder recorder(log);
+    loop.addListener(&recorder);
+    startRun();
+    presentUntil(LogStore::kMaxRunSamples);
+    // Full once the worker has gone on into the spare.
+    while (!loop.partFull() && !worker.finished())
+        loop.present();
+    EXPECT_TRUE(loop.partFull());
+    EXPECT_EQ(log.LogLast, LogStore::kMaxRunSamples - 1);
+    // The save takes its time; the worker polls on meanwhile.
+    const std::size_t atFull = port.commands().size();
+    while (port.commands().size() < atFull + 5 * 300 && !worker.finished())
+        std::this_thread::yield();
+    loop.startNextPart();
+    presentUntil(1000);
+    loop.cmdLogStop_Click();
+    endRun();
+
+    ASSERT_EQ(recorder.parts.size(), 2u);
+    EXPECT_EQ(recorder.parts[0].size(), std::size_t{LogStore::kMaxRunSamples});
+    // Each part is told its samples once each, in order, and every sample polled (five
+    // requests) was told: none lost in the change of part, none twice.
+    std::size_t told = 0;
+    for (const auto& part : recorder.parts) {
+        for (std::size_t i = 0; i < part.size(); ++i)
+            ASSERT_EQ(part[i], static_cast<int>(i));
+        told += part.size();
+    }
+    EXPECT_GE(recorder.parts[1].size(), 1000u);
+    EXPECT_EQ(5 * told, port.commands().size() - firstLiveRequest);
+    EXPECT_EQ(recorder.badValues, 0);
+    EXPECT_EQ(log.LogLast, static_cast<int>(recorder.parts[1].size()) - 1);
+}
+
 }  // namespace
 }  // namespace tunalyx

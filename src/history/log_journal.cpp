@@ -1,0 +1,330 @@
+#include "history/log_journal.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "monitor/log_file.h"
+
+namespace tunalyx {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kJournalMark = "TUNALYX-JOURNAL";
+constexpr std::string_view kJournalPrefix = "journal-";
+constexpr std::string_view kJournalExtension = ".tlj";
+constexpr std::string_view kLineEnd = "\r\n";
+// Lines wait in memory at most this long (by the samples' own clock) or this much.
+constexpr std::size_t kMostPending = 256 * 1024;
+
+std::tm localNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
+}
+
+std::string formatted(const std::tm& t, const char* format) {
+    char buf[64];
+    return std::strftime(buf, sizeof buf, format, &t) ? std::string(buf) : std::string();
+}
+
+// What the operating system holds goes to the disk: a pulled power cord then loses at most
+// what came after.
+void syncToDisk(std::FILE* file) {
+#ifdef _WIN32
+    _commit(_fileno(file));
+#else
+    fsync(fileno(file));
+#endif
+}
+
+std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::size_t countTabs(std::string_view line) {
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t'));
+}
+
+}  // namespace
+
+std::string groupedCount(long n) {
+    std::string digits = std::to_string(n < 0 ? -n : n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return n < 0 ? "-" + digits : digits;
+}
+
+std::string journalFolderOf(const std::string& filesFolder) {
+    return (fs::path(filesFolder) / "Logs").string();
+}
+
+LogJournal::LogJournal(std::string folder, const LogStore& log, const TraceItems& items)
+    : m_folder(std::move(folder)), m_log(log), m_items(items) {}
+
+LogJournal::~LogJournal() {
+    close();
+}
+
+void LogJournal::runStarted() {
+    // A journal still here belongs to a run the user chose not to save (or it was saved and
+    // this one is the next file of a continuous run, in which case it went already).
+    discard();
+    m_failed = false;
+}
+
+bool LogJournal::open() {
+    std::error_code ec;
+    fs::create_directories(m_folder, ec);
+    const std::tm started = localNow();
+    const std::string stamp = formatted(started, "%Y%m%d-%H%M%S");
+    fs::path path;
+    for (int n = 1;; ++n) {
+        path = fs::path(m_folder) /
+               (std::string(kJournalPrefix) + stamp + (n > 1 ? "-" + std::to_string(n) : "") +
+                std::string(kJournalExtension));
+        if (!fs::exists(path, ec)) break;
+    }
+    errno = 0;
+    m_file = std::fopen(path.string().c_str(), "wb");
+    if (!m_file) {
+        fail("cannot be made in " + m_folder, errno);
+        return false;
+    }
+    m_path = path.string();
+    m_columns = logColumns(m_log, m_items);
+    m_pending = std::string(kJournalMark) + '\t' + formatted(started, "%Y-%m-%d %H:%M:%S") + '\t' +
+                m_target + std::string(kLineEnd) + logFileHeaderText(m_columns);
+    return true;
+}
+
+void LogJournal::sampleLogged(int s, const LiveSample& /*sample*/, bool refresh) {
+    if (m_failed) return;
+    if (!m_file && !open()) return;
+    appendLogLine(m_pending, m_log, m_columns, s);
+    // Once a second of the run (and with the first sample), or sooner when much is waiting.
+    if (refresh || m_pending.size() >= kMostPending) flush();
+}
+
+void LogJournal::runEnded() {
+    flush();
+}
+
+void LogJournal::flush() {
+    if (!m_file || m_pending.empty()) return;
+    errno = 0;
+    const bool written =
+        std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) == m_pending.size() &&
+        std::fflush(m_file) == 0;
+    if (!written) {
+        fail("cannot be written", errno);
+        return;
+    }
+    m_pending.clear();
+    syncToDisk(m_file);
+}
+
+void LogJournal::fail(const std::string& what, int error) {
+    m_failed = true;
+    m_pending.clear();
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    if (failed)
+        failed("The log journal " + what +
+               (error ? " (" + std::generic_category().message(error) + ")" : std::string()) +
+               ", so a crash now would lose this run; logging goes on in memory. Save the log "
+               "when the run ends.");
+}
+
+void LogJournal::close() {
+    if (!m_file) return;
+    flush();
+    if (m_file) std::fclose(m_file);
+    m_file = nullptr;
+}
+
+void LogJournal::saved() {
+    close();
+    if (!m_path.empty()) {
+        std::error_code ec;
+        fs::remove(m_path, ec);
+    }
+    m_path.clear();
+    m_pending.clear();
+}
+
+void LogJournal::discard() {
+    saved();
+}
+
+RecoveredLog recoverJournalText(const std::string& text, const std::string& name) {
+    RecoveredLog out;
+    std::size_t at = text.find(kLineEnd);
+    if (text.rfind(kJournalMark, 0) != 0 || at == std::string::npos) {
+        out.problem = name + " is not a log journal.";
+        return out;
+    }
+    at += kLineEnd.size();
+    std::size_t headingTabs = 0;
+    for (int line = 0;; ++line) {
+        const std::size_t end = text.find(kLineEnd, at);
+        if (end == std::string::npos) {
+            out.cut = at < text.size();
+            break;
+        }
+        const std::string_view row(text.data() + at, end - at);
+        // The header and the headings, then sample lines of as many fields as there are headings.
+        const bool whole =
+            line == 0   ? row == kLogFileHeader
+            : line == 1 ? row.rfind(kLogTimeHeader, 0) == 0
+                        : countTabs(row) == headingTabs && row.find('\0') == std::string_view::npos;
+        if (!whole) {
+            out.cut = true;
+            break;
+        }
+        if (line == 1) headingTabs = countTabs(row);
+        if (line >= 2) ++out.samples;
+        out.text.append(row).append(kLineEnd);
+        at = end + kLineEnd.size();
+    }
+    if (out.samples == 0) {
+        out.problem = name + " holds no whole sample, so there is nothing to recover.";
+        out.text.clear();
+    }
+    return out;
+}
+
+RecoveredLog recoverJournal(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        RecoveredLog out;
+        out.problem = "The log journal " + path + " cannot be read.";
+        return out;
+    }
+    return recoverJournalText(readWhole(path), fs::path(path).filename().string());
+}
+
+std::vector<UnsavedJournal> unsavedJournals(const std::string& folder) {
+    std::vector<UnsavedJournal> found;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kJournalPrefix, 0) != 0 || entry.path().extension() != kJournalExtension)
+            continue;
+        const std::string text = readWhole(entry.path().string());
+        const RecoveredLog log = recoverJournalText(text, name);
+        if (!log.problem.empty()) continue;
+        UnsavedJournal j;
+        j.path = entry.path().string();
+        j.samples = log.samples;
+        // The journal's own line: its mark, the start time and the target.
+        const std::string first = text.substr(0, text.find(kLineEnd));
+        const std::size_t tab1 = first.find('\t');
+        const std::size_t tab2 = first.find('\t', tab1 + 1);
+        j.started =
+            first.substr(tab1 + 1, tab2 == std::string::npos ? std::string::npos : tab2 - tab1 - 1);
+        if (tab2 != std::string::npos) j.target = first.substr(tab2 + 1);
+        found.push_back(std::move(j));
+    }
+    std::sort(found.begin(), found.end(), [](const UnsavedJournal& a, const UnsavedJournal& b) {
+        return a.started != b.started ? a.started > b.started : a.path > b.path;
+    });
+    return found;
+}
+
+std::string recoveryQuestion(const UnsavedJournal& journal, const std::string& today) {
+    // "2026-12-06 14:32:05": the time alone for a run of today.
+    const std::string day = journal.started.substr(0, 10);
+    const std::string minute = journal.started.size() >= 16 ? journal.started.substr(11, 5) : "";
+    const std::string when = day == today ? minute : day + " " + minute;
+    return "Recover the log of " + when + ", " + groupedCount(journal.samples) +
+           (journal.samples == 1 ? " sample?" : " samples?");
+}
+
+std::string recoveredLogPath(const UnsavedJournal& journal, const std::string& logsFolder) {
+    std::error_code ec;
+    if (!journal.target.empty() && !fs::exists(journal.target, ec)) return journal.target;
+    std::tm t{};
+    std::istringstream in(journal.started);
+    in >> std::get_time(&t, "%Y-%m-%d %H:%M:%S");
+    const fs::path name = in.fail() ? fs::path("Log1.txt") : fs::path(defaultLogName(t));
+    for (int n = 0;; ++n) {
+        const std::string suffix = n == 0 ? "-recovered" : "-recovered-" + std::to_string(n + 1);
+        const fs::path candidate =
+            fs::path(logsFolder) / (name.stem().string() + suffix + name.extension().string());
+        if (!fs::exists(candidate, ec)) return candidate.string();
+    }
+}
+
+RecoveryResult recoverTo(const UnsavedJournal& journal, const std::string& out,
+                         FileWriter& writer) {
+    RecoveryResult result;
+    RecoveredLog log = recoverJournal(journal.path);
+    if (!log.problem.empty()) {
+        result.message = log.problem;
+        return result;
+    }
+    if (const std::string error = writer.writeWhole(out, log.text); !error.empty()) {
+        result.message = error;
+        return result;
+    }
+    std::error_code ec;
+    fs::remove(journal.path, ec);
+    result.recovered = true;
+    result.message = "Recovered " + groupedCount(log.samples) +
+                     (log.samples == 1 ? " sample" : " samples") + " of the log of " +
+                     journal.started.substr(0, 16) + " to " + out + "." +
+                     (log.cut ? " Its last line was cut off in the middle and is left out." : "");
+    result.text = std::move(log.text);
+    return result;
+}
+
+std::vector<std::string> offerJournalRecovery(
+    const std::string& journalFolder, const std::string& logsFolder, UserPrompts& prompts,
+    FileWriter& writer,
+    const std::function<void(const std::string& path, std::string_view text)>& saved) {
+    std::vector<std::string> written;
+    const std::string today = formatted(localNow(), "%Y-%m-%d");
+    for (const UnsavedJournal& journal : unsavedJournals(journalFolder)) {
+        const MessageAnswer answer = prompts.showMessage(
+            recoveryQuestion(journal, today), MessageIcon::Question, MessageButtons::YesNo);
+        if (answer != MessageAnswer::Yes) {
+            std::error_code ec;
+            fs::remove(journal.path, ec);
+            continue;
+        }
+        const std::string out = recoveredLogPath(journal, logsFolder);
+        const RecoveryResult result = recoverTo(journal, out, writer);
+        prompts.tell(result.message,
+                     result.recovered ? MessageIcon::Information : MessageIcon::Critical);
+        if (!result.recovered) continue;
+        if (saved) saved(out, result.text);
+        written.push_back(out);
+    }
+    return written;
+}
+
+}  // namespace tunalyx

@@ -1,0 +1,217 @@
+#include "history/log_journal.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "monitor/log_file.h"
+#include "monitor/session_monitor_port.h"
+#include "sim/in_process_simulator.h"
+#include "support/plain_file_writer.h"
+#include "support/recording_prompts.h"
+#include "versions/version_identification.h"
+
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+
+namespace tunalyx {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<bool, kTraceGroupCount> kAdvancedAndAux = {false, false, true, false, true};
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class LogJournalTest : public ::testing::Test {
+protected:
+    LogJournalTest() {
+        fs::remove_all(folder);
+        EXPECT_TRUE(sim.port().open());
+        session.maps.GridInit();
+        EXPECT_TRUE(SR20DET_Version(session, true, true, true, false));
+        journal.failed = [this](const std::string& message) { failures.push_back(message); };
+        loop.addListener(&journal);
+    }
+    ~LogJournalTest() override { fs::remove_all(folder); }
+
+    // Steps the run, the clock moving `stepMs` a cycle.
+    void steps(int n, int stepMs) {
+        for (int i = 0; i < n && loop.step(); ++i)
+            clock.advanceMs(stepMs);
+    }
+    void stop() {
+        loop.cmdLogStop_Click();
+        EXPECT_FALSE(loop.step());
+    }
+
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-journal-" + std::to_string(::getpid()));
+    ManualClock clock;
+    test::RecordingPrompts prompts;
+    InProcessSimulator sim{SimUnitKind::Det1_501, clock};
+    Session session{sim.port(), clock, prompts};
+    LogStore log;
+    AuxCalibration aux;
+    MonitorLoop loop{monitorPortOf(session, true), log, clock, aux};
+    LogJournal journal{folder.string(), log, session.trace};
+    std::vector<std::string> failures;
+};
+
+TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
+    journal.setTarget("/logs/drive.txt");
+    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    // 40 ms a cycle: a killed program may lose the samples of the last second, never more.
+    for (int i = 0; i < 100; ++i) {
+        steps(1, 40);
+        const RecoveredLog onDisk = recoverJournal(journal.path());
+        const std::int64_t newest = log.LogTime(loop.SampleCount() - 1);
+        long withinTheLastSecond = 0;
+        for (int s = 0; s < loop.SampleCount(); ++s)
+            if (log.LogTime(s) > newest - 1000) ++withinTheLastSecond;
+        ASSERT_GE(onDisk.samples, loop.SampleCount() - withinTheLastSecond) << "at sample " << i;
+    }
+    stop();
+
+    const std::vector<UnsavedJournal> unsaved = unsavedJournals(folder.string());
+    ASSERT_EQ(unsaved.size(), 1u);
+    EXPECT_EQ(unsaved[0].samples, 100);
+    EXPECT_EQ(unsaved[0].target, "/logs/drive.txt");
+    // Every sample as the log file holds it, the journal's own line left out.
+    EXPECT_EQ(recoverJournal(unsaved[0].path).text, logFileText(log, session.trace));
+
+    // Saving the log removes the journal; a new run's journal is a file of its own.
+    journal.saved();
+    EXPECT_TRUE(unsavedJournals(folder.string()).empty());
+    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    steps(3, 40);
+    const std::string first = journal.path();
+    stop();
+    // The user chose not to save it: the next run drops it.
+    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    EXPECT_FALSE(fs::exists(first));
+    steps(3, 40);
+    stop();
+    EXPECT_EQ(unsavedJournals(folder.string()).size(), 1u);
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(LogJournalTest, AFolderThatTakesNoJournalIsToldOnceAndLoggingGoesOn) {
+    // The folder is a file: no journal can be made there.
+    fs::create_directories(folder.parent_path());
+    std::ofstream(folder) << "in the way";
+    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    steps(50, 40);
+    stop();
+    EXPECT_EQ(log.LogLast, 49);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_TRUE(failures[0].starts_with("The log journal cannot be made in ")) << failures[0];
+    fs::remove(folder);
+}
+
+#ifdef __linux__
+TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceAndLoggingGoesOn) {
+    // Files of this process may not grow past 4 kB: the journal's writes fail as on a full disk.
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    steps(200, 40);
+    stop();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(log.LogLast, 199);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_TRUE(
+        failures[0].starts_with("The log journal cannot be written (File too large), so a "
+                                "crash now would lose this run; logging goes on in memory."))
+        << failures[0];
+}
+#endif
+
+TEST(JournalRecovery, WholeLinesOnlyAndClearMessages) {
+    const std::string head = "TUNALYX-JOURNAL\t2026-12-06 14:32:05\t\r\n";
+    const std::string log =
+        "[SR20DET]\r\nTime(S)\tRpm\tLoad\t\r\n0\t800\t20\t\r\n0.006\t810\t21\t\r\n";
+    const RecoveredLog whole = recoverJournalText(head + log, "j.tlj");
+    EXPECT_EQ(whole.text, log);
+    EXPECT_EQ(whole.samples, 2);
+    EXPECT_FALSE(whole.cut);
+
+    // Cut in the middle of a line, or ending in what a crash leaves of a block (zeros): the whole
+    // lines before are the log.
+    for (const std::string& tail :
+         {std::string("0.012\t8"), std::string("0.012\t820\t22\t\r"),
+          std::string("\0\0\0\0\r\n", 6), std::string("0.012\t820\r\n")}) {
+        const RecoveredLog cut = recoverJournalText(head + log + tail, "j.tlj");
+        EXPECT_EQ(cut.text, log);
+        EXPECT_TRUE(cut.cut);
+        EXPECT_TRUE(cut.problem.empty());
+    }
+    EXPECT_EQ(recoverJournalText(log, "j.tlj").problem, "j.tlj is not a log journal.");
+    EXPECT_EQ(recoverJournalText(head + "[SR20DET]\r\nTime(S)\tRpm\t\r\n0.0", "j.tlj").problem,
+              "j.tlj holds no whole sample, so there is nothing to recover.");
+
+    UnsavedJournal j{"j.tlj", "2026-12-06 14:32:05", "", 12345};
+    EXPECT_EQ(recoveryQuestion(j, "2026-12-06"), "Recover the log of 14:32, 12,345 samples?");
+    EXPECT_EQ(recoveryQuestion(j, "2026-12-07"),
+              "Recover the log of 2026-12-06 14:32, 12,345 samples?");
+    EXPECT_EQ(groupedCount(1234567), "1,234,567");
+    EXPECT_EQ(groupedCount(999), "999");
+}
+
+TEST(JournalRecovery, OfferedAtStartYesWritesTheLogNoDropsIt) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-recovery-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "Logs");
+    const std::string log = "[SR20DET]\r\nTime(S)\tRpm\t\r\n0\t800\t\r\n";
+    const auto plant = [&](const std::string& name, const std::string& started) {
+        std::ofstream(folder / "Logs" / name, std::ios::binary)
+            << "TUNALYX-JOURNAL\t" << started << "\t\r\n"
+            << log << "0.006\t8";
+    };
+    plant("journal-20261205-091500.tlj", "2026-12-05 09:15:00");
+    plant("journal-20261206-143205.tlj", "2026-12-06 14:32:05");
+
+    test::RecordingPrompts prompts;
+    prompts.answerNext(MessageAnswer::Yes);  // the newest
+    prompts.answerNext(MessageAnswer::No);
+    test::PlainFileWriter writer;
+    std::vector<std::string> linked;
+    const std::string logs = (folder / "Logs").string();
+    const auto written = offerJournalRecovery(
+        logs, logs, prompts, writer,
+        [&](const std::string& path, std::string_view) { linked.push_back(path); });
+
+    const std::string out = (folder / "Logs" / "Log_20261206_1432-recovered.txt").string();
+    EXPECT_EQ(written, std::vector<std::string>{out});
+    EXPECT_EQ(linked, written);
+    EXPECT_EQ(fileText(out), log);
+    const auto texts = prompts.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_TRUE(texts[0].starts_with("Recover the log of 2026-12-06 14:32, 1 sample?") ||
+                texts[0] == "Recover the log of 14:32, 1 sample?")
+        << texts[0];
+    EXPECT_EQ(texts[1], "Recovered 1 sample of the log of 2026-12-06 14:32 to " + out +
+                            ". Its last line was cut off in the middle and is left out.");
+    // Both journals are gone: one recovered, one declined.
+    EXPECT_TRUE(unsavedJournals(logs).empty());
+    fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace tunalyx
