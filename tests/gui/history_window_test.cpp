@@ -9,7 +9,7 @@
 #include "charts/chart_window.h"
 #include "gui_harness.h"
 #include "history/history_window.h"
-#include "monitor/log_file.h"
+#include "monitor/monitor_window.h"
 
 using namespace tunalyx;
 
@@ -33,7 +33,7 @@ struct HistoryWindowSim : test::SimWindow {
                         list->model()->index(row, 0),
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    // A log of `samples` samples saved as the monitor saves one; its path.
+    // A log of `samples` samples saved with the monitor's Save; its path.
     std::string saveLog(const char* name, int samples) {
         LogStore& log = window->log();
         log.IncludeGroup = {false, false, false, false, true};
@@ -43,9 +43,8 @@ struct HistoryWindowSim : test::SimWindow {
         }
         log.LogLast = samples - 1;
         const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
-        const std::string text = logFileText(log, session.trace);
-        std::ofstream(path, std::ios::binary) << text;
-        session.logSaved(path, text);
+        window->monitor().chooseSavePath = [path](const std::string&) { return path; };
+        window->monitor().cmdSave_Click();
         return path;
     }
     QString chartTitleOf(const std::string& log) {
