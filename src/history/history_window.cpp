@@ -183,6 +183,11 @@ void HistoryWindow::selectionChanged() {
         m_details->setPlainText(tuneText(*one));
     } else if (ids.size() == 2) {
         m_details->setPlainText(differencesText(*m_index.find(ids[0]), *m_index.find(ids[1])));
+    } else if (m_index.snapshots.empty()) {
+        m_details->setPlainText(tr("No tune has been kept in %1 yet.\nEvery Read All, Write All, "
+                                   "Update, Write, Open, Save As and Auto Tune Apply that "
+                                   "succeeds keeps one.")
+                                    .arg(text(m_history.folder())));
     } else {
         m_details->setPlainText(
             ids.empty() ? tr("Select a tune to see its logs and restore it; select two to see "
