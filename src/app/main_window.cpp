@@ -128,6 +128,10 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         for (MapGridWidget* g : m_grids)
             g->cells().setHeat(on);
     });
+    m_menus.mnuVerifyWrites->setEnabled(true);
+    m_menus.mnuVerifyWrites->setChecked(m_transfers->operations().verifyWrites());
+    connect(m_menus.mnuVerifyWrites, &QAction::toggled, this,
+            [this](bool on) { m_transfers->operations().setVerifyWrites(on); });
     m_menus.mnuAuxiliary->setEnabled(true);
     connect(m_menus.mnuAuxiliary, &QAction::triggered, this, &MainWindow::mnuAuxilary_Click);
     for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
@@ -293,6 +297,7 @@ void MainWindow::Form_Load() {
         if (options.mapTraceGhost) m_menus.mnuMapTraceGhost->trigger();
         if (options.mapAutoSelect) m_menus.mnuAutoSelect->trigger();
         if (options.mapHeatColours) m_menus.mnuHeatColours->trigger();
+        m_menus.mnuVerifyWrites->setChecked(options.verifyWrites);
         if (options.chartVisible) m_menus.mnuChart->trigger();
         if (options.mapWatchVisible) m_menus.mnuMapWatch->trigger();
         // Whatever the image holds is shown, also when there was no default file to open.
@@ -654,6 +659,7 @@ void MainWindow::saveOnUnload() {
     options.mapTraceGhost = trace.ghost;
     options.mapAutoSelect = trace.autoSelect;
     options.mapHeatColours = m_menus.mnuHeatColours->isChecked();
+    options.verifyWrites = m_menus.mnuVerifyWrites->isChecked();
     saveMainOptions(m_store, options);
     m_watches->saveAndUnload();
 }

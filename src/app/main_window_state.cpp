@@ -52,6 +52,7 @@ MainOptions loadMainOptions(const SettingsStore& store) {
     o.mapTraceGhost = store.boolean("MainMapTraceGhost", false);
     o.mapHeatColours = store.boolean("MapHeatColours", false);
     o.mapAutoSelect = store.boolean("MainMapAutoSelect", false);
+    o.verifyWrites = store.boolean("VerifyWrites", true);
     return o;
 }
 
@@ -64,6 +65,7 @@ void saveMainOptions(SettingsStore& store, const MainOptions& o) {
     store.setBoolean("MainMapTraceGhost", o.mapTraceGhost);
     store.setBoolean("MapHeatColours", o.mapHeatColours);
     store.setBoolean("MainMapAutoSelect", o.mapAutoSelect);
+    store.setBoolean("VerifyWrites", o.verifyWrites);
 }
 
 int twipsToPixels(long long twips, double dotsPerInch) {

@@ -52,6 +52,7 @@ struct MainOptions {
     bool mapTraceGhost = false;
     bool mapHeatColours = false;
     bool mapAutoSelect = false;
+    bool verifyWrites = true;
 };
 [[nodiscard]] MainOptions loadMainOptions(const SettingsStore& store);
 void saveMainOptions(SettingsStore& store, const MainOptions& options);

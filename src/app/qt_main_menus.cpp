@@ -139,6 +139,8 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.mnuMapTraceGhostClear->setVisible(false);
     m.maps->addSeparator();
     m.mnuHeatColours = item(m.maps, QObject::tr("&Heat Colours"), "mnuHeatColours", true);
+    m.setup->addSeparator();
+    m.mnuVerifyWrites = item(m.setup, QObject::tr("Verify &Writes"), "mnuVerifyWrites", true);
 
     m.popup = new QMenu(QObject::tr("Popup"), bar);
     m.popup->setObjectName(QStringLiteral("mnuPopup"));

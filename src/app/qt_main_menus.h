@@ -70,6 +70,8 @@ struct MainMenus {
     QAction* mnuMapTraceGhost = nullptr;
     QAction* mnuMapTraceGhostClear = nullptr;
     QAction* mnuHeatColours = nullptr;  // cell backgrounds by value, off unless chosen
+    // Every block written is read back and compared; on unless chosen off.
+    QAction* mnuVerifyWrites = nullptr;
 
     QMenu* popup = nullptr;  // right-click on a settings frame
     QAction* mnuRead = nullptr;

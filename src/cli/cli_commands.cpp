@@ -63,11 +63,13 @@ const char* usageText() {
            "family\n"
            "  read-all --port DEV --out FILE.dat\n"
            "                             reads every block of the unit into a data file\n"
-           "  write-all --port DEV FILE.dat\n"
+           "  write-all --port DEV FILE.dat [--no-verify]\n"
            "                             writes a data file to the unit\n"
-           "  update --port DEV --base OLD.dat FILE.dat\n"
+           "  update --port DEV --base OLD.dat FILE.dat [--no-verify]\n"
            "                             sends what FILE.dat changes against OLD.dat, the tune\n"
            "                             the unit holds\n"
+           "                             (both read every block written back and fail when the\n"
+           "                             unit did not keep it; --no-verify trusts its answer)\n"
            "  convert --to 1.70|3|5|T2-D IN.dat OUT.dat\n"
            "                             converts a data file to another layout family\n"
            "  show FILE.dat              prints every setting, curve and map of a data file\n"
@@ -119,7 +121,9 @@ const char* usageText() {
            "refuse=BLOCK[:R],\n"
            "                             drop=N, corrupt=N (N-th request), noise=BYTES, delay=MS,\n"
            "                             stray=BYTE (ahead of every reply), pull=N (the cable\n"
-           "                             comes out after N requests);\n"
+           "                             comes out after N requests), misstore=BLOCK[:BYTE] (the\n"
+           "                             unit keeps that byte, 1 unless named, one higher than\n"
+           "                             written);\n"
            "                             --dump-on-exit writes the unit's blocks to a data file\n"
            "                             when it is stopped (Ctrl+C, SIGTERM)\n"
            "  history [list | show ID | export ID OUT.dat | diff ID ID [--maps]]\n"
@@ -238,10 +242,14 @@ constexpr VersionMenuItem kFamilyVersions[] = {
 
 const CommandShape kPortOnly{.required = {"--port"}};
 const CommandShape kPortAndOut{.required = {"--port", "--out"}};
-const CommandShape kWriteAllShape{
-    .required = {"--port"}, .positionals = 1, .positionalNames = "FILE.dat"};
-const CommandShape kUpdateShape{
-    .required = {"--port", "--base"}, .positionals = 1, .positionalNames = "FILE.dat"};
+const CommandShape kWriteAllShape{.required = {"--port"},
+                                  .flags = {"--no-verify"},
+                                  .positionals = 1,
+                                  .positionalNames = "FILE.dat"};
+const CommandShape kUpdateShape{.required = {"--port", "--base"},
+                                .flags = {"--no-verify"},
+                                .positionals = 1,
+                                .positionalNames = "FILE.dat"};
 const CommandShape kConvertShape{
     .required = {"--to"}, .positionals = 2, .positionalNames = "IN.dat OUT.dat"};
 const CommandShape kShowShape{.positionals = 1, .positionalNames = "FILE.dat"};
@@ -312,6 +320,7 @@ int runWriteAll(const CliArgs& args, CliContext& ctx) {
     if (!openFile(unit.session(), args.positionals[0])) return kExitFailed;
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(unit.session());
+    ops.setVerifyWrites(!args.flag("--no-verify"));
     return afterTransfer(ctx, unit.session(), UnitCommand::Write, "Write All", args.positionals[0],
                          ops.cmdWriteAll_Click());
 }
@@ -334,6 +343,7 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
 
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(s);
+    ops.setVerifyWrites(!args.flag("--no-verify"));
     return afterTransfer(ctx, s, UnitCommand::Write, "Update", editedPath, ops.cmdUpdate_Click());
 }
 

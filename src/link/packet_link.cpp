@@ -335,6 +335,14 @@ bool PacketLink::ReadPacketData(std::uint8_t command, std::uint8_t expectedLengt
     return ReadPacketData(request, expectedLength, data);
 }
 
+std::optional<Bytes> PacketLink::readQuietly(std::uint8_t command, std::size_t expectedLength) {
+    Bytes reply{command};
+    std::int32_t ticks = 0;
+    if (!TransactPacket(reply, false, ticks, expectedLength == 0 ? 0 : expectedLength + 3))
+        return std::nullopt;
+    return Bytes(reply.begin() + 2, reply.end() - 1);
+}
+
 bool PacketLink::ReadPacketData(Bytes& request, std::uint8_t expectedLength, Bytes& data) {
     std::int32_t ticks = 0;
     if (!TransactPacket(request, true, ticks, std::size_t{expectedLength} + 3)) return false;

@@ -70,6 +70,11 @@ public:
     [[nodiscard]] bool ReadPacketData(Bytes& request, std::uint8_t expectedLength, Bytes& data);
     [[nodiscard]] bool ReadPacketData(std::uint8_t command, std::uint8_t expectedLength,
                                       Bytes& data);
+    // Reads one block's data for a check of the caller's, which says itself what failed: no
+    // message. A reply of another length (a late acknowledgement of a write of the same
+    // block) is skipped as someone else's; expectedLength 0 takes any length.
+    [[nodiscard]] std::optional<Bytes> readQuietly(std::uint8_t command,
+                                                   std::size_t expectedLength);
 
     // Discards everything waiting in the receive buffer; port errors are ignored. A packet owed
     // to a send given up on that has begun to arrive is let finish first: flushed in its middle,

@@ -40,12 +40,6 @@ Bytes ack(std::uint8_t command) {
     return frameReply(command, {});
 }
 
-// Copies `count` bytes of `from` (starting at index `src`) into `into` at 1-based `pos`.
-void place(Bytes& into, std::size_t pos, const Bytes& from, std::size_t src, std::size_t count) {
-    for (std::size_t i = 0; i < count && pos - 1 + i < into.size() && src + i < from.size(); ++i)
-        into[pos - 1 + i] = from[src + i];
-}
-
 }  // namespace
 
 SimulatedEcu::SimulatedEcu(SimUnitKind kind)
@@ -126,10 +120,10 @@ Bytes SimulatedEcu::writeCell(const MapTarget& map, const Bytes& data) {
     const std::uint8_t command = static_cast<std::uint8_t>(map.base - 1);
     if (k >= 400) return Bytes{kRefusalFF};
     const std::size_t p = k * static_cast<std::size_t>(map.width);
-    Bytes& block = m_blocks[map.base + p / 100];
+    const auto target = static_cast<std::uint8_t>(map.base + p / 100);
+    Bytes& block = m_blocks[target];
     if (block.size() < 100) block.resize(100, 0);
-    for (int i = 0; i < map.width; ++i)
-        block[p % 100 + static_cast<std::size_t>(i)] = data[2 + static_cast<std::size_t>(i)];
+    store(target, p % 100 + 1, data, 2, static_cast<std::size_t>(map.width));
     return ack(command);
 }
 
@@ -140,6 +134,20 @@ std::uint8_t SimulatedEcu::writeTarget(std::uint8_t command) const {
     if (command == kAirFlowWriteCommand) return layout().airFlowBlock;
     if (command == kFunctionSelectWriteCommand) return layout().functionSelectBlock;
     return command;
+}
+
+void SimulatedEcu::store(std::uint8_t target, std::size_t pos, const Bytes& from, std::size_t src,
+                         std::size_t count) {
+    Bytes& into = m_blocks[target];
+    for (std::size_t i = 0; i < count && pos - 1 + i < into.size() && src + i < from.size(); ++i)
+        into[pos - 1 + i] = from[src + i];
+    // Only a write that reaches the faulty byte stores it wrongly, so a cell write elsewhere in
+    // the block does not move it again.
+    const auto fault = m_misstores.find(target);
+    if (fault == m_misstores.end()) return;
+    const std::size_t byte = fault->second;
+    if (byte >= pos && byte < pos + count && byte <= into.size() && src + byte - pos < from.size())
+        into[byte - 1] = static_cast<std::uint8_t>(from[src + byte - pos] + 1);
 }
 
 Bytes SimulatedEcu::writeBlock(std::uint8_t command, const Bytes& data) {
@@ -155,17 +163,17 @@ Bytes SimulatedEcu::writeBlock(std::uint8_t command, const Bytes& data) {
 
     const FamilyLayout& l = layout();
     if (data.size() == block.size()) {
-        block = data;
+        store(target, 1, data, 0, data.size());
     } else if (target == l.airFlowBlock && data.size() == 1 + (block.size() - 91)) {
         // The five names (bytes 2..91) are not sent; the unit keeps its own.
-        place(block, 1, data, 0, 1);
-        place(block, 92, data, 1, data.size() - 1);
+        store(target, 1, data, 0, 1);
+        store(target, 92, data, 1, data.size() - 1);
     } else if (target == l.functionSelectBlock && data.size() == 5) {
-        place(block, 1, data, 0, 5);
+        store(target, 1, data, 0, 5);
     } else if (m_unit.olderUnit && target == 0x5C && data.size() == 9) {
         // The older unit's boost block is written without its bytes 6..9.
-        place(block, 1, data, 0, 5);
-        place(block, 10, data, 5, 4);
+        store(target, 1, data, 0, 5);
+        store(target, 10, data, 5, 4);
     } else {
         return Bytes{kRefusalFF};
     }

@@ -32,6 +32,9 @@ public:
     // Refuse block writes sent under this command byte only (the same block may still be
     // written through another command, such as the older unit's legacy ones).
     void refuseCommand(std::uint8_t command) { m_refusedCommands[command] = kRefusalFF; }
+    // Byte `byte` (1-based) of `block` is kept one higher than any write sends it, as a unit
+    // with a failing memory cell would: the write is acknowledged, only a read-back tells.
+    void misstore(std::uint8_t block, std::size_t byte) { m_misstores[block] = byte; }
 
     [[nodiscard]] const SimUnit& unit() const { return m_unit; }
     [[nodiscard]] const FamilyLayout& layout() const { return familyLayout(m_unit.layout); }
@@ -60,6 +63,9 @@ private:
     [[nodiscard]] Bytes writeCell(const MapTarget& map, const Bytes& data);
     [[nodiscard]] Bytes writeBlock(std::uint8_t command, const Bytes& data);
     [[nodiscard]] std::uint8_t writeTarget(std::uint8_t command) const;
+    // Copies `count` bytes of `from` (from index `src`) into block `target` at 1-based `pos`.
+    void store(std::uint8_t target, std::size_t pos, const Bytes& from, std::size_t src,
+               std::size_t count);
 
     SimUnit m_unit;
     BlockStore m_blocks;
@@ -67,6 +73,7 @@ private:
     std::unique_ptr<TunedEngine> m_tuned;
     std::map<std::uint8_t, std::uint8_t> m_refusals;
     std::map<std::uint8_t, std::uint8_t> m_refusedCommands;
+    std::map<std::uint8_t, std::size_t> m_misstores;  // block -> 1-based byte
     std::vector<Bytes> m_requests;
 };
 

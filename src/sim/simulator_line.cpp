@@ -121,6 +121,17 @@ std::string applyFaultOption(const std::string& option, LineFaults& faults, Simu
         ecu.refuseWrites(static_cast<std::uint8_t>(n), refusal);
         return {};
     }
+    if (name == "misstore") {
+        std::uint64_t byte = 1;
+        if (const auto colon = value.find(':'); colon != std::string::npos) {
+            if (!parseNumber(value.substr(colon + 1), byte) || byte < 1 || byte > 253)
+                return "a byte of a block is 1..253: " + option;
+            value = value.substr(0, colon);
+        }
+        if (!parseNumber(value, n) || n > 255) return "bad block in fault: " + option;
+        ecu.misstore(static_cast<std::uint8_t>(n), static_cast<std::size_t>(byte));
+        return {};
+    }
     if (!parseNumber(value, n)) return "bad number in fault: " + option;
     if (name == "drop")
         faults.dropReplyTo.insert(n);

@@ -53,9 +53,10 @@ private:
 };
 
 // --fault texts of the command line: "refuse=0x86", "refuse=0x86:R", "drop=3", "corrupt=2",
-// "noise=5", "stray=0x52" (that byte ahead of every reply, as the tail of a reply given up on
-// would come), "delay=20" (reply turnaround in ms), "pull=40" (the unit hears the first 40
-// requests, then nothing). Returns an error text, empty on success.
+// "misstore=0x8B:3" (the unit keeps byte 3 of block 8B one higher than written; byte 1 when
+// none is named), "noise=5", "stray=0x52" (that byte ahead of every reply, as the tail of a reply
+// given up on would come), "delay=20" (reply turnaround in ms), "pull=40" (the unit hears the first
+// 40 requests, then nothing). Returns an error text, empty on success.
 std::string applyFaultOption(const std::string& option, LineFaults& faults, SimulatedEcu& ecu);
 
 }  // namespace tunalyx

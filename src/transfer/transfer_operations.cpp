@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -130,9 +131,22 @@ WriteCheck updateCheck(const Session& s) {
     return check;
 }
 
+// The bytes a single-cell write request (command, cell index, value) put into its map block.
+void noteCell(WrittenBytes& written, const MapGrids& maps, int map, int row, int col,
+              const Bytes& request) {
+    const CellAddress at = cellAddress(maps.descriptor(map), row, col);
+    for (std::size_t i = 3; i < request.size(); ++i)
+        written.note(at.block, static_cast<std::size_t>(at.byte) - 1 + (i - 3), request[i]);
+}
+
+// The data length a read of the block gives (its Read All length); 0 when the list has none.
+std::size_t readLength(const Session& s, std::uint8_t block) {
+    return listedLength(s.layout.readAllList, block).value_or(0);
+}
+
 // Update's share of one map: its flagged blocks, or when one is refused its changed cells. False
 // when a cell was refused or the user cancelled, which ends the whole Update.
-bool updateMap(Session& s, int map) {
+bool updateMap(Session& s, int map, WrittenBytes& written) {
     MapGrids& maps = s.maps;
     const std::vector<std::uint8_t> blocks = maps.mapBlocks(map);
     bool refused = false;
@@ -143,6 +157,7 @@ bool updateMap(Session& s, int map) {
             refused = true;
             break;
         }
+        written.noteWhole(b, s.image[b]);
         s.dirty.clear(b);
     }
     if (!refused) maps.clearCellChanged(map);
@@ -159,8 +174,10 @@ bool updateMap(Session& s, int map) {
                 s.prompts.yield();
             }
             if (maps.CellChanged(map, row, col)) {
-                Bytes request = maps.cellWriteRequest(map, row, col);
+                const Bytes cell = maps.cellWriteRequest(map, row, col);
+                Bytes request = cell;
                 if (!s.link.TransactPacket(request, true)) return false;
+                noteCell(written, maps, map, row, col, cell);
                 maps.setCellChanged(map, row, col, false);
                 ++sent;
             }
@@ -259,6 +276,7 @@ bool TransferOperations::WriteMap(int map) {
             refused = true;
             break;
         }
+        m_written.noteWhole(b, s.image[b]);
         s.dirty.clear(b);
     }
     if (!refused) {
@@ -274,11 +292,13 @@ bool TransferOperations::WriteMap(int map) {
         s.prompts.setProgress(5 * row);
         s.prompts.yield();
         for (int col = 1; col <= kMapCols; ++col) {
-            Bytes request = maps.cellWriteRequest(map, row, col);
+            const Bytes cell = maps.cellWriteRequest(map, row, col);
+            Bytes request = cell;
             if (!s.link.TransactPacket(request, true)) {
                 failed = true;
                 break;
             }
+            noteCell(m_written, maps, map, row, col, cell);
             maps.setCellChanged(map, row, col, false);
             ++cellsSent;
             if (s.prompts.cancelRequested()) {
@@ -314,7 +334,8 @@ bool TransferOperations::cmdWriteMap_Click(int map) {
             check.block(b);
     if (refusedByCheck(s, check)) return false;
 
-    const bool written = WriteMap(map);
+    m_written.clear();
+    const bool written = checkWritten(WriteMap(map));
     s.view().RefreshUpdateEnabled();
     return written;
 }
@@ -323,6 +344,7 @@ bool TransferOperations::cmdWriteAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdWriteAll", false);
     m_writeUnverified = false;
+    m_written.clear();
     if (!identifyUnit(s)) return false;
     const BlockList list = s.layout.writeAllList;
     WriteCheck check(s.image, s.layout);
@@ -339,23 +361,22 @@ bool TransferOperations::cmdWriteAll_Click() {
             stop.maps.assign(maps.begin() + static_cast<std::ptrdiff_t>(m), maps.end());
             stop.blocks = list;
             stop.mapInPart = true;
-            return stoppedWriteAll(stop);
+            return checkWritten(stoppedWriteAll(stop));
         }
         stop.sent.push_back(mapCaption(maps[m]));
     }
     for (std::size_t i = 0; i < list.size(); ++i) {
         const ListedBlock& b = list[i];
-        Bytes request = PrepareWrite(blockRequest(s.image, b.command, b.length));
-        if (!s.link.TransactPacket(request, true)) {
+        if (!writeBlock(blockRequest(s.image, b.command, b.length))) {
             s.prompts.tell("Write All Error " + hexText(b.command));
             stop.blocks.assign(list.begin() + static_cast<std::ptrdiff_t>(i), list.end());
-            return stoppedWriteAll(stop);
+            return checkWritten(stoppedWriteAll(stop));
         }
         s.dirty.clear(b.command);
         stop.sent.push_back(hexText(b.command));
     }
     s.view().setUpdateEnabled(false);
-    return !m_writeUnverified;
+    return checkWritten(true);
 }
 
 bool TransferOperations::stoppedWriteAll(const WriteAllStop& stop) {
@@ -394,11 +415,12 @@ bool TransferOperations::cmdUpdate_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdUpdate", false);
     m_writeUnverified = false;
+    m_written.clear();
     bool complete = false;
     if (identifyUnit(s) && !refusedByCheck(s, updateCheck(s))) {
         bool mapsSent = true;
         for (int map : visibleMaps(s)) {
-            if (!updateMap(s, map)) {
+            if (!updateMap(s, map, m_written)) {
                 mapsSent = false;
                 break;
             }
@@ -410,8 +432,7 @@ bool TransferOperations::cmdUpdate_Click() {
             for (int b = 0; b < PacketImage::kSlotCount; ++b) {
                 const auto block = static_cast<std::uint8_t>(b);
                 if (!s.dirty.isSet(block)) continue;
-                Bytes request = PrepareWrite(withCommand(block, s.image[block]));
-                if (!s.link.TransactPacket(request, true)) {
+                if (!writeBlock(withCommand(block, s.image[block]))) {
                     s.prompts.tell("Update error");
                     complete = false;
                     break;
@@ -421,30 +442,105 @@ bool TransferOperations::cmdUpdate_Click() {
         }
     }
     s.prompts.hideProgress();
+    complete = checkWritten(complete);
     s.view().setUpdateEnabled(true);
-    return complete && !m_writeUnverified;
+    return complete;
+}
+
+std::vector<std::size_t> TransferOperations::sentPositions(std::uint8_t cmd,
+                                                           std::size_t length) const {
+    const Session& s = m_session;
+    std::vector<std::size_t> kept(length);
+    std::iota(kept.begin(), kept.end(), std::size_t{0});
+    const auto drop = [&kept](std::size_t from, std::size_t to) {
+        to = std::min(to, kept.size());
+        if (from < to)
+            kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(from),
+                       kept.begin() + static_cast<std::ptrdiff_t>(to));
+    };
+    if (cmd == s.layout.airFlowBlock) drop(1, kAirFlowNamesEnd);
+    if (cmd == s.layout.functionSelectBlock) drop(kFunctionSelectKept, kept.size());
+    // The older unit's boost block goes out without its bytes 6..9.
+    if (s.VerNumber.find("1.70") != std::string::npos && cmd == kOlderBoostBlock) drop(5, 9);
+    return kept;
+}
+
+bool TransferOperations::writeBlock(const Bytes& request) {
+    const bool unverifiedBefore = std::exchange(m_writeUnverified, false);
+    Bytes sent = PrepareWrite(request);
+    const bool namesRefused = m_writeUnverified;
+    m_writeUnverified = namesRefused || unverifiedBefore;
+    // A block with names is written inside PrepareWrite; what is left to send is its bare read.
+    const bool bareRead = sent.size() == 1 && request.size() > 1;
+    if (!m_session.link.TransactPacket(sent, true)) return false;
+
+    const std::uint8_t block = request[0];
+    const Bytes data(request.begin() + 1, request.end());
+    if (namesRefused) {
+        m_written.noteFailed(block);
+        return true;
+    }
+    m_written.noteBlock(block, data, sentPositions(block, data.size()));
+    // That read came right after the write: it is the read-back, and costs no packet more. A
+    // reply of another length is a late acknowledgement of the write, not the block.
+    const std::size_t length = readLength(m_session, block);
+    if (bareRead && length > 0 && sent.size() == length + 3)
+        m_written.noteReadBack(block, Bytes(sent.begin() + 2, sent.end() - 1));
+    return true;
+}
+
+bool TransferOperations::checkWritten(bool written) {
+    Session& s = m_session;
+    if (!m_verifyWrites || m_written.empty()) {
+        m_written.clear();
+        return written && !m_writeUnverified;
+    }
+    const WrittenBytes::Outcome outcome = m_written.readBack(
+        [&s](std::uint8_t block) { return s.link.readQuietly(block, readLength(s, block)); });
+    m_written.clear();
+    for (std::uint8_t block : outcome.told)
+        keepMarked(block, {});
+    for (const ReadBackProblem& p : outcome.problems)
+        keepMarked(p.block, p.positions);
+    const bool kept = outcome.problems.empty() && outcome.told.empty();
+    if (!outcome.problems.empty())
+        s.prompts.tell(readBackMessage(outcome.problems), MessageIcon::Critical);
+    if (!kept) s.view().RefreshUpdateEnabled();
+    return written && kept && !m_writeUnverified;
+}
+
+void TransferOperations::keepMarked(std::uint8_t block, const std::vector<std::size_t>& positions) {
+    Session& s = m_session;
+    s.dirty.set(block);
+    const auto map = visibleMapOf(s, block);
+    if (!map) return;
+    // The cells the unit does not hold as sent go out again even when Update sends them one
+    // by one.
+    const MapDescriptor& d = s.maps.descriptor(*map);
+    for (int row = 1; row <= kMapRows; ++row)
+        for (int col = 1; col <= kMapCols; ++col) {
+            const CellAddress at = cellAddress(d, row, col);
+            if (at.block != block) continue;
+            const auto first = static_cast<std::size_t>(at.byte) - 1;
+            const bool touched =
+                std::any_of(positions.begin(), positions.end(), [&](std::size_t p) {
+                    return p >= first && p < first + static_cast<std::size_t>(d.width);
+                });
+            if (touched) s.maps.setCellChanged(*map, row, col, true);
+        }
 }
 
 Bytes TransferOperations::PrepareWrite(const Bytes& request) {
     Session& s = m_session;
     if (request.empty()) return request;
     const std::uint8_t cmd = request[0];
-    Bytes d(request.begin() + 1, request.end());
+    Bytes d;
+    for (std::size_t p : sentPositions(cmd, request.size() - 1))
+        d.push_back(request[p + 1]);
 
     const bool airFlow = cmd == s.layout.airFlowBlock;
     const bool functionSelect = cmd == s.layout.functionSelectBlock;
-    if (airFlow && !d.empty()) {
-        Bytes kept{d[0]};
-        if (d.size() > kAirFlowNamesEnd)
-            kept.insert(kept.end(), d.begin() + kAirFlowNamesEnd, d.end());
-        d = std::move(kept);
-    }
-    if (functionSelect && d.size() > kFunctionSelectKept) d.resize(kFunctionSelectKept);
-
     if (s.VerNumber.find("1.70") != std::string::npos) {
-        // The older unit's boost block goes out without its bytes 6..9.
-        if (cmd == kOlderBoostBlock && d.size() > 5)
-            d.erase(d.begin() + 5, d.begin() + std::min<std::size_t>(9, d.size()));
         Bytes legacy = withCommand(LegacyWriteCommand(cmd), d);
         (void)s.link.TransactPacket(legacy, false);
         return withCommand(cmd, d);
@@ -494,6 +590,7 @@ bool TransferOperations::mnuRead_Click(int frameIndex) {
 bool TransferOperations::mnuWrite_Click(int frameIndex) {
     Session& s = m_session;
     m_writeUnverified = false;
+    m_written.clear();
     if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
     if (!frame) return false;
@@ -505,14 +602,14 @@ bool TransferOperations::mnuWrite_Click(int frameIndex) {
     WriteCheck check(s.image, s.layout);
     check.block(first.command);
     if (refusedByCheck(s, check)) return false;
-    Bytes request = PrepareWrite(blockRequest(s.image, first.command, first.length));
-    if (!s.link.TransactPacket(request, true)) {
+    if (!writeBlock(blockRequest(s.image, first.command, first.length))) {
         s.prompts.tell("Write failed.", MessageIcon::Critical);
         return false;
     }
     s.dirty.clear(first.command);
+    const bool written = checkWritten(true);
     s.view().RefreshUpdateEnabled();
-    return !m_writeUnverified;
+    return written;
 }
 
 bool TransferOperations::mnuInitAllData_Click() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "session/session.h"
+#include "transfer/write_read_back.h"
 
 namespace tunalyx {
 
@@ -37,6 +38,11 @@ public:
     // The request a caller sends for a block write (names stripped, legacy and verified writes).
     [[nodiscard]] Bytes PrepareWrite(const Bytes& request);
 
+    // Whether Write All, Update, Write Map and the popup Write read back every block they wrote
+    // and keep marked, with a message, what the unit did not keep. On unless switched off.
+    void setVerifyWrites(bool on) { m_verifyWrites = on; }
+    [[nodiscard]] bool verifyWrites() const { return m_verifyWrites; }
+
 private:
     // Where a Write All stopped: what went out, and the maps (the first perhaps in part) and
     // blocks that did not.
@@ -50,7 +56,23 @@ private:
     // out and what did not. Returns false, the result of the stopped Write All.
     bool stoppedWriteAll(const WriteAllStop& stop);
 
+    // Where the bytes of a block write's data go in the block: names the unit keeps to itself
+    // and the older unit's boost bytes 6..9 are not sent.
+    [[nodiscard]] std::vector<std::size_t> sentPositions(std::uint8_t cmd,
+                                                         std::size_t length) const;
+    // A block write through PrepareWrite, showing "Interface not responding!" when refused;
+    // noted for the read-back when it went out.
+    bool writeBlock(const Bytes& request);
+    // The end of a write command: what went out is read back, and whatever the unit did not keep
+    // is marked again for Update and named in one message. `written` is whether the write
+    // itself completed; the result whether it completed and verified.
+    bool checkWritten(bool written);
+    // Marks a block for Update again, and those of its map cells that touch `positions`.
+    void keepMarked(std::uint8_t block, const std::vector<std::size_t>& positions);
+
     Session& m_session;
+    WrittenBytes m_written;  // of the write command running
+    bool m_verifyWrites = true;
     // Set by PrepareWrite when a block with names did not take its write; the caller's own
     // transaction is then a harmless read that succeeds, so only this tells.
     bool m_writeUnverified = false;

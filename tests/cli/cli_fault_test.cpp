@@ -135,18 +135,28 @@ std::vector<Case> cases() {
         ok(label, Op::Log, settings);
     }
 
-    // The cable pulled mid-way: the unit hears nothing after the N-th request.
+    // The cable pulled mid-way: the unit hears nothing after the N-th request. What went out
+    // before is not verified either: its read-back goes unanswered.
     const std::string pulled = "cable pulled";
+    const auto unverified = [](const std::string& blocks) {
+        const bool one = blocks.size() == 2;
+        return "The Power-FC did not answer when block " + blocks.substr(0, 2) +
+               " was read back: " +
+               (one ? "its write is not verified and it stays"
+                    : "the writes of blocks " + blocks + " are not verified and stay") +
+               " marked for Update.\n";
+    };
     fails(pulled, Op::ReadAll, "pull=10", silent + "Read All Error 88\n", {});
     fails(pulled, Op::WriteAll, "pull=8",
           "Writing Ign Map\n" + silent + "Error Writing Map\n" +
-              writeAllStopped("Inj Map", "Ign Map (in part), 8A"),
+              writeAllStopped("Inj Map", "Ign Map (in part), 8A") + unverified("86, 87, 88 and 89"),
           {0x86});
     fails(pulled, Op::WriteAll, "pull=13",
-          silent + "Write All Error 8B\n" + writeAllStopped("Inj Map, Ign Map, 8A", "8B"),
+          silent + "Write All Error 8B\n" + writeAllStopped("Inj Map, Ign Map, 8A", "8B") +
+              unverified("86, 87, 88, 89, 81, 82, 83, 84 and 8A"),
           {0x86, 0x8A});
-    fails(pulled, Op::Update, "pull=5", silent + "Update error\n", {0x8B});
-    fails(pulled, Op::WriteMap, "pull=5", silent, {0x86});
+    fails(pulled, Op::Update, "pull=5", silent + "Update error\n" + unverified("8B"), {0x8B});
+    fails(pulled, Op::WriteMap, "pull=5", silent + unverified("86"), {0x86});
     fails(pulled, Op::Log, "pull=3", silent, {});
     // A run the unit cuts short is saved all the same (with exit status 1).
     fails(pulled, Op::Log, "pull=15", silent, {}, Out::ShortLog);

@@ -246,6 +246,37 @@ TEST_F(CliPtyTest, ReadAllShowAndWriteAllOfAFamily5Unit) {
     EXPECT_EQ(fileText(at("again.dat")), fileText(at("edited.dat")));
 }
 
+// Writes are read back: a unit that keeps a byte other than sent fails the command, naming the
+// block; --no-verify trusts the unit's acknowledgement.
+TEST_F(CliPtyTest, WritesTheUnitDidNotKeepFailUnlessNotVerified) {
+    Sim sim({"simulate", "--family", "5", "--fault", "misstore=0x8B:3"});
+    ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("kept.dat")}).exitCode, 0);
+    const int sent = imageOf(at("kept.dat"))[0x8B][2];
+    const std::string named =
+        "The Power-FC did not keep what was written to block 8B (byte 3: sent " +
+        std::to_string(sent) + ", read back " + std::to_string(sent + 1) +
+        "); it stays marked for Update.\n";
+    const Finished write = runCli({"write-all", "--port", sim.port, at("kept.dat")});
+    EXPECT_EQ(write.exitCode, 1);
+    EXPECT_EQ(write.err, named);
+    const Finished trusted =
+        runCli({"write-all", "--port", sim.port, "--no-verify", at("kept.dat")});
+    EXPECT_EQ(trusted.exitCode, 0);
+    EXPECT_EQ(trusted.err, "");
+
+    PacketImage edited = imageOf(at("kept.dat"));
+    edited[0x8B][0] ^= 1;
+    writeImage(at("edited.dat"), edited);
+    const std::vector<std::string> update{"update", "--port",       sim.port,
+                                          "--base", at("kept.dat"), at("edited.dat")};
+    const Finished checked = runCli(update);
+    EXPECT_EQ(checked.exitCode, 1);
+    EXPECT_EQ(checked.err, named);
+    std::vector<std::string> unchecked = update;
+    unchecked.push_back("--no-verify");
+    EXPECT_EQ(runCli(unchecked).exitCode, 0);
+}
+
 // A tune with a block cut short, a lost line or a block the unit is never written is refused
 // before anything goes out, and the command fails.
 TEST_F(CliPtyTest, IncompleteOrForeignTunesAreNotWritten) {

@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/main_window.h"
@@ -21,10 +22,12 @@ struct GuiHarness {
     explicit GuiHarness(MemorySettingsStore* sharedStore = nullptr)
         : store(sharedStore ? sharedStore : &ownStore) {
         serial.close();
+        session.filesFolder = filesFolder.path().toStdString();
         window = std::make_unique<MainWindow>(session, *store,
                                               MainWindowPorts{selector, serial, nullptr}, files);
     }
 
+    QTemporaryDir filesFolder;  // Maps, Logs and journals of the test's own
     MemorySettingsStore ownStore;
     MemorySettingsStore* store;
     ManualClock clock;
@@ -40,7 +43,7 @@ struct GuiHarness {
 struct SimWindow {
     explicit SimWindow(SimUnitKind kind) : sim(kind, clock) {
         session.programFolder = "/nonexistent";
-        session.filesFolder = "/nonexistent";
+        session.filesFolder = filesFolder.path().toStdString();
         window = std::make_unique<MainWindow>(
             session, store, MainWindowPorts{selector, sim.port(), nullptr}, files);
         window->Form_Load();
@@ -61,6 +64,7 @@ struct SimWindow {
         return nullptr;
     }
 
+    QTemporaryDir filesFolder;  // Maps, Logs and journals of the test's own
     MemorySettingsStore store;
     ManualClock clock;
     InProcessSimulator sim;

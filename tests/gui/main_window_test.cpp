@@ -67,6 +67,7 @@ private slots:
     void portMenuListsThePresentDevices();
     void aMessageBelongsToTheWindowInUseAndShowsItsTitle();
     void atItsSmallestEveryValueAndHeadingOfTheMapsShowsWhole();
+    void verifyWritesIsKeptForTheNextStart();
 };
 
 void MainWindowTest::firstStartUsesTheDefaults() {
@@ -90,6 +91,26 @@ void MainWindowTest::firstStartUsesTheDefaults() {
     for (const auto& [key, value] : defaults)
         QCOMPARE(store.value(key).value_or(""), std::string(value));
     QVERIFY(!store.value("ComTimeOutTicks"));  // read, never written
+}
+
+// Setup > Verify Writes is on at a first start; switched off, the writes trust the unit's answer
+// and it is still off at the next start.
+void MainWindowTest::verifyWritesIsKeptForTheNextStart() {
+    MemorySettingsStore store;
+    {
+        GuiHarness h(&store);
+        h.window->Form_Load();
+        QVERIFY(h.window->menus().mnuVerifyWrites->isChecked());
+        QVERIFY(h.window->transfers().operations().verifyWrites());
+        h.window->menus().mnuVerifyWrites->trigger();
+        QVERIFY(!h.window->transfers().operations().verifyWrites());
+        h.window->close();
+    }
+    QCOMPARE(store.value("VerifyWrites").value_or(""), std::string("False"));
+    GuiHarness h(&store);
+    h.window->Form_Load();
+    QVERIFY(!h.window->menus().mnuVerifyWrites->isChecked());
+    QVERIFY(!h.window->transfers().operations().verifyWrites());
 }
 
 void MainWindowTest::closingMaximisedKeepsTheNormalPlacement() {

@@ -32,6 +32,7 @@ private slots:
     void theLogMenuRunsTheMonitorAndItsFieldsFollow();
     void groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram();
     void aPulledCableOrQuittingEndsTheRunWithEverySampleWhole();
+    void continuousIsKeptInTheSettings();
 };
 
 void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
@@ -60,13 +61,33 @@ void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
     QCOMPARE(w.window->log().LogLast, monitor.loop().SampleCount() - 1);
     QCOMPARE(text(monitor, "txtMonCount").toInt(), monitor.loop().SampleCount());
 
-    // Save As writes the log and leaves nothing unsaved.
+    // Until it is saved, the run is in its journal; Save As writes the log and drops it.
+    const QString journal = QString::fromStdString(monitor.journal().path());
+    QVERIFY(QFile::exists(journal));
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("run.txt")).toStdString();
     monitor.chooseSavePath = [&](const std::string&) { return path; };
     w.window->menus().mnuLogSaveAs->trigger();
     QVERIFY(!w.window->log().LogUnsaved);
     QVERIFY(QFile::exists(QString::fromStdString(path)));
+    QVERIFY(!QFile::exists(journal));
+}
+
+void MonitorWindowTest::continuousIsKeptInTheSettings() {
+    MemorySettingsStore store;
+    {
+        test::SimWindow w(SimUnitKind::Det1_501);
+        QAction* continuous = w.window->menus().mnuLogContinuous;
+        QVERIFY(!continuous->isChecked());
+        continuous->trigger();
+        QVERIFY(w.window->monitor().continuous());
+        QCOMPARE(w.store.value("LogContinuous"), std::optional<std::string>("True"));
+        store.setValue("LogContinuous", "True");
+    }
+    test::GuiHarness again(&store);
+    again.window->Form_Load();
+    QVERIFY(again.window->menus().mnuLogContinuous->isChecked());
+    QVERIFY(again.window->monitor().continuous());
 }
 
 void MonitorWindowTest::groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram() {

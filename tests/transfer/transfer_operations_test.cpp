@@ -59,6 +59,22 @@ protected:
                              [&](const Bytes& r) { return r.at(0) == command; });
         return out;
     }
+    // The bare reads after the last write of the command just run: its read-backs.
+    std::vector<std::uint8_t> readBacks() const {
+        const std::vector<Bytes>& r = sim->ecu().requests();
+        const auto lastWrite =
+            std::find_if(r.rbegin(), r.rend(), [](const Bytes& b) { return b.size() > 1; });
+        std::vector<std::uint8_t> out;
+        for (auto it = lastWrite.base(); it != r.end(); ++it)
+            out.push_back(it->at(0));
+        return out;
+    }
+    std::vector<std::uint8_t> blockWrites() const {
+        std::vector<std::uint8_t> out;
+        for (const Bytes& r : sim->ecu().requests())
+            if (r.size() > 1) out.push_back(r[0]);
+        return out;
+    }
     const BlockStore& unit() const { return sim->ecu().blocks(); }
     void expectMapInStep(int map) {
         EXPECT_EQ(session->maps.changedCellCount(map), 0);
@@ -318,6 +334,7 @@ TEST_F(TransferTest, PrepareWriteOfTheBlocksWithNames) {
 }
 
 TEST_F(TransferTest, AirFlowFlagIsClearedEvenAfterItsWriteError) {
+    ops->setVerifyWrites(false);  // a read-back would keep it marked
     sim->ecu().refuseWrites(0xCE);
     touch(0xCE, 100);
     // The flag goes, but the write did not take: Update did not complete.
@@ -423,6 +440,118 @@ TEST_F(TransferTest, WritesOfIncompleteOrForeignBlocksSendNothing) {
             "\r\nBlock DA is not written to this Power-FC version.");
     refused([&] { return ops->mnuWrite_Click(35); },  // Version: identity blocks are read only
             "\r\nBlock F3 is not written to this Power-FC version.");
+}
+
+// Every block a write sends is read back once, after the writes: the sends themselves stay as
+// they were. Only the bytes that went out are compared (the unit keeps its own names).
+TEST_F(TransferTest, WritesAreReadBackOnceComparingOnlyWhatWentOut) {
+    touch(0xCE, 5);  // a name: not sent
+    touch(0x8B, 0);
+    EXPECT_TRUE(ops->cmdWriteAll_Click());
+    EXPECT_EQ(prompts->texts(), Texts{});
+    EXPECT_FALSE(session->dirty.any());
+    std::vector<std::uint8_t> written;
+    for (int map : {kInjMap, kIgnMap})
+        for (std::uint8_t b : session->maps.mapBlocks(map))
+            written.push_back(b);
+    // The blocks with names end in a bare read of their own, which serves; the air flow block
+    // goes out last, so its read comes first.
+    for (const ListedBlock& b : session->layout.writeAllList)
+        if (b.command != 0xCE && b.command != 0xD6) written.push_back(b.command);
+    written.insert(written.begin(), 0xCE);
+    EXPECT_EQ(readBacks(), written);
+    const std::vector<std::uint8_t> sends = blockWrites();
+
+    sim->ecu().clearRequestLog();
+    ops->setVerifyWrites(false);
+    EXPECT_TRUE(ops->cmdWriteAll_Click());
+    EXPECT_EQ(blockWrites(), sends);
+    EXPECT_EQ(readBacks(), std::vector<std::uint8_t>{0xCE});
+}
+
+TEST_F(TransferTest, OlderUnitBoostBlockIsComparedWithoutItsUnsentBytes) {
+    use(SimUnitKind::Det1_170B);
+    readAll();
+    touch(0x5C, 0);
+    touch(0x5C, 6);  // byte 7 is not sent: the unit keeps its own
+    EXPECT_TRUE(ops->cmdUpdate_Click());
+    EXPECT_EQ(prompts->texts(), Texts{});
+    EXPECT_FALSE(session->dirty.any());
+    EXPECT_EQ(readBacks(), std::vector<std::uint8_t>{0x5C});
+}
+
+// A block the unit stores otherwise is named with its first differing byte, stays marked (with
+// the map cells that byte belongs to) and is what the next Update sends.
+TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsNamedAndLeftForUpdate) {
+    sim->ecu().misstore(0x86, 5);  // Inj Map cell 4: row 5, column 1
+    sim->ecu().misstore(0x8B, 3);
+    const int cell = session->image[0x86][4], rev = session->image[0x8B][2];
+    EXPECT_FALSE(ops->cmdWriteAll_Click());
+    EXPECT_EQ(prompts->texts(),
+              Texts{"The Power-FC did not keep what was written to blocks 86 (byte 5: sent " +
+                    std::to_string(cell) + ", read back " + std::to_string(cell + 1) +
+                    ") and 8B (byte 3: sent " + std::to_string(rev) + ", read back " +
+                    std::to_string(rev + 1) + "); they stay marked for Update."});
+    EXPECT_TRUE(session->dirty.isSet(0x86) && session->dirty.isSet(0x8B));
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 1);
+    EXPECT_TRUE(session->maps.CellChanged(kInjMap, 5, 1));
+    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
+
+    sim->ecu().clearRequestLog();
+    EXPECT_FALSE(ops->cmdUpdate_Click());
+    EXPECT_EQ(blockWrites(), (std::vector<std::uint8_t>{0x86, 0x8B}));
+
+    // Sent cell by cell, the map's block is read back for the cells that went out.
+    use(SimUnitKind::Det1_501);
+    readAll();
+    sim->ecu().refuseWrites(0x86);
+    sim->ecu().misstore(0x86, 21);  // cell 20: row 1, column 2
+    changeInjCells(5);
+    EXPECT_FALSE(ops->cmdUpdate_Click());
+    EXPECT_EQ(requestsTo(0x85).size(), 5u);
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 1);
+    EXPECT_TRUE(session->maps.CellChanged(kInjMap, 1, 2));
+    EXPECT_TRUE(session->dirty.isSet(0x86));
+
+    // The popup Write keeps its block marked as well.
+    sim->ecu().misstore(0xAB, 2);
+    prompts->clear();
+    touch(0xAB, 1);
+    EXPECT_FALSE(ops->mnuWrite_Click(26));
+    ASSERT_EQ(prompts->texts().size(), 1u);
+    EXPECT_TRUE(prompts->texts()[0].starts_with(
+        "The Power-FC did not keep what was written to block AB (byte 2: "));
+    EXPECT_TRUE(session->dirty.isSet(0xAB));
+}
+
+// After the first unanswered read-back the others are not tried: a silent line would cost each
+// of them its time-outs.
+TEST_F(TransferTest, AnUnansweredReadBackLeavesTheWritesUnverified) {
+    const std::uint64_t before = sim->line().requestCount();
+    ASSERT_TRUE(ops->cmdUpdate_Click());  // identification only: nothing is flagged
+    const std::uint64_t identification = sim->line().requestCount() - before;
+    touch(0x8B, 0);
+    touch(0x8C, 0);
+    const std::uint64_t writesDone = sim->line().requestCount() + identification + 2;
+    sim->line().faults().cablePulledAfter = writesDone;
+    EXPECT_FALSE(ops->cmdUpdate_Click());
+    EXPECT_EQ(sim->line().requestCount() - writesDone, 4u);  // one read-back, every attempt
+    EXPECT_EQ(prompts->texts(),
+              Texts{"The Power-FC did not answer when block 8B was read back: the writes of "
+                    "blocks 8B and 8C are not verified and stay marked for Update."});
+    EXPECT_TRUE(session->dirty.isSet(0x8B) && session->dirty.isSet(0x8C));
+}
+
+TEST(ReadBackMessage, NamesEachBlockOnce) {
+    using Kind = ReadBackProblem::Kind;
+    ReadBackProblem differs{0x8A, Kind::Differs, 3, 12, 13, 2, {2, 5, 9}};
+    ReadBackProblem silent{0x8B, Kind::NoAnswer};
+    EXPECT_EQ(readBackMessage({differs, silent}),
+              "The Power-FC did not keep what was written to block 8A (byte 3: sent 12, read "
+              "back 13, and 2 more bytes); it stays marked for Update.\r\n"
+              "The Power-FC did not answer when block 8B was read back: its write is not "
+              "verified and it stays marked for Update.");
+    EXPECT_EQ(readBackMessage({}), "");
 }
 
 TEST_F(TransferTest, InitialiseAsksFirst) {

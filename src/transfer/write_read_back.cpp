@@ -1,0 +1,160 @@
+#include "transfer/write_read_back.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tunalyx {
+
+namespace {
+
+// "8A", "8A and 8B", "8A, 8B and 8C".
+std::string listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+        text += items[i];
+    }
+    return text;
+}
+
+std::string plural(std::size_t n, const char* one, const char* many) {
+    return n == 1 ? one : many;
+}
+
+// "8A (byte 3: sent 12, read back 13)".
+std::string difference(const ReadBackProblem& p) {
+    std::string text = hexText(p.block) + " (byte " + std::to_string(p.byte) + ": sent " +
+                       std::to_string(p.sent) + ", read back " + std::to_string(p.readBack);
+    if (p.moreBytes > 0)
+        text += ", and " + std::to_string(p.moreBytes) + " more " +
+                plural(p.moreBytes, "byte", "bytes");
+    return text + ")";
+}
+
+}  // namespace
+
+WrittenBytes::Block& WrittenBytes::entry(std::uint8_t block) {
+    const auto found = std::find_if(m_blocks.begin(), m_blocks.end(),
+                                    [&](const Block& b) { return b.block == block; });
+    if (found != m_blocks.end()) return *found;
+    m_blocks.push_back({block, {}, {}, std::nullopt, false});
+    return m_blocks.back();
+}
+
+void WrittenBytes::note(std::uint8_t block, std::size_t position, std::uint8_t value) {
+    Block& b = entry(block);
+    if (b.sent.size() <= position) {
+        b.sent.resize(position + 1, 0);
+        b.written.resize(position + 1, false);
+    }
+    b.sent[position] = value;
+    b.written[position] = true;
+    // What was read before this write no longer tells what the unit holds.
+    b.readBack.reset();
+}
+
+void WrittenBytes::noteBlock(std::uint8_t block, const Bytes& data,
+                             const std::vector<std::size_t>& positions) {
+    for (std::size_t p : positions)
+        if (p < data.size()) note(block, p, data[p]);
+    entry(block);  // a write of nothing is still a write the unit must have taken
+}
+
+void WrittenBytes::noteWhole(std::uint8_t block, const Bytes& data) {
+    for (std::size_t p = 0; p < data.size(); ++p)
+        note(block, p, data[p]);
+    entry(block);
+}
+
+void WrittenBytes::noteReadBack(std::uint8_t block, Bytes data) {
+    entry(block).readBack = std::move(data);
+}
+
+void WrittenBytes::noteFailed(std::uint8_t block) {
+    entry(block).failed = true;
+}
+
+std::vector<std::size_t> WrittenBytes::writtenPositions(const Block& b) const {
+    std::vector<std::size_t> positions;
+    for (std::size_t p = 0; p < b.written.size(); ++p)
+        if (b.written[p]) positions.push_back(p);
+    return positions;
+}
+
+std::optional<ReadBackProblem> WrittenBytes::compare(std::uint8_t block, const Bytes& data) const {
+    const auto found = std::find_if(m_blocks.begin(), m_blocks.end(),
+                                    [&](const Block& b) { return b.block == block; });
+    if (found == m_blocks.end()) return std::nullopt;
+    ReadBackProblem problem;
+    problem.block = block;
+    for (std::size_t p : writtenPositions(*found)) {
+        if (p < data.size() && data[p] == found->sent[p]) continue;
+        if (problem.positions.empty()) {
+            problem.byte = p + 1;
+            problem.sent = found->sent[p];
+            problem.readBack = p < data.size() ? data[p] : 0;
+        }
+        problem.positions.push_back(p);
+    }
+    if (problem.positions.empty()) return std::nullopt;
+    problem.moreBytes = problem.positions.size() - 1;
+    return problem;
+}
+
+WrittenBytes::Outcome WrittenBytes::readBack(
+    const std::function<std::optional<Bytes>(std::uint8_t)>& read) const {
+    Outcome outcome;
+    bool lineSilent = false;
+    for (const Block& b : m_blocks) {
+        if (b.failed) {
+            outcome.told.push_back(b.block);
+            continue;
+        }
+        const auto lost = [&](ReadBackProblem::Kind kind) {
+            ReadBackProblem p;
+            p.block = b.block;
+            p.kind = kind;
+            p.positions = writtenPositions(b);
+            outcome.problems.push_back(std::move(p));
+        };
+        if (lineSilent) {
+            lost(ReadBackProblem::Kind::NotRead);
+            continue;
+        }
+        std::optional<Bytes> data = b.readBack ? b.readBack : read(b.block);
+        if (!data) {
+            lost(ReadBackProblem::Kind::NoAnswer);
+            lineSilent = true;
+            continue;
+        }
+        if (auto problem = compare(b.block, *data)) outcome.problems.push_back(std::move(*problem));
+    }
+    return outcome;
+}
+
+std::string readBackMessage(const std::vector<ReadBackProblem>& problems) {
+    using Kind = ReadBackProblem::Kind;
+    std::vector<std::string> differing, unverified;
+    std::string silent;
+    for (const ReadBackProblem& p : problems) {
+        if (p.kind == Kind::Differs) differing.push_back(difference(p));
+        if (p.kind == Kind::NoAnswer) silent = hexText(p.block);
+        if (p.kind == Kind::NoAnswer || p.kind == Kind::NotRead)
+            unverified.push_back(hexText(p.block));
+    }
+    std::string text;
+    if (!differing.empty())
+        text = "The Power-FC did not keep what was written to " +
+               plural(differing.size(), "block ", "blocks ") + listed(differing) + "; " +
+               plural(differing.size(), "it stays", "they stay") + " marked for Update.";
+    if (!unverified.empty()) {
+        if (!text.empty()) text += "\r\n";
+        text += "The Power-FC did not answer when block " + silent + " was read back: ";
+        text += unverified.size() == 1 ? "its write is not verified and it stays marked for Update."
+                                       : "the writes of blocks " + listed(unverified) +
+                                             " are not verified and stay marked for Update.";
+    }
+    return text;
+}
+
+}  // namespace tunalyx
