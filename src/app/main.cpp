@@ -13,6 +13,7 @@
 #include "app/program_folders.h"
 #include "app/qt_user_prompts.h"
 #include "app/start_options.h"
+#include "history/tune_history.h"
 #include "link/qt_serial_port.h"
 #include "ports/qt_settings_store.h"
 #include "program_version.h"
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr},
                       files);
     prompts.setOwner(&window);
+    window.useTuneHistory(historyFolderOf(session.filesFolder));
     window.Form_Load();
     window.show();
     // Once the window shows, so that the questions have it as their owner.

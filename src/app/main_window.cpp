@@ -24,6 +24,7 @@
 #include "model/settings_page_widget.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_settings.h"
+#include "ports/whole_file.h"
 #include "program_version.h"
 #include "transfer/data_file.h"
 
@@ -40,6 +41,9 @@ const char* kInfoText =
     "half a second after the last edit). Write All sends everything.\n\n"
     "A click on a frame or on the window takes over a value being typed; Enter does the same.\n"
     "Right-click a settings frame to read or write just its blocks.";
+
+// A log of a whole run is a few megabytes; a larger file is not looked up.
+constexpr std::uintmax_t kLargestLogForHistory = 256ull * 1024 * 1024;
 
 }  // namespace
 
@@ -81,6 +85,14 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         *this, m_session, m_menus, {m_cmdReadAll, m_cmdWriteAll, m_cmdUpdate, m_optAutoUpdate},
         commitEdit, [this] { return m_popupFrame; });
     connect(m_transfers, &QtTransferCommands::updateRequested, this, &MainWindow::updateRequested);
+    m_transfers->afterCommand = [this](UnitCommand command, const std::string& action, bool ok) {
+        if (m_recorder)
+            m_recorder->afterUnitCommand(m_session.tune(), m_session.captionFile, command, action,
+                                         ok);
+    };
+    m_files->tuneTaken = [this](const char* action) {
+        if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, action);
+    };
     for (int map = 0; map < kMapGridCount; ++map)
         m_transfers->bindMapButtons(map, m_mapButtons[static_cast<std::size_t>(map)][0],
                                     m_mapButtons[static_cast<std::size_t>(map)][1]);
@@ -150,7 +162,41 @@ MainWindow::~MainWindow() {
     delete m_monitor;
     m_session.codec.onChange = nullptr;
     m_session.maps.onChange = nullptr;
+    m_session.logSaved = nullptr;
     m_session.setView(nullptr);
+}
+
+void MainWindow::useTuneHistory(const std::string& folder) {
+    m_tuneHistory = std::make_unique<TuneHistory>(folder, m_fileWriter);
+    m_recorder = std::make_unique<TuneRecorder>(*m_tuneHistory, m_session.prompts);
+    m_session.logSaved = [this](const std::string& path, std::string_view contents) {
+        // The polling worker may save a log part: the history is written from this thread.
+        QMetaObject::invokeMethod(
+            this, [this, path, text = std::string(contents)] { m_recorder->logSaved(path, text); });
+    };
+    m_menus.mnuHistory->setEnabled(true);
+    connect(m_menus.mnuHistory, &QAction::triggered, this, [this] {
+        HistoryWindow& w = historyWindow();
+        w.show();
+        w.raise();
+        w.activateWindow();
+    });
+}
+
+HistoryWindow& MainWindow::historyWindow() {
+    if (!m_history) {
+        m_history = new HistoryWindow(m_session, *m_tuneHistory, this);
+        connect(m_history, &HistoryWindow::restored, this, [this] {
+            DisplayAllData();
+            showNotes();
+            afterHistoryStep();
+        });
+    }
+    return *m_history;
+}
+
+void MainWindow::autoTuneApplied() {
+    if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, "Auto Tune");
 }
 
 void MainWindow::buildTabs() {
@@ -499,6 +545,12 @@ ChartWindow& MainWindow::chart() {
             if (m_autoTune) m_autoTune->logReplaced();
         });
         m_chart->showAuxSetup = [this] { mnuAuxilary_Click(); };
+        m_chart->tuneOfLog = [this](const std::string& path) -> std::string {
+            if (!m_tuneHistory) return {};
+            const WholeFile log = readWholeFile(path, kLargestLogForHistory);
+            if (log.problem != WholeFile::Problem::None) return {};
+            return logTuneText(m_tuneHistory->load(), log.contents);
+        };
         m_chart->showMapWatch = [this] {
             if (!m_menus.mnuMapWatch->isChecked()) m_menus.mnuMapWatch->trigger();
         };
@@ -561,6 +613,7 @@ AutoTuneWindow& MainWindow::autoTune() {
         m_autoTune->logging = [this] { return m_monitor && m_monitor->loop().runInProgress(); };
         // The Update button's own handler, which is enabled by the cells just applied.
         m_autoTune->update = [this] { m_cmdUpdate->click(); };
+        m_autoTune->applied = [this] { autoTuneApplied(); };
     }
     return *m_autoTune;
 }

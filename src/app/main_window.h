@@ -20,6 +20,8 @@
 #include "charts/chart_window.h"
 #include "compare/qt_compare_commands.h"
 #include "graph/graph_window.h"
+#include "history/history_window.h"
+#include "history/tune_history.h"
 #include "mapwatch/map_watch_window.h"
 #include "monitor/monitor_window.h"
 #include "session/session.h"
@@ -91,6 +93,11 @@ public:
     [[nodiscard]] AutoTuneWindow& autoTune();
     // frmGraph, created on first use.
     [[nodiscard]] GraphWindow& graph();
+    // Keeps the tune history in `folder` from now on: every read, write, open, save and Auto Tune
+    // Apply that succeeds, and the logs saved; File > History shows it.
+    void useTuneHistory(const std::string& folder);
+    // File > History, created on first use (with a tune history only).
+    [[nodiscard]] HistoryWindow& historyWindow();
     // The ten watch windows, restored at start-up.
     [[nodiscard]] WatchWindows& watches() { return *m_watches; }
     [[nodiscard]] QtPortMenu& portMenu() { return *m_ports; }
@@ -128,6 +135,7 @@ private:
     // Undo or Redo: `step` moves the history; the display and the Update button follow.
     void historyStep(const std::function<bool()>& step);
     void afterHistoryStep();
+    void autoTuneApplied();
     // The grid of the map tab shown, if one is.
     [[nodiscard]] MapGridWidget* currentGrid() const;
 
@@ -161,6 +169,9 @@ private:
     GraphWindow* m_graph = nullptr;
     WatchWindows* m_watches = nullptr;
     WindowToggle* m_graphToggle = nullptr;
+    std::unique_ptr<TuneHistory> m_tuneHistory;
+    std::unique_ptr<TuneRecorder> m_recorder;
+    HistoryWindow* m_history = nullptr;
     std::string m_logName;  // of the log last saved, for a chart opened after it
     int m_popupFrame = -1;
     bool m_unloaded = false;

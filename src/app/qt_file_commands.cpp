@@ -30,7 +30,10 @@ QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore&
       m_commitEdit(std::move(commitEdit)) {
     for (QAction* a : {menus.mnuDefault, menus.mnuOpen, menus.mnuSaveAs})
         a->setEnabled(true);
-    connect(menus.mnuDefault, &QAction::triggered, this, &QtFileCommands::mnuDefault_Click);
+    // The default file opened at every start is no news; chosen from the menu, it is an Open.
+    connect(menus.mnuDefault, &QAction::triggered, this, [this] {
+        if (mnuDefault_Click() && tuneTaken) tuneTaken("Open");
+    });
     connect(menus.mnuOpen, &QAction::triggered, this, &QtFileCommands::mnuOpen_Click);
     connect(menus.mnuSaveAs, &QAction::triggered, this, [this] { mnuSaveAs_Click(); });
 
@@ -47,9 +50,9 @@ QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore&
     };
 }
 
-void QtFileCommands::mnuDefault_Click() {
+bool QtFileCommands::mnuDefault_Click() {
     m_commitEdit();
-    openDefaultDataFile(m_session);
+    return openDefaultDataFile(m_session);
 }
 
 void QtFileCommands::mnuOpen_Click() {
@@ -57,7 +60,7 @@ void QtFileCommands::mnuOpen_Click() {
     const std::string path = chooseOpenPath ? chooseOpenPath() : std::string();
     if (path.empty()) return;
     rememberMapPath(m_store, path);
-    OpenDataFile(m_session, path, fileNameOf(path));
+    if (OpenDataFile(m_session, path, fileNameOf(path)) && tuneTaken) tuneTaken("Open");
 }
 
 bool QtFileCommands::mnuSaveAs_Click() {
@@ -65,7 +68,9 @@ bool QtFileCommands::mnuSaveAs_Click() {
     const std::string path = chooseSavePath ? chooseSavePath(m_session.captionFile) : std::string();
     if (path.empty()) return false;
     rememberMapPath(m_store, path);
-    return saveDataFileAs(m_session, m_files, path);
+    const bool saved = saveDataFileAs(m_session, m_files, path);
+    if (saved && tuneTaken) tuneTaken("Save");
+    return saved;
 }
 
 }  // namespace tunalyx

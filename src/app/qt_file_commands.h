@@ -25,7 +25,8 @@ public:
     QtFileCommands(QWidget& window, Session& session, SettingsStore& store, FileWriter& files,
                    const MainMenus& menus, std::function<void()> commitEdit);
 
-    void mnuDefault_Click();
+    // True when the file was taken.
+    bool mnuDefault_Click();
     void mnuOpen_Click();
     // True when the file was written.
     bool mnuSaveAs_Click();
@@ -33,6 +34,8 @@ public:
     // The dialogs; tests replace them. An empty path means the user cancelled.
     std::function<std::string()> chooseOpenPath;
     std::function<std::string(const std::string& proposedName)> chooseSavePath;
+    // Told of a file opened or saved ("Open", "Save"): the tune history.
+    std::function<void(const char* action)> tuneTaken;
 
 private:
     QWidget& m_window;

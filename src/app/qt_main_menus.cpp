@@ -32,6 +32,7 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.mnuSaveAs = item(m.file, QObject::tr("Save&As"), "mnuSaveAs");
     m.file->addSeparator();
     m.mnuCompare = item(m.file, QObject::tr("&Compare"), "mnuCompare", true);
+    m.mnuHistory = item(m.file, QObject::tr("&History"), "mnuHistory");
     m.file->addSeparator();
     m.mnuExit = item(m.file, QObject::tr("E&xit"), "mnuExit");
     m.mnuExit->setEnabled(true);

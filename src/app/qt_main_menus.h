@@ -15,6 +15,7 @@ struct MainMenus {
     QAction* mnuOpen = nullptr;
     QAction* mnuSaveAs = nullptr;
     QAction* mnuCompare = nullptr;
+    QAction* mnuHistory = nullptr;  // the tune history, when one is kept
     QAction* mnuExit = nullptr;
 
     // Undo and redo, and the table tools on the selection of the map shown.

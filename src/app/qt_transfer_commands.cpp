@@ -24,10 +24,12 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
     connect(&m_timerUpdate, &QTimer::timeout, this, &QtTransferCommands::TimerUpdate_Timer);
 
     TransferOperations& ops = m_operations;
-    connect(m_buttons.readAll, &QPushButton::clicked, this,
-            [this, &ops] { run([&ops] { ops.cmdReadAll_Click(); }); });
-    connect(m_buttons.writeAll, &QPushButton::clicked, this,
-            [this, &ops] { run([&ops] { ops.cmdWriteAll_Click(); }); });
+    connect(m_buttons.readAll, &QPushButton::clicked, this, [this, &ops] {
+        run([&ops] { return ops.cmdReadAll_Click(); }, UnitCommand::ReadWhole, "Read All");
+    });
+    connect(m_buttons.writeAll, &QPushButton::clicked, this, [this, &ops] {
+        run([&ops] { return ops.cmdWriteAll_Click(); }, UnitCommand::Write, "Write All");
+    });
     connect(m_buttons.update, &QPushButton::clicked, this, &QtTransferCommands::cmdUpdate_Click);
     connect(m_buttons.autoUpdate, &QCheckBox::clicked, this,
             &QtTransferCommands::optAutoUpdate_Click);
@@ -35,12 +37,16 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
 
     for (QAction* a : {menus.mnuInitAllData, menus.mnuRead, menus.mnuWrite})
         a->setEnabled(true);
-    connect(menus.mnuInitAllData, &QAction::triggered, this,
-            [this, &ops] { run([&ops] { ops.mnuInitAllData_Click(); }); });
-    connect(menus.mnuRead, &QAction::triggered, this,
-            [this, &ops] { run([this, &ops] { ops.mnuRead_Click(m_popupFrame()); }); });
-    connect(menus.mnuWrite, &QAction::triggered, this,
-            [this, &ops] { run([this, &ops] { ops.mnuWrite_Click(m_popupFrame()); }); });
+    connect(menus.mnuInitAllData, &QAction::triggered, this, [this, &ops] {
+        run([&ops] { return ops.mnuInitAllData_Click(); }, UnitCommand::Initialise, "");
+    });
+    connect(menus.mnuRead, &QAction::triggered, this, [this, &ops] {
+        run([this, &ops] { return ops.mnuRead_Click(m_popupFrame()); }, UnitCommand::ReadPart, "");
+    });
+    connect(menus.mnuWrite, &QAction::triggered, this, [this, &ops] {
+        run([this, &ops] { return ops.mnuWrite_Click(m_popupFrame()); }, UnitCommand::Write,
+            "Write");
+    });
     for (int menu = 0; menu < menus.versionItems.size(); ++menu)
         for (int item = 0; item < menus.versionItems[menu].size(); ++item) {
             QAction* a = menus.versionItems[menu][item];
@@ -52,16 +58,20 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
 
 void QtTransferCommands::bindMapButtons(int map, QPushButton* read, QPushButton* write) {
     TransferOperations& ops = m_operations;
-    connect(read, &QPushButton::clicked, this,
-            [this, &ops, map] { run([&ops, map] { ops.cmdReadMap_Click(map); }); });
-    connect(write, &QPushButton::clicked, this,
-            [this, &ops, map] { run([&ops, map] { ops.cmdWriteMap_Click(map); }); });
+    connect(read, &QPushButton::clicked, this, [this, &ops, map] {
+        run([&ops, map] { return ops.cmdReadMap_Click(map); }, UnitCommand::ReadPart, "");
+    });
+    connect(write, &QPushButton::clicked, this, [this, &ops, map] {
+        run([&ops, map] { return ops.cmdWriteMap_Click(map); }, UnitCommand::Write, "Write Map");
+    });
 }
 
-void QtTransferCommands::run(const std::function<void()>& operation) {
+void QtTransferCommands::run(const std::function<bool()>& operation, UnitCommand command,
+                             const char* action) {
     // A value still being typed is taken over before anything is sent.
     m_commitEdit();
-    operation();
+    const bool succeeded = operation();
+    if (afterCommand) afterCommand(command, action, succeeded);
 }
 
 void QtTransferCommands::showUpdateState() {
@@ -106,7 +116,7 @@ void QtTransferCommands::TimerUpdate_Timer() {
 
 void QtTransferCommands::cmdUpdate_Click() {
     emit updateRequested();
-    run([this] { m_operations.cmdUpdate_Click(); });
+    run([this] { return m_operations.cmdUpdate_Click(); }, UnitCommand::Write, "Update");
 }
 
 }  // namespace tunalyx

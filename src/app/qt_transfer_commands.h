@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/qt_main_menus.h"
+#include "history/tune_history.h"
 #include "session/auto_update.h"
 #include "session/session.h"
 #include "transfer/transfer_operations.h"
@@ -47,13 +48,16 @@ public:
 
     [[nodiscard]] TransferOperations& operations() { return m_operations; }
     [[nodiscard]] QTimer& updateTimer() { return m_timerUpdate; }
+    // Told after every command with the unit, whether it succeeded: the tune history.
+    std::function<void(UnitCommand command, const std::string& action, bool succeeded)>
+        afterCommand;
 
 signals:
     // Update ran (from the button or the auto-update timer).
     void updateRequested();
 
 private:
-    void run(const std::function<void()>& operation);
+    void run(const std::function<bool()>& operation, UnitCommand command, const char* action);
     void cmdUpdate_Click();
     void optAutoUpdate_Click();
     void TimerUpdate_Timer();

@@ -447,6 +447,7 @@ void AutoTuneWindow::apply() {
             CellRange{r.topRow() + 1, r.leftColumn() + 1, r.bottomRow() + 1, r.rightColumn() + 1};
     }
     const std::size_t cells = applyCells(only).size();
+    if (cells > 0 && applied) applied();
     statusBar()->showMessage(cells == 0 ? tr("No cell to change.")
                                         : tr("%1 cells of the Inj Map changed.").arg(cells));
 }

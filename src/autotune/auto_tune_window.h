@@ -35,6 +35,8 @@ public:
     // The main window lends these: whether a run is being logged, and its Update.
     std::function<bool()> logging;
     std::function<void()> update;
+    // Told when Apply changed the Inj Map: the tune history keeps the result.
+    std::function<void()> applied;
     // The dialogs; tests replace them. Empty means cancelled.
     std::function<std::vector<std::string>()> chooseLogs;
     std::function<std::string()> chooseTargetToOpen;

@@ -394,7 +394,8 @@ bool ChartWindow::mnuOpen_Click() {
     m_strip->setCursorPosition(0);
     m_lastIndex = -1;
     showReadout(0);
-    setLogName(name);
+    const std::string ranOn = tuneOfLog ? tuneOfLog(path) : std::string();
+    setLogName(ranOn.empty() ? name : name + " - " + ranOn);
     emit logOpened();
     return true;
 }

@@ -56,6 +56,8 @@ public:
     std::function<std::string(const char* title, const char* filter, const std::string& name)>
         chooseFileToSave;
     std::function<std::string()> chooseSetupToOpen;
+    // Which tune a log file ran on, for the caption ("ran on tune 5 (...)"); empty when unknown.
+    std::function<std::string(const std::string& path)> tuneOfLog;
     // Window > Map Watch: the main window shows it.
     std::function<void()> showMapWatch;
     // Setup > Auxiliary: the main window's aux set-up.

@@ -25,11 +25,11 @@
 #include "autotune/autotune.h"
 #include "autotune/target_afr.h"
 #include "auxinputs/aux_calibration.h"
-#include "cli/cli_closed_port.h"
-#include "cli/cli_diff.h"
 #include "cli/cli_folders.h"
+#include "cli/cli_history.h"
 #include "cli/cli_show.h"
 #include "compare/compare.h"
+#include "compare/comparison_lines.h"
 #include "history/log_journal.h"
 #include "link/packet_link.h"
 #include "link/port_names.h"
@@ -38,6 +38,7 @@
 #include "model/descriptors.h"
 #include "monitor/log_file.h"
 #include "monitor/logged_run.h"
+#include "ports/closed_serial_port.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
@@ -125,6 +126,14 @@ const char* usageText() {
            "                             written);\n"
            "                             --dump-on-exit writes the unit's blocks to a data file\n"
            "                             when it is stopped (Ctrl+C, SIGTERM)\n"
+           "  history [list | show ID | export ID OUT.dat | diff ID ID [--maps]]\n"
+           "                             the tunes kept by every read, write, open and save of\n"
+           "                             the window and of read-all, write-all and update: list\n"
+           "                             (newest first: ID, time, action, file, version, hash,\n"
+           "                             logs), one tune and its logs, a tune as a data file, or\n"
+           "                             two tunes compared as diff compares files (same exit\n"
+           "                             status). Damaged index lines are named on stderr; list\n"
+           "                             then exits 1\n"
            "  version, --version         prints the program's version\n"
            "The Logs and History folders are those of the window program; the environment\n"
            "variable TUNALYX_FILES_FOLDER names another folder to keep them in.\n"
@@ -298,7 +307,9 @@ int runReadAll(const CliArgs& args, CliContext& ctx) {
     UnitSession unit(ctx, *args.option("--port"));
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(unit.session());
-    if (!ops.cmdReadAll_Click()) return kExitFailed;
+    if (afterTransfer(ctx, unit.session(), UnitCommand::ReadWhole, "Read All",
+                      *args.option("--out"), ops.cmdReadAll_Click()) != kExitOk)
+        return kExitFailed;
     return save(unit.session(), *args.option("--out"));
 }
 
@@ -310,7 +321,8 @@ int runWriteAll(const CliArgs& args, CliContext& ctx) {
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(unit.session());
     ops.setVerifyWrites(!args.flag("--no-verify"));
-    return ops.cmdWriteAll_Click() ? kExitOk : kExitFailed;
+    return afterTransfer(ctx, unit.session(), UnitCommand::Write, "Write All", args.positionals[0],
+                         ops.cmdWriteAll_Click());
 }
 
 int runUpdate(const CliArgs& args, CliContext& ctx) {
@@ -332,7 +344,7 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(s);
     ops.setVerifyWrites(!args.flag("--no-verify"));
-    return ops.cmdUpdate_Click() ? kExitOk : kExitFailed;
+    return afterTransfer(ctx, s, UnitCommand::Write, "Update", editedPath, ops.cmdUpdate_Click());
 }
 
 int runConvert(const CliArgs& args, CliContext& ctx) {
@@ -370,17 +382,10 @@ int runDiff(const CliArgs& args, CliContext& ctx) {
     if (const auto problem = usageProblem(args, kDiffShape); !problem.empty())
         return usage(problem);
     // As diff(1): a file that cannot be compared is trouble, not a difference.
-    constexpr int kExitTrouble = 2;
-    FileSession file(ctx);
-    Session& s = file.session();
-    if (!openFile(s, args.positionals[0])) return kExitTrouble;
-    const std::string& comparedPath = args.positionals[1];
-    const auto comparison = compareWithFile(s, comparedPath, shownName(comparedPath));
-    if (!comparison) return kExitTrouble;
-    printComparison(s, *comparison, args.flag("--maps"), std::cout);
-    std::cout.flush();
-    if (!std::cout) return kExitTrouble;
-    return comparison->differs() ? 1 : kExitOk;
+    const std::string& a = args.positionals[0];
+    const std::string& b = args.positionals[1];
+    return printDiff(
+        compareDataFiles(a, shownName(a), b, shownName(b), args.flag("--maps"), ctx.prompts));
 }
 
 int runScan(const CliArgs& args, CliContext& ctx) {
@@ -586,6 +591,7 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     }
 
     UnitSession unit(ctx, *args.option("--port"));
+    linkLogsToHistory(unit.session(), ctx);
     const LogRun run{
         {samples, seconds, true}, out, stderrIsTerminal(), logSavedOf(unit.session()), true};
     return pollAndSave(ctx, run, [&](const LoggedRunHooks& hooks) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_history.h"
 #include "ports/qt_settings_store.h"
 #include "program_version.h"
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
         {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
         {"scan", runScan},         {"simulate", runSimulate}, {"mapwatch", runMapWatch},
         {"drive", runDrive},       {"autotune", runAutoTune}, {"recover", runRecover},
+        {"history", runHistory},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);

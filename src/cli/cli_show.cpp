@@ -108,25 +108,6 @@ void printMap(const MapGrids& maps, int grid, std::ostream& out) {
 
 }  // namespace
 
-std::string printableText(const std::string& bytes) {
-    std::string_view s = bytes;
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
-        s.remove_suffix(1);
-    std::string out;
-    for (char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            out += '.';
-        } else if (c < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 void printTune(const Session& s, std::ostream& out) {
     out << "Program name: " << printableText(s.VerName) << "\n"
         << "Version text: " << printableText(s.VerNumber) << "\n"

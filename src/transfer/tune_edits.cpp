@@ -2,7 +2,10 @@
 
 namespace tunalyx {
 
-void applyEdits(Session& s, const Session& edited) {
+void applyEdits(Session& s, const Tune& edited) {
+    // The edited cells are read through the session's own map layout.
+    Tune cells = edited;
+    const MapGrids editedMaps{cells.image, cells.dirty, s.mapLayout, cells.cellChanged};
     for (int grid = 0; grid < kMapGridCount; ++grid) {
         if (grid == kBaseMap && !s.layout.baseMapTabVisible) continue;
         const MapDescriptor& d = s.maps.descriptor(grid);
@@ -11,7 +14,7 @@ void applyEdits(Session& s, const Session& edited) {
                 const CellAddress a = cellAddress(d, row, col);
                 if (static_cast<std::size_t>(a.byte - 1 + d.width) > edited.image[a.block].size())
                     continue;
-                s.maps.GridSetData(grid, row, col, edited.maps.GridData(grid, row, col));
+                s.maps.GridSetData(grid, row, col, editedMaps.GridData(grid, row, col));
             }
         }
     }

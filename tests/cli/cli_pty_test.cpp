@@ -385,6 +385,68 @@ TEST_F(CliPtyTest, DiffListsWhatCompareMarksWithTheExitStatusOfDiff) {
     EXPECT_EQ(missing.err, "Error opening missing.dat\n");
 }
 
+// read-all and write-all keep what they moved, a refused write nothing; history lists it newest
+// first, shows, exports and compares it as diff compares the files, and names what is damaged.
+TEST_F(CliPtyTest, HistoryKeepsWhatSucceededAndListsShowsExportsAndComparesIt) {
+    const std::string folder = at("own-files/History");
+    ::setenv("TUNALYX_FILES_FOLDER", at("own-files").c_str(), 1);
+    Sim sim({"simulate", "--family", "5"});
+    Sim refusing({"simulate", "--family", "5", "--fault", "refuse=0x8B"});
+    ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("first.dat")}).exitCode, 0);
+    PacketImage edited = imageOf(at("first.dat"));
+    edited[0x8B][0] = 7000 & 0xFF;
+    edited[0x8B][1] = 7000 >> 8;
+    writeImage(at("seven.dat"), edited);
+    ASSERT_EQ(runCli({"write-all", "--port", sim.port, at("seven.dat")}).exitCode, 0);
+    ASSERT_EQ(runCli({"write-all", "--port", refusing.port, at("first.dat")}).exitCode, 1);
+
+    const Finished list = runCli({"history", "list"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    std::istringstream lines(list.out);
+    std::string newest, oldest, none;
+    std::getline(lines, newest);
+    std::getline(lines, oldest);
+    EXPECT_FALSE(std::getline(lines, none)) << list.out;
+    EXPECT_EQ(newest.rfind("2\t", 0), 0u) << newest;
+    EXPECT_NE(newest.find("\tWrite All\tseven.dat\tSR20DET1 5.01\t"), std::string::npos) << newest;
+    EXPECT_NE(newest.find("\t0 logs"), std::string::npos);
+    EXPECT_NE(oldest.find("\tRead All\tfirst.dat\t"), std::string::npos) << oldest;
+
+    const Finished show = runCli({"history", "show", "2"});
+    EXPECT_EQ(show.exitCode, 0);
+    EXPECT_NE(show.out.find("Action: Write All\nFile: seven.dat\n"), std::string::npos);
+
+    ASSERT_EQ(runCli({"history", "export", "1", at("back.dat")}).exitCode, 0);
+    EXPECT_EQ(fileText(at("back.dat")), fileText(at("first.dat")));
+    const Finished kept = runCli({"history", "diff", "1", "2"});
+    const Finished files = runCli({"diff", at("first.dat"), at("seven.dat")});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_EQ(kept.out, files.out);
+    EXPECT_EQ(kept.out, "setting\tSettings 1\tRev / Idle\tRev Limit\t7500\t7000\n");
+    EXPECT_EQ(runCli({"history", "diff", "2", "2"}).exitCode, 0);
+
+    const Finished unknown = runCli({"history", "show", "9"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("There is no tune 9 in the history."), std::string::npos);
+    EXPECT_EQ(runCli({"history", "export", "1"}).exitCode, 2);
+
+    // A damaged line is named and the rest still lists; a missing file is told when used.
+    std::ofstream(folder + "/index.txt", std::ios::app) << "tune\t3\tcut";
+    const std::string hash = newest.substr(newest.rfind("5.01\t") + 5, 16);
+    fs::remove(folder + "/" + hash + ".dat");
+    const Finished damaged = runCli({"history"});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_NE(damaged.err.find("index.txt line 3 is damaged"), std::string::npos) << damaged.err;
+    EXPECT_NE(damaged.out.find("\tmissing\n"), std::string::npos);
+    EXPECT_NE(damaged.out.find("\tRead All\t"), std::string::npos);
+    const Finished gone = runCli({"history", "export", "2", at("gone.dat")});
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_NE(gone.err.find("is missing"), std::string::npos) << gone.err;
+    EXPECT_FALSE(fs::exists(at("gone.dat")));
+    EXPECT_EQ(runCli({"history", "diff", "1", "2"}).exitCode, 2);
+    ::setenv("TUNALYX_FILES_FOLDER", (home() / "files").c_str(), 1);
+}
+
 TEST_F(CliPtyTest, LogPollsWithTheStoredAuxSetUpAndSaves) {
     Sim sim({"simulate", "--family", "5"});
     const Finished log = runCli({"log", "--port", sim.port, "--groups", "aux,map,advanced",

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -105,8 +106,18 @@ void AutoTuneWindowTest::aLeanCellIsProposedAppliedAsOneStepAndTakenBack() {
                 ->text()
                 .startsWith(QStringLiteral("Rejected: start of run 3000,")));
 
+    QTemporaryDir kept;
+    t.w.window->useTuneHistory(kept.path().toStdString());
     t.click("cmdApply");
     QCOMPARE(t.raw(kRowA, kColA), newRaw);
+    const auto actions = [&] {
+        std::vector<std::string> found;
+        for (const TuneSnapshot& k :
+             TuneHistory(kept.path().toStdString(), t.w.files).load().snapshots)
+            found.push_back(k.action);
+        return found;
+    };
+    QCOMPARE(actions(), std::vector<std::string>{"Auto Tune"});
     QVERIFY(s.maps.CellChanged(kInjMap, kRowA + 1, kColA + 1));
     QVERIFY(t.w.window->updateButton()->isEnabled());
     QCOMPARE(t.w.window->grid(kInjMap)->cells().cellText(kRowA + 1, kColA + 1),
@@ -121,6 +132,7 @@ void AutoTuneWindowTest::aLeanCellIsProposedAppliedAsOneStepAndTakenBack() {
     s.maps.GridSetData(kInjMap, kRowA + 1, kColA + 1, oldRaw + 2);
     t.click("cmdApply");
     QCOMPARE(t.raw(kRowA, kColA), oldRaw + 2);
+    QCOMPARE(actions().size(), std::size_t{1});  // nothing applied, nothing kept
 }
 
 void AutoTuneWindowTest::lockedCellsStayAndASelectionLimitsWhatIsApplied() {

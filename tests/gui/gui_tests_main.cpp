@@ -22,6 +22,7 @@ int runAuxSetupTests(int argc, char** argv);
 int runWatchWindowsTests(int argc, char** argv);
 int runEditHistoryTests(int argc, char** argv);
 int runAutoTuneWindowTests(int argc, char** argv);
+int runHistoryWindowTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
 int main(int argc, char** argv) {
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
                                               {"AuxSetup", runAuxSetupTests},
                                               {"WatchWindows", runWatchWindowsTests},
                                               {"EditHistory", runEditHistoryTests},
-                                              {"AutoTuneWindow", runAutoTuneWindowTests}};
+                                              {"AutoTuneWindow", runAutoTuneWindowTests},
+                                              {"HistoryWindow", runHistoryWindowTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;
     if (argc > 1 && argv[1][0] != '-') {

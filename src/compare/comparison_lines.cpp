@@ -1,8 +1,11 @@
-#include "cli/cli_diff.h"
+#include "compare/comparison_lines.h"
 
-#include "cli/cli_show.h"
+#include <sstream>
 
-namespace tunalyx::cli {
+#include "ports/closed_serial_port.h"
+#include "transfer/data_file.h"
+
+namespace tunalyx {
 
 namespace {
 
@@ -19,6 +22,25 @@ void printTable(const MapDifference& map, std::ostream& out) {
 }
 
 }  // namespace
+
+std::string printableText(const std::string& bytes) {
+    std::string_view s = bytes;
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
+        s.remove_suffix(1);
+    std::string out;
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            out += '.';
+        } else if (c < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 void printComparison(const Session& session, const Comparison& comparison, bool mapTables,
                      std::ostream& out) {
@@ -43,4 +65,19 @@ void printComparison(const Session& session, const Comparison& comparison, bool 
     }
 }
 
-}  // namespace tunalyx::cli
+FileComparison compareDataFiles(const std::string& pathA, const std::string& shownA,
+                                const std::string& pathB, const std::string& shownB, bool mapTables,
+                                UserPrompts& prompts) {
+    ClosedSerialPort port;
+    SteadyClock clock;
+    Session a(port, clock, prompts);
+    a.maps.GridInit();
+    if (!OpenDataFile(a, pathA, shownA)) return {};
+    const auto comparison = compareWithFile(a, pathB, shownB);
+    if (!comparison) return {};
+    std::ostringstream lines;
+    printComparison(a, *comparison, mapTables, lines);
+    return {true, comparison->differs(), lines.str()};
+}
+
+}  // namespace tunalyx

@@ -2,7 +2,7 @@
 
 #include "ports/serial_port.h"
 
-namespace tunalyx::cli {
+namespace tunalyx {
 
 // The port of a session that only works on files: it never opens, so a stray transaction fails
 // at once instead of waiting for a unit.
@@ -21,4 +21,4 @@ public:
     bool write(const Bytes&) override { return false; }
 };
 
-}  // namespace tunalyx::cli
+}  // namespace tunalyx

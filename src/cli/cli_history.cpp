@@ -1,0 +1,159 @@
+#include "cli/cli_history.h"
+
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "cli/cli_folders.h"
+#include "transfer/data_file.h"
+#include "transfer/qt_file_writer.h"
+
+namespace tunalyx::cli {
+
+namespace {
+
+constexpr int kExitTrouble = 2;  // diff's own, for a snapshot that cannot be compared
+
+// A history of the command line and what it needs to live as long as it is used.
+struct CliHistory {
+    explicit CliHistory(CliContext& ctx)
+        : history(historyFolderOf(cliFilesFolder()), writer), recorder(history, ctx.prompts) {}
+    QtFileWriter writer;
+    TuneHistory history;
+    TuneRecorder recorder;
+};
+
+int failed(const std::string& problem) {
+    std::cerr << "tunalyx-cli: " << problem << std::endl;
+    return kExitFailed;
+}
+
+// The tune named by an ID the user typed, or nothing after saying so.
+const TuneSnapshot* snapshotNamed(const HistoryIndex& index, const std::string& text) {
+    std::size_t used = 0;
+    int id = 0;
+    try {
+        id = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    const TuneSnapshot* s = used == text.size() ? index.find(id) : nullptr;
+    if (!s)
+        std::cerr << "tunalyx-cli: There is no tune " << text << " in the history." << std::endl;
+    return s;
+}
+
+std::string logsText(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " log" : " logs");
+}
+
+int list(const TuneHistory& history, const HistoryIndex& index) {
+    for (auto s = index.snapshots.rbegin(); s != index.snapshots.rend(); ++s)
+        std::cout << s->id << "\t" << s->time << "\t" << s->action << "\t" << s->file << "\t"
+                  << s->unit << " " << s->version << "\t" << s->hash << "\t"
+                  << logsText(index.logsOf(s->id).size()) << (s->missing ? "\tmissing" : "")
+                  << "\n";
+    std::cout.flush();
+    if (index.snapshots.empty() && index.problems.empty())
+        std::cerr << "No tune has been kept in " << history.folder() << " yet." << std::endl;
+    // A listing with lines left out is not the whole history.
+    return std::cout && index.problems.empty() ? kExitOk : kExitFailed;
+}
+
+int show(const TuneHistory& history, const HistoryIndex& index, const TuneSnapshot& s) {
+    std::cout << "Tune: " << s.id << "\nTime: " << s.time << "\nAction: " << s.action
+              << "\nFile: " << s.file << "\nUnit: " << s.unit << " " << s.version
+              << "\nNotes: " << s.notesLine << "\nHash: " << s.hash
+              << "\nSnapshot: " << history.snapshotPath(s.hash) << (s.missing ? " (missing)" : "")
+              << "\nLogs: " << index.logsOf(s.id).size() << "\n";
+    for (const LogLink& log : index.logsOf(s.id))
+        std::cout << "  " << log.time << "\t" << log.file << "\t" << log.hash << "\n";
+    std::cout.flush();
+    if (s.missing)
+        return failed("Tune " + std::to_string(s.id) + " cannot be read: its file " +
+                      history.snapshotPath(s.hash) + " is missing.");
+    return std::cout ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
+                  const std::string& file, bool succeeded) {
+    if (!succeeded) return kExitFailed;
+    CliHistory h(ctx);
+    h.recorder.afterUnitCommand(session.tune(), fileNameOf(file), command, action, true);
+    return kExitOk;
+}
+
+void linkLogsToHistory(Session& session, CliContext& ctx) {
+    auto h = std::make_shared<CliHistory>(ctx);
+    session.logSaved = [h](const std::string& path, std::string_view contents) {
+        h->recorder.logSaved(path, contents);
+    };
+}
+
+int printDiff(const FileComparison& comparison) {
+    if (!comparison.compared) return kExitTrouble;
+    std::cout << comparison.lines;
+    std::cout.flush();
+    if (!std::cout) return kExitTrouble;
+    return comparison.differs ? 1 : kExitOk;
+}
+
+int runHistory(const CliArgs& args, CliContext& ctx) {
+    const auto usage = [](const std::string& problem) {
+        std::cerr << "tunalyx-cli: " << problem << "\n" << usageText();
+        return kExitUsage;
+    };
+    // Options and flags are checked here; the words after "history" below.
+    const CommandShape shape{.flags = {"--maps"}, .positionals = args.positionals.size()};
+    if (const auto problem = usageProblem(args, shape); !problem.empty()) return usage(problem);
+    const std::vector<std::string>& p = args.positionals;
+    const std::string what = p.empty() ? "list" : p[0];
+    static const std::map<std::string, std::pair<std::size_t, const char*>> kForms = {
+        {"list", {1, ""}},
+        {"show", {2, " ID"}},
+        {"export", {3, " ID OUT.dat"}},
+        {"diff", {3, " ID ID"}}};
+    const auto form = kForms.find(what);
+    if (form == kForms.end())
+        return usage("history takes list, show ID, export ID OUT.dat or diff ID ID");
+    const std::size_t words = std::max<std::size_t>(p.size(), 1);
+    if (words != form->second.first)
+        return usage("history " + what + " takes" +
+                     (*form->second.second ? form->second.second : " nothing more"));
+    if (args.flag("--maps") && what != "diff") return usage("only history diff takes --maps");
+
+    QtFileWriter writer;
+    const TuneHistory history(historyFolderOf(cliFilesFolder()), writer);
+    const HistoryIndex index = history.load();
+    for (const std::string& problem : index.problems)
+        std::cerr << problem << "\n";
+    if (what == "list") return list(history, index);
+
+    const TuneSnapshot* s = snapshotNamed(index, p[1]);
+    if (!s) return what == "diff" ? kExitTrouble : kExitFailed;
+    if (what == "show") return show(history, index, *s);
+
+    std::string error;
+    if (what == "export") {
+        const auto text = history.snapshotText(index, s->id, error);
+        if (!text) return failed(error);
+        if (const std::string problem = writer.writeWhole(p[2], *text); !problem.empty())
+            return failed(problem);
+        return kExitOk;
+    }
+    const TuneSnapshot* other = snapshotNamed(index, p[2]);
+    if (!other) return kExitTrouble;
+    for (const TuneSnapshot* t : {s, other})
+        if (!history.snapshotText(index, t->id, error)) {
+            std::cerr << "tunalyx-cli: " << error << std::endl;
+            return kExitTrouble;
+        }
+    return printDiff(
+        compareDataFiles(history.snapshotPath(s->hash), "tune " + std::to_string(s->id),
+                         history.snapshotPath(other->hash), "tune " + std::to_string(other->id),
+                         args.flag("--maps"), ctx.prompts));
+}
+
+}  // namespace tunalyx::cli

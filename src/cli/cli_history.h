@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "cli/cli_commands.h"
+#include "compare/comparison_lines.h"
+#include "history/tune_history.h"
+#include "session/session.h"
+
+namespace tunalyx::cli {
+
+// After read-all, write-all and update: what succeeded is kept in the tune history under
+// `action`, with the name of `file`. Returns the command's exit status.
+int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
+                  const std::string& file, bool succeeded);
+
+// Every log the session saves is linked in the history (to an unknown tune: this run has not
+// read or written the unit).
+void linkLogsToHistory(Session& session, CliContext& ctx);
+
+// Prints the lines of a comparison; the exit status of diff(1): 0 same, 1 different, 2 trouble.
+int printDiff(const FileComparison& comparison);
+
+// history [list | show ID | export ID OUT.dat | diff ID ID [--maps]]
+int runHistory(const CliArgs& args, CliContext& ctx);
+
+}  // namespace tunalyx::cli

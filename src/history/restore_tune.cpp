@@ -1,0 +1,31 @@
+#include "history/restore_tune.h"
+
+#include "compare/compare.h"
+#include "transfer/tune_edits.h"
+
+namespace tunalyx {
+
+bool restoreSnapshot(Session& session, const TuneHistory& history, const HistoryIndex& index,
+                     int id) {
+    if (session.compareMode) {
+        session.prompts.tell("Compare mode shows another tune: end it to restore one.",
+                             MessageIcon::Exclamation);
+        return false;
+    }
+    std::string error;
+    const auto text = history.snapshotText(index, id, error);
+    if (!text) {
+        session.prompts.tell(error, MessageIcon::Critical);
+        return false;
+    }
+    const std::string name = "Tune " + std::to_string(id);
+    std::optional<Tune> kept = fileInWindowLayout(session.tune(), *text, name, session.prompts);
+    if (!kept) return false;
+    session.history.begin();
+    applyEdits(session, *kept);
+    session.history.commit("Restore " + name);
+    session.notes = kept->notes;
+    return true;
+}
+
+}  // namespace tunalyx

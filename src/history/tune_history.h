@@ -1,0 +1,173 @@
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ports/file_writer.h"
+#include "ports/user_prompts.h"
+#include "versions/tune.h"
+
+namespace tunalyx {
+
+// Every tune the program read, wrote, opened, saved or auto-tuned is kept, so that the one that
+// ran well last week can be found and brought back; logs are linked to the tune the unit held.
+//
+// The History folder holds one data file per distinct tune, named by the content hash of its
+// data-file text ("<hash>.dat", notes included), and "index.txt": one TAB-separated line per
+// event, only ever appended, nothing pruned.
+//   tune  ID  TIME  ACTION  UNIT  VERSION  FILE  HASH  NOTES   a snapshot
+//   log   TIME  FILE  HASH  ID|unknown                         a log saved while the unit held ID
+// ID is the snapshot's number, 1, 2, 3 ... in the order recorded: short, and it never changes.
+// TIME is local time "YYYY-MM-DD HH:MM:SS". NOTES is the first line of the notes.
+
+// 64-bit FNV-1a of the bytes, as 16 lower-case hexadecimal digits.
+[[nodiscard]] std::string contentHash(std::string_view bytes);
+
+struct TuneSnapshot {
+    int id = 0;
+    std::string time;
+    std::string action;  // "Read All", "Write All", "Update", "Write Map", "Write", "Open", ...
+    std::string unit;    // the program name and version text the session knew
+    std::string version;
+    std::string file;  // the caption's file name
+    std::string notesLine;
+    std::string hash;
+    bool missing = false;  // its data file is not in the folder
+};
+
+struct LogLink {
+    std::string time;
+    std::string file;
+    std::string hash;  // of the log file's contents
+    int tune = 0;      // the snapshot the unit held; 0 when unknown
+};
+
+struct HistoryIndex {
+    std::vector<TuneSnapshot> snapshots;  // in the order recorded
+    std::vector<LogLink> logs;
+    // One message for each damaged line skipped: the file, the line number and what is wrong.
+    std::vector<std::string> problems;
+
+    [[nodiscard]] const TuneSnapshot* find(int id) const;
+    [[nodiscard]] std::vector<LogLink> logsOf(int id) const;
+    // The last link of a log with these contents, if it was ever saved here.
+    [[nodiscard]] const LogLink* logWithHash(std::string_view hash) const;
+    [[nodiscard]] int largestId() const;
+};
+
+// Reads index text; a damaged line is skipped and told in `problems`, naming `indexName`.
+[[nodiscard]] HistoryIndex parseHistoryIndex(std::string_view text, const std::string& indexName);
+
+// "ran on tune 5 (Write All, 2026-12-06 22:10:03)", "ran on an unknown tune", or empty when the
+// log was never saved while this history was kept.
+[[nodiscard]] std::string logTuneText(const HistoryIndex& index, std::string_view logContents);
+
+// The History folder of a files folder: beside Maps and Logs.
+[[nodiscard]] std::string historyFolderOf(const std::string& filesFolder);
+
+// The folder and its files. Writing a data file goes through the FileWriter (whole or not at all);
+// an index line is appended and flushed to disk in one write, so a crash can cut at most the
+// line being written, never an earlier one.
+class TuneHistory {
+public:
+    TuneHistory(
+        std::string folder, FileWriter& writer,
+        std::function<std::time_t()> now = [] { return std::time(nullptr); });
+
+    [[nodiscard]] const std::string& folder() const { return m_folder; }
+    [[nodiscard]] std::string indexPath() const;
+    [[nodiscard]] std::string snapshotPath(const std::string& hash) const;
+
+    // The index as it is on disk now, each snapshot checked for its data file.
+    [[nodiscard]] HistoryIndex load() const;
+
+    struct Recorded {
+        int id = 0;         // 0 when nothing was recorded
+        std::string error;  // why not
+    };
+    // A snapshot of the tune's image and notes. A tune kept before costs one index line.
+    Recorded recordSnapshot(const Tune& tune, const std::string& action, const std::string& file);
+    // A log saved while the unit held snapshot `tune` (0: unknown). Returns an error, empty on
+    // success.
+    std::string recordLog(const std::string& logPath, std::string_view contents, int tune);
+
+    // The data-file text of a snapshot, or nothing and why (its file missing or altered).
+    [[nodiscard]] std::optional<std::string> snapshotText(const HistoryIndex& index, int id,
+                                                          std::string& error) const;
+
+private:
+    [[nodiscard]] HistoryIndex readIndex() const;
+    std::string appendLine(const std::string& line);
+    [[nodiscard]] std::string now() const;
+
+    std::string m_folder;
+    FileWriter& m_writer;
+    std::function<std::time_t()> m_now;
+};
+
+// What the unit holds, as far as this program knows: the snapshot last read from it or written to
+// it since the program started. Unknown before that, and once the unit may have changed since: a
+// write that failed or was cancelled, Initialise, another unit identified.
+class UnitTune {
+public:
+    [[nodiscard]] int snapshot() const { return m_snapshot; }  // 0: unknown
+    void held(int snapshot, std::string identity) {
+        m_snapshot = snapshot;
+        m_identity = std::move(identity);
+    }
+    void forget() { m_snapshot = 0; }
+    // A unit answered with this identity: another unit's tune is not known.
+    void identified(const std::string& identity) {
+        if (identity != m_identity) forget();
+    }
+
+private:
+    int m_snapshot = 0;
+    std::string m_identity;
+};
+
+// What a command with the unit did to the tune it holds.
+enum class UnitCommand {
+    ReadPart,    // Read Map, a frame's Read: the unit is as it was
+    ReadWhole,   // Read All: the image is what the unit holds
+    Write,       // Write All, Update, Write Map, a frame's Write: the unit holds the image now
+    Initialise,  // the unit's data are gone
+};
+
+// Records the program's actions into a history: what the main window and the command line hold.
+// Only what succeeded is recorded. A history that cannot be written never stops the action; the
+// user is told once.
+class TuneRecorder {
+public:
+    TuneRecorder(TuneHistory& history, UserPrompts& prompts)
+        : m_history(history), m_prompts(prompts) {}
+
+    [[nodiscard]] TuneHistory& history() { return m_history; }
+    [[nodiscard]] const UnitTune& unit() const { return m_unit; }
+
+    // After a command with the unit, named `action` in the history; `file` is the caption's.
+    void afterUnitCommand(const Tune& tune, const std::string& file, UnitCommand command,
+                          const std::string& action, bool succeeded);
+    // Open, Save, Auto Tune: a snapshot; the unit keeps what it holds.
+    void snapshot(const Tune& tune, const std::string& file, const std::string& action);
+    // A log saved: linked to the tune the unit holds.
+    void logSaved(const std::string& path, std::string_view contents);
+
+private:
+    int record(const Tune& tune, const std::string& file, const std::string& action);
+    void tell(const std::string& error);
+
+    TuneHistory& m_history;
+    UserPrompts& m_prompts;
+    UnitTune m_unit;
+    bool m_told = false;
+};
+
+// The identity a unit answered with, as the session keeps it.
+[[nodiscard]] std::string unitIdentity(const Tune& tune);
+
+}  // namespace tunalyx
