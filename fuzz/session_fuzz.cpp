@@ -8,7 +8,7 @@
 #include <optional>
 #include <random>
 
-#include "cli/cli_closed_port.h"
+#include "ports/closed_serial_port.h"
 #include "curves/curve_descriptor.h"
 #include "fuzz_doubles.h"
 #include "session/session.h"
@@ -76,7 +76,7 @@ class FileSession {
 public:
     FileSession() : session(port, clock, prompts) { session.maps.GridInit(); }
 
-    cli::ClosedSerialPort port;  // a session that only works on files
+    ClosedSerialPort port;  // a session that only works on files
     ManualClock clock;
     fuzz::BitPrompts prompts;
     Session session;
