@@ -132,6 +132,7 @@ void HistoryWindowTest::whatSucceededIsKeptAndLogsLinkToTheTuneTheUnitHeld() {
 // after Redo, Update sends only what differs, so the unit holds that tune again.
 void HistoryWindowTest::restoreIsOneEditThatUndoTakesBackAndUpdateSends() {
     HistoryWindowSim w;
+    w.session.notes = "Kept for the track day\r\n";
     w.readAll();
     const PacketImage first = w.session.image;
     w.setIgnCell(5, 6, 60);
@@ -173,6 +174,9 @@ void HistoryWindowTest::restoreIsOneEditThatUndoTakesBackAndUpdateSends() {
         if (!w.sim.ecu().blocks()[block].empty())
             QCOMPARE(w.sim.ecu().blocks()[block], first[block]);
     }
+    // What the unit holds now is tune 1 again, notes and all: kept once, under its hash.
+    const HistoryIndex index = w.history().load();
+    QCOMPARE(index.snapshots.back().hash, index.snapshots.front().hash);
 }
 
 // A damaged line and a missing tune file are named; the other tunes list, compare and restore.
