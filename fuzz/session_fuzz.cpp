@@ -8,9 +8,9 @@
 #include <optional>
 #include <random>
 
-#include "ports/closed_serial_port.h"
 #include "curves/curve_descriptor.h"
 #include "fuzz_doubles.h"
+#include "ports/closed_serial_port.h"
 #include "session/session.h"
 #include "transfer/data_file.h"
 
