@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "monitor/session_monitor_port.h"
+#include "sim/engine_options.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
 #include "transfer/transfer_operations.h"
@@ -184,6 +185,9 @@ struct PartRecorder final : SampleListener {
 };
 
 TEST_F(PollingWorkerTest, AContinuousRunGoesOnWhileTheFullLogIsSavedAndLosesNoSample) {
+    // An engine whose readings change from sample to sample, on a clock the line moves.
+    sim.line().faults().pacing = true;
+    sim.ecu().runTunedEngine(EngineOptions{});
     LogStore spare;
     loop.setSpareLog(&spare);
     loop.setContinuous(true);
@@ -219,6 +223,15 @@ TEST_F(PollingWorkerTest, AContinuousRunGoesOnWhileTheFullLogIsSavedAndLosesNoSa
     EXPECT_EQ(5 * told, port.commands().size() - firstLiveRequest);
     EXPECT_EQ(recorder.badValues, 0);
     EXPECT_EQ(log.LogLast, static_cast<int>(recorder.parts[1].size()) - 1);
+    // The samples polled while the full log waited are the next log's first, as polled.
+    int moved = 0;
+    for (int s = 0; s <= log.LogLast && spare.LogData(0, s) != 0; ++s, ++moved) {
+        ASSERT_EQ(log.LogTime(s), spare.LogTime(s)) << s;
+        for (int item = 0; item < kTraceItemCount; ++item)
+            ASSERT_EQ(log.LogData(item, s), spare.LogData(item, s)) << s;
+    }
+    EXPECT_GE(moved, 300);
+    EXPECT_EQ(log.LogTime(0), 0);
 }
 
 }  // namespace
