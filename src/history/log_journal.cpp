@@ -9,13 +9,8 @@
 #include <sstream>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "monitor/log_file.h"
+#include "ports/local_time.h"
 
 namespace tunalyx {
 
@@ -29,32 +24,6 @@ constexpr std::string_view kJournalExtension = ".tlj";
 constexpr std::string_view kLineEnd = "\r\n";
 // Lines wait in memory at most this long (by the samples' own clock) or this much.
 constexpr std::size_t kMostPending = 256 * 1024;
-
-std::tm localNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#if defined(_WIN32)
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return local;
-}
-
-std::string formatted(const std::tm& t, const char* format) {
-    char buf[64];
-    return std::strftime(buf, sizeof buf, format, &t) ? std::string(buf) : std::string();
-}
-
-// What the operating system holds goes to the disk: a pulled power cord then loses at most
-// what came after.
-void syncToDisk(std::FILE* file) {
-#ifdef _WIN32
-    _commit(_fileno(file));
-#else
-    fsync(fileno(file));
-#endif
-}
 
 std::string readWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -97,8 +66,8 @@ void LogJournal::runStarted() {
 bool LogJournal::open() {
     std::error_code ec;
     fs::create_directories(m_folder, ec);
-    const std::tm started = localNow();
-    const std::string stamp = formatted(started, "%Y%m%d-%H%M%S");
+    const std::time_t started = std::time(nullptr);
+    const std::string stamp = localTimeText("%Y%m%d-%H%M%S", started);
     fs::path path;
     for (int n = 1;; ++n) {
         path = fs::path(m_folder) /
@@ -114,8 +83,8 @@ bool LogJournal::open() {
     }
     m_path = path.string();
     m_columns = logColumns(m_log, m_items);
-    m_pending = std::string(kJournalMark) + '\t' + formatted(started, "%Y-%m-%d %H:%M:%S") + '\t' +
-                m_target + std::string(kLineEnd) + logFileHeaderText(m_columns);
+    m_pending = std::string(kJournalMark) + '\t' + localTimeText("%Y-%m-%d %H:%M:%S", started) +
+                '\t' + m_target + std::string(kLineEnd) + logFileHeaderText(m_columns);
     return true;
 }
 
@@ -307,7 +276,7 @@ std::vector<std::string> offerJournalRecovery(
     FileWriter& writer,
     const std::function<void(const std::string& path, std::string_view text)>& saved) {
     std::vector<std::string> written;
-    const std::string today = formatted(localNow(), "%Y-%m-%d");
+    const std::string today = localTimeText("%Y-%m-%d");
     for (const UnsavedJournal& journal : unsavedJournals(journalFolder)) {
         const MessageAnswer answer = prompts.showMessage(
             recoveryQuestion(journal, today), MessageIcon::Question, MessageButtons::YesNo);

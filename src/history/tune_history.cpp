@@ -6,12 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
+#include "ports/local_time.h"
 #include "ports/whole_file.h"
 #include "transfer/data_file.h"
 
@@ -100,18 +95,6 @@ std::string readIndexLine(std::string_view line, HistoryIndex& index) {
         return {};
     }
     return "it is neither a tune line nor a log line";
-}
-
-std::string localTime(std::time_t t) {
-    std::tm parts{};
-#ifdef _WIN32
-    localtime_s(&parts, &t);
-#else
-    localtime_r(&t, &parts);
-#endif
-    char text[32];
-    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts) == 0) return {};
-    return text;
 }
 
 // The identity blocks pad their texts with blanks and NULs.
@@ -207,7 +190,7 @@ std::string TuneHistory::snapshotPath(const std::string& hash) const {
 }
 
 std::string TuneHistory::now() const {
-    return localTime(m_now());
+    return localTimeText("%Y-%m-%d %H:%M:%S", m_now());
 }
 
 HistoryIndex TuneHistory::readIndex() const {
@@ -241,11 +224,7 @@ std::string TuneHistory::appendLine(const std::string& line) {
     if (!out) return "The tune history cannot be written to " + path + ".";
     bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     ok = std::fflush(out) == 0 && ok;
-#ifdef _WIN32
-    ok = _commit(_fileno(out)) == 0 && ok;
-#else
-    ok = fsync(fileno(out)) == 0 && ok;
-#endif
+    ok = syncToDisk(out) && ok;
     ok = std::fclose(out) == 0 && ok;
     return ok ? std::string() : "The tune history cannot be written to " + path + ".";
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "ports/local_time.h"
+
 namespace tunalyx {
 
 std::string logPath(const SettingsStore& store, const std::string& programFolder) {
@@ -25,14 +27,8 @@ std::string defaultLogName(const std::tm& when) {
 }
 
 std::string defaultLogName() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#if defined(_WIN32)
-    const bool ok = now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0;
-#else
-    const bool ok = now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr;
-#endif
-    return ok ? defaultLogName(local) : "Log1.txt";
+    const std::optional<std::tm> now = localTimeOf(std::time(nullptr));
+    return now ? defaultLogName(*now) : "Log1.txt";
 }
 
 }  // namespace tunalyx

@@ -42,8 +42,8 @@ TEST(ContinuousRun, AStopDuringTheSaveOfAFullLogKeepsTheSamplesPolledMeanwhile) 
         fullLogSaved = true;
         return true;
     };
-    const LoggedRunResult result = driveInFastTime(
-        defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive, prompts, hooks);
+    const LoggedRunResult result = driveInFastTime(defaultBlocks(simUnit(SimUnitKind::Det1_501)),
+                                                   LayoutFamily::Family5, drive, prompts, hooks);
 
     EXPECT_EQ(result.end, LoggedRunEnd::Stopped);
     ASSERT_TRUE(fullLogSaved);
