@@ -12,6 +12,12 @@
 #include "monitor/log_file.h"
 #include "ports/local_time.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 namespace tunalyx {
 
 namespace {
@@ -30,6 +36,29 @@ std::string readWhole(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// A journal is held by the run writing it for as long as that program keeps it open; the hold
+// goes with the program, however it ends. Another program's run is not offered for recovery.
+void holdJournal(std::FILE* file) {
+#ifndef _WIN32
+    flock(fileno(file), LOCK_EX | LOCK_NB);
+#else
+    (void)file;
+#endif
+}
+
+bool heldByARun(const std::string& path) {
+#ifndef _WIN32
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+#else
+    (void)path;
+    return false;
+#endif
 }
 
 std::size_t countTabs(std::string_view line) {
@@ -81,6 +110,7 @@ bool LogJournal::open() {
         fail("cannot be made in " + m_folder, errno);
         return false;
     }
+    holdJournal(m_file);
     m_path = path.string();
     m_columns = logColumns(m_log, m_items);
     m_pending = std::string(kJournalMark) + '\t' + localTimeText("%Y-%m-%d %H:%M:%S", started) +
@@ -201,7 +231,8 @@ std::vector<UnsavedJournal> unsavedJournals(const std::string& folder) {
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(kJournalPrefix, 0) != 0 || entry.path().extension() != kJournalExtension)
+        if (name.rfind(kJournalPrefix, 0) != 0 || entry.path().extension() != kJournalExtension ||
+            heldByARun(entry.path().string()))
             continue;
         const std::string text = readWhole(entry.path().string());
         const RecoveredLog log = recoverJournalText(text, name);

@@ -68,7 +68,8 @@ struct UnsavedJournal {
     std::string target;   // where the log was meant to go, empty when not known
     long samples = 0;     // whole sample lines
 };
-// The unsaved journals in `folder` that hold at least one sample, newest first.
+// The unsaved journals in `folder` that hold at least one sample and that no running program
+// holds (its run may still be saved), newest first.
 [[nodiscard]] std::vector<UnsavedJournal> unsavedJournals(const std::string& folder);
 
 // The log file a journal holds: every whole line, a line cut in the middle left out.

@@ -493,8 +493,10 @@ TEST_F(CliPtyTest, LogChecksItsTargetFirstAndSavesWhateverEndsTheRun) {
     EXPECT_EQ(hungUp.finish().exitCode, 0);
     EXPECT_TRUE(fileText(at("hup.txt")).starts_with("[SR20DET]\r\nTime(S)\tRpm\t"));
     // Past the most a log holds, the run goes on in the next file without a pause.
+    // 40000 samples take five seconds, several times that under the sanitizers.
     const Finished capped =
-        runCli({"log", "--port", sim.port, "--samples", "40000", "--out", at("cap.txt")});
+        Cli({"log", "--port", sim.port, "--samples", "40000", "--out", at("cap.txt")})
+            .finish(120'000);
     EXPECT_EQ(capped.exitCode, 0);
     EXPECT_TRUE(capped.err.starts_with("cap.txt: 32767 samples, 0.000 s to ")) << capped.err;
     EXPECT_NE(capped.err.find("\ncap-001.txt: 7233 samples, "), std::string::npos) << capped.err;

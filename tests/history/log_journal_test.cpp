@@ -82,12 +82,24 @@ TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
     }
     stop();
 
+    // While the program that wrote it may still save the log, the journal is not another's to
+    // recover; once it is closed without a save (a crash closes it too), it is.
+    EXPECT_TRUE(unsavedJournals(folder.string()).empty());
+    {
+        LogJournal other(folder.string(), log, session.trace);
+        other.setTarget("/logs/other.txt");
+        other.runStarted();
+        other.sampleLogged(0, {}, true);
+    }
     const std::vector<UnsavedJournal> unsaved = unsavedJournals(folder.string());
     ASSERT_EQ(unsaved.size(), 1u);
-    EXPECT_EQ(unsaved[0].samples, 100);
-    EXPECT_EQ(unsaved[0].target, "/logs/drive.txt");
+    EXPECT_EQ(unsaved[0].samples, 1);
+    EXPECT_EQ(unsaved[0].target, "/logs/other.txt");
+    fs::remove(unsaved[0].path);
     // Every sample as the log file holds it, the journal's own line left out.
-    EXPECT_EQ(recoverJournal(unsaved[0].path).text, logFileText(log, session.trace));
+    const RecoveredLog recovered = recoverJournal(journal.path());
+    EXPECT_EQ(recovered.samples, 100);
+    EXPECT_EQ(recovered.text, logFileText(log, session.trace));
 
     // Saving the log removes the journal; a new run's journal is a file of its own.
     journal.saved();
@@ -101,7 +113,7 @@ TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
     EXPECT_FALSE(fs::exists(first));
     steps(3, 40);
     stop();
-    EXPECT_EQ(unsavedJournals(folder.string()).size(), 1u);
+    EXPECT_TRUE(fs::exists(journal.path()));
     EXPECT_TRUE(failures.empty());
 }
 
