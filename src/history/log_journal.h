@@ -69,7 +69,7 @@ struct UnsavedJournal {
     long samples = 0;     // whole sample lines
 };
 // The unsaved journals in `folder` that hold at least one sample and that no running program
-// holds (its run may still be saved), newest first.
+// holds (its run may still be saved; on Windows a journal is not held), newest first.
 [[nodiscard]] std::vector<UnsavedJournal> unsavedJournals(const std::string& folder);
 
 // The log file a journal holds: every whole line, a line cut in the middle left out.
