@@ -4,13 +4,14 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
 #include "monitor/log_file.h"
 #include "ports/local_time.h"
+#include "ports/whole_file.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -31,11 +32,13 @@ constexpr std::string_view kLineEnd = "\r\n";
 // Lines wait in memory at most this long (by the samples' own clock) or this much.
 constexpr std::size_t kMostPending = 256 * 1024;
 
-std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// A journal holds one log at most, a few megabytes; anything far larger is not one.
+constexpr std::uintmax_t kLargestJournal = 64ull * 1024 * 1024;
+
+std::optional<std::string> journalText(const std::string& path) {
+    WholeFile file = readWholeFile(path, kLargestJournal);
+    if (file.problem != WholeFile::Problem::None) return std::nullopt;
+    return std::move(file.contents);
 }
 
 // A journal is held by the run writing it for as long as that program keeps it open; the hold
@@ -217,13 +220,13 @@ RecoveredLog recoverJournalText(const std::string& text, const std::string& name
 }
 
 RecoveredLog recoverJournal(const std::string& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
+    const std::optional<std::string> text = journalText(path);
+    if (!text) {
         RecoveredLog out;
         out.problem = "The log journal " + path + " cannot be read.";
         return out;
     }
-    return recoverJournalText(readWhole(path), fs::path(path).filename().string());
+    return recoverJournalText(*text, fs::path(path).filename().string());
 }
 
 std::vector<UnsavedJournal> unsavedJournals(const std::string& folder) {
@@ -234,7 +237,9 @@ std::vector<UnsavedJournal> unsavedJournals(const std::string& folder) {
         if (name.rfind(kJournalPrefix, 0) != 0 || entry.path().extension() != kJournalExtension ||
             heldByARun(entry.path().string()))
             continue;
-        const std::string text = readWhole(entry.path().string());
+        const std::optional<std::string> read = journalText(entry.path().string());
+        if (!read) continue;
+        const std::string& text = *read;
         const RecoveredLog log = recoverJournalText(text, name);
         if (!log.problem.empty()) continue;
         UnsavedJournal j;
