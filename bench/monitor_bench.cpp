@@ -32,10 +32,10 @@ void measure(const char* name, const std::array<bool, kTraceGroupCount>& include
         if (clock.nowMicros() - t0 >= static_cast<std::int64_t>(kSeconds * 1e6))
             loop.cmdLogStop_Click();
     const double seconds = static_cast<double>(clock.nowMicros() - t0) / 1e6;
-    const double rate = loop.SampleCount() / seconds;
+    const double rate = loop.samplesPresented() / seconds;
     const double limit = liveWireLimit(include);
     std::printf("%-22s %6d samples in %5.2f s  %6.1f/s  wire limit %6.1f/s  ratio %.3f\n", name,
-                loop.SampleCount(), seconds, rate, limit, rate / limit);
+                loop.samplesPresented(), seconds, rate, limit, rate / limit);
 }
 
 }  // namespace

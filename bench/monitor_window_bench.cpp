@@ -95,7 +95,7 @@ double commandLineRatio(const Groups& groups) {
     const std::int64_t t0 = unit.clock.nowMicros();
     while (loop.step())
         if (unit.clock.nowMicros() - t0 >= kSeconds * 1'000'000LL) loop.cmdLogStop_Click();
-    return loggedRatio(*log, loop.SampleCount(), groups);
+    return loggedRatio(*log, loop.samplesPresented(), groups);
 }
 
 // The main window on the paced unit, with a settings store of its own.
@@ -214,7 +214,7 @@ Figures measure(const Groups& groups, const Combination& c) {
     const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
 
     Figures f;
-    f.samples = window.monitor().loop().SampleCount();
+    f.samples = window.monitor().loop().samplesPresented();
     f.ratio = loggedRatio(window.log(), f.samples, groups);
     f.cpuPercent = 100 * (cpuSeconds() - cpu0) / seconds;
     f.worstGapMs = worstGapMs(window.log(), f.samples);

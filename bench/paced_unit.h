@@ -14,7 +14,7 @@ struct PacedUnit {
     PacedUnit() : sim(SimUnitKind::Det1_501, clock, pacedLine()) {
         (void)sim.port().open();
         session.maps.GridInit();
-        (void)SR20DET_Version(session, true, true, true, false);
+        (void)SR20DET_Version(session, {.FromPFC = true, .NoDisplay = true});
     }
     static LineFaults pacedLine() {
         LineFaults faults;

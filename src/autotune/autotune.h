@@ -8,8 +8,8 @@
 
 #include "maps/map_axes.h"
 #include "maps/map_grids.h"
+#include "model/trace_items.h"
 #include "monitor/log_store.h"
-#include "monitor/trace_items.h"
 
 namespace tunalyx {
 

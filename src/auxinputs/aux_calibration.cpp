@@ -90,18 +90,14 @@ AuxCalibration auxCalibrationOf(const AuxSettings& s) {
     return aux;
 }
 
-void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxCalibration& aux) {
-    for (int s = 0; s <= log.LogLast; ++s) {
-        std::array<double, 4> r{};
-        for (int k = 0; k < 4; ++k)
-            r[static_cast<std::size_t>(k)] = log.LogData(items.lookup(kGroupAux, k), s);
-        if (aux.names.an1MinusAn2) r[0] -= r[1];
-        if (aux.names.an3MinusAn4) r[2] -= r[3];
-        for (std::size_t k = 0; k < 4; ++k)
-            log.setLogData(items.lookup(kGroupAux, static_cast<int>(k) + 4), s,
-                           aux.c2[k] * r[k] * r[k] + aux.c1[k] * r[k] + aux.c0[k]);
-    }
-    if (log.LogLast > 0) log.LogUnsaved = true;
+std::array<double, 4> AuxCalibration::values(const std::array<double, 4>& volts) const {
+    std::array<double, 4> x = volts;
+    if (names.an1MinusAn2) x[0] = volts[0] - volts[1];
+    if (names.an3MinusAn4) x[2] = volts[2] - volts[3];
+    std::array<double, 4> value{};
+    for (std::size_t k = 0; k < 4; ++k)
+        value[k] = c2[k] * x[k] * x[k] + c1[k] * x[k] + c0[k];
+    return value;
 }
 
 }  // namespace tunalyx

@@ -4,8 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "monitor/live_decode.h"
-#include "monitor/log_store.h"
+#include "model/trace_items.h"
 #include "ports/settings_store.h"
 
 namespace tunalyx {
@@ -24,6 +23,19 @@ struct AuxInput {
     double poly0 = 0;
 
     bool operator==(const AuxInput&) const = default;
+};
+
+// What the monitor applies to the four analogue inputs, worked out from the user's settings
+// (AuxSettings): names and difference flags, and the value = c2 x^2 + c1 x + c0 of each.
+struct AuxCalibration {
+    AuxNames names;
+    std::array<double, 4> c2{0, 0, 0, 0};
+    std::array<double, 4> c1{1, 1, 1, 1};
+    std::array<double, 4> c0{0, 0, 0, 0};
+
+    // The four calibrated values of the four raw voltages (AN1 - AN2 and AN3 - AN4 where the
+    // difference flags say so).
+    [[nodiscard]] std::array<double, 4> values(const std::array<double, 4>& volts) const;
 };
 
 // The four inputs as the user entered them and the settings store keeps them; the monitor
@@ -52,9 +64,5 @@ struct AuxLine {
 // x^2 term is 0; the names and the difference flags. Inputs whose volts are equal keep a plain
 // line (slope 1) rather than dividing by zero.
 [[nodiscard]] AuxCalibration auxCalibrationOf(const AuxSettings& settings);
-
-// "ReCalculate Log": the calibrated aux items of every sample in memory again from the raw
-// voltages; a log of more than one sample becomes unsaved.
-void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxCalibration& aux);
 
 }  // namespace tunalyx

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "charts/strip_chart.h"
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "ports/settings_store.h"
 
 namespace tunalyx {

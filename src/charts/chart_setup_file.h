@@ -6,7 +6,7 @@
 
 #include "charts/chart_config.h"
 #include "model/key_value_file.h"
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 

@@ -14,10 +14,10 @@
 #include "charts/setup_chart_dialog.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
+#include "model/trace_items.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_window.h"
-#include "monitor/trace_items.h"
 #include "transfer/data_file.h"
 
 namespace tunalyx {

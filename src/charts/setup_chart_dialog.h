@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 
 class QComboBox;
 class QLineEdit;

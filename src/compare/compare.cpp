@@ -92,7 +92,8 @@ std::optional<Tune> fileInWindowLayout(const Tune& window, std::string_view file
         readDataFileText(fileText, file.image, file.dirty, file.notes);
 
         // The file's identity first, without its layout...
-        if (identifyVersion(file, prompts, nullptr, true, false, true) !=
+        if (identifyVersion(file, prompts, nullptr,
+                            {.NoDisplay = true, .ApplyLayout = false, .CheckData = true}) !=
             Identification::Identified) {
             prompts.tell(shownName + " is not a Recognised SR20DET File", MessageIcon::Critical);
             return std::nullopt;
@@ -100,7 +101,7 @@ std::optional<Tune> fileInWindowLayout(const Tune& window, std::string_view file
         // ...then the window's identity again: the file's data are converted to its layout.
         for (std::uint8_t block : kIdentityBlocks)
             file.image[block] = window.image[block];
-        if (identifyVersion(file, prompts, nullptr, true, true, true) !=
+        if (identifyVersion(file, prompts, nullptr, {.NoDisplay = true, .CheckData = true}) !=
             Identification::Identified) {
             prompts.tell(
                 shownName + " cannot be compared: the window holds no recognised SR20DET data",

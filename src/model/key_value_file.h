@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "ports/user_prompts.h"
 
 namespace tunalyx {

@@ -100,12 +100,9 @@ void decodeGroup(int group, const Bytes& data, const TraceItems& items, const Au
                 volts[k] = single(byteAt(data, static_cast<int>(k) + 1) * kAuxVoltsPerCount);
                 sample.value[item(static_cast<int>(k))] = volts[k];
             }
-            std::array<double, 4> x = volts;
-            if (aux.names.an1MinusAn2) x[0] = volts[0] - volts[1];
-            if (aux.names.an3MinusAn4) x[2] = volts[2] - volts[3];
+            const std::array<double, 4> value = aux.values(volts);
             for (std::size_t k = 0; k < 4; ++k)
-                sample.value[item(static_cast<int>(k) + 4)] =
-                    aux.c2[k] * x[k] * x[k] + aux.c1[k] * x[k] + aux.c0[k];
+                sample.value[item(static_cast<int>(k) + 4)] = value[k];
             break;
         }
         case kGroupMap:
@@ -139,6 +136,18 @@ void clearGroup(int group, const TraceItems& items, LiveSample& sample) {
     for (int i = 0; i < kGroupItemCount[static_cast<std::size_t>(group)]; ++i)
         sample.value[static_cast<std::size_t>(items.lookup(group, i))] = 0;
     if (group == kGroupSensor) sample.sensorFlag.fill(false);
+}
+
+void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxCalibration& aux) {
+    for (int s = 0; s <= log.LogLast; ++s) {
+        std::array<double, 4> volts{};
+        for (int k = 0; k < 4; ++k)
+            volts[static_cast<std::size_t>(k)] = log.LogData(items.lookup(kGroupAux, k), s);
+        const std::array<double, 4> value = aux.values(volts);
+        for (std::size_t k = 0; k < 4; ++k)
+            log.setLogData(items.lookup(kGroupAux, static_cast<int>(k) + 4), s, value[k]);
+    }
+    if (log.LogLast > 0) log.LogUnsaved = true;
 }
 
 }  // namespace tunalyx

@@ -3,8 +3,10 @@
 #include <array>
 #include <cstdint>
 
+#include "auxinputs/aux_calibration.h"
 #include "model/number_format.h"
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
+#include "monitor/log_store.h"
 #include "ports/bytes.h"
 #include "versions/layout_family.h"
 
@@ -21,15 +23,6 @@ inline constexpr std::array<int, kTraceGroupCount> kPollOrder = {
 // The command byte of a group's live-data block for the version in force.
 [[nodiscard]] std::uint8_t liveCommand(const LiveCommands& live, int group);
 
-// What the monitor applies to the four analogue inputs, worked out from the user's settings
-// (AuxSettings): names and difference flags, and the value = c2 x^2 + c1 x + c0 of each.
-struct AuxCalibration {
-    AuxNames names;
-    std::array<double, 4> c2{0, 0, 0, 0};
-    std::array<double, 4> c1{1, 1, 1, 1};
-    std::array<double, 4> c0{0, 0, 0, 0};
-};
-
 // One sample: a value for every item (index = item number) and the sensors' flag bits.
 struct LiveSample {
     std::array<double, kTraceItemCount> value{};
@@ -45,6 +38,10 @@ void clearGroup(int group, const TraceItems& items, LiveSample& sample);
 // Descriptor items, sensor voltages and raw aux voltages are held as singles; written as such,
 // 14.2 stays "14.2".
 [[nodiscard]] Precision itemPrecision(const TraceItems& items, int item);
+
+// "ReCalculate Log": the calibrated aux items of every sample in memory again from the raw
+// voltages; a log of more than one sample becomes unsaved.
+void recalculateAuxLog(LogStore& log, const TraceItems& items, const AuxCalibration& aux);
 
 // The boost rule of descriptor size 130: words with bit 15 set are positive from 0x8000, the
 // others count down from 760.

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "model/trace_items.h"
 #include "monitor/log_reader.h"
 #include "monitor/log_store.h"
-#include "monitor/trace_items.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/trace_items.h"
 #include "monitor/log_store.h"
-#include "monitor/trace_items.h"
 #include "ports/user_prompts.h"
 
 namespace tunalyx {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 
 namespace tunalyx {
 

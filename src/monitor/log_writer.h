@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "model/number_format.h"
+#include "model/trace_items.h"
 #include "monitor/log_store.h"
-#include "monitor/trace_items.h"
 #include "ports/file_writer.h"
 
 namespace tunalyx {

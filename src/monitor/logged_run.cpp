@@ -4,7 +4,7 @@
 #include <future>
 #include <memory>
 
-#include "history/log_journal.h"
+#include "monitor/log_journal.h"
 #include "monitor/monitor_loop.h"
 #include "monitor/session_monitor_port.h"
 
@@ -71,7 +71,7 @@ LoggedRunResult runLogged(Session& s, Clock& clock, const AuxCalibration& aux,
 
     for (bool more = true; more;) {
         more = loop.step();
-        const int count = loop.SampleCount();
+        const int count = loop.samplesPresented();
         if (count > 0 && partTimed != loop.part()) {
             if (partTimed < 0) runStartTick = loop.partStartTick();
             partStartMs = loop.partStartTick() - runStartTick;
@@ -106,7 +106,7 @@ LoggedRunResult runLogged(Session& s, Clock& clock, const AuxCalibration& aux,
         if (hooks.progress) hooks.progress(earlierSamples + count, ms);
     }
 
-    const int count = loop.SampleCount();
+    const int count = loop.samplesPresented();
     const int part = loop.part();
     if (count == 0) {
         // Over just as a full log was handed on: the run ends with it.

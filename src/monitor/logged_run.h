@@ -7,8 +7,8 @@
 #include <string>
 
 #include "auxinputs/aux_calibration.h"
+#include "model/trace_items.h"
 #include "monitor/log_store.h"
-#include "monitor/trace_items.h"
 #include "ports/clock.h"
 #include "session/session.h"
 

@@ -125,8 +125,9 @@ public:
     [[nodiscard]] bool stopRequested() const { return m_stopRequested; }
     // From a successful start to the end of the run.
     [[nodiscard]] bool runInProgress() const { return m_runInProgress; }
-    // The samples presented in this run.
-    [[nodiscard]] int SampleCount() const { return m_sampleCount; }
+    // The samples of this part presented so far (the log's own count, LogStore::sampleCount, holds
+    // once the run has ended).
+    [[nodiscard]] int samplesPresented() const { return m_sampleCount; }
     [[nodiscard]] const MonitorFields& fields() const { return m_fields; }
     [[nodiscard]] const LiveSample& lastSample() const { return m_sample; }
 

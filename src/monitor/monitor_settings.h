@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "ports/settings_store.h"
 
 namespace tunalyx {

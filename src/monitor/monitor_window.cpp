@@ -349,7 +349,7 @@ void MonitorWindow::showCountAndMaxima() {
         const QString max = latin1(m_loop.fields().txtMonitorMax[i]);
         if (m_txtMonitorMax[i]->text() != max) m_txtMonitorMax[i]->setText(max);
     }
-    m_txtMonCount->setText(QString::number(m_loop.SampleCount()));
+    m_txtMonCount->setText(QString::number(m_loop.samplesPresented()));
 }
 
 void MonitorWindow::runEnded() {

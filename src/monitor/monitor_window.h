@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "history/log_journal.h"
+#include "monitor/log_journal.h"
 #include "monitor/monitor_loop.h"
 #include "monitor/polling_worker.h"
 #include "ports/file_writer.h"

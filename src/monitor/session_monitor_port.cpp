@@ -5,13 +5,14 @@
 namespace tunalyx {
 
 MonitorPort monitorPortOf(Session& session, bool checkData) {
-    return {
-        session.link,
-        session.PortBusy,
-        session.layout.live,
-        session.trace,
-        session.codec.locale(),
-        [&session, checkData] { return SR20DET_Version(session, true, false, true, checkData); }};
+    return {session.link,
+            session.PortBusy,
+            session.layout.live,
+            session.trace,
+            session.codec.locale(),
+            [&session, checkData] {
+                return SR20DET_Version(session, {.FromPFC = true, .CheckData = checkData});
+            }};
 }
 
 }  // namespace tunalyx

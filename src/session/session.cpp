@@ -7,15 +7,13 @@
 
 namespace tunalyx {
 
-bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyLayout,
-                     bool CheckData) {
-    switch (identifyVersion(session, session.prompts, FromPFC ? &session.link : nullptr, NoDisplay,
-                            ApplyLayout, CheckData)) {
+bool SR20DET_Version(Session& session, const VersionCheck& check) {
+    switch (identifyVersion(session, session.prompts, &session.link, check)) {
         case Identification::Identified:
-            if (ApplyLayout) {
+            if (check.ApplyLayout) {
                 // The pages are rebuilt from the rewritten table before they show the data.
                 session.view().layoutChanged();
-                if (!NoDisplay) session.view().DisplayAllData();
+                if (!check.NoDisplay) session.view().DisplayAllData();
             }
             return true;
         case Identification::Failed:
@@ -40,7 +38,7 @@ bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyL
 
 void mnuSetVersion_Click(Session& session, int menu, int item) {
     if (!storeVersionMenuIdentity(session.image, menu, item)) return;
-    SR20DET_Version(session, false, false, true, true);
+    SR20DET_Version(session, {.FromPFC = false, .CheckData = true});
     session.view().DisplayAllData();
 }
 

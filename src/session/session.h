@@ -12,6 +12,7 @@
 #include "session/port_busy.h"
 #include "session/session_view.h"
 #include "versions/tune.h"
+#include "versions/version_identification.h"
 
 namespace tunalyx {
 
@@ -60,15 +61,12 @@ private:
 
 // Identifies the version of the connected unit (FromPFC) or of the image and, with ApplyLayout,
 // switches the session to its family (converting the image when needed) and shows the pages
-// again, unless NoDisplay. CheckData adds the D-Jetro/L-Jetro warnings and the conversion
-// question. An SR20DET unit of no supported version is scanned whole and the scan offered for
-// saving. True when a supported version was identified.
-bool SR20DET_Version(Session& session, bool FromPFC, bool NoDisplay, bool ApplyLayout,
-                     bool CheckData);
+// again, unless NoDisplay (see VersionCheck). An SR20DET unit of no supported version is scanned
+// whole and the scan offered for saving. True when a supported version was identified.
+bool SR20DET_Version(Session& session, const VersionCheck& check);
 
 // The "&Version" menu: menu 0..4 (SR20DET1, SR20DET2, SR20DET3, SR20DET5, SR20T2-D) and item in
-// menu order. Stores the identity in the image, identifies (false, false, true, true) and
-// redisplays.
+// menu order. Stores the identity in the image, identifies it with CheckData and redisplays.
 void mnuSetVersion_Click(Session& session, int menu, int item);
 
 // Full scan of every command byte of an unsupported unit into the image, with progress and

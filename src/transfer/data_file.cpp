@@ -167,7 +167,7 @@ bool OpenDataFile(Session& session, const std::string& path, const std::string& 
         // The version comes from the identity blocks just loaded, not from the unit.
         const std::string keptVersion = session.VerNumber;
         session.VerNumber.clear();
-        if (SR20DET_Version(session, false, false, true, false)) {
+        if (SR20DET_Version(session, {.FromPFC = false, .CheckData = false})) {
             SessionView& view = session.view();
             view.DisplayAllData();
             view.setUpdateEnabled(false);

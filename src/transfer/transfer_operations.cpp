@@ -83,7 +83,7 @@ private:
 };
 
 bool identifyUnit(Session& session) {
-    return SR20DET_Version(session, true, false, true, true);
+    return SR20DET_Version(session, {.FromPFC = true, .CheckData = true});
 }
 
 std::vector<int> visibleMaps(const Session& session) {
@@ -217,7 +217,7 @@ std::uint8_t LegacyWriteCommand(std::uint8_t command) {
 bool TransferOperations::cmdReadAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdReadAll", true);
-    if (!SR20DET_Version(s, true, false, true, false)) return false;
+    if (!SR20DET_Version(s, {.FromPFC = true, .CheckData = false})) return false;
 
     if (s.compareMode) s.view().endCompareMode();
     const PacketImage::Slots kept = s.image.all();

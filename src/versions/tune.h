@@ -5,7 +5,7 @@
 #include "maps/map_grids.h"
 #include "model/packet_image.h"
 #include "model/settings_table.h"
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "versions/layout_family.h"
 
 namespace tunalyx {

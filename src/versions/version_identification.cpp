@@ -129,8 +129,9 @@ void applyFamily(Tune& tune, UserPrompts& prompts, LayoutFamily family, const st
 
 }  // namespace
 
-Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* unit, bool NoDisplay,
-                               bool ApplyLayout, bool CheckData) {
+Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* link,
+                               const VersionCheck& check) {
+    PacketLink* const unit = check.FromPFC ? link : nullptr;
     PacketImage& image = tune.image;
     const Bytes savedName = image[kNameBlock];
     const Bytes savedVersion = image[kVersionBlock];
@@ -147,7 +148,7 @@ Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* uni
         return fail();
     }
 
-    if (CheckData) {
+    if (check.CheckData) {
         const bool dataPressure = tune.VerName == kPressureUnit;
         const bool unitPressure = name == kPressureUnit;
         if (dataPressure && !unitPressure)
@@ -161,7 +162,7 @@ Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* uni
         return fail();
     const std::string versionText = versionTextOf(image);
 
-    if (unit && CheckData &&
+    if (unit && check.CheckData &&
         versionText.substr(0, 1) != std::string_view(tune.VerNumber).substr(0, 1)) {
         if (prompts.showMessage(kConvertQuestion, MessageIcon::Question, MessageButtons::YesNo) !=
             MessageAnswer::Yes)
@@ -172,7 +173,7 @@ Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* uni
     const std::optional<LayoutFamily> family = familyOfKey(key);
     if (!family) return unit ? Identification::Unsupported : fail();
 
-    if (ApplyLayout) applyFamily(tune, prompts, *family, key, versionText, NoDisplay);
+    if (check.ApplyLayout) applyFamily(tune, prompts, *family, key, versionText, check.NoDisplay);
 
     tune.VerNumber = versionText;
     tune.VerName = name;

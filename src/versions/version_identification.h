@@ -21,14 +21,22 @@ enum class Identification {
     Unsupported,
 };
 
-// Identifies the version of the tune's data: from the connected unit when `unit` is given
-// (FromPFC), otherwise from the identity blocks in the image. With ApplyLayout the tune is then
-// set up for the family (block lists, map blocks, live commands, labels, Tags, item names,
-// tabs), converting the image from the old family when needed; NoDisplay is passed to the
-// conversions. CheckData adds the D-Jetro/L-Jetro warnings and, asking the unit, the conversion
-// question.
+// What an identification asks and what it does with the answer, named where it is asked for:
+// `SR20DET_Version(session, {.FromPFC = true, .CheckData = true})`.
+struct VersionCheck {
+    bool FromPFC = false;     // ask the connected unit; otherwise read the identity in the image
+    bool NoDisplay = false;   // the pages are not shown again (passed on to the conversions)
+    bool ApplyLayout = true;  // set the tune up for the family found, converting its image
+    bool CheckData = false;   // the D-Jetro/L-Jetro warnings and, asking the unit, the
+                              // conversion question
+};
+
+// Identifies the version of the tune's data: from `unit` with FromPFC (it must then be given),
+// otherwise from the identity blocks in the image. With ApplyLayout the tune is then set up for
+// the family (block lists, map blocks, live commands, labels, Tags, item names, tabs),
+// converting the image from the old family when needed.
 [[nodiscard]] Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* unit,
-                                             bool NoDisplay, bool ApplyLayout, bool CheckData);
+                                             const VersionCheck& check);
 
 // The "&Version" menu: menu 0..4 (SR20DET1, SR20DET2, SR20DET3, SR20DET5, SR20T2-D) and item in
 // menu order. Writes the item's name and version into the identity blocks it belongs in and

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "ports/user_prompts.h"
 #include "watches/watch_settings.h"
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "model/key_value_file.h"
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 #include "watches/watch_settings.h"

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "auxinputs/aux_setup_form.h"
 #include "ports/memory_settings_store.h"
 #include "support/recording_prompts.h"
@@ -30,30 +28,6 @@ TEST(AuxCalibration, AnEmptyStoreGivesTheWideBandLineAndWhatIsStoredReadsBack) {
               (std::array<double, 5>{400, -400, 0.5, -2, 3}));
     EXPECT_TRUE(aux.names.an1MinusAn2);
     EXPECT_FALSE(aux.names.an3MinusAn4);
-}
-
-TEST(AuxCalibration, RecalculatingTheLogUsesEachPairsDifferenceAndTheSquare) {
-    auto log = std::make_unique<LogStore>();
-    const TraceItems items;
-    AuxCalibration aux;
-    aux.names.an1MinusAn2 = aux.names.an3MinusAn4 = true;
-    aux.c2 = {0, 0, 0.5, 0};
-    aux.c1 = {2, 1, 1, 3};
-    aux.c0 = {10, 0, 1, 0};
-    for (int s = 0; s < 3; ++s)  // AN1..AN4 raw volts 3, 1, 4.5, 1.5 times the sample's number
-        for (int k = 0; k < 4; ++k)
-            log->setLogData(54 + k, s, std::array{3.0, 1.0, 4.5, 1.5}[std::size_t(k)] * (s + 1));
-    recalculateAuxLog(*log, items, aux);  // no log: sample 0 only, and nothing to save
-    // AN1 - AN2 is 2 V, AN2 is calibrated from its own volts, AN3 - AN4 is 3 V.
-    EXPECT_EQ((std::array{log->LogData(58, 0), log->LogData(59, 0), log->LogData(60, 0),
-                          log->LogData(61, 0), log->LogData(60, 1)}),
-              (std::array<double, 5>{2 * 2.0 + 10, 1.0, 0.5 * 3 * 3 + 3 + 1, 3 * 1.5, 0}));
-    EXPECT_FALSE(log->LogUnsaved);
-
-    log->LogLast = 1;
-    recalculateAuxLog(*log, items, aux);
-    EXPECT_DOUBLE_EQ(log->LogData(60, 1), 0.5 * 6.0 * 6.0 + 6.0 + 1);
-    EXPECT_TRUE(log->LogUnsaved);
 }
 
 class AuxSetupFormTest : public ::testing::Test {

@@ -40,7 +40,7 @@ protected:
         tune.maps.GridInit();
         tune.image.assign(defaultBlocks(simUnit(kind)));
         tune.notes = "tune notes\r\n";
-        EXPECT_TRUE(SR20DET_Version(tune, false, true, true, false));
+        EXPECT_TRUE(SR20DET_Version(tune, {.FromPFC = false, .NoDisplay = true}));
         if (edit) edit(tune);
         const fs::path path = dir / name;
         std::ofstream(path, std::ios::binary) << dataFileText(tune.image, tune.notes);
@@ -128,7 +128,7 @@ TEST_F(CompareTest, AFileOfAnotherFamilyIsConvertedToTheWindowsLayoutFirst) {
         const std::string other = writeTune("other.dat", kind, [&](Session& s) {
             // Converted without the names the display step gives the functions.
             ASSERT_TRUE(storeVersionMenuIdentity(s.image, menu, item));
-            ASSERT_TRUE(SR20DET_Version(s, false, true, true, false));
+            ASSERT_TRUE(SR20DET_Version(s, {.FromPFC = false, .NoDisplay = true}));
             ASSERT_EQ(s.layout.family, family);
         });
         const auto diff = compare(other);

@@ -30,7 +30,7 @@ namespace {
 void openUnitImage(GuiHarness& h, SimUnitKind kind) {
     h.session.image.assign(defaultBlocks(simUnit(kind)));
     h.session.VerNumber.clear();
-    QVERIFY(SR20DET_Version(h.session, false, false, true, false));
+    QVERIFY(SR20DET_Version(h.session, {.FromPFC = false, .CheckData = false}));
 }
 
 QPlainTextEdit* notesBox(MainWindow& w) {

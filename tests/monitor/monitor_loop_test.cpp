@@ -38,7 +38,7 @@ protected:
         EXPECT_TRUE(sim.port().open());
         session.maps.GridInit();
         // As after a Read All: the data in the window are the unit's version.
-        EXPECT_TRUE(SR20DET_Version(session, true, true, true, false));
+        EXPECT_TRUE(SR20DET_Version(session, {.FromPFC = true, .NoDisplay = true}));
         loop.addListener(&recorder);
     }
     // Steps until the run is over, the clock moving `stepMs` a cycle.

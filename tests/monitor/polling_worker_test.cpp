@@ -71,7 +71,7 @@ protected:
     PollingWorkerTest() {
         EXPECT_TRUE(sim.port().open());
         session.maps.GridInit();
-        EXPECT_TRUE(SR20DET_Version(session, true, true, true, false));
+        EXPECT_TRUE(SR20DET_Version(session, {.FromPFC = true, .NoDisplay = true}));
     }
     // Starts the run and its worker's thread, with the line handed over as the window does.
     void startRun(const std::array<bool, kTraceGroupCount>& include = kAllGroups) {
@@ -83,7 +83,7 @@ protected:
     }
     // Presents what the worker publishes, as the window's frames do, until n samples show.
     void presentUntil(int n) {
-        while (loop.SampleCount() < n && !worker.finished())
+        while (loop.samplesPresented() < n && !worker.finished())
             loop.present();
     }
     void endRun() {
@@ -110,21 +110,21 @@ TEST_F(PollingWorkerTest, TransfersDuringARunGoOutWholeBetweenTwoWholeSamples) {
     startRun();
     presentUntil(3);
     // The window's thread reads while the worker writes: what is published is whole.
-    for (int s = 0; s < loop.SampleCount(); ++s)
+    for (int s = 0; s < loop.samplesPresented(); ++s)
         EXPECT_GT(log.LogData(0, s), 0) << "the Rpm of sample " << s;
     // A map read, then a changed cell written by Update, while the run goes on.
     TransferOperations transfers(session);
     EXPECT_TRUE(transfers.cmdReadMap_Click(kInjMap));
     ASSERT_TRUE(session.maps.GridSetData(kInjMap, 4, 7, 0x99));
     EXPECT_TRUE(transfers.cmdUpdate_Click());
-    const int afterMap = loop.SampleCount();
+    const int afterMap = loop.samplesPresented();
     presentUntil(afterMap + 3);
     loop.cmdLogStop_Click();
     endRun();
 
     EXPECT_FALSE(loop.runInProgress());
-    EXPECT_GE(loop.SampleCount(), afterMap + 3);
-    EXPECT_EQ(log.LogLast, loop.SampleCount() - 1);
+    EXPECT_GE(loop.samplesPresented(), afterMap + 3);
+    EXPECT_EQ(log.LogLast, loop.samplesPresented() - 1);
     EXPECT_TRUE(prompts.texts().empty());
     // Only the worker touched the line while it had it.
     EXPECT_EQ(port.writersSince(firstLiveRequest), std::set<std::thread::id>{workerId});
@@ -147,7 +147,7 @@ TEST_F(PollingWorkerTest, TransfersDuringARunGoOutWholeBetweenTwoWholeSamples) {
             ++i;
         }
     }
-    EXPECT_EQ(cycles, loop.SampleCount());
+    EXPECT_EQ(cycles, loop.samplesPresented());
     EXPECT_GT(others, 0);
     // Cell 123 (row 4, column 7) lies in byte 24 of the second injection block.
     EXPECT_EQ(sim.ecu().blocks()[0x87][23], 0x99);
@@ -160,7 +160,7 @@ TEST_F(PollingWorkerTest, AUnitGoneSilentEndsTheRunWithItsMessageShownByTheWindo
     startRun();
     endRun();
 
-    EXPECT_EQ(loop.SampleCount(), 2);
+    EXPECT_EQ(loop.samplesPresented(), 2);
     EXPECT_EQ(log.LogLast, 1);
     // Held until the window's thread shows it, after the samples.
     EXPECT_TRUE(prompts.texts().empty());

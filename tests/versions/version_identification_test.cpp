@@ -36,7 +36,7 @@ protected:
     void open(SimUnitKind kind) {
         session->image.assign(defaultBlocks(simUnit(kind)));
         session->VerNumber.clear();
-        ASSERT_TRUE(SR20DET_Version(*session, false, false, true, false));
+        ASSERT_TRUE(SR20DET_Version(*session, {.FromPFC = false, .CheckData = false}));
         prompts.clear();
         view.calls.clear();
     }
@@ -64,7 +64,8 @@ TEST_F(VersionTest, EachUnitSelectsItsFamilyLayout) {
     for (const auto& [kind, family, identity] : units) {
         SCOPED_TRACE(identity);
         connect(kind);
-        ASSERT_TRUE(SR20DET_Version(*session, true, false, true, false));  // as Read All calls it
+        ASSERT_TRUE(SR20DET_Version(
+            *session, {.FromPFC = true, .CheckData = false}));  // as Read All calls it
         const FamilyLayout& l = familyLayout(family);
         const Session& s = *session;
         EXPECT_EQ(s.layout.family, family);
@@ -126,7 +127,8 @@ TEST_F(VersionTest, UnsupportedUnitIsScannedAndOfferedForSaving) {
     open(SimUnitKind::Det1_501);
     prompts.answerNext(MessageAnswer::Yes);  // "5" against "4": the conversion question
     session->dirty.set(0x8A);
-    EXPECT_FALSE(SR20DET_Version(*session, true, false, true, true));  // as Read Map calls it
+    EXPECT_FALSE(
+        SR20DET_Version(*session, {.FromPFC = true, .CheckData = true}));  // as Read Map calls it
     ASSERT_EQ(prompts.messages().size(), 2u);
     EXPECT_EQ(prompts.messages()[1].text,
               std::string("SR20DET2 version 4.07  is not yet supported.\r\n"
@@ -174,7 +176,7 @@ TEST_F(VersionTest, CancelledScanKeepsChangedFlags) {
 // A unit whose name is no SR20DET's is told so after its name, and asked nothing more.
 TEST_F(VersionTest, OtherUnitIsAskedOnlyForItsName) {
     connect(SimUnitKind::NotSr20);
-    EXPECT_FALSE(SR20DET_Version(*session, true, false, true, true));
+    EXPECT_FALSE(SR20DET_Version(*session, {.FromPFC = true, .CheckData = true}));
     EXPECT_EQ(sim->ecu().requests(), (std::vector<Bytes>{{0xF3}, {0xF3}}));
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{"This is not an SR20DET PFC"});
     sim->ecu().clearRequestLog();
@@ -210,7 +212,7 @@ TEST_F(VersionTest, UnitCheckedAgainstTheData) {
         open(data);
         const PacketImage before = session->image;
         const std::string version = session->VerNumber;
-        EXPECT_EQ(SR20DET_Version(*session, true, false, true, true), goesOn);
+        EXPECT_EQ(SR20DET_Version(*session, {.FromPFC = true, .CheckData = true}), goesOn);
         ASSERT_EQ(prompts.messages().size(), 1u);
         EXPECT_EQ(prompts.messages()[0].text, message);
         EXPECT_EQ(prompts.messages()[0].icon, icon);
@@ -227,7 +229,7 @@ TEST_F(VersionTest, UnitCheckedAgainstTheData) {
     open(SimUnitKind::Det2_312A);
     const PacketImage before = session->image;
     prompts.answerNext(MessageAnswer::Yes);
-    ASSERT_TRUE(SR20DET_Version(*session, true, false, true, true));
+    ASSERT_TRUE(SR20DET_Version(*session, {.FromPFC = true, .CheckData = true}));
     EXPECT_EQ(session->image[0xD6], before[0x65]);
     EXPECT_TRUE(session->image[0x65].empty());
     EXPECT_EQ(session->layout.family, LayoutFamily::Family5);
@@ -237,11 +239,11 @@ TEST_F(VersionTest, UnitCheckedAgainstTheData) {
     const PacketImage converted = session->image;
     prompts.clear();
     sim->port().setBroken(true);
-    EXPECT_FALSE(SR20DET_Version(*session, true, false, true, true));
+    EXPECT_FALSE(SR20DET_Version(*session, {.FromPFC = true, .CheckData = true}));
     EXPECT_EQ(session->image, converted);
     prompts.clear();
     session->image[0xF3] = bytesFromText("RB25DET1");
-    EXPECT_FALSE(SR20DET_Version(*session, false, false, true, true));
+    EXPECT_FALSE(SR20DET_Version(*session, {.FromPFC = false, .CheckData = true}));
     EXPECT_TRUE(prompts.messages().empty());
 }
 
@@ -253,7 +255,7 @@ TEST_F(VersionTest, EmptyVersionConvertsNothingAndKeepsItemNames) {
     session->image.assign(file);
     session->VerNumber.clear();
 
-    ASSERT_TRUE(SR20DET_Version(*session, false, false, true, false));
+    ASSERT_TRUE(SR20DET_Version(*session, {.FromPFC = false, .CheckData = false}));
     EXPECT_EQ(session->image.all(), file);
     EXPECT_EQ(session->layout.family, LayoutFamily::Family3);
     EXPECT_EQ(session->settings.find(ControlKind::Frame, 36)->tag, "&H65,85");
@@ -262,7 +264,7 @@ TEST_F(VersionTest, EmptyVersionConvertsNothingAndKeepsItemNames) {
               std::pair(1, 1));
 
     // With data identified before, the block gets the version's built-in names.
-    ASSERT_TRUE(SR20DET_Version(*session, false, false, true, false));
+    ASSERT_TRUE(SR20DET_Version(*session, {.FromPFC = false, .CheckData = false}));
     EXPECT_EQ(text(0x69), textFromBytes(defaultBlocks(simUnit(SimUnitKind::Det2_312A))[0x69]));
     EXPECT_EQ(session->trace.TraceName[30], "AF-1");
 }

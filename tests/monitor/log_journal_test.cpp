@@ -1,4 +1,4 @@
-#include "history/log_journal.h"
+#include "monitor/log_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ protected:
         fs::remove_all(folder);
         EXPECT_TRUE(sim.port().open());
         session.maps.GridInit();
-        EXPECT_TRUE(SR20DET_Version(session, true, true, true, false));
+        EXPECT_TRUE(SR20DET_Version(session, {.FromPFC = true, .NoDisplay = true}));
         journal.failed = [this](const std::string& message) { failures.push_back(message); };
         loop.addListener(&journal);
     }
@@ -79,11 +79,12 @@ TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
     for (int i = 0; i < 100; ++i) {
         steps(1, 40);
         const RecoveredLog onDisk = recoverJournal(journal.path());
-        const std::int64_t newest = log.LogTime(loop.SampleCount() - 1);
+        const std::int64_t newest = log.LogTime(loop.samplesPresented() - 1);
         long withinTheLastSecond = 0;
-        for (int s = 0; s < loop.SampleCount(); ++s)
+        for (int s = 0; s < loop.samplesPresented(); ++s)
             if (log.LogTime(s) > newest - 1000) ++withinTheLastSecond;
-        ASSERT_GE(onDisk.samples, loop.SampleCount() - withinTheLastSecond) << "at sample " << i;
+        ASSERT_GE(onDisk.samples, loop.samplesPresented() - withinTheLastSecond)
+            << "at sample " << i;
     }
     stop();
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "model/descriptors.h"
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 #include "versions/layout_family.h"
 
 namespace tunalyx {

@@ -1,4 +1,4 @@
-#include "monitor/trace_items.h"
+#include "model/trace_items.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "history/log_journal.h"
+#include "monitor/log_journal.h"
 
 #include <algorithm>
 #include <cerrno>
