@@ -15,6 +15,7 @@
 #include "app/start_options.h"
 #include "history/tune_history.h"
 #include "link/qt_serial_port.h"
+#include "monitor/live_run.h"
 #include "ports/qt_settings_store.h"
 #include "program_version.h"
 #include "sim/in_process_simulator.h"
@@ -84,8 +85,9 @@ int main(int argc, char** argv) {
     for (const char* sub : {"Maps", "Logs", "Watchs", "Charts"})
         QDir().mkpath(QString::fromStdString((folders.files / sub).string()));
     QtFileWriter files;
-    MainWindow window(session, store, {selector, serial, simulator ? &simulator->port() : nullptr},
-                      files);
+    LiveRun live(session, session, clock, files, journalFolderOf(session.filesFolder));
+    MainWindow window(session, live, store,
+                      {selector, serial, simulator ? &simulator->port() : nullptr}, files);
     prompts.setOwner(&window);
     window.useTuneHistory(historyFolderOf(session.filesFolder));
     window.Form_Load();

@@ -22,6 +22,7 @@
 #include "maps/scale_dialog.h"
 #include "model/settings_page_widget.h"
 #include "monitor/log_file.h"
+#include "monitor/live_decode.h"
 #include "monitor/log_journal.h"
 #include "monitor/monitor_settings.h"
 #include "ports/whole_file.h"
@@ -47,9 +48,13 @@ constexpr std::uintmax_t kLargestLogForHistory = 256ull * 1024 * 1024;
 
 }  // namespace
 
-MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts ports,
-                       FileWriter& files, QWidget* parent)
-    : QMainWindow(parent), m_session(session), m_store(store), m_fileWriter(files) {
+MainWindow::MainWindow(Session& session, LiveRun& live, SettingsStore& store,
+                       MainWindowPorts ports, FileWriter& files, QWidget* parent)
+    : QMainWindow(parent),
+      m_session(session),
+      m_live(live),
+      m_store(store),
+      m_fileWriter(files) {
     setObjectName(QStringLiteral("frmMain"));
     setCaptionFile("Untitled.Dat");
     m_menus = buildMainMenus(menuBar(), ports.simulator != nullptr);
@@ -109,7 +114,7 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
         m_menus.mnuAutoTune, [this] { return &autoTune(); }, this);
     m_graphToggle = new WindowToggle(
         m_menus.mnuGraph, [this] { return &graph(); }, this);
-    m_watches = new WatchWindows(m_session, *m_log, m_store, files, this);
+    m_watches = new WatchWindows(m_session, m_live, m_store, files, this);
     m_watches->currentSample = [this] { return m_chart ? m_chart->LookupIndex() : 0; };
     const std::pair<QAction*, void (WatchWindows::*)()> watchItems[] = {
         {m_menus.mnuAddWatch, &WatchWindows::mnuWatch_Click},
@@ -151,10 +156,9 @@ MainWindow::MainWindow(Session& session, SettingsStore& store, MainWindowPorts p
 }
 
 MainWindow::~MainWindow() {
-    // The windows that listen to the monitor's loop go before the monitor does.
-    if (m_mapWatch && m_monitor) m_monitor->loop().removeListener(m_mapWatch);
-    if (m_autoTune && m_monitor) m_monitor->loop().removeListener(m_autoTune);
-    if (m_monitor) m_monitor->loop().removeListener(m_watches);
+    // Each window stops following the live run as it goes; the monitor, which started the run,
+    // goes last.
+    if (m_recorder) m_live.removeConsumer(m_recorder.get());
     delete m_watches;
     delete m_mapWatch;
     delete m_autoTune;
@@ -162,18 +166,14 @@ MainWindow::~MainWindow() {
     delete m_monitor;
     m_session.codec.onChange = nullptr;
     m_session.maps.onChange = nullptr;
-    m_session.logSaved = nullptr;
     m_session.setView(nullptr);
 }
 
 void MainWindow::useTuneHistory(const std::string& folder) {
     m_tuneHistory = std::make_unique<TuneHistory>(folder, m_fileWriter);
+    if (m_recorder) m_live.removeConsumer(m_recorder.get());
     m_recorder = std::make_unique<TuneRecorder>(*m_tuneHistory, m_session.prompts);
-    m_session.logSaved = [this](const std::string& path, std::string_view contents) {
-        // The polling worker may save a log part: the history is written from this thread.
-        QMetaObject::invokeMethod(
-            this, [this, path, text = std::string(contents)] { m_recorder->logSaved(path, text); });
-    };
+    m_live.addConsumer(m_recorder.get());
     m_menus.mnuHistory->setEnabled(true);
     connect(m_menus.mnuHistory, &QAction::triggered, this, [this] {
         HistoryWindow& w = historyWindow();
@@ -506,27 +506,23 @@ void MainWindow::FraSettings_MouseUp(int frameIndex, const QPoint& globalPos) {
 void MainWindow::offerLogRecovery() {
     offerJournalRecovery(journalFolderOf(m_session.filesFolder),
                          logPath(m_store, m_session.filesFolder), m_session.prompts, m_fileWriter,
-                         m_session.logSaved);
+                         [this](const std::string& path, std::string_view contents) {
+                             if (m_recorder) m_recorder->logSaved(path, contents);
+                         });
 }
 
 MonitorWindow& MainWindow::monitor() {
     if (!m_monitor) {
-        m_monitor = new MonitorWindow(m_session, *m_log, m_aux, m_store, m_fileWriter, this);
+        m_monitor = new MonitorWindow(m_session, m_live, m_aux, m_store, this);
         connect(m_monitor, &MonitorWindow::closed, this,
                 [this] { m_menus.mnuMonitor->setChecked(false); });
-        // The chart may open after the log was saved; it is named in its caption all the same.
-        for (auto named : {&MonitorWindow::logSaved, &MonitorWindow::logNamed})
-            connect(m_monitor, named, this,
-                    [this](const QString& name) { m_logName = name.toStdString(); });
-        m_monitor->loop().addListener(m_watches);
     }
     return *m_monitor;
 }
 
 ChartWindow& MainWindow::chart() {
     if (!m_chart) {
-        m_chart = new ChartWindow(m_session, *m_log, monitor(), m_store, m_fileWriter, this);
-        if (!m_logName.empty()) m_chart->setLogName(m_logName);
+        m_chart = new ChartWindow(m_session, m_live, monitor(), m_store, m_fileWriter, this);
         connect(m_chart, &ChartWindow::closed, this,
                 [this] { m_menus.mnuChart->setChecked(false); });
         // The sample under the chart's cursor and a newly opened log reach the map watch.
@@ -540,10 +536,6 @@ ChartWindow& MainWindow::chart() {
         m_chart->setAddWatchEnabled(m_watches->addWatchEnabled());
         connect(m_watches, &WatchWindows::addWatchEnabledChanged, m_chart,
                 &ChartWindow::setAddWatchEnabled);
-        connect(m_chart, &ChartWindow::logOpened, this, [this] {
-            if (m_mapWatch) m_mapWatch->RecalculateMap();
-            if (m_autoTune) m_autoTune->logReplaced();
-        });
         m_chart->showAuxSetup = [this] { mnuAuxilary_Click(); };
         m_chart->tuneOfLog = [this](const std::string& path) -> std::string {
             if (!m_tuneHistory) return {};
@@ -567,7 +559,7 @@ void MainWindow::mnuAuxilary_Click() {
     m_aux = auxCalibrationOf(dialog.settings());
     m_session.trace.InitTraceItemLookup(m_aux.names);
     if (dialog.reCalcLog()) {
-        recalculateAuxLog(*m_log, m_session.trace, m_aux);
+        recalculateAuxLog(m_live.log(), m_session.trace, m_aux);
         if (m_chart) m_chart->initTraces();
         if (m_mapWatch) m_mapWatch->RecalculateMap();
     }
@@ -585,9 +577,8 @@ GraphWindow& MainWindow::graph() {
 MapWatchWindow& MainWindow::mapWatch() {
     if (!m_mapWatch) {
         m_mapWatch = new MapWatchWindow(
-            m_session, *m_log, m_store, [this](double x, double y) { tracer().ShowMapPos(x, y); },
+            m_session, m_live, m_store, [this](double x, double y) { tracer().ShowMapPos(x, y); },
             this);
-        monitor().loop().addListener(m_mapWatch);
         connect(m_mapWatch, &MapWatchWindow::closed, this,
                 [this] { m_menus.mnuMapWatch->setChecked(false); });
         m_mapWatch->openLog = [this] { chart().mnuOpen_Click(); };
@@ -606,11 +597,9 @@ MapWatchWindow& MainWindow::mapWatch() {
 
 AutoTuneWindow& MainWindow::autoTune() {
     if (!m_autoTune) {
-        m_autoTune = new AutoTuneWindow(m_session, *m_log, m_store, m_fileWriter, this);
-        monitor().loop().addListener(m_autoTune);
+        m_autoTune = new AutoTuneWindow(m_session, m_live, m_store, m_fileWriter, this);
         connect(m_autoTune, &AutoTuneWindow::closed, this,
                 [this] { m_menus.mnuAutoTune->setChecked(false); });
-        m_autoTune->logging = [this] { return m_monitor && m_monitor->loop().runInProgress(); };
         // The Update button's own handler, which is enabled by the cells just applied.
         m_autoTune->update = [this] { m_cmdUpdate->click(); };
         m_autoTune->applied = [this] { autoTuneApplied(); };

@@ -45,8 +45,8 @@ public:
     static constexpr int kFirstSettingsTab = 3;
     static constexpr int kInfoTab = 8;
 
-    MainWindow(Session& session, SettingsStore& store, MainWindowPorts ports, FileWriter& files,
-               QWidget* parent = nullptr);
+    MainWindow(Session& session, LiveRun& live, SettingsStore& store, MainWindowPorts ports,
+               FileWriter& files, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The start-up sequence; call once after construction.
@@ -82,9 +82,9 @@ public:
     [[nodiscard]] QtTransferCommands& transfers() { return *m_transfers; }
     [[nodiscard]] QtFileCommands& files() { return *m_files; }
     [[nodiscard]] QtCompareCommands& compare() { return *m_compare; }
-    // frmMonitor, created on first use; the one poller of live data and owner of the log's runs.
+    // frmMonitor, created on first use; it starts and shows the live run.
     [[nodiscard]] MonitorWindow& monitor();
-    [[nodiscard]] LogStore& log() { return *m_log; }
+    [[nodiscard]] LogStore& log() { return m_live.log(); }
     // frmChart, created on first use.
     [[nodiscard]] ChartWindow& chart();
     // frmMapWatch, created on first use.
@@ -140,6 +140,7 @@ private:
     [[nodiscard]] MapGridWidget* currentGrid() const;
 
     Session& m_session;
+    LiveRun& m_live;
     SettingsStore& m_store;
     MainMenus m_menus;
     QTabWidget* m_tabs = nullptr;
@@ -156,7 +157,6 @@ private:
     QtMapCommands* m_maps = nullptr;
     QtCompareCommands* m_compare = nullptr;
     FileWriter& m_fileWriter;
-    std::unique_ptr<LogStore> m_log = std::make_unique<LogStore>();
     AuxCalibration m_aux;
     MonitorWindow* m_monitor = nullptr;
     WindowToggle* m_monitorToggle = nullptr;
@@ -172,7 +172,6 @@ private:
     std::unique_ptr<TuneHistory> m_tuneHistory;
     std::unique_ptr<TuneRecorder> m_recorder;
     HistoryWindow* m_history = nullptr;
-    std::string m_logName;  // of the log last saved, for a chart opened after it
     int m_popupFrame = -1;
     bool m_unloaded = false;
 };

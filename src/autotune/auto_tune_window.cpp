@@ -33,9 +33,6 @@ namespace {
 
 const WindowPlacement kDefaultPlacement{105, 0, 10000, 14000, 0};
 constexpr int kLiveMs = 5000;
-// Writes while logging come no closer than this, in the log's seconds: each one costs the
-// readings of its cells for a while.
-constexpr double kLeastSecondsBetweenWrites = 15;
 constexpr int kHatchRole = Qt::UserRole;
 const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 const char* const kTargetFilter = "Target A/F (*.afr);;All Files (*.*)";
@@ -102,11 +99,13 @@ QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
 
 }  // namespace
 
-AutoTuneWindow::AutoTuneWindow(Session& session, const LogStore& log, SettingsStore& store,
+AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& store,
                                FileWriter& files, QWidget* parent)
     : QMainWindow(parent, Qt::Window),
       m_session(session),
-      m_log(log),
+      m_live(live),
+      m_log(live.log()),
+      m_liveTune(live.log()),
       m_store(store),
       m_files(files) {
     setObjectName(QStringLiteral("frmAutoTune"));
@@ -145,6 +144,7 @@ AutoTuneWindow::AutoTuneWindow(Session& session, const LogStore& log, SettingsSt
         }
     }
 
+    m_live.addConsumer(&m_liveTune);
     m_liveTimer.setInterval(kLiveMs);
     connect(&m_liveTimer, &QTimer::timeout, this, &AutoTuneWindow::liveTick);
 
@@ -178,7 +178,9 @@ AutoTuneWindow::AutoTuneWindow(Session& session, const LogStore& log, SettingsSt
     showTarget();
 }
 
-AutoTuneWindow::~AutoTuneWindow() = default;
+AutoTuneWindow::~AutoTuneWindow() {
+    m_live.removeConsumer(&m_liveTune);
+}
 
 QWidget* AutoTuneWindow::buildProposalTab() {
     auto* page = new QWidget;
@@ -286,7 +288,7 @@ AutoTuneSettings AutoTuneWindow::settings() const {
     AutoTuneSettings s;
     s.maxChangePercent = m_txtMaxChange->value();
     s.minSamples = m_txtMinSamples->value();
-    s.writtenAtSeconds = m_writtenAt;
+    s.writtenAtSeconds = m_liveTune.writtenAt();
     return s;
 }
 
@@ -298,18 +300,10 @@ MapField AutoTuneWindow::target() const {
 std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
     std::vector<AutoTuneLog> logs;
     QStringList names;
-    if (logging && logging()) {
-        // The log is being written on another thread: only what it has published is read, and
-        // that is copied here so the analysis sees a log of its own length.
-        const int published = m_log.published();
-        if (published > 0) {
-            if (!m_runCopy) m_runCopy = std::make_unique<LogStore>();
-            m_runCopy->copySamples(m_log, published - m_copied, m_copied);
-            m_copied = published;
-            m_runCopy->LogLast = published - 1;
-            m_runCopy->IncludeGroup = m_log.IncludeGroup;
-            logs.emplace_back(m_runCopy.get(), m_partContinues);
-            names << tr("the run being logged (%1 samples)").arg(published);
+    if (m_liveTune.running()) {
+        if (const std::optional<AutoTuneLog> run = m_liveTune.runSoFar()) {
+            logs.push_back(*run);
+            names << tr("the run being logged (%1 samples)").arg(run->log->sampleCount());
         }
     } else if (m_log.LogLast > 0) {
         logs.push_back(&m_log);
@@ -459,63 +453,25 @@ void AutoTuneWindow::setSelectedLocked(bool locked) {
     reevaluate();
 }
 
-double AutoTuneWindow::lastLoggedSeconds() const {
-    const int published = m_log.published();
-    return published > 0 ? m_log.LogTime(published - 1) / 1000.0 : 0;
-}
-
 void AutoTuneWindow::liveTick() {
-    if (!logging || !logging() || m_log.published() == m_liveSeen) return;
-    m_liveSeen = m_log.published();
+    if (!m_liveTune.takeNewSamples()) return;
     analyse();
     if (!m_chkApplyUpdate->isChecked() || !m_proposal || m_proposal->changedCells() == 0) return;
-    if (m_writtenThisRun && lastLoggedSeconds() - m_lastWriteSeconds < kLeastSecondsBetweenWrites)
-        return;
+    if (!m_liveTune.mayWrite()) return;
     const std::vector<CellText> written = applyCells(std::nullopt);
     if (written.empty()) return;
     if (update) update();
-    // The write reached the unit after Update, with the samples logged meanwhile.
-    m_lastWriteSeconds = lastLoggedSeconds();
-    m_writtenThisRun = true;
-    for (const CellText& cell : written)
-        m_writtenAt[static_cast<std::size_t>(cell.row - 1)]
-                   [static_cast<std::size_t>(cell.col - 1)] = m_lastWriteSeconds;
+    m_liveTune.written(written);
     statusBar()->showMessage(tr("%1 cells written at %2 s of the log.")
                                  .arg(written.size())
-                                 .arg(m_lastWriteSeconds, 0, 'f', 1));
-}
-
-void AutoTuneWindow::runStarted() {
-    m_writtenAt = AutoTuneSettings::neverWritten();
-    m_writtenThisRun = false;
-    m_copied = 0;
-    m_liveSeen = -1;
-    m_partContinues = false;
-}
-
-void AutoTuneWindow::partStarted() {
-    // The engine runs on: no start of a run to leave out, and the cells written stay written,
-    // at times before the new log's first sample (its times begin again from 0). The full log
-    // is still whole until the polling takes the log back.
-    const double partSeconds = m_log.LogTime(LogStore::kMaxRunSamples - 1) / 1000.0;
-    for (auto& row : m_writtenAt)
-        for (double& at : row)
-            at -= partSeconds;
-    m_lastWriteSeconds -= partSeconds;
-    m_copied = 0;
-    m_liveSeen = -1;
-    m_partContinues = true;
-}
-
-void AutoTuneWindow::logReplaced() {
-    m_writtenAt = AutoTuneSettings::neverWritten();
-    m_writtenThisRun = false;
+                                 .arg(m_liveTune.newestSeconds(), 0, 'f', 1));
 }
 
 void AutoTuneWindow::setLive(bool on) {
     m_chkApplyUpdate->setEnabled(on);
     if (!on) m_chkApplyUpdate->setChecked(false);
-    m_liveSeen = -1;
+    // Live from now: the run so far is analysed at the next tick even when nothing is new.
+    m_liveTune.analyseAgain();
     if (on)
         m_liveTimer.start();
     else

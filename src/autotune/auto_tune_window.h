@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "autotune/autotune.h"
-#include "monitor/monitor_loop.h"
+#include "autotune/live_auto_tune.h"
+#include "monitor/live_run.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
@@ -23,17 +24,16 @@ class QTableWidget;
 namespace tunalyx {
 
 // Auto Tune: the Inj Map corrections the wide-band logs ask for, applied as one step of the edit
-// history, and the target A/F table they are measured against. Live, it follows the run being
-// logged and may write what it proposes through Update.
-class AutoTuneWindow final : public QMainWindow, public SampleListener {
+// history, and the target A/F table they are measured against. Live, it shows auto-tune
+// following the run being logged (LiveAutoTune) and may write what it proposes through Update.
+class AutoTuneWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    AutoTuneWindow(Session& session, const LogStore& log, SettingsStore& store, FileWriter& files,
+    AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& store, FileWriter& files,
                    QWidget* parent = nullptr);
     ~AutoTuneWindow() override;
 
-    // The main window lends these: whether a run is being logged, and its Update.
-    std::function<bool()> logging;
+    // The main window lends its Update.
     std::function<void()> update;
     // Told when Apply changed the Inj Map: the tune history keeps the result.
     std::function<void()> applied;
@@ -46,8 +46,8 @@ public:
     [[nodiscard]] QTableWidget* targetGrid() const { return m_targetGrid; }
     [[nodiscard]] const std::optional<AutoTuneProposal>& proposal() const { return m_proposal; }
     [[nodiscard]] const CellLocks& locks() const { return m_locks; }
-    using WrittenAt = decltype(AutoTuneSettings::writtenAtSeconds);
-    [[nodiscard]] const WrittenAt& writtenAt() const { return m_writtenAt; }
+    // Auto-tune following the run being logged; it hears of the run as any consumer does.
+    [[nodiscard]] LiveAutoTune& live() { return m_liveTune; }
 
     // The Inj Map as it is now against the log in memory and the logs opened.
     void analyse();
@@ -57,13 +57,6 @@ public:
     void setSelectedLocked(bool locked);
     // Every 5 s while Live is on.
     void liveTick();
-    // The log in memory was replaced by a file: its times are no longer those of the writes.
-    void logReplaced();
-
-    // SampleListener
-    void runStarted() override;
-    void partStarted() override;
-    void sampleLogged(int, const LiveSample&, bool) override {}
 
 signals:
     void closed();
@@ -93,10 +86,11 @@ private:
     void defaultTarget();
     void setLive(bool on);
     void saveSettings();
-    [[nodiscard]] double lastLoggedSeconds() const;
 
     Session& m_session;
+    LiveRun& m_live;
     const LogStore& m_log;
+    LiveAutoTune m_liveTune;
     SettingsStore& m_store;
     FileWriter& m_files;
     QTableWidget* m_grid = nullptr;
@@ -116,20 +110,12 @@ private:
     std::vector<std::string> m_openedNames;
     std::vector<std::string> m_openedPaths;
     std::vector<bool> m_openedContinue;  // goes on with the run of the log before it
-    // The published samples of a run being logged, copied on this thread.
-    std::unique_ptr<LogStore> m_runCopy;
-    int m_copied = 0;
-    bool m_partContinues = false;        // the run copy is a continuous run's next log
-    int m_liveSeen = -1;                 // the published count of the last live analysis
     std::optional<InjectionMap> m_tune;  // the Inj Map of the last analysis
     std::optional<AutoTuneProposal> m_proposal;
     CellLocks m_locks{};
     std::optional<MapField> m_target;  // nothing: the default of the map's axes
     std::string m_targetFile;
     bool m_targetEdited = false;
-    WrittenAt m_writtenAt = AutoTuneSettings::neverWritten();
-    double m_lastWriteSeconds = 0;
-    bool m_writtenThisRun = false;
     bool m_showingTarget = false;  // the grid is being filled, not edited
 };
 

@@ -46,18 +46,19 @@ std::string valueText(const TraceItems& items, int item, double value, const Num
 
 }  // namespace
 
-ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor,
+ChartWindow::ChartWindow(Session& session, LiveRun& live, MonitorWindow& monitor,
                          SettingsStore& store, FileWriter& files, QWidget* parent)
     : QMainWindow(parent, Qt::Window),
       m_session(session),
-      m_log(log),
+      m_live(live),
+      m_log(live.log()),
       m_monitor(monitor),
       m_store(store),
       m_files(files),
       m_strip(new StripChartWidget(this)) {
     setObjectName(QStringLiteral("frmChart"));
     setCentralWidget(m_strip);
-    setLogName("Untitled.txt");
+    setLogName(live.logName().empty() ? "Untitled.txt" : live.logName());
     buildMenus();
     m_playTimer.setSingleShot(true);
     connect(&m_playTimer, &QTimer::timeout, this, &ChartWindow::playNext);
@@ -91,16 +92,13 @@ ChartWindow::ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor
     // Form_Load
     applyPlacement(*this, loadWindowPlacement(m_store, "Chart", kDefaultPlacement));
     loadChartSettings(m_store, m_config);
-    m_monitor.loop().addListener(this);
-    for (auto named : {&MonitorWindow::logSaved, &MonitorWindow::logNamed})
-        connect(&m_monitor, named, this,
-                [this](const QString& name) { setLogName(name.toStdString()); });
+    m_live.addConsumer(this);
     initCharts();
 }
 
 ChartWindow::~ChartWindow() {
     m_playTimer.stop();
-    m_monitor.loop().removeListener(this);
+    m_live.removeConsumer(this);
 }
 
 void ChartWindow::buildMenus() {
@@ -267,6 +265,8 @@ int ChartWindow::LookupIndex() const {
 }
 
 void ChartWindow::runStarted() {
+    // A run that saves its logs itself (a continuous one) names the file it is logging into.
+    if (!m_live.logName().empty()) setLogName(m_live.logName());
     LogPlayStop();
     showReadout(-1);
     StripChart& chart = m_strip->chart();
@@ -277,17 +277,17 @@ void ChartWindow::runStarted() {
     m_strip->redraw();
 }
 
-void ChartWindow::sampleLogged(int s, const LiveSample& sample, bool /*refresh*/) {
+void ChartWindow::samplePublished(const PublishedSample& sample) {
     StripChart& chart = m_strip->chart();
-    const double x = seconds(m_log.LogTime(s));
+    const double x = seconds(sample.timeMs);
     for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         const int item = m_config.TraceItem[static_cast<std::size_t>(t)];
         if (item >= 1)
             chart.plot(t, x,
                        m_scales[static_cast<std::size_t>(t)].y(
-                           sample.value[static_cast<std::size_t>(item - 1)]));
+                           sample.values.value[static_cast<std::size_t>(item - 1)]));
     }
-    chart.plot(StripChart::kTimeTrace, x, s);
+    chart.plot(StripChart::kTimeTrace, x, sample.index);
     // The newest sample stays in view, the window running along with it.
     if (x > chart.windowUpper()) chart.setWindow(x - chart.windowWidth(), x);
 }
@@ -299,6 +299,10 @@ void ChartWindow::framePresented() {
 
 void ChartWindow::runEnded() {
     showReadout(LookupIndex());
+}
+
+void ChartWindow::logSaved(const SavedLog& saved) {
+    setLogName(fileNameOf(saved.path));
 }
 
 void ChartWindow::showSample(int sample) {
@@ -389,14 +393,16 @@ bool ChartWindow::mnuOpen_Click() {
     const std::string name = fileNameOf(path);
     if (!openLogFile(m_log, m_session.trace, m_session.prompts, path, name)) return false;
     initCharts();
+    // A later part of a continuous run begins where the one before it ended.
+    const double first = seconds(m_log.LogTime(0));
     const double last = seconds(m_log.LogTime(m_log.LogLast));
-    m_strip->setWindow(0, std::max(10.0, last));
-    m_strip->setCursorPosition(0);
+    m_strip->setWindow(first, std::max(first + 10.0, last));
+    m_strip->setCursorPosition(first);
     m_lastIndex = -1;
     showReadout(0);
     const std::string ranOn = tuneOfLog ? tuneOfLog(path) : std::string();
+    m_live.logReplaced(name);
     setLogName(ranOn.empty() ? name : name + " - " + ranOn);
-    emit logOpened();
     return true;
 }
 

@@ -8,7 +8,7 @@
 
 #include "charts/chart_config.h"
 #include "charts/strip_chart_widget.h"
-#include "monitor/monitor_loop.h"
+#include "monitor/live_run.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
@@ -22,10 +22,10 @@ class MonitorWindow;
 // frmChart: up to 20 live or logged items as strip-chart traces in one to four panes. The cursor
 // picks a sample (mouse, arrow keys, playback at the recorded speed) and the sample is handed on
 // to the windows that show one (watches, map watch) through sampleShown().
-class ChartWindow final : public QMainWindow, public SampleListener {
+class ChartWindow final : public QMainWindow, public LiveConsumer {
     Q_OBJECT
 public:
-    ChartWindow(Session& session, LogStore& log, MonitorWindow& monitor, SettingsStore& store,
+    ChartWindow(Session& session, LiveRun& live, MonitorWindow& monitor, SettingsStore& store,
                 FileWriter& files, QWidget* parent = nullptr);
     ~ChartWindow() override;
 
@@ -72,18 +72,17 @@ public:
     // Add Watch goes once the tenth watch has been added from either window.
     void setAddWatchEnabled(bool enabled);
 
-    // SampleListener: the live feed of the monitor.
+    // LiveConsumer: the live run, sample by sample.
     void runStarted() override;
-    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void samplePublished(const PublishedSample& sample) override;
     void framePresented() override;
     void runEnded() override;
+    void logSaved(const SavedLog& saved) override;
 
 signals:
     // A sample was put under the cursor (moved, stepped or played): the watches and the map
     // watch show it.
     void sampleShown(int sample);
-    // A log was opened into the log store (the map watch counts it again).
-    void logOpened();
     void closed();
 
 protected:
@@ -111,6 +110,7 @@ private:
     void saveImage();
 
     Session& m_session;
+    LiveRun& m_live;
     LogStore& m_log;
     MonitorWindow& m_monitor;
     SettingsStore& m_store;

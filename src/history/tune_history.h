@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "monitor/live_consumer.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 #include "versions/tune.h"
@@ -140,8 +141,8 @@ enum class UnitCommand {
 
 // Records the program's actions into a history: what the main window and the command line hold.
 // Only what succeeded is recorded. A history that cannot be written never stops the action; the
-// user is told once.
-class TuneRecorder {
+// user is told once. It follows the live run for the logs it saves.
+class TuneRecorder final : public LiveConsumer {
 public:
     TuneRecorder(TuneHistory& history, UserPrompts& prompts)
         : m_history(history), m_prompts(prompts) {}
@@ -156,6 +157,7 @@ public:
     void snapshot(const Tune& tune, const std::string& file, const std::string& action);
     // A log saved: linked to the tune the unit holds.
     void logSaved(const std::string& path, std::string_view contents);
+    void logSaved(const SavedLog& saved) override { logSaved(saved.path, saved.contents); }
 
 private:
     int record(const Tune& tune, const std::string& file, const std::string& action);

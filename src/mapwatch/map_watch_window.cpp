@@ -39,14 +39,15 @@ QString heading(char axis, int n) {
 
 }  // namespace
 
-MapWatchWindow::MapWatchWindow(Session& session, const LogStore& log, SettingsStore& store,
+MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& store,
                                std::function<void(double, double)> showMapPos, QWidget* parent)
     : QMainWindow(parent, Qt::Window),
       m_session(session),
-      m_log(log),
+      m_live(live),
+      m_log(live.log()),
       m_store(store),
       m_showMapPos(std::move(showMapPos)),
-      m_watch(log),
+      m_watch(live.log()),
       m_comItem(new QComboBox),
       m_comFunction(new QComboBox),
       m_txtDelay(new QLineEdit),
@@ -139,9 +140,12 @@ MapWatchWindow::MapWatchWindow(Session& session, const LogStore& log, SettingsSt
     connect(m_grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_popup->popup(m_grid->viewport()->mapToGlobal(at)); });
     RecalculateMap();
+    m_live.addConsumer(this);
 }
 
-MapWatchWindow::~MapWatchWindow() = default;
+MapWatchWindow::~MapWatchWindow() {
+    m_live.removeConsumer(this);
+}
 
 void MapWatchWindow::buildMenus() {
     const auto item = [](QMenu* menu, const QString& caption, const char* name) {
@@ -280,10 +284,10 @@ void MapWatchWindow::runStarted() {
     ResetMap();
 }
 
-void MapWatchWindow::sampleLogged(int s, const LiveSample& /*sample*/, bool /*refresh*/) {
-    const MapWatch::Cell cell = m_watch.cellOf(s);
-    if (m_watch.AddMapLog(s)) writeCell(cell.row, cell.col);
-    ShowPos(s);
+void MapWatchWindow::samplePublished(const PublishedSample& sample) {
+    const MapWatch::Cell cell = m_watch.cellOf(sample.index);
+    if (m_watch.AddMapLog(sample.index)) writeCell(cell.row, cell.col);
+    ShowPos(sample.index);
 }
 
 void MapWatchWindow::ShowPos(int s) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "mapwatch/map_watch.h"
-#include "monitor/monitor_loop.h"
+#include "monitor/live_run.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
 
@@ -22,12 +22,12 @@ class MapPosMarker;
 // frmMapWatch: for one item, a statistic of its values in every cell the engine passed through,
 // from the live samples or the log in memory; a marker follows the position and drives the main
 // window's map tracer.
-class MapWatchWindow final : public QMainWindow, public SampleListener {
+class MapWatchWindow final : public QMainWindow, public LiveConsumer {
     Q_OBJECT
 public:
     // `showMapPos` is the main window's tracer (ShowMapPos), called with the main window's own
     // choice of source while its tracer is on.
-    MapWatchWindow(Session& session, const LogStore& log, SettingsStore& store,
+    MapWatchWindow(Session& session, LiveRun& live, SettingsStore& store,
                    std::function<void(double x, double y)> showMapPos, QWidget* parent = nullptr);
     ~MapWatchWindow() override;
 
@@ -43,9 +43,10 @@ public:
     void setTraceOn(bool on);
     void setGhostOn(bool on);
 
-    // SampleListener: the live samples of a run.
+    // LiveConsumer: the live samples of a run, and a log opened instead.
     void runStarted() override;
-    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void samplePublished(const PublishedSample& sample) override;
+    void logReplaced() override { RecalculateMap(); }
 
     // Window > Monitor, Window > Chart, File > Open, Save As, Log > Start, End: the main window
     // lends them.
@@ -71,6 +72,7 @@ private:
     void placeMarker(double x, double y);
 
     Session& m_session;
+    LiveRun& m_live;
     const LogStore& m_log;
     SettingsStore& m_store;
     std::function<void(double, double)> m_showMapPos;

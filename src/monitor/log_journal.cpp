@@ -121,12 +121,12 @@ bool LogJournal::open() {
     return true;
 }
 
-void LogJournal::sampleLogged(int s, const LiveSample& /*sample*/, bool refresh) {
+void LogJournal::samplePublished(const PublishedSample& sample) {
     if (m_failed) return;
     if (!m_file && !open()) return;
-    appendLogLine(m_pending, m_log, m_columns, s);
+    appendLogLine(m_pending, m_log, m_columns, sample.index);
     // Once a second of the run (and with the first sample), or sooner when much is waiting.
-    if (refresh || m_pending.size() >= kMostPending) flush();
+    if (sample.refresh || m_pending.size() >= kMostPending) flush();
 }
 
 void LogJournal::runEnded() {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "monitor/log_writer.h"
-#include "monitor/monitor_loop.h"
+#include "monitor/live_consumer.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 
@@ -16,7 +16,7 @@ namespace tunalyx {
 // power cord loses at most the last second. A journal is one line of its own followed by the log
 // file the run would be saved as, line by line. Saving the log removes it, so a journal still
 // there on the next start belongs to a run that was never saved.
-class LogJournal final : public SampleListener {
+class LogJournal final : public LiveConsumer {
 public:
     // Journals go in `folder` (made when missing); the lines come from `log` and `items`.
     LogJournal(std::string folder, const LogStore& log, const TraceItems& items);
@@ -31,13 +31,16 @@ public:
     // files); logging goes on in memory.
     std::function<void(const std::string& message)> failed;
 
+    [[nodiscard]] const std::string& folder() const { return m_folder; }
+
     // A new run (or the next file of a continuous one) starts a journal of its own; a journal
     // left from a run the user chose not to save goes.
     void runStarted() override;
-    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void samplePublished(const PublishedSample& sample) override;
     void runEnded() override;
-
     // The run's log was saved: its journal goes.
+    void logSaved(const SavedLog& /*saved*/) override { saved(); }
+
     void saved();
     // The run's log was given up: its journal goes too.
     void discard();

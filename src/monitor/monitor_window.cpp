@@ -9,21 +9,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "app/qt_window_placement.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_settings.h"
-#include "monitor/session_monitor_port.h"
-#include "transfer/data_file.h"
 
 namespace tunalyx {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr const char* kIncludeCaptions[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
                                                             "Map Ref", "Advanced"};
@@ -48,25 +42,24 @@ QLineEdit* field(const QString& name, QWidget* parent) {
 
 }  // namespace
 
-MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibration& aux,
-                             SettingsStore& store, FileWriter& files, QWidget* parent)
+MonitorWindow::MonitorWindow(Session& session, LiveRun& live, const AuxCalibration& aux,
+                             SettingsStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_session(session),
-      m_log(log),
+      m_live(live),
+      m_aux(aux),
       m_store(store),
-      m_files(files),
-      m_loop(monitorPortOf(session, true), log, session.link.clock(), aux),
-      m_journal(journalFolderOf(session.filesFolder), log, session.trace) {
+      m_readout(session.trace, session.codec.locale()) {
     setObjectName(QStringLiteral("frmMonitor"));
     setWindowTitle(tr("Monitor"));
     buildFields();
-    m_loop.addListener(this);
-    m_journal.failed = [this](const std::string& text) {
+    m_live.addConsumer(&m_readout);
+    m_live.addConsumer(this);
+    m_live.journalFailed = [this](const std::string& text) {
         tellLater(text, MessageIcon::Exclamation);
     };
-    m_loop.addListener(&m_journal);
     m_frames.setInterval(kFrameIntervalMs);
-    connect(&m_frames, &QTimer::timeout, this, &MonitorWindow::frame);
+    connect(&m_frames, &QTimer::timeout, this, [this] { m_live.present(); });
 
     // Form_Load
     applyPlacement(*this, loadWindowPlacement(m_store, "Monitor", kDefaultPlacement));
@@ -87,15 +80,12 @@ MonitorWindow::MonitorWindow(Session& session, LogStore& log, const AuxCalibrati
 }
 
 MonitorWindow::~MonitorWindow() {
-    m_loop.removeListener(this);
-    m_loop.removeListener(&m_journal);
-    if (!m_worker) return;
-    // The program is going: the worker ends after its cycle and takes the line back to the
-    // main thread; the other windows may be gone already, so nobody is told.
-    m_loop.cmdLogStop_Click();
-    m_thread->wait();
-    delete m_thread;
-    m_session.link.setLineOwner(nullptr);
+    m_live.removeConsumer(this);
+    m_live.removeConsumer(&m_readout);
+    m_live.journalFailed = nullptr;
+    // The program is going: the run ends after its cycle and the line comes back to this
+    // thread before the thread it polled on goes.
+    m_live.stop();
 }
 
 void MonitorWindow::buildFields() {
@@ -229,80 +219,32 @@ void MonitorWindow::showCaptions() {
 }
 
 void MonitorWindow::cmdLogStart_Click() {
-    if (!m_cmdLogStart->isEnabled() || m_loop.runInProgress()) return;
+    if (!m_cmdLogStart->isEnabled() || m_live.running()) return;
     m_cmdLogStart->setEnabled(false);
-    std::array<bool, kTraceGroupCount> include{};
-    for (std::size_t g = 0; g < include.size(); ++g)
-        include[g] = m_chkInclude[g]->isChecked();
-    // Kept from run to run, so that Continuous may also be chosen while a run goes on.
-    if (!m_spare) m_spare = std::make_unique<LogStore>();
-    m_loop.setSpareLog(m_spare.get());
-    m_loop.setContinuous(m_continuous);
-    m_runName = fs::path(defaultLogName()).stem().string();
-    m_journal.setTarget(m_continuous ? continuousLogPath(0) : std::string());
-    if (!m_loop.start(include, [this] { return CheckUnsavedLog(); })) {
+    LiveRunPlan plan;
+    for (std::size_t g = 0; g < plan.include.size(); ++g)
+        plan.include[g] = m_chkInclude[g]->isChecked();
+    plan.aux = m_aux;
+    // Known from the start, so that Continuous may also be chosen while the run goes on.
+    plan.target = logPath(m_store, m_session.filesFolder) + defaultLogName();
+    plan.continuous = m_continuous;
+    plan.identify = [this] { return SR20DET_Version(m_session, {.FromPFC = true, .CheckData = true}); };
+    plan.checkUnsaved = [this] { return CheckUnsavedLog(); };
+    if (!m_live.start(plan, m_thread)) {
         m_cmdLogStart->setEnabled(true);
         return;
     }
-    if (m_continuous) emit logNamed(QString::fromStdString(fileNameOf(continuousLogPath(0))));
     // The check of the version may have switched the layout (the session's view says so too;
     // a window without one still shows the right names).
     showCaptions();
     m_txtMonCount->setText(QStringLiteral("0"));
-    startWorker();
-    emit runningChanged(true);
-}
-
-void MonitorWindow::startWorker() {
-    PacketLink& link = m_session.link;
-    SerialPort& port = link.port();
-    m_worker =
-        std::make_unique<PollingWorker>(m_loop, link, [&port] { port.moveToThread(nullptr); });
-    PollingWorker* worker = m_worker.get();
-    m_thread = QThread::create([worker] { worker->run(); });
-    m_thread->setObjectName(QStringLiteral("live data"));
-    link.setLineOwner(worker);
-    port.moveToThread(m_thread);
-    m_thread->start(QThread::TimeCriticalPriority);
     m_frames.start();
-}
-
-void MonitorWindow::frame() {
-    if (!m_worker) return;
-    if (m_worker->finished()) {
-        finishRun();
-        return;
-    }
-    m_loop.present();
-    if (m_loop.partFull()) saveFullLog();
-}
-
-std::string MonitorWindow::continuousLogPath(int part) const {
-    return continuedLogPath(logPath(m_store, m_session.filesFolder) + m_runName + ".txt", part + 1);
-}
-
-void MonitorWindow::saveFullLog() {
-    const std::string path = continuousLogPath(m_loop.part());
-    if (const std::string error =
-            saveLogFile(m_log, m_session.trace, m_files, path, m_session.logSaved);
-        !error.empty()) {
-        // The full log stays in memory for Save As; the samples polled since are given up.
-        cmdLogStop_Click();
-        tellLater(error + "\r\nThe run ended there; save the log with Save As.",
-                  MessageIcon::Critical);
-        return;
-    }
-    m_journal.saved();
-    emit logSaved(QString::fromStdString(fileNameOf(path)));
-    const std::string next = continuousLogPath(m_loop.part() + 1);
-    m_journal.setTarget(next);
-    m_loop.startNextPart();
-    emit logNamed(QString::fromStdString(fileNameOf(next)));
+    emit runningChanged(true);
 }
 
 void MonitorWindow::setContinuous(bool on) {
     m_continuous = on;
-    m_loop.setContinuous(on);
+    m_live.setContinuous(on);
     saveLogContinuous(m_store, on);
 }
 
@@ -315,51 +257,42 @@ void MonitorWindow::framePresented() {
     showCountAndMaxima();
 }
 
-void MonitorWindow::finishRun() {
-    m_frames.stop();
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
-    m_session.link.setLineOwner(nullptr);
-    m_worker.reset();
-    m_loop.finish();
-    // Why the run ended, once every sample before it shows.
-    m_session.link.showHeldMessages();
-}
-
 void MonitorWindow::cmdLogStop_Click() {
-    m_loop.cmdLogStop_Click();
     // The run ends here, after the cycle on the wire, not at a next frame that may never come
     // (the program closing).
-    if (m_worker) finishRun();
+    m_live.stop();
 }
 
 void MonitorWindow::cmdMonMaxRst_Click() {
-    m_loop.cmdMonMaxRst_Click();
+    m_readout.resetMaxima();
     for (std::size_t i = 0; i < m_txtMonitorMax.size(); ++i)
-        m_txtMonitorMax[i]->setText(latin1(m_loop.fields().txtMonitorMax[i]));
+        m_txtMonitorMax[i]->setText(latin1(m_readout.fields().txtMonitorMax[i]));
 }
 
-void MonitorWindow::sampleLogged(int /*s*/, const LiveSample& /*sample*/, bool refresh) {
-    if (refresh) showFields();
+void MonitorWindow::samplePublished(const PublishedSample& sample) {
+    if (sample.refresh) showFields();
 }
 
 void MonitorWindow::showCountAndMaxima() {
     for (std::size_t i = 0; i < m_txtMonitorMax.size(); ++i) {
-        const QString max = latin1(m_loop.fields().txtMonitorMax[i]);
+        const QString max = latin1(m_readout.fields().txtMonitorMax[i]);
         if (m_txtMonitorMax[i]->text() != max) m_txtMonitorMax[i]->setText(max);
     }
-    m_txtMonCount->setText(QString::number(m_loop.samplesPresented()));
+    m_txtMonCount->setText(QString::number(m_readout.count()));
 }
 
 void MonitorWindow::runEnded() {
+    m_frames.stop();
     showCountAndMaxima();
     m_cmdLogStart->setEnabled(true);
     emit runningChanged(false);
+    if (m_live.end() == LiveRunEnd::NotSaved)
+        tellLater(m_live.endProblem() + "\r\nThe run ended there; save the log with Save As.",
+                  MessageIcon::Critical);
 }
 
 void MonitorWindow::showFields() {
-    const MonitorFields& f = m_loop.fields();
+    const MonitorFields& f = m_readout.fields();
     for (std::size_t i = 0; i < m_txtMonitor.size(); ++i)
         m_txtMonitor[i]->setText(latin1(f.txtMonitor[i]));
     for (std::size_t i = 0; i < m_txtTuning.size(); ++i)
@@ -383,27 +316,19 @@ void MonitorWindow::showFields() {
 }
 
 std::optional<MessageAnswer> MonitorWindow::CheckUnsavedLog() {
-    const auto answer =
-        tunalyx::CheckUnsavedLog(m_log, m_session.prompts, [this] { cmdSave_Click(); });
-    // The user gives the log up: its journal goes with it.
-    if (answer == MessageAnswer::No) m_journal.discard();
-    return answer;
+    return m_live.checkUnsaved(m_session.prompts, [this] { cmdSave_Click(); });
 }
 
 bool MonitorWindow::cmdSave_Click() {
     cmdLogStop_Click();
-    if (!logHasGroups(m_log)) return false;
+    if (!logHasGroups(m_live.log())) return false;
     const std::string path = chooseSavePath ? chooseSavePath(defaultLogName()) : std::string();
     if (path.empty()) return false;
     rememberLogPath(m_store, path);
-    if (const std::string error =
-            saveLogFile(m_log, m_session.trace, m_files, path, m_session.logSaved);
-        !error.empty()) {
+    if (const std::string error = m_live.save(path); !error.empty()) {
         m_session.prompts.tell(error, MessageIcon::Critical);
         return false;
     }
-    m_journal.saved();
-    emit logSaved(QString::fromStdString(fileNameOf(path)));
     return true;
 }
 

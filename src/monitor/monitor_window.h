@@ -8,10 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "monitor/log_journal.h"
-#include "monitor/monitor_loop.h"
-#include "monitor/polling_worker.h"
-#include "ports/file_writer.h"
+#include "monitor/live_run.h"
+#include "monitor/monitor_readout.h"
+#include "monitor/qt_polling_thread.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
 
@@ -19,19 +18,17 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QThread;
 
 namespace tunalyx {
 
 // frmMonitor: the latest live values, the maxima, the groups to poll and the commands of a run.
-// Its loop is the only poller of live data. During a run a worker thread polls back to back and
-// owns the line (transfers started meanwhile are carried out by it between two samples); the
-// window's thread takes the new samples a frame at a time, so painting never costs a sample.
-class MonitorWindow final : public QWidget, public SampleListener {
+// It drives the live run and shows it: Start hands the run a thread of its own, and the
+// window's frames present what it published since the last, so painting never costs a sample.
+class MonitorWindow final : public QWidget, public LiveConsumer {
     Q_OBJECT
 public:
-    MonitorWindow(Session& session, LogStore& log, const AuxCalibration& aux, SettingsStore& store,
-                  FileWriter& files, QWidget* parent = nullptr);
+    MonitorWindow(Session& session, LiveRun& live, const AuxCalibration& aux, SettingsStore& store,
+                  QWidget* parent = nullptr);
     ~MonitorWindow() override;
 
     void cmdLogStart_Click();
@@ -46,19 +43,19 @@ public:
     // layout switch may have renamed them.
     void showCaptions();
 
-    [[nodiscard]] MonitorLoop& loop() { return m_loop; }
-    // Log > Continuous: a run that fills its log saves it as NAME-001.txt, NAME-002.txt, ... in
-    // the Logs folder and goes on in the next without a pause. Kept in the settings.
+    [[nodiscard]] LiveRun& live() { return m_live; }
+    // Log > Continuous: a run that fills its log saves it as NAME.txt, NAME-001.txt, ... in the
+    // Logs folder and goes on in the next without a pause. Kept in the settings.
     void setContinuous(bool on);
     [[nodiscard]] bool continuous() const { return m_continuous; }
     // The journal of the run, on disk until the log is saved.
-    [[nodiscard]] const LogJournal& journal() const { return m_journal; }
-    [[nodiscard]] bool runInProgress() const { return m_loop.runInProgress(); }
+    [[nodiscard]] const LogJournal& journal() const { return m_live.journal(); }
+    [[nodiscard]] bool runInProgress() const { return m_live.running(); }
     // The save dialog; tests replace it. An empty path means the user cancelled.
     std::function<std::string(const std::string& proposedName)> chooseSavePath;
 
-    // SampleListener
-    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    // LiveConsumer
+    void samplePublished(const PublishedSample& sample) override;
     void framePresented() override;
     void runEnded() override;
 
@@ -67,10 +64,6 @@ signals:
     void runningChanged(bool running);
     // The window was closed (the Window menu unchecks its item).
     void closed();
-    // The log was written to a file of this name (the chart shows it in its caption).
-    void logSaved(const QString& fileName);
-    // A continuous run is logging into the file of this name.
-    void logNamed(const QString& fileName);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -81,30 +74,17 @@ private:
     void showFields();
     void showCountAndMaxima();
     void saveSettings();
-    void startWorker();
-    // A frame: the samples polled since the last one go to the fields and the listeners.
-    void frame();
-    // The worker is done: the line comes back, the rest is presented and the run ends.
-    void finishRun();
-    // A continuous run's log is full: it is saved and the next one begins.
-    void saveFullLog();
-    // Where part n of a continuous run is saved.
-    [[nodiscard]] std::string continuousLogPath(int part) const;
     // Said once the window's thread is free of the frame being presented.
     void tellLater(const std::string& text, MessageIcon icon);
 
     Session& m_session;
-    LogStore& m_log;
+    LiveRun& m_live;
+    const AuxCalibration& m_aux;
     SettingsStore& m_store;
-    FileWriter& m_files;
-    MonitorLoop m_loop;
-    std::unique_ptr<PollingWorker> m_worker;
-    QThread* m_thread = nullptr;
-    QTimer m_frames;
-    LogJournal m_journal;
+    MonitorReadout m_readout;
+    QtPollingThread m_thread;
+    QTimer m_frames;  // while a run goes on
     bool m_continuous = false;
-    std::unique_ptr<LogStore> m_spare;  // a continuous run polls on into it while a log is saved
-    std::string m_runName;              // NAME of a continuous run's NAME-001.txt, ...
 
     std::array<QLineEdit*, 10> m_txtMonitor{};
     std::array<QLineEdit*, 10> m_txtMonitorMax{};

@@ -1,62 +1,27 @@
 #pragma once
 
-#include <functional>
-#include <string>
-#include <string_view>
-
-#include "link/packet_link.h"
-#include "maps/map_grids.h"
-#include "maps/map_tracer.h"
-#include "model/settings_codec.h"
-#include "session/edit_history.h"
-#include "session/port_busy.h"
-#include "session/session_view.h"
-#include "versions/tune.h"
+#include "session/tune_document.h"
+#include "session/unit_line.h"
+#include "session/workspace.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
 
-// What the main window and every other window share: the tune (image, flags, notes, identity,
-// layout) and what works on it, the codecs, the edit history, the tracer's colours and the link.
-// Windows are views of it; a test can build two sessions side by side.
-class Session : public Tune {
+// What the main window and every other window share, in three parts: the tune document they
+// edit, the line to the unit and the workspace of the user. A core function takes the part it
+// uses; one that needs all three takes the session. A test can build two sessions side by side.
+class Session : public TuneDocument, public UnitLine, public Workspace {
 public:
     Session(SerialPort& port, Clock& clock, UserPrompts& userPrompts,
             LinkSettings linkSettings = {})
-        : link(port, clock, userPrompts, linkSettings), prompts(userPrompts) {}
+        : UnitLine(port, clock, userPrompts, linkSettings), Workspace(userPrompts) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // The tune as it stands: a copy of it holds everything a layout switch may change.
-    [[nodiscard]] const Tune& tune() const { return *this; }
-
-    SettingsCodec codec{image, dirty};
-    MapGrids maps{image, dirty, mapLayout, cellChanged};
-    EditHistory history{image, dirty, maps};  // the user's edits, for undo and redo
-    MapColours cellColours;  // the grids' cell backgrounds: ghost trail and compare colours
-    MapTracer tracer{cellColours};
-
-    PortBusyFlag PortBusy;
-    bool compareMode = false;
-    std::string captionFile = "Untitled.Dat";
-    std::string programFolder = ".";  // where default.dat lives
-    // Base of the folders the file dialogs start in (Maps, Logs, Watchs, Charts) until the
-    // user has chosen one.
-    std::string filesFolder = ".";
-
-    PacketLink link;
-    UserPrompts& prompts;
-
-    // Told of every log file saved (its path as written and its contents), so that the tune
-    // history can link the log to the tune the unit held while it was logged.
-    std::function<void(const std::string& path, std::string_view contents)> logSaved;
-
-    [[nodiscard]] SessionView& view() { return m_view ? *m_view : m_noView; }
-    void setView(SessionView* v) { m_view = v; }
-
-private:
-    SessionView m_noView;
-    SessionView* m_view = nullptr;
+    [[nodiscard]] TuneDocument& document() { return *this; }
+    [[nodiscard]] const TuneDocument& document() const { return *this; }
+    [[nodiscard]] UnitLine& line() { return *this; }
+    [[nodiscard]] Workspace& workspace() { return *this; }
 };
 
 // Identifies the version of the connected unit (FromPFC) or of the image and, with ApplyLayout,

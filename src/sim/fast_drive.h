@@ -1,13 +1,17 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "auxinputs/aux_calibration.h"
 #include "link/packet_link.h"
-#include "monitor/logged_run.h"
+#include "monitor/live_run.h"
+#include "ports/file_writer.h"
 #include "ports/user_prompts.h"
+#include "session/session.h"
 #include "sim/default_blocks.h"
 #include "sim/engine_options.h"
+#include "sim/in_process_simulator.h"
 #include "versions/layout_family.h"
 
 namespace tunalyx {
@@ -22,11 +26,26 @@ struct FastDrive {
 };
 
 // The unit of the tune's family holding the tune (its identity blocks left to the unit), at the
-// real line speed on a clock that jumps instead of waiting, logged as the real link would log
-// it: the same exchange and sample times as over the wire, without the wait. `hooks.lineOpened`
-// and `hooks.finished` are called as runLogged calls them.
-[[nodiscard]] LoggedRunResult driveInFastTime(const BlockStore& tune, LayoutFamily family,
-                                              const FastDrive& drive, UserPrompts& prompts,
-                                              const LoggedRunHooks& hooks);
+// real line speed on a clock that jumps instead of waiting, with a live run on it: logged as the
+// real link would log it, with the same exchange and sample times as over the wire, without the
+// wait. The run's logs go where `start` says, LOG.txt, LOG-001.txt, ... as the command line's
+// log does.
+class FastDriveUnit {
+public:
+    FastDriveUnit(const BlockStore& tune, LayoutFamily family, const FastDrive& drive,
+                  UserPrompts& prompts, FileWriter& files);
+
+    [[nodiscard]] LiveRun& run() { return m_run; }
+    // Opens the line, wakes the unit and starts the run; false when it did not start.
+    bool start(const std::string& target);
+
+private:
+    FastDrive m_drive;
+    ManualClock m_clock;
+    InProcessSimulator m_sim;
+    Session m_session;
+    LiveRun m_run;
+    StdPollingThread m_thread;
+};
 
 }  // namespace tunalyx

@@ -18,11 +18,12 @@ constexpr const char* kSaveFilter = "All Files (*.*);;Corvalink Watch Files(*.dw
 
 }  // namespace
 
-WatchWindows::WatchWindows(Session& session, const LogStore& log, SettingsStore& store,
+WatchWindows::WatchWindows(Session& session, LiveRun& live, SettingsStore& store,
                            FileWriter& files, QWidget* owner)
     : QObject(owner),
       m_session(session),
-      m_log(log),
+      m_live(live),
+      m_log(live.log()),
       m_store(store),
       m_files(files),
       m_owner(owner) {
@@ -46,9 +47,11 @@ WatchWindows::WatchWindows(Session& session, const LogStore& log, SettingsStore&
                                             QString::fromLatin1(kSaveFilter), &selected)
             .toStdString();
     };
+    m_live.addConsumer(this);
 }
 
 WatchWindows::~WatchWindows() {
+    m_live.removeConsumer(this);
     m_setup.reset();
     for (WatchWindow*& w : m_windows) {
         delete w;
@@ -130,8 +133,8 @@ void WatchWindows::showSample(int sample) {
                                  itemPrecision(m_session.trace, w->ItemIndex()));
 }
 
-void WatchWindows::sampleLogged(int s, const LiveSample& /*sample*/, bool refresh) {
-    if (refresh) showSample(s);
+void WatchWindows::samplePublished(const PublishedSample& sample) {
+    if (sample.refresh) showSample(sample.index);
 }
 
 void WatchWindows::WatchsLoad() {

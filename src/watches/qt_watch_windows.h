@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "monitor/monitor_loop.h"
+#include "monitor/live_run.h"
 #include "ports/file_writer.h"
 #include "session/session.h"
 #include "watches/setup_watch_dialog.h"
@@ -21,10 +21,10 @@ namespace tunalyx {
 // The ten watch windows of the program: created at start-up, hidden rather than closed, fed once
 // a second by the monitor and at every step of the chart's cursor, kept in the settings store
 // between runs and in watch files.
-class WatchWindows final : public QObject, public SampleListener {
+class WatchWindows final : public QObject, public LiveConsumer {
     Q_OBJECT
 public:
-    WatchWindows(Session& session, const LogStore& log, SettingsStore& store, FileWriter& files,
+    WatchWindows(Session& session, LiveRun& live, SettingsStore& store, FileWriter& files,
                  QWidget* owner);
     ~WatchWindows() override;
 
@@ -55,7 +55,7 @@ public:
     void showSample(int sample);
 
     // Live data: the visible watches follow once a second.
-    void sampleLogged(int s, const LiveSample& sample, bool refresh) override;
+    void samplePublished(const PublishedSample& sample) override;
 
     // Whether Add Watch may still be offered: no longer once the tenth watch has been added.
     [[nodiscard]] bool addWatchEnabled() const { return m_addEnabled; }
@@ -78,6 +78,7 @@ private:
     [[nodiscard]] WatchSet settings() const;
 
     Session& m_session;
+    LiveRun& m_live;
     const LogStore& m_log;
     SettingsStore& m_store;
     FileWriter& m_files;

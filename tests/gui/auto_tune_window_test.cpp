@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -172,14 +173,14 @@ void AutoTuneWindowTest::liveWritesThroughUpdateAndHoldsBackTheCellsItWrote() {
     Tuning t;
     Session& s = t.w.session;
     LogStore& log = t.w.window->log();
-    t.window->logging = [] { return true; };
     auto* live = t.window->findChild<QCheckBox*>(QStringLiteral("chkLive"));
     auto* write = t.window->findChild<QCheckBox*>(QStringLiteral("chkApplyUpdate"));
     QVERIFY(!write->isEnabled());
     live->setChecked(true);
     write->setChecked(true);
 
-    // Only what is published is read: the samples after it are not there yet.
+    // A run being logged has published 35 s of a lean cell.
+    t.window->live().runStarted();
     hold(log, s, 0, kRowA, kColA, 60, 1.06);
     log.publish(3500);
     const std::int32_t written = rawAfter(s.maps, t.raw(kRowA, kColA), 1.06);
@@ -190,16 +191,13 @@ void AutoTuneWindowTest::liveWritesThroughUpdateAndHoldsBackTheCellsItWrote() {
     const CellAddress at = cellAddress(s.maps.descriptor(kInjMap), kRowA + 1, kColA + 1);
     QCOMPARE(std::int32_t(t.w.sim.ecu().blocks()[at.block][std::size_t(at.byte - 1)]), written);
     QVERIFY(!s.maps.CellChanged(kInjMap, kRowA + 1, kColA + 1) && !s.dirty.any());
-    QCOMPARE(t.window->writtenAt()[kRowA][kColA], 34.99);
+    QCOMPARE(t.window->live().writtenAt()[kRowA][kColA], 34.99);
+    QVERIFY(t.window->statusBar()->currentMessage().startsWith(QStringLiteral("1 cells written")));
 
-    // The gas burned before the write is still on its way: the cell's next readings wait.
+    // The next analysis leaves out what the cell read before its write reached the sensor.
     log.publish(3800);
     t.window->liveTick();
     QVERIFY(t.window->proposal()->readings.count(Rejection::Rewritten) > 0);
-    QCOMPARE(t.raw(kRowA, kColA), written);  // and nothing is written within 15 s
-
-    t.window->runStarted();
-    QVERIFY(std::isinf(t.window->writtenAt()[kRowA][kColA]));
     live->setChecked(false);
     QVERIFY(!write->isEnabled() && !write->isChecked());
 }

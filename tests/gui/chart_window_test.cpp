@@ -99,11 +99,11 @@ void ChartWindowTest::theLiveFeedPlotsEverySample() {
     ChartFixture f;
     MonitorWindow& monitor = f.window->monitor();
     monitor.cmdLogStart_Click();
-    QTRY_VERIFY(monitor.loop().samplesPresented() >= 10);
+    QTRY_VERIFY(monitor.live().samplesPresented() >= 10);
     monitor.cmdLogStop_Click();
     const StripChart& strip = f.chart->strip().chart();
-    QCOMPARE(strip.pointCount(0), monitor.loop().samplesPresented());
-    QCOMPARE(strip.pointCount(StripChart::kTimeTrace), monitor.loop().samplesPresented());
+    QCOMPARE(strip.pointCount(0), monitor.live().samplesPresented());
+    QCOMPARE(strip.pointCount(StripChart::kTimeTrace), monitor.live().samplesPresented());
     QVERIFY(strip.ys(0)[0] > 0);
 }
 

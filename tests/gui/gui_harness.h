@@ -9,6 +9,7 @@
 
 #include "app/main_window.h"
 #include "model/settings_page_widget.h"
+#include "monitor/live_run.h"
 #include "ports/memory_settings_store.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
@@ -23,7 +24,7 @@ struct GuiHarness {
         : store(sharedStore ? sharedStore : &ownStore) {
         serial.close();
         session.filesFolder = filesFolder.path().toStdString();
-        window = std::make_unique<MainWindow>(session, *store,
+        window = std::make_unique<MainWindow>(session, live, *store,
                                               MainWindowPorts{selector, serial, nullptr}, files);
     }
 
@@ -36,6 +37,7 @@ struct GuiHarness {
     SerialPortSelector selector{serial};
     QtFileWriter files;
     Session session{selector, clock, prompts};
+    LiveRun live{session, session, clock, files, journalFolderOf(filesFolder.path().toStdString())};
     std::unique_ptr<MainWindow> window;
 };
 
@@ -45,7 +47,7 @@ struct SimWindow {
         session.programFolder = "/nonexistent";
         session.filesFolder = filesFolder.path().toStdString();
         window = std::make_unique<MainWindow>(
-            session, store, MainWindowPorts{selector, sim.port(), nullptr}, files);
+            session, live, store, MainWindowPorts{selector, sim.port(), nullptr}, files);
         window->Form_Load();
         window->show();
         window->activateWindow();
@@ -72,6 +74,7 @@ struct SimWindow {
     SerialPortSelector selector{sim.port()};
     QtFileWriter files;
     Session session{selector, clock, prompts};
+    LiveRun live{session, session, clock, files, journalFolderOf(filesFolder.path().toStdString())};
     std::unique_ptr<MainWindow> window;
 };
 

@@ -200,7 +200,8 @@ void MainWindowTest::simulatorItemReplacesTheStoredPort() {
     Session session(selector, clock, prompts);
     {
         QtFileWriter files;
-        MainWindow w(session, store, {selector, serial, &simulator}, files);
+        LiveRun live(session, session, clock, files, std::string());
+        MainWindow w(session, live, store, {selector, serial, &simulator}, files);
         w.Form_Load();
         QVERIFY(w.menus().mnuSimulator->isChecked() && simulator.isOpen());
         QCOMPARE(serial.opens(), 0);

@@ -47,9 +47,9 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
 
     MonitorWindow& monitor = w.window->monitor();
     monitor.cmdLogStart_Click();
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.loop().samplesPresented() >= 30, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.live().samplesPresented() >= 30, 5000);
     monitor.cmdLogStop_Click();
-    const int samples = monitor.loop().samplesPresented();
+    const int samples = monitor.live().samplesPresented();
 
     // Every sample of the run is counted in the cell it was in, live and again from the log.
     QCOMPARE(countedSamples(*watch.grid()), samples);

@@ -21,7 +21,7 @@ QString text(QWidget& w, const char* name) {
 
 // Runs the event loop until the monitor has logged `samples` (or five seconds have passed).
 void waitForSamples(MonitorWindow& monitor, int samples) {
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.loop().samplesPresented() >= samples, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.live().samplesPresented() >= samples, 5000);
 }
 
 }  // namespace
@@ -51,15 +51,15 @@ void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
     // A transfer between two cycles gets the port, and the run goes on after it.
     QTest::mouseClick(w.button("cmdReadMap0"), Qt::LeftButton);
     QVERIFY(w.prompts.messages().empty());
-    const int before = monitor.loop().samplesPresented();
+    const int before = monitor.live().samplesPresented();
     waitForSamples(monitor, before + 5);
 
     w.window->menus().mnuLogEnd->trigger();
     QVERIFY(!monitor.runInProgress());
     QVERIFY(!w.session.PortBusy);
     QVERIFY(monitor.findChild<QPushButton*>(QStringLiteral("cmdLogStart"))->isEnabled());
-    QCOMPARE(w.window->log().LogLast, monitor.loop().samplesPresented() - 1);
-    QCOMPARE(text(monitor, "txtMonCount").toInt(), monitor.loop().samplesPresented());
+    QCOMPARE(w.window->log().LogLast, monitor.live().samplesPresented() - 1);
+    QCOMPARE(text(monitor, "txtMonCount").toInt(), monitor.live().samplesPresented());
 
     // Until it is saved, the run is in its journal; Save As writes the log and drops it.
     const QString journal = QString::fromStdString(monitor.journal().path());
@@ -134,7 +134,7 @@ void MonitorWindowTest::aPulledCableOrQuittingEndsTheRunWithEverySampleWhole() {
     w.sim.line().faults().cablePulledAfter = w.sim.line().requestCount() + 3 + 40;
     w.window->menus().mnuLogStart->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!monitor.runInProgress(), 5000);
-    QCOMPARE(monitor.loop().samplesPresented(), 40);
+    QCOMPARE(monitor.live().samplesPresented(), 40);
     QCOMPARE(w.window->log().LogLast, 39);
     QCOMPARE(text(monitor, "txtMonCount"), QStringLiteral("40"));
     QCOMPARE(w.prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
@@ -148,12 +148,12 @@ void MonitorWindowTest::aPulledCableOrQuittingEndsTheRunWithEverySampleWhole() {
     w.window->menus().mnuLogStart->trigger();
     waitForSamples(monitor, 10);
     w.window->chart().close();
-    const int before = monitor.loop().samplesPresented();
+    const int before = monitor.live().samplesPresented();
     waitForSamples(monitor, before + 10);
     w.prompts.answerNext(MessageAnswer::No);  // the log unsaved: quit all the same
     QVERIFY(w.window->close());
     QVERIFY(!monitor.runInProgress());
-    QCOMPARE(w.window->log().LogLast, monitor.loop().samplesPresented() - 1);
+    QCOMPARE(w.window->log().LogLast, monitor.live().samplesPresented() - 1);
     // The line is this thread's again.
     Bytes data;
     QVERIFY(w.session.link.ReadPacketData(kAdvancedLiveCmd, 30, data));

@@ -173,9 +173,10 @@ void WatchWindowsTest::watchesFollowTheMonitorOnceASecondAndTheChartCursor() {
     QLabel* value = watches.watch(0).lblValue();
     const auto colour = [&] { return value->palette().color(QPalette::WindowText); };
 
-    watches.sampleLogged(1, LiveSample{}, false);  // between refreshes nothing moves
+    const LiveSample values;
+    watches.samplePublished({1, 0, 0, values, false});  // between refreshes nothing moves
     QCOMPARE(value->text(), QStringLiteral("0"));
-    watches.sampleLogged(0, LiveSample{}, true);
+    watches.samplePublished({0, 0, 0, values, true});
     QCOMPARE(value->text(), QStringLiteral("10"));  // 10.4 shown as 10 stays in band 1
     QCOMPARE(colour(), QColor(Qt::green));
 

@@ -7,12 +7,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "monitor/live_run.h"
 #include "monitor/log_file.h"
-#include "monitor/session_monitor_port.h"
+#include "session/session.h"
 #include "sim/in_process_simulator.h"
 #include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
-#include "versions/version_identification.h"
+#include "support/stepped_polling.h"
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -39,25 +40,36 @@ protected:
         EXPECT_TRUE(sim.port().open());
         session.maps.GridInit();
         EXPECT_TRUE(SR20DET_Version(session, {.FromPFC = true, .NoDisplay = true}));
-        journal.failed = [this](const std::string& message) { failures.push_back(message); };
-        loop.addListener(&journal);
+        run->journalFailed = [this](const std::string& message) { failures.push_back(message); };
     }
     ~LogJournalTest() override {
         // Closed first: an open file cannot be removed on every system.
-        journal.discard();
+        run.reset();
         std::error_code ec;
         fs::remove_all(folder, ec);
     }
 
-    // Steps the run, the clock moving `stepMs` a cycle.
+    bool start(const std::string& target = {}) {
+        LiveRunPlan plan;
+        plan.include = kAdvancedAndAux;
+        // A continuous run knows where its log goes; it saves nothing before the log is full.
+        plan.target = target;
+        plan.continuous = !target.empty();
+        return run->start(plan, thread);
+    }
+    // Cycles of the run, the clock moving `stepMs` a cycle, each presented.
     void steps(int n, int stepMs) {
-        for (int i = 0; i < n && loop.step(); ++i)
+        for (int i = 0; i < n && thread.step(); ++i) {
+            run->present();
             clock.advanceMs(stepMs);
+        }
     }
     void stop() {
-        loop.cmdLogStop_Click();
-        EXPECT_FALSE(loop.step());
+        run->stop();
+        EXPECT_FALSE(run->running());
     }
+    const LogJournal& journal() const { return run->journal(); }
+    const LogStore& log() const { return run->log(); }
 
     const fs::path folder =
         fs::temp_directory_path() / ("tunalyx-journal-" + std::to_string(::getpid()));
@@ -65,26 +77,25 @@ protected:
     test::RecordingPrompts prompts;
     InProcessSimulator sim{SimUnitKind::Det1_501, clock};
     Session session{sim.port(), clock, prompts};
-    LogStore log;
-    AuxCalibration aux;
-    MonitorLoop loop{monitorPortOf(session, true), log, clock, aux};
-    LogJournal journal{folder.string(), log, session.trace};
+    test::PlainFileWriter files;
+    std::unique_ptr<LiveRun> run =
+        std::make_unique<LiveRun>(session, session, clock, files, folder.string());
+    test::SteppedPolling thread;
     std::vector<std::string> failures;
 };
 
 TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
-    journal.setTarget("/logs/drive.txt");
-    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    ASSERT_TRUE(start("/logs/drive.txt"));
     // 40 ms a cycle: a killed program may lose the samples of the last second, never more.
     for (int i = 0; i < 100; ++i) {
         steps(1, 40);
-        const RecoveredLog onDisk = recoverJournal(journal.path());
-        const std::int64_t newest = log.LogTime(loop.samplesPresented() - 1);
+        const RecoveredLog onDisk = recoverJournal(journal().path());
+        const int presented = run->samplesPresented();
+        const std::int64_t newest = log().LogTime(presented - 1);
         long withinTheLastSecond = 0;
-        for (int s = 0; s < loop.samplesPresented(); ++s)
-            if (log.LogTime(s) > newest - 1000) ++withinTheLastSecond;
-        ASSERT_GE(onDisk.samples, loop.samplesPresented() - withinTheLastSecond)
-            << "at sample " << i;
+        for (int s = 0; s < presented; ++s)
+            if (log().LogTime(s) > newest - 1000) ++withinTheLastSecond;
+        ASSERT_GE(onDisk.samples, presented - withinTheLastSecond) << "at sample " << i;
     }
     stop();
 
@@ -93,10 +104,10 @@ TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
     // recover; once it is closed without a save (a crash closes it too), it is.
     EXPECT_TRUE(unsavedJournals(folder.string()).empty());
     {
-        LogJournal other(folder.string(), log, session.trace);
+        LogJournal other(folder.string(), log(), session.trace);
         other.setTarget("/logs/other.txt");
         other.runStarted();
-        other.sampleLogged(0, {}, true);
+        other.samplePublished({0, 0, 0, LiveSample{}, true});
     }
     const std::vector<UnsavedJournal> unsaved = unsavedJournals(folder.string());
     ASSERT_EQ(unsaved.size(), 1u);
@@ -105,23 +116,23 @@ TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
     fs::remove(unsaved[0].path);
 #endif
     // Every sample as the log file holds it, the journal's own line left out.
-    const RecoveredLog recovered = recoverJournal(journal.path());
+    const RecoveredLog recovered = recoverJournal(journal().path());
     EXPECT_EQ(recovered.samples, 100);
-    EXPECT_EQ(recovered.text, logFileText(log, session.trace));
+    EXPECT_EQ(recovered.text, logFileText(log(), session.trace));
 
     // Saving the log removes the journal; a new run's journal is a file of its own.
-    journal.saved();
+    EXPECT_EQ(run->save((folder / "saved.txt").string()), "");
     EXPECT_TRUE(unsavedJournals(folder.string()).empty());
-    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    ASSERT_TRUE(start());
     steps(3, 40);
-    const std::string first = journal.path();
+    const std::string first = journal().path();
     stop();
     // The user chose not to save it: the next run drops it.
-    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    ASSERT_TRUE(start());
     EXPECT_FALSE(fs::exists(first));
     steps(3, 40);
     stop();
-    EXPECT_TRUE(fs::exists(journal.path()));
+    EXPECT_TRUE(fs::exists(journal().path()));
     EXPECT_TRUE(failures.empty());
 }
 
@@ -129,10 +140,10 @@ TEST_F(LogJournalTest, AFolderThatTakesNoJournalIsToldOnceAndLoggingGoesOn) {
     // The folder is a file: no journal can be made there.
     fs::create_directories(folder.parent_path());
     std::ofstream(folder) << "in the way";
-    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    ASSERT_TRUE(start());
     steps(50, 40);
     stop();
-    EXPECT_EQ(log.LogLast, 49);
+    EXPECT_EQ(log().LogLast, 49);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_TRUE(failures[0].starts_with("The log journal cannot be made in ")) << failures[0];
     fs::remove(folder);
@@ -147,13 +158,13 @@ TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceAndLoggingGoesOn) {
     rlimit small = before;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    ASSERT_TRUE(loop.start(kAdvancedAndAux, {}));
+    ASSERT_TRUE(start());
     steps(200, 40);
     stop();
     ::setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, previous);
 
-    EXPECT_EQ(log.LogLast, 199);
+    EXPECT_EQ(log().LogLast, 199);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_TRUE(
         failures[0].starts_with("The log journal cannot be written (File too large), so a "

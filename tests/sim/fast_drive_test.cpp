@@ -2,60 +2,78 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "sim/default_blocks.h"
 #include "sim/sim_unit.h"
+#include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
 
 namespace tunalyx {
 namespace {
 
-// What a finished log told of itself.
-struct Part {
-    int number;
-    int samples;
-    std::int64_t startMs;
-    std::int64_t lastMs;
-    bool last;
+namespace fs = std::filesystem;
+
+// Every sample of a run as it is handed on, and what is wrong with any.
+struct EverySample final : LiveConsumer {
+    explicit EverySample(const LogStore& store) : log(store) {}
+    void runStarted() override { parts.emplace_back(); }
+    void samplePublished(const PublishedSample& s) override {
+        if (s.index != static_cast<int>(parts.back().size())) ++outOfOrder;
+        // The values are the sample's own, also for samples moved in from the spare.
+        if (s.values.value[0] <= 0 || log.LogData(0, s.index) != s.values.value[0]) ++badValues;
+        parts.back().push_back(s.timeMs);
+    }
+    void logSaved(const SavedLog& saved) override {
+        if (onSaved) onSaved(saved);
+    }
+    const LogStore& log;
+    std::vector<std::vector<std::int32_t>> parts;  // the times of each part's samples
+    int outOfOrder = 0;
+    int badValues = 0;
+    std::function<void(const SavedLog&)> onSaved;
 };
 
-// A stop asked for while a full log is still being saved (a slow disk) ends the run after the
-// save, with the samples polled meanwhile as its last log: none is lost and the files follow
-// each other by one cycle.
-TEST(ContinuousRun, AStopDuringTheSaveOfAFullLogKeepsTheSamplesPolledMeanwhile) {
+// A full log saved slowly (a slow disk) while the worker polls on into the spare, then a stop
+// asked for just after: the samples polled meanwhile are the next log's and are saved too, none
+// lost or told twice, and the next log's first sample follows the last by one cycle.
+TEST(FastDrive, ASlowSaveOfAFullLogAndAStopMeanwhileLoseNoSample) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-fast-drive-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
     FastDrive drive;
     drive.seconds = 600;
     drive.include[kGroupAdvanced] = true;
     test::RecordingPrompts prompts;
-    std::vector<Part> parts;
-    std::atomic<bool> fullLogSaved = false;  // set on the thread that saves it
-    LoggedRunHooks hooks;
-    hooks.stopRequested = [&] { return fullLogSaved.load(); };
-    hooks.finished = [&](const LoggedPart& part) {
-        if (part.full) std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        parts.push_back({part.number, part.log.sampleCount(), part.startMs,
-                         part.startMs + part.log.LogTime(part.log.LogLast), part.last});
-        fullLogSaved = true;
-        return true;
+    test::PlainFileWriter files;
+    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5,
+                       drive, prompts, files);
+    EverySample every(unit.run().log());
+    every.onSaved = [&](const SavedLog& saved) {
+        if (!saved.runGoesOn) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        unit.run().requestStop();
     };
-    const LoggedRunResult result = driveInFastTime(defaultBlocks(simUnit(SimUnitKind::Det1_501)),
-                                                   LayoutFamily::Family5, drive, prompts, hooks);
+    unit.run().addConsumer(&every);
+    ASSERT_TRUE(unit.start((folder / "LOG.txt").string()));
+    unit.run().presentUntilOver({});
 
-    EXPECT_EQ(result.end, LoggedRunEnd::Stopped);
-    ASSERT_TRUE(fullLogSaved);
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0].samples, LogStore::kMaxRunSamples);
-    EXPECT_FALSE(parts[0].last);
-    EXPECT_TRUE(parts[1].last);
-    EXPECT_GE(parts[1].samples, 1);
+    EXPECT_EQ(unit.run().end(), LiveRunEnd::Stopped);
+    ASSERT_EQ(every.parts.size(), 2u);
+    EXPECT_EQ(every.parts[0].size(), std::size_t{LogStore::kMaxRunSamples});
+    EXPECT_GE(every.parts[1].size(), 1u);
+    EXPECT_EQ(every.outOfOrder, 0);
+    EXPECT_EQ(every.badValues, 0);
     // The advanced group takes 6-7 ms a cycle on the wire.
-    const std::int64_t step = parts[1].startMs - parts[0].lastMs;
+    const std::int32_t step = every.parts[1].front() - every.parts[0].back();
     EXPECT_GE(step, 6);
     EXPECT_LE(step, 7);
+    EXPECT_TRUE(fs::exists(folder / "LOG.txt"));
+    EXPECT_TRUE(fs::exists(folder / "LOG-001.txt"));
+    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "autotune/autotune.h"
+#include "maps/map_grids.h"
+#include "monitor/live_consumer.h"
+
+namespace tunalyx {
+
+// Auto-tune following a run as it is logged. It keeps a copy of what the run has published (the
+// worker writes the run's log meanwhile, so the analysis reads a log of its own length) and the
+// rules for writing to the unit while the engine runs: at most one write every 15 s of the run,
+// and a cell written learns only from readings taken from the delay plus 1 s after its write on
+// (the analysis leaves the earlier ones out through `writtenAt`). The parts of a continuous run
+// are one run to it: the cells written stay written, and a next part has no start of run.
+class LiveAutoTune final : public LiveConsumer {
+public:
+    static constexpr double kLeastSecondsBetweenWrites = 15;
+    using WrittenAt = decltype(AutoTuneSettings::writtenAtSeconds);
+
+    explicit LiveAutoTune(const LogStore& runLog);
+
+    // A run is being logged and has published samples not analysed yet; they count as analysed
+    // from now on.
+    [[nodiscard]] bool takeNewSamples();
+    // The next takeNewSamples is true while a run is being logged, new samples or not.
+    void analyseAgain() { m_seen = -1; }
+    // What the run has published so far, as a log to learn from; nothing before its first sample.
+    [[nodiscard]] std::optional<AutoTuneLog> runSoFar();
+    [[nodiscard]] bool running() const { return m_running; }
+    // None written yet this run, or the last write 15 s of the run ago.
+    [[nodiscard]] bool mayWrite() const;
+    // `cells` reached the unit now, at the run's newest sample (samples polled while Update
+    // sent them included).
+    void written(const std::vector<CellText>& cells);
+    // When each cell was last written, in the run's seconds.
+    [[nodiscard]] const WrittenAt& writtenAt() const { return m_writtenAt; }
+    // The run's newest published sample, in seconds from its first.
+    [[nodiscard]] double newestSeconds() const;
+
+    // LiveConsumer
+    void runStarted() override;
+    void partStarted(int part) override;
+    void runEnded() override { m_running = false; }
+    void logReplaced() override;
+
+private:
+    const LogStore& m_runLog;
+    std::unique_ptr<LogStore> m_copy;
+    int m_copied = 0;
+    int m_seen = -1;  // the published count of the last analysis
+    bool m_running = false;
+    bool m_partContinues = false;
+    WrittenAt m_writtenAt = AutoTuneSettings::neverWritten();
+    std::optional<double> m_lastWrite;  // this run's
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "auxinputs/aux_calibration.h"
+#include "monitor/live_consumer.h"
+#include "monitor/live_polling.h"
+#include "monitor/log_journal.h"
+#include "monitor/log_store.h"
+#include "monitor/polling_thread.h"
+#include "ports/clock.h"
+#include "ports/file_writer.h"
+#include "ports/user_prompts.h"
+#include "session/unit_line.h"
+#include "versions/tune.h"
+
+namespace tunalyx {
+
+// How a run is to go. The rest comes from the line and the tune in force.
+struct LiveRunPlan {
+    std::array<bool, kTraceGroupCount> include{};
+    AuxCalibration aux;
+    // Where the run's logs go: LOG.txt, then LOG-001.txt, LOG-002.txt, ... as full logs are
+    // saved. Empty: the user saves the log when the run is over (a continuous run needs one).
+    std::string target;
+    bool continuous = false;    // a full log is saved and the run goes on in the next
+    bool saveLastPart = false;  // the last log is saved too, whatever ended the run
+    bool journal = true;        // kept on disk as it goes, for recovery after a crash
+    std::optional<long> mostSamples;
+    std::optional<long> mostSeconds;
+    // The start's checks: the unit identified (its layout applied to the tune in force), and
+    // the log not yet saved (Cancel abandons the start).
+    std::function<bool()> identify;
+    std::function<std::optional<MessageAnswer>()> checkUnsaved;
+};
+
+// How the last run ended.
+enum class LiveRunEnd {
+    Stopped,      // a stop, or the plan's limits
+    Full,         // the log filled up and the run was not to go on
+    UnitSilent,   // a read failed; what was read before is kept
+    NothingRead,  // the last log got no whole sample, and was not saved
+    NotStarted,   // the port was busy, a check failed or no group was included
+    NotSaved,     // a log could not be saved (see endProblem); the run ended there
+};
+
+// CheckUnsavedLog: nothing when the log is saved; otherwise the question with Yes, No and
+// Cancel. Yes runs `save`, and counts as Cancel when the log is still unsaved afterwards.
+[[nodiscard]] std::optional<MessageAnswer> CheckUnsavedLog(LogStore& log, UserPrompts& prompts,
+                                                           const std::function<void()>& save);
+
+// The live run: the one poller of live data and everything a run does. It owns the log store
+// and its spare, the journal, the parts of a continuous run and their saving, and hands every
+// published sample to its consumers.
+//
+// Threads. The polling runs on the thread the run is handed (LivePolling, the worker side),
+// back to back, and owns the line while it runs: transfers other threads start meanwhile go out
+// on it between two samples. Everything else runs on the thread that started the run, the
+// presenting side: present() hands on what was published since the last frame, saves a full log
+// while the worker polls on into the spare, and finishes the run once the worker is done. The
+// two sides meet only in the LiveHandoff and in the log store's published samples.
+class LiveRun {
+public:
+    // `layout` is the tune in force: its live commands and item names at the start, its item
+    // names when a log is saved. Journals go in `journalFolder` (none when empty).
+    LiveRun(UnitLine& line, const Tune& layout, Clock& clock, FileWriter& files,
+            std::string journalFolder);
+    // A run still going is stopped; nobody is told.
+    ~LiveRun();
+    LiveRun(const LiveRun&) = delete;
+    LiveRun& operator=(const LiveRun&) = delete;
+
+    // The log: what the run publishes while it goes, all of it once it is over. An opened log
+    // file is read into it too (then tell logReplaced).
+    [[nodiscard]] LogStore& log() { return *m_log; }
+    [[nodiscard]] const LogStore& log() const { return *m_log; }
+
+    // Consumers are told in the order they were added; the journal comes first.
+    void addConsumer(LiveConsumer* consumer);
+    void removeConsumer(LiveConsumer* consumer);
+
+    // cmdLogStart_Click: the checks, the consumers' reset, and the worker on `thread`, which
+    // must stay until the run is over. False when nothing is to be polled.
+    bool start(const LiveRunPlan& plan, PollingThread& thread);
+    // A frame: the samples published since the last one to the consumers, a full log saved, and
+    // the end of the run once the worker is done.
+    void present();
+    // Frames until the run is over, on the calling thread (the command line's); `everyFrame`
+    // after each.
+    void presentUntilOver(const std::function<void()>& everyFrame);
+    // cmdLogStop_Click: the run ends after the cycle on the wire, and is over on return.
+    void stop();
+    // A stop from anywhere (a signal's flag seen by the command line); the next frame ends it.
+    void requestStop() { m_handoff.requestStop(); }
+
+    [[nodiscard]] bool running() const { return m_running; }
+    [[nodiscard]] LiveRunEnd end() const { return m_end; }
+    // Why a log could not be saved, with LiveRunEnd::NotSaved.
+    [[nodiscard]] const std::string& endProblem() const { return m_endProblem; }
+    // The part being logged, 0 for the first.
+    [[nodiscard]] int part() const { return m_part; }
+    // Samples of this part handed on so far.
+    [[nodiscard]] int samplesPresented() const { return m_presented; }
+    // Log > Continuous, read by the worker whenever the log fills.
+    void setContinuous(bool on);
+
+    // The user's Save As of the log in memory (a run is stopped first). The error, empty on
+    // success; the consumers are told of the file.
+    [[nodiscard]] std::string save(const std::string& path);
+    // CheckUnsavedLog with the user's Save; No gives the log up, and its journal goes.
+    [[nodiscard]] std::optional<MessageAnswer> checkUnsaved(UserPrompts& prompts,
+                                                            const std::function<void()>& save);
+    // A log file was read into the log store as `name`.
+    void logReplaced(const std::string& name);
+    // The file the log in memory was saved as, opened from or is being logged into; empty for
+    // a log never saved.
+    [[nodiscard]] const std::string& logName() const { return m_logName; }
+
+    // The journal could not be written (a full disk); the run goes on. Told once a run.
+    std::function<void(const std::string& message)> journalFailed;
+    [[nodiscard]] const LogJournal& journal() const { return m_journal; }
+
+private:
+    void presentPublished();
+    [[nodiscard]] LiveSample sampleAt(int s) const;
+    // The log is full and the worker polls on into the spare.
+    [[nodiscard]] bool partGoesOn() const;
+    // Saves the full log and begins the next part; false when it could not be saved.
+    bool saveFullPart();
+    [[nodiscard]] std::string partPath(int part) const;
+    // Writes the log as `path`, tells the consumers. The error, empty on success.
+    std::string write(const std::string& path, bool runGoesOn);
+    void finish();
+    void tellEnded();
+
+    UnitLine& m_line;
+    const Tune& m_layout;
+    FileWriter& m_files;
+    std::unique_ptr<LogStore> m_log;
+    std::unique_ptr<LogStore> m_spare;
+    LogJournal m_journal;
+    std::vector<LiveConsumer*> m_consumers;
+
+    LiveHandoff m_handoff;
+    LivePolling m_polling;  // the worker's, from start to the end of the run
+    PollingThread* m_thread = nullptr;
+
+    // The presenting side.
+    LiveRunPlan m_plan;
+    bool m_running = false;
+    LiveRunEnd m_end = LiveRunEnd::NotStarted;
+    std::string m_endProblem;
+    int m_part = 0;
+    int m_presented = 0;
+    std::int64_t m_lastSecond = -1;
+    std::string m_logName;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "ports/user_prompts.h"
+#include "session/session_view.h"
+
+namespace tunalyx {
+
+// Where a session meets its user: the prompts, the folders the files go to and the view that
+// shows the tune (the windows, or nothing for the command line and tests).
+class Workspace {
+public:
+    explicit Workspace(UserPrompts& userPrompts) : prompts(userPrompts) {}
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    UserPrompts& prompts;
+    std::string programFolder = ".";  // where default.dat lives
+    // Base of the folders the file dialogs start in (Maps, Logs, Watchs, Charts) until the
+    // user has chosen one.
+    std::string filesFolder = ".";
+
+    [[nodiscard]] SessionView& view() { return m_view ? *m_view : m_noView; }
+    void setView(SessionView* v) { m_view = v; }
+
+private:
+    SessionView m_noView;
+    SessionView* m_view = nullptr;
+};
+
+}  // namespace tunalyx

@@ -1,0 +1,406 @@
+#include "monitor/live_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "monitor/log_file.h"
+#include "session/session.h"
+#include "sim/in_process_simulator.h"
+#include "support/plain_file_writer.h"
+#include "support/recording_prompts.h"
+#include "support/stepped_polling.h"
+#include "transfer/transfer_operations.h"
+
+namespace tunalyx {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Include = std::array<bool, kTraceGroupCount>;
+constexpr Include kAdvancedOnly = {false, false, false, false, true};
+constexpr Include kAllGroups = {true, true, true, true, true};
+
+// What a consumer is told, in order.
+struct Recorder final : LiveConsumer {
+    void runStarted() override { events.push_back("start"); }
+    void partStarted(int part) override { events.push_back("part " + std::to_string(part)); }
+    void samplePublished(const PublishedSample& s) override {
+        events.push_back(std::to_string(s.index) + (s.refresh ? " refresh" : ""));
+        times.push_back(s.timeMs);
+    }
+    void runEnded() override { events.push_back("end"); }
+    void logSaved(const SavedLog& saved) override {
+        events.push_back("saved " + fs::path(saved.path).filename().string());
+    }
+    // The events from the first that starts with `prefix` on.
+    std::vector<std::string> eventsOf(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& e : events)
+            if (e.starts_with(prefix)) out.push_back(e);
+        return out;
+    }
+    std::vector<std::string> events;
+    std::vector<std::int32_t> times;
+};
+
+// A run polled a cycle at a time on a fake clock, every sample time the test's own.
+class LiveRunTest : public ::testing::Test {
+protected:
+    LiveRunTest() {
+        fs::remove_all(folder);
+        EXPECT_TRUE(sim.port().open());
+        session.maps.GridInit();
+        // As after a Read All: the data in the window are the unit's version.
+        EXPECT_TRUE(SR20DET_Version(session, {.FromPFC = true, .NoDisplay = true}));
+        run.addConsumer(&recorder);
+    }
+    ~LiveRunTest() override {
+        run.stop();
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    static LiveRunPlan plan(const Include& include) {
+        LiveRunPlan p;
+        p.include = include;
+        p.journal = false;
+        return p;
+    }
+    // Cycles `stepMs` apart, each presented as a window's frame would; how many polled.
+    int cycles(int n, int stepMs) {
+        int done = 0;
+        for (; done < n && thread.step(); ++done) {
+            run.present();
+            clock.advanceMs(stepMs);
+        }
+        run.present();
+        return done;
+    }
+
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-live-" + std::to_string(::getpid()));
+    ManualClock clock;
+    test::RecordingPrompts prompts;
+    InProcessSimulator sim{SimUnitKind::Det1_501, clock};
+    Session session{sim.port(), clock, prompts};
+    test::PlainFileWriter files;
+    LiveRun run{session, session, clock, files, folder.string()};
+    test::SteppedPolling thread;
+    Recorder recorder;
+};
+
+TEST_F(LiveRunTest, OnlyAdvancedIsPolledAndTheFieldsRefreshOnceASecond) {
+    ASSERT_TRUE(run.start(plan(kAdvancedOnly), thread));
+    sim.ecu().clearRequestLog();
+    EXPECT_EQ(cycles(5, 250), 5);
+    for (const Bytes& request : sim.ecu().requests())
+        EXPECT_EQ(request.front(), kAdvancedLiveCmd);
+    EXPECT_EQ(sim.ecu().requests().size(), 5u);
+    const LogStore& log = run.log();
+    for (int s = 0; s < 5; ++s) {
+        EXPECT_EQ(log.LogTime(s), 250 * s);
+        EXPECT_GT(log.LogData(0, s), 0);   // Rpm
+        EXPECT_EQ(log.LogData(20, s), 0);  // InjDuty, Basic
+        EXPECT_EQ(log.LogData(62, s), 0);  // N, Map
+    }
+    EXPECT_TRUE(log.LogUnsaved);
+    run.stop();
+    EXPECT_FALSE(run.running());
+    EXPECT_EQ(run.end(), LiveRunEnd::Stopped);
+    EXPECT_EQ(log.LogLast, 4);
+    // Refreshed with the first sample and when the whole second changes (at 1000 ms).
+    EXPECT_EQ(recorder.events,
+              (std::vector<std::string>{"start", "0 refresh", "1", "2", "3", "4 refresh", "end"}));
+}
+
+TEST_F(LiveRunTest, EveryGroupInTheUnitsOrderAndAStartDuringARunDoesNothing) {
+    ASSERT_TRUE(run.start(plan(kAllGroups), thread));
+    EXPECT_FALSE(run.start(plan(kAllGroups), thread));
+    sim.ecu().clearRequestLog();
+    EXPECT_EQ(cycles(1, 10), 1);
+    std::vector<int> commands;
+    for (const Bytes& request : sim.ecu().requests())
+        commands.push_back(request.front());
+    const LiveCommands& live = session.layout.live;
+    EXPECT_EQ(commands,
+              (std::vector<int>{live.basic, live.sensor, kAuxLiveCmd, live.map, kAdvancedLiveCmd}));
+    run.stop();
+    EXPECT_EQ(run.log().LogLast, 0);
+
+    // A run that logs nothing ends with LogLast 0 too.
+    ASSERT_TRUE(run.start(plan(kAdvancedOnly), thread));
+    run.stop();
+    EXPECT_EQ(run.log().LogLast, 0);
+    EXPECT_EQ(recorder.eventsOf("end").size(), 2u);
+}
+
+TEST_F(LiveRunTest, NothingIsPolledWhenAStartCheckSaysNo) {
+    LiveRunPlan cancelled = plan(kAdvancedOnly);
+    cancelled.checkUnsaved = [] { return MessageAnswer::Cancel; };
+    EXPECT_FALSE(run.start(cancelled, thread));
+    LiveRunPlan unidentified = plan(kAdvancedOnly);
+    unidentified.identify = [] { return false; };
+    EXPECT_FALSE(run.start(unidentified, thread));
+    {
+        const PortBusyGuard transfer(session.PortBusy);
+        EXPECT_FALSE(run.start(plan(kAdvancedOnly), thread));
+    }
+    // Without groups the consumers are reset all the same, as the window's Start does.
+    EXPECT_FALSE(run.start(plan({}), thread));
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"start"});
+    EXPECT_EQ(run.end(), LiveRunEnd::NotStarted);
+    EXPECT_FALSE(thread.step());
+}
+
+TEST_F(LiveRunTest, AFailedReadEndsTheRunKeepingTheCompletedSamples) {
+    ASSERT_TRUE(run.start(plan(kAdvancedOnly), thread));
+    // Two samples, then the unit is silent through every retry.
+    const std::uint64_t next = sim.line().requestCount() + 1;
+    for (std::uint64_t n = next + 2; n < next + 10; ++n)
+        sim.line().faults().dropReplyTo.insert(n);
+    EXPECT_EQ(cycles(10, 100), 2);
+    EXPECT_FALSE(run.running());
+    EXPECT_EQ(run.end(), LiveRunEnd::UnitSilent);
+    EXPECT_EQ(run.log().LogLast, 1);
+    EXPECT_EQ(recorder.events.back(), "end");
+    // The port is free again: the next transfer gets it (it would wait for ever otherwise).
+    ASSERT_FALSE(session.PortBusy);
+    sim.line().faults().dropReplyTo.clear();
+    EXPECT_TRUE(TransferOperations(session).cmdReadMap_Click(0));
+}
+
+TEST_F(LiveRunTest, ARunEndsOnItsOwnWithTheSampleThatReachesItsLimit) {
+    LiveRunPlan second = plan(kAdvancedOnly);
+    second.mostSeconds = 1;
+    ASSERT_TRUE(run.start(second, thread));
+    EXPECT_EQ(cycles(20, 250), 5);  // 0, 250, 500, 750 and 1000 ms
+    EXPECT_FALSE(run.running());
+    EXPECT_EQ(run.end(), LiveRunEnd::Stopped);
+    EXPECT_EQ(run.log().LogTime(run.log().LogLast), 1000);
+
+    LiveRunPlan three = plan(kAdvancedOnly);
+    three.mostSamples = 3;
+    ASSERT_TRUE(run.start(three, thread));
+    EXPECT_EQ(cycles(20, 250), 3);
+    EXPECT_EQ(run.log().LogLast, 2);
+}
+
+TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
+    LiveRunPlan continuous = plan(kAdvancedOnly);
+    continuous.target = (folder / "LOG.txt").string();
+    continuous.continuous = true;
+    continuous.saveLastPart = true;
+    continuous.journal = true;
+    ASSERT_TRUE(run.start(continuous, thread));
+    // The log fills; three samples go on into the spare before the full log is saved.
+    for (int s = 0; s < LogStore::kMaxRunSamples + 3; ++s) {
+        ASSERT_TRUE(thread.step());
+        clock.advanceMs(10);
+    }
+    run.present();
+    EXPECT_EQ(recorder.eventsOf("saved"), std::vector<std::string>{"saved LOG.txt"});
+    EXPECT_EQ(run.part(), 1);
+    EXPECT_EQ(run.logName(), "LOG-001.txt");
+    EXPECT_EQ(recorder.eventsOf("part"), std::vector<std::string>{"part 1"});
+    // Nothing of the next part shows before the worker has moved it in.
+    EXPECT_EQ(run.samplesPresented(), 0);
+    EXPECT_EQ(cycles(2, 10), 2);
+    EXPECT_EQ(run.samplesPresented(), 5);
+    run.stop();
+
+    EXPECT_EQ(recorder.eventsOf("saved"),
+              (std::vector<std::string>{"saved LOG.txt", "saved LOG-001.txt"}));
+    // Every sample told once, in order; the next log's times go on from the run's first sample.
+    ASSERT_EQ(recorder.times.size(), std::size_t{LogStore::kMaxRunSamples} + 5);
+    for (std::size_t i = 0; i < recorder.times.size(); ++i)
+        ASSERT_EQ(recorder.times[i], static_cast<std::int32_t>(10 * i)) << "sample " << i;
+    // The files say so too: the second begins where the first ended, one cycle on.
+    for (const auto& [name, samples, firstMs] :
+         {std::tuple{"LOG.txt", LogStore::kMaxRunSamples, 0},
+          std::tuple{"LOG-001.txt", 5, 10 * LogStore::kMaxRunSamples}}) {
+        auto saved = std::make_unique<LogStore>();
+        ASSERT_TRUE(openLogFile(*saved, session.trace, prompts, (folder / name).string(), name));
+        EXPECT_EQ(saved->sampleCount(), samples) << name;
+        EXPECT_EQ(saved->LogTime(0), firstMs) << name;
+    }
+    // Each log saved took its journal with it.
+    EXPECT_TRUE(unsavedJournals(folder.string()).empty());
+    EXPECT_FALSE(run.log().LogUnsaved);
+}
+
+// The simulator's port, noting the command byte of every request in the order they went out,
+// and which threads wrote them.
+class NotingPort final : public SerialPort {
+public:
+    explicit NotingPort(SerialPort& port) : m_port(port) {}
+    std::vector<std::uint8_t> commands() const {
+        const std::lock_guard lock(m_mutex);
+        return m_commands;
+    }
+    std::set<std::thread::id> writersSince(std::size_t request) const {
+        const std::lock_guard lock(m_mutex);
+        return {m_writers.begin() + static_cast<std::ptrdiff_t>(request), m_writers.end()};
+    }
+
+    void setPortNumber(int n) override { m_port.setPortNumber(n); }
+    [[nodiscard]] int portNumber() const override { return m_port.portNumber(); }
+    [[nodiscard]] std::string deviceName() const override { return m_port.deviceName(); }
+    [[nodiscard]] bool open() override { return m_port.open(); }
+    void close() override { m_port.close(); }
+    [[nodiscard]] bool isOpen() const override { return m_port.isOpen(); }
+    [[nodiscard]] std::optional<std::size_t> bytesAvailable() override {
+        return m_port.bytesAvailable();
+    }
+    [[nodiscard]] bool waitForBytes(std::size_t count, std::int64_t timeoutMs) override {
+        return m_port.waitForBytes(count, timeoutMs);
+    }
+    [[nodiscard]] std::optional<Bytes> read(std::size_t count) override {
+        return m_port.read(count);
+    }
+    bool discardInput() override { return m_port.discardInput(); }
+    bool write(const Bytes& bytes) override {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!bytes.empty()) m_commands.push_back(bytes.front());
+            m_writers.push_back(std::this_thread::get_id());
+        }
+        return m_port.write(bytes);
+    }
+
+private:
+    SerialPort& m_port;
+    mutable std::mutex m_mutex;
+    std::vector<std::uint8_t> m_commands;
+    std::vector<std::thread::id> m_writers;
+};
+
+// A run on a worker thread of its own, presented from the test's thread as the window's frames
+// present it.
+class ThreadedRunTest : public ::testing::Test {
+protected:
+    ThreadedRunTest() {
+        EXPECT_TRUE(sim.port().open());
+        session.maps.GridInit();
+        EXPECT_TRUE(SR20DET_Version(session, {.FromPFC = true, .NoDisplay = true}));
+    }
+    void start() {
+        LiveRunPlan plan;
+        plan.include = kAllGroups;
+        plan.journal = false;
+        ASSERT_TRUE(run.start(plan, thread));
+        firstLiveRequest = port.commands().size();
+    }
+    // Frames until n samples show.
+    void presentUntil(int n) {
+        while (run.running() && run.samplesPresented() < n)
+            run.present();
+    }
+
+    ManualClock clock;
+    test::RecordingPrompts prompts;
+    InProcessSimulator sim{SimUnitKind::Det1_501, clock};
+    NotingPort port{sim.port()};
+    Session session{port, clock, prompts};
+    test::PlainFileWriter files;
+    LiveRun run{session, session, clock, files, std::string()};
+    StdPollingThread thread;
+    std::size_t firstLiveRequest = 0;
+};
+
+TEST_F(ThreadedRunTest, TransfersDuringARunGoOutWholeBetweenTwoWholeSamples) {
+    start();
+    presentUntil(3);
+    // The presenting thread reads while the worker writes: what is published is whole.
+    for (int s = 0; s < run.samplesPresented(); ++s)
+        EXPECT_GT(run.log().LogData(0, s), 0) << "the Rpm of sample " << s;
+    // A map read, then a changed cell written by Update, while the run goes on.
+    TransferOperations transfers(session);
+    EXPECT_TRUE(transfers.cmdReadMap_Click(kInjMap));
+    ASSERT_TRUE(session.maps.GridSetData(kInjMap, 4, 7, 0x99));
+    EXPECT_TRUE(transfers.cmdUpdate_Click());
+    const int afterMap = run.samplesPresented();
+    presentUntil(afterMap + 3);
+    run.stop();
+
+    EXPECT_GE(run.samplesPresented(), afterMap + 3);
+    EXPECT_EQ(run.log().LogLast, run.samplesPresented() - 1);
+    EXPECT_TRUE(prompts.texts().empty());
+    // Only the worker touched the line while it had it.
+    const std::set<std::thread::id> writers = port.writersSince(firstLiveRequest);
+    EXPECT_EQ(writers.size(), 1u);
+    EXPECT_EQ(writers.count(std::this_thread::get_id()), 0u);
+    // The live requests come in cycles of five; the map's requests fall between two of them.
+    const std::vector<std::uint8_t> sent = port.commands();
+    const std::vector<std::uint8_t> cycle = {0xDA, 0xDE, 0x00, 0xDB, 0xF0};
+    std::size_t i = firstLiveRequest;
+    int cycles = 0, others = 0;
+    while (i < sent.size()) {
+        if (sent[i] == cycle.front()) {
+            for (std::size_t k = 0; k < cycle.size(); ++k) {
+                if (cycle[k] != 0) {
+                    ASSERT_EQ(sent.at(i + k), cycle[k]) << "request " << i + k;
+                }
+            }
+            i += cycle.size();
+            ++cycles;
+        } else {
+            ++others;
+            ++i;
+        }
+    }
+    EXPECT_EQ(cycles, run.samplesPresented());
+    EXPECT_GT(others, 0);
+    // Cell 123 (row 4, column 7) lies in byte 24 of the second injection block.
+    EXPECT_EQ(sim.ecu().blocks()[0x87][23], 0x99);
+}
+
+TEST_F(ThreadedRunTest, AUnitGoneSilentEndsTheRunWithItsMessageShownByThePresentingThread) {
+    // Two cycles of five, then the cable is pulled.
+    sim.line().faults().cablePulledAfter = sim.line().requestCount() + 10;
+    std::vector<std::string> toldAtEnd;
+    struct AtEnd final : LiveConsumer {
+        explicit AtEnd(test::RecordingPrompts& p, std::vector<std::string>& out)
+            : prompts(p), told(out) {}
+        void runEnded() override { told = prompts.texts(); }
+        test::RecordingPrompts& prompts;
+        std::vector<std::string>& told;
+    } atEnd(prompts, toldAtEnd);
+    run.addConsumer(&atEnd);
+    start();
+    while (run.running())
+        run.present();
+
+    EXPECT_EQ(run.end(), LiveRunEnd::UnitSilent);
+    EXPECT_EQ(run.log().LogLast, 1);
+    // Held until every sample was handed on, then shown on this thread.
+    EXPECT_TRUE(toldAtEnd.empty());
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
+    // The line is this thread's again.
+    sim.line().faults().cablePulledAfter = 0;
+    EXPECT_TRUE(TransferOperations(session).cmdReadMap_Click(0));
+}
+
+TEST(CheckUnsavedLog, AsksOnlyWhenSomethingIsUnsaved) {
+    LogStore log;
+    test::RecordingPrompts prompts;
+    EXPECT_FALSE(CheckUnsavedLog(log, prompts, {}));
+    EXPECT_TRUE(prompts.messages().empty());
+
+    log.LogUnsaved = true;
+    for (MessageAnswer a : {MessageAnswer::Yes, MessageAnswer::Yes, MessageAnswer::No})
+        prompts.answerNext(a);
+    EXPECT_EQ(CheckUnsavedLog(log, prompts, [&] { log.LogUnsaved = false; }), MessageAnswer::Yes);
+    log.LogUnsaved = true;
+    EXPECT_EQ(CheckUnsavedLog(log, prompts, [] {}), MessageAnswer::Cancel);  // save cancelled
+    EXPECT_EQ(CheckUnsavedLog(log, prompts, [] {}), MessageAnswer::No);
+}
+
+}  // namespace
+}  // namespace tunalyx
