@@ -16,7 +16,6 @@
 #include <QVBoxLayout>
 
 #include "airflow/air_flow_grid_widget.h"
-#include "app/qt_window_placement.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
 #include "maps/scale_dialog.h"
@@ -27,6 +26,7 @@
 #include "ports/whole_file.h"
 #include "program_version.h"
 #include "transfer/data_file.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

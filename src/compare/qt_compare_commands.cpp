@@ -5,9 +5,9 @@
 
 #include "app/qt_file_commands.h"
 #include "maps/map_grid_widget.h"
-#include "maps/qt_cell_colour.h"
 #include "model/settings_page_widget.h"
 #include "transfer/data_file.h"
+#include "ui/qt_cell_colour.h"
 
 namespace tunalyx {
 
