@@ -1,4 +1,4 @@
-#include "compare/qt_compare_commands.h"
+#include "app/qt_compare_commands.h"
 
 #include <QAction>
 #include <QMenu>
