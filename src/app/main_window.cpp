@@ -16,10 +16,10 @@
 #include <QVBoxLayout>
 
 #include "airflow/air_flow_grid_widget.h"
+#include "app/settings_page_widget.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
 #include "maps/scale_dialog.h"
-#include "model/settings_page_widget.h"
 #include "monitor/log_file.h"
 #include "monitor/log_journal.h"
 #include "monitor/monitor_settings.h"

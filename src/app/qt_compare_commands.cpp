@@ -4,8 +4,8 @@
 #include <QMenu>
 
 #include "app/qt_file_commands.h"
+#include "app/settings_page_widget.h"
 #include "maps/map_grid_widget.h"
-#include "model/settings_page_widget.h"
 #include "transfer/data_file.h"
 #include "ui/qt_cell_colour.h"
 

@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "app/settings_page_widget.h"
 #include "gui_harness.h"
-#include "model/settings_page_widget.h"
 #include "ui/qt_user_prompts.h"
 
 using namespace tunalyx;

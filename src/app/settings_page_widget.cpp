@@ -1,4 +1,4 @@
-#include "model/settings_page_widget.h"
+#include "app/settings_page_widget.h"
 
 #include "airflow/air_flow_grid_widget.h"
 #include "model/descriptors.h"
