@@ -16,11 +16,10 @@
 #include <QVBoxLayout>
 
 #include "airflow/air_flow_grid_widget.h"
-#include "app/qt_window_placement.h"
+#include "app/settings_page_widget.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
 #include "maps/scale_dialog.h"
-#include "model/settings_page_widget.h"
 #include "monitor/log_file.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_journal.h"
@@ -28,6 +27,7 @@
 #include "ports/whole_file.h"
 #include "program_version.h"
 #include "transfer/data_file.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

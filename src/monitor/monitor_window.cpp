@@ -11,9 +11,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/qt_window_placement.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_settings.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 
