@@ -12,6 +12,7 @@
 
 #include "autotune/autotune.h"
 #include "mapwatch/map_watch.h"
+#include "paced_unit.h"
 #include "ports/memory_settings_store.h"
 #include "quiet_prompts.h"
 #include "sim/fast_drive.h"
@@ -53,17 +54,23 @@ Logs drive(const BlockStore& tune, const EngineOptions& engine, long seconds) {
     d.include[kGroupAdvanced] = true;
     d.include[kGroupAux] = true;
     d.aux = auxCalibrationOf(loadAuxSettings(MemorySettingsStore{}));  // AN1 reads A/F
-    Logs logs;
-    LoggedRunHooks hooks;
-    hooks.finished = [&](const LoggedPart& part) {
-        logs.push_back(copyOf(part.log));
-        return true;
-    };
-    if (!driveInFastTime(tune, kFamily, d, prompts, hooks).succeeded()) {
+    struct Keep final : LiveConsumer {
+        void logSaved(const SavedLog& saved) override { logs.push_back(copyOf(saved.log)); }
+        Logs logs;
+    } keep;
+    NoFileWriter files;
+    FastDriveUnit unit(tune, kFamily, d, prompts, files);
+    unit.run().addConsumer(&keep);
+    if (!unit.start("drive.txt")) {
+        std::printf("the drive did not start\n");
+        std::exit(1);
+    }
+    unit.run().presentUntilOver({});
+    if (unit.run().end() != LiveRunEnd::Stopped) {
         std::printf("the drive failed\n");
         std::exit(1);
     }
-    return logs;
+    return std::move(keep.logs);
 }
 
 std::size_t cellByte(int row, int col) {

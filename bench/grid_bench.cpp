@@ -15,6 +15,7 @@
 #include "ports/memory_settings_store.h"
 #include "sim/default_blocks.h"
 #include "sim/engine_model.h"
+#include "monitor/live_run.h"
 #include "sim/loopback_serial_port.h"
 #include "transfer/qt_file_writer.h"
 
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
     MemorySettingsStore store;
     SerialPortSelector selector(port);
     QtFileWriter files;
-    MainWindow window(session, store, {selector, port, nullptr}, files);
+    LiveRun live(session, session, clock, files, std::string());
+    MainWindow window(session, live, store, {selector, port, nullptr}, files);
     window.resize(1100, 700);
     window.show();
     window.tabs()->setCurrentIndex(kInjMap);

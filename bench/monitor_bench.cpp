@@ -7,8 +7,7 @@
 
 #include "paced_unit.h"
 
-#include "monitor/monitor_loop.h"
-#include "monitor/session_monitor_port.h"
+#include "monitor/live_run.h"
 
 using namespace tunalyx;
 
@@ -20,22 +19,25 @@ void measure(const char* name, const std::array<bool, kTraceGroupCount>& include
     PacedUnit unit;
     Session& session = unit.session;
     SteadyClock& clock = unit.clock;
-    auto log = std::make_unique<LogStore>();
-    const AuxCalibration aux;
-    MonitorLoop loop(monitorPortOf(session, false), *log, clock, aux);
-    if (!loop.start(include, {})) {
+    NoFileWriter files;
+    LiveRun run(session, session, clock, files, std::string());
+    StdPollingThread thread;
+    LiveRunPlan plan;
+    plan.include = include;
+    plan.journal = false;
+    plan.mostSeconds = static_cast<long>(kSeconds);
+    const std::int64_t t0 = clock.nowMicros();
+    if (!run.start(plan, thread)) {
         std::printf("%s: the run did not start\n", name);
         return;
     }
-    const std::int64_t t0 = clock.nowMicros();
-    while (loop.step())
-        if (clock.nowMicros() - t0 >= static_cast<std::int64_t>(kSeconds * 1e6))
-            loop.cmdLogStop_Click();
+    run.presentUntilOver({});
     const double seconds = static_cast<double>(clock.nowMicros() - t0) / 1e6;
-    const double rate = loop.samplesPresented() / seconds;
+    const int samples = run.log().sampleCount();
+    const double rate = samples / seconds;
     const double limit = liveWireLimit(include);
     std::printf("%-22s %6d samples in %5.2f s  %6.1f/s  wire limit %6.1f/s  ratio %.3f\n", name,
-                loop.samplesPresented(), seconds, rate, limit, rate / limit);
+                samples, seconds, rate, limit, rate / limit);
 }
 
 }  // namespace

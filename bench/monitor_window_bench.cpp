@@ -25,7 +25,7 @@
 #include "link/serial_port_selector.h"
 #include "maps/map_grids.h"
 #include "monitor/monitor_window.h"
-#include "monitor/session_monitor_port.h"
+#include "monitor/live_run.h"
 #include "ports/memory_settings_store.h"
 #include "transfer/qt_file_writer.h"
 #include "watches/watch_settings.h"
@@ -85,17 +85,19 @@ double worstGapMs(const LogStore& log, int samples) {
     return worst;
 }
 
-// The command line's way: the loop stepped on one thread, nothing else to do.
+// The command line's way: the run presented on a plain thread with nothing else to do.
 double commandLineRatio(const Groups& groups) {
     PacedUnit unit;
-    auto log = std::make_unique<LogStore>();
-    const AuxCalibration aux;
-    MonitorLoop loop(monitorPortOf(unit.session, false), *log, unit.clock, aux);
-    if (!loop.start(groups.include, {})) return 0;
-    const std::int64_t t0 = unit.clock.nowMicros();
-    while (loop.step())
-        if (unit.clock.nowMicros() - t0 >= kSeconds * 1'000'000LL) loop.cmdLogStop_Click();
-    return loggedRatio(*log, loop.samplesPresented(), groups);
+    QtFileWriter files;
+    LiveRun run(unit.session, unit.session, unit.clock, files, std::string());
+    StdPollingThread thread;
+    LiveRunPlan plan;
+    plan.include = groups.include;
+    plan.journal = false;
+    plan.mostSeconds = kSeconds;
+    if (!run.start(plan, thread)) return 0;
+    run.presentUntilOver({});
+    return loggedRatio(run.log(), run.log().sampleCount(), groups);
 }
 
 // The main window on the paced unit, with a settings store of its own.
@@ -104,13 +106,14 @@ struct PacedWindow {
         unit.session.programFolder = TUNALYX_DATA_DIR;
         store.setValue("MonitorInclude", groups.stored);
         window = std::make_unique<MainWindow>(
-            unit.session, store, MainWindowPorts{selector, unit.sim.port(), nullptr}, files);
+            unit.session, live, store, MainWindowPorts{selector, unit.sim.port(), nullptr}, files);
     }
 
     PacedUnit unit;
     MemorySettingsStore store;
     SerialPortSelector selector{unit.sim.port()};
     QtFileWriter files;
+    LiveRun live{unit.session, unit.session, unit.clock, files, std::string()};
     std::unique_ptr<MainWindow> window;
 };
 
@@ -214,7 +217,7 @@ Figures measure(const Groups& groups, const Combination& c) {
     const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
 
     Figures f;
-    f.samples = window.monitor().loop().samplesPresented();
+    f.samples = window.monitor().live().samplesPresented();
     f.ratio = loggedRatio(window.log(), f.samples, groups);
     f.cpuPercent = 100 * (cpuSeconds() - cpu0) / seconds;
     f.worstGapMs = worstGapMs(window.log(), f.samples);

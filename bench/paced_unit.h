@@ -3,6 +3,7 @@
 #include "quiet_prompts.h"
 
 #include "monitor/live_decode.h"
+#include "ports/file_writer.h"
 #include "session/session.h"
 #include "sim/in_process_simulator.h"
 
@@ -26,6 +27,13 @@ struct PacedUnit {
     QuietPrompts prompts;
     InProcessSimulator sim;
     Session session{sim.port(), clock, prompts};
+};
+
+// For runs whose logs are handed on but not kept on disk.
+struct NoFileWriter final : FileWriter {
+    [[nodiscard]] std::string writeWhole(const std::string&, std::string_view) override {
+        return {};
+    }
 };
 
 // Live-data cycles a second the wire allows: per group the 3-byte request and the reply of its

@@ -81,11 +81,13 @@ int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, 
     return kExitOk;
 }
 
-void linkLogsToHistory(Session& session, CliContext& ctx) {
-    auto h = std::make_shared<CliHistory>(ctx);
-    session.logSaved = [h](const std::string& path, std::string_view contents) {
-        h->recorder.logSaved(path, contents);
+std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx) {
+    struct LogHistory final : LiveConsumer {
+        explicit LogHistory(CliContext& ctx) : h(ctx) {}
+        void logSaved(const SavedLog& saved) override { h.recorder.logSaved(saved); }
+        CliHistory h;
     };
+    return std::make_unique<LogHistory>(ctx);
 }
 
 int printDiff(const FileComparison& comparison) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "cli/cli_commands.h"
@@ -14,9 +15,9 @@ namespace tunalyx::cli {
 int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
                   const std::string& file, bool succeeded);
 
-// Every log the session saves is linked in the history (to an unknown tune: this run has not
-// read or written the unit).
-void linkLogsToHistory(Session& session, CliContext& ctx);
+// The history following a live run: every log it saves is linked (to an unknown tune: this
+// command has not read or written the unit).
+[[nodiscard]] std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx);
 
 // Prints the lines of a comparison; the exit status of diff(1): 0 same, 1 different, 2 trouble.
 int printDiff(const FileComparison& comparison);

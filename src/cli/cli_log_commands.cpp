@@ -20,8 +20,9 @@
 #include "cli/cli_history.h"
 #include "model/descriptors.h"
 #include "monitor/log_file.h"
+#include "monitor/live_run.h"
 #include "monitor/log_journal.h"
-#include "monitor/logged_run.h"
+#include "monitor/qt_polling_thread.h"
 #include "sim/fast_drive.h"
 #include "sim/fuel_requirement.h"
 #include "transfer/qt_file_writer.h"
@@ -95,13 +96,6 @@ bool stderrIsTerminal() {
 #endif
 }
 
-// Whatever the session is told of saved logs when a file is written.
-LogSavedHook logSavedOf(Session& session) {
-    return [&session](const std::string& path, std::string_view contents) {
-        if (session.logSaved) session.logSaved(path, contents);
-    };
-}
-
 // "204.791"
 std::string millisecondsText(std::int64_t ms) {
     std::string fraction = std::to_string(ms % 1000);
@@ -109,81 +103,65 @@ std::string millisecondsText(std::int64_t ms) {
     return std::to_string(ms / 1000) + "." + fraction;
 }
 
-// How long a log run goes on and where its logs go.
-struct LogRun {
-    LoggedRunLimits limits;
-    std::string out;
-    bool showProgress;
-    LogSavedHook saved;  // the session's, told of every file written
-    bool journaled = false;
+// The command line's view of a log run: its progress on a terminal, and where each file of a
+// long run lies in it, so that a gap would show.
+class RunView final : public LiveConsumer {
+public:
+    explicit RunView(bool showProgress) : m_showProgress(showProgress) {}
+
+    void samplePublished(const PublishedSample& sample) override {
+        ++m_samples;
+        if (!m_showProgress || sample.timeMs / 1000 == m_shownSecond) return;
+        m_shownSecond = sample.timeMs / 1000;
+        std::cerr << "\r" << m_samples << " samples, " << m_shownSecond << " s" << std::flush;
+        m_lineOpen = true;
+    }
+    void logSaved(const SavedLog& saved) override {
+        endLine();
+        if (saved.part == 0 && !saved.runGoesOn) return;
+        const int count = saved.log.sampleCount();
+        std::cerr << shownName(saved.path) << ": " << count << " samples, "
+                  << millisecondsText(saved.log.LogTime(0)) << " s to "
+                  << millisecondsText(saved.log.LogTime(count - 1)) << " s of the run"
+                  << std::endl;
+    }
+    // Before a message: the progress line ends first.
+    void endLine() {
+        if (!m_lineOpen) return;
+        std::cerr << "\n";
+        m_lineOpen = false;
+    }
+
+private:
+    bool m_showProgress;
+    bool m_lineOpen = false;
+    long m_samples = 0;  // across the run's files
+    std::int32_t m_shownSecond = -1;
 };
 
-// The command line's side of a log run: Ctrl+C and the like end it once the line is open,
-// progress on a terminal, the program's messages, and every finished log saved. `runLog` runs it
-// with these hooks.
-int pollAndSave(CliContext& ctx, const LogRun& run,
-                const std::function<LoggedRunResult(const LoggedRunHooks&)>& runLog) {
-    std::optional<StopSignals> stopSignals;
-    std::int64_t shownSecond = -1;
-    LoggedRunHooks hooks;
-    hooks.lineOpened = [&] { stopSignals.emplace(); };
-    hooks.stopRequested = [] { return g_stop.load(); };
-    if (run.showProgress)
-        hooks.progress = [&](long samples, std::int64_t ms) {
-            if (ms / 1000 == shownSecond) return;
-            shownSecond = ms / 1000;
-            std::cerr << "\r" << samples << " samples, " << shownSecond << " s" << std::flush;
-        };
-    if (run.journaled) {
-        hooks.journal.folder = journalFolderOf(cliFilesFolder());
-        hooks.journal.target = [&](int part) {
-            return std::filesystem::absolute(continuedLogPath(run.out, part)).string();
-        };
-        hooks.journal.failed = [&](const std::string& message) {
-            if (run.showProgress) std::cerr << "\n";
-            ctx.prompts.tell(message, MessageIcon::Exclamation);
-        };
+// A started live run until it is over, with its view on this thread: Ctrl+C and the like end
+// it, every log it finishes is saved by it. The exit status of the command.
+int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& out) {
+    run.presentUntilOver([&run] {
+        if (g_stop.load()) run.requestStop();
+    });
+    view.endLine();
+    switch (run.end()) {
+        case LiveRunEnd::Stopped:
+        case LiveRunEnd::Full:
+            return kExitOk;
+        case LiveRunEnd::NothingRead:
+            ctx.prompts.tell("No sample was read whole, so " + continuedLogPath(out, run.part()) +
+                                 " was not written.",
+                             MessageIcon::Critical);
+            return kExitFailed;
+        case LiveRunEnd::NotSaved:
+            return failed(run.endProblem());
+        case LiveRunEnd::UnitSilent:
+        case LiveRunEnd::NotStarted:
+            break;
     }
-    hooks.finished = [&](const LoggedPart& part) {
-        if (run.showProgress) std::cerr << "\n";
-        const LoggedRunLimits& limits = run.limits;
-        if (part.full && part.last) {
-            const int count = part.log.sampleCount();
-            ctx.prompts.tell("A log holds at most " + std::to_string(LogStore::kMaxRunSamples) +
-                                 " samples, so the run ended after " +
-                                 std::to_string(part.log.LogTime(count - 1) / 1000) +
-                                 " s, before the " +
-                                 (limits.samples ? std::to_string(*limits.samples) + " samples"
-                                                 : std::to_string(*limits.seconds) + " s") +
-                                 " asked for.",
-                             MessageIcon::Exclamation);
-        }
-        // A run cut short by the unit is still saved: those samples may be the ones that matter.
-        QtFileWriter writer;
-        const std::string path = continuedLogPath(run.out, part.number);
-        if (const std::string error = saveLogFile(part.log, part.items, writer, path, run.saved);
-            !error.empty()) {
-            failed(error);
-            return false;
-        }
-        // Where each file of a long run lies in it, so that a gap would show.
-        if (part.number > 0 || !part.last) {
-            const int count = part.log.sampleCount();
-            std::cerr << shownName(path) << ": " << count << " samples, "
-                      << millisecondsText(part.startMs) << " s to "
-                      << millisecondsText(part.startMs + part.log.LogTime(count - 1))
-                      << " s of the run" << std::endl;
-        }
-        return true;
-    };
-    const LoggedRunResult result = runLog(hooks);
-    if (result.end == LoggedRunEnd::NothingRead) {
-        if (run.showProgress) std::cerr << "\n";
-        ctx.prompts.tell("No sample was read whole, so " + continuedLogPath(run.out, result.part) +
-                             " was not written.",
-                         MessageIcon::Critical);
-    }
-    return result.succeeded() ? kExitOk : kExitFailed;
+    return kExitFailed;
 }
 
 AuxCalibration auxOf(const CliContext& ctx) {
@@ -213,14 +191,38 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     }
 
     UnitSession unit(ctx, *args.option("--port"));
-    linkLogsToHistory(unit.session(), ctx);
-    const LogRun run{
-        {samples, seconds, true}, out, stderrIsTerminal(), logSavedOf(unit.session()), true};
-    return pollAndSave(ctx, run, [&](const LoggedRunHooks& hooks) {
-        return runLogged(
-            unit.session(), ctx.clock, auxOf(ctx), *include, run.limits,
-            [&] { return unit.open(ctx.prompts); }, hooks);
-    });
+    Session& session = unit.session();
+    const AuxCalibration aux = auxOf(ctx);
+    // The item names of the aux set-up; the unit's layout renames items when it is identified.
+    session.trace.InitTraceItemLookup(aux.names);
+    // The logs are allocated before the unit is woken: allocating between the wake-up and the
+    // first request would shift every sample time.
+    QtFileWriter writer;
+    LiveRun run(session, session, ctx.clock, writer, journalFolderOf(cliFilesFolder()));
+    RunView view(stderrIsTerminal());
+    const std::unique_ptr<LiveConsumer> history = logHistory(ctx);
+    run.addConsumer(&view);
+    run.addConsumer(history.get());
+    run.journalFailed = [&](const std::string& message) {
+        view.endLine();
+        ctx.prompts.tell(message, MessageIcon::Exclamation);
+    };
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    // From here on what would end the program ends the run, which then saves what it has.
+    const StopSignals stopSignals;
+    LiveRunPlan plan;
+    plan.include = *include;
+    plan.aux = aux;
+    plan.target = out;
+    plan.continuous = true;
+    plan.saveLastPart = true;
+    plan.mostSamples = samples;
+    plan.mostSeconds = seconds;
+    // The command line holds no data to weigh against the unit.
+    plan.identify = [&session] { return SR20DET_Version(session, {.FromPFC = true}); };
+    QtPollingThread thread;
+    if (!run.start(plan, thread)) return kExitFailed;
+    return presentRun(ctx, run, view, out);
 }
 
 int runDrive(const CliArgs& args, CliContext& ctx) {
@@ -266,10 +268,12 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
     drive.include = *include;
     drive.link = LinkSettings::fromStore(ctx.settings);
     drive.aux = auxOf(ctx);
-    return pollAndSave(ctx, {{std::nullopt, seconds, true}, *out, false, logSavedOf(tune)},
-                       [&](const LoggedRunHooks& hooks) {
-                           return driveInFastTime(blocks, layout.family, drive, ctx.prompts, hooks);
-                       });
+    QtFileWriter writer;
+    FastDriveUnit unit(blocks, layout.family, drive, ctx.prompts, writer);
+    RunView view(false);
+    unit.run().addConsumer(&view);
+    if (!unit.start(*out)) return kExitFailed;
+    return presentRun(ctx, unit.run(), view, *out);
 }
 
 int runRecover(const CliArgs& args, CliContext& /*ctx*/) {
