@@ -11,9 +11,9 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
-#include "app/main_window_state.h"
-#include "app/qt_edit_keys.h"
 #include "maps/qt_grid_selection.h"
+#include "ui/qt_edit_keys.h"
+#include "ui/window_placement.h"
 
 namespace tunalyx {
 

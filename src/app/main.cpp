@@ -11,7 +11,6 @@
 
 #include "app/main_window.h"
 #include "app/program_folders.h"
-#include "app/qt_user_prompts.h"
 #include "app/start_options.h"
 #include "history/tune_history.h"
 #include "link/qt_serial_port.h"
@@ -19,6 +18,7 @@
 #include "program_version.h"
 #include "sim/in_process_simulator.h"
 #include "transfer/qt_file_writer.h"
+#include "ui/qt_user_prompts.h"
 
 using namespace tunalyx;
 

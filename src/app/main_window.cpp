@@ -16,17 +16,17 @@
 #include <QVBoxLayout>
 
 #include "airflow/air_flow_grid_widget.h"
-#include "app/qt_window_placement.h"
+#include "app/settings_page_widget.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
 #include "maps/scale_dialog.h"
-#include "model/settings_page_widget.h"
 #include "monitor/log_file.h"
 #include "monitor/log_journal.h"
 #include "monitor/monitor_settings.h"
 #include "ports/whole_file.h"
 #include "program_version.h"
 #include "transfer/data_file.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/main_window_state.h"
+#include "app/qt_compare_commands.h"
 #include "app/qt_file_commands.h"
 #include "app/qt_main_menus.h"
 #include "app/qt_map_commands.h"
@@ -18,7 +19,6 @@
 #include "autotune/auto_tune_window.h"
 #include "auxinputs/setup_aux_dialog.h"
 #include "charts/chart_window.h"
-#include "compare/qt_compare_commands.h"
 #include "graph/graph_window.h"
 #include "history/history_window.h"
 #include "history/tune_history.h"

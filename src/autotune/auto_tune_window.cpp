@@ -19,13 +19,13 @@
 #include <filesystem>
 #include <tuple>
 
-#include "app/qt_window_placement.h"
 #include "autotune/proposal_text.h"
 #include "autotune/target_afr.h"
-#include "maps/qt_cell_colour.h"
 #include "monitor/log_file.h"
 #include "monitor/log_reader.h"
 #include "transfer/data_file.h"
+#include "ui/qt_cell_colour.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

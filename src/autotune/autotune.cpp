@@ -4,6 +4,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <optional>
 
 namespace tunalyx {
 
@@ -131,6 +132,80 @@ bool tooFast(double low, double high, double seconds, double limitPerSecond) {
     return (high - low) / seconds > limitPerSecond;
 }
 
+// Why a sample's reading cannot be used on its own terms, or nothing.
+std::optional<Rejection> readingRejection(const Samples& samples, int i, bool startOfRun,
+                                          const AutoTuneSettings& s) {
+    if (startOfRun) return Rejection::StartOfRun;
+    if (samples.water(i) < s.coldBelowC) return Rejection::Cold;
+    const double afr = samples.afr(i);
+    if (!(afr >= s.lowestAfr && afr <= s.highestAfr)) return Rejection::Railed;
+    return std::nullopt;
+}
+
+// Where and how long ago the gas read at a sample was burned.
+struct Burn {
+    Point point;
+    double delay;
+};
+
+Burn burnOf(const Samples& samples, int i, const AutoTuneSettings& s) {
+    // The gas read now was burned one delay ago, at the point the engine was in then; the
+    // delay itself depends on that point, so it is worked out twice.
+    const double t = samples.seconds(i);
+    Point burned{samples.rpm(i), samples.load(i)};
+    double delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
+    if (s.alignDelay) {
+        burned = samples.at(t - delay, i);
+        delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
+        burned = samples.at(t - delay, i);
+    }
+    return {burned, delay};
+}
+
+// Why what the engine did around the burn spoils the reading (a fuel cut, a transient), or
+// nothing.
+std::optional<Rejection> engineRejection(const Samples& samples, int i, double delay,
+                                         double lastCut, const AutoTuneSettings& s) {
+    const double t = samples.seconds(i);
+    if (lastCut >= t - delay - s.afterFuelCutSeconds) return Rejection::FuelCut;
+    // From before the burn (a tip-in's extra fuel lasts a while) to the reading.
+    const double from = t - delay - s.enrichmentSeconds;
+    double rpmLow = samples.rpm(i), rpmHigh = rpmLow;
+    double loadLow = samples.load(i), loadHigh = loadLow;
+    double tpsLow = samples.throttle(i), tpsHigh = tpsLow;
+    for (int k = samples.before(from, i); k < i; ++k) {
+        rpmLow = std::min(rpmLow, samples.rpm(k));
+        rpmHigh = std::max(rpmHigh, samples.rpm(k));
+        loadLow = std::min(loadLow, samples.load(k));
+        loadHigh = std::max(loadHigh, samples.load(k));
+        tpsLow = std::min(tpsLow, samples.throttle(k));
+        tpsHigh = std::max(tpsHigh, samples.throttle(k));
+    }
+    const double window = t - from;
+    if (tooFast(rpmLow, rpmHigh, window, s.transientRpmPerSecond) ||
+        tooFast(loadLow, loadHigh, window, s.transientLoadPerSecond) ||
+        tooFast(tpsLow, tpsHigh, window, s.transientThrottleVoltsPerSecond))
+        return Rejection::Transient;
+    return std::nullopt;
+}
+
+// Whether a cell the reading falls on was written too lately for the fuel read to be its own.
+bool cellRewritten(const Reading& r, double delay, const AutoTuneSettings& s) {
+    return std::any_of(r.shares.begin(), r.shares.end(), [&](const CellShare& share) {
+        const double written = s.writtenAtSeconds[static_cast<std::size_t>(share.row)]
+                                                 [static_cast<std::size_t>(share.col)];
+        return share.weight > 0 && r.seconds < written + delay + s.afterFuelCutSeconds;
+    });
+}
+
+// The cell with the largest share, row * 20 + column.
+int dominantCell(const std::array<CellShare, 4>& shares) {
+    const auto most = std::max_element(
+        shares.begin(), shares.end(),
+        [](const CellShare& a, const CellShare& b) { return a.weight < b.weight; });
+    return most->row * kMapAxisSize + most->col;
+}
+
 void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField& target,
              const AutoTuneSettings& s, ReadingCounts& counts, std::vector<Reading>& readings) {
     const LogStore& log = *input.log;
@@ -140,58 +215,21 @@ void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField&
     const double start = samples.seconds(0);
     double lastCut = -std::numeric_limits<double>::infinity();
     const auto reject = [&](Rejection r) { ++counts.rejected[static_cast<std::size_t>(r)]; };
+    const auto rejected = [&](std::optional<Rejection> why) {
+        if (why) reject(*why);
+        return why.has_value();
+    };
     const std::size_t firstOfLog = readings.size();
     SpikeFilter spikes;
     for (int i = 0; i < n; ++i) {
         ++counts.total;
         const double t = samples.seconds(i);
         if (samples.injMs(i) <= 0) lastCut = t;
-        if (!input.continuesRun && t - start < s.startOfRunSeconds) {
-            reject(Rejection::StartOfRun);
-            continue;
-        }
-        if (samples.water(i) < s.coldBelowC) {
-            reject(Rejection::Cold);
-            continue;
-        }
+        const bool startOfRun = !input.continuesRun && t - start < s.startOfRunSeconds;
+        if (rejected(readingRejection(samples, i, startOfRun, s))) continue;
+        const Burn burn = burnOf(samples, i, s);
+        if (rejected(engineRejection(samples, i, burn.delay, lastCut, s))) continue;
         const double afr = samples.afr(i);
-        if (!(afr >= s.lowestAfr && afr <= s.highestAfr)) {
-            reject(Rejection::Railed);
-            continue;
-        }
-        // The gas read now was burned one delay ago, at the point the engine was in then; the
-        // delay itself depends on that point, so it is worked out twice.
-        Point burned{samples.rpm(i), samples.load(i)};
-        double delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
-        if (s.alignDelay) {
-            burned = samples.at(t - delay, i);
-            delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
-            burned = samples.at(t - delay, i);
-        }
-        if (lastCut >= t - delay - s.afterFuelCutSeconds) {
-            reject(Rejection::FuelCut);
-            continue;
-        }
-        // From before the burn (a tip-in's extra fuel lasts a while) to the reading.
-        const double from = t - delay - s.enrichmentSeconds;
-        double rpmLow = samples.rpm(i), rpmHigh = rpmLow;
-        double loadLow = samples.load(i), loadHigh = loadLow;
-        double tpsLow = samples.throttle(i), tpsHigh = tpsLow;
-        for (int k = samples.before(from, i); k < i; ++k) {
-            rpmLow = std::min(rpmLow, samples.rpm(k));
-            rpmHigh = std::max(rpmHigh, samples.rpm(k));
-            loadLow = std::min(loadLow, samples.load(k));
-            loadHigh = std::max(loadHigh, samples.load(k));
-            tpsLow = std::min(tpsLow, samples.throttle(k));
-            tpsHigh = std::max(tpsHigh, samples.throttle(k));
-        }
-        const double window = t - from;
-        if (tooFast(rpmLow, rpmHigh, window, s.transientRpmPerSecond) ||
-            tooFast(loadLow, loadHigh, window, s.transientLoadPerSecond) ||
-            tooFast(tpsLow, tpsHigh, window, s.transientThrottleVoltsPerSecond)) {
-            reject(Rejection::Transient);
-            continue;
-        }
         if (spikes.spike(t, afr)) {
             reject(Rejection::Outlier);
             while (readings.size() > firstOfLog && spikes.onRise(t, readings.back())) {
@@ -200,21 +238,14 @@ void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField&
             }
             continue;
         }
-        Reading r{bilinearShares(tune.axes, burned.rpm, burned.load),
-                  afr / interpolateField(target, tune.axes, burned.rpm, burned.load), 0, t, afr};
-        const auto justWritten = [&](const CellShare& share) {
-            const double written = s.writtenAtSeconds[static_cast<std::size_t>(share.row)]
-                                                     [static_cast<std::size_t>(share.col)];
-            return share.weight > 0 && t < written + delay + s.afterFuelCutSeconds;
-        };
-        if (std::any_of(r.shares.begin(), r.shares.end(), justWritten)) {
+        const Point& p = burn.point;
+        Reading r{bilinearShares(tune.axes, p.rpm, p.load),
+                  afr / interpolateField(target, tune.axes, p.rpm, p.load), 0, t, afr};
+        if (cellRewritten(r, burn.delay, s)) {
             reject(Rejection::Rewritten);
             continue;
         }
-        const auto most = std::max_element(
-            r.shares.begin(), r.shares.end(),
-            [](const CellShare& a, const CellShare& b) { return a.weight < b.weight; });
-        r.dominant = most->row * kMapAxisSize + most->col;
+        r.dominant = dominantCell(r.shares);
         readings.push_back(r);
     }
 }
@@ -247,6 +278,73 @@ void dropOutliers(std::vector<Reading>& readings, double mads, ReadingCounts& co
     const auto kept = std::remove_if(readings.begin(), readings.end(), outlier);
     counts.rejected[static_cast<std::size_t>(Rejection::Outlier)] += readings.end() - kept;
     readings.erase(kept, readings.end());
+}
+
+// A cell's readings, each weighted by its share of the cell.
+struct CellSums {
+    double w = 0, wc = 0, wcc = 0, ww = 0;
+};
+using SumGrid = std::array<std::array<CellSums, kMapAxisSize>, kMapAxisSize>;
+
+SumGrid cellSums(const std::vector<Reading>& readings) {
+    SumGrid sums{};
+    for (const Reading& r : readings) {
+        for (const CellShare& share : r.shares) {
+            if (share.weight <= 0) continue;
+            CellSums& cell =
+                sums[static_cast<std::size_t>(share.row)][static_cast<std::size_t>(share.col)];
+            cell.w += share.weight;
+            cell.wc += share.weight * r.correction;
+            cell.wcc += share.weight * r.correction * r.correction;
+            cell.ww += share.weight * share.weight;
+        }
+    }
+    return sums;
+}
+
+// The cell's samples, correction and spread from its sums, and the verdict of a cell that is not
+// to change; true when its readings are enough to give it a new value.
+bool measureCell(CellResult& cell, const CellSums& sum, bool locked, const AutoTuneSettings& s) {
+    if (sum.w <= 0) return false;
+    cell.samples = sum.w * sum.w / sum.ww;
+    cell.correction = sum.wc / sum.w;
+    cell.spreadPercent =
+        std::sqrt(std::max(0.0, sum.wcc / sum.w - cell.correction * cell.correction)) /
+        cell.correction * 100;
+    if (locked)
+        cell.verdict = CellVerdict::Locked;
+    else if (cell.samples < s.minSamples)
+        cell.verdict = CellVerdict::TooFew;
+    else if (cell.spreadPercent > s.maxSpreadPercent)
+        cell.verdict = CellVerdict::TooSpread;
+    return cell.verdict == CellVerdict::NoData;
+}
+
+// The measured cell's new value, its correction held to the largest change allowed and rounded
+// to the map's steps, and its verdict.
+void proposeValue(CellResult& cell, const MapDescriptor& codec, double maxChangePercent) {
+    const double lowest = codec.min * codec.scale + codec.offset;
+    const double highest = codec.max * codec.scale + codec.offset;
+    // Lean (measured above target) wants more fuel: the value grows by the same factor.
+    const double limit = maxChangePercent / 100;
+    const double factor = std::clamp(cell.correction, 1 - limit, 1 + limit);
+    const auto raw = static_cast<std::int32_t>(
+        std::clamp(std::lround((cell.oldValue * factor - codec.offset) / codec.scale),
+                   static_cast<long>(codec.min), static_cast<long>(codec.max)));
+    cell.newRaw = raw;
+    cell.newValue = raw * codec.scale + codec.offset;
+    const double wanted = cell.oldValue * cell.correction;
+    const double standardError = cell.spreadPercent / 100 / std::sqrt(cell.samples) * cell.oldValue;
+    if (wanted < lowest || wanted > highest) {
+        cell.verdict = CellVerdict::OutOfRange;
+    } else if (raw == cell.oldRaw || std::abs(wanted - cell.oldValue) <
+                                         codec.scale / 2 + kChangeStandardErrors * standardError) {
+        cell.verdict = CellVerdict::NoChange;
+        cell.newRaw = cell.oldRaw;
+        cell.newValue = cell.oldValue;
+    } else {
+        cell.verdict = CellVerdict::Proposed;
+    }
 }
 
 std::string diagnose(const AutoTuneProposal& p, double minSamples) {
@@ -373,25 +471,7 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
     dropOutliers(readings, s.outlierMads, p.readings);
     p.readings.accepted = static_cast<long>(readings.size());
 
-    struct Sums {
-        double w = 0, wc = 0, wcc = 0, ww = 0;
-    };
-    std::array<std::array<Sums, kMapAxisSize>, kMapAxisSize> sums{};
-    for (const Reading& r : readings) {
-        for (const CellShare& share : r.shares) {
-            if (share.weight <= 0) continue;
-            Sums& cell =
-                sums[static_cast<std::size_t>(share.row)][static_cast<std::size_t>(share.col)];
-            cell.w += share.weight;
-            cell.wc += share.weight * r.correction;
-            cell.wcc += share.weight * r.correction * r.correction;
-            cell.ww += share.weight * share.weight;
-        }
-    }
-
-    const MapDescriptor& codec = tune.codec;
-    const double lowest = codec.min * codec.scale + codec.offset;
-    const double highest = codec.max * codec.scale + codec.offset;
+    const SumGrid sums = cellSums(readings);
     for (int row = 0; row < kMapAxisSize; ++row) {
         for (int col = 0; col < kMapAxisSize; ++col) {
             const auto r = static_cast<std::size_t>(row);
@@ -399,43 +479,8 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
             CellResult& cell = p.cells[r][c];
             cell.oldRaw = cell.newRaw = tune.raw[r][c];
             cell.oldValue = cell.newValue = tune.value(row, col);
-            const Sums& sum = sums[r][c];
-            if (sum.w <= 0) continue;
-            cell.samples = sum.w * sum.w / sum.ww;
-            cell.correction = sum.wc / sum.w;
-            cell.spreadPercent =
-                std::sqrt(std::max(0.0, sum.wcc / sum.w - cell.correction * cell.correction)) /
-                cell.correction * 100;
-            if (locks[r][c])
-                cell.verdict = CellVerdict::Locked;
-            else if (cell.samples < s.minSamples)
-                cell.verdict = CellVerdict::TooFew;
-            else if (cell.spreadPercent > s.maxSpreadPercent)
-                cell.verdict = CellVerdict::TooSpread;
-            if (cell.verdict != CellVerdict::NoData) continue;
-
-            // Lean (measured above target) wants more fuel: the value grows by the same factor.
-            const double limit = s.maxChangePercent / 100;
-            const double factor = std::clamp(cell.correction, 1 - limit, 1 + limit);
-            const auto raw = static_cast<std::int32_t>(
-                std::clamp(std::lround((cell.oldValue * factor - codec.offset) / codec.scale),
-                           static_cast<long>(codec.min), static_cast<long>(codec.max)));
-            cell.newRaw = raw;
-            cell.newValue = raw * codec.scale + codec.offset;
-            const double wanted = cell.oldValue * cell.correction;
-            const double standardError =
-                cell.spreadPercent / 100 / std::sqrt(cell.samples) * cell.oldValue;
-            if (wanted < lowest || wanted > highest) {
-                cell.verdict = CellVerdict::OutOfRange;
-            } else if (raw == cell.oldRaw ||
-                       std::abs(wanted - cell.oldValue) <
-                           codec.scale / 2 + kChangeStandardErrors * standardError) {
-                cell.verdict = CellVerdict::NoChange;
-                cell.newRaw = cell.oldRaw;
-                cell.newValue = cell.oldValue;
-            } else {
-                cell.verdict = CellVerdict::Proposed;
-            }
+            if (measureCell(cell, sums[r][c], locks[r][c], s))
+                proposeValue(cell, tune.codec, s.maxChangePercent);
         }
     }
     p.diagnosis = diagnose(p, s.minSamples);

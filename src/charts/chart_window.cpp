@@ -9,7 +9,6 @@
 #include <cmath>
 #include <exception>
 
-#include "app/qt_window_placement.h"
 #include "charts/chart_setup_file.h"
 #include "charts/setup_chart_dialog.h"
 #include "model/descriptors.h"
@@ -19,6 +18,7 @@
 #include "monitor/log_file.h"
 #include "monitor/monitor_window.h"
 #include "transfer/data_file.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

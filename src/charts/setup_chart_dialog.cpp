@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "charts/chart_window.h"
-#include "maps/qt_cell_colour.h"
 #include "model/number_format.h"
+#include "ui/qt_cell_colour.h"
 
 namespace tunalyx {
 

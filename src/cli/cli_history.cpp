@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "cli/cli_common.h"
 #include "cli/cli_folders.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
@@ -22,11 +23,6 @@ struct CliHistory {
     TuneHistory history;
     TuneRecorder recorder;
 };
-
-int failed(const std::string& problem) {
-    std::cerr << "tunalyx-cli: " << problem << std::endl;
-    return kExitFailed;
-}
 
 // The tune named by an ID the user typed, or nothing after saying so.
 const TuneSnapshot* snapshotNamed(const HistoryIndex& index, const std::string& text) {
@@ -101,10 +97,6 @@ int printDiff(const FileComparison& comparison) {
 }
 
 int runHistory(const CliArgs& args, CliContext& ctx) {
-    const auto usage = [](const std::string& problem) {
-        std::cerr << "tunalyx-cli: " << problem << "\n" << usageText();
-        return kExitUsage;
-    };
     // Options and flags are checked here; the words after "history" below.
     const CommandShape shape{.flags = {"--maps"}, .positionals = args.positionals.size()};
     if (const auto problem = usageProblem(args, shape); !problem.empty()) return usage(problem);

@@ -13,8 +13,8 @@
 #include <exception>
 #include <tuple>
 
-#include "app/qt_edit_keys.h"
 #include "model/number_format.h"
+#include "ui/qt_edit_keys.h"
 
 namespace tunalyx {
 

@@ -16,8 +16,8 @@
 #include <QtDataVisualization/QSurfaceDataProxy>
 #include <QtDataVisualization/QValue3DAxis>
 
-#include "app/qt_window_placement.h"
 #include "session/session.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

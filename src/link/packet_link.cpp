@@ -1,6 +1,8 @@
 #include "link/packet_link.h"
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 #include <utility>
 
 #include "link/packet.h"
@@ -176,104 +178,127 @@ bool PacketLink::isLateReply(const std::deque<std::uint8_t>& held, std::uint8_t 
     return packet[0] != command || (expectedReplySize != 0 && packet.size() != expectedReplySize);
 }
 
-PacketLink::Attempt PacketLink::runAttempt(const Bytes& request, std::size_t expectedReplySize,
-                                           std::int64_t allowanceMs, Bytes& reply) {
-    ComFlush();
-    // The allowance counts from here: letting a late packet finish is not the unit's time.
-    const std::int64_t start = m_clock.tickMs();
-    const std::int64_t deadline = start + allowanceMs;
-    if (!m_port.write(*framePacket(request))) {
-        ++m_counters.portErrors;
+// One attempt after its request went out: the bytes read and not yet judged, and the deadline
+// they are judged against. A packet is looked at whole before any of it is dropped; whatever the
+// attempt leaves unused goes to the next flush, which sees where it ends.
+class PacketLink::AttemptRun {
+public:
+    AttemptRun(PacketLink& link, const Bytes& request, std::size_t expectedReplySize,
+               std::int64_t start, std::int64_t deadline)
+        : m_link(link),
+          m_request(request),
+          m_expectedReplySize(expectedReplySize),
+          m_start(start),
+          m_deadline(deadline) {}
+
+    // Drops what comes ahead of the reply; nothing once the echo of our command is first.
+    std::optional<Attempt> skipToEcho();
+    // The reply behind the echo, read whole and checked.
+    Attempt takeReply(Bytes& reply);
+
+private:
+    // Whether the packet at the front of the bytes held is whole.
+    enum class Packet { Whole, Broken, TimedOut, PortError };
+
+    std::optional<Attempt> hold(std::size_t count);
+    Packet holdPacket(bool owed);
+    Wait followedClosely();
+    Attempt leave(Attempt outcome) {
+        m_link.m_carried = std::move(m_held);
+        return outcome;
+    }
+    Attempt portError() {
+        ++m_link.m_counters.portErrors;
         return Attempt::PortError;
     }
 
-    // Bytes read but not yet judged: a packet is looked at whole before any of it is dropped.
-    // Whatever this attempt leaves unused goes to the next flush, which sees where it ends.
-    std::deque<std::uint8_t> held;
-    const auto leave = [&](Attempt outcome) {
-        m_carried = std::move(held);
-        return outcome;
-    };
-    // Holds `count` bytes, waiting for those still missing until the attempt's deadline.
-    auto hold = [&](std::size_t count) -> std::optional<Attempt> {
-        switch (holdUntil(held, count, deadline)) {
-            case Wait::Ready:
-                return std::nullopt;
-            case Wait::TimedOut:
-                ++m_counters.timeouts;
-                // What we sent may still be answered, whole or the rest of a reply begun.
-                noteAbandoned(request[0], start);
-                return leave(Attempt::Retry);
+    PacketLink& m_link;
+    const Bytes& m_request;
+    std::size_t m_expectedReplySize;
+    std::int64_t m_start;
+    std::int64_t m_deadline;
+    std::deque<std::uint8_t> m_held;
+};
+
+// Holds `count` bytes, waiting for those still missing until the attempt's deadline; nothing
+// once they are here.
+std::optional<PacketLink::Attempt> PacketLink::AttemptRun::hold(std::size_t count) {
+    switch (m_link.holdUntil(m_held, count, m_deadline)) {
+        case Wait::Ready:
+            return std::nullopt;
+        case Wait::TimedOut:
+            ++m_link.m_counters.timeouts;
+            // What we sent may still be answered, whole or the rest of a reply begun.
+            m_link.noteAbandoned(m_request[0], m_start);
+            return leave(Attempt::Retry);
+        case Wait::PortError:
+            break;
+    }
+    return portError();
+}
+
+// One owed to a send given up on is waited for while its bytes keep coming; any other only as far
+// as it is here.
+PacketLink::AttemptRun::Packet PacketLink::AttemptRun::holdPacket(bool owed) {
+    for (bool looked = false;; looked = true) {
+        const std::size_t size = m_held.size() >= 2 ? std::size_t{m_held[1]} + 1 : 2;
+        if (m_held.size() >= 2 && size < 3) return Packet::Broken;
+        if (m_held.size() >= size) return Packet::Whole;
+        if (!owed && looked) return Packet::Broken;
+        const std::int64_t until =
+            owed ? std::min(m_deadline, m_link.packetDueBy(size - m_held.size()))
+                 : std::numeric_limits<std::int64_t>::min();
+        switch (m_link.holdUntil(m_held, size, until)) {
             case Wait::PortError:
+                return Packet::PortError;
+            case Wait::TimedOut:
+                if (owed)
+                    return m_link.m_clock.tickMs() > m_deadline ? Packet::TimedOut : Packet::Broken;
+                break;
+            case Wait::Ready:
                 break;
         }
-        ++m_counters.portErrors;
-        return Attempt::PortError;
-    };
-    // Whether the packet at the front of `held` is whole. One owed to a send given up on is
-    // waited for while its bytes keep coming; any other only as far as it is here.
-    enum class Packet { Whole, Broken, TimedOut, PortError };
-    auto holdPacket = [&](bool owed) {
-        for (bool looked = false;; looked = true) {
-            const std::size_t size = held.size() >= 2 ? std::size_t{held[1]} + 1 : 2;
-            if (held.size() >= 2 && size < 3) return Packet::Broken;
-            if (held.size() >= size) return Packet::Whole;
-            if (!owed && looked) return Packet::Broken;
-            const std::int64_t until = owed ? std::min(deadline, packetDueBy(size - held.size()))
-                                            : std::numeric_limits<std::int64_t>::min();
-            switch (holdUntil(held, size, until)) {
-                case Wait::PortError:
-                    return Packet::PortError;
-                case Wait::TimedOut:
-                    if (owed)
-                        return m_clock.tickMs() > deadline ? Packet::TimedOut : Packet::Broken;
-                    break;
-                case Wait::Ready:
-                    break;
-            }
-        }
-    };
-    // A refusal is one byte with nothing behind it: bytes close behind make it part of
-    // something else (how close, the same pause as inside a packet tells).
-    auto followedClosely = [&] {
-        if (held.size() > 1) return Wait::Ready;
-        return holdUntil(held, 2, std::min(deadline, m_lastByteMs + kPacketGapMs));
-    };
-    auto portError = [&] {
-        ++m_counters.portErrors;
-        return Attempt::PortError;
-    };
+    }
+}
 
-    // First byte: the echo of our command (even when that is "R"), 0xF2, or a refusal. A whole
-    // reply to another request is skipped: read byte by byte, the "R" of "SR20DET1" would end
-    // the transaction as a refusal. One owed to a send given up on is waited for while it keeps
-    // coming; one to a request we know nothing of (an earlier run's) only when it is here whole.
-    // Anything else is line noise, dropped a byte at a time while the deadline lasts.
+// A refusal is one byte with nothing behind it: bytes close behind make it part of something
+// else (how close, the same pause as inside a packet tells).
+PacketLink::Wait PacketLink::AttemptRun::followedClosely() {
+    if (m_held.size() > 1) return Wait::Ready;
+    return m_link.holdUntil(m_held, 2, std::min(m_deadline, m_link.m_lastByteMs + kPacketGapMs));
+}
+
+// First byte: the echo of our command (even when that is "R"), 0xF2, or a refusal. A whole reply
+// to another request is skipped: read byte by byte, the "R" of "SR20DET1" would end the
+// transaction as a refusal. One owed to a send given up on is waited for while it keeps coming;
+// one to a request we know nothing of (an earlier run's) only when it is here whole. Anything
+// else is line noise, dropped a byte at a time while the deadline lasts.
+std::optional<PacketLink::Attempt> PacketLink::AttemptRun::skipToEcho() {
     for (;;) {
-        if (auto giveUp = hold(1)) return *giveUp;
-        const std::uint8_t first = held.front();
-        const bool echo = first == request[0] || first == kAltReplyCommand;
+        if (auto giveUp = hold(1)) return giveUp;
+        const std::uint8_t first = m_held.front();
+        const bool echo = first == m_request[0] || first == kAltReplyCommand;
         if (isRefusal(first) && !echo) {
             const Wait more = followedClosely();
             if (more == Wait::PortError) return portError();
             if (more == Wait::TimedOut) {
-                ++m_counters.refusals;
-                held.pop_front();
+                ++m_link.m_counters.refusals;
+                m_held.pop_front();
                 return leave(Attempt::Refused);
             }
         }
-        const bool owed = mayBeLate(first);
+        const bool owed = m_link.mayBeLate(first);
         if (owed || !echo) {
             switch (holdPacket(owed)) {
                 case Packet::PortError:
                     return portError();
                 case Packet::TimedOut:
-                    if (auto giveUp = hold(held.size() + 1)) return *giveUp;
+                    if (auto giveUp = hold(m_held.size() + 1)) return giveUp;
                     continue;  // a byte came in just at the deadline: judge again
                 case Packet::Whole:
-                    if (isLateReply(held, request[0], expectedReplySize)) {
-                        ++m_counters.lateReplies;
-                        held.erase(held.begin(), held.begin() + held[1] + 1);
+                    if (isLateReply(m_held, m_request[0], m_expectedReplySize)) {
+                        ++m_link.m_counters.lateReplies;
+                        m_held.erase(m_held.begin(), m_held.begin() + m_held[1] + 1);
                         continue;
                     }
                     break;
@@ -281,28 +306,44 @@ PacketLink::Attempt PacketLink::runAttempt(const Bytes& request, std::size_t exp
                     break;
             }
         }
-        if (echo) break;
-        ++m_counters.noiseBytes;
-        held.pop_front();
+        if (echo) return std::nullopt;
+        ++m_link.m_counters.noiseBytes;
+        m_held.pop_front();
     }
+}
 
+PacketLink::Attempt PacketLink::AttemptRun::takeReply(Bytes& reply) {
     if (auto giveUp = hold(2)) return *giveUp;
-    const std::size_t length = held[1];
+    const std::size_t length = m_held[1];
     if (length < 2) {
         // A length of 0 or 1 would leave no room for a checksum.
-        ++m_counters.badLengths;
+        ++m_link.m_counters.badLengths;
         return leave(Attempt::Retry);
     }
     if (auto giveUp = hold(length + 1)) return *giveUp;
 
-    const auto end = held.begin() + static_cast<std::ptrdiff_t>(length + 1);
-    reply.assign(held.begin(), end);
-    held.erase(held.begin(), end);
+    const auto end = m_held.begin() + static_cast<std::ptrdiff_t>(length + 1);
+    reply.assign(m_held.begin(), end);
+    m_held.erase(m_held.begin(), end);
     if (!isValidPacket(reply)) {
-        ++m_counters.checksumErrors;
+        ++m_link.m_counters.checksumErrors;
         return leave(Attempt::Retry);
     }
     return leave(Attempt::Accepted);
+}
+
+PacketLink::Attempt PacketLink::runAttempt(const Bytes& request, std::size_t expectedReplySize,
+                                           std::int64_t allowanceMs, Bytes& reply) {
+    ComFlush();
+    // The allowance counts from here: letting a late packet finish is not the unit's time.
+    const std::int64_t start = m_clock.tickMs();
+    if (!m_port.write(*framePacket(request))) {
+        ++m_counters.portErrors;
+        return Attempt::PortError;
+    }
+    AttemptRun run(*this, request, expectedReplySize, start, start + allowanceMs);
+    if (const auto giveUp = run.skipToEcho()) return *giveUp;
+    return run.takeReply(reply);
 }
 
 PacketLink::Wait PacketLink::waitBuffered(std::size_t count, std::int64_t start,

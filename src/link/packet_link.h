@@ -107,6 +107,8 @@ public:
 private:
     enum class Wait { Ready, TimedOut, PortError };
     enum class Attempt { Accepted, Retry, Refused, PortError };
+    // One attempt's bytes and deadline, with the steps that judge them.
+    class AttemptRun;
 
     Attempt runAttempt(const Bytes& request, std::size_t expectedReplySize,
                        std::int64_t allowanceMs, Bytes& reply);

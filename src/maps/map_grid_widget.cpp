@@ -1,8 +1,8 @@
 #include "maps/map_grid_widget.h"
 
-#include "app/qt_edit_keys.h"
-#include "maps/qt_cell_colour.h"
 #include "maps/qt_grid_selection.h"
+#include "ui/qt_cell_colour.h"
+#include "ui/qt_edit_keys.h"
 
 #include <utility>
 

@@ -15,11 +15,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/qt_window_placement.h"
 #include "maps/qt_map_tracer.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
 #include "monitor/live_decode.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

@@ -13,11 +13,11 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "app/qt_window_placement.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_settings.h"
 #include "monitor/session_monitor_port.h"
 #include "transfer/data_file.h"
+#include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 

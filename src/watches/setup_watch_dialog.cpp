@@ -12,8 +12,8 @@
 
 #include <cmath>
 
-#include "maps/qt_cell_colour.h"
 #include "model/number_format.h"
+#include "ui/qt_cell_colour.h"
 #include "watches/qt_watch_windows.h"
 
 namespace tunalyx {

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/main_window_state.h"
-#include "app/qt_window_placement.h"
-#include "maps/qt_cell_colour.h"
+#include "ui/qt_cell_colour.h"
+#include "ui/qt_window_placement.h"
+#include "ui/window_placement.h"
 #include "watches/watch_display.h"
 
 namespace tunalyx {

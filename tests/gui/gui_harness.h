@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "app/main_window.h"
-#include "model/settings_page_widget.h"
+#include "app/settings_page_widget.h"
 #include "ports/memory_settings_store.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"

@@ -13,9 +13,9 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/qt_user_prompts.h"
+#include "app/settings_page_widget.h"
 #include "gui_harness.h"
-#include "model/settings_page_widget.h"
+#include "ui/qt_user_prompts.h"
 
 using namespace tunalyx;
 using tunalyx::test::GuiHarness;

@@ -6,9 +6,9 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "app/settings_page_widget.h"
 #include "gui_harness.h"
 #include "maps/qt_map_tracer.h"
-#include "model/settings_page_widget.h"
 
 using namespace tunalyx;
 using tunalyx::test::GuiHarness;

@@ -14,8 +14,8 @@
 #include <map>
 
 #include "airflow/air_flow_grid_widget.h"
+#include "app/settings_page_widget.h"
 #include "gui_harness.h"
-#include "model/settings_page_widget.h"
 #include "sim/default_blocks.h"
 #include "support/plain_file_writer.h"
 #include "transfer/data_file.h"

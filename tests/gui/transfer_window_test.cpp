@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/settings_page_widget.h"
 #include "gui_harness.h"
-#include "model/settings_page_widget.h"
 
 using namespace tunalyx;
 

@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <vector>
 
-#include "app/progress_dialog.h"
 #include "ports/user_prompts.h"
+#include "ui/progress_dialog.h"
 
 class QWidget;
 

@@ -1,11 +1,11 @@
-#include "model/settings_page_widget.h"
+#include "app/settings_page_widget.h"
 
 #include "airflow/air_flow_grid_widget.h"
-#include "app/qt_edit_keys.h"
 #include "model/descriptors.h"
 #include "ports/bytes.h"
 #include "transfer/data_file.h"
 #include "transfer/write_check.h"
+#include "ui/qt_edit_keys.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,13 +1,13 @@
-#include "compare/qt_compare_commands.h"
+#include "app/qt_compare_commands.h"
 
 #include <QAction>
 #include <QMenu>
 
 #include "app/qt_file_commands.h"
+#include "app/settings_page_widget.h"
 #include "maps/map_grid_widget.h"
-#include "maps/qt_cell_colour.h"
-#include "model/settings_page_widget.h"
 #include "transfer/data_file.h"
+#include "ui/qt_cell_colour.h"
 
 namespace tunalyx {
 

@@ -1,4 +1,4 @@
-#include "app/progress_dialog.h"
+#include "ui/progress_dialog.h"
 
 #include <QLabel>
 #include <QProgressBar>

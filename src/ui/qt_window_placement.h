@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/main_window_state.h"
+#include "ui/window_placement.h"
 
 namespace tunalyx {
 

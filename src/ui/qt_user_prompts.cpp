@@ -1,4 +1,4 @@
-#include "app/qt_user_prompts.h"
+#include "ui/qt_user_prompts.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <string>
+
+#include "cli/cli_commands.h"
+#include "link/qt_serial_port.h"
+#include "ports/closed_serial_port.h"
+#include "session/session.h"
+#include "sim/engine_options.h"
+#include "versions/layout_family.h"
+
+// What the commands share: their two ways of failing, the sessions they work in, the numbers
+// they parse, the stop that signals ask for and the engine options of drive and simulate.
+namespace tunalyx::cli {
+
+// Bad usage: the problem, then the usage text.
+int usage(const std::string& problem);
+// The command's own problems (not the program's messages) carry the program name.
+int failed(const std::string& problem);
+
+// The file name without its folder, as the program's messages name a file.
+std::string shownName(const std::string& path);
+std::string familyName(std::optional<LayoutFamily> family);
+std::string trimmedRight(std::string s);
+// A whole number above 0 written whole, or nothing.
+std::optional<long> positiveNumber(const std::optional<std::string>& text);
+
+// The session of the unit behind --port, with the grids set up as the window sets them up.
+class UnitSession {
+public:
+    UnitSession(CliContext& ctx, const std::string& device);
+
+    bool open(UserPrompts& prompts);
+    Session& session() { return m_session; }
+
+private:
+    QtSerialPort m_port;
+    std::string m_device;
+    Session m_session;
+};
+
+// A session that only works on files.
+class FileSession {
+public:
+    explicit FileSession(CliContext& ctx);
+
+    Session& session() { return m_session; }
+
+private:
+    ClosedSerialPort m_port;
+    Session m_session;
+};
+
+bool openFile(Session& session, const std::string& path);
+int save(const Session& session, const std::string& path);
+
+// Set by onStopSignal: a log run or the simulated unit ends at the next chance and still saves.
+extern std::atomic<bool> g_stop;
+extern "C" void onStopSignal(int);
+
+// --drive, --seed and --requirement: what is wrong with them, empty when they are all taken.
+std::string engineOptionsFrom(const CliArgs& args, EngineOptions& engine);
+// The engine's hidden fuel requirement, as a map in a text file; what went wrong, or empty.
+std::string writeRequirement(LayoutFamily family, const EngineOptions& engine,
+                             const std::string& path);
+
+}  // namespace tunalyx::cli

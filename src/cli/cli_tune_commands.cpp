@@ -1,0 +1,193 @@
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "autotune/autotune.h"
+#include "autotune/target_afr.h"
+#include "cli/cli_common.h"
+#include "mapwatch/map_watch.h"
+#include "monitor/live_decode.h"
+#include "monitor/log_file.h"
+
+// The commands that read saved logs against a tune: autotune and mapwatch.
+namespace tunalyx::cli {
+
+namespace {
+
+const CommandShape kMapWatchShape{
+    .required = {"--tune"},
+    .optional = {"--item", "--stat", "--holdoff", "--maxval", "--source", "--dp"},
+    .positionals = 1,
+    .positionalNames = "LOG.txt"};
+const CommandShape kAutoTuneShape{.required = {"--tune", "--out"},
+                                  .optional = {"--target", "--max-change", "--min-samples"},
+                                  .repeatable = {"--log"}};
+
+std::string cellName(int row, int col) {
+    const auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    return "N" + two(col + 1) + "\tP" + two(row + 1);
+}
+
+std::string percentText(double percent) {
+    char text[32];
+    const auto end =
+        std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed, 1).ptr;
+    return (percent >= 0 ? "+" : "") + std::string(text, end) + " %";
+}
+
+std::optional<double> numberAbove0(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    const auto value = parseFieldNumber(*text);
+    if (!value || !(*value > 0)) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+int runAutoTune(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kAutoTuneShape); !problem.empty())
+        return usage(problem);
+    const std::vector<std::string> logPaths = args.all("--log");
+    if (logPaths.empty()) return usage("autotune needs at least one --log LOG.txt");
+    AutoTuneSettings settings;
+    if (args.option("--max-change")) {
+        const auto percent = numberAbove0(args.option("--max-change"));
+        if (!percent || *percent > 50)
+            return usage("--max-change takes a percentage above 0, at most 50");
+        settings.maxChangePercent = *percent;
+    }
+    if (args.option("--min-samples")) {
+        const auto samples = numberAbove0(args.option("--min-samples"));
+        if (!samples) return usage("--min-samples takes a number above 0");
+        settings.minSamples = *samples;
+    }
+
+    FileSession file(ctx);
+    Session& s = file.session();
+    const std::string tunePath = *args.option("--tune");
+    if (!openFile(s, tunePath)) return kExitFailed;
+    const InjectionMap tune = injectionMapOf(s.maps, LoadMapAxes(s.codec, s.maps.MapRefBlock));
+
+    MapField target = defaultTargetAfr(tune.axes);
+    if (const auto targetPath = args.option("--target")) {
+        const auto table = openTargetAfr(ctx.prompts, *targetPath, shownName(*targetPath));
+        if (!table) return kExitFailed;
+        target = *table;
+    }
+
+    std::vector<std::unique_ptr<LogStore>> logs;
+    std::vector<AutoTuneLog> logList;
+    for (std::size_t k = 0; k < logPaths.size(); ++k) {
+        const std::string& path = logPaths[k];
+        logs.push_back(std::make_unique<LogStore>());
+        if (!openLogFile(*logs.back(), s.trace, ctx.prompts, path, shownName(path)))
+            return kExitFailed;
+        // LOG-001.txt after LOG.txt goes on with the same run.
+        logList.emplace_back(logs.back().get(), k > 0 && continuesLog(logPaths[k - 1], path));
+    }
+    const AutoTuneProposal proposal =
+        proposeCorrections(logList, tune, target, CellLocks{}, settings);
+    if (!proposal.problem.empty()) return failed(proposal.problem);
+
+    for (int row = 0; row < kMapRows; ++row) {
+        for (int col = 0; col < kMapCols; ++col) {
+            const CellResult& c =
+                proposal.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            if (c.verdict == CellVerdict::OutOfRange)
+                std::cerr << "P" << row + 1 << " N" << col + 1 << " asks for "
+                          << percentText((c.correction - 1) * 100) << ", beyond the Inj Map's range"
+                          << std::endl;
+            if (!c.changes()) continue;
+            std::cout << cellName(row, col) << "\t" << s.maps.fText(kInjMap, c.oldRaw) << "\t"
+                      << s.maps.fText(kInjMap, c.newRaw) << "\t" << percentText(c.changePercent())
+                      << "\t" << std::lround(c.samples) << "\n";
+        }
+    }
+    (void)applyProposal(s.maps, proposal);
+    const int changed = proposal.changedCells();
+    std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
+    if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
+    if (changed == 0)
+        return failed(
+            "no cell could be given a proposal: none had " + shortestDecimal(settings.minSamples) +
+            " effective samples spread less than " + shortestDecimal(settings.maxSpreadPercent) +
+            " % and asking for a change of a display step or more");
+    return save(s, *args.option("--out"));
+}
+
+int runMapWatch(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kMapWatchShape); !problem.empty())
+        return usage(problem);
+    FileSession file(ctx);
+    Session& s = file.session();
+    if (!openFile(s, *args.option("--tune"))) return kExitFailed;
+
+    MapWatchOptions options;
+    if (const auto item = args.option("--item")) {
+        char* end = nullptr;
+        const long number = std::strtol(item->c_str(), &end, 10);
+        const bool isNumber = end != item->c_str() && *end == '\0';
+        int found = -1;
+        for (int i = 0; i < kTraceItemCount && !isNumber && found < 0; ++i)
+            if (s.trace.TraceName[static_cast<std::size_t>(i)] == *item ||
+                s.trace.label(i) == *item)
+                found = i;
+        if (isNumber && number >= 0 && number < kTraceItemCount) found = static_cast<int>(number);
+        if (found < 0) return usage("unknown item '" + *item + "' (a number 0..63 or a name)");
+        options.item = found;
+    }
+    static const std::map<std::string, int> kStats = {{"min", MapWatchOptions::Min},
+                                                      {"max", MapWatchOptions::Max},
+                                                      {"avg", MapWatchOptions::Avg},
+                                                      {"num", MapWatchOptions::Num}};
+    if (const auto stat = args.option("--stat")) {
+        const auto it = kStats.find(*stat);
+        if (it == kStats.end()) return usage("--stat takes min, max, avg or num");
+        options.function = it->second;
+    }
+    if (const auto source = args.option("--source")) {
+        if (*source != "advanced" && *source != "logged")
+            return usage("--source takes advanced or logged");
+        options.source = *source == "logged" ? MapWatchOptions::Logged : MapWatchOptions::Advanced;
+    }
+    if (args.option("--holdoff")) {
+        const auto ms = positiveNumber(args.option("--holdoff"));
+        if (!ms && *args.option("--holdoff") != "0") return usage("--holdoff takes milliseconds");
+        options.holdOffMs = ms ? static_cast<std::int32_t>(*ms) : 0;
+    }
+    if (const auto dp = args.option("--dp")) {
+        if (*dp != "0" && !positiveNumber(dp)) return usage("--dp takes 0 to 4");
+        options.decimalPlaces =
+            static_cast<int>(std::clamp(std::strtol(dp->c_str(), nullptr, 10), 0L, 4L));
+    }
+    if (const auto max = args.option("--maxval")) {
+        const auto value = parseFieldNumber(*max);
+        if (!value) return usage("--maxval takes a number");
+        options.maxVal = *value;
+    }
+
+    auto log = std::make_unique<LogStore>();
+    const std::string& logFile = args.positionals[0];
+    if (!openLogFile(*log, s.trace, ctx.prompts, logFile, shownName(logFile))) return kExitFailed;
+    MapWatch watch(*log);
+    watch.options = options;
+    watch.RecalculateMap(LoadMapAxes(s.codec, s.maps.MapRefBlock));
+
+    const Precision precision = itemPrecision(s.trace, options.item);
+    for (int col = 1; col <= kMapWatchSize; ++col)
+        std::cout << "\t" << (col < 10 ? "N0" : "N") << col;
+    std::cout << "\n";
+    for (int row = 0; row < kMapWatchSize; ++row) {
+        std::cout << (row < 9 ? "P0" : "P") << row + 1;
+        for (int col = 0; col < kMapWatchSize; ++col)
+            std::cout << "\t" << watch.cellText(row, col, {}, precision);
+        std::cout << "\n";
+    }
+    std::cout.flush();
+    return std::cout ? kExitOk : kExitFailed;
+}
+
+}  // namespace tunalyx::cli

@@ -1,0 +1,112 @@
+#include <algorithm>
+#include <iostream>
+
+#include "cli/cli_common.h"
+#include "cli/cli_history.h"
+#include "transfer/transfer_operations.h"
+#include "transfer/tune_edits.h"
+#include "versions/unit_identity.h"
+
+// The commands that talk to a unit: identify, read-all, write-all, update and scan.
+namespace tunalyx::cli {
+
+namespace {
+
+const CommandShape kPortOnly{.required = {"--port"}};
+const CommandShape kPortAndOut{.required = {"--port", "--out"}};
+const CommandShape kWriteAllShape{.required = {"--port"},
+                                  .flags = {"--no-verify"},
+                                  .positionals = 1,
+                                  .positionalNames = "FILE.dat"};
+const CommandShape kUpdateShape{.required = {"--port", "--base"},
+                                .flags = {"--no-verify"},
+                                .positionals = 1,
+                                .positionalNames = "FILE.dat"};
+
+}  // namespace
+
+int runIdentify(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kPortOnly); !problem.empty()) return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+
+    const auto id = readUnitIdentity(unit.session().link);
+    if (!id) return kExitFailed;
+    std::cout << "Program name: " << trimmedRight(id->programName) << std::endl;
+    if (!id->isSr20()) {
+        ctx.prompts.tell("This is not an SR20DET PFC", MessageIcon::Critical);
+        return kExitFailed;
+    }
+    std::cout << "Version text: " << trimmedRight(id->versionText) << "\n";
+    std::cout << "Version key: " << id->key() << "\n";
+    const auto family = id->family();
+    std::cout << "Layout family: " << familyName(family) << std::endl;
+    if (!family) {
+        ctx.prompts.tell(id->programName + " version " + id->versionText + " is not yet supported.",
+                         MessageIcon::Critical);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int runReadAll(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kPortAndOut); !problem.empty())
+        return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    TransferOperations ops(unit.session());
+    if (afterTransfer(ctx, unit.session(), UnitCommand::ReadWhole, "Read All",
+                      *args.option("--out"), ops.cmdReadAll_Click()) != kExitOk)
+        return kExitFailed;
+    return save(unit.session(), *args.option("--out"));
+}
+
+int runWriteAll(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kWriteAllShape); !problem.empty())
+        return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!openFile(unit.session(), args.positionals[0])) return kExitFailed;
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    TransferOperations ops(unit.session());
+    ops.setVerifyWrites(!args.flag("--no-verify"));
+    return afterTransfer(ctx, unit.session(), UnitCommand::Write, "Write All", args.positionals[0],
+                         ops.cmdWriteAll_Click());
+}
+
+int runUpdate(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kUpdateShape); !problem.empty())
+        return usage(problem);
+    const std::string basePath = *args.option("--base");
+    const std::string& editedPath = args.positionals[0];
+    UnitSession unit(ctx, *args.option("--port"));
+    Session& s = unit.session();
+    FileSession edited(ctx);
+    if (!openFile(s, basePath) || !openFile(edited.session(), editedPath)) return kExitFailed;
+    // Bytes of two layouts do not line up: comparing them would send nonsense.
+    if (s.layout.family != edited.session().layout.family)
+        return failed(shownName(editedPath) + " is laid out for family " +
+                      familyName(edited.session().layout.family) + ", " + shownName(basePath) +
+                      " for family " + familyName(s.layout.family));
+    applyEdits(s, edited.session());
+
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    TransferOperations ops(s);
+    ops.setVerifyWrites(!args.flag("--no-verify"));
+    return afterTransfer(ctx, s, UnitCommand::Write, "Update", editedPath, ops.cmdUpdate_Click());
+}
+
+int runScan(const CliArgs& args, CliContext& ctx) {
+    if (const auto problem = usageProblem(args, kPortAndOut); !problem.empty())
+        return usage(problem);
+    UnitSession unit(ctx, *args.option("--port"));
+    if (!unit.open(ctx.prompts)) return kExitFailed;
+    Session& s = unit.session();
+    fullScan(s);
+    const auto& contents = s.image.all();
+    if (std::all_of(contents.begin(), contents.end(),
+                    [](const Bytes& slot) { return slot.empty(); }))
+        return failed("no command byte was answered");
+    return save(s, *args.option("--out"));
+}
+
+}  // namespace tunalyx::cli
