@@ -98,7 +98,7 @@ void saveAndReopen(const Session& s) {
     PacketDirty dirty;
     std::string notes;
     readDataFileText(writer.written, reopened, dirty, notes);
-    if (!(reopened == s.image) || notes != s.notes) std::abort();
+    if (!(reopened == s.image) || notesAsWritten(notes) != s.notes) std::abort();
 }
 
 }  // namespace

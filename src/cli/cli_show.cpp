@@ -8,7 +8,6 @@
 
 #include "curves/curve_descriptor.h"
 #include "model/number_format.h"
-#include "versions/tune_file.h"
 
 namespace tunalyx::cli {
 
@@ -33,8 +32,13 @@ void printCurve(const Session& s, const SettingControl& c, std::ostream& out) {
 
 void printNotes(const Session& s, const SettingControl& c, std::ostream& out) {
     out << c.caption << ":\n";
-    for (std::string_view line : notesLines(s.notes))
-        out << "  " << printableText(std::string(line)) << "\n";
+    std::string_view rest = s.notes;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find("\r\n");
+        out << "  " << printableText(std::string(rest.substr(0, end))) << "\n";
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 2);
+    }
 }
 
 void printControl(const Session& s, const SettingControl& c, std::ostream& out) {

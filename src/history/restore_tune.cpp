@@ -25,7 +25,8 @@ bool restoreSnapshot(Session& session, const TuneHistory& history, const History
     session.history.begin();
     applyEdits(session, *kept);
     session.history.commit("Restore " + name);
-    session.notes = kept->notes;
+    // The history wrote the tune kept: its notes come back as they were kept.
+    session.notes = notesAsWritten(kept->notes);
     return true;
 }
 

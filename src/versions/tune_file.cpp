@@ -82,6 +82,11 @@ std::string dataFileText(const PacketImage& image, const std::string& notes) {
     return text;
 }
 
+std::string notesAsWritten(std::string readNotes) {
+    if (readNotes.ends_with(kLineEnd)) readNotes.resize(readNotes.size() - kLineEnd.size());
+    return readNotes;
+}
+
 std::string dataFileText(const Tune& tune) {
     return dataFileText(tune.image, tune.notes);
 }
@@ -90,16 +95,14 @@ std::vector<int> readDataFileText(std::string_view text, PacketImage& image, Pac
                                   std::string& notes) {
     std::vector<int> nonHexLines;
     notes.clear();
-    bool notesRead = false;
     // An editor may have put a UTF-8 byte-order mark before the first line; it is no data.
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     for (int number = 1; !text.empty(); ++number) {
         const std::size_t end = text.find('\r');
         const std::string_view line = text.substr(0, end);
         if (line.starts_with(kNotesPrefix)) {
-            if (notesRead) notes += kLineEnd;
             notes += line.substr(kNotesPrefix.size());
-            notesRead = true;
+            notes += kLineEnd;
         } else if (!readBlockLine(line, image, dirty)) {
             nonHexLines.push_back(number);
         }

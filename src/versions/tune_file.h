@@ -16,8 +16,10 @@ namespace tunalyx {
 // The text: a block line per non-empty slot in ascending order (command byte, then the data, in
 // hex), then the notes as "TT" lines; CR LF line ends. Reading takes CR LF or CR lines, skips
 // lines shorter than four characters, reads an odd last digit alone and a pair that is not hex as
-// 0, and lets a later line of a block win. Written notes read back byte for byte: notes never hold
-// a CR alone, which would end a line of the file.
+// 0, and lets a later line of a block win. Each notes line read adds its text and a line break to
+// the notes, the last one too; notesAsWritten takes that break off again, so notes written and
+// read back are byte for byte the notes written (notes never hold a CR alone, which would end a
+// line of the file).
 
 // The notes as the file's "TT" lines: split at every CR LF, the piece after the last one a line
 // of its own even when empty, so notes that end with a break come back with it. No notes, no
@@ -25,11 +27,13 @@ namespace tunalyx {
 [[nodiscard]] std::vector<std::string_view> notesLines(std::string_view notes);
 
 [[nodiscard]] std::string dataFileText(const PacketImage& image, const std::string& notes);
+// The notes that text written by dataFileText was written from, out of the notes read from it.
+[[nodiscard]] std::string notesAsWritten(std::string readNotes);
 [[nodiscard]] std::string dataFileText(const Tune& tune);
 
 // Each slot the text names is replaced and its changed flag cleared; `notes` becomes the notes
-// lines joined by CR LF. Returns the numbers of the block lines (from 1) that held a pair read as
-// 0 for not being hexadecimal.
+// lines, each ended by CR LF. Returns the numbers of the block lines (from 1) that held a pair read
+// as 0 for not being hexadecimal.
 std::vector<int> readDataFileText(std::string_view text, PacketImage& image, PacketDirty& dirty,
                                   std::string& notes);
 // The warning for such lines: "Line 12 of <name> holds ..." (up to five lines named).

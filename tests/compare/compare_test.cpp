@@ -102,7 +102,7 @@ TEST_F(CompareTest, DifferencesAreTheWindowsValuesMinusTheFilesColouredBySign) {
     EXPECT_EQ(diff->settings[1].control->caption, "Protect On");
     EXPECT_EQ(diff->settings[1].windowText + "/" + diff->settings[1].fileText, "off/on");
     EXPECT_TRUE(diff->notesDiffer);
-    EXPECT_EQ(diff->fileNotes, "other notes");
+    EXPECT_EQ(diff->fileNotes, "other notes\r\n");
 
     // Less fuel in the window is red on the fuel map; more advance is red on the ignition map.
     const MapDifference& inj = diff->maps[0];

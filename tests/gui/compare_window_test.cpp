@@ -95,7 +95,7 @@ void CompareWindowTest::differencesArePaintedAndEndingPutsTheWindowBack() {
 
     // The notes box switches between the file's notes and the window's.
     QTest::mouseDClick(w.notes()->viewport(), Qt::LeftButton);
-    QCOMPARE(w.notes()->toPlainText(), QStringLiteral("their notes"));
+    QCOMPARE(w.notes()->toPlainText(), QStringLiteral("their notes\n"));
     QCOMPARE(w.notesFrameTitle(), QStringLiteral("Notes (compare)"));
     QCOMPARE(w.session.notes, std::string());  // shown, not taken over
     QTest::mouseDClick(w.notes()->viewport(), Qt::LeftButton);

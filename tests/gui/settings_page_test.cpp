@@ -73,12 +73,12 @@ void SettingsPageTest::notesBoxShowsWhatASaveWouldWrite() {
 
     notesBox(*h.window)->setPlainText(QStringLiteral("typed before"));
     QVERIFY(OpenDataFile(h.session, file("a.dat"), "a.dat"));
-    QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("first tune\nline two"));
+    QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("first tune\nline two\n"));
     QVERIFY(!OpenDataFile(h.session, file("junk.dat"), "junk.dat"));
     // Opening shows the notes without touching them: a save writes them byte for byte.
-    QCOMPARE(h.session.notes, std::string("first tune\r\nline two"));
+    QCOMPARE(h.session.notes, std::string("first tune\r\nline two\r\n"));
     notesBox(*h.window)->appendPlainText(QStringLiteral("added"));
-    QCOMPARE(h.session.notes, std::string("first tune\r\nline two\r\nadded"));
+    QCOMPARE(h.session.notes, std::string("first tune\r\nline two\r\n\r\nadded"));
 }
 
 // The frames of the layout in force, and a page without any says so.

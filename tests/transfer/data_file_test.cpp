@@ -79,7 +79,7 @@ TEST_F(DataFileTest, SaveThenOpenReproducesEverySlotAndTheNotesCutToTheListedLen
     session.programFolder = dir.string();
     ASSERT_TRUE(openDefaultDataFile(session));
     EXPECT_EQ(session.image, saved);
-    EXPECT_EQ(session.notes, "first line\r\n\r\nlast line");
+    EXPECT_EQ(session.notes, "first line\r\n\r\nlast line\r\n");
     EXPECT_FALSE(session.dirty.isSet(0x8B));
     EXPECT_EQ(session.captionFile, "default.dat");
     EXPECT_TRUE(prompts.messages().empty());
