@@ -5,7 +5,7 @@
 
 #include "model/packet_image.h"
 #include "sim/default_blocks.h"
-#include "transfer/data_file.h"
+#include "versions/tune_file.h"
 
 int main(int argc, char** argv) {
     using namespace tunalyx;

@@ -1,8 +1,9 @@
-// The data file reader takes any text; whatever image it makes must survive a save and a reopen.
+// The data file reader takes any text; whatever image and notes it makes must survive a save and
+// a reopen.
 #include <cstdlib>
 
 #include "fuzz_doubles.h"
-#include "transfer/data_file.h"
+#include "versions/tune_file.h"
 
 using namespace tunalyx;
 
@@ -16,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PacketDirty againDirty;
     std::string againNotes;
     readDataFileText(dataFileText(image, notes), again, againDirty, againNotes);
-    if (!(again == image)) std::abort();
+    if (!(again == image) || notesAsWritten(againNotes) != notes) std::abort();
     return 0;
 }

@@ -90,7 +90,7 @@ struct InputFile {
     ~InputFile() { std::remove(path.c_str()); }
 };
 
-// Saved to memory and read back, the file gives the session's image again.
+// Saved to memory and read back, the file gives the session's image and notes again.
 void saveAndReopen(const Session& s) {
     fuzz::MemoryWriter writer;
     if (!saveDataFile(s, writer, "saved.dat").empty()) std::abort();
@@ -98,7 +98,7 @@ void saveAndReopen(const Session& s) {
     PacketDirty dirty;
     std::string notes;
     readDataFileText(writer.written, reopened, dirty, notes);
-    if (!(reopened == s.image)) std::abort();
+    if (!(reopened == s.image) || notesAsWritten(notes) != s.notes) std::abort();
 }
 
 }  // namespace

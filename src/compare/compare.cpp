@@ -1,13 +1,10 @@
 #include "compare/compare.h"
 
 #include <algorithm>
-#include <exception>
-#include <string_view>
 
 #include "model/number_format.h"
 #include "transfer/data_file.h"
-#include "versions/unit_identity.h"
-#include "versions/version_identification.h"
+#include "versions/tune_file.h"
 
 namespace tunalyx {
 
@@ -15,8 +12,6 @@ namespace {
 
 constexpr int kFirstPage = 1;
 constexpr int kLastPage = 5;
-constexpr std::uint8_t kIdentityBlocks[] = {kNameBlock, kVersionBlock, kOlderNameBlock,
-                                            kOlderVersionBlock};
 
 bool isCompared(ControlKind kind) {
     return kind == ControlKind::Text || kind == ControlKind::Check ||
@@ -82,41 +77,6 @@ CellColour differenceColour(int grid, double difference) {
     return (grid == kIgnMap) == (difference > 0) ? kCompareRed : kCompareYellow;
 }
 
-std::optional<Tune> fileInWindowLayout(const Tune& window, std::string_view fileText,
-                                       const std::string& shownName, UserPrompts& prompts) {
-    try {
-        // The window's layout, with the file's data and notes.
-        Tune file = window;
-        file.image.clear();
-        file.notes.clear();
-        readDataFileText(fileText, file.image, file.dirty, file.notes);
-
-        // The file's identity first, without its layout...
-        if (identifyVersion(file, prompts, nullptr,
-                            {.NoDisplay = true, .ApplyLayout = false, .CheckData = true}) !=
-            Identification::Identified) {
-            prompts.tell(shownName + " is not a Recognised SR20DET File", MessageIcon::Critical);
-            return std::nullopt;
-        }
-        // ...then the window's identity again: the file's data are converted to its layout.
-        for (std::uint8_t block : kIdentityBlocks)
-            file.image[block] = window.image[block];
-        if (identifyVersion(file, prompts, nullptr, {.NoDisplay = true, .CheckData = true}) !=
-            Identification::Identified) {
-            prompts.tell(
-                shownName + " cannot be compared: the window holds no recognised SR20DET data",
-                MessageIcon::Critical);
-            return std::nullopt;
-        }
-        // Half-converted data would show differences that are not there; the error was shown.
-        if (file.conversionFailed) return std::nullopt;
-        return file;
-    } catch (const std::exception&) {
-        prompts.tell("Error in frmMain.mnuCompare_Click", MessageIcon::Critical);
-        return std::nullopt;
-    }
-}
-
 Comparison compareTunes(const Session& window, Tune file) {
     // The file's data are in the window's layout: they are read through its Tags and map blocks.
     file.mapLayout = window.mapLayout;
@@ -164,7 +124,7 @@ std::optional<Comparison> compareWithFile(const Session& window, const std::stri
         readDataFileContents(window.prompts, path, shownName);
     if (!contents) return std::nullopt;
     std::optional<Tune> file =
-        fileInWindowLayout(window.tune(), *contents, shownName, window.prompts);
+        tuneFileInLayoutOf(window.tune(), *contents, shownName, window.prompts);
     if (!file) return std::nullopt;
     return compareTunes(window, std::move(*file));
 }

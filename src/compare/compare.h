@@ -3,7 +3,6 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "maps/map_tracer.h"
@@ -53,13 +52,6 @@ struct Comparison {
 // The colour of a difference of the window's value over the file's: on the ignition map more
 // advance in the window is red, on the fuel maps less fuel is; the other sign is yellow.
 [[nodiscard]] CellColour differenceColour(int grid, double difference);
-
-// The data of a file as the window's tune would hold them: read into a copy of the tune,
-// identified, and converted to the window's layout. Nothing when the file cannot be compared; the
-// reason has been shown then.
-[[nodiscard]] std::optional<Tune> fileInWindowLayout(const Tune& window, std::string_view fileText,
-                                                     const std::string& shownName,
-                                                     UserPrompts& prompts);
 
 // What the window shows against a file's data in its layout, each read through the window's own
 // controls and grids.

@@ -1,7 +1,7 @@
 #include "history/restore_tune.h"
 
-#include "compare/compare.h"
 #include "transfer/tune_edits.h"
+#include "versions/tune_file.h"
 
 namespace tunalyx {
 
@@ -19,15 +19,14 @@ bool restoreSnapshot(Session& session, const TuneHistory& history, const History
         return false;
     }
     const std::string name = "Tune " + std::to_string(id);
-    std::optional<Tune> kept = fileInWindowLayout(session.tune(), *text, name, session.prompts);
+    const std::optional<Tune> kept =
+        tuneFileInLayoutOf(session.tune(), *text, name, session.prompts);
     if (!kept) return false;
-    // Reading a data file ends the notes with a line break the kept notes did not have: without
-    // it a restored tune is the tune kept, notes and all.
-    if (kept->notes.ends_with("\r\n")) kept->notes.resize(kept->notes.size() - 2);
     session.history.begin();
     applyEdits(session, *kept);
     session.history.commit("Restore " + name);
-    session.notes = kept->notes;
+    // The history wrote the tune kept: its notes come back as they were kept.
+    session.notes = notesAsWritten(kept->notes);
     return true;
 }
 

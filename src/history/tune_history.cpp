@@ -9,6 +9,7 @@
 #include "ports/local_time.h"
 #include "ports/whole_file.h"
 #include "transfer/data_file.h"
+#include "versions/tune_file.h"
 
 namespace tunalyx {
 
@@ -233,7 +234,7 @@ TuneHistory::Recorded TuneHistory::recordSnapshot(const Tune& tune, const std::s
                                                   const std::string& file) {
     std::error_code ec;
     fs::create_directories(m_folder, ec);
-    const std::string text = dataFileText(tune.image, tune.notes);
+    const std::string text = dataFileText(tune);
     const std::string hash = contentHash(text);
     const std::string path = snapshotPath(hash);
     // A tune kept before is not written again, unless its file has been damaged since.

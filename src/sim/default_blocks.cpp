@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "versions/family_blocks.h"
+
 namespace tunalyx {
 
 namespace {
@@ -243,22 +245,14 @@ BlockStore allBlocks(const SimUnit& unit) {
         putCurve(s[b], 6, -1, 1, {128, 102, 83, 70, 64, 64});
         putCurve(s[b], 12, -1, 1, {96, 86, 77, 70, 64, 64});
     }
-    // Accelerator pump at 1000..5000 rpm, ms; the older layout keeps only the 20 bytes of words.
-    s[0x93] = HexToBytes("7D644B3219");
+    // What a tune converted from 1.70 holds in the blocks that layout lacks, the rpm points of the
+    // accelerator pump (1000..5000) among them.
+    for (const BlockDefault& d : kBlockDefaults)
+        s[d.block] = HexToBytes(d.hex);
+    // The pump's pulse widths, ms; the older layout keeps only these 20 bytes of words.
     putCurve(s[0x93], 14, -2, 2, {2.0 / 0.004, 1.6 / 0.004, 1.2 / 0.004, 0.9 / 0.004, 0.6 / 0.004});
     putCurve(s[0x93], 24, -2, 2, {1.2 / 0.004, 1.0 / 0.004, 0.8 / 0.004, 0.6 / 0.004, 0.4 / 0.004});
     s[0x5D] = Bytes(s[0x93].begin() + 5, s[0x93].end());
-
-    s[0x90] = HexToBytes("BE8CAF802E1D");
-    s[0x91] = HexToBytes("B499968F78802E1D");
-    s[0x92] = HexToBytes("9700C100EE001B0149015D01");
-    s[0x94] = HexToBytes("C0C000645900401400");
-    s[0x96] = HexToBytes("00030609");
-    s[0x97] = HexToBytes("2317");
-    s[0x98] = HexToBytes("BE05AA00");
-    s[0x9A] = HexToBytes("96058C038200");
-    s[0x9B] = HexToBytes("6B562E190F0A");
-    s[0x9C] = HexToBytes("354050738CF9");
 
     const Functions functions;
     s[layout.functionSelectBlock] = functionSelect(functions, layout.layout170);

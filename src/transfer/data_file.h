@@ -3,31 +3,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
+#include "versions/tune_file.h"  // the text of a data file, both ways
 
 namespace tunalyx {
 
 // A data file is never larger than this; anything bigger is refused before it is read.
 inline constexpr std::uintmax_t kLargestDataFile = 1024 * 1024;
-
-// The data file text of an image and its notes: a block line per non-empty slot in ascending
-// order, then the "TT" notes lines; CR LF line ends.
-[[nodiscard]] std::string dataFileText(const PacketImage& image, const std::string& notes);
-
-// Reads data file text into the image by the reader rules (CR LF or CR lines, "TT" notes, short
-// lines skipped, odd last digit, non-hex pairs as 0, later lines win). Each slot named is
-// replaced and its changed flag cleared; notes lines are appended to `notes`. Returns the
-// numbers of the block lines (from 1) that held a pair read as 0 for not being hexadecimal.
-std::vector<int> readDataFileText(std::string_view text, PacketImage& image, PacketDirty& dirty,
-                                  std::string& notes);
-// The warning for such lines: "Line 12 of <name> holds ..." (up to five lines named).
-[[nodiscard]] std::string nonHexWarning(const std::vector<int>& lines,
-                                        const std::string& shownName);
 
 // The whole text of a data file, or nothing after the program's message ("Error opening <name>",
 // "<name> is too large to be an SR20DET Data file", "File Format Error", or for a file whose

@@ -6,8 +6,11 @@
 #include <exception>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <stdexcept>
 #include <string>
+
+#include "versions/family_blocks.h"
 
 namespace tunalyx {
 
@@ -74,47 +77,47 @@ bool runConversion(PacketImage& image, UserPrompts& prompts, const char* failure
     }
 }
 
+// Along the pairs towards family 5 or away from it.
+void moveTo5(PacketImage& image, std::span<const BlockPair> pairs) {
+    for (const BlockPair& p : pairs)
+        move(image, p.hub, p.other);
+}
+
+void moveFrom5(PacketImage& image, std::span<const BlockPair> pairs) {
+    for (const BlockPair& p : pairs)
+        move(image, p.other, p.hub);
+}
+
+constexpr std::span<const BlockPair> kMaps170 = std::span(kPairs170).first(kMapPairs170);
+constexpr std::span<const BlockPair> kOthers170 = std::span(kPairs170).subspan(kMapPairs170);
+
+// The accelerator pump: family 5 keeps five rpm points before the pulse widths, which are all
+// the older layout keeps.
+constexpr int kPumpPoints = 5;
+constexpr int kPumpWidths = 20;
+
 }  // namespace
 
 bool Convert3To5(PacketImage& image, UserPrompts& prompts, bool /*NoDisplay*/) {
-    return runConversion(image, prompts, "Error converting from 312 data", [](PacketImage& img) {
-        move(img, 0xD6, 0x65);
-        move(img, 0xCE, 0x5A);
-        move(img, 0xD5, 0x5C);
-        move(img, 0xD8, 0x6E);
-        move(img, 0xD9, 0x6F);
-        move(img, 0xDC, 0x67);
-        move(img, 0xDD, 0x69);
-    });
+    return runConversion(image, prompts, "Error converting from 312 data",
+                         [](PacketImage& img) { moveTo5(img, kPairs3); });
 }
 
 bool Convert5To3(PacketImage& image, UserPrompts& prompts, bool /*NoDisplay*/) {
-    return runConversion(image, prompts, "Error converting to 312 data", [](PacketImage& img) {
-        move(img, 0x65, 0xD6);
-        move(img, 0x5A, 0xCE);
-        move(img, 0x5C, 0xD5);
-        move(img, 0x6E, 0xD8);
-        move(img, 0x6F, 0xD9);
-        move(img, 0x67, 0xDC);
-        move(img, 0x69, 0xDD);
-    });
+    return runConversion(image, prompts, "Error converting to 312 data",
+                         [](PacketImage& img) { moveFrom5(img, kPairs3); });
 }
 
 bool Convert170To5(PacketImage& image, UserPrompts& prompts, bool NoDisplay) {
     return runConversion(
         image, prompts, "Error converting from 170 data", [NoDisplay](PacketImage& img) {
-            for (std::uint8_t i = 0; i < 4; ++i) {
-                move(img, static_cast<std::uint8_t>(0x86 + i), static_cast<std::uint8_t>(0x56 + i));
-                move(img, static_cast<std::uint8_t>(0x81 + i), static_cast<std::uint8_t>(0x52 + i));
-            }
-
+            moveTo5(img, kMaps170);
             // The boost kit flag lives in the function select block of the older layout.
             img[0xAB] = join({{byteOf(img[0x65], 1), 0x00},
                               bytesOf(img[0x5C], 1, 5),
                               bytesOf(img[0x5C], 10, 4)});
             move(img, 0xD5, 0x5C);
-            move(img, 0x8B, 0x60);
-            move(img, 0xD6, 0x65);
+            moveTo5(img, kOthers170);
 
             if (!NoDisplay) {
                 // Function 3 (injector warning) has no place in the newer list; 4 and 5 move up.
@@ -131,45 +134,24 @@ bool Convert170To5(PacketImage& image, UserPrompts& prompts, bool NoDisplay) {
             img[0xA9] = join({{byteOf(img[0xD6], 3)}, HexToBytes("3C0009")});
             img[0xAA] = join({{byteOf(img[0xD6], 4)}, HexToBytes("0C01")});
             img[0xAC] = Bytes(10, 0x00);
-            move(img, 0x8F, 0x5F);
-            img[0x93] = join({HexToBytes("7D644B3219"), bytesOf(img[0x5D], 1, 20)});
+            const Bytes pumpWidths = bytesOf(img[0x5D], 1, kPumpWidths);
             img[0x5D].clear();
-            move(img, 0x8E, 0x5E);
-            img[0x90] = HexToBytes("BE8CAF802E1D");
-            img[0x91] = HexToBytes("B499968F78802E1D");
-            img[0x94] = HexToBytes("C0C000645900401400");
-            move(img, 0x8A, 0x51);
-            move(img, 0xCE, 0x5A);
-            img[0x96] = HexToBytes("00030609");
-            img[0x97] = HexToBytes("2317");
-            img[0x98] = HexToBytes("BE05AA00");
-            img[0x9B] = HexToBytes("6B562E190F0A");
-            img[0x9C] = HexToBytes("354050738CF9");
-            img[0x9A] = HexToBytes("96058C038200");
-            move(img, 0x8D, 0x5B);
-            img[0x92] = HexToBytes("9700C100EE001B0149015D01");
+            for (const BlockDefault& d : kBlockDefaults)
+                img[d.block] = HexToBytes(d.hex);
+            Bytes& pump = img[kAccelPumpBlock];
+            pump.insert(pump.end(), pumpWidths.begin(), pumpWidths.end());
             img[0xAD] = HexToBytes("2020202020202020");
-
-            move(img, 0xD8, 0x6E);
-            move(img, 0xD9, 0x6F);
-            move(img, 0xDC, 0x67);
-            move(img, 0xDD, 0x69);
         });
 }
 
 bool Convert5To170(PacketImage& image, UserPrompts& prompts, bool NoDisplay) {
     return runConversion(
         image, prompts, "Error converting to 3.11 data", [NoDisplay](PacketImage& img) {
-            for (std::uint8_t i = 0; i < 4; ++i) {
-                move(img, static_cast<std::uint8_t>(0x56 + i), static_cast<std::uint8_t>(0x86 + i));
-                move(img, static_cast<std::uint8_t>(0x52 + i), static_cast<std::uint8_t>(0x81 + i));
-            }
-
+            moveFrom5(img, kMaps170);
             img[0x5C] = join(
                 {bytesOf(img[0xAB], 3, 5), bytesOf(img[0xD5], 6, 4), bytesOf(img[0xAB], 8, 4)});
             img[0xAB].clear();
-            move(img, 0x60, 0x8B);
-            move(img, 0x65, 0xD6);
+            moveFrom5(img, kOthers170);
 
             if (!NoDisplay) {
                 // The older list has the injector warning as function 3: 2..4 move down one place.
@@ -179,23 +161,10 @@ bool Convert5To170(PacketImage& image, UserPrompts& prompts, bool NoDisplay) {
                               "4.Knock Warning ", "5.O2 F/B Control"});
             }
 
-            clear(img, {0xA7, 0xA8, 0xA9, 0xAA, 0xAC});
-
-            move(img, 0x5F, 0x8F);
-            img[0x5D] = bytesOf(img[0x93], 6, 20);
-            img[0x93].clear();
-            move(img, 0x5E, 0x8E);
-            clear(img, {0x90, 0x91, 0x94});
-            move(img, 0x51, 0x8A);
-            move(img, 0x5A, 0xCE);
-            clear(img, {0x96, 0x97, 0x98, 0x9A, 0x9B, 0x9C});
-            move(img, 0x5B, 0x8D);
-            clear(img, {0x92, 0xAD});
-
-            move(img, 0x6E, 0xD8);
-            move(img, 0x6F, 0xD9);
-            move(img, 0x67, 0xDC);
-            move(img, 0x69, 0xDD);
+            img[0x5D] = bytesOf(img[kAccelPumpBlock], kPumpPoints + 1, kPumpWidths);
+            for (const BlockDefault& d : kBlockDefaults)
+                img[d.block].clear();
+            clear(img, {0xA7, 0xA8, 0xA9, 0xAA, 0xAC, 0xAD});
         });
 }
 

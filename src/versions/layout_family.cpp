@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "versions/family_blocks.h"
+
 namespace tunalyx {
 
 namespace {
@@ -72,11 +74,20 @@ const BlockList kStartupWriteAll = {
     {0xA2, 64}, {0xA3, 64}, {0xA4, 64}, {0xA5, 64}, {0xA6, 1},  {0xA7, 4},  {0xA8, 4},
     {0xA9, 4},  {0xAA, 3},  {0xAB, 11}, {0xAC, 10}, {0xD6, 85}, {0xAD, 8},  {0xCE, 107}};
 
+// Families 1.70 and 3 keep the maps, air flow, function select and item names where the
+// conversions move family 5's.
+constexpr std::uint8_t in170(std::uint8_t block5) {
+    return blockIn(kPairs170, block5);
+}
+constexpr std::uint8_t in3(std::uint8_t block5) {
+    return blockIn(kPairs3, block5);
+}
+
 const std::array<FamilyLayout, 4> kLayouts = {{
-    {LayoutFamily::Family170, "1.70", kReadAll170, kWriteAll170, 0x56, 0x52, 0x51, 0x66, 0x6A, 0x68,
-     0x5A, 0x65, 0x69, false, 8, false, true},
-    {LayoutFamily::Family3, "3", kReadAll3, kWriteAll3, 0x86, 0x81, 0x8A, 0x66, 0x6A, 0x68, 0x5A,
-     0x65, 0x69, false, 8, false, false},
+    {LayoutFamily::Family170, "1.70", kReadAll170, kWriteAll170, in170(0x86), in170(0x81),
+     in170(0x8A), 0x66, 0x6A, 0x68, in170(0xCE), in170(0xD6), in170(0xDD), false, 8, false, true},
+    {LayoutFamily::Family3, "3", kReadAll3, kWriteAll3, in3(0x86), in3(0x81), in3(0x8A), 0x66, 0x6A,
+     0x68, in3(0xCE), in3(0xD6), in3(0xDD), false, 8, false, false},
     {LayoutFamily::Family5, "5", kReadAll5, kWriteAll5, 0x86, 0x81, 0x8A, 0xDA, 0xDE, 0xDB, 0xCE,
      0xD6, 0xDD, false, 8, false, false},
     {LayoutFamily::FamilyT2D, "T2-D", kReadAllT2D, kWriteAllT2D, 0x86, 0x81, 0x8A, 0xDA, 0xDE, 0xDB,

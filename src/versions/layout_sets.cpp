@@ -211,11 +211,16 @@ void SetLabelsPressure(SettingsTable& settings, TraceItems& trace, MonitorCaptio
 }
 
 void SetLayout170(SettingsTable& settings, MapLayout& maps) {
-    applyDescriptorSet(settings, maps, {0x56, 0x52, 0x51, "&H65", "&H5c", "&H5b"}, true);
+    const FamilyLayout& l = familyLayout(LayoutFamily::Family170);
+    applyDescriptorSet(settings, maps,
+                       {l.injMapBlock, l.ignMapBlock, l.mapRefBlock, "&H65", "&H5c", "&H5b"}, true);
 }
 
 void SetLayoutStandard(SettingsTable& settings, MapLayout& maps) {
-    applyDescriptorSet(settings, maps, {0x86, 0x81, 0x8A, "&HD6", "&HD5", "&H8D"}, false);
+    const FamilyLayout& l = familyLayout(LayoutFamily::Family5);
+    applyDescriptorSet(settings, maps,
+                       {l.injMapBlock, l.ignMapBlock, l.mapRefBlock, "&HD6", "&HD5", "&H8D"},
+                       false);
 }
 
 void SetFamilyControls(SettingsTable& settings, LayoutFamily family) {

@@ -18,7 +18,7 @@ struct Tune {
     PacketImage image;
     PacketDirty dirty;
     CellFlags cellChanged;
-    std::string notes;  // the notes kept with the data file, lines ended by CR LF
+    std::string notes;  // the notes kept with the data file, lines joined by CR LF
 
     // Identity of the data in the image; empty until the first identification.
     std::string VerName;

@@ -15,6 +15,7 @@
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
 #include "transfer/data_file.h"
+#include "versions/tune_file.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
@@ -134,30 +135,6 @@ TEST_F(CompareTest, AFileOfAnotherFamilyIsConvertedToTheWindowsLayoutFirst) {
         const auto diff = compare(other);
         ASSERT_TRUE(diff);
         EXPECT_FALSE(diff->differs()) << int(family);
-    }
-}
-
-TEST_F(CompareTest, AFileThatCannotBeComparedSaysWhy) {
-    EXPECT_FALSE(compare(writeTune("tune.dat", SimUnitKind::Det1_501)));  // nothing to compare with
-    EXPECT_EQ(prompts.texts(),
-              std::vector<std::string>{
-                  "tune.dat cannot be compared: the window holds no recognised SR20DET data"});
-    prompts.clear();
-    openWindow(SimUnitKind::Det1_501);
-    std::ofstream(dir / "garbage.dat", std::ios::binary) << "hello\r\n";
-    const std::string broken170 = writeTune("broken170.dat", SimUnitKind::Det1_170B,
-                                            [](Session& s) { s.image[0x5C].resize(9); });
-    struct Case {
-        std::string path;
-        const char* message;
-    };
-    for (const Case& c :
-         {Case{(dir / "garbage.dat").string(), "garbage.dat is not a Recognised SR20DET File"},
-          Case{(dir / "missing.dat").string(), "Error opening missing.dat"},
-          Case{broken170, "Error converting from 170 data"}}) {
-        EXPECT_FALSE(compare(c.path)) << c.path;
-        EXPECT_EQ(prompts.texts(), std::vector<std::string>{c.message});
-        prompts.clear();
     }
 }
 

@@ -15,6 +15,7 @@
 #include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
 #include "support/recording_view.h"
+#include "versions/tune_file.h"
 
 namespace tunalyx {
 namespace {
@@ -22,52 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 using Texts = std::vector<std::string>;
-
-TEST(DataFileText, WriterRules) {
-    PacketImage image;
-    image[0xF5] = {0x35, 0x2E};
-    image[0x0A] = {0x01, 0xFF};
-    image[0x00] = {0x00};
-    image[0x10] = {};  // empty slots produce no line
-    const std::string blocks = "0000\r\n0A01FF\r\nF5352E\r\n";
-    struct Case {
-        const char* notes;
-        const char* lines;
-    };
-    for (const Case& c : {Case{"", ""}, Case{"x", "TTx\r\n"}, Case{"a\r\nb", "TTa\r\nTTb\r\n"},
-                          Case{"a\r\n", "TTa\r\nTT\r\n"}, Case{"a\rb\nc", "TTa\rb\nc\r\n"}})
-        EXPECT_EQ(dataFileText(image, c.notes), blocks + c.lines) << c.notes;
-}
-
-TEST(DataFileText, ReaderRules) {
-    struct Case {
-        const char* text;
-        std::uint8_t block;
-        Bytes slot;  // empty: the slot stays empty
-        const char* notes = "";
-    };
-    for (const Case& c : {
-             Case{"0a01ff", 0x0A, Bytes{0x01, 0xFF}},     // lower case, no final break
-             Case{"0A1\r\n", 0x0A, Bytes{}},              // 3 characters: skipped
-             Case{"0A01F\r\n", 0x0A, Bytes{0x01, 0x0F}},  // last single digit
-             Case{"0000\r\n", 0x00, Bytes{0x00}},
-             Case{"0AZZ01\r\n", 0x0A, Bytes{0x00, 0x01}},          // non-hex pair reads as 0
-             Case{"0A1G2\r\n", 0x0A, Bytes{0x00, 0x02}},           // half a hex pair is still 0
-             Case{"0A01\r0B02\r", 0x0B, Bytes{0x02}},              // CR alone ends a line
-             Case{"0A01\r\n0A0203\r\n", 0x0A, Bytes{0x02, 0x03}},  // later line wins
-             Case{"\r\n\r\n8C01\r\nTTa\r\nTT\r\nTTTT", 0x8C, Bytes{0x01}, "a\r\n\r\nTT\r\n"},
-             Case{"TTa\rTTb", 0x0A, Bytes{}, "a\r\nb\r\n"},
-             Case{"\357\273\2778A0102\r\n", 0x8A,
-                  Bytes{0x01, 0x02}},  // an editor's byte-order mark
-         }) {
-        PacketImage image;
-        PacketDirty dirty;
-        std::string notes;
-        readDataFileText(c.text, image, dirty, notes);
-        EXPECT_EQ(image[c.block], c.slot) << c.text;
-        EXPECT_EQ(notes, c.notes) << c.text;
-    }
-}
 
 class DataFileTest : public ::testing::Test {
 protected:
