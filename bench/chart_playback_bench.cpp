@@ -13,6 +13,7 @@
 #include "quiet_prompts.h"
 
 #include "charts/chart_window.h"
+#include "monitor/live_run.h"
 #include "monitor/monitor_window.h"
 #include "ports/memory_settings_store.h"
 #include "sim/in_process_simulator.h"
@@ -28,7 +29,9 @@ int main(int argc, char** argv) {
     QuietPrompts prompts;
     InProcessSimulator sim(SimUnitKind::Det1_501, clock);
     Session session(sim.port(), clock, prompts);
-    auto log = std::make_unique<LogStore>();
+    QtFileWriter files;
+    LiveRun live(session, session, clock, files, std::string());
+    LogStore* log = &live.log();
     // A full log at the rate of all groups, 18 ms a sample, every item moving.
     constexpr int kSamples = LogStore::kMaxRunSamples;
     for (int s = 0; s < kSamples; ++s) {
@@ -39,9 +42,8 @@ int main(int argc, char** argv) {
     log->LogLast = kSamples - 1;
     const AuxCalibration aux;
     MemorySettingsStore store;
-    QtFileWriter files;
-    MonitorWindow monitor(session, *log, aux, store, files);
-    ChartWindow chart(session, *log, monitor, store, files);
+    MonitorWindow monitor(session, live, aux, store);
+    ChartWindow chart(session, live, monitor, store, files);
     for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         chart.config().TraceItem[static_cast<std::size_t>(t)] = t + 1;
         chart.config().TraceChart[static_cast<std::size_t>(t)] = t % 4;
