@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,6 +34,7 @@ private slots:
     void groupsAndPlacementAreKeptAndAnUnsavedLogHoldsTheProgram();
     void aPulledCableOrQuittingEndsTheRunWithEverySampleWhole();
     void continuousIsKeptInTheSettings();
+    void aContinuousRunSavesEachFullLogAndTheChartNamesTheNext();
 };
 
 void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
@@ -157,6 +159,33 @@ void MonitorWindowTest::aPulledCableOrQuittingEndsTheRunWithEverySampleWhole() {
     // The line is this thread's again.
     Bytes data;
     QVERIFY(w.session.link.ReadPacketData(kAdvancedLiveCmd, 30, data));
+}
+
+void MonitorWindowTest::aContinuousRunSavesEachFullLogAndTheChartNamesTheNext() {
+    // The simulated unit answers at once: a full log is polled in a moment.
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.window->menus().mnuLogContinuous->trigger();
+    w.window->menus().mnuChart->trigger();
+    w.window->menus().mnuLogStart->trigger();
+    MonitorWindow& monitor = w.window->monitor();
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.live().part() == 1, 20000);
+    // The full log went to the Logs folder under the run's name; the chart names the next one.
+    const QDir logs(w.filesFolder.filePath(QStringLiteral("Logs")));
+    const QStringList saved = logs.entryList({QStringLiteral("Log_*.txt")}, QDir::Files);
+    QCOMPARE(saved.size(), 1);
+    QVERIFY(!saved[0].contains(QLatin1Char('-')));
+    QString next = saved[0];
+    next.insert(next.size() - 4, QStringLiteral("-001"));
+    QVERIFY2(w.window->chart().windowTitle().endsWith(next), qPrintable(next));
+    w.window->menus().mnuLogEnd->trigger();
+    // Each full log was saved (the unit answers so fast that more may have filled); the last
+    // waits for the user's Save, its journal still on disk.
+    QCOMPARE(logs.entryList({QStringLiteral("Log_*.txt")}, QDir::Files).size(),
+             monitor.live().part());
+    QVERIFY(w.window->log().LogUnsaved);
+    QVERIFY(QFile::exists(QString::fromStdString(monitor.journal().path())));
+    w.prompts.answerNext(MessageAnswer::No);
 }
 
 int runMonitorWindowTests(int argc, char** argv) {
