@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FileSession fs;
     Session& s = fs.session;
-    if (!OpenDataFile(s, file.path, "fuzz.dat")) return 0;
+    if (!OpenDataFile(s.document(), s.workspace(), file.path, "fuzz.dat")) return 0;
     show(s);
     saveAndReopen(s);
     // Then through the other families in turn, saved after each, as a tuner picks one version

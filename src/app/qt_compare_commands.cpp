@@ -60,7 +60,8 @@ void QtCompareCommands::startCompare() {
     m_focusTabs();
     const std::string path = chooseComparePath ? chooseComparePath() : std::string();
     if (path.empty()) return;
-    const std::optional<Comparison> comparison = compareWithFile(m_session, path, fileNameOf(path));
+    const std::optional<Comparison> comparison =
+        compareWithFile(m_session, m_session.prompts, path, fileNameOf(path));
     if (!comparison) return;
     show(*comparison);
     m_session.compareMode = true;

@@ -9,6 +9,7 @@
 #include "app/qt_main_menus.h"
 #include "compare/compare.h"
 #include "ports/settings_store.h"
+#include "session/session.h"
 
 class QWidget;
 

@@ -52,7 +52,7 @@ QtFileCommands::QtFileCommands(QWidget& window, Session& session, SettingsStore&
 
 bool QtFileCommands::mnuDefault_Click() {
     m_commitEdit();
-    return openDefaultDataFile(m_session);
+    return openDefaultDataFile(m_session.document(), m_session.workspace());
 }
 
 void QtFileCommands::mnuOpen_Click() {
@@ -60,7 +60,9 @@ void QtFileCommands::mnuOpen_Click() {
     const std::string path = chooseOpenPath ? chooseOpenPath() : std::string();
     if (path.empty()) return;
     rememberMapPath(m_store, path);
-    if (OpenDataFile(m_session, path, fileNameOf(path)) && tuneTaken) tuneTaken("Open");
+    if (OpenDataFile(m_session.document(), m_session.workspace(), path, fileNameOf(path)) &&
+        tuneTaken)
+        tuneTaken("Open");
 }
 
 bool QtFileCommands::mnuSaveAs_Click() {
@@ -68,7 +70,7 @@ bool QtFileCommands::mnuSaveAs_Click() {
     const std::string path = chooseSavePath ? chooseSavePath(m_session.captionFile) : std::string();
     if (path.empty()) return false;
     rememberMapPath(m_store, path);
-    const bool saved = saveDataFileAs(m_session, m_files, path);
+    const bool saved = saveDataFileAs(m_session.document(), m_session.workspace(), m_files, path);
     if (saved && tuneTaken) tuneTaken("Save");
     return saved;
 }

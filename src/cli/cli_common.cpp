@@ -69,7 +69,7 @@ FileSession::FileSession(CliContext& ctx)
 }
 
 bool openFile(Session& session, const std::string& path) {
-    return OpenDataFile(session, path, shownName(path));
+    return OpenDataFile(session.document(), session.workspace(), path, shownName(path));
 }
 
 int save(const Session& session, const std::string& path) {

@@ -77,7 +77,7 @@ CellColour differenceColour(int grid, double difference) {
     return (grid == kIgnMap) == (difference > 0) ? kCompareRed : kCompareYellow;
 }
 
-Comparison compareTunes(const Session& window, Tune file) {
+Comparison compareTunes(const TuneDocument& window, Tune file) {
     // The file's data are in the window's layout: they are read through its Tags and map blocks.
     file.mapLayout = window.mapLayout;
     SettingsCodec fileCodec{file.image, file.dirty};
@@ -118,13 +118,11 @@ Comparison compareTunes(const Session& window, Tune file) {
     return result;
 }
 
-std::optional<Comparison> compareWithFile(const Session& window, const std::string& path,
-                                          const std::string& shownName) {
-    const std::optional<std::string> contents =
-        readDataFileContents(window.prompts, path, shownName);
+std::optional<Comparison> compareWithFile(const TuneDocument& window, UserPrompts& prompts,
+                                          const std::string& path, const std::string& shownName) {
+    const std::optional<std::string> contents = readDataFileContents(prompts, path, shownName);
     if (!contents) return std::nullopt;
-    std::optional<Tune> file =
-        tuneFileInLayoutOf(window.tune(), *contents, shownName, window.prompts);
+    std::optional<Tune> file = tuneFileInLayoutOf(window.tune(), *contents, shownName, prompts);
     if (!file) return std::nullopt;
     return compareTunes(window, std::move(*file));
 }

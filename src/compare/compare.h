@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "maps/map_tracer.h"
-#include "session/session.h"
+#include "ports/user_prompts.h"
+#include "session/tune_document.h"
 
 namespace tunalyx {
 
@@ -55,11 +56,12 @@ struct Comparison {
 
 // What the window shows against a file's data in its layout, each read through the window's own
 // controls and grids.
-[[nodiscard]] Comparison compareTunes(const Session& window, Tune file);
+[[nodiscard]] Comparison compareTunes(const TuneDocument& window, Tune file);
 
 // Reads a data file and compares it with the window's data, which it leaves alone. Nothing when
 // the file cannot be compared; the reason has been shown then.
-[[nodiscard]] std::optional<Comparison> compareWithFile(const Session& window,
+[[nodiscard]] std::optional<Comparison> compareWithFile(const TuneDocument& window,
+                                                        UserPrompts& prompts,
                                                         const std::string& path,
                                                         const std::string& shownName);
 

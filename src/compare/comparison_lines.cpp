@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "ports/closed_serial_port.h"
+#include "session/session.h"
 #include "transfer/data_file.h"
 
 namespace tunalyx {
@@ -42,11 +43,11 @@ std::string printableText(const std::string& bytes) {
     return out;
 }
 
-void printComparison(const Session& session, const Comparison& comparison, bool mapTables,
+void printComparison(const TuneDocument& document, const Comparison& comparison, bool mapTables,
                      std::ostream& out) {
     for (const SettingDifference& d : comparison.settings) {
         const SettingControl& c = *d.control;
-        const SettingControl* frame = session.settings.find(ControlKind::Frame, c.frame);
+        const SettingControl* frame = document.settings.find(ControlKind::Frame, c.frame);
         out << "setting\tSettings " << c.page << "\t" << (frame ? frame->caption : "") << "\t"
             << c.caption << "\t" << printableText(d.windowText) << "\t" << printableText(d.fileText)
             << "\n";
@@ -72,8 +73,8 @@ FileComparison compareDataFiles(const std::string& pathA, const std::string& sho
     SteadyClock clock;
     Session a(port, clock, prompts);
     a.maps.GridInit();
-    if (!OpenDataFile(a, pathA, shownA)) return {};
-    const auto comparison = compareWithFile(a, pathB, shownB);
+    if (!OpenDataFile(a.document(), a.workspace(), pathA, shownA)) return {};
+    const auto comparison = compareWithFile(a, prompts, pathB, shownB);
     if (!comparison) return {};
     std::ostringstream lines;
     printComparison(a, *comparison, mapTables, lines);

@@ -15,7 +15,7 @@ namespace tunalyx {
 // the window's text, the file's text), "notes differ", then "cell" lines (map, row, column,
 // difference) for every cell that differs; with `mapTables` each map that differs is printed
 // whole as a 20 x 20 table under its caption instead.
-void printComparison(const Session& session, const Comparison& comparison, bool mapTables,
+void printComparison(const TuneDocument& document, const Comparison& comparison, bool mapTables,
                      std::ostream& out);
 
 // Data file B against data file A as `printComparison` prints it, B converted to A's layout

@@ -199,7 +199,7 @@ void HistoryWindow::selectionChanged() {
 bool HistoryWindow::restoreSelected() {
     const std::vector<int> ids = selectedIds();
     if (ids.size() != 1) return false;
-    if (!restoreSnapshot(m_session, m_history, m_index, ids[0])) return false;
+    if (!restoreSnapshot(m_session, m_session.prompts, m_history, m_index, ids[0])) return false;
     emit restored();
     return true;
 }

@@ -1,17 +1,17 @@
 #pragma once
 
 #include "history/tune_history.h"
-#include "session/session.h"
+#include "session/tune_document.h"
 
 namespace tunalyx {
 
-// Brings tune `id` of the history into the session as one step of the edit history ("Restore
-// tune 5"): its data are converted to the session's layout, and every byte that differs is
+// Brings tune `id` of the history into the document as one step of its edit history ("Restore
+// tune 5"): its data are converted to the document's layout, and every byte that differs is
 // applied as an edit (map cells marked one by one, other blocks whole), so one Undo puts back the
 // bytes and flags as they were and Update sends only what differs. Its notes come with it (the
 // edit history keeps no notes, so Undo leaves them).
 // False, after a message, when the tune cannot be read or converted, or compare mode is on.
-bool restoreSnapshot(Session& session, const TuneHistory& history, const HistoryIndex& index,
-                     int id);
+bool restoreSnapshot(TuneDocument& document, UserPrompts& prompts, const TuneHistory& history,
+                     const HistoryIndex& index, int id);
 
 }  // namespace tunalyx

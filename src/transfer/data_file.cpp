@@ -28,54 +28,57 @@ std::optional<std::string> readDataFileContents(UserPrompts& prompts, const std:
     return contents;
 }
 
-bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName) {
-    const std::optional<std::string> contents =
-        readDataFileContents(session.prompts, path, shownName);
+bool OpenDataFile(TuneDocument& tune, Workspace& workspace, const std::string& path,
+                  const std::string& shownName) {
+    UserPrompts& prompts = workspace.prompts;
+    const std::optional<std::string> contents = readDataFileContents(prompts, path, shownName);
     if (!contents) return false;
-    if (session.compareMode) session.view().endCompareMode();
-    session.prompts.setBusy(true);
+    SessionView& view = workspace.view();
+    if (tune.compareMode) view.endCompareMode();
+    prompts.setBusy(true);
 
     const std::optional<std::vector<int>> nonHexLines =
-        takeTuneFile(session, *contents, shownName, session.prompts);
-    SessionView& view = session.view();
+        takeTuneFile(tune, *contents, shownName, prompts);
     if (nonHexLines) {
         // The pages are rebuilt for the file's layout before they show its data.
         view.layoutChanged();
         view.DisplayAllData();
         view.setUpdateEnabled(false);
-        session.captionFile = shownName;
+        tune.captionFile = shownName;
         view.setCaptionFile(shownName);
         // Edits of the tune before it are history.
-        session.history.clear();
+        tune.history.clear();
     }
 
-    session.prompts.setBusy(false);
+    prompts.setBusy(false);
     // The notes box shows what a save would write, whichever notes that now is.
     view.showNotes();
     view.GridLabels();
     // Said once the tune shows, so the values in question can be looked at.
     if (nonHexLines && !nonHexLines->empty())
-        session.prompts.tell(nonHexWarning(*nonHexLines, shownName), MessageIcon::Exclamation);
+        prompts.tell(nonHexWarning(*nonHexLines, shownName), MessageIcon::Exclamation);
     return nonHexLines.has_value();
 }
 
-bool openDefaultDataFile(Session& session) {
-    const std::filesystem::path path = std::filesystem::path(session.programFolder) / "default.dat";
-    return OpenDataFile(session, path.string(), "default.dat");
+bool openDefaultDataFile(TuneDocument& tune, Workspace& workspace) {
+    const std::filesystem::path path =
+        std::filesystem::path(workspace.programFolder) / "default.dat";
+    return OpenDataFile(tune, workspace, path.string(), "default.dat");
 }
 
-std::string saveDataFile(const Session& session, FileWriter& writer, const std::string& path) {
-    return writer.writeWhole(path, dataFileText(session.tune()));
+std::string saveDataFile(const Tune& tune, FileWriter& writer, const std::string& path) {
+    return writer.writeWhole(path, dataFileText(tune));
 }
 
-bool saveDataFileAs(Session& session, FileWriter& writer, const std::string& path) {
-    if (const std::string error = saveDataFile(session, writer, path); !error.empty()) {
-        session.prompts.tell(error, MessageIcon::Critical);
+bool saveDataFileAs(TuneDocument& tune, Workspace& workspace, FileWriter& writer,
+                    const std::string& path) {
+    if (const std::string error = saveDataFile(tune, writer, path); !error.empty()) {
+        workspace.prompts.tell(error, MessageIcon::Critical);
         return false;
     }
     // The caption names the file only once the whole file is written.
-    session.captionFile = fileNameOf(path);
-    session.view().setCaptionFile(session.captionFile);
+    tune.captionFile = fileNameOf(path);
+    workspace.view().setCaptionFile(tune.captionFile);
     return true;
 }
 

@@ -6,7 +6,8 @@
 
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
-#include "session/session.h"
+#include "session/tune_document.h"
+#include "session/workspace.h"
 #include "versions/tune_file.h"  // the text of a data file, both ways
 
 namespace tunalyx {
@@ -21,18 +22,20 @@ inline constexpr std::uintmax_t kLargestDataFile = 1024 * 1024;
                                                               const std::string& path,
                                                               const std::string& shownName);
 
-// Opens a data file into the session with identification from its data, roll-back and the
-// messages of the program ("Error opening <name>", "<name> is not a recognised SR20DET Data file",
+// Opens a data file into the tune with identification from its data, roll-back and the messages
+// of the program ("Error opening <name>", "<name> is not a recognised SR20DET Data file",
 // "File Format Error"). `shownName` is the name without folder. True when the file was taken.
-bool OpenDataFile(Session& session, const std::string& path, const std::string& shownName);
+bool OpenDataFile(TuneDocument& tune, Workspace& workspace, const std::string& path,
+                  const std::string& shownName);
 // File > Default: default.dat of the program folder.
-bool openDefaultDataFile(Session& session);
+bool openDefaultDataFile(TuneDocument& tune, Workspace& workspace);
 
 // Writes the image and notes as a whole new file. Returns an error text, empty on success.
-[[nodiscard]] std::string saveDataFile(const Session& session, FileWriter& writer,
+[[nodiscard]] std::string saveDataFile(const Tune& tune, FileWriter& writer,
                                        const std::string& path);
 // Save As to a chosen path: the file, then the caption; a failure is shown and changes nothing.
-bool saveDataFileAs(Session& session, FileWriter& writer, const std::string& path);
+bool saveDataFileAs(TuneDocument& tune, Workspace& workspace, FileWriter& writer,
+                    const std::string& path);
 
 // The window caption for a file name ("Tunalyx SR20DET - default.dat").
 [[nodiscard]] std::string windowCaption(const std::string& fileName);

@@ -2,7 +2,7 @@
 
 namespace tunalyx {
 
-void applyEdits(Session& s, const Tune& edited) {
+void applyEdits(TuneDocument& s, const Tune& edited) {
     // The edited cells are read through the session's own map layout.
     Tune cells = edited;
     const MapGrids editedMaps{cells.image, cells.dirty, s.mapLayout, cells.cellChanged};

@@ -1,5 +1,7 @@
 #include "compare/compare.h"
 
+#include "session/session.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,11 +50,12 @@ protected:
         return path.string();
     }
     void openWindow(SimUnitKind kind) {
-        ASSERT_TRUE(OpenDataFile(session, writeTune("window.dat", kind), "window.dat"));
+        ASSERT_TRUE(OpenDataFile(session.document(), session.workspace(),
+                                 writeTune("window.dat", kind), "window.dat"));
         prompts.clear();
     }
     std::optional<Comparison> compare(const std::string& path) {
-        return compareWithFile(session, path, fs::path(path).filename().string());
+        return compareWithFile(session, prompts, path, fs::path(path).filename().string());
     }
 
     ManualClock clock;

@@ -72,9 +72,10 @@ void SettingsPageTest::notesBoxShowsWhatASaveWouldWrite() {
     QVERIFY(writer.writeWhole(file("junk.dat"), "TTnot a tune\r\n").empty());
 
     notesBox(*h.window)->setPlainText(QStringLiteral("typed before"));
-    QVERIFY(OpenDataFile(h.session, file("a.dat"), "a.dat"));
+    QVERIFY(OpenDataFile(h.session.document(), h.session.workspace(), file("a.dat"), "a.dat"));
     QCOMPARE(notesBox(*h.window)->toPlainText(), QStringLiteral("first tune\nline two\n"));
-    QVERIFY(!OpenDataFile(h.session, file("junk.dat"), "junk.dat"));
+    QVERIFY(
+        !OpenDataFile(h.session.document(), h.session.workspace(), file("junk.dat"), "junk.dat"));
     // Opening shows the notes without touching them: a save writes them byte for byte.
     QCOMPARE(h.session.notes, std::string("first tune\r\nline two\r\n"));
     notesBox(*h.window)->appendPlainText(QStringLiteral("added"));

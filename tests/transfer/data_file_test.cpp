@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "session/session.h"
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/plain_file_writer.h"
@@ -77,7 +78,7 @@ TEST_F(DataFileTest, SaveThenOpenReproducesEverySlotAndTheNotesCutToTheListedLen
     session.notes = "other";
     session.compareMode = true;
     session.programFolder = dir.string();
-    ASSERT_TRUE(openDefaultDataFile(session));
+    ASSERT_TRUE(openDefaultDataFile(session.document(), session.workspace()));
     EXPECT_EQ(session.image, saved);
     EXPECT_EQ(session.notes, "first line\r\n\r\nlast line\r\n");
     EXPECT_FALSE(session.dirty.isSet(0x8B));
@@ -107,7 +108,8 @@ TEST_F(DataFileTest, UnrecognisedMissingOrHugeFileLeavesTheSessionAsItWas) {
     std::ofstream(dir / "unix.dat", std::ios::binary) << "8B00\nF5352E\nTTx\n";
     for (const char* name :
          {"none.dat", "other.dat", "empty.dat", "huge.dat", "folder.dat", "unix.dat"})
-        EXPECT_FALSE(OpenDataFile(session, (dir / name).string(), name));
+        EXPECT_FALSE(
+            OpenDataFile(session.document(), session.workspace(), (dir / name).string(), name));
     EXPECT_EQ(prompts.texts(),
               (Texts{"Error opening none.dat", "other.dat is not a recognised SR20DET Data file",
                      "empty.dat is not a recognised SR20DET Data file",
@@ -133,7 +135,8 @@ TEST_F(DataFileTest, ANonHexPairIsReadAsZeroAndTheWarningNamesItsLine) {
     text[5] = 'G';                               // line 1: "810F0G0E..." of the Inj Map
     text.insert(text.find("\r\n8B") + 5, "x!");  // line 10, a settings block
     std::ofstream(dir / "typo.dat", std::ios::binary) << text;
-    ASSERT_TRUE(OpenDataFile(session, (dir / "typo.dat").string(), "typo.dat"));
+    ASSERT_TRUE(OpenDataFile(session.document(), session.workspace(), (dir / "typo.dat").string(),
+                             "typo.dat"));
     EXPECT_EQ(session.image[0x81][1], 0);
     ASSERT_EQ(prompts.messages().size(), 1u);
     EXPECT_EQ(prompts.messages()[0].icon, MessageIcon::Exclamation);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/descriptors.h"
+#include "session/session.h"
 #include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
