@@ -19,13 +19,14 @@ bool restoreSnapshot(TuneDocument& document, UserPrompts& prompts, const TuneHis
         return false;
     }
     const std::string name = "Tune " + std::to_string(id);
-    const std::optional<Tune> kept = tuneFileInLayoutOf(document.tune(), *text, name, prompts);
+    // The history wrote the tune kept: its notes come back as they were kept.
+    const std::optional<Tune> kept =
+        tuneFileInLayoutOf(document.tune(), *text, name, prompts, NotesAs::Written);
     if (!kept) return false;
     document.history.begin();
     applyEdits(document, *kept);
     document.history.commit("Restore " + name);
-    // The history wrote the document kept: its notes come back as they were kept.
-    document.notes = notesAsWritten(kept->notes);
+    document.notes = kept->notes;
     return true;
 }
 

@@ -92,8 +92,8 @@ bool LiveRun::start(const LiveRunPlan& plan, PollingThread& thread) {
     m_presented = 0;
     m_lastSecond = -1;
 
-    PollingPlan polling{plan.include, m_layout.layout.live, m_layout.trace, plan.aux,
-                        plan.mostSamples, std::nullopt};
+    PollingPlan polling{plan.include, m_layout.layout.live, m_layout.trace,
+                        plan.aux,     plan.mostSamples,     std::nullopt};
     if (plan.mostSeconds) polling.mostMs = std::int64_t{*plan.mostSeconds} * 1000;
     // Only a run whose logs have somewhere to go goes on past a full one.
     m_handoff.reset(plan.continuous && !plan.target.empty());
@@ -132,13 +132,16 @@ void LiveRun::presentPublished() {
         m_lastSecond = ms / 1000;
         m_presented = s + 1;
         m_log->LogUnsaved = true;
-        const PublishedSample sample{s, m_part, ms, values, refresh};
-        for (LiveConsumer* c : m_consumers)
-            c->samplePublished(sample);
+        handOn({s, m_part, ms, values, refresh});
     }
     if (m_presented == before) return;
     for (LiveConsumer* c : m_consumers)
         c->framePresented();
+}
+
+void LiveRun::handOn(const PublishedSample& sample) {
+    for (LiveConsumer* c : m_consumers)
+        c->samplePublished(sample);
 }
 
 bool LiveRun::partGoesOn() const {

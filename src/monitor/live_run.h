@@ -128,6 +128,8 @@ public:
 
 private:
     void presentPublished();
+    // One whole sample to every consumer, the journal first.
+    void handOn(const PublishedSample& sample);
     [[nodiscard]] LiveSample sampleAt(int s) const;
     // The log is full and the worker polls on into the spare.
     [[nodiscard]] bool partGoesOn() const;

@@ -8,7 +8,10 @@
 namespace tunalyx {
 
 bool SR20DET_Version(Session& session, const VersionCheck& check) {
-    switch (identifyVersion(session, session.prompts, &session.link, check)) {
+    const Identification found =
+        check.FromPFC ? identifyUnitVersion(session, session.prompts, session.link, check)
+                      : identifyVersion(session, session.prompts, check);
+    switch (found) {
         case Identification::Identified:
             if (check.ApplyLayout) {
                 // The pages are rebuilt from the rewritten table before they show the data.

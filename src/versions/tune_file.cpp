@@ -152,8 +152,7 @@ std::optional<std::vector<int>> takeTuneFile(Tune& tune, std::string_view text,
     // The version comes from the identity blocks just read, and with no version before them the
     // data stay in their own layout.
     tune.VerNumber.clear();
-    if (identifyVersion(tune, prompts, nullptr, {.FromPFC = false, .CheckData = false}) !=
-        Identification::Identified) {
+    if (identifyVersion(tune, prompts, {.CheckData = false}) != Identification::Identified) {
         prompts.tell(shownName + " is not a recognised SR20DET Data file", MessageIcon::Critical);
         putBack();
         return std::nullopt;
@@ -166,15 +165,17 @@ std::optional<std::vector<int>> takeTuneFile(Tune& tune, std::string_view text,
 }
 
 std::optional<Tune> tuneFileInLayoutOf(const Tune& host, std::string_view text,
-                                       const std::string& shownName, UserPrompts& prompts) {
+                                       const std::string& shownName, UserPrompts& prompts,
+                                       NotesAs notes) {
     try {
         // The host's layout, with the text's data and notes.
         Tune file = host;
         file.image.clear();
         readDataFileText(text, file.image, file.dirty, file.notes);
+        if (notes == NotesAs::Written) file.notes = notesAsWritten(std::move(file.notes));
 
         // The file's identity first, without its layout...
-        if (identifyVersion(file, prompts, nullptr,
+        if (identifyVersion(file, prompts,
                             {.NoDisplay = true, .ApplyLayout = false, .CheckData = true}) !=
             Identification::Identified) {
             prompts.tell(shownName + " is not a Recognised SR20DET File", MessageIcon::Critical);
@@ -183,7 +184,7 @@ std::optional<Tune> tuneFileInLayoutOf(const Tune& host, std::string_view text,
         // ...then the host's identity again: the file's data are converted to its layout.
         for (std::uint8_t block : kIdentityBlocks)
             file.image[block] = host.image[block];
-        if (identifyVersion(file, prompts, nullptr, {.NoDisplay = true, .CheckData = true}) !=
+        if (identifyVersion(file, prompts, {.NoDisplay = true, .CheckData = true}) !=
             Identification::Identified) {
             prompts.tell(
                 shownName + " cannot be compared: the window holds no recognised SR20DET data",

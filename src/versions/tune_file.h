@@ -52,11 +52,16 @@ std::vector<int> readDataFileText(std::string_view text, PacketImage& image, Pac
                                                            const std::string& shownName,
                                                            UserPrompts& prompts);
 
+// How the notes of a text are taken: as reading gives them, or, for a text this program wrote
+// (a tune kept in the history), as they were written.
+enum class NotesAs { Read, Written };
+
 // The text's data as `host` would hold them: read into a copy of it, identified, and converted
 // to its layout; the copy keeps the host's layout, Tags and identity. Nothing when the text is no
 // SR20DET tune, the host holds none or the conversion fails; the reason has been shown then.
 [[nodiscard]] std::optional<Tune> tuneFileInLayoutOf(const Tune& host, std::string_view text,
                                                      const std::string& shownName,
-                                                     UserPrompts& prompts);
+                                                     UserPrompts& prompts,
+                                                     NotesAs notes = NotesAs::Read);
 
 }  // namespace tunalyx

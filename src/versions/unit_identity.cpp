@@ -13,8 +13,8 @@ bool readNameBlock(PacketLink& link, PacketImage& image) {
 }
 
 std::string programNameOf(const PacketImage& image) {
-    const std::string newer = textFromBytes(image[kNameBlock], 0, kNameLength);
-    return newer.empty() ? textFromBytes(image[kOlderNameBlock], 0, kNameLength) : newer;
+    const Bytes& name = image[kNameBlock].empty() ? image[kOlderNameBlock] : image[kNameBlock];
+    return textFromBytes(name, 0, kNameLength);
 }
 
 bool isSr20Name(std::string_view name) {
@@ -22,8 +22,7 @@ bool isSr20Name(std::string_view name) {
 }
 
 std::uint8_t versionBlockOf(const PacketImage& image) {
-    return textFromBytes(image[kNameBlock], 0, kNameLength).empty() ? kOlderVersionBlock
-                                                                    : kVersionBlock;
+    return image[kNameBlock].empty() ? kOlderVersionBlock : kVersionBlock;
 }
 
 std::string versionTextOf(const PacketImage& image) {

@@ -129,9 +129,44 @@ void applyFamily(Tune& tune, UserPrompts& prompts, LayoutFamily family, const st
 
 }  // namespace
 
-Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* link,
-                               const VersionCheck& check) {
-    PacketLink* const unit = check.FromPFC ? link : nullptr;
+namespace {
+
+// CheckData: data of the pressure-sensor kind going to an air-flow unit, or the other way round.
+void warnDataKind(const Tune& tune, UserPrompts& prompts, const std::string& name) {
+    const bool dataPressure = tune.VerName == kPressureUnit;
+    const bool unitPressure = name == kPressureUnit;
+    if (dataPressure && !unitPressure)
+        prompts.tell(kDJetroToLJetro, MessageIcon::Exclamation);
+    else if (!dataPressure && unitPressure)
+        prompts.tell(kLJetroToDJetro, MessageIcon::Exclamation);
+}
+
+// A supported version was found: its layout applied when asked, then the identity set.
+Identification settle(Tune& tune, UserPrompts& prompts, const std::string& name,
+                      const std::string& versionText, LayoutFamily family,
+                      const VersionCheck& check) {
+    if (check.ApplyLayout)
+        applyFamily(tune, prompts, family, versionKey(name, versionText), versionText,
+                    check.NoDisplay);
+    tune.VerNumber = versionText;
+    tune.VerName = name;
+    return Identification::Identified;
+}
+
+}  // namespace
+
+Identification identifyVersion(Tune& tune, UserPrompts& prompts, const VersionCheck& check) {
+    const std::string name = programNameOf(tune.image);
+    if (!isSr20Name(name)) return Identification::Failed;
+    if (check.CheckData) warnDataKind(tune, prompts, name);
+    const std::string versionText = versionTextOf(tune.image);
+    const std::optional<LayoutFamily> family = familyOfKey(versionKey(name, versionText));
+    if (!family) return Identification::Failed;
+    return settle(tune, prompts, name, versionText, *family, check);
+}
+
+Identification identifyUnitVersion(Tune& tune, UserPrompts& prompts, PacketLink& unit,
+                                   const VersionCheck& check) {
     PacketImage& image = tune.image;
     const Bytes savedName = image[kNameBlock];
     const Bytes savedVersion = image[kVersionBlock];
@@ -141,43 +176,29 @@ Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* lin
         return Identification::Failed;
     };
 
-    if (unit && !readNameBlock(*unit, image)) return fail();
+    if (!readNameBlock(unit, image)) return fail();
     const std::string name = programNameOf(image);
     if (!isSr20Name(name)) {
-        if (unit) prompts.tell("This is not an SR20DET PFC", MessageIcon::Critical);
+        prompts.tell("This is not an SR20DET PFC", MessageIcon::Critical);
         return fail();
     }
+    if (check.CheckData) warnDataKind(tune, prompts, name);
 
-    if (check.CheckData) {
-        const bool dataPressure = tune.VerName == kPressureUnit;
-        const bool unitPressure = name == kPressureUnit;
-        if (dataPressure && !unitPressure)
-            prompts.tell(kDJetroToLJetro, MessageIcon::Exclamation);
-        else if (!dataPressure && unitPressure)
-            prompts.tell(kLJetroToDJetro, MessageIcon::Exclamation);
-    }
-
+    // The version only once the name is known to be an SR20DET unit's.
     const std::uint8_t versionBlock = versionBlockOf(image);
-    if (unit && !unit->ReadPacketData(versionBlock, kVersionLength, image[versionBlock]))
-        return fail();
+    if (!unit.ReadPacketData(versionBlock, kVersionLength, image[versionBlock])) return fail();
     const std::string versionText = versionTextOf(image);
 
-    if (unit && check.CheckData &&
+    if (check.CheckData &&
         versionText.substr(0, 1) != std::string_view(tune.VerNumber).substr(0, 1)) {
         if (prompts.showMessage(kConvertQuestion, MessageIcon::Question, MessageButtons::YesNo) !=
             MessageAnswer::Yes)
             return fail();
     }
 
-    const std::string key = versionKey(name, versionText);
-    const std::optional<LayoutFamily> family = familyOfKey(key);
-    if (!family) return unit ? Identification::Unsupported : fail();
-
-    if (check.ApplyLayout) applyFamily(tune, prompts, *family, key, versionText, check.NoDisplay);
-
-    tune.VerNumber = versionText;
-    tune.VerName = name;
-    return Identification::Identified;
+    const std::optional<LayoutFamily> family = familyOfKey(versionKey(name, versionText));
+    if (!family) return Identification::Unsupported;
+    return settle(tune, prompts, name, versionText, *family, check);
 }
 
 bool storeVersionMenuIdentity(PacketImage& image, int menu, int item) {

@@ -31,12 +31,15 @@ struct VersionCheck {
                               // conversion question
 };
 
-// Identifies the version of the tune's data: from `unit` with FromPFC (it must then be given),
-// otherwise from the identity blocks in the image. With ApplyLayout the tune is then set up for
-// the family (block lists, map blocks, live commands, labels, Tags, item names, tabs),
-// converting the image from the old family when needed.
-[[nodiscard]] Identification identifyVersion(Tune& tune, UserPrompts& prompts, PacketLink* unit,
+// Identifies the version whose identity blocks the tune's image holds and, with ApplyLayout, sets
+// the tune up for its family (block lists, map blocks, live commands, labels, Tags, item names,
+// tabs), converting the image from the old family when needed. FromPFC is not read here.
+[[nodiscard]] Identification identifyVersion(Tune& tune, UserPrompts& prompts,
                                              const VersionCheck& check);
+// The same for the connected unit: its name block is read into the image first and, for an
+// SR20DET unit, its version block; the identity slots are put back when it fails.
+[[nodiscard]] Identification identifyUnitVersion(Tune& tune, UserPrompts& prompts, PacketLink& unit,
+                                                 const VersionCheck& check);
 
 // The "&Version" menu: menu 0..4 (SR20DET1, SR20DET2, SR20DET3, SR20DET5, SR20T2-D) and item in
 // menu order. Writes the item's name and version into the identity blocks it belongs in and

@@ -63,8 +63,7 @@ TEST(TuneFileText, ReaderRules) {
 Tune unitTune(SimUnitKind kind, UserPrompts& prompts) {
     Tune tune;
     tune.image.assign(defaultBlocks(simUnit(kind)));
-    EXPECT_EQ(identifyVersion(tune, prompts, nullptr, {.NoDisplay = true}),
-              Identification::Identified);
+    EXPECT_EQ(identifyVersion(tune, prompts, {.NoDisplay = true}), Identification::Identified);
     return tune;
 }
 
