@@ -20,8 +20,8 @@
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
 #include "maps/scale_dialog.h"
-#include "monitor/log_file.h"
 #include "monitor/live_decode.h"
+#include "monitor/log_file.h"
 #include "monitor/log_journal.h"
 #include "monitor/monitor_settings.h"
 #include "ports/whole_file.h"
@@ -48,13 +48,9 @@ constexpr std::uintmax_t kLargestLogForHistory = 256ull * 1024 * 1024;
 
 }  // namespace
 
-MainWindow::MainWindow(Session& session, LiveRun& live, SettingsStore& store,
-                       MainWindowPorts ports, FileWriter& files, QWidget* parent)
-    : QMainWindow(parent),
-      m_session(session),
-      m_live(live),
-      m_store(store),
-      m_fileWriter(files) {
+MainWindow::MainWindow(Session& session, LiveRun& live, SettingsStore& store, MainWindowPorts ports,
+                       FileWriter& files, QWidget* parent)
+    : QMainWindow(parent), m_session(session), m_live(live), m_store(store), m_fileWriter(files) {
     setObjectName(QStringLiteral("frmMain"));
     setCaptionFile("Untitled.Dat");
     m_menus = buildMainMenus(menuBar(), ports.simulator != nullptr);
@@ -79,8 +75,17 @@ MainWindow::MainWindow(Session& session, LiveRun& live, SettingsStore& store,
     m_session.maps.onChange = [this] { UpdateEnable(); };
     m_session.setView(this);
 
-    const auto commitEdit = [this] { focusTabs(); };
     connect(m_menus.mnuExit, &QAction::triggered, this, &QWidget::close);
+    bindCommands(ports, files);
+    bindWindows(files);
+    buildEditMenu();
+    bindOptions();
+    connect(m_tabs, &QTabWidget::currentChanged, this,
+            [this](int tab) { m_maps->tracer().SSTab1_Click(tab); });
+}
+
+void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
+    const auto commitEdit = [this] { focusTabs(); };
     m_ports = new QtPortMenu(m_session, m_store, m_menus, ports, this);
     m_ports->beforeChange = [this] {
         if (m_monitor) m_monitor->cmdLogStop_Click();
@@ -104,6 +109,9 @@ MainWindow::MainWindow(Session& session, LiveRun& live, SettingsStore& store,
     m_maps = new QtMapCommands(m_session, m_grids, *m_tabs, m_menus, this);
     m_compare =
         new QtCompareCommands(*this, m_session, m_store, m_menus, m_pages, m_grids, commitEdit);
+}
+
+void MainWindow::bindWindows(FileWriter& files) {
     m_monitorToggle = new WindowToggle(
         m_menus.mnuMonitor, [this] { return &monitor(); }, this);
     m_chartToggle = new WindowToggle(
@@ -127,7 +135,17 @@ MainWindow::MainWindow(Session& session, LiveRun& live, SettingsStore& store,
     }
     connect(m_watches, &WatchWindows::addWatchEnabledChanged, m_menus.mnuAddWatch,
             &QAction::setEnabled);
-    buildEditMenu();
+    for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
+        a->setEnabled(true);
+    connect(m_menus.mnuLogStart, &QAction::triggered, this, [this] {
+        focusTabs();
+        monitor().cmdLogStart_Click();
+    });
+    connect(m_menus.mnuLogEnd, &QAction::triggered, this, [this] { monitor().cmdLogStop_Click(); });
+    connect(m_menus.mnuLogSaveAs, &QAction::triggered, this, [this] { monitor().cmdSave_Click(); });
+}
+
+void MainWindow::bindOptions() {
     m_menus.mnuHeatColours->setEnabled(true);
     connect(m_menus.mnuHeatColours, &QAction::toggled, this, [this](bool on) {
         for (MapGridWidget* g : m_grids)
@@ -139,20 +157,10 @@ MainWindow::MainWindow(Session& session, LiveRun& live, SettingsStore& store,
             [this](bool on) { m_transfers->operations().setVerifyWrites(on); });
     m_menus.mnuAuxiliary->setEnabled(true);
     connect(m_menus.mnuAuxiliary, &QAction::triggered, this, &MainWindow::mnuAuxilary_Click);
-    for (QAction* a : {m_menus.mnuLogStart, m_menus.mnuLogEnd, m_menus.mnuLogSaveAs})
-        a->setEnabled(true);
-    connect(m_menus.mnuLogStart, &QAction::triggered, this, [this] {
-        focusTabs();
-        monitor().cmdLogStart_Click();
-    });
-    connect(m_menus.mnuLogEnd, &QAction::triggered, this, [this] { monitor().cmdLogStop_Click(); });
-    connect(m_menus.mnuLogSaveAs, &QAction::triggered, this, [this] { monitor().cmdSave_Click(); });
     m_menus.mnuLogContinuous->setEnabled(true);
     m_menus.mnuLogContinuous->setChecked(loadLogContinuous(m_store));
     connect(m_menus.mnuLogContinuous, &QAction::toggled, this,
             [this](bool on) { monitor().setContinuous(on); });
-    connect(m_tabs, &QTabWidget::currentChanged, this,
-            [this](int tab) { m_maps->tracer().SSTab1_Click(tab); });
 }
 
 MainWindow::~MainWindow() {

@@ -126,6 +126,12 @@ private:
     void buildTabs();
     QWidget* buildMapTab(int map, std::array<QPushButton*, 2>& buttons);
     void buildButtons(QWidget* central);
+    // The transfer, file, map and compare commands and the port menu.
+    void bindCommands(MainWindowPorts ports, FileWriter& files);
+    // The Window menu's windows, the watches and the Log menu.
+    void bindWindows(FileWriter& files);
+    // Setup's switches: heat colours, verified writes, the aux inputs, continuous logs.
+    void bindOptions();
     void restorePlacement();
     void saveOnUnload();
     void FraSettings_MouseUp(int frameIndex, const QPoint& globalPos);
