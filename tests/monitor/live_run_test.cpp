@@ -73,6 +73,29 @@ protected:
         p.journal = false;
         return p;
     }
+    // A continuous run of the command line's kind into `folder`/LOG.txt.
+    LiveRunPlan continuousPlan() const {
+        LiveRunPlan p = plan(kAdvancedOnly);
+        p.target = (folder / "LOG.txt").string();
+        p.continuous = true;
+        p.saveLastPart = true;
+        p.journal = true;
+        return p;
+    }
+    // Polls a full log and `beyond` samples more into the spare, 10 ms apart, nothing presented.
+    void fillLog(int beyond) {
+        for (int s = 0; s < LogStore::kMaxRunSamples + beyond; ++s) {
+            ASSERT_TRUE(thread.step());
+            clock.advanceMs(10);
+        }
+    }
+    // The journals in the folder, whoever holds them.
+    std::vector<std::string> journalsOnDisk() const {
+        std::vector<std::string> out;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().extension() == ".tlj") out.push_back(entry.path().string());
+        return out;
+    }
     // Cycles `stepMs` apart, each presented as a window's frame would; how many polled.
     int cycles(int n, int stepMs) {
         int done = 0;
@@ -193,17 +216,9 @@ TEST_F(LiveRunTest, ARunEndsOnItsOwnWithTheSampleThatReachesItsLimit) {
 }
 
 TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
-    LiveRunPlan continuous = plan(kAdvancedOnly);
-    continuous.target = (folder / "LOG.txt").string();
-    continuous.continuous = true;
-    continuous.saveLastPart = true;
-    continuous.journal = true;
-    ASSERT_TRUE(run.start(continuous, thread));
+    ASSERT_TRUE(run.start(continuousPlan(), thread));
     // The log fills; three samples go on into the spare before the full log is saved.
-    for (int s = 0; s < LogStore::kMaxRunSamples + 3; ++s) {
-        ASSERT_TRUE(thread.step());
-        clock.advanceMs(10);
-    }
+    fillLog(3);
     run.present();
     EXPECT_EQ(recorder.eventsOf("saved"), std::vector<std::string>{"saved LOG.txt"});
     EXPECT_EQ(run.part(), 1);
@@ -231,8 +246,39 @@ TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
         EXPECT_EQ(saved->LogTime(0), firstMs) << name;
     }
     // Each log saved took its journal with it.
-    EXPECT_TRUE(unsavedJournals(folder.string()).empty());
+    EXPECT_TRUE(journalsOnDisk().empty());
     EXPECT_FALSE(run.log().LogUnsaved);
+}
+
+TEST_F(LiveRunTest, AStopWhileAFullLogWaitsSavesItAndTheSamplesPolledAfterIt) {
+    ASSERT_TRUE(run.start(continuousPlan(), thread));
+    fillLog(4);
+    // Stopped before any frame presented the full log: nothing is lost all the same.
+    run.stop();
+    EXPECT_EQ(run.end(), LiveRunEnd::Stopped);
+    EXPECT_EQ(recorder.eventsOf("saved"),
+              (std::vector<std::string>{"saved LOG.txt", "saved LOG-001.txt"}));
+    EXPECT_EQ(recorder.times.size(), std::size_t{LogStore::kMaxRunSamples} + 4);
+    EXPECT_EQ(run.log().LogLast, 3);
+    EXPECT_EQ(run.log().LogTime(0), 10 * LogStore::kMaxRunSamples);
+}
+
+TEST_F(LiveRunTest, AFullLogThatCannotBeSavedEndsTheRunAndStaysForSaveAs) {
+    LiveRunPlan nowhere = continuousPlan();
+    nowhere.target = (folder / "missing" / "LOG.txt").string();
+    ASSERT_TRUE(run.start(nowhere, thread));
+    fillLog(2);
+    run.present();
+    EXPECT_FALSE(run.running());
+    EXPECT_EQ(run.end(), LiveRunEnd::NotSaved);
+    EXPECT_FALSE(run.endProblem().empty());
+    EXPECT_TRUE(recorder.eventsOf("saved").empty());
+    // The full log is in memory, unsaved, and on disk in its journal.
+    EXPECT_EQ(run.log().LogLast, LogStore::kMaxRunSamples - 1);
+    EXPECT_TRUE(run.log().LogUnsaved);
+    EXPECT_EQ(journalsOnDisk().size(), 1u);
+    // The line is free: the worker has stopped.
+    EXPECT_FALSE(thread.step());
 }
 
 // The simulator's port, noting the command byte of every request in the order they went out,
