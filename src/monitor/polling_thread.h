@@ -24,6 +24,7 @@ class StdPollingThread final : public PollingThread {
 public:
     ~StdPollingThread() override { join(); }
     void start(std::function<bool()> cycle) override {
+        join();
         m_thread = std::thread([cycle = std::move(cycle)] {
             while (cycle()) {
             }

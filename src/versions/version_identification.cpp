@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/descriptors.h"
@@ -92,19 +93,19 @@ bool convertImage(PacketImage& image, UserPrompts& prompts, std::optional<Layout
     return whole;
 }
 
+// `dataVersion` names the data as they were until now: they are converted from its family.
 void applyFamily(Tune& tune, UserPrompts& prompts, LayoutFamily family, const std::string& key,
-                 const std::string& versionText, bool NoDisplay) {
+                 const std::string& versionText, const std::string& dataVersion, bool NoDisplay) {
     const FamilyLayout& layout = familyLayout(family);
     // The lists, the block numbers and the tabs of the family, each written here only.
     tune.layout.apply(family);
 
-    // VerNumber still names the data as they were: they are converted from its family.
-    tune.conversionFailed = !convertImage(
-        tune.image, prompts, dataFamilyOf(std::string_view(tune.VerNumber).substr(0, 4)), family,
-        NoDisplay);
+    tune.conversionFailed =
+        !convertImage(tune.image, prompts, dataFamilyOf(std::string_view(dataVersion).substr(0, 4)),
+                      family, NoDisplay);
 
     // Without earlier data the block keeps what the unit or the file holds.
-    if (!tune.VerNumber.empty()) {
+    if (!dataVersion.empty()) {
         if (const char* names =
                 builtInItemNames(family, key, std::string_view(versionText).substr(0, 4))) {
             Bytes& slot = tune.image[layout.itemNameBlock];
@@ -141,15 +142,15 @@ void warnDataKind(const Tune& tune, UserPrompts& prompts, const std::string& nam
         prompts.tell(kLJetroToDJetro, MessageIcon::Exclamation);
 }
 
-// A supported version was found: its layout applied when asked, then the identity set.
+// A supported version was found: the identity set, and its layout applied when asked.
 Identification settle(Tune& tune, UserPrompts& prompts, const std::string& name,
                       const std::string& versionText, LayoutFamily family,
                       const VersionCheck& check) {
-    if (check.ApplyLayout)
-        applyFamily(tune, prompts, family, versionKey(name, versionText), versionText,
-                    check.NoDisplay);
-    tune.VerNumber = versionText;
+    const std::string dataVersion = std::exchange(tune.VerNumber, versionText);
     tune.VerName = name;
+    if (check.ApplyLayout)
+        applyFamily(tune, prompts, family, versionKey(name, versionText), versionText, dataVersion,
+                    check.NoDisplay);
     return Identification::Identified;
 }
 
