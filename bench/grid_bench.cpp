@@ -12,10 +12,10 @@
 #include "app/main_window.h"
 #include "maps/map_grid_widget.h"
 #include "maps/qt_map_tracer.h"
+#include "monitor/live_run.h"
 #include "ports/memory_settings_store.h"
 #include "sim/default_blocks.h"
 #include "sim/engine_model.h"
-#include "monitor/live_run.h"
 #include "sim/loopback_serial_port.h"
 #include "transfer/qt_file_writer.h"
 

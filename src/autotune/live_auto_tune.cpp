@@ -35,8 +35,8 @@ void LiveAutoTune::written(const std::vector<CellText>& cells) {
     if (cells.empty()) return;
     m_lastWrite = newestSeconds();
     for (const CellText& cell : cells)
-        m_writtenAt[static_cast<std::size_t>(cell.row - 1)][static_cast<std::size_t>(cell.col - 1)] =
-            *m_lastWrite;
+        m_writtenAt[static_cast<std::size_t>(cell.row - 1)]
+                   [static_cast<std::size_t>(cell.col - 1)] = *m_lastWrite;
 }
 
 void LiveAutoTune::runStarted() {

@@ -19,8 +19,8 @@
 #include "cli/cli_folders.h"
 #include "cli/cli_history.h"
 #include "model/descriptors.h"
-#include "monitor/log_file.h"
 #include "monitor/live_run.h"
+#include "monitor/log_file.h"
 #include "monitor/log_journal.h"
 #include "monitor/qt_polling_thread.h"
 #include "sim/fast_drive.h"
@@ -122,8 +122,7 @@ public:
         const int count = saved.log.sampleCount();
         std::cerr << shownName(saved.path) << ": " << count << " samples, "
                   << millisecondsText(saved.log.LogTime(0)) << " s to "
-                  << millisecondsText(saved.log.LogTime(count - 1)) << " s of the run"
-                  << std::endl;
+                  << millisecondsText(saved.log.LogTime(count - 1)) << " s of the run" << std::endl;
     }
     // Before a message: the progress line ends first.
     void endLine() {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "monitor/log_writer.h"
 #include "monitor/live_consumer.h"
+#include "monitor/log_writer.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 

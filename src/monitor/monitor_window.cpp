@@ -228,7 +228,9 @@ void MonitorWindow::cmdLogStart_Click() {
     // Known from the start, so that Continuous may also be chosen while the run goes on.
     plan.target = logPath(m_store, m_session.filesFolder) + defaultLogName();
     plan.continuous = m_continuous;
-    plan.identify = [this] { return SR20DET_Version(m_session, {.FromPFC = true, .CheckData = true}); };
+    plan.identify = [this] {
+        return SR20DET_Version(m_session, {.FromPFC = true, .CheckData = true});
+    };
     plan.checkUnsaved = [this] { return CheckUnsavedLog(); };
     if (!m_live.start(plan, m_thread)) {
         m_cmdLogStart->setEnabled(true);

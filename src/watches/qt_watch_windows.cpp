@@ -18,8 +18,8 @@ constexpr const char* kSaveFilter = "All Files (*.*);;Corvalink Watch Files(*.dw
 
 }  // namespace
 
-WatchWindows::WatchWindows(Session& session, LiveRun& live, SettingsStore& store,
-                           FileWriter& files, QWidget* owner)
+WatchWindows::WatchWindows(Session& session, LiveRun& live, SettingsStore& store, FileWriter& files,
+                           QWidget* owner)
     : QObject(owner),
       m_session(session),
       m_live(live),

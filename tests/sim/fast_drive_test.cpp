@@ -49,8 +49,8 @@ TEST(FastDrive, ASlowSaveOfAFullLogAndAStopMeanwhileLoseNoSample) {
     drive.include[kGroupAdvanced] = true;
     test::RecordingPrompts prompts;
     test::PlainFileWriter files;
-    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5,
-                       drive, prompts, files);
+    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive,
+                       prompts, files);
     EverySample every(unit.run().log());
     every.onSaved = [&](const SavedLog& saved) {
         if (!saved.runGoesOn) return;
