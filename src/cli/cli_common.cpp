@@ -1,7 +1,6 @@
 #include "cli/cli_common.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 
 #include "link/port_names.h"
@@ -22,7 +21,7 @@ int failed(const std::string& problem) {
 }
 
 std::string shownName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    return fileNameOf(path);
 }
 
 std::string familyName(std::optional<LayoutFamily> family) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "monitor/log_file.h"
+#include "ports/whole_file.h"
 
 namespace tunalyx {
 
@@ -13,10 +14,6 @@ constexpr const char* kUnsavedLogQuestion =
     "You have logged data that has not been saved.\r\nDo you want to save the log?";
 // The command line's frames: as often as the window's.
 constexpr int kFrameMs = 40;
-
-std::string fileNameOf(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
 
 }  // namespace
 

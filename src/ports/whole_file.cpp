@@ -7,6 +7,10 @@
 
 namespace tunalyx {
 
+std::string fileNameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
 WholeFile readWholeFile(const std::string& path, std::uintmax_t largest) {
     namespace fs = std::filesystem;
     using Problem = WholeFile::Problem;

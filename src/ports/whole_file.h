@@ -8,6 +8,9 @@
 
 namespace tunalyx {
 
+// The file name of a path, without its folder.
+[[nodiscard]] std::string fileNameOf(const std::string& path);
+
 // A text file read at once, refused before reading when it is larger than the caller's limit.
 struct WholeFile {
     enum class Problem { None, CannotOpen, TooLarge, CannotRead };

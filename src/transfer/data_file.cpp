@@ -86,10 +86,6 @@ std::string windowCaption(const std::string& fileName) {
     return "Tunalyx SR20DET - " + fileName;
 }
 
-std::string fileNameOf(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
-
 std::string mapPath(const SettingsStore& store, const std::string& programFolder) {
     return store.folder("MapPath", programFolder, "Maps");
 }

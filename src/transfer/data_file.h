@@ -6,6 +6,7 @@
 
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
+#include "ports/whole_file.h"  // fileNameOf
 #include "session/tune_document.h"
 #include "session/workspace.h"
 #include "versions/tune_file.h"  // the text of a data file, both ways
@@ -39,8 +40,6 @@ bool saveDataFileAs(TuneDocument& tune, Workspace& workspace, FileWriter& writer
 
 // The window caption for a file name ("Tunalyx SR20DET - default.dat").
 [[nodiscard]] std::string windowCaption(const std::string& fileName);
-// The file name of a path, without its folder.
-[[nodiscard]] std::string fileNameOf(const std::string& path);
 // "MapPath": the folder the file dialogs start in, the program's Maps folder until one is used.
 [[nodiscard]] std::string mapPath(const SettingsStore& store, const std::string& programFolder);
 void rememberMapPath(SettingsStore& store, const std::string& chosenPath);

@@ -31,7 +31,7 @@ constexpr Include kAllGroups = {true, true, true, true, true};
 // What a consumer is told, in order.
 struct Recorder final : LiveConsumer {
     void runStarted() override { events.push_back("start"); }
-    void partStarted(int part) override { events.push_back("part " + std::to_string(part)); }
+    void partStarted(int part) override { events.push_back("next log " + std::to_string(part)); }
     void samplePublished(const PublishedSample& s) override {
         events.push_back(std::to_string(s.index) + (s.refresh ? " refresh" : ""));
         times.push_back(s.timeMs);
@@ -223,7 +223,7 @@ TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
     EXPECT_EQ(recorder.eventsOf("saved"), std::vector<std::string>{"saved LOG.txt"});
     EXPECT_EQ(run.part(), 1);
     EXPECT_EQ(run.logName(), "LOG-001.txt");
-    EXPECT_EQ(recorder.eventsOf("part"), std::vector<std::string>{"part 1"});
+    EXPECT_EQ(recorder.eventsOf("next log"), std::vector<std::string>{"next log 1"});
     // Nothing of the next part shows before the worker has moved it in.
     EXPECT_EQ(run.samplesPresented(), 0);
     EXPECT_EQ(cycles(2, 10), 2);
