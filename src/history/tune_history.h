@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "monitor/live_consumer.h"
+#include "monitor/log_tunes.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 #include "versions/tune.h"
@@ -45,6 +46,7 @@ struct LogLink {
     std::string file;
     std::string hash;  // of the log file's contents
     int tune = 0;      // the snapshot the unit held; 0 when unknown
+    LogTunes tunes;    // every tune the log ran on, by sample
 };
 
 struct HistoryIndex {

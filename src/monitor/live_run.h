@@ -13,6 +13,7 @@
 #include "monitor/live_polling.h"
 #include "monitor/log_journal.h"
 #include "monitor/log_store.h"
+#include "monitor/log_tunes.h"
 #include "monitor/polling_thread.h"
 #include "ports/clock.h"
 #include "ports/file_writer.h"
@@ -121,6 +122,8 @@ public:
     // The file the log in memory was saved as, opened from or is being logged into; empty for
     // a log never saved.
     [[nodiscard]] const std::string& logName() const { return m_logName; }
+    // Which tune the unit held for each sample of the log in memory; empty when not known.
+    [[nodiscard]] const LogTunes& tunes() const { return m_tunes; }
 
     // The journal could not be written (a full disk); the run goes on. Told once a run.
     std::function<void(const std::string& message)> journalFailed;
@@ -162,6 +165,7 @@ private:
     int m_presented = 0;
     std::int64_t m_lastSecond = -1;
     std::string m_logName;
+    LogTunes m_tunes;
 };
 
 }  // namespace tunalyx
