@@ -53,12 +53,29 @@ RanOnTunes::Resolved RanOnTunes::resolve(const LogTunes& tunes) {
     return r;
 }
 
-LogTunes RanOnTunes::tunesOfLog(std::string_view contents) const {
-    const LogLink* link = m_index.logWithHash(contentHash(contents));
+LogTunes RanOnTunes::tunesOfLog(std::string_view logHash) const {
+    const LogLink* link = m_index.logWithHash(logHash);
     if (!link) return {};
     if (!link->tunes.empty()) return link->tunes;
     const TuneSnapshot* tune = m_index.find(link->tune);
     return tune ? LogTunes{{0, tune->hash}} : LogTunes{};
+}
+
+std::string RanOnTunes::nameOf(const std::string& hash, const std::string& hostName) const {
+    if (!hash.empty() && hash == m_hostHash) return hostName;
+    const auto s = std::find_if(m_index.snapshots.begin(), m_index.snapshots.end(),
+                                [&](const TuneSnapshot& t) { return t.hash == hash; });
+    if (hash.empty() || s == m_index.snapshots.end()) return "an unknown tune";
+    return "tune " + std::to_string(s->id) + " (" + s->action + ", " + s->time + ")";
+}
+
+std::string RanOnTunes::describe(const LogTunes& tunes, const std::string& hostName) const {
+    std::string line;
+    for (const TuneSegment& segment : tunes)
+        line += line.empty() ? "ran on " + nameOf(segment.tuneHash, hostName)
+                             : "; from sample " + std::to_string(segment.firstSample + 1) + " on " +
+                                   nameOf(segment.tuneHash, hostName);
+    return line;
 }
 
 std::string unknownTuneText(const std::string& logName, const std::string& tuneName) {

@@ -38,9 +38,15 @@ public:
     };
     [[nodiscard]] Resolved resolve(const LogTunes& tunes);
 
-    // The tunes the history links a saved log to, by the log file's contents; empty when the log
-    // was never saved while the history was kept, or its tune is unknown.
-    [[nodiscard]] LogTunes tunesOfLog(std::string_view contents) const;
+    // The tunes the history links a saved log to, by the content hash of the log file; empty
+    // when the log was never saved while the history was kept, or its tune is unknown.
+    [[nodiscard]] LogTunes tunesOfLog(std::string_view logHash) const;
+    // How a tune is named to the user: "the tune in the window" (`hostName`), "tune 5 (Read
+    // All, 2026-12-07 08:00:00)", or "an unknown tune".
+    [[nodiscard]] std::string nameOf(const std::string& hash, const std::string& hostName) const;
+    // Which tune each part of a log ran on, as one line: "ran on tune 5 (...); from sample 5001
+    // on the tune in the window".
+    [[nodiscard]] std::string describe(const LogTunes& tunes, const std::string& hostName) const;
 
 private:
     const Tune& m_host;

@@ -101,7 +101,7 @@ LogTune logTuneOf(const CliArgs& args, const Session& s, CliContext& ctx) {
 std::vector<RanOnMap> ranOnOf(const GivenLog& log, RanOnTunes& tunes, const LogTune& given,
                               const std::string& tunePath) {
     if (given.map) return {{0, *given.map}};
-    RanOnTunes::Resolved resolved = tunes.resolve(tunes.tunesOfLog(log.contents));
+    RanOnTunes::Resolved resolved = tunes.resolve(tunes.tunesOfLog(contentHash(log.contents)));
     if (!resolved.known)
         std::cerr << unknownTuneText(shownName(log.path), shownName(tunePath)) << std::endl;
     return std::move(resolved.ranOn);

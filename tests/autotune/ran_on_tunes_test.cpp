@@ -65,9 +65,17 @@ TEST_F(RanOnTunesTest, ASavedLogIsFoundByItsContents) {
     ASSERT_EQ(history.recordLog("d.txt", "the log's text", kept), "");
     ASSERT_EQ(history.recordLog("e.txt", "another log", 0), "");
     const RanOnTunes tunes(t1, &history, prompts);
-    EXPECT_EQ(tunes.tunesOfLog("the log's text"), (LogTunes{{0, contentHash(dataFileText(t0))}}));
-    EXPECT_TRUE(tunes.tunesOfLog("another log").empty());
-    EXPECT_TRUE(tunes.tunesOfLog("never saved").empty());
+    EXPECT_EQ(tunes.tunesOfLog(contentHash("the log's text")),
+              (LogTunes{{0, contentHash(dataFileText(t0))}}));
+    EXPECT_TRUE(tunes.tunesOfLog(contentHash("another log")).empty());
+    EXPECT_TRUE(tunes.tunesOfLog(contentHash("never saved")).empty());
+    const std::string h0 = contentHash(dataFileText(t0));
+    EXPECT_EQ(tunes.describe({{0, h0}, {5000, contentHash(dataFileText(t1))}, {6000, ""}},
+                             "the tune in the window"),
+              "ran on " + tunes.nameOf(h0, "") +
+                  "; from sample 5001 on the tune in the window; from sample 6001 on an unknown "
+                  "tune");
+    EXPECT_TRUE(tunes.nameOf(h0, "").starts_with("tune 1 (Read All, "));
 }
 
 }  // namespace
