@@ -55,6 +55,8 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              proposes Inj Map corrections from the wide-band A/F
                              (AN1) of the logs: a line per changed cell (N, P, old,
                              new, %, samples), then the readings left out and why;
+                             each reading against the tune its log ran on (--log-tune,
+                             else the history's, else T.dat, said so);
                              exit 1 when no cell could be given a proposal
   simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...
       [--dump-on-exit FILE.dat]

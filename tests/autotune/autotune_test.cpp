@@ -422,6 +422,23 @@ TEST(AutoTune, ALogThatRanOnTwoTunesTakesEachPartAgainstItsOwn) {
               2.5);
 }
 
+TEST(AutoTune, ATuneWhoseAxesDifferGivesEachCellWhatItHeldAtThatCellsBreakpoints) {
+    // The same fuel at the same rpm, the tune the log ran on indexed one column to the left.
+    const InjectionMap now = shapedTune();
+    InjectionMap before = now;
+    for (std::size_t c = 0; c < kMapAxisSize; ++c) {
+        before.axes.column[c] = now.axes.column[0] + 400.0 * (static_cast<double>(c) - 1);
+        for (std::size_t r = 0; r < kMapAxisSize; ++r)
+            before.raw[r][c] = now.raw[r][c == 0 ? 0 : c - 1];
+    }
+    TestLog log;
+    log.hold(30, {kRpm, kLoad, 14.7}).hold(10, {kRpm, kLoad, 14.7});
+    const AutoTuneLog ranOn(log.store(), false, {{0, before}});
+    const CellResult cell = proposeCorrections({ranOn}, now, flatTarget(), {}, {}).cells[4][6];
+    EXPECT_EQ(cell.verdict, CellVerdict::NoChange);
+    EXPECT_NEAR(cell.correction, 1, 1e-9);
+}
+
 TEST(AutoTune, AMissingGroupNamesTheBoxToTickAndAnAn1ThatIsNoAfrIsNamed) {
     LogStore log;
     log.IncludeGroup[kGroupAdvanced] = true;
