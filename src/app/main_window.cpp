@@ -596,6 +596,7 @@ MapWatchWindow& MainWindow::mapWatch() {
         m_mapWatch->showMonitor = [this] {
             if (!m_menus.mnuMonitor->isChecked()) m_menus.mnuMonitor->trigger();
         };
+        m_mapWatch->history = [this] { return m_tuneHistory.get(); };
         m_mapWatch->showChart = [this] {
             if (!m_menus.mnuChart->isChecked()) m_menus.mnuChart->trigger();
         };
@@ -611,6 +612,7 @@ AutoTuneWindow& MainWindow::autoTune() {
         // The Update button's own handler, which is enabled by the cells just applied.
         m_autoTune->update = [this] { m_cmdUpdate->click(); };
         m_autoTune->applied = [this] { autoTuneApplied(); };
+        m_autoTune->history = [this] { return m_tuneHistory.get(); };
     }
     return *m_autoTune;
 }

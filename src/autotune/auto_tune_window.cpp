@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -21,6 +23,7 @@
 
 #include "autotune/proposal_text.h"
 #include "autotune/target_afr.h"
+#include "history/tune_history.h"
 #include "monitor/log_file.h"
 #include "monitor/log_reader.h"
 #include "transfer/data_file.h"
@@ -226,6 +229,11 @@ QWidget* AutoTuneWindow::buildProposalTab() {
     m_lblLogs = new QLabel(page);
     m_lblLogs->setObjectName(QStringLiteral("lblLogs"));
     v->addWidget(m_lblLogs);
+    m_lblTunes = new QLabel(page);
+    m_lblTunes->setObjectName(QStringLiteral("lblTunes"));
+    m_lblTunes->setWordWrap(true);
+    m_lblTunes->hide();
+    v->addWidget(m_lblTunes);
     m_grid = mapLikeGrid(m_session, page);
     m_grid->setObjectName(QStringLiteral("grdProposal"));
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -249,6 +257,8 @@ QWidget* AutoTuneWindow::buildProposalTab() {
         m_openedNames.clear();
         m_openedPaths.clear();
         m_openedContinue.clear();
+        m_openedHashes.clear();
+        m_assumed.clear();
         reevaluate();
     });
     connect(m_cmdApply, &QPushButton::clicked, this, &AutoTuneWindow::apply);
@@ -297,24 +307,73 @@ MapField AutoTuneWindow::target() const {
                     : defaultTargetAfr(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
 }
 
+std::vector<RanOnMap> AutoTuneWindow::ranOnOf(RanOnTunes& tunes, const LogTunes& known,
+                                              const std::string& key, const std::string& logName,
+                                              QStringList& notes) {
+    RanOnTunes::Resolved r = tunes.resolve(known);
+    if (r.known) return std::move(r.ranOn);
+    notes << latin1(unknownTuneText(logName, fileNameOf(m_session.captionFile)));
+    // A log goes on being taken as run on the tune it was first taken as: analysed again after
+    // an Apply, it is still the log of the tune before.
+    if (key.empty()) return std::move(r.ranOn);
+    const InjectionMap& assumed = m_assumed.try_emplace(key, tunes.hostMap()).first->second;
+    if (r.ranOn.empty()) return {{0, assumed}};
+    for (std::size_t k = 0; k < known.size(); ++k)
+        if (!tunes.find(known[k].tuneHash)) r.ranOn[k].tune = assumed;
+    return std::move(r.ranOn);
+}
+
 std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
     std::vector<AutoTuneLog> logs;
     QStringList names;
+    QStringList notes;
+    RanOnTunes tunes(m_session.tune(), history ? history() : nullptr, m_session.prompts);
+    const std::string memoryName =
+        m_live.logName().empty() ? std::string("the log in memory") : fileNameOf(m_live.logName());
+    const std::string memoryKey = "memory " + std::to_string(m_liveTune.logGeneration());
+    // The log in memory as a file: the same log opened from the disk is read once.
+    std::string memoryHash;
+    bool memoryRead = false;
     if (m_liveTune.running()) {
         if (const std::optional<AutoTuneLog> run = m_liveTune.runSoFar()) {
-            logs.push_back(*run);
+            // Written to while it runs: what it wrote is known by when (writtenAt).
+            logs.emplace_back(run->log, run->continuesRun,
+                              ranOnOf(tunes, m_live.tunes(), {}, memoryName, notes));
             names << tr("the run being logged (%1 samples)").arg(run->log->sampleCount());
+            memoryRead = true;
         }
     } else if (m_log.LogLast > 0) {
-        logs.push_back(&m_log);
-        names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
+        const std::string an1 = m_session.trace.TraceName[kAn1Item];
+        if (m_log.IncludeGroup[kGroupAux] && !namesAnAfr(an1)) {
+            notes << latin1("the A/F is read from AN1, and AN1 of " + memoryName + " is \"" + an1 +
+                            "\", not a calibrated wide-band A/F");
+        } else {
+            logs.emplace_back(&m_log, false,
+                              ranOnOf(tunes, m_live.tunes(), memoryKey, memoryName, notes));
+            names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
+            memoryRead = true;
+            if (!m_opened.empty()) memoryHash = contentHash(logFileText(m_log, m_session.trace));
+        }
     }
     for (std::size_t k = 0; k < m_opened.size(); ++k) {
-        logs.emplace_back(m_opened[k].get(), m_openedContinue[k]);
+        std::error_code ec;
+        const bool inMemory =
+            memoryRead && (m_openedHashes[k] == memoryHash ||
+                           (!m_live.logName().empty() &&
+                            std::filesystem::equivalent(m_openedPaths[k], m_live.logName(), ec)));
+        if (inMemory) {
+            notes << tr("%1 is the log in memory: it is read once.").arg(latin1(m_openedNames[k]));
+            continue;
+        }
+        logs.emplace_back(m_opened[k].get(), m_openedContinue[k],
+                          ranOnOf(tunes, tunes.tunesOfLog(m_openedHashes[k]), m_openedHashes[k],
+                                  m_openedNames[k], notes));
         names << latin1(m_openedNames[k]);
     }
     m_lblLogs->setText(names.isEmpty() ? tr("No log to analyse: log a run or open log files.")
                                        : tr("Logs: %1").arg(names.join(QStringLiteral(", "))));
+    m_lblTunes->setText(notes.join(QLatin1Char('\n')));
+    m_lblTunes->setVisible(!notes.isEmpty());
     return logs;
 }
 
@@ -350,14 +409,31 @@ void AutoTuneWindow::openLogs() {
         return std::tie(pa.first, pa.part) < std::tie(pb.first, pb.part);
     });
     for (const std::string& path : paths) {
-        auto log = std::make_unique<LogStore>();
-        if (!openLogFile(*log, m_session.trace, m_session.prompts, path, fileNameOf(path)))
+        const std::string name = fileNameOf(path);
+        const auto contents = readLogContents(m_session.prompts, path, name);
+        if (!contents) continue;
+        const std::string hash = contentHash(*contents);
+        if (std::find(m_openedHashes.begin(), m_openedHashes.end(), hash) != m_openedHashes.end()) {
+            statusBar()->showMessage(tr("%1 is open already: it is read once.").arg(latin1(name)));
             continue;
+        }
+        if (const std::string an1 = an1HeadingOf(*contents); !an1.empty() && !namesAnAfr(an1)) {
+            m_session.prompts.tell("The A/F is read from AN1, and AN1 of " + name + " is \"" + an1 +
+                                       "\", not a calibrated wide-band A/F.",
+                                   MessageIcon::Exclamation);
+            continue;
+        }
+        auto log = std::make_unique<LogStore>();
+        if (!openLogFile(*log, m_session.trace, m_session.prompts, path, name)) continue;
+        // A part goes on with the run before it when its name says so and its times carry on.
+        const bool continues =
+            !m_openedPaths.empty() && continuesLog(m_openedPaths.back(), path) &&
+            log->LogTime(0) >= m_opened.back()->LogTime(m_opened.back()->LogLast);
         m_opened.push_back(std::move(log));
-        m_openedNames.push_back(fileNameOf(path));
-        m_openedContinue.push_back(!m_openedPaths.empty() &&
-                                   continuesLog(m_openedPaths.back(), path));
+        m_openedNames.push_back(name);
+        m_openedContinue.push_back(continues);
         m_openedPaths.push_back(path);
+        m_openedHashes.push_back(hash);
     }
     analyse();
 }
@@ -435,10 +511,15 @@ void AutoTuneWindow::apply() {
     }
     std::optional<CellRange> only;
     const QList<QTableWidgetSelectionRange> ranges = m_grid->selectedRanges();
-    if (ranges.size() == 1 && (ranges[0].rowCount() > 1 || ranges[0].columnCount() > 1)) {
-        const QTableWidgetSelectionRange& r = ranges[0];
-        only =
-            CellRange{r.topRow() + 1, r.leftColumn() + 1, r.bottomRow() + 1, r.rightColumn() + 1};
+    if (!ranges.isEmpty()) {
+        // The grid selects one block at a time; the block around every range is what is meant.
+        CellRange r{ranges[0].topRow() + 1, ranges[0].leftColumn() + 1, ranges[0].bottomRow() + 1,
+                    ranges[0].rightColumn() + 1};
+        for (const QTableWidgetSelectionRange& more : ranges)
+            r = {std::min(r.top(), more.topRow() + 1), std::min(r.left(), more.leftColumn() + 1),
+                 std::max(r.bottom(), more.bottomRow() + 1),
+                 std::max(r.right(), more.rightColumn() + 1)};
+        only = r;
     }
     const std::size_t cells = applyCells(only).size();
     if (cells > 0 && applied) applied();
@@ -551,6 +632,24 @@ void AutoTuneWindow::defaultTarget() {
 
 void AutoTuneWindow::saveSettings() {
     saveWindowPlacement(m_store, "AutoTune", placementOf(*this));
+}
+
+void AutoTuneWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    keepOnScreen();
+    // A window manager puts its frame round the window after it is shown.
+    QTimer::singleShot(0, this, &AutoTuneWindow::keepOnScreen);
+}
+
+void AutoTuneWindow::keepOnScreen() {
+    const QScreen* s = screen();
+    if (!isVisible() || !s || isMaximized() || isMinimized()) return;
+    const QRect area = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QPoint inside(
+        std::clamp(frame.x(), area.x(), std::max(area.x(), area.right() + 1 - frame.width())),
+        std::clamp(frame.y(), area.y(), std::max(area.y(), area.bottom() + 1 - frame.height())));
+    if (inside != frame.topLeft()) move(inside);
 }
 
 void AutoTuneWindow::hideEvent(QHideEvent* event) {

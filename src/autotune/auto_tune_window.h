@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "autotune/autotune.h"
 #include "autotune/live_auto_tune.h"
+#include "autotune/ran_on_tunes.h"
 #include "monitor/live_run.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
@@ -37,6 +39,8 @@ public:
     std::function<void()> update;
     // Told when Apply changed the Inj Map: the tune history keeps the result.
     std::function<void()> applied;
+    // The main window's tune history, which names the tunes logs ran on; none when not kept.
+    std::function<const TuneHistory*()> history;
     // The dialogs; tests replace them. Empty means cancelled.
     std::function<std::vector<std::string>()> chooseLogs;
     std::function<std::string()> chooseTargetToOpen;
@@ -52,7 +56,7 @@ public:
     // The Inj Map as it is now against the log in memory and the logs opened.
     void analyse();
     void openLogs();
-    // The whole proposal, or the cells selected when there are more than one.
+    // The cells selected, or the whole proposal when none is.
     void apply();
     void setSelectedLocked(bool locked);
     // Every 5 s while Live is on.
@@ -64,6 +68,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* buildProposalTab();
@@ -86,6 +91,12 @@ private:
     void defaultTarget();
     void setLive(bool on);
     void saveSettings();
+    // The whole window, title bar included, inside the free area of its screen.
+    void keepOnScreen();
+    // The tunes a log ran on; one not known is taken as the Inj Map it was first analysed on
+    // (the tune in the window then, which an Apply since may have changed), and said so.
+    std::vector<RanOnMap> ranOnOf(RanOnTunes& tunes, const LogTunes& known, const std::string& key,
+                                  const std::string& logName, QStringList& notes);
 
     Session& m_session;
     LiveRun& m_live;
@@ -96,6 +107,7 @@ private:
     QTableWidget* m_grid = nullptr;
     QTableWidget* m_targetGrid = nullptr;
     QLabel* m_lblLogs = nullptr;
+    QLabel* m_lblTunes = nullptr;
     QLabel* m_lblReadings = nullptr;
     QLabel* m_lblDiagnosis = nullptr;
     QLabel* m_lblTarget = nullptr;
@@ -109,7 +121,10 @@ private:
     std::vector<std::unique_ptr<LogStore>> m_opened;
     std::vector<std::string> m_openedNames;
     std::vector<std::string> m_openedPaths;
-    std::vector<bool> m_openedContinue;  // goes on with the run of the log before it
+    std::vector<bool> m_openedContinue;       // goes on with the run of the log before it
+    std::vector<std::string> m_openedHashes;  // of their contents
+    // The Inj Map a log whose tune is not known was first taken as run on, by log.
+    std::map<std::string, InjectionMap> m_assumed;
     std::optional<InjectionMap> m_tune;  // the Inj Map of the last analysis
     std::optional<AutoTuneProposal> m_proposal;
     CellLocks m_locks{};

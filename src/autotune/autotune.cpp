@@ -1,10 +1,14 @@
 #include "autotune/autotune.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <deque>
 #include <limits>
 #include <optional>
+
+#include "model/descriptors.h"
+#include "monitor/log_reader.h"
 
 namespace tunalyx {
 
@@ -22,11 +26,76 @@ constexpr double kChangeStandardErrors = 2;
 
 struct Reading {
     std::array<CellShare, 4> shares;
-    double correction;
-    int dominant;  // the cell with the largest share, row * 20 + column
+    std::array<double, 4> held;  // the value each share's cell had when the reading was taken
+    double correction;           // measured / target A/F
+    double level;                // what it asks of its dominant cell, relative to the map's value
+    int dominant;                // the cell with the largest share, row * 20 + column
     double seconds;
     double afr;
 };
+
+using ValueGrid = std::array<std::array<double, kMapAxisSize>, kMapAxisSize>;
+
+// The values a tune a log ran on gives the cells of the map proposed for: its own cells when
+// the axes are the same, else its value at each cell's breakpoints.
+ValueGrid heldValues(const InjectionMap& ranOn, const InjectionMap& tune) {
+    ValueGrid held{};
+    const bool sameAxes = ranOn.axes.row == tune.axes.row && ranOn.axes.column == tune.axes.column;
+    for (int row = 0; row < kMapAxisSize; ++row)
+        for (int col = 0; col < kMapAxisSize; ++col) {
+            double& v = held[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            if (sameAxes) {
+                v = ranOn.value(row, col);
+                continue;
+            }
+            v = 0;
+            for (const CellShare& s :
+                 bilinearShares(ranOn.axes, tune.axes.column[static_cast<std::size_t>(col)],
+                                tune.axes.row[static_cast<std::size_t>(row)]))
+                v += s.weight * ranOn.value(s.row, s.col);
+        }
+    return held;
+}
+
+// Which of a log's tunes each sample ran on.
+class RanOnSegments {
+public:
+    RanOnSegments(const AutoTuneLog& log, const InjectionMap& tune) {
+        if (log.ranOn.empty()) {
+            m_first.push_back(0);
+            m_held.push_back(heldValues(tune, tune));
+            return;
+        }
+        std::vector<const RanOnMap*> sorted;
+        for (const RanOnMap& r : log.ranOn)
+            sorted.push_back(&r);
+        std::stable_sort(sorted.begin(), sorted.end(), [](const RanOnMap* a, const RanOnMap* b) {
+            return a->firstSample < b->firstSample;
+        });
+        for (const RanOnMap* r : sorted) {
+            m_first.push_back(r->firstSample);
+            m_held.push_back(heldValues(r->tune, tune));
+        }
+    }
+    // The segment of sample `s`; samples before the first segment are the first's.
+    [[nodiscard]] std::size_t of(int s) const {
+        const auto after = std::upper_bound(m_first.begin(), m_first.end(), s);
+        return after == m_first.begin() ? 0 : static_cast<std::size_t>(after - m_first.begin() - 1);
+    }
+    [[nodiscard]] const ValueGrid& held(std::size_t segment) const { return m_held[segment]; }
+
+private:
+    std::vector<int> m_first;
+    std::vector<ValueGrid> m_held;
+};
+
+bool onAxis(double v, const std::array<double, kMapAxisSize>& axis) {
+    return std::isfinite(v) && v >= axis.front() && v <= axis.back();
+}
+
+bool onMap(double rpm, double load, const MapAxes& axes) {
+    return onAxis(rpm, axes.column) && onAxis(load, axes.row);
+}
 
 struct Point {
     double rpm;
@@ -210,6 +279,7 @@ void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField&
              const AutoTuneSettings& s, ReadingCounts& counts, std::vector<Reading>& readings) {
     const LogStore& log = *input.log;
     const Samples samples(log, s.afrItem);
+    const RanOnSegments segments(input, tune);
     const int n = samples.count();
     if (n < 1) return;
     const double start = samples.seconds(0);
@@ -227,7 +297,15 @@ void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField&
         if (samples.injMs(i) <= 0) lastCut = t;
         const bool startOfRun = !input.continuesRun && t - start < s.startOfRunSeconds;
         if (rejected(readingRejection(samples, i, startOfRun, s))) continue;
+        if (!onMap(samples.rpm(i), samples.load(i), tune.axes)) {
+            reject(Rejection::OffMap);
+            continue;
+        }
         const Burn burn = burnOf(samples, i, s);
+        if (!onMap(burn.point.rpm, burn.point.load, tune.axes)) {
+            reject(Rejection::OffMap);
+            continue;
+        }
         if (rejected(engineRejection(samples, i, burn.delay, lastCut, s))) continue;
         const double afr = samples.afr(i);
         if (spikes.spike(t, afr)) {
@@ -238,14 +316,34 @@ void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField&
             }
             continue;
         }
+        // The gas read may have burned under the tune before a change of tune.
+        const std::size_t segment = segments.of(i);
+        if (segments.of(samples.before(t - burn.delay - s.afterFuelCutSeconds, i)) != segment) {
+            reject(Rejection::Rewritten);
+            continue;
+        }
         const Point& p = burn.point;
         Reading r{bilinearShares(tune.axes, p.rpm, p.load),
-                  afr / interpolateField(target, tune.axes, p.rpm, p.load), 0, t, afr};
+                  {},
+                  afr / interpolateField(target, tune.axes, p.rpm, p.load),
+                  0,
+                  0,
+                  t,
+                  afr};
         if (cellRewritten(r, burn.delay, s)) {
             reject(Rejection::Rewritten);
             continue;
         }
+        const ValueGrid& held = segments.held(segment);
+        for (std::size_t k = 0; k < r.shares.size(); ++k)
+            r.held[k] = held[static_cast<std::size_t>(r.shares[k].row)]
+                            [static_cast<std::size_t>(r.shares[k].col)];
         r.dominant = dominantCell(r.shares);
+        const int row = r.dominant / kMapAxisSize;
+        const int col = r.dominant % kMapAxisSize;
+        const double now = tune.value(row, col);
+        const double wasHeld = held[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+        r.level = now > 0 ? r.correction * wasHeld / now : r.correction;
         readings.push_back(r);
     }
 }
@@ -260,7 +358,7 @@ double median(std::vector<double>& values) {
 void dropOutliers(std::vector<Reading>& readings, double mads, ReadingCounts& counts) {
     std::vector<std::vector<double>> byCell(kMapAxisSize * kMapAxisSize);
     for (const Reading& r : readings)
-        byCell[static_cast<std::size_t>(r.dominant)].push_back(r.correction);
+        byCell[static_cast<std::size_t>(r.dominant)].push_back(r.level);
     std::vector<double> centre(byCell.size(), 0);
     std::vector<double> reach(byCell.size(), 0);
     for (std::size_t c = 0; c < byCell.size(); ++c) {
@@ -273,68 +371,84 @@ void dropOutliers(std::vector<Reading>& readings, double mads, ReadingCounts& co
     }
     const auto outlier = [&](const Reading& r) {
         const auto c = static_cast<std::size_t>(r.dominant);
-        return std::abs(r.correction - centre[c]) > reach[c];
+        return std::abs(r.level - centre[c]) > reach[c];
     };
     const auto kept = std::remove_if(readings.begin(), readings.end(), outlier);
     counts.rejected[static_cast<std::size_t>(Rejection::Outlier)] += readings.end() - kept;
     readings.erase(kept, readings.end());
 }
 
-// A cell's readings, each weighted by its share of the cell.
+// A cell's readings, each weighted by its share of the cell: the value the cell held when read
+// (h) and the value it asks for (v = h x correction).
 struct CellSums {
-    double w = 0, wc = 0, wcc = 0, ww = 0;
+    double w = 0, wh = 0, wv = 0, wvv = 0, ww = 0;
 };
 using SumGrid = std::array<std::array<CellSums, kMapAxisSize>, kMapAxisSize>;
 
 SumGrid cellSums(const std::vector<Reading>& readings) {
     SumGrid sums{};
     for (const Reading& r : readings) {
-        for (const CellShare& share : r.shares) {
+        for (std::size_t k = 0; k < r.shares.size(); ++k) {
+            const CellShare& share = r.shares[k];
             if (share.weight <= 0) continue;
             CellSums& cell =
                 sums[static_cast<std::size_t>(share.row)][static_cast<std::size_t>(share.col)];
+            const double v = r.held[k] * r.correction;
             cell.w += share.weight;
-            cell.wc += share.weight * r.correction;
-            cell.wcc += share.weight * r.correction * r.correction;
+            cell.wh += share.weight * r.held[k];
+            cell.wv += share.weight * v;
+            cell.wvv += share.weight * v * v;
             cell.ww += share.weight * share.weight;
         }
     }
     return sums;
 }
 
+// What a cell's readings ask for: the value it held when read and the value wanted, weighted
+// means of its readings.
+struct Asked {
+    double held;
+    double wanted;
+};
+
 // The cell's samples, correction and spread from its sums, and the verdict of a cell that is not
-// to change; true when its readings are enough to give it a new value.
-bool measureCell(CellResult& cell, const CellSums& sum, bool locked, const AutoTuneSettings& s) {
-    if (sum.w <= 0) return false;
+// to change; what it asks for when its readings are enough to give it a new value.
+std::optional<Asked> measureCell(CellResult& cell, const CellSums& sum, bool locked,
+                                 const AutoTuneSettings& s) {
+    if (sum.w <= 0) return std::nullopt;
+    const Asked asked{sum.wh / sum.w, sum.wv / sum.w};
     cell.samples = sum.w * sum.w / sum.ww;
-    cell.correction = sum.wc / sum.w;
-    cell.spreadPercent =
-        std::sqrt(std::max(0.0, sum.wcc / sum.w - cell.correction * cell.correction)) /
-        cell.correction * 100;
+    // Against the value in the map now; a cell at 0 can only be told against what it held.
+    cell.correction = asked.wanted / (cell.oldValue > 0 ? cell.oldValue : asked.held);
+    cell.spreadPercent = std::sqrt(std::max(0.0, sum.wvv / sum.w - asked.wanted * asked.wanted)) /
+                         asked.wanted * 100;
     if (locked)
         cell.verdict = CellVerdict::Locked;
     else if (cell.samples < s.minSamples)
         cell.verdict = CellVerdict::TooFew;
     else if (cell.spreadPercent > s.maxSpreadPercent)
         cell.verdict = CellVerdict::TooSpread;
-    return cell.verdict == CellVerdict::NoData;
+    if (cell.verdict != CellVerdict::NoData) return std::nullopt;
+    return asked;
 }
 
-// The measured cell's new value, its correction held to the largest change allowed and rounded
-// to the map's steps, and its verdict.
-void proposeValue(CellResult& cell, const MapDescriptor& codec, double maxChangePercent) {
+// The measured cell's new value: the value wanted, held to the largest change from the value the
+// readings were taken on and rounded to the map's steps, and its verdict.
+void proposeValue(CellResult& cell, const Asked& asked, const MapDescriptor& codec,
+                  double maxChangePercent) {
     const double lowest = codec.min * codec.scale + codec.offset;
     const double highest = codec.max * codec.scale + codec.offset;
     // Lean (measured above target) wants more fuel: the value grows by the same factor.
     const double limit = maxChangePercent / 100;
-    const double factor = std::clamp(cell.correction, 1 - limit, 1 + limit);
+    const double wanted = asked.wanted;
+    const double held = asked.held > 0 ? asked.held : wanted;
+    const double limited = held * std::clamp(wanted / held, 1 - limit, 1 + limit);
     const auto raw = static_cast<std::int32_t>(
-        std::clamp(std::lround((cell.oldValue * factor - codec.offset) / codec.scale),
+        std::clamp(std::lround((limited - codec.offset) / codec.scale),
                    static_cast<long>(codec.min), static_cast<long>(codec.max)));
     cell.newRaw = raw;
     cell.newValue = raw * codec.scale + codec.offset;
-    const double wanted = cell.oldValue * cell.correction;
-    const double standardError = cell.spreadPercent / 100 / std::sqrt(cell.samples) * cell.oldValue;
+    const double standardError = cell.spreadPercent / 100 / std::sqrt(cell.samples) * wanted;
     if (wanted < lowest || wanted > highest) {
         cell.verdict = CellVerdict::OutOfRange;
     } else if (raw == cell.oldRaw || std::abs(wanted - cell.oldValue) <
@@ -381,6 +495,8 @@ const char* rejectionName(Rejection reason) {
             return "cold engine";
         case Rejection::Railed:
             return "A/F out of range";
+        case Rejection::OffMap:
+            return "off the map";
         case Rejection::FuelCut:
             return "fuel cut";
         case Rejection::Transient:
@@ -399,6 +515,51 @@ std::string ReadingCounts::line() const {
         out += std::string(r == 0 ? " " : ", ") + rejectionName(static_cast<Rejection>(r)) + " " +
                std::to_string(rejected[r]);
     return out + " (" + std::to_string(accepted) + " of " + std::to_string(total) + " used)";
+}
+
+const char* groupBoxName(int group) {
+    static constexpr const char* kNames[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
+                                                             "Map Ref", "Advanced"};
+    return group >= 0 && group < kTraceGroupCount ? kNames[group] : "";
+}
+
+std::string missingGroupsProblem(const LogStore& log, int afrItem) {
+    const TraceItems items;
+    const int afrGroup = items.TraceGroup[static_cast<std::size_t>(afrItem)];
+    std::string missing;
+    int count = 0;
+    for (int group = 0; group < kTraceGroupCount; ++group) {
+        if ((group != kGroupAdvanced && group != afrGroup) ||
+            log.IncludeGroup[static_cast<std::size_t>(group)])
+            continue;
+        missing += std::string(count++ ? " and " : "") + groupBoxName(group);
+    }
+    if (count == 0) return {};
+    return "a log without the " + missing + (count > 1 ? " groups" : " group") +
+           " cannot be tuned from: tick " + missing + " in the Monitor before logging";
+}
+
+bool namesAnAfr(std::string_view name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* word : {"a/f", "afr", "wide band", "wideband", "air fuel", "air/fuel"})
+        if (lower.find(word) != std::string::npos) return true;
+    return false;
+}
+
+std::string an1HeadingOf(std::string_view logText) {
+    const LogLines lines(logText);
+    if (!lines.isLogFile()) return {};
+    const TraceItems items;
+    const std::vector<std::string_view> headings = splitFields(lines.header(), '\t');
+    const std::size_t calibrated = 4;  // AN1 raw .. AN4 raw, then AN1 as calibrated
+    for (std::size_t j = 1; j + calibrated < headings.size(); ++j)
+        if (headings[j] == items.TraceName[static_cast<std::size_t>(items.lookup(kGroupAux, 0))] &&
+            headings[j + 1] ==
+                items.TraceName[static_cast<std::size_t>(items.lookup(kGroupAux, 1))])
+            return std::string(headings[j + calibrated]);
+    return {};
 }
 
 double InjectionMap::value(int row, int col) const {
@@ -454,18 +615,10 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
                                     const MapField& target, const CellLocks& locks,
                                     const AutoTuneSettings& s) {
     AutoTuneProposal p;
-    TraceItems items;
-    items.InitTraceItemLookup();
-    const int afrGroup = items.TraceGroup[static_cast<std::size_t>(s.afrItem)];
     std::vector<Reading> readings;
     for (const AutoTuneLog& input : logs) {
-        if (!input.log->IncludeGroup[kGroupAdvanced] ||
-            !input.log->IncludeGroup[static_cast<std::size_t>(afrGroup)]) {
-            p.problem =
-                "a log without the Advanced group and the A/F item's group cannot be "
-                "tuned from";
-            return p;
-        }
+        p.problem = missingGroupsProblem(*input.log, s.afrItem);
+        if (!p.problem.empty()) return p;
         readLog(input, tune, target, s, p.readings, readings);
     }
     dropOutliers(readings, s.outlierMads, p.readings);
@@ -479,8 +632,8 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
             CellResult& cell = p.cells[r][c];
             cell.oldRaw = cell.newRaw = tune.raw[r][c];
             cell.oldValue = cell.newValue = tune.value(row, col);
-            if (measureCell(cell, sums[r][c], locks[r][c], s))
-                proposeValue(cell, tune.codec, s.maxChangePercent);
+            if (const auto asked = measureCell(cell, sums[r][c], locks[r][c], s))
+                proposeValue(cell, *asked, tune.codec, s.maxChangePercent);
         }
     }
     p.diagnosis = diagnose(p, s.minSamples);

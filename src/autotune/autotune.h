@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "maps/map_axes.h"
@@ -41,10 +43,10 @@ struct AutoTuneSettings {
 };
 
 // Why a reading was not learned from.
-enum class Rejection { StartOfRun, Cold, Railed, FuelCut, Transient, Rewritten, Outlier };
-inline constexpr std::size_t kRejectionCount = 7;
-// "start of run", "cold engine", "A/F out of range", "fuel cut", "transient", "cell rewritten",
-// "outlier"
+enum class Rejection { StartOfRun, Cold, Railed, OffMap, FuelCut, Transient, Rewritten, Outlier };
+inline constexpr std::size_t kRejectionCount = 8;
+// "start of run", "cold engine", "A/F out of range", "off the map", "fuel cut", "transient",
+// "cell rewritten", "outlier"
 [[nodiscard]] const char* rejectionName(Rejection reason);
 
 struct ReadingCounts {
@@ -68,9 +70,11 @@ enum class CellVerdict {
 
 struct CellResult {
     CellVerdict verdict = CellVerdict::NoData;
-    double samples = 0;        // effective count: (sum of weights)^2 / sum of squared weights
-    double correction = 1;     // weighted mean of measured / target A/F
-    double spreadPercent = 0;  // weighted standard deviation of the corrections
+    double samples = 0;  // effective count: (sum of weights)^2 / sum of squared weights
+    // What the readings ask of the cell's value in the map proposed for: the weighted mean of
+    // (the value the cell had when read x measured / target A/F), over that value.
+    double correction = 1;
+    double spreadPercent = 0;  // weighted standard deviation of those values, in % of their mean
     std::int32_t oldRaw = 0;
     std::int32_t newRaw = 0;  // as the grid stores it; equal to oldRaw without a proposal
     double oldValue = 0;
@@ -109,21 +113,46 @@ struct AutoTuneProposal {
 std::vector<CellText> applyProposal(MapGrids& maps, const AutoTuneProposal& proposal,
                                     const std::optional<CellRange>& only = std::nullopt);
 
+// The Inj Map the samples of a log ran on from `firstSample` to the next one's first.
+struct RanOnMap {
+    int firstSample = 0;
+    InjectionMap tune;
+};
+
 // A log to learn from. One that goes on from the log before it (the next part of a run too long
-// for one log) has no start of run of its own.
+// for one log) has no start of run of its own. Each reading is taken against the tune its
+// sample ran on (none given: the tune proposed for); a reading whose gas may have burned under
+// the tune before a change is left out as rewritten.
 struct AutoTuneLog {
-    AutoTuneLog(const LogStore* store, bool continues = false)  // NOLINT: a log alone is common
-        : log(store), continuesRun(continues) {}
+    AutoTuneLog(const LogStore* store, bool continues = false,  // NOLINT: a log alone is common
+                std::vector<RanOnMap> tunes = {})
+        : log(store), continuesRun(continues), ranOn(std::move(tunes)) {}
     const LogStore* log;
     bool continuesRun;
+    std::vector<RanOnMap> ranOn;
 };
+
+// The Monitor's name of a live-data group, the box to tick for it: "Basic", "Sensors",
+// "Aux A/D", "Map Ref", "Advanced".
+[[nodiscard]] const char* groupBoxName(int group);
+// Why a log's groups cannot be tuned from ("a log without the Aux A/D group ... tick Aux A/D in
+// the Monitor"), empty when it has the Advanced group and the A/F item's.
+[[nodiscard]] std::string missingGroupsProblem(const LogStore& log, int afrItem);
+// Whether an item named `name` (its log heading, "AN1 Wide Band") reads a calibrated A/F.
+[[nodiscard]] bool namesAnAfr(std::string_view name);
+// The heading a log file's text gives the item AN1 is calibrated into; empty without the Aux
+// group.
+[[nodiscard]] std::string an1HeadingOf(std::string_view logText);
 
 // The delay auto-tune assumes from cylinder to sensor: about 600 ms at idle and light load down to
 // about 150 ms at high rpm and load, times `scale`.
 [[nodiscard]] double assumedDelaySeconds(double rpm, double load, double scale = 1);
 
-// Proposes Inj Map corrections from logs of the calibrated wide-band A/F. Deterministic: the
-// same logs, tune and settings give the same proposal.
+// Proposes Inj Map corrections from logs of the calibrated wide-band A/F. A cell's new value is
+// what it held when read times the correction, held to the largest change from that value, and
+// stated against `tune`: a cell that holds it already proposes nothing. Readings outside the
+// axes of `tune` are left out. Deterministic: the same logs, tune and settings give the same
+// proposal.
 [[nodiscard]] AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs,
                                                   const InjectionMap& tune, const MapField& target,
                                                   const CellLocks& locks,

@@ -41,6 +41,7 @@ void LiveAutoTune::written(const std::vector<CellText>& cells) {
 
 void LiveAutoTune::runStarted() {
     m_running = true;
+    ++m_generation;
     m_writtenAt = AutoTuneSettings::neverWritten();
     m_lastWrite.reset();
     m_copied = 0;
@@ -50,6 +51,7 @@ void LiveAutoTune::runStarted() {
 
 void LiveAutoTune::partStarted(int /*part*/) {
     // The engine runs on, and the times with it: the cells written stay written.
+    ++m_generation;
     m_copied = 0;
     m_seen = -1;
     m_partContinues = true;
@@ -57,6 +59,7 @@ void LiveAutoTune::partStarted(int /*part*/) {
 
 void LiveAutoTune::logReplaced() {
     // Its times are no longer those of the writes.
+    ++m_generation;
     m_writtenAt = AutoTuneSettings::neverWritten();
     m_lastWrite.reset();
 }

@@ -40,6 +40,8 @@ public:
     [[nodiscard]] const WrittenAt& writtenAt() const { return m_writtenAt; }
     // The run's newest published sample, in seconds from its first.
     [[nodiscard]] double newestSeconds() const;
+    // Counts the logs the run's log store has held: a new run, a part or a log opened changes it.
+    [[nodiscard]] int logGeneration() const { return m_generation; }
 
     // LiveConsumer
     void runStarted() override;
@@ -56,6 +58,7 @@ private:
     bool m_partContinues = false;
     WrittenAt m_writtenAt = AutoTuneSettings::neverWritten();
     std::optional<double> m_lastWrite;  // this run's
+    int m_generation = 0;
 };
 
 }  // namespace tunalyx

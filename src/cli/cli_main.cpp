@@ -18,15 +18,15 @@ int main(int argc, char** argv) {
     std::vector<std::string> words(argv + 1, argv + argc);
     std::string error;
     const CliArgs args =
-        parseCliArgs(words, {"--port",       "--out",          "--base",
-                             "--to",         "--family",       "--fault",
-                             "--groups",     "--samples",      "--seconds",
-                             "--tune",       "--item",         "--stat",
-                             "--holdoff",    "--maxval",       "--source",
-                             "--dp",         "--dump-on-exit", "--drive",
-                             "--seed",       "--requirement",  "--dump-requirement",
-                             "--log",        "--target",       "--max-change",
-                             "--min-samples"},
+        parseCliArgs(words, {"--port",        "--out",          "--base",
+                             "--to",          "--family",       "--fault",
+                             "--groups",      "--samples",      "--seconds",
+                             "--tune",        "--item",         "--stat",
+                             "--holdoff",     "--maxval",       "--source",
+                             "--dp",          "--dump-on-exit", "--drive",
+                             "--seed",        "--requirement",  "--dump-requirement",
+                             "--log",         "--target",       "--max-change",
+                             "--min-samples", "--log-tune"},
                      error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";

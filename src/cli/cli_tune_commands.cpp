@@ -4,13 +4,20 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "autotune/autotune.h"
+#include "autotune/ran_on_tunes.h"
 #include "autotune/target_afr.h"
 #include "cli/cli_common.h"
+#include "cli/cli_folders.h"
+#include "history/tune_history.h"
 #include "mapwatch/map_watch.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_file.h"
+#include "transfer/data_file.h"
+#include "transfer/qt_file_writer.h"
+#include "versions/tune_file.h"
 
 // The commands that read saved logs against a tune: autotune and mapwatch.
 namespace tunalyx::cli {
@@ -19,12 +26,92 @@ namespace {
 
 const CommandShape kMapWatchShape{
     .required = {"--tune"},
-    .optional = {"--item", "--stat", "--holdoff", "--maxval", "--source", "--dp"},
+    .optional = {"--item", "--stat", "--holdoff", "--maxval", "--source", "--dp", "--log-tune"},
     .positionals = 1,
     .positionalNames = "LOG.txt"};
-const CommandShape kAutoTuneShape{.required = {"--tune", "--out"},
-                                  .optional = {"--target", "--max-change", "--min-samples"},
-                                  .repeatable = {"--log"}};
+const CommandShape kAutoTuneShape{
+    .required = {"--tune", "--out"},
+    .optional = {"--target", "--max-change", "--min-samples", "--log-tune"},
+    .repeatable = {"--log"}};
+
+// A log file given on the command line, read.
+struct GivenLog {
+    std::string path;
+    std::string contents;
+    std::unique_ptr<LogStore> store;
+    bool continuesRun = false;
+};
+
+// The logs in the order of their runs' parts (LOG.txt, LOG-001.txt, ...), each once: a log given
+// twice (the same contents) is read once. A part goes on with the run of the log before it when
+// its name says so and its times carry on. Nothing after a message when one cannot be read.
+std::optional<std::vector<GivenLog>> readLogs(std::vector<std::string> paths, const Session& s,
+                                              CliContext& ctx) {
+    std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+        const LogFilePart pa = logFilePartOf(a);
+        const LogFilePart pb = logFilePartOf(b);
+        return std::tie(pa.first, pa.part) < std::tie(pb.first, pb.part);
+    });
+    std::vector<GivenLog> logs;
+    std::map<std::string, std::string> byHash;
+    for (const std::string& path : paths) {
+        const auto contents = readLogContents(ctx.prompts, path, shownName(path));
+        if (!contents) return std::nullopt;
+        const auto [same, added] = byHash.try_emplace(contentHash(*contents), path);
+        if (!added) {
+            std::cerr << shownName(path) << " is the same log as " << shownName(same->second)
+                      << ": it is read once." << std::endl;
+            continue;
+        }
+        GivenLog log{path, *contents, std::make_unique<LogStore>()};
+        if (!openLogFile(*log.store, s.trace, ctx.prompts, path, shownName(path)))
+            return std::nullopt;
+        if (!logs.empty()) {
+            const LogStore& before = *logs.back().store;
+            log.continuesRun = continuesLog(logs.back().path, path) &&
+                               log.store->LogTime(0) >= before.LogTime(before.LogLast);
+        }
+        logs.push_back(std::move(log));
+    }
+    return logs;
+}
+
+// --log-tune: the Inj Map of the tune every log ran on, in the layout of the tune given.
+// Nothing after a message when it cannot be read; no option, no map.
+struct LogTune {
+    bool ok = true;
+    std::optional<InjectionMap> map;
+};
+LogTune logTuneOf(const CliArgs& args, const Session& s, CliContext& ctx) {
+    const auto path = args.option("--log-tune");
+    if (!path) return {};
+    const std::string name = shownName(*path);
+    const auto text =
+        readWholeFile(ctx.prompts, *path, kLargestDataFile,
+                      {"Error opening " + name, name + " is too large to be an SR20DET Data file",
+                       "Error reading " + name});
+    if (!text) return {false, std::nullopt};
+    const auto tune = tuneFileInLayoutOf(s.tune(), *text, name, ctx.prompts);
+    if (!tune) return {false, std::nullopt};
+    return {true, injectionMapOfTune(*tune)};
+}
+
+// The tunes a log ran on: the one --log-tune gives, else those the history links it to. A log
+// whose tune is not known is said to be taken as the tune given.
+std::vector<RanOnMap> ranOnOf(const GivenLog& log, RanOnTunes& tunes, const LogTune& given,
+                              const std::string& tunePath) {
+    if (given.map) return {{0, *given.map}};
+    RanOnTunes::Resolved resolved = tunes.resolve(tunes.tunesOfLog(contentHash(log.contents)));
+    if (!resolved.known)
+        std::cerr << unknownTuneText(shownName(log.path), shownName(tunePath)) << std::endl;
+    return std::move(resolved.ranOn);
+}
+
+// The history of the command line, to find what the logs ran on.
+struct HistoryReader {
+    QtFileWriter writer;
+    TuneHistory history{historyFolderOf(cliFilesFolder()), writer};
+};
 
 std::string cellName(int row, int col) {
     const auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
@@ -78,15 +165,23 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
         target = *table;
     }
 
-    std::vector<std::unique_ptr<LogStore>> logs;
+    const LogTune given = logTuneOf(args, s, ctx);
+    if (!given.ok) return kExitFailed;
+    const auto logs = readLogs(logPaths, s, ctx);
+    if (!logs) return kExitFailed;
+    HistoryReader reader;
+    RanOnTunes tunes(s.tune(), &reader.history, ctx.prompts);
     std::vector<AutoTuneLog> logList;
-    for (std::size_t k = 0; k < logPaths.size(); ++k) {
-        const std::string& path = logPaths[k];
-        logs.push_back(std::make_unique<LogStore>());
-        if (!openLogFile(*logs.back(), s.trace, ctx.prompts, path, shownName(path)))
-            return kExitFailed;
-        // LOG-001.txt after LOG.txt goes on with the same run.
-        logList.emplace_back(logs.back().get(), k > 0 && continuesLog(logPaths[k - 1], path));
+    for (const GivenLog& log : *logs) {
+        if (const std::string problem = missingGroupsProblem(*log.store, settings.afrItem);
+            !problem.empty())
+            return failed(shownName(log.path) + ": " + problem);
+        // The A/F is read from AN1: an AN1 set up as something else is no A/F.
+        if (const std::string an1 = an1HeadingOf(log.contents); !an1.empty() && !namesAnAfr(an1))
+            return failed("the A/F is read from AN1, and AN1 of " + shownName(log.path) + " is \"" +
+                          an1 + "\", not a calibrated wide-band A/F");
+        logList.emplace_back(log.store.get(), log.continuesRun,
+                             ranOnOf(log, tunes, given, tunePath));
     }
     const AutoTuneProposal proposal =
         proposeCorrections(logList, tune, target, CellLocks{}, settings);
@@ -110,6 +205,17 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
     const int changed = proposal.changedCells();
     std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
     if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
+    const auto measured = [&] {
+        int n = 0;
+        for (const auto& row : proposal.cells)
+            n += static_cast<int>(std::count_if(row.begin(), row.end(), [](const CellResult& c) {
+                return c.verdict == CellVerdict::NoChange;
+            }));
+        return n;
+    };
+    if (changed == 0 && measured() > 0)
+        return failed("nothing to change: the " + std::to_string(measured()) +
+                      " cells the logs measured well enough hold what they ask for already");
     if (changed == 0)
         return failed(
             "no cell could be given a proposal: none had " + shortestDecimal(settings.minSamples) +
@@ -169,11 +275,20 @@ int runMapWatch(const CliArgs& args, CliContext& ctx) {
         options.maxVal = *value;
     }
 
-    auto log = std::make_unique<LogStore>();
-    const std::string& logFile = args.positionals[0];
-    if (!openLogFile(*log, s.trace, ctx.prompts, logFile, shownName(logFile))) return kExitFailed;
-    MapWatch watch(*log);
+    const LogTune given = logTuneOf(args, s, ctx);
+    if (!given.ok) return kExitFailed;
+    const auto logs = readLogs({args.positionals[0]}, s, ctx);
+    if (!logs) return kExitFailed;
+    const GivenLog& log = logs->front();
+    if (!itemLogged(*log.store, options.item))
+        return failed(s.trace.label(options.item) + " is not in " + shownName(log.path) +
+                      ": its group was not logged");
+    HistoryReader reader;
+    RanOnTunes tunes(s.tune(), &reader.history, ctx.prompts);
+    MapWatch watch(*log.store);
     watch.options = options;
+    for (const RanOnMap& ranOn : ranOnOf(log, tunes, given, *args.option("--tune")))
+        watch.ranOnAxes.push_back({ranOn.firstSample, ranOn.tune.axes});
     watch.RecalculateMap(LoadMapAxes(s.codec, s.maps.MapRefBlock));
 
     const Precision precision = itemPrecision(s.trace, options.item);

@@ -36,7 +36,7 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              file; exit 1 when there is none
   export-csv LOG.txt OUT.csv a log file as CSV: item names, time in seconds
   mapwatch LOG.txt --tune T.dat [--item NAME|N] [--stat min|max|avg|num]
-      [--holdoff MS] [--maxval V] [--source advanced|logged] [--dp N]
+      [--holdoff MS] [--maxval V] [--source advanced|logged] [--dp N] [--log-tune T0.dat]
                              the map watch grid of a log, the axes from the tune
   scan --port DEV --out FILE.dat
                              reads all 256 command bytes of any unit into a data file
@@ -51,10 +51,12 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              tune P % lean everywhere). --dump-requirement writes the
                              engine's hidden fuel requirement as a 20 x 20 map
   autotune --tune T.dat --log L.txt [--log L2.txt]... [--target T.afr]
-      [--max-change P] [--min-samples N] --out T2.dat
+      [--max-change P] [--min-samples N] [--log-tune T0.dat] --out T2.dat
                              proposes Inj Map corrections from the wide-band A/F
                              (AN1) of the logs: a line per changed cell (N, P, old,
                              new, %, samples), then the readings left out and why;
+                             each reading against the tune its log ran on (--log-tune,
+                             else the history's, else T.dat, said so);
                              exit 1 when no cell could be given a proposal
   simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...
       [--dump-on-exit FILE.dat]

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/descriptors.h"
 #include "model/number_format.h"
+#include "monitor/log_numbers.h"
 #include "ports/bytes.h"
 
 namespace tunalyx {
@@ -25,13 +27,47 @@ MapPosition mapPositionOf(const LogStore& log, int sample, int source, const Map
             fractionalPosition(log.LogData(kLoadItem, sample), axes.row)};
 }
 
+int itemDecimals(int item) {
+    const TraceItems items;
+    const int group = items.TraceGroup[static_cast<std::size_t>(item)];
+    const int index = items.TraceGroupIndex[static_cast<std::size_t>(item)];
+    constexpr int kSensorVoltages = 8;  // the switches follow
+    switch (group) {
+        case kGroupBasic:
+        case kGroupAdvanced: {
+            const std::vector<std::string_view> fields = splitFields(traceDescriptor(item));
+            return fields.size() == 6 ? std::max(0, truncatedDecimals(fields[5])) : 0;
+        }
+        case kGroupSensor:
+            return index < kSensorVoltages ? 2 : 0;
+        case kGroupAux:
+            return 3;
+        default:
+            return 0;
+    }
+}
+
+bool itemLogged(const LogStore& log, int item) {
+    const TraceItems items;
+    return log.IncludeGroup[static_cast<std::size_t>(
+        items.TraceGroup[static_cast<std::size_t>(std::clamp(item, 0, kTraceItemCount - 1))])];
+}
+
+const MapAxes& MapWatch::axesOf(int s) const {
+    const MapAxes* found = &axes;
+    for (const MapAxesFrom& from : ranOnAxes)
+        if (from.firstSample <= s || found == &axes) found = &from.axes;
+    return *found;
+}
+
 MapWatch::Cell MapWatch::cellOf(int s) const {
-    const MapPosition p = mapPositionOf(m_log, s, options.source, axes);
+    const MapPosition p = positionOf(s, options.source);
     // The unit's own N and P are whole cells already; a value off the grid stays on its edge.
     return {cellIndex(p.x), cellIndex(p.y)};
 }
 
 bool MapWatch::AddMapLog(int s) {
+    if (!itemLogged()) return false;
     const double v = m_log.LogData(options.item, s);
     const Cell cell = cellOf(s);
     if (cell.col != m_lastCol || cell.row != m_lastRow) m_cellEntryTime = m_log.LogTime(s);
@@ -80,7 +116,10 @@ std::string MapWatch::cellText(int row, int col, const NumberLocale& locale,
     const Stats& c = at(row, col);
     if (c.count == 0) return {};
     if (options.function == MapWatchOptions::Num) return std::to_string(c.count);
-    const int places = std::clamp(options.decimalPlaces, 0, kMostDecimals);
+    const int places =
+        std::clamp(options.decimalPlaces == MapWatchOptions::kItemsOwn ? itemDecimals(options.item)
+                                                                       : options.decimalPlaces,
+                   0, kMostDecimals);
     const std::string pattern = places == 0 ? "0" : "0." + std::string(places, '0');
     const double v = options.function == MapWatchOptions::Min   ? c.min
                      : options.function == MapWatchOptions::Max ? c.max

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "maps/map_axes.h"
 #include "model/settings_codec.h"
@@ -18,7 +19,8 @@ struct MapWatchOptions {
     enum Source { Advanced = 0, Logged = 1 };
     int item = 0;  // the item watched, 0..63
     int function = Avg;
-    int decimalPlaces = 0;  // 0..4 (more than 6 are never shown)
+    static constexpr int kItemsOwn = -1;
+    int decimalPlaces = kItemsOwn;  // 0..4 (more than 6 are never shown), or the item's own
     std::int32_t holdOffMs = 0;
     int source = Advanced;
     double maxVal = 9999;  // values above it are ignored
@@ -33,6 +35,19 @@ struct MapPosition {
 [[nodiscard]] MapPosition mapPositionOf(const LogStore& log, int sample, int source,
                                         const MapAxes& axes);
 
+// The decimals an item is shown with in the Monitor and written with in a log: a Basic or
+// Advanced item's display format, two for the sensor voltages, three for the aux inputs, none
+// for switches and the unit's map position.
+[[nodiscard]] int itemDecimals(int item);
+// Whether the log holds the item: its group was logged.
+[[nodiscard]] bool itemLogged(const LogStore& log, int item);
+
+// The axes of the tune a log's samples ran on from `firstSample` on.
+struct MapAxesFrom {
+    int firstSample = 0;
+    MapAxes axes;
+};
+
 // The map watch without its window: per cell the count, minimum, maximum and average of the
 // watched item while the engine was in that cell, fed a sample at a time or from the whole log.
 class MapWatch {
@@ -41,6 +56,17 @@ public:
 
     MapWatchOptions options;
     MapAxes axes;
+    // The axes of the tunes the log ran on, in order of first sample, when known; a sample is
+    // placed with those of its own tune. Empty: every sample with `axes`.
+    std::vector<MapAxesFrom> ranOnAxes;
+
+    // The axes sample s is placed with, and its place on them.
+    [[nodiscard]] const MapAxes& axesOf(int s) const;
+    [[nodiscard]] MapPosition positionOf(int s, int source) const {
+        return mapPositionOf(m_log, s, source, axesOf(s));
+    }
+    // The item watched is in the log; an item that is not fills no cell.
+    [[nodiscard]] bool itemLogged() const { return tunalyx::itemLogged(m_log, options.item); }
 
     // AddMapLog: accounts sample s. True when a cell took the value (its text may change).
     bool AddMapLog(int s);
@@ -56,9 +82,9 @@ public:
         int row;
     };
     [[nodiscard]] Cell cellOf(int s) const;
-    // The cell's text for the function and decimal places chosen; empty for a cell without a
-    // sample. The minimum and maximum are values of the item, rounded from the digits of the
-    // precision it is held in; the average is worked out in full.
+    // The cell's text for the function and decimal places chosen (the item's own by default);
+    // empty for a cell without a sample. The minimum and maximum are values of the item, rounded
+    // from the digits of the precision it is held in; the average is worked out in full.
     [[nodiscard]] std::string cellText(int row, int col, const NumberLocale& locale = {},
                                        Precision itemPrecision = Precision::Double) const;
     [[nodiscard]] int count(int row, int col) const { return at(row, col).count; }

@@ -15,10 +15,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "autotune/autotune.h"
+#include "autotune/ran_on_tunes.h"
 #include "maps/qt_map_tracer.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
 #include "monitor/live_decode.h"
+#include "ports/whole_file.h"
 #include "ui/qt_window_placement.h"
 
 namespace tunalyx {
@@ -52,7 +55,9 @@ MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& s
       m_comFunction(new QComboBox),
       m_txtDelay(new QLineEdit),
       m_txtMax(new QLineEdit),
-      m_grid(new QTableWidget(kMapWatchSize, kMapWatchSize)) {
+      m_grid(new QTableWidget(kMapWatchSize, kMapWatchSize)),
+      m_lblTunes(new QLabel),
+      m_lblItem(new QLabel) {
     setObjectName(QStringLiteral("frmMapWatch"));
     setWindowTitle(tr("Map Watch"));
     m_comItem->setObjectName(QStringLiteral("comItem"));
@@ -89,6 +94,13 @@ MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& s
     top->addWidget(m_txtMax);
     layout->addLayout(top);
     layout->addWidget(m_grid, 1);
+    m_lblTunes->setObjectName(QStringLiteral("lblTunes"));
+    m_lblItem->setObjectName(QStringLiteral("lblItem"));
+    for (QLabel* note : {m_lblItem, m_lblTunes}) {
+        note->setWordWrap(true);
+        note->hide();
+        layout->addWidget(note);
+    }
     setCentralWidget(central);
     buildMenus();
 
@@ -98,8 +110,8 @@ MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& s
     o.item = static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchItem", 0), 0, 63));
     o.function =
         static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchFunction", 2), 0, 3));
-    o.decimalPlaces =
-        static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchDPs", 0), 0, 4));
+    o.decimalPlaces = static_cast<int>(std::clamp<long long>(
+        m_store.integer("MapWatchDPs", MapWatchOptions::kItemsOwn), MapWatchOptions::kItemsOwn, 4));
     o.holdOffMs = static_cast<std::int32_t>(m_store.integer("MapWatchHoldOff", 0));
     o.source =
         static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchTraceSource", 0), 0, 1));
@@ -108,7 +120,7 @@ MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& s
     m_comFunction->setCurrentIndex(o.function);
     m_txtDelay->setText(QString::number(o.holdOffMs));
     m_txtMax->setText(latin1(formatValue(o.maxVal, "", m_session.codec.locale())));
-    m_places[o.decimalPlaces]->setChecked(true);
+    m_places[o.decimalPlaces + 1]->setChecked(true);
     m_sources[o.source]->setChecked(true);
     m_mnuRefLabels->setChecked(m_store.boolean("MapWatchMapRefLabels", false));
     setColumnWidth(
@@ -187,8 +199,10 @@ void MapWatchWindow::buildMenus() {
     }
     QMenu* places = view->addMenu(tr("&Dec. Places"));
     auto* placeGroup = new QActionGroup(this);
-    for (int i = 0; i <= 4; ++i) {
-        QAction* a = places->addAction(QString::number(i));
+    // The item's own decimals first, as the Monitor shows it.
+    for (int i = MapWatchOptions::kItemsOwn; i <= 4; ++i) {
+        QAction* a = places->addAction(i == MapWatchOptions::kItemsOwn ? tr("&Item's Own")
+                                                                       : QString::number(i));
         a->setCheckable(true);
         placeGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, i] {
@@ -260,7 +274,42 @@ void MapWatchWindow::writeCell(int row, int col) {
         fitColumns();
 }
 
+void MapWatchWindow::followTunes() {
+    const LogTunes& known = m_live.tunes();
+    m_tunesFollowed = known.size();
+    m_watch.ranOnAxes.clear();
+    const bool anyLog = m_log.LogLast > 0 || m_live.running();
+    if (!anyLog) {
+        m_lblTunes->hide();
+        return;
+    }
+    RanOnTunes tunes(m_session.tune(), history ? history() : nullptr, m_session.prompts);
+    const RanOnTunes::Resolved resolved = tunes.resolve(known);
+    for (const RanOnMap& part : resolved.ranOn)
+        m_watch.ranOnAxes.push_back({part.firstSample, part.tune.axes});
+    const std::string logName =
+        m_live.logName().empty() ? std::string("the log in memory") : fileNameOf(m_live.logName());
+    std::string line = resolved.known ? "The log " + tunes.describe(known, "the tune in the window")
+                                      : unknownTuneText(logName, fileNameOf(m_session.captionFile));
+    if (!resolved.known && !known.empty())
+        line += " (" + tunes.describe(known, "the tune in the window") + ")";
+    m_lblTunes->setText(latin1(line));
+    m_lblTunes->show();
+}
+
+void MapWatchWindow::showNotes() {
+    const int item = m_watch.options.item;
+    const bool notLogged = (m_log.LogLast > 0 || m_live.running()) && !m_watch.itemLogged();
+    if (notLogged) {
+        const int group = m_session.trace.TraceGroup[static_cast<std::size_t>(item)];
+        m_lblItem->setText(latin1(m_session.trace.label(item) + " is not in the log: tick " +
+                                  groupBoxName(group) + " in the Monitor to log it."));
+    }
+    m_lblItem->setVisible(notLogged);
+}
+
 void MapWatchWindow::RefreshMap() {
+    showNotes();
     m_grid->setUpdatesEnabled(false);
     for (int col = 0; col < kMapWatchSize; ++col)
         for (int row = 0; row < kMapWatchSize; ++row)
@@ -270,11 +319,13 @@ void MapWatchWindow::RefreshMap() {
 }
 
 void MapWatchWindow::RecalculateMap() {
+    followTunes();
     m_watch.RecalculateMap(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
     RefreshMap();
 }
 
 void MapWatchWindow::ResetMap() {
+    followTunes();
     m_watch.ResetMap(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
     RefreshMap();
     clearGhost();
@@ -285,6 +336,8 @@ void MapWatchWindow::runStarted() {
 }
 
 void MapWatchWindow::samplePublished(const PublishedSample& sample) {
+    // A write during the run starts a part on another tune.
+    if (m_live.tunes().size() != m_tunesFollowed) followTunes();
     const MapWatch::Cell cell = m_watch.cellOf(sample.index);
     if (m_watch.AddMapLog(sample.index)) writeCell(cell.row, cell.col);
     ShowPos(sample.index);
@@ -293,7 +346,7 @@ void MapWatchWindow::samplePublished(const PublishedSample& sample) {
 void MapWatchWindow::ShowPos(int s) {
     if (s < 0 || s >= LogStore::kSamples) return;
     if (m_traceOn) {
-        const MapPosition p = mapPositionOf(m_log, s, m_watch.options.source, m_watch.axes);
+        const MapPosition p = m_watch.positionOf(s, m_watch.options.source);
         if (m_ghostOn) {
             const MapWatch::Cell at = m_watch.cellOf(s);
             QTableWidgetItem* cell = m_grid->item(at.row, at.col);
@@ -309,7 +362,7 @@ void MapWatchWindow::ShowPos(int s) {
     const MapTracer::Options& main = m_session.tracer.options();
     if (main.trace && m_showMapPos) {
         const int source = main.source == 1 ? MapWatchOptions::Logged : MapWatchOptions::Advanced;
-        const MapPosition p = mapPositionOf(m_log, s, source, m_watch.axes);
+        const MapPosition p = m_watch.positionOf(s, source);
         m_showMapPos(p.x, p.y);
     }
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "history/tune_history.h"
 #include "mapwatch/map_watch.h"
 #include "monitor/live_run.h"
 #include "ports/settings_store.h"
@@ -11,6 +12,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QTableWidget;
@@ -51,6 +53,8 @@ public:
     // Window > Monitor, Window > Chart, File > Open, Save As, Log > Start, End: the main window
     // lends them.
     std::function<void()> openLog, saveLog, startLog, endLog, showMonitor, showChart;
+    // The main window's tune history, which names the tunes the log ran on; none when not kept.
+    std::function<const TuneHistory*()> history;
 
 signals:
     void closed();
@@ -70,6 +74,9 @@ private:
     void copySelection();
     void saveSettings();
     void placeMarker(double x, double y);
+    // The axes of the tunes the log in memory ran on, and the line that names them.
+    void followTunes();
+    void showNotes();
 
     Session& m_session;
     LiveRun& m_live;
@@ -82,6 +89,8 @@ private:
     QLineEdit* m_txtDelay;
     QLineEdit* m_txtMax;
     QTableWidget* m_grid;
+    QLabel* m_lblTunes;
+    QLabel* m_lblItem;
     MapPosMarker* m_marker;
     QMenu* m_popup = nullptr;
     QAction* m_mnuTrace = nullptr;
@@ -90,6 +99,7 @@ private:
     QList<QAction*> m_widths;
     QList<QAction*> m_places;
     QList<QAction*> m_sources;
+    std::size_t m_tunesFollowed = 0;  // the log's tunes known when they were last followed
     bool m_traceOn = false;
     bool m_ghostOn = false;
     int m_columnWidth = 0;

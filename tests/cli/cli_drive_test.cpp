@@ -448,7 +448,7 @@ TEST_F(CliDriveTest, AutoTuneOfADriveBringsTheNextDriveCloserToTheTarget) {
     const Finished noAux = run(
         {"autotune", "--tune", s_tune.string(), "--log", at("noaux.txt"), "--out", at("x.dat")});
     EXPECT_EQ(noAux.exitCode, 1);
-    EXPECT_NE(noAux.err.find("A/F item's group"), std::string::npos) << noAux.err;
+    EXPECT_NE(noAux.err.find("tick Aux A/D in the Monitor"), std::string::npos) << noAux.err;
     EXPECT_FALSE(fs::exists(out / "x.dat"));
     // A drive too short to warm the engine gives nothing to learn from, and says why.
     ASSERT_EQ(drive({"--seconds", "60", "--out", at("cold.txt")}).exitCode, 0);

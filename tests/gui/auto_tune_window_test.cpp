@@ -10,6 +10,8 @@
 #include "autotune/auto_tune_window.h"
 #include "autotune/target_afr.h"
 #include "gui_harness.h"
+#include "monitor/log_writer.h"
+#include "ports/whole_file.h"
 
 using namespace tunalyx;
 
@@ -19,6 +21,9 @@ private slots:
     void aLeanCellIsProposedAppliedAsOneStepAndTakenBack();
     void lockedCellsStayAndASelectionLimitsWhatIsApplied();
     void liveWritesThroughUpdateAndHoldsBackTheCellsItWrote();
+    void analysedAgainAfterApplyEachLogIsTakenAgainstTheTuneItRanOn();
+    void applyTakesTheSelectionEvenOneCellAndItsRightMostColumn();
+    void aLogWithoutItsGroupNamesTheBoxAndTheWindowOpensOnTheScreen();
 };
 
 namespace {
@@ -200,6 +205,100 @@ void AutoTuneWindowTest::liveWritesThroughUpdateAndHoldsBackTheCellsItWrote() {
     QVERIFY(t.window->proposal()->readings.count(Rejection::Rewritten) > 0);
     live->setChecked(false);
     QVERIFY(!write->isEnabled() && !write->isChecked());
+}
+
+void AutoTuneWindowTest::analysedAgainAfterApplyEachLogIsTakenAgainstTheTuneItRanOn() {
+    Tuning t;
+    Session& s = t.w.session;
+    LogStore& log = t.w.window->log();
+    hold(log, s, hold(log, s, 0, kRowA, kColA, 60, 1.06), kRowB, kColB, 30, 0.95);
+    const QLabel* tunes = t.window->findChild<QLabel*>(QStringLiteral("lblTunes"));
+
+    // The same run saved, and linked by the history to the tune in the window: T0.
+    QTemporaryDir kept;
+    t.w.window->useTuneHistory(kept.path().toStdString());
+    TuneHistory history(kept.path().toStdString(), t.w.files);
+    const int t0 = history.recordSnapshot(s.tune(), "Read All", "t0.dat").id;
+    const std::string path = kept.filePath(QStringLiteral("run.txt")).toStdString();
+    const std::string text = logFileText(log, s.trace);
+    QCOMPARE(t.w.files.writeWhole(path, text), std::string());
+    QCOMPARE(history.recordLog(path, text, t0), std::string());
+
+    t.click("cmdAnalyse");
+    const long once = t.window->proposal()->readings.total;
+    QCOMPARE(t.window->proposal()->changedCells(), 2);
+    QCOMPARE(tunes->text().toStdString(),
+             unknownTuneText("the log in memory", fileNameOf(s.captionFile)));
+    t.window->chooseLogs = [&] { return std::vector<std::string>{path, path}; };
+    t.click("cmdOpenLogs");
+    // Opened beside the log in memory it is the same run, read once.
+    QCOMPARE(t.window->proposal()->readings.total, once);
+    QVERIFY2(
+        tunes->text().endsWith(QStringLiteral("run.txt is the log in memory: it is read once.")),
+        qPrintable(tunes->text()));
+
+    t.click("cmdApply");
+    t.click("cmdAnalyse");
+    QCOMPARE(t.window->proposal()->changedCells(), 0);
+    QVERIFY(!t.button("cmdApply")->isEnabled());
+
+    // The saved run alone, the history's link naming its tune.
+    log.LogLast = 0;
+    t.click("cmdAnalyse");
+    QCOMPARE(t.window->proposal()->readings.total, once);
+    QCOMPARE(t.window->proposal()->changedCells(), 0);
+    QVERIFY2(tunes->isHidden(), qPrintable(tunes->text()));
+}
+
+void AutoTuneWindowTest::applyTakesTheSelectionEvenOneCellAndItsRightMostColumn() {
+    Tuning t;
+    Session& s = t.w.session;
+    LogStore& log = t.w.window->log();
+    hold(log, s, hold(log, s, 0, kRowA, kColA, 60, 1.06), kRowB, kColB, 30, 0.95);
+    const std::int32_t a = t.raw(kRowA, kColA);
+    const std::int32_t b = t.raw(kRowB, kColB);
+    t.click("cmdAnalyse");
+
+    t.select(kRowB, kColB, kRowB, kColB);
+    t.click("cmdApply");
+    QCOMPARE(t.raw(kRowA, kColA), a);
+    QCOMPARE(t.raw(kRowB, kColB), rawAfter(s.maps, b, 0.95));
+    QCOMPARE(s.history.undoText(), std::string("Undo Auto Tune Inj Map P11 N13"));
+    QVERIFY(s.history.undo());
+
+    t.select(kRowA - 1, kColA - 3, kRowA + 2, kColA);
+    t.click("cmdApply");
+    QCOMPARE(t.raw(kRowA, kColA), rawAfter(s.maps, a, 1.06));
+    QCOMPARE(t.raw(kRowB, kColB), b);
+}
+
+void AutoTuneWindowTest::aLogWithoutItsGroupNamesTheBoxAndTheWindowOpensOnTheScreen() {
+    Tuning t;
+    Session& s = t.w.session;
+    LogStore& log = t.w.window->log();
+    hold(log, s, 0, kRowA, kColA, 60, 1.06);
+    log.IncludeGroup[kGroupAux] = false;
+    t.click("cmdAnalyse");
+    QVERIFY(t.window->findChild<QLabel*>(QStringLiteral("lblDiagnosis"))
+                ->text()
+                .endsWith(QStringLiteral("tick Aux A/D in the Monitor before logging")));
+
+    // Kept above the top of the screen, the window opens with its title bar on it.
+    t.window->close();
+    t.w.store.setValue("AutoTuneTop", "-3000");
+    t.w.store.setValue("AutoTuneLeft", "-3000");
+    test::SimWindow again(SimUnitKind::Det1_501);
+    again.store.setValue("AutoTuneTop", "-3000");
+    again.store.setValue("AutoTuneLeft", "-3000");
+    again.window->menus().mnuAutoTune->trigger();
+    AutoTuneWindow& w = again.window->autoTune();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+    const QRect area = w.screen()->availableGeometry();
+    QVERIFY2(
+        w.frameGeometry().top() >= area.top() && w.frameGeometry().left() >= area.left(),
+        qPrintable(
+            QStringLiteral("%1,%2").arg(w.frameGeometry().left()).arg(w.frameGeometry().top())));
 }
 
 int runAutoTuneWindowTests(int argc, char** argv) {

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +18,7 @@ class MapWatchWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void aRunFillsTheCellsItPassesAndTheTracerFollows();
+    void anItemNotLoggedIsSaidAndTheAfrShowsItsOwnDecimals();
 };
 
 namespace {
@@ -97,6 +99,41 @@ void MapWatchWindowTest::aRunFillsTheCellsItPassesAndTheTracerFollows() {
     watch.close();
     QCOMPARE(w.store.integer("MapWatchFunction", -1), 1LL);
     QVERIFY(w.store.boolean("MapWatchTrace", false) && !item->isChecked());
+}
+
+void MapWatchWindowTest::anItemNotLoggedIsSaidAndTheAfrShowsItsOwnDecimals() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.window->menus().mnuMapWatch->trigger();
+    MapWatchWindow& watch = w.window->mapWatch();
+    LogStore& log = w.window->log();
+    for (int s = 0; s < 50; ++s) {
+        log.setLogTime(s, 10 * s);
+        log.setLogData(kRpmItem, s, 3000);
+        log.setLogData(kLoadItem, s, 3000);
+        log.setLogData(kAn1Item, s, 14.7);
+    }
+    log.LogLast = 49;
+    log.IncludeGroup[kGroupAdvanced] = true;
+    watch.watch().options.item = kAn1Item;
+    watch.RecalculateMap();
+    const auto* item = watch.findChild<QLabel*>(QStringLiteral("lblItem"));
+    QVERIFY(!item->isHidden());
+    QCOMPARE(item->text(),
+             QString::fromStdString(w.session.trace.label(kAn1Item) +
+                                    " is not in the log: tick Aux A/D in the Monitor to log it."));
+    const MapWatch::Cell at = watch.watch().cellOf(0);
+    const QTableWidgetItem* cell = watch.grid()->item(at.row, at.col);
+    QVERIFY(!cell || cell->text().isEmpty());
+    // Which tune the log ran on is not known: it is placed on the tune in the window.
+    QVERIFY(watch.findChild<QLabel*>(QStringLiteral("lblTunes"))
+                ->text()
+                .startsWith(QStringLiteral("the tune the log in memory ran on is not known")));
+
+    log.IncludeGroup[kGroupAux] = true;
+    watch.RecalculateMap();
+    QVERIFY(item->isHidden());
+    QCOMPARE(watch.grid()->item(at.row, at.col)->text(), QStringLiteral("14.700"));
 }
 
 int runMapWatchWindowTests(int argc, char** argv) {

@@ -19,7 +19,9 @@ protected:
             axes.row[static_cast<std::size_t>(i)] = 100 * i;            // load
         }
         watch.options.item = kAfr;
+        watch.options.decimalPlaces = 0;
         watch.axes = axes;
+        log->IncludeGroup[kGroupAdvanced] = log->IncludeGroup[kGroupAux] = true;
     }
     // A sample at `ms` with the engine at (rpm, load) and the watched value v.
     void sample(int ms, double rpm, double load, double v) {
@@ -73,6 +75,47 @@ TEST_F(MapWatchTest, TheFourStatisticsOfACell) {
     watch.options.decimalPlaces = 1;
     EXPECT_EQ(watch.cellText(c.row, c.col, {}, Precision::Single), "30.2");
     EXPECT_EQ(watch.cellText(0, 0), "");  // never visited
+}
+
+TEST_F(MapWatchTest, AnItemIsShownInItsOwnFormatAndAnItemNotLoggedFillsNoCell) {
+    sample(0, 3000, 500, 14.7);
+    sample(10, 3000, 500, 14.8);
+    watch.options.decimalPlaces = MapWatchOptions::kItemsOwn;
+    watch.options.function = MapWatchOptions::Max;
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.cellText(5, 4), "14.800");  // an aux input, as the Monitor shows it
+    watch.options.item = kLoad;                 // Advanced items by their descriptor's format
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.cellText(5, 4), "500");
+    constexpr int kInjMs = 4;
+    log->setLogData(kInjMs, 1, 2.5);
+    watch.options.item = kInjMs;
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.cellText(5, 4), "2.500");
+
+    log->IncludeGroup[kGroupAux] = false;
+    watch.options.item = kAfr;
+    watch.RecalculateMap(axes);
+    EXPECT_FALSE(watch.itemLogged());
+    EXPECT_EQ(watch.count(5, 4), 0);
+    EXPECT_EQ(watch.cellText(5, 4), "");
+}
+
+TEST_F(MapWatchTest, ASampleIsPlacedWithTheAxesOfTheTuneItRanOn) {
+    // From sample 2 on the tune's columns start at 2000 rpm, 1000 higher.
+    MapAxes moved = axes;
+    for (double& rpm : moved.column)
+        rpm += 1000;
+    sample(0, 3000, 500, 14);
+    sample(10, 3000, 500, 14);
+    sample(20, 3000, 500, 14);
+    sample(30, 3000, 500, 14);
+    watch.ranOnAxes = {{0, axes}, {2, moved}};
+    watch.options.function = MapWatchOptions::Num;
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.count(5, 4), 2);
+    EXPECT_EQ(watch.count(5, 2), 2);
+    EXPECT_DOUBLE_EQ(watch.positionOf(3, MapWatchOptions::Advanced).x, 2);
 }
 
 TEST_F(MapWatchTest, HoldOffCountsOnlyOnceTheCellHasLasted) {

@@ -1,0 +1,85 @@
+#include "autotune/ran_on_tunes.h"
+
+#include <algorithm>
+
+#include "model/settings_codec.h"
+#include "versions/tune_file.h"
+
+namespace tunalyx {
+
+InjectionMap injectionMapOfTune(const Tune& tune) {
+    // The grids and the codec read the image they are given; a copy keeps the caller's as it is.
+    Tune copy = tune;
+    const SettingsCodec codec(copy.image, copy.dirty);
+    const MapGrids maps(copy.image, copy.dirty, copy.mapLayout, copy.cellChanged);
+    return injectionMapOf(maps, LoadMapAxes(codec, maps.MapRefBlock));
+}
+
+RanOnTunes::RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts)
+    : m_host(host),
+      m_history(history),
+      m_prompts(prompts),
+      m_hostMap(injectionMapOfTune(host)),
+      m_hostHash(contentHash(dataFileText(host))) {
+    if (m_history) m_index = m_history->load();
+}
+
+const InjectionMap* RanOnTunes::find(const std::string& hash) {
+    if (hash.empty()) return nullptr;
+    if (hash == m_hostHash) return &m_hostMap;
+    auto [it, added] = m_found.try_emplace(hash);
+    if (added && m_history) {
+        const auto snapshot = std::find_if(m_index.snapshots.begin(), m_index.snapshots.end(),
+                                           [&](const TuneSnapshot& s) { return s.hash == hash; });
+        std::string error;
+        if (snapshot != m_index.snapshots.end())
+            if (const auto text = m_history->snapshotText(m_index, snapshot->id, error))
+                if (const auto tune =
+                        tuneFileInLayoutOf(m_host, *text, "Tune " + std::to_string(snapshot->id),
+                                           m_prompts, NotesAs::Written))
+                    it->second = injectionMapOfTune(*tune);
+    }
+    return it->second ? &*it->second : nullptr;
+}
+
+RanOnTunes::Resolved RanOnTunes::resolve(const LogTunes& tunes) {
+    Resolved r;
+    r.known = !tunes.empty();
+    for (const TuneSegment& segment : tunes) {
+        const InjectionMap* map = find(segment.tuneHash);
+        r.known = r.known && map;
+        r.ranOn.push_back({segment.firstSample, map ? *map : m_hostMap});
+    }
+    return r;
+}
+
+LogTunes RanOnTunes::tunesOfLog(std::string_view logHash) const {
+    const LogLink* link = m_index.logWithHash(logHash);
+    if (!link) return {};
+    if (!link->tunes.empty()) return link->tunes;
+    const TuneSnapshot* tune = m_index.find(link->tune);
+    return tune ? LogTunes{{0, tune->hash}} : LogTunes{};
+}
+
+std::string RanOnTunes::nameOf(const std::string& hash, const std::string& hostName) const {
+    if (!hash.empty() && hash == m_hostHash) return hostName;
+    const auto s = std::find_if(m_index.snapshots.begin(), m_index.snapshots.end(),
+                                [&](const TuneSnapshot& t) { return t.hash == hash; });
+    if (hash.empty() || s == m_index.snapshots.end()) return "an unknown tune";
+    return "tune " + std::to_string(s->id) + " (" + s->action + ", " + s->time + ")";
+}
+
+std::string RanOnTunes::describe(const LogTunes& tunes, const std::string& hostName) const {
+    std::string line;
+    for (const TuneSegment& segment : tunes)
+        line += line.empty() ? "ran on " + nameOf(segment.tuneHash, hostName)
+                             : "; from sample " + std::to_string(segment.firstSample + 1) + " on " +
+                                   nameOf(segment.tuneHash, hostName);
+    return line;
+}
+
+std::string unknownTuneText(const std::string& logName, const std::string& tuneName) {
+    return "the tune " + logName + " ran on is not known: taken as " + tuneName;
+}
+
+}  // namespace tunalyx

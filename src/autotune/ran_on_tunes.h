@@ -1,0 +1,64 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "autotune/autotune.h"
+#include "history/tune_history.h"
+#include "monitor/log_tunes.h"
+#include "ports/user_prompts.h"
+#include "versions/tune.h"
+
+namespace tunalyx {
+
+// The Inj Map and axes of a tune as its own layout reads them.
+[[nodiscard]] InjectionMap injectionMapOfTune(const Tune& tune);
+
+// The Inj Maps of the tunes logs ran on, found by the content hash the tune history names them
+// by: the host's own (the tune in the window or given on the command line) when the hashes
+// match, else the history's snapshot read in the host's layout. Each is read once.
+class RanOnTunes {
+public:
+    // `history` may be null: then only the host's own hash is known.
+    RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts);
+
+    [[nodiscard]] const InjectionMap& hostMap() const { return m_hostMap; }
+    // The Inj Map of the tune of `hash`; null when not known (no hash, not kept, unreadable).
+    [[nodiscard]] const InjectionMap* find(const std::string& hash);
+
+    // A log's tunes with their Inj Maps. A part whose tune is not known is taken as run on the
+    // host; `known` says whether every part's tune was found.
+    struct Resolved {
+        std::vector<RanOnMap> ranOn;
+        bool known = false;
+    };
+    [[nodiscard]] Resolved resolve(const LogTunes& tunes);
+
+    // The tunes the history links a saved log to, by the content hash of the log file; empty
+    // when the log was never saved while the history was kept, or its tune is unknown.
+    [[nodiscard]] LogTunes tunesOfLog(std::string_view logHash) const;
+    // How a tune is named to the user: "the tune in the window" (`hostName`), "tune 5 (Read
+    // All, 2026-12-07 08:00:00)", or "an unknown tune".
+    [[nodiscard]] std::string nameOf(const std::string& hash, const std::string& hostName) const;
+    // Which tune each part of a log ran on, as one line: "ran on tune 5 (...); from sample 5001
+    // on the tune in the window".
+    [[nodiscard]] std::string describe(const LogTunes& tunes, const std::string& hostName) const;
+
+private:
+    const Tune& m_host;
+    const TuneHistory* m_history;
+    UserPrompts& m_prompts;
+    InjectionMap m_hostMap;
+    std::string m_hostHash;
+    HistoryIndex m_index;
+    std::map<std::string, std::optional<InjectionMap>> m_found;
+};
+
+// "the tune LOG ran on is not known: taken as TUNE"
+[[nodiscard]] std::string unknownTuneText(const std::string& logName, const std::string& tuneName);
+
+}  // namespace tunalyx
