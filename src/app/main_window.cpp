@@ -103,6 +103,7 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
         if (m_recorder)
             m_recorder->afterUnitCommand(m_session.tune(), m_session.captionFile, command, action,
                                          ok);
+        if (m_history) m_history->historyChanged();
     };
     m_files->tuneTaken = [this](const char* action) {
         if (std::string_view(action) == "Save")
@@ -110,6 +111,7 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
         else
             m_unsaved.settle(m_session.tune());
         if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, action);
+        if (m_history) m_history->historyChanged();
     };
     for (int map = 0; map < kMapGridCount; ++map)
         m_transfers->bindMapButtons(map, m_mapButtons[static_cast<std::size_t>(map)][0],
@@ -175,6 +177,7 @@ MainWindow::~MainWindow() {
     // Each window stops following the live run as it goes; the monitor, which started the run,
     // goes last.
     if (m_recorder) m_live.removeConsumer(m_recorder.get());
+    if (m_history) m_live.removeConsumer(m_history);
     delete m_watches;
     delete m_mapWatch;
     delete m_autoTune;
@@ -202,6 +205,8 @@ void MainWindow::useTuneHistory(const std::string& folder) {
 HistoryWindow& MainWindow::historyWindow() {
     if (!m_history) {
         m_history = new HistoryWindow(m_session, *m_tuneHistory, this);
+        // After the recorder, which links each saved log to its tune.
+        m_live.addConsumer(m_history);
         connect(m_history, &HistoryWindow::restored, this, [this] {
             DisplayAllData();
             showNotes();
@@ -213,6 +218,7 @@ HistoryWindow& MainWindow::historyWindow() {
 
 void MainWindow::autoTuneApplied() {
     if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, "Auto Tune");
+    if (m_history) m_history->historyChanged();
 }
 
 void MainWindow::buildTabs() {
@@ -541,6 +547,7 @@ void MainWindow::offerLogRecovery() {
                          logPath(m_store, m_session.filesFolder), m_session.prompts, m_fileWriter,
                          [this](const std::string& path, std::string_view contents) {
                              if (m_recorder) m_recorder->logSaved(path, contents);
+                             if (m_history) m_history->historyChanged();
                          });
 }
 
