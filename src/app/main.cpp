@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/program_folders.h"
+#include "app/qt_stop_signals.h"
 #include "app/start_options.h"
 #include "history/tune_history.h"
 #include "link/qt_serial_port.h"
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
     window.useTuneHistory(historyFolderOf(session.filesFolder));
     window.Form_Load();
     window.show();
+    // A logout or `kill` ends the program as File > Exit does, without questions.
+    const QtStopSignals stopSignals([&window] { window.closeUnattended(); });
     // Once the window shows, so that the questions have it as their owner.
     QTimer::singleShot(0, &window, [&window] { window.offerLogRecovery(); });
     return QApplication::exec();

@@ -9,10 +9,12 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "airflow/air_flow_grid_widget.h"
@@ -96,12 +98,20 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
         commitEdit, [this] { return m_popupFrame; });
     connect(m_transfers, &QtTransferCommands::updateRequested, this, &MainWindow::updateRequested);
     m_transfers->afterCommand = [this](UnitCommand command, const std::string& action, bool ok) {
+        // Whatever went, failed or not: a block without its flag holds what the unit holds.
+        m_unsaved.settle(m_session.tune());
         if (m_recorder)
             m_recorder->afterUnitCommand(m_session.tune(), m_session.captionFile, command, action,
                                          ok);
+        if (m_history) m_history->historyChanged();
     };
     m_files->tuneTaken = [this](const char* action) {
+        if (std::string_view(action) == "Save")
+            m_unsaved.saved(m_session.tune());
+        else
+            m_unsaved.settle(m_session.tune());
         if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, action);
+        if (m_history) m_history->historyChanged();
     };
     for (int map = 0; map < kMapGridCount; ++map)
         m_transfers->bindMapButtons(map, m_mapButtons[static_cast<std::size_t>(map)][0],
@@ -167,6 +177,7 @@ MainWindow::~MainWindow() {
     // Each window stops following the live run as it goes; the monitor, which started the run,
     // goes last.
     if (m_recorder) m_live.removeConsumer(m_recorder.get());
+    if (m_history) m_live.removeConsumer(m_history);
     delete m_watches;
     delete m_mapWatch;
     delete m_autoTune;
@@ -194,6 +205,8 @@ void MainWindow::useTuneHistory(const std::string& folder) {
 HistoryWindow& MainWindow::historyWindow() {
     if (!m_history) {
         m_history = new HistoryWindow(m_session, *m_tuneHistory, this);
+        // After the recorder, which links each saved log to its tune.
+        m_live.addConsumer(m_history);
         connect(m_history, &HistoryWindow::restored, this, [this] {
             DisplayAllData();
             showNotes();
@@ -205,6 +218,7 @@ HistoryWindow& MainWindow::historyWindow() {
 
 void MainWindow::autoTuneApplied() {
     if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, "Auto Tune");
+    if (m_history) m_history->historyChanged();
 }
 
 void MainWindow::buildTabs() {
@@ -310,6 +324,7 @@ void MainWindow::Form_Load() {
         if (options.mapWatchVisible) m_menus.mnuMapWatch->trigger();
         // Whatever the image holds is shown, also when there was no default file to open.
         DisplayAllData();
+        m_unsaved.settle(m_session.tune());
     } catch (const std::exception&) {
         m_session.prompts.tell("Error in frmMain_Load", MessageIcon::Critical);
     }
@@ -443,6 +458,22 @@ void MainWindow::buildEditMenu() {
         else
             g->scale(answer->first, answer->second);
     });
+    askWaitingChanges = [this](const std::string& text) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Tunalyx SR20DET"),
+                        QString::fromLatin1(text.c_str()), QMessageBox::NoButton, this);
+        box.setInformativeText(
+            tr("Send them to the unit, save them in a data file, or give them up?"));
+        QPushButton* send = box.addButton(tr("Send to Unit"), QMessageBox::AcceptRole);
+        QPushButton* save = box.addButton(tr("Save As..."), QMessageBox::AcceptRole);
+        QPushButton* discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(send);
+        box.exec();
+        if (box.clickedButton() == send) return WaitingAnswer::Send;
+        if (box.clickedButton() == save) return WaitingAnswer::Save;
+        if (box.clickedButton() == discard) return WaitingAnswer::Discard;
+        return WaitingAnswer::Cancel;
+    };
     askScale = [this]() -> std::optional<std::pair<double, double>> {
         ScaleDialog dialog(m_session.codec.locale(), this);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -516,6 +547,7 @@ void MainWindow::offerLogRecovery() {
                          logPath(m_store, m_session.filesFolder), m_session.prompts, m_fileWriter,
                          [this](const std::string& path, std::string_view contents) {
                              if (m_recorder) m_recorder->logSaved(path, contents);
+                             if (m_history) m_history->historyChanged();
                          });
 }
 
@@ -617,11 +649,69 @@ AutoTuneWindow& MainWindow::autoTune() {
     return *m_autoTune;
 }
 
-void MainWindow::closeEvent(QCloseEvent* event) {
-    // Form_QueryUnload: a log not yet saved may keep the program open.
-    if (m_monitor && m_monitor->CheckUnsavedLog() == MessageAnswer::Cancel) {
-        event->ignore();
+WaitingChanges MainWindow::waitingChanges() const {
+    return m_unsaved.waiting(m_session.tune());
+}
+
+bool MainWindow::keepOrGiveUpWaitingChanges() {
+    // A value still being typed is an edit like the others.
+    focusTabs();
+    for (WaitingChanges waiting = waitingChanges(); waiting.any(); waiting = waitingChanges()) {
+        switch (askWaitingChanges(waitingChangesText(waiting))) {
+            case WaitingAnswer::Send:
+                // Compare mode holds writes back; the program is closing, so it ends.
+                if (m_session.compareMode) endCompareMode();
+                m_cmdUpdate->setEnabled(true);
+                m_cmdUpdate->click();
+                break;
+            case WaitingAnswer::Save:
+                mnuSaveAs_Click();
+                break;
+            case WaitingAnswer::Discard:
+                return true;
+            case WaitingAnswer::Cancel:
+                return false;
+        }
+    }
+    return true;
+}
+
+void MainWindow::closeUnattended() {
+    // A transfer going on (it shows the busy cursor) finishes first, within reason: the signal
+    // may have come in while it lets the window system run between two packets.
+    constexpr int kRetryMs = 50;
+    constexpr int kMostRetries = 200;
+    if ((m_session.PortBusy || QApplication::overrideCursor()) &&
+        m_unattendedRetries++ < kMostRetries) {
+        QTimer::singleShot(kRetryMs, this, &MainWindow::closeUnattended);
         return;
+    }
+    m_unattended = true;
+    // A dialog open at the time is answered with Cancel; its loop would outlive the window.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal) break;
+    }
+    // The main window is the last primary window: the program ends with it.
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_unattended) {
+        if (m_monitor) m_monitor->endRunUnattended();
+    } else {
+        if (!keepOrGiveUpWaitingChanges()) {
+            event->ignore();
+            return;
+        }
+        // Form_QueryUnload: a log not yet saved may keep the program open.
+        if (m_monitor && m_monitor->CheckUnsavedLog() == MessageAnswer::Cancel) {
+            event->ignore();
+            return;
+        }
     }
     // A box being edited commits before anything is saved.
     focusTabs();

@@ -16,6 +16,7 @@
 #include "app/qt_port_menu.h"
 #include "app/qt_transfer_commands.h"
 #include "app/qt_window_toggle.h"
+#include "app/unsaved_changes.h"
 #include "autotune/auto_tune_window.h"
 #include "auxinputs/setup_aux_dialog.h"
 #include "charts/chart_window.h"
@@ -114,6 +115,17 @@ public:
     void cmdEditCurve_Click(int index);
     std::function<void(QDialog&)> showCurveEditor;
 
+    // Edits neither written to the unit nor saved in a file (a restored tune and cells applied
+    // by Auto Tune included), as a close would lose them now.
+    [[nodiscard]] WaitingChanges waitingChanges() const;
+    // The question a close asks about them; tests answer it.
+    enum class WaitingAnswer { Send, Save, Discard, Cancel };
+    std::function<WaitingAnswer(const std::string& text)> askWaitingChanges;
+    // SIGTERM or SIGHUP: the program ends as from File > Exit, but nobody is there to answer a
+    // question. The run ends and its log is saved where it was going (its journal stays when it
+    // cannot be); edits not sent are given up.
+    void closeUnattended();
+
 signals:
     // Update ran (from the button or the auto-update timer).
     void updateRequested();
@@ -134,6 +146,9 @@ private:
     void bindOptions();
     void restorePlacement();
     void saveOnUnload();
+    // The question about waiting edits, asked until nothing waits or the user gives them up.
+    // False when the user keeps the program open.
+    bool keepOrGiveUpWaitingChanges();
     void FraSettings_MouseUp(int frameIndex, const QPoint& globalPos);
     void focusTabs();
     void buildEditMenu();
@@ -178,8 +193,11 @@ private:
     std::unique_ptr<TuneHistory> m_tuneHistory;
     std::unique_ptr<TuneRecorder> m_recorder;
     HistoryWindow* m_history = nullptr;
+    UnsavedChanges m_unsaved;
     int m_popupFrame = -1;
     bool m_unloaded = false;
+    bool m_unattended = false;
+    int m_unattendedRetries = 0;
 };
 
 }  // namespace tunalyx

@@ -157,6 +157,26 @@ std::string itemCaption(const TraceItems& items, int traceItem) {
     return "- " + (space == std::string::npos ? label : label.substr(space + 1));
 }
 
+ChartColour newTraceColour(const ChartConfig& config, int trace) {
+    // As 0x00BBGGRR, each readable on the grey background and against the others.
+    static constexpr ChartColour kDistinct[] = {
+        0x0000FF, 0xFF0000, 0x008000, 0xFF00FF, 0x0080FF, 0x808000, 0x800080, 0x004080,
+        0x800000, 0x008080, 0x000000, 0x00FFFF, 0x00FF00, 0x000080, 0xFFFF00, 0xFFFFFF};
+    const auto taken = [&](ChartColour colour) {
+        for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
+            const auto at = static_cast<std::size_t>(t);
+            if (t != trace && config.TraceItem[at] > 0 && config.TraceColour[at] == colour)
+                return true;
+        }
+        return false;
+    };
+    const ChartColour own = config.TraceColour.at(static_cast<std::size_t>(trace));
+    if (!taken(own)) return own;
+    for (ChartColour colour : kDistinct)
+        if (!taken(colour)) return colour;
+    return own;
+}
+
 TimeWindow keepCursorInView(TimeWindow window, double cursor, double scrollLimit) {
     const double width = window.hi - window.lo;
     const double left = window.lo + 0.1 * width - cursor;

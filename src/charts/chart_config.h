@@ -87,6 +87,11 @@ inline constexpr double kCaptionAcross = 0.92;  // every caption sits this far a
 // item's label after the group prefix ("- Rpm" for item 0); empty for no item (0).
 [[nodiscard]] std::string itemCaption(const TraceItems& items, int traceItem);
 
+// The colour a trace takes when it is given an item: its own, unless another trace with an item
+// is drawn in it already; then the first of a set of clearly different colours that no such
+// trace has (its own when every one is taken).
+[[nodiscard]] ChartColour newTraceColour(const ChartConfig& config, int trace);
+
 // The visible stretch of the time axis, in seconds.
 struct TimeWindow {
     double lo = 0;

@@ -188,6 +188,10 @@ void ChartWindow::applyTracesToStrip() {
     }
     for (const CaptionPlace& place : captionPlaces(m_config))
         chart.caption(place.trace).along = place.along;
+    // An empty chart over a log would look like a log without data.
+    const bool noTrace = std::none_of(m_config.TraceItem.begin(), m_config.TraceItem.end(),
+                                      [](int item) { return item >= 1; });
+    m_strip->setHint(noTrace ? tr("No traces: choose items with Setup > Chart.") : QString());
 }
 
 std::string ChartWindow::captionText(int trace) const {

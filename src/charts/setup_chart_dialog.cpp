@@ -199,7 +199,13 @@ void SetupChartDialog::showTrace() {
 void SetupChartDialog::comTraceItem_Click() {
     ChartConfig& c = m_chart.config();
     const auto at = static_cast<std::size_t>(trace());
+    const bool added = c.TraceItem[at] < 1;
     c.TraceItem[at] = m_comTraceItem->currentIndex();
+    // A trace added beside others must not look like one of them.
+    if (added && c.TraceItem[at] >= 1) {
+        c.TraceColour[at] = newTraceColour(c, trace());
+        showButtonColour(m_cmdTraceColour, c.TraceColour[at]);
+    }
     c.TraceCaption[at] = itemCaption(m_items, c.TraceItem[at]);
     m_txtTraceCaption->setText(latin1(c.TraceCaption[at]));
     m_chart.applyTracesToStrip();

@@ -149,6 +149,12 @@ double StripChartWidget::pixelAt(double seconds) const {
     return plot.left() + (seconds - m_chart.windowLower()) * plot.width() / m_chart.windowWidth();
 }
 
+void StripChartWidget::setHint(const QString& hint) {
+    if (hint == m_hint) return;
+    m_hint = hint;
+    update();
+}
+
 void StripChartWidget::paintEvent(QPaintEvent* /*event*/) {
     const QRect plot = plotRect();
     const double tickStep =
@@ -160,6 +166,10 @@ void StripChartWidget::paintEvent(QPaintEvent* /*event*/) {
         for (int pane = 0; pane < m_chart.paneCount(); ++pane)
             paintCaptions(p, pane);
         p.setClipping(false);
+        if (!m_hint.isEmpty()) {
+            p.setPen(cursorColour(qColor(m_chart.pane(0).backColour)));
+            p.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_hint);
+        }
     }
 
     p.setPen(palette().color(QPalette::Dark));

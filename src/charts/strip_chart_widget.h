@@ -38,6 +38,10 @@ public:
 
     QSize sizeHint() const override { return {600, 300}; }
 
+    // A line across the middle of the plot, for a chart that has nothing to draw; empty for none.
+    void setHint(const QString& hint);
+    [[nodiscard]] const QString& hint() const noexcept { return m_hint; }
+
 signals:
     // The user put the cursor at `seconds` (pressed or dragged with the left button).
     void cursorMoved(double seconds);
@@ -65,6 +69,7 @@ private:
     // traces are drawn into m_plot pixel by pixel, then shown in one copy.
     std::vector<StripColumn> m_columns;
     QImage m_plot;
+    QString m_hint;
 };
 
 }  // namespace tunalyx

@@ -144,10 +144,13 @@ int runHistory(const CliArgs& args, CliContext& ctx) {
             std::cerr << "tunalyx-cli: " << error << std::endl;
             return kExitTrouble;
         }
+    // What changed on the way to the newer, whichever is named first: it is read against the
+    // older, its cells named as the grids head them.
+    if (s->id < other->id) std::swap(s, other);
     return printDiff(
         compareDataFiles(history.snapshotPath(s->hash), "tune " + std::to_string(s->id),
                          history.snapshotPath(other->hash), "tune " + std::to_string(other->id),
-                         args.flag("--maps"), ctx.prompts));
+                         args.flag("--maps"), ctx.prompts, CellNames::Axes));
 }
 
 }  // namespace tunalyx::cli

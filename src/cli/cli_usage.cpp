@@ -75,9 +75,10 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              the window and of read-all, write-all and update: list
                              (newest first: ID, time, action, file, version, hash,
                              logs), one tune and its logs, a tune as a data file, or
-                             two tunes compared as diff compares files (same exit
-                             status). Damaged index lines are named on stderr; list
-                             then exits 1
+                             the newer of two tunes against the older as diff compares
+                             files, cells named by their P and N rows and columns
+                             (same exit status). Damaged index lines are named on
+                             stderr; list then exits 1
   version, --version         prints the program's version
 The Logs and History folders are those of the window program; the environment
 variable TUNALYX_FILES_FOLDER names another folder to keep them in.

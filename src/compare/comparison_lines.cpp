@@ -1,6 +1,7 @@
 #include "compare/comparison_lines.h"
 
 #include <sstream>
+#include <vector>
 
 #include "ports/closed_serial_port.h"
 #include "session/session.h"
@@ -10,11 +11,27 @@ namespace tunalyx {
 
 namespace {
 
-void printTable(const MapDifference& map, std::ostream& out) {
+// The grids' own headings, or none when cells go by number.
+struct Headings {
+    std::vector<std::string> rows;
+    std::vector<std::string> columns;
+};
+
+void printTable(const MapDifference& map, const Headings& headings, std::ostream& out) {
     out << mapTabCaption(map.grid) << "\n";
-    for (const auto& row : map.cells) {
+    const bool headed = !headings.rows.empty();
+    if (headed) {
+        for (const std::string& column : headings.columns)
+            out << "\t" << column;
+        out << "\n";
+    }
+    for (std::size_t r = 0; r < map.cells.size(); ++r) {
         const char* separator = "";
-        for (const CellDifference& cell : row) {
+        if (headed) {
+            out << headings.rows[r];
+            separator = "\t";
+        }
+        for (const CellDifference& cell : map.cells[r]) {
             out << separator << cell.text;
             separator = "\t";
         }
@@ -44,7 +61,7 @@ std::string printableText(const std::string& bytes) {
 }
 
 void printComparison(const TuneDocument& document, const Comparison& comparison, bool mapTables,
-                     std::ostream& out) {
+                     std::ostream& out, CellNames names) {
     for (const SettingDifference& d : comparison.settings) {
         const SettingControl& c = *d.control;
         const SettingControl* frame = document.settings.find(ControlKind::Frame, c.frame);
@@ -53,22 +70,32 @@ void printComparison(const TuneDocument& document, const Comparison& comparison,
             << "\n";
     }
     if (comparison.notesDiffer) out << "notes\tdiffer\n";
+    Headings headings;
+    if (names == CellNames::Axes)
+        headings = {document.maps.rowLabels(false), document.maps.columnLabels(false)};
     for (const MapDifference& map : comparison.maps) {
         if (mapTables) {
-            if (map.differs()) printTable(map, out);
+            if (map.differs()) printTable(map, headings, out);
             continue;
         }
         for (int row = 1; row <= kMapRows; ++row)
-            for (int col = 1; col <= kMapCols; ++col)
-                if (const CellDifference& cell = map.at(row, col); cell.differs())
-                    out << "cell\t" << mapTabCaption(map.grid) << "\t" << row << "\t" << col << "\t"
-                        << cell.text << "\n";
+            for (int col = 1; col <= kMapCols; ++col) {
+                const CellDifference& cell = map.at(row, col);
+                if (!cell.differs()) continue;
+                out << "cell\t" << mapTabCaption(map.grid) << "\t";
+                if (names == CellNames::Axes)
+                    out << headings.rows[static_cast<std::size_t>(row - 1)] << "\t"
+                        << headings.columns[static_cast<std::size_t>(col - 1)];
+                else
+                    out << row << "\t" << col;
+                out << "\t" << cell.text << "\n";
+            }
     }
 }
 
 FileComparison compareDataFiles(const std::string& pathA, const std::string& shownA,
                                 const std::string& pathB, const std::string& shownB, bool mapTables,
-                                UserPrompts& prompts) {
+                                UserPrompts& prompts, CellNames names) {
     ClosedSerialPort port;
     SteadyClock clock;
     Session a(port, clock, prompts);
@@ -77,7 +104,7 @@ FileComparison compareDataFiles(const std::string& pathA, const std::string& sho
     const auto comparison = compareWithFile(a, prompts, pathB, shownB);
     if (!comparison) return {};
     std::ostringstream lines;
-    printComparison(a, *comparison, mapTables, lines);
+    printComparison(a, *comparison, mapTables, lines, names);
     return {true, comparison->differs(), lines.str()};
 }
 

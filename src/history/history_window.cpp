@@ -133,7 +133,7 @@ std::vector<int> HistoryWindow::selectedIds() const {
     std::vector<int> ids;
     for (const QModelIndex& row : m_list->selectionModel()->selectedRows())
         ids.push_back(m_list->item(row.row(), kId)->data(Qt::UserRole).toInt());
-    // Older first, so that two selected compare the newer against the older.
+    // Older first.
     std::sort(ids.begin(), ids.end());
     return ids;
 }
@@ -164,7 +164,7 @@ QString HistoryWindow::differencesText(const TuneSnapshot& a, const TuneSnapshot
         if (!m_history.snapshotText(m_index, s->id, error)) return text(error);
     const FileComparison c = compareDataFiles(
         m_history.snapshotPath(a.hash), idText(a.id).toStdString(), m_history.snapshotPath(b.hash),
-        idText(b.id).toStdString(), false, m_session.prompts);
+        idText(b.id).toStdString(), false, m_session.prompts, CellNames::Axes);
     if (!c.compared) return tr("Tunes %1 and %2 cannot be compared.").arg(a.id).arg(b.id);
     if (!c.differs)
         return tr("Tunes %1 and %2 hold the same settings, notes and maps.").arg(a.id).arg(b.id);
@@ -182,7 +182,8 @@ void HistoryWindow::selectionChanged() {
     if (one) {
         m_details->setPlainText(tuneText(*one));
     } else if (ids.size() == 2) {
-        m_details->setPlainText(differencesText(*m_index.find(ids[0]), *m_index.find(ids[1])));
+        // What changed on the way to the newer: it is read against the older.
+        m_details->setPlainText(differencesText(*m_index.find(ids[1]), *m_index.find(ids[0])));
     } else if (m_index.snapshots.empty()) {
         m_details->setPlainText(tr("No tune has been kept in %1 yet.\nEvery Read All, Write All, "
                                    "Update, Write, Open, Save As and Auto Tune Apply that "

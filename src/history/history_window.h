@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include "history/tune_history.h"
+#include "monitor/live_consumer.h"
 #include "session/session.h"
 
 class QLabel;
@@ -16,13 +17,19 @@ namespace tunalyx {
 // can be restored into the window as one undoable edit; two selected show what differs between
 // them as the command line's diff prints it. Damaged index lines and missing tune files are
 // named; the rest works.
-class HistoryWindow final : public QMainWindow {
+class HistoryWindow final : public QMainWindow, public LiveConsumer {
     Q_OBJECT
 public:
     HistoryWindow(Session& session, TuneHistory& history, QWidget* parent = nullptr);
 
-    // Reads the index again (on every show, and after the window's own commands).
+    // Reads the index again: on every show, after the window's own commands, and whenever the
+    // history grows while it shows.
     void reload();
+    void historyChanged() {
+        if (isVisible()) reload();
+    }
+    // LiveConsumer: a log saved is linked to its tune by the time it is told here.
+    void logSaved(const SavedLog& /*saved*/) override { historyChanged(); }
     // The selected tune into the window's data; true when it was restored.
     bool restoreSelected();
 

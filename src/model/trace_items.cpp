@@ -1,5 +1,6 @@
 #include "model/trace_items.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace tunalyx {
@@ -124,8 +125,13 @@ std::string TraceItems::label(int item) const {
 
 std::vector<std::string> TraceItems::itemChoices() const {
     std::vector<std::string> choices{"(None)"};
-    for (int i = 0; i < kTraceItemCount; ++i)
+    for (int i = 0; i < kTraceItemCount; ++i) {
         choices.push_back(label(i));
+        // An aux input named "raw" (the default) would read like its raw item.
+        const bool named = i >= kFirstAuxNamed && i < kFirstAuxNamed + kAuxNamedCount;
+        if (named && std::count(choices.begin(), choices.end(), choices.back()) > 1)
+            choices.back() += " (calibrated)";
+    }
     return choices;
 }
 

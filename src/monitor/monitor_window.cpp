@@ -227,6 +227,7 @@ void MonitorWindow::cmdLogStart_Click() {
     plan.aux = m_aux;
     // Known from the start, so that Continuous may also be chosen while the run goes on.
     plan.target = logPath(m_store, m_session.filesFolder) + defaultLogName();
+    m_runTarget = plan.target;
     plan.continuous = m_continuous;
     plan.identify = [this] {
         return SR20DET_Version(m_session, {.FromPFC = true, .CheckData = true});
@@ -291,6 +292,35 @@ void MonitorWindow::runEnded() {
     if (m_live.end() == LiveRunEnd::NotSaved)
         tellLater(m_live.endProblem() + "\r\nThe run ended there; save the log with Save As.",
                   MessageIcon::Critical);
+    else if (const std::string text = endText(); !text.empty())
+        tellLater(text, MessageIcon::Exclamation);
+}
+
+std::string MonitorWindow::endText() const {
+    const LogStore& log = m_live.log();
+    // What is in memory and not saved is what a tuner needs to know before anything else.
+    const int samples = log.LogUnsaved ? log.LogLast + 1 : 0;
+    const std::string kept =
+        samples == 1 ? "1 sample is" : std::to_string(samples) + " samples are";
+    switch (m_live.end()) {
+        case LiveRunEnd::Full:
+            return "The log is full at " + std::to_string(samples) +
+                   " samples and the run ended there" +
+                   (log.LogUnsaved ? "; save it with Save As." : ".");
+        case LiveRunEnd::UnitSilent:
+            if (samples == 0) return {};
+            return "The unit stopped answering: " + kept + " kept in memory, not saved.";
+        default:
+            return {};
+    }
+}
+
+void MonitorWindow::endRunUnattended() {
+    m_live.stop();
+    const LogStore& log = m_live.log();
+    if (!log.LogUnsaved || !logHasGroups(log) || m_runTarget.empty()) return;
+    // A log that cannot be written keeps its journal, which the next start offers.
+    (void)m_live.save(continuedLogPath(m_runTarget, m_live.part()));
 }
 
 void MonitorWindow::showFields() {

@@ -38,6 +38,9 @@ public:
     bool cmdSave_Click();
     // Nothing when the log is saved; otherwise the user's answer (Cancel abandons).
     std::optional<MessageAnswer> CheckUnsavedLog();
+    // The program ends with nobody to ask: the run ends, and a log not saved goes where the run
+    // was logging to; when it cannot be written there, its journal stays for recovery.
+    void endRunUnattended();
 
     // The labels and switch captions from the layout and item names in force; called whenever a
     // layout switch may have renamed them.
@@ -76,6 +79,8 @@ private:
     void saveSettings();
     // Said once the window's thread is free of the frame being presented.
     void tellLater(const std::string& text, MessageIcon icon);
+    // Why the run ended, when the user would not know it from what they did.
+    [[nodiscard]] std::string endText() const;
 
     Session& m_session;
     LiveRun& m_live;
@@ -83,7 +88,8 @@ private:
     SettingsStore& m_store;
     MonitorReadout m_readout;
     QtPollingThread m_thread;
-    QTimer m_frames;  // while a run goes on
+    QTimer m_frames;          // while a run goes on
+    std::string m_runTarget;  // where the last run's logs were to go
     bool m_continuous = false;
 
     std::array<QLineEdit*, 10> m_txtMonitor{};

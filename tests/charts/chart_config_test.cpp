@@ -69,6 +69,24 @@ TEST(ChartCaptions, SpreadEvenlyOverTheUsedTracesOnly) {
     EXPECT_DOUBLE_EQ(places[1].along, 2.0 / 3);
 }
 
+TEST(ChartColours, ANewTraceTakesAColourNoOtherTraceIsDrawnIn) {
+    ChartConfig config;  // every trace starts red
+    config.TraceItem[0] = 1;
+    config.TraceItem[4] = 2;
+    config.TraceColour[4] = newTraceColour(config, 4);
+    EXPECT_NE(config.TraceColour[4], config.TraceColour[0]);
+    config.TraceItem[9] = 3;
+    const ChartColour third = newTraceColour(config, 9);
+    EXPECT_NE(third, config.TraceColour[0]);
+    EXPECT_NE(third, config.TraceColour[4]);
+    // A colour of the user's own, or one only traces without items have, stays.
+    config.TraceColour[9] = 0x123456;
+    EXPECT_EQ(newTraceColour(config, 9), ChartColour{0x123456});
+    config.TraceItem[0] = 0;
+    config.TraceColour[9] = config.TraceColour[0];
+    EXPECT_EQ(newTraceColour(config, 9), config.TraceColour[0]);
+}
+
 TEST(ChartCaptions, ItemCaptionIsTheLabelAfterItsFirstBlank) {
     const TraceItems items;
     EXPECT_EQ(itemCaption(items, 1), "- Rpm");

@@ -396,6 +396,7 @@ TEST_F(CliPtyTest, HistoryKeepsWhatSucceededAndListsShowsExportsAndComparesIt) {
     PacketImage edited = imageOf(at("first.dat"));
     edited[0x8B][0] = 7000 & 0xFF;
     edited[0x8B][1] = 7000 >> 8;
+    edited[0x86][44] += 1;  // Inj Map row 5, column 3
     writeImage(at("seven.dat"), edited);
     ASSERT_EQ(runCli({"write-all", "--port", sim.port, at("seven.dat")}).exitCode, 0);
     ASSERT_EQ(runCli({"write-all", "--port", refusing.port, at("first.dat")}).exitCode, 1);
@@ -418,11 +419,17 @@ TEST_F(CliPtyTest, HistoryKeepsWhatSucceededAndListsShowsExportsAndComparesIt) {
 
     ASSERT_EQ(runCli({"history", "export", "1", at("back.dat")}).exitCode, 0);
     EXPECT_EQ(fileText(at("back.dat")), fileText(at("first.dat")));
+    // The newer against the older, whichever is named first, cells by their row and column.
     const Finished kept = runCli({"history", "diff", "1", "2"});
-    const Finished files = runCli({"diff", at("first.dat"), at("seven.dat")});
     EXPECT_EQ(kept.exitCode, 1);
-    EXPECT_EQ(kept.out, files.out);
-    EXPECT_EQ(kept.out, "setting\tSettings 1\tRev / Idle\tRev Limit\t7500\t7000\n");
+    EXPECT_EQ(kept.out,
+              "setting\tSettings 1\tRev / Idle\tRev Limit\t7000\t7500\n"
+              "cell\tInj Map\tP05\tN03\t4\n");
+    EXPECT_EQ(runCli({"history", "diff", "2", "1"}).out, kept.out);
+    const Finished tables = runCli({"history", "diff", "1", "2", "--maps"});
+    EXPECT_NE(tables.out.find("Inj Map\n\tN01\tN02\t"), std::string::npos) << tables.out;
+    EXPECT_NE(tables.out.find("\tN20\nP01\t0\t"), std::string::npos);
+    EXPECT_NE(tables.out.find("\nP05\t0\t0\t4\t0\t"), std::string::npos);
     EXPECT_EQ(runCli({"history", "diff", "2", "2"}).exitCode, 0);
 
     const Finished unknown = runCli({"history", "show", "9"});

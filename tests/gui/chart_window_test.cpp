@@ -5,7 +5,10 @@
 
 #include <fstream>
 
+#include <QComboBox>
+
 #include "charts/chart_window.h"
+#include "charts/setup_chart_dialog.h"
 #include "gui_harness.h"
 #include "monitor/log_file.h"
 
@@ -52,6 +55,7 @@ private slots:
     void anOpenedLogIsDrawnAndSteppedThrough();
     void playbackFollowsTheLogAndEndsOnTheLastSample();
     void theLiveFeedPlotsEverySample();
+    void withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasItsColour();
 };
 
 void ChartWindowTest::anOpenedLogIsDrawnAndSteppedThrough() {
@@ -105,6 +109,35 @@ void ChartWindowTest::theLiveFeedPlotsEverySample() {
     QCOMPARE(strip.pointCount(0), monitor.live().samplesPresented());
     QCOMPARE(strip.pointCount(StripChart::kTimeTrace), monitor.live().samplesPresented());
     QVERIFY(strip.ys(0)[0] > 0);
+}
+
+void ChartWindowTest::withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasItsColour() {
+    ChartFixture f;
+    f.chart->config().TraceItem[0] = 0;
+    QVERIFY(f.chart->mnuOpen_Click());
+    QCOMPARE(f.chart->strip().hint(),
+             QStringLiteral("No traces: choose items with Setup > Chart."));
+
+    SetupChartDialog setup(*f.chart, f.session.trace);
+    auto* trace = setup.findChild<QComboBox*>(QStringLiteral("comTraceItem"));
+    auto* traceNumber = setup.findChild<QComboBox*>(QStringLiteral("comTrace"));
+    // Every entry can be told from the others (the aux inputs left as "raw" included).
+    QStringList entries;
+    for (int i = 0; i < trace->count(); ++i)
+        if (!trace->itemText(i).contains(QStringLiteral("***"))) entries << trace->itemText(i);
+    QCOMPARE(entries.removeDuplicates(), 0);
+    QVERIFY(entries.contains(QStringLiteral("Aux AN2 raw")));
+    for (int t : {0, 1, 2}) {
+        traceNumber->setCurrentIndex(t);
+        emit traceNumber->activated(t);
+        trace->setCurrentIndex(t + 1);
+        emit trace->activated(t + 1);
+    }
+    QCOMPARE(f.chart->strip().hint(), QString());
+    const StripChart& strip = f.chart->strip().chart();
+    QCOMPARE(strip.pointCount(1), 40);
+    const auto& colours = f.chart->config().TraceColour;
+    QVERIFY(colours[0] != colours[1] && colours[1] != colours[2] && colours[0] != colours[2]);
 }
 
 int runChartWindowTests(int argc, char** argv) {

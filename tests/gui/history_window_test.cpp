@@ -125,6 +125,16 @@ void HistoryWindowTest::whatSucceededIsKeptAndLogsLinkToTheTuneTheUnitHeld() {
                               .arg(QString::fromStdString(index.snapshots[1].time))));
     QVERIFY(
         w.chartTitleOf(afterFailure).endsWith(QStringLiteral("LOG2.txt - ran on an unknown tune")));
+
+    // While it shows, the list follows the history: a write, then a log that ran on it.
+    h.show();
+    w.sim.ecu().acceptWrites(0x8B);
+    w.button("cmdWriteMap1")->click();
+    QCOMPARE(h.list()->rowCount(), 5);
+    QCOMPARE(h.list()->item(0, 2)->text(), QStringLiteral("Write Map"));
+    QCOMPARE(h.list()->item(0, 5)->text(), QStringLiteral("0"));
+    w.saveLog("LOG3.txt", 5);
+    QCOMPARE(h.list()->item(0, 5)->text(), QStringLiteral("1"));
 }
 
 // Two clicks bring back the tune read first: one Undo puts back the bytes and flags exactly, and
@@ -183,7 +193,10 @@ void HistoryWindowTest::damagedLinesAndMissingFilesAreNamedTheRestWorks() {
     HistoryWindowSim w;
     w.readAll();
     const PacketImage first = w.session.image;
+    const double older = w.session.maps.displayValue(kIgnMap, 1, 1);
     w.setIgnCell(1, 1, 10);
+    const double newer = w.session.maps.displayValue(kIgnMap, 1, 1);
+    QVERIFY(newer != older);
     w.button("cmdWriteMap1")->click();
     w.setIgnCell(1, 2, 20);
     w.button("cmdWriteMap1")->click();
@@ -202,11 +215,14 @@ void HistoryWindowTest::damagedLinesAndMissingFilesAreNamedTheRestWorks() {
     w.select({1, 3});
     QVERIFY(h.details()->toPlainText().contains(QStringLiteral("is missing")));
 
+    // The newer against the older, cells named as the grids head them.
     w.select({1, 2});
-    QVERIFY(h.details()->toPlainText().contains(QStringLiteral("cell\tIgn Map\t1\t1\t")));
-    QVERIFY(!h.details()->toPlainText().contains(QStringLiteral("Ign Map\t1\t2")));
+    const QString changed =
+        QStringLiteral("cell\tIgn Map\tP01\tN01\t%1\n").arg(qRound(newer - older));
+    QVERIFY2(h.details()->toPlainText().contains(changed), qPrintable(h.details()->toPlainText()));
+    QVERIFY(!h.details()->toPlainText().contains(QStringLiteral("Ign Map\tP01\tN02")));
     h.reload();  // a refresh keeps both
-    QVERIFY(h.details()->toPlainText().contains(QStringLiteral("cell\tIgn Map\t1\t1\t")));
+    QVERIFY(h.details()->toPlainText().contains(changed));
     w.select({1});
     QVERIFY(h.restoreSelected());
     QCOMPARE(w.session.image, first);

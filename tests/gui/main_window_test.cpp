@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <deque>
+
 #include "app/settings_page_widget.h"
 #include "gui_harness.h"
 #include "ui/qt_user_prompts.h"
@@ -68,6 +70,7 @@ private slots:
     void aMessageBelongsToTheWindowInUseAndShowsItsTitle();
     void atItsSmallestEveryValueAndHeadingOfTheMapsShowsWhole();
     void verifyWritesIsKeptForTheNextStart();
+    void closingAsksAboutEditsNeitherSentNorSaved();
 };
 
 void MainWindowTest::firstStartUsesTheDefaults() {
@@ -315,6 +318,80 @@ void MainWindowTest::atItsSmallestEveryValueAndHeadingOfTheMapsShowsWhole() {
             QVERIFY(top->sectionSizeHint(i) <= top->sectionSize(i));
             QVERIFY(left->sectionSizeHint(i) <= left->sectionSize(i));
         }
+    }
+}
+
+// Closing with edits neither sent nor saved asks, a value still being typed included; Cancel
+// keeps the program, Save and Send go on asking until the edits are kept, Discard gives them up.
+void MainWindowTest::closingAsksAboutEditsNeitherSentNorSaved() {
+    using Answer = MainWindow::WaitingAnswer;
+    struct Closing {
+        explicit Closing(std::deque<Answer> script) : answers(std::move(script)) {
+            w.readAll();
+            w.window->askWaitingChanges = [this](const std::string& text) {
+                asked.push_back(text);
+                if (beforeAnswer) beforeAnswer(asked.size());
+                const Answer a = answers.empty() ? Answer::Cancel : answers.front();
+                if (!answers.empty()) answers.pop_front();
+                return a;
+            };
+        }
+        // Two Ign Map cells up by Ctrl and "+".
+        void editCells() {
+            w.window->tabs()->setCurrentIndex(kIgnMap);
+            MapGridWidget* grid = w.window->grid(kIgnMap);
+            grid->setSelectionRange({2, 3, 2, 4});
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_Plus, Qt::ControlModifier);
+        }
+        test::SimWindow w{SimUnitKind::Det1_501};
+        std::deque<Answer> answers;
+        std::vector<std::string> asked;
+        std::function<void(std::size_t)> beforeAnswer;
+    };
+
+    {
+        Closing c({Answer::Cancel, Answer::Save, Answer::Save});
+        QVERIFY(!c.w.window->waitingChanges().any());
+        c.editCells();
+        c.w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab);
+        QLineEdit* box = c.w.textBox(kRevLimitBox);
+        box->setFocus();
+        box->setText(QStringLiteral("7100"));
+        QVERIFY(!c.w.window->close());
+        QCOMPARE(c.asked, std::vector<std::string>{
+                              "2 map cells and 1 setting are not written to the unit nor saved."});
+        const QString path = c.w.filesFolder.filePath(QStringLiteral("kept.dat"));
+        int dialogs = 0;
+        c.w.window->files().chooseSavePath = [&](const std::string&) {
+            return ++dialogs == 1 ? std::string() : path.toStdString();
+        };
+        QVERIFY(c.w.window->close());
+        QCOMPARE(dialogs, 2);  // the dialog cancelled, the question again, then saved
+        QCOMPARE(c.asked.size(), std::size_t{3});
+        QVERIFY(QFile::exists(path));
+    }
+    {
+        // The cable is out when Send is first chosen; Update fails and the question comes back.
+        Closing c({Answer::Send, Answer::Send});
+        c.editCells();
+        const PacketImage edited = c.w.session.image;
+        c.w.sim.line().faults().cablePulledAfter = c.w.sim.line().requestCount();
+        c.beforeAnswer = [&](std::size_t n) {
+            if (n == 2) c.w.sim.line().faults().cablePulledAfter = 0;
+        };
+        QVERIFY(c.w.window->close());
+        QCOMPARE(c.asked.size(), std::size_t{2});
+        for (std::uint8_t b : c.w.session.mapLayout.mapBlocks(kIgnMap))
+            QCOMPARE(c.w.sim.ecu().blocks()[b], edited[b]);
+    }
+    {
+        Closing c({Answer::Discard});
+        c.editCells();
+        const auto unit = c.w.sim.ecu().blocks();
+        QVERIFY(c.w.window->close());
+        QCOMPARE(c.asked.size(), std::size_t{1});
+        QVERIFY(c.w.sim.ecu().blocks() == unit);
     }
 }
 

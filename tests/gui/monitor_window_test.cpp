@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+#include "app/qt_stop_signals.h"
 #include "charts/chart_window.h"
 #include "gui_harness.h"
 #include "monitor/monitor_window.h"
@@ -35,6 +38,8 @@ private slots:
     void aPulledCableOrQuittingEndsTheRunWithEverySampleWhole();
     void continuousIsKeptInTheSettings();
     void aContinuousRunSavesEachFullLogAndTheChartNamesTheNext();
+    void aFullLogEndsTheRunAndSaysSo();
+    void aStopSignalSavesTheRunWithoutAQuestion();
 };
 
 void MonitorWindowTest::theLogMenuRunsTheMonitorAndItsFieldsFollow() {
@@ -139,7 +144,11 @@ void MonitorWindowTest::aPulledCableOrQuittingEndsTheRunWithEverySampleWhole() {
     QCOMPARE(monitor.live().samplesPresented(), 40);
     QCOMPARE(w.window->log().LogLast, 39);
     QCOMPARE(text(monitor, "txtMonCount"), QStringLiteral("40"));
-    QCOMPARE(w.prompts.texts(), std::vector<std::string>{kInterfaceNotResponding});
+    // Why it ended, and what became of the samples.
+    QTRY_COMPARE(w.prompts.texts(),
+                 (std::vector<std::string>{
+                     kInterfaceNotResponding,
+                     "The unit stopped answering: 40 samples are kept in memory, not saved."}));
     for (int s = 0; s < 40; ++s)
         QVERIFY2(w.window->log().LogData(0, s) > 0, "a sample without its Rpm");
 
@@ -186,6 +195,45 @@ void MonitorWindowTest::aContinuousRunSavesEachFullLogAndTheChartNamesTheNext() 
     QVERIFY(w.window->log().LogUnsaved);
     QVERIFY(QFile::exists(QString::fromStdString(monitor.journal().path())));
     w.prompts.answerNext(MessageAnswer::No);
+}
+
+void MonitorWindowTest::aFullLogEndsTheRunAndSaysSo() {
+    test::SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.window->menus().mnuLogStart->trigger();
+    MonitorWindow& monitor = w.window->monitor();
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.runInProgress(), 20000);
+    QTRY_COMPARE(w.prompts.texts(),
+                 std::vector<std::string>{"The log is full at 32767 samples and the run ended "
+                                          "there; save it with Save As."});
+    w.prompts.answerNext(MessageAnswer::No);
+}
+
+// SIGTERM and SIGHUP close the window unattended: the run ends and its log is saved where it
+// was going, with no question; where it cannot be written, its journal stays for recovery.
+void MonitorWindowTest::aStopSignalSavesTheRunWithoutAQuestion() {
+    for (const bool writable : {true, false}) {
+        test::SimWindow w(SimUnitKind::Det1_501);
+        const QtStopSignals stopSignals([&w] { w.window->closeUnattended(); });
+        const QDir logs(w.filesFolder.filePath(QStringLiteral("Logs")));
+        if (!writable) w.store.setValue("LogPath", "/nonexistent/Logs/");
+        w.readAll();
+        w.window->menus().mnuLogStart->trigger();
+        MonitorWindow& monitor = w.window->monitor();
+        waitForSamples(monitor, 10);
+        const QString journal = QString::fromStdString(monitor.journal().path());
+#ifdef Q_OS_UNIX
+        ::raise(writable ? SIGTERM : SIGHUP);
+#else
+        w.window->closeUnattended();
+#endif
+        QTRY_VERIFY(!w.window->isVisible());
+        QVERIFY(!monitor.runInProgress());
+        QVERIFY(w.prompts.messages().empty());
+        const QStringList saved = logs.entryList({QStringLiteral("Log_*.txt")}, QDir::Files);
+        QCOMPARE(saved.size(), writable ? 1 : 0);
+        QCOMPARE(QFile::exists(journal), !writable);
+    }
 }
 
 int runMonitorWindowTests(int argc, char** argv) {
