@@ -9,6 +9,9 @@
 #include <sstream>
 #include <tuple>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include "cli_process.h"
 
 namespace tunalyx::clitest {
@@ -113,6 +116,11 @@ TEST_F(CliDriveTest, SameSeedGivesTheSameLogAndAnotherSeedAnother) {
         ASSERT_EQ(f.exitCode, 0) << f.err;
         EXPECT_EQ(f.out, "");
     }
+    // Each drive is kept in the tune history with the log that ran on its tune.
+    const Finished history = run({"history"});
+    EXPECT_NE(history.out.find("\tDrive\tdefault5.dat\t"), std::string::npos) << history.out;
+    EXPECT_TRUE(history.out.substr(0, history.out.find('\n')).ends_with("\t1 log")) << history.out;
+
     const std::string a = fileText(out / "a.txt");
     // Not EXPECT_EQ: a megabyte of log in the failure message helps no one.
     EXPECT_TRUE(a == fileText(out / "b.txt")) << "the same seed gave another log";
@@ -246,6 +254,88 @@ TEST_F(CliDriveTest, BadInputIsRefusedBeforeAnythingIsWritten) {
     }
 }
 
+// A run is refused before it starts when it could not finish: a length beyond what a log's times
+// hold, files that are there already (unless --yes), files another run writes, too little room.
+TEST_F(CliDriveTest, RunsThatCouldNotFinishAreRefusedBeforeTheyStart) {
+    const std::string tune = s_tune.string();
+    for (const auto& [command, option, value] :
+         {std::tuple{"drive", "--seconds", "99999999999999999999"},
+          {"drive", "--seconds", "2000001"},
+          {"log", "--seconds", "99999999999999999999"},
+          {"log", "--samples", "99999999999999999999"}}) {
+        SCOPED_TRACE(std::string(command) + " " + option + " " + value);
+        std::vector<std::string> args = {command, option, value, "--out", at("long.txt")};
+        if (std::string(command) == "drive")
+            args.insert(args.end(), {"--tune", tune});
+        else
+            args.insert(args.end(), {"--port", "/dev/null"});
+        const Finished f = run(args);
+        EXPECT_EQ(f.exitCode, 2);
+        EXPECT_TRUE(f.err.starts_with("tunalyx-cli: " + std::string(option) +
+                                      " takes a whole number from 1 to "))
+            << f.err;
+    }
+    EXPECT_TRUE(namesIn(out).empty());
+
+    // What is there stays unless --yes: the first file, or one the run would go on in.
+    ASSERT_EQ(drive({"--seconds", "5", "--out", at("a.txt")}).exitCode, 0);
+    const std::string first = fileText(out / "a.txt");
+    writeText(out / "b-001.txt", "kept");
+    const Finished again = drive({"--seconds", "6", "--out", at("a.txt")});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.err, "a.txt is there already; --yes replaces it.\n");
+    EXPECT_TRUE(fileText(out / "a.txt") == first);
+    EXPECT_EQ(drive({"--seconds", "5", "--out", at("b.txt")}).err,
+              "b-001.txt is there already; --yes replaces it.\n");
+    EXPECT_EQ(drive({"--seconds", "6", "--out", at("a.txt"), "--yes"}).exitCode, 0);
+    EXPECT_FALSE(fileText(out / "a.txt") == first);
+
+    // A run writing its files holds them, --yes or not; a run killed leaves its lock to the next.
+    Sim sim({"--family", "5"}, dir / "memory.dat", dir / "sim");
+    ASSERT_TRUE(sim.serving());
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        Cli logging({"log", "--port", sim.port(), "--seconds", "60", "--out", at("c.txt"), "--yes"},
+                    dir / "cli");
+        ::usleep(700'000);
+        const Finished held = drive({"--seconds", "5", "--out", at("c.txt"), "--yes"});
+        EXPECT_EQ(held.exitCode, 1);
+        EXPECT_EQ(held.err,
+                  at("c.txt") + " is being written by another run; it is left to that run.\n");
+        logging.signal(signal);
+        (void)logging.finish();
+    }
+    EXPECT_TRUE(fs::exists(out / "c.txt.lock"));
+    EXPECT_EQ(drive({"--seconds", "5", "--out", at("c.txt"), "--yes"}).exitCode, 0);
+    EXPECT_EQ(namesIn(out), (std::set<std::string>{"a.txt", "b-001.txt", "c.txt"}));
+
+    // The run's logs against the free space of their folder; the smaller disk shows it best.
+    fs::path folder = out;
+    std::error_code ec;
+    if (fs::exists("/dev/shm", ec) &&
+        fs::space("/dev/shm", ec).available < fs::space(out, ec).available)
+        folder = fs::path("/dev/shm") / ("tunalyx-space-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const auto free = fs::space(folder, ec).available;
+    if (free > 40'000'000'000) GTEST_SKIP() << "no disk small enough to fill";
+    const Finished full =
+        drive({"--seconds", "2000000", "--groups", "basic,sensors,aux,map,advanced", "--out",
+               (folder / "big.txt").string()});
+    fs::remove_all(folder);
+    EXPECT_EQ(full.exitCode, 1);
+    // "The run's logs will take about 70000 MB, and only 24000 MB are free in /dev/shm/..."
+    std::istringstream said(full.err);
+    std::string word;
+    double needed = 0, available = 0;
+    for (int i = 0; i < 6; ++i)
+        said >> word;
+    said >> needed >> word >> word >> word >> available;
+    EXPECT_GT(needed, available) << full.err;
+    EXPECT_NEAR(available, static_cast<double>(free) / (1024 * 1024), 0.01 * available) << full.err;
+    EXPECT_NE(full.err.find(" are free in " + folder.string() + ";"), std::string::npos)
+        << full.err;
+}
+
 TEST_F(CliDriveTest, RequirementIsTheDefaultTuneMadeLeanAndTheMixtureAnswersTheTune) {
     const PacketImage tune = imageOf(s_tune);
     auto dump = [&](const std::string& requirement, const std::string& file) {
@@ -292,8 +382,9 @@ TEST_F(CliDriveTest, RequirementIsTheDefaultTuneMadeLeanAndTheMixtureAnswersTheT
                              Mixture{s_tune.string(), "uniform=12", 1.12 * kStoichiometric},
                              Mixture{richerTune, "correct", kStoichiometric / 1.1}}) {
         SCOPED_TRACE(m.tune + " " + m.requirement);
-        const Finished f = run({"drive", "--tune", m.tune, "--drive", "idle", "--requirement",
-                                m.requirement, "--seconds", "60", "--out", at("idle.txt")});
+        const Finished f =
+            run({"drive", "--tune", m.tune, "--drive", "idle", "--requirement", m.requirement,
+                 "--seconds", "60", "--out", at("idle.txt"), "--yes"});
         ASSERT_EQ(f.exitCode, 0) << f.err;
         EXPECT_NEAR(median(warmAirFuel(readLog(out / "idle.txt"))), m.airFuel, 0.01 * m.airFuel);
     }

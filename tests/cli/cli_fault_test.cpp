@@ -236,8 +236,9 @@ protected:
             case Op::Log:
                 kept = out / "run.txt";
                 writeText(kept, kOldOutput);
-                args = {"log",   "--port",     sim.port(), "--samples", std::to_string(kLogSamples),
-                        "--out", kept.string()};
+                args = {
+                    "log",   "--port",      sim.port(), "--samples", std::to_string(kLogSamples),
+                    "--out", kept.string(), "--yes"};
                 break;
             case Op::WriteAll:
                 kept = out / "tune.dat";
