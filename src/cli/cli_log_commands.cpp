@@ -160,7 +160,8 @@ private:
 // A started live run until it is over, with its view on this thread: Ctrl+C and the like end
 // it, every log it finishes is saved by it. The exit status of the command; a run that ended
 // early says why and what it kept.
-int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& out) {
+int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& out,
+               bool journaled) {
     run.presentUntilOver([&run] {
         if (g_stop.load()) run.requestStop();
     });
@@ -185,7 +186,16 @@ int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& 
         ctx.prompts.tell("The run did not start, so nothing was written.", MessageIcon::Critical);
         return kExitFailed;
     }
-    ctx.prompts.tell("The run ended early. " + view.keptText(), MessageIcon::Critical);
+    if (run.end() == LiveRunEnd::UnitSilent) {
+        ctx.prompts.tell("The run ended early. " + view.keptText(), MessageIcon::Critical);
+    } else {
+        // A log that could not be written stays in the run's journal.
+        ctx.prompts.tell(view.keptText() + (journaled ? " The samples not saved are in the run's "
+                                                        "journal: tunalyx-cli recover writes "
+                                                        "them as a log."
+                                                      : ""),
+                         MessageIcon::Critical);
+    }
     return kExitFailed;
 }
 
@@ -249,7 +259,7 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     plan.identify = [&session] { return SR20DET_Version(session, {.FromPFC = true}); };
     QtPollingThread thread;
     if (!run.start(plan, thread)) return kExitFailed;
-    return presentRun(ctx, run, view, out);
+    return presentRun(ctx, run, view, out, true);
 }
 
 int runDrive(const CliArgs& args, CliContext& ctx) {
@@ -309,7 +319,7 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
                          MessageIcon::Critical);
         return kExitFailed;
     }
-    return presentRun(ctx, unit.run(), view, *out);
+    return presentRun(ctx, unit.run(), view, *out, false);
 }
 
 int runRecover(const CliArgs& args, CliContext& /*ctx*/) {
