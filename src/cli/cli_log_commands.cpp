@@ -126,13 +126,13 @@ public:
         endLine();
         const int count = saved.log.sampleCount();
         m_kept += count;
-        m_files.push_back(saved.path);
+        m_files.push_back(shownName(saved.path));
         if (saved.part == 0 && !saved.runGoesOn) return;
         std::cerr << shownName(saved.path) << ": " << count << " samples, "
                   << millisecondsText(saved.log.LogTime(0)) << " s to "
                   << millisecondsText(saved.log.LogTime(count - 1)) << " s of the run" << std::endl;
     }
-    // What a run that ended early kept: "1234 samples were kept, in /logs/LOG.txt."
+    // What a run that ended early kept: "1234 samples were kept, in LOG.txt and LOG-001.txt."
     [[nodiscard]] std::string keptText() const {
         if (m_files.empty()) return "No sample was kept.";
         std::string text =
