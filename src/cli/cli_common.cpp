@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 
@@ -37,8 +38,16 @@ std::string trimmedRight(std::string s) {
 std::optional<long> positiveNumber(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
     char* end = nullptr;
+    errno = 0;
     const long n = std::strtol(text->c_str(), &end, 10);
-    if (end == text->c_str() || *end != '\0' || n < 1) return std::nullopt;
+    // strtol gives the largest long for a number beyond it: that is no count the user meant.
+    if (end == text->c_str() || *end != '\0' || errno == ERANGE || n < 1) return std::nullopt;
+    return n;
+}
+
+std::optional<long> countUpTo(const std::optional<std::string>& text, long most) {
+    const auto n = positiveNumber(text);
+    if (!n || *n > most) return std::nullopt;
     return n;
 }
 

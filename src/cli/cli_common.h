@@ -24,8 +24,10 @@ int failed(const std::string& problem);
 std::string shownName(const std::string& path);
 std::string familyName(std::optional<LayoutFamily> family);
 std::string trimmedRight(std::string s);
-// A whole number above 0 written whole, or nothing.
+// A whole number above 0 written whole, or nothing (one too large for a long too).
 std::optional<long> positiveNumber(const std::optional<std::string>& text);
+// The same, at most `most`.
+std::optional<long> countUpTo(const std::optional<std::string>& text, long most);
 
 // The session of the unit behind --port, with the grids set up as the window sets them up.
 class UnitSession {

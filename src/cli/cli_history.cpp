@@ -81,13 +81,24 @@ int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, 
     return kExitOk;
 }
 
+namespace {
+struct LogHistory final : LiveConsumer {
+    explicit LogHistory(CliContext& ctx) : h(ctx) {}
+    void logSaved(const SavedLog& saved) override { h.recorder.logSaved(saved); }
+    CliHistory h;
+};
+}  // namespace
+
 std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx) {
-    struct LogHistory final : LiveConsumer {
-        explicit LogHistory(CliContext& ctx) : h(ctx) {}
-        void logSaved(const SavedLog& saved) override { h.recorder.logSaved(saved); }
-        CliHistory h;
-    };
     return std::make_unique<LogHistory>(ctx);
+}
+
+std::unique_ptr<LiveConsumer> logHistoryAfterWrite(CliContext& ctx, const Session& session,
+                                                   const std::string& file, const char* action) {
+    auto history = std::make_unique<LogHistory>(ctx);
+    history->h.recorder.afterUnitCommand(session.tune(), fileNameOf(file), UnitCommand::Write,
+                                         action, true);
+    return history;
 }
 
 int printDiff(const FileComparison& comparison) {

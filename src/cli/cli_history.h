@@ -18,6 +18,12 @@ int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, 
 // The history following a live run: every log it saves is linked (to an unknown tune: this
 // command has not read or written the unit).
 [[nodiscard]] std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx);
+// The same for a unit just given `session`'s tune from `file` (kept as `action`): its logs are
+// linked to that tune.
+[[nodiscard]] std::unique_ptr<LiveConsumer> logHistoryAfterWrite(CliContext& ctx,
+                                                                 const Session& session,
+                                                                 const std::string& file,
+                                                                 const char* action);
 
 // Prints the lines of a comparison; the exit status of diff(1): 0 same, 1 different, 2 trouble.
 int printDiff(const FileComparison& comparison);

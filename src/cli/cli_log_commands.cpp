@@ -18,6 +18,7 @@
 #include "cli/cli_common.h"
 #include "cli/cli_folders.h"
 #include "cli/cli_history.h"
+#include "cli/cli_run_target.h"
 #include "model/descriptors.h"
 #include "monitor/live_run.h"
 #include "monitor/log_file.h"
@@ -75,6 +76,11 @@ private:
 #endif
 };
 
+const std::string kSamplesRange =
+    "--samples takes a whole number from 1 to " + std::to_string(kMostRunSamples);
+const std::string kSecondsRange =
+    "--seconds takes a whole number from 1 to " + std::to_string(kLongestRunSeconds);
+
 const char* const kGroupNames[kTraceGroupCount] = {"basic", "sensors", "aux", "map", "advanced"};
 
 // "--groups basic,map": the groups to poll; nothing for a name that is not one.
@@ -118,11 +124,22 @@ public:
     }
     void logSaved(const SavedLog& saved) override {
         endLine();
-        if (saved.part == 0 && !saved.runGoesOn) return;
         const int count = saved.log.sampleCount();
+        m_kept += count;
+        m_files.push_back(shownName(saved.path));
+        if (saved.part == 0 && !saved.runGoesOn) return;
         std::cerr << shownName(saved.path) << ": " << count << " samples, "
                   << millisecondsText(saved.log.LogTime(0)) << " s to "
                   << millisecondsText(saved.log.LogTime(count - 1)) << " s of the run" << std::endl;
+    }
+    // What a run that ended early kept: "1234 samples were kept, in LOG.txt and LOG-001.txt."
+    [[nodiscard]] std::string keptText() const {
+        if (m_files.empty()) return "No sample was kept.";
+        std::string text =
+            std::to_string(m_kept) + (m_kept == 1 ? " sample was" : " samples were") + " kept, in ";
+        for (std::size_t i = 0; i < m_files.size(); ++i)
+            text += (i == 0 ? "" : i + 1 == m_files.size() ? " and " : ", ") + m_files[i];
+        return text + ".";
     }
     // Before a message: the progress line ends first.
     void endLine() {
@@ -136,11 +153,15 @@ private:
     bool m_lineOpen = false;
     long m_samples = 0;  // across the run's files
     std::int32_t m_shownSecond = -1;
+    long m_kept = 0;  // in the files saved
+    std::vector<std::string> m_files;
 };
 
 // A started live run until it is over, with its view on this thread: Ctrl+C and the like end
-// it, every log it finishes is saved by it. The exit status of the command.
-int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& out) {
+// it, every log it finishes is saved by it. The exit status of the command; a run that ended
+// early says why and what it kept.
+int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& out,
+               bool journaled) {
     run.presentUntilOver([&run] {
         if (g_stop.load()) run.requestStop();
     });
@@ -154,11 +175,26 @@ int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& 
                                  " was not written.",
                              MessageIcon::Critical);
             return kExitFailed;
-        case LiveRunEnd::NotSaved:
-            return failed(run.endProblem());
         case LiveRunEnd::UnitSilent:
+        case LiveRunEnd::NotSaved:
         case LiveRunEnd::NotStarted:
             break;
+    }
+    // The unit's silence was told by the link; any other end has its own text.
+    if (!run.endProblem().empty()) ctx.prompts.tell(run.endProblem(), MessageIcon::Critical);
+    if (run.end() == LiveRunEnd::NotStarted) {
+        ctx.prompts.tell("The run did not start, so nothing was written.", MessageIcon::Critical);
+        return kExitFailed;
+    }
+    if (run.end() == LiveRunEnd::UnitSilent) {
+        ctx.prompts.tell("The run ended early. " + view.keptText(), MessageIcon::Critical);
+    } else {
+        // A log that could not be written stays in the run's journal.
+        ctx.prompts.tell(view.keptText() + (journaled ? " The samples not saved are in the run's "
+                                                        "journal: tunalyx-cli recover writes "
+                                                        "them as a log."
+                                                      : ""),
+                         MessageIcon::Critical);
     }
     return kExitFailed;
 }
@@ -170,20 +206,21 @@ AuxCalibration auxOf(const CliContext& ctx) {
 
 int runLog(const CliArgs& args, CliContext& ctx) {
     if (const auto problem = usageProblem(args, kLogShape); !problem.empty()) return usage(problem);
-    const auto samples = positiveNumber(args.option("--samples"));
-    const auto seconds = positiveNumber(args.option("--seconds"));
     if (args.option("--samples").has_value() == args.option("--seconds").has_value())
         return usage("log needs either --samples N or --seconds S");
-    if (!samples && !seconds) return usage("--samples and --seconds take a whole number above 0");
+    const auto samples = countUpTo(args.option("--samples"), kMostRunSamples);
+    const auto seconds = countUpTo(args.option("--seconds"), kLongestRunSeconds);
+    if (args.option("--samples") && !samples) return usage(kSamplesRange);
+    if (args.option("--seconds") && !seconds) return usage(kSecondsRange);
     const auto include = groupsFromText(args.option("--groups").value_or("advanced"));
     if (!include) return usage("--groups takes basic, sensors, aux, map and advanced");
     const std::string out = *args.option("--out");
 
-    // A run whose log could not be saved is not started: the folder, the target and the room
-    // for the largest log it can give are checked before the first request.
-    const int mostSamples = static_cast<int>(
-        std::min<long>(samples.value_or(LogStore::kMaxRunSamples), LogStore::kMaxRunSamples));
-    if (const std::string problem = logTargetProblem(out, logFileSizeBound(*include, mostSamples));
+    // A run whose logs could not be saved is not started: the folder, the files and the room
+    // for the run are checked, and the files held, before the first request.
+    RunTarget target;
+    if (const std::string problem =
+            target.claim(out, {*include, samples, seconds}, args.flag("--yes"));
         !problem.empty()) {
         ctx.prompts.tell(problem, MessageIcon::Critical);
         return kExitFailed;
@@ -216,12 +253,13 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     plan.continuous = true;
     plan.saveLastPart = true;
     plan.mostSamples = samples;
-    plan.mostSeconds = seconds;
+    // However many samples were asked for, the times must not run past what a log can hold.
+    plan.mostSeconds = seconds.value_or(kLongestRunSeconds);
     // The command line holds no data to weigh against the unit.
     plan.identify = [&session] { return SR20DET_Version(session, {.FromPFC = true}); };
     QtPollingThread thread;
     if (!run.start(plan, thread)) return kExitFailed;
-    return presentRun(ctx, run, view, out);
+    return presentRun(ctx, run, view, out, true);
 }
 
 int runDrive(const CliArgs& args, CliContext& ctx) {
@@ -234,8 +272,8 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
     const auto dump = args.option("--dump-requirement");
     if (out.has_value() != args.option("--seconds").has_value() || (!out && !dump))
         return usage("drive needs --seconds S and --out LOG.txt (or --dump-requirement alone)");
-    const auto seconds = positiveNumber(args.option("--seconds"));
-    if (out && !seconds) return usage("--seconds takes a whole number above 0");
+    const auto seconds = countUpTo(args.option("--seconds"), kLongestRunSeconds);
+    if (out && !seconds) return usage(kSecondsRange);
     const auto include = groupsFromText(args.option("--groups").value_or("advanced,aux"));
     if (!include) return usage("--groups takes basic, sensors, aux, map and advanced");
 
@@ -248,9 +286,10 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
     if (!injectionField(blocks, layout) || !mapAxesOfBlock(blocks[layout.mapRefBlock]))
         return failed(shownName(tunePath) +
                       " has no whole Inj Map and map reference, so the engine cannot run on it");
+    RunTarget target;
     if (out) {
         if (const std::string problem =
-                logTargetProblem(*out, logFileSizeBound(*include, LogStore::kMaxRunSamples));
+                target.claim(*out, {*include, std::nullopt, seconds}, args.flag("--yes"));
             !problem.empty()) {
             ctx.prompts.tell(problem, MessageIcon::Critical);
             return kExitFailed;
@@ -270,9 +309,17 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
     QtFileWriter writer;
     FastDriveUnit unit(blocks, layout.family, drive, ctx.prompts, writer);
     RunView view(false);
+    // The unit holds the tune from the first request on: its logs ran on it.
+    const std::unique_ptr<LiveConsumer> history =
+        logHistoryAfterWrite(ctx, tune, tunePath, "Drive");
     unit.run().addConsumer(&view);
-    if (!unit.start(*out)) return kExitFailed;
-    return presentRun(ctx, unit.run(), view, *out);
+    unit.run().addConsumer(history.get());
+    if (!unit.start(*out)) {
+        ctx.prompts.tell("The engine's unit did not answer, so the drive did not start.",
+                         MessageIcon::Critical);
+        return kExitFailed;
+    }
+    return presentRun(ctx, unit.run(), view, *out, false);
 }
 
 int runRecover(const CliArgs& args, CliContext& /*ctx*/) {

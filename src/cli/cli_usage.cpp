@@ -24,13 +24,17 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              TAB separated (--maps: differing maps as tables);
                              exit status 0 same, 1 different, 2 trouble
   log --port DEV [--groups basic,sensors,aux,map,advanced]
-      (--samples N | --seconds S) --out LOG.txt
+      (--samples N | --seconds S) --out LOG.txt [--yes]
                              polls live data like the monitor (default group:
                              advanced) and saves the log; past 32767 samples it goes
                              on in LOG-001.txt, LOG-002.txt, ... without a pause.
                              Ctrl+C, SIGTERM or a closed terminal ends it early.
                              The samples go to a journal in the Logs folder as they
-                             come (at least once a second) until the log is saved
+                             come (at least once a second) until the log is saved.
+                             A run lasts at most 2000000 s. It does not start when
+                             its files are there already (--yes replaces them),
+                             another run writes them (LOG.txt.lock) or the disk
+                             has too little room for them
   recover [--out LOG.txt]    writes the newest journal of a log that was never saved
                              (the program was killed, the power failed) as a log
                              file; exit 1 when there is none
@@ -40,13 +44,15 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              the map watch grid of a log, the axes from the tune
   scan --port DEV --out FILE.dat
                              reads all 256 command bytes of any unit into a data file
-  drive --tune T.dat [--drive NAME] --seconds S --out LOG.txt
+  drive --tune T.dat [--drive NAME] --seconds S --out LOG.txt [--yes]
       [--groups G,...] [--seed N] [--requirement R] [--dump-requirement F.txt]
                              drives the engine that answers the tune in fast time
                              and saves the log logging it at 57600 baud would give
                              (default groups advanced,aux; past 32767 samples it goes
-                             on in LOG-001.txt, LOG-002.txt, ...). Drives: idle, city,
-                             highway, pulls, mixed (the default). R: pattern (the
+                             on in LOG-001.txt, LOG-002.txt, ...; the files are
+                             checked as for log, and linked to the tune in the
+                             history). Drives: idle, city, highway, pulls, mixed
+                             (the default). R: pattern (the
                              default, from the seed), correct, uniform=P (the default
                              tune P % lean everywhere). --dump-requirement writes the
                              engine's hidden fuel requirement as a 20 x 20 map

@@ -47,8 +47,15 @@ const char* driveNamesText() {
     return "idle, city, highway, pulls or mixed";
 }
 
-DriveCycle::DriveCycle(DriveKind kind, std::uint64_t seed)
-    : m_kind(kind), m_random(seed), m_block(kind) {
+DriveCycle::DriveCycle(DriveKind kind, std::uint64_t seed) : m_kind(kind), m_seed(seed) {
+    restart();
+}
+
+void DriveCycle::restart() {
+    m_random.seed(m_seed);
+    m_segments.clear();
+    m_block = m_kind;
+    m_blockEnd = 0;
     const DriveState idle = idleState();
     m_segments.push_back({0, draw(3, 5), idle, idle, wobble()});
     if (m_kind == DriveKind::Mixed) startBlock();
@@ -57,6 +64,7 @@ DriveCycle::DriveCycle(DriveKind kind, std::uint64_t seed)
 DriveState DriveCycle::at(double seconds) {
     if (!(seconds > 0)) seconds = 0;  // NaN too
     seconds = std::min(seconds, kLongestDrive);
+    if (seconds < m_segments.front().start) restart();
     extendTo(seconds);
     const auto next = std::upper_bound(m_segments.begin(), m_segments.end(), seconds,
                                        [](double t, const Segment& s) { return t < s.start; });
@@ -166,6 +174,9 @@ void DriveCycle::extendTo(double seconds) {
             hold(2, 4);
             startBlock();
         }
+        // Forgotten in bulk: the drive goes on from the newest segment alone.
+        if (m_segments.size() > 2 * kKeptSegments)
+            m_segments.erase(m_segments.begin(), m_segments.end() - kKeptSegments);
     }
 }
 

@@ -38,8 +38,12 @@ class DriveCycle {
 public:
     DriveCycle(DriveKind kind, std::uint64_t seed);
 
-    // The state `seconds` after the start (any order of queries; the chain grows as needed).
+    // The state `seconds` after the start (any order of queries). The chain grows as needed and
+    // keeps its newest segments only: a query before them plays the drive again from its start.
     [[nodiscard]] DriveState at(double seconds);
+    // Segments held, at most twice kKeptSegments however long the drive.
+    static constexpr std::size_t kKeptSegments = 4096;
+    [[nodiscard]] std::size_t segmentsHeld() const { return m_segments.size(); }
 
 private:
     struct Segment {
@@ -49,6 +53,7 @@ private:
         DriveState to;
         double wobble;  // relative rpm/load wander of a steady segment, 0 for ramps
     };
+    void restart();
     void extendTo(double seconds);
     [[nodiscard]] double end() const;
     [[nodiscard]] const DriveState& last() const;
@@ -75,6 +80,7 @@ private:
     void startBlock();
 
     DriveKind m_kind;
+    std::uint64_t m_seed;
     std::mt19937_64 m_random;
     std::vector<Segment> m_segments;
     DriveKind m_block;

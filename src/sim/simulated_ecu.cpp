@@ -51,6 +51,8 @@ void SimulatedEcu::refuseWrites(std::uint8_t block, std::uint8_t refusalByte) {
 
 std::optional<Bytes> SimulatedEcu::handleRequest(const Bytes& request, double seconds) {
     if (request.empty()) return std::nullopt;
+    if (m_requests.size() >= 2 * kKeptRequests)
+        m_requests.erase(m_requests.begin(), m_requests.end() - kKeptRequests);
     m_requests.push_back(request);
     const std::uint8_t command = request[0];
     const Bytes data(request.begin() + 1, request.end());

@@ -47,7 +47,9 @@ public:
     // The engine that answers the tune, when it runs.
     [[nodiscard]] const TunedEngine* tunedEngine() const { return m_tuned.get(); }
 
-    // Every request received, in order (command byte followed by data).
+    // The requests received, in order (command byte followed by data): every one of the last
+    // kKeptRequests at least; older ones go, so that a unit serving for days stays its size.
+    static constexpr std::size_t kKeptRequests = 50'000;
     [[nodiscard]] const std::vector<Bytes>& requests() const { return m_requests; }
     void clearRequestLog() { m_requests.clear(); }
 

@@ -7,6 +7,7 @@ namespace tunalyx {
 
 namespace {
 constexpr double kTipInRate = 1.0;  // throttle opening per second that counts as a tip-in
+constexpr double kNoTipIn = -1e9;
 
 double fraction(double value, double low, double high) {
     return std::clamp((value - low) / (high - low), 0.0, 1.0);
@@ -53,8 +54,13 @@ double TunedEngine::burnedAfr(double seconds, const DriveState& at, double injec
 
 void TunedEngine::step(double seconds, const MapField& injection, const MapAxes& axes) {
     const DriveState at = m_drive(seconds);
-    if ((at.throttle - m_lastThrottle) / WidebandSensor::kStepSeconds > kTipInRate)
+    // The first step finds the throttle where it is: no movement into it.
+    const double rate =
+        m_nextStep == 0 ? 0 : (at.throttle - m_lastThrottle) / WidebandSensor::kStepSeconds;
+    if (rate > kTipInRate)
         m_lastTipIn = seconds;
+    else if (rate < -kTipInRate)
+        m_lastTipIn = kNoTipIn;  // a lift ends the extra fuel; it never asks for any
     m_lastThrottle = at.throttle;
     const double value = interpolateField(injection, axes, at.rpm, at.load);
     m_sensor.burn(seconds, burnedAfr(seconds, at, value), transportDelaySeconds(at.rpm, at.load));

@@ -491,6 +491,16 @@ TEST_F(CliPtyTest, LogChecksItsTargetFirstAndSavesWhateverEndsTheRun) {
     EXPECT_EQ(none.err, "Interface not responding!\nNo sample was read whole, so " +
                             at("none.txt") + " was not written.\n");
     EXPECT_FALSE(fs::exists(at("none.txt")));
+    // Pulled mid-run: what was read is saved, and the run says how much and where.
+    Sim pulledLater({"simulate", "--fault", "pull=104"});
+    const Finished some =
+        runCli({"log", "--port", pulledLater.port, "--seconds", "60", "--out", at("some.txt")});
+    EXPECT_EQ(some.exitCode, 1);
+    const std::string kept = fileText(at("some.txt"));
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 2 + 100);
+    EXPECT_EQ(some.err,
+              "Interface not responding!\nThe run ended early. 100 samples were kept, in "
+              "some.txt.\n");
 
     // A closed terminal ends the run as Ctrl+C does, and the log is saved.
     Sim sim({"simulate", "--family", "5"});

@@ -53,6 +53,19 @@ TEST(DriveCycle, SeedDecidesTheDriveNotTheOrderOfQueries) {
     }
 }
 
+// A unit serving for days holds the newest stretch of its drive only, and still answers for
+// any moment as the drive from its seed would.
+TEST(DriveCycle, ALongDriveStaysItsSizeAndStillReplaysEarlierMoments) {
+    DriveCycle days(DriveKind::Mixed, 9);
+    DriveCycle fresh(DriveKind::Mixed, 9);
+    const DriveState early = fresh.at(100);
+    for (double t = 0; t < 5 * 24 * 3600.0; t += 30)
+        (void)days.at(t);
+    EXPECT_LE(days.segmentsHeld(), 2 * DriveCycle::kKeptSegments);
+    EXPECT_TRUE(same(days.at(100), early));
+    EXPECT_TRUE(same(days.at(4 * 24 * 3600.0 + 0.5), fresh.at(4 * 24 * 3600.0 + 0.5)));
+}
+
 // The engine model and the map tracer get a plausible engine: no jumps, nothing off the map,
 // the injectors cut only on the overrun.
 TEST(DriveCycle, StaysContinuousOnTheMapWithFuelCutOnlyOnTheOverrun) {

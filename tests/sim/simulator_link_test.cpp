@@ -104,5 +104,19 @@ TEST(SimulatorFaultOptions, ParsedFromTheCommandLineForm) {
         EXPECT_NE(applyFaultOption(bad, faults, ecu), "") << bad;
 }
 
+// A unit serving for days keeps its newest requests for the tests to look at, not all of them.
+TEST(SimulatedEcu, RequestLogKeepsTheNewestAndStaysItsSize) {
+    SimulatedEcu ecu(SimUnitKind::Det1_501);
+    const std::size_t most = 2 * SimulatedEcu::kKeptRequests;
+    for (std::size_t i = 0; i < 3 * most; ++i)
+        (void)ecu.handleRequest({static_cast<std::uint8_t>(i % 200)}, 0);
+    EXPECT_LE(ecu.requests().size(), most);
+    EXPECT_GE(ecu.requests().size(), SimulatedEcu::kKeptRequests);
+    (void)ecu.handleRequest({0xF3}, 0);
+    EXPECT_EQ(ecu.requests().back(), Bytes{0xF3});
+    EXPECT_EQ(ecu.requests()[ecu.requests().size() - 2],
+              Bytes{static_cast<std::uint8_t>((3 * most - 1) % 200)});
+}
+
 }  // namespace
 }  // namespace tunalyx

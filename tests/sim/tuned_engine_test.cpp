@@ -181,8 +181,9 @@ TEST(TunedEngine, AStepInTheMapReachesTheSensorAfterTheTransportDelayNotBefore) 
         engine.advanceTo(stepAt + delay + WidebandSensor::kLagSeconds + 0.005, richer, tune.axes);
         EXPECT_LT(engine.sensor().seenAfr(), before - 0.63 * (before - after));
     }
-    EXPECT_NEAR(transportDelaySeconds(850, 1500), 0.6, 0.05);
-    EXPECT_NEAR(transportDelaySeconds(7000, 13000), 0.15, 0.02);
+    // More exhaust flow carries the gas to the sensor sooner.
+    EXPECT_LT(transportDelaySeconds(6500, 12000), transportDelaySeconds(3000, 5000));
+    EXPECT_LT(transportDelaySeconds(3000, 5000), transportDelaySeconds(850, 1500));
 }
 
 TEST(TunedEngine, WarmUpReadsZeroVoltsAndFuelCutReadsTheRail) {
@@ -199,29 +200,55 @@ TEST(TunedEngine, WarmUpReadsZeroVoltsAndFuelCutReadsTheRail) {
     EXPECT_GT(overrun.advanceTo(400, tune.injection, tune.axes).waterC, 80);
 }
 
-TEST(TunedEngine, TipInsRunRichForHalfASecondAndMisfiresSpikeLeanRarely) {
+// The throttle snapping open gets extra fuel that fades within a second; closing it takes what
+// is left away and adds none of its own.
+TEST(TunedEngine, ATipInRunsRichUntilItFadesOrTheThrottleCloses) {
     const DefaultTune tune;
     const FuelRequirement requirement(tune.injection, tune.axes,
                                       withRequirement(RequirementKind::Correct));
-    // Steady at 3000 rpm; the throttle snaps open at 30 s and the load follows.
-    const auto tipIn = [](double t) {
-        return t < 30 ? DriveState{3000, 4000, 0.2, false} : DriveState{3000, 4000, 0.6, false};
-    };
-    TunedEngine engine(requirement, tipIn, 1);
-    const DriveState open{3000, 4000, 0.6, false};
     const double value = interpolateField(tune.injection, tune.axes, 3000, 4000);
-    engine.advanceTo(30.1, tune.injection, tune.axes);
-    EXPECT_NEAR(engine.burnedAfr(30.1, open, value), 14.7 / (1 + 0.8 * 0.12), 1e-9);
-    engine.advanceTo(30.6, tune.injection, tune.axes);
-    EXPECT_NEAR(engine.burnedAfr(30.6, open, value), 14.7, 1e-9);
+    // Steady at 3000 rpm; the throttle opens at `open` and closes again at `close`.
+    const auto blip = [](double open, double close) {
+        return [=](double t) {
+            return DriveState{3000, 4000, t >= open && t < close ? 0.6 : 0.2, false};
+        };
+    };
+    const auto burned = [&](double open, double close, double at) {
+        TunedEngine engine(requirement, blip(open, close), 1);
+        const EngineState state = engine.advanceTo(at, tune.injection, tune.axes);
+        return std::pair{engine.burnedAfr(at, DriveState{3000, 4000, 0.2, false}, value),
+                         state.injMs};
+    };
+    const auto [steadyAfr, steadyMs] = burned(1e9, 1e9, 30.1);
+    EXPECT_NEAR(steadyAfr, 14.7, 1e-9);
+    const auto [tipInAfr, tipInMs] = burned(30, 1e9, 30.1);
+    EXPECT_LT(tipInAfr, 14.7 * 0.95);
+    EXPECT_GT(tipInMs, steadyMs * 1.05);
+    EXPECT_NEAR(burned(30, 1e9, 31).first, 14.7, 1e-9);
+    // Lifted 0.2 s after the tip-in: nothing extra from then on, in the burn or in the pulse.
+    const auto [liftedAfr, liftedMs] = burned(30, 30.2, 30.25);
+    EXPECT_NEAR(liftedAfr, 14.7, 1e-9);
+    EXPECT_NEAR(liftedMs, steadyMs, 1e-9);
+    // Nor is a lift from a throttle held open one, nor a throttle open from the start.
+    EXPECT_NEAR(burned(0, 30, 30.1).first, 14.7, 1e-9);
+    EXPECT_NEAR(burned(0, 30, 0.1).first, 14.7, 1e-9);
+}
 
+TEST(TunedEngine, MisfiresSpikeLeanRarely) {
+    const DefaultTune tune;
+    const FuelRequirement requirement(tune.injection, tune.axes,
+                                      withRequirement(RequirementKind::Correct));
+    const DriveState open{3000, 4000, 0.6, false};
+    TunedEngine engine(
+        requirement, [&](double) { return open; }, 1);
+    const double value = interpolateField(tune.injection, tune.axes, 3000, 4000);
     // An hour of steady running: a misfire now and then, each a lean spike.
     int spikes = 0;
     for (int window = 0; window < 36000; ++window) {
         const double t = 31 + window * TunedEngine::kMisfireSeconds;
         const double afr = engine.burnedAfr(t, open, value);
         if (afr > 14.8) {
-            EXPECT_NEAR(afr, 14.7 * TunedEngine::kMisfireLean, 1e-9);
+            EXPECT_GT(afr, 14.7 * 1.2);
             ++spikes;
         }
     }
