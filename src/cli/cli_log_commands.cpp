@@ -183,7 +183,8 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     // for the largest log it can give are checked before the first request.
     const int mostSamples = static_cast<int>(
         std::min<long>(samples.value_or(LogStore::kMaxRunSamples), LogStore::kMaxRunSamples));
-    if (const std::string problem = logTargetProblem(out, logFileSizeBound(*include, mostSamples));
+    if (const std::string problem = logRunProblem(out, logFileSizeBound(*include, mostSamples),
+                                                  journalFolderOf(cliFilesFolder()));
         !problem.empty()) {
         ctx.prompts.tell(problem, MessageIcon::Critical);
         return kExitFailed;
@@ -287,6 +288,11 @@ int runRecover(const CliArgs& args, CliContext& /*ctx*/) {
     const RecoveryResult result = recoverTo(newest, out, writer);
     if (!result.recovered) return failed(result.message);
     std::cout << result.message << std::endl;
+    // The recovered log is linked to the tunes it ran on, as a saved one is.
+    TuneHistory history(historyFolderOf(cliFilesFolder()), writer);
+    if (const std::string problem = history.recordLog(result.path, result.text, 0, result.tunes);
+        !problem.empty())
+        std::cerr << problem << std::endl;
     if (journals.size() > 1)
         std::cout << journals.size() - 1 << " more unsaved journal(s) in " << folder << std::endl;
     return kExitOk;
