@@ -81,13 +81,20 @@ int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, 
     return kExitOk;
 }
 
-std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx) {
+std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx, const Tune* unitHolds,
+                                         const std::string& file, const std::string& action) {
     struct LogHistory final : LiveConsumer {
         explicit LogHistory(CliContext& ctx) : h(ctx) {}
         void logSaved(const SavedLog& saved) override { h.recorder.logSaved(saved); }
+        void followRun(UnitTuneSink* run) override { h.recorder.followRun(run); }
+        void runStarted() override { h.recorder.runStarted(); }
         CliHistory h;
     };
-    return std::make_unique<LogHistory>(ctx);
+    auto history = std::make_unique<LogHistory>(ctx);
+    if (unitHolds)
+        history->h.recorder.afterUnitCommand(*unitHolds, fileNameOf(file), UnitCommand::Write,
+                                             action, true);
+    return history;
 }
 
 int printDiff(const FileComparison& comparison) {

@@ -15,9 +15,12 @@ namespace tunalyx::cli {
 int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
                   const std::string& file, bool succeeded);
 
-// The history following a live run: every log it saves is linked (to an unknown tune: this
-// command has not read or written the unit).
-[[nodiscard]] std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx);
+// The history following a live run: every log it saves is linked to the tunes it ran on, unknown
+// unless `unitHolds` names the tune the unit was given (kept as `action` with the name of `file`).
+[[nodiscard]] std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx,
+                                                       const Tune* unitHolds = nullptr,
+                                                       const std::string& file = {},
+                                                       const std::string& action = "Drive");
 
 // Prints the lines of a comparison; the exit status of diff(1): 0 same, 1 different, 2 trouble.
 int printDiff(const FileComparison& comparison);

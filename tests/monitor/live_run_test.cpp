@@ -274,6 +274,18 @@ TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
     EXPECT_FALSE(run.log().LogUnsaved);
 }
 
+TEST_F(LiveRunTest, AFullLogThatDoesNotGoOnEndsTheRunWithItsMessage) {
+    ASSERT_TRUE(run.start(plan(kAdvancedOnly), thread));
+    EXPECT_EQ(cycles(LogStore::kMaxRunSamples + 5, 10), LogStore::kMaxRunSamples);
+    EXPECT_EQ(run.end(), LiveRunEnd::Full);
+    EXPECT_EQ(
+        run.endMessage(),
+        "The log is full (32767 samples): the run ended. Save it, or tick Continuous to go on "
+        "into the next file.");
+    EXPECT_EQ(run.log().sampleCount(), LogStore::kMaxRunSamples);
+    run.stop();
+}
+
 TEST_F(LiveRunTest, AStopWhileAFullLogWaitsSavesItAndTheSamplesPolledAfterIt) {
     ASSERT_TRUE(run.start(continuousPlan(), thread));
     fillLog(4);
