@@ -436,13 +436,13 @@ void TuneRecorder::followRun(UnitTuneSink* run) {
 
 void TuneRecorder::afterUnitCommand(const Tune& tune, const std::string& file, UnitCommand command,
                                     const std::string& action, bool succeeded) {
+    // The run is told after every command, so that it knows which of its jobs were told of.
     if (command == UnitCommand::Initialise || (command == UnitCommand::Write && !succeeded)) {
         m_unit.forget();
         unitChanged();
         return;
     }
-    if (!succeeded) return;
-    const std::string before = m_unit.hash();
+    if (!succeeded) return unitChanged();
     m_unit.identified(unitIdentity(tune));
     if (command != UnitCommand::ReadPart) {
         const std::string hash = contentHash(dataFileText(tune));
@@ -461,7 +461,7 @@ void TuneRecorder::afterUnitCommand(const Tune& tune, const std::string& file, U
         if (live && id > 0) m_sessionTunes[hash] = id;
         m_unit.held(id, hash, unitIdentity(tune));
     }
-    if (m_unit.hash() != before) unitChanged();
+    unitChanged();
 }
 
 void TuneRecorder::snapshot(const Tune& tune, const std::string& file, const std::string& action) {

@@ -148,7 +148,7 @@ void LogJournal::samplePublished(const PublishedSample& sample) {
     for (; m_tunesWritten < m_tunes.size() && m_tunes[m_tunesWritten].firstSample <= sample.index;
          ++m_tunesWritten)
         m_pending.append(kTuneMark)
-            .append(std::to_string(sample.index))
+            .append(std::to_string(m_tunes[m_tunesWritten].firstSample))
             .append("\t")
             .append(m_tunes[m_tunesWritten].tuneHash)
             .append(kLineEnd);
@@ -229,15 +229,17 @@ RecoveredLog recoverJournalText(const std::string& text, const std::string& name
         const std::string_view row(text.data() + at, end - at);
         at = end + kLineEnd.size();
         if (line >= 2 && row.starts_with(kTuneMark)) {
+            // A tune from a sample already journaled (the unit was told of late) or the next.
             const std::vector<std::string_view> f = splitFields(row, '\t');
-            if (f.size() != 3 || !isTuneHash(f[2])) {
+            const std::optional<long> first =
+                f.size() == 3 ? parseFieldInteger(f[1]) : std::nullopt;
+            if (!first || *first > out.samples ||
+                *first <= (out.tunes.empty() ? -1 : out.tunes.back().firstSample) ||
+                !isTuneHash(f[2])) {
                 out.cut = true;
                 break;
             }
-            // A tune counts from the sample that follows its line.
-            const int first = static_cast<int>(out.samples);
-            if (!out.tunes.empty() && out.tunes.back().firstSample == first) out.tunes.pop_back();
-            out.tunes.push_back({first, std::string(f[2])});
+            out.tunes.push_back({static_cast<int>(*first), std::string(f[2])});
             continue;
         }
         // The header and the headings, then sample lines the log reader reads as whole rows of

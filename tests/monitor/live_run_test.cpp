@@ -324,9 +324,7 @@ TEST_F(LiveRunTest, EverySampleKnowsTheTuneTheUnitHeldFromTheFirstSampleAfterAWr
     unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::ReadWhole, "Read All", true);
     const std::string read = unitTune.unit().hash();
     LiveRunPlan p = plan(kAdvancedOnly);
-    p.target = (folder / "LOG.txt").string();
-    p.saveLastPart = true;
-    fs::create_directories(folder);
+    p.journal = true;
     ASSERT_TRUE(run.start(p, thread));
     EXPECT_EQ(cycles(3, 10), 3);
 
@@ -353,7 +351,9 @@ TEST_F(LiveRunTest, EverySampleKnowsTheTuneTheUnitHeldFromTheFirstSampleAfterAWr
     EXPECT_GE(updated, 3);
     EXPECT_GT(refused, updated);
     EXPECT_EQ(run.tunes(), (LogTunes{{0, read}, {updated, sent}, {refused, ""}}));
+    EXPECT_EQ(recoverJournal(run.journal().path()).tunes, run.tunes());
     // The log is linked under both tunes it ran on, with them sample by sample.
+    ASSERT_EQ(run.save((folder / "LOG.txt").string()), "");
     const HistoryIndex index = history.load();
     ASSERT_EQ(index.logs.size(), 1u);
     EXPECT_EQ(index.logs[0].tunes, run.tunes());
