@@ -444,8 +444,9 @@ protected:
         LiveRunPlan plan;
         plan.include = kAllGroups;
         plan.journal = false;
-        ASSERT_TRUE(run.start(plan, thread));
+        // Taken before the worker starts: it may send before start returns.
         firstLiveRequest = port.commands().size();
+        ASSERT_TRUE(run.start(plan, thread));
     }
     // Frames until n samples show.
     void presentUntil(int n) {
