@@ -37,6 +37,12 @@ LiveRun::LiveRun(UnitLine& line, const Tune& layout, Clock& clock, FileWriter& f
       m_journal(std::move(journalFolder), *m_log, layout.trace, m_tunes),
       m_polling(line, clock, m_handoff) {
     m_journal.failed = [this](const std::string& message) {
+        if (m_running && m_plan.endWhenJournalFails) {
+            m_journalProblem =
+                "The log journal " + m_journal.problem() + ", so the run ended there.";
+            m_handoff.requestStop();
+            return;
+        }
         if (journalFailed) journalFailed(message);
     };
 }
@@ -92,6 +98,7 @@ bool LiveRun::start(const LiveRunPlan& plan, PollingThread& thread) {
     m_running = true;
     m_end = LiveRunEnd::Stopped;
     m_endProblem.clear();
+    m_journalProblem.clear();
     m_part = 0;
     m_presented = 0;
     m_lastSecond = -1;
@@ -250,6 +257,8 @@ void LiveRun::finish() {
         } else if (std::string error = write(partPath(m_part), false); !error.empty()) {
             m_end = LiveRunEnd::NotSaved;
             m_endProblem = std::move(error);
+            if (!m_journalProblem.empty())
+                m_endProblem += ". " + m_journalProblem + " What it holds is kept for recovery.";
         }
     }
     tellEnded();
@@ -264,7 +273,7 @@ std::string LiveRun::endMessage() const {
         case LiveRunEnd::NotSaved:
             return m_endProblem + "\r\nThe run ended there; save the log with Save As.";
         default:
-            return {};
+            return m_journalProblem;
     }
 }
 

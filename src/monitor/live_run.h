@@ -33,6 +33,10 @@ struct LiveRunPlan {
     bool continuous = false;    // a full log is saved and the run goes on in the next
     bool saveLastPart = false;  // the last log is saved too, whatever ended the run
     bool journal = true;        // kept on disk as it goes, for recovery after a crash
+    // A journal that can no longer be written (a full disk) ends the run there, keeping what was
+    // journaled and saving what it can, rather than polling on into memory that nothing can save
+    // (the command line's runs).
+    bool endWhenJournalFails = false;
     std::optional<long> mostSamples;
     std::optional<long> mostSeconds;
     // The start's checks: the unit identified (its layout applied to the tune in force), and
@@ -172,6 +176,7 @@ private:
     bool m_running = false;
     LiveRunEnd m_end = LiveRunEnd::NotStarted;
     std::string m_endProblem;
+    std::string m_journalProblem;  // why the journal ended the run, empty when it did not
     int m_part = 0;
     int m_presented = 0;
     std::int64_t m_lastSecond = -1;

@@ -182,9 +182,10 @@ void LogJournal::fail(const std::string& what, int error) {
         std::fclose(m_file);
         m_file = nullptr;
     }
+    m_problem =
+        what + (error ? " (" + std::generic_category().message(error) + ")" : std::string());
     if (failed)
-        failed("The log journal " + what +
-               (error ? " (" + std::generic_category().message(error) + ")" : std::string()) +
+        failed("The log journal " + m_problem +
                ", so a crash now would lose this run; logging goes on in memory. Save the log "
                "when the run ends.");
 }

@@ -36,6 +36,8 @@ public:
     std::function<void(const std::string& message)> failed;
 
     [[nodiscard]] const std::string& folder() const { return m_folder; }
+    // What went wrong when it last failed: "cannot be written (No space left on device)".
+    [[nodiscard]] const std::string& problem() const { return m_problem; }
 
     // A new run (or the next file of a continuous one) starts a journal of its own; a journal
     // left from a run the user chose not to save goes.
@@ -69,6 +71,7 @@ private:
     std::vector<LogColumn> m_columns;
     std::string m_pending;  // lines not yet handed to the disk
     bool m_failed = false;  // this run's journal gave up
+    std::string m_problem;
 };
 
 // A journal of a run that was never saved.

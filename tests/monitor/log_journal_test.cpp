@@ -180,7 +180,7 @@ TEST_F(LogJournalTest, TheTunesTheUnitHeldAreKeptAndRecovered) {
 }
 
 #ifdef __linux__
-TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceAndLoggingGoesOn) {
+TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceOrEndsTheRunWhenAskedTo) {
     // Files of this process may not grow past 4 kB: the journal's writes fail as on a full disk.
     rlimit before{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -191,15 +191,32 @@ TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceAndLoggingGoesOn) {
     ASSERT_TRUE(start());
     steps(200, 40);
     stop();
+    const int loggedOn = log().LogLast;
+    // A run that is to end then (the command line's, whose memory nobody can save) ends there.
+    LiveRunPlan ending;
+    ending.include = kAdvancedAndAux;
+    ending.endWhenJournalFails = true;
+    ASSERT_TRUE(run->start(ending, thread));
+    steps(200, 40);
+    run->present();
+    const bool endedItself = !run->running();
+    stop();
     ::setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, previous);
 
-    EXPECT_EQ(log().LogLast, 199);
+    EXPECT_EQ(loggedOn, 199);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_TRUE(
         failures[0].starts_with("The log journal cannot be written (File too large), so a "
                                 "crash now would lose this run; logging goes on in memory."))
         << failures[0];
+    EXPECT_TRUE(endedItself);
+    EXPECT_LT(log().LogLast, 199);
+    EXPECT_EQ(run->endMessage(),
+              "The log journal cannot be written (File too large), so the run ended there.");
+    const RecoveredLog kept = recoverJournal(journal().path());
+    EXPECT_GT(kept.samples, 0);
+    EXPECT_LE(kept.samples, log().sampleCount());
 }
 #endif
 
