@@ -543,12 +543,13 @@ void MainWindow::FraSettings_MouseUp(int frameIndex, const QPoint& globalPos) {
 }
 
 void MainWindow::offerLogRecovery() {
-    offerJournalRecovery(journalFolderOf(m_session.filesFolder),
-                         logPath(m_store, m_session.filesFolder), m_session.prompts, m_fileWriter,
-                         [this](const std::string& path, std::string_view contents) {
-                             if (m_recorder) m_recorder->logSaved(path, contents);
-                             if (m_history) m_history->historyChanged();
-                         });
+    offerJournalRecovery(
+        journalFolderOf(m_session.filesFolder), logPath(m_store, m_session.filesFolder),
+        m_session.prompts, m_fileWriter,
+        [this](const std::string& path, std::string_view contents, const LogTunes& tunes) {
+            if (m_recorder) m_recorder->logSaved(path, contents, tunes);
+            if (m_history) m_history->historyChanged();
+        });
 }
 
 MonitorWindow& MainWindow::monitor() {

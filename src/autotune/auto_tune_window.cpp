@@ -494,12 +494,12 @@ std::vector<CellText> AutoTuneWindow::applyCells(const std::optional<CellRange>&
             if (m_session.maps.GridData(kInjMap, row + 1, col + 1) != cell.oldRaw)
                 cell.newRaw = cell.oldRaw;
         }
-    EditHistory& history = m_session.history;
-    history.begin();
+    EditHistory& edits = m_session.history;
+    edits.begin();
     std::vector<CellText> written = applyProposal(m_session.maps, proposal, only);
     std::string label = std::string("Auto Tune ") + mapTabCaption(kInjMap);
     if (only) label += " " + cellRangeText(cellsWithin(*only, kMapRows, kMapCols));
-    history.commit(label);
+    edits.commit(label);
     if (!written.empty()) m_session.view().GridDisplay(kInjMap);
     return written;
 }

@@ -65,9 +65,9 @@ int show(const TuneHistory& history, const HistoryIndex& index, const TuneSnapsh
     for (const LogLink& log : index.logsOf(s.id))
         std::cout << "  " << log.time << "\t" << log.file << "\t" << log.hash << "\n";
     std::cout.flush();
-    if (s.missing)
-        return failed("Tune " + std::to_string(s.id) + " cannot be read: its file " +
-                      history.snapshotPath(s.hash) + " is missing.");
+    // A file missing or changed since it was kept is told as export and diff tell it.
+    std::string error;
+    if (!history.snapshotText(index, s.id, error)) return failed(error);
     return std::cout ? kExitOk : kExitFailed;
 }
 
@@ -85,6 +85,8 @@ namespace {
 struct LogHistory final : LiveConsumer {
     explicit LogHistory(CliContext& ctx) : h(ctx) {}
     void logSaved(const SavedLog& saved) override { h.recorder.logSaved(saved); }
+    void followRun(UnitTuneSink* run) override { h.recorder.followRun(run); }
+    void runStarted() override { h.recorder.runStarted(); }
     CliHistory h;
 };
 }  // namespace

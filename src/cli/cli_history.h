@@ -15,8 +15,8 @@ namespace tunalyx::cli {
 int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
                   const std::string& file, bool succeeded);
 
-// The history following a live run: every log it saves is linked (to an unknown tune: this
-// command has not read or written the unit).
+// The history following a live run: every log it saves is linked to the tunes it ran on (unknown:
+// this command has not read or written the unit).
 [[nodiscard]] std::unique_ptr<LiveConsumer> logHistory(CliContext& ctx);
 // The same for a unit just given `session`'s tune from `file` (kept as `action`): its logs are
 // linked to that tune.

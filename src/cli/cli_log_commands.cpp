@@ -217,10 +217,11 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     const std::string out = *args.option("--out");
 
     // A run whose logs could not be saved is not started: the folder, the files and the room
-    // for the run are checked, and the files held, before the first request.
+    // for the run (and its journal) are checked, and the files held, before the first request.
     RunTarget target;
     if (const std::string problem =
-            target.claim(out, {*include, samples, seconds}, args.flag("--yes"));
+            target.claim(out, {*include, samples, seconds}, args.flag("--yes"),
+                         journalFolderOf(cliFilesFolder()));
         !problem.empty()) {
         ctx.prompts.tell(problem, MessageIcon::Critical);
         return kExitFailed;
@@ -334,6 +335,11 @@ int runRecover(const CliArgs& args, CliContext& /*ctx*/) {
     const RecoveryResult result = recoverTo(newest, out, writer);
     if (!result.recovered) return failed(result.message);
     std::cout << result.message << std::endl;
+    // The recovered log is linked to the tunes it ran on, as a saved one is.
+    TuneHistory history(historyFolderOf(cliFilesFolder()), writer);
+    if (const std::string problem = history.recordLog(result.path, result.text, 0, result.tunes);
+        !problem.empty())
+        std::cerr << problem << std::endl;
     if (journals.size() > 1)
         std::cout << journals.size() - 1 << " more unsaved journal(s) in " << folder << std::endl;
     return kExitOk;

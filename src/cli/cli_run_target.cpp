@@ -71,12 +71,16 @@ std::uintmax_t expectedRunBytes(const RunSize& run) {
 RunTarget::RunTarget() = default;
 RunTarget::~RunTarget() = default;
 
-std::string RunTarget::claim(const std::string& path, const RunSize& run, bool replace) {
-    // The folder and the first file, as any save of a log checks them.
-    if (std::string problem = logTargetProblem(
-            path, logFileSizeBound(run.include, static_cast<int>(std::min<long>(
-                                                    run.samples.value_or(LogStore::kMaxRunSamples),
-                                                    LogStore::kMaxRunSamples))));
+std::string RunTarget::claim(const std::string& path, const RunSize& run, bool replace,
+                             const std::string& journalFolder) {
+    // The folder and the first file, as any save of a log checks them, with the journal the run
+    // keeps of it.
+    if (std::string problem = logRunProblem(
+            path,
+            logFileSizeBound(run.include, static_cast<int>(std::min<long>(
+                                              run.samples.value_or(LogStore::kMaxRunSamples),
+                                              LogStore::kMaxRunSamples))),
+            journalFolder);
         !problem.empty())
         return problem;
 

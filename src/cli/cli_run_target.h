@@ -40,8 +40,9 @@ public:
 
     // Why the run may not write to `path`: another run is writing it, or it (or a file it would
     // go on in) exists and `replace` was not given; the folder's own problems; too little room
-    // for the run. Empty once the files are held.
-    [[nodiscard]] std::string claim(const std::string& path, const RunSize& run, bool replace);
+    // for the run, and for its journal in `journalFolder` beside it. Empty once the files are held.
+    [[nodiscard]] std::string claim(const std::string& path, const RunSize& run, bool replace,
+                                    const std::string& journalFolder = {});
 
 private:
     std::unique_ptr<QLockFile> m_lock;

@@ -22,6 +22,7 @@ constexpr std::string_view kLogLine = "log";
 constexpr std::size_t kTuneFields = 9;
 constexpr std::size_t kLogFields = 5;
 constexpr std::string_view kUnknown = "unknown";
+constexpr std::string_view kLiveSession = "Live session from ";
 // An index of a lifetime of tuning is a few megabytes; anything far larger is not one.
 constexpr std::uintmax_t kLargestIndex = 256ull * 1024 * 1024;
 
@@ -67,6 +68,34 @@ std::optional<int> tuneId(std::string_view text) {
     return id;
 }
 
+// "0:HASH 1200: 1350:HASH": sample numbers rising from 0, each hash 16 digits or empty.
+std::optional<LogTunes> parseLogTunes(std::string_view text) {
+    LogTunes tunes;
+    while (!text.empty()) {
+        const std::size_t blank = text.find(' ');
+        const std::string_view item = text.substr(0, blank);
+        text.remove_prefix(blank == std::string_view::npos ? text.size() : blank + 1);
+        const std::size_t colon = item.find(':');
+        if (colon == std::string_view::npos) return std::nullopt;
+        int first = -1;
+        const auto [end, ec] = std::from_chars(item.data(), item.data() + colon, first);
+        const std::string_view hash = item.substr(colon + 1);
+        if (ec != std::errc() || end != item.data() + colon || (!hash.empty() && !isHash(hash)))
+            return std::nullopt;
+        if (tunes.empty() ? first != 0 : first <= tunes.back().firstSample) return std::nullopt;
+        tunes.push_back({first, std::string(hash)});
+    }
+    if (tunes.empty()) return std::nullopt;
+    return tunes;
+}
+
+std::string logTunesText(const LogTunes& tunes) {
+    std::string text;
+    for (const TuneSegment& t : tunes)
+        text += (text.empty() ? "" : " ") + std::to_string(t.firstSample) + ":" + t.tuneHash;
+    return text;
+}
+
 // What is wrong with a line, empty when it was taken.
 std::string readIndexLine(std::string_view line, HistoryIndex& index) {
     const std::vector<std::string_view> f = tabFields(line);
@@ -78,21 +107,28 @@ std::string readIndexLine(std::string_view line, HistoryIndex& index) {
         if (!id) return "the tune number is not a number from 1 up";
         if (!isTime(f[2])) return "the time is not YYYY-MM-DD HH:MM:SS";
         if (!isHash(f[7])) return "the hash is not 16 hexadecimal digits";
-        if (index.find(*id)) return "tune " + std::to_string(*id) + " is there twice";
+        if (!index.byId.emplace(*id, index.snapshots.size()).second)
+            return "tune " + std::to_string(*id) + " is there twice";
         index.snapshots.push_back({*id, std::string(f[2]), std::string(f[3]), std::string(f[4]),
                                    std::string(f[5]), std::string(f[6]), std::string(f[8]),
                                    std::string(f[7])});
         return {};
     }
     if (f[0] == kLogLine) {
-        if (f.size() != kLogFields)
-            return "a log line has " + std::to_string(kLogFields) + " fields, this one " +
-                   std::to_string(f.size());
+        if (f.size() != kLogFields && f.size() != kLogFields + 1)
+            return "a log line has " + std::to_string(kLogFields) + " or " +
+                   std::to_string(kLogFields + 1) + " fields, this one " + std::to_string(f.size());
         if (!isTime(f[1])) return "the time is not YYYY-MM-DD HH:MM:SS";
         if (!isHash(f[3])) return "the hash is not 16 hexadecimal digits";
         const auto id = f[4] == kUnknown ? std::optional<int>(0) : tuneId(f[4]);
         if (!id) return "the tune is neither a number from 1 up nor unknown";
-        index.logs.push_back({std::string(f[1]), std::string(f[2]), std::string(f[3]), *id});
+        LogLink link{std::string(f[1]), std::string(f[2]), std::string(f[3]), *id, {}, {}};
+        if (f.size() > kLogFields) {
+            const auto tunes = parseLogTunes(f[5]);
+            if (!tunes) return "the tunes are not SAMPLE:HASH from sample 0 on";
+            link.tunes = *tunes;
+        }
+        index.logs.push_back(std::move(link));
         return {};
     }
     return "it is neither a tune line nor a log line";
@@ -103,6 +139,22 @@ std::string trimmed(std::string text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
         text.pop_back();
     return text;
+}
+
+// A log line without tunes ran on its one tune; each tune is named by the last snapshot of it
+// kept before the log.
+void nameTunes(LogLink& log, const HistoryIndex& index,
+               const std::unordered_map<std::string, int>& lastIdOfHash) {
+    if (log.tunes.empty()) {
+        const TuneSnapshot* s = log.tune > 0 ? index.find(log.tune) : nullptr;
+        log.tunes = {{0, s ? s->hash : std::string()}};
+        log.tuneIds = {s ? s->id : 0};
+        return;
+    }
+    for (const TuneSegment& t : log.tunes) {
+        const auto at = lastIdOfHash.find(t.tuneHash);
+        log.tuneIds.push_back(at == lastIdOfHash.end() ? 0 : at->second);
+    }
 }
 
 std::string firstLine(const std::string& notes) {
@@ -123,6 +175,10 @@ std::string contentHash(std::string_view bytes) {
 }
 
 const TuneSnapshot* HistoryIndex::find(int id) const {
+    if (byId.size() == snapshots.size()) {
+        const auto at = byId.find(id);
+        return at == byId.end() ? nullptr : &snapshots[at->second];
+    }
     const auto it = std::find_if(snapshots.begin(), snapshots.end(),
                                  [id](const TuneSnapshot& s) { return s.id == id; });
     return it == snapshots.end() ? nullptr : &*it;
@@ -130,8 +186,11 @@ const TuneSnapshot* HistoryIndex::find(int id) const {
 
 std::vector<LogLink> HistoryIndex::logsOf(int id) const {
     std::vector<LogLink> found;
-    std::copy_if(logs.begin(), logs.end(), std::back_inserter(found),
-                 [id](const LogLink& l) { return l.tune == id; });
+    const TuneSnapshot* s = find(id);
+    if (!s) return found;
+    if (const auto at = logsByHash.find(s->hash); at != logsByHash.end())
+        for (std::size_t i : at->second)
+            found.push_back(logs[i]);
     return found;
 }
 
@@ -150,6 +209,7 @@ int HistoryIndex::largestId() const {
 
 HistoryIndex parseHistoryIndex(std::string_view text, const std::string& indexName) {
     HistoryIndex index;
+    std::unordered_map<std::string, int> lastIdOfHash;
     for (int number = 1; !text.empty(); ++number) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -159,9 +219,31 @@ HistoryIndex parseHistoryIndex(std::string_view text, const std::string& indexNa
         if (line.empty()) continue;
         // A line without its end was being written when the program stopped.
         const std::string problem = cut ? "it was cut short" : readIndexLine(line, index);
-        if (!problem.empty())
+        if (!problem.empty()) {
             index.problems.push_back(indexName + " line " + std::to_string(number) +
                                      " is damaged and was skipped: " + problem + ".");
+            continue;
+        }
+        if (line.starts_with(kTuneLine))
+            lastIdOfHash[index.snapshots.back().hash] = index.snapshots.back().id;
+        else
+            nameTunes(index.logs.back(), index, lastIdOfHash);
+    }
+    // A log may name a tune another program kept after it.
+    for (LogLink& log : index.logs)
+        for (std::size_t i = 0; i < log.tunes.size(); ++i)
+            if (log.tuneIds[i] == 0 && !log.tunes[i].tuneHash.empty())
+                if (const auto at = lastIdOfHash.find(log.tunes[i].tuneHash);
+                    at != lastIdOfHash.end())
+                    log.tuneIds[i] = at->second;
+    for (std::size_t i = 0; i < index.logs.size(); ++i) {
+        std::vector<std::string> hashes;
+        for (const TuneSegment& t : index.logs[i].tunes)
+            if (!t.tuneHash.empty() &&
+                std::find(hashes.begin(), hashes.end(), t.tuneHash) == hashes.end())
+                hashes.push_back(t.tuneHash);
+        for (const std::string& hash : hashes)
+            index.logsByHash[hash].push_back(i);
     }
     return index;
 }
@@ -169,10 +251,50 @@ HistoryIndex parseHistoryIndex(std::string_view text, const std::string& indexNa
 std::string logTuneText(const HistoryIndex& index, std::string_view logContents) {
     const LogLink* link = index.logWithHash(contentHash(logContents));
     if (!link) return {};
-    const TuneSnapshot* tune = index.find(link->tune);
-    if (!tune) return "ran on an unknown tune";
-    return "ran on tune " + std::to_string(tune->id) + " (" + tune->action + ", " + tune->time +
-           ")";
+    const auto named = [&](std::size_t i) -> std::string {
+        const TuneSnapshot* tune =
+            i < link->tuneIds.size() ? index.find(link->tuneIds[i]) : nullptr;
+        if (!tune) return "an unknown tune";
+        return "tune " + std::to_string(tune->id) + " (" + tune->action + ", " + tune->time + ")";
+    };
+    const std::size_t n = link->tunes.size();
+    if (n <= 1) return "ran on " + named(0);
+    if (n == 2) return "ran on " + named(0) + " then " + named(1);
+    return "ran on " + std::to_string(n) + " tunes, from " + named(0) + " to " + named(n - 1);
+}
+
+LogTunes logTunesOf(const HistoryIndex& index, std::string_view logContents) {
+    const LogLink* link = index.logWithHash(contentHash(logContents));
+    return link ? link->tunes : LogTunes{};
+}
+
+std::vector<HistoryEntry> historyEntries(const HistoryIndex& index) {
+    std::vector<HistoryEntry> entries;
+    std::string session;
+    std::vector<std::string> actions;
+    for (const TuneSnapshot& s : index.snapshots) {
+        const std::size_t comma = s.action.find(", ");
+        const bool live = s.action.starts_with(kLiveSession) && comma != std::string::npos;
+        const std::string run = live ? s.action.substr(0, comma) : std::string();
+        if (live && run == session && !entries.empty()) {
+            entries.back().ids.push_back(s.id);
+        } else {
+            entries.push_back({{s.id}, s.action});
+            actions.clear();
+        }
+        session = run;
+        if (!live) continue;
+        const std::string action = s.action.substr(comma + 2);
+        if (std::find(actions.begin(), actions.end(), action) == actions.end())
+            actions.push_back(action);
+        const std::size_t n = entries.back().ids.size();
+        std::string sent;
+        for (const std::string& a : actions)
+            sent += (sent.empty() ? "" : ", ") + a;
+        entries.back().action =
+            run + ", " + std::to_string(n) + (n == 1 ? " tune" : " tunes") + " sent (" + sent + ")";
+    }
+    return entries;
 }
 
 std::string historyFolderOf(const std::string& filesFolder) {
@@ -208,8 +330,13 @@ HistoryIndex TuneHistory::readIndex() const {
 HistoryIndex TuneHistory::load() const {
     HistoryIndex index = readIndex();
     std::error_code ec;
-    for (TuneSnapshot& s : index.snapshots)
-        s.missing = !fs::is_regular_file(snapshotPath(s.hash), ec);
+    // Many snapshots share a file: each is looked for once.
+    std::unordered_map<std::string, bool> missing;
+    for (TuneSnapshot& s : index.snapshots) {
+        const auto [at, added] = missing.emplace(s.hash, false);
+        if (added) at->second = !fs::is_regular_file(snapshotPath(s.hash), ec);
+        s.missing = at->second;
+    }
     return index;
 }
 
@@ -252,13 +379,15 @@ TuneHistory::Recorded TuneHistory::recordSnapshot(const Tune& tune, const std::s
     return {id, {}};
 }
 
-std::string TuneHistory::recordLog(const std::string& logPath, std::string_view contents,
-                                   int tune) {
+std::string TuneHistory::recordLog(const std::string& logPath, std::string_view contents, int tune,
+                                   const LogTunes& tunes) {
     std::error_code ec;
     fs::create_directories(m_folder, ec);
-    return appendLine(std::string(kLogLine) + "\t" + now() + "\t" +
-                      field(fs::path(logPath).filename().string()) + "\t" + contentHash(contents) +
-                      "\t" + (tune > 0 ? std::to_string(tune) : std::string(kUnknown)));
+    std::string line = std::string(kLogLine) + "\t" + now() + "\t" +
+                       field(fs::path(logPath).filename().string()) + "\t" + contentHash(contents) +
+                       "\t" + (tune > 0 ? std::to_string(tune) : std::string(kUnknown));
+    if (!tunes.empty() && tunes.front().firstSample == 0) line += "\t" + logTunesText(tunes);
+    return appendLine(line);
 }
 
 std::optional<std::string> TuneHistory::snapshotText(const HistoryIndex& index, int id,
@@ -282,10 +411,11 @@ std::optional<std::string> TuneHistory::snapshotText(const HistoryIndex& index, 
     return std::move(file.contents);
 }
 
-int TuneRecorder::record(const Tune& tune, const std::string& file, const std::string& action) {
-    const TuneHistory::Recorded r = m_history.recordSnapshot(tune, action, file);
+TuneHistory::Recorded TuneRecorder::record(const Tune& tune, const std::string& file,
+                                           const std::string& action) {
+    TuneHistory::Recorded r = m_history.recordSnapshot(tune, action, file);
     if (!r.error.empty()) tell(r.error);
-    return r.id;
+    return r;
 }
 
 void TuneRecorder::tell(const std::string& error) {
@@ -295,24 +425,52 @@ void TuneRecorder::tell(const std::string& error) {
                    MessageIcon::Exclamation);
 }
 
+void TuneRecorder::unitChanged() {
+    if (m_run) m_run->unitHolds(m_unit.hash());
+}
+
+void TuneRecorder::followRun(UnitTuneSink* run) {
+    m_run = run;
+    unitChanged();
+}
+
 void TuneRecorder::afterUnitCommand(const Tune& tune, const std::string& file, UnitCommand command,
                                     const std::string& action, bool succeeded) {
+    // The run is told after every command, so that it knows which of its jobs were told of.
     if (command == UnitCommand::Initialise || (command == UnitCommand::Write && !succeeded)) {
         m_unit.forget();
+        unitChanged();
         return;
     }
-    if (!succeeded) return;
+    if (!succeeded) return unitChanged();
     m_unit.identified(unitIdentity(tune));
-    if (command == UnitCommand::ReadPart) return;
-    m_unit.held(record(tune, file, action), unitIdentity(tune));
+    if (command != UnitCommand::ReadPart) {
+        const std::string hash = contentHash(dataFileText(tune));
+        const bool live = command == UnitCommand::Write && m_run && m_run->running();
+        // "Live session from 14:32:05, Update": what is written while a run goes on is one entry.
+        if (live && m_session.empty()) {
+            m_session = std::string(kLiveSession) + m_history.now().substr(11);
+            m_sessionTunes.clear();
+        }
+        int id = 0;
+        // A tune sent again during the same run is kept once.
+        if (const auto kept = m_sessionTunes.find(hash); live && kept != m_sessionTunes.end())
+            id = kept->second;
+        else
+            id = record(tune, file, live ? m_session + ", " + action : action).id;
+        if (live && id > 0) m_sessionTunes[hash] = id;
+        m_unit.held(id, hash, unitIdentity(tune));
+    }
+    unitChanged();
 }
 
 void TuneRecorder::snapshot(const Tune& tune, const std::string& file, const std::string& action) {
     record(tune, file, action);
 }
 
-void TuneRecorder::logSaved(const std::string& path, std::string_view contents) {
-    if (const std::string error = m_history.recordLog(path, contents, m_unit.snapshot());
+void TuneRecorder::logSaved(const std::string& path, std::string_view contents,
+                            const LogTunes& tunes) {
+    if (const std::string error = m_history.recordLog(path, contents, m_unit.snapshot(), tunes);
         !error.empty())
         tell(error);
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "monitor/live_consumer.h"
@@ -22,9 +23,14 @@ namespace tunalyx {
 // data-file text ("<hash>.dat", notes included), and "index.txt": one TAB-separated line per
 // event, only ever appended, nothing pruned.
 //   tune  ID  TIME  ACTION  UNIT  VERSION  FILE  HASH  NOTES   a snapshot
-//   log   TIME  FILE  HASH  ID|unknown                         a log saved while the unit held ID
+//   log   TIME  FILE  HASH  ID|unknown  [TUNES]                a log saved while the unit held ID
 // ID is the snapshot's number, 1, 2, 3 ... in the order recorded: short, and it never changes.
-// TIME is local time "YYYY-MM-DD HH:MM:SS". NOTES is the first line of the notes.
+// TIME is local time "YYYY-MM-DD HH:MM:SS". NOTES is the first line of the notes. TUNES, when
+// there, is every tune the log ran on: "SAMPLE:HASH" from the sample on, blank-separated, an
+// empty HASH for a tune not known ("0:0a1b2c3d4e5f6a7b 1200: 1350:7b6a5f4e3d2c1b0a"); a line
+// without it ran on ID (or an unknown tune) from its first sample.
+// Tunes kept during one live run carry the same ACTION, "Live session from HH:MM:SS", and are
+// listed as one entry.
 
 // 64-bit FNV-1a of the bytes, as 16 lower-case hexadecimal digits.
 [[nodiscard]] std::string contentHash(std::string_view bytes);
@@ -45,8 +51,11 @@ struct LogLink {
     std::string time;
     std::string file;
     std::string hash;  // of the log file's contents
-    int tune = 0;      // the snapshot the unit held; 0 when unknown
+    int tune = 0;      // the snapshot the unit held when it was saved; 0 when unknown
     LogTunes tunes;    // every tune the log ran on, by sample
+    // The snapshot of each of `tunes`: the last kept with that hash before the log was; 0 when
+    // not known or never kept.
+    std::vector<int> tuneIds;
 };
 
 struct HistoryIndex {
@@ -56,17 +65,35 @@ struct HistoryIndex {
     std::vector<std::string> problems;
 
     [[nodiscard]] const TuneSnapshot* find(int id) const;
+    // The logs that ran on tune `id` for some of their samples, in the order saved.
     [[nodiscard]] std::vector<LogLink> logsOf(int id) const;
     // The last link of a log with these contents, if it was ever saved here.
     [[nodiscard]] const LogLink* logWithHash(std::string_view hash) const;
     [[nodiscard]] int largestId() const;
+
+    // Built by the reader, so that a long history reads and lists in time that grows with its
+    // length: where each ID is in `snapshots`, and the logs of each tune hash.
+    std::unordered_map<int, std::size_t> byId;
+    std::unordered_map<std::string, std::vector<std::size_t>> logsByHash;
 };
+
+// An entry of the history as the user reads it: one snapshot, or every tune kept during one live
+// run (all of them restorable by their own IDs).
+struct HistoryEntry {
+    std::vector<int> ids;  // in the order recorded
+    std::string action;    // "Live session from 14:32:05: 3 Updates" for a live run
+};
+[[nodiscard]] std::vector<HistoryEntry> historyEntries(const HistoryIndex& index);
+
+// The tunes the history knows a log with these contents ran on; empty when never saved here.
+[[nodiscard]] LogTunes logTunesOf(const HistoryIndex& index, std::string_view logContents);
 
 // Reads index text; a damaged line is skipped and told in `problems`, naming `indexName`.
 [[nodiscard]] HistoryIndex parseHistoryIndex(std::string_view text, const std::string& indexName);
 
-// "ran on tune 5 (Write All, 2026-12-06 22:10:03)", "ran on an unknown tune", or empty when the
-// log was never saved while this history was kept.
+// "ran on tune 5 (Write All, 2026-12-06 22:10:03)", "ran on an unknown tune", "ran on tune 5
+// (...) then tune 7 (...)", "ran on 4 tunes, from tune 5 (...) to tune 9 (...)", or empty when
+// the log was never saved while this history was kept.
 [[nodiscard]] std::string logTuneText(const HistoryIndex& index, std::string_view logContents);
 
 // The History folder of a files folder: beside Maps and Logs.
@@ -87,6 +114,8 @@ public:
 
     // The index as it is on disk now, each snapshot checked for its data file.
     [[nodiscard]] HistoryIndex load() const;
+    // Local time by the history's clock, "YYYY-MM-DD HH:MM:SS".
+    [[nodiscard]] std::string now() const;
 
     struct Recorded {
         int id = 0;         // 0 when nothing was recorded
@@ -94,9 +123,10 @@ public:
     };
     // A snapshot of the tune's image and notes. A tune kept before costs one index line.
     Recorded recordSnapshot(const Tune& tune, const std::string& action, const std::string& file);
-    // A log saved while the unit held snapshot `tune` (0: unknown). Returns an error, empty on
-    // success.
-    std::string recordLog(const std::string& logPath, std::string_view contents, int tune);
+    // A log saved while the unit held snapshot `tune` (0: unknown), that ran on `tunes` (none:
+    // on `tune` throughout). Returns an error, empty on success.
+    std::string recordLog(const std::string& logPath, std::string_view contents, int tune,
+                          const LogTunes& tunes = {});
 
     // The data-file text of a snapshot, or nothing and why (its file missing or altered).
     [[nodiscard]] std::optional<std::string> snapshotText(const HistoryIndex& index, int id,
@@ -105,7 +135,6 @@ public:
 private:
     [[nodiscard]] HistoryIndex readIndex() const;
     std::string appendLine(const std::string& line);
-    [[nodiscard]] std::string now() const;
 
     std::string m_folder;
     FileWriter& m_writer;
@@ -118,11 +147,17 @@ private:
 class UnitTune {
 public:
     [[nodiscard]] int snapshot() const { return m_snapshot; }  // 0: unknown
-    void held(int snapshot, std::string identity) {
+    // The content hash of the tune, empty when unknown (known even when it could not be kept).
+    [[nodiscard]] const std::string& hash() const { return m_hash; }
+    void held(int snapshot, std::string hash, std::string identity) {
         m_snapshot = snapshot;
+        m_hash = std::move(hash);
         m_identity = std::move(identity);
     }
-    void forget() { m_snapshot = 0; }
+    void forget() {
+        m_snapshot = 0;
+        m_hash.clear();
+    }
     // A unit answered with this identity: another unit's tune is not known.
     void identified(const std::string& identity) {
         if (identity != m_identity) forget();
@@ -130,6 +165,7 @@ public:
 
 private:
     int m_snapshot = 0;
+    std::string m_hash;
     std::string m_identity;
 };
 
@@ -143,7 +179,9 @@ enum class UnitCommand {
 
 // Records the program's actions into a history: what the main window and the command line hold.
 // Only what succeeded is recorded. A history that cannot be written never stops the action; the
-// user is told once. It follows the live run for the logs it saves.
+// user is told once. It follows the live run: it tells the run what the unit holds after every
+// command, keeps the tunes written during a run as one live session, and links the logs the run
+// saves to every tune they ran on.
 class TuneRecorder final : public LiveConsumer {
 public:
     TuneRecorder(TuneHistory& history, UserPrompts& prompts)
@@ -157,18 +195,28 @@ public:
                           const std::string& action, bool succeeded);
     // Open, Save, Auto Tune: a snapshot; the unit keeps what it holds.
     void snapshot(const Tune& tune, const std::string& file, const std::string& action);
-    // A log saved: linked to the tune the unit holds.
-    void logSaved(const std::string& path, std::string_view contents);
-    void logSaved(const SavedLog& saved) override { logSaved(saved.path, saved.contents); }
+    // A log saved: linked to the tune the unit holds, or to the tunes it is known to have run on.
+    void logSaved(const std::string& path, std::string_view contents, const LogTunes& tunes = {});
+    void logSaved(const SavedLog& saved) override {
+        logSaved(saved.path, saved.contents, saved.tunes);
+    }
+    void followRun(UnitTuneSink* run) override;
+    void runStarted() override { m_session.clear(); }
+    void partStarted(int /*part*/) override {}
 
 private:
-    int record(const Tune& tune, const std::string& file, const std::string& action);
+    TuneHistory::Recorded record(const Tune& tune, const std::string& file,
+                                 const std::string& action);
     void tell(const std::string& error);
+    void unitChanged();
 
     TuneHistory& m_history;
     UserPrompts& m_prompts;
     UnitTune m_unit;
     bool m_told = false;
+    UnitTuneSink* m_run = nullptr;
+    std::string m_session;  // the live run's action, once something was written during it
+    std::unordered_map<std::string, int> m_sessionTunes;  // kept during it, by hash
 };
 
 // The identity a unit answered with, as the session keeps it.

@@ -6,6 +6,7 @@
 
 #include "monitor/live_decode.h"
 #include "monitor/log_store.h"
+#include "monitor/log_tunes.h"
 
 namespace tunalyx {
 
@@ -24,7 +25,18 @@ struct SavedLog {
     std::string_view contents;  // as written
     const LogStore& log;
     int part;
-    bool runGoesOn;  // a part saved while the run polls on into the next
+    bool runGoesOn;         // a part saved while the run polls on into the next
+    const LogTunes& tunes;  // which tune the unit held for each of its samples
+};
+
+// Where whoever knows what the unit holds (the tune history) tells the run, after every command
+// with the unit: the samples polled from then on ran on that tune.
+class UnitTuneSink {
+public:
+    virtual ~UnitTuneSink() = default;
+    // The unit holds the tune of this content hash now; empty when it is not known.
+    virtual void unitHolds(const std::string& tuneHash) = 0;
+    [[nodiscard]] virtual bool running() const = 0;
 };
 
 // What everyone who follows a live run receives: the journal, the monitor's fields, the chart,
@@ -49,6 +61,9 @@ public:
     // The log in memory was replaced by a file that was opened, or recalculated: its samples
     // are no longer those of a run.
     virtual void logReplaced() {}
+    // The run this consumer was added to (nullptr once it is removed), for a consumer that tells
+    // it what the unit holds.
+    virtual void followRun(UnitTuneSink* /*run*/) {}
 };
 
 }  // namespace tunalyx

@@ -28,10 +28,17 @@ void LiveHandoff::reset(bool continuous) {
     m_spare = 0;
     m_logGivenBack = false;
     m_end = PollingEnd::Stopped;
+    m_samplesPolled = 0;
     const std::lock_guard lock(m_mutex);
     m_closed = false;
     m_finished = false;
     m_news = false;
+    m_lastJob = {};
+}
+
+LiveHandoff::JobMark LiveHandoff::lastJob() const {
+    const std::lock_guard lock(m_mutex);
+    return m_lastJob;
 }
 
 void LiveHandoff::giveLogBack() {
@@ -93,6 +100,8 @@ void LiveHandoff::runJobs(std::unique_lock<std::mutex>& lock) {
         lock.unlock();
         (*job->work)();
         lock.lock();
+        ++m_lastJob.jobs;
+        m_lastJob.samplesBefore = m_samplesPolled.load();
         job->done = true;
         m_changed.notify_all();
     }
@@ -203,6 +212,7 @@ LivePolling::Poll LivePolling::poll() {
     log.setSensorFlags(s, flags);
 
     ++m_runSamples;
+    m_handoff.setSamplesPolled(m_runSamples);
     if ((m_plan.mostSamples && m_runSamples >= *m_plan.mostSamples) ||
         (m_plan.mostMs && ms >= *m_plan.mostMs))
         m_over = PollingEnd::Stopped;

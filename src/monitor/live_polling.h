@@ -53,6 +53,15 @@ public:
     // The worker has let the line go; its last sample is published.
     [[nodiscard]] bool finished() const;
     [[nodiscard]] PollingEnd end() const { return m_end.load(); }
+    // Samples of the run polled so far, across its parts.
+    [[nodiscard]] long samplesPolled() const { return m_samplesPolled.load(); }
+    // The jobs run so far, and how many samples of the run came before the last of them: the
+    // first sample polled after a job is the first that can show what the job did.
+    struct JobMark {
+        long jobs = 0;
+        long samplesBefore = 0;
+    };
+    [[nodiscard]] JobMark lastJob() const;
 
     // The presenting side.
     // A new run, before its worker starts.
@@ -68,6 +77,7 @@ public:
     // True once after each giveLogBack.
     [[nodiscard]] bool takeLogBack();
     void setSpareSamples(int n);
+    void setSamplesPolled(long n) { m_samplesPolled.store(n); }
     // Runs the jobs asked for so far.
     void runJobs();
     // A transfer holds the port: waits a moment for its jobs.
@@ -95,6 +105,7 @@ private:
     std::atomic<bool> m_logGivenBack = false;
     std::atomic<PollingEnd> m_end = PollingEnd::Stopped;
     std::atomic<std::thread::id> m_worker{};
+    std::atomic<long> m_samplesPolled = 0;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -102,6 +113,7 @@ private:
     bool m_closed = false;    // no more jobs are taken
     bool m_finished = false;  // the line is let go
     bool m_news = false;      // for waitForNews
+    JobMark m_lastJob;
 };
 
 // The worker side of a live run: it polls the unit on the thread the run was handed, back to

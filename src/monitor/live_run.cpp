@@ -34,9 +34,15 @@ LiveRun::LiveRun(UnitLine& line, const Tune& layout, Clock& clock, FileWriter& f
       m_files(files),
       m_log(std::make_unique<LogStore>()),
       m_spare(std::make_unique<LogStore>()),
-      m_journal(std::move(journalFolder), *m_log, layout.trace),
+      m_journal(std::move(journalFolder), *m_log, layout.trace, m_tunes),
       m_polling(line, clock, m_handoff) {
     m_journal.failed = [this](const std::string& message) {
+        if (m_running && m_plan.endWhenJournalFails) {
+            m_journalProblem =
+                "The log journal " + m_journal.problem() + ", so the run ended there.";
+            m_handoff.requestStop();
+            return;
+        }
         if (journalFailed) journalFailed(message);
     };
 }
@@ -48,13 +54,16 @@ LiveRun::~LiveRun() {
 }
 
 void LiveRun::addConsumer(LiveConsumer* consumer) {
-    if (std::find(m_consumers.begin(), m_consumers.end(), consumer) == m_consumers.end())
-        m_consumers.push_back(consumer);
+    if (std::find(m_consumers.begin(), m_consumers.end(), consumer) != m_consumers.end()) return;
+    m_consumers.push_back(consumer);
+    consumer->followRun(this);
 }
 
 void LiveRun::removeConsumer(LiveConsumer* consumer) {
-    m_consumers.erase(std::remove(m_consumers.begin(), m_consumers.end(), consumer),
-                      m_consumers.end());
+    const auto kept = std::remove(m_consumers.begin(), m_consumers.end(), consumer);
+    if (kept == m_consumers.end()) return;
+    m_consumers.erase(kept, m_consumers.end());
+    consumer->followRun(nullptr);
 }
 
 bool LiveRun::start(const LiveRunPlan& plan, PollingThread& thread) {
@@ -72,8 +81,12 @@ bool LiveRun::start(const LiveRunPlan& plan, PollingThread& thread) {
     const bool named = !plan.target.empty() && (plan.continuous || plan.saveLastPart);
     m_logName = named ? fileNameOf(partPath(0)) : std::string();
     m_journal.setTarget(named ? partPath(0) : std::string());
+    m_runTunes = {{0, m_unitHash}};
+    m_jobsSeen = 0;
+    tunesOfPart();
     // The journal hears of everything first, when the run keeps one.
-    removeConsumer(&m_journal);
+    m_consumers.erase(std::remove(m_consumers.begin(), m_consumers.end(), &m_journal),
+                      m_consumers.end());
     if (plan.journal && !m_journal.folder().empty())
         m_consumers.insert(m_consumers.begin(), &m_journal);
     for (LiveConsumer* c : m_consumers)
@@ -85,6 +98,7 @@ bool LiveRun::start(const LiveRunPlan& plan, PollingThread& thread) {
     m_running = true;
     m_end = LiveRunEnd::Stopped;
     m_endProblem.clear();
+    m_journalProblem.clear();
     m_part = 0;
     m_presented = 0;
     m_lastSecond = -1;
@@ -170,7 +184,8 @@ std::string LiveRun::write(const std::string& path, bool runGoesOn) {
     return saveLogFile(*m_log, m_layout.trace, m_files, path,
                        [&](const std::string& written, std::string_view contents) {
                            m_logName = fileNameOf(written);
-                           const SavedLog saved{written, contents, *m_log, m_part, runGoesOn};
+                           const SavedLog saved{written, contents,  *m_log,
+                                                m_part,  runGoesOn, m_tunes};
                            for (LiveConsumer* c : m_consumers)
                                c->logSaved(saved);
                        });
@@ -189,6 +204,7 @@ bool LiveRun::saveFullPart() {
         return false;
     }
     ++m_part;
+    tunesOfPart();
     m_presented = 0;
     m_lastSecond = -1;
     m_log->LogLast = 0;
@@ -231,6 +247,9 @@ void LiveRun::finish() {
             break;
     }
     m_log->LogLast = std::max(0, m_presented - 1);
+    // A tune the unit took after the last sample is the next run's.
+    while (m_tunes.size() > 1 && m_tunes.back().firstSample >= m_presented)
+        m_tunes.pop_back();
     if (m_plan.saveLastPart) {
         if (m_presented == 0) {
             // Over just as a full log was saved: the run ended with that one.
@@ -238,9 +257,24 @@ void LiveRun::finish() {
         } else if (std::string error = write(partPath(m_part), false); !error.empty()) {
             m_end = LiveRunEnd::NotSaved;
             m_endProblem = std::move(error);
+            if (!m_journalProblem.empty())
+                m_endProblem += ". " + m_journalProblem + " What it holds is kept for recovery.";
         }
     }
     tellEnded();
+}
+
+std::string LiveRun::endMessage() const {
+    switch (m_end) {
+        case LiveRunEnd::Full:
+            return "The log is full (" + std::to_string(LogStore::kMaxRunSamples) +
+                   " samples): the run ended. Save it, or tick Continuous to go on into the next "
+                   "file.";
+        case LiveRunEnd::NotSaved:
+            return m_endProblem + "\r\nThe run ended there; save the log with Save As.";
+        default:
+            return m_journalProblem;
+    }
 }
 
 void LiveRun::tellEnded() {
@@ -270,8 +304,38 @@ std::optional<MessageAnswer> LiveRun::checkUnsaved(UserPrompts& prompts,
     return answer;
 }
 
-void LiveRun::logReplaced(const std::string& name) {
+void LiveRun::unitHolds(const std::string& tuneHash) {
+    m_unitHash = tuneHash;
+    if (!m_running) return;
+    const LiveHandoff::JobMark job = m_handoff.lastJob();
+    // Nothing was carried to the unit since it was last told (a write refused before its first
+    // byte): what it holds counts from the next sample.
+    const long from = job.jobs != m_jobsSeen ? job.samplesBefore : m_handoff.samplesPolled();
+    m_jobsSeen = job.jobs;
+    if (m_runTunes.back().tuneHash == tuneHash) return;
+    const int first = static_cast<int>(from);
+    if (m_runTunes.back().firstSample >= first) {
+        m_runTunes.pop_back();
+        if (!m_runTunes.empty() && m_runTunes.back().tuneHash == tuneHash) return tunesOfPart();
+    }
+    m_runTunes.push_back({m_runTunes.empty() ? 0 : first, tuneHash});
+    tunesOfPart();
+}
+
+void LiveRun::tunesOfPart() {
+    const int base = m_part * LogStore::kMaxRunSamples;
+    m_tunes.clear();
+    for (const TuneSegment& segment : m_runTunes) {
+        if (segment.firstSample <= base)
+            m_tunes = {{0, segment.tuneHash}};
+        else
+            m_tunes.push_back({segment.firstSample - base, segment.tuneHash});
+    }
+}
+
+void LiveRun::logReplaced(const std::string& name, LogTunes tunes) {
     m_logName = name;
+    m_tunes = std::move(tunes);
     for (LiveConsumer* c : m_consumers)
         c->logReplaced();
 }

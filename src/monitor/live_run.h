@@ -33,6 +33,10 @@ struct LiveRunPlan {
     bool continuous = false;    // a full log is saved and the run goes on in the next
     bool saveLastPart = false;  // the last log is saved too, whatever ended the run
     bool journal = true;        // kept on disk as it goes, for recovery after a crash
+    // A journal that can no longer be written (a full disk) ends the run there, keeping what was
+    // journaled and saving what it can, rather than polling on into memory that nothing can save
+    // (the command line's runs).
+    bool endWhenJournalFails = false;
     std::optional<long> mostSamples;
     std::optional<long> mostSeconds;
     // The start's checks: the unit identified (its layout applied to the tune in force), and
@@ -66,14 +70,14 @@ enum class LiveRunEnd {
 // presenting side: present() hands on what was published since the last frame, saves a full log
 // while the worker polls on into the spare, and finishes the run once the worker is done. The
 // two sides meet only in the LiveHandoff and in the log store's published samples.
-class LiveRun {
+class LiveRun final : public UnitTuneSink {
 public:
     // `layout` is the tune in force: its live commands and item names at the start, its item
     // names when a log is saved. Journals go in `journalFolder` (none when empty).
     LiveRun(UnitLine& line, const Tune& layout, Clock& clock, FileWriter& files,
             std::string journalFolder);
     // A run still going is stopped; nobody is told.
-    ~LiveRun();
+    ~LiveRun() override;
     LiveRun(const LiveRun&) = delete;
     LiveRun& operator=(const LiveRun&) = delete;
 
@@ -100,10 +104,13 @@ public:
     // A stop from anywhere (a signal's flag seen by the command line); the next frame ends it.
     void requestStop() { m_handoff.requestStop(); }
 
-    [[nodiscard]] bool running() const { return m_running; }
+    [[nodiscard]] bool running() const override { return m_running; }
     [[nodiscard]] LiveRunEnd end() const { return m_end; }
     // Why a log could not be saved, with LiveRunEnd::NotSaved.
     [[nodiscard]] const std::string& endProblem() const { return m_endProblem; }
+    // What the user is told of how the run ended, empty when there is nothing to tell (a stop, or
+    // a silent unit, whose message the line shows).
+    [[nodiscard]] std::string endMessage() const;
     // The part being logged, 0 for the first.
     [[nodiscard]] int part() const { return m_part; }
     // Samples of this part handed on so far.
@@ -117,13 +124,18 @@ public:
     // CheckUnsavedLog with the user's Save; No gives the log up, and its journal goes.
     [[nodiscard]] std::optional<MessageAnswer> checkUnsaved(UserPrompts& prompts,
                                                             const std::function<void()>& save);
-    // A log file was read into the log store as `name`.
-    void logReplaced(const std::string& name);
+    // A log file was read into the log store as `name`; `tunes` are what the history knows of
+    // the tunes it ran on.
+    void logReplaced(const std::string& name, LogTunes tunes = {});
     // The file the log in memory was saved as, opened from or is being logged into; empty for
     // a log never saved.
     [[nodiscard]] const std::string& logName() const { return m_logName; }
-    // Which tune the unit held for each sample of the log in memory; empty when not known.
+    // Which tune the unit held for each sample of the log in memory (of the part being logged);
+    // empty when not known.
     [[nodiscard]] const LogTunes& tunes() const { return m_tunes; }
+    // What the unit holds from the next sample polled after the last command carried to it (a
+    // write, Update or restore during a run), or from the next run's first sample.
+    void unitHolds(const std::string& tuneHash) override;
 
     // The journal could not be written (a full disk); the run goes on. Told once a run.
     std::function<void(const std::string& message)> journalFailed;
@@ -143,12 +155,15 @@ private:
     std::string write(const std::string& path, bool runGoesOn);
     void finish();
     void tellEnded();
+    // The run's tunes as the log of the part being logged numbers its samples.
+    void tunesOfPart();
 
     UnitLine& m_line;
     const Tune& m_layout;
     FileWriter& m_files;
     std::unique_ptr<LogStore> m_log;
     std::unique_ptr<LogStore> m_spare;
+    LogTunes m_tunes;
     LogJournal m_journal;
     std::vector<LiveConsumer*> m_consumers;
 
@@ -161,11 +176,14 @@ private:
     bool m_running = false;
     LiveRunEnd m_end = LiveRunEnd::NotStarted;
     std::string m_endProblem;
+    std::string m_journalProblem;  // why the journal ended the run, empty when it did not
     int m_part = 0;
     int m_presented = 0;
     std::int64_t m_lastSecond = -1;
     std::string m_logName;
-    LogTunes m_tunes;
+    std::string m_unitHash;
+    LogTunes m_runTunes;  // numbered by the samples of the whole run, across its parts
+    long m_jobsSeen = 0;
 };
 
 }  // namespace tunalyx

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "model/descriptors.h"
+#include "model/number_format.h"
 #include "monitor/log_file.h"
 #include "ports/local_time.h"
 #include "ports/whole_file.h"
@@ -26,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kJournalMark = "TUNALYX-JOURNAL";
+constexpr std::string_view kTuneMark = "TUNALYX-TUNE\t";
 constexpr std::string_view kJournalPrefix = "journal-";
 constexpr std::string_view kJournalExtension = ".tlj";
 constexpr std::string_view kLineEnd = "\r\n";
@@ -64,8 +67,24 @@ bool heldByARun(const std::string& path) {
 #endif
 }
 
-std::size_t countTabs(std::string_view line) {
-    return static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t'));
+// A tune's content hash, or empty for a tune not known.
+bool isTuneHash(std::string_view text) {
+    return text.empty() || (text.size() == 16 && std::all_of(text.begin(), text.end(), [](char c) {
+                                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+                            }));
+}
+
+// Beside `path`, a name no file has: LOG-recovered.txt, LOG-recovered-2.txt, ...
+std::string freeRecoveredPath(const std::string& path) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return path;
+    const fs::path p(path);
+    for (int n = 1;; ++n) {
+        const std::string suffix = n == 1 ? "-recovered" : "-recovered-" + std::to_string(n);
+        const fs::path candidate =
+            p.parent_path() / (p.stem().string() + suffix + p.extension().string());
+        if (!fs::exists(candidate, ec)) return candidate.string();
+    }
 }
 
 }  // namespace
@@ -81,8 +100,9 @@ std::string journalFolderOf(const std::string& filesFolder) {
     return (fs::path(filesFolder) / "Logs").string();
 }
 
-LogJournal::LogJournal(std::string folder, const LogStore& log, const TraceItems& items)
-    : m_folder(std::move(folder)), m_log(log), m_items(items) {}
+LogJournal::LogJournal(std::string folder, const LogStore& log, const TraceItems& items,
+                       const LogTunes& tunes)
+    : m_folder(std::move(folder)), m_log(log), m_items(items), m_tunes(tunes) {}
 
 LogJournal::~LogJournal() {
     close();
@@ -115,6 +135,7 @@ bool LogJournal::open() {
     }
     holdJournal(m_file);
     m_path = path.string();
+    m_tunesWritten = 0;
     m_columns = logColumns(m_log, m_items);
     m_pending = std::string(kJournalMark) + '\t' + localTimeText("%Y-%m-%d %H:%M:%S", started) +
                 '\t' + m_target + std::string(kLineEnd) + logFileHeaderText(m_columns);
@@ -124,6 +145,13 @@ bool LogJournal::open() {
 void LogJournal::samplePublished(const PublishedSample& sample) {
     if (m_failed) return;
     if (!m_file && !open()) return;
+    for (; m_tunesWritten < m_tunes.size() && m_tunes[m_tunesWritten].firstSample <= sample.index;
+         ++m_tunesWritten)
+        m_pending.append(kTuneMark)
+            .append(std::to_string(m_tunes[m_tunesWritten].firstSample))
+            .append("\t")
+            .append(m_tunes[m_tunesWritten].tuneHash)
+            .append(kLineEnd);
     appendLogLine(m_pending, m_log, m_columns, sample.index);
     // Once a second of the run (and with the first sample), or sooner when much is waiting.
     if (sample.refresh || m_pending.size() >= kMostPending) flush();
@@ -154,9 +182,10 @@ void LogJournal::fail(const std::string& what, int error) {
         std::fclose(m_file);
         m_file = nullptr;
     }
+    m_problem =
+        what + (error ? " (" + std::generic_category().message(error) + ")" : std::string());
     if (failed)
-        failed("The log journal " + what +
-               (error ? " (" + std::generic_category().message(error) + ")" : std::string()) +
+        failed("The log journal " + m_problem +
                ", so a crash now would lose this run; logging goes on in memory. Save the log "
                "when the run ends.");
 }
@@ -190,7 +219,8 @@ RecoveredLog recoverJournalText(const std::string& text, const std::string& name
         return out;
     }
     at += kLineEnd.size();
-    std::size_t headingTabs = 0;
+    // Which fields of a sample line must be numbers, as the log reader sees them.
+    std::vector<bool> numeric;
     for (int line = 0;; ++line) {
         const std::size_t end = text.find(kLineEnd, at);
         if (end == std::string::npos) {
@@ -198,20 +228,46 @@ RecoveredLog recoverJournalText(const std::string& text, const std::string& name
             break;
         }
         const std::string_view row(text.data() + at, end - at);
-        // The header and the headings, then sample lines of as many fields as there are headings.
-        const bool whole =
-            line == 0   ? row == kLogFileHeader
-            : line == 1 ? row.rfind(kLogTimeHeader, 0) == 0
-                        : countTabs(row) == headingTabs && row.find('\0') == std::string_view::npos;
+        at = end + kLineEnd.size();
+        if (line >= 2 && row.starts_with(kTuneMark)) {
+            // A tune from a sample already journaled (the unit was told of late) or the next.
+            const std::vector<std::string_view> f = splitFields(row, '\t');
+            const std::optional<long> first =
+                f.size() == 3 ? parseFieldInteger(f[1]) : std::nullopt;
+            if (!first || *first > out.samples ||
+                *first <= (out.tunes.empty() ? -1 : out.tunes.back().firstSample) ||
+                !isTuneHash(f[2])) {
+                out.cut = true;
+                break;
+            }
+            out.tunes.push_back({static_cast<int>(*first), std::string(f[2])});
+            continue;
+        }
+        // The header and the headings, then sample lines the log reader reads as whole rows of
+        // as many fields as there are headings: recovery counts what the reader will read.
+        bool whole = row.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+        if (whole && line == 0) whole = row == kLogFileHeader;
+        if (whole && line == 1) {
+            whole = row.rfind(kLogTimeHeader, 0) == 0;
+            for (std::string_view heading : splitFields(row, '\t'))
+                numeric.push_back(numeric.empty() || !heading.empty());
+        }
+        if (whole && line >= 2) {
+            const std::vector<std::string_view> fields = splitFields(row, '\t');
+            whole = fields.size() == numeric.size();
+            for (std::size_t j = 0; whole && j < fields.size(); ++j)
+                whole = !numeric[j] || wholeLeadingNumber(fields[j]).has_value();
+        }
         if (!whole) {
             out.cut = true;
             break;
         }
-        if (line == 1) headingTabs = countTabs(row);
         if (line >= 2) ++out.samples;
         out.text.append(row).append(kLineEnd);
-        at = end + kLineEnd.size();
     }
+    // A tune line after the last sample names no sample.
+    while (!out.tunes.empty() && out.tunes.back().firstSample >= out.samples)
+        out.tunes.pop_back();
     if (out.samples == 0) {
         out.problem = name + " holds no whole sample, so there is nothing to recover.";
         out.text.clear();
@@ -292,8 +348,10 @@ RecoveryResult recoverTo(const UnsavedJournal& journal, const std::string& out,
         result.message = log.problem;
         return result;
     }
-    if (const std::string error = writer.writeWhole(out, log.text); !error.empty()) {
-        result.message = error;
+    // A log already there is never written over.
+    result.path = freeRecoveredPath(out);
+    if (const std::string error = writer.writeWhole(result.path, log.text); !error.empty()) {
+        result.message = error + ". The log journal " + journal.path + " is kept.";
         return result;
     }
     std::error_code ec;
@@ -301,16 +359,18 @@ RecoveryResult recoverTo(const UnsavedJournal& journal, const std::string& out,
     result.recovered = true;
     result.message = "Recovered " + groupedCount(log.samples) +
                      (log.samples == 1 ? " sample" : " samples") + " of the log of " +
-                     journal.started.substr(0, 16) + " to " + out + "." +
+                     journal.started.substr(0, 16) + " to " + result.path + "." +
                      (log.cut ? " Its last line was cut off in the middle and is left out." : "");
     result.text = std::move(log.text);
+    result.tunes = std::move(log.tunes);
     return result;
 }
 
 std::vector<std::string> offerJournalRecovery(
     const std::string& journalFolder, const std::string& logsFolder, UserPrompts& prompts,
     FileWriter& writer,
-    const std::function<void(const std::string& path, std::string_view text)>& saved) {
+    const std::function<void(const std::string& path, std::string_view text,
+                             const LogTunes& tunes)>& saved) {
     std::vector<std::string> written;
     const std::string today = localTimeText("%Y-%m-%d");
     for (const UnsavedJournal& journal : unsavedJournals(journalFolder)) {
@@ -326,8 +386,8 @@ std::vector<std::string> offerJournalRecovery(
         prompts.tell(result.message,
                      result.recovered ? MessageIcon::Information : MessageIcon::Critical);
         if (!result.recovered) continue;
-        if (saved) saved(out, result.text);
-        written.push_back(out);
+        if (saved) saved(result.path, result.text, result.tunes);
+        written.push_back(result.path);
     }
     return written;
 }

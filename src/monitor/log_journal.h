@@ -14,12 +14,16 @@ namespace tunalyx {
 
 // A run's samples on disk as they are logged, so that a crash, a killed process or a pulled
 // power cord loses at most the last second. A journal is one line of its own followed by the log
-// file the run would be saved as, line by line. Saving the log removes it, so a journal still
-// there on the next start belongs to a run that was never saved.
+// file the run would be saved as, line by line; before the first sample of each tune the unit
+// held comes a tune line of the journal's own ("TUNALYX-TUNE", TAB, the sample, TAB, the hash).
+// Saving the log removes it, so a journal still there on the next start belongs to a run that
+// was never saved.
 class LogJournal final : public LiveConsumer {
 public:
-    // Journals go in `folder` (made when missing); the lines come from `log` and `items`.
-    LogJournal(std::string folder, const LogStore& log, const TraceItems& items);
+    // Journals go in `folder` (made when missing); the lines come from `log`, `items` and the
+    // run's `tunes`.
+    LogJournal(std::string folder, const LogStore& log, const TraceItems& items,
+               const LogTunes& tunes = kNoTunes);
     // Closes the journal and keeps it: a run that ends without a save may still be recovered.
     ~LogJournal() override;
     LogJournal(const LogJournal&) = delete;
@@ -32,6 +36,8 @@ public:
     std::function<void(const std::string& message)> failed;
 
     [[nodiscard]] const std::string& folder() const { return m_folder; }
+    // What went wrong when it last failed: "cannot be written (No space left on device)".
+    [[nodiscard]] const std::string& problem() const { return m_problem; }
 
     // A new run (or the next file of a continuous one) starts a journal of its own; a journal
     // left from a run the user chose not to save goes.
@@ -48,6 +54,7 @@ public:
     [[nodiscard]] const std::string& path() const { return m_path; }
 
 private:
+    static inline const LogTunes kNoTunes;
     bool open();
     void flush();
     void fail(const std::string& what, int error);
@@ -59,9 +66,12 @@ private:
     std::string m_target;
     std::string m_path;
     std::FILE* m_file = nullptr;
+    const LogTunes& m_tunes;
+    std::size_t m_tunesWritten = 0;
     std::vector<LogColumn> m_columns;
     std::string m_pending;  // lines not yet handed to the disk
     bool m_failed = false;  // this run's journal gave up
+    std::string m_problem;
 };
 
 // A journal of a run that was never saved.
@@ -79,6 +89,7 @@ struct UnsavedJournal {
 struct RecoveredLog {
     std::string text;
     long samples = 0;
+    LogTunes tunes;       // as the journal's tune lines give them
     bool cut = false;     // the last line was cut off and left out
     std::string problem;  // why nothing could be recovered; empty when `text` holds the log
 };
@@ -92,12 +103,16 @@ struct RecoveredLog {
 // is known and free, otherwise a name from its start time in `logsFolder` that is not taken.
 [[nodiscard]] std::string recoveredLogPath(const UnsavedJournal& journal,
                                            const std::string& logsFolder);
-// Writes a journal's log to `out` and removes the journal. The message for the user: where the
-// log went and how many samples it holds, or why it could not be recovered (the journal stays).
+// Writes a journal's log to `out`, or beside it to the first free of OUT-recovered.txt,
+// OUT-recovered-2.txt, ... when a file is there already, and removes the journal once the log is
+// written. The message for the user: where the log went and how many samples it holds, or why it
+// could not be recovered (the journal stays).
 struct RecoveryResult {
     bool recovered = false;
     std::string message;
+    std::string path;  // where the log was written
     std::string text;  // the log written
+    LogTunes tunes;    // which tune the unit held for its samples
 };
 [[nodiscard]] RecoveryResult recoverTo(const UnsavedJournal& journal, const std::string& out,
                                        FileWriter& writer);
@@ -107,7 +122,8 @@ struct RecoveryResult {
 std::vector<std::string> offerJournalRecovery(
     const std::string& journalFolder, const std::string& logsFolder, UserPrompts& prompts,
     FileWriter& writer,
-    const std::function<void(const std::string& path, std::string_view text)>& saved);
+    const std::function<void(const std::string& path, std::string_view text,
+                             const LogTunes& tunes)>& saved);
 
 // The folder journals live in, under the user's files folder.
 [[nodiscard]] std::string journalFolderOf(const std::string& filesFolder);

@@ -7,6 +7,10 @@
 #include <filesystem>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "model/descriptors.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_numbers.h"
@@ -26,6 +30,18 @@ std::string_view displayFormat(int item) {
 
 int lastSample(const LogStore& store) {
     return std::clamp(store.LogLast, 0, LogStore::kSamples - 1);
+}
+
+// Whether two folders lie on one disk, so that what goes in either takes the same room.
+bool sameFileSystem(const std::filesystem::path& a, const std::filesystem::path& b) {
+#ifndef _WIN32
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.string().c_str(), &sa) == 0 && ::stat(b.string().c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev;
+#else
+    return a.root_name() == b.root_name();
+#endif
 }
 
 // A file of our own beside the target, made and removed again: the one sure test that the
@@ -223,6 +239,31 @@ std::string logTargetProblem(const std::string& path, std::uintmax_t bytes) {
     if (!ec && space.available < bytes)
         return "Only " + std::to_string(space.available / 1024) + " kB are free in " +
                folder.string() + ", and the log may take up to " +
+               std::to_string((bytes + 1023) / 1024) + " kB; make room or log fewer samples.";
+    return {};
+}
+
+std::string logRunProblem(const std::string& path, std::uintmax_t bytes,
+                          const std::string& journalFolder) {
+    namespace fs = std::filesystem;
+    if (journalFolder.empty()) return logTargetProblem(path, bytes);
+    std::error_code ec;
+    fs::path journal(journalFolder);
+    // The journal's folder is made when the run starts: its nearest folder that exists now.
+    while (!journal.empty() && !fs::exists(journal, ec) && journal.has_parent_path() &&
+           journal.parent_path() != journal)
+        journal = journal.parent_path();
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const bool sameDisk = sameFileSystem(folder, journal);
+    if (std::string problem = logTargetProblem(path, sameDisk ? 2 * bytes : bytes);
+        !problem.empty())
+        return problem;
+    if (sameDisk) return {};
+    const fs::space_info space = fs::space(journal, ec);
+    if (!ec && space.available < bytes)
+        return "Only " + std::to_string(space.available / 1024) + " kB are free in " +
+               journal.string() + " for the log journal, which may take up to " +
                std::to_string((bytes + 1023) / 1024) + " kB; make room or log fewer samples.";
     return {};
 }

@@ -67,5 +67,9 @@ struct LogFilePart {
 // missing folder, one that takes no new file, a target that is no regular file (a folder, a
 // device, a FIFO) or not writable, too little free space. Empty when nothing stands in the way.
 [[nodiscard]] std::string logTargetProblem(const std::string& path, std::uintmax_t bytes);
+// The same for a run journaled in `journalFolder` (none when empty): the journal grows as the log
+// does and stays until the log is saved, so a folder on the same disk needs room for both.
+[[nodiscard]] std::string logRunProblem(const std::string& path, std::uintmax_t bytes,
+                                        const std::string& journalFolder);
 
 }  // namespace tunalyx

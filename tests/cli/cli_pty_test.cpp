@@ -451,6 +451,13 @@ TEST_F(CliPtyTest, HistoryKeepsWhatSucceededAndListsShowsExportsAndComparesIt) {
     EXPECT_NE(gone.err.find("is missing"), std::string::npos) << gone.err;
     EXPECT_FALSE(fs::exists(at("gone.dat")));
     EXPECT_EQ(runCli({"history", "diff", "1", "2"}).exitCode, 2);
+    // show checks the file as export does: one changed since it was kept is told.
+    const std::string firstHash = oldest.substr(oldest.rfind("5.01\t") + 5, 16);
+    std::ofstream(folder + "/" + firstHash + ".dat", std::ios::app) << "8601\r\n";
+    const Finished altered = runCli({"history", "show", "1"});
+    EXPECT_EQ(altered.exitCode, 1);
+    EXPECT_NE(altered.err.find("has been changed since it was kept"), std::string::npos)
+        << altered.err;
     ::setenv("TUNALYX_FILES_FOLDER", (home() / "files").c_str(), 1);
 }
 

@@ -80,6 +80,110 @@ TEST_F(TuneHistoryTest, IdenticalTunesAreKeptOnceAndEveryEventGetsItsLine) {
     const auto text = history.snapshotText(index, 2, error);
     ASSERT_TRUE(text) << error;
     EXPECT_EQ(*text, firstText);
+
+    // A file damaged since is written again when the same tune is kept again.
+    std::ofstream(history.snapshotPath(s.hash), std::ios::binary | std::ios::trunc) << "8601";
+    tune.image[0x86][0] = 1;
+    EXPECT_EQ(history.recordSnapshot(tune, "Open", "a.dat").id, 4);
+    EXPECT_TRUE(history.snapshotText(history.load(), 1, error)) << error;
+}
+
+TEST_F(TuneHistoryTest, ASnapshotWhoseFileCannotBeWrittenGetsNoIndexLine) {
+    struct Refusing final : FileWriter {
+        std::string writeWhole(const std::string& path, std::string_view) override {
+            return "Cannot write " + path;
+        }
+    } refusing;
+    TuneHistory refused(folder.string(), refusing);
+    EXPECT_EQ(refused.recordSnapshot(tune, "Open", "a.dat").id, 0);
+    EXPECT_TRUE(refused.load().snapshots.empty());
+}
+
+TEST_F(TuneHistoryTest, ALogIsLinkedToEveryTuneItRanOnAndOlderLinesStillRead) {
+    ASSERT_EQ(history.recordSnapshot(tune, "Open", "a.dat").id, 1);
+    const std::string a = history.load().snapshots[0].hash;
+    tune.image[0x86][0] = 9;
+    ASSERT_EQ(history.recordSnapshot(tune, "Update", "a.dat").id, 2);
+    const std::string b = history.load().snapshots[1].hash;
+    const LogTunes ran{{0, a}, {120, b}, {300, ""}};
+    ASSERT_EQ(history.recordLog("/logs/L1.txt", "log one", 0, ran), "");
+    // Lines written before logs had their tunes, with the line ends an editor on Windows leaves.
+    {
+        std::ofstream out(history.indexPath(), std::ios::binary | std::ios::app);
+        out << "log\t2026-03-01 11:00:00\tOLD.txt\t" << contentHash("old") << "\t1\r\n"
+            << "log\t2026-03-01 11:01:00\tOLD2.txt\t" << contentHash("old2") << "\tunknown\r\n"
+            << "log\t2026-03-01 11:02:00\tBAD.txt\t" << contentHash("bad") << "\t1\t5:" << a
+            << "\r\n";
+    }
+    const HistoryIndex index = history.load();
+    ASSERT_EQ(index.problems.size(), 1u);
+    EXPECT_NE(index.problems[0].find("line 6 is damaged"), std::string::npos) << index.problems[0];
+    ASSERT_EQ(index.logs.size(), 3u);
+    EXPECT_EQ(index.logs[0].tunes, ran);
+    EXPECT_EQ(index.logs[1].tunes, (LogTunes{{0, a}}));
+    EXPECT_EQ(index.logs[2].tunes, (LogTunes{{0, ""}}));
+    const auto files = [&](int id) {
+        std::vector<std::string> out;
+        for (const LogLink& l : index.logsOf(id))
+            out.push_back(l.file);
+        return out;
+    };
+    EXPECT_EQ(files(1), (std::vector<std::string>{"L1.txt", "OLD.txt"}));
+    EXPECT_EQ(files(2), std::vector<std::string>{"L1.txt"});
+
+    const std::string one = "tune 1 (Open, " + index.snapshots[0].time + ")";
+    const std::string two = "tune 2 (Update, " + index.snapshots[1].time + ")";
+    EXPECT_EQ(logTuneText(index, "log one"), "ran on 3 tunes, from " + one + " to an unknown tune");
+    EXPECT_EQ(logTuneText(index, "old"), "ran on " + one);
+    ASSERT_EQ(history.recordLog("L2.txt", "log two", 2, {{0, a}, {7, b}}), "");
+    EXPECT_EQ(logTuneText(history.load(), "log two"), "ran on " + one + " then " + two);
+    EXPECT_EQ(logTunesOf(history.load(), "log two"), (LogTunes{{0, a}, {7, b}}));
+}
+
+// A run that tells what the unit holds, as the live run does.
+struct FollowedRun final : UnitTuneSink {
+    void unitHolds(const std::string& hash) override {
+        if (told.empty() || told.back() != hash) told.push_back(hash);
+    }
+    [[nodiscard]] bool running() const override { return on; }
+    bool on = false;
+    std::vector<std::string> told;
+};
+
+TEST_F(TuneHistoryTest, WritesDuringARunAreOneLiveSessionWithEveryTuneRestorable) {
+    FollowedRun run;
+    recorder.followRun(&run);
+    recorder.afterUnitCommand(tune, "a.dat", UnitCommand::ReadWhole, "Read All", true);
+    run.on = true;
+    recorder.runStarted();
+    std::vector<std::string> sent;
+    for (std::uint8_t v : {10, 11, 10, 12}) {
+        tune.image[0x86][0] = v;
+        recorder.afterUnitCommand(tune, "a.dat", UnitCommand::Write, "Update", true);
+        sent.push_back(recorder.unit().hash());
+    }
+    recorder.afterUnitCommand(tune, "a.dat", UnitCommand::Write, "Write Map", false);
+    run.on = false;
+    recorder.afterUnitCommand(tune, "a.dat", UnitCommand::Write, "Update", true);
+
+    const HistoryIndex index = history.load();
+    // The tune sent twice is kept once; the rest each have a line.
+    ASSERT_EQ(index.snapshots.size(), 5u);
+    const std::vector<HistoryEntry> entries = historyEntries(index);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].action, "Read All");
+    EXPECT_EQ(entries[1].ids, (std::vector<int>{2, 3, 4}));
+    EXPECT_TRUE(entries[1].action.starts_with("Live session from ")) << entries[1].action;
+    EXPECT_TRUE(entries[1].action.ends_with(", 3 tunes sent (Update)")) << entries[1].action;
+    EXPECT_EQ(entries[2].action, "Update");
+    std::string error;
+    for (int id : entries[1].ids)
+        EXPECT_TRUE(history.snapshotText(index, id, error)) << error;
+    // The run heard of every change: unknown at first, the read, each tune, the failed write.
+    const std::vector<std::string> told = {
+        "", index.snapshots[0].hash, sent[0], sent[1], sent[2], sent[3], "", sent[3]};
+    EXPECT_EQ(run.told, told);
+    recorder.followRun(nullptr);
 }
 
 TEST_F(TuneHistoryTest, DamagedLinesAreSkippedAndNamedTheRestLoads) {

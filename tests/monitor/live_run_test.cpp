@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "history/tune_history.h"
 #include "monitor/log_file.h"
 #include "session/session.h"
 #include "sim/in_process_simulator.h"
@@ -105,6 +107,28 @@ protected:
         }
         run.present();
         return done;
+    }
+
+    // A transfer on a thread of its own while the test steps the worker, which carries its
+    // packets between two samples; the live samples polled before its last packet.
+    int sendWhileStepping(const std::function<bool()>& transfer, bool& succeeded) {
+        sim.ecu().clearRequestLog();
+        const long before = static_cast<long>(run.samplesPresented());
+        std::atomic<bool> done = false;
+        std::thread other([&] {
+            succeeded = transfer();
+            done = true;
+        });
+        while (!done)
+            thread.step();
+        other.join();
+        const std::vector<Bytes>& sent = sim.ecu().requests();
+        std::size_t last = 0;
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            if (sent[i].front() != kAdvancedLiveCmd) last = i;
+        return static_cast<int>(
+            before + std::count_if(sent.begin(), sent.begin() + last,
+                                   [](const Bytes& r) { return r.front() == kAdvancedLiveCmd; }));
     }
 
     const fs::path folder =
@@ -250,6 +274,18 @@ TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
     EXPECT_FALSE(run.log().LogUnsaved);
 }
 
+TEST_F(LiveRunTest, AFullLogThatDoesNotGoOnEndsTheRunWithItsMessage) {
+    ASSERT_TRUE(run.start(plan(kAdvancedOnly), thread));
+    EXPECT_EQ(cycles(LogStore::kMaxRunSamples + 5, 10), LogStore::kMaxRunSamples);
+    EXPECT_EQ(run.end(), LiveRunEnd::Full);
+    EXPECT_EQ(
+        run.endMessage(),
+        "The log is full (32767 samples): the run ended. Save it, or tick Continuous to go on "
+        "into the next file.");
+    EXPECT_EQ(run.log().sampleCount(), LogStore::kMaxRunSamples);
+    run.stop();
+}
+
 TEST_F(LiveRunTest, AStopWhileAFullLogWaitsSavesItAndTheSamplesPolledAfterIt) {
     ASSERT_TRUE(run.start(continuousPlan(), thread));
     fillLog(4);
@@ -279,6 +315,74 @@ TEST_F(LiveRunTest, AFullLogThatCannotBeSavedEndsTheRunAndStaysForSaveAs) {
     EXPECT_EQ(journalsOnDisk().size(), 1u);
     // The line is free: the worker has stopped.
     EXPECT_FALSE(thread.step());
+}
+
+TEST_F(LiveRunTest, EverySampleKnowsTheTuneTheUnitHeldFromTheFirstSampleAfterAWrite) {
+    TuneHistory history((folder / "History").string(), files);
+    TuneRecorder unitTune(history, prompts);
+    run.addConsumer(&unitTune);
+    unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::ReadWhole, "Read All", true);
+    const std::string read = unitTune.unit().hash();
+    LiveRunPlan p = plan(kAdvancedOnly);
+    p.journal = true;
+    ASSERT_TRUE(run.start(p, thread));
+    EXPECT_EQ(cycles(3, 10), 3);
+
+    ASSERT_TRUE(session.maps.GridSetData(kInjMap, 4, 7, 0x99));
+    bool ok = false;
+    const int updated =
+        sendWhileStepping([&] { return TransferOperations(session).cmdUpdate_Click(); }, ok);
+    EXPECT_TRUE(ok);
+    // Told a few samples late, as a window's command may be: the boundary is where the job ran.
+    EXPECT_EQ(cycles(2, 10), 2);
+    unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::Write, "Update", true);
+    const std::string sent = unitTune.unit().hash();
+    // A write the unit does not keep as sent: what it holds is not known from there on.
+    sim.ecu().misstore(0x87, 24);
+    ASSERT_TRUE(session.maps.GridSetData(kInjMap, 4, 7, 0x55));
+    const int refused =
+        sendWhileStepping([&] { return TransferOperations(session).cmdUpdate_Click(); }, ok);
+    EXPECT_FALSE(ok);
+    unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::Write, "Update", false);
+    EXPECT_EQ(cycles(2, 10), 2);
+    run.stop();
+
+    ASSERT_NE(read, sent);
+    EXPECT_GE(updated, 3);
+    EXPECT_GT(refused, updated);
+    EXPECT_EQ(run.tunes(), (LogTunes{{0, read}, {updated, sent}, {refused, ""}}));
+    EXPECT_EQ(recoverJournal(run.journal().path()).tunes, run.tunes());
+    // The log is linked under both tunes it ran on, with them sample by sample.
+    ASSERT_EQ(run.save((folder / "LOG.txt").string()), "");
+    const HistoryIndex index = history.load();
+    ASSERT_EQ(index.logs.size(), 1u);
+    EXPECT_EQ(index.logs[0].tunes, run.tunes());
+    for (int id : {1, 2})
+        EXPECT_EQ(index.logsOf(id).size(), 1u) << id;
+    run.removeConsumer(&unitTune);
+}
+
+TEST_F(LiveRunTest, ASampleLimitedContinuousRunKeepsExactlyItsSamples) {
+    // Ending just before, with and just after the sample that fills the first log.
+    for (const int limit : {LogStore::kMaxRunSamples - 1, LogStore::kMaxRunSamples,
+                            LogStore::kMaxRunSamples + 1, LogStore::kMaxRunSamples + 2}) {
+        recorder.times.clear();
+        LiveRunPlan limited = continuousPlan();
+        limited.mostSamples = limit;
+        ASSERT_TRUE(run.start(limited, thread));
+        cycles(LogStore::kMaxRunSamples + 10, 10);
+        EXPECT_FALSE(run.running());
+        EXPECT_EQ(recorder.times.size(), static_cast<std::size_t>(limit)) << limit;
+        int saved = 0;
+        for (const char* name : {"LOG.txt", "LOG-001.txt"}) {
+            auto log = std::make_unique<LogStore>();
+            if (fs::exists(folder / name) &&
+                openLogFile(*log, session.trace, prompts, (folder / name).string(), name))
+                saved += log->sampleCount();
+            fs::remove(folder / name);
+        }
+        EXPECT_EQ(saved, limit) << limit;
+    }
 }
 
 // The simulator's port, noting the command byte of every request in the order they went out,
@@ -340,8 +444,9 @@ protected:
         LiveRunPlan plan;
         plan.include = kAllGroups;
         plan.journal = false;
-        ASSERT_TRUE(run.start(plan, thread));
+        // Taken before the worker starts: it may send before start returns.
         firstLiveRequest = port.commands().size();
+        ASSERT_TRUE(run.start(plan, thread));
     }
     // Frames until n samples show.
     void presentUntil(int n) {

@@ -290,6 +290,13 @@ TEST_F(LogFileOpen, ATargetThatCannotTakeTheLogIsFoundBeforeTheRun) {
     EXPECT_TRUE(logTargetProblem("/dev/null", 1).starts_with("/dev/null is not a regular file"));
     EXPECT_TRUE(logTargetProblem("/proc/a.txt", 1).starts_with("The log cannot be saved in /proc"));
 #endif
+    // A journal on the same disk grows as the log does and stays until it is saved: a log that
+    // would just fit alone does not fit beside its journal (not yet made: its folder is new).
+    const auto free = std::filesystem::space(file.parent_path()).available;
+    const std::string journals = (file.parent_path() / "Logs" / "new").string();
+    EXPECT_EQ(logRunProblem(file.string(), free / 3, journals), "");
+    EXPECT_EQ(logRunProblem(file.string(), free * 2 / 3, ""), "");
+    EXPECT_TRUE(logRunProblem(file.string(), free * 2 / 3, journals).starts_with("Only "));
 }
 
 TEST_F(LogFileOpen, CsvExportQuotesNamesAndKeepsFullValues) {

@@ -137,21 +137,50 @@ TEST_F(LogJournalTest, OnDiskWithinASecondAndRecoveredAsTheSavedLog) {
     EXPECT_TRUE(failures.empty());
 }
 
-TEST_F(LogJournalTest, AFolderThatTakesNoJournalIsToldOnceAndLoggingGoesOn) {
+TEST_F(LogJournalTest, AFolderThatTakesNoJournalIsToldOnceARunAndEachRunTriesAgain) {
     // The folder is a file: no journal can be made there.
     fs::create_directories(folder.parent_path());
     std::ofstream(folder) << "in the way";
-    ASSERT_TRUE(start());
-    steps(50, 40);
-    stop();
+    for (int r = 0; r < 2; ++r) {
+        ASSERT_TRUE(start());
+        steps(50, 40);
+        stop();
+    }
     EXPECT_EQ(log().LogLast, 49);
-    ASSERT_EQ(failures.size(), 1u);
+    ASSERT_EQ(failures.size(), 2u);
     EXPECT_TRUE(failures[0].starts_with("The log journal cannot be made in ")) << failures[0];
+    // Once the folder can be made, the next run is journaled again.
     fs::remove(folder);
+    ASSERT_TRUE(start());
+    steps(5, 40);
+    stop();
+    EXPECT_EQ(failures.size(), 2u);
+    EXPECT_EQ(recoverJournal(journal().path()).samples, 5);
+}
+
+TEST_F(LogJournalTest, TheTunesTheUnitHeldAreKeptAndRecovered) {
+    const std::string first = "0123456789abcdef";
+    const std::string second = "fedcba9876543210";
+    run->unitHolds(first);
+    ASSERT_TRUE(start());
+    steps(3, 40);
+    // Nothing carried to the unit since: from the next sample polled.
+    run->unitHolds(second);
+    steps(2, 40);
+    run->unitHolds("");
+    steps(1, 40);
+    stop();
+    const LogTunes tunes{{0, first}, {3, second}, {5, ""}};
+    EXPECT_EQ(run->tunes(), tunes);
+    const RecoveredLog recovered = recoverJournal(journal().path());
+    EXPECT_EQ(recovered.tunes, tunes);
+    // The log lines are the log file's, the tune lines left out.
+    EXPECT_EQ(recovered.text, logFileText(log(), session.trace));
+    EXPECT_EQ(recovered.samples, 6);
 }
 
 #ifdef __linux__
-TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceAndLoggingGoesOn) {
+TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceOrEndsTheRunWhenAskedTo) {
     // Files of this process may not grow past 4 kB: the journal's writes fail as on a full disk.
     rlimit before{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -162,15 +191,32 @@ TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceAndLoggingGoesOn) {
     ASSERT_TRUE(start());
     steps(200, 40);
     stop();
+    const int loggedOn = log().LogLast;
+    // A run that is to end then (the command line's, whose memory nobody can save) ends there.
+    LiveRunPlan ending;
+    ending.include = kAdvancedAndAux;
+    ending.endWhenJournalFails = true;
+    ASSERT_TRUE(run->start(ending, thread));
+    steps(200, 40);
+    run->present();
+    const bool endedItself = !run->running();
+    stop();
     ::setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, previous);
 
-    EXPECT_EQ(log().LogLast, 199);
+    EXPECT_EQ(loggedOn, 199);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_TRUE(
         failures[0].starts_with("The log journal cannot be written (File too large), so a "
                                 "crash now would lose this run; logging goes on in memory."))
         << failures[0];
+    EXPECT_TRUE(endedItself);
+    EXPECT_LT(log().LogLast, 199);
+    EXPECT_EQ(run->endMessage(),
+              "The log journal cannot be written (File too large), so the run ended there.");
+    const RecoveredLog kept = recoverJournal(journal().path());
+    EXPECT_GT(kept.samples, 0);
+    EXPECT_LE(kept.samples, log().sampleCount());
 }
 #endif
 
@@ -192,6 +238,15 @@ TEST(JournalRecovery, WholeLinesOnlyAndClearMessages) {
         EXPECT_EQ(cut.text, log);
         EXPECT_TRUE(cut.cut);
         EXPECT_TRUE(cut.problem.empty());
+    }
+    // A line the log reader would split (a lone line feed) or read as damaged ends what is
+    // recovered, so that recovery and reader agree on the samples.
+    for (const std::string& damaged :
+         {std::string("0.012\t82\n0\t22\t\r\n"), std::string("0.012\tx\t22\t\r\n")}) {
+        const RecoveredLog cut =
+            recoverJournalText(head + log + damaged + "0.018\t1\t2\t\r\n", "j");
+        EXPECT_EQ(cut.text, log);
+        EXPECT_EQ(cut.samples, 2);
     }
     EXPECT_EQ(recoverJournalText(log, "j.tlj").problem, "j.tlj is not a log journal.");
     EXPECT_EQ(recoverJournalText(head + "[SR20DET]\r\nTime(S)\tRpm\t\r\n0.0", "j.tlj").problem,
@@ -225,9 +280,9 @@ TEST(JournalRecovery, OfferedAtStartYesWritesTheLogNoDropsIt) {
     test::PlainFileWriter writer;
     std::vector<std::string> linked;
     const std::string logs = (folder / "Logs").string();
-    const auto written = offerJournalRecovery(
-        logs, logs, prompts, writer,
-        [&](const std::string& path, std::string_view) { linked.push_back(path); });
+    const auto written = offerJournalRecovery(logs, logs, prompts, writer,
+                                              [&](const std::string& path, std::string_view,
+                                                  const LogTunes&) { linked.push_back(path); });
 
     const std::string out = (folder / "Logs" / "Log_20261206_1432-recovered.txt").string();
     EXPECT_EQ(written, std::vector<std::string>{out});
@@ -242,6 +297,32 @@ TEST(JournalRecovery, OfferedAtStartYesWritesTheLogNoDropsIt) {
                             ". Its last line was cut off in the middle and is left out.");
     // Both journals are gone: one recovered, one declined.
     EXPECT_TRUE(unsavedJournals(logs).empty());
+    fs::remove_all(folder);
+}
+
+TEST(JournalRecovery, NeverWritesOverALogAndKeepsTheJournalUntilTheLogIsWritten) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-recover-to-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path journal = folder / "journal-20261206-143205.tlj";
+    const std::string log = "[SR20DET]\r\nTime(S)\tRpm\t\r\n0\t800\t\r\n";
+    std::ofstream(journal, std::ios::binary) << "TUNALYX-JOURNAL\t2026-12-06 14:32:05\t\r\n" << log;
+    const UnsavedJournal j{journal.string(), "2026-12-06 14:32:05", "", 1};
+    test::PlainFileWriter writer;
+
+    const RecoveryResult nowhere = recoverTo(j, (folder / "gone" / "LOG.txt").string(), writer);
+    EXPECT_FALSE(nowhere.recovered);
+    EXPECT_TRUE(fs::exists(journal));
+
+    std::ofstream(folder / "LOG.txt") << "a log of another day";
+    std::ofstream(folder / "LOG-recovered.txt") << "and another";
+    const RecoveryResult result = recoverTo(j, (folder / "LOG.txt").string(), writer);
+    ASSERT_TRUE(result.recovered) << result.message;
+    EXPECT_EQ(result.path, (folder / "LOG-recovered-2.txt").string());
+    EXPECT_EQ(fileText(folder / "LOG.txt"), "a log of another day");
+    EXPECT_EQ(fileText(result.path), log);
+    EXPECT_FALSE(fs::exists(journal));
     fs::remove_all(folder);
 }
 
