@@ -578,11 +578,12 @@ ChartWindow& MainWindow::chart() {
         connect(m_watches, &WatchWindows::addWatchEnabledChanged, m_chart,
                 &ChartWindow::setAddWatchEnabled);
         m_chart->showAuxSetup = [this] { mnuAuxilary_Click(); };
-        m_chart->tuneOfLog = [this](const std::string& path) -> std::string {
+        m_chart->tuneOfLog = [this](const std::string& path) -> ChartWindow::RanOn {
             if (!m_tuneHistory) return {};
             const WholeFile log = readWholeFile(path, kLargestLogForHistory);
             if (log.problem != WholeFile::Problem::None) return {};
-            return logTuneText(m_tuneHistory->load(), log.contents);
+            const HistoryIndex index = m_tuneHistory->load();
+            return {logTuneText(index, log.contents), logTunesOf(index, log.contents)};
         };
         m_chart->showMapWatch = [this] {
             if (!m_menus.mnuMapWatch->isChecked()) m_menus.mnuMapWatch->trigger();

@@ -404,9 +404,9 @@ bool ChartWindow::mnuOpen_Click() {
     m_strip->setCursorPosition(first);
     m_lastIndex = -1;
     showReadout(0);
-    const std::string ranOn = tuneOfLog ? tuneOfLog(path) : std::string();
-    m_live.logReplaced(name);
-    setLogName(ranOn.empty() ? name : name + " - " + ranOn);
+    const RanOn ranOn = tuneOfLog ? tuneOfLog(path) : RanOn{};
+    m_live.logReplaced(name, ranOn.tunes);
+    setLogName(ranOn.text.empty() ? name : name + " - " + ranOn.text);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "charts/chart_config.h"
 #include "charts/strip_chart_widget.h"
 #include "monitor/live_run.h"
+#include "monitor/log_tunes.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
@@ -56,8 +57,13 @@ public:
     std::function<std::string(const char* title, const char* filter, const std::string& name)>
         chooseFileToSave;
     std::function<std::string()> chooseSetupToOpen;
-    // Which tune a log file ran on, for the caption ("ran on tune 5 (...)"); empty when unknown.
-    std::function<std::string(const std::string& path)> tuneOfLog;
+    // Which tunes a log file ran on: the caption's words ("ran on tune 5 (...)", empty when not
+    // known) and the tune of each sample, for those who take the log's readings.
+    struct RanOn {
+        std::string text;
+        LogTunes tunes;
+    };
+    std::function<RanOn(const std::string& path)> tuneOfLog;
     // Window > Map Watch: the main window shows it.
     std::function<void()> showMapWatch;
     // Setup > Auxiliary: the main window's aux set-up.

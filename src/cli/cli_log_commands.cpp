@@ -169,7 +169,11 @@ int presentRun(CliContext& ctx, LiveRun& run, RunView& view, const std::string& 
     switch (run.end()) {
         case LiveRunEnd::Stopped:
         case LiveRunEnd::Full:
-            return kExitOk;
+            if (run.endMessage().empty()) return kExitOk;
+            // A journal that could no longer be written ended it: the files saved are all.
+            ctx.prompts.tell(run.endMessage(), MessageIcon::Critical);
+            ctx.prompts.tell("The run ended early. " + view.keptText(), MessageIcon::Critical);
+            return kExitFailed;
         case LiveRunEnd::NothingRead:
             ctx.prompts.tell("No sample was read whole, so " + continuedLogPath(out, run.part()) +
                                  " was not written.",
@@ -253,6 +257,8 @@ int runLog(const CliArgs& args, CliContext& ctx) {
     plan.target = out;
     plan.continuous = true;
     plan.saveLastPart = true;
+    // Nothing here could save what only memory holds: a journal that stops ends the run.
+    plan.endWhenJournalFails = true;
     plan.mostSamples = samples;
     // However many samples were asked for, the times must not run past what a log can hold.
     plan.mostSeconds = seconds.value_or(kLongestRunSeconds);

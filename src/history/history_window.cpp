@@ -102,16 +102,31 @@ void HistoryWindow::reload() {
 
     const QSignalBlocker quiet(m_list);
     m_list->clearSelection();
-    m_list->setRowCount(static_cast<int>(m_index.snapshots.size()));
+    // A live session's tunes are one entry; the row stands for the last of them, the tune the
+    // unit was left with, and every one of them stays restorable by its ID.
+    const std::vector<HistoryEntry> entries = historyEntries(m_index);
+    m_list->setRowCount(static_cast<int>(entries.size()));
     int row = 0;
-    for (auto s = m_index.snapshots.rbegin(); s != m_index.snapshots.rend(); ++s, ++row) {
+    for (auto e = entries.rbegin(); e != entries.rend(); ++e, ++row) {
+        const TuneSnapshot* s = m_index.find(e->ids.back());
+        if (!s) continue;
+        QString id = QString::number(s->id);
+        if (e->ids.size() > 1) id = QString::number(e->ids.front()) + QStringLiteral("-") + id;
+        std::size_t logs = 0;
+        std::vector<std::string> seen;
+        for (int each : e->ids)
+            for (const LogLink& log : m_index.logsOf(each))
+                if (std::find(seen.begin(), seen.end(), log.time + log.file) == seen.end()) {
+                    seen.push_back(log.time + log.file);
+                    ++logs;
+                }
         const QString cells[kColumns] = {
-            QString::number(s->id),
+            id,
             text(s->time),
-            text(s->action),
+            text(e->action),
             s->missing ? text(s->file) + tr(" (missing)") : text(s->file),
             text(s->unit + " " + s->version),
-            QString::number(m_index.logsOf(s->id).size()),
+            QString::number(logs),
             text(s->notesLine)};
         for (int c = 0; c < kColumns; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);

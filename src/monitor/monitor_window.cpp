@@ -290,8 +290,7 @@ void MonitorWindow::runEnded() {
     m_cmdLogStart->setEnabled(true);
     emit runningChanged(false);
     if (m_live.end() == LiveRunEnd::NotSaved)
-        tellLater(m_live.endProblem() + "\r\nThe run ended there; save the log with Save As.",
-                  MessageIcon::Critical);
+        tellLater(m_live.endMessage(), MessageIcon::Critical);
     else if (const std::string text = endText(); !text.empty())
         tellLater(text, MessageIcon::Exclamation);
 }
@@ -304,9 +303,7 @@ std::string MonitorWindow::endText() const {
         samples == 1 ? "1 sample is" : std::to_string(samples) + " samples are";
     switch (m_live.end()) {
         case LiveRunEnd::Full:
-            return "The log is full at " + std::to_string(samples) +
-                   " samples and the run ended there" +
-                   (log.LogUnsaved ? "; save it with Save As." : ".");
+            return m_live.endMessage();
         case LiveRunEnd::UnitSilent:
             if (samples == 0) return {};
             return "The unit stopped answering: " + kept + " kept in memory, not saved.";

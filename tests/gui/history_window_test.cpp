@@ -34,7 +34,9 @@ struct HistoryWindowSim : test::SimWindow {
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     // A log of `samples` samples saved with the monitor's Save; its path.
+    // A log as a run on the unit's tune leaves it, not the log last opened.
     std::string saveLog(const char* name, int samples) {
+        window->monitor().live().logReplaced({}, {});
         LogStore& log = window->log();
         log.IncludeGroup = {false, false, false, false, true};
         for (int s = 0; s < samples; ++s) {

@@ -204,8 +204,8 @@ void MonitorWindowTest::aFullLogEndsTheRunAndSaysSo() {
     MonitorWindow& monitor = w.window->monitor();
     QTRY_VERIFY_WITH_TIMEOUT(!monitor.runInProgress(), 20000);
     QTRY_COMPARE(w.prompts.texts(),
-                 std::vector<std::string>{"The log is full at 32767 samples and the run ended "
-                                          "there; save it with Save As."});
+                 std::vector<std::string>{"The log is full (32767 samples): the run ended. Save "
+                                          "it, or tick Continuous to go on into the next file."});
     w.prompts.answerNext(MessageAnswer::No);
 }
 
