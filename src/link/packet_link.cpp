@@ -13,9 +13,11 @@ namespace {
 constexpr std::uint8_t kWakeUpCommand = 0xF3;
 // One byte on the wire at 57600 baud (10 bits), rounded up.
 constexpr std::int64_t kByteMicros = 174;
+constexpr std::size_t kLongestPacket = 256;  // a length byte of 255 and the command before it
 // How long the bytes of one packet may pause on their way (a USB adaptor passes them on in
 // batches); longer than that, and what looked like the start of a packet was none.
 constexpr std::int64_t kPacketGapMs = 20;
+static_assert(kLongestFlushMs >= (kLongestPacket * kByteMicros + 999) / 1000 + kPacketGapMs);
 
 bool isRefusal(std::uint8_t b) {
     return b == kRefusalFF || b == kRefusalR;
@@ -76,11 +78,12 @@ void PacketLink::SendPacket(const Bytes& request) {
 void PacketLink::ComFlush() {
     if (handedOver([&] { ComFlush(); })) return;
     std::deque<std::uint8_t> bytes = std::exchange(m_carried, {});
+    const std::int64_t limit = m_clock.tickMs() + kLongestFlushMs;
     for (;;) {
         if (!readArrived(bytes)) return;
         const Unfinished rest = unfinishedPacket(bytes);
         if (rest.missing == 0 || !mayBeLate(bytes[rest.start])) return;
-        const std::int64_t until = packetDueBy(rest.missing);
+        const std::int64_t until = std::min(packetDueBy(rest.missing), limit);
         if (m_clock.tickMs() > until) return;
         if (holdUntil(bytes, bytes.size() + rest.missing, until) == Wait::PortError) return;
     }

@@ -20,6 +20,11 @@ namespace tunalyx {
 
 inline constexpr const char* kInterfaceNotResponding = "Interface not responding!";
 
+// The longest a flush lets a late packet finish before the next send: the whole of the longest
+// packet at the line's rate and a pause, however its bytes trickle in. That wait is not the
+// unit's: the next attempt's allowance counts from its send.
+inline constexpr std::int64_t kLongestFlushMs = 65;
+
 struct LinkSettings {
     std::int32_t comTimeOutTicks = 100;  // base reply allowance, ms
     std::int32_t comRetries = 3;         // further attempts after the first

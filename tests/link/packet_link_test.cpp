@@ -183,8 +183,13 @@ TEST_F(PacketLinkTest, PortErrorEndsTheTransactionAtOnce) {
     port.setBroken(true);
     EXPECT_FALSE(link.TransactPacket(request, false));
     EXPECT_EQ(prompts.messages().size(), 1u);
-    link.SendPacket({0xF3});  // ignored silently
+    // A send and a flush on a broken port say nothing and do not wait.
+    const auto before = clock.tickMs();
+    link.SendPacket({0xF3});
     link.ComFlush();
+    EXPECT_EQ(prompts.messages().size(), 1u);
+    EXPECT_EQ(clock.tickMs(), before);
+    EXPECT_EQ(link.counters().portErrors, 2u);
 }
 
 TEST_F(PacketLinkTest, ReadPacketDataTakesOnlyTheExpectedLength) {
@@ -277,6 +282,26 @@ TEST_F(LateReplyTest, AFlushNeverCutsALateReplyInTwo) {
     EXPECT_EQ(port.writes().size(), 4u);
     EXPECT_EQ(link.counters().refusals, 0u);
     EXPECT_EQ(link.counters().noiseBytes, 0u);
+}
+
+// A late packet trickling in is let finish for at most one whole packet's time at the line's
+// rate and a pause; then the next send goes out, and its allowance counts from there.
+TEST_F(LateReplyTest, AFlushWaitsForATricklingLatePacketNoLongerThanOnePacket) {
+    port.silentNext();
+    port.replyNext(frameReply(0x8B, {7}));
+    Bytes block{0x8B};
+    ASSERT_TRUE(link.TransactPacket(block, false));
+    const double flushFrom = clock.tickMs();
+    Bytes claims{0x8B, 0xFF};  // the start of a 256-byte packet, then a byte every 15 ms
+    for (int i = 0; i < 100; ++i) {
+        port.deliverAt(flushFrom + 1 + 15.0 * i, claims);
+        claims = {0x00};
+    }
+    port.replyNext(version, 5);
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(request, version);
+    EXPECT_LE(writeMs(2) - flushFrom, kLongestFlushMs + 1);
 }
 
 // A refusal is one byte with nothing close behind it, even while a reply to block 0x52 ("R") may
