@@ -291,13 +291,14 @@ TEST_F(LateReplyTest, AFlushWaitsForATricklingLatePacketNoLongerThanOnePacket) {
     port.replyNext(frameReply(0x8B, {7}));
     Bytes block{0x8B};
     ASSERT_TRUE(link.TransactPacket(block, false));
-    const double flushFrom = clock.tickMs();
     Bytes claims{0x8B, 0xFF};  // the start of a 256-byte packet, then a byte every 15 ms
-    for (int i = 0; i < 100; ++i) {
-        port.deliverAt(flushFrom + 1 + 15.0 * i, claims);
+    for (int i = 0; i < 10; ++i) {
+        port.deliverAt(clock.tickMs() + 1 + 15.0 * i, claims);
         claims = {0x00};
     }
-    port.replyNext(version, 5);
+    clock.advanceMs(2);
+    const double flushFrom = clock.tickMs();
+    port.replyNext(version, 5);  // behind the trickle
     Bytes request{0xF5};
     ASSERT_TRUE(link.TransactPacket(request, false));
     EXPECT_EQ(request, version);
