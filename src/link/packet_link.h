@@ -135,6 +135,19 @@ private:
     // have passed, a packet answering it is waited for whole and skipped.
     void noteAbandoned(std::uint8_t command, std::int64_t sentMs);
     [[nodiscard]] bool mayBeLate(std::uint8_t command) const;
+    // How long after a send its reply may still come: the allowances of a whole transaction.
+    [[nodiscard]] std::int64_t lateWindowMs() const;
+    // The ledger of sends not yet answered, kept for lone refusal bytes, which name no command:
+    // a request refused or never answered may have its other sends answered late by refusals.
+    // A unit answers in turn, so a reply settles the oldest send of its command (and those
+    // before it, which will not be answered now); a lone refusal settles the oldest send of all.
+    void noteSent(std::uint8_t command, std::int64_t sentMs);
+    void settle(std::uint8_t command);
+    // Whether a lone refusal that has just come answers a send of an earlier transaction (and
+    // settles it): then it is not this transaction's answer.
+    [[nodiscard]] bool refusalIsLate();
+    // Settles what a flush threw away: whole packets by their command, lone refusals in turn.
+    void settleFlushed(const std::deque<std::uint8_t>& bytes);
     bool fail(bool showMessage);
     // Carries `job` to the line's owner when this thread is not it; false when the caller is to
     // run it itself.
@@ -160,7 +173,14 @@ private:
     // Bytes read from the port that no reply used (an abandoned attempt's, or what came behind
     // a reply): the next flush judges them with what follows.
     std::deque<std::uint8_t> m_carried;
-    std::int64_t m_lastByteMs = 0;  // when bytes last came in
+    struct Owed {
+        std::uint8_t command;
+        std::uint64_t transaction;  // a bare send (the wake-up's) counts as one of its own
+        std::int64_t untilMs;       // after this its reply is no longer waited for
+    };
+    std::deque<Owed> m_owed;          // in the order sent
+    std::uint64_t m_transaction = 0;  // the one running or last run
+    std::int64_t m_lastByteMs = 0;    // when bytes last came in
     LineOwner* m_owner = nullptr;
     std::mutex m_heldMutex;
     std::vector<std::string> m_heldMessages;  // guarded by m_heldMutex

@@ -39,7 +39,7 @@ const std::map<Op, std::vector<Edit>> kEdits = {
 struct Case {
     std::string label;
     Op op;
-    std::string fault;  // the simulator's --fault
+    std::string fault;  // the simulator's --fault options, separated by spaces
     int exitCode;
     std::string err;
     std::vector<std::uint8_t> written;  // edited blocks the unit must hold afterwards
@@ -135,6 +135,17 @@ std::vector<Case> cases() {
         ok(label, Op::Log, settings);
     }
 
+    // A refused map block on a unit slower than the first allowance: the refusal of the resend
+    // comes while the first cell waits, and must not be taken for that cell's answer.
+    for (const std::string how : {"FF", "R"})
+        for (const char* delay : {"105", "120", "150"}) {
+            const std::string fault = "refuse=0x86:" + how + " delay=" + delay;
+            ok("late refusal " + how, Op::WriteMap, fault);
+            table.back().paced = how == "R";
+        }
+    ok("late refusal", Op::WriteAll, "refuse=0x86 delay=105");
+    table.back().err = "Writing Inj Map\n";
+
     // The cable pulled mid-way: the unit hears nothing after the N-th request. What went out
     // before is not verified either: its read-back goes unanswered.
     const std::string pulled = "cable pulled";
@@ -219,7 +230,10 @@ protected:
         const fs::path out = dir / "out";
         fs::create_directories(out);
         Result r;
-        std::vector<std::string> simArgs{"--fault", c.fault};
+        std::vector<std::string> simArgs;
+        std::istringstream faults(c.fault);
+        for (std::string f; faults >> f;)
+            simArgs.insert(simArgs.end(), {"--fault", f});
         if (c.paced) simArgs.push_back("--baud-pacing");
         Sim sim(simArgs, dir / "memory.dat", dir / "sim");
         r.simServed = sim.serving();
@@ -282,7 +296,10 @@ TEST_F(CliFaultTest, EveryCommandUnderEveryFaultEndsCleanly) {
         order[i] = i;
     auto weight = [&](std::size_t i) {
         const std::string& f = table[i].fault;
-        return (f.starts_with("delay=") ? std::stoi(f.substr(6)) : 0) + (table[i].paced ? 100 : 0);
+        const auto delay = f.find("delay=");
+        const int cells = table[i].op == Op::WriteAll && f.starts_with("refuse=0x86") ? 1000 : 0;
+        return (delay != std::string::npos ? std::stoi(f.substr(delay + 6)) : 0) + cells +
+               (table[i].paced ? 100 : 0);
     };
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return weight(a) > weight(b); });

@@ -284,6 +284,38 @@ TEST_F(LateReplyTest, AFlushNeverCutsALateReplyInTwo) {
     EXPECT_EQ(link.counters().noiseBytes, 0u);
 }
 
+// A unit that answers later than the first allowance refuses a block write: its refusal of the
+// first send ends the write, and its refusal of the resend comes while the next request waits.
+// That one names no command, but the unit answers in turn: it is the write's, not the next one's.
+TEST_F(LateReplyTest, ALateRefusalOfAResendIsNotTheNextRequestsAnswer) {
+    for (const int delayMs : {105, 120, 150})
+        for (const std::uint8_t refusal : {kRefusalFF, kRefusalR}) {
+            SCOPED_TRACE(std::to_string(delayMs) + " ms, refusal " + std::to_string(refusal));
+            ScriptedSerialPort slow{clock};
+            PacketLink slowLink{slow, clock, prompts};
+            slow.replyNext(Bytes{refusal}, delayMs);
+            slow.replyNext(Bytes{refusal}, delayMs);
+            Bytes write{0x86, 1, 2, 3};
+            EXPECT_FALSE(slowLink.TransactPacket(write, false));
+            EXPECT_EQ(slow.writes().size(), 2u);
+
+            const Bytes cellAck = frameReply(0x20, {});
+            slow.replyNext(cellAck, delayMs);
+            slow.replyNext(cellAck, delayMs);
+            Bytes cell{0x20, 0x05, 0x41};
+            ASSERT_TRUE(slowLink.TransactPacket(cell, false));
+            EXPECT_EQ(cell, cellAck);
+            EXPECT_EQ(slowLink.counters().refusals, 1u);
+            EXPECT_EQ(slowLink.counters().lateReplies, 1u);
+
+            // A refusal of its own is still one.
+            slow.replyNext(Bytes{refusal}, 5);
+            Bytes another{0x87, 4, 5};
+            EXPECT_FALSE(slowLink.TransactPacket(another, false));
+            EXPECT_EQ(slowLink.counters().refusals, 2u);
+        }
+}
+
 // A late packet trickling in is let finish for at most one whole packet's time at the line's
 // rate and a pause; then the next send goes out, and its allowance counts from there.
 TEST_F(LateReplyTest, AFlushWaitsForATricklingLatePacketNoLongerThanOnePacket) {
