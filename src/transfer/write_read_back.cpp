@@ -70,6 +70,11 @@ void WrittenBytes::noteReadBack(std::uint8_t block, Bytes data) {
     entry(block).readBack = std::move(data);
 }
 
+bool WrittenBytes::has(std::uint8_t block) const {
+    return std::any_of(m_blocks.begin(), m_blocks.end(),
+                       [&](const Block& b) { return b.block == block; });
+}
+
 void WrittenBytes::noteFailed(std::uint8_t block) {
     entry(block).failed = true;
 }

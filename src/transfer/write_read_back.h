@@ -47,6 +47,8 @@ public:
     void noteFailed(std::uint8_t block);
 
     [[nodiscard]] bool empty() const { return m_blocks.empty(); }
+    // Whether any byte of the block went out.
+    [[nodiscard]] bool has(std::uint8_t block) const;
     void clear() { m_blocks.clear(); }
 
     // What differs between the bytes sent to `block` and the data read back; nullopt when the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -185,18 +186,60 @@ TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
     }
 }
 
-TEST_F(TransferTest, CancelledUpdateKeepsWhatDidNotGoOut) {
+// Cancel takes effect before the next packet: what went out is named, what did not stays marked
+// (the refused block's cells one by one, the block of the settings untouched).
+TEST_F(TransferTest, UpdateStoppedBetweenPacketsKeepsWhatDidNotGoOut) {
     sim->ecu().refuseWrites(0x86);
     changeInjCells(30);
     touch(0x8B, 0);
     prompts->cancelAfterProgressSteps(5);
     EXPECT_FALSE(ops->cmdUpdate_Click());
-    EXPECT_EQ(requestsTo(0x85).size(), 5u);
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 25);
+    EXPECT_TRUE(ops->stopped());
+    EXPECT_EQ(requestsTo(0x85).size(), 4u);
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 26);
     EXPECT_TRUE(session->dirty.isSet(0x86));
-    EXPECT_TRUE(session->dirty.isSet(0x8B));  // Update ended before the other blocks
+    EXPECT_TRUE(session->dirty.isSet(0x8B));
+    EXPECT_TRUE(requestsTo(0x8B).empty());
+    EXPECT_EQ(prompts->texts(),
+              Texts{"Stopped: 0 of 5 blocks written; not written, kept marked for Update: 86 (Inj "
+                    "Map columns 1-5) in part, 87 (Inj Map columns 6-10), 88 (Inj Map columns "
+                    "11-15), 89 (Inj Map columns 16-20) and 8B (Settings 1 > Rev / Idle)."});
     EXPECT_FALSE(prompts->progressVisible());
     EXPECT_FALSE(session->PortBusy);
+    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
+}
+
+// A stop asked for from outside (a signal, the window closing) ends Write All between two blocks;
+// the unit's image is then the one written where it went, and read from the unit where not.
+TEST_F(TransferTest, WriteAllStoppedFromOutsideLeavesTheUnitKnown) {
+    const PacketImage before = session->image;
+    touch(0x8A, 1);
+    touch(0x93, 2);
+    std::atomic<bool> stop = false;
+    ops->stopWhen(stop);
+    int packets = 0;
+    ops->onProgress = [&](std::size_t, std::size_t) {
+        if (++packets == 9) stop = true;  // the two maps and 8A
+    };
+    EXPECT_FALSE(ops->cmdWriteAll_Click());
+    EXPECT_TRUE(ops->stopped());
+    EXPECT_EQ(unit()[0x8A], session->image[0x8A]);
+    EXPECT_TRUE(requestsTo(0x93).empty());
+    EXPECT_FALSE(session->dirty.isSet(0x8A));
+    EXPECT_TRUE(session->dirty.isSet(0x8B));
+    EXPECT_TRUE(session->dirty.isSet(0x93));
+    ASSERT_EQ(prompts->texts().size(), 1u);
+    EXPECT_TRUE(prompts->texts()[0].starts_with(
+        "Stopped: 9 of " + std::to_string(8 + session->layout.writeAllList.size()) +
+        " blocks written; not written, kept marked for Update: 8B (Settings 1 > Rev / Idle), "))
+        << prompts->texts()[0];
+    EXPECT_EQ(readBacks(), std::vector<std::uint8_t>{});  // nothing read back after a stop
+
+    const auto held = ops->unitImageAfterStop();
+    ASSERT_TRUE(held);
+    EXPECT_EQ((*held)[0x8A], session->image[0x8A]);
+    EXPECT_EQ((*held)[0x93], before[0x93]);
+    EXPECT_NE(session->image[0x93], before[0x93]);  // the edit stays in the window
 }
 
 // Write All stops at the first refused block and says what went out and what did not. What it
@@ -238,27 +281,27 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
     EXPECT_FALSE(session->dirty.any());
 }
 
-// A map that Write All wrote only in part (cancelled in its cell pass), and the one it never
+// A map that Write All wrote only in part (stopped in its cell pass), and the one it never
 // reached, are finished by Update: every cell the unit did not get is marked, changed by the
 // user or not.
 TEST_F(TransferTest, WriteAllStoppedInAMapLeavesTheMapsForUpdate) {
     sim->ecu().refuseWrites(0x86);
-    prompts->cancelAfterProgressSteps(1);
+    prompts->cancelAfterProgressSteps(2);
     EXPECT_FALSE(ops->cmdWriteAll_Click());
     EXPECT_FALSE(prompts->progressVisible());
     EXPECT_TRUE(session->dirty.isSet(0x86));
-    ASSERT_EQ(prompts->texts().size(), 2u);
-    EXPECT_EQ(prompts->texts()[0], "Error Writing Map");
-    EXPECT_TRUE(prompts->texts()[1].starts_with(
-        "Write All did not finish.\r\nSent: nothing.\r\nNot sent, kept marked as changed for "
-        "Update: Inj Map (in part), Ign Map, 8A, 8B"));
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 1);
+    ASSERT_EQ(prompts->texts().size(), 1u);
+    EXPECT_TRUE(prompts->texts()[0].starts_with(
+        "Stopped: 0 of 42 blocks written; not written, kept marked for Update: 86 (Inj Map "
+        "columns 1-5) in part, 87 (Inj Map columns 6-10) in part, "))
+        << prompts->texts()[0];
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 20);
     EXPECT_EQ(session->maps.changedCellCount(kIgnMap), 400);
 
     sim->ecu().clearRequestLog();
     prompts->cancelAfterProgressSteps(-1);
     EXPECT_TRUE(ops->cmdUpdate_Click());
-    EXPECT_EQ(requestsTo(0x85).size(), 399u);  // the Inj Map's missing cells, one by one
+    EXPECT_EQ(requestsTo(0x85).size(), 380u);  // the Inj Map's missing cells, one by one
     EXPECT_EQ(requestsTo(0x80).size(), 0u);    // the Ign Map went out in blocks
     expectMapInStep(kInjMap);
     expectMapInStep(kIgnMap);
