@@ -396,3 +396,83 @@ TEST_F(CliFaultTest, EveryCommandUnderEveryFaultEndsCleanly) {
 
 }  // namespace
 }  // namespace tunalyx::clitest
+
+namespace tunalyx::clitest {
+namespace {
+
+// The newest line of `history list`: its ID and its action.
+std::pair<std::string, std::string> newestTune(const fs::path& stem) {
+    const Finished list = Cli({"history", "list"}, stem).finish();
+    const auto columns = fields(list.out.substr(0, list.out.find('\n')), '\t');
+    if (columns.size() < 3) return {};
+    return {columns[0], columns[2]};
+}
+
+// Ctrl+C, SIGTERM or a closed terminal during a write finish the packet in flight and stop:
+// what was not written is named, the tune the unit now holds (part of each) is kept in the
+// history, exit status 1. An update from that tune then finishes the job.
+TEST_F(CliFaultTest, AWriteStoppedBySignalLeavesTheUnitKnown) {
+    const std::vector<std::uint8_t> blocks = {0x86, 0x87, 0x88, 0x89, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F,
+                                              0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97};
+    auto edited = [&](PacketImage image) {
+        for (std::uint8_t b : blocks)
+            if (image[b].size() > 3) image[b][3] ^= 0x01;
+        return image;
+    };
+    struct Stop {
+        int signal;
+        bool update;
+    };
+    for (const Stop stop : {Stop{SIGINT, false}, Stop{SIGTERM, true}, Stop{SIGHUP, true}}) {
+        SCOPED_TRACE(std::to_string(stop.signal) + (stop.update ? " update" : " write-all"));
+        const fs::path dir = scratch() / ("stopped-" + std::to_string(stop.signal));
+        fs::create_directories(dir);
+        const fs::path tune = dir / "tune.dat", base = dir / "base.dat";
+        writeImage(tune, edited(s_unit));
+        writeImage(base, s_unit);
+        Sim sim({"--fault", "delay=50"}, dir / "memory.dat", dir / "sim");
+        ASSERT_TRUE(sim.serving());
+
+        std::vector<std::string> args{"write-all", "--port", sim.port(), tune.string()};
+        if (stop.update)
+            args = {"update", "--port", sim.port(), "--base", base.string(), tune.string()};
+        Cli write(args, dir / "cli");
+        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        write.signal(stop.signal);
+        const Finished stopped = write.finish();
+        EXPECT_EQ(stopped.exitCode, 1);
+        EXPECT_TRUE(stopped.err.starts_with("Stopped: ")) << stopped.err;
+        EXPECT_NE(stopped.err.find(" blocks written; not written, kept marked for Update: "),
+                  std::string::npos)
+            << stopped.err;
+
+        // The history holds what the unit holds.
+        const auto [id, action] = newestTune(dir / "cli");
+        EXPECT_EQ(action, stop.update ? "Update (stopped)" : "Write All (stopped)");
+        const fs::path kept = dir / "kept.dat", now = dir / "now.dat";
+        ASSERT_EQ(Cli({"history", "export", id, kept.string()}, dir / "cli").finish().exitCode, 0);
+        ASSERT_EQ(Cli({"read-all", "--port", sim.port(), "--out", now.string()}, dir / "cli")
+                      .finish()
+                      .exitCode,
+                  0);
+        const PacketImage held = imageOf(kept), unitNow = imageOf(now);
+        EXPECT_NE(held, edited(s_unit));
+        for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+            const auto block = static_cast<std::uint8_t>(b);
+            if (!unitNow[block].empty()) {
+                EXPECT_EQ(held[block], unitNow[block]) << hexText(block);
+            }
+        }
+
+        const Finished rest =
+            Cli({"update", "--port", sim.port(), "--base", kept.string(), tune.string()},
+                dir / "cli")
+                .finish();
+        EXPECT_EQ(rest.exitCode, 0) << rest.err;
+        ASSERT_EQ(sim.stop().exitCode, 0);
+        EXPECT_EQ(imageOf(dir / "memory.dat"), edited(s_memory));
+    }
+}
+
+}  // namespace
+}  // namespace tunalyx::clitest
