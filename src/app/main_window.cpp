@@ -100,6 +100,11 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
             m_recorder->afterUnitCommand(m_session.tune(), m_session.captionFile, command, action,
                                          ok);
     };
+    m_transfers->afterStoppedWrite = [this](const Tune& held, const std::string& action) {
+        if (m_recorder)
+            m_recorder->afterUnitCommand(held, m_session.captionFile, UnitCommand::Write, action,
+                                         true);
+    };
     m_files->tuneTaken = [this](const char* action) {
         if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, action);
     };
@@ -616,6 +621,11 @@ AutoTuneWindow& MainWindow::autoTune() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A transfer running asks first; stopped, it closes the window once its packet is through.
+    if (!m_transfers->mayCloseWindow()) {
+        event->ignore();
+        return;
+    }
     // Form_QueryUnload: a log not yet saved may keep the program open.
     if (m_monitor && m_monitor->CheckUnsavedLog() == MessageAnswer::Cancel) {
         event->ignore();

@@ -203,19 +203,30 @@ std::uint8_t LegacyWriteCommand(std::uint8_t command) {
 bool TransferOperations::cmdReadAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdReadAll", true);
+    beginCommand({});
     if (!SR20DET_Version(s, {.FromPFC = true, .CheckData = false})) return false;
 
     if (s.compareMode) s.view().endCompareMode();
     const PacketImage::Slots kept = s.image.all();
     const BlockList list = s.layout.readAllList;
     bool complete = true;
-    for (const ListedBlock& b : list) {
-        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ListedBlock& b = list[i];
+        // Stopped or failed, a Read All leaves the image as it was: half of each is no tune.
+        if (stopRequested()) {
+            s.prompts.tell("Read All stopped: the data are as they were before it.",
+                           MessageIcon::Exclamation);
+            m_stopped = true;
+        } else if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) {
             s.prompts.tell("Read All Error " + hexText(b.command));
-            s.image.assign(kept);
-            complete = false;
-            break;
+        } else {
+            s.prompts.yield();
+            if (onProgress) onProgress(i + 1, list.size());
+            continue;
         }
+        s.image.assign(kept);
+        complete = false;
+        break;
     }
     if (complete) {
         s.dirty.clearAll();
@@ -237,6 +248,7 @@ bool TransferOperations::cmdReadAll_Click() {
 bool TransferOperations::cmdReadMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdReadMap", map), false);
+    beginCommand({});
     if (!identifyUnit(s)) return false;
 
     bool complete = true;
@@ -245,6 +257,7 @@ bool TransferOperations::cmdReadMap_Click(int map) {
             complete = false;
             break;
         }
+        s.prompts.yield();
     }
     s.view().GridDisplay(map);
     return complete;
@@ -288,7 +301,7 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
     s.prompts.showProgress("Writing " + mapCaption(map));
     for (int row = 1; row <= kMapRows && !failed && !stopped; ++row) {
         s.prompts.setProgress(5 * row);
-        s.prompts.yield();
+        if (row > 1) afterPacket();
         for (int col = 1; col <= kMapCols; ++col) {
             if (stopRequested()) {
                 stopped = true;
@@ -326,7 +339,7 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
 bool TransferOperations::cmdWriteMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdWriteMap", map), false);
-    beginWrite(s.maps.mapBlocks(map));
+    beginCommand(s.maps.mapBlocks(map));
     if (!identifyUnit(s)) return false;
     WriteCheck check(s.image, s.layout);
     if (isVisibleMap(s, map))
@@ -354,7 +367,7 @@ bool TransferOperations::cmdWriteAll_Click() {
             plan.push_back(b);
     for (const ListedBlock& b : list)
         plan.push_back(b.command);
-    beginWrite(std::move(plan));
+    beginCommand(std::move(plan));
     if (!identifyUnit(s)) return false;
     WriteCheck check(s.image, s.layout);
     for (int map : maps)
@@ -476,7 +489,7 @@ TransferOperations::MapWrite TransferOperations::updateMapCells(int map) {
             if (!s.link.TransactPacket(request, true)) return MapWrite::Failed;
             noteCell(m_written, maps, map, row, col, cell);
             maps.setCellChanged(map, row, col, false);
-            ++sent;
+            if (++sent % kMapCols == 0) afterPacket();
         }
     }
     for (std::uint8_t b : blocks)
@@ -486,9 +499,16 @@ TransferOperations::MapWrite TransferOperations::updateMapCells(int map) {
 }
 
 bool TransferOperations::cmdUpdate_Click() {
+    const bool complete = updateCommand();
+    // Update stays on exactly while something is left to send.
+    m_session.view().RefreshUpdateEnabled();
+    return complete;
+}
+
+bool TransferOperations::updateCommand() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdUpdate", false);
-    beginWrite(updatePlan(s));
+    beginCommand(updatePlan(s));
     bool complete = false;
     if (identifyUnit(s) && !refusedByCheck(s, updateCheck(s))) {
         MapWrite maps = MapWrite::Written;
@@ -516,13 +536,10 @@ bool TransferOperations::cmdUpdate_Click() {
         }
     }
     s.prompts.hideProgress();
-    complete = checkWritten(complete);
-    // Update stays on exactly while something is left to send.
-    s.view().RefreshUpdateEnabled();
-    return complete;
+    return checkWritten(complete);
 }
 
-void TransferOperations::beginWrite(std::vector<std::uint8_t> planned) {
+void TransferOperations::beginCommand(std::vector<std::uint8_t> planned) {
     m_planned = std::move(planned);
     m_stopAsked.store(false);
     m_stopped = false;
@@ -716,6 +733,7 @@ Bytes TransferOperations::PrepareWrite(const Bytes& request) {
 
 bool TransferOperations::mnuRead_Click(int frameIndex) {
     Session& s = m_session;
+    beginCommand({});
     if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
     if (!frame) return false;
@@ -730,7 +748,7 @@ bool TransferOperations::mnuRead_Click(int frameIndex) {
 
 bool TransferOperations::mnuWrite_Click(int frameIndex) {
     Session& s = m_session;
-    beginWrite({});
+    beginCommand({});
     if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
     if (!frame) return false;

@@ -79,9 +79,9 @@ private:
     // Marks for Update what a Write All stopped at `stop` did not send.
     void markUnsent(const WriteAllStop& stop);
 
-    // Starts a write command: nothing written yet, no stop asked; `planned` are the blocks it sets
-    // out to write, in order.
-    void beginWrite(std::vector<std::uint8_t> planned);
+    // Starts a command: nothing written yet, no stop asked; `planned` are the blocks it sets out
+    // to write, in order.
+    void beginCommand(std::vector<std::uint8_t> planned);
     [[nodiscard]] bool stopRequested();
     // After each packet: the window runs (repaints, takes a Cancel), progress is told.
     void afterPacket();
@@ -93,6 +93,7 @@ private:
     enum class MapWrite { Written, Failed, Stopped };
     MapWrite writeMapBlocks(int map);
     MapWrite updateMapCells(int map);
+    bool updateCommand();
 
     // Where the bytes of a block write's data go in the block: names the unit keeps to itself
     // and the older unit's boost bytes 6..9 are not sent.
