@@ -120,7 +120,11 @@ void QtTransferCommands::run(const std::function<bool()>& operation, UnitCommand
     m_writing = false;
     if (command == UnitCommand::Write && m_operations.stopped() && afterStoppedWrite) {
         // The unit holds part of each tune: that one is what the history keeps.
-        if (const auto held = m_operations.unitImageAfterStop()) {
+        m_progress->start(QStringLiteral("Reading what the unit now holds"));
+        m_progress->repaint();
+        const auto held = m_operations.unitImageAfterStop();
+        m_progress->hide();
+        if (held) {
             Tune tune = m_session.tune();
             tune.image = *held;
             afterStoppedWrite(tune, std::string(action) + " (stopped)");

@@ -555,8 +555,10 @@ bool TransferOperations::stopRequested() {
 void TransferOperations::afterPacket() {
     m_session.prompts.yield();
     if (!onProgress) return;
-    const auto done = static_cast<std::size_t>(std::count_if(
-        m_planned.begin(), m_planned.end(), [this](std::uint8_t b) { return !stillMarked(b); }));
+    // Blocks unmarked before a Write All began count once they have gone out.
+    const auto done = static_cast<std::size_t>(
+        std::count_if(m_planned.begin(), m_planned.end(),
+                      [this](std::uint8_t b) { return m_written.has(b) && !stillMarked(b); }));
     onProgress(done, m_planned.size());
 }
 
