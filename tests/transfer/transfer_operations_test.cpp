@@ -585,6 +585,22 @@ TEST_F(TransferTest, AnUnansweredReadBackLeavesTheWritesUnverified) {
     EXPECT_TRUE(session->dirty.isSet(0x8B) && session->dirty.isSet(0x8C));
 }
 
+// A block read back a byte short is not verified, even where the write left its end alone (the
+// names the unit keeps to itself).
+TEST(WrittenBytesTest, AReadBackShortOfTheBlockIsNotVerified) {
+    WrittenBytes written;
+    const Bytes block(85, 0x11);
+    written.noteBlock(0xD6, block, {0, 1, 2, 3, 4});
+    EXPECT_FALSE(written.compare(0xD6, block));
+    const auto problem = written.compare(0xD6, Bytes(84, 0x11));
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->kind, ReadBackProblem::Kind::Short);
+    EXPECT_EQ(problem->positions, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(readBackMessage({*problem}),
+              "The Power-FC did not keep what was written to block D6 (84 of its 85 bytes read "
+              "back); it stays marked for Update.");
+}
+
 TEST(ReadBackMessage, NamesEachBlockOnce) {
     using Kind = ReadBackProblem::Kind;
     ReadBackProblem differs{0x8A, Kind::Differs, 3, 12, 13, 2, {2, 5, 9}};
