@@ -139,6 +139,7 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& 
         return accepted;
     if (timeoutTicks == 0) timeoutTicks = m_settings.comTimeOutTicks;
     ++m_transaction;
+    m_lastRefused = false;
     if (!framePacket(request) || !m_port.isOpen()) {
         ++m_counters.portErrors;
         return fail(showMessage);
@@ -158,6 +159,8 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& 
             case Attempt::Retry:
                 continue;
             case Attempt::Refused:
+                m_lastRefused = true;
+                return fail(showMessage);
             case Attempt::PortError:
                 return fail(showMessage);
         }

@@ -99,6 +99,9 @@ public:
     [[nodiscard]] const LinkSettings& settings() const { return m_settings; }
     void setSettings(const LinkSettings& s) { m_settings = s; }
     [[nodiscard]] const LinkCounters& counters() const { return m_counters; }
+    // Whether the last transaction failed because the unit refused the request (it answered, and
+    // said no), rather than for silence or a broken line.
+    [[nodiscard]] bool lastRefused() const { return m_lastRefused; }
     [[nodiscard]] SerialPort& port() { return m_port; }
 
     // While an owner is set, only its thread touches the port; the others' calls are carried by
@@ -180,7 +183,8 @@ private:
     };
     std::deque<Owed> m_owed;          // in the order sent
     std::uint64_t m_transaction = 0;  // the one running or last run
-    std::int64_t m_lastByteMs = 0;    // when bytes last came in
+    bool m_lastRefused = false;
+    std::int64_t m_lastByteMs = 0;  // when bytes last came in
     LineOwner* m_owner = nullptr;
     std::mutex m_heldMutex;
     std::vector<std::string> m_heldMessages;  // guarded by m_heldMutex

@@ -399,7 +399,7 @@ bool TransferOperations::cmdWriteAll_Click() {
             return stoppedWrite();
         }
         if (!writeBlock(blockRequest(s.image, b.command, b.length))) {
-            s.prompts.tell("Write All Error " + hexText(b.command));
+            if (!s.link.lastRefused()) s.prompts.tell("Write All Error " + hexText(b.command));
             stop.blocks.assign(list.begin() + static_cast<std::ptrdiff_t>(i), list.end());
             return checkWritten(stoppedWriteAll(stop));
         }
@@ -526,7 +526,7 @@ bool TransferOperations::updateCommand() {
                 if (!s.dirty.isSet(block)) continue;
                 if (stopRequested()) return stoppedWrite();
                 if (!writeBlock(withCommand(block, s.image[block]))) {
-                    s.prompts.tell("Update error");
+                    if (!s.link.lastRefused()) s.prompts.tell("Update error");
                     complete = false;
                     break;
                 }
@@ -632,9 +632,18 @@ bool TransferOperations::writeBlock(const Bytes& request) {
     m_writeUnverified = namesRefused || unverifiedBefore;
     // A block with names is written inside PrepareWrite; what is left to send is its bare read.
     const bool bareRead = sent.size() == 1 && request.size() > 1;
-    if (!m_session.link.TransactPacket(sent, true)) return false;
-
     const std::uint8_t block = request[0];
+    if (!m_session.link.TransactPacket(sent, false)) {
+        // A unit that answers "no" is not a silent one, and the user is told which it was.
+        if (m_session.link.lastRefused())
+            m_session.prompts.tell(
+                "The unit refused block " + blockShownName(m_session.tune(), block) + ".",
+                MessageIcon::Critical);
+        else
+            m_session.prompts.tell(kInterfaceNotResponding);
+        return false;
+    }
+
     const Bytes data(request.begin() + 1, request.end());
     if (namesRefused) {
         m_written.noteFailed(block);
@@ -763,7 +772,7 @@ bool TransferOperations::mnuWrite_Click(int frameIndex) {
     check.block(first.command);
     if (refusedByCheck(s, check)) return false;
     if (!writeBlock(blockRequest(s.image, first.command, first.length))) {
-        s.prompts.tell("Write failed.", MessageIcon::Critical);
+        if (!s.link.lastRefused()) s.prompts.tell("Write failed.", MessageIcon::Critical);
         return false;
     }
     s.dirty.clear(first.command);

@@ -127,10 +127,10 @@ std::vector<Case> cases() {
     for (const std::string how : {"FF", "R"}) {
         const std::string label = "refuse " + how, settings = "refuse=0x8B:" + how;
         ok(label, Op::ReadAll, settings);
+        const std::string refused = "The unit refused block 8B (Settings 1 > Rev / Idle).\n";
         fails(label, Op::WriteAll, settings,
-              silent + "Write All Error 8B\n" + writeAllStopped("Inj Map, Ign Map, 8A", "8B"),
-              {0x86, 0x8A});
-        fails(label, Op::Update, settings, silent + "Update error\n", {});
+              refused + writeAllStopped("Inj Map, Ign Map, 8A", "8B"), {0x86, 0x8A});
+        fails(label, Op::Update, settings, refused, {});
         ok(label, Op::WriteMap, "refuse=0x86:" + how);
         ok(label, Op::Log, settings);
     }

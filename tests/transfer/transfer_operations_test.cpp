@@ -260,7 +260,7 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
         EXPECT_EQ(session->dirty.isSet(b.command), reached) << hexText(b.command);
     }
     EXPECT_EQ(prompts->texts(),
-              (Texts{kInterfaceNotResponding, "Write All Error 8F",
+              (Texts{"The unit refused block 8F (Settings 2 > Water Temp Correction).",
                      "Write All did not finish.\r\nSent: " + sent +
                          ".\r\nNot sent, kept marked as changed for Update: " + notSent + "."}));
     EXPECT_EQ(unit()[0x8B], session->image[0x8B]);
@@ -330,7 +330,7 @@ TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
     sim->ecu().refuseWrites(0xAB);
     touch(0xAB, 1);
     EXPECT_FALSE(ops->mnuWrite_Click(26));
-    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Write failed."}));
+    EXPECT_EQ(prompts->texts(), Texts{"The unit refused block AB (Settings 1 > Boost Control)."});
     EXPECT_TRUE(session->dirty.isSet(0xAB));
 }
 
@@ -437,7 +437,7 @@ TEST_F(TransferTest, OlderUnitTakingOnlyTheLegacyCommandStillGetsTheBlock) {
     touch(0x5E, 3);
     EXPECT_FALSE(ops->cmdUpdate_Click());
     EXPECT_EQ(unit()[0x5E], session->image[0x5E]);
-    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Update error"}));
+    EXPECT_EQ(prompts->texts(), Texts{"The unit refused block 5E (Settings 2 > Cranking (mS))."});
     EXPECT_TRUE(session->dirty.isSet(0x5E));  // its own write was refused
 }
 
