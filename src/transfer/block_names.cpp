@@ -28,11 +28,15 @@ std::string mapPart(const Tune& tune, int map, std::uint8_t block) {
 }  // namespace
 
 std::string blockShownName(const Tune& tune, std::uint8_t block) {
-    const std::string hex = hexText(block);
+    const std::string place = blockPlace(tune, block);
+    return hexText(block) + (place.empty() ? "" : " (" + place + ")");
+}
+
+std::string blockPlace(const Tune& tune, std::uint8_t block) {
     for (int map : shownMaps(tune)) {
         const auto blocks = tune.mapLayout.mapBlocks(map);
         if (std::find(blocks.begin(), blocks.end(), block) != blocks.end())
-            return hex + " (" + mapPart(tune, map, block) + ")";
+            return mapPart(tune, map, block);
     }
     for (const SettingControl& c : tune.settings.controls()) {
         if (c.kind != ControlKind::Frame || !c.visible) continue;
@@ -41,9 +45,9 @@ std::string blockShownName(const Tune& tune, std::uint8_t block) {
         const bool holds =
             std::any_of(descriptor->blocks.begin(), descriptor->blocks.end(),
                         [block](const ListedBlock& b) { return b.command == block; });
-        if (holds) return hex + " (Settings " + std::to_string(c.page) + " > " + c.caption + ")";
+        if (holds) return "Settings " + std::to_string(c.page) + " > " + c.caption;
     }
-    return hex;
+    return {};
 }
 
 std::string listedNames(const std::vector<std::string>& names) {

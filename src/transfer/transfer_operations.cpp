@@ -673,7 +673,9 @@ bool TransferOperations::checkWritten(bool written) {
         keepMarked(p.block, p.positions);
     const bool kept = outcome.problems.empty() && outcome.told.empty();
     if (!outcome.problems.empty())
-        s.prompts.tell(readBackMessage(outcome.problems), MessageIcon::Critical);
+        s.prompts.tell(readBackMessage(outcome.problems,
+                                       [&s](std::uint8_t b) { return blockPlace(s.tune(), b); }),
+                       MessageIcon::Critical);
     if (!kept) s.view().RefreshUpdateEnabled();
     return written && kept && !m_writeUnverified;
 }

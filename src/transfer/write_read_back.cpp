@@ -21,13 +21,15 @@ std::string plural(std::size_t n, const char* one, const char* many) {
     return n == 1 ? one : many;
 }
 
-// "8A (byte 3: sent 12, read back 13)", "8A (84 of its 85 bytes read back)".
-std::string difference(const ReadBackProblem& p) {
+// "8A (byte 3: sent 12, read back 13)", "8B (Settings 1 > Rev / Idle; 84 of its 85 bytes read
+// back)".
+std::string difference(const ReadBackProblem& p, const std::string& place) {
+    std::string text = hexText(p.block) + " (" + (place.empty() ? "" : place + "; ");
     if (p.kind == ReadBackProblem::Kind::Short)
-        return hexText(p.block) + " (" + std::to_string(p.readSize) + " of its " +
-               std::to_string(p.blockSize) + " bytes read back)";
-    std::string text = hexText(p.block) + " (byte " + std::to_string(p.byte) + ": sent " +
-                       std::to_string(p.sent) + ", read back " + std::to_string(p.readBack);
+        return text + std::to_string(p.readSize) + " of its " + std::to_string(p.blockSize) +
+               " bytes read back)";
+    text += "byte " + std::to_string(p.byte) + ": sent " + std::to_string(p.sent) + ", read back " +
+            std::to_string(p.readBack);
     if (p.moreBytes > 0)
         text += ", and " + std::to_string(p.moreBytes) + " more " +
                 plural(p.moreBytes, "byte", "bytes");
@@ -150,12 +152,14 @@ WrittenBytes::Outcome WrittenBytes::readBack(
     return outcome;
 }
 
-std::string readBackMessage(const std::vector<ReadBackProblem>& problems) {
+std::string readBackMessage(const std::vector<ReadBackProblem>& problems,
+                            const std::function<std::string(std::uint8_t)>& place) {
     using Kind = ReadBackProblem::Kind;
     std::vector<std::string> differing, unverified;
     std::string silent;
     for (const ReadBackProblem& p : problems) {
-        if (p.kind == Kind::Differs || p.kind == Kind::Short) differing.push_back(difference(p));
+        if (p.kind == Kind::Differs || p.kind == Kind::Short)
+            differing.push_back(difference(p, place ? place(p.block) : std::string()));
         if (p.kind == Kind::NoAnswer) silent = hexText(p.block);
         if (p.kind == Kind::NoAnswer || p.kind == Kind::NotRead)
             unverified.push_back(hexText(p.block));

@@ -88,6 +88,9 @@ private:
 // One message naming every block of an operation that did not verify, e.g. "The Power-FC did
 // not keep what was written to block 8A (byte 3: sent 12, read back 13); it stays marked for
 // Update." Empty when there is none.
-[[nodiscard]] std::string readBackMessage(const std::vector<ReadBackProblem>& problems);
+// `place` says where the user finds a block ("Settings 1 > Rev / Idle"), empty when nowhere.
+[[nodiscard]] std::string readBackMessage(
+    const std::vector<ReadBackProblem>& problems,
+    const std::function<std::string(std::uint8_t)>& place = {});
 
 }  // namespace tunalyx

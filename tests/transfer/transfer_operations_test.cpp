@@ -531,10 +531,11 @@ TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsNamedAndLeftForUpdate) {
     const int cell = session->image[0x86][4], rev = session->image[0x8B][2];
     EXPECT_FALSE(ops->cmdWriteAll_Click());
     EXPECT_EQ(prompts->texts(),
-              Texts{"The Power-FC did not keep what was written to blocks 86 (byte 5: sent " +
+              Texts{"The Power-FC did not keep what was written to blocks 86 (Inj Map columns "
+                    "1-5; byte 5: sent " +
                     std::to_string(cell) + ", read back " + std::to_string(cell + 1) +
-                    ") and 8B (byte 3: sent " + std::to_string(rev) + ", read back " +
-                    std::to_string(rev + 1) + "); they stay marked for Update."});
+                    ") and 8B (Settings 1 > Rev / Idle; byte 3: sent " + std::to_string(rev) +
+                    ", read back " + std::to_string(rev + 1) + "); they stay marked for Update."});
     EXPECT_TRUE(session->dirty.isSet(0x86) && session->dirty.isSet(0x8B));
     EXPECT_EQ(session->maps.changedCellCount(kInjMap), 1);
     EXPECT_TRUE(session->maps.CellChanged(kInjMap, 5, 1));
@@ -563,7 +564,8 @@ TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsNamedAndLeftForUpdate) {
     EXPECT_FALSE(ops->mnuWrite_Click(26));
     ASSERT_EQ(prompts->texts().size(), 1u);
     EXPECT_TRUE(prompts->texts()[0].starts_with(
-        "The Power-FC did not keep what was written to block AB (byte 2: "));
+        "The Power-FC did not keep what was written to block AB (Settings 1 > Boost Control; "
+        "byte 2: "));
     EXPECT_TRUE(session->dirty.isSet(0xAB));
 }
 
