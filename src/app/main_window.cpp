@@ -105,6 +105,11 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
                                          ok);
         if (m_history) m_history->historyChanged();
     };
+    m_transfers->afterStoppedWrite = [this](const Tune& held, const std::string& action) {
+        if (m_recorder)
+            m_recorder->afterUnitCommand(held, m_session.captionFile, UnitCommand::Write, action,
+                                         true);
+    };
     m_files->tuneTaken = [this](const char* action) {
         if (std::string_view(action) == "Save")
             m_unsaved.saved(m_session.tune());
@@ -683,6 +688,8 @@ void MainWindow::closeUnattended() {
     // may have come in while it lets the window system run between two packets.
     constexpr int kRetryMs = 50;
     constexpr int kMostRetries = 200;
+    // A write stops after the packet being sent, what it did not send kept marked.
+    if (m_transfers->running()) m_transfers->operations().requestStop();
     if ((m_session.PortBusy || QApplication::overrideCursor()) &&
         m_unattendedRetries++ < kMostRetries) {
         QTimer::singleShot(kRetryMs, this, &MainWindow::closeUnattended);
@@ -705,7 +712,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_unattended) {
         if (m_monitor) m_monitor->endRunUnattended();
     } else {
-        if (!keepOrGiveUpWaitingChanges()) {
+        // A transfer running asks first; stopped, it closes the window once its packet is
+        // through, and what it did not send is among the changes waiting.
+        if (!m_transfers->mayCloseWindow() || !keepOrGiveUpWaitingChanges()) {
             event->ignore();
             return;
         }

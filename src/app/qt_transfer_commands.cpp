@@ -1,9 +1,12 @@
 #include "app/qt_transfer_commands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QPointer>
 #include <QPushButton>
 
+#include "ui/progress_dialog.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
@@ -17,18 +20,23 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
       m_buttons(buttons),
       m_commitEdit(std::move(commitEdit)),
       m_popupFrame(std::move(popupFrame)),
-      m_operations(session) {
+      m_operations(session),
+      m_progress(new ProgressDialog(&window)) {
     m_clock.start();
+    connect(m_progress, &ProgressDialog::cancelPressed, this,
+            [this] { m_operations.requestStop(); });
     m_timerUpdate.setObjectName(QStringLiteral("TimerUpdate"));
     m_timerUpdate.setSingleShot(true);
     connect(&m_timerUpdate, &QTimer::timeout, this, &QtTransferCommands::TimerUpdate_Timer);
 
     TransferOperations& ops = m_operations;
     connect(m_buttons.readAll, &QPushButton::clicked, this, [this, &ops] {
-        run([&ops] { return ops.cmdReadAll_Click(); }, UnitCommand::ReadWhole, "Read All");
+        run([&ops] { return ops.cmdReadAll_Click(); }, UnitCommand::ReadWhole, "Read All",
+            "Reading all data");
     });
     connect(m_buttons.writeAll, &QPushButton::clicked, this, [this, &ops] {
-        run([&ops] { return ops.cmdWriteAll_Click(); }, UnitCommand::Write, "Write All");
+        run([&ops] { return ops.cmdWriteAll_Click(); }, UnitCommand::Write, "Write All",
+            "Writing all data");
     });
     connect(m_buttons.update, &QPushButton::clicked, this, &QtTransferCommands::cmdUpdate_Click);
     connect(m_buttons.autoUpdate, &QCheckBox::clicked, this,
@@ -38,14 +46,15 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
     for (QAction* a : {menus.mnuInitAllData, menus.mnuRead, menus.mnuWrite})
         a->setEnabled(true);
     connect(menus.mnuInitAllData, &QAction::triggered, this, [this, &ops] {
-        run([&ops] { return ops.mnuInitAllData_Click(); }, UnitCommand::Initialise, "");
+        run([&ops] { return ops.mnuInitAllData_Click(); }, UnitCommand::Initialise, "", nullptr);
     });
     connect(menus.mnuRead, &QAction::triggered, this, [this, &ops] {
-        run([this, &ops] { return ops.mnuRead_Click(m_popupFrame()); }, UnitCommand::ReadPart, "");
+        run([this, &ops] { return ops.mnuRead_Click(m_popupFrame()); }, UnitCommand::ReadPart, "",
+            "Reading");
     });
     connect(menus.mnuWrite, &QAction::triggered, this, [this, &ops] {
         run([this, &ops] { return ops.mnuWrite_Click(m_popupFrame()); }, UnitCommand::Write,
-            "Write");
+            "Write", "Writing");
     });
     for (int menu = 0; menu < menus.versionItems.size(); ++menu)
         for (int item = 0; item < menus.versionItems[menu].size(); ++item) {
@@ -59,19 +68,88 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
 void QtTransferCommands::bindMapButtons(int map, QPushButton* read, QPushButton* write) {
     TransferOperations& ops = m_operations;
     connect(read, &QPushButton::clicked, this, [this, &ops, map] {
-        run([&ops, map] { return ops.cmdReadMap_Click(map); }, UnitCommand::ReadPart, "");
+        run([&ops, map] { return ops.cmdReadMap_Click(map); }, UnitCommand::ReadPart, "",
+            "Reading map");
     });
     connect(write, &QPushButton::clicked, this, [this, &ops, map] {
-        run([&ops, map] { return ops.cmdWriteMap_Click(map); }, UnitCommand::Write, "Write Map");
+        run([&ops, map] { return ops.cmdWriteMap_Click(map); }, UnitCommand::Write, "Write Map",
+            "Writing map");
     });
 }
 
 void QtTransferCommands::run(const std::function<bool()>& operation, UnitCommand command,
-                             const char* action) {
+                             const char* action, const char* status) {
+    // One command at a time: the window runs between packets, and a click then must not start a
+    // second one in the middle of the first.
+    if (m_running) return;
+    m_running = true;
+    m_writing = command == UnitCommand::Write;
+    m_closeWhenDone = false;
     // A value still being typed is taken over before anything is sent.
     m_commitEdit();
+    // The progress dialog stays up for the whole command, with Cancel; the window repaints
+    // between packets.
+    // The window repaints and takes the close box while the command runs, but no other input:
+    // an edit or another command in its middle would change what it is sending.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    std::vector<QPointer<QWidget>> disabled;
+    for (QWidget* child : m_window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!child->isWindow() && child->isEnabled()) {
+            child->setEnabled(false);
+            disabled.emplace_back(child);
+        }
+    if (status) m_progress->start(QString::fromLatin1(status));
+    m_operations.onProgress = [this](std::size_t done, std::size_t planned) {
+        if (planned > 0) m_progress->setPercent(static_cast<int>(100 * done / planned));
+        // Between packets of a write: repaints, Cancel and the close box. A read, which leaves
+        // nothing half done, only repaints: the window's queued work waits for the data whole.
+        if (m_writing) {
+            QApplication::processEvents();
+        } else {
+            m_window.repaint();
+            m_progress->repaint();
+        }
+    };
     const bool succeeded = operation();
-    if (afterCommand) afterCommand(command, action, succeeded);
+    m_operations.onProgress = nullptr;
+    m_progress->hide();
+    for (const QPointer<QWidget>& child : disabled)
+        if (child) child->setEnabled(true);
+    if (focus && focus->isEnabled()) focus->setFocus();
+    m_running = false;
+    m_writing = false;
+    if (command == UnitCommand::Write && m_operations.stopped() && afterStoppedWrite) {
+        // The unit holds part of each tune: that one is what the history keeps.
+        m_progress->start(QStringLiteral("Reading what the unit now holds"));
+        m_progress->repaint();
+        const auto held = m_operations.unitImageAfterStop();
+        m_progress->hide();
+        if (held) {
+            Tune tune = m_session.tune();
+            tune.image = *held;
+            afterStoppedWrite(tune, std::string(action) + " (stopped)");
+        } else if (afterCommand) {
+            afterCommand(command, action, false);
+        }
+    } else if (afterCommand) {
+        afterCommand(command, action, succeeded);
+    }
+    if (m_closeWhenDone) QTimer::singleShot(0, &m_window, [this] { m_window.close(); });
+}
+
+bool QtTransferCommands::mayCloseWindow() {
+    if (!m_running) return true;
+    if (m_closeWhenDone) return false;  // already stopping
+    if (m_writing && m_session.prompts.showMessage(
+                         "A write to the unit is in progress. Stop it after the "
+                         "packet being sent, keep what was not sent marked for "
+                         "Update, and close?",
+                         MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return false;
+    // A read leaves nothing half done: it just stops.
+    m_closeWhenDone = true;
+    m_operations.requestStop();
+    return false;
 }
 
 void QtTransferCommands::showUpdateState() {
@@ -116,7 +194,8 @@ void QtTransferCommands::TimerUpdate_Timer() {
 
 void QtTransferCommands::cmdUpdate_Click() {
     emit updateRequested();
-    run([this] { return m_operations.cmdUpdate_Click(); }, UnitCommand::Write, "Update");
+    run([this] { return m_operations.cmdUpdate_Click(); }, UnitCommand::Write, "Update",
+        "Updating");
 }
 
 }  // namespace tunalyx

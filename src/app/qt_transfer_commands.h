@@ -18,6 +18,8 @@ class QWidget;
 
 namespace tunalyx {
 
+class ProgressDialog;
+
 // The main window's buttons that move blocks.
 struct TransferButtons {
     QPushButton* readAll;
@@ -47,17 +49,28 @@ public:
     void setCommandEnabled(const std::string& name, bool enabled);
 
     [[nodiscard]] TransferOperations& operations() { return m_operations; }
+
+    // The main window is closing. While a transfer runs that is not to be left half done, the
+    // user is asked first; on yes the transfer stops after the packet being sent and the window
+    // closes then. Returns whether the window may close now.
+    [[nodiscard]] bool mayCloseWindow();
+    // Whether a command with the unit is running.
+    [[nodiscard]] bool running() const { return m_running; }
     [[nodiscard]] QTimer& updateTimer() { return m_timerUpdate; }
     // Told after every command with the unit, whether it succeeded: the tune history.
     std::function<void(UnitCommand command, const std::string& action, bool succeeded)>
         afterCommand;
+    // Told instead after a write that was stopped: the tune the unit now holds (what was written,
+    // and where it was not, what the unit answers), and the action to keep it under.
+    std::function<void(const Tune& held, const std::string& action)> afterStoppedWrite;
 
 signals:
     // Update ran (from the button or the auto-update timer).
     void updateRequested();
 
 private:
-    void run(const std::function<bool()>& operation, UnitCommand command, const char* action);
+    void run(const std::function<bool()>& operation, UnitCommand command, const char* action,
+             const char* status);
     void cmdUpdate_Click();
     void optAutoUpdate_Click();
     void TimerUpdate_Timer();
@@ -72,6 +85,10 @@ private:
     AutoUpdate m_autoUpdate;
     QTimer m_timerUpdate;
     QElapsedTimer m_clock;
+    ProgressDialog* m_progress;  // the running command's, with Cancel
+    bool m_running = false;
+    bool m_writing = false;        // the running command sends to the unit
+    bool m_closeWhenDone = false;  // the window asked to close while it ran
 };
 
 }  // namespace tunalyx

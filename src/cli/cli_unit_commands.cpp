@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <array>
+#include <csignal>
 #include <iostream>
 
 #include "cli/cli_common.h"
@@ -22,6 +24,63 @@ const CommandShape kUpdateShape{.required = {"--port", "--base"},
                                 .flags = {"--no-verify"},
                                 .positionals = 1,
                                 .positionalNames = "FILE.dat"};
+
+// While a write runs, Ctrl+C, SIGTERM and a closed terminal (SIGHUP) stop it after the packet in
+// flight instead of ending the program with the unit holding part of each tune; a reader of
+// stderr that has gone away must not end it either (SIGPIPE) before the history is kept.
+class WriteStopSignals {
+public:
+    WriteStopSignals() {
+        g_stop.store(false);
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            m_previous[i] = std::signal(kSignals[i], onStopSignal);
+#ifdef SIGPIPE
+        m_previousPipe = std::signal(SIGPIPE, SIG_IGN);
+#endif
+    }
+    ~WriteStopSignals() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            std::signal(kSignals[i], m_previous[i]);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, m_previousPipe);
+#endif
+    }
+    WriteStopSignals(const WriteStopSignals&) = delete;
+    WriteStopSignals& operator=(const WriteStopSignals&) = delete;
+
+private:
+    using Handler = void (*)(int);
+#ifdef SIGHUP
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+#else
+    static constexpr std::array<int, 2> kSignals = {SIGINT, SIGTERM};
+#endif
+    std::array<Handler, kSignals.size()> m_previous{};
+#ifdef SIGPIPE
+    Handler m_previousPipe = SIG_DFL;
+#endif
+};
+
+// After write-all and update. A write that was stopped leaves the unit holding what it wrote and,
+// where it did not get to, what the unit held before: that tune is kept in the history, so the
+// next update can start from it. Exit status 1 all the same.
+int afterWrite(CliContext& ctx, TransferOperations& ops, Session& s, const std::string& action,
+               const std::string& file, bool succeeded) {
+    if (!ops.stopped())
+        return afterTransfer(ctx, s, UnitCommand::Write, action.c_str(), file, succeeded);
+    const auto held = ops.unitImageAfterStop();
+    if (!held) {
+        ctx.prompts.tell(
+            "The unit did not answer when what it now holds was read: the tune it "
+            "holds is not known and is not kept in the history.",
+            MessageIcon::Exclamation);
+        return kExitFailed;
+    }
+    // The session ends here: its image becomes the unit's for the snapshot.
+    s.image.assign(held->all());
+    (void)afterTransfer(ctx, s, UnitCommand::Write, (action + " (stopped)").c_str(), file, true);
+    return kExitFailed;
+}
 
 }  // namespace
 
@@ -69,8 +128,10 @@ int runWriteAll(const CliArgs& args, CliContext& ctx) {
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(unit.session());
     ops.setVerifyWrites(!args.flag("--no-verify"));
-    return afterTransfer(ctx, unit.session(), UnitCommand::Write, "Write All", args.positionals[0],
-                         ops.cmdWriteAll_Click());
+    ops.stopWhen(g_stop);
+    const WriteStopSignals stopSignals;
+    const bool written = ops.cmdWriteAll_Click();
+    return afterWrite(ctx, ops, unit.session(), "Write All", args.positionals[0], written);
 }
 
 int runUpdate(const CliArgs& args, CliContext& ctx) {
@@ -92,7 +153,10 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(s);
     ops.setVerifyWrites(!args.flag("--no-verify"));
-    return afterTransfer(ctx, s, UnitCommand::Write, "Update", editedPath, ops.cmdUpdate_Click());
+    ops.stopWhen(g_stop);
+    const WriteStopSignals stopSignals;
+    const bool written = ops.cmdUpdate_Click();
+    return afterWrite(ctx, ops, s, "Update", editedPath, written);
 }
 
 int runScan(const CliArgs& args, CliContext& ctx) {

@@ -13,9 +13,11 @@ namespace {
 constexpr std::uint8_t kWakeUpCommand = 0xF3;
 // One byte on the wire at 57600 baud (10 bits), rounded up.
 constexpr std::int64_t kByteMicros = 174;
+constexpr std::size_t kLongestPacket = 256;  // a length byte of 255 and the command before it
 // How long the bytes of one packet may pause on their way (a USB adaptor passes them on in
 // batches); longer than that, and what looked like the start of a packet was none.
 constexpr std::int64_t kPacketGapMs = 20;
+static_assert(kLongestFlushMs >= (kLongestPacket * kByteMicros + 999) / 1000 + kPacketGapMs);
 
 bool isRefusal(std::uint8_t b) {
     return b == kRefusalFF || b == kRefusalR;
@@ -70,20 +72,25 @@ void PacketLink::showHeldMessages() {
 
 void PacketLink::SendPacket(const Bytes& request) {
     if (handedOver([&] { SendPacket(request); })) return;
-    if (const auto frame = framePacket(request)) (void)m_port.write(*frame);
+    const auto frame = framePacket(request);
+    if (!frame || !m_port.write(*frame)) return;
+    ++m_transaction;
+    noteSent(request[0], m_clock.tickMs());
 }
 
 void PacketLink::ComFlush() {
     if (handedOver([&] { ComFlush(); })) return;
     std::deque<std::uint8_t> bytes = std::exchange(m_carried, {});
+    const std::int64_t limit = m_clock.tickMs() + kLongestFlushMs;
     for (;;) {
-        if (!readArrived(bytes)) return;
+        if (!readArrived(bytes)) break;
         const Unfinished rest = unfinishedPacket(bytes);
-        if (rest.missing == 0 || !mayBeLate(bytes[rest.start])) return;
-        const std::int64_t until = packetDueBy(rest.missing);
-        if (m_clock.tickMs() > until) return;
-        if (holdUntil(bytes, bytes.size() + rest.missing, until) == Wait::PortError) return;
+        if (rest.missing == 0 || !mayBeLate(bytes[rest.start])) break;
+        const std::int64_t until = std::min(packetDueBy(rest.missing), limit);
+        if (m_clock.tickMs() > until) break;
+        if (holdUntil(bytes, bytes.size() + rest.missing, until) == Wait::PortError) break;
     }
+    settleFlushed(bytes);
 }
 
 bool PacketLink::readArrived(std::deque<std::uint8_t>& held) {
@@ -131,6 +138,8 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& 
         }))
         return accepted;
     if (timeoutTicks == 0) timeoutTicks = m_settings.comTimeOutTicks;
+    ++m_transaction;
+    m_lastRefused = false;
     if (!framePacket(request) || !m_port.isOpen()) {
         ++m_counters.portErrors;
         return fail(showMessage);
@@ -141,11 +150,17 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& 
         switch (
             runAttempt(request, expectedReplySize, std::int64_t{timeoutTicks} * attempt, reply)) {
             case Attempt::Accepted:
+                // The other sends of an accepted request are answered, if at all, by whole
+                // packets of its command, which are skipped by their command.
+                std::erase_if(m_owed,
+                              [&](const Owed& o) { return o.transaction == m_transaction; });
                 request = std::move(reply);
                 return true;
             case Attempt::Retry:
                 continue;
             case Attempt::Refused:
+                m_lastRefused = true;
+                return fail(showMessage);
             case Attempt::PortError:
                 return fail(showMessage);
         }
@@ -153,13 +168,57 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& 
     return fail(showMessage);
 }
 
-void PacketLink::noteAbandoned(std::uint8_t command, std::int64_t sentMs) {
+std::int64_t PacketLink::lateWindowMs() const {
     // A unit slower than a whole transaction's allowances cannot be served anyway; a reply
     // later than that is noise again.
     const std::int64_t retries = std::max<std::int64_t>(m_settings.comRetries, 0);
-    const std::int64_t window =
-        std::int64_t{std::max(m_settings.comTimeOutTicks, 1)} * (retries + 1) * (retries + 2) / 2;
-    m_lateUntilMs[command] = std::max(m_lateUntilMs[command], sentMs + window);
+    return std::int64_t{std::max(m_settings.comTimeOutTicks, 1)} * (retries + 1) * (retries + 2) /
+           2;
+}
+
+void PacketLink::noteAbandoned(std::uint8_t command, std::int64_t sentMs) {
+    m_lateUntilMs[command] = std::max(m_lateUntilMs[command], sentMs + lateWindowMs());
+}
+
+void PacketLink::noteSent(std::uint8_t command, std::int64_t sentMs) {
+    constexpr std::size_t kLongestLedger = 64;  // a silent unit must not grow it without end
+    if (m_owed.size() == kLongestLedger) m_owed.pop_front();
+    m_owed.push_back({command, m_transaction, sentMs + lateWindowMs()});
+}
+
+void PacketLink::settle(std::uint8_t command) {
+    const auto answered = std::find_if(m_owed.begin(), m_owed.end(),
+                                       [&](const Owed& o) { return o.command == command; });
+    if (answered != m_owed.end()) m_owed.erase(m_owed.begin(), answered + 1);
+}
+
+bool PacketLink::refusalIsLate() {
+    const std::int64_t now = m_clock.tickMs();
+    while (!m_owed.empty() && m_owed.front().untilMs < now)
+        m_owed.pop_front();
+    if (m_owed.empty()) return false;
+    const bool late = m_owed.front().transaction != m_transaction;
+    m_owed.pop_front();
+    return late;
+}
+
+void PacketLink::settleFlushed(const std::deque<std::uint8_t>& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const std::size_t size = at + 1 < bytes.size() ? std::size_t{bytes[at + 1]} + 1 : 1;
+        if (size >= 3 && at + size <= bytes.size()) {
+            const Bytes packet(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                               bytes.begin() + static_cast<std::ptrdiff_t>(at + size));
+            if (isValidPacket(packet)) {
+                settle(packet[0]);
+                at += size;
+                continue;
+            }
+        }
+        if (isRefusal(bytes[at]) && (at + 1 == bytes.size() || isRefusal(bytes[at + 1])))
+            (void)refusalIsLate();
+        ++at;
+    }
 }
 
 bool PacketLink::mayBeLate(std::uint8_t command) const {
@@ -282,8 +341,14 @@ std::optional<PacketLink::Attempt> PacketLink::AttemptRun::skipToEcho() {
             const Wait more = followedClosely();
             if (more == Wait::PortError) return portError();
             if (more == Wait::TimedOut) {
-                ++m_link.m_counters.refusals;
                 m_held.pop_front();
+                // The refusal of a send given up on in an earlier transaction (a refused block
+                // write answered late) is no answer to this one's.
+                if (m_link.refusalIsLate()) {
+                    ++m_link.m_counters.lateReplies;
+                    continue;
+                }
+                ++m_link.m_counters.refusals;
                 return leave(Attempt::Refused);
             }
         }
@@ -298,6 +363,7 @@ std::optional<PacketLink::Attempt> PacketLink::AttemptRun::skipToEcho() {
                 case Packet::Whole:
                     if (isLateReply(m_held, m_request[0], m_expectedReplySize)) {
                         ++m_link.m_counters.lateReplies;
+                        m_link.settle(m_held.front());
                         m_held.erase(m_held.begin(), m_held.begin() + m_held[1] + 1);
                         continue;
                     }
@@ -329,6 +395,7 @@ PacketLink::Attempt PacketLink::AttemptRun::takeReply(Bytes& reply) {
         ++m_link.m_counters.checksumErrors;
         return leave(Attempt::Retry);
     }
+    m_link.settle(m_request[0]);
     return leave(Attempt::Accepted);
 }
 
@@ -341,6 +408,7 @@ PacketLink::Attempt PacketLink::runAttempt(const Bytes& request, std::size_t exp
         ++m_counters.portErrors;
         return Attempt::PortError;
     }
+    noteSent(request[0], start);
     AttemptRun run(*this, request, expectedReplySize, start, start + allowanceMs);
     if (const auto giveUp = run.skipToEcho()) return *giveUp;
     return run.takeReply(reply);
@@ -394,7 +462,9 @@ bool PacketLink::ReadPacketData(Bytes& request, std::uint8_t expectedLength, Byt
 
 void PacketLink::wakeUp() {
     if (handedOver([&] { wakeUp(); })) return;
-    m_carried.clear();  // bytes of the port used before are no part of this one's line
+    // Bytes and sends of the port used before are no part of this one's line.
+    m_carried.clear();
+    m_owed.clear();
     SendPacket(Bytes{kWakeUpCommand});
     // The reply takes a few milliseconds; left in the line it would be read as the answer to the
     // first real request.
@@ -415,6 +485,7 @@ void PacketLink::DiscardLateReply(std::uint8_t command, std::int64_t maxWaitMs) 
         const std::size_t rest = (*head)[1] > 1 ? (*head)[1] - 1u : 0u;
         if (waitBuffered(rest, start, maxWaitMs) != Wait::Ready) break;
         if (rest > 0 && !m_port.read(rest)) break;
+        settle((*head)[0]);
         ours = (*head)[0] == command;
     }
     // A reply that has not come yet is skipped whole when it does.

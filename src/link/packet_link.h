@@ -20,6 +20,11 @@ namespace tunalyx {
 
 inline constexpr const char* kInterfaceNotResponding = "Interface not responding!";
 
+// The longest a flush lets a late packet finish before the next send: the whole of the longest
+// packet at the line's rate and a pause, however its bytes trickle in. That wait is not the
+// unit's: the next attempt's allowance counts from its send.
+inline constexpr std::int64_t kLongestFlushMs = 65;
+
 struct LinkSettings {
     std::int32_t comTimeOutTicks = 100;  // base reply allowance, ms
     std::int32_t comRetries = 3;         // further attempts after the first
@@ -94,6 +99,9 @@ public:
     [[nodiscard]] const LinkSettings& settings() const { return m_settings; }
     void setSettings(const LinkSettings& s) { m_settings = s; }
     [[nodiscard]] const LinkCounters& counters() const { return m_counters; }
+    // Whether the last transaction failed because the unit refused the request (it answered, and
+    // said no), rather than for silence or a broken line.
+    [[nodiscard]] bool lastRefused() const { return m_lastRefused; }
     [[nodiscard]] SerialPort& port() { return m_port; }
 
     // While an owner is set, only its thread touches the port; the others' calls are carried by
@@ -130,6 +138,19 @@ private:
     // have passed, a packet answering it is waited for whole and skipped.
     void noteAbandoned(std::uint8_t command, std::int64_t sentMs);
     [[nodiscard]] bool mayBeLate(std::uint8_t command) const;
+    // How long after a send its reply may still come: the allowances of a whole transaction.
+    [[nodiscard]] std::int64_t lateWindowMs() const;
+    // The ledger of sends not yet answered, kept for lone refusal bytes, which name no command:
+    // a request refused or never answered may have its other sends answered late by refusals.
+    // A unit answers in turn, so a reply settles the oldest send of its command (and those
+    // before it, which will not be answered now); a lone refusal settles the oldest send of all.
+    void noteSent(std::uint8_t command, std::int64_t sentMs);
+    void settle(std::uint8_t command);
+    // Whether a lone refusal that has just come answers a send of an earlier transaction (and
+    // settles it): then it is not this transaction's answer.
+    [[nodiscard]] bool refusalIsLate();
+    // Settles what a flush threw away: whole packets by their command, lone refusals in turn.
+    void settleFlushed(const std::deque<std::uint8_t>& bytes);
     bool fail(bool showMessage);
     // Carries `job` to the line's owner when this thread is not it; false when the caller is to
     // run it itself.
@@ -155,6 +176,14 @@ private:
     // Bytes read from the port that no reply used (an abandoned attempt's, or what came behind
     // a reply): the next flush judges them with what follows.
     std::deque<std::uint8_t> m_carried;
+    struct Owed {
+        std::uint8_t command;
+        std::uint64_t transaction;  // a bare send (the wake-up's) counts as one of its own
+        std::int64_t untilMs;       // after this its reply is no longer waited for
+    };
+    std::deque<Owed> m_owed;          // in the order sent
+    std::uint64_t m_transaction = 0;  // the one running or last run
+    bool m_lastRefused = false;
     std::int64_t m_lastByteMs = 0;  // when bytes last came in
     LineOwner* m_owner = nullptr;
     std::mutex m_heldMutex;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/descriptors.h"
+#include "transfer/block_names.h"
 #include "transfer/write_check.h"
 #include "versions/version_identification.h"
 
@@ -144,49 +145,34 @@ std::size_t readLength(const Session& s, std::uint8_t block) {
     return listedLength(s.layout.readAllList, block).value_or(0);
 }
 
-// Update's share of one map: its flagged blocks, or when one is refused its changed cells. False
-// when a cell was refused or the user cancelled, which ends the whole Update.
-bool updateMap(Session& s, int map, WrittenBytes& written) {
-    MapGrids& maps = s.maps;
-    const std::vector<std::uint8_t> blocks = maps.mapBlocks(map);
-    bool refused = false;
-    for (std::uint8_t b : blocks) {
-        if (!s.dirty.isSet(b)) continue;
-        Bytes request = withCommand(b, s.image[b]);
-        if (!s.link.TransactPacket(request, false)) {
-            refused = true;
-            break;
-        }
-        written.noteWhole(b, s.image[b]);
-        s.dirty.clear(b);
-    }
-    if (!refused) maps.clearCellChanged(map);
+// The cells of `map` that lie in `block`: sent with it.
+void clearCellsOf(MapGrids& maps, int map, std::uint8_t block) {
+    const MapDescriptor& d = maps.descriptor(map);
+    for (int row = 1; row <= kMapRows; ++row)
+        for (int col = 1; col <= kMapCols; ++col)
+            if (cellAddress(d, row, col).block == block) maps.setCellChanged(map, row, col, false);
+}
 
-    // A few cells go out without a dialog; more get progress and Cancel.
-    const int pending = maps.changedCellCount(map);
-    const bool showing = pending > kCellsWithoutProgress;
-    if (showing) s.prompts.showProgress(std::string("Updating ") + mapCaption(map));
-    int sent = 0;
-    for (int row = 1; row <= kMapRows; ++row) {
-        for (int col = 1; col <= kMapCols; ++col) {
-            if (showing) {
-                s.prompts.setProgress(100 * sent / pending);
-                s.prompts.yield();
-            }
-            if (maps.CellChanged(map, row, col)) {
-                const Bytes cell = maps.cellWriteRequest(map, row, col);
-                Bytes request = cell;
-                if (!s.link.TransactPacket(request, true)) return false;
-                noteCell(written, maps, map, row, col, cell);
-                maps.setCellChanged(map, row, col, false);
-                ++sent;
-            }
-            if (showing && s.prompts.cancelRequested()) return false;
+// The blocks an Update sends: the flagged and cell-changed ones of the maps shown, then every
+// other flagged block.
+std::vector<std::uint8_t> updatePlan(const Session& s) {
+    std::vector<std::uint8_t> plan;
+    for (int map : visibleMaps(s)) {
+        const MapDescriptor& d = s.maps.descriptor(map);
+        for (std::uint8_t b : s.maps.mapBlocks(map)) {
+            bool pending = s.dirty.isSet(b);
+            for (int row = 1; row <= kMapRows && !pending; ++row)
+                for (int col = 1; col <= kMapCols && !pending; ++col)
+                    pending =
+                        s.maps.CellChanged(map, row, col) && cellAddress(d, row, col).block == b;
+            if (pending) plan.push_back(b);
         }
     }
-    for (std::uint8_t b : blocks)
-        s.dirty.clear(b);
-    return true;
+    for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+        const auto block = static_cast<std::uint8_t>(b);
+        if (s.dirty.isSet(block) && !visibleMapOf(s, block)) plan.push_back(block);
+    }
+    return plan;
 }
 
 }  // namespace
@@ -217,19 +203,30 @@ std::uint8_t LegacyWriteCommand(std::uint8_t command) {
 bool TransferOperations::cmdReadAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdReadAll", true);
+    beginCommand({});
     if (!SR20DET_Version(s, {.FromPFC = true, .CheckData = false})) return false;
 
     if (s.compareMode) s.view().endCompareMode();
     const PacketImage::Slots kept = s.image.all();
     const BlockList list = s.layout.readAllList;
     bool complete = true;
-    for (const ListedBlock& b : list) {
-        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ListedBlock& b = list[i];
+        // Stopped or failed, a Read All leaves the image as it was: half of each is no tune.
+        if (stopRequested()) {
+            s.prompts.tell("Read All stopped: the data are as they were before it.",
+                           MessageIcon::Exclamation);
+            m_stopped = true;
+        } else if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) {
             s.prompts.tell("Read All Error " + hexText(b.command));
-            s.image.assign(kept);
-            complete = false;
-            break;
+        } else {
+            s.prompts.yield();
+            if (onProgress) onProgress(i + 1, list.size());
+            continue;
         }
+        s.image.assign(kept);
+        complete = false;
+        break;
     }
     if (complete) {
         s.dirty.clearAll();
@@ -251,6 +248,7 @@ bool TransferOperations::cmdReadAll_Click() {
 bool TransferOperations::cmdReadMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdReadMap", map), false);
+    beginCommand({});
     if (!identifyUnit(s)) return false;
 
     bool complete = true;
@@ -259,39 +257,56 @@ bool TransferOperations::cmdReadMap_Click(int map) {
             complete = false;
             break;
         }
+        s.prompts.yield();
     }
     s.view().GridDisplay(map);
     return complete;
 }
 
 bool TransferOperations::WriteMap(int map) {
+    return writeMapBlocks(map) == MapWrite::Written;
+}
+
+TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
     Session& s = m_session;
     MapGrids& maps = s.maps;
     const std::vector<std::uint8_t> blocks = maps.mapBlocks(map);
 
-    bool refused = false;
-    for (std::uint8_t b : blocks) {
+    std::size_t refusedAt = blocks.size();
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const std::uint8_t b = blocks[i];
+        if (stopRequested()) {
+            for (std::size_t rest = i; rest < blocks.size(); ++rest)
+                s.dirty.set(blocks[rest]);
+            return MapWrite::Stopped;
+        }
         Bytes request = withCommand(b, s.image[b]);
         if (!s.link.TransactPacket(request, false)) {
-            refused = true;
+            refusedAt = i;
             break;
         }
         m_written.noteWhole(b, s.image[b]);
         s.dirty.clear(b);
+        clearCellsOf(maps, map, b);
+        afterPacket();
     }
-    if (!refused) {
+    if (refusedAt == blocks.size()) {
         maps.clearCellChanged(map);
-        return true;
+        return MapWrite::Written;
     }
 
     // A unit that refuses the block still takes single cells, so every cell goes out.
     int cellsSent = 0;
-    bool failed = false;
+    bool failed = false, stopped = false;
     s.prompts.showProgress("Writing " + mapCaption(map));
-    for (int row = 1; row <= kMapRows && !failed; ++row) {
+    for (int row = 1; row <= kMapRows && !failed && !stopped; ++row) {
         s.prompts.setProgress(5 * row);
-        s.prompts.yield();
+        if (row > 1) afterPacket();
         for (int col = 1; col <= kMapCols; ++col) {
+            if (stopRequested()) {
+                stopped = true;
+                break;
+            }
             const Bytes cell = maps.cellWriteRequest(map, row, col);
             Bytes request = cell;
             if (!s.link.TransactPacket(request, true)) {
@@ -301,30 +316,30 @@ bool TransferOperations::WriteMap(int map) {
             noteCell(m_written, maps, map, row, col, cell);
             maps.setCellChanged(map, row, col, false);
             ++cellsSent;
-            if (s.prompts.cancelRequested()) {
-                failed = true;
-                break;
-            }
         }
     }
     s.prompts.hideProgress();
-    if (failed) {
+    if (failed || stopped) {
         // The unit holds the map only in part: the cells it did not get are marked, whether the
         // user changed them or not, so that Update finishes the map.
         for (int cell = cellsSent; cell < kMapRows * kMapCols; ++cell)
             maps.setCellChanged(map, cell / kMapCols + 1, cell % kMapCols + 1, true);
+        for (std::size_t rest = refusedAt; rest < blocks.size(); ++rest)
+            s.dirty.set(blocks[rest]);
+        if (stopped) return MapWrite::Stopped;
         s.prompts.showMessage("Error Writing Map", MessageIcon::Critical, MessageButtons::Ok);
-        return false;
+        return MapWrite::Failed;
     }
     for (std::uint8_t b : blocks)
         s.dirty.clear(b);
-    s.prompts.yield();
-    return true;
+    afterPacket();
+    return MapWrite::Written;
 }
 
 bool TransferOperations::cmdWriteMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdWriteMap", map), false);
+    beginCommand(s.maps.mapBlocks(map));
     if (!identifyUnit(s)) return false;
     WriteCheck check(s.image, s.layout);
     if (isVisibleMap(s, map))
@@ -334,8 +349,9 @@ bool TransferOperations::cmdWriteMap_Click(int map) {
             check.block(b);
     if (refusedByCheck(s, check)) return false;
 
-    m_written.clear();
-    const bool written = checkWritten(WriteMap(map));
+    const MapWrite result = writeMapBlocks(map);
+    if (result == MapWrite::Stopped) return stoppedWrite();
+    const bool written = checkWritten(result == MapWrite::Written);
     s.view().RefreshUpdateEnabled();
     return written;
 }
@@ -343,64 +359,88 @@ bool TransferOperations::cmdWriteMap_Click(int map) {
 bool TransferOperations::cmdWriteAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdWriteAll", false);
-    m_writeUnverified = false;
-    m_written.clear();
-    if (!identifyUnit(s)) return false;
     const BlockList list = s.layout.writeAllList;
+    const std::vector<int> maps = visibleMaps(s);
+    std::vector<std::uint8_t> plan;
+    for (int map : maps)
+        for (std::uint8_t b : s.maps.mapBlocks(map))
+            plan.push_back(b);
+    for (const ListedBlock& b : list)
+        plan.push_back(b.command);
+    beginCommand(std::move(plan));
+    if (!identifyUnit(s)) return false;
     WriteCheck check(s.image, s.layout);
-    for (int map : visibleMaps(s))
+    for (int map : maps)
         check.map(s.maps, map);
     for (const ListedBlock& b : list)
         check.block(b.command);
     if (refusedByCheck(s, check)) return false;
 
-    const std::vector<int> maps = visibleMaps(s);
     WriteAllStop stop;
     for (std::size_t m = 0; m < maps.size(); ++m) {
-        if (!WriteMap(maps[m])) {
+        const MapWrite result = writeMapBlocks(maps[m]);
+        if (result != MapWrite::Written) {
             stop.maps.assign(maps.begin() + static_cast<std::ptrdiff_t>(m), maps.end());
             stop.blocks = list;
             stop.mapInPart = true;
+            if (result == MapWrite::Stopped) {
+                markUnsent(stop);
+                return stoppedWrite();
+            }
             return checkWritten(stoppedWriteAll(stop));
         }
         stop.sent.push_back(mapCaption(maps[m]));
     }
     for (std::size_t i = 0; i < list.size(); ++i) {
         const ListedBlock& b = list[i];
+        if (stopRequested()) {
+            stop.blocks.assign(list.begin() + static_cast<std::ptrdiff_t>(i), list.end());
+            markUnsent(stop);
+            return stoppedWrite();
+        }
         if (!writeBlock(blockRequest(s.image, b.command, b.length))) {
-            s.prompts.tell("Write All Error " + hexText(b.command));
+            if (!s.link.lastRefused()) s.prompts.tell("Write All Error " + hexText(b.command));
             stop.blocks.assign(list.begin() + static_cast<std::ptrdiff_t>(i), list.end());
             return checkWritten(stoppedWriteAll(stop));
         }
         s.dirty.clear(b.command);
         stop.sent.push_back(hexText(b.command));
+        afterPacket();
     }
-    s.view().setUpdateEnabled(false);
-    return checkWritten(true);
+    const bool written = checkWritten(true);
+    s.view().RefreshUpdateEnabled();
+    return written;
+}
+
+void TransferOperations::markUnsent(const WriteAllStop& stop) {
+    Session& s = m_session;
+    for (std::size_t m = 0; m < stop.maps.size(); ++m) {
+        const int map = stop.maps[m];
+        // A map that never went out goes out whole with the next Update, cell by cell if its
+        // blocks are refused; one written in part already has what it did not send marked.
+        if (m == 0 && stop.mapInPart) continue;
+        for (std::uint8_t b : s.maps.mapBlocks(map))
+            s.dirty.set(b);
+        for (int cell = 0; cell < kMapRows * kMapCols; ++cell)
+            s.maps.setCellChanged(map, cell / kMapCols + 1, cell % kMapCols + 1, true);
+    }
+    for (const ListedBlock& b : stop.blocks)
+        s.dirty.set(b.command);
 }
 
 bool TransferOperations::stoppedWriteAll(const WriteAllStop& stop) {
     Session& s = m_session;
+    markUnsent(stop);
     std::string notSent;
     auto name = [&notSent](const std::string& text) {
         notSent += (notSent.empty() ? "" : ", ") + text;
     };
     for (std::size_t m = 0; m < stop.maps.size(); ++m) {
-        const int map = stop.maps[m];
         const bool inPart = m == 0 && stop.mapInPart;
-        // A map that never went out goes out whole with the next Update, cell by cell if its
-        // blocks are refused; one written in part already has its missing cells marked.
-        for (std::uint8_t b : s.maps.mapBlocks(map))
-            s.dirty.set(b);
-        if (!inPart)
-            for (int cell = 0; cell < kMapRows * kMapCols; ++cell)
-                s.maps.setCellChanged(map, cell / kMapCols + 1, cell % kMapCols + 1, true);
-        name(mapCaption(map) + (inPart ? " (in part)" : ""));
+        name(mapCaption(stop.maps[m]) + (inPart ? " (in part)" : ""));
     }
-    for (const ListedBlock& b : stop.blocks) {
-        s.dirty.set(b.command);
+    for (const ListedBlock& b : stop.blocks)
         name(hexText(b.command));
-    }
     std::string sent;
     for (const std::string& text : stop.sent)
         sent += (sent.empty() ? "" : ", ") + text;
@@ -411,40 +451,160 @@ bool TransferOperations::stoppedWriteAll(const WriteAllStop& stop) {
     return false;
 }
 
+TransferOperations::MapWrite TransferOperations::updateMapCells(int map) {
+    Session& s = m_session;
+    MapGrids& maps = s.maps;
+    const std::vector<std::uint8_t> blocks = maps.mapBlocks(map);
+    bool refused = false;
+    for (std::uint8_t b : blocks) {
+        if (!s.dirty.isSet(b)) continue;
+        if (stopRequested()) return MapWrite::Stopped;
+        Bytes request = withCommand(b, s.image[b]);
+        if (!s.link.TransactPacket(request, false)) {
+            refused = true;
+            break;
+        }
+        m_written.noteWhole(b, s.image[b]);
+        s.dirty.clear(b);
+        clearCellsOf(maps, map, b);
+        afterPacket();
+    }
+    if (!refused) maps.clearCellChanged(map);
+
+    // A few cells go out without a dialog; more get progress and Cancel.
+    const int pending = maps.changedCellCount(map);
+    const bool showing = pending > kCellsWithoutProgress;
+    if (showing) s.prompts.showProgress(std::string("Updating ") + mapCaption(map));
+    int sent = 0;
+    for (int row = 1; row <= kMapRows; ++row) {
+        for (int col = 1; col <= kMapCols; ++col) {
+            if (showing) {
+                s.prompts.setProgress(100 * sent / pending);
+                s.prompts.yield();
+            }
+            if (!maps.CellChanged(map, row, col)) continue;
+            if (stopRequested()) return MapWrite::Stopped;
+            const Bytes cell = maps.cellWriteRequest(map, row, col);
+            Bytes request = cell;
+            if (!s.link.TransactPacket(request, true)) return MapWrite::Failed;
+            noteCell(m_written, maps, map, row, col, cell);
+            maps.setCellChanged(map, row, col, false);
+            if (++sent % kMapCols == 0) afterPacket();
+        }
+    }
+    for (std::uint8_t b : blocks)
+        s.dirty.clear(b);
+    if (sent > 0) afterPacket();
+    return MapWrite::Written;
+}
+
 bool TransferOperations::cmdUpdate_Click() {
+    const bool complete = updateCommand();
+    // Update stays on exactly while something is left to send.
+    m_session.view().RefreshUpdateEnabled();
+    return complete;
+}
+
+bool TransferOperations::updateCommand() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdUpdate", false);
-    m_writeUnverified = false;
-    m_written.clear();
+    beginCommand(updatePlan(s));
     bool complete = false;
     if (identifyUnit(s) && !refusedByCheck(s, updateCheck(s))) {
-        bool mapsSent = true;
+        MapWrite maps = MapWrite::Written;
         for (int map : visibleMaps(s)) {
-            if (!updateMap(s, map, m_written)) {
-                mapsSent = false;
-                break;
-            }
+            maps = updateMapCells(map);
+            if (maps != MapWrite::Written) break;
         }
-        if (mapsSent) {
+        if (maps == MapWrite::Stopped) return stoppedWrite();
+        if (maps == MapWrite::Written) {
             s.prompts.hideProgress();
             s.prompts.yield();
             complete = true;
             for (int b = 0; b < PacketImage::kSlotCount; ++b) {
                 const auto block = static_cast<std::uint8_t>(b);
                 if (!s.dirty.isSet(block)) continue;
+                if (stopRequested()) return stoppedWrite();
                 if (!writeBlock(withCommand(block, s.image[block]))) {
-                    s.prompts.tell("Update error");
+                    if (!s.link.lastRefused()) s.prompts.tell("Update error");
                     complete = false;
                     break;
                 }
                 s.dirty.clear(block);
+                afterPacket();
             }
         }
     }
     s.prompts.hideProgress();
-    complete = checkWritten(complete);
-    s.view().setUpdateEnabled(true);
-    return complete;
+    return checkWritten(complete);
+}
+
+void TransferOperations::beginCommand(std::vector<std::uint8_t> planned) {
+    m_planned = std::move(planned);
+    m_stopAsked.store(false);
+    m_stopped = false;
+    m_writeUnverified = false;
+    m_written.clear();
+}
+
+bool TransferOperations::stopRequested() {
+    if (m_stopAsked.load() || (m_stopFlag && m_stopFlag->load())) return true;
+    return m_session.prompts.cancelRequested();
+}
+
+void TransferOperations::afterPacket() {
+    m_session.prompts.yield();
+    if (!onProgress) return;
+    // Blocks unmarked before a Write All began count once they have gone out.
+    const auto done = static_cast<std::size_t>(
+        std::count_if(m_planned.begin(), m_planned.end(),
+                      [this](std::uint8_t b) { return m_written.has(b) && !stillMarked(b); }));
+    onProgress(done, m_planned.size());
+}
+
+bool TransferOperations::stillMarked(std::uint8_t block) const {
+    const Session& s = m_session;
+    if (s.dirty.isSet(block)) return true;
+    const auto map = visibleMapOf(s, block);
+    if (!map) return false;
+    const MapDescriptor& d = s.maps.descriptor(*map);
+    for (int row = 1; row <= kMapRows; ++row)
+        for (int col = 1; col <= kMapCols; ++col)
+            if (s.maps.CellChanged(*map, row, col) && cellAddress(d, row, col).block == block)
+                return true;
+    return false;
+}
+
+bool TransferOperations::stoppedWrite() {
+    Session& s = m_session;
+    m_stopped = true;
+    s.prompts.hideProgress();
+    std::vector<std::string> notWritten;
+    for (std::uint8_t b : m_planned)
+        if (stillMarked(b))
+            notWritten.push_back(blockShownName(s.tune(), b) +
+                                 (m_written.has(b) ? " in part" : ""));
+    // Nothing more goes out after a stop, read-backs included.
+    m_written.clear();
+    std::string text = "Stopped: " + std::to_string(m_planned.size() - notWritten.size()) + " of " +
+                       std::to_string(m_planned.size()) + " blocks written";
+    if (!notWritten.empty())
+        text += "; not written, kept marked for Update: " + listedNames(notWritten);
+    s.prompts.tell(text + ".", MessageIcon::Exclamation);
+    s.view().RefreshUpdateEnabled();
+    return false;
+}
+
+std::optional<PacketImage> TransferOperations::unitImageAfterStop() {
+    Session& s = m_session;
+    PacketImage held = s.image;
+    for (std::uint8_t b : m_planned) {
+        if (!stillMarked(b)) continue;
+        auto data = s.link.readQuietly(b, readLength(s, b));
+        if (!data) return std::nullopt;
+        held[b] = std::move(*data);
+    }
+    return held;
 }
 
 std::vector<std::size_t> TransferOperations::sentPositions(std::uint8_t cmd,
@@ -472,9 +632,18 @@ bool TransferOperations::writeBlock(const Bytes& request) {
     m_writeUnverified = namesRefused || unverifiedBefore;
     // A block with names is written inside PrepareWrite; what is left to send is its bare read.
     const bool bareRead = sent.size() == 1 && request.size() > 1;
-    if (!m_session.link.TransactPacket(sent, true)) return false;
-
     const std::uint8_t block = request[0];
+    if (!m_session.link.TransactPacket(sent, false)) {
+        // A unit that answers "no" is not a silent one, and the user is told which it was.
+        if (m_session.link.lastRefused())
+            m_session.prompts.tell(
+                "The unit refused block " + blockShownName(m_session.tune(), block) + ".",
+                MessageIcon::Critical);
+        else
+            m_session.prompts.tell(kInterfaceNotResponding);
+        return false;
+    }
+
     const Bytes data(request.begin() + 1, request.end());
     if (namesRefused) {
         m_written.noteFailed(block);
@@ -504,7 +673,9 @@ bool TransferOperations::checkWritten(bool written) {
         keepMarked(p.block, p.positions);
     const bool kept = outcome.problems.empty() && outcome.told.empty();
     if (!outcome.problems.empty())
-        s.prompts.tell(readBackMessage(outcome.problems), MessageIcon::Critical);
+        s.prompts.tell(readBackMessage(outcome.problems,
+                                       [&s](std::uint8_t b) { return blockPlace(s.tune(), b); }),
+                       MessageIcon::Critical);
     if (!kept) s.view().RefreshUpdateEnabled();
     return written && kept && !m_writeUnverified;
 }
@@ -575,6 +746,7 @@ Bytes TransferOperations::PrepareWrite(const Bytes& request) {
 
 bool TransferOperations::mnuRead_Click(int frameIndex) {
     Session& s = m_session;
+    beginCommand({});
     if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
     if (!frame) return false;
@@ -589,8 +761,7 @@ bool TransferOperations::mnuRead_Click(int frameIndex) {
 
 bool TransferOperations::mnuWrite_Click(int frameIndex) {
     Session& s = m_session;
-    m_writeUnverified = false;
-    m_written.clear();
+    beginCommand({});
     if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
     if (!frame) return false;
@@ -603,7 +774,7 @@ bool TransferOperations::mnuWrite_Click(int frameIndex) {
     check.block(first.command);
     if (refusedByCheck(s, check)) return false;
     if (!writeBlock(blockRequest(s.image, first.command, first.length))) {
-        s.prompts.tell("Write failed.", MessageIcon::Critical);
+        if (!s.link.lastRefused()) s.prompts.tell("Write failed.", MessageIcon::Critical);
         return false;
     }
     s.dirty.clear(first.command);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,24 @@ public:
     void setVerifyWrites(bool on) { m_verifyWrites = on; }
     [[nodiscard]] bool verifyWrites() const { return m_verifyWrites; }
 
+    // A stop asked for while a command runs (the window closed, a signal to the command line, the
+    // progress dialog's Cancel) takes effect between whole packets: the packet in flight is
+    // finished, what was not sent stays marked for Update, and a message says what was and was
+    // not written. `flag` is watched as well as requestStop(); it may be set from any thread or a
+    // signal handler.
+    void requestStop() noexcept { m_stopAsked.store(true); }
+    void stopWhen(const std::atomic<bool>& flag) { m_stopFlag = &flag; }
+    // Whether the last command ended on such a stop.
+    [[nodiscard]] bool stopped() const { return m_stopped; }
+    // After a stopped write: the image as the unit now holds it. Where the command wrote, the
+    // session's image; the blocks it meant to write and did not are read from the unit (old bytes
+    // there, or some cells of a map written one by one). Nothing when a read goes unanswered.
+    [[nodiscard]] std::optional<PacketImage> unitImageAfterStop();
+
+    // Told after every block a command has moved whole: how many of the blocks it set out to move
+    // are done. The window's progress dialog follows it.
+    std::function<void(std::size_t done, std::size_t planned)> onProgress;
+
 private:
     // Where a Write All stopped: what went out, and the maps (the first perhaps in part) and
     // blocks that did not.
@@ -55,6 +76,24 @@ private:
     // Marks everything not sent as changed, so that Update finishes the job, and says what went
     // out and what did not. Returns false, the result of the stopped Write All.
     bool stoppedWriteAll(const WriteAllStop& stop);
+    // Marks for Update what a Write All stopped at `stop` did not send.
+    void markUnsent(const WriteAllStop& stop);
+
+    // Starts a command: nothing written yet, no stop asked; `planned` are the blocks it sets out
+    // to write, in order.
+    void beginCommand(std::vector<std::uint8_t> planned);
+    [[nodiscard]] bool stopRequested();
+    // After each packet: the window runs (repaints, takes a Cancel), progress is told.
+    void afterPacket();
+    // A block the command planned that is still marked for Update: flagged, or a map block with
+    // a changed cell.
+    [[nodiscard]] bool stillMarked(std::uint8_t block) const;
+    // Ends a command on a stop: says what was and was not written. Returns false.
+    bool stoppedWrite();
+    enum class MapWrite { Written, Failed, Stopped };
+    MapWrite writeMapBlocks(int map);
+    MapWrite updateMapCells(int map);
+    bool updateCommand();
 
     // Where the bytes of a block write's data go in the block: names the unit keeps to itself
     // and the older unit's boost bytes 6..9 are not sent.
@@ -76,6 +115,10 @@ private:
     // Set by PrepareWrite when a block with names did not take its write; the caller's own
     // transaction is then a harmless read that succeeds, so only this tells.
     bool m_writeUnverified = false;
+    std::atomic<bool> m_stopAsked = false;
+    const std::atomic<bool>* m_stopFlag = nullptr;
+    bool m_stopped = false;
+    std::vector<std::uint8_t> m_planned;  // of the write command running or last run
 };
 
 }  // namespace tunalyx

@@ -21,10 +21,15 @@ std::string plural(std::size_t n, const char* one, const char* many) {
     return n == 1 ? one : many;
 }
 
-// "8A (byte 3: sent 12, read back 13)".
-std::string difference(const ReadBackProblem& p) {
-    std::string text = hexText(p.block) + " (byte " + std::to_string(p.byte) + ": sent " +
-                       std::to_string(p.sent) + ", read back " + std::to_string(p.readBack);
+// "8A (byte 3: sent 12, read back 13)", "8B (Settings 1 > Rev / Idle; 84 of its 85 bytes read
+// back)".
+std::string difference(const ReadBackProblem& p, const std::string& place) {
+    std::string text = hexText(p.block) + " (" + (place.empty() ? "" : place + "; ");
+    if (p.kind == ReadBackProblem::Kind::Short)
+        return text + std::to_string(p.readSize) + " of its " + std::to_string(p.blockSize) +
+               " bytes read back)";
+    text += "byte " + std::to_string(p.byte) + ": sent " + std::to_string(p.sent) + ", read back " +
+            std::to_string(p.readBack);
     if (p.moreBytes > 0)
         text += ", and " + std::to_string(p.moreBytes) + " more " +
                 plural(p.moreBytes, "byte", "bytes");
@@ -37,7 +42,7 @@ WrittenBytes::Block& WrittenBytes::entry(std::uint8_t block) {
     const auto found = std::find_if(m_blocks.begin(), m_blocks.end(),
                                     [&](const Block& b) { return b.block == block; });
     if (found != m_blocks.end()) return *found;
-    m_blocks.push_back({block, {}, {}, std::nullopt, false});
+    m_blocks.push_back({block, {}, 0, {}, std::nullopt, false});
     return m_blocks.back();
 }
 
@@ -57,17 +62,25 @@ void WrittenBytes::noteBlock(std::uint8_t block, const Bytes& data,
                              const std::vector<std::size_t>& positions) {
     for (std::size_t p : positions)
         if (p < data.size()) note(block, p, data[p]);
-    entry(block);  // a write of nothing is still a write the unit must have taken
+    // A write of nothing is still a write the unit must have taken, and the block it gives
+    // back must be whole even where the write left it alone.
+    Block& b = entry(block);
+    b.length = std::max(b.length, data.size());
 }
 
 void WrittenBytes::noteWhole(std::uint8_t block, const Bytes& data) {
+    noteBlock(block, data, {});
     for (std::size_t p = 0; p < data.size(); ++p)
         note(block, p, data[p]);
-    entry(block);
 }
 
 void WrittenBytes::noteReadBack(std::uint8_t block, Bytes data) {
     entry(block).readBack = std::move(data);
+}
+
+bool WrittenBytes::has(std::uint8_t block) const {
+    return std::any_of(m_blocks.begin(), m_blocks.end(),
+                       [&](const Block& b) { return b.block == block; });
 }
 
 void WrittenBytes::noteFailed(std::uint8_t block) {
@@ -87,6 +100,13 @@ std::optional<ReadBackProblem> WrittenBytes::compare(std::uint8_t block, const B
     if (found == m_blocks.end()) return std::nullopt;
     ReadBackProblem problem;
     problem.block = block;
+    if (data.size() < found->length) {
+        problem.kind = ReadBackProblem::Kind::Short;
+        problem.readSize = data.size();
+        problem.blockSize = found->length;
+        problem.positions = writtenPositions(*found);
+        return problem;
+    }
     for (std::size_t p : writtenPositions(*found)) {
         if (p < data.size() && data[p] == found->sent[p]) continue;
         if (problem.positions.empty()) {
@@ -132,12 +152,14 @@ WrittenBytes::Outcome WrittenBytes::readBack(
     return outcome;
 }
 
-std::string readBackMessage(const std::vector<ReadBackProblem>& problems) {
+std::string readBackMessage(const std::vector<ReadBackProblem>& problems,
+                            const std::function<std::string(std::uint8_t)>& place) {
     using Kind = ReadBackProblem::Kind;
     std::vector<std::string> differing, unverified;
     std::string silent;
     for (const ReadBackProblem& p : problems) {
-        if (p.kind == Kind::Differs) differing.push_back(difference(p));
+        if (p.kind == Kind::Differs || p.kind == Kind::Short)
+            differing.push_back(difference(p, place ? place(p.block) : std::string()));
         if (p.kind == Kind::NoAnswer) silent = hexText(p.block);
         if (p.kind == Kind::NoAnswer || p.kind == Kind::NotRead)
             unverified.push_back(hexText(p.block));

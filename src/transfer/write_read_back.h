@@ -14,6 +14,7 @@ namespace tunalyx {
 struct ReadBackProblem {
     enum class Kind {
         Differs,   // some byte written reads back otherwise (or not at all: too short)
+        Short,     // the block read back is shorter than the block written
         NoAnswer,  // the read-back went unanswered
         NotRead,   // not read back: an earlier read-back went unanswered
     };
@@ -25,6 +26,8 @@ struct ReadBackProblem {
     std::size_t moreBytes = 0;  // Differs: how many further bytes differ
     // The written positions (0-based) the unit is not known to hold as sent.
     std::vector<std::size_t> positions;
+    std::size_t readSize = 0;  // Short: the bytes read back, of `blockSize`
+    std::size_t blockSize = 0;
 };
 
 // The bytes one write operation sent, by block and position, and the check of them against what
@@ -47,6 +50,8 @@ public:
     void noteFailed(std::uint8_t block);
 
     [[nodiscard]] bool empty() const { return m_blocks.empty(); }
+    // Whether any byte of the block went out.
+    [[nodiscard]] bool has(std::uint8_t block) const;
     void clear() { m_blocks.clear(); }
 
     // What differs between the bytes sent to `block` and the data read back; nullopt when the
@@ -69,6 +74,7 @@ private:
     struct Block {
         std::uint8_t block;
         Bytes sent;                 // by position; meaningful where `written`
+        std::size_t length = 0;     // of the whole block as written; 0 when only cells went
         std::vector<bool> written;  // positions that went out
         std::optional<Bytes> readBack;
         bool failed = false;
@@ -82,6 +88,9 @@ private:
 // One message naming every block of an operation that did not verify, e.g. "The Power-FC did
 // not keep what was written to block 8A (byte 3: sent 12, read back 13); it stays marked for
 // Update." Empty when there is none.
-[[nodiscard]] std::string readBackMessage(const std::vector<ReadBackProblem>& problems);
+// `place` says where the user finds a block ("Settings 1 > Rev / Idle"), empty when nowhere.
+[[nodiscard]] std::string readBackMessage(
+    const std::vector<ReadBackProblem>& problems,
+    const std::function<std::string(std::uint8_t)>& place = {});
 
 }  // namespace tunalyx

@@ -15,12 +15,18 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     setWindowTitle(tr("Progress"));
     m_bar->setRange(0, 100);
     auto* cancel = new QPushButton(tr("&Cancel"), this);
-    connect(cancel, &QPushButton::clicked, this, [this] { m_cancelRequested = true; });
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        m_cancelRequested = true;
+        emit cancelPressed();
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_status);
     layout->addWidget(m_bar);
     layout->addWidget(cancel, 0, Qt::AlignRight);
     setMinimumWidth(320);
+    // The window under it keeps the keyboard: the dialog is there to be watched and cancelled.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 }
 
 void ProgressDialog::start(const QString& status) {

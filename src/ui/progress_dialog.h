@@ -18,6 +18,9 @@ public:
     [[nodiscard]] bool cancelRequested() const { return m_cancelRequested; }
     [[nodiscard]] QString status() const;
 
+signals:
+    void cancelPressed();
+
 private:
     QLabel* m_status;
     QProgressBar* m_bar;

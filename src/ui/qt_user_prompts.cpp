@@ -113,7 +113,8 @@ void QtUserPrompts::hideProgress() {
 }
 
 bool QtUserPrompts::cancelRequested() {
-    return m_progress && m_progress->cancelRequested();
+    // A Cancel pressed in a dialog that has gone since is no request of the next operation's.
+    return m_progress && m_progress->isVisible() && m_progress->cancelRequested();
 }
 
 void QtUserPrompts::setBusy(bool busy) {

@@ -39,7 +39,7 @@ const std::map<Op, std::vector<Edit>> kEdits = {
 struct Case {
     std::string label;
     Op op;
-    std::string fault;  // the simulator's --fault
+    std::string fault;  // the simulator's --fault options, separated by spaces
     int exitCode;
     std::string err;
     std::vector<std::uint8_t> written;  // edited blocks the unit must hold afterwards
@@ -127,13 +127,24 @@ std::vector<Case> cases() {
     for (const std::string how : {"FF", "R"}) {
         const std::string label = "refuse " + how, settings = "refuse=0x8B:" + how;
         ok(label, Op::ReadAll, settings);
+        const std::string refused = "The unit refused block 8B (Settings 1 > Rev / Idle).\n";
         fails(label, Op::WriteAll, settings,
-              silent + "Write All Error 8B\n" + writeAllStopped("Inj Map, Ign Map, 8A", "8B"),
-              {0x86, 0x8A});
-        fails(label, Op::Update, settings, silent + "Update error\n", {});
+              refused + writeAllStopped("Inj Map, Ign Map, 8A", "8B"), {0x86, 0x8A});
+        fails(label, Op::Update, settings, refused, {});
         ok(label, Op::WriteMap, "refuse=0x86:" + how);
         ok(label, Op::Log, settings);
     }
+
+    // A refused map block on a unit slower than the first allowance: the refusal of the resend
+    // comes while the first cell waits, and must not be taken for that cell's answer.
+    for (const std::string how : {"FF", "R"})
+        for (const char* delay : {"105", "120", "150"}) {
+            const std::string fault = "refuse=0x86:" + how + " delay=" + delay;
+            ok("late refusal " + how, Op::WriteMap, fault);
+            table.back().paced = how == "R";
+        }
+    ok("late refusal", Op::WriteAll, "refuse=0x86 delay=105");
+    table.back().err = "Writing Inj Map\n";
 
     // The cable pulled mid-way: the unit hears nothing after the N-th request. What went out
     // before is not verified either: its read-back goes unanswered.
@@ -220,7 +231,10 @@ protected:
         const fs::path out = dir / "out";
         fs::create_directories(out);
         Result r;
-        std::vector<std::string> simArgs{"--fault", c.fault};
+        std::vector<std::string> simArgs;
+        std::istringstream faults(c.fault);
+        for (std::string f; faults >> f;)
+            simArgs.insert(simArgs.end(), {"--fault", f});
         if (c.paced) simArgs.push_back("--baud-pacing");
         Sim sim(simArgs, dir / "memory.dat", dir / "sim");
         r.simServed = sim.serving();
@@ -284,7 +298,10 @@ TEST_F(CliFaultTest, EveryCommandUnderEveryFaultEndsCleanly) {
         order[i] = i;
     auto weight = [&](std::size_t i) {
         const std::string& f = table[i].fault;
-        return (f.starts_with("delay=") ? std::stoi(f.substr(6)) : 0) + (table[i].paced ? 100 : 0);
+        const auto delay = f.find("delay=");
+        const int cells = table[i].op == Op::WriteAll && f.starts_with("refuse=0x86") ? 1000 : 0;
+        return (delay != std::string::npos ? std::stoi(f.substr(delay + 6)) : 0) + cells +
+               (table[i].paced ? 100 : 0);
     };
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return weight(a) > weight(b); });
@@ -377,6 +394,86 @@ TEST_F(CliFaultTest, EveryCommandUnderEveryFaultEndsCleanly) {
                << static_cast<int>(r.seconds + 0.5) << " |\n";
     }
     std::cout << matrix.str();
+}
+
+}  // namespace
+}  // namespace tunalyx::clitest
+
+namespace tunalyx::clitest {
+namespace {
+
+// The newest line of `history list`: its ID and its action.
+std::pair<std::string, std::string> newestTune(const fs::path& stem) {
+    const Finished list = Cli({"history", "list"}, stem).finish();
+    const auto columns = fields(list.out.substr(0, list.out.find('\n')), '\t');
+    if (columns.size() < 3) return {};
+    return {columns[0], columns[2]};
+}
+
+// Ctrl+C, SIGTERM or a closed terminal during a write finish the packet in flight and stop:
+// what was not written is named, the tune the unit now holds (part of each) is kept in the
+// history, exit status 1. An update from that tune then finishes the job.
+TEST_F(CliFaultTest, AWriteStoppedBySignalLeavesTheUnitKnown) {
+    const std::vector<std::uint8_t> blocks = {0x86, 0x87, 0x88, 0x89, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F,
+                                              0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97};
+    auto edited = [&](PacketImage image) {
+        for (std::uint8_t b : blocks)
+            if (image[b].size() > 3) image[b][3] ^= 0x01;
+        return image;
+    };
+    struct Stop {
+        int signal;
+        bool update;
+    };
+    for (const Stop stop : {Stop{SIGINT, false}, Stop{SIGTERM, true}, Stop{SIGHUP, true}}) {
+        SCOPED_TRACE(std::to_string(stop.signal) + (stop.update ? " update" : " write-all"));
+        const fs::path dir = scratch() / ("stopped-" + std::to_string(stop.signal));
+        fs::create_directories(dir);
+        const fs::path tune = dir / "tune.dat", base = dir / "base.dat";
+        writeImage(tune, edited(s_unit));
+        writeImage(base, s_unit);
+        Sim sim({"--fault", "delay=50"}, dir / "memory.dat", dir / "sim");
+        ASSERT_TRUE(sim.serving());
+
+        std::vector<std::string> args{"write-all", "--port", sim.port(), tune.string()};
+        if (stop.update)
+            args = {"update", "--port", sim.port(), "--base", base.string(), tune.string()};
+        Cli write(args, dir / "cli");
+        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        write.signal(stop.signal);
+        const Finished stopped = write.finish();
+        EXPECT_EQ(stopped.exitCode, 1);
+        EXPECT_TRUE(stopped.err.starts_with("Stopped: ")) << stopped.err;
+        EXPECT_NE(stopped.err.find(" blocks written; not written, kept marked for Update: "),
+                  std::string::npos)
+            << stopped.err;
+
+        // The history holds what the unit holds.
+        const auto [id, action] = newestTune(dir / "cli");
+        EXPECT_EQ(action, stop.update ? "Update (stopped)" : "Write All (stopped)");
+        const fs::path kept = dir / "kept.dat", now = dir / "now.dat";
+        ASSERT_EQ(Cli({"history", "export", id, kept.string()}, dir / "cli").finish().exitCode, 0);
+        ASSERT_EQ(Cli({"read-all", "--port", sim.port(), "--out", now.string()}, dir / "cli")
+                      .finish()
+                      .exitCode,
+                  0);
+        const PacketImage held = imageOf(kept), unitNow = imageOf(now);
+        EXPECT_NE(held, edited(s_unit));
+        for (int b = 0; b < PacketImage::kSlotCount; ++b) {
+            const auto block = static_cast<std::uint8_t>(b);
+            if (!unitNow[block].empty()) {
+                EXPECT_EQ(held[block], unitNow[block]) << hexText(block);
+            }
+        }
+
+        const Finished rest =
+            Cli({"update", "--port", sim.port(), "--base", kept.string(), tune.string()},
+                dir / "cli")
+                .finish();
+        EXPECT_EQ(rest.exitCode, 0) << rest.err;
+        ASSERT_EQ(sim.stop().exitCode, 0);
+        EXPECT_EQ(imageOf(dir / "memory.dat"), edited(s_memory));
+    }
 }
 
 }  // namespace

@@ -253,7 +253,8 @@ TEST_F(CliPtyTest, WritesTheUnitDidNotKeepFailUnlessNotVerified) {
     ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("kept.dat")}).exitCode, 0);
     const int sent = imageOf(at("kept.dat"))[0x8B][2];
     const std::string named =
-        "The Power-FC did not keep what was written to block 8B (byte 3: sent " +
+        "The Power-FC did not keep what was written to block 8B (Settings 1 > Rev / Idle; byte "
+        "3: sent " +
         std::to_string(sent) + ", read back " + std::to_string(sent + 1) +
         "); it stays marked for Update.\n";
     const Finished write = runCli({"write-all", "--port", sim.port, at("kept.dat")});

@@ -8,6 +8,8 @@
 
 #include "app/settings_page_widget.h"
 #include "gui_harness.h"
+#include "history/tune_history.h"
+#include "ui/progress_dialog.h"
 
 using namespace tunalyx;
 
@@ -19,7 +21,42 @@ private slots:
     void readAllAndTheVersionMenuReconfigureTheWindow();
     void saveAsThenOpenRestoresTheTune();
     void refusedMapBlocksGoOutCellByCell();
+    void aWriteShowsProgressRepaintsAndStopsOnCancel();
+    void closingDuringAWriteAsksThenClosesAfterThePacket();
 };
+
+namespace {
+
+// Runs `step` on the window's event loop from inside a transfer: each time the loop runs, with
+// the transfer's progress dialog (or nothing while it is not up).
+class DuringTransfer : public QObject {
+public:
+    DuringTransfer(MainWindow& window, std::function<void(int, ProgressDialog*)> step)
+        : m_window(window), m_step(std::move(step)) {
+        m_timer.setInterval(0);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* dialog = m_window.findChild<ProgressDialog*>();
+            m_step(++runs, dialog && dialog->isVisible() ? dialog : nullptr);
+        });
+        m_timer.start();
+    }
+    int runs = 0;
+
+private:
+    MainWindow& m_window;
+    std::function<void(int, ProgressDialog*)> m_step;
+    QTimer m_timer;
+};
+
+void editIdleSpeed(SimWindow& w) {
+    w.window->tabs()->setCurrentIndex(MainWindow::kFirstSettingsTab);
+    QLineEdit* idle = w.textBox(197);
+    idle->setFocus();
+    idle->setText(QStringLiteral("900"));
+    QTest::keyClick(idle, Qt::Key_Return);
+}
+
+}  // namespace
 
 // Read All brings the unit's layout to the tabs and the menus; the version menu takes it away.
 void TransferWindowTest::readAllAndTheVersionMenuReconfigureTheWindow() {
@@ -87,8 +124,8 @@ void TransferWindowTest::refusedMapBlocksGoOutCellByCell() {
     for (const Bytes& r : w.sim.ecu().requests())
         cellPackets += r[0] == 0x85 && r.size() == 4;
     QCOMPARE(cellPackets, 2);
-    // Update leaves its button enabled.
-    QVERIFY(!w.session.dirty.any() && w.window->updateButton()->isEnabled());
+    // With nothing left to send, Update is off.
+    QVERIFY(!w.session.dirty.any() && !w.window->updateButton()->isEnabled());
     const PacketImage edited = w.session.image;
     w.readAll();
     QCOMPARE(w.session.image, edited);
@@ -98,6 +135,75 @@ void TransferWindowTest::refusedMapBlocksGoOutCellByCell() {
             changedBytes +=
                 before[static_cast<std::uint8_t>(b)][i] != edited[static_cast<std::uint8_t>(b)][i];
     QCOMPARE(changedBytes, 3);  // two cells and the low byte of the idle speed
+}
+
+// Write All shows its progress dialog for the whole transfer, the window's event loop runs between
+// packets, and Cancel stops it before the next packet: what was not sent stays marked, and
+// Update, which would send it, is on.
+void TransferWindowTest::aWriteShowsProgressRepaintsAndStopsOnCancel() {
+    SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    editIdleSpeed(w);
+    int shownAt = 0;
+    QString status;
+    DuringTransfer during(*w.window, [&](int run, ProgressDialog* dialog) {
+        if (!dialog || shownAt) return;
+        shownAt = run;
+        status = dialog->status();
+        QVERIFY(!w.window->updateButton()->isEnabled());  // no other input while it runs
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel")),
+                          Qt::LeftButton);
+    });
+    w.sim.ecu().clearRequestLog();
+    QTest::mouseClick(w.button("cmdWriteAll"), Qt::LeftButton);
+    QVERIFY(shownAt > 0);
+    QCOMPARE(status, QStringLiteral("Writing all data"));
+    QVERIFY(!w.window->findChild<ProgressDialog*>()->isVisible());
+    QCOMPARE(w.prompts.texts().size(), std::size_t{1});
+    QVERIFY2(w.prompts.texts()[0].starts_with("Stopped: 1 of "), w.prompts.texts()[0].c_str());
+    QCOMPARE(w.sim.ecu().blocks()[0x86], w.session.image[0x86]);  // the packet that was in flight
+    QVERIFY(w.session.dirty.isSet(0x8B));
+    QVERIFY(w.window->updateButton()->isEnabled());
+    QVERIFY(w.button("cmdWriteAll")->isEnabled());
+}
+
+// The close box during a write asks; No lets the write finish and the window stay, Yes stops
+// the write after the packet in flight, keeps the tune the unit then holds in the history and
+// closes the window.
+void TransferWindowTest::closingDuringAWriteAsksThenClosesAfterThePacket() {
+    for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        SimWindow w(SimUnitKind::Det1_501);
+        const std::string historyFolder = w.session.filesFolder + "/History";
+        w.window->useTuneHistory(historyFolder);
+        w.readAll();
+        editIdleSpeed(w);
+        w.prompts.clear();
+        w.prompts.answerNext(answer);
+        bool closedAtOnce = true;
+        DuringTransfer during(*w.window, [&](int run, ProgressDialog* dialog) {
+            if (!dialog || run != 3) return;
+            closedAtOnce = w.window->close();
+        });
+        QTest::mouseClick(w.button("cmdWriteAll"), Qt::LeftButton);
+        QVERIFY(!closedAtOnce);
+        QVERIFY(!w.prompts.texts().empty());
+        QVERIFY(w.prompts.texts()[0].starts_with("A write to the unit is in progress. Stop it"));
+        QCoreApplication::processEvents();
+        const HistoryIndex history = TuneHistory(historyFolder, w.files).load();
+        QVERIFY(!history.snapshots.empty());
+        if (answer == MessageAnswer::No) {
+            QCOMPARE(w.prompts.texts().size(), std::size_t{1});
+            QVERIFY(w.window->isVisible());
+            QVERIFY(!w.session.dirty.any());
+            QCOMPARE(history.snapshots.back().action, std::string("Write All"));
+            continue;
+        }
+        QVERIFY(!w.window->isVisible());
+        QCOMPARE(w.prompts.texts().size(), std::size_t{2});
+        QVERIFY(w.prompts.texts()[1].starts_with("Stopped: "));
+        QCOMPARE(history.snapshots.back().action, std::string("Write All (stopped)"));
+        QVERIFY(w.session.dirty.isSet(0x8B));
+    }
 }
 
 int runTransferWindowTests(int argc, char** argv) {

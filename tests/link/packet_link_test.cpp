@@ -183,8 +183,13 @@ TEST_F(PacketLinkTest, PortErrorEndsTheTransactionAtOnce) {
     port.setBroken(true);
     EXPECT_FALSE(link.TransactPacket(request, false));
     EXPECT_EQ(prompts.messages().size(), 1u);
-    link.SendPacket({0xF3});  // ignored silently
+    // A send and a flush on a broken port say nothing and do not wait.
+    const auto before = clock.tickMs();
+    link.SendPacket({0xF3});
     link.ComFlush();
+    EXPECT_EQ(prompts.messages().size(), 1u);
+    EXPECT_EQ(clock.tickMs(), before);
+    EXPECT_EQ(link.counters().portErrors, 2u);
 }
 
 TEST_F(PacketLinkTest, ReadPacketDataTakesOnlyTheExpectedLength) {
@@ -277,6 +282,59 @@ TEST_F(LateReplyTest, AFlushNeverCutsALateReplyInTwo) {
     EXPECT_EQ(port.writes().size(), 4u);
     EXPECT_EQ(link.counters().refusals, 0u);
     EXPECT_EQ(link.counters().noiseBytes, 0u);
+}
+
+// A unit that answers later than the first allowance refuses a block write: its refusal of the
+// first send ends the write, and its refusal of the resend comes while the next request waits.
+// That one names no command, but the unit answers in turn: it is the write's, not the next one's.
+TEST_F(LateReplyTest, ALateRefusalOfAResendIsNotTheNextRequestsAnswer) {
+    for (const int delayMs : {105, 120, 150})
+        for (const std::uint8_t refusal : {kRefusalFF, kRefusalR}) {
+            SCOPED_TRACE(std::to_string(delayMs) + " ms, refusal " + std::to_string(refusal));
+            ScriptedSerialPort slow{clock};
+            PacketLink slowLink{slow, clock, prompts};
+            slow.replyNext(Bytes{refusal}, delayMs);
+            slow.replyNext(Bytes{refusal}, delayMs);
+            Bytes write{0x86, 1, 2, 3};
+            EXPECT_FALSE(slowLink.TransactPacket(write, false));
+            EXPECT_EQ(slow.writes().size(), 2u);
+
+            const Bytes cellAck = frameReply(0x20, {});
+            slow.replyNext(cellAck, delayMs);
+            slow.replyNext(cellAck, delayMs);
+            Bytes cell{0x20, 0x05, 0x41};
+            ASSERT_TRUE(slowLink.TransactPacket(cell, false));
+            EXPECT_EQ(cell, cellAck);
+            EXPECT_EQ(slowLink.counters().refusals, 1u);
+            EXPECT_EQ(slowLink.counters().lateReplies, 1u);
+
+            // A refusal of its own is still one.
+            slow.replyNext(Bytes{refusal}, 5);
+            Bytes another{0x87, 4, 5};
+            EXPECT_FALSE(slowLink.TransactPacket(another, false));
+            EXPECT_EQ(slowLink.counters().refusals, 2u);
+        }
+}
+
+// A late packet trickling in is let finish for at most one whole packet's time at the line's
+// rate and a pause; then the next send goes out, and its allowance counts from there.
+TEST_F(LateReplyTest, AFlushWaitsForATricklingLatePacketNoLongerThanOnePacket) {
+    port.silentNext();
+    port.replyNext(frameReply(0x8B, {7}));
+    Bytes block{0x8B};
+    ASSERT_TRUE(link.TransactPacket(block, false));
+    Bytes claims{0x8B, 0xFF};  // the start of a 256-byte packet, then a byte every 15 ms
+    for (int i = 0; i < 10; ++i) {
+        port.deliverAt(clock.tickMs() + 1 + 15.0 * i, claims);
+        claims = {0x00};
+    }
+    clock.advanceMs(2);
+    const double flushFrom = clock.tickMs();
+    port.replyNext(version, 5);  // behind the trickle
+    Bytes request{0xF5};
+    ASSERT_TRUE(link.TransactPacket(request, false));
+    EXPECT_EQ(request, version);
+    EXPECT_LE(writeMs(2) - flushFrom, kLongestFlushMs + 1);
 }
 
 // A refusal is one byte with nothing close behind it, even while a reply to block 0x52 ("R") may

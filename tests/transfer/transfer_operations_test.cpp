@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -185,18 +186,60 @@ TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
     }
 }
 
-TEST_F(TransferTest, CancelledUpdateKeepsWhatDidNotGoOut) {
+// Cancel takes effect before the next packet: what went out is named, what did not stays marked
+// (the refused block's cells one by one, the block of the settings untouched).
+TEST_F(TransferTest, UpdateStoppedBetweenPacketsKeepsWhatDidNotGoOut) {
     sim->ecu().refuseWrites(0x86);
     changeInjCells(30);
     touch(0x8B, 0);
     prompts->cancelAfterProgressSteps(5);
     EXPECT_FALSE(ops->cmdUpdate_Click());
-    EXPECT_EQ(requestsTo(0x85).size(), 5u);
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 25);
+    EXPECT_TRUE(ops->stopped());
+    EXPECT_EQ(requestsTo(0x85).size(), 4u);
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 26);
     EXPECT_TRUE(session->dirty.isSet(0x86));
-    EXPECT_TRUE(session->dirty.isSet(0x8B));  // Update ended before the other blocks
+    EXPECT_TRUE(session->dirty.isSet(0x8B));
+    EXPECT_TRUE(requestsTo(0x8B).empty());
+    EXPECT_EQ(prompts->texts(),
+              Texts{"Stopped: 0 of 5 blocks written; not written, kept marked for Update: 86 (Inj "
+                    "Map columns 1-5) in part, 87 (Inj Map columns 6-10), 88 (Inj Map columns "
+                    "11-15), 89 (Inj Map columns 16-20) and 8B (Settings 1 > Rev / Idle)."});
     EXPECT_FALSE(prompts->progressVisible());
     EXPECT_FALSE(session->PortBusy);
+    EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
+}
+
+// A stop asked for from outside (a signal, the window closing) ends Write All between two blocks;
+// the unit's image is then the one written where it went, and read from the unit where not.
+TEST_F(TransferTest, WriteAllStoppedFromOutsideLeavesTheUnitKnown) {
+    const PacketImage before = session->image;
+    touch(0x8A, 1);
+    touch(0x93, 2);
+    std::atomic<bool> stop = false;
+    ops->stopWhen(stop);
+    int packets = 0;
+    ops->onProgress = [&](std::size_t, std::size_t) {
+        if (++packets == 9) stop = true;  // the two maps and 8A
+    };
+    EXPECT_FALSE(ops->cmdWriteAll_Click());
+    EXPECT_TRUE(ops->stopped());
+    EXPECT_EQ(unit()[0x8A], session->image[0x8A]);
+    EXPECT_TRUE(requestsTo(0x93).empty());
+    EXPECT_FALSE(session->dirty.isSet(0x8A));
+    EXPECT_TRUE(session->dirty.isSet(0x8B));
+    EXPECT_TRUE(session->dirty.isSet(0x93));
+    ASSERT_EQ(prompts->texts().size(), 1u);
+    EXPECT_TRUE(prompts->texts()[0].starts_with(
+        "Stopped: 9 of " + std::to_string(8 + session->layout.writeAllList.size()) +
+        " blocks written; not written, kept marked for Update: 8B (Settings 1 > Rev / Idle), "))
+        << prompts->texts()[0];
+    EXPECT_EQ(readBacks(), std::vector<std::uint8_t>{});  // nothing read back after a stop
+
+    const auto held = ops->unitImageAfterStop();
+    ASSERT_TRUE(held);
+    EXPECT_EQ((*held)[0x8A], session->image[0x8A]);
+    EXPECT_EQ((*held)[0x93], before[0x93]);
+    EXPECT_NE(session->image[0x93], before[0x93]);  // the edit stays in the window
 }
 
 // Write All stops at the first refused block and says what went out and what did not. What it
@@ -217,7 +260,7 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
         EXPECT_EQ(session->dirty.isSet(b.command), reached) << hexText(b.command);
     }
     EXPECT_EQ(prompts->texts(),
-              (Texts{kInterfaceNotResponding, "Write All Error 8F",
+              (Texts{"The unit refused block 8F (Settings 2 > Water Temp Correction).",
                      "Write All did not finish.\r\nSent: " + sent +
                          ".\r\nNot sent, kept marked as changed for Update: " + notSent + "."}));
     EXPECT_EQ(unit()[0x8B], session->image[0x8B]);
@@ -238,27 +281,27 @@ TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
     EXPECT_FALSE(session->dirty.any());
 }
 
-// A map that Write All wrote only in part (cancelled in its cell pass), and the one it never
+// A map that Write All wrote only in part (stopped in its cell pass), and the one it never
 // reached, are finished by Update: every cell the unit did not get is marked, changed by the
 // user or not.
 TEST_F(TransferTest, WriteAllStoppedInAMapLeavesTheMapsForUpdate) {
     sim->ecu().refuseWrites(0x86);
-    prompts->cancelAfterProgressSteps(1);
+    prompts->cancelAfterProgressSteps(2);
     EXPECT_FALSE(ops->cmdWriteAll_Click());
     EXPECT_FALSE(prompts->progressVisible());
     EXPECT_TRUE(session->dirty.isSet(0x86));
-    ASSERT_EQ(prompts->texts().size(), 2u);
-    EXPECT_EQ(prompts->texts()[0], "Error Writing Map");
-    EXPECT_TRUE(prompts->texts()[1].starts_with(
-        "Write All did not finish.\r\nSent: nothing.\r\nNot sent, kept marked as changed for "
-        "Update: Inj Map (in part), Ign Map, 8A, 8B"));
-    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 1);
+    ASSERT_EQ(prompts->texts().size(), 1u);
+    EXPECT_TRUE(prompts->texts()[0].starts_with(
+        "Stopped: 0 of 42 blocks written; not written, kept marked for Update: 86 (Inj Map "
+        "columns 1-5) in part, 87 (Inj Map columns 6-10) in part, "))
+        << prompts->texts()[0];
+    EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 20);
     EXPECT_EQ(session->maps.changedCellCount(kIgnMap), 400);
 
     sim->ecu().clearRequestLog();
     prompts->cancelAfterProgressSteps(-1);
     EXPECT_TRUE(ops->cmdUpdate_Click());
-    EXPECT_EQ(requestsTo(0x85).size(), 399u);  // the Inj Map's missing cells, one by one
+    EXPECT_EQ(requestsTo(0x85).size(), 380u);  // the Inj Map's missing cells, one by one
     EXPECT_EQ(requestsTo(0x80).size(), 0u);    // the Ign Map went out in blocks
     expectMapInStep(kInjMap);
     expectMapInStep(kIgnMap);
@@ -287,7 +330,7 @@ TEST_F(TransferTest, FramePopupReadsBothBlocksButWritesOnlyTheFirst) {
     sim->ecu().refuseWrites(0xAB);
     touch(0xAB, 1);
     EXPECT_FALSE(ops->mnuWrite_Click(26));
-    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Write failed."}));
+    EXPECT_EQ(prompts->texts(), Texts{"The unit refused block AB (Settings 1 > Boost Control)."});
     EXPECT_TRUE(session->dirty.isSet(0xAB));
 }
 
@@ -394,7 +437,7 @@ TEST_F(TransferTest, OlderUnitTakingOnlyTheLegacyCommandStillGetsTheBlock) {
     touch(0x5E, 3);
     EXPECT_FALSE(ops->cmdUpdate_Click());
     EXPECT_EQ(unit()[0x5E], session->image[0x5E]);
-    EXPECT_EQ(prompts->texts(), (Texts{kInterfaceNotResponding, "Update error"}));
+    EXPECT_EQ(prompts->texts(), Texts{"The unit refused block 5E (Settings 2 > Cranking (mS))."});
     EXPECT_TRUE(session->dirty.isSet(0x5E));  // its own write was refused
 }
 
@@ -488,10 +531,11 @@ TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsNamedAndLeftForUpdate) {
     const int cell = session->image[0x86][4], rev = session->image[0x8B][2];
     EXPECT_FALSE(ops->cmdWriteAll_Click());
     EXPECT_EQ(prompts->texts(),
-              Texts{"The Power-FC did not keep what was written to blocks 86 (byte 5: sent " +
+              Texts{"The Power-FC did not keep what was written to blocks 86 (Inj Map columns "
+                    "1-5; byte 5: sent " +
                     std::to_string(cell) + ", read back " + std::to_string(cell + 1) +
-                    ") and 8B (byte 3: sent " + std::to_string(rev) + ", read back " +
-                    std::to_string(rev + 1) + "); they stay marked for Update."});
+                    ") and 8B (Settings 1 > Rev / Idle; byte 3: sent " + std::to_string(rev) +
+                    ", read back " + std::to_string(rev + 1) + "); they stay marked for Update."});
     EXPECT_TRUE(session->dirty.isSet(0x86) && session->dirty.isSet(0x8B));
     EXPECT_EQ(session->maps.changedCellCount(kInjMap), 1);
     EXPECT_TRUE(session->maps.CellChanged(kInjMap, 5, 1));
@@ -520,7 +564,8 @@ TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsNamedAndLeftForUpdate) {
     EXPECT_FALSE(ops->mnuWrite_Click(26));
     ASSERT_EQ(prompts->texts().size(), 1u);
     EXPECT_TRUE(prompts->texts()[0].starts_with(
-        "The Power-FC did not keep what was written to block AB (byte 2: "));
+        "The Power-FC did not keep what was written to block AB (Settings 1 > Boost Control; "
+        "byte 2: "));
     EXPECT_TRUE(session->dirty.isSet(0xAB));
 }
 
@@ -540,6 +585,22 @@ TEST_F(TransferTest, AnUnansweredReadBackLeavesTheWritesUnverified) {
               Texts{"The Power-FC did not answer when block 8B was read back: the writes of "
                     "blocks 8B and 8C are not verified and stay marked for Update."});
     EXPECT_TRUE(session->dirty.isSet(0x8B) && session->dirty.isSet(0x8C));
+}
+
+// A block read back a byte short is not verified, even where the write left its end alone (the
+// names the unit keeps to itself).
+TEST(WrittenBytesTest, AReadBackShortOfTheBlockIsNotVerified) {
+    WrittenBytes written;
+    const Bytes block(85, 0x11);
+    written.noteBlock(0xD6, block, {0, 1, 2, 3, 4});
+    EXPECT_FALSE(written.compare(0xD6, block));
+    const auto problem = written.compare(0xD6, Bytes(84, 0x11));
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->kind, ReadBackProblem::Kind::Short);
+    EXPECT_EQ(problem->positions, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(readBackMessage({*problem}),
+              "The Power-FC did not keep what was written to block D6 (84 of its 85 bytes read "
+              "back); it stays marked for Update.");
 }
 
 TEST(ReadBackMessage, NamesEachBlockOnce) {
