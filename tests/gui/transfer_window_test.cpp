@@ -179,6 +179,12 @@ void TransferWindowTest::closingDuringAWriteAsksThenClosesAfterThePacket() {
         editIdleSpeed(w);
         w.prompts.clear();
         w.prompts.answerNext(answer);
+        // What the stopped write did not send is asked about before the window goes.
+        std::vector<std::string> waitingAsked;
+        w.window->askWaitingChanges = [&](const std::string& text) {
+            waitingAsked.push_back(text);
+            return MainWindow::WaitingAnswer::Discard;
+        };
         bool closedAtOnce = true;
         DuringTransfer during(*w.window, [&](int run, ProgressDialog* dialog) {
             if (!dialog || run != 3) return;
@@ -199,6 +205,7 @@ void TransferWindowTest::closingDuringAWriteAsksThenClosesAfterThePacket() {
             continue;
         }
         QVERIFY(!w.window->isVisible());
+        QCOMPARE(waitingAsked.size(), std::size_t{1});
         QCOMPARE(w.prompts.texts().size(), std::size_t{2});
         QVERIFY(w.prompts.texts()[1].starts_with("Stopped: "));
         QCOMPARE(history.snapshots.back().action, std::string("Write All (stopped)"));
