@@ -92,6 +92,23 @@ extern "C" void onStopSignal(int) {
     g_stop.store(true);
 }
 
+StopSignals::StopSignals() {
+    g_stop.store(false);
+    for (std::size_t i = 0; i < kSignals.size(); ++i)
+        m_previous[i] = std::signal(kSignals[i], onStopSignal);
+#ifdef SIGPIPE
+    m_previousPipe = std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+StopSignals::~StopSignals() {
+    for (std::size_t i = 0; i < kSignals.size(); ++i)
+        std::signal(kSignals[i], m_previous[i]);
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, m_previousPipe);
+#endif
+}
+
 std::string engineOptionsFrom(const CliArgs& args, EngineOptions& engine) {
     if (const auto drive = args.option("--drive"))
         if (auto problem = setDriveOption(*drive, engine); !problem.empty()) return problem;

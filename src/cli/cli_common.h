@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <csignal>
 #include <optional>
 #include <string>
 
@@ -61,6 +63,30 @@ int save(const Session& session, const std::string& path);
 // Set by onStopSignal: a log run or the simulated unit ends at the next chance and still saves.
 extern std::atomic<bool> g_stop;
 extern "C" void onStopSignal(int);
+
+// While a log runs or a write goes out, what would end the program sets g_stop instead: Ctrl+C,
+// SIGTERM, and a terminal closed or a connection dropped (SIGHUP). The run ends and saves, the
+// write stops after the packet in flight. A reader of stderr that has gone away must not end the
+// program either (SIGPIPE) before the log or the history is written.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    using Handler = void (*)(int);
+#ifdef SIGHUP
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+#else
+    static constexpr std::array<int, 2> kSignals = {SIGINT, SIGTERM};
+#endif
+    std::array<Handler, kSignals.size()> m_previous{};
+#ifdef SIGPIPE
+    Handler m_previousPipe = SIG_DFL;
+#endif
+};
 
 // --drive, --seed and --requirement: what is wrong with them, empty when they are all taken.
 std::string engineOptionsFrom(const CliArgs& args, EngineOptions& engine);

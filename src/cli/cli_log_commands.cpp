@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -39,42 +38,6 @@ const CommandShape kRecoverShape{.optional = {"--out"}};
 const CommandShape kDriveShape{.required = {"--tune"},
                                .optional = {"--drive", "--seconds", "--out", "--groups", "--seed",
                                             "--requirement", "--dump-requirement"}};
-
-// While a log runs, what would end the program ends the run instead, and the log is saved:
-// Ctrl+C, SIGTERM, and a terminal closed or a connection dropped (SIGHUP). A reader of stderr
-// that has gone away must not end it either (SIGPIPE) before the file is written.
-class StopSignals {
-public:
-    StopSignals() {
-        g_stop.store(false);
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            m_previous[i] = std::signal(kSignals[i], onStopSignal);
-#ifdef SIGPIPE
-        m_previousPipe = std::signal(SIGPIPE, SIG_IGN);
-#endif
-    }
-    ~StopSignals() {
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            std::signal(kSignals[i], m_previous[i]);
-#ifdef SIGPIPE
-        std::signal(SIGPIPE, m_previousPipe);
-#endif
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-private:
-    using Handler = void (*)(int);
-#ifdef SIGHUP
-    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
-#else
-    static constexpr std::array<int, 2> kSignals = {SIGINT, SIGTERM};
-#endif
-    std::array<Handler, kSignals.size()> m_previous{};
-#ifdef SIGPIPE
-    Handler m_previousPipe = SIG_DFL;
-#endif
-};
 
 const std::string kSamplesRange =
     "--samples takes a whole number from 1 to " + std::to_string(kMostRunSamples);

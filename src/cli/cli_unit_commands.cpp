@@ -1,6 +1,4 @@
 #include <algorithm>
-#include <array>
-#include <csignal>
 #include <iostream>
 
 #include "cli/cli_common.h"
@@ -24,42 +22,6 @@ const CommandShape kUpdateShape{.required = {"--port", "--base"},
                                 .flags = {"--no-verify"},
                                 .positionals = 1,
                                 .positionalNames = "FILE.dat"};
-
-// While a write runs, Ctrl+C, SIGTERM and a closed terminal (SIGHUP) stop it after the packet in
-// flight instead of ending the program with the unit holding part of each tune; a reader of
-// stderr that has gone away must not end it either (SIGPIPE) before the history is kept.
-class WriteStopSignals {
-public:
-    WriteStopSignals() {
-        g_stop.store(false);
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            m_previous[i] = std::signal(kSignals[i], onStopSignal);
-#ifdef SIGPIPE
-        m_previousPipe = std::signal(SIGPIPE, SIG_IGN);
-#endif
-    }
-    ~WriteStopSignals() {
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            std::signal(kSignals[i], m_previous[i]);
-#ifdef SIGPIPE
-        std::signal(SIGPIPE, m_previousPipe);
-#endif
-    }
-    WriteStopSignals(const WriteStopSignals&) = delete;
-    WriteStopSignals& operator=(const WriteStopSignals&) = delete;
-
-private:
-    using Handler = void (*)(int);
-#ifdef SIGHUP
-    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
-#else
-    static constexpr std::array<int, 2> kSignals = {SIGINT, SIGTERM};
-#endif
-    std::array<Handler, kSignals.size()> m_previous{};
-#ifdef SIGPIPE
-    Handler m_previousPipe = SIG_DFL;
-#endif
-};
 
 // After write-all and update. A write that was stopped leaves the unit holding what it wrote and,
 // where it did not get to, what the unit held before: that tune is kept in the history, so the
@@ -129,7 +91,7 @@ int runWriteAll(const CliArgs& args, CliContext& ctx) {
     TransferOperations ops(unit.session());
     ops.setVerifyWrites(!args.flag("--no-verify"));
     ops.stopWhen(g_stop);
-    const WriteStopSignals stopSignals;
+    const StopSignals stopSignals;
     const bool written = ops.cmdWriteAll_Click();
     return afterWrite(ctx, ops, unit.session(), "Write All", args.positionals[0], written);
 }
@@ -154,7 +116,7 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
     TransferOperations ops(s);
     ops.setVerifyWrites(!args.flag("--no-verify"));
     ops.stopWhen(g_stop);
-    const WriteStopSignals stopSignals;
+    const StopSignals stopSignals;
     const bool written = ops.cmdUpdate_Click();
     return afterWrite(ctx, ops, s, "Update", editedPath, written);
 }
