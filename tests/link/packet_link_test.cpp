@@ -261,7 +261,7 @@ TEST_F(LateReplyTest, LateReplyOfTheSameCommandButAnotherSizeIsNotTheBlockRead) 
     EXPECT_EQ(link.counters().lateReplies, 1u);
 }
 
-// The issue seen on a slow unit: the second acknowledgement of a write answered late ("AB 02 52")
+// What a slow unit did: the second acknowledgement of a write answered late ("AB 02 52")
 // arrives just as the next request's first attempt gives up. A flush between its first byte and
 // the rest would leave "02 52", whose "R" would end the retry as a refusal.
 TEST_F(LateReplyTest, AFlushNeverCutsALateReplyInTwo) {
