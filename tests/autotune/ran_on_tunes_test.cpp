@@ -29,7 +29,11 @@ protected:
     }
     ~RanOnTunesTest() override { fs::remove_all(folder); }
 
-    const fs::path folder = fs::temp_directory_path() / "tunalyx-ran-on-tunes";
+    // A folder of each test's own: ctest runs them side by side.
+    const fs::path folder =
+        fs::temp_directory_path() /
+        ("tunalyx-ran-on-" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     test::PlainFileWriter writer;
     TuneHistory history{folder.string(), writer};
     test::RecordingPrompts prompts;
