@@ -54,11 +54,7 @@ RanOnTunes::Resolved RanOnTunes::resolve(const LogTunes& tunes) {
 }
 
 LogTunes RanOnTunes::tunesOfLog(std::string_view logHash) const {
-    const LogLink* link = m_index.logWithHash(logHash);
-    if (!link) return {};
-    if (!link->tunes.empty()) return link->tunes;
-    const TuneSnapshot* tune = m_index.find(link->tune);
-    return tune ? LogTunes{{0, tune->hash}} : LogTunes{};
+    return logTunesOfHash(m_index, logHash);
 }
 
 std::string RanOnTunes::nameOf(const std::string& hash, const std::string& hostName) const {

@@ -264,7 +264,12 @@ std::string logTuneText(const HistoryIndex& index, std::string_view logContents)
 }
 
 LogTunes logTunesOf(const HistoryIndex& index, std::string_view logContents) {
-    const LogLink* link = index.logWithHash(contentHash(logContents));
+    return logTunesOfHash(index, contentHash(logContents));
+}
+
+LogTunes logTunesOfHash(const HistoryIndex& index, std::string_view logHash) {
+    // A log line of an older index, without tunes, reads as its one tune (see nameTunes).
+    const LogLink* link = index.logWithHash(logHash);
     return link ? link->tunes : LogTunes{};
 }
 

@@ -87,6 +87,8 @@ struct HistoryEntry {
 
 // The tunes the history knows a log with these contents ran on; empty when never saved here.
 [[nodiscard]] LogTunes logTunesOf(const HistoryIndex& index, std::string_view logContents);
+// The same, by the content hash of the log.
+[[nodiscard]] LogTunes logTunesOfHash(const HistoryIndex& index, std::string_view logHash);
 
 // Reads index text; a damaged line is skipped and told in `problems`, naming `indexName`.
 [[nodiscard]] HistoryIndex parseHistoryIndex(std::string_view text, const std::string& indexName);

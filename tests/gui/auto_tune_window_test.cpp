@@ -82,6 +82,12 @@ struct Tuning {
     std::int32_t raw(int row, int col) const {
         return w.session.maps.GridData(kInjMap, row + 1, col + 1);
     }
+    // Cell A read 6 % lean for 60 s, then cell B 5 % rich for 30 s.
+    void holdBoth() const {
+        LogStore& log = w.window->log();
+        hold(log, w.session, hold(log, w.session, 0, kRowA, kColA, 60, 1.06), kRowB, kColB, 30,
+             0.95);
+    }
 };
 
 }  // namespace
@@ -144,8 +150,7 @@ void AutoTuneWindowTest::aLeanCellIsProposedAppliedAsOneStepAndTakenBack() {
 void AutoTuneWindowTest::lockedCellsStayAndASelectionLimitsWhatIsApplied() {
     Tuning t;
     Session& s = t.w.session;
-    LogStore& log = t.w.window->log();
-    hold(log, s, hold(log, s, 0, kRowA, kColA, 60, 1.06), kRowB, kColB, 30, 0.95);
+    t.holdBoth();
     const std::int32_t a = t.raw(kRowA, kColA);
     const std::int32_t b = t.raw(kRowB, kColB);
     t.click("cmdAnalyse");
@@ -211,7 +216,7 @@ void AutoTuneWindowTest::analysedAgainAfterApplyEachLogIsTakenAgainstTheTuneItRa
     Tuning t;
     Session& s = t.w.session;
     LogStore& log = t.w.window->log();
-    hold(log, s, hold(log, s, 0, kRowA, kColA, 60, 1.06), kRowB, kColB, 30, 0.95);
+    t.holdBoth();
     const QLabel* tunes = t.window->findChild<QLabel*>(QStringLiteral("lblTunes"));
 
     // The same run saved, and linked by the history to the tune in the window: T0.
@@ -253,8 +258,7 @@ void AutoTuneWindowTest::analysedAgainAfterApplyEachLogIsTakenAgainstTheTuneItRa
 void AutoTuneWindowTest::applyTakesTheSelectionEvenOneCellAndItsRightMostColumn() {
     Tuning t;
     Session& s = t.w.session;
-    LogStore& log = t.w.window->log();
-    hold(log, s, hold(log, s, 0, kRowA, kColA, 60, 1.06), kRowB, kColB, 30, 0.95);
+    t.holdBoth();
     const std::int32_t a = t.raw(kRowA, kColA);
     const std::int32_t b = t.raw(kRowB, kColB);
     t.click("cmdAnalyse");
