@@ -251,7 +251,7 @@ TEST_F(CliPtyTest, ReadAllShowAndWriteAllOfAFamily5Unit) {
 TEST_F(CliPtyTest, WritesTheUnitDidNotKeepFailUnlessNotVerified) {
     Sim sim({"simulate", "--family", "5", "--fault", "misstore=0x8B:3"});
     ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("kept.dat")}).exitCode, 0);
-    const Bytes idle = imageOf(at("kept.dat"))[0x8B];  // a word at bytes 3 and 4
+    const tunalyx::Bytes idle = imageOf(at("kept.dat"))[0x8B];  // a word at bytes 3 and 4
     const int sent = idle[2] + 256 * idle[3];
     const std::string named =
         "The Power-FC did not keep what was written to Settings 1 > Rev / Idle > Idle: sent " +
