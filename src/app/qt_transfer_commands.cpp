@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "app/settings_page_widget.h"
+#include "maps/map_grid_widget.h"
 #include "ui/progress_dialog.h"
 #include "versions/version_identification.h"
 
@@ -20,6 +22,7 @@ QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const 
       m_buttons(buttons),
       m_commitEdit(std::move(commitEdit)),
       m_popupFrame(std::move(popupFrame)),
+      m_mapRefLabels(menus.mnuMapRefLabels),
       m_operations(session),
       m_progress(new ProgressDialog(&window)) {
     m_clock.start();
@@ -110,8 +113,11 @@ void QtTransferCommands::run(const std::function<bool()>& operation, UnitCommand
             m_progress->repaint();
         }
     };
+    // A cell the unit did not keep is named by the headings its grid shows.
+    m_operations.setMapReferenceHeadings(m_mapRefLabels && m_mapRefLabels->isChecked());
     const bool succeeded = operation();
     m_operations.onProgress = nullptr;
+    showNotKept();
     m_progress->hide();
     for (const QPointer<QWidget>& child : disabled)
         if (child) child->setEnabled(true);
@@ -150,6 +156,14 @@ bool QtTransferCommands::mayCloseWindow() {
     m_closeWhenDone = true;
     m_operations.requestStop();
     return false;
+}
+
+void QtTransferCommands::showNotKept() {
+    const std::vector<UnkeptValue>& values = m_operations.unkeptValues();
+    for (auto* page : m_window.findChildren<SettingsPageWidget*>())
+        page->showNotKept(values);
+    for (auto* grid : m_window.findChildren<MapGridWidget*>())
+        grid->cells().setNotKept(values);
 }
 
 void QtTransferCommands::showUpdateState() {

@@ -75,12 +75,15 @@ private:
     void optAutoUpdate_Click();
     void TimerUpdate_Timer();
     void showUpdateState();
+    // The pages and grids mark what the last command's read-back found not kept.
+    void showNotKept();
 
     QWidget& m_window;
     Session& m_session;
     TransferButtons m_buttons;
     std::function<void()> m_commitEdit;
     std::function<int()> m_popupFrame;
+    QAction* m_mapRefLabels;  // whether the grids head their cells by the map reference
     TransferOperations m_operations;
     AutoUpdate m_autoUpdate;
     QTimer m_timerUpdate;

@@ -523,6 +523,27 @@ void SettingsPageWidget::clearDifferences() {
     m_marked.clear();
 }
 
+void SettingsPageWidget::showNotKept(const std::vector<UnkeptValue>& values) {
+    for (const Marked& m : m_notKept) {
+        m.widget->setPalette(m.palette);
+        m.widget->setAutoFillBackground(false);
+        m.widget->setToolTip(m.toolTip);
+    }
+    m_notKept.clear();
+    for (const UnkeptValue& v : values) {
+        QWidget* w = v.grid < 0 ? widgetFor(v.kind, v.index) : nullptr;
+        if (!w) continue;
+        m_notKept.push_back({w, w->toolTip(), w->palette()});
+        QPalette palette = w->palette();
+        palette.setColor(v.kind == ControlKind::Text ? QPalette::Base : w->backgroundRole(),
+                         QColor(255, 160, 160));
+        w->setPalette(palette);
+        if (v.kind != ControlKind::Text) w->setAutoFillBackground(true);
+        w->setToolTip(
+            tr("Not kept by the unit: sent %1, read back %2").arg(latin1(v.sent), latin1(v.kept)));
+    }
+}
+
 void SettingsPageWidget::refreshFrameVisibility() {
     const SettingsTable& table = m_session.settings;
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {

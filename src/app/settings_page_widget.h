@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "session/session.h"
+#include "transfer/block_names.h"
 
 class QButtonGroup;
 class QColor;
@@ -42,6 +43,9 @@ public:
     void markDifference(ControlKind kind, int index, const QColor& colour, const QString& toolTip);
     // Every mark of compare mode gone: the page's own colours and tool tips again.
     void clearDifferences();
+    // The settings of this page the unit did not keep as written, coloured with a tool tip saying
+    // what was sent and what came back; replaces the last.
+    void showNotKept(const std::vector<UnkeptValue>& values);
 
 signals:
     // A text box took its value over (map axis labels may follow the map reference).
@@ -94,6 +98,7 @@ private:
         QPalette palette;
     };
     std::vector<Marked> m_marked;
+    std::vector<Marked> m_notKept;
     QLabel* m_noFrames = nullptr;  // says so when the layout leaves the page without a frame
     std::vector<QGroupBox*> m_frameOrder;
     QHBoxLayout* m_columns = nullptr;

@@ -53,6 +53,11 @@ public:
                            : option.palette.text().color());
         p->drawText(option.rect.adjusted(1, 0, -2, 0), Qt::AlignRight | Qt::AlignVCenter,
                     index.data(Qt::DisplayRole).toString());
+        // A cell the unit did not keep: a frame, so it shows over any background.
+        if (index.data(Qt::ToolTipRole).isValid()) {
+            p->setPen(QPen(Qt::red, 2));
+            p->drawRect(option.rect.adjusted(1, 1, -1, -1));
+        }
     }
 };
 }  // namespace
@@ -85,6 +90,10 @@ QVariant MapGridModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::TextAlignmentRole:
             return int(Qt::AlignRight | Qt::AlignVCenter);
+        case Qt::ToolTipRole:
+            if (notKept(r + 1, c + 1))
+                return m_notKept[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            return {};
         default:
             return {};
     }
@@ -106,6 +115,24 @@ QVariant MapGridModel::headerData(int section, Qt::Orientation orientation, int 
     if (role != Qt::DisplayRole) return {};
     const QStringList& labels = orientation == Qt::Horizontal ? m_columnLabels : m_rowLabels;
     return section >= 0 && section < labels.size() ? labels[section] : QString();
+}
+
+void MapGridModel::setNotKept(const std::vector<UnkeptValue>& values) {
+    for (auto& row : m_notKept)
+        row.fill(QString());
+    for (const UnkeptValue& v : values)
+        if (v.grid == m_grid && v.row >= 1 && v.row <= kMapRows && v.col >= 1 && v.col <= kMapCols)
+            m_notKept[static_cast<std::size_t>(v.row - 1)][static_cast<std::size_t>(v.col - 1)] =
+                tr("Not kept by the unit: sent %1, read back %2")
+                    .arg(latin1(v.sent), latin1(v.kept));
+    emit dataChanged(index(0, 0), index(kMapRows - 1, kMapCols - 1), {Qt::ToolTipRole});
+}
+
+bool MapGridModel::notKept(int row, int col) const {
+    // Once written and kept, or read again, the cell is no longer marked and neither is this.
+    return !m_notKept[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)]
+                .isNull() &&
+           m_session.maps.CellChanged(m_grid, row, col);
 }
 
 void MapGridModel::setHeat(bool on) {

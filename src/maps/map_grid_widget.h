@@ -8,6 +8,7 @@
 #include "maps/heat_colours.h"
 #include "maps/table_tools.h"
 #include "session/session.h"
+#include "transfer/block_names.h"
 
 class QLineEdit;
 class QMenu;
@@ -38,6 +39,10 @@ public:
     [[nodiscard]] QString cellText(int row, int col) const;
     // Heat colours: cells without a colour of their own shaded by their value's place in the map.
     void setHeat(bool on);
+    // The cells of this map the unit did not keep as written: framed, with a tool tip saying what
+    // was sent and what came back, for as long as they stay marked for Update. Replaces the last.
+    void setNotKept(const std::vector<UnkeptValue>& values);
+    [[nodiscard]] bool notKept(int row, int col) const;
 
 private:
     Session& m_session;
@@ -47,7 +52,8 @@ private:
     CellTexts m_override;
     bool m_hasOverride = false;
     bool m_heat = false;
-    RawSpan m_span;  // of the values shown, for the heat colours
+    RawSpan m_span;       // of the values shown, for the heat colours
+    CellTexts m_notKept;  // tool tips of the cells not kept; null elsewhere
 };
 
 // Grid(i): a map as a keyboard-driven editor. Edits go through the session's maps, which mark

@@ -545,6 +545,7 @@ void TransferOperations::beginCommand(std::vector<std::uint8_t> planned) {
     m_stopped = false;
     m_writeUnverified = false;
     m_written.clear();
+    m_unkept.clear();
 }
 
 bool TransferOperations::stopRequested() {
@@ -672,10 +673,31 @@ bool TransferOperations::checkWritten(bool written) {
     for (const ReadBackProblem& p : outcome.problems)
         keepMarked(p.block, p.positions);
     const bool kept = outcome.problems.empty() && outcome.told.empty();
+    // A value a page shows is named as the page shows it; bytes of a block no value holds are
+    // named by the block.
+    const auto values = [&](const ReadBackProblem& p) {
+        const ShownDifferences shown =
+            shownDifferences(s.tune(), s.codec.locale(), m_mapReferenceHeadings, p);
+        std::vector<std::string> texts;
+        for (const UnkeptValue& v : shown.values)
+            texts.push_back(v.text());
+        if (!texts.empty() && !shown.rest.empty()) {
+            ReadBackProblem rest = p;
+            rest.positions = shown.rest;
+            rest.byte = shown.rest.front() + 1;
+            rest.sent = p.sentBlock[shown.rest.front()];
+            rest.readBack = shown.rest.front() < p.kept.size() ? p.kept[shown.rest.front()] : 0;
+            rest.moreBytes = shown.rest.size() - 1;
+            texts.push_back("block " + blockDifference(rest, blockPlace(s.tune(), p.block)));
+        }
+        m_unkept.insert(m_unkept.end(), shown.values.begin(), shown.values.end());
+        return texts;
+    };
     if (!outcome.problems.empty())
-        s.prompts.tell(readBackMessage(outcome.problems,
-                                       [&s](std::uint8_t b) { return blockPlace(s.tune(), b); }),
-                       MessageIcon::Critical);
+        s.prompts.tell(
+            readBackMessage(
+                outcome.problems, [&s](std::uint8_t b) { return blockPlace(s.tune(), b); }, values),
+            MessageIcon::Critical);
     if (!kept) s.view().RefreshUpdateEnabled();
     return written && kept && !m_writeUnverified;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "session/session.h"
+#include "transfer/block_names.h"
 #include "transfer/write_read_back.h"
 
 namespace tunalyx {
@@ -45,6 +46,11 @@ public:
     // and keep marked, with a message, what the unit did not keep. On unless switched off.
     void setVerifyWrites(bool on) { m_verifyWrites = on; }
     [[nodiscard]] bool verifyWrites() const { return m_verifyWrites; }
+    // Whether a map cell the unit did not keep is headed by the map reference's breakpoints, as
+    // the grids show them when asked to; otherwise by N01 / P01. On unless switched off.
+    void setMapReferenceHeadings(bool on) { m_mapReferenceHeadings = on; }
+    // The values the last command's read-back found not kept, for their pages to mark.
+    [[nodiscard]] const std::vector<UnkeptValue>& unkeptValues() const { return m_unkept; }
 
     // A stop asked for while a command runs (the window closed, a signal to the command line, the
     // progress dialog's Cancel) takes effect between whole packets: the packet in flight is
@@ -112,6 +118,8 @@ private:
     Session& m_session;
     WrittenBytes m_written;  // of the write command running
     bool m_verifyWrites = true;
+    bool m_mapReferenceHeadings = true;
+    std::vector<UnkeptValue> m_unkept;  // of the last command
     // Set by PrepareWrite when a block with names did not take its write; the caller's own
     // transaction is then a harmless read that succeeds, so only this tells.
     bool m_writeUnverified = false;

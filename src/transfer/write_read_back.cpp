@@ -3,27 +3,22 @@
 #include <algorithm>
 #include <utility>
 
+#include "transfer/block_names.h"
+
 namespace tunalyx {
 
 namespace {
 
-// "8A", "8A and 8B", "8A, 8B and 8C".
-std::string listed(const std::vector<std::string>& items) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
-        text += items[i];
-    }
-    return text;
-}
+// Values named past these are counted, not listed: the message must fit a message box.
+constexpr std::size_t kListedValues = 4;
 
 std::string plural(std::size_t n, const char* one, const char* many) {
     return n == 1 ? one : many;
 }
 
-// "8A (byte 3: sent 12, read back 13)", "8B (Settings 1 > Rev / Idle; 84 of its 85 bytes read
-// back)".
-std::string difference(const ReadBackProblem& p, const std::string& place) {
+}  // namespace
+
+std::string blockDifference(const ReadBackProblem& p, const std::string& place) {
     std::string text = hexText(p.block) + " (" + (place.empty() ? "" : place + "; ");
     if (p.kind == ReadBackProblem::Kind::Short)
         return text + std::to_string(p.readSize) + " of its " + std::to_string(p.blockSize) +
@@ -35,8 +30,6 @@ std::string difference(const ReadBackProblem& p, const std::string& place) {
                 plural(p.moreBytes, "byte", "bytes");
     return text + ")";
 }
-
-}  // namespace
 
 WrittenBytes::Block& WrittenBytes::entry(std::uint8_t block) {
     const auto found = std::find_if(m_blocks.begin(), m_blocks.end(),
@@ -118,6 +111,11 @@ std::optional<ReadBackProblem> WrittenBytes::compare(std::uint8_t block, const B
     }
     if (problem.positions.empty()) return std::nullopt;
     problem.moreBytes = problem.positions.size() - 1;
+    problem.kept = data;
+    problem.sentBlock = data;
+    problem.sentBlock.resize(std::max(data.size(), found->sent.size()), 0);
+    for (std::size_t p : writtenPositions(*found))
+        problem.sentBlock[p] = found->sent[p];
     return problem;
 }
 
@@ -152,28 +150,47 @@ WrittenBytes::Outcome WrittenBytes::readBack(
     return outcome;
 }
 
-std::string readBackMessage(const std::vector<ReadBackProblem>& problems,
-                            const std::function<std::string(std::uint8_t)>& place) {
+std::string readBackMessage(
+    const std::vector<ReadBackProblem>& problems,
+    const std::function<std::string(std::uint8_t)>& place,
+    const std::function<std::vector<std::string>(const ReadBackProblem&)>& values) {
     using Kind = ReadBackProblem::Kind;
-    std::vector<std::string> differing, unverified;
+    std::vector<std::string> blocks, items, unverified;
     std::string silent;
     for (const ReadBackProblem& p : problems) {
-        if (p.kind == Kind::Differs || p.kind == Kind::Short)
-            differing.push_back(difference(p, place ? place(p.block) : std::string()));
+        if (p.kind == Kind::Differs || p.kind == Kind::Short) {
+            std::vector<std::string> named;
+            if (p.kind == Kind::Differs && values) named = values(p);
+            if (named.empty()) {
+                blocks.push_back(blockDifference(p, place ? place(p.block) : std::string()));
+                named.push_back("block " + blocks.back());
+            }
+            items.insert(items.end(), named.begin(), named.end());
+        }
         if (p.kind == Kind::NoAnswer) silent = hexText(p.block);
         if (p.kind == Kind::NoAnswer || p.kind == Kind::NotRead)
             unverified.push_back(hexText(p.block));
     }
     std::string text;
-    if (!differing.empty())
-        text = "The Power-FC did not keep what was written to " +
-               plural(differing.size(), "block ", "blocks ") + listed(differing) + "; " +
-               plural(differing.size(), "it stays", "they stay") + " marked for Update.";
+    if (!items.empty()) {
+        text = "The Power-FC did not keep what was written to ";
+        if (blocks.size() == items.size()) {
+            // Only blocks: named as they always were.
+            text += plural(blocks.size(), "block ", "blocks ") + listedNames(blocks);
+        } else {
+            // A value's own text holds a comma: values are set apart by semicolons.
+            for (std::size_t i = 0; i < items.size() && i < kListedValues; ++i)
+                text += (i > 0 ? "; " : "") + items[i];
+            if (items.size() > kListedValues)
+                text += "; and " + std::to_string(items.size() - kListedValues) + " more";
+        }
+        text += "; " + plural(items.size(), "it stays", "they stay") + " marked for Update.";
+    }
     if (!unverified.empty()) {
         if (!text.empty()) text += "\r\n";
         text += "The Power-FC did not answer when block " + silent + " was read back: ";
         text += unverified.size() == 1 ? "its write is not verified and it stays marked for Update."
-                                       : "the writes of blocks " + listed(unverified) +
+                                       : "the writes of blocks " + listedNames(unverified) +
                                              " are not verified and stay marked for Update.";
     }
     return text;

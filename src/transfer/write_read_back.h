@@ -28,6 +28,10 @@ struct ReadBackProblem {
     std::vector<std::size_t> positions;
     std::size_t readSize = 0;  // Short: the bytes read back, of `blockSize`
     std::size_t blockSize = 0;
+    // Differs: the block as the unit gave it back, and the same with the written bytes as sent,
+    // so a value can be read both ways.
+    Bytes kept;
+    Bytes sentBlock;
 };
 
 // The bytes one write operation sent, by block and position, and the check of them against what
@@ -85,12 +89,19 @@ private:
     std::vector<Block> m_blocks;  // in the order they first went out
 };
 
-// One message naming every block of an operation that did not verify, e.g. "The Power-FC did
-// not keep what was written to block 8A (byte 3: sent 12, read back 13); it stays marked for
-// Update." Empty when there is none.
-// `place` says where the user finds a block ("Settings 1 > Rev / Idle"), empty when nowhere.
+// A block by its bytes: "8A (byte 3: sent 12, read back 13)", "8B (Settings 1 > Rev / Idle; 84
+// of its 85 bytes read back)". `place` is where the user finds the block, empty when nowhere.
+[[nodiscard]] std::string blockDifference(const ReadBackProblem& p, const std::string& place);
+
+// One message naming everything of an operation that did not verify, e.g. "The Power-FC did
+// not keep what was written to Settings 1 > Rev / Idle > Idle: sent 850, kept 851; it stays
+// marked for Update." Empty when there is none.
+// `place` says where the user finds a block ("Settings 1 > Rev / Idle"), empty when nowhere;
+// `values` names what a page shows among a differing block's bytes, empty when nothing: that
+// block is then named by its bytes. The first few items are listed, then how many more.
 [[nodiscard]] std::string readBackMessage(
     const std::vector<ReadBackProblem>& problems,
-    const std::function<std::string(std::uint8_t)>& place = {});
+    const std::function<std::string(std::uint8_t)>& place = {},
+    const std::function<std::vector<std::string>(const ReadBackProblem&)>& values = {});
 
 }  // namespace tunalyx

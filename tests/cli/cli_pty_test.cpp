@@ -247,16 +247,16 @@ TEST_F(CliPtyTest, ReadAllShowAndWriteAllOfAFamily5Unit) {
 }
 
 // Writes are read back: a unit that keeps a byte other than sent fails the command, naming the
-// block; --no-verify trusts the unit's acknowledgement.
+// setting; --no-verify trusts the unit's acknowledgement.
 TEST_F(CliPtyTest, WritesTheUnitDidNotKeepFailUnlessNotVerified) {
     Sim sim({"simulate", "--family", "5", "--fault", "misstore=0x8B:3"});
     ASSERT_EQ(runCli({"read-all", "--port", sim.port, "--out", at("kept.dat")}).exitCode, 0);
-    const int sent = imageOf(at("kept.dat"))[0x8B][2];
+    const tunalyx::Bytes idle = imageOf(at("kept.dat"))[0x8B];  // a word at bytes 3 and 4
+    const int sent = idle[2] + 256 * idle[3];
     const std::string named =
-        "The Power-FC did not keep what was written to block 8B (Settings 1 > Rev / Idle; byte "
-        "3: sent " +
-        std::to_string(sent) + ", read back " + std::to_string(sent + 1) +
-        "); it stays marked for Update.\n";
+        "The Power-FC did not keep what was written to Settings 1 > Rev / Idle > Idle: sent " +
+        std::to_string(sent) + ", kept " + std::to_string(sent + 1) +
+        "; it stays marked for Update.\n";
     const Finished write = runCli({"write-all", "--port", sim.port, at("kept.dat")});
     EXPECT_EQ(write.exitCode, 1);
     EXPECT_EQ(write.err, named);

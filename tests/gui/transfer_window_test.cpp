@@ -21,6 +21,7 @@ private slots:
     void readAllAndTheVersionMenuReconfigureTheWindow();
     void saveAsThenOpenRestoresTheTune();
     void refusedMapBlocksGoOutCellByCell();
+    void whatTheUnitDidNotKeepIsMarkedOnItsPage();
     void aWriteShowsProgressRepaintsAndStopsOnCancel();
     void closingDuringAWriteAsksThenClosesAfterThePacket();
 };
@@ -135,6 +136,46 @@ void TransferWindowTest::refusedMapBlocksGoOutCellByCell() {
             changedBytes +=
                 before[static_cast<std::uint8_t>(b)][i] != edited[static_cast<std::uint8_t>(b)][i];
     QCOMPARE(changedBytes, 3);  // two cells and the low byte of the idle speed
+}
+
+// The setting and the cell whose write did not verify are marked where they are shown, until a
+// write of them verifies.
+void TransferWindowTest::whatTheUnitDidNotKeepIsMarkedOnItsPage() {
+    SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    w.sim.ecu().misstore(0x8B, 3);  // the idle speed's low byte
+    w.sim.ecu().misstore(0x86, 5);  // Inj Map row 5, column 1
+    MapGridWidget* inj = w.window->grid(kInjMap);
+    w.window->tabs()->setCurrentIndex(kInjMap);
+    inj->setFocus();
+    inj->setSelectionRange({5, 1, 5, 1});
+    QTest::keyClick(inj, Qt::Key_Plus, Qt::ControlModifier);
+    const std::int32_t cell = w.session.maps.GridData(kInjMap, 5, 1);
+    editIdleSpeed(w);
+    QLineEdit* idle = w.textBox(197);
+    const QColor base = idle->palette().color(QPalette::Base);
+    w.window->updateButton()->click();
+    QCOMPARE(w.prompts.texts().size(), std::size_t{1});
+    QCOMPARE(idle->toolTip(), QStringLiteral("Not kept by the unit: sent 900, read back 901"));
+    QVERIFY(idle->palette().color(QPalette::Base) != base);
+    QVERIFY(w.textBox(196)->toolTip().isEmpty());  // the rev limit beside it was kept
+    const auto tip = [&](int row, int col) {
+        return inj->cells().data(inj->cells().index(row - 1, col - 1), Qt::ToolTipRole);
+    };
+    QCOMPARE(tip(5, 1).toString(),
+             QStringLiteral("Not kept by the unit: sent %1, read back %2")
+                 .arg(QString::fromStdString(w.session.maps.fText(kInjMap, cell)),
+                      QString::fromStdString(w.session.maps.fText(kInjMap, cell + 1))));
+    QVERIFY(!tip(4, 1).isValid() && !tip(5, 2).isValid());
+    QVERIFY(w.window->updateButton()->isEnabled());
+
+    // Kept the second time: the marks go.
+    w.sim.ecu().misstore(0x8B, 0);
+    w.sim.ecu().misstore(0x86, 0);
+    w.window->updateButton()->click();
+    QVERIFY(idle->toolTip().isEmpty());
+    QCOMPARE(idle->palette().color(QPalette::Base), base);
+    QVERIFY(!tip(5, 1).isValid());
 }
 
 // Write All shows its progress dialog for the whole transfer, the window's event loop runs between

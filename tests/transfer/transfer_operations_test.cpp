@@ -523,19 +523,78 @@ TEST_F(TransferTest, OlderUnitBoostBlockIsComparedWithoutItsUnsentBytes) {
     EXPECT_EQ(readBacks(), std::vector<std::uint8_t>{0x5C});
 }
 
-// A block the unit stores otherwise is named with its first differing byte, stays marked (with
-// the map cells that byte belongs to) and is what the next Update sends.
-TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsNamedAndLeftForUpdate) {
-    sim->ecu().misstore(0x86, 5);  // Inj Map cell 4: row 5, column 1
-    sim->ecu().misstore(0x8B, 3);
-    const int cell = session->image[0x86][4], rev = session->image[0x8B][2];
+// What the unit did not keep is named as its page shows it: a setting by page, frame and label,
+// a map cell by its map and the grid's headings, each value scaled as shown and its bytes as one.
+// Bytes no page shows are named by their block.
+TEST_F(TransferTest, WhatTheUnitDidNotKeepIsNamedAsItsPageShowsIt) {
+    const auto updateFails = [&](std::uint8_t block, std::size_t byte, std::size_t at,
+                                 Bytes value) {
+        std::copy(value.begin(), value.end(), session->image[block].begin() + at);
+        session->dirty.set(block);
+        sim->ecu().misstore(block, byte);
+        prompts->clear();
+        EXPECT_FALSE(ops->cmdUpdate_Click());
+        EXPECT_TRUE(session->dirty.isSet(block));
+        sim->ecu().misstore(block, 0);
+        return prompts->texts().size() == 1 ? prompts->texts()[0] : std::string("?");
+    };
+    const std::string kept = "The Power-FC did not keep what was written to ";
+    // Idle is a word: 850 goes out as 82, 3 and its low byte comes back 83.
+    EXPECT_EQ(updateFails(0x8B, 3, 2, {82, 3}),
+              kept +
+                  "Settings 1 > Rev / Idle > Idle: sent 850, kept 851; it stays marked for "
+                  "Update.");
+    ASSERT_EQ(ops->unkeptValues().size(), 1u);
+    EXPECT_EQ(ops->unkeptValues()[0].kind, ControlKind::Text);
+    EXPECT_EQ(ops->unkeptValues()[0].index, 197);
+    // Its high byte as well: still the one value.
+    EXPECT_EQ(updateFails(0x8B, 4, 2, {82, 3}),
+              kept +
+                  "Settings 1 > Rev / Idle > Idle: sent 850, kept 1106; it stays marked for "
+                  "Update.");
+    EXPECT_EQ(updateFails(0xAB, 4, 3, {20}),
+              kept +
+                  "Settings 1 > Boost Control > Boost 1 (kg/cm2): sent 1.00, kept 1.05; it "
+                  "stays marked for Update.");
+    // 8C is on no page under this layout.
+    EXPECT_EQ(updateFails(0x8C, 2, 1, {7}),
+              kept + "block 8C (byte 2: sent 7, read back 8); it stays marked for Update.");
+    EXPECT_TRUE(ops->unkeptValues().empty());
+
+    // Inj Map cell 4 (row 5, column 1) is byte 5 of 86; the grid heads it 800 rpm, load 2792.
+    ASSERT_TRUE(session->maps.GridSetData(kInjMap, 5, 1, 128));
+    EXPECT_EQ(updateFails(0x86, 5, 4, {128}),
+              kept +
+                  "Inj Map, 800 rpm / load 2792: sent 1.000, kept 1.004; it stays marked for "
+                  "Update.");
+    ASSERT_EQ(ops->unkeptValues().size(), 1u);
+    EXPECT_EQ(ops->unkeptValues()[0].grid, kInjMap);
+    EXPECT_EQ(ops->unkeptValues()[0].row, 5);
+    EXPECT_EQ(ops->unkeptValues()[0].col, 1);
+    ops->setMapReferenceHeadings(false);
+    EXPECT_EQ(updateFails(0x86, 5, 4, {128}),
+              kept + "Inj Map, N01 / P05: sent 1.000, kept 1.004; it stays marked for Update.");
+
+    // Five at once: the first four, then how many more.
+    ASSERT_TRUE(session->maps.GridSetData(kInjMap, 1, 6, 128));  // byte 1 of 87
+    prompts->clear();
+    for (auto [block, byte] : {std::pair{0x86, 5}, {0x87, 1}, {0x8B, 3}, {0xAB, 4}, {0x8C, 2}})
+        sim->ecu().misstore(static_cast<std::uint8_t>(block), static_cast<std::size_t>(byte));
     EXPECT_FALSE(ops->cmdWriteAll_Click());
     EXPECT_EQ(prompts->texts(),
-              Texts{"The Power-FC did not keep what was written to blocks 86 (Inj Map columns "
-                    "1-5; byte 5: sent " +
-                    std::to_string(cell) + ", read back " + std::to_string(cell + 1) +
-                    ") and 8B (Settings 1 > Rev / Idle; byte 3: sent " + std::to_string(rev) +
-                    ", read back " + std::to_string(rev + 1) + "); they stay marked for Update."});
+              Texts{kept + "Inj Map, N01 / P05: sent 1.000, kept 1.004; Inj Map, N06 / P01: sent "
+                           "1.000, kept 1.004; Settings 1 > Rev / Idle > Idle: sent 850, kept 851; "
+                           "block 8C (byte 2: sent 7, read back 8); and 1 more; they stay marked "
+                           "for Update."});
+}
+
+// A block the unit stores otherwise stays marked (with the map cells that byte belongs to) and is
+// what the next Update sends.
+TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsLeftForUpdate) {
+    sim->ecu().misstore(0x86, 5);  // Inj Map cell 4: row 5, column 1
+    sim->ecu().misstore(0x8B, 3);
+    EXPECT_FALSE(ops->cmdWriteAll_Click());
+    EXPECT_EQ(prompts->texts().size(), 1u);
     EXPECT_TRUE(session->dirty.isSet(0x86) && session->dirty.isSet(0x8B));
     EXPECT_EQ(session->maps.changedCellCount(kInjMap), 1);
     EXPECT_TRUE(session->maps.CellChanged(kInjMap, 5, 1));
@@ -564,8 +623,7 @@ TEST_F(TransferTest, ABlockTheUnitDidNotKeepIsNamedAndLeftForUpdate) {
     EXPECT_FALSE(ops->mnuWrite_Click(26));
     ASSERT_EQ(prompts->texts().size(), 1u);
     EXPECT_TRUE(prompts->texts()[0].starts_with(
-        "The Power-FC did not keep what was written to block AB (Settings 1 > Boost Control; "
-        "byte 2: "));
+        "The Power-FC did not keep what was written to Settings 1 > Boost Control > Byte 2: "));
     EXPECT_TRUE(session->dirty.isSet(0xAB));
 }
 
