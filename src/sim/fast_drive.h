@@ -36,6 +36,8 @@ public:
                   UserPrompts& prompts, FileWriter& files);
 
     [[nodiscard]] LiveRun& run() { return m_run; }
+    // The drive's own time, which only the worker moves.
+    [[nodiscard]] const Clock& clock() const { return m_clock; }
     // Opens the line, wakes the unit and starts the run; false when it did not start.
     bool start(const std::string& target);
 
