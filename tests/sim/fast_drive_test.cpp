@@ -131,5 +131,38 @@ TEST(FastDrive, ASaveThatOutlastsAWholeSpareEndsNothing) {
     fs::remove_all(folder);
 }
 
+// A unit that answers a live block with a whole packet of the wrong length is not silent: the run
+// ends there, keeps and saves what came before, and its end says what came instead, since the
+// line shows no message for it.
+TEST(FastDrive, AReplyOfTheWrongLengthEndsTheDriveSayingSo) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-fast-drive-short-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    FastDrive drive;
+    drive.seconds = 600;
+    drive.include[kGroupAdvanced] = true;
+    test::RecordingPrompts prompts;
+    test::PlainFileWriter files;
+    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive,
+                       prompts, files);
+    // Well into the polling, one request a sample.
+    unit.simulator().line().faults().shortReplyTo.insert(1000);
+    EverySample every(unit.run().log());
+    unit.run().addConsumer(&every);
+    ASSERT_TRUE(unit.start((folder / "LOG.txt").string()));
+    unit.run().presentUntilOver({});
+
+    EXPECT_EQ(unit.run().end(), LiveRunEnd::UnitSilent);
+    EXPECT_EQ(unit.run().endProblem(),
+              "The unit's reply to live block F0 had 29 data bytes instead of 30.");
+    // Nor is the unit said to be silent: it answered.
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{});
+    ASSERT_EQ(every.parts.size(), 1u);
+    EXPECT_GT(every.parts[0].size(), 900u);
+    EXPECT_LT(every.parts[0].size(), 1000u);
+    EXPECT_TRUE(fs::exists(folder / "LOG.txt"));
+    fs::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace tunalyx
