@@ -29,6 +29,7 @@ void LiveHandoff::reset(bool continuous) {
     m_logGivenBack = false;
     m_end = PollingEnd::Stopped;
     m_samplesPolled = 0;
+    m_problem.clear();
     const std::lock_guard lock(m_mutex);
     m_closed = false;
     m_finished = false;
@@ -197,8 +198,16 @@ LivePolling::Poll LivePolling::poll() {
         }
         Bytes data;
         const auto length = static_cast<std::uint8_t>(kLiveLength[static_cast<std::size_t>(group)]);
+        const std::uint8_t command = liveCommand(m_plan.live, group);
+        Bytes request{command};
         // The sample being read when a read fails is not counted.
-        if (!m_line.link.ReadPacketData(liveCommand(m_plan.live, group), length, data)) {
+        if (!m_line.link.ReadPacketData(request, length, data)) {
+            // The request became a whole reply of another length: the unit answered, and the
+            // link says nothing of it, so the run's end must.
+            if (request.size() > 1)
+                m_handoff.setProblem("The unit's reply to live block " + hexText(command) +
+                                     " had " + std::to_string(request.size() - 3) +
+                                     " data bytes instead of " + std::to_string(length) + ".");
             m_over = PollingEnd::UnitSilent;
             return Poll::Over;
         }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "auxinputs/aux_calibration.h"
@@ -53,6 +54,10 @@ public:
     // The worker has let the line go; its last sample is published.
     [[nodiscard]] bool finished() const;
     [[nodiscard]] PollingEnd end() const { return m_end.load(); }
+    // Why the polling ended, when the line could not say it itself (a reply of another length
+    // than the block's, which the link takes without a message); empty otherwise. Read once the
+    // worker has finished.
+    [[nodiscard]] const std::string& problem() const { return m_problem; }
     // Samples of the run polled so far, across its parts.
     [[nodiscard]] long samplesPolled() const { return m_samplesPolled.load(); }
     // The jobs run so far, and how many samples of the run came before the last of them: the
@@ -78,6 +83,8 @@ public:
     [[nodiscard]] bool takeLogBack();
     void setSpareSamples(int n);
     void setSamplesPolled(long n) { m_samplesPolled.store(n); }
+    // Before close: what the run's end is to say.
+    void setProblem(std::string text) { m_problem = std::move(text); }
     // Runs the jobs asked for so far.
     void runJobs();
     // A transfer holds the port: waits a moment for its jobs.
@@ -106,6 +113,7 @@ private:
     std::atomic<PollingEnd> m_end = PollingEnd::Stopped;
     std::atomic<std::thread::id> m_worker{};
     std::atomic<long> m_samplesPolled = 0;
+    std::string m_problem;  // the worker's until close, the presenting side's after
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

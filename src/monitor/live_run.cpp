@@ -244,6 +244,7 @@ void LiveRun::finish() {
             break;
         case PollingEnd::UnitSilent:
             m_end = LiveRunEnd::UnitSilent;
+            m_endProblem = m_handoff.problem();
             break;
     }
     m_log->LogLast = std::max(0, m_presented - 1);

@@ -106,7 +106,8 @@ public:
 
     [[nodiscard]] bool running() const override { return m_running; }
     [[nodiscard]] LiveRunEnd end() const { return m_end; }
-    // Why a log could not be saved, with LiveRunEnd::NotSaved.
+    // Why a log could not be saved, with LiveRunEnd::NotSaved; with UnitSilent, a reply of the
+    // wrong length, which the line does not tell (empty for silence, which it does).
     [[nodiscard]] const std::string& endProblem() const { return m_endProblem; }
     // What the user is told of how the run ended, empty when there is nothing to tell (a stop, or
     // a silent unit, whose message the line shows).

@@ -36,6 +36,10 @@ public:
                   UserPrompts& prompts, FileWriter& files);
 
     [[nodiscard]] LiveRun& run() { return m_run; }
+    // The unit and its line, for faults set before the start.
+    [[nodiscard]] InProcessSimulator& simulator() { return m_sim; }
+    // The drive's own time, which only the worker moves.
+    [[nodiscard]] const Clock& clock() const { return m_clock; }
     // Opens the line, wakes the unit and starts the run; false when it did not start.
     bool start(const std::string& target);
 

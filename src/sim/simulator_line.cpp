@@ -82,6 +82,9 @@ void SimulatorLine::answer(const Bytes& request, std::int64_t arrivedMicros, Tim
     const double seconds = static_cast<double>(arrivedMicros - m_startMicros) / 1e6;
     auto reply = m_ecu.handleRequest(request, seconds);
     if (!reply || m_faults.dropReplyTo.count(number)) return;
+    // A whole, valid packet a byte short of the block: the link takes it, with no retry.
+    if (m_faults.shortReplyTo.count(number) && reply->size() > 3)
+        reply = frameReply((*reply)[0], Bytes(reply->begin() + 2, reply->end() - 2));
     if (m_faults.corruptChecksumOf.count(number) && reply->size() > 1) reply->back() ^= 0x5A;
 
     Bytes wire = noiseFor(request[0], m_faults.noiseBeforeReply);

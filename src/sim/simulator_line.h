@@ -14,6 +14,7 @@ namespace tunalyx {
 struct LineFaults {
     std::set<std::uint64_t> dropReplyTo;           // 1-based numbers of requests left unanswered
     std::set<std::uint64_t> corruptChecksumOf;     // requests whose reply gets a wrong checksum
+    std::set<std::uint64_t> shortReplyTo;          // whose reply lacks its last data byte, whole
     int noiseBeforeReply = 0;                      // junk bytes sent ahead of every reply
     std::optional<std::uint8_t> strayBeforeReply;  // one byte ahead of every reply ("R", 0xFF)
     std::int64_t replyDelayMicros = 0;             // turnaround time of the unit

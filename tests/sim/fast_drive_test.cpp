@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -73,6 +74,93 @@ TEST(FastDrive, ASlowSaveOfAFullLogAndAStopMeanwhileLoseNoSample) {
     EXPECT_LE(step, 7);
     EXPECT_TRUE(fs::exists(folder / "LOG.txt"));
     EXPECT_TRUE(fs::exists(folder / "LOG-001.txt"));
+    fs::remove_all(folder);
+}
+
+// Returns once the drive's time has stood still for a while: its worker waits, or is done.
+void waitUntilStill(const Clock& clock) {
+    std::int64_t last = -1;
+    for (int still = 0, looks = 0; still < 3 && looks < 600; ++looks) {
+        const std::int64_t now = clock.nowMicros();
+        still = now == last ? still + 1 : 0;
+        last = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+// The first full log's save outlasts the polling of a whole spare, as on a loaded machine where
+// the fast-time worker outruns the disk: the worker waits for the log to come back rather than
+// ending the run, and the drive goes on to its end in every file it needs, without a gap.
+TEST(FastDrive, ASaveThatOutlastsAWholeSpareEndsNothing) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-fast-drive-spare-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    FastDrive drive;
+    drive.seconds = 600;
+    drive.include[kGroupAdvanced] = true;
+    test::RecordingPrompts prompts;
+    test::PlainFileWriter files;
+    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive,
+                       prompts, files);
+    EverySample every(unit.run().log());
+    std::vector<int> saved;  // the samples of each file, as saved
+    every.onSaved = [&](const SavedLog& log) {
+        saved.push_back(log.log.sampleCount());
+        if (log.part == 0) waitUntilStill(unit.clock());
+    };
+    unit.run().addConsumer(&every);
+    ASSERT_TRUE(unit.start((folder / "LOG.txt").string()));
+    unit.run().presentUntilOver({});
+
+    EXPECT_EQ(unit.run().end(), LiveRunEnd::Stopped);
+    // Two whole logs and the rest: the drive's 600 s at 6-7 ms a cycle.
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[0], LogStore::kMaxRunSamples);
+    EXPECT_EQ(saved[1], LogStore::kMaxRunSamples);
+    EXPECT_GT(saved[2], 20'000);
+    ASSERT_EQ(every.parts.size(), 3u);
+    EXPECT_EQ(every.outOfOrder, 0);
+    EXPECT_EQ(every.badValues, 0);
+    std::int32_t longestStep = 0;
+    for (std::size_t p = 1; p < every.parts.size(); ++p)
+        longestStep = std::max(longestStep, every.parts[p].front() - every.parts[p - 1].back());
+    EXPECT_LE(longestStep, 7);
+    EXPECT_GE(every.parts.back().back(), 600'000);
+    for (const char* name : {"LOG.txt", "LOG-001.txt", "LOG-002.txt"})
+        EXPECT_TRUE(fs::exists(folder / name)) << name;
+    fs::remove_all(folder);
+}
+
+// A unit that answers a live block with a whole packet of the wrong length is not silent: the run
+// ends there, keeps and saves what came before, and its end says what came instead, since the
+// line shows no message for it.
+TEST(FastDrive, AReplyOfTheWrongLengthEndsTheDriveSayingSo) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("tunalyx-fast-drive-short-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    FastDrive drive;
+    drive.seconds = 600;
+    drive.include[kGroupAdvanced] = true;
+    test::RecordingPrompts prompts;
+    test::PlainFileWriter files;
+    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive,
+                       prompts, files);
+    // Well into the polling, one request a sample.
+    unit.simulator().line().faults().shortReplyTo.insert(1000);
+    EverySample every(unit.run().log());
+    unit.run().addConsumer(&every);
+    ASSERT_TRUE(unit.start((folder / "LOG.txt").string()));
+    unit.run().presentUntilOver({});
+
+    EXPECT_EQ(unit.run().end(), LiveRunEnd::UnitSilent);
+    EXPECT_EQ(unit.run().endProblem(),
+              "The unit's reply to live block F0 had 29 data bytes instead of 30.");
+    // Nor is the unit said to be silent: it answered.
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{});
+    ASSERT_EQ(every.parts.size(), 1u);
+    EXPECT_GT(every.parts[0].size(), 900u);
+    EXPECT_LT(every.parts[0].size(), 1000u);
+    EXPECT_TRUE(fs::exists(folder / "LOG.txt"));
     fs::remove_all(folder);
 }
 
