@@ -25,6 +25,7 @@
 #include "monitor/qt_polling_thread.h"
 #include "sim/fast_drive.h"
 #include "sim/fuel_requirement.h"
+#include "transfer/block_names.h"
 #include "transfer/qt_file_writer.h"
 
 // The log run of a unit (log) and of the engine that answers a tune (drive), and recover.
@@ -98,11 +99,8 @@ public:
     // What a run that ended early kept: "1234 samples were kept, in LOG.txt and LOG-001.txt."
     [[nodiscard]] std::string keptText() const {
         if (m_files.empty()) return "No sample was kept.";
-        std::string text =
-            std::to_string(m_kept) + (m_kept == 1 ? " sample was" : " samples were") + " kept, in ";
-        for (std::size_t i = 0; i < m_files.size(); ++i)
-            text += (i == 0 ? "" : i + 1 == m_files.size() ? " and " : ", ") + m_files[i];
-        return text + ".";
+        return std::to_string(m_kept) + (m_kept == 1 ? " sample was" : " samples were") +
+               " kept, in " + listedNames(m_files) + ".";
     }
     // Before a message: the progress line ends first.
     void endLine() {
@@ -285,8 +283,7 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
     unit.run().addConsumer(&view);
     unit.run().addConsumer(history.get());
     if (!unit.start(*out)) {
-        ctx.prompts.tell("The engine's unit did not answer, so the drive did not start.",
-                         MessageIcon::Critical);
+        ctx.prompts.tell("The drive did not start, so nothing was written.", MessageIcon::Critical);
         return kExitFailed;
     }
     return presentRun(ctx, unit.run(), view, *out, false);

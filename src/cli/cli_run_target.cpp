@@ -1,5 +1,7 @@
 #include "cli/cli_run_target.h"
 
+#include "transfer/block_names.h"
+
 #include <QLockFile>
 #include <QString>
 
@@ -90,18 +92,16 @@ std::string RunTarget::claim(const std::string& path, const RunSize& run, bool r
     if (!lock->tryLock(0)) {
         if (lock->error() == QLockFile::LockFailedError)
             return path + " is being written by another run; it is left to that run.";
-        return "The lock file " + path + ".lock cannot be made, so " + path +
-               " is not written: the folder takes no new file.";
+        return "The lock file " + path + ".lock cannot be made (" +
+               (lock->error() == QLockFile::PermissionError ? "the folder takes no new file"
+                                                            : "an unknown error") +
+               "), so " + path + " is not written.";
     }
     if (!replace) {
+        // Asked as any question of the command line, answered No without --yes.
         const std::vector<std::string> existing = existingFiles(path);
-        if (existing.size() == 1) return existing.front() + " is there already; --yes replaces it.";
-        if (!existing.empty()) {
-            std::string names;
-            for (const std::string& name : existing)
-                names += (names.empty() ? "" : ", ") + name;
-            return names + " are there already; --yes replaces them.";
-        }
+        if (existing.size() == 1) return existing.front() + " already exists. Replace it? [No]";
+        if (!existing.empty()) return listedNames(existing) + " already exist. Replace them? [No]";
     }
 
     std::error_code ec;

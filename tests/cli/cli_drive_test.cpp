@@ -284,10 +284,10 @@ TEST_F(CliDriveTest, RunsThatCouldNotFinishAreRefusedBeforeTheyStart) {
     writeText(out / "b-001.txt", "kept");
     const Finished again = drive({"--seconds", "6", "--out", at("a.txt")});
     EXPECT_EQ(again.exitCode, 1);
-    EXPECT_EQ(again.err, "a.txt is there already; --yes replaces it.\n");
+    EXPECT_EQ(again.err, "a.txt already exists. Replace it? [No]\n");
     EXPECT_TRUE(fileText(out / "a.txt") == first);
     EXPECT_EQ(drive({"--seconds", "5", "--out", at("b.txt")}).err,
-              "b-001.txt is there already; --yes replaces it.\n");
+              "b-001.txt already exists. Replace it? [No]\n");
     EXPECT_EQ(drive({"--seconds", "6", "--out", at("a.txt"), "--yes"}).exitCode, 0);
     EXPECT_FALSE(fileText(out / "a.txt") == first);
 
