@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -18,6 +19,7 @@
 #include "sim/in_process_simulator.h"
 #include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
+#include "support/scripted_serial_port.h"
 #include "support/stepped_polling.h"
 #include "transfer/transfer_operations.h"
 
@@ -536,6 +538,73 @@ TEST_F(ThreadedRunTest, AUnitGoneSilentEndsTheRunWithItsMessageShownByThePresent
     // The line is this thread's again.
     sim.line().faults().cablePulledAfter = 0;
     EXPECT_TRUE(TransferOperations(session).cmdReadMap_Click(0));
+}
+
+// A clock the worker reads once a poll, after the jobs asked for before it have run: whatever
+// the test does there happens in the middle of a poll.
+class PollClock final : public Clock {
+public:
+    [[nodiscard]] std::int64_t nowMicros() const override {
+        if (atPoll) std::exchange(atPoll, nullptr)();
+        return 0;
+    }
+    void sleepUntilMicros(std::int64_t /*t*/) override {}
+    mutable std::function<void()> atPoll;
+};
+
+// It was asked for while the line was still the worker's: left in the queue, its caller would
+// wait for ever.
+TEST(LiveHandoffTest, AJobAskedForDuringTheLastPollRunsBeforeTheLineIsLetGo) {
+    ManualClock clock;
+    test::ScriptedSerialPort port(clock);
+    port.setBroken(true);  // the run's first read fails
+    test::RecordingPrompts prompts;
+    UnitLine line(port, clock, prompts);
+    LiveHandoff handoff;
+    handoff.reset(false);
+    PollClock pollClock;
+    LivePolling polling(line, pollClock, handoff);
+    PollingPlan plan;
+    plan.include = kAdvancedOnly;
+    auto log = std::make_unique<LogStore>();
+    auto spare = std::make_unique<LogStore>();
+    polling.prepare(plan, *log, *spare, {});
+
+    std::thread::id worker, ranOn;
+    const std::function<void()> job = [&] { ranOn = std::this_thread::get_id(); };
+    std::promise<void> inPoll;
+    std::atomic<bool> asking = false;
+    std::promise<bool> carried;
+    std::thread caller([&] {
+        inPoll.get_future().wait();
+        asking = true;
+        carried.set_value(handoff.carry(job));
+    });
+    pollClock.atPoll = [&] {
+        inPoll.set_value();
+        while (!asking)
+            std::this_thread::yield();
+        // The job is queued a moment after; from then on each of these returns at once.
+        for (int i = 0; i < 500; ++i)
+            handoff.waitForJobs();
+    };
+    StdPollingThread thread;
+    thread.start([&] {
+        worker = std::this_thread::get_id();
+        return polling.cycle();
+    });
+    std::future<bool> answered = carried.get_future();
+    const bool inTime = answered.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    // A job left in the queue is run here, so that the test ends either way.
+    if (!inTime) handoff.runJobs();
+    caller.join();
+    thread.join();
+
+    EXPECT_TRUE(inTime) << "the job asked for during the last poll was left waiting";
+    EXPECT_TRUE(answered.get());
+    EXPECT_EQ(ranOn, worker);
+    EXPECT_EQ(handoff.end(), PollingEnd::UnitSilent);
+    EXPECT_TRUE(handoff.finished());
 }
 
 TEST(CheckUnsavedLog, AsksOnlyWhenSomethingIsUnsaved) {
