@@ -33,8 +33,8 @@ struct HistoryWindowSim : test::SimWindow {
                         list->model()->index(row, 0),
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    // A log of `samples` samples saved with the monitor's Save; its path.
-    // A log as a run on the unit's tune leaves it, not the log last opened.
+    // A log of `samples` samples saved with the monitor's Save, as a run on the unit's tune
+    // leaves it (not the log last opened); its path.
     std::string saveLog(const char* name, int samples) {
         window->monitor().live().logReplaced({}, {});
         LogStore& log = window->log();
