@@ -106,9 +106,12 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
         if (m_history) m_history->historyChanged();
     };
     m_transfers->afterStoppedWrite = [this](const Tune& held, const std::string& action) {
+        // The blocks that went out are safe in the unit; the rest keep their flags.
+        m_unsaved.settle(m_session.tune());
         if (m_recorder)
             m_recorder->afterUnitCommand(held, m_session.captionFile, UnitCommand::Write, action,
                                          true);
+        if (m_history) m_history->historyChanged();
     };
     m_files->tuneTaken = [this](const char* action) {
         if (std::string_view(action) == "Save")
@@ -711,6 +714,12 @@ void MainWindow::closeUnattended() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_unattended) {
         if (m_monitor) m_monitor->endRunUnattended();
+        // Nobody can be asked: edits not sent are kept in the history, and nothing goes out. A
+        // history that cannot take them has nobody to tell either.
+        focusTabs();
+        if (m_tuneHistory && waitingChanges().any())
+            (void)m_tuneHistory->recordSnapshot(m_session.tune(), "Exit (not sent)",
+                                                m_session.captionFile);
     } else {
         // A transfer running asks first; stopped, it closes the window once its packet is
         // through, and what it did not send is among the changes waiting.

@@ -123,7 +123,7 @@ public:
     std::function<WaitingAnswer(const std::string& text)> askWaitingChanges;
     // SIGTERM or SIGHUP: the program ends as from File > Exit, but nobody is there to answer a
     // question. The run ends and its log is saved where it was going (its journal stays when it
-    // cannot be); edits not sent are given up.
+    // cannot be); edits not sent are kept in the tune history as "Exit (not sent)".
     void closeUnattended();
 
 signals:

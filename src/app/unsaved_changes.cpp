@@ -104,7 +104,7 @@ std::string waitingChangesText(const WaitingChanges& waiting) {
     const bool single = parts.size() == 1 && (waiting.mapCells + waiting.settings) == 1;
     std::string text = parts.front();
     if (parts.size() == 2) text += " and " + parts.back();
-    return text + (single ? " is" : " are") + " not written to the unit nor saved.";
+    return text + (single ? " has" : " have") + " been neither sent to the unit nor saved.";
 }
 
 void UnsavedChanges::settle(const Tune& tune) {

@@ -15,7 +15,7 @@ struct WaitingChanges {
     friend bool operator==(const WaitingChanges&, const WaitingChanges&) = default;
 };
 
-// "12 map cells and 2 settings are not written to the unit nor saved."
+// "12 map cells and 2 settings have been neither sent to the unit nor saved."
 [[nodiscard]] std::string waitingChangesText(const WaitingChanges& waiting);
 
 // Keeps, block by block, the last bytes known to be safe: in the unit or in a data file. A block

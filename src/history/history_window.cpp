@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 #include "compare/comparison_lines.h"
 #include "history/restore_tune.h"
@@ -104,12 +105,15 @@ void HistoryWindow::reload() {
     m_list->clearSelection();
     // A live session's tunes are one entry; the row stands for the last of them, the tune the
     // unit was left with, and every one of them stays restorable by its ID.
-    const std::vector<HistoryEntry> entries = historyEntries(m_index);
-    m_list->setRowCount(static_cast<int>(entries.size()));
-    int row = 0;
-    for (auto e = entries.rbegin(); e != entries.rend(); ++e, ++row) {
-        const TuneSnapshot* s = m_index.find(e->ids.back());
-        if (!s) continue;
+    // Newest first; an entry whose tune the index does not hold gets no row.
+    std::vector<std::pair<HistoryEntry, const TuneSnapshot*>> rows;
+    for (HistoryEntry& e : historyEntries(m_index))
+        if (const TuneSnapshot* s = m_index.find(e.ids.back())) rows.emplace_back(std::move(e), s);
+    std::reverse(rows.begin(), rows.end());
+    m_list->setRowCount(static_cast<int>(rows.size()));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        const HistoryEntry* e = &rows[static_cast<std::size_t>(row)].first;
+        const TuneSnapshot* s = rows[static_cast<std::size_t>(row)].second;
         QString id = QString::number(s->id);
         if (e->ids.size() > 1) id = QString::number(e->ids.front()) + QStringLiteral("-") + id;
         std::size_t logs = 0;

@@ -81,7 +81,7 @@ struct HistoryIndex {
 // run (all of them restorable by their own IDs).
 struct HistoryEntry {
     std::vector<int> ids;  // in the order recorded
-    std::string action;    // "Live session from 14:32:05: 3 Updates" for a live run
+    std::string action;    // "Live session from 14:32:05, 3 tunes sent (Update)" for a live run
 };
 [[nodiscard]] std::vector<HistoryEntry> historyEntries(const HistoryIndex& index);
 

@@ -35,10 +35,12 @@ void LiveHandoff::reset(bool continuous) {
     m_finished = false;
     m_news = false;
     m_lastJob = {};
+    m_jobsTaken = 0;
 }
 
-LiveHandoff::JobMark LiveHandoff::lastJob() const {
+LiveHandoff::JobMark LiveHandoff::takeJobMarks() {
     const std::lock_guard lock(m_mutex);
+    m_jobsTaken = m_lastJob.jobs;
     return m_lastJob;
 }
 
@@ -101,8 +103,10 @@ void LiveHandoff::runJobs(std::unique_lock<std::mutex>& lock) {
         lock.unlock();
         (*job->work)();
         lock.lock();
+        const long polled = m_samplesPolled.load();
+        if (m_lastJob.jobs == m_jobsTaken) m_lastJob.firstSamplesBefore = polled;
         ++m_lastJob.jobs;
-        m_lastJob.samplesBefore = m_samplesPolled.load();
+        m_lastJob.samplesBefore = polled;
         job->done = true;
         m_changed.notify_all();
     }

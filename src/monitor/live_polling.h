@@ -60,13 +60,15 @@ public:
     [[nodiscard]] const std::string& problem() const { return m_problem; }
     // Samples of the run polled so far, across its parts.
     [[nodiscard]] long samplesPolled() const { return m_samplesPolled.load(); }
-    // The jobs run so far, and how many samples of the run came before the last of them: the
-    // first sample polled after a job is the first that can show what the job did.
+    // The jobs run so far, and how many samples of the run came before the last of them and
+    // before the first since the last take: the first sample polled after a job is the first that
+    // can show what the job did.
     struct JobMark {
         long jobs = 0;
         long samplesBefore = 0;
+        long firstSamplesBefore = 0;
     };
-    [[nodiscard]] JobMark lastJob() const;
+    [[nodiscard]] JobMark takeJobMarks();
 
     // The presenting side.
     // A new run, before its worker starts.
@@ -122,6 +124,7 @@ private:
     bool m_finished = false;  // the line is let go
     bool m_news = false;      // for waitForNews
     JobMark m_lastJob;
+    long m_jobsTaken = 0;
 };
 
 // The worker side of a live run: it polls the unit on the thread the run was handed, back to

@@ -308,19 +308,30 @@ std::optional<MessageAnswer> LiveRun::checkUnsaved(UserPrompts& prompts,
 void LiveRun::unitHolds(const std::string& tuneHash) {
     m_unitHash = tuneHash;
     if (!m_running) return;
-    const LiveHandoff::JobMark job = m_handoff.lastJob();
+    const LiveHandoff::JobMark job = m_handoff.takeJobMarks();
     // Nothing was carried to the unit since it was last told (a write refused before its first
     // byte): what it holds counts from the next sample.
-    const long from = job.jobs != m_jobsSeen ? job.samplesBefore : m_handoff.samplesPolled();
+    const bool carried = job.jobs != m_jobsSeen;
     m_jobsSeen = job.jobs;
+    const long now = m_handoff.samplesPolled();
+    const auto first = static_cast<int>(carried ? job.firstSamplesBefore : now);
+    const auto last = static_cast<int>(carried ? job.samplesBefore : now);
     if (m_runTunes.back().tuneHash == tuneHash) return;
-    const int first = static_cast<int>(from);
+    // A command of several packets goes out between samples: those polled while it went held a
+    // mix of the two tunes.
+    if (first < last) holdsFrom(first, "");
+    holdsFrom(last, tuneHash);
+    tunesOfPart();
+}
+
+void LiveRun::holdsFrom(int first, const std::string& tuneHash) {
+    if (m_runTunes.back().tuneHash == tuneHash) return;
+    // A tune no sample was polled on is dropped.
     if (m_runTunes.back().firstSample >= first) {
         m_runTunes.pop_back();
-        if (!m_runTunes.empty() && m_runTunes.back().tuneHash == tuneHash) return tunesOfPart();
+        if (!m_runTunes.empty() && m_runTunes.back().tuneHash == tuneHash) return;
     }
     m_runTunes.push_back({m_runTunes.empty() ? 0 : first, tuneHash});
-    tunesOfPart();
 }
 
 void LiveRun::tunesOfPart() {

@@ -156,6 +156,8 @@ private:
     std::string write(const std::string& path, bool runGoesOn);
     void finish();
     void tellEnded();
+    // The unit holds `tuneHash` from the run's sample `first` on.
+    void holdsFrom(int first, const std::string& tuneHash);
     // The run's tunes as the log of the part being logged numbers its samples.
     void tunesOfPart();
 

@@ -74,20 +74,18 @@ bool isTuneHash(std::string_view text) {
                             }));
 }
 
-// Beside `path`, a name no file has: LOG-recovered.txt, LOG-recovered-2.txt, ...
-std::string freeRecoveredPath(const std::string& path) {
+}  // namespace
+
+std::string freeSuffixedPath(const std::string& path, std::string_view suffix) {
     std::error_code ec;
-    if (!fs::exists(path, ec)) return path;
     const fs::path p(path);
     for (int n = 1;; ++n) {
-        const std::string suffix = n == 1 ? "-recovered" : "-recovered-" + std::to_string(n);
+        const std::string tail = std::string(suffix) + (n == 1 ? "" : "-" + std::to_string(n));
         const fs::path candidate =
-            p.parent_path() / (p.stem().string() + suffix + p.extension().string());
+            p.parent_path() / (p.stem().string() + tail + p.extension().string());
         if (!fs::exists(candidate, ec)) return candidate.string();
     }
 }
-
-}  // namespace
 
 std::string groupedCount(long n) {
     std::string digits = std::to_string(n < 0 ? -n : n);
@@ -332,12 +330,7 @@ std::string recoveredLogPath(const UnsavedJournal& journal, const std::string& l
     std::istringstream in(journal.started);
     in >> std::get_time(&t, "%Y-%m-%d %H:%M:%S");
     const fs::path name = in.fail() ? fs::path("Log1.txt") : fs::path(defaultLogName(t));
-    for (int n = 0;; ++n) {
-        const std::string suffix = n == 0 ? "-recovered" : "-recovered-" + std::to_string(n + 1);
-        const fs::path candidate =
-            fs::path(logsFolder) / (name.stem().string() + suffix + name.extension().string());
-        if (!fs::exists(candidate, ec)) return candidate.string();
-    }
+    return freeSuffixedPath((fs::path(logsFolder) / name).string(), "-recovered");
 }
 
 RecoveryResult recoverTo(const UnsavedJournal& journal, const std::string& out,
@@ -349,12 +342,12 @@ RecoveryResult recoverTo(const UnsavedJournal& journal, const std::string& out,
         return result;
     }
     // A log already there is never written over.
-    result.path = freeRecoveredPath(out);
+    std::error_code ec;
+    result.path = fs::exists(out, ec) ? freeSuffixedPath(out, "-recovered") : out;
     if (const std::string error = writer.writeWhole(result.path, log.text); !error.empty()) {
         result.message = error + ". The log journal " + journal.path + " is kept.";
         return result;
     }
-    std::error_code ec;
     fs::remove(journal.path, ec);
     result.recovered = true;
     result.message = "Recovered " + groupedCount(log.samples) +

@@ -99,6 +99,9 @@ struct RecoveredLog {
 
 // "Recover the log of 14:32, 12,345 samples?" (the date too when it was not today).
 [[nodiscard]] std::string recoveryQuestion(const UnsavedJournal& journal, const std::string& today);
+// Beside `path`, the first name no file has of PATH`suffix`, PATH`suffix`-2, ... (the suffix
+// before the extension): LOG-recovered.txt, LOG-recovered-2.txt; with no suffix LOG.txt, LOG-2.txt.
+[[nodiscard]] std::string freeSuffixedPath(const std::string& path, std::string_view suffix);
 // Where a recovered log goes when no place is asked for: the file it was meant to be when that
 // is known and free, otherwise a name from its start time in `logsFolder` that is not taken.
 [[nodiscard]] std::string recoveredLogPath(const UnsavedJournal& journal,

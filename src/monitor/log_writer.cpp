@@ -209,7 +209,30 @@ std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& includ
     return kLine + header + static_cast<std::uintmax_t>(std::max(samples, 1)) * row;
 }
 
-std::string logTargetProblem(const std::string& path, std::uintmax_t bytes) {
+std::optional<std::uintmax_t> diskFreeSpace(const std::string& folder) {
+    std::error_code ec;
+    const std::filesystem::space_info space = std::filesystem::space(folder, ec);
+    if (ec) return std::nullopt;
+    return space.available;
+}
+
+std::string diskSizeText(std::uintmax_t bytes) {
+    constexpr std::uintmax_t kMB = 1024 * 1024;
+    if (bytes < 10 * kMB) return std::to_string((bytes + 1023) / 1024) + " kB";
+    return std::to_string((bytes + kMB / 2) / kMB) + " MB";
+}
+
+std::string freeSpaceProblem(std::uintmax_t available, const std::string& folder,
+                             std::string_view what, std::uintmax_t needed) {
+    return "Only " + diskSizeText(available) + " are free in " + folder + ", and " +
+           std::string(what) + " may take up to " + diskSizeText(needed) +
+           "; make room or log fewer samples.";
+}
+
+namespace {
+
+std::string targetProblem(const std::string& path, std::uintmax_t bytes, std::string_view what,
+                          const FreeSpace& freeSpace) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -235,18 +258,22 @@ std::string logTargetProblem(const std::string& path, std::uintmax_t bytes) {
         if (!file) return path + " cannot be replaced: it is not writable.";
         std::fclose(file);
     }
-    const fs::space_info space = fs::space(folder, ec);
-    if (!ec && space.available < bytes)
-        return "Only " + std::to_string(space.available / 1024) + " kB are free in " +
-               folder.string() + ", and the log may take up to " +
-               std::to_string((bytes + 1023) / 1024) + " kB; make room or log fewer samples.";
+    if (const auto available = freeSpace(folder.string()); available && *available < bytes)
+        return freeSpaceProblem(*available, folder.string(), what, bytes);
     return {};
 }
 
+}  // namespace
+
+std::string logTargetProblem(const std::string& path, std::uintmax_t bytes,
+                             const FreeSpace& freeSpace) {
+    return targetProblem(path, bytes, "the log", freeSpace);
+}
+
 std::string logRunProblem(const std::string& path, std::uintmax_t bytes,
-                          const std::string& journalFolder) {
+                          const std::string& journalFolder, const FreeSpace& freeSpace) {
     namespace fs = std::filesystem;
-    if (journalFolder.empty()) return logTargetProblem(path, bytes);
+    if (journalFolder.empty()) return logTargetProblem(path, bytes, freeSpace);
     std::error_code ec;
     fs::path journal(journalFolder);
     // The journal's folder is made when the run starts: its nearest folder that exists now.
@@ -256,15 +283,11 @@ std::string logRunProblem(const std::string& path, std::uintmax_t bytes,
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const bool sameDisk = sameFileSystem(folder, journal);
-    if (std::string problem = logTargetProblem(path, sameDisk ? 2 * bytes : bytes);
-        !problem.empty())
+    if (sameDisk) return targetProblem(path, 2 * bytes, "the log and its journal", freeSpace);
+    if (std::string problem = logTargetProblem(path, bytes, freeSpace); !problem.empty())
         return problem;
-    if (sameDisk) return {};
-    const fs::space_info space = fs::space(journal, ec);
-    if (!ec && space.available < bytes)
-        return "Only " + std::to_string(space.available / 1024) + " kB are free in " +
-               journal.string() + " for the log journal, which may take up to " +
-               std::to_string((bytes + 1023) / 1024) + " kB; make room or log fewer samples.";
+    if (const auto available = freeSpace(journal.string()); available && *available < bytes)
+        return freeSpaceProblem(*available, journal.string(), "the log journal", bytes);
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,13 +64,24 @@ struct LogFilePart {
 // The most a log of these groups and samples can take on disk.
 [[nodiscard]] std::uintmax_t logFileSizeBound(const std::array<bool, kTraceGroupCount>& include,
                                               int samples);
+// The bytes free to this user in a folder; nothing when the disk does not say.
+using FreeSpace = std::function<std::optional<std::uintmax_t>(const std::string& folder)>;
+[[nodiscard]] std::optional<std::uintmax_t> diskFreeSpace(const std::string& folder);
+// A size as messages give it: "640 kB", in MB from 10 MB on; rounded up below that.
+[[nodiscard]] std::string diskSizeText(std::uintmax_t bytes);
+// The message of too little room: "Only 640 kB are free in FOLDER, and `what` may take up to
+// 2 MB; make room or log fewer samples."
+[[nodiscard]] std::string freeSpaceProblem(std::uintmax_t available, const std::string& folder,
+                                           std::string_view what, std::uintmax_t needed);
 // Why a file of `bytes` cannot be saved as `path`, found before a run that would be lost: a
 // missing folder, one that takes no new file, a target that is no regular file (a folder, a
 // device, a FIFO) or not writable, too little free space. Empty when nothing stands in the way.
-[[nodiscard]] std::string logTargetProblem(const std::string& path, std::uintmax_t bytes);
+[[nodiscard]] std::string logTargetProblem(const std::string& path, std::uintmax_t bytes,
+                                           const FreeSpace& freeSpace = diskFreeSpace);
 // The same for a run journaled in `journalFolder` (none when empty): the journal grows as the log
 // does and stays until the log is saved, so a folder on the same disk needs room for both.
 [[nodiscard]] std::string logRunProblem(const std::string& path, std::uintmax_t bytes,
-                                        const std::string& journalFolder);
+                                        const std::string& journalFolder,
+                                        const FreeSpace& freeSpace = diskFreeSpace);
 
 }  // namespace tunalyx

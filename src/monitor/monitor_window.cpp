@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "monitor/log_file.h"
+#include "monitor/log_journal.h"
 #include "monitor/monitor_settings.h"
 #include "ui/qt_window_placement.h"
 
@@ -316,8 +317,9 @@ void MonitorWindow::endRunUnattended() {
     m_live.stop();
     const LogStore& log = m_live.log();
     if (!log.LogUnsaved || !logHasGroups(log) || m_runTarget.empty()) return;
+    // The name is of the minute the run started: a log saved earlier in that minute may have it.
     // A log that cannot be written keeps its journal, which the next start offers.
-    (void)m_live.save(continuedLogPath(m_runTarget, m_live.part()));
+    (void)m_live.save(freeSuffixedPath(continuedLogPath(m_runTarget, m_live.part()), ""));
 }
 
 void MonitorWindow::showFields() {

@@ -99,12 +99,9 @@ TEST(UnsavedChanges, OptionsOfOneValueAndBytesNoControlShowsCountOnce) {
 }
 
 TEST(UnsavedChanges, TheQuestionNamesWhatWaits) {
-    EXPECT_EQ(waitingChangesText({12, 2}),
-              "12 map cells and 2 settings are not written to the unit nor saved.");
-    EXPECT_EQ(waitingChangesText({1, 0}), "1 map cell is not written to the unit nor saved.");
-    EXPECT_EQ(waitingChangesText({0, 1}), "1 setting is not written to the unit nor saved.");
     EXPECT_EQ(waitingChangesText({1, 1}),
-              "1 map cell and 1 setting are not written to the unit nor saved.");
+              "1 map cell and 1 setting have been neither sent to the unit nor saved.");
+    EXPECT_EQ(waitingChangesText({0, 1}), "1 setting has been neither sent to the unit nor saved.");
 }
 
 }  // namespace

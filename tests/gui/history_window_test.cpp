@@ -33,8 +33,8 @@ struct HistoryWindowSim : test::SimWindow {
                         list->model()->index(row, 0),
                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    // A log of `samples` samples saved with the monitor's Save; its path.
-    // A log as a run on the unit's tune leaves it, not the log last opened.
+    // A log of `samples` samples saved with the monitor's Save, as a run on the unit's tune
+    // leaves it (not the log last opened); its path.
     std::string saveLog(const char* name, int samples) {
         window->monitor().live().logReplaced({}, {});
         LogStore& log = window->log();
@@ -80,6 +80,7 @@ private slots:
     void whatSucceededIsKeptAndLogsLinkToTheTuneTheUnitHeld();
     void restoreIsOneEditThatUndoTakesBackAndUpdateSends();
     void damagedLinesAndMissingFilesAreNamedTheRestWorks();
+    void aStoppedWriteAndAnUnattendedExitAreKept();
 };
 
 // Read All, Write Map, a failed Write All, Open and Save As: a snapshot for each that succeeded,
@@ -229,6 +230,50 @@ void HistoryWindowTest::damagedLinesAndMissingFilesAreNamedTheRestWorks() {
     QVERIFY(h.restoreSelected());
     QCOMPARE(w.session.image, first);
     QVERIFY(w.prompts.messages().empty());
+}
+
+// A Write All stopped after the Inj Map went out shows at once, and what it sent is safe; a
+// logout then keeps the edits not sent without sending them, and keeps nothing when none waits.
+void HistoryWindowTest::aStoppedWriteAndAnUnattendedExitAreKept() {
+    HistoryWindowSim w;
+    w.readAll();
+    HistoryWindow& h = w.window->historyWindow();
+    h.show();
+    const auto setInjCell = [&](int col, std::int32_t raw) {
+        w.session.history.begin();
+        w.session.maps.GridSetData(kInjMap, 2, col, raw);
+        w.session.history.commit("Set");
+        w.window->DisplayAllData();
+    };
+    setInjCell(3, 40);
+    w.setIgnCell(2, 3, 40);
+    QTimer stopper;
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        for (std::uint8_t b : w.session.maps.mapBlocks(kInjMap))
+            if (w.sim.ecu().blocks()[b] != w.session.image[b]) return;
+        w.window->transfers().operations().requestStop();
+    });
+    stopper.start(0);
+    w.button("cmdWriteAll")->click();
+    stopper.stop();
+    QCOMPARE(h.list()->item(0, 2)->text(), QStringLiteral("Write All (stopped)"));
+    // The cell sent waits no more when another of its block is edited.
+    setInjCell(4, 41);
+    QCOMPARE(w.window->waitingChanges(), (WaitingChanges{2, 0}));
+
+    const auto unit = w.sim.ecu().blocks();
+    w.window->closeUnattended();
+    QTRY_VERIFY(!w.window->isVisible());
+    QVERIFY(w.sim.ecu().blocks() == unit);
+    const HistoryIndex index = w.history().load();
+    QCOMPARE(actionsOf(index),
+             (std::vector<std::string>{"Read All", "Write All (stopped)", "Exit (not sent)"}));
+
+    HistoryWindowSim nothing;
+    nothing.readAll();
+    nothing.window->closeUnattended();
+    QTRY_VERIFY(!nothing.window->isVisible());
+    QCOMPARE(actionsOf(nothing.history().load()), std::vector<std::string>{"Read All"});
 }
 
 int runHistoryWindowTests(int argc, char** argv) {

@@ -12,6 +12,7 @@
 #include "app/qt_stop_signals.h"
 #include "charts/chart_window.h"
 #include "gui_harness.h"
+#include "monitor/log_file.h"
 #include "monitor/monitor_window.h"
 #include "versions/layout_family.h"
 
@@ -210,7 +211,8 @@ void MonitorWindowTest::aFullLogEndsTheRunAndSaysSo() {
 }
 
 // SIGTERM and SIGHUP close the window unattended: the run ends and its log is saved where it
-// was going, with no question; where it cannot be written, its journal stays for recovery.
+// was going, with no question, beside a log saved earlier in the same minute; where it cannot be
+// written, its journal stays for recovery.
 void MonitorWindowTest::aStopSignalSavesTheRunWithoutAQuestion() {
     for (const bool writable : {true, false}) {
         test::SimWindow w(SimUnitKind::Det1_501);
@@ -218,7 +220,20 @@ void MonitorWindowTest::aStopSignalSavesTheRunWithoutAQuestion() {
         const QDir logs(w.filesFolder.filePath(QStringLiteral("Logs")));
         if (!writable) w.store.setValue("LogPath", "/nonexistent/Logs/");
         w.readAll();
+        // The run's name is of its minute: logs of this minute and the next are there already.
+        QStringList earlier;
+        QVERIFY(logs.mkpath(QStringLiteral(".")));
+        const auto saveEarlier = [&] {
+            const QString name = QString::fromStdString(defaultLogName());
+            if (earlier.contains(name)) return;
+            QFile file(logs.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("earlier");
+            earlier << name;
+        };
+        saveEarlier();
         w.window->menus().mnuLogStart->trigger();
+        saveEarlier();
         MonitorWindow& monitor = w.window->monitor();
         waitForSamples(monitor, 10);
         const QString journal = QString::fromStdString(monitor.journal().path());
@@ -230,7 +245,13 @@ void MonitorWindowTest::aStopSignalSavesTheRunWithoutAQuestion() {
         QTRY_VERIFY(!w.window->isVisible());
         QVERIFY(!monitor.runInProgress());
         QVERIFY(w.prompts.messages().empty());
-        const QStringList saved = logs.entryList({QStringLiteral("Log_*.txt")}, QDir::Files);
+        QStringList saved = logs.entryList({QStringLiteral("Log_*.txt")}, QDir::Files);
+        for (const QString& name : earlier) {
+            QFile file(logs.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("earlier"));
+            saved.removeAll(name);
+        }
         QCOMPARE(saved.size(), writable ? 1 : 0);
         QCOMPARE(QFile::exists(journal), !writable);
     }

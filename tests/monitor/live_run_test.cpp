@@ -112,10 +112,14 @@ protected:
     }
 
     // A transfer on a thread of its own while the test steps the worker, which carries its
-    // packets between two samples; the live samples polled before its last packet.
-    int sendWhileStepping(const std::function<bool()>& transfer, bool& succeeded) {
+    // packets between two samples; the live samples polled before its first and last packet.
+    struct Marks {
+        int first = 0;
+        int last = 0;
+    };
+    Marks sendWhileStepping(const std::function<bool()>& transfer, bool& succeeded) {
         sim.ecu().clearRequestLog();
-        const long before = static_cast<long>(run.samplesPresented());
+        const int before = run.samplesPresented();
         std::atomic<bool> done = false;
         std::thread other([&] {
             succeeded = transfer();
@@ -125,12 +129,11 @@ protected:
             thread.step();
         other.join();
         const std::vector<Bytes>& sent = sim.ecu().requests();
-        std::size_t last = 0;
-        for (std::size_t i = 0; i < sent.size(); ++i)
-            if (sent[i].front() != kAdvancedLiveCmd) last = i;
-        return static_cast<int>(
-            before + std::count_if(sent.begin(), sent.begin() + last,
-                                   [](const Bytes& r) { return r.front() == kAdvancedLiveCmd; }));
+        const auto live = [](const Bytes& r) { return r.front() == kAdvancedLiveCmd; };
+        const auto first = std::find_if_not(sent.begin(), sent.end(), live);
+        const auto last = std::find_if_not(sent.rbegin(), sent.rend(), live).base() - 1;
+        return {before + static_cast<int>(std::count_if(sent.begin(), first, live)),
+                before + static_cast<int>(std::count_if(sent.begin(), last, live))};
     }
 
     const fs::path folder =
@@ -319,10 +322,12 @@ TEST_F(LiveRunTest, AFullLogThatCannotBeSavedEndsTheRunAndStaysForSaveAs) {
     EXPECT_FALSE(thread.step());
 }
 
+// The samples polled while a write of several packets went out held a mix: no tune is theirs.
 TEST_F(LiveRunTest, EverySampleKnowsTheTuneTheUnitHeldFromTheFirstSampleAfterAWrite) {
     TuneHistory history((folder / "History").string(), files);
     TuneRecorder unitTune(history, prompts);
     run.addConsumer(&unitTune);
+    ASSERT_TRUE(TransferOperations(session).cmdReadAll_Click());
     unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::ReadWhole, "Read All", true);
     const std::string read = unitTune.unit().hash();
     LiveRunPlan p = plan(kAdvancedOnly);
@@ -332,17 +337,34 @@ TEST_F(LiveRunTest, EverySampleKnowsTheTuneTheUnitHeldFromTheFirstSampleAfterAWr
 
     ASSERT_TRUE(session.maps.GridSetData(kInjMap, 4, 7, 0x99));
     bool ok = false;
-    const int updated =
-        sendWhileStepping([&] { return TransferOperations(session).cmdUpdate_Click(); }, ok);
-    EXPECT_TRUE(ok);
+    const Marks all =
+        sendWhileStepping([&] { return TransferOperations(session).cmdWriteAll_Click(); }, ok);
+    ASSERT_TRUE(ok) << ::testing::PrintToString(prompts.texts());
     // Told a few samples late, as a window's command may be: the boundary is where the job ran.
     EXPECT_EQ(cycles(2, 10), 2);
-    unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::Write, "Update", true);
+    unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::Write, "Write All", true);
     const std::string sent = unitTune.unit().hash();
-    // A write the unit does not keep as sent: what it holds is not known from there on.
+
+    // One packet: the unit goes from one whole tune to the other.
+    Tune one = session.tune();
+    const std::uint8_t block = session.layout.writeAllList.front().command;
+    one.image[block][0] ^= 1;
+    const Marks single = sendWhileStepping(
+        [&] {
+            Bytes request = one.image[block];
+            request.insert(request.begin(), block);
+            return session.link.TransactPacket(request, false);
+        },
+        ok);
+    EXPECT_TRUE(ok);
+    unitTune.afterUnitCommand(one, "a.dat", UnitCommand::Write, "Write", true);
+    const std::string poked = unitTune.unit().hash();
+    EXPECT_EQ(cycles(2, 10), 2);
+
+    // A write the unit does not keep as sent: what it holds is not known from its first packet.
     sim.ecu().misstore(0x87, 24);
     ASSERT_TRUE(session.maps.GridSetData(kInjMap, 4, 7, 0x55));
-    const int refused =
+    const Marks refused =
         sendWhileStepping([&] { return TransferOperations(session).cmdUpdate_Click(); }, ok);
     EXPECT_FALSE(ok);
     unitTune.afterUnitCommand(session.tune(), "a.dat", UnitCommand::Write, "Update", false);
@@ -350,16 +372,21 @@ TEST_F(LiveRunTest, EverySampleKnowsTheTuneTheUnitHeldFromTheFirstSampleAfterAWr
     run.stop();
 
     ASSERT_NE(read, sent);
-    EXPECT_GE(updated, 3);
-    EXPECT_GT(refused, updated);
-    EXPECT_EQ(run.tunes(), (LogTunes{{0, read}, {updated, sent}, {refused, ""}}));
+    EXPECT_GE(all.first, 3);
+    EXPECT_GT(all.last, all.first + 30);
+    EXPECT_EQ(single.first, single.last);
+    EXPECT_EQ(run.tunes(), (LogTunes{{0, read},
+                                     {all.first, ""},
+                                     {all.last, sent},
+                                     {single.last, poked},
+                                     {refused.first, ""}}));
     EXPECT_EQ(recoverJournal(run.journal().path()).tunes, run.tunes());
-    // The log is linked under both tunes it ran on, with them sample by sample.
+    // The log is linked under every tune it ran on, with them sample by sample.
     ASSERT_EQ(run.save((folder / "LOG.txt").string()), "");
     const HistoryIndex index = history.load();
     ASSERT_EQ(index.logs.size(), 1u);
     EXPECT_EQ(index.logs[0].tunes, run.tunes());
-    for (int id : {1, 2})
+    for (int id : {1, 2, 3})
         EXPECT_EQ(index.logsOf(id).size(), 1u) << id;
     run.removeConsumer(&unitTune);
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <system_error>
@@ -284,19 +285,29 @@ TEST_F(LogFileOpen, AnotherVersionsHeadingsAreToldNotShownAsZeros) {
 
 TEST_F(LogFileOpen, ATargetThatCannotTakeTheLogIsFoundBeforeTheRun) {
     write("an older log");
-    EXPECT_EQ(logTargetProblem(file.string(), 1000), "");
-    EXPECT_TRUE(logTargetProblem(file.string(), UINTMAX_MAX / 2).starts_with("Only "));
+    // The disk's free space is the test's own: other tests write beside it.
+    const auto freeBytes = [](std::uintmax_t n) {
+        return [n](const std::string&) { return std::optional<std::uintmax_t>(n); };
+    };
+    constexpr std::uintmax_t kMB = 1024 * 1024;
+    const std::string folder = file.parent_path().string();
+    EXPECT_EQ(logTargetProblem(file.string(), kMB, freeBytes(kMB)), "");
+    EXPECT_EQ(logTargetProblem(file.string(), 50 * kMB, freeBytes(20 * kMB)),
+              "Only 20 MB are free in " + folder +
+                  ", and the log may take up to 50 MB; make room or log fewer samples.");
 #ifdef __linux__
     EXPECT_TRUE(logTargetProblem("/dev/null", 1).starts_with("/dev/null is not a regular file"));
     EXPECT_TRUE(logTargetProblem("/proc/a.txt", 1).starts_with("The log cannot be saved in /proc"));
 #endif
     // A journal on the same disk grows as the log does and stays until it is saved: a log that
     // would just fit alone does not fit beside its journal (not yet made: its folder is new).
-    const auto free = std::filesystem::space(file.parent_path()).available;
     const std::string journals = (file.parent_path() / "Logs" / "new").string();
-    EXPECT_EQ(logRunProblem(file.string(), free / 3, journals), "");
-    EXPECT_EQ(logRunProblem(file.string(), free * 2 / 3, ""), "");
-    EXPECT_TRUE(logRunProblem(file.string(), free * 2 / 3, journals).starts_with("Only "));
+    EXPECT_EQ(logRunProblem(file.string(), 500 * 1024, journals, freeBytes(kMB)), "");
+    EXPECT_EQ(logRunProblem(file.string(), 600 * 1024, "", freeBytes(kMB)), "");
+    EXPECT_EQ(logRunProblem(file.string(), 600 * 1024, journals, freeBytes(kMB)),
+              "Only 1024 kB are free in " + folder +
+                  ", and the log and its journal may take up to 1200 kB; make room or log fewer "
+                  "samples.");
 }
 
 TEST_F(LogFileOpen, CsvExportQuotesNamesAndKeepsFullValues) {
