@@ -24,12 +24,6 @@ constexpr double kByteSeconds = 10.0 / 57600;
 constexpr std::uintmax_t kColumnBytes = 6;
 constexpr std::uintmax_t kLineBytes = 12;
 
-std::string sizeText(std::uintmax_t bytes) {
-    constexpr std::uintmax_t kMB = 1024 * 1024;
-    if (bytes < 10 * kMB) return std::to_string((bytes + 1023) / 1024) + " kB";
-    return std::to_string((bytes + kMB / 2) / kMB) + " MB";
-}
-
 std::string folderOf(const std::string& path) {
     const std::filesystem::path p(path);
     return p.has_parent_path() ? p.parent_path().string() : std::string(".");
@@ -108,9 +102,7 @@ std::string RunTarget::claim(const std::string& path, const RunSize& run, bool r
     const std::filesystem::space_info space = std::filesystem::space(folderOf(path), ec);
     const std::uintmax_t needed = expectedRunBytes(run);
     if (!ec && space.available < needed)
-        return "The run's logs will take about " + sizeText(needed) + ", and only " +
-               sizeText(space.available) + " are free in " + folderOf(path) +
-               "; make room or run for a shorter time.";
+        return freeSpaceProblem(space.available, folderOf(path), "the run's logs", needed);
     m_lock = std::move(lock);
     return {};
 }
