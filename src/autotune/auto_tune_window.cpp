@@ -356,12 +356,7 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
         }
     }
     for (std::size_t k = 0; k < m_opened.size(); ++k) {
-        std::error_code ec;
-        const bool inMemory =
-            memoryRead && (m_openedHashes[k] == memoryHash ||
-                           (!m_live.logName().empty() &&
-                            std::filesystem::equivalent(m_openedPaths[k], m_live.logName(), ec)));
-        if (inMemory) {
+        if (memoryRead && m_openedHashes[k] == memoryHash) {
             notes << tr("%1 is the log in memory: it is read once.").arg(latin1(m_openedNames[k]));
             continue;
         }
