@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -419,7 +418,7 @@ void AutoTuneWindow::openLogs() {
             continue;
         }
         auto log = std::make_unique<LogStore>();
-        if (!openLogFile(*log, m_session.trace, m_session.prompts, path, name)) continue;
+        if (!openLogContents(*log, m_session.trace, m_session.prompts, *contents, name)) continue;
         // A part goes on with the run before it when its name says so and its times carry on.
         const bool continues =
             !m_openedPaths.empty() && continuesLog(m_openedPaths.back(), path) &&
@@ -631,20 +630,9 @@ void AutoTuneWindow::saveSettings() {
 
 void AutoTuneWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    keepOnScreen();
+    keepOnScreen(*this);
     // A window manager puts its frame round the window after it is shown.
-    QTimer::singleShot(0, this, &AutoTuneWindow::keepOnScreen);
-}
-
-void AutoTuneWindow::keepOnScreen() {
-    const QScreen* s = screen();
-    if (!isVisible() || !s || isMaximized() || isMinimized()) return;
-    const QRect area = s->availableGeometry();
-    const QRect frame = frameGeometry();
-    const QPoint inside(
-        std::clamp(frame.x(), area.x(), std::max(area.x(), area.right() + 1 - frame.width())),
-        std::clamp(frame.y(), area.y(), std::max(area.y(), area.bottom() + 1 - frame.height())));
-    if (inside != frame.topLeft()) move(inside);
+    QTimer::singleShot(0, this, [this] { keepOnScreen(*this); });
 }
 
 void AutoTuneWindow::hideEvent(QHideEvent* event) {

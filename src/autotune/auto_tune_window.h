@@ -91,8 +91,6 @@ private:
     void defaultTarget();
     void setLive(bool on);
     void saveSettings();
-    // The whole window, title bar included, inside the free area of its screen.
-    void keepOnScreen();
     // The tunes a log ran on; one not known is taken as the Inj Map it was first analysed on
     // (the tune in the window then, which an Apply since may have changed), and said so.
     std::vector<RanOnMap> ranOnOf(RanOnTunes& tunes, const LogTunes& known, const std::string& key,

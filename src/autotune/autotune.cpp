@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "model/descriptors.h"
+#include "monitor/log_groups.h"
 #include "monitor/log_reader.h"
 
 namespace tunalyx {
@@ -517,12 +518,6 @@ std::string ReadingCounts::line() const {
     return out + " (" + std::to_string(accepted) + " of " + std::to_string(total) + " used)";
 }
 
-const char* groupBoxName(int group) {
-    static constexpr const char* kNames[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
-                                                             "Map Ref", "Advanced"};
-    return group >= 0 && group < kTraceGroupCount ? kNames[group] : "";
-}
-
 std::string missingGroupsProblem(const LogStore& log, int afrItem) {
     const TraceItems items;
     const int afrGroup = items.TraceGroup[static_cast<std::size_t>(afrItem)];
@@ -532,7 +527,7 @@ std::string missingGroupsProblem(const LogStore& log, int afrItem) {
         if ((group != kGroupAdvanced && group != afrGroup) ||
             log.IncludeGroup[static_cast<std::size_t>(group)])
             continue;
-        missing += std::string(count++ ? " and " : "") + groupBoxName(group);
+        missing += std::string(count++ ? " and " : "") + groupCaption(group);
     }
     if (count == 0) return {};
     return "a log without the " + missing + (count > 1 ? " groups" : " group") +

@@ -55,7 +55,7 @@ std::optional<std::vector<GivenLog>> readLogs(std::vector<std::string> paths, co
     std::vector<GivenLog> logs;
     std::map<std::string, std::string> byHash;
     for (const std::string& path : paths) {
-        const auto contents = readLogContents(ctx.prompts, path, shownName(path));
+        auto contents = readLogContents(ctx.prompts, path, shownName(path));
         if (!contents) return std::nullopt;
         const auto [same, added] = byHash.try_emplace(contentHash(*contents), path);
         if (!added) {
@@ -63,8 +63,8 @@ std::optional<std::vector<GivenLog>> readLogs(std::vector<std::string> paths, co
                       << ": it is read once." << std::endl;
             continue;
         }
-        GivenLog log{path, *contents, std::make_unique<LogStore>()};
-        if (!openLogFile(*log.store, s.trace, ctx.prompts, path, shownName(path)))
+        GivenLog log{path, std::move(*contents), std::make_unique<LogStore>()};
+        if (!openLogContents(*log.store, s.trace, ctx.prompts, log.contents, shownName(path)))
             return std::nullopt;
         if (!logs.empty()) {
             const LogStore& before = *logs.back().store;
