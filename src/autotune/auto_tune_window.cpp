@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <tuple>
 
@@ -91,6 +92,12 @@ QTableWidget* mapLikeGrid(const Session& session, QWidget* parent) {
     grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     grid->setWordWrap(false);
     return grid;
+}
+
+// A message that stands alone: a capital first, a full stop last.
+std::string sentence(std::string clause) {
+    if (!clause.empty()) clause.front() = static_cast<char>(std::toupper(clause.front()));
+    return clause + ".";
 }
 
 QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
@@ -337,18 +344,20 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
         if (const std::optional<AutoTuneLog> run = m_liveTune.runSoFar()) {
             // Written to while it runs: what it wrote is known by when (writtenAt).
             logs.emplace_back(run->log, run->continuesRun,
-                              ranOnOf(tunes, m_live.tunes(), {}, memoryName, notes));
+                              ranOnOf(tunes, m_live.tunes(), {}, memoryName, notes), memoryName);
             names << tr("the run being logged (%1 samples)").arg(run->log->sampleCount());
             memoryRead = true;
         }
     } else if (m_log.LogLast > 0) {
         const std::string an1 = m_session.trace.TraceName[kAn1Item];
-        if (m_log.IncludeGroup[kGroupAux] && !namesAnAfr(an1)) {
-            notes << latin1("the A/F is read from AN1, and AN1 of " + memoryName + " is \"" + an1 +
-                            "\", not a calibrated wide-band A/F");
+        if (const std::string refused =
+                m_log.IncludeGroup[kGroupAux] ? an1Refusal(an1, memoryName) : std::string();
+            !refused.empty()) {
+            notes << latin1(sentence(refused));
         } else {
             logs.emplace_back(&m_log, false,
-                              ranOnOf(tunes, m_live.tunes(), memoryKey, memoryName, notes));
+                              ranOnOf(tunes, m_live.tunes(), memoryKey, memoryName, notes),
+                              memoryName);
             names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
             memoryRead = true;
             if (!m_opened.empty()) memoryHash = contentHash(logFileText(m_log, m_session.trace));
@@ -361,7 +370,8 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
         }
         logs.emplace_back(m_opened[k].get(), m_openedContinue[k],
                           ranOnOf(tunes, tunes.tunesOfLog(m_openedHashes[k]), m_openedHashes[k],
-                                  m_openedNames[k], notes));
+                                  m_openedNames[k], notes),
+                          m_openedNames[k]);
         names << latin1(m_openedNames[k]);
     }
     m_lblLogs->setText(names.isEmpty() ? tr("No log to analyse: log a run or open log files.")
@@ -411,11 +421,11 @@ void AutoTuneWindow::openLogs() {
             statusBar()->showMessage(tr("%1 is open already: it is read once.").arg(latin1(name)));
             continue;
         }
-        if (const std::string an1 = an1HeadingOf(*contents); !an1.empty() && !namesAnAfr(an1)) {
-            m_session.prompts.tell("The A/F is read from AN1, and AN1 of " + name + " is \"" + an1 +
-                                       "\", not a calibrated wide-band A/F.",
-                                   MessageIcon::Exclamation);
-            continue;
+        if (const std::string an1 = an1HeadingOf(*contents); !an1.empty()) {
+            if (const std::string refused = an1Refusal(an1, name); !refused.empty()) {
+                m_session.prompts.tell(sentence(refused), MessageIcon::Exclamation);
+                continue;
+            }
         }
         auto log = std::make_unique<LogStore>();
         if (!openLogContents(*log, m_session.trace, m_session.prompts, *contents, name)) continue;

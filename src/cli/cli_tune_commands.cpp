@@ -173,15 +173,15 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
     RanOnTunes tunes(s.tune(), &reader.history, ctx.prompts);
     std::vector<AutoTuneLog> logList;
     for (const GivenLog& log : *logs) {
-        if (const std::string problem = missingGroupsProblem(*log.store, settings.afrItem);
+        const std::string name = shownName(log.path);
+        if (const std::string problem = missingGroupsProblem(*log.store, settings.afrItem, name);
             !problem.empty())
-            return failed(shownName(log.path) + ": " + problem);
-        // The A/F is read from AN1: an AN1 set up as something else is no A/F.
-        if (const std::string an1 = an1HeadingOf(log.contents); !an1.empty() && !namesAnAfr(an1))
-            return failed("the A/F is read from AN1, and AN1 of " + shownName(log.path) + " is \"" +
-                          an1 + "\", not a calibrated wide-band A/F");
+            return failed(problem);
+        if (const std::string an1 = an1HeadingOf(log.contents); !an1.empty())
+            if (const std::string refused = an1Refusal(an1, name); !refused.empty())
+                return failed(refused);
         logList.emplace_back(log.store.get(), log.continuesRun,
-                             ranOnOf(log, tunes, given, tunePath));
+                             ranOnOf(log, tunes, given, tunePath), name);
     }
     const AutoTuneProposal proposal =
         proposeCorrections(logList, tune, target, CellLocks{}, settings);
