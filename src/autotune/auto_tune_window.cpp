@@ -333,7 +333,8 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
     std::vector<AutoTuneLog> logs;
     QStringList names;
     QStringList notes;
-    RanOnTunes tunes(m_session.tune(), history ? history() : nullptr, m_session.prompts);
+    RanOnTunes& tunes =
+        refreshedTunes(m_tunes, m_session.tune(), history ? history() : nullptr, m_session.prompts);
     const std::string memoryName =
         m_live.logName().empty() ? std::string("the log in memory") : fileNameOf(m_live.logName());
     const std::string memoryKey = "memory " + std::to_string(m_liveTune.logGeneration());
@@ -360,7 +361,7 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
                               memoryName);
             names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
             memoryRead = true;
-            if (!m_opened.empty()) memoryHash = contentHash(logFileText(m_log, m_session.trace));
+            if (!m_opened.empty()) memoryHash = memoryLogHash();
         }
     }
     for (std::size_t k = 0; k < m_opened.size(); ++k) {
@@ -379,6 +380,14 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
     m_lblTunes->setText(notes.join(QLatin1Char('\n')));
     m_lblTunes->setVisible(!notes.isEmpty());
     return logs;
+}
+
+const std::string& AutoTuneWindow::memoryLogHash() {
+    const int generation = m_liveTune.logGeneration();
+    const int samples = m_log.sampleCount();
+    if (generation != m_memoryHash.generation || samples != m_memoryHash.samples)
+        m_memoryHash = {generation, samples, contentHash(logFileText(m_log, m_session.trace))};
+    return m_memoryHash.hash;
 }
 
 void AutoTuneWindow::analyse() {

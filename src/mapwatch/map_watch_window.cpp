@@ -283,7 +283,8 @@ void MapWatchWindow::followTunes() {
         m_lblTunes->hide();
         return;
     }
-    RanOnTunes tunes(m_session.tune(), history ? history() : nullptr, m_session.prompts);
+    RanOnTunes& tunes =
+        refreshedTunes(m_tunes, m_session.tune(), history ? history() : nullptr, m_session.prompts);
     const RanOnTunes::Resolved resolved = tunes.resolve(known);
     for (const RanOnMap& part : resolved.ranOn)
         m_watch.ranOnAxes.push_back({part.firstSample, part.tune.axes});
