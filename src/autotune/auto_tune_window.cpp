@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -18,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <tuple>
 
@@ -92,6 +92,12 @@ QTableWidget* mapLikeGrid(const Session& session, QWidget* parent) {
     grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     grid->setWordWrap(false);
     return grid;
+}
+
+// A message that stands alone: a capital first, a full stop last.
+std::string sentence(std::string clause) {
+    if (!clause.empty()) clause.front() = static_cast<char>(std::toupper(clause.front()));
+    return clause + ".";
 }
 
 QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
@@ -327,7 +333,8 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
     std::vector<AutoTuneLog> logs;
     QStringList names;
     QStringList notes;
-    RanOnTunes tunes(m_session.tune(), history ? history() : nullptr, m_session.prompts);
+    RanOnTunes& tunes =
+        refreshedTunes(m_tunes, m_session.tune(), history ? history() : nullptr, m_session.prompts);
     const std::string memoryName =
         m_live.logName().empty() ? std::string("the log in memory") : fileNameOf(m_live.logName());
     const std::string memoryKey = "memory " + std::to_string(m_liveTune.logGeneration());
@@ -338,36 +345,34 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
         if (const std::optional<AutoTuneLog> run = m_liveTune.runSoFar()) {
             // Written to while it runs: what it wrote is known by when (writtenAt).
             logs.emplace_back(run->log, run->continuesRun,
-                              ranOnOf(tunes, m_live.tunes(), {}, memoryName, notes));
+                              ranOnOf(tunes, m_live.tunes(), {}, memoryName, notes), memoryName);
             names << tr("the run being logged (%1 samples)").arg(run->log->sampleCount());
             memoryRead = true;
         }
     } else if (m_log.LogLast > 0) {
         const std::string an1 = m_session.trace.TraceName[kAn1Item];
-        if (m_log.IncludeGroup[kGroupAux] && !namesAnAfr(an1)) {
-            notes << latin1("the A/F is read from AN1, and AN1 of " + memoryName + " is \"" + an1 +
-                            "\", not a calibrated wide-band A/F");
+        if (const std::string refused =
+                m_log.IncludeGroup[kGroupAux] ? an1Refusal(an1, memoryName) : std::string();
+            !refused.empty()) {
+            notes << latin1(sentence(refused));
         } else {
             logs.emplace_back(&m_log, false,
-                              ranOnOf(tunes, m_live.tunes(), memoryKey, memoryName, notes));
+                              ranOnOf(tunes, m_live.tunes(), memoryKey, memoryName, notes),
+                              memoryName);
             names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
             memoryRead = true;
-            if (!m_opened.empty()) memoryHash = contentHash(logFileText(m_log, m_session.trace));
+            if (!m_opened.empty()) memoryHash = memoryLogHash();
         }
     }
     for (std::size_t k = 0; k < m_opened.size(); ++k) {
-        std::error_code ec;
-        const bool inMemory =
-            memoryRead && (m_openedHashes[k] == memoryHash ||
-                           (!m_live.logName().empty() &&
-                            std::filesystem::equivalent(m_openedPaths[k], m_live.logName(), ec)));
-        if (inMemory) {
+        if (memoryRead && m_openedHashes[k] == memoryHash) {
             notes << tr("%1 is the log in memory: it is read once.").arg(latin1(m_openedNames[k]));
             continue;
         }
         logs.emplace_back(m_opened[k].get(), m_openedContinue[k],
                           ranOnOf(tunes, tunes.tunesOfLog(m_openedHashes[k]), m_openedHashes[k],
-                                  m_openedNames[k], notes));
+                                  m_openedNames[k], notes),
+                          m_openedNames[k]);
         names << latin1(m_openedNames[k]);
     }
     m_lblLogs->setText(names.isEmpty() ? tr("No log to analyse: log a run or open log files.")
@@ -375,6 +380,14 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
     m_lblTunes->setText(notes.join(QLatin1Char('\n')));
     m_lblTunes->setVisible(!notes.isEmpty());
     return logs;
+}
+
+const std::string& AutoTuneWindow::memoryLogHash() {
+    const int generation = m_liveTune.logGeneration();
+    const int samples = m_log.sampleCount();
+    if (generation != m_memoryHash.generation || samples != m_memoryHash.samples)
+        m_memoryHash = {generation, samples, contentHash(logFileText(m_log, m_session.trace))};
+    return m_memoryHash.hash;
 }
 
 void AutoTuneWindow::analyse() {
@@ -417,14 +430,14 @@ void AutoTuneWindow::openLogs() {
             statusBar()->showMessage(tr("%1 is open already: it is read once.").arg(latin1(name)));
             continue;
         }
-        if (const std::string an1 = an1HeadingOf(*contents); !an1.empty() && !namesAnAfr(an1)) {
-            m_session.prompts.tell("The A/F is read from AN1, and AN1 of " + name + " is \"" + an1 +
-                                       "\", not a calibrated wide-band A/F.",
-                                   MessageIcon::Exclamation);
-            continue;
+        if (const std::string an1 = an1HeadingOf(*contents); !an1.empty()) {
+            if (const std::string refused = an1Refusal(an1, name); !refused.empty()) {
+                m_session.prompts.tell(sentence(refused), MessageIcon::Exclamation);
+                continue;
+            }
         }
         auto log = std::make_unique<LogStore>();
-        if (!openLogFile(*log, m_session.trace, m_session.prompts, path, name)) continue;
+        if (!openLogContents(*log, m_session.trace, m_session.prompts, *contents, name)) continue;
         // A part goes on with the run before it when its name says so and its times carry on.
         const bool continues =
             !m_openedPaths.empty() && continuesLog(m_openedPaths.back(), path) &&
@@ -636,20 +649,9 @@ void AutoTuneWindow::saveSettings() {
 
 void AutoTuneWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    keepOnScreen();
+    keepOnScreen(*this);
     // A window manager puts its frame round the window after it is shown.
-    QTimer::singleShot(0, this, &AutoTuneWindow::keepOnScreen);
-}
-
-void AutoTuneWindow::keepOnScreen() {
-    const QScreen* s = screen();
-    if (!isVisible() || !s || isMaximized() || isMinimized()) return;
-    const QRect area = s->availableGeometry();
-    const QRect frame = frameGeometry();
-    const QPoint inside(
-        std::clamp(frame.x(), area.x(), std::max(area.x(), area.right() + 1 - frame.width())),
-        std::clamp(frame.y(), area.y(), std::max(area.y(), area.bottom() + 1 - frame.height())));
-    if (inside != frame.topLeft()) move(inside);
+    QTimer::singleShot(0, this, [this] { keepOnScreen(*this); });
 }
 
 void AutoTuneWindow::hideEvent(QHideEvent* event) {

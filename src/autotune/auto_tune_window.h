@@ -78,6 +78,8 @@ private:
     void reevaluate();
     void evaluate();
     [[nodiscard]] std::vector<AutoTuneLog> logsToRead();
+    // The log in memory as a file would hold it, hashed again only when it has other samples.
+    [[nodiscard]] const std::string& memoryLogHash();
     [[nodiscard]] AutoTuneSettings settings() const;
     [[nodiscard]] MapField target() const;
     // The cells applied, each one step of the history; only cells that still hold the value the
@@ -91,8 +93,6 @@ private:
     void defaultTarget();
     void setLive(bool on);
     void saveSettings();
-    // The whole window, title bar included, inside the free area of its screen.
-    void keepOnScreen();
     // The tunes a log ran on; one not known is taken as the Inj Map it was first analysed on
     // (the tune in the window then, which an Apply since may have changed), and said so.
     std::vector<RanOnMap> ranOnOf(RanOnTunes& tunes, const LogTunes& known, const std::string& key,
@@ -125,6 +125,12 @@ private:
     std::vector<std::string> m_openedHashes;  // of their contents
     // The Inj Map a log whose tune is not known was first taken as run on, by log.
     std::map<std::string, InjectionMap> m_assumed;
+    std::optional<RanOnTunes> m_tunes;  // kept between analyses
+    struct MemoryHash {
+        int generation = -1;
+        int samples = -1;
+        std::string hash;
+    } m_memoryHash;
     std::optional<InjectionMap> m_tune;  // the Inj Map of the last analysis
     std::optional<AutoTuneProposal> m_proposal;
     CellLocks m_locks{};

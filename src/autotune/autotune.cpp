@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "model/descriptors.h"
+#include "monitor/log_groups.h"
 #include "monitor/log_reader.h"
 
 namespace tunalyx {
@@ -517,13 +518,7 @@ std::string ReadingCounts::line() const {
     return out + " (" + std::to_string(accepted) + " of " + std::to_string(total) + " used)";
 }
 
-const char* groupBoxName(int group) {
-    static constexpr const char* kNames[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
-                                                             "Map Ref", "Advanced"};
-    return group >= 0 && group < kTraceGroupCount ? kNames[group] : "";
-}
-
-std::string missingGroupsProblem(const LogStore& log, int afrItem) {
+std::string missingGroupsProblem(const LogStore& log, int afrItem, const std::string& logName) {
     const TraceItems items;
     const int afrGroup = items.TraceGroup[static_cast<std::size_t>(afrItem)];
     std::string missing;
@@ -532,20 +527,68 @@ std::string missingGroupsProblem(const LogStore& log, int afrItem) {
         if ((group != kGroupAdvanced && group != afrGroup) ||
             log.IncludeGroup[static_cast<std::size_t>(group)])
             continue;
-        missing += std::string(count++ ? " and " : "") + groupBoxName(group);
+        missing += std::string(count++ ? " and " : "") + groupCaption(group);
     }
     if (count == 0) return {};
-    return "a log without the " + missing + (count > 1 ? " groups" : " group") +
-           " cannot be tuned from: tick " + missing + " in the Monitor before logging";
+    return "Auto-tune needs " + missing + ", and " + logName + " was logged without " +
+           (count > 1 ? "them" : "it") + ": tick " + missing + " in the Monitor before logging";
 }
 
-bool namesAnAfr(std::string_view name) {
-    std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const char* word : {"a/f", "afr", "wide band", "wideband", "air fuel", "air/fuel"})
-        if (lower.find(word) != std::string::npos) return true;
+namespace {
+
+// Letters and digits only, in lower case: "WB O2" and "wb-o2" read alike.
+std::string squeezed(std::string_view text) {
+    std::string out;
+    for (const char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The name the user gave AN1, without the "AN1 " or "AN1-AN2 " its heading starts with.
+std::string_view an1Name(std::string_view heading) {
+    const std::size_t blank = heading.find(' ');
+    std::string_view name = blank == std::string_view::npos ? "" : heading.substr(blank + 1);
+    while (!name.empty() && name.front() == ' ')
+        name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    return name;
+}
+
+}  // namespace
+
+bool namesAnAfr(std::string_view heading) {
+    const std::string_view name = an1Name(heading);
+    // Short names count as words of their own ("AF Ratio", "LC-1"), or "Cyl C1" would be one.
+    std::string word;
+    for (std::size_t k = 0; k <= name.size(); ++k) {
+        const char c = k < name.size() ? name[k] : ' ';
+        if (c != ' ' && c != '\t') {
+            if (c == '/' || std::isalnum(static_cast<unsigned char>(c)))
+                word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            continue;
+        }
+        for (const std::string_view whole : {"af", "a/f", "wb", "lc1", "lc2"})
+            if (word == whole) return true;
+        word.clear();
+    }
+    // Longer ones are found run together too ("WBO2", "Wide Band", "AirFuel").
+    const std::string all = squeezed(name);
+    for (const std::string_view part : {"afr", "airfuel", "lambda", "wideband", "wbo2", "uego"})
+        if (all.find(part) != std::string::npos) return true;
     return false;
+}
+
+std::string an1Refusal(std::string_view heading, const std::string& logName) {
+    if (namesAnAfr(heading)) return {};
+    const std::string_view name = an1Name(heading);
+    const std::string quoted = "\"" + std::string(heading) + "\"";
+    const std::string start = "the A/F is read from AN1, and AN1 of " + logName + " is ";
+    if (name.empty() || squeezed(name) == "raw")
+        return start + quoted +
+               ", its uncalibrated voltage: calibrate it in Setup > Auxiliary before logging";
+    return start + quoted + ", not a calibrated wide-band A/F";
 }
 
 std::string an1HeadingOf(std::string_view logText) {
@@ -617,7 +660,7 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
     AutoTuneProposal p;
     std::vector<Reading> readings;
     for (const AutoTuneLog& input : logs) {
-        p.problem = missingGroupsProblem(*input.log, s.afrItem);
+        p.problem = missingGroupsProblem(*input.log, s.afrItem, input.name);
         if (!p.problem.empty()) return p;
         readLog(input, tune, target, s, p.readings, readings);
     }

@@ -125,21 +125,26 @@ struct RanOnMap {
 // the tune before a change is left out as rewritten.
 struct AutoTuneLog {
     AutoTuneLog(const LogStore* store, bool continues = false,  // NOLINT: a log alone is common
-                std::vector<RanOnMap> tunes = {})
-        : log(store), continuesRun(continues), ranOn(std::move(tunes)) {}
+                std::vector<RanOnMap> tunes = {}, std::string logName = "the log")
+        : log(store), continuesRun(continues), ranOn(std::move(tunes)), name(std::move(logName)) {}
     const LogStore* log;
     bool continuesRun;
     std::vector<RanOnMap> ranOn;
+    std::string name;  // as messages name it
 };
 
-// The Monitor's name of a live-data group, the box to tick for it: "Basic", "Sensors",
-// "Aux A/D", "Map Ref", "Advanced".
-[[nodiscard]] const char* groupBoxName(int group);
-// Why a log's groups cannot be tuned from ("a log without the Aux A/D group ... tick Aux A/D in
-// the Monitor"), empty when it has the Advanced group and the A/F item's.
-[[nodiscard]] std::string missingGroupsProblem(const LogStore& log, int afrItem);
-// Whether an item named `name` (its log heading, "AN1 Wide Band") reads a calibrated A/F.
-[[nodiscard]] bool namesAnAfr(std::string_view name);
+// Why a log named `logName` cannot be tuned from for want of the Advanced group or the A/F
+// item's ("Auto-tune needs Aux A/D, and d.txt was logged without it: tick Aux A/D in the Monitor
+// before logging"), empty when it has both.
+[[nodiscard]] std::string missingGroupsProblem(const LogStore& log, int afrItem,
+                                               const std::string& logName);
+// Whether AN1's heading in a log ("AN1 Wide Band", "AN1-AN2 AFR") names an A/F or a lambda by
+// any common name: A/F, AFR, air/fuel, lambda, wide band, WB O2, UEGO, LC-1.
+[[nodiscard]] bool namesAnAfr(std::string_view heading);
+// Why AN1 of the log `logName`, headed `heading`, is no A/F to tune from: it is set up as
+// something else ("AN1 Boost psi"), or it is the uncalibrated voltage ("AN1 raw"). Empty when it
+// names an A/F.
+[[nodiscard]] std::string an1Refusal(std::string_view heading, const std::string& logName);
 // The heading a log file's text gives the item AN1 is calibrated into; empty without the Aux
 // group.
 [[nodiscard]] std::string an1HeadingOf(std::string_view logText);

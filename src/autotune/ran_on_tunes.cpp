@@ -16,12 +16,59 @@ InjectionMap injectionMapOfTune(const Tune& tune) {
 }
 
 RanOnTunes::RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts)
-    : m_host(host),
+    : m_host(&host),
       m_history(history),
       m_prompts(prompts),
+      m_hostImage(host.image),
+      m_hostNotes(host.notes),
+      m_hostIdentity(host.VerName + '\n' + host.VerNumber),
       m_hostMap(injectionMapOfTune(host)),
       m_hostHash(contentHash(dataFileText(host))) {
-    if (m_history) m_index = m_history->load();
+    if (m_history) {
+        m_indexStamp = indexStamp();
+        m_index = m_history->load();
+    }
+}
+
+std::optional<RanOnTunes::IndexStamp> RanOnTunes::indexStamp() const {
+    std::error_code ec;
+    const std::string path = m_history->indexPath();
+    IndexStamp stamp{std::filesystem::file_size(path, ec), {}};
+    if (ec) return std::nullopt;
+    stamp.time = std::filesystem::last_write_time(path, ec);
+    if (ec) return std::nullopt;
+    return stamp;
+}
+
+void RanOnTunes::refresh(const Tune& host, const TuneHistory* history) {
+    m_host = &host;
+    const std::string identity = host.VerName + '\n' + host.VerNumber;
+    const bool otherIdentity = identity != m_hostIdentity;
+    // Snapshots were read in the layout of the identity before.
+    if (otherIdentity) m_found.clear();
+    if (otherIdentity || host.image != m_hostImage || host.notes != m_hostNotes) {
+        m_hostIdentity = identity;
+        m_hostImage = host.image;
+        m_hostNotes = host.notes;
+        m_hostMap = injectionMapOfTune(host);
+        m_hostHash = contentHash(dataFileText(host));
+    }
+    const std::optional<IndexStamp> stamp = history ? indexStamp() : std::nullopt;
+    if (history == m_history && stamp == m_indexStamp) return;
+    m_history = history;
+    m_indexStamp = stamp;
+    m_index = history ? history->load() : HistoryIndex{};
+    // A tune not found before may have been kept since; one found is found by its contents.
+    std::erase_if(m_found, [](const auto& entry) { return !entry.second; });
+}
+
+RanOnTunes& refreshedTunes(std::optional<RanOnTunes>& kept, const Tune& host,
+                           const TuneHistory* history, UserPrompts& prompts) {
+    if (kept)
+        kept->refresh(host, history);
+    else
+        kept.emplace(host, history, prompts);
+    return *kept;
 }
 
 const InjectionMap* RanOnTunes::find(const std::string& hash) {
@@ -35,7 +82,7 @@ const InjectionMap* RanOnTunes::find(const std::string& hash) {
         if (snapshot != m_index.snapshots.end())
             if (const auto text = m_history->snapshotText(m_index, snapshot->id, error))
                 if (const auto tune =
-                        tuneFileInLayoutOf(m_host, *text, "Tune " + std::to_string(snapshot->id),
+                        tuneFileInLayoutOf(*m_host, *text, "Tune " + std::to_string(snapshot->id),
                                            m_prompts, NotesAs::Written))
                     it->second = injectionMapOfTune(*tune);
     }

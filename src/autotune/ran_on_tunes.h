@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -20,11 +22,16 @@ namespace tunalyx {
 
 // The Inj Maps of the tunes logs ran on, found by the content hash the tune history names them
 // by: the host's own (the tune in the window or given on the command line) when the hashes
-// match, else the history's snapshot read in the host's layout. Each is read once.
+// match, else the history's snapshot read in the host's layout. Each is read once, and a window
+// keeps one across its analyses: `refresh` reads again only what changed since.
 class RanOnTunes {
 public:
     // `history` may be null: then only the host's own hash is known.
     RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts);
+
+    // Before another analysis: the history's index is read again when its file changed (size or
+    // time) or another history is given, the host's map and hash when its data changed.
+    void refresh(const Tune& host, const TuneHistory* history);
 
     [[nodiscard]] const InjectionMap& hostMap() const { return m_hostMap; }
     // The Inj Map of the tune of `hash`; null when not known (no hash, not kept, unreadable).
@@ -49,14 +56,32 @@ public:
     [[nodiscard]] std::string describe(const LogTunes& tunes, const std::string& hostName) const;
 
 private:
-    const Tune& m_host;
+    // What the index file was when it was read: an append changes its size.
+    struct IndexStamp {
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type time;
+        bool operator==(const IndexStamp&) const = default;
+    };
+    [[nodiscard]] std::optional<IndexStamp> indexStamp() const;
+
+    const Tune* m_host;
     const TuneHistory* m_history;
     UserPrompts& m_prompts;
+    // The host's data the map and hash were taken from, and its identity, which gives the layout
+    // snapshots are read in.
+    PacketImage m_hostImage;
+    std::string m_hostNotes;
+    std::string m_hostIdentity;
     InjectionMap m_hostMap;
     std::string m_hostHash;
     HistoryIndex m_index;
+    std::optional<IndexStamp> m_indexStamp;
     std::map<std::string, std::optional<InjectionMap>> m_found;
 };
+
+// The tunes a window keeps between its analyses, made on the first and refreshed on the next.
+RanOnTunes& refreshedTunes(std::optional<RanOnTunes>& kept, const Tune& host,
+                           const TuneHistory* history, UserPrompts& prompts);
 
 // "the tune LOG ran on is not known: taken as TUNE"
 [[nodiscard]] std::string unknownTuneText(const std::string& logName, const std::string& tuneName);

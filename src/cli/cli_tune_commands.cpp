@@ -55,7 +55,7 @@ std::optional<std::vector<GivenLog>> readLogs(std::vector<std::string> paths, co
     std::vector<GivenLog> logs;
     std::map<std::string, std::string> byHash;
     for (const std::string& path : paths) {
-        const auto contents = readLogContents(ctx.prompts, path, shownName(path));
+        auto contents = readLogContents(ctx.prompts, path, shownName(path));
         if (!contents) return std::nullopt;
         const auto [same, added] = byHash.try_emplace(contentHash(*contents), path);
         if (!added) {
@@ -63,8 +63,8 @@ std::optional<std::vector<GivenLog>> readLogs(std::vector<std::string> paths, co
                       << ": it is read once." << std::endl;
             continue;
         }
-        GivenLog log{path, *contents, std::make_unique<LogStore>()};
-        if (!openLogFile(*log.store, s.trace, ctx.prompts, path, shownName(path)))
+        GivenLog log{path, std::move(*contents), std::make_unique<LogStore>()};
+        if (!openLogContents(*log.store, s.trace, ctx.prompts, log.contents, shownName(path)))
             return std::nullopt;
         if (!logs.empty()) {
             const LogStore& before = *logs.back().store;
@@ -173,15 +173,15 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
     RanOnTunes tunes(s.tune(), &reader.history, ctx.prompts);
     std::vector<AutoTuneLog> logList;
     for (const GivenLog& log : *logs) {
-        if (const std::string problem = missingGroupsProblem(*log.store, settings.afrItem);
+        const std::string name = shownName(log.path);
+        if (const std::string problem = missingGroupsProblem(*log.store, settings.afrItem, name);
             !problem.empty())
-            return failed(shownName(log.path) + ": " + problem);
-        // The A/F is read from AN1: an AN1 set up as something else is no A/F.
-        if (const std::string an1 = an1HeadingOf(log.contents); !an1.empty() && !namesAnAfr(an1))
-            return failed("the A/F is read from AN1, and AN1 of " + shownName(log.path) + " is \"" +
-                          an1 + "\", not a calibrated wide-band A/F");
+            return failed(problem);
+        if (const std::string an1 = an1HeadingOf(log.contents); !an1.empty())
+            if (const std::string refused = an1Refusal(an1, name); !refused.empty())
+                return failed(refused);
         logList.emplace_back(log.store.get(), log.continuesRun,
-                             ranOnOf(log, tunes, given, tunePath));
+                             ranOnOf(log, tunes, given, tunePath), name);
     }
     const AutoTuneProposal proposal =
         proposeCorrections(logList, tune, target, CellLocks{}, settings);

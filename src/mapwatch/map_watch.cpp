@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/descriptors.h"
 #include "model/number_format.h"
-#include "monitor/log_numbers.h"
-#include "ports/bytes.h"
+#include "monitor/log_groups.h"
 
 namespace tunalyx {
 
@@ -25,26 +23,6 @@ MapPosition mapPositionOf(const LogStore& log, int sample, int source, const Map
         return {log.LogData(kLoggedColumnItem, sample), log.LogData(kLoggedRowItem, sample)};
     return {fractionalPosition(log.LogData(kRpmItem, sample), axes.column),
             fractionalPosition(log.LogData(kLoadItem, sample), axes.row)};
-}
-
-int itemDecimals(int item) {
-    const TraceItems items;
-    const int group = items.TraceGroup[static_cast<std::size_t>(item)];
-    const int index = items.TraceGroupIndex[static_cast<std::size_t>(item)];
-    constexpr int kSensorVoltages = 8;  // the switches follow
-    switch (group) {
-        case kGroupBasic:
-        case kGroupAdvanced: {
-            const std::vector<std::string_view> fields = splitFields(traceDescriptor(item));
-            return fields.size() == 6 ? std::max(0, truncatedDecimals(fields[5])) : 0;
-        }
-        case kGroupSensor:
-            return index < kSensorVoltages ? 2 : 0;
-        case kGroupAux:
-            return 3;
-        default:
-            return 0;
-    }
 }
 
 bool itemLogged(const LogStore& log, int item) {
@@ -116,10 +94,10 @@ std::string MapWatch::cellText(int row, int col, const NumberLocale& locale,
     const Stats& c = at(row, col);
     if (c.count == 0) return {};
     if (options.function == MapWatchOptions::Num) return std::to_string(c.count);
-    const int places =
-        std::clamp(options.decimalPlaces == MapWatchOptions::kItemsOwn ? itemDecimals(options.item)
-                                                                       : options.decimalPlaces,
-                   0, kMostDecimals);
+    const int places = std::clamp(options.decimalPlaces == MapWatchOptions::kItemsOwn
+                                      ? std::max(0, itemDecimals(options.item))
+                                      : options.decimalPlaces,
+                                  0, kMostDecimals);
     const std::string pattern = places == 0 ? "0" : "0." + std::string(places, '0');
     const double v = options.function == MapWatchOptions::Min   ? c.min
                      : options.function == MapWatchOptions::Max ? c.max

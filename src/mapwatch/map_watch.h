@@ -35,10 +35,6 @@ struct MapPosition {
 [[nodiscard]] MapPosition mapPositionOf(const LogStore& log, int sample, int source,
                                         const MapAxes& axes);
 
-// The decimals an item is shown with in the Monitor and written with in a log: a Basic or
-// Advanced item's display format, two for the sensor voltages, three for the aux inputs, none
-// for switches and the unit's map position.
-[[nodiscard]] int itemDecimals(int item);
 // Whether the log holds the item: its group was logged.
 [[nodiscard]] bool itemLogged(const LogStore& log, int item);
 

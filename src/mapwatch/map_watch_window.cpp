@@ -15,12 +15,12 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "autotune/autotune.h"
 #include "autotune/ran_on_tunes.h"
 #include "maps/qt_map_tracer.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
 #include "monitor/live_decode.h"
+#include "monitor/log_groups.h"
 #include "ports/whole_file.h"
 #include "ui/qt_window_placement.h"
 
@@ -283,7 +283,8 @@ void MapWatchWindow::followTunes() {
         m_lblTunes->hide();
         return;
     }
-    RanOnTunes tunes(m_session.tune(), history ? history() : nullptr, m_session.prompts);
+    RanOnTunes& tunes =
+        refreshedTunes(m_tunes, m_session.tune(), history ? history() : nullptr, m_session.prompts);
     const RanOnTunes::Resolved resolved = tunes.resolve(known);
     for (const RanOnMap& part : resolved.ranOn)
         m_watch.ranOnAxes.push_back({part.firstSample, part.tune.axes});
@@ -303,7 +304,7 @@ void MapWatchWindow::showNotes() {
     if (notLogged) {
         const int group = m_session.trace.TraceGroup[static_cast<std::size_t>(item)];
         m_lblItem->setText(latin1(m_session.trace.label(item) + " is not in the log: tick " +
-                                  groupBoxName(group) + " in the Monitor to log it."));
+                                  groupCaption(group) + " in the Monitor to log it."));
     }
     m_lblItem->setVisible(notLogged);
 }

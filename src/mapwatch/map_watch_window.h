@@ -2,8 +2,10 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "autotune/ran_on_tunes.h"
 #include "history/tune_history.h"
 #include "mapwatch/map_watch.h"
 #include "monitor/live_run.h"
@@ -99,7 +101,8 @@ private:
     QList<QAction*> m_widths;
     QList<QAction*> m_places;
     QList<QAction*> m_sources;
-    std::size_t m_tunesFollowed = 0;  // the log's tunes known when they were last followed
+    std::optional<RanOnTunes> m_tunes;  // kept between analyses
+    std::size_t m_tunesFollowed = 0;    // the log's tunes known when they were last followed
     bool m_traceOn = false;
     bool m_ghostOn = false;
     int m_columnWidth = 0;

@@ -234,8 +234,12 @@ void tellLogDamage(UserPrompts& prompts, const LogDamage& damage, const std::str
 bool openLogFile(LogStore& store, const TraceItems& items, UserPrompts& prompts,
                  const std::string& path, const std::string& shownName) {
     const std::optional<std::string> contents = readLogContents(prompts, path, shownName);
-    if (!contents) return false;
-    const LogReadResult result = readLogText(*contents, store, items);
+    return contents && openLogContents(store, items, prompts, *contents, shownName);
+}
+
+bool openLogContents(LogStore& store, const TraceItems& items, UserPrompts& prompts,
+                     std::string_view contents, const std::string& shownName) {
+    const LogReadResult result = readLogText(contents, store, items);
     if (!result.isLogFile) {
         prompts.tell("This is not a SR20DET Log File", MessageIcon::Critical);
         return false;

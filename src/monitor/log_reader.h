@@ -75,6 +75,9 @@ struct LogReadResult {
 // `shownName` is the name without folder. True when the file was taken, also with a warning.
 bool openLogFile(LogStore& store, const TraceItems& items, UserPrompts& prompts,
                  const std::string& path, const std::string& shownName);
+// The same for the file's contents, read already.
+bool openLogContents(LogStore& store, const TraceItems& items, UserPrompts& prompts,
+                     std::string_view contents, const std::string& shownName);
 
 // The whole file, or nothing after a message; the size is checked before anything is read.
 [[nodiscard]] std::optional<std::string> readLogContents(UserPrompts& prompts,

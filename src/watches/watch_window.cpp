@@ -101,20 +101,6 @@ void WatchWindow::apply(const WatchSettings& s) {
     layoutLabel();
 }
 
-void WatchWindow::stayOnScreen() {
-    // Only a window that is shown knows the size of its title bar and borders.
-    const QScreen* s = screen();
-    if (!isVisible() || !s) return;
-    const QRect area = s->availableGeometry();
-    const QRect frame = frameGeometry();
-    const QPoint onScreen(
-        std::clamp(frame.x(), area.x(),
-                   std::max(area.x(), area.x() + area.width() - frame.width())),
-        std::clamp(frame.y(), area.y(),
-                   std::max(area.y(), area.y() + area.height() - frame.height())));
-    if (onScreen != frame.topLeft()) move(onScreen);
-}
-
 void WatchWindow::InitArrays() {
     m_bandColour = m_fields.Colour;
     m_bandMax = m_fields.MaxValue;
@@ -155,7 +141,7 @@ void WatchWindow::fitText() {
     if (const QScreen* s = screen())
         need = need.boundedTo(s->availableGeometry().size() - (frameGeometry().size() - size()));
     setMinimumSize(need);
-    stayOnScreen();
+    keepOnScreen(*this);
 }
 
 void WatchWindow::layoutLabel() {

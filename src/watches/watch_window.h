@@ -48,8 +48,6 @@ private:
     void lblValue_Change();
     // The window grows to what its text needs.
     void fitText();
-    // The window, title bar and borders, is moved onto its screen.
-    void stayOnScreen();
     void layoutLabel();
 
     static constexpr int kTextMargin = 4;  // pixels beside and above the text

@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "autotune/target_afr.h"
 
@@ -439,28 +442,49 @@ TEST(AutoTune, ATuneWhoseAxesDifferGivesEachCellWhatItHeldAtThatCellsBreakpoints
     EXPECT_NEAR(cell.correction, 1, 1e-9);
 }
 
-TEST(AutoTune, AMissingGroupNamesTheBoxToTickAndAnAn1ThatIsNoAfrIsNamed) {
+TEST(AutoTune, AMissingGroupNamesTheBoxToTick) {
     LogStore log;
     log.IncludeGroup[kGroupAdvanced] = true;
-    EXPECT_EQ(missingGroupsProblem(log, kAn1Item),
-              "a log without the Aux A/D group cannot be tuned from: tick Aux A/D in the Monitor "
-              "before logging");
+    EXPECT_EQ(missingGroupsProblem(log, kAn1Item, "d.txt"),
+              "Auto-tune needs Aux A/D, and d.txt was logged without it: tick Aux A/D in the "
+              "Monitor before logging");
     log.IncludeGroup[kGroupAdvanced] = false;
-    EXPECT_EQ(missingGroupsProblem(log, kAn1Item),
-              "a log without the Aux A/D and Advanced groups cannot be tuned from: tick Aux A/D "
-              "and Advanced in the Monitor before logging");
+    EXPECT_EQ(missingGroupsProblem(log, kAn1Item, "d.txt"),
+              "Auto-tune needs Aux A/D and Advanced, and d.txt was logged without them: tick Aux "
+              "A/D and Advanced in the Monitor before logging");
     log.IncludeGroup[kGroupAdvanced] = log.IncludeGroup[kGroupAux] = true;
-    EXPECT_EQ(missingGroupsProblem(log, kAn1Item), "");
+    EXPECT_EQ(missingGroupsProblem(log, kAn1Item, "d.txt"), "");
+}
 
+TEST(AutoTune, An1IsAnAfrByAnyCommonNameAndIsRefusedAsAnythingElseOrUncalibrated) {
     const std::string text =
         "[SR20DET]\r\nTime(S)\tRpm\tAN1 raw\tAN2 raw\tAN3 raw\tAN4 raw\tAN1 Boost psi\tAN2 raw\r\n"
         "0.000\t800\t1\t1\t1\t1\t3\t1\r\n";
     EXPECT_EQ(an1HeadingOf(text), "AN1 Boost psi");
     EXPECT_EQ(an1HeadingOf("[SR20DET]\r\nTime(S)\tRpm\tLoad\r\n"), "");
-    EXPECT_FALSE(namesAnAfr("AN1 Boost psi"));
-    EXPECT_FALSE(namesAnAfr("AN1 raw"));
-    EXPECT_TRUE(namesAnAfr("AN1 Wide Band"));
-    EXPECT_TRUE(namesAnAfr("AN1-AN2 AFR"));
+
+    enum Kind { Afr, Other, Raw };
+    const std::vector<std::pair<std::string, Kind>> cases = {
+        {"AN1 Wide Band", Afr}, {"AN1-AN2 AFR", Afr},  {"AN1 A/F", Afr},
+        {"AN1 AF Ratio", Afr},  {"AN1 Lambda", Afr},   {"AN1 WB O2", Afr},
+        {"AN1 wbo2", Afr},      {"AN1 Wideband", Afr}, {"AN1 LC-1", Afr},
+        {"AN1 Air/Fuel", Afr},  {"AN1 UEGO", Afr},     {"AN1 Boost psi", Other},
+        {"AN1 O2", Other},      {"AN1 Cyl C1", Other}, {"AN1 Fuel Press", Other},
+        {"AN1 EGT", Other},     {"AN1 raw", Raw},      {"AN1 ", Raw},
+        {"AN1-AN2 RAW", Raw},
+    };
+    for (const auto& [heading, kind] : cases) {
+        const std::string refused = an1Refusal(heading, "d.txt");
+        EXPECT_EQ(refused.empty(), kind == Afr) << heading << ": " << refused;
+        if (kind == Afr) continue;
+        EXPECT_NE(refused.find("AN1 of d.txt is \"" + heading + "\""), std::string::npos)
+            << refused;
+        EXPECT_EQ(refused.find("uncalibrated voltage") != std::string::npos, kind == Raw)
+            << refused;
+    }
+    EXPECT_EQ(an1Refusal("AN1 Boost psi", "d.txt"),
+              "the A/F is read from AN1, and AN1 of d.txt is \"AN1 Boost psi\", not a calibrated "
+              "wide-band A/F");
 }
 
 TEST(TargetAfr, TheFileIsTwentyRowsOfTwentyTargetsAndAnythingElseIsNamed) {

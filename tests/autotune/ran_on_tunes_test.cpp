@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
 
 #include "sim/default_blocks.h"
 #include "support/plain_file_writer.h"
@@ -80,6 +85,46 @@ TEST_F(RanOnTunesTest, ASavedLogIsFoundByItsContents) {
                   "; from sample 5001 on the tune in the window; from sample 6001 on an unknown "
                   "tune");
     EXPECT_TRUE(tunes.nameOf(h0, "").starts_with("tune 1 (Read All, "));
+}
+
+TEST_F(RanOnTunesTest, ARefreshReadsAgainOnlyTheHistoryOrTuneThatChanged) {
+    std::optional<RanOnTunes> window;
+    RanOnTunes& tunes = refreshedTunes(window, t1, &history, prompts);
+    const std::string h0 = contentHash(dataFileText(t0));
+    const std::string h1 = contentHash(dataFileText(t1));
+    ASSERT_EQ(tunes.find(h1), &tunes.hostMap());
+
+    // The window's tune edited: its map and hash follow; the tune before is no longer its own.
+    Tune t2 = t1;
+    MapGrids maps(t2.image, t2.dirty, t2.mapLayout, t2.cellChanged);
+    maps.GridSetData(kInjMap, 2, 2, maps.GridData(kInjMap, 2, 2) + 5);
+    EXPECT_EQ(&refreshedTunes(window, t2, &history, prompts), &tunes);
+    EXPECT_EQ(tunes.find(contentHash(dataFileText(t2))), &tunes.hostMap());
+    EXPECT_EQ(tunes.hostMap().raw[1][1], maps.GridData(kInjMap, 2, 2));
+    EXPECT_EQ(tunes.find(h1), nullptr);
+
+    // Kept since: the index has grown and is read again, and a hash not found before is found.
+    ASSERT_GT(history.recordSnapshot(t1, "Update", "t1.dat").id, 0);
+    tunes.refresh(t2, &history);
+    ASSERT_NE(tunes.find(h1), nullptr);
+    EXPECT_EQ(tunes.find(h1)->raw[4][6], tunes.find(h0)->raw[4][6] + 9);
+
+    // An index of the same size and time is the one read: not read again.
+    const fs::path index = history.indexPath();
+    const auto time = fs::last_write_time(index);
+    std::string text;
+    {
+        std::ifstream in(index, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    text.replace(text.find(h0), h0.size(), std::string(h0.size(), '0'));
+    std::ofstream(index, std::ios::binary | std::ios::trunc) << text;
+    fs::last_write_time(index, time);
+    tunes.refresh(t2, &history);
+    EXPECT_TRUE(tunes.nameOf(h0, "").starts_with("tune 1 ("));
+    fs::last_write_time(index, time + std::chrono::seconds(2));
+    tunes.refresh(t2, &history);
+    EXPECT_EQ(tunes.nameOf(h0, ""), "an unknown tune");
 }
 
 }  // namespace
