@@ -310,12 +310,14 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
         return MapWrite::Written;
     }
 
-    // A unit that refuses the block still takes single cells, so every cell goes out.
+    // A unit that refuses the block still takes single cells, so every cell goes out. A window
+    // that follows the command's progress keeps its one dialog.
     int cellsSent = 0;
     bool failed = false, stopped = false;
-    s.prompts.showProgress("Writing " + mapCaption(map));
+    const bool showing = !onProgress;
+    if (showing) s.prompts.showProgress("Writing " + mapCaption(map));
     for (int row = 1; row <= kMapRows && !failed && !stopped; ++row) {
-        s.prompts.setProgress(5 * row);
+        if (showing) s.prompts.setProgress(5 * row);
         if (row > 1) afterPacket();
         for (int col = 1; col <= kMapCols; ++col) {
             if (stopRequested()) {
@@ -333,7 +335,7 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
             ++cellsSent;
         }
     }
-    s.prompts.hideProgress();
+    if (showing) s.prompts.hideProgress();
     if (failed || stopped) {
         // The unit holds the map only in part: the cells it did not get are marked, whether the
         // user changed them or not, so that Update finishes the map.
@@ -497,9 +499,10 @@ TransferOperations::MapWrite TransferOperations::updateMapCells(int map) {
     }
     if (!refused) maps.clearCellChanged(map);
 
-    // A few cells go out without a dialog; more get progress and Cancel.
+    // A few cells go out without a dialog; more get progress and Cancel, unless a window
+    // follows the command's progress in a dialog of its own.
     const int pending = maps.changedCellCount(map);
-    const bool showing = pending > kCellsWithoutProgress;
+    const bool showing = pending > kCellsWithoutProgress && !onProgress;
     if (showing) s.prompts.showProgress(std::string("Updating ") + mapCaption(map));
     int sent = 0;
     for (int row = 1; row <= kMapRows; ++row) {

@@ -54,9 +54,9 @@ public:
 
     // A stop asked for while a command runs (the window closed, a signal to the command line, the
     // progress dialog's Cancel) takes effect between whole packets: the packet in flight is
-    // finished, what was not sent stays marked for Update, and a message says what was and was
-    // not written. `flag` is watched as well as requestStop(); it may be set from any thread or a
-    // signal handler.
+    // finished, what went out is read back, what was not sent stays marked for Update, and a
+    // message says what was and was not written. `flag` is watched as well as requestStop(); it may
+    // be set from any thread or a signal handler.
     void requestStop() noexcept { m_stopAsked.store(true); }
     void stopWhen(const std::atomic<bool>& flag) { m_stopFlag = &flag; }
     // Whether the last command ended on such a stop.

@@ -186,6 +186,16 @@ TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
         }
         EXPECT_FALSE(prompts->progressVisible());
     }
+    // A window that follows the command's progress has its own dialog: no second one.
+    use(SimUnitKind::Det1_501);
+    readAll();
+    sim->ecu().refuseWrites(0x86);
+    changeInjCells(40);
+    ops->onProgress = [](std::size_t, std::size_t) {};
+    EXPECT_TRUE(ops->cmdUpdate_Click());
+    EXPECT_TRUE(ops->cmdWriteMap_Click(kInjMap));
+    EXPECT_TRUE(prompts->progressShown().empty());
+    expectMapInStep(kInjMap);
 }
 
 // Cancel takes effect before the next packet: what went out is named, what did not stays marked
