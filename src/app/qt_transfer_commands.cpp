@@ -13,6 +13,10 @@
 
 namespace tunalyx {
 
+namespace {
+constexpr int kUpdateRetryMs = 500;
+}  // namespace
+
 QtTransferCommands::QtTransferCommands(QWidget& window, Session& session, const MainMenus& menus,
                                        TransferButtons buttons, std::function<void()> commitEdit,
                                        std::function<int()> popupFrame)
@@ -90,22 +94,27 @@ void QtTransferCommands::run(const std::function<bool()>& operation, UnitCommand
     m_closeWhenDone = false;
     // A value still being typed is taken over before anything is sent.
     m_commitEdit();
-    // The progress dialog stays up for the whole command, with Cancel; the window repaints
-    // between packets.
     // The window repaints and takes the close box while the command runs, but no other input:
-    // an edit or another command in its middle would change what it is sending.
+    // an edit or another command in its middle would change what it is sending. The other
+    // windows that change the tune (a Restore, an Apply) wait as well.
     const QPointer<QWidget> focus = QApplication::focusWidget();
     std::vector<QPointer<QWidget>> disabled;
+    const auto disable = [&disabled](QWidget* w) {
+        if (!w->isEnabled()) return;
+        w->setEnabled(false);
+        disabled.emplace_back(w);
+    };
     for (QWidget* child : m_window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (!child->isWindow() && child->isEnabled()) {
-            child->setEnabled(false);
-            disabled.emplace_back(child);
-        }
+        if (!child->isWindow()) disable(child);
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != &m_window && other->windowType() == Qt::Window) disable(other);
+    // The progress dialog stays up for the whole command, with Cancel.
     if (status) m_progress->start(QString::fromLatin1(status));
     m_operations.onProgress = [this](std::size_t done, std::size_t planned) {
         if (planned > 0) m_progress->setPercent(static_cast<int>(100 * done / planned));
         // Between packets of a write: repaints, Cancel and the close box. A read, which leaves
-        // nothing half done, only repaints: the window's queued work waits for the data whole.
+        // nothing half done, repaints here; its yields between blocks let queued work run, but
+        // every window that could change the tune is off meanwhile.
         if (m_writing) {
             QApplication::processEvents();
         } else {
@@ -147,9 +156,8 @@ bool QtTransferCommands::mayCloseWindow() {
     if (!m_running) return true;
     if (m_closeWhenDone) return false;  // already stopping
     if (m_writing && m_session.prompts.showMessage(
-                         "A write to the unit is in progress. Stop it after the "
-                         "packet being sent, keep what was not sent marked for "
-                         "Update, and close?",
+                         "A write to the unit is in progress. Stop it after the packet being "
+                         "sent and close? You will be asked about what was not sent.",
                          MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
         return false;
     // A read leaves nothing half done: it just stops.
@@ -203,6 +211,11 @@ void QtTransferCommands::optAutoUpdate_Click() {
 void QtTransferCommands::TimerUpdate_Timer() {
     // Nothing is written while compare mode is on; the update stays due until it ends.
     if (m_session.compareMode) return;
+    // A command running now would take no Update: it stays due and is tried again shortly.
+    if (m_running) {
+        m_timerUpdate.start(kUpdateRetryMs);
+        return;
+    }
     if (m_autoUpdate.TimerUpdate_Timer()) cmdUpdate_Click();
 }
 

@@ -548,6 +548,8 @@ void AutoTuneWindow::setSelectedLocked(bool locked) {
 }
 
 void AutoTuneWindow::liveTick() {
+    // Off while a transfer runs: nothing is applied under a write; the samples wait.
+    if (!isEnabled()) return;
     if (!m_liveTune.takeNewSamples()) return;
     analyse();
     if (!m_chkApplyUpdate->isChecked() || !m_proposal || m_proposal->changedCells() == 0) return;

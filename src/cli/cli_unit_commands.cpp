@@ -1,8 +1,11 @@
 #include <algorithm>
 #include <iostream>
+#include <string>
 
 #include "cli/cli_common.h"
+#include "cli/cli_folders.h"
 #include "cli/cli_history.h"
+#include "transfer/qt_file_writer.h"
 #include "transfer/transfer_operations.h"
 #include "transfer/tune_edits.h"
 #include "versions/unit_identity.h"
@@ -24,23 +27,41 @@ const CommandShape kUpdateShape{.required = {"--port", "--base"},
                                 .positionalNames = "FILE.dat"};
 
 // After write-all and update. A write that was stopped leaves the unit holding what it wrote and,
-// where it did not get to, what the unit held before: that tune is kept in the history, so the
-// next update can start from it. Exit status 1 all the same.
+// where it did not get to, what the unit held before: that tune is kept in the history, and the
+// user is told how an update from it sends the rest. Exit status 1 all the same.
 int afterWrite(CliContext& ctx, TransferOperations& ops, Session& s, const std::string& action,
                const std::string& file, bool succeeded) {
     if (!ops.stopped())
         return afterTransfer(ctx, s, UnitCommand::Write, action.c_str(), file, succeeded);
     const auto held = ops.unitImageAfterStop();
     if (!held) {
-        ctx.prompts.tell(
-            "The unit did not answer when what it now holds was read: the tune it "
-            "holds is not known and is not kept in the history.",
-            MessageIcon::Exclamation);
+        ctx.prompts.tell(ops.stopSummary() +
+                             " The unit did not answer when what it now holds was read: the "
+                             "tune it holds is not known and is not kept in the history.",
+                         MessageIcon::Exclamation);
         return kExitFailed;
     }
     // The session ends here: its image becomes the unit's for the snapshot.
     s.image.assign(held->all());
-    (void)afterTransfer(ctx, s, UnitCommand::Write, (action + " (stopped)").c_str(), file, true);
+    const std::string kept = action + " (stopped)";
+    (void)afterTransfer(ctx, s, UnitCommand::Write, kept.c_str(), file, true);
+    QtFileWriter writer;
+    const HistoryIndex index = TuneHistory(historyFolderOf(cliFilesFolder()), writer).load();
+    const auto snapshot =
+        std::ranges::find_if(index.snapshots.rbegin(), index.snapshots.rend(),
+                             [&](const TuneSnapshot& t) { return t.action == kept; });
+    if (snapshot == index.snapshots.rend()) {
+        ctx.prompts.tell(ops.stopSummary() +
+                             " What the unit now holds could not be kept in the "
+                             "history.",
+                         MessageIcon::Exclamation);
+        return kExitFailed;
+    }
+    const std::string id = std::to_string(snapshot->id);
+    ctx.prompts.tell(ops.stopSummary() + " The unit now holds tune " + id +
+                         " of the history; to send the rest, run history export " + id +
+                         " OLD.dat, then update --base OLD.dat " + file + ".",
+                     MessageIcon::Exclamation);
     return kExitFailed;
 }
 
@@ -91,6 +112,7 @@ int runWriteAll(const CliArgs& args, CliContext& ctx) {
     TransferOperations ops(unit.session());
     ops.setVerifyWrites(!args.flag("--no-verify"));
     ops.stopWhen(g_stop);
+    ops.setTellStops(false);
     const StopSignals stopSignals;
     const bool written = ops.cmdWriteAll_Click();
     return afterWrite(ctx, ops, unit.session(), "Write All", args.positionals[0], written);
@@ -116,6 +138,7 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
     TransferOperations ops(s);
     ops.setVerifyWrites(!args.flag("--no-verify"));
     ops.stopWhen(g_stop);
+    ops.setTellStops(false);
     const StopSignals stopSignals;
     const bool written = ops.cmdUpdate_Click();
     return afterWrite(ctx, ops, s, "Update", editedPath, written);

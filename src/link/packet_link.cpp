@@ -127,19 +127,28 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage) {
 }
 
 bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks) {
-    return TransactPacket(request, showMessage, timeoutTicks, 0);
+    return transact(request, showMessage, timeoutTicks, 0) == Transacted::Accepted;
 }
 
 bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks,
                                 std::size_t expectedReplySize) {
-    bool accepted = false;
-    if (handedOver([&] {
-            accepted = TransactPacket(request, showMessage, timeoutTicks, expectedReplySize);
-        }))
-        return accepted;
+    return transact(request, showMessage, timeoutTicks, expectedReplySize) == Transacted::Accepted;
+}
+
+Transacted PacketLink::Transact(Bytes& request, bool showMessage) {
+    std::int32_t ticks = 0;
+    return transact(request, showMessage, ticks, 0);
+}
+
+Transacted PacketLink::transact(Bytes& request, bool showMessage, std::int32_t& timeoutTicks,
+                                std::size_t expectedReplySize) {
+    // The outcome is taken inside the carried job: the owner's next transaction follows at once.
+    Transacted outcome = Transacted::Failed;
+    if (handedOver(
+            [&] { outcome = transact(request, showMessage, timeoutTicks, expectedReplySize); }))
+        return outcome;
     if (timeoutTicks == 0) timeoutTicks = m_settings.comTimeOutTicks;
     ++m_transaction;
-    m_lastRefused = false;
     if (!framePacket(request) || !m_port.isOpen()) {
         ++m_counters.portErrors;
         return fail(showMessage);
@@ -155,12 +164,12 @@ bool PacketLink::TransactPacket(Bytes& request, bool showMessage, std::int32_t& 
                 std::erase_if(m_owed,
                               [&](const Owed& o) { return o.transaction == m_transaction; });
                 request = std::move(reply);
-                return true;
+                return Transacted::Accepted;
             case Attempt::Retry:
                 continue;
             case Attempt::Refused:
-                m_lastRefused = true;
-                return fail(showMessage);
+                (void)fail(showMessage);
+                return Transacted::Refused;
             case Attempt::PortError:
                 return fail(showMessage);
         }
@@ -427,8 +436,8 @@ PacketLink::Wait PacketLink::waitBuffered(std::size_t count, std::int64_t start,
     }
 }
 
-bool PacketLink::fail(bool showMessage) {
-    if (!showMessage) return false;
+Transacted PacketLink::fail(bool showMessage) {
+    if (!showMessage) return Transacted::Failed;
     // Messages belong to the window's thread, which may be waiting for this very transaction.
     if (m_owner) {
         const std::lock_guard lock(m_heldMutex);
@@ -436,7 +445,7 @@ bool PacketLink::fail(bool showMessage) {
     } else {
         m_prompts.tell(kInterfaceNotResponding);
     }
-    return false;
+    return Transacted::Failed;
 }
 
 bool PacketLink::ReadPacketData(std::uint8_t command, std::uint8_t expectedLength, Bytes& data) {

@@ -55,6 +55,10 @@ public:
     virtual bool carry(const std::function<void()>& job) = 0;
 };
 
+// How a transaction ended: a reply, the unit's refusal (it answered, and said no), or silence or
+// a broken line.
+enum class Transacted { Accepted, Refused, Failed };
+
 // The request/reply exchange with the engine computer over one serial port.
 class PacketLink {
 public:
@@ -69,6 +73,9 @@ public:
     // and true is returned. timeoutTicks 0 selects ComTimeOutTicks and is set to it.
     [[nodiscard]] bool TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks);
     [[nodiscard]] bool TransactPacket(Bytes& request, bool showMessage);
+    // The same, telling a refusal from a failure. The outcome is this call's own, also when the
+    // line's owner carried it between transactions of its own.
+    [[nodiscard]] Transacted Transact(Bytes& request, bool showMessage);
 
     // Reads one block: the reply must carry exactly expectedLength data bytes, which then replace
     // `data`. On any failure `data` is left as it was; a wrong length shows no message.
@@ -99,9 +106,6 @@ public:
     [[nodiscard]] const LinkSettings& settings() const { return m_settings; }
     void setSettings(const LinkSettings& s) { m_settings = s; }
     [[nodiscard]] const LinkCounters& counters() const { return m_counters; }
-    // Whether the last transaction failed because the unit refused the request (it answered, and
-    // said no), rather than for silence or a broken line.
-    [[nodiscard]] bool lastRefused() const { return m_lastRefused; }
     [[nodiscard]] SerialPort& port() { return m_port; }
 
     // While an owner is set, only its thread touches the port; the others' calls are carried by
@@ -122,6 +126,8 @@ private:
                        std::int64_t allowanceMs, Bytes& reply);
     [[nodiscard]] bool TransactPacket(Bytes& request, bool showMessage, std::int32_t& timeoutTicks,
                                       std::size_t expectedReplySize);
+    Transacted transact(Bytes& request, bool showMessage, std::int32_t& timeoutTicks,
+                        std::size_t expectedReplySize);
     Wait waitBuffered(std::size_t count, std::int64_t start, std::int64_t allowanceMs);
     // Reads what has arrived onto the end of `held`, without waiting. False on a port error.
     bool readArrived(std::deque<std::uint8_t>& held);
@@ -151,7 +157,7 @@ private:
     [[nodiscard]] bool refusalIsLate();
     // Settles what a flush threw away: whole packets by their command, lone refusals in turn.
     void settleFlushed(const std::deque<std::uint8_t>& bytes);
-    bool fail(bool showMessage);
+    Transacted fail(bool showMessage);
     // Carries `job` to the line's owner when this thread is not it; false when the caller is to
     // run it itself.
     template <typename Job>
@@ -183,8 +189,7 @@ private:
     };
     std::deque<Owed> m_owed;          // in the order sent
     std::uint64_t m_transaction = 0;  // the one running or last run
-    bool m_lastRefused = false;
-    std::int64_t m_lastByteMs = 0;  // when bytes last came in
+    std::int64_t m_lastByteMs = 0;    // when bytes last came in
     LineOwner* m_owner = nullptr;
     std::mutex m_heldMutex;
     std::vector<std::string> m_heldMessages;  // guarded by m_heldMutex

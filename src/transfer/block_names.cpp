@@ -1,6 +1,7 @@
 #include "transfer/block_names.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "model/descriptors.h"
 #include "model/settings_codec.h"
@@ -15,15 +16,38 @@ std::vector<int> shownMaps(const Tune& tune) {
     return maps;
 }
 
-// "Inj Map columns 1-5": the columns whose cells lie in the block (cells go column by column).
-std::string mapPart(const Tune& tune, int map, std::uint8_t block) {
+// "Inj Map columns 1-5": the columns whose cells lie in the blocks (cells go column by column).
+std::string mapPart(const Tune& tune, int map, const std::vector<std::uint8_t>& blocks) {
     const MapDescriptor& d = tune.mapLayout.descriptor(map);
-    const int offset = (block - d.block) * 100;
-    const int firstCol = offset / d.width / kMapRows + 1;
-    const int lastCol = std::min((offset + 99) / d.width / kMapRows + 1, kMapCols);
+    int firstCol = 0, lastCol = 0;
+    for (int col = 1; col <= kMapCols; ++col)
+        for (int row = 1; row <= kMapRows; ++row)
+            if (std::ranges::count(blocks, cellAddress(d, row, col).block) > 0) {
+                if (firstCol == 0) firstCol = col;
+                lastCol = col;
+            }
     std::string text = std::string(mapTabCaption(map)) + " column";
     if (firstCol == lastCol) return text + " " + std::to_string(firstCol);
     return text + "s " + std::to_string(firstCol) + "-" + std::to_string(lastCol);
+}
+
+std::optional<int> shownMapOf(const Tune& tune, std::uint8_t block) {
+    for (int map : shownMaps(tune))
+        if (std::ranges::count(tune.mapLayout.mapBlocks(map), block) > 0) return map;
+    return std::nullopt;
+}
+
+// The first shown settings frame that holds the block.
+const SettingControl* shownFrameOf(const Tune& tune, std::uint8_t block) {
+    for (const SettingControl& c : tune.settings.controls()) {
+        if (c.kind != ControlKind::Frame || !c.visible) continue;
+        const auto descriptor = parseBlockDescriptor(c.tag);
+        if (!descriptor) continue;
+        if (std::ranges::any_of(descriptor->blocks,
+                                [block](const ListedBlock& b) { return b.command == block; }))
+            return &c;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -34,21 +58,59 @@ std::string blockShownName(const Tune& tune, std::uint8_t block) {
 }
 
 std::string blockPlace(const Tune& tune, std::uint8_t block) {
-    for (int map : shownMaps(tune)) {
-        const auto blocks = tune.mapLayout.mapBlocks(map);
-        if (std::find(blocks.begin(), blocks.end(), block) != blocks.end())
-            return mapPart(tune, map, block);
-    }
-    for (const SettingControl& c : tune.settings.controls()) {
-        if (c.kind != ControlKind::Frame || !c.visible) continue;
-        const auto descriptor = parseBlockDescriptor(c.tag);
-        if (!descriptor) continue;
-        const bool holds =
-            std::any_of(descriptor->blocks.begin(), descriptor->blocks.end(),
-                        [block](const ListedBlock& b) { return b.command == block; });
-        if (holds) return "Settings " + std::to_string(c.page) + " > " + c.caption;
-    }
+    if (const auto map = shownMapOf(tune, block)) return mapPart(tune, *map, {block});
+    if (const SettingControl* frame = shownFrameOf(tune, block))
+        return "Settings " + std::to_string(frame->page) + " > " + frame->caption;
     return {};
+}
+
+std::string blocksByPage(const Tune& tune, const std::vector<std::uint8_t>& blocks,
+                         const std::vector<std::uint8_t>& inPart) {
+    // A group a map, or a settings page, or the rest.
+    struct Group {
+        int map = -1;
+        int page = -1;
+        std::vector<std::uint8_t> blocks;
+        bool inPart = false;
+    };
+    std::vector<Group> groups;
+    Group others;
+    for (std::uint8_t b : blocks) {
+        Group key;
+        if (const auto map = shownMapOf(tune, b))
+            key.map = *map;
+        else if (const SettingControl* frame = shownFrameOf(tune, b))
+            key.page = frame->page;
+        auto group = std::ranges::find_if(
+            groups, [&](const Group& g) { return g.map == key.map && g.page == key.page; });
+        Group& g = key.map < 0 && key.page < 0 ? others
+                   : group != groups.end()     ? *group
+                                               : groups.emplace_back(key);
+        g.blocks.push_back(b);
+        g.inPart = g.inPart || std::ranges::count(inPart, b) > 0;
+    }
+    // Maps first, then the settings by page.
+    std::ranges::stable_sort(groups, {}, [](const Group& g) {
+        return std::pair{g.map < 0, g.page};
+    });
+    std::vector<std::string> names;
+    for (const Group& g : groups) {
+        if (g.map >= 0) {
+            const bool whole = g.blocks.size() == tune.mapLayout.mapBlocks(g.map).size();
+            names.push_back(
+                (whole ? std::string(mapTabCaption(g.map)) : mapPart(tune, g.map, g.blocks)) +
+                (g.inPart ? " (in part)" : ""));
+        } else if (g.blocks.size() == 1) {
+            names.push_back(blockShownName(tune, g.blocks.front()));
+        } else {
+            names.push_back("Settings " + std::to_string(g.page) + " (" +
+                            std::to_string(g.blocks.size()) + " blocks)");
+        }
+    }
+    if (others.blocks.size() == 1) names.push_back(hexText(others.blocks.front()));
+    if (others.blocks.size() > 1)
+        names.push_back(std::to_string(others.blocks.size()) + " other blocks");
+    return listedNames(names);
 }
 
 std::string listedNames(const std::vector<std::string>& names) {

@@ -17,6 +17,12 @@ namespace tunalyx {
 // Where alone: "Settings 2 > Fuel Pump", "Inj Map columns 1-5", or empty.
 [[nodiscard]] std::string blockPlace(const Tune& tune, std::uint8_t block);
 
+// Many blocks, summed up as the pages show them: "Inj Map columns 6-20, Ign Map, 8B (Settings 1 >
+// Rev / Idle), Settings 2 (5 blocks) and 3 other blocks". A map some of whose listed blocks are
+// in `inPart` is followed by " (in part)".
+[[nodiscard]] std::string blocksByPage(const Tune& tune, const std::vector<std::uint8_t>& blocks,
+                                       const std::vector<std::uint8_t>& inPart = {});
+
 // "8A", "8A and 8B", "8A, 8B and 8C".
 [[nodiscard]] std::string listedNames(const std::vector<std::string>& names);
 

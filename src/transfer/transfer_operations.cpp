@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -145,12 +146,23 @@ std::size_t readLength(const Session& s, std::uint8_t block) {
     return listedLength(s.layout.readAllList, block).value_or(0);
 }
 
-// The cells of `map` that lie in `block`: sent with it.
-void clearCellsOf(MapGrids& maps, int map, std::uint8_t block) {
+// Marks or clears the cells of `map` that lie in `block`: cleared when the block went out, marked
+// when it did not and may yet go out cell by cell.
+void setCellsOf(MapGrids& maps, int map, std::uint8_t block, bool changed) {
     const MapDescriptor& d = maps.descriptor(map);
     for (int row = 1; row <= kMapRows; ++row)
         for (int col = 1; col <= kMapCols; ++col)
-            if (cellAddress(d, row, col).block == block) maps.setCellChanged(map, row, col, false);
+            if (cellAddress(d, row, col).block == block)
+                maps.setCellChanged(map, row, col, changed);
+}
+
+bool anyCellMarkedIn(const MapGrids& maps, int map, std::uint8_t block) {
+    const MapDescriptor& d = maps.descriptor(map);
+    for (int row = 1; row <= kMapRows; ++row)
+        for (int col = 1; col <= kMapCols; ++col)
+            if (maps.CellChanged(map, row, col) && cellAddress(d, row, col).block == block)
+                return true;
+    return false;
 }
 
 // The blocks an Update sends: the flagged and cell-changed ones of the maps shown, then every
@@ -203,7 +215,7 @@ std::uint8_t LegacyWriteCommand(std::uint8_t command) {
 bool TransferOperations::cmdReadAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdReadAll", true);
-    beginCommand({});
+    beginCommand();
     if (!SR20DET_Version(s, {.FromPFC = true, .CheckData = false})) return false;
 
     if (s.compareMode) s.view().endCompareMode();
@@ -248,7 +260,7 @@ bool TransferOperations::cmdReadAll_Click() {
 bool TransferOperations::cmdReadMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdReadMap", map), false);
-    beginCommand({});
+    beginCommand();
     if (!identifyUnit(s)) return false;
 
     bool complete = true;
@@ -276,8 +288,11 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const std::uint8_t b = blocks[i];
         if (stopRequested()) {
-            for (std::size_t rest = i; rest < blocks.size(); ++rest)
+            // Update may have to send these cell by cell: all of their cells are marked.
+            for (std::size_t rest = i; rest < blocks.size(); ++rest) {
                 s.dirty.set(blocks[rest]);
+                setCellsOf(maps, map, blocks[rest], true);
+            }
             return MapWrite::Stopped;
         }
         Bytes request = withCommand(b, s.image[b]);
@@ -287,7 +302,7 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
         }
         m_written.noteWhole(b, s.image[b]);
         s.dirty.clear(b);
-        clearCellsOf(maps, map, b);
+        setCellsOf(maps, map, b, false);
         afterPacket();
     }
     if (refusedAt == blocks.size()) {
@@ -295,12 +310,14 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
         return MapWrite::Written;
     }
 
-    // A unit that refuses the block still takes single cells, so every cell goes out.
+    // A unit that refuses the block still takes single cells, so every cell goes out. A window
+    // that follows the command's progress keeps its one dialog.
     int cellsSent = 0;
     bool failed = false, stopped = false;
-    s.prompts.showProgress("Writing " + mapCaption(map));
+    const bool showing = !onProgress;
+    if (showing) s.prompts.showProgress("Writing " + mapCaption(map));
     for (int row = 1; row <= kMapRows && !failed && !stopped; ++row) {
-        s.prompts.setProgress(5 * row);
+        if (showing) s.prompts.setProgress(5 * row);
         if (row > 1) afterPacket();
         for (int col = 1; col <= kMapCols; ++col) {
             if (stopRequested()) {
@@ -318,7 +335,7 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
             ++cellsSent;
         }
     }
-    s.prompts.hideProgress();
+    if (showing) s.prompts.hideProgress();
     if (failed || stopped) {
         // The unit holds the map only in part: the cells it did not get are marked, whether the
         // user changed them or not, so that Update finishes the map.
@@ -339,8 +356,10 @@ TransferOperations::MapWrite TransferOperations::writeMapBlocks(int map) {
 bool TransferOperations::cmdWriteMap_Click(int map) {
     Session& s = m_session;
     CommandFrame frame(s, mapButton("cmdWriteMap", map), false);
-    beginCommand(s.maps.mapBlocks(map));
+    beginCommand();
+    // Identification may convert the image to the unit's layout: the plan is made after it.
     if (!identifyUnit(s)) return false;
+    m_planned = s.maps.mapBlocks(map);
     WriteCheck check(s.image, s.layout);
     if (isVisibleMap(s, map))
         check.map(s.maps, map);
@@ -359,16 +378,17 @@ bool TransferOperations::cmdWriteMap_Click(int map) {
 bool TransferOperations::cmdWriteAll_Click() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdWriteAll", false);
+    beginCommand();
+    // Identification may convert the image to the unit's layout: the list, the maps and the plan
+    // are those of the layout it leaves.
+    if (!identifyUnit(s)) return false;
     const BlockList list = s.layout.writeAllList;
     const std::vector<int> maps = visibleMaps(s);
-    std::vector<std::uint8_t> plan;
     for (int map : maps)
         for (std::uint8_t b : s.maps.mapBlocks(map))
-            plan.push_back(b);
+            m_planned.push_back(b);
     for (const ListedBlock& b : list)
-        plan.push_back(b.command);
-    beginCommand(std::move(plan));
-    if (!identifyUnit(s)) return false;
+        m_planned.push_back(b.command);
     WriteCheck check(s.image, s.layout);
     for (int map : maps)
         check.map(s.maps, map);
@@ -398,8 +418,10 @@ bool TransferOperations::cmdWriteAll_Click() {
             markUnsent(stop);
             return stoppedWrite();
         }
-        if (!writeBlock(blockRequest(s.image, b.command, b.length))) {
-            if (!s.link.lastRefused()) s.prompts.tell("Write All Error " + hexText(b.command));
+        if (const Transacted sent = writeBlock(blockRequest(s.image, b.command, b.length));
+            sent != Transacted::Accepted) {
+            if (sent != Transacted::Refused)
+                s.prompts.tell("Write All Error " + hexText(b.command));
             stop.blocks.assign(list.begin() + static_cast<std::ptrdiff_t>(i), list.end());
             return checkWritten(stoppedWriteAll(stop));
         }
@@ -456,24 +478,31 @@ TransferOperations::MapWrite TransferOperations::updateMapCells(int map) {
     MapGrids& maps = s.maps;
     const std::vector<std::uint8_t> blocks = maps.mapBlocks(map);
     bool refused = false;
-    for (std::uint8_t b : blocks) {
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const std::uint8_t b = blocks[i];
         if (!s.dirty.isSet(b)) continue;
         if (stopRequested()) return MapWrite::Stopped;
         Bytes request = withCommand(b, s.image[b]);
         if (!s.link.TransactPacket(request, false)) {
             refused = true;
+            // The cells go out instead. A block flagged with none of its cells marked differs
+            // where no cell says: all of its cells go, or its flag would be cleared unsent.
+            for (std::size_t rest = i; rest < blocks.size(); ++rest)
+                if (s.dirty.isSet(blocks[rest]) && !anyCellMarkedIn(maps, map, blocks[rest]))
+                    setCellsOf(maps, map, blocks[rest], true);
             break;
         }
         m_written.noteWhole(b, s.image[b]);
         s.dirty.clear(b);
-        clearCellsOf(maps, map, b);
+        setCellsOf(maps, map, b, false);
         afterPacket();
     }
     if (!refused) maps.clearCellChanged(map);
 
-    // A few cells go out without a dialog; more get progress and Cancel.
+    // A few cells go out without a dialog; more get progress and Cancel, unless a window
+    // follows the command's progress in a dialog of its own.
     const int pending = maps.changedCellCount(map);
-    const bool showing = pending > kCellsWithoutProgress;
+    const bool showing = pending > kCellsWithoutProgress && !onProgress;
     if (showing) s.prompts.showProgress(std::string("Updating ") + mapCaption(map));
     int sent = 0;
     for (int row = 1; row <= kMapRows; ++row) {
@@ -508,9 +537,12 @@ bool TransferOperations::cmdUpdate_Click() {
 bool TransferOperations::updateCommand() {
     Session& s = m_session;
     CommandFrame frame(s, "cmdUpdate", false);
-    beginCommand(updatePlan(s));
+    beginCommand();
     bool complete = false;
-    if (identifyUnit(s) && !refusedByCheck(s, updateCheck(s))) {
+    if (!identifyUnit(s)) return false;
+    // After identification, which may have converted the image and its flags.
+    m_planned = updatePlan(s);
+    if (!refusedByCheck(s, updateCheck(s))) {
         MapWrite maps = MapWrite::Written;
         for (int map : visibleMaps(s)) {
             maps = updateMapCells(map);
@@ -525,8 +557,9 @@ bool TransferOperations::updateCommand() {
                 const auto block = static_cast<std::uint8_t>(b);
                 if (!s.dirty.isSet(block)) continue;
                 if (stopRequested()) return stoppedWrite();
-                if (!writeBlock(withCommand(block, s.image[block]))) {
-                    if (!s.link.lastRefused()) s.prompts.tell("Update error");
+                if (const Transacted sent = writeBlock(withCommand(block, s.image[block]));
+                    sent != Transacted::Accepted) {
+                    if (sent != Transacted::Refused) s.prompts.tell("Update error");
                     complete = false;
                     break;
                 }
@@ -539,8 +572,8 @@ bool TransferOperations::updateCommand() {
     return checkWritten(complete);
 }
 
-void TransferOperations::beginCommand(std::vector<std::uint8_t> planned) {
-    m_planned = std::move(planned);
+void TransferOperations::beginCommand() {
+    m_planned.clear();
     m_stopAsked.store(false);
     m_stopped = false;
     m_writeUnverified = false;
@@ -567,31 +600,31 @@ bool TransferOperations::stillMarked(std::uint8_t block) const {
     const Session& s = m_session;
     if (s.dirty.isSet(block)) return true;
     const auto map = visibleMapOf(s, block);
-    if (!map) return false;
-    const MapDescriptor& d = s.maps.descriptor(*map);
-    for (int row = 1; row <= kMapRows; ++row)
-        for (int col = 1; col <= kMapCols; ++col)
-            if (s.maps.CellChanged(*map, row, col) && cellAddress(d, row, col).block == block)
-                return true;
-    return false;
+    return map && anyCellMarkedIn(s.maps, *map, block);
 }
 
 bool TransferOperations::stoppedWrite() {
     Session& s = m_session;
     m_stopped = true;
     s.prompts.hideProgress();
-    std::vector<std::string> notWritten;
+    std::vector<std::uint8_t> inPart;
     for (std::uint8_t b : m_planned)
-        if (stillMarked(b))
-            notWritten.push_back(blockShownName(s.tune(), b) +
-                                 (m_written.has(b) ? " in part" : ""));
-    // Nothing more goes out after a stop, read-backs included.
-    m_written.clear();
-    std::string text = "Stopped: " + std::to_string(m_planned.size() - notWritten.size()) + " of " +
-                       std::to_string(m_planned.size()) + " blocks written";
-    if (!notWritten.empty())
-        text += "; not written, kept marked for Update: " + listedNames(notWritten);
-    s.prompts.tell(text + ".", MessageIcon::Exclamation);
+        if (m_written.has(b) && stillMarked(b)) inPart.push_back(b);
+    // A stop ends the sending, not the checking: what went out is read back first, and what the
+    // unit did not keep is marked again and counted as not written.
+    (void)checkWritten(false);
+    std::vector<std::uint8_t> notWritten;
+    std::ranges::copy_if(m_planned, std::back_inserter(notWritten),
+                         [this](std::uint8_t b) { return stillMarked(b); });
+    m_stopSummary = "Stopped: " + std::to_string(m_planned.size() - notWritten.size()) + " of " +
+                    std::to_string(m_planned.size()) + " blocks written.";
+    if (m_tellStops) {
+        std::string text = m_stopSummary;
+        if (!notWritten.empty())
+            text += " Not written, kept marked for Update: " +
+                    blocksByPage(s.tune(), notWritten, inPart) + ".";
+        s.prompts.tell(text, MessageIcon::Exclamation);
+    }
     s.view().RefreshUpdateEnabled();
     return false;
 }
@@ -626,7 +659,7 @@ std::vector<std::size_t> TransferOperations::sentPositions(std::uint8_t cmd,
     return kept;
 }
 
-bool TransferOperations::writeBlock(const Bytes& request) {
+Transacted TransferOperations::writeBlock(const Bytes& request) {
     const bool unverifiedBefore = std::exchange(m_writeUnverified, false);
     Bytes sent = PrepareWrite(request);
     const bool namesRefused = m_writeUnverified;
@@ -634,21 +667,22 @@ bool TransferOperations::writeBlock(const Bytes& request) {
     // A block with names is written inside PrepareWrite; what is left to send is its bare read.
     const bool bareRead = sent.size() == 1 && request.size() > 1;
     const std::uint8_t block = request[0];
-    if (!m_session.link.TransactPacket(sent, false)) {
+    const Transacted outcome = m_session.link.Transact(sent, false);
+    if (outcome != Transacted::Accepted) {
         // A unit that answers "no" is not a silent one, and the user is told which it was.
-        if (m_session.link.lastRefused())
+        if (outcome == Transacted::Refused)
             m_session.prompts.tell(
                 "The unit refused block " + blockShownName(m_session.tune(), block) + ".",
                 MessageIcon::Critical);
         else
             m_session.prompts.tell(kInterfaceNotResponding);
-        return false;
+        return outcome;
     }
 
     const Bytes data(request.begin() + 1, request.end());
     if (namesRefused) {
         m_written.noteFailed(block);
-        return true;
+        return outcome;
     }
     m_written.noteBlock(block, data, sentPositions(block, data.size()));
     // That read came right after the write: it is the read-back, and costs no packet more. A
@@ -656,7 +690,7 @@ bool TransferOperations::writeBlock(const Bytes& request) {
     const std::size_t length = readLength(m_session, block);
     if (bareRead && length > 0 && sent.size() == length + 3)
         m_written.noteReadBack(block, Bytes(sent.begin() + 2, sent.end() - 1));
-    return true;
+    return outcome;
 }
 
 bool TransferOperations::checkWritten(bool written) {
@@ -768,7 +802,7 @@ Bytes TransferOperations::PrepareWrite(const Bytes& request) {
 
 bool TransferOperations::mnuRead_Click(int frameIndex) {
     Session& s = m_session;
-    beginCommand({});
+    beginCommand();
     if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
     if (!frame) return false;
@@ -783,7 +817,7 @@ bool TransferOperations::mnuRead_Click(int frameIndex) {
 
 bool TransferOperations::mnuWrite_Click(int frameIndex) {
     Session& s = m_session;
-    beginCommand({});
+    beginCommand();
     if (!identifyUnit(s)) return false;
     const SettingControl* frame = s.settings.find(ControlKind::Frame, frameIndex);
     if (!frame) return false;
@@ -795,8 +829,9 @@ bool TransferOperations::mnuWrite_Click(int frameIndex) {
     WriteCheck check(s.image, s.layout);
     check.block(first.command);
     if (refusedByCheck(s, check)) return false;
-    if (!writeBlock(blockRequest(s.image, first.command, first.length))) {
-        if (!s.link.lastRefused()) s.prompts.tell("Write failed.", MessageIcon::Critical);
+    if (const Transacted sent = writeBlock(blockRequest(s.image, first.command, first.length));
+        sent != Transacted::Accepted) {
+        if (sent != Transacted::Refused) s.prompts.tell("Write failed.", MessageIcon::Critical);
         return false;
     }
     s.dirty.clear(first.command);

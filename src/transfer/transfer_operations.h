@@ -54,13 +54,18 @@ public:
 
     // A stop asked for while a command runs (the window closed, a signal to the command line, the
     // progress dialog's Cancel) takes effect between whole packets: the packet in flight is
-    // finished, what was not sent stays marked for Update, and a message says what was and was
-    // not written. `flag` is watched as well as requestStop(); it may be set from any thread or a
-    // signal handler.
+    // finished, what went out is read back, what was not sent stays marked for Update, and a
+    // message says what was and was not written. `flag` is watched as well as requestStop(); it may
+    // be set from any thread or a signal handler.
     void requestStop() noexcept { m_stopAsked.store(true); }
     void stopWhen(const std::atomic<bool>& flag) { m_stopFlag = &flag; }
     // Whether the last command ended on such a stop.
     [[nodiscard]] bool stopped() const { return m_stopped; }
+    // After a stop, how much went out: "Stopped: 14 of 42 blocks written."
+    [[nodiscard]] const std::string& stopSummary() const { return m_stopSummary; }
+    // Whether a stop is told with what stays marked for Update (on). The command line, whose
+    // marks end with it, tells its own from stopSummary().
+    void setTellStops(bool on) { m_tellStops = on; }
     // After a stopped write: the image as the unit now holds it. Where the command wrote, the
     // session's image; the blocks it meant to write and did not are read from the unit (old bytes
     // there, or some cells of a map written one by one). Nothing when a read goes unanswered.
@@ -85,16 +90,17 @@ private:
     // Marks for Update what a Write All stopped at `stop` did not send.
     void markUnsent(const WriteAllStop& stop);
 
-    // Starts a command: nothing written yet, no stop asked; `planned` are the blocks it sets out
-    // to write, in order.
-    void beginCommand(std::vector<std::uint8_t> planned);
+    // Starts a command: nothing written or planned yet, no stop asked. A write sets m_planned once
+    // the unit is identified.
+    void beginCommand();
     [[nodiscard]] bool stopRequested();
     // After each packet: the window runs (repaints, takes a Cancel), progress is told.
     void afterPacket();
     // A block the command planned that is still marked for Update: flagged, or a map block with
     // a changed cell.
     [[nodiscard]] bool stillMarked(std::uint8_t block) const;
-    // Ends a command on a stop: says what was and was not written. Returns false.
+    // Ends a command on a stop: reads back what went out, then says what was and was not
+    // written. Returns false.
     bool stoppedWrite();
     enum class MapWrite { Written, Failed, Stopped };
     MapWrite writeMapBlocks(int map);
@@ -105,9 +111,9 @@ private:
     // and the older unit's boost bytes 6..9 are not sent.
     [[nodiscard]] std::vector<std::size_t> sentPositions(std::uint8_t cmd,
                                                          std::size_t length) const;
-    // A block write through PrepareWrite, showing "Interface not responding!" when refused;
-    // noted for the read-back when it went out.
-    bool writeBlock(const Bytes& request);
+    // A block write through PrepareWrite, showing "Interface not responding!" or the refusal when
+    // it failed; noted for the read-back when it went out.
+    Transacted writeBlock(const Bytes& request);
     // The end of a write command: what went out is read back, and whatever the unit did not keep
     // is marked again for Update and named in one message. `written` is whether the write
     // itself completed; the result whether it completed and verified.
@@ -126,6 +132,8 @@ private:
     std::atomic<bool> m_stopAsked = false;
     const std::atomic<bool>* m_stopFlag = nullptr;
     bool m_stopped = false;
+    bool m_tellStops = true;
+    std::string m_stopSummary;            // of the last stop
     std::vector<std::uint8_t> m_planned;  // of the write command running or last run
 };
 

@@ -13,7 +13,8 @@ namespace tunalyx {
 // A block the unit does not hold as it was written, or whose read-back could not be had.
 struct ReadBackProblem {
     enum class Kind {
-        Differs,   // some byte written reads back otherwise (or not at all: too short)
+        Differs,   // some byte written reads back otherwise (a cell written alone may lie
+                   // past the end of a read-back: that counts as otherwise)
         Short,     // the block read back is shorter than the block written
         NoAnswer,  // the read-back went unanswered
         NotRead,   // not read back: an earlier read-back went unanswered

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -104,6 +105,20 @@ public:
             ::usleep(50'000);
         }
         return "";
+    }
+
+    // Whether the process has come to catch signal `number` itself, waiting at most five seconds.
+    [[nodiscard]] bool catches(int number) const {
+        const std::uint64_t bit = std::uint64_t{1} << (number - 1);
+        for (int tries = 0; tries < 1000 && m_pid > 0; ++tries) {
+            const std::string status = fileText("/proc/" + std::to_string(m_pid) + "/status");
+            if (const auto at = status.find("SigCgt:");
+                at != std::string::npos &&
+                (std::strtoull(status.c_str() + at + 7, nullptr, 16) & bit) != 0)
+                return true;
+            ::usleep(5'000);
+        }
+        return false;
     }
 
     void signal(int number) const {

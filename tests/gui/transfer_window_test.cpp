@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,7 @@ private slots:
     void whatTheUnitDidNotKeepIsMarkedOnItsPage();
     void aWriteShowsProgressRepaintsAndStopsOnCancel();
     void closingDuringAWriteAsksThenClosesAfterThePacket();
+    void anAutoUpdateDueDuringATransferRunsAfterIt();
 };
 
 namespace {
@@ -185,6 +187,12 @@ void TransferWindowTest::aWriteShowsProgressRepaintsAndStopsOnCancel() {
     SimWindow w(SimUnitKind::Det1_501);
     w.readAll();
     editIdleSpeed(w);
+    // The other windows that change the tune take no input while the write runs.
+    w.window->useTuneHistory(w.session.filesFolder + "/History");
+    QWidget& autoTune = w.window->autoTune();
+    QWidget& history = w.window->historyWindow();
+    autoTune.show();
+    history.show();
     int shownAt = 0;
     QString status;
     DuringTransfer during(*w.window, [&](int run, ProgressDialog* dialog) {
@@ -192,6 +200,7 @@ void TransferWindowTest::aWriteShowsProgressRepaintsAndStopsOnCancel() {
         shownAt = run;
         status = dialog->status();
         QVERIFY(!w.window->updateButton()->isEnabled());  // no other input while it runs
+        QVERIFY(!autoTune.isEnabled() && !history.isEnabled());
         QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel")),
                           Qt::LeftButton);
     });
@@ -206,6 +215,7 @@ void TransferWindowTest::aWriteShowsProgressRepaintsAndStopsOnCancel() {
     QVERIFY(w.session.dirty.isSet(0x8B));
     QVERIFY(w.window->updateButton()->isEnabled());
     QVERIFY(w.button("cmdWriteAll")->isEnabled());
+    QVERIFY(autoTune.isEnabled() && history.isEnabled());
 }
 
 // The close box during a write asks; No lets the write finish and the window stay, Yes stops
@@ -234,7 +244,9 @@ void TransferWindowTest::closingDuringAWriteAsksThenClosesAfterThePacket() {
         QTest::mouseClick(w.button("cmdWriteAll"), Qt::LeftButton);
         QVERIFY(!closedAtOnce);
         QVERIFY(!w.prompts.texts().empty());
-        QVERIFY(w.prompts.texts()[0].starts_with("A write to the unit is in progress. Stop it"));
+        QCOMPARE(w.prompts.texts()[0],
+                 std::string("A write to the unit is in progress. Stop it after the packet being "
+                             "sent and close? You will be asked about what was not sent."));
         QCoreApplication::processEvents();
         const HistoryIndex history = TuneHistory(historyFolder, w.files).load();
         QVERIFY(!history.snapshots.empty());
@@ -252,6 +264,28 @@ void TransferWindowTest::closingDuringAWriteAsksThenClosesAfterThePacket() {
         QCOMPARE(history.snapshots.back().action, std::string("Write All (stopped)"));
         QVERIFY(w.session.dirty.isSet(0x8B));
     }
+}
+
+// The auto-update timer firing while another transfer runs does not lose the Update: it runs
+// once the transfer is over.
+void TransferWindowTest::anAutoUpdateDueDuringATransferRunsAfterIt() {
+    SimWindow w(SimUnitKind::Det1_501);
+    w.readAll();
+    QTest::mouseClick(w.window->autoUpdateBox(), Qt::LeftButton);
+    editIdleSpeed(w);
+    QTimer& timer = w.window->transfers().updateTimer();
+    QVERIFY(timer.isActive());
+    timer.stop();
+    bool fired = false;
+    DuringTransfer during(*w.window, [&](int, ProgressDialog* dialog) {
+        if (!dialog || fired) return;
+        fired = true;
+        timer.start(0);  // due now, in the middle of the write
+    });
+    QTest::mouseClick(w.button("cmdWriteAll"), Qt::LeftButton);
+    QVERIFY(fired);
+    w.sim.ecu().clearRequestLog();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.sim.ecu().requests().empty(), 3000);  // the Update identifies
 }
 
 int runTransferWindowTests(int argc, char** argv) {

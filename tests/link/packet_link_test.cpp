@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 
 #include "link/packet.h"
@@ -159,6 +160,32 @@ TEST_F(PacketLinkTest, RefusalEndsAtOnceWithoutRetry) {
         EXPECT_EQ(request, (Bytes{0x86, 1, 2, 3}));
     }
     EXPECT_EQ(link.counters().refusals, 2u);
+}
+
+// A transaction carried by the line's owner (the live run's worker) keeps its own outcome,
+// although the owner's next poll follows before the caller looks at it.
+TEST_F(PacketLinkTest, ACarriedRefusalStaysARefusalAfterTheOwnersNextPoll) {
+    struct PollingOwner final : LineOwner {
+        PacketLink* link = nullptr;
+        bool inside = false;
+        [[nodiscard]] bool onOwnerThread() const override { return inside; }
+        bool carry(const std::function<void()>& job) override {
+            inside = true;
+            job();
+            Bytes poll{0xF0};
+            EXPECT_TRUE(link->TransactPacket(poll, false));
+            inside = false;
+            return true;
+        }
+    } owner;
+    owner.link = &link;
+    link.setLineOwner(&owner);
+    port.replyNext(Bytes{0xFF});
+    port.replyNext(frameReply(0xF0, {1, 2}));
+    Bytes request{0x86, 1, 2, 3};
+    EXPECT_EQ(link.Transact(request, false), Transacted::Refused);
+    EXPECT_EQ(port.writes().size(), 2u);
+    link.setLineOwner(nullptr);
 }
 
 TEST_F(PacketLinkTest, LengthByteZeroOrOneIsAFailedAttempt) {

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "link/packet_link.h"
+#include "sim/default_blocks.h"
 #include "sim/in_process_simulator.h"
 #include "support/recording_prompts.h"
 #include "support/recording_view.h"
+#include "versions/version_identification.h"
 
 namespace tunalyx {
 namespace {
@@ -184,6 +186,16 @@ TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
         }
         EXPECT_FALSE(prompts->progressVisible());
     }
+    // A window that follows the command's progress has its own dialog: no second one.
+    use(SimUnitKind::Det1_501);
+    readAll();
+    sim->ecu().refuseWrites(0x86);
+    changeInjCells(40);
+    ops->onProgress = [](std::size_t, std::size_t) {};
+    EXPECT_TRUE(ops->cmdUpdate_Click());
+    EXPECT_TRUE(ops->cmdWriteMap_Click(kInjMap));
+    EXPECT_TRUE(prompts->progressShown().empty());
+    expectMapInStep(kInjMap);
 }
 
 // Cancel takes effect before the next packet: what went out is named, what did not stays marked
@@ -201,9 +213,9 @@ TEST_F(TransferTest, UpdateStoppedBetweenPacketsKeepsWhatDidNotGoOut) {
     EXPECT_TRUE(session->dirty.isSet(0x8B));
     EXPECT_TRUE(requestsTo(0x8B).empty());
     EXPECT_EQ(prompts->texts(),
-              Texts{"Stopped: 0 of 5 blocks written; not written, kept marked for Update: 86 (Inj "
-                    "Map columns 1-5) in part, 87 (Inj Map columns 6-10), 88 (Inj Map columns "
-                    "11-15), 89 (Inj Map columns 16-20) and 8B (Settings 1 > Rev / Idle)."});
+              Texts{"Stopped: 0 of 5 blocks written. Not written, kept marked for Update: Inj Map "
+                    "(in part) and 8B (Settings 1 > Rev / Idle)."});
+    EXPECT_EQ(readBacks(), std::vector<std::uint8_t>{0x86});  // its four cells
     EXPECT_FALSE(prompts->progressVisible());
     EXPECT_FALSE(session->PortBusy);
     EXPECT_TRUE(view.saw("RefreshUpdateEnabled"));
@@ -228,18 +240,64 @@ TEST_F(TransferTest, WriteAllStoppedFromOutsideLeavesTheUnitKnown) {
     EXPECT_FALSE(session->dirty.isSet(0x8A));
     EXPECT_TRUE(session->dirty.isSet(0x8B));
     EXPECT_TRUE(session->dirty.isSet(0x93));
-    ASSERT_EQ(prompts->texts().size(), 1u);
-    EXPECT_TRUE(prompts->texts()[0].starts_with(
-        "Stopped: 9 of " + std::to_string(8 + session->layout.writeAllList.size()) +
-        " blocks written; not written, kept marked for Update: 8B (Settings 1 > Rev / Idle), "))
-        << prompts->texts()[0];
-    EXPECT_EQ(readBacks(), std::vector<std::uint8_t>{});  // nothing read back after a stop
+    // What went out before the stop is read back all the same.
+    EXPECT_EQ(readBacks(),
+              (std::vector<std::uint8_t>{0x86, 0x87, 0x88, 0x89, 0x81, 0x82, 0x83, 0x84, 0x8A}));
+    EXPECT_EQ(prompts->texts(),
+              Texts{"Stopped: 9 of 42 blocks written. Not written, kept marked for Update: "
+                    "Settings 1 (8 blocks), Settings 2 (8 blocks), CE (Settings 3 > Air Flow), "
+                    "Settings 4 (6 blocks) and 10 other blocks."});
 
     const auto held = ops->unitImageAfterStop();
     ASSERT_TRUE(held);
     EXPECT_EQ((*held)[0x8A], session->image[0x8A]);
     EXPECT_EQ((*held)[0x93], before[0x93]);
     EXPECT_NE(session->image[0x93], before[0x93]);  // the edit stays in the window
+}
+
+// Data of another layout converted at identification go out in the unit's layout: what Write All
+// sends is planned after the conversion, not before.
+TEST_F(TransferTest, WriteAllSendsWhatIdentificationConverted) {
+    use(SimUnitKind::Det2_312A);
+    session->image.assign(defaultBlocks(simUnit(SimUnitKind::Det1_501)));
+    ASSERT_TRUE(SR20DET_Version(*session, {.FromPFC = false, .CheckData = false}));
+    ASSERT_EQ(session->layout.family, LayoutFamily::Family5);
+    prompts->answerNext(MessageAnswer::Yes);
+    EXPECT_TRUE(ops->cmdWriteAll_Click());
+    ASSERT_EQ(session->layout.family, LayoutFamily::Family3);
+    ASSERT_EQ(prompts->messages().size(), 1u);  // the question only
+    EXPECT_EQ(prompts->messages()[0].buttons, MessageButtons::YesNo);
+    const std::vector<std::uint8_t> writes = blockWrites();
+    for (const ListedBlock& b : session->layout.writeAllList)
+        EXPECT_NE(std::ranges::count(writes, b.command), 0) << hexText(b.command);
+    EXPECT_EQ(std::ranges::count(writes, 0xD6), 0);  // family 5's function select block
+    EXPECT_FALSE(session->dirty.any());
+}
+
+// Write All stopped between the blocks of a map, then an Update whose write of such a block is
+// refused: every cell of the blocks that never went out goes cell by cell, none is lost.
+TEST_F(TransferTest, UpdateFinishesAMapWriteAllStoppedInEvenCellByCell) {
+    // A file opened over the unit's tune: bytes differ, no flag says so.
+    session->image[0x88][10] ^= 0x5A;
+    session->image[0x89][99] ^= 0x5A;
+    std::atomic<bool> stop = false;
+    ops->stopWhen(stop);
+    ops->onProgress = [&](std::size_t done, std::size_t) {
+        if (done == 2) stop = true;  // 86 and 87
+    };
+    EXPECT_FALSE(ops->cmdWriteAll_Click());
+    ops->onProgress = nullptr;
+    stop = false;
+    ASSERT_TRUE(requestsTo(0x88).empty());
+
+    sim->ecu().refuseWrites(0x88);
+    sim->ecu().clearRequestLog();
+    prompts->clear();
+    EXPECT_TRUE(ops->cmdUpdate_Click());
+    EXPECT_EQ(requestsTo(0x85).size(), 200u);  // 88 and 89, cell by cell
+    expectMapInStep(kInjMap);
+    expectMapInStep(kIgnMap);
+    EXPECT_EQ(prompts->texts(), Texts{});
 }
 
 // Write All stops at the first refused block and says what went out and what did not. What it
@@ -290,11 +348,11 @@ TEST_F(TransferTest, WriteAllStoppedInAMapLeavesTheMapsForUpdate) {
     EXPECT_FALSE(ops->cmdWriteAll_Click());
     EXPECT_FALSE(prompts->progressVisible());
     EXPECT_TRUE(session->dirty.isSet(0x86));
-    ASSERT_EQ(prompts->texts().size(), 1u);
-    EXPECT_TRUE(prompts->texts()[0].starts_with(
-        "Stopped: 0 of 42 blocks written; not written, kept marked for Update: 86 (Inj Map "
-        "columns 1-5) in part, 87 (Inj Map columns 6-10) in part, "))
-        << prompts->texts()[0];
+    // Summed up by page, not block by block.
+    EXPECT_EQ(prompts->texts(),
+              Texts{"Stopped: 0 of 42 blocks written. Not written, kept marked for Update: Inj "
+                    "Map (in part), Ign Map, Settings 1 (8 blocks), Settings 2 (8 blocks), "
+                    "Settings 3 (2 blocks), Settings 4 (6 blocks) and 10 other blocks."});
     EXPECT_EQ(session->maps.changedCellCount(kInjMap), 400 - 20);
     EXPECT_EQ(session->maps.changedCellCount(kIgnMap), 400);
 
