@@ -13,6 +13,7 @@
 
 #include "model/descriptors.h"
 #include "monitor/live_decode.h"
+#include "monitor/log_groups.h"
 #include "monitor/log_numbers.h"
 
 namespace tunalyx {
@@ -22,11 +23,6 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr int kSensorVoltages = 8;  // Sensor/Sw items 0..7; the switch bits follow
 constexpr int kTimeDecimals = 3;
-
-std::string_view displayFormat(int item) {
-    const std::vector<std::string_view> fields = splitFields(traceDescriptor(item));
-    return fields.size() == 6 ? fields[5] : std::string_view();
-}
 
 int lastSample(const LogStore& store) {
     return std::clamp(store.LogLast, 0, LogStore::kSamples - 1);
@@ -79,19 +75,10 @@ std::vector<LogColumn> logColumns(const LogStore& store, const TraceItems& items
             const int item = items.lookup(group, i);
             LogColumn c{items.TraceName[static_cast<std::size_t>(item)], item,
                         LogColumn::Form::Truncated, kWholePart, itemPrecision(items, item)};
+            c.decimals = itemDecimals(item);
             switch (group) {
-                case kGroupBasic:
-                case kGroupAdvanced:
-                    c.decimals = truncatedDecimals(displayFormat(item));
-                    break;
                 case kGroupSensor:
-                    if (i < kSensorVoltages)
-                        c.decimals = 2;
-                    else
-                        c.form = LogColumn::Form::Number;
-                    break;
-                case kGroupAux:
-                    c.decimals = 3;
+                    if (i >= kSensorVoltages) c.form = LogColumn::Form::Number;
                     break;
                 case kGroupMap:
                     c.name = kLogMapNames[static_cast<std::size_t>(i)];

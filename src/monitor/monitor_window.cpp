@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "monitor/log_file.h"
+#include "monitor/log_groups.h"
 #include "monitor/log_journal.h"
 #include "monitor/monitor_settings.h"
 #include "ui/qt_window_placement.h"
@@ -20,8 +21,6 @@ namespace tunalyx {
 
 namespace {
 
-constexpr const char* kIncludeCaptions[kTraceGroupCount] = {"Basic", "Sensors", "Aux A/D",
-                                                            "Map Ref", "Advanced"};
 constexpr const char* kAuxLabels[4] = {"AN1", "AN2", "AN3", "AN4"};
 const WindowPlacement kDefaultPlacement{600, 600, 6600, 10200, 0};
 // New samples are shown at most 25 times a second.
@@ -176,7 +175,7 @@ void MonitorWindow::buildFields() {
     m_txtMonCount->setText(QStringLiteral("0"));
     runGrid->addWidget(m_txtMonCount, 0, 1);
     for (int g = 0; g < kTraceGroupCount; ++g) {
-        auto* box = new QCheckBox(tr(kIncludeCaptions[g]), run);
+        auto* box = new QCheckBox(tr(groupCaption(g)), run);
         box->setObjectName(QStringLiteral("chkInclude%1").arg(g));
         m_chkInclude[static_cast<std::size_t>(g)] = box;
         runGrid->addWidget(box, 1 + g / 3, g % 3);
@@ -307,6 +306,11 @@ std::string MonitorWindow::endText() const {
             return m_live.endMessage();
         case LiveRunEnd::UnitSilent:
             if (samples == 0) return {};
+            // A reply the link took as no answer has its own cause to tell.
+            if (!m_live.endProblem().empty())
+                return m_live.endProblem() + " " + std::to_string(samples) +
+                       (samples == 1 ? " sample is" : " samples are") +
+                       " kept in memory, not saved.";
             return "The unit stopped answering: " + kept + " kept in memory, not saved.";
         default:
             return {};
