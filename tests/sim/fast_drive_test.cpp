@@ -38,29 +38,49 @@ struct EverySample final : LiveConsumer {
     std::function<void(const SavedLog&)> onSaved;
 };
 
+// A 600 s drive of the Advanced group into LOG.txt of a folder of its own, every sample watched.
+struct Drive600 {
+    explicit Drive600(const std::string& name)
+        : folder(fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()))),
+          unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, settings(),
+               prompts, files),
+          every(unit.run().log()) {
+        fs::create_directories(folder);
+        unit.run().addConsumer(&every);
+    }
+    ~Drive600() { fs::remove_all(folder); }
+    static FastDrive settings() {
+        FastDrive drive;
+        drive.seconds = 600;
+        drive.include[kGroupAdvanced] = true;
+        return drive;
+    }
+    // Runs the drive to its end.
+    [[nodiscard]] bool run() {
+        if (!unit.start((folder / "LOG.txt").string())) return false;
+        unit.run().presentUntilOver({});
+        return true;
+    }
+    fs::path folder;
+    test::RecordingPrompts prompts;
+    test::PlainFileWriter files;
+    FastDriveUnit unit;
+    EverySample every;
+};
+
 // A full log saved slowly (a slow disk) while the worker polls on into the spare, then a stop
 // asked for just after: the samples polled meanwhile are the next log's and are saved too, none
 // lost or told twice, and the next log's first sample follows the last by one cycle.
 TEST(FastDrive, ASlowSaveOfAFullLogAndAStopMeanwhileLoseNoSample) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("tunalyx-fast-drive-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    FastDrive drive;
-    drive.seconds = 600;
-    drive.include[kGroupAdvanced] = true;
-    test::RecordingPrompts prompts;
-    test::PlainFileWriter files;
-    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive,
-                       prompts, files);
-    EverySample every(unit.run().log());
+    Drive600 d("tunalyx-fast-drive");
+    FastDriveUnit& unit = d.unit;
+    EverySample& every = d.every;
     every.onSaved = [&](const SavedLog& saved) {
         if (!saved.runGoesOn) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         unit.run().requestStop();
     };
-    unit.run().addConsumer(&every);
-    ASSERT_TRUE(unit.start((folder / "LOG.txt").string()));
-    unit.run().presentUntilOver({});
+    ASSERT_TRUE(d.run());
 
     EXPECT_EQ(unit.run().end(), LiveRunEnd::Stopped);
     ASSERT_EQ(every.parts.size(), 2u);
@@ -72,9 +92,8 @@ TEST(FastDrive, ASlowSaveOfAFullLogAndAStopMeanwhileLoseNoSample) {
     const std::int32_t step = every.parts[1].front() - every.parts[0].back();
     EXPECT_GE(step, 6);
     EXPECT_LE(step, 7);
-    EXPECT_TRUE(fs::exists(folder / "LOG.txt"));
-    EXPECT_TRUE(fs::exists(folder / "LOG-001.txt"));
-    fs::remove_all(folder);
+    EXPECT_TRUE(fs::exists(d.folder / "LOG.txt"));
+    EXPECT_TRUE(fs::exists(d.folder / "LOG-001.txt"));
 }
 
 // Returns once the drive's time has stood still for a while: its worker waits, or is done.
@@ -92,25 +111,15 @@ void waitUntilStill(const Clock& clock) {
 // the fast-time worker outruns the disk: the worker waits for the log to come back rather than
 // ending the run, and the drive goes on to its end in every file it needs, without a gap.
 TEST(FastDrive, ASaveThatOutlastsAWholeSpareEndsNothing) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("tunalyx-fast-drive-spare-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    FastDrive drive;
-    drive.seconds = 600;
-    drive.include[kGroupAdvanced] = true;
-    test::RecordingPrompts prompts;
-    test::PlainFileWriter files;
-    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive,
-                       prompts, files);
-    EverySample every(unit.run().log());
+    Drive600 d("tunalyx-fast-drive-spare");
+    FastDriveUnit& unit = d.unit;
+    EverySample& every = d.every;
     std::vector<int> saved;  // the samples of each file, as saved
     every.onSaved = [&](const SavedLog& log) {
         saved.push_back(log.log.sampleCount());
         if (log.part == 0) waitUntilStill(unit.clock());
     };
-    unit.run().addConsumer(&every);
-    ASSERT_TRUE(unit.start((folder / "LOG.txt").string()));
-    unit.run().presentUntilOver({});
+    ASSERT_TRUE(d.run());
 
     EXPECT_EQ(unit.run().end(), LiveRunEnd::Stopped);
     // Two whole logs and the rest: the drive's 600 s at 6-7 ms a cycle.
@@ -127,41 +136,29 @@ TEST(FastDrive, ASaveThatOutlastsAWholeSpareEndsNothing) {
     EXPECT_LE(longestStep, 7);
     EXPECT_GE(every.parts.back().back(), 600'000);
     for (const char* name : {"LOG.txt", "LOG-001.txt", "LOG-002.txt"})
-        EXPECT_TRUE(fs::exists(folder / name)) << name;
-    fs::remove_all(folder);
+        EXPECT_TRUE(fs::exists(d.folder / name)) << name;
 }
 
 // A unit that answers a live block with a whole packet of the wrong length is not silent: the run
 // ends there, keeps and saves what came before, and its end says what came instead, since the
 // line shows no message for it.
 TEST(FastDrive, AReplyOfTheWrongLengthEndsTheDriveSayingSo) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("tunalyx-fast-drive-short-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    FastDrive drive;
-    drive.seconds = 600;
-    drive.include[kGroupAdvanced] = true;
-    test::RecordingPrompts prompts;
-    test::PlainFileWriter files;
-    FastDriveUnit unit(defaultBlocks(simUnit(SimUnitKind::Det1_501)), LayoutFamily::Family5, drive,
-                       prompts, files);
+    Drive600 d("tunalyx-fast-drive-short");
+    FastDriveUnit& unit = d.unit;
+    EverySample& every = d.every;
     // Well into the polling, one request a sample.
     unit.simulator().line().faults().shortReplyTo.insert(1000);
-    EverySample every(unit.run().log());
-    unit.run().addConsumer(&every);
-    ASSERT_TRUE(unit.start((folder / "LOG.txt").string()));
-    unit.run().presentUntilOver({});
+    ASSERT_TRUE(d.run());
 
     EXPECT_EQ(unit.run().end(), LiveRunEnd::UnitSilent);
     EXPECT_EQ(unit.run().endProblem(),
               "The unit's reply to live block F0 had 29 data bytes instead of 30.");
     // Nor is the unit said to be silent: it answered.
-    EXPECT_EQ(prompts.texts(), std::vector<std::string>{});
+    EXPECT_EQ(d.prompts.texts(), std::vector<std::string>{});
     ASSERT_EQ(every.parts.size(), 1u);
     EXPECT_GT(every.parts[0].size(), 900u);
     EXPECT_LT(every.parts[0].size(), 1000u);
-    EXPECT_TRUE(fs::exists(folder / "LOG.txt"));
-    fs::remove_all(folder);
+    EXPECT_TRUE(fs::exists(d.folder / "LOG.txt"));
 }
 
 }  // namespace
