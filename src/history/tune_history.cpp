@@ -356,7 +356,6 @@ std::string TuneHistory::appendLine(const std::string& line) {
     std::FILE* out = std::fopen(path.c_str(), "ab");
     if (!out) return "The tune history cannot be written to " + path + ".";
     bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    ok = std::fflush(out) == 0 && ok;
     ok = syncToDisk(out) && ok;
     ok = std::fclose(out) == 0 && ok;
     return ok ? std::string() : "The tune history cannot be written to " + path + ".";

@@ -1,5 +1,7 @@
 #include "ports/local_time.h"
 
+#include <atomic>
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -26,12 +28,22 @@ std::string localTimeText(const char* format, std::time_t t) {
     return text;
 }
 
+namespace {
+std::atomic<unsigned long> g_synced{0};
+}  // namespace
+
 bool syncToDisk(std::FILE* file) {
+    ++g_synced;
+    if (std::fflush(file) != 0) return false;
 #ifdef _WIN32
     return _commit(_fileno(file)) == 0;
 #else
     return fsync(fileno(file)) == 0;
 #endif
+}
+
+unsigned long filesSyncedToDisk() {
+    return g_synced;
 }
 
 }  // namespace tunalyx

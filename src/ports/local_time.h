@@ -12,8 +12,11 @@ namespace tunalyx {
 // Now in local time written with a strftime `format`; empty when it cannot be had.
 [[nodiscard]] std::string localTimeText(const char* format, std::time_t t = std::time(nullptr));
 
-// What the system holds of an open file goes to the disk (after fflush): a pulled power cord
+// What the program and the system hold of an open file goes to the disk: a pulled power cord
 // then loses nothing written before. False when the disk refused.
 bool syncToDisk(std::FILE* file);
+// How many files this process has synced so far: what a test can see of a power cut it cannot
+// stage.
+[[nodiscard]] unsigned long filesSyncedToDisk();
 
 }  // namespace tunalyx

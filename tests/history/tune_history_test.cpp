@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "ports/local_time.h"
 #include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
 #include "versions/tune_file.h"
@@ -97,6 +98,13 @@ TEST_F(TuneHistoryTest, ASnapshotWhoseFileCannotBeWrittenGetsNoIndexLine) {
     TuneHistory refused(folder.string(), refusing);
     EXPECT_EQ(refused.recordSnapshot(tune, "Open", "a.dat").id, 0);
     EXPECT_TRUE(refused.load().snapshots.empty());
+}
+
+// A line the call has returned for survives a power cut: it was synced, the program's buffer too.
+TEST_F(TuneHistoryTest, AnIndexLineIsOnTheDiskWhenItsCallReturns) {
+    const unsigned long before = filesSyncedToDisk();
+    ASSERT_EQ(history.recordLog("d.txt", "the log's text", 0), "");
+    EXPECT_EQ(filesSyncedToDisk(), before + 1);
 }
 
 TEST_F(TuneHistoryTest, ALogIsLinkedToEveryTuneItRanOnAndOlderLinesStillRead) {
