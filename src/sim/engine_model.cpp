@@ -67,8 +67,13 @@ struct Derived {
     bool idle, closedLoop, airCon;
 };
 
+// What an engine that answers the tune gives in place of the sweep's own.
+struct Followed {
+    std::optional<double> injMs, ignition, knock;
+};
+
 Derived derive(double seconds, double rpm, double load, double throttle, double boost,
-               std::optional<double> injMs) {
+               const Followed& followed) {
     Derived d{};
     d.loadFrac = loadShare(load);
     d.rpmFrac = rpmShare(rpm);
@@ -82,14 +87,14 @@ Derived derive(double seconds, double rpm, double load, double throttle, double 
     d.closedLoop = lf < 0.45;
     d.o2Volts = d.closedLoop ? 0.45 + 0.4 * wave(seconds, 0.7) : 0.85;
     d.injTrim = d.closedLoop ? 4 + 4 * wave(seconds, 3.3) : 0;
-    d.injMs = injMs.value_or(1.0 + 11.0 * lf + 0.3 * rf);
+    d.injMs = followed.injMs.value_or(1.0 + 11.0 * lf + 0.3 * rf);
     d.injDuty = d.injMs * rpm / 1200;  // one injection every two turns
     const double light = 15 + 25 * std::min(1.0, rf / 0.6);
-    d.ignition = light + (10 + 6 * rf - light) * lf;
+    d.ignition = followed.ignition.value_or(light + (10 + 6 * rf - light) * lf);
     d.dwell = dwellAt(rpm);
     d.boostDuty = std::clamp(boost * 0.45, 0.0, 60.0);
-    d.airC = 25 + 10 * lf + 3 * wave(seconds, 300);
-    d.knock = 12 + 30 * lf * rf;
+    d.airC = intakeAirAt(seconds, load);
+    d.knock = followed.knock.value_or(12 + 30 * lf * rf);
     d.batteryVolts = 14.0 + 0.2 * wave(seconds, 45);
     d.speed = rpm * (8 + 22 * (0.5 + 0.5 * wave(seconds, 280))) / 1000;
     d.airCon = std::fmod(seconds, 120) < 60;
@@ -124,10 +129,13 @@ void EngineModel::follow(double seconds, const EngineState& state) {
     m_waterC = state.waterC;
     m_injMs = state.injMs;
     m_wideBandVolts = state.wideBandVolts;
+    m_ignition = state.ignition;
+    m_knock = state.knock;
 }
 
 Bytes EngineModel::advancedBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
+    const Derived d =
+        derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, {m_injMs, m_ignition, m_knock});
     Bytes out(30, 0);
     putWord(out, 1, m_rpm);
     putWord(out, 3, m_load);
@@ -152,7 +160,8 @@ Bytes EngineModel::advancedBlock() const {
 }
 
 Bytes EngineModel::basicBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
+    const Derived d =
+        derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, {m_injMs, m_ignition, m_knock});
     Bytes out(20, 0);
     putWord(out, 1, d.injDuty * 10);
     putWord(out, 3, d.ignition);
@@ -168,7 +177,8 @@ Bytes EngineModel::basicBlock() const {
 }
 
 Bytes EngineModel::sensorBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
+    const Derived d =
+        derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, {m_injMs, m_ignition, m_knock});
     // AF-1, AF-2 (no second meter), THRO, BOST (absolute pressure), WTRT, AIRT, O2-1, O2-2.
     const std::array<double, 8> volts = {d.mafVolts,
                                          0.0,
@@ -195,7 +205,8 @@ Bytes EngineModel::sensorBlock() const {
 }
 
 Bytes EngineModel::auxBlock() const {
-    const Derived d = derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, m_injMs);
+    const Derived d =
+        derive(m_seconds, m_rpm, m_load, m_throttle, m_boostKpa, {m_injMs, m_ignition, m_knock});
     // AN1: a wide-band sensor, 10..20 A/F over 0..5 V, lean-stoich at part load, rich on boost.
     const double afr =
         d.closedLoop ? 14.7 + 0.3 * wave(m_seconds, 0.7) : 14.7 - 3.2 * (d.loadFrac - 0.45) / 0.55;

@@ -14,8 +14,8 @@ class EngineModel {
 public:
     // Moves the sweep to `seconds` since the simulation started (monotonic, never backwards).
     void advanceTo(double seconds);
-    // Takes the state of an engine that answers the tune at `seconds`: its injection time and
-    // wide-band reading stand in for the sweep's own.
+    // Takes the state of an engine that answers the tune at `seconds`: its injection time,
+    // wide-band reading, knock and (when it has one) timing stand in for the sweep's own.
     void follow(double seconds, const EngineState& state);
 
     [[nodiscard]] double rpm() const { return m_rpm; }
@@ -39,6 +39,8 @@ private:
     double m_waterC = 20;
     std::optional<double> m_injMs;
     std::optional<double> m_wideBandVolts;
+    std::optional<double> m_ignition;
+    std::optional<double> m_knock;
 };
 
 }  // namespace tunalyx

@@ -2,12 +2,25 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 namespace tunalyx {
 
 namespace {
 // Beyond this the default map could not be tuned to the requirement inside its own range.
 constexpr double kMostUniformPercent = 50;
+// Further than this from the default Ign Map is not an engine a tune could be made for.
+constexpr double kMostUniformKnockDegrees = 30;
+constexpr long kMostSpikeEvery = 1'000'000'000;
+
+// The whole text as a number, nothing when any of it is not.
+template <typename T>
+std::optional<T> wholeNumber(std::string_view text) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
 }  // namespace
 
 std::string setDriveOption(std::string_view text, EngineOptions& options) {
@@ -50,6 +63,39 @@ std::string setRequirementOption(std::string_view text, EngineOptions& options) 
     }
     return "--requirement takes correct, pattern or uniform=P (P percent lean, -50 to 50), not '" +
            std::string(text) + "'";
+}
+
+std::string setKnockLimitOption(std::string_view text, EngineOptions& options) {
+    if (text == "pattern") {
+        options.knockLimit = KnockLimitKind::Pattern;
+        return {};
+    }
+    if (text == "none") {
+        options.knockLimit = KnockLimitKind::None;
+        return {};
+    }
+    constexpr std::string_view kUniform = "uniform=";
+    if (text.substr(0, kUniform.size()) == kUniform) {
+        const auto degrees = wholeNumber<double>(text.substr(kUniform.size()));
+        if (degrees && std::abs(*degrees) <= kMostUniformKnockDegrees) {
+            options.knockLimit = KnockLimitKind::Uniform;
+            options.uniformKnockDegrees = *degrees;
+            return {};
+        }
+    }
+    return "--knock-limit takes pattern, none or uniform=DEG (DEG degrees over the default Ign "
+           "Map, -30 to 30), not '" +
+           std::string(text) + "'";
+}
+
+std::string setKnockSpikesOption(std::string_view text, EngineOptions& options) {
+    const auto every = wholeNumber<long>(text);
+    if (!every || *every < 0 || *every > kMostSpikeEvery)
+        return "--knock-spikes takes a whole number 0 or above (one spike in N readings, 0 for "
+               "none), not '" +
+               std::string(text) + "'";
+    options.knockSpikeEvery = *every;
+    return {};
 }
 
 }  // namespace tunalyx

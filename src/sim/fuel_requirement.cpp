@@ -25,21 +25,26 @@ constexpr double kInjectionOffset = 0.5;
 
 }  // namespace
 
-std::optional<MapField> injectionField(const BlockStore& blocks, const FamilyLayout& layout) {
+std::optional<MapField> byteMapField(const BlockStore& blocks, std::uint8_t firstBlock,
+                                     double scale, double offset) {
     constexpr std::size_t kBlockBytes = 100;
-    for (int b = 0; b < 4; ++b)
-        if (blocks[static_cast<std::size_t>(layout.injMapBlock + b)].size() < kBlockBytes)
+    for (std::size_t b = 0; b < 4; ++b)
+        if (firstBlock + b >= blocks.size() || blocks[firstBlock + b].size() < kBlockBytes)
             return std::nullopt;
     MapField field{};
     for (std::size_t col = 0; col < kMapAxisSize; ++col) {
         for (std::size_t row = 0; row < kMapAxisSize; ++row) {
             const auto k = static_cast<std::size_t>(
                 cellIndex(static_cast<int>(row) + 1, static_cast<int>(col) + 1));
-            const Bytes& block = blocks[layout.injMapBlock + k / kBlockBytes];
-            field[row][col] = kInjectionOffset + block[k % kBlockBytes] * kInjectionScale;
+            const Bytes& block = blocks[firstBlock + k / kBlockBytes];
+            field[row][col] = offset + block[k % kBlockBytes] * scale;
         }
     }
     return field;
+}
+
+std::optional<MapField> injectionField(const BlockStore& blocks, const FamilyLayout& layout) {
+    return byteMapField(blocks, layout.injMapBlock, kInjectionScale, kInjectionOffset);
 }
 
 MapField requirementErrorPattern(const EngineOptions& options) {

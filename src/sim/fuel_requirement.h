@@ -12,6 +12,11 @@ namespace tunalyx {
 
 inline constexpr double kStoichiometricAfr = 14.7;
 
+// A one-byte map of a unit's blocks from `firstBlock` on as the grid shows it (raw x scale +
+// offset), [load row][rpm column]; nothing when a block of the map is missing or short.
+[[nodiscard]] std::optional<MapField> byteMapField(const BlockStore& blocks,
+                                                   std::uint8_t firstBlock, double scale,
+                                                   double offset);
 // The Inj Map of a unit's blocks as the grid shows it (0.500..1.496), [load row][rpm column];
 // nothing when a block of the map is missing or short.
 [[nodiscard]] std::optional<MapField> injectionField(const BlockStore& blocks,

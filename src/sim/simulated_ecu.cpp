@@ -91,15 +91,21 @@ void SimulatedEcu::runTunedEngine(const EngineOptions& options) {
     DriveCycle drive(options.drive, options.seed);
     m_tuned = std::make_unique<TunedEngine>(
         FuelRequirement::forFamily(m_unit.layout, options),
-        [drive](double seconds) mutable { return drive.at(seconds); }, options.seed);
+        KnockLimit::forFamily(m_unit.layout, options),
+        [drive](double seconds) mutable { return drive.at(seconds); }, options.seed,
+        options.knockSpikeEvery);
 }
 
 void SimulatedEcu::advanceEngine(double seconds) {
-    // The engine burns what the Inj Map holds at this moment: a cell written since counts.
+    // The engine burns what the Inj Map holds at this moment and fires on the Ign Map's timing:
+    // a cell written since counts.
     const FamilyLayout& l = layout();
     const auto injection = m_tuned ? injectionField(m_blocks, l) : std::nullopt;
+    const auto ignition = m_tuned ? ignitionField(m_blocks, l) : std::nullopt;
     const auto axes = m_tuned ? mapAxesOfBlock(m_blocks[l.mapRefBlock]) : std::nullopt;
-    if (injection && axes)
+    if (injection && ignition && axes)
+        m_engine.follow(seconds, m_tuned->advanceTo(seconds, *injection, *ignition, *axes));
+    else if (injection && axes)
         m_engine.follow(seconds, m_tuned->advanceTo(seconds, *injection, *axes));
     else
         m_engine.advanceTo(seconds);

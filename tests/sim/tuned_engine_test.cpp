@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "link/packet.h"
+#include "maps/field_table.h"
 #include "sim/simulated_ecu.h"
 
 namespace tunalyx {
@@ -281,6 +283,188 @@ TEST(TunedEngine, ReadingsDependOnTheDriveAndSeedNotOnWhenTheyAreAsked) {
 }
 
 // Through the unit: a written Inj Map changes what AN1 reports from then on.
+// The knock side: the default Ign Map, and an engine on it whose knock limit is set by options.
+struct KnockBench {
+    DefaultTune tune;
+    MapField ignition = ignitionField(tune.blocks, family5()).value();
+
+    [[nodiscard]] KnockLimit limit(KnockLimitKind kind, double degrees = 0,
+                                   std::uint64_t seed = 1) const {
+        EngineOptions o = withRequirement(RequirementKind::Correct, 0, seed);
+        o.knockLimit = kind;
+        o.uniformKnockDegrees = degrees;
+        return KnockLimit(ignition, tune.axes, o);
+    }
+    [[nodiscard]] TunedEngine engine(const KnockLimit& limit, TunedEngine::Drive drive,
+                                     long spikeEvery = 0) const {
+        const FuelRequirement stoich(tune.injection, tune.axes,
+                                     withRequirement(RequirementKind::Correct));
+        return TunedEngine(stoich, limit, std::move(drive), 1, spikeEvery);
+    }
+};
+
+MapField shifted(MapField field, double by) {
+    for (auto& row : field)
+        for (double& v : row)
+            v += by;
+    return field;
+}
+
+constexpr double kBoostRpm = 5000, kBoostLoad = 12000;
+
+TEST(KnockLimit, PatternDipsUnderTheDefaultMapInAFewBoostCellsAndTheSeedFixesIt) {
+    const KnockBench bench;
+    for (std::uint64_t seed : {1, 2, 3, 4, 5, 6, 7, 8}) {
+        SCOPED_TRACE(seed);
+        const KnockLimit limit = bench.limit(KnockLimitKind::Pattern, 0, seed);
+        int under = 0;
+        double lowest = 99, highest = -99;
+        for (std::size_t row = 0; row < kMapAxisSize; ++row)
+            for (std::size_t col = 0; col < kMapAxisSize; ++col) {
+                const double margin = limit.field()[row][col] - bench.ignition[row][col];
+                lowest = std::min(lowest, margin);
+                highest = std::max(highest, margin);
+                if (margin >= 0) continue;
+                ++under;
+                EXPECT_GE(row, 14U) << "the limit is under the map off boost, col " << col;
+            }
+        EXPECT_GE(under, 3);
+        EXPECT_LE(under, 15);
+        EXPECT_NEAR(lowest, -3, 0.8);
+        EXPECT_LE(highest, 7);
+        EXPECT_EQ(limit.field(), bench.limit(KnockLimitKind::Pattern, 0, seed).field());
+        EXPECT_NE(limit.field(), bench.limit(KnockLimitKind::Pattern, 0, seed + 100).field());
+    }
+    EXPECT_EQ(bench.limit(KnockLimitKind::Uniform, -2).field(), shifted(bench.ignition, -2));
+    // The table reads back as the grid shows the Ign Map: top line the first load row.
+    const auto read = readFieldTable(bench.limit(KnockLimitKind::Uniform, 1.5).text());
+    ASSERT_TRUE(read.field) << read.error;
+    EXPECT_EQ(*read.field, shifted(bench.ignition, 1.5));
+}
+
+TEST(KnockLimit, ARicherMixtureAndACoolerIntakeRaiseItByAFewDegrees) {
+    const KnockLimit limit = KnockBench().limit(KnockLimitKind::Uniform, 0);
+    const double at = limit.at(kBoostRpm, kBoostLoad);
+    EXPECT_DOUBLE_EQ(limit.at(kBoostRpm, kBoostLoad, kKnockReferenceAfr, kKnockReferenceAirC), at);
+    const auto raise = [&](double afr, double airC) {
+        return limit.at(kBoostRpm, kBoostLoad, afr, airC) - at;
+    };
+    // Full-boost rich against stoichiometric; a cold morning against a hot intake.
+    EXPECT_GT(raise(12.7, 30), raise(13.7, 30));
+    EXPECT_GT(raise(13.7, 30), 0);
+    EXPECT_LT(raise(15.7, 30), 0);
+    EXPECT_GT(raise(11.7, 30), 2);
+    EXPECT_LT(raise(10.5, 30), 6);
+    EXPECT_GT(raise(14.7, 10) - raise(14.7, 50), 2);
+    EXPECT_LT(raise(14.7, 0) - raise(14.7, 60), 8);
+}
+
+// Readings every 20 ms over `seconds` from `from`, on an Ign Map.
+std::vector<double> knockReadings(TunedEngine& engine, const KnockBench& bench,
+                                  const MapField& ignition, double from, double seconds) {
+    std::vector<double> out;
+    for (int i = 0; i * 0.02 < seconds; ++i)
+        out.push_back(
+            engine.advanceTo(from + i * 0.02, bench.tune.injection, ignition, bench.tune.axes)
+                .knock);
+    return out;
+}
+
+double mean(const std::vector<double>& v) {
+    double sum = 0;
+    for (double x : v)
+        sum += x;
+    return v.empty() ? 0 : sum / static_cast<double>(v.size());
+}
+
+TEST(TunedEngine, UnderTheLimitKnockReadsTheFloorOverItABurstThatGrowsWithTheExcess) {
+    const KnockBench bench;
+    const double floor = KnockSensor::floorAt(kBoostRpm);
+    const auto readingsAt = [&](const KnockLimit& limit, const MapField& ignition) {
+        TunedEngine engine = bench.engine(limit, steady(kBoostRpm, kBoostLoad));
+        return knockReadings(engine, bench, ignition, 30, 10);
+    };
+    // The default map 2 degrees under the limit, and a map at full advance that never knocks.
+    for (const auto& quiet :
+         {readingsAt(bench.limit(KnockLimitKind::Uniform, 2), bench.ignition),
+          readingsAt(bench.limit(KnockLimitKind::None), shifted(bench.ignition, 200))}) {
+        EXPECT_NEAR(mean(quiet), floor, 0.5);
+        EXPECT_LT(*std::max_element(quiet.begin(), quiet.end()), floor + 6 * KnockSensor::kNoise);
+    }
+    // The engine's own noise grows with its speed: the floor at 1500 rpm is well under it.
+    TunedEngine slow = bench.engine(bench.limit(KnockLimitKind::None), steady(1500, 3000));
+    EXPECT_LT(mean(knockReadings(slow, bench, bench.ignition, 30, 10)), floor - 8);
+    // 1 and 3 degrees past the limit: every reading knocks, the larger excess louder.
+    const auto slight = readingsAt(bench.limit(KnockLimitKind::Uniform, -1), bench.ignition);
+    const auto heavy =
+        readingsAt(bench.limit(KnockLimitKind::Uniform, 0), shifted(bench.ignition, 3));
+    EXPECT_GT(*std::min_element(slight.begin(), slight.end()), floor + 15);
+    EXPECT_GT(mean(heavy) - mean(slight), 45);
+    EXPECT_LE(*std::max_element(heavy.begin(), heavy.end()), KnockSensor::kTop);
+    // Fuel 15 % richer (about 12.8 A/F) takes the 1 degree back.
+    MapField richer = bench.tune.injection;
+    for (auto& row : richer)
+        for (double& v : row)
+            v /= 0.85;
+    TunedEngine rich =
+        bench.engine(bench.limit(KnockLimitKind::Uniform, -1), steady(kBoostRpm, kBoostLoad));
+    double loudest = 0;
+    for (int i = 0; i < 200; ++i)
+        loudest = std::max(
+            loudest, rich.advanceTo(30 + i * 0.02, richer, bench.ignition, bench.tune.axes).knock);
+    EXPECT_LT(loudest, floor + 6 * KnockSensor::kNoise);
+}
+
+TEST(TunedEngine, AKnockBurstLastsAsLongAsTheEngineIsInTheKnockingCells) {
+    const KnockBench bench;
+    // 5 degrees more advance on boost only, against a limit 2 degrees over the default map.
+    MapField ignition = bench.ignition;
+    for (std::size_t row = 15; row < kMapAxisSize; ++row)
+        for (double& v : ignition[row])
+            v += 5;
+    const auto drive = [](double s) {
+        const bool boost = s >= 32 && s < 34;
+        return DriveState{boost ? kBoostRpm : 3000, boost ? kBoostLoad : 3000, 0.5, false};
+    };
+    TunedEngine engine = bench.engine(bench.limit(KnockLimitKind::Uniform, 2), drive);
+    const auto readings = knockReadings(engine, bench, ignition, 30, 6);
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        const double s = 30 + static_cast<double>(i) * 0.02;
+        SCOPED_TRACE(s);
+        if (s >= 32 && s < 34)
+            EXPECT_GT(readings[i], KnockSensor::floorAt(kBoostRpm) + 40);
+        else
+            EXPECT_LT(readings[i], KnockSensor::floorAt(3000) + 6 * KnockSensor::kNoise);
+    }
+}
+
+TEST(TunedEngine, TheUnitsKnockGoesOutInTheLiveDataWithSpikesAtTheSetRate) {
+    // A unit on the idle drive: readings well above the floor, out of the 20000 asked for.
+    const auto loud = [](KnockLimitKind limit, double degrees, long every, std::uint64_t seed) {
+        SimulatedEcu ecu(SimUnitKind::Det1_501);
+        EngineOptions options;
+        options.drive = DriveKind::Idle;
+        options.seed = seed;
+        options.knockLimit = limit;
+        options.uniformKnockDegrees = degrees;
+        options.knockSpikeEvery = every;
+        ecu.runTunedEngine(options);
+        int count = 0;
+        for (int i = 0; i < 20000; ++i) {
+            const Bytes reply = ecu.handleRequest({kAdvancedLiveCmd}, i * 0.05).value();
+            count += reply[2 + 20] > KnockSensor::floorAt(3000) + 30;  // byte 21 of the data
+        }
+        return count;
+    };
+    // The unit's own Ign Map 4 degrees past the limit knocks on every reading but the overrun's.
+    EXPECT_GT(loud(KnockLimitKind::Uniform, -4, 0, 1), 19000);
+    // An engine that never knocks shows only its spikes.
+    EXPECT_EQ(loud(KnockLimitKind::None, 0, 0, 1), 0);
+    EXPECT_NEAR(loud(KnockLimitKind::None, 0, 100, 1), 200, 40);
+    EXPECT_NEAR(loud(KnockLimitKind::None, 0, 1000, 2), 20, 10);
+    EXPECT_EQ(loud(KnockLimitKind::None, 0, 100, 3), loud(KnockLimitKind::None, 0, 100, 3));
+}
+
 TEST(TunedEngine, TheUnitBurnsWhatItsInjMapHoldsNow) {
     SimulatedEcu ecu(SimUnitKind::Det1_501);
     EngineOptions options;
