@@ -48,16 +48,20 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
                 o.error = "--fault needs a fault, such as refuse=0x86.";
         } else if (a == "--engine") {
             engineAsked = true;
-        } else if (name == "--drive" || name == "--seed" || name == "--requirement") {
+        } else if (name == "--drive" || name == "--seed" || name == "--requirement" ||
+                   name == "--knock-limit" || name == "--knock-spikes") {
             engineDetail = true;
             if (!hasValue && i + 1 >= args.size()) {
                 o.error = std::string(name) + " needs a value.";
                 break;
             }
             const std::string v = hasValue ? value : args[++i];
-            const std::string problem = name == "--drive"  ? setDriveOption(v, engine)
-                                        : name == "--seed" ? setSeedOption(v, engine)
-                                                           : setRequirementOption(v, engine);
+            const std::string problem = name == "--drive"         ? setDriveOption(v, engine)
+                                        : name == "--seed"        ? setSeedOption(v, engine)
+                                        : name == "--knock-limit" ? setKnockLimitOption(v, engine)
+                                        : name == "--knock-spikes"
+                                            ? setKnockSpikesOption(v, engine)
+                                            : setRequirementOption(v, engine);
             if (!problem.empty()) o.error = problem + ".";
         } else if (among(kWindowSystemWithValue, name)) {
             if (!hasValue) ++i;
@@ -71,14 +75,16 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
     if (o.error.empty() && engineAsked && !o.simulate)
         o.error = "--engine works only with --simulate.";
     if (o.error.empty() && engineDetail && !engineAsked)
-        o.error = "--drive, --seed and --requirement go with --engine.";
+        o.error =
+            "--drive, --seed, --requirement, --knock-limit and --knock-spikes go with --engine.";
     if (engineAsked) o.engine = engine;
     return o;
 }
 
 const char* startUsage() {
     return "Usage: tunalyx [--simulate[=1.70|3|5|T2-D] [--fault FAULT]...\n"
-           "               [--engine [--drive NAME] [--seed N] [--requirement R]]]\n"
+           "               [--engine [--drive NAME] [--seed N] [--requirement R]\n"
+           "                         [--knock-limit K] [--knock-spikes N]]]\n"
            "               [--version] [--help]\n"
            "\n"
            "Tuning and data logging for the Power-FC engine computer on SR20DET engines.\n"
@@ -89,12 +95,17 @@ const char* startUsage() {
            "                       drop=N, corrupt=N, noise=B, stray=BYTE, delay=MS, pull=N,\n"
            "                       misstore=0xNN[:BYTE]\n"
            "  --engine             the simulated unit runs an engine that answers its tune:\n"
-           "                       its wide-band A/F on AN1 follows the Inj Map\n"
+           "                       its wide-band A/F on AN1 follows the Inj Map, its knock\n"
+           "                       the Ign Map\n"
            "  --drive NAME         how it is driven: idle, city, highway, pulls or mixed\n"
            "                       (the default)\n"
            "  --seed N             repeats a drive and the engine's fuel requirement\n"
            "  --requirement R      pattern (the default: the default tune is off by a smooth\n"
            "                       pattern), correct, or uniform=P (P % lean everywhere)\n"
+           "  --knock-limit K      pattern (the default: the default tune knocks in a few boost\n"
+           "                       cells), uniform=DEG (DEG degrees over the default Ign Map),\n"
+           "                       or none\n"
+           "  --knock-spikes N     one knock sensor spike in N readings (0: none)\n"
            "  --version            print the version and exit\n"
            "  --help, -h           print this text and exit\n";
 }

@@ -6,6 +6,7 @@
 
 #include "link/port_names.h"
 #include "sim/fuel_requirement.h"
+#include "sim/knock_limit.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
 
@@ -117,6 +118,10 @@ std::string engineOptionsFrom(const CliArgs& args, EngineOptions& engine) {
     if (const auto requirement = args.option("--requirement"))
         if (auto problem = setRequirementOption(*requirement, engine); !problem.empty())
             return problem;
+    if (const auto limit = args.option("--knock-limit"))
+        if (auto problem = setKnockLimitOption(*limit, engine); !problem.empty()) return problem;
+    if (const auto spikes = args.option("--knock-spikes"))
+        if (auto problem = setKnockSpikesOption(*spikes, engine); !problem.empty()) return problem;
     return {};
 }
 
@@ -124,6 +129,22 @@ std::string writeRequirement(LayoutFamily family, const EngineOptions& engine,
                              const std::string& path) {
     QtFileWriter writer;
     return writer.writeWhole(path, FuelRequirement::forFamily(family, engine).text());
+}
+
+std::string writeKnockLimit(LayoutFamily family, const EngineOptions& engine,
+                            const std::string& path) {
+    QtFileWriter writer;
+    return writer.writeWhole(path, KnockLimit::forFamily(family, engine).text());
+}
+
+std::string writeEngineDumps(const CliArgs& args, LayoutFamily family,
+                             const EngineOptions& engine) {
+    if (const auto dump = args.option("--dump-requirement"))
+        if (auto problem = writeRequirement(family, engine, *dump); !problem.empty())
+            return problem;
+    if (const auto dump = args.option("--dump-knock-limit"))
+        if (auto problem = writeKnockLimit(family, engine, *dump); !problem.empty()) return problem;
+    return {};
 }
 
 }  // namespace tunalyx::cli

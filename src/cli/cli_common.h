@@ -88,10 +88,16 @@ private:
 #endif
 };
 
-// --drive, --seed and --requirement: what is wrong with them, empty when they are all taken.
+// --drive, --seed, --requirement, --knock-limit and --knock-spikes: what is wrong with them,
+// empty when they are all taken.
 std::string engineOptionsFrom(const CliArgs& args, EngineOptions& engine);
 // The engine's hidden fuel requirement, as a map in a text file; what went wrong, or empty.
 std::string writeRequirement(LayoutFamily family, const EngineOptions& engine,
                              const std::string& path);
+// The engine's hidden knock limit, the same way.
+std::string writeKnockLimit(LayoutFamily family, const EngineOptions& engine,
+                            const std::string& path);
+// --dump-requirement and --dump-knock-limit when given; the first thing that went wrong, or empty.
+std::string writeEngineDumps(const CliArgs& args, LayoutFamily family, const EngineOptions& engine);
 
 }  // namespace tunalyx::cli

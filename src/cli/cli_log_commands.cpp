@@ -36,9 +36,10 @@ namespace {
 const CommandShape kLogShape{.required = {"--port", "--out"},
                              .optional = {"--groups", "--samples", "--seconds"}};
 const CommandShape kRecoverShape{.optional = {"--out"}};
-const CommandShape kDriveShape{.required = {"--tune"},
-                               .optional = {"--drive", "--seconds", "--out", "--groups", "--seed",
-                                            "--requirement", "--dump-requirement"}};
+const CommandShape kDriveShape{
+    .required = {"--tune"},
+    .optional = {"--drive", "--seconds", "--out", "--groups", "--seed", "--requirement",
+                 "--dump-requirement", "--knock-limit", "--knock-spikes", "--dump-knock-limit"}};
 
 const std::string kSamplesRange =
     "--samples takes a whole number from 1 to " + std::to_string(kMostRunSamples);
@@ -237,9 +238,11 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
     if (const auto problem = engineOptionsFrom(args, engine); !problem.empty())
         return usage(problem);
     const auto out = args.option("--out");
-    const auto dump = args.option("--dump-requirement");
+    const bool dump = args.option("--dump-requirement") || args.option("--dump-knock-limit");
     if (out.has_value() != args.option("--seconds").has_value() || (!out && !dump))
-        return usage("drive needs --seconds S and --out LOG.txt (or --dump-requirement alone)");
+        return usage(
+            "drive needs --seconds S and --out LOG.txt (or --dump-requirement or "
+            "--dump-knock-limit alone)");
     const auto seconds = countUpTo(args.option("--seconds"), kLongestRunSeconds);
     if (out && !seconds) return usage(kSecondsRange);
     const auto include = groupsFromText(args.option("--groups").value_or("advanced,aux"));
@@ -263,9 +266,8 @@ int runDrive(const CliArgs& args, CliContext& ctx) {
             return kExitFailed;
         }
     }
-    if (dump)
-        if (const auto problem = writeRequirement(layout.family, engine, *dump); !problem.empty())
-            return failed(problem);
+    if (const auto problem = writeEngineDumps(args, layout.family, engine); !problem.empty())
+        return failed(problem);
     if (!out) return kExitOk;
 
     FastDrive drive;

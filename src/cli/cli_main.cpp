@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
                              "--dp",          "--dump-on-exit", "--drive",
                              "--seed",        "--requirement",  "--dump-requirement",
                              "--log",         "--target",       "--max-change",
-                             "--min-samples", "--log-tune"},
+                             "--min-samples", "--log-tune",     "--dump-knock-limit",
+                             "--knock-limit", "--knock-spikes"},
                      error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";

@@ -20,10 +20,11 @@ namespace tunalyx::cli {
 #ifndef _WIN32
 namespace {
 
-const CommandShape kSimulateShape{.optional = {"--family", "--dump-on-exit", "--drive", "--seed",
-                                               "--requirement", "--dump-requirement"},
-                                  .repeatable = {"--fault"},
-                                  .flags = {"--baud-pacing", "--engine"}};
+const CommandShape kSimulateShape{
+    .optional = {"--family", "--dump-on-exit", "--drive", "--seed", "--requirement",
+                 "--dump-requirement", "--knock-limit", "--knock-spikes", "--dump-knock-limit"},
+    .repeatable = {"--fault"},
+    .flags = {"--baud-pacing", "--engine"}};
 
 }  // namespace
 
@@ -39,15 +40,18 @@ int runSimulate(const CliArgs& args, CliContext& ctx) {
     if (const auto problem = engineOptionsFrom(args, engine); !problem.empty())
         return usage(problem);
     const bool engineAsked = args.option("--drive") || args.option("--seed") ||
-                             args.option("--requirement") || args.option("--dump-requirement");
+                             args.option("--requirement") || args.option("--dump-requirement") ||
+                             args.option("--knock-limit") || args.option("--knock-spikes") ||
+                             args.option("--dump-knock-limit");
     if (engineAsked && !args.flag("--engine"))
-        return usage("--drive, --seed, --requirement and --dump-requirement go with --engine");
+        return usage(
+            "--drive, --seed, --requirement, --knock-limit, --knock-spikes, --dump-requirement "
+            "and --dump-knock-limit go with --engine");
     if (args.flag("--engine")) {
         ecu.runTunedEngine(engine);
-        if (const auto dump = args.option("--dump-requirement"))
-            if (const auto problem = writeRequirement(ecu.unit().layout, engine, *dump);
-                !problem.empty())
-                return failed(problem);
+        if (const auto problem = writeEngineDumps(args, ecu.unit().layout, engine);
+            !problem.empty())
+            return failed(problem);
     }
     LineFaults faults;
     faults.pacing = args.flag("--baud-pacing");

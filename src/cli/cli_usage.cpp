@@ -46,6 +46,7 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              reads all 256 command bytes of any unit into a data file
   drive --tune T.dat [--drive NAME] --seconds S --out LOG.txt [--yes]
       [--groups G,...] [--seed N] [--requirement R] [--dump-requirement F.txt]
+      [--knock-limit K] [--knock-spikes N] [--dump-knock-limit F.txt]
                              drives the engine that answers the tune in fast time
                              and saves the log logging it at 57600 baud would give
                              (default groups advanced,aux; past 32767 samples it goes
@@ -55,7 +56,14 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              (the default). R: pattern (the
                              default, from the seed), correct, uniform=P (the default
                              tune P % lean everywhere). --dump-requirement writes the
-                             engine's hidden fuel requirement as a 20 x 20 map
+                             engine's hidden fuel requirement as a 20 x 20 map.
+                             K: pattern (the default, from the seed: the default
+                             Ign Map knocks in a few boost cells), uniform=DEG (the
+                             limit DEG degrees over the default Ign Map everywhere,
+                             negative under), none (never knocks). N: one knock
+                             sensor spike in N readings (default 2000, 0 for none).
+                             --dump-knock-limit writes the hidden knock limit (degrees
+                             at 14.7 A/F and 30 C intake air) as a 20 x 20 map
   autotune --tune T.dat --log L.txt [--log L2.txt]... [--target T.afr]
       [--max-change P] [--min-samples N] [--log-tune T0.dat] --out T2.dat
                              proposes Inj Map corrections from the wide-band A/F
@@ -66,7 +74,8 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              exit 1 when no cell could be given a proposal
   simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...
       [--dump-on-exit FILE.dat]
-      [--engine [--drive NAME] [--seed N] [--requirement R] [--dump-requirement F]]
+      [--engine [--drive NAME] [--seed N] [--requirement R] [--dump-requirement F]
+                [--knock-limit K] [--knock-spikes N] [--dump-knock-limit F]]
                              serves a simulated engine computer on a new pseudo-terminal;
                              prints its path, runs until killed. Faults: refuse=BLOCK[:R],
                              drop=N, corrupt=N (N-th request), noise=BYTES, delay=MS,

@@ -32,7 +32,7 @@ TEST(StartOptions, TheEngineThatAnswersTheTuneTakesTheCommandLinesOptions) {
     // An engine without the simulator, or its options without the engine, would be dropped.
     EXPECT_EQ(parseStartOptions(Args{"--engine"}).error, "--engine works only with --simulate.");
     EXPECT_EQ(parseStartOptions(Args{"--simulate", "--drive", "city"}).error,
-              "--drive, --seed and --requirement go with --engine.");
+              "--drive, --seed, --requirement, --knock-limit and --knock-spikes go with --engine.");
     for (const Args& bad : std::vector<Args>{{"--simulate", "--engine", "--drive", "track"},
                                              {"--simulate", "--engine", "--seed", "-1"},
                                              {"--simulate", "--engine", "--requirement", "lean"},

@@ -47,6 +47,14 @@ auto& injCell(Image& image, int row, int col) {
         static_cast<std::size_t>(k % 100));
 }
 
+// The Ign Map cell, degrees: one byte, the same order.
+double ignCell(const PacketImage& image, int row, int col) {
+    constexpr std::uint8_t kIgnMapBlock = 0x81;
+    const int k = col * kMapSize + row;
+    return image[static_cast<std::uint8_t>(kIgnMapBlock + k / 100)].at(
+        static_cast<std::size_t>(k % 100));
+}
+
 double injValue(int raw) {
     return 0.5 + raw / 256.0;
 }
@@ -258,6 +266,35 @@ TEST_F(CliDriveTest, BadInputIsRefusedBeforeAnythingIsWritten) {
 
 // A run is refused before it starts when it could not finish: a length beyond what a log's times
 // hold, files that are there already (unless --yes), files another run writes, too little room.
+TEST_F(CliDriveTest, KnockLimitOptionsAndItsDump) {
+    // The dump is the default Ign Map moved by the limit, on the grid's rows and columns.
+    const Finished f = drive({"--knock-limit", "uniform=-2", "--dump-knock-limit", at("k.txt")});
+    ASSERT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_EQ(namesIn(out), (std::set<std::string>{"k.txt"}));
+    const auto limit = readRequirement(out / "k.txt");
+    ASSERT_EQ(limit.size(), std::size_t{kMapSize});
+    const PacketImage tune = imageOf(s_tune);
+    for (int row = 0; row < kMapSize; ++row)
+        for (int col = 0; col < kMapSize; ++col)
+            ASSERT_EQ(limit[row][col], ignCell(tune, row, col) - 2) << row << ", " << col;
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--knock-limit", "hot"},
+                                                {"--knock-limit", "uniform=45"},
+                                                {"--knock-limit", "uniform="},
+                                                {"--knock-spikes", "-1"},
+                                                {"--knock-spikes", "often"}}) {
+        std::vector<std::string> args = bad;
+        args.insert(args.end(), {"--dump-knock-limit", at("bad.txt")});
+        const Finished refused = drive(args);
+        EXPECT_EQ(refused.exitCode, 2) << bad[0] << " " << bad[1] << ": " << refused.err;
+        EXPECT_NE(refused.err.find(bad[0]), std::string::npos) << refused.err;
+    }
+    EXPECT_FALSE(fs::exists(out / "bad.txt"));
+    // A simulator that wrongly starts serving is stopped by the time limit.
+    const Finished alone = Cli({"simulate", "--knock-spikes", "10"}, dir / "cli").finish(5'000);
+    EXPECT_EQ(alone.exitCode, 2) << alone.err;
+}
+
 TEST_F(CliDriveTest, RunsThatCouldNotFinishAreRefusedBeforeTheyStart) {
     const std::string tune = s_tune.string();
     for (const auto& [command, option, value] :
