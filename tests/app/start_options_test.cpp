@@ -22,13 +22,16 @@ TEST(StartOptions, HelpVersionAndTheSimulatorWithItsFaults) {
 TEST(StartOptions, TheEngineThatAnswersTheTuneTakesTheCommandLinesOptions) {
     EXPECT_FALSE(parseStartOptions(Args{"--simulate"}).engine);
     const StartOptions o = parseStartOptions(Args{"--simulate=3", "--engine", "--drive", "pulls",
-                                                  "--seed=42", "--requirement=uniform=12"});
+                                                  "--seed=42", "--requirement=uniform=12",
+                                                  "--knock-limit", "none", "--knock-spikes=50"});
     ASSERT_EQ(o.error, "");
     ASSERT_TRUE(o.engine);
     EXPECT_EQ(o.engine->drive, DriveKind::Pulls);
     EXPECT_EQ(o.engine->seed, 42U);
     EXPECT_EQ(o.engine->requirement, RequirementKind::Uniform);
     EXPECT_EQ(o.engine->uniformLeanPercent, 12);
+    EXPECT_EQ(o.engine->knockLimit, KnockLimitKind::None);
+    EXPECT_EQ(o.engine->knockSpikeEvery, 50);
     // An engine without the simulator, or its options without the engine, would be dropped.
     EXPECT_EQ(parseStartOptions(Args{"--engine"}).error, "--engine works only with --simulate.");
     EXPECT_EQ(parseStartOptions(Args{"--simulate", "--drive", "city"}).error,
