@@ -145,7 +145,7 @@ void readLog(const KnockLog& input, const IgnitionMap& tune, const MapField& tar
         input.afrIsAfr && log.IncludeGroup[static_cast<std::size_t>(
                               items.TraceGroup[static_cast<std::size_t>(s.fuel.afrItem)])];
     const HeldSegments held(input, tune);
-    std::vector<KnockEvent> events = findKnockEvents(log, s);
+    std::vector<KnockEvent> events = eventsAbove(log, floors, s);
     for (KnockEvent& e : events) {
         if (afrLogged) e.afr = afrOfEvent(log, e, s.fuel);
         const double target = interpolateField(targetAfr, tune.axes, e.rpm, e.load);
@@ -280,7 +280,11 @@ double KnockFloors::thresholdAt(double rpm) const {
 }
 
 std::vector<KnockEvent> findKnockEvents(const LogStore& log, const KnockSettings& s) {
-    const KnockFloors floors(log, s);
+    return eventsAbove(log, KnockFloors(log, s), s);
+}
+
+std::vector<KnockEvent> eventsAbove(const LogStore& log, const KnockFloors& floors,
+                                    const KnockSettings& s) {
     std::vector<KnockEvent> events;
     std::optional<KnockEvent> open;
     int lastAbove = -1;

@@ -90,6 +90,9 @@ struct KnockEvent {
 // The knock events of one log against its own floors, in time order (without the A/F).
 [[nodiscard]] std::vector<KnockEvent> findKnockEvents(const LogStore& log,
                                                       const KnockSettings& settings);
+// The same against floors learned already.
+[[nodiscard]] std::vector<KnockEvent> eventsAbove(const LogStore& log, const KnockFloors& floors,
+                                                  const KnockSettings& settings);
 
 // The Ign Map the samples of a log ran on from `firstSample` to the next one's first.
 struct RanOnIgnitionMap {

@@ -271,6 +271,21 @@ TEST(KnockRetard, AppliedRetardIsNotAskedForAgainByTheSameLog) {
     EXPECT_EQ(again.cells[4][6].verdict, KnockVerdict::AlreadyRetarded);
 }
 
+TEST(KnockRetard, ATuneOnOtherAxesGivesItsValueAtTheCellsBreakpoints) {
+    // The log ran on columns a quarter cell higher, advance rising 4 degrees a column: at the
+    // window's column 6 (3400 rpm) it held 20 + 4 x 5.75 = 43.
+    IgnitionMap ranOn = flatIgn();
+    for (std::size_t c = 0; c < kMapAxisSize; ++c) {
+        ranOn.axes.column[c] += 100;
+        for (auto& row : ranOn.raw)
+            row[c] = 20 + 4 * static_cast<std::int32_t>(c);
+    }
+    TestLog log;
+    log.bursts(3, rpmAt(6), loadAt(4));
+    const KnockAnalysis a = analyse(log, flatIgn(50), {{0, ranOn}});
+    EXPECT_EQ(a.cells[4][6].newRaw, 41);
+}
+
 TEST(KnockAnalysis, ALogWithoutTheAdvancedGroupIsRefusedByName) {
     TestLog log;
     log.bursts(2, rpmAt(6), loadAt(4));
