@@ -98,15 +98,21 @@ std::optional<double> afrOfEvent(const LogStore& log, const KnockEvent& e,
     return afr;
 }
 
-std::string missingAdvancedProblem(const LogStore& log, int knockItem, const std::string& name) {
+// Rpm and Load are Advanced items; the knock item may be another group's.
+std::string knockGroupsProblem(const LogStore& log, int knockItem, const std::string& name) {
     const TraceItems items;
-    const int group = items.TraceGroup[static_cast<std::size_t>(knockItem)];
-    if (log.IncludeGroup[static_cast<std::size_t>(group)] &&
-        log.IncludeGroup[static_cast<std::size_t>(kGroupAdvanced)])
-        return {};
-    const std::string caption = groupCaption(group);
-    return "Knock analysis needs " + caption + ", and " + name + " was logged without it: tick " +
-           caption + " in the Monitor before logging";
+    const int knockGroup = items.TraceGroup[static_cast<std::size_t>(knockItem)];
+    std::string missing;
+    int count = 0;
+    for (int group = 0; group < kTraceGroupCount; ++group) {
+        if ((group != kGroupAdvanced && group != knockGroup) ||
+            log.IncludeGroup[static_cast<std::size_t>(group)])
+            continue;
+        missing += std::string(count++ ? " and " : "") + groupCaption(group);
+    }
+    if (count == 0) return {};
+    return "Knock analysis needs " + missing + ", and " + name + " was logged without " +
+           (count > 1 ? "them" : "it") + ": tick " + missing + " in the Monitor before logging";
 }
 
 // Running sums of a cell over all logs.
@@ -341,7 +347,7 @@ KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const IgnitionMap&
                            const KnockSettings& s) {
     KnockAnalysis a;
     for (const KnockLog& input : logs) {
-        a.problem = missingAdvancedProblem(*input.log, s.knockItem, input.name);
+        a.problem = knockGroupsProblem(*input.log, s.knockItem, input.name);
         if (!a.problem.empty()) return a;
     }
     SumGrid sums{};

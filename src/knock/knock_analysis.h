@@ -151,8 +151,9 @@ struct KnockAnalysis {
 // Knock events per Ign Map cell of `tune`, shared over the four cells around each event's point
 // as the unit interpolates, and the retard-only proposal: a cell with two or more events gets 1
 // degree per event beyond the first, at most `maxRetard`, from the value it held when the knock
-// happened (the tune its sample ran on), and never more than the map holds already. Locked cells
-// keep their values. Deterministic.
+// happened (the tune its sample ran on; the lowest, when its events ran on different tunes),
+// stated against `tune`: a cell that holds that or less already keeps it. Locked cells keep theirs.
+// Lean knock is retarded too, and flagged: the fuel is to be fixed first. Deterministic.
 [[nodiscard]] KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const IgnitionMap& tune,
                                          const MapField& targetAfr, const CellLocks& locks,
                                          const KnockSettings& settings);
