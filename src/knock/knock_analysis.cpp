@@ -1,0 +1,388 @@
+#include "knock/knock_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "model/settings_codec.h"
+#include "monitor/log_groups.h"
+
+namespace tunalyx {
+
+namespace {
+
+constexpr double kMadToSigma = 1.4826;  // a normal distribution's MAD in standard deviations
+constexpr double kStoichiometricAfr = 14.7;
+// Shares add up in floating point; a count this close to a whole number is that number.
+constexpr double kCountSlack = 1e-9;
+
+using ValueGrid = std::array<std::array<double, kMapAxisSize>, kMapAxisSize>;
+
+double median(std::vector<double>& values) {
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
+double seconds(const LogStore& log, int i) {
+    return log.LogTime(i) / 1000.0;
+}
+
+// A reading the floor and the events are made of: the engine turning, a knock value logged.
+bool usable(const LogStore& log, int i, int knockItem) {
+    const double rpm = log.LogData(kRpmItem, i);
+    return std::isfinite(rpm) && rpm > 0 && std::isfinite(log.LogData(knockItem, i)) &&
+           std::isfinite(log.LogData(kLoadItem, i));
+}
+
+// The values a tune a log ran on gives the cells of the map analysed for: its own cells when the
+// axes are the same, else its value at each cell's breakpoints as the unit would interpolate it.
+ValueGrid heldValues(const IgnitionMap& ranOn, const IgnitionMap& tune) {
+    ValueGrid own{};
+    for (int row = 0; row < kMapAxisSize; ++row)
+        for (int col = 0; col < kMapAxisSize; ++col)
+            own[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
+                ranOn.value(row, col);
+    if (ranOn.axes.row == tune.axes.row && ranOn.axes.column == tune.axes.column) return own;
+    ValueGrid held{};
+    for (std::size_t row = 0; row < kMapAxisSize; ++row)
+        for (std::size_t col = 0; col < kMapAxisSize; ++col)
+            held[row][col] =
+                interpolateField(own, ranOn.axes, tune.axes.column[col], tune.axes.row[row]);
+    return held;
+}
+
+// Which of a log's tunes each sample ran on, as values of the cells of the map analysed for.
+class HeldSegments {
+public:
+    HeldSegments(const KnockLog& log, const IgnitionMap& tune) {
+        std::vector<const RanOnIgnitionMap*> sorted;
+        for (const RanOnIgnitionMap& r : log.ranOn)
+            sorted.push_back(&r);
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const RanOnIgnitionMap* a, const RanOnIgnitionMap* b) {
+                             return a->firstSample < b->firstSample;
+                         });
+        for (const RanOnIgnitionMap* r : sorted) {
+            m_first.push_back(r->firstSample);
+            m_held.push_back(heldValues(r->tune, tune));
+        }
+        if (m_held.empty()) {
+            m_first.push_back(0);
+            m_held.push_back(heldValues(tune, tune));
+        }
+    }
+    // Samples before the first segment are the first's.
+    [[nodiscard]] const ValueGrid& at(int sample) const {
+        const auto after = std::upper_bound(m_first.begin(), m_first.end(), sample);
+        const auto k = after == m_first.begin() ? 0 : after - m_first.begin() - 1;
+        return m_held[static_cast<std::size_t>(k)];
+    }
+
+private:
+    std::vector<int> m_first;
+    std::vector<ValueGrid> m_held;
+};
+
+// The A/F of the gas burned at the event's peak: the sensor reads it one delay later.
+std::optional<double> afrOfEvent(const LogStore& log, const KnockEvent& e,
+                                 const AutoTuneSettings& fuel) {
+    const double t = e.seconds + assumedDelaySeconds(e.rpm, e.load, fuel.delayScale);
+    const int last = log.sampleCount() - 1;
+    if (seconds(log, last) < t) return std::nullopt;
+    int k = e.peakSample;
+    while (k < last && seconds(log, k + 1) <= t)
+        ++k;
+    const double afr = log.LogData(fuel.afrItem, k);
+    if (!(afr >= fuel.lowestAfr && afr <= fuel.highestAfr)) return std::nullopt;
+    return afr;
+}
+
+// Rpm and Load are Advanced items; the knock item may be another group's.
+std::string knockGroupsProblem(const LogStore& log, int knockItem, const std::string& name) {
+    const TraceItems items;
+    const int knockGroup = items.TraceGroup[static_cast<std::size_t>(knockItem)];
+    std::string missing;
+    int count = 0;
+    for (int group = 0; group < kTraceGroupCount; ++group) {
+        if ((group != kGroupAdvanced && group != knockGroup) ||
+            log.IncludeGroup[static_cast<std::size_t>(group)])
+            continue;
+        missing += std::string(count++ ? " and " : "") + groupCaption(group);
+    }
+    if (count == 0) return {};
+    return "Knock analysis needs " + missing + ", and " + name + " was logged without " +
+           (count > 1 ? "them" : "it") + ": tick " + missing + " in the Monitor before logging";
+}
+
+// Running sums of a cell over all logs.
+struct CellSums {
+    double samples = 0;
+    double floorSum = 0;  // weighted
+    double peak = -std::numeric_limits<double>::infinity();
+    double events = 0;
+    double leanEvents = 0;
+    double held = std::numeric_limits<double>::infinity();  // the lowest value knocked on
+};
+using SumGrid = std::array<std::array<CellSums, kMapAxisSize>, kMapAxisSize>;
+
+void readLog(const KnockLog& input, const IgnitionMap& tune, const MapField& targetAfr,
+             const KnockSettings& s, SumGrid& sums, KnockAnalysis& out) {
+    const LogStore& log = *input.log;
+    const KnockFloors floors(log, s);
+    for (int i = 0; i < log.sampleCount(); ++i) {
+        if (!usable(log, i, s.knockItem)) continue;
+        ++out.readings;
+        const double rpm = log.LogData(kRpmItem, i);
+        const double knock = log.LogData(s.knockItem, i);
+        const double floor = floors.floorAt(rpm);
+        for (const CellShare& share : bilinearShares(tune.axes, rpm, log.LogData(kLoadItem, i))) {
+            if (share.weight <= 0) continue;
+            CellSums& cell =
+                sums[static_cast<std::size_t>(share.row)][static_cast<std::size_t>(share.col)];
+            cell.samples += share.weight;
+            cell.floorSum += share.weight * floor;
+            cell.peak = std::max(cell.peak, knock);
+        }
+    }
+
+    const TraceItems items;
+    const bool afrLogged =
+        input.afrIsAfr && log.IncludeGroup[static_cast<std::size_t>(
+                              items.TraceGroup[static_cast<std::size_t>(s.fuel.afrItem)])];
+    const HeldSegments held(input, tune);
+    std::vector<KnockEvent> events = eventsAbove(log, floors, s);
+    for (KnockEvent& e : events) {
+        if (afrLogged) e.afr = afrOfEvent(log, e, s.fuel);
+        const double target = interpolateField(targetAfr, tune.axes, e.rpm, e.load);
+        const bool atLoad = target < kStoichiometricAfr * (1 - s.leanShare);
+        e.lean = atLoad && e.afr && *e.afr > target * (1 + s.leanShare);
+        const ValueGrid& heldNow = held.at(e.peakSample);
+        for (const CellShare& share : bilinearShares(tune.axes, e.rpm, e.load)) {
+            if (share.weight <= 0) continue;
+            const auto r = static_cast<std::size_t>(share.row);
+            const auto c = static_cast<std::size_t>(share.col);
+            CellSums& cell = sums[r][c];
+            cell.events += share.weight;
+            if (e.lean) cell.leanEvents += share.weight;
+            cell.held = std::min(cell.held, heldNow[r][c]);
+        }
+    }
+    out.events.push_back(std::move(events));
+}
+
+// The cell's verdict and new value from its sums.
+void judgeCell(KnockCell& cell, const CellSums& sum, bool locked, const MapDescriptor& codec,
+               const KnockSettings& s) {
+    cell.samples = sum.samples;
+    cell.events = sum.events;
+    cell.leanEvents = sum.leanEvents;
+    if (sum.samples > 0) {
+        cell.peak = sum.peak;
+        cell.floor = sum.floorSum / sum.samples;
+    }
+    if (sum.samples <= 0 && sum.events <= 0) return;
+    if (sum.events <= kCountSlack) {
+        cell.verdict = KnockVerdict::Quiet;
+        return;
+    }
+    if (sum.events < 2 - kCountSlack) {
+        cell.verdict = KnockVerdict::Watch;
+        return;
+    }
+    // A degree per event beyond the first: an event shared with other cells counts its share.
+    cell.retard = std::min(s.maxRetard, std::floor(sum.events - 1 + kCountSlack));
+    if (locked) {
+        cell.verdict = KnockVerdict::Locked;
+        return;
+    }
+    const double wanted = (sum.held - cell.retard - codec.offset) / codec.scale;
+    const auto wantedRaw = static_cast<std::int32_t>(std::clamp(
+        std::lround(wanted), static_cast<long>(codec.min), static_cast<long>(codec.max)));
+    // Stated against the map now: a cell retarded since keeps what it holds.
+    const std::int32_t raw = std::min(cell.oldRaw, wantedRaw);
+    if (raw == cell.oldRaw) {
+        cell.verdict = wanted < codec.min && cell.oldRaw <= codec.min
+                           ? KnockVerdict::AtMinimum
+                           : KnockVerdict::AlreadyRetarded;
+        return;
+    }
+    cell.newRaw = raw;
+    cell.newValue = raw * codec.scale + codec.offset;
+    cell.verdict = KnockVerdict::Retard;
+}
+
+}  // namespace
+
+IgnitionMap ignitionMapOf(const MapGrids& maps, const MapAxes& axes) {
+    IgnitionMap tune;
+    tune.codec = maps.descriptor(kIgnMap);
+    tune.axes = axes;
+    for (int row = 0; row < kMapRows; ++row)
+        for (int col = 0; col < kMapCols; ++col)
+            tune.raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
+                maps.GridData(kIgnMap, row + 1, col + 1);
+    return tune;
+}
+
+IgnitionMap ignitionMapOfTune(const Tune& tune) {
+    // The grids and the codec read the image they are given; a copy keeps the caller's as it is.
+    Tune copy = tune;
+    const SettingsCodec codec(copy.image, copy.dirty);
+    const MapGrids maps(copy.image, copy.dirty, copy.mapLayout, copy.cellChanged);
+    return ignitionMapOf(maps, LoadMapAxes(codec, maps.MapRefBlock));
+}
+
+KnockFloors::KnockFloors(const LogStore& log, const KnockSettings& s) : m_bandRpm(s.bandRpm) {
+    std::vector<std::vector<double>> bands;
+    std::size_t total = 0;
+    for (int i = 0; i < log.sampleCount(); ++i) {
+        if (!usable(log, i, s.knockItem)) continue;
+        const auto band = static_cast<std::size_t>(log.LogData(kRpmItem, i) / m_bandRpm);
+        if (band >= bands.size()) bands.resize(band + 1);
+        bands[band].push_back(log.LogData(s.knockItem, i));
+        ++total;
+    }
+    const auto least = std::min(total, static_cast<std::size_t>(std::max(1, s.leastBandReadings)));
+    std::vector<double> values;
+    for (std::size_t b = 0; b < bands.size(); ++b) {
+        // A thin band borrows from both sides alike until it has enough to be told from knock.
+        values.clear();
+        for (std::size_t reach = 0; values.size() < least; ++reach) {
+            if (reach == 0) {
+                values = bands[b];
+                continue;
+            }
+            if (b >= reach)
+                values.insert(values.end(), bands[b - reach].begin(), bands[b - reach].end());
+            if (b + reach < bands.size())
+                values.insert(values.end(), bands[b + reach].begin(), bands[b + reach].end());
+        }
+        if (values.empty()) {
+            m_floor.push_back(0);
+            m_threshold.push_back(std::numeric_limits<double>::infinity());
+            continue;
+        }
+        const double centre = median(values);
+        for (double& v : values)
+            v = std::abs(v - centre);
+        const double sigma = kMadToSigma * median(values);
+        m_floor.push_back(centre);
+        m_threshold.push_back(centre + std::max(s.marginSigmas * sigma, s.leastMargin));
+    }
+}
+
+std::size_t KnockFloors::bandOf(double rpm) const {
+    const double band = std::max(0.0, std::floor(rpm / m_bandRpm));
+    return std::min(static_cast<std::size_t>(band), m_floor.size() - 1);
+}
+
+double KnockFloors::floorAt(double rpm) const {
+    return m_floor.empty() ? 0 : m_floor[bandOf(rpm)];
+}
+
+double KnockFloors::thresholdAt(double rpm) const {
+    return m_threshold.empty() ? std::numeric_limits<double>::infinity() : m_threshold[bandOf(rpm)];
+}
+
+std::vector<KnockEvent> findKnockEvents(const LogStore& log, const KnockSettings& s) {
+    return eventsAbove(log, KnockFloors(log, s), s);
+}
+
+std::vector<KnockEvent> eventsAbove(const LogStore& log, const KnockFloors& floors,
+                                    const KnockSettings& s) {
+    std::vector<KnockEvent> events;
+    std::optional<KnockEvent> open;
+    int lastAbove = -1;
+    const auto close = [&] {
+        if (open && open->readings >= s.leastHeldReadings) events.push_back(*open);
+        open.reset();
+    };
+    for (int i = 0; i < log.sampleCount(); ++i) {
+        if (!usable(log, i, s.knockItem)) continue;
+        const double rpm = log.LogData(kRpmItem, i);
+        const double knock = log.LogData(s.knockItem, i);
+        if (knock <= floors.thresholdAt(rpm)) continue;
+        // Readings in a row belong together however slow the log; others within the hold.
+        if (open && lastAbove != i - 1 &&
+            seconds(log, i) - seconds(log, lastAbove) >= s.holdSeconds)
+            close();
+        if (!open) {
+            open.emplace();
+            open->firstSample = i;
+            open->peak = -std::numeric_limits<double>::infinity();
+        }
+        ++open->readings;
+        lastAbove = i;
+        if (knock > open->peak) {
+            open->peak = knock;
+            open->peakSample = i;
+            open->seconds = seconds(log, i);
+            open->rpm = rpm;
+            open->load = log.LogData(kLoadItem, i);
+            open->floor = floors.floorAt(rpm);
+        }
+    }
+    close();
+    return events;
+}
+
+int KnockAnalysis::changedCells() const {
+    int n = 0;
+    for (const auto& row : cells)
+        for (const KnockCell& c : row)
+            n += c.changes();
+    return n;
+}
+
+int KnockAnalysis::eventCount() const {
+    std::size_t n = 0;
+    for (const auto& log : events)
+        n += log.size();
+    return static_cast<int>(n);
+}
+
+KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const IgnitionMap& tune,
+                           const MapField& targetAfr, const CellLocks& locks,
+                           const KnockSettings& s) {
+    KnockAnalysis a;
+    for (const KnockLog& input : logs) {
+        a.problem = knockGroupsProblem(*input.log, s.knockItem, input.name);
+        if (!a.problem.empty()) return a;
+    }
+    SumGrid sums{};
+    for (const KnockLog& input : logs)
+        readLog(input, tune, targetAfr, s, sums, a);
+    for (std::size_t r = 0; r < kMapAxisSize; ++r) {
+        for (std::size_t c = 0; c < kMapAxisSize; ++c) {
+            KnockCell& cell = a.cells[r][c];
+            cell.oldRaw = cell.newRaw = tune.raw[r][c];
+            cell.oldValue = cell.newValue = tune.value(static_cast<int>(r), static_cast<int>(c));
+            judgeCell(cell, sums[r][c], locks[r][c], tune.codec, s);
+        }
+    }
+    return a;
+}
+
+std::vector<CellText> applyRetard(MapGrids& maps, const KnockAnalysis& analysis,
+                                  const std::optional<CellRange>& only) {
+    std::vector<CellText> texts;
+    for (int row = 1; row <= kMapRows; ++row) {
+        for (int col = 1; col <= kMapCols; ++col) {
+            const KnockCell& cell =
+                analysis
+                    .cells[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
+            if (!cell.changes()) continue;
+            if (only && (row < only->top() || row > only->bottom() || col < only->left() ||
+                         col > only->right()))
+                continue;
+            // Retard only: a cell lowered further since the analysis keeps its value.
+            if (cell.newRaw >= maps.GridData(kIgnMap, row, col)) continue;
+            maps.GridSetData(kIgnMap, row, col, cell.newRaw);
+            texts.push_back({row, col, maps.fText(kIgnMap, cell.newRaw)});
+        }
+    }
+    return texts;
+}
+
+}  // namespace tunalyx
