@@ -31,8 +31,8 @@ struct ReadBackProblem {
     std::size_t blockSize = 0;
     // Differs: the block as the unit gave it back, and the same with the written bytes as sent,
     // so a value can be read both ways.
-    Bytes kept;
-    Bytes sentBlock;
+    Bytes kept{};
+    Bytes sentBlock{};
 };
 
 // The bytes one write operation sent, by block and position, and the check of them against what
