@@ -359,8 +359,9 @@ void MainWindowTest::closingAsksAboutEditsNeitherSentNorSaved() {
         box->setFocus();
         box->setText(QStringLiteral("7100"));
         QVERIFY(!c.w.window->close());
-        QCOMPARE(c.asked, std::vector<std::string>{
-                              "2 map cells and 1 setting have been neither sent to the unit nor saved."});
+        QCOMPARE(c.asked,
+                 std::vector<std::string>{
+                     "2 map cells and 1 setting have been neither sent to the unit nor saved."});
         const QString path = c.w.filesFolder.filePath(QStringLiteral("kept.dat"));
         int dialogs = 0;
         c.w.window->files().chooseSavePath = [&](const std::string&) {
