@@ -77,9 +77,9 @@ std::size_t cellByte(int row, int col) {
     return static_cast<std::size_t>(cellIndex(row + 1, col + 1));
 }
 
-InjectionMap mapOfBlocks(const BlockStore& tune) {
+TuneMap mapOfBlocks(const BlockStore& tune) {
     const FamilyLayout& layout = familyLayout(kFamily);
-    InjectionMap map;
+    TuneMap map;
     map.codec = parseMapDescriptor(startupMapTags()[kInjMap]).value();
     map.axes = mapAxesOfBlock(tune[layout.mapRefBlock]).value();
     for (int row = 0; row < kMapAxisSize; ++row)
@@ -133,7 +133,7 @@ struct Standing {
 
 // The burned A/F of each visited cell, 14.7 x requirement / value, against a 14.7 target.
 Standing standingOf(const BlockStore& tune, const MapField& requirement, const CellFlags& visited) {
-    const InjectionMap map = mapOfBlocks(tune);
+    const TuneMap map = mapOfBlocks(tune);
     Standing st;
     int within = 0;
     for (int row = 0; row < kMapAxisSize; ++row)
@@ -177,14 +177,14 @@ Outcome converge(const Scenario& sc) {
     const MapField target = stoichiometricTarget();
     const MapField requirement = FuelRequirement::forFamily(kFamily, sc.engine).field();
     BlockStore tune = defaultBlocks(simUnit(SimUnitKind::Det1_501));
-    const InjectionMap start = mapOfBlocks(tune);
+    const TuneMap start = mapOfBlocks(tune);
     std::array<std::array<int, kMapAxisSize>, kMapAxisSize> lastDirection{}, reversals{};
 
     std::printf("%s\n", sc.name);
     Outcome out;
     for (int pass = 1; pass <= sc.passes; ++pass) {
         const Logs logs = drive(tune, sc.engine, kPassSeconds);
-        const InjectionMap before = mapOfBlocks(tune);
+        const TuneMap before = mapOfBlocks(tune);
         const CellFlags visited = visitedCells(logs, before.axes);
         if (pass == 1) {
             out.afterPass.push_back(standingOf(tune, requirement, visited));
@@ -198,7 +198,7 @@ Outcome converge(const Scenario& sc) {
             std::printf("  pass 1 diagnosis: %s\n",
                         proposal.diagnosis.empty() ? "(none)" : proposal.diagnosis.c_str());
         apply(tune, proposal);
-        const InjectionMap after = mapOfBlocks(tune);
+        const TuneMap after = mapOfBlocks(tune);
         for (std::size_t r = 0; r < kMapAxisSize; ++r)
             for (std::size_t c = 0; c < kMapAxisSize; ++c) {
                 const int step = after.raw[r][c] - before.raw[r][c];
@@ -256,7 +256,7 @@ int main() {
     for (const auto& log : hour)
         samples += log->sampleCount();
     const auto list = listOf(hour);
-    const InjectionMap tune = mapOfBlocks(defaultBlocks(simUnit(SimUnitKind::Det1_501)));
+    const TuneMap tune = mapOfBlocks(defaultBlocks(simUnit(SimUnitKind::Det1_501)));
     const MapField target = stoichiometricTarget();
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {

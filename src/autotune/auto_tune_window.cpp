@@ -322,7 +322,7 @@ std::vector<RanOnMap> AutoTuneWindow::ranOnOf(RanOnTunes& tunes, const LogTunes&
     // A log goes on being taken as run on the tune it was first taken as: analysed again after
     // an Apply, it is still the log of the tune before.
     if (key.empty()) return std::move(r.ranOn);
-    const InjectionMap& assumed = m_assumed.try_emplace(key, tunes.hostMap()).first->second;
+    const TuneMap& assumed = m_assumed.try_emplace(key, tunes.hostMap()).first->second;
     if (r.ranOn.empty()) return {{0, assumed}};
     for (std::size_t k = 0; k < known.size(); ++k)
         if (!tunes.find(known[k].tuneHash)) r.ranOn[k].tune = assumed;
@@ -391,8 +391,8 @@ const std::string& AutoTuneWindow::memoryLogHash() {
 }
 
 void AutoTuneWindow::analyse() {
-    m_tune =
-        injectionMapOf(m_session.maps, LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
+    m_tune = tuneMapOf(m_session.maps, kInjMap,
+                       LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
     evaluate();
 }
 

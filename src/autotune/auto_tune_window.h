@@ -124,14 +124,14 @@ private:
     std::vector<bool> m_openedContinue;       // goes on with the run of the log before it
     std::vector<std::string> m_openedHashes;  // of their contents
     // The Inj Map a log whose tune is not known was first taken as run on, by log.
-    std::map<std::string, InjectionMap> m_assumed;
+    std::map<std::string, TuneMap> m_assumed;
     std::optional<RanOnTunes> m_tunes;  // kept between analyses
     struct MemoryHash {
         int generation = -1;
         int samples = -1;
         std::string hash;
     } m_memoryHash;
-    std::optional<InjectionMap> m_tune;  // the Inj Map of the last analysis
+    std::optional<TuneMap> m_tune;  // the Inj Map of the last analysis
     std::optional<AutoTuneProposal> m_proposal;
     CellLocks m_locks{};
     std::optional<MapField> m_target;  // nothing: the default of the map's axes

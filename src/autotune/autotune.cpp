@@ -35,61 +35,6 @@ struct Reading {
     double afr;
 };
 
-using ValueGrid = std::array<std::array<double, kMapAxisSize>, kMapAxisSize>;
-
-// The values a tune a log ran on gives the cells of the map proposed for: its own cells when
-// the axes are the same, else its value at each cell's breakpoints.
-ValueGrid heldValues(const InjectionMap& ranOn, const InjectionMap& tune) {
-    ValueGrid held{};
-    const bool sameAxes = ranOn.axes.row == tune.axes.row && ranOn.axes.column == tune.axes.column;
-    for (int row = 0; row < kMapAxisSize; ++row)
-        for (int col = 0; col < kMapAxisSize; ++col) {
-            double& v = held[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
-            if (sameAxes) {
-                v = ranOn.value(row, col);
-                continue;
-            }
-            v = 0;
-            for (const CellShare& s :
-                 bilinearShares(ranOn.axes, tune.axes.column[static_cast<std::size_t>(col)],
-                                tune.axes.row[static_cast<std::size_t>(row)]))
-                v += s.weight * ranOn.value(s.row, s.col);
-        }
-    return held;
-}
-
-// Which of a log's tunes each sample ran on.
-class RanOnSegments {
-public:
-    RanOnSegments(const AutoTuneLog& log, const InjectionMap& tune) {
-        if (log.ranOn.empty()) {
-            m_first.push_back(0);
-            m_held.push_back(heldValues(tune, tune));
-            return;
-        }
-        std::vector<const RanOnMap*> sorted;
-        for (const RanOnMap& r : log.ranOn)
-            sorted.push_back(&r);
-        std::stable_sort(sorted.begin(), sorted.end(), [](const RanOnMap* a, const RanOnMap* b) {
-            return a->firstSample < b->firstSample;
-        });
-        for (const RanOnMap* r : sorted) {
-            m_first.push_back(r->firstSample);
-            m_held.push_back(heldValues(r->tune, tune));
-        }
-    }
-    // The segment of sample `s`; samples before the first segment are the first's.
-    [[nodiscard]] std::size_t of(int s) const {
-        const auto after = std::upper_bound(m_first.begin(), m_first.end(), s);
-        return after == m_first.begin() ? 0 : static_cast<std::size_t>(after - m_first.begin() - 1);
-    }
-    [[nodiscard]] const ValueGrid& held(std::size_t segment) const { return m_held[segment]; }
-
-private:
-    std::vector<int> m_first;
-    std::vector<ValueGrid> m_held;
-};
-
 bool onAxis(double v, const std::array<double, kMapAxisSize>& axis) {
     return std::isfinite(v) && v >= axis.front() && v <= axis.back();
 }
@@ -276,11 +221,11 @@ int dominantCell(const std::array<CellShare, 4>& shares) {
     return most->row * kMapAxisSize + most->col;
 }
 
-void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField& target,
+void readLog(const AutoTuneLog& input, const TuneMap& tune, const MapField& target,
              const AutoTuneSettings& s, ReadingCounts& counts, std::vector<Reading>& readings) {
     const LogStore& log = *input.log;
     const Samples samples(log, s.afrItem);
-    const RanOnSegments segments(input, tune);
+    const RanOnSegments segments(input.ranOn, tune);
     const int n = samples.count();
     if (n < 1) return;
     const double start = samples.seconds(0);
@@ -335,7 +280,7 @@ void readLog(const AutoTuneLog& input, const InjectionMap& tune, const MapField&
             reject(Rejection::Rewritten);
             continue;
         }
-        const ValueGrid& held = segments.held(segment);
+        const MapField& held = segments.held(segment);
         for (std::size_t k = 0; k < r.shares.size(); ++k)
             r.held[k] = held[static_cast<std::size_t>(r.shares[k].row)]
                             [static_cast<std::size_t>(r.shares[k].col)];
@@ -605,11 +550,6 @@ std::string an1HeadingOf(std::string_view logText) {
     return {};
 }
 
-double InjectionMap::value(int row, int col) const {
-    return raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] * codec.scale +
-           codec.offset;
-}
-
 int AutoTuneProposal::changedCells() const {
     int n = 0;
     for (const auto& row : cells)
@@ -618,34 +558,18 @@ int AutoTuneProposal::changedCells() const {
     return n;
 }
 
-InjectionMap injectionMapOf(const MapGrids& maps, const MapAxes& axes) {
-    InjectionMap tune;
-    tune.codec = maps.descriptor(kInjMap);
-    tune.axes = axes;
-    for (int row = 0; row < kMapRows; ++row)
-        for (int col = 0; col < kMapCols; ++col)
-            tune.raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
-                maps.GridData(kInjMap, row + 1, col + 1);
-    return tune;
-}
-
 std::vector<CellText> applyProposal(MapGrids& maps, const AutoTuneProposal& proposal,
                                     const std::optional<CellRange>& only) {
-    std::vector<CellText> texts;
-    for (int row = 1; row <= kMapRows; ++row) {
-        for (int col = 1; col <= kMapCols; ++col) {
+    return storeCells(
+        maps, kInjMap,
+        [&](int row, int col) -> std::optional<std::int32_t> {
             const CellResult& cell =
                 proposal
                     .cells[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
-            if (!cell.changes()) continue;
-            if (only && (row < only->top() || row > only->bottom() || col < only->left() ||
-                         col > only->right()))
-                continue;
-            maps.GridSetData(kInjMap, row, col, cell.newRaw);
-            texts.push_back({row, col, maps.fText(kInjMap, cell.newRaw)});
-        }
-    }
-    return texts;
+            if (!cell.changes()) return std::nullopt;
+            return cell.newRaw;
+        },
+        only);
 }
 
 double assumedDelaySeconds(double rpm, double load, double scale) {
@@ -654,7 +578,7 @@ double assumedDelaySeconds(double rpm, double load, double scale) {
     return scale * (0.15 + 0.45 * std::exp(-flow / 0.12));
 }
 
-AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const InjectionMap& tune,
+AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const TuneMap& tune,
                                     const MapField& target, const CellLocks& locks,
                                     const AutoTuneSettings& s) {
     AutoTuneProposal p;

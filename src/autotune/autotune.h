@@ -12,6 +12,7 @@
 #include "maps/map_grids.h"
 #include "model/trace_items.h"
 #include "monitor/log_store.h"
+#include "versions/tune_map.h"
 
 namespace tunalyx {
 
@@ -84,16 +85,6 @@ struct CellResult {
 };
 
 using CellLocks = std::array<std::array<bool, kMapAxisSize>, kMapAxisSize>;
-using RawGrid = std::array<std::array<std::int32_t, kMapAxisSize>, kMapAxisSize>;
-
-// The tune the proposal is for: its Inj Map as the grid holds it, with the grid's codec, and
-// the axes of its map reference.
-struct InjectionMap {
-    RawGrid raw{};
-    MapDescriptor codec;
-    MapAxes axes;
-    [[nodiscard]] double value(int row, int col) const;
-};
 
 struct AutoTuneProposal {
     std::array<std::array<CellResult, kMapAxisSize>, kMapAxisSize> cells{};  // [row][col]
@@ -105,19 +96,10 @@ struct AutoTuneProposal {
     [[nodiscard]] int changedCells() const;
 };
 
-// The Inj Map of the maps in the window, with the axes of its map reference.
-[[nodiscard]] InjectionMap injectionMapOf(const MapGrids& maps, const MapAxes& axes);
-
 // Stores the proposal's changed cells (all, or those in `only`, 1-based as the grid's selection)
 // in the Inj Map, marking each for Update; the texts the cells then show.
 std::vector<CellText> applyProposal(MapGrids& maps, const AutoTuneProposal& proposal,
                                     const std::optional<CellRange>& only = std::nullopt);
-
-// The Inj Map the samples of a log ran on from `firstSample` to the next one's first.
-struct RanOnMap {
-    int firstSample = 0;
-    InjectionMap tune;
-};
 
 // A log to learn from. One that goes on from the log before it (the next part of a run too long
 // for one log) has no start of run of its own. Each reading is taken against the tune its
@@ -159,7 +141,7 @@ struct AutoTuneLog {
 // axes of `tune` are left out. Deterministic: the same logs, tune and settings give the same
 // proposal.
 [[nodiscard]] AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs,
-                                                  const InjectionMap& tune, const MapField& target,
+                                                  const TuneMap& tune, const MapField& target,
                                                   const CellLocks& locks,
                                                   const AutoTuneSettings& settings);
 

@@ -7,22 +7,15 @@
 
 namespace tunalyx {
 
-InjectionMap injectionMapOfTune(const Tune& tune) {
-    // The grids and the codec read the image they are given; a copy keeps the caller's as it is.
-    Tune copy = tune;
-    const SettingsCodec codec(copy.image, copy.dirty);
-    const MapGrids maps(copy.image, copy.dirty, copy.mapLayout, copy.cellChanged);
-    return injectionMapOf(maps, LoadMapAxes(codec, maps.MapRefBlock));
-}
-
-RanOnTunes::RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts)
-    : m_host(&host),
+RanOnTunes::RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts, int grid)
+    : m_grid(grid),
+      m_host(&host),
       m_history(history),
       m_prompts(prompts),
       m_hostImage(host.image),
       m_hostNotes(host.notes),
       m_hostIdentity(host.VerName + '\n' + host.VerNumber),
-      m_hostMap(injectionMapOfTune(host)),
+      m_hostMap(tuneMapOfTune(host, m_grid)),
       m_hostHash(contentHash(dataFileText(host))) {
     if (m_history) {
         m_indexStamp = indexStamp();
@@ -50,7 +43,7 @@ void RanOnTunes::refresh(const Tune& host, const TuneHistory* history) {
         m_hostIdentity = identity;
         m_hostImage = host.image;
         m_hostNotes = host.notes;
-        m_hostMap = injectionMapOfTune(host);
+        m_hostMap = tuneMapOfTune(host, m_grid);
         m_hostHash = contentHash(dataFileText(host));
     }
     const std::optional<IndexStamp> stamp = history ? indexStamp() : std::nullopt;
@@ -63,15 +56,15 @@ void RanOnTunes::refresh(const Tune& host, const TuneHistory* history) {
 }
 
 RanOnTunes& refreshedTunes(std::optional<RanOnTunes>& kept, const Tune& host,
-                           const TuneHistory* history, UserPrompts& prompts) {
+                           const TuneHistory* history, UserPrompts& prompts, int grid) {
     if (kept)
         kept->refresh(host, history);
     else
-        kept.emplace(host, history, prompts);
+        kept.emplace(host, history, prompts, grid);
     return *kept;
 }
 
-const InjectionMap* RanOnTunes::find(const std::string& hash) {
+const TuneMap* RanOnTunes::find(const std::string& hash) {
     if (hash.empty()) return nullptr;
     if (hash == m_hostHash) return &m_hostMap;
     auto [it, added] = m_found.try_emplace(hash);
@@ -84,7 +77,7 @@ const InjectionMap* RanOnTunes::find(const std::string& hash) {
                 if (const auto tune =
                         tuneFileInLayoutOf(*m_host, *text, "Tune " + std::to_string(snapshot->id),
                                            m_prompts, NotesAs::Written))
-                    it->second = injectionMapOfTune(*tune);
+                    it->second = tuneMapOfTune(*tune, m_grid);
     }
     return it->second ? &*it->second : nullptr;
 }
@@ -93,7 +86,7 @@ RanOnTunes::Resolved RanOnTunes::resolve(const LogTunes& tunes) {
     Resolved r;
     r.known = !tunes.empty();
     for (const TuneSegment& segment : tunes) {
-        const InjectionMap* map = find(segment.tuneHash);
+        const TuneMap* map = find(segment.tuneHash);
         r.known = r.known && map;
         r.ranOn.push_back({segment.firstSample, map ? *map : m_hostMap});
     }

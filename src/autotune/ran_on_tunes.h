@@ -17,27 +17,25 @@
 
 namespace tunalyx {
 
-// The Inj Map and axes of a tune as its own layout reads them.
-[[nodiscard]] InjectionMap injectionMapOfTune(const Tune& tune);
-
-// The Inj Maps of the tunes logs ran on, found by the content hash the tune history names them
-// by: the host's own (the tune in the window or given on the command line) when the hashes
-// match, else the history's snapshot read in the host's layout. Each is read once, and a window
-// keeps one across its analyses: `refresh` reads again only what changed since.
+// One map (the Inj Map or the Ign Map, `grid`) of each tune logs ran on, found by the content hash
+// the tune history names them by: the host's own (the tune in the window or given on the command
+// line) when the hashes match, else the history's snapshot read in the host's layout. Each is read
+// once, and a window keeps one across its analyses: `refresh` reads again only what changed since.
 class RanOnTunes {
 public:
     // `history` may be null: then only the host's own hash is known.
-    RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts);
+    RanOnTunes(const Tune& host, const TuneHistory* history, UserPrompts& prompts,
+               int grid = kInjMap);
 
     // Before another analysis: the history's index is read again when its file changed (size or
     // time) or another history is given, the host's map and hash when its data changed.
     void refresh(const Tune& host, const TuneHistory* history);
 
-    [[nodiscard]] const InjectionMap& hostMap() const { return m_hostMap; }
-    // The Inj Map of the tune of `hash`; null when not known (no hash, not kept, unreadable).
-    [[nodiscard]] const InjectionMap* find(const std::string& hash);
+    [[nodiscard]] const TuneMap& hostMap() const { return m_hostMap; }
+    // The map of the tune of `hash`; null when not known (no hash, not kept, unreadable).
+    [[nodiscard]] const TuneMap* find(const std::string& hash);
 
-    // A log's tunes with their Inj Maps. A part whose tune is not known is taken as run on the
+    // A log's tunes with their maps. A part whose tune is not known is taken as run on the
     // host; `known` says whether every part's tune was found.
     struct Resolved {
         std::vector<RanOnMap> ranOn;
@@ -64,6 +62,7 @@ private:
     };
     [[nodiscard]] std::optional<IndexStamp> indexStamp() const;
 
+    int m_grid;
     const Tune* m_host;
     const TuneHistory* m_history;
     UserPrompts& m_prompts;
@@ -72,16 +71,16 @@ private:
     PacketImage m_hostImage;
     std::string m_hostNotes;
     std::string m_hostIdentity;
-    InjectionMap m_hostMap;
+    TuneMap m_hostMap;
     std::string m_hostHash;
     HistoryIndex m_index;
     std::optional<IndexStamp> m_indexStamp;
-    std::map<std::string, std::optional<InjectionMap>> m_found;
+    std::map<std::string, std::optional<TuneMap>> m_found;
 };
 
 // The tunes a window keeps between its analyses, made on the first and refreshed on the next.
 RanOnTunes& refreshedTunes(std::optional<RanOnTunes>& kept, const Tune& host,
-                           const TuneHistory* history, UserPrompts& prompts);
+                           const TuneHistory* history, UserPrompts& prompts, int grid = kInjMap);
 
 // "the tune LOG ran on is not known: taken as TUNE"
 [[nodiscard]] std::string unknownTuneText(const std::string& logName, const std::string& tuneName);

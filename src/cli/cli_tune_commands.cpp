@@ -80,7 +80,7 @@ std::optional<std::vector<GivenLog>> readLogs(std::vector<std::string> paths, co
 // Nothing after a message when it cannot be read; no option, no map.
 struct LogTune {
     bool ok = true;
-    std::optional<InjectionMap> map;
+    std::optional<TuneMap> map;
 };
 LogTune logTuneOf(const CliArgs& args, const Session& s, CliContext& ctx) {
     const auto path = args.option("--log-tune");
@@ -93,7 +93,7 @@ LogTune logTuneOf(const CliArgs& args, const Session& s, CliContext& ctx) {
     if (!text) return {false, std::nullopt};
     const auto tune = tuneFileInLayoutOf(s.tune(), *text, name, ctx.prompts);
     if (!tune) return {false, std::nullopt};
-    return {true, injectionMapOfTune(*tune)};
+    return {true, tuneMapOfTune(*tune, kInjMap)};
 }
 
 // The tunes a log ran on: the one --log-tune gives, else those the history links it to. A log
@@ -156,7 +156,7 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
     Session& s = file.session();
     const std::string tunePath = *args.option("--tune");
     if (!openFile(s, tunePath)) return kExitFailed;
-    const InjectionMap tune = injectionMapOf(s.maps, LoadMapAxes(s.codec, s.maps.MapRefBlock));
+    const TuneMap tune = tuneMapOf(s.maps, kInjMap, LoadMapAxes(s.codec, s.maps.MapRefBlock));
 
     MapField target = defaultTargetAfr(tune.axes);
     if (const auto targetPath = args.option("--target")) {

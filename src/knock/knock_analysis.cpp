@@ -16,8 +16,6 @@ constexpr double kStoichiometricAfr = 14.7;
 // Shares add up in floating point; a count this close to a whole number is that number.
 constexpr double kCountSlack = 1e-9;
 
-using ValueGrid = std::array<std::array<double, kMapAxisSize>, kMapAxisSize>;
-
 double median(std::vector<double>& values) {
     const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), mid, values.end());
@@ -34,55 +32,6 @@ bool usable(const LogStore& log, int i, int knockItem) {
     return std::isfinite(rpm) && rpm > 0 && std::isfinite(log.LogData(knockItem, i)) &&
            std::isfinite(log.LogData(kLoadItem, i));
 }
-
-// The values a tune a log ran on gives the cells of the map analysed for: its own cells when the
-// axes are the same, else its value at each cell's breakpoints as the unit would interpolate it.
-ValueGrid heldValues(const IgnitionMap& ranOn, const IgnitionMap& tune) {
-    ValueGrid own{};
-    for (int row = 0; row < kMapAxisSize; ++row)
-        for (int col = 0; col < kMapAxisSize; ++col)
-            own[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
-                ranOn.value(row, col);
-    if (ranOn.axes.row == tune.axes.row && ranOn.axes.column == tune.axes.column) return own;
-    ValueGrid held{};
-    for (std::size_t row = 0; row < kMapAxisSize; ++row)
-        for (std::size_t col = 0; col < kMapAxisSize; ++col)
-            held[row][col] =
-                interpolateField(own, ranOn.axes, tune.axes.column[col], tune.axes.row[row]);
-    return held;
-}
-
-// Which of a log's tunes each sample ran on, as values of the cells of the map analysed for.
-class HeldSegments {
-public:
-    HeldSegments(const KnockLog& log, const IgnitionMap& tune) {
-        std::vector<const RanOnIgnitionMap*> sorted;
-        for (const RanOnIgnitionMap& r : log.ranOn)
-            sorted.push_back(&r);
-        std::stable_sort(sorted.begin(), sorted.end(),
-                         [](const RanOnIgnitionMap* a, const RanOnIgnitionMap* b) {
-                             return a->firstSample < b->firstSample;
-                         });
-        for (const RanOnIgnitionMap* r : sorted) {
-            m_first.push_back(r->firstSample);
-            m_held.push_back(heldValues(r->tune, tune));
-        }
-        if (m_held.empty()) {
-            m_first.push_back(0);
-            m_held.push_back(heldValues(tune, tune));
-        }
-    }
-    // Samples before the first segment are the first's.
-    [[nodiscard]] const ValueGrid& at(int sample) const {
-        const auto after = std::upper_bound(m_first.begin(), m_first.end(), sample);
-        const auto k = after == m_first.begin() ? 0 : after - m_first.begin() - 1;
-        return m_held[static_cast<std::size_t>(k)];
-    }
-
-private:
-    std::vector<int> m_first;
-    std::vector<ValueGrid> m_held;
-};
 
 // The A/F of the gas burned at the event's peak: the sensor reads it one delay later.
 std::optional<double> afrOfEvent(const LogStore& log, const KnockEvent& e,
@@ -126,7 +75,7 @@ struct CellSums {
 };
 using SumGrid = std::array<std::array<CellSums, kMapAxisSize>, kMapAxisSize>;
 
-void readLog(const KnockLog& input, const IgnitionMap& tune, const MapField& targetAfr,
+void readLog(const KnockLog& input, const TuneMap& tune, const MapField& targetAfr,
              const KnockSettings& s, SumGrid& sums, KnockAnalysis& out) {
     const LogStore& log = *input.log;
     const KnockFloors floors(log, s);
@@ -150,14 +99,14 @@ void readLog(const KnockLog& input, const IgnitionMap& tune, const MapField& tar
     const bool afrLogged =
         input.afrIsAfr && log.IncludeGroup[static_cast<std::size_t>(
                               items.TraceGroup[static_cast<std::size_t>(s.fuel.afrItem)])];
-    const HeldSegments held(input, tune);
+    const RanOnSegments held(input.ranOn, tune);
     std::vector<KnockEvent> events = eventsAbove(log, floors, s);
     for (KnockEvent& e : events) {
         if (afrLogged) e.afr = afrOfEvent(log, e, s.fuel);
         const double target = interpolateField(targetAfr, tune.axes, e.rpm, e.load);
         const bool atLoad = target < kStoichiometricAfr * (1 - s.leanShare);
         e.lean = atLoad && e.afr && *e.afr > target * (1 + s.leanShare);
-        const ValueGrid& heldNow = held.at(e.peakSample);
+        const MapField& heldNow = held.at(e.peakSample);
         for (const CellShare& share : bilinearShares(tune.axes, e.rpm, e.load)) {
             if (share.weight <= 0) continue;
             const auto r = static_cast<std::size_t>(share.row);
@@ -213,25 +162,6 @@ void judgeCell(KnockCell& cell, const CellSums& sum, bool locked, const MapDescr
 }
 
 }  // namespace
-
-IgnitionMap ignitionMapOf(const MapGrids& maps, const MapAxes& axes) {
-    IgnitionMap tune;
-    tune.codec = maps.descriptor(kIgnMap);
-    tune.axes = axes;
-    for (int row = 0; row < kMapRows; ++row)
-        for (int col = 0; col < kMapCols; ++col)
-            tune.raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] =
-                maps.GridData(kIgnMap, row + 1, col + 1);
-    return tune;
-}
-
-IgnitionMap ignitionMapOfTune(const Tune& tune) {
-    // The grids and the codec read the image they are given; a copy keeps the caller's as it is.
-    Tune copy = tune;
-    const SettingsCodec codec(copy.image, copy.dirty);
-    const MapGrids maps(copy.image, copy.dirty, copy.mapLayout, copy.cellChanged);
-    return ignitionMapOf(maps, LoadMapAxes(codec, maps.MapRefBlock));
-}
 
 KnockFloors::KnockFloors(const LogStore& log, const KnockSettings& s) : m_bandRpm(s.bandRpm) {
     std::vector<std::vector<double>> bands;
@@ -342,7 +272,7 @@ int KnockAnalysis::eventCount() const {
     return static_cast<int>(n);
 }
 
-KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const IgnitionMap& tune,
+KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const TuneMap& tune,
                            const MapField& targetAfr, const CellLocks& locks,
                            const KnockSettings& s) {
     KnockAnalysis a;
@@ -366,23 +296,18 @@ KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const IgnitionMap&
 
 std::vector<CellText> applyRetard(MapGrids& maps, const KnockAnalysis& analysis,
                                   const std::optional<CellRange>& only) {
-    std::vector<CellText> texts;
-    for (int row = 1; row <= kMapRows; ++row) {
-        for (int col = 1; col <= kMapCols; ++col) {
+    return storeCells(
+        maps, kIgnMap,
+        [&](int row, int col) -> std::optional<std::int32_t> {
             const KnockCell& cell =
                 analysis
                     .cells[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
-            if (!cell.changes()) continue;
-            if (only && (row < only->top() || row > only->bottom() || col < only->left() ||
-                         col > only->right()))
-                continue;
             // Retard only: a cell lowered further since the analysis keeps its value.
-            if (cell.newRaw >= maps.GridData(kIgnMap, row, col)) continue;
-            maps.GridSetData(kIgnMap, row, col, cell.newRaw);
-            texts.push_back({row, col, maps.fText(kIgnMap, cell.newRaw)});
-        }
-    }
-    return texts;
+            if (!cell.changes() || cell.newRaw >= maps.GridData(kIgnMap, row, col))
+                return std::nullopt;
+            return cell.newRaw;
+        },
+        only);
 }
 
 }  // namespace tunalyx

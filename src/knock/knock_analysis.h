@@ -10,12 +10,11 @@
 #include "autotune/autotune.h"
 #include "maps/map_axes.h"
 #include "maps/map_grids.h"
+#include "model/trace_items.h"
 #include "monitor/log_store.h"
-#include "versions/tune.h"
+#include "versions/tune_map.h"
 
 namespace tunalyx {
-
-inline constexpr int kKnockItem = 12;  // Advanced Knock, the unit's reading in counts
 
 // What knock analysis takes from the user; the defaults are what it starts with.
 struct KnockSettings {
@@ -42,20 +41,6 @@ struct KnockSettings {
     // auto-tune reads it.
     AutoTuneSettings fuel;
 };
-
-// The Ign Map of a tune as the grid holds it, with the grid's codec and the axes of its map
-// reference.
-struct IgnitionMap {
-    RawGrid raw{};
-    MapDescriptor codec;
-    MapAxes axes;
-    [[nodiscard]] double value(int row, int col) const {
-        return raw[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] * codec.scale +
-               codec.offset;
-    }
-};
-[[nodiscard]] IgnitionMap ignitionMapOf(const MapGrids& maps, const MapAxes& axes);
-[[nodiscard]] IgnitionMap ignitionMapOfTune(const Tune& tune);
 
 // The noise floor of one log, per rpm band: the median of the band's knock readings and their
 // median absolute deviation. Both ignore up to half the readings being knock, where a mean and a
@@ -94,20 +79,14 @@ struct KnockEvent {
 [[nodiscard]] std::vector<KnockEvent> eventsAbove(const LogStore& log, const KnockFloors& floors,
                                                   const KnockSettings& settings);
 
-// The Ign Map the samples of a log ran on from `firstSample` to the next one's first.
-struct RanOnIgnitionMap {
-    int firstSample = 0;
-    IgnitionMap tune;
-};
-
 // A log to analyse, with the tunes it ran on (none: the tune analysed for). `afrIsAfr` is false
 // when AN1 was logged as something else than an A/F (see `an1Refusal`): no event is then lean.
 struct KnockLog {
-    KnockLog(const LogStore* store, std::vector<RanOnIgnitionMap> tunes = {},  // NOLINT
+    KnockLog(const LogStore* store, std::vector<RanOnMap> tunes = {},  // NOLINT
              std::string logName = "the log", bool an1IsAfr = true)
         : log(store), ranOn(std::move(tunes)), name(std::move(logName)), afrIsAfr(an1IsAfr) {}
     const LogStore* log;
-    std::vector<RanOnIgnitionMap> ranOn;
+    std::vector<RanOnMap> ranOn;
     std::string name;  // as messages name it
     bool afrIsAfr;
 };
@@ -154,7 +133,7 @@ struct KnockAnalysis {
 // happened (the tune its sample ran on; the lowest, when its events ran on different tunes),
 // stated against `tune`: a cell that holds that or less already keeps it. Locked cells keep theirs.
 // Lean knock is retarded too, and flagged: the fuel is to be fixed first. Deterministic.
-[[nodiscard]] KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const IgnitionMap& tune,
+[[nodiscard]] KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const TuneMap& tune,
                                          const MapField& targetAfr, const CellLocks& locks,
                                          const KnockSettings& settings);
 

@@ -24,6 +24,7 @@ inline constexpr int kRpmItem = 0;             // Advanced Rpm
 inline constexpr int kLoadItem = 1;            // Advanced Load
 inline constexpr int kInjMsItem = 4;           // Advanced Inj ms
 inline constexpr int kWaterTempItem = 10;      // Advanced WtrT
+inline constexpr int kKnockItem = 12;          // Advanced Knock, in counts
 inline constexpr int kThrottleVoltsItem = 18;  // Advanced TPS V
 inline constexpr int kAn1Item = 58;            // AN1 through its calibration
 inline constexpr int kLoggedColumnItem = 62;   // the unit's own map column, N

@@ -9,27 +9,17 @@
 #include <vector>
 
 #include "autotune/target_afr.h"
+#include "support/even_map.h"
 
 namespace tunalyx {
 namespace {
 
-// Breakpoints 1000, 1500, ... rows (load) and 1000, 1400, ... columns (rpm).
-MapAxes evenAxes() {
-    MapAxes axes;
-    for (std::size_t k = 0; k < kMapAxisSize; ++k) {
-        axes.row[k] = 1000 + 500.0 * static_cast<double>(k);
-        axes.column[k] = 1000 + 400.0 * static_cast<double>(k);
-    }
-    return axes;
-}
+using test::evenAxes;
+using test::loadAt;
+using test::rpmAt;
 
-InjectionMap flatTune(std::int32_t raw = 128) {
-    InjectionMap tune;
-    tune.codec = parseMapDescriptor(startupMapTags()[kInjMap]).value();
-    tune.axes = evenAxes();
-    for (auto& row : tune.raw)
-        row.fill(raw);
-    return tune;
+TuneMap flatTune(std::int32_t raw = 128) {
+    return test::flatMap(kInjMap, raw);
 }
 
 MapField flatTarget(double afr = 14.7) {
@@ -40,8 +30,8 @@ MapField flatTarget(double afr = 14.7) {
 }
 
 // No two neighbours alike, so that a value read from the wrong cell shows.
-InjectionMap shapedTune() {
-    InjectionMap tune = flatTune();
+TuneMap shapedTune() {
+    TuneMap tune = flatTune();
     for (std::size_t r = 0; r < kMapAxisSize; ++r)
         for (std::size_t c = 0; c < kMapAxisSize; ++c)
             tune.raw[r][c] = static_cast<std::int32_t>(100 + 2 * r + c);
@@ -56,16 +46,8 @@ MapField shapedTarget() {
     return t;
 }
 
-// The point `fx` of the way from column `col` to the next and `fy` from row `row` to the next.
-double rpmAt(int col, double fx = 0) {
-    return 1000 + 400.0 * (col + fx);
-}
-double loadAt(int row, double fy = 0) {
-    return 1000 + 500.0 * (row + fy);
-}
-
 // The tune with the proposal's changed cells stored, as Apply leaves it.
-InjectionMap applied(InjectionMap tune, const AutoTuneProposal& p) {
+TuneMap applied(TuneMap tune, const AutoTuneProposal& p) {
     for (std::size_t r = 0; r < kMapAxisSize; ++r)
         for (std::size_t c = 0; c < kMapAxisSize; ++c)
             tune.raw[r][c] = p.cells[r][c].newRaw;
@@ -116,7 +98,7 @@ private:
 constexpr double kRpm = 3400;
 constexpr double kLoad = 3000;
 
-AutoTuneProposal propose(const TestLog& log, const InjectionMap& tune = flatTune(),
+AutoTuneProposal propose(const TestLog& log, const TuneMap& tune = flatTune(),
                          const CellLocks& locks = {}, AutoTuneSettings settings = {}) {
     return proposeCorrections({log.store()}, tune, flatTarget(), locks, settings);
 }
@@ -299,7 +281,7 @@ TEST(AutoTune, ReadingsBetweenBreakpointsShareTheirCellsAgainstAShapedTarget) {
     // A quarter of the way from N07 to N08 and half way from P05 to P06: four cells share every
     // reading, measured against the target where the engine was.
     const MapField target = shapedTarget();
-    const InjectionMap tune = shapedTune();
+    const TuneMap tune = shapedTune();
     const double rpm = rpmAt(6, 0.25);
     const double load = loadAt(4, 0.5);
     TestLog log;
@@ -376,7 +358,7 @@ TEST(AutoTune, ReadingsOffTheMapAreLeftOutNotFoldedIntoItsEdges) {
 }
 
 TEST(AutoTune, EachReadingCountsAgainstTheTuneItRanOnSoAnAppliedProposalIsNotAskedAgain) {
-    const InjectionMap t0 = shapedTune();
+    const TuneMap t0 = shapedTune();
     const MapField target = shapedTarget();
     const auto afrAt = [&](double rpm, double load, double lean) {
         return interpolateField(target, t0.axes, rpm, load) * lean;
@@ -388,7 +370,7 @@ TEST(AutoTune, EachReadingCountsAgainstTheTuneItRanOnSoAnAppliedProposalIsNotAsk
     log.hold(10, {rpmAt(12), loadAt(9), afrAt(rpmAt(12), loadAt(9), 1.04)});
     const AutoTuneProposal first = proposeCorrections({log.store()}, t0, target, {}, {});
     ASSERT_EQ(first.changedCells(), 5);
-    const InjectionMap t1 = applied(t0, first);
+    const TuneMap t1 = applied(t0, first);
 
     const AutoTuneLog ranOnT0(log.store(), false, {{0, t0}});
     const AutoTuneProposal again = proposeCorrections({ranOnT0}, t1, target, {}, {});
@@ -399,7 +381,7 @@ TEST(AutoTune, EachReadingCountsAgainstTheTuneItRanOnSoAnAppliedProposalIsNotAsk
     EXPECT_EQ(proposeCorrections({log.store()}, t1, target, {}, {}).changedCells(), 5);
 
     // A cell moved since is brought back to what the readings ask, from where it is now.
-    InjectionMap moved = t1;
+    TuneMap moved = t1;
     moved.raw[9][12] += 6;
     const CellResult back = proposeCorrections({ranOnT0}, moved, target, {}, {}).cells[9][12];
     EXPECT_EQ(back.verdict, CellVerdict::Proposed);
@@ -408,8 +390,8 @@ TEST(AutoTune, EachReadingCountsAgainstTheTuneItRanOnSoAnAppliedProposalIsNotAsk
 
 TEST(AutoTune, ALogThatRanOnTwoTunesTakesEachPartAgainstItsOwn) {
     // 6 % lean on T0; from sample 5000 on the unit holds T1, 6 % richer there, and reads on target.
-    const InjectionMap t0 = flatTune(100);
-    const InjectionMap t1 = flatTune(static_cast<std::int32_t>(
+    const TuneMap t0 = flatTune(100);
+    const TuneMap t1 = flatTune(static_cast<std::int32_t>(
         std::lround((t0.value(4, 6) * 1.06 - t0.codec.offset) / t0.codec.scale)));
     TestLog log;
     log.hold(50, {kRpm, kLoad, 14.7 * 1.06}).hold(20, {kRpm, kLoad, 14.7});
@@ -427,8 +409,8 @@ TEST(AutoTune, ALogThatRanOnTwoTunesTakesEachPartAgainstItsOwn) {
 
 TEST(AutoTune, ATuneWhoseAxesDifferGivesEachCellWhatItHeldAtThatCellsBreakpoints) {
     // The same fuel at the same rpm, the tune the log ran on indexed one column to the left.
-    const InjectionMap now = shapedTune();
-    InjectionMap before = now;
+    const TuneMap now = shapedTune();
+    TuneMap before = now;
     for (std::size_t c = 0; c < kMapAxisSize; ++c) {
         before.axes.column[c] = now.axes.column[0] + 400.0 * (static_cast<double>(c) - 1);
         for (std::size_t r = 0; r < kMapAxisSize; ++r)

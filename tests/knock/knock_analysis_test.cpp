@@ -7,32 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "support/even_map.h"
+
 namespace tunalyx {
 namespace {
 
-// Breakpoints 1000, 1500, ... rows (load) and 1000, 1400, ... columns (rpm).
-MapAxes evenAxes() {
-    MapAxes axes;
-    for (std::size_t k = 0; k < kMapAxisSize; ++k) {
-        axes.row[k] = 1000 + 500.0 * static_cast<double>(k);
-        axes.column[k] = 1000 + 400.0 * static_cast<double>(k);
-    }
-    return axes;
-}
-double rpmAt(int col, double fx = 0) {
-    return 1000 + 400.0 * (col + fx);
-}
-double loadAt(int row, double fy = 0) {
-    return 1000 + 500.0 * (row + fy);
-}
+using test::evenAxes;
+using test::loadAt;
+using test::rpmAt;
 
-IgnitionMap flatIgn(std::int32_t raw = 20) {
-    IgnitionMap tune;
-    tune.codec = parseMapDescriptor(startupMapTags()[kIgnMap]).value();
-    tune.axes = evenAxes();
-    for (auto& row : tune.raw)
-        row.fill(raw);
-    return tune;
+TuneMap flatIgn(std::int32_t raw = 20) {
+    return test::flatMap(kIgnMap, raw);
 }
 
 // Stoichiometric up to row 9, rich for boost from row 10 (load 6000) on.
@@ -85,8 +70,8 @@ private:
     int m_count = 0;
 };
 
-KnockAnalysis analyse(const TestLog& log, const IgnitionMap& tune = flatIgn(),
-                      std::vector<RanOnIgnitionMap> ranOn = {}, const CellLocks& locks = {},
+KnockAnalysis analyse(const TestLog& log, const TuneMap& tune = flatIgn(),
+                      std::vector<RanOnMap> ranOn = {}, const CellLocks& locks = {},
                       const KnockSettings& settings = {}) {
     return analyseKnock({KnockLog(&log.store(), std::move(ranOn))}, tune, boostTarget(), locks,
                         settings);
@@ -252,7 +237,7 @@ TEST(KnockRetard, AppliedRetardIsNotAskedForAgainByTheSameLog) {
     maps.GridInit();
     maps.GridSetRange(kIgnMap, CellRange::all(), 20);
     maps.clearCellChanged(kIgnMap);
-    const IgnitionMap ranOn = ignitionMapOf(maps, evenAxes());
+    const TuneMap ranOn = tuneMapOf(maps, kIgnMap, evenAxes());
     TestLog log;
     log.bursts(3, rpmAt(6), loadAt(4)).bursts(3, rpmAt(9), loadAt(4));
 
@@ -266,7 +251,7 @@ TEST(KnockRetard, AppliedRetardIsNotAskedForAgainByTheSameLog) {
     applyRetard(maps, first);
     EXPECT_EQ(maps.GridData(kIgnMap, 5, 10), 12);
 
-    const KnockAnalysis again = analyse(log, ignitionMapOf(maps, evenAxes()), {{0, ranOn}});
+    const KnockAnalysis again = analyse(log, tuneMapOf(maps, kIgnMap, evenAxes()), {{0, ranOn}});
     EXPECT_EQ(again.changedCells(), 0);
     EXPECT_EQ(again.cells[4][6].verdict, KnockVerdict::AlreadyRetarded);
 }
@@ -274,7 +259,7 @@ TEST(KnockRetard, AppliedRetardIsNotAskedForAgainByTheSameLog) {
 TEST(KnockRetard, ATuneOnOtherAxesGivesItsValueAtTheCellsBreakpoints) {
     // The log ran on columns a quarter cell higher, advance rising 4 degrees a column: at the
     // window's column 6 (3400 rpm) it held 20 + 4 x 5.75 = 43.
-    IgnitionMap ranOn = flatIgn();
+    TuneMap ranOn = flatIgn();
     for (std::size_t c = 0; c < kMapAxisSize; ++c) {
         ranOn.axes.column[c] += 100;
         for (auto& row : ranOn.raw)
