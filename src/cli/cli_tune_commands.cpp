@@ -3,21 +3,14 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
-#include <memory>
-#include <tuple>
 
 #include "autotune/autotune.h"
-#include "autotune/ran_on_tunes.h"
 #include "autotune/target_afr.h"
 #include "cli/cli_common.h"
-#include "cli/cli_folders.h"
-#include "history/tune_history.h"
+#include "cli/cli_saved_logs.h"
 #include "mapwatch/map_watch.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_file.h"
-#include "transfer/data_file.h"
-#include "transfer/qt_file_writer.h"
-#include "versions/tune_file.h"
 
 // The commands that read saved logs against a tune: autotune and mapwatch.
 namespace tunalyx::cli {
@@ -34,102 +27,11 @@ const CommandShape kAutoTuneShape{
     .optional = {"--target", "--max-change", "--min-samples", "--log-tune"},
     .repeatable = {"--log"}};
 
-// A log file given on the command line, read.
-struct GivenLog {
-    std::string path;
-    std::string contents;
-    std::unique_ptr<LogStore> store;
-    bool continuesRun = false;
-};
-
-// The logs in the order of their runs' parts (LOG.txt, LOG-001.txt, ...), each once: a log given
-// twice (the same contents) is read once. A part goes on with the run of the log before it when
-// its name says so and its times carry on. Nothing after a message when one cannot be read.
-std::optional<std::vector<GivenLog>> readLogs(std::vector<std::string> paths, const Session& s,
-                                              CliContext& ctx) {
-    std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
-        const LogFilePart pa = logFilePartOf(a);
-        const LogFilePart pb = logFilePartOf(b);
-        return std::tie(pa.first, pa.part) < std::tie(pb.first, pb.part);
-    });
-    std::vector<GivenLog> logs;
-    std::map<std::string, std::string> byHash;
-    for (const std::string& path : paths) {
-        auto contents = readLogContents(ctx.prompts, path, shownName(path));
-        if (!contents) return std::nullopt;
-        const auto [same, added] = byHash.try_emplace(contentHash(*contents), path);
-        if (!added) {
-            std::cerr << shownName(path) << " is the same log as " << shownName(same->second)
-                      << ": it is read once." << std::endl;
-            continue;
-        }
-        GivenLog log{path, std::move(*contents), std::make_unique<LogStore>()};
-        if (!openLogContents(*log.store, s.trace, ctx.prompts, log.contents, shownName(path)))
-            return std::nullopt;
-        if (!logs.empty()) {
-            const LogStore& before = *logs.back().store;
-            log.continuesRun = continuesLog(logs.back().path, path) &&
-                               log.store->LogTime(0) >= before.LogTime(before.LogLast);
-        }
-        logs.push_back(std::move(log));
-    }
-    return logs;
-}
-
-// --log-tune: the Inj Map of the tune every log ran on, in the layout of the tune given.
-// Nothing after a message when it cannot be read; no option, no map.
-struct LogTune {
-    bool ok = true;
-    std::optional<TuneMap> map;
-};
-LogTune logTuneOf(const CliArgs& args, const Session& s, CliContext& ctx) {
-    const auto path = args.option("--log-tune");
-    if (!path) return {};
-    const std::string name = shownName(*path);
-    const auto text =
-        readWholeFile(ctx.prompts, *path, kLargestDataFile,
-                      {"Error opening " + name, name + " is too large to be an SR20DET Data file",
-                       "Error reading " + name});
-    if (!text) return {false, std::nullopt};
-    const auto tune = tuneFileInLayoutOf(s.tune(), *text, name, ctx.prompts);
-    if (!tune) return {false, std::nullopt};
-    return {true, tuneMapOfTune(*tune, kInjMap)};
-}
-
-// The tunes a log ran on: the one --log-tune gives, else those the history links it to. A log
-// whose tune is not known is said to be taken as the tune given.
-std::vector<RanOnMap> ranOnOf(const GivenLog& log, RanOnTunes& tunes, const LogTune& given,
-                              const std::string& tunePath) {
-    if (given.map) return {{0, *given.map}};
-    RanOnTunes::Resolved resolved = tunes.resolve(tunes.tunesOfLog(contentHash(log.contents)));
-    if (!resolved.known)
-        std::cerr << unknownTuneText(shownName(log.path), shownName(tunePath)) << std::endl;
-    return std::move(resolved.ranOn);
-}
-
-// The history of the command line, to find what the logs ran on.
-struct HistoryReader {
-    QtFileWriter writer;
-    TuneHistory history{historyFolderOf(cliFilesFolder()), writer};
-};
-
-std::string cellName(int row, int col) {
-    const auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
-    return "N" + two(col + 1) + "\tP" + two(row + 1);
-}
-
 std::string percentText(double percent) {
     char text[32];
     const auto end =
         std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed, 1).ptr;
     return (percent >= 0 ? "+" : "") + std::string(text, end) + " %";
-}
-
-std::optional<double> numberAbove0(const std::optional<std::string>& text) {
-    if (!text) return std::nullopt;
-    const auto value = parseFieldNumber(*text);
-    if (!value || !(*value > 0)) return std::nullopt;
-    return value;
 }
 
 }  // namespace
@@ -154,9 +56,8 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
 
     FileSession file(ctx);
     Session& s = file.session();
-    const std::string tunePath = *args.option("--tune");
-    if (!openFile(s, tunePath)) return kExitFailed;
-    const TuneMap tune = tuneMapOf(s.maps, kInjMap, LoadMapAxes(s.codec, s.maps.MapRefBlock));
+    if (!openFile(s, *args.option("--tune"))) return kExitFailed;
+    const TuneMap tune = mapOfSession(s, kInjMap);
 
     MapField target = defaultTargetAfr(tune.axes);
     if (const auto targetPath = args.option("--target")) {
@@ -165,12 +66,10 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
         target = *table;
     }
 
-    const LogTune given = logTuneOf(args, s, ctx);
-    if (!given.ok) return kExitFailed;
+    RanOnReader ranOn(args, s, ctx, kInjMap);
+    if (!ranOn.ok()) return kExitFailed;
     const auto logs = readLogs(logPaths, s, ctx);
     if (!logs) return kExitFailed;
-    HistoryReader reader;
-    RanOnTunes tunes(s.tune(), &reader.history, ctx.prompts);
     std::vector<AutoTuneLog> logList;
     for (const GivenLog& log : *logs) {
         const std::string name = shownName(log.path);
@@ -180,8 +79,9 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
         if (const std::string an1 = an1HeadingOf(log.contents); !an1.empty())
             if (const std::string refused = an1Refusal(an1, name); !refused.empty())
                 return failed(refused);
-        logList.emplace_back(log.store.get(), log.continuesRun,
-                             ranOnOf(log, tunes, given, tunePath), name);
+        RanOnReader::Found found = ranOn.of(log);
+        if (!found.known) std::cerr << found.line << std::endl;
+        logList.emplace_back(log.store.get(), log.continuesRun, std::move(found.ranOn), name);
     }
     const AutoTuneProposal proposal =
         proposeCorrections(logList, tune, target, CellLocks{}, settings);
@@ -275,20 +175,20 @@ int runMapWatch(const CliArgs& args, CliContext& ctx) {
         options.maxVal = *value;
     }
 
-    const LogTune given = logTuneOf(args, s, ctx);
-    if (!given.ok) return kExitFailed;
+    RanOnReader ranOn(args, s, ctx, kInjMap);
+    if (!ranOn.ok()) return kExitFailed;
     const auto logs = readLogs({args.positionals[0]}, s, ctx);
     if (!logs) return kExitFailed;
     const GivenLog& log = logs->front();
     if (!itemLogged(*log.store, options.item))
         return failed(s.trace.label(options.item) + " is not in " + shownName(log.path) +
                       ": its group was not logged");
-    HistoryReader reader;
-    RanOnTunes tunes(s.tune(), &reader.history, ctx.prompts);
     MapWatch watch(*log.store);
     watch.options = options;
-    for (const RanOnMap& ranOn : ranOnOf(log, tunes, given, *args.option("--tune")))
-        watch.ranOnAxes.push_back({ranOn.firstSample, ranOn.tune.axes});
+    const RanOnReader::Found found = ranOn.of(log);
+    if (!found.known) std::cerr << found.line << std::endl;
+    for (const RanOnMap& part : found.ranOn)
+        watch.ranOnAxes.push_back({part.firstSample, part.tune.axes});
     watch.RecalculateMap(LoadMapAxes(s.codec, s.maps.MapRefBlock));
 
     const Precision precision = itemPrecision(s.trace, options.item);
