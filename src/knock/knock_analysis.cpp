@@ -64,6 +64,51 @@ std::string knockGroupsProblem(const LogStore& log, int knockItem, const std::st
            (count > 1 ? "them" : "it") + ": tick " + missing + " in the Monitor before logging";
 }
 
+// The events of a log; one that runs on from one part of the map (`partOf` a sample) into
+// another becomes an event of each.
+template <typename PartOf>
+std::vector<KnockEvent> eventsIn(const LogStore& log, const KnockFloors& floors,
+                                 const KnockSettings& s, PartOf partOf) {
+    std::vector<KnockEvent> events;
+    std::optional<KnockEvent> open;
+    int lastAbove = -1;
+    int openPart = 0;
+    const auto close = [&] {
+        if (open && open->readings >= s.leastHeldReadings) events.push_back(*open);
+        open.reset();
+    };
+    for (int i = 0; i < log.sampleCount(); ++i) {
+        if (!usable(log, i, s.knockItem)) continue;
+        const double rpm = log.LogData(kRpmItem, i);
+        const double knock = log.LogData(s.knockItem, i);
+        if (knock <= floors.thresholdAt(rpm)) continue;
+        // Readings in a row belong together however slow the log; others within the hold.
+        const int part = partOf(i);
+        if (open &&
+            ((lastAbove != i - 1 && seconds(log, i) - seconds(log, lastAbove) >= s.holdSeconds) ||
+             part != openPart))
+            close();
+        openPart = part;
+        if (!open) {
+            open.emplace();
+            open->firstSample = i;
+            open->peak = -std::numeric_limits<double>::infinity();
+        }
+        ++open->readings;
+        lastAbove = i;
+        if (knock > open->peak) {
+            open->peak = knock;
+            open->peakSample = i;
+            open->seconds = seconds(log, i);
+            open->rpm = rpm;
+            open->load = log.LogData(kLoadItem, i);
+            open->floor = floors.floorAt(rpm);
+        }
+    }
+    close();
+    return events;
+}
+
 // Running sums of a cell over all logs.
 struct CellSums {
     double samples = 0;
@@ -75,8 +120,31 @@ struct CellSums {
 };
 using SumGrid = std::array<std::array<CellSums, kMapAxisSize>, kMapAxisSize>;
 
+// An event's point as its cells share it (a cell that appears twice at the map's edge once), with
+// the value each held when it knocked.
+struct EventPoint {
+    std::array<CellShare, 4> shares;
+    std::array<double, 4> held;
+    bool lean;
+};
+
+EventPoint pointOf(const KnockEvent& e, const MapAxes& axes, const MapField& held) {
+    EventPoint p{bilinearShares(axes, e.rpm, e.load), {}, e.lean};
+    for (std::size_t i = 0; i < p.shares.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j)
+            if (p.shares[j].row == p.shares[i].row && p.shares[j].col == p.shares[i].col) {
+                p.shares[j].weight += p.shares[i].weight;
+                p.shares[i].weight = 0;
+            }
+        p.held[i] = held[static_cast<std::size_t>(p.shares[i].row)]
+                        [static_cast<std::size_t>(p.shares[i].col)];
+    }
+    return p;
+}
+
 void readLog(const KnockLog& input, const TuneMap& tune, const MapField& targetAfr,
-             const KnockSettings& s, SumGrid& sums, KnockAnalysis& out) {
+             const KnockSettings& s, SumGrid& sums, std::vector<EventPoint>& points,
+             KnockAnalysis& out) {
     const LogStore& log = *input.log;
     const KnockFloors floors(log, s);
     for (int i = 0; i < log.sampleCount(); ++i) {
@@ -100,24 +168,63 @@ void readLog(const KnockLog& input, const TuneMap& tune, const MapField& targetA
         input.afrIsAfr && log.IncludeGroup[static_cast<std::size_t>(
                               items.TraceGroup[static_cast<std::size_t>(s.fuel.afrItem)])];
     const RanOnSegments held(input.ranOn, tune);
-    std::vector<KnockEvent> events = eventsAbove(log, floors, s);
+    // A knock held while the engine moves across the map is knock in each cell it crosses.
+    std::vector<KnockEvent> events = eventsIn(log, floors, s, [&](int i) {
+        const auto shares =
+            bilinearShares(tune.axes, log.LogData(kRpmItem, i), log.LogData(kLoadItem, i));
+        const auto most = std::max_element(
+            shares.begin(), shares.end(),
+            [](const CellShare& a, const CellShare& b) { return a.weight < b.weight; });
+        return most->row * kMapAxisSize + most->col;
+    });
     for (KnockEvent& e : events) {
         if (afrLogged) e.afr = afrOfEvent(log, e, s.fuel);
         const double target = interpolateField(targetAfr, tune.axes, e.rpm, e.load);
         const bool atLoad = target < kStoichiometricAfr * (1 - s.leanShare);
         e.lean = atLoad && e.afr && *e.afr > target * (1 + s.leanShare);
-        const MapField& heldNow = held.at(e.peakSample);
-        for (const CellShare& share : bilinearShares(tune.axes, e.rpm, e.load)) {
-            if (share.weight <= 0) continue;
-            const auto r = static_cast<std::size_t>(share.row);
-            const auto c = static_cast<std::size_t>(share.col);
-            CellSums& cell = sums[r][c];
-            cell.events += share.weight;
-            if (e.lean) cell.leanEvents += share.weight;
-            cell.held = std::min(cell.held, heldNow[r][c]);
-        }
+        points.push_back(pointOf(e, tune.axes, held.at(e.peakSample)));
     }
     out.events.push_back(std::move(events));
+}
+
+// Each event counts whole in the cell with the largest share of its point (of equal shares, the
+// most advanced), unless a cell holding a quarter or more of it knocked more often: one far past
+// the limit knocks into its neighbours' squares. Counted by shares instead, an event midway between
+// four retarded none of them, and the cells around one past the limit gathered fractions until
+// they were retarded too.
+void countEvents(const std::vector<EventPoint>& points, SumGrid& sums) {
+    constexpr double kTakingShare = 0.25;
+    const auto largest = [](const EventPoint& p) {
+        std::size_t best = 0;
+        for (std::size_t i = 1; i < p.shares.size(); ++i)
+            if (p.shares[i].weight > p.shares[best].weight + kCountSlack ||
+                (p.shares[i].weight > p.shares[best].weight - kCountSlack &&
+                 p.held[i] > p.held[best]))
+                best = i;
+        return best;
+    };
+    const auto at = [](const CellShare& c) {
+        return std::pair(static_cast<std::size_t>(c.row), static_cast<std::size_t>(c.col));
+    };
+    std::array<std::array<int, kMapAxisSize>, kMapAxisSize> first{};
+    for (const EventPoint& p : points) {
+        const auto [r, c] = at(p.shares[largest(p)]);
+        ++first[r][c];
+    }
+    for (const EventPoint& p : points) {
+        std::size_t owner = largest(p);
+        const auto often = [&](std::size_t i) {
+            const auto [r, c] = at(p.shares[i]);
+            return first[r][c];
+        };
+        for (std::size_t i = 0; i < p.shares.size(); ++i)
+            if (p.shares[i].weight >= kTakingShare && often(i) > often(owner)) owner = i;
+        const auto [r, c] = at(p.shares[owner]);
+        CellSums& cell = sums[r][c];
+        cell.events += 1;
+        if (p.lean) cell.leanEvents += 1;
+        cell.held = std::min(cell.held, p.held[owner]);
+    }
 }
 
 // The cell's verdict and new value from its sums.
@@ -221,40 +328,7 @@ std::vector<KnockEvent> findKnockEvents(const LogStore& log, const KnockSettings
 
 std::vector<KnockEvent> eventsAbove(const LogStore& log, const KnockFloors& floors,
                                     const KnockSettings& s) {
-    std::vector<KnockEvent> events;
-    std::optional<KnockEvent> open;
-    int lastAbove = -1;
-    const auto close = [&] {
-        if (open && open->readings >= s.leastHeldReadings) events.push_back(*open);
-        open.reset();
-    };
-    for (int i = 0; i < log.sampleCount(); ++i) {
-        if (!usable(log, i, s.knockItem)) continue;
-        const double rpm = log.LogData(kRpmItem, i);
-        const double knock = log.LogData(s.knockItem, i);
-        if (knock <= floors.thresholdAt(rpm)) continue;
-        // Readings in a row belong together however slow the log; others within the hold.
-        if (open && lastAbove != i - 1 &&
-            seconds(log, i) - seconds(log, lastAbove) >= s.holdSeconds)
-            close();
-        if (!open) {
-            open.emplace();
-            open->firstSample = i;
-            open->peak = -std::numeric_limits<double>::infinity();
-        }
-        ++open->readings;
-        lastAbove = i;
-        if (knock > open->peak) {
-            open->peak = knock;
-            open->peakSample = i;
-            open->seconds = seconds(log, i);
-            open->rpm = rpm;
-            open->load = log.LogData(kLoadItem, i);
-            open->floor = floors.floorAt(rpm);
-        }
-    }
-    close();
-    return events;
+    return eventsIn(log, floors, s, [](int) { return 0; });
 }
 
 int KnockAnalysis::changedCells() const {
@@ -281,8 +355,10 @@ KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const TuneMap& tun
         if (!a.problem.empty()) return a;
     }
     SumGrid sums{};
+    std::vector<EventPoint> points;
     for (const KnockLog& input : logs)
-        readLog(input, tune, targetAfr, s, sums, a);
+        readLog(input, tune, targetAfr, s, sums, points, a);
+    countEvents(points, sums);
     for (std::size_t r = 0; r < kMapAxisSize; ++r) {
         for (std::size_t c = 0; c < kMapAxisSize; ++c) {
             KnockCell& cell = a.cells[r][c];

@@ -104,7 +104,7 @@ enum class KnockVerdict {
 struct KnockCell {
     KnockVerdict verdict = KnockVerdict::NoData;
     double samples = 0;     // readings seen, each by its share of the cell
-    double events = 0;      // the same for events
+    double events = 0;      // counted here, each whole in one cell (see analyseKnock)
     double leanEvents = 0;  // of which lean knock
     double peak = 0;        // the highest reading seen
     double floor = 0;       // the readings' floors, weighted by their shares
@@ -119,7 +119,7 @@ struct KnockCell {
 
 struct KnockAnalysis {
     std::array<std::array<KnockCell, kMapAxisSize>, kMapAxisSize> cells{};  // [row][col]
-    std::vector<std::vector<KnockEvent>> events;                            // per log
+    std::vector<std::vector<KnockEvent>> events;  // per log, split where a knock crosses cells
     long readings = 0;
     // Why nothing could be read (a log without the items needed), empty otherwise.
     std::string problem;
@@ -127,9 +127,11 @@ struct KnockAnalysis {
     [[nodiscard]] int eventCount() const;
 };
 
-// Knock events per Ign Map cell of `tune`, shared over the four cells around each event's point
-// as the unit interpolates, and the retard-only proposal: a cell with two or more events gets 1
-// degree per event beyond the first, at most `maxRetard`, from the value it held when the knock
+// Knock events per Ign Map cell of `tune`: readings are shared over the four cells around their
+// point as the unit interpolates, an event counts whole in one of them (the largest share, or a
+// neighbour with a quarter of it that knocked more often), and a knock held while the engine
+// crosses cells is an event in each. The retard-only proposal: a cell with two or more events gets
+// 1 degree per event beyond the first, at most `maxRetard`, from the value it held when the knock
 // happened (the tune its sample ran on; the lowest, when its events ran on different tunes),
 // stated against `tune`: a cell that holds that or less already keeps it. Locked cells keep theirs.
 // Lean knock is retarded too, and flagged: the fuel is to be fixed first. Deterministic.

@@ -131,32 +131,75 @@ TEST(KnockEvents, AnEventIsHeldASpikeIsNoneAndABurstIsOne) {
     }
 }
 
-TEST(KnockCells, EventsAndSamplesAreSharedAsTheUnitInterpolates) {
+TEST(KnockCells, SamplesAreSharedAsTheUnitInterpolatesAndAnEventCountsWholeInOneCell) {
     struct Case {
         const char* name;
         double fx, fy;
         double shares[4];  // of cells (4,6), (4,7), (5,6), (5,7)
+        int owner;
     };
+    // Midway between four, the most advanced cell takes the knock: shared by quarters, two events
+    // would retard none of them.
     const Case cases[] = {
-        {"on a breakpoint", 0, 0, {1, 0, 0, 0}},
-        {"between cells", 0.25, 0.5, {0.375, 0.125, 0.375, 0.125}},
+        {"on a breakpoint", 0, 0, {1, 0, 0, 0}, 0},
+        {"nearest the next row", 0.25, 0.75, {0.1875, 0.0625, 0.5625, 0.1875}, 2},
+        {"midway between four", 0.5, 0.5, {0.25, 0.25, 0.25, 0.25}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestLog log;
         log.bursts(2, rpmAt(6, c.fx), loadAt(4, c.fy));
-        const KnockAnalysis a = analyse(log);
+        TuneMap tune = flatIgn();
+        tune.raw[5][7] = 24;
+        const KnockAnalysis a = analyse(log, tune);
         ASSERT_EQ(a.eventCount(), 2);
         const KnockCell* cells[] = {&a.cells[4][6], &a.cells[4][7], &a.cells[5][6], &a.cells[5][7]};
         for (int k = 0; k < 4; ++k) {
             SCOPED_TRACE(k);
-            EXPECT_NEAR(cells[k]->events, 2 * c.shares[k], 1e-9);
             EXPECT_NEAR(cells[k]->samples, 200 * c.shares[k], 1e-9);
             EXPECT_EQ(cells[k]->peak, c.shares[k] > 0 ? 80 : 0);
             EXPECT_EQ(cells[k]->floor, c.shares[k] > 0 ? 20 : 0);
+            EXPECT_EQ(cells[k]->events, k == c.owner ? 2 : 0);
+            EXPECT_EQ(cells[k]->changes(), k == c.owner);
         }
         EXPECT_EQ(a.cells[3][6].verdict, KnockVerdict::NoData);
     }
+}
+
+TEST(KnockCells, ACellThatKnocksOftenTakesTheKnockItSpreadsIntoItsNeighbours) {
+    // Cell (4,6) knocks five times on its breakpoint and twice more in (4,7)'s half of the square
+    // between them; a neighbour's events are its own where the frequent cell's share is small.
+    struct Case {
+        const char* name;
+        double fx;
+        double ownEvents, neighbourEvents;
+    };
+    const Case cases[] = {
+        {"beside it, a good share", 0.6, 7, 0},
+        {"under a quarter", 0.8, 5, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestLog log;
+        log.bursts(5, rpmAt(6), loadAt(4)).bursts(2, rpmAt(6, c.fx), loadAt(4));
+        const KnockAnalysis a = analyse(log);
+        EXPECT_EQ(a.cells[4][6].events, c.ownEvents);
+        EXPECT_EQ(a.cells[4][7].events, c.neighbourEvents);
+        EXPECT_EQ(a.cells[4][7].changes(), c.neighbourEvents >= 2);
+    }
+}
+
+TEST(KnockCells, AKnockHeldWhileTheEngineCrossesCellsIsAnEventInEach) {
+    TestLog log;
+    log.noise(100, rpmAt(6), loadAt(4), 20);
+    for (const int col : {6, 6, 6, 8, 8, 8})
+        log.add(rpmAt(col), loadAt(4), 80);
+    log.noise(100, rpmAt(8), loadAt(4), 20);
+    EXPECT_EQ(findKnockEvents(log.store(), {}).size(), 1u);
+    const KnockAnalysis a = analyse(log);
+    EXPECT_EQ(a.eventCount(), 2);
+    EXPECT_EQ(a.cells[4][6].events, 1);
+    EXPECT_EQ(a.cells[4][8].events, 1);
 }
 
 TEST(KnockCells, LeanKnockIsFlaggedAtLoadWhenLeanerThanTarget) {
