@@ -27,6 +27,7 @@ int runLog(const CliArgs& args, CliContext& ctx);
 int runRecover(const CliArgs& args, CliContext& ctx);
 int runExportCsv(const CliArgs& args, CliContext& ctx);
 int runAutoTune(const CliArgs& args, CliContext& ctx);
+int runKnock(const CliArgs& args, CliContext& ctx);
 int runDrive(const CliArgs& args, CliContext& ctx);
 int runMapWatch(const CliArgs& args, CliContext& ctx);
 int runScan(const CliArgs& args, CliContext& ctx);

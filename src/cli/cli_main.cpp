@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
                              "--seed",        "--requirement",  "--dump-requirement",
                              "--log",         "--target",       "--max-change",
                              "--min-samples", "--log-tune",     "--dump-knock-limit",
-                             "--knock-limit", "--knock-spikes"},
+                             "--knock-limit", "--knock-spikes", "--max-retard"},
                      error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         {"diff", runDiff},         {"log", runLog},           {"export-csv", runExportCsv},
         {"scan", runScan},         {"simulate", runSimulate}, {"mapwatch", runMapWatch},
         {"drive", runDrive},       {"autotune", runAutoTune}, {"recover", runRecover},
-        {"history", runHistory},
+        {"history", runHistory},   {"knock", runKnock},
     };
     if (const auto it = commands.find(args.command); it != commands.end())
         return it->second(args, ctx);

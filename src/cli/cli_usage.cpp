@@ -72,6 +72,14 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              each reading against the tune its log ran on (--log-tune,
                              else the history's, else T.dat, said so);
                              exit 1 when no cell could be given a proposal
+  knock --tune T.dat --log L.txt [--log L2.txt]... [--log-tune T0.dat]
+      [--max-retard D] --out T2.dat
+                             finds knock events in the logs per Ign Map cell and
+                             retards each cell 1 degree per event beyond the first,
+                             at most D (default 3): a line per retarded cell (N, P,
+                             old, new, events), then the cells only watched, lean
+                             knock and the tunes the logs ran on; exit 1 when
+                             nothing needs retard
   simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...
       [--dump-on-exit FILE.dat]
       [--engine [--drive NAME] [--seed N] [--requirement R] [--dump-requirement F]
