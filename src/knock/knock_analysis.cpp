@@ -11,15 +11,26 @@ namespace tunalyx {
 
 namespace {
 
-constexpr double kMadToSigma = 1.4826;  // a normal distribution's MAD in standard deviations
 constexpr double kStoichiometricAfr = 14.7;
 // Shares add up in floating point; a count this close to a whole number is that number.
 constexpr double kCountSlack = 1e-9;
 
-double median(std::vector<double>& values) {
-    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    return *mid;
+// Where readings lie thickest: the middle of the shortest span holding a quarter of them (the
+// lowest of equal spans), and the spread of a normal noise that would give that span. Knock only
+// reads high, and on pulls it can fill most of a band's readings, where a median follows it up.
+struct Span {
+    double centre;
+    double sigma;
+};
+Span densestSpan(std::vector<double>& values) {
+    constexpr double kQuarterHalfWidth = 0.3186;  // of a normal distribution's middle quarter
+    std::sort(values.begin(), values.end());
+    const std::size_t held = std::max<std::size_t>(1, values.size() / 4);
+    std::size_t first = 0;
+    for (std::size_t i = 1; i + held <= values.size(); ++i)
+        if (values[i + held - 1] - values[i] < values[first + held - 1] - values[first]) first = i;
+    return {values[first + (held - 1) / 2],
+            (values[first + held - 1] - values[first]) / 2 / kQuarterHalfWidth};
 }
 
 double seconds(const LogStore& log, int i) {
@@ -300,10 +311,7 @@ KnockFloors::KnockFloors(const LogStore& log, const KnockSettings& s) : m_bandRp
             m_threshold.push_back(std::numeric_limits<double>::infinity());
             continue;
         }
-        const double centre = median(values);
-        for (double& v : values)
-            v = std::abs(v - centre);
-        const double sigma = kMadToSigma * median(values);
+        const auto [centre, sigma] = densestSpan(values);
         m_floor.push_back(centre);
         m_threshold.push_back(centre + std::max(s.marginSigmas * sigma, s.leastMargin));
     }

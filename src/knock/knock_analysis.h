@@ -23,9 +23,9 @@ struct KnockSettings {
     // band of this many rpm.
     double bandRpm = 500;
     int leastBandReadings = 20;  // a band with fewer borrows its neighbours' readings
-    // An event stands this many robust standard deviations above its band's median, and at least
-    // `leastMargin` counts: a quiet band often repeats one value, and a few counts of flicker are
-    // no knock.
+    // An event stands this many standard deviations of the noise above its band's floor, and at
+    // least `leastMargin` counts: a quiet band often repeats one value, and a few counts of flicker
+    // are no knock.
     double marginSigmas = 4;
     double leastMargin = 8;
     // Readings above the margin closer together than this are one event; an event needs
@@ -42,9 +42,10 @@ struct KnockSettings {
     AutoTuneSettings fuel;
 };
 
-// The noise floor of one log, per rpm band: the median of the band's knock readings and their
-// median absolute deviation. Both ignore up to half the readings being knock, where a mean and a
-// standard deviation would be pulled up by the very events they are to find.
+// The noise floor of one log, per rpm band: where the band's knock readings lie thickest, and
+// their spread there. That holds while most of a band's readings are knock (pulls through a band
+// that knocks all the way), where a mean, or even a median, would be pulled up by the very events
+// they are to find.
 class KnockFloors {
 public:
     KnockFloors(const LogStore& log, const KnockSettings& settings);
