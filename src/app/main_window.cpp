@@ -102,7 +102,7 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
         m_unsaved.settle(m_session.tune());
         if (m_recorder)
             m_recorder->afterUnitCommand(m_session.tune(), m_session.captionFile, command, action,
-                                         ok);
+                                         ok, m_transfers->operations().acceptedRisks());
         if (m_history) m_history->historyChanged();
     };
     m_transfers->afterStoppedWrite = [this](const Tune& held, const std::string& action) {
@@ -110,7 +110,7 @@ void MainWindow::bindCommands(MainWindowPorts ports, FileWriter& files) {
         m_unsaved.settle(m_session.tune());
         if (m_recorder)
             m_recorder->afterUnitCommand(held, m_session.captionFile, UnitCommand::Write, action,
-                                         true);
+                                         true, m_transfers->operations().acceptedRisks());
         if (m_history) m_history->historyChanged();
     };
     m_files->tuneTaken = [this](const char* action) {

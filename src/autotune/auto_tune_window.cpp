@@ -510,6 +510,8 @@ std::vector<CellText> AutoTuneWindow::applyCells(const std::optional<CellRange>&
     EditHistory& edits = m_session.history;
     edits.begin();
     std::vector<CellText> written = applyProposal(m_session.maps, proposal, only);
+    for (const CellText& c : written)
+        m_session.autoTuned.applied(c.row, c.col, m_session.maps.GridData(kInjMap, c.row, c.col));
     std::string label = std::string("Auto Tune ") + mapTabCaption(kInjMap);
     if (only) label += " " + cellRangeText(cellsWithin(*only, kMapRows, kMapCols));
     edits.commit(label);
@@ -554,6 +556,8 @@ void AutoTuneWindow::liveTick() {
     analyse();
     if (!m_chkApplyUpdate->isChecked() || !m_proposal || m_proposal->changedCells() == 0) return;
     if (!m_liveTune.mayWrite()) return;
+    const MapAxes axes = LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock);
+    m_liveTune.holdBackBoostLeaning(*m_proposal, boostRows(target(), axes), m_session.prompts);
     const std::vector<CellText> written = applyCells(std::nullopt);
     if (written.empty()) return;
     if (update) update();
@@ -587,6 +591,8 @@ void AutoTuneWindow::showTarget() {
     QString source = m_targetFile.empty() ? tr("default") : latin1(fileNameOf(m_targetFile));
     if (m_targetEdited) source += tr(", changed and not saved");
     m_lblTarget->setText(tr("Target A/F: %1").arg(source));
+    // Writes find the boost rows in the table auto-tune measures against.
+    m_session.targetAfr = m_target;
 }
 
 void AutoTuneWindow::targetEdited(int row, int col) {

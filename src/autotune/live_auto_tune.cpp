@@ -39,8 +39,39 @@ void LiveAutoTune::written(const std::vector<CellText>& cells) {
                    [static_cast<std::size_t>(cell.col - 1)] = *m_lastWrite;
 }
 
+void LiveAutoTune::holdBackBoostLeaning(AutoTuneProposal& proposal, const BoostRows& boost,
+                                        UserPrompts& prompts) {
+    std::vector<CellResult*> leaning;
+    std::string named;
+    for (std::size_t row = 0; row < kMapAxisSize; ++row)
+        for (std::size_t col = 0; col < kMapAxisSize; ++col) {
+            CellResult& cell = proposal.cells[row][col];
+            if (!boost[row] || !cell.changes() || cell.newValue >= cell.oldValue) continue;
+            if (leaning.empty())
+                named = std::string(col < 9 ? "N0" : "N") + std::to_string(col + 1) +
+                        (row < 9 ? " P0" : " P") + std::to_string(row + 1);
+            leaning.push_back(&cell);
+        }
+    if (leaning.empty()) return;
+    if (!m_mayLeanBoost) {
+        const std::string more =
+            leaning.size() > 1 ? " and " + std::to_string(leaning.size() - 1) + " more" : "";
+        m_mayLeanBoost =
+            prompts.showMessage("Live auto-tune would make boost cells of the Inj Map leaner (" +
+                                    named + more + "). Let it lean boost cells for this session?",
+                                MessageIcon::Exclamation,
+                                MessageButtons::YesNoDefaultNo) == MessageAnswer::Yes;
+    }
+    if (*m_mayLeanBoost) return;
+    for (CellResult* cell : leaning) {
+        cell->newRaw = cell->oldRaw;
+        cell->newValue = cell->oldValue;
+    }
+}
+
 void LiveAutoTune::runStarted() {
     m_running = true;
+    m_mayLeanBoost.reset();
     ++m_generation;
     m_writtenAt = AutoTuneSettings::neverWritten();
     m_lastWrite.reset();

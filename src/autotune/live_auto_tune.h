@@ -7,6 +7,8 @@
 #include "autotune/autotune.h"
 #include "maps/map_grids.h"
 #include "monitor/live_consumer.h"
+#include "ports/user_prompts.h"
+#include "transfer/write_risks.h"
 
 namespace tunalyx {
 
@@ -42,6 +44,11 @@ public:
     [[nodiscard]] double newestSeconds() const;
     // Counts the logs the run's log store has held: a new run, a part or a log opened changes it.
     [[nodiscard]] int logGeneration() const { return m_generation; }
+    // Leaning boost cells on its own is the risk a tuner watches: the first time in a run that the
+    // proposal would, the user is asked whether it may, and the answer holds for the run. Until a
+    // Yes, the proposal keeps those cells as they are.
+    void holdBackBoostLeaning(AutoTuneProposal& proposal, const BoostRows& boost,
+                              UserPrompts& prompts);
 
     // LiveConsumer
     void runStarted() override;
@@ -59,6 +66,7 @@ private:
     WrittenAt m_writtenAt = AutoTuneSettings::neverWritten();
     std::optional<double> m_lastWrite;  // this run's
     int m_generation = 0;
+    std::optional<bool> m_mayLeanBoost;  // this run's answer
 };
 
 }  // namespace tunalyx

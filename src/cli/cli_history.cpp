@@ -59,9 +59,11 @@ int list(const TuneHistory& history, const HistoryIndex& index) {
 int show(const TuneHistory& history, const HistoryIndex& index, const TuneSnapshot& s) {
     std::cout << "Tune: " << s.id << "\nTime: " << s.time << "\nAction: " << s.action
               << "\nFile: " << s.file << "\nUnit: " << s.unit << " " << s.version
-              << "\nNotes: " << s.notesLine << "\nHash: " << s.hash
-              << "\nSnapshot: " << history.snapshotPath(s.hash) << (s.missing ? " (missing)" : "")
-              << "\nLogs: " << index.logsOf(s.id).size() << "\n";
+              << "\nNotes: " << s.notesLine << "\n";
+    for (const std::string& line : acceptedRiskLines(s))
+        std::cout << line << "\n";
+    std::cout << "Hash: " << s.hash << "\nSnapshot: " << history.snapshotPath(s.hash)
+              << (s.missing ? " (missing)" : "") << "\nLogs: " << index.logsOf(s.id).size() << "\n";
     for (const LogLink& log : index.logsOf(s.id))
         std::cout << "  " << log.time << "\t" << log.file << "\t" << log.hash << "\n";
     std::cout.flush();
@@ -74,11 +76,26 @@ int show(const TuneHistory& history, const HistoryIndex& index, const TuneSnapsh
 }  // namespace
 
 int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
-                  const std::string& file, bool succeeded) {
+                  const std::string& file, bool succeeded,
+                  const std::vector<std::string>& acceptedRisks) {
     if (!succeeded) return kExitFailed;
     CliHistory h(ctx);
-    h.recorder.afterUnitCommand(session.tune(), fileNameOf(file), command, action, true);
+    h.recorder.afterUnitCommand(session.tune(), fileNameOf(file), command, action, true,
+                                acceptedRisks);
     return kExitOk;
+}
+
+std::optional<Tune> lastUnitTune(CliContext& ctx, const Tune& identified) {
+    QtFileWriter writer;
+    const TuneHistory history(historyFolderOf(cliFilesFolder()), writer);
+    const HistoryIndex index = history.load();
+    const TuneSnapshot* s = lastUnitSnapshot(index, identified);
+    std::string error;
+    const auto text = s ? history.snapshotText(index, s->id, error) : std::nullopt;
+    // A tune the history cannot give back is read from the unit instead.
+    if (!text) return std::nullopt;
+    return tuneFileInLayoutOf(identified, *text, "Tune " + std::to_string(s->id), ctx.prompts,
+                              NotesAs::Written);
 }
 
 namespace {

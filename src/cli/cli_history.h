@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/cli_commands.h"
 #include "compare/comparison_lines.h"
@@ -11,9 +13,13 @@
 namespace tunalyx::cli {
 
 // After read-all, write-all and update: what succeeded is kept in the tune history under
-// `action`, with the name of `file`. Returns the command's exit status.
+// `action`, with the name of `file` and the risks accepted to write it. Returns the command's
+// exit status.
 int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, const char* action,
-                  const std::string& file, bool succeeded);
+                  const std::string& file, bool succeeded,
+                  const std::vector<std::string>& acceptedRisks = {});
+// The tune the history last knew the unit identified as `identified` to hold, in its layout.
+[[nodiscard]] std::optional<Tune> lastUnitTune(CliContext& ctx, const Tune& identified);
 
 // The history following a live run: every log it saves is linked to the tunes it ran on (unknown:
 // this command has not read or written the unit).

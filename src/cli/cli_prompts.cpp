@@ -16,7 +16,9 @@ MessageAnswer CliPrompts::showMessage(const std::string& text, MessageIcon /*ico
     }
     const bool yesNo = buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel;
     MessageAnswer answer;
-    if (yesNo)
+    if (buttons == MessageButtons::YesNoDefaultNo)
+        answer = m_acceptRisks ? MessageAnswer::Yes : MessageAnswer::No;
+    else if (yesNo)
         answer = m_answerYes ? MessageAnswer::Yes : MessageAnswer::No;
     else
         answer = m_answerYes ? MessageAnswer::Ok : MessageAnswer::Cancel;

@@ -5,7 +5,8 @@
 namespace tunalyx::cli {
 
 // Messages go to stderr one per line with their exact texts; a question is printed with the
-// answer taken (--yes answers Yes, otherwise No).
+// answer taken (--yes answers Yes, otherwise No). A question whose default is No is answered Yes
+// only when the command was told to take that risk (--accept-risk).
 class CliPrompts final : public UserPrompts {
 public:
     explicit CliPrompts(bool answerYes) : m_answerYes(answerYes) {}
@@ -18,9 +19,11 @@ public:
     [[nodiscard]] bool cancelRequested() override { return false; }
     void setBusy(bool) override {}
     void yield() override {}
+    void acceptRisks(bool yes) { m_acceptRisks = yes; }
 
 private:
     bool m_answerYes;
+    bool m_acceptRisks = false;
 };
 
 }  // namespace tunalyx::cli

@@ -18,11 +18,11 @@ namespace {
 const CommandShape kPortOnly{.required = {"--port"}};
 const CommandShape kPortAndOut{.required = {"--port", "--out"}};
 const CommandShape kWriteAllShape{.required = {"--port"},
-                                  .flags = {"--no-verify"},
+                                  .flags = {"--no-verify", "--accept-risk"},
                                   .positionals = 1,
                                   .positionalNames = "FILE.dat"};
 const CommandShape kUpdateShape{.required = {"--port", "--base"},
-                                .flags = {"--no-verify"},
+                                .flags = {"--no-verify", "--accept-risk"},
                                 .positionals = 1,
                                 .positionalNames = "FILE.dat"};
 
@@ -31,8 +31,13 @@ const CommandShape kUpdateShape{.required = {"--port", "--base"},
 // user is told how an update from it sends the rest. Exit status 1 all the same.
 int afterWrite(CliContext& ctx, TransferOperations& ops, Session& s, const std::string& action,
                const std::string& file, bool succeeded) {
+    if (ops.heldBack()) {
+        ctx.prompts.tell("Held back: nothing was sent. Give --accept-risk to send it anyway.");
+        return kExitFailed;
+    }
     if (!ops.stopped())
-        return afterTransfer(ctx, s, UnitCommand::Write, action.c_str(), file, succeeded);
+        return afterTransfer(ctx, s, UnitCommand::Write, action.c_str(), file, succeeded,
+                             ops.acceptedRisks());
     const auto held = ops.unitImageAfterStop();
     if (!held) {
         ctx.prompts.tell(ops.stopSummary() +
@@ -44,7 +49,7 @@ int afterWrite(CliContext& ctx, TransferOperations& ops, Session& s, const std::
     // The session ends here: its image becomes the unit's for the snapshot.
     s.image.assign(held->all());
     const std::string kept = action + " (stopped)";
-    (void)afterTransfer(ctx, s, UnitCommand::Write, kept.c_str(), file, true);
+    (void)afterTransfer(ctx, s, UnitCommand::Write, kept.c_str(), file, true, ops.acceptedRisks());
     QtFileWriter writer;
     const HistoryIndex index = TuneHistory(historyFolderOf(cliFilesFolder()), writer).load();
     const auto snapshot =
@@ -113,6 +118,11 @@ int runWriteAll(const CliArgs& args, CliContext& ctx) {
     ops.setVerifyWrites(!args.flag("--no-verify"));
     ops.stopWhen(g_stop);
     ops.setTellStops(false);
+    // The file is weighed against what the history last knew the unit to hold, else a read.
+    ops.unitTuneWhenUnknown = [&ctx](const Tune& identified) {
+        return lastUnitTune(ctx, identified);
+    };
+    ctx.prompts.acceptRisks(args.flag("--accept-risk"));
     const StopSignals stopSignals;
     const bool written = ops.cmdWriteAll_Click();
     return afterWrite(ctx, ops, unit.session(), "Write All", args.positionals[0], written);
@@ -132,10 +142,13 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
         return failed(shownName(editedPath) + " is laid out for family " +
                       familyName(edited.session().layout.family) + ", " + shownName(basePath) +
                       " for family " + familyName(s.layout.family));
+    // The base is what the unit holds: the edits are weighed against it.
+    s.unitTune = s.tune();
     applyEdits(s, edited.session());
 
     if (!unit.open(ctx.prompts)) return kExitFailed;
     TransferOperations ops(s);
+    ctx.prompts.acceptRisks(args.flag("--accept-risk"));
     ops.setVerifyWrites(!args.flag("--no-verify"));
     ops.stopWhen(g_stop);
     ops.setTellStops(false);

@@ -9,13 +9,16 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
   identify --port DEV        program name, version text, version key and layout family
   read-all --port DEV --out FILE.dat
                              reads every block of the unit into a data file
-  write-all --port DEV FILE.dat [--no-verify]
+  write-all --port DEV FILE.dat [--no-verify] [--accept-risk]
                              writes a data file to the unit
-  update --port DEV --base OLD.dat FILE.dat [--no-verify]
+  update --port DEV --base OLD.dat FILE.dat [--no-verify] [--accept-risk]
                              sends what FILE.dat changes against OLD.dat, the tune
                              the unit holds
                              (both read every block written back and fail when the
-                             unit did not keep it; --no-verify trusts its answer)
+                             unit did not keep it; --no-verify trusts its answer;
+                             what is riskier than the tune the unit holds, for
+                             write-all the history's last of it or else a read, is
+                             held back with exit 1 unless --accept-risk is given)
   convert --to 1.70|3|5|T2-D IN.dat OUT.dat
                              converts a data file to another layout family
   show FILE.dat              prints every setting, curve and map of a data file

@@ -163,6 +163,8 @@ QString HistoryWindow::tuneText(const TuneSnapshot& s) const {
             .arg(s.id)
             .arg(text(s.action), text(s.time), text(s.file), text(s.unit), text(s.version));
     if (!s.notesLine.empty()) out += tr("Notes: %1\n").arg(text(s.notesLine));
+    for (const std::string& line : acceptedRiskLines(s))
+        out += text(line) + QLatin1Char('\n');
     if (s.missing)
         out += tr("Its file %1 is missing: it cannot be compared or restored.\n")
                    .arg(text(m_history.snapshotPath(s.hash)));

@@ -19,10 +19,11 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kTuneLine = "tune";
 constexpr std::string_view kLogLine = "log";
-constexpr std::size_t kTuneFields = 9;
+constexpr std::size_t kTuneFields = 9;  // and the accepted risks, when there are any
 constexpr std::size_t kLogFields = 5;
 constexpr std::string_view kUnknown = "unknown";
 constexpr std::string_view kLiveSession = "Live session from ";
+constexpr std::string_view kRiskSeparator = "; ";
 // An index of a lifetime of tuning is a few megabytes; anything far larger is not one.
 constexpr std::uintmax_t kLargestIndex = 256ull * 1024 * 1024;
 
@@ -100,8 +101,9 @@ std::string logTunesText(const LogTunes& tunes) {
 std::string readIndexLine(std::string_view line, HistoryIndex& index) {
     const std::vector<std::string_view> f = tabFields(line);
     if (f[0] == kTuneLine) {
-        if (f.size() != kTuneFields)
-            return "a tune line has " + std::to_string(kTuneFields) + " fields, this one " +
+        if (f.size() != kTuneFields && f.size() != kTuneFields + 1)
+            return "a tune line has " + std::to_string(kTuneFields) + " or " +
+                   std::to_string(kTuneFields + 1) + " fields, this one " +
                    std::to_string(f.size());
         const auto id = tuneId(f[1]);
         if (!id) return "the tune number is not a number from 1 up";
@@ -109,9 +111,23 @@ std::string readIndexLine(std::string_view line, HistoryIndex& index) {
         if (!isHash(f[7])) return "the hash is not 16 hexadecimal digits";
         if (!index.byId.emplace(*id, index.snapshots.size()).second)
             return "tune " + std::to_string(*id) + " is there twice";
-        index.snapshots.push_back({*id, std::string(f[2]), std::string(f[3]), std::string(f[4]),
-                                   std::string(f[5]), std::string(f[6]), std::string(f[8]),
-                                   std::string(f[7])});
+        index.snapshots.push_back({*id,
+                                   std::string(f[2]),
+                                   std::string(f[3]),
+                                   std::string(f[4]),
+                                   std::string(f[5]),
+                                   std::string(f[6]),
+                                   std::string(f[8]),
+                                   std::string(f[7]),
+                                   false,
+                                   {}});
+        for (std::string_view risks = f.size() > kTuneFields ? f[kTuneFields] : "";
+             !risks.empty();) {
+            const std::size_t end = risks.find(kRiskSeparator);
+            index.snapshots.back().acceptedRisks.emplace_back(risks.substr(0, end));
+            risks.remove_prefix(end == std::string_view::npos ? risks.size()
+                                                              : end + kRiskSeparator.size());
+        }
         return {};
     }
     if (f[0] == kLogLine) {
@@ -362,7 +378,8 @@ std::string TuneHistory::appendLine(const std::string& line) {
 }
 
 TuneHistory::Recorded TuneHistory::recordSnapshot(const Tune& tune, const std::string& action,
-                                                  const std::string& file) {
+                                                  const std::string& file,
+                                                  const std::vector<std::string>& acceptedRisks) {
     std::error_code ec;
     fs::create_directories(m_folder, ec);
     const std::string text = dataFileText(tune);
@@ -375,10 +392,12 @@ TuneHistory::Recorded TuneHistory::recordSnapshot(const Tune& tune, const std::s
             return {0, std::move(error)};
     // The number follows what the index holds now: another program may have added to it.
     const int id = readIndex().largestId() + 1;
-    const std::string line = std::string(kTuneLine) + "\t" + std::to_string(id) + "\t" + now() +
-                             "\t" + field(action) + "\t" + field(trimmed(tune.VerName)) + "\t" +
-                             field(trimmed(tune.VerNumber)) + "\t" + field(file) + "\t" + hash +
-                             "\t" + firstLine(tune.notes);
+    std::string line = std::string(kTuneLine) + "\t" + std::to_string(id) + "\t" + now() + "\t" +
+                       field(action) + "\t" + field(trimmed(tune.VerName)) + "\t" +
+                       field(trimmed(tune.VerNumber)) + "\t" + field(file) + "\t" + hash + "\t" +
+                       firstLine(tune.notes);
+    for (std::size_t i = 0; i < acceptedRisks.size(); ++i)
+        line += (i == 0 ? "\t" : std::string(kRiskSeparator)) + field(acceptedRisks[i]);
     if (std::string error = appendLine(line); !error.empty()) return {0, std::move(error)};
     return {id, {}};
 }
@@ -416,8 +435,9 @@ std::optional<std::string> TuneHistory::snapshotText(const HistoryIndex& index, 
 }
 
 TuneHistory::Recorded TuneRecorder::record(const Tune& tune, const std::string& file,
-                                           const std::string& action) {
-    TuneHistory::Recorded r = m_history.recordSnapshot(tune, action, file);
+                                           const std::string& action,
+                                           const std::vector<std::string>& acceptedRisks) {
+    TuneHistory::Recorded r = m_history.recordSnapshot(tune, action, file, acceptedRisks);
     if (!r.error.empty()) tell(r.error);
     return r;
 }
@@ -439,7 +459,8 @@ void TuneRecorder::followRun(UnitTuneSink* run) {
 }
 
 void TuneRecorder::afterUnitCommand(const Tune& tune, const std::string& file, UnitCommand command,
-                                    const std::string& action, bool succeeded) {
+                                    const std::string& action, bool succeeded,
+                                    const std::vector<std::string>& acceptedRisks) {
     // The run is told after every command, so that it knows which of its jobs were told of.
     if (command == UnitCommand::Initialise || (command == UnitCommand::Write && !succeeded)) {
         m_unit.forget();
@@ -457,11 +478,13 @@ void TuneRecorder::afterUnitCommand(const Tune& tune, const std::string& file, U
             m_sessionTunes.clear();
         }
         int id = 0;
-        // A tune sent again during the same run is kept once.
-        if (const auto kept = m_sessionTunes.find(hash); live && kept != m_sessionTunes.end())
+        // A tune sent again during the same run is kept once, unless a risk was accepted to send
+        // it.
+        if (const auto kept = m_sessionTunes.find(hash);
+            live && kept != m_sessionTunes.end() && acceptedRisks.empty())
             id = kept->second;
         else
-            id = record(tune, file, live ? m_session + ", " + action : action).id;
+            id = record(tune, file, live ? m_session + ", " + action : action, acceptedRisks).id;
         if (live && id > 0) m_sessionTunes[hash] = id;
         m_unit.held(id, hash, unitIdentity(tune));
     }
@@ -481,6 +504,32 @@ void TuneRecorder::logSaved(const std::string& path, std::string_view contents,
 
 std::string unitIdentity(const Tune& tune) {
     return tune.VerName + " " + tune.VerNumber;
+}
+
+std::vector<std::string> acceptedRiskLines(const TuneSnapshot& snapshot) {
+    std::vector<std::string> lines;
+    for (const std::string& risk : snapshot.acceptedRisks)
+        lines.push_back("Accepted risk: " + risk);
+    return lines;
+}
+
+const TuneSnapshot* lastUnitSnapshot(const HistoryIndex& index, const Tune& identified) {
+    // What a read or a write kept, live or stopped; not what was opened, saved or auto-tuned.
+    static constexpr std::string_view kUnitActions[] = {"Read All", "Write All", "Update",
+                                                        "Write Map", "Write"};
+    const std::string unit = trimmed(identified.VerName), version = trimmed(identified.VerNumber);
+    for (auto s = index.snapshots.rbegin(); s != index.snapshots.rend(); ++s) {
+        if (s->unit != unit || s->version != version) continue;
+        std::string_view action = s->action;
+        if (const std::size_t comma = action.find(", ");
+            action.starts_with(kLiveSession) && comma != std::string_view::npos)
+            action.remove_prefix(comma + 2);
+        if (action.ends_with(" (stopped)")) action.remove_suffix(10);
+        if (std::find(std::begin(kUnitActions), std::end(kUnitActions), action) !=
+            std::end(kUnitActions))
+            return &*s;
+    }
+    return nullptr;
 }
 
 }  // namespace tunalyx

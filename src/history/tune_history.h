@@ -22,10 +22,11 @@ namespace tunalyx {
 // The History folder holds one data file per distinct tune, named by the content hash of its
 // data-file text ("<hash>.dat", notes included), and "index.txt": one TAB-separated line per
 // event, only ever appended, nothing pruned.
-//   tune  ID  TIME  ACTION  UNIT  VERSION  FILE  HASH  NOTES   a snapshot
+//   tune  ID  TIME  ACTION  UNIT  VERSION  FILE  HASH  NOTES  [RISKS]   a snapshot
 //   log   TIME  FILE  HASH  ID|unknown  [TUNES]                a log saved while the unit held ID
 // ID is the snapshot's number, 1, 2, 3 ... in the order recorded: short, and it never changes.
-// TIME is local time "YYYY-MM-DD HH:MM:SS". NOTES is the first line of the notes. TUNES, when
+// TIME is local time "YYYY-MM-DD HH:MM:SS". NOTES is the first line of the notes. RISKS, when
+// there, is every risk the user accepted to send the tune, "; " between them. TUNES, when
 // there, is every tune the log ran on: "SAMPLE:HASH" from the sample on, blank-separated, an
 // empty HASH for a tune not known ("0:0a1b2c3d4e5f6a7b 1200: 1350:7b6a5f4e3d2c1b0a"); a line
 // without it ran on ID (or an unknown tune) from its first sample.
@@ -44,8 +45,12 @@ struct TuneSnapshot {
     std::string file;  // the caption's file name
     std::string notesLine;
     std::string hash;
-    bool missing = false;  // its data file is not in the folder
+    bool missing = false;                    // its data file is not in the folder
+    std::vector<std::string> acceptedRisks;  // accepted to send it: "Ign Map N14 P17: 18 -> 23 ..."
 };
+
+// "Accepted risk: Ign Map N14 P17: 18 -> 23 degrees (+5)", a line each, as the entry shows them.
+[[nodiscard]] std::vector<std::string> acceptedRiskLines(const TuneSnapshot& snapshot);
 
 struct LogLink {
     std::string time;
@@ -123,8 +128,10 @@ public:
         int id = 0;         // 0 when nothing was recorded
         std::string error;  // why not
     };
-    // A snapshot of the tune's image and notes. A tune kept before costs one index line.
-    Recorded recordSnapshot(const Tune& tune, const std::string& action, const std::string& file);
+    // A snapshot of the tune's image and notes, with the risks accepted to send it. A tune kept
+    // before costs one index line.
+    Recorded recordSnapshot(const Tune& tune, const std::string& action, const std::string& file,
+                            const std::vector<std::string>& acceptedRisks = {});
     // A log saved while the unit held snapshot `tune` (0: unknown), that ran on `tunes` (none:
     // on `tune` throughout). Returns an error, empty on success.
     std::string recordLog(const std::string& logPath, std::string_view contents, int tune,
@@ -192,9 +199,11 @@ public:
     [[nodiscard]] TuneHistory& history() { return m_history; }
     [[nodiscard]] const UnitTune& unit() const { return m_unit; }
 
-    // After a command with the unit, named `action` in the history; `file` is the caption's.
+    // After a command with the unit, named `action` in the history; `file` is the caption's. A
+    // write keeps the risks the user accepted to send it.
     void afterUnitCommand(const Tune& tune, const std::string& file, UnitCommand command,
-                          const std::string& action, bool succeeded);
+                          const std::string& action, bool succeeded,
+                          const std::vector<std::string>& acceptedRisks = {});
     // Open, Save, Auto Tune: a snapshot; the unit keeps what it holds.
     void snapshot(const Tune& tune, const std::string& file, const std::string& action);
     // A log saved: linked to the tune the unit holds, or to the tunes it is known to have run on.
@@ -208,7 +217,8 @@ public:
 
 private:
     TuneHistory::Recorded record(const Tune& tune, const std::string& file,
-                                 const std::string& action);
+                                 const std::string& action,
+                                 const std::vector<std::string>& acceptedRisks = {});
     void tell(const std::string& error);
     void unitChanged();
 
@@ -223,5 +233,10 @@ private:
 
 // The identity a unit answered with, as the session keeps it.
 [[nodiscard]] std::string unitIdentity(const Tune& tune);
+
+// The newest snapshot a read from or a write to the unit identified as `identified` kept: what it
+// held when this program last knew. Nothing when there is none.
+[[nodiscard]] const TuneSnapshot* lastUnitSnapshot(const HistoryIndex& index,
+                                                   const Tune& identified);
 
 }  // namespace tunalyx

@@ -5,7 +5,9 @@
 namespace tunalyx {
 
 enum class MessageIcon { None, Critical, Question, Exclamation, Information };
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo asks about something that can do harm: No is what Enter gives, and the command
+// line answers it Yes only when told to take that risk, never by --yes.
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 // Everything core needs from the person at the keyboard. The GUI shows boxes and dialogs, the

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "maps/map_axes.h"
 #include "maps/map_grids.h"
 #include "maps/map_tracer.h"
 #include "model/settings_codec.h"
+#include "session/auto_tuned_cells.h"
 #include "session/edit_history.h"
 #include "versions/tune.h"
 
@@ -27,6 +30,13 @@ public:
     EditHistory history{image, dirty, maps};  // the user's edits, for undo and redo
     MapColours cellColours;  // the grids' cell backgrounds: ghost trail and compare colours
     MapTracer tracer{cellColours};
+
+    // What a write is weighed against before it goes out: the tune the unit holds as far as this
+    // session knows, the last read from it or written to it; nothing until then.
+    std::optional<Tune> unitTune;
+    AutoTunedCells autoTuned;
+    // The target A/F table auto-tune measures against; nothing: the default of the map's axes.
+    std::optional<MapField> targetAfr;
 
     bool compareMode = false;
     std::string captionFile = "Untitled.Dat";

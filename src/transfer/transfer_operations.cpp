@@ -8,9 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "autotune/target_afr.h"
 #include "model/descriptors.h"
 #include "transfer/block_names.h"
 #include "transfer/write_check.h"
+#include "transfer/write_risks.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
@@ -27,6 +29,7 @@ constexpr std::size_t kAirFlowNamesEnd = 91;
 constexpr std::size_t kFunctionSelectKept = 5;
 constexpr std::uint8_t kOlderBoostBlock = 0x5C;
 constexpr int kCellsWithoutProgress = 20;
+constexpr std::size_t kMapBlockLength = 100;
 
 Bytes withCommand(std::uint8_t command, const Bytes& data) {
     Bytes request;
@@ -251,6 +254,8 @@ bool TransferOperations::cmdReadAll_Click() {
                            s.monitorCaptions);
             s.view().layoutChanged();
         }
+        s.unitTune = s.tune();
+        s.autoTuned.clear();
     }
     frame.releasePort();
     s.view().DisplayAllData();
@@ -264,13 +269,16 @@ bool TransferOperations::cmdReadMap_Click(int map) {
     if (!identifyUnit(s)) return false;
 
     bool complete = true;
+    std::vector<std::uint8_t> read;
     for (std::uint8_t b : s.maps.mapBlocks(map)) {
-        if (!s.link.ReadPacketData(b, 100, s.image[b])) {
+        if (!s.link.ReadPacketData(b, kMapBlockLength, s.image[b])) {
             complete = false;
             break;
         }
+        read.push_back(b);
         s.prompts.yield();
     }
+    unitHolds(read);
     s.view().GridDisplay(map);
     return complete;
 }
@@ -366,7 +374,7 @@ bool TransferOperations::cmdWriteMap_Click(int map) {
     else
         for (std::uint8_t b : s.maps.mapBlocks(map))
             check.block(b);
-    if (refusedByCheck(s, check)) return false;
+    if (refusedByCheck(s, check) || !weighRisks()) return false;
 
     const MapWrite result = writeMapBlocks(map);
     if (result == MapWrite::Stopped) return stoppedWrite();
@@ -394,7 +402,7 @@ bool TransferOperations::cmdWriteAll_Click() {
         check.map(s.maps, map);
     for (const ListedBlock& b : list)
         check.block(b.command);
-    if (refusedByCheck(s, check)) return false;
+    if (refusedByCheck(s, check) || !weighRisks()) return false;
 
     WriteAllStop stop;
     for (std::size_t m = 0; m < maps.size(); ++m) {
@@ -543,6 +551,7 @@ bool TransferOperations::updateCommand() {
     // After identification, which may have converted the image and its flags.
     m_planned = updatePlan(s);
     if (!refusedByCheck(s, updateCheck(s))) {
+        if (!weighRisks()) return false;
         MapWrite maps = MapWrite::Written;
         for (int map : visibleMaps(s)) {
             maps = updateMapCells(map);
@@ -574,6 +583,8 @@ bool TransferOperations::updateCommand() {
 
 void TransferOperations::beginCommand() {
     m_planned.clear();
+    m_heldBack = false;
+    m_accepted.clear();
     m_stopAsked.store(false);
     m_stopped = false;
     m_writeUnverified = false;
@@ -697,6 +708,7 @@ bool TransferOperations::checkWritten(bool written) {
     Session& s = m_session;
     if (!m_verifyWrites || m_written.empty()) {
         m_written.clear();
+        unitHoldsWritten();
         return written && !m_writeUnverified;
     }
     const WrittenBytes::Outcome outcome = m_written.readBack(
@@ -733,7 +745,76 @@ bool TransferOperations::checkWritten(bool written) {
                 outcome.problems, [&s](std::uint8_t b) { return blockPlace(s.tune(), b); }, values),
             MessageIcon::Critical);
     if (!kept) s.view().RefreshUpdateEnabled();
+    unitHoldsWritten();
     return written && kept && !m_writeUnverified;
+}
+
+void TransferOperations::unitHoldsWritten() {
+    std::vector<std::uint8_t> written;
+    // A block still marked went out in part, or not at all: what the unit holds of it is unknown,
+    // and the copy keeps the older bytes, so that they are weighed against again.
+    std::ranges::copy_if(m_planned, std::back_inserter(written),
+                         [this](std::uint8_t b) { return !stillMarked(b); });
+    unitHolds(written);
+}
+
+void TransferOperations::unitHolds(const std::vector<std::uint8_t>& blocks) {
+    Session& s = m_session;
+    if (!s.unitTune || !sameUnit(*s.unitTune)) return;
+    for (std::uint8_t b : blocks)
+        s.unitTune->image[b] = s.image[b];
+}
+
+bool TransferOperations::sameUnit(const Tune& tune) const {
+    const Session& s = m_session;
+    return tune.VerName == s.VerName && tune.VerNumber == s.VerNumber &&
+           tune.layout.family == s.layout.family;
+}
+
+const Tune* TransferOperations::unitTune() {
+    Session& s = m_session;
+    if (s.unitTune && sameUnit(*s.unitTune)) return &*s.unitTune;
+    s.unitTune.reset();
+    if (unitTuneWhenUnknown)
+        if (auto known = unitTuneWhenUnknown(s.tune()); known && sameUnit(*known)) {
+            s.unitTune = std::move(known);
+            return &*s.unitTune;
+        }
+    // What the risks weigh is read from the unit; the rest of the copy is never weighed.
+    Tune held = s.tune();
+    held.dirty.clearAll();
+    for (std::uint8_t b : riskBlocks(held)) {
+        const std::size_t length = readLength(s, b);
+        auto data = s.link.readQuietly(b, length > 0 ? length : kMapBlockLength);
+        if (!data) {
+            s.prompts.tell(
+                "What the unit holds could not be read to weigh the write against it: "
+                "nothing was sent.",
+                MessageIcon::Critical);
+            return nullptr;
+        }
+        held.image[b] = std::move(*data);
+    }
+    s.unitTune = std::move(held);
+    return &*s.unitTune;
+}
+
+bool TransferOperations::weighRisks() {
+    Session& s = m_session;
+    const Tune* unit = unitTune();
+    if (!unit) return false;
+    const MapAxes axes = mapAxesOfBlock(s.image[s.mapLayout.MapRefBlock]).value_or(MapAxes{});
+    const MapField target = s.targetAfr ? *s.targetAfr : defaultTargetAfr(axes);
+    std::vector<std::string> risks =
+        writeRisks(*unit, s.tune(), boostRows(target, axes), s.autoTuned, m_planned);
+    if (risks.empty()) return true;
+    if (s.prompts.showMessage(riskQuestion(risks), MessageIcon::Exclamation,
+                              MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes) {
+        m_heldBack = true;
+        return false;
+    }
+    m_accepted = std::move(risks);
+    return true;
 }
 
 void TransferOperations::keepMarked(std::uint8_t block, const std::vector<std::size_t>& positions) {
@@ -808,9 +889,13 @@ bool TransferOperations::mnuRead_Click(int frameIndex) {
     if (!frame) return false;
     const auto descriptor = parseBlockDescriptor(frame->tag);
     if (!descriptor) return false;
+    std::vector<std::uint8_t> read;
     for (const ListedBlock& b : descriptor->blocks) {
-        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) return false;
+        if (!s.link.ReadPacketData(b.command, b.length, s.image[b.command])) break;
+        read.push_back(b.command);
     }
+    unitHolds(read);
+    if (read.size() < descriptor->blocks.size()) return false;
     s.view().DisplayAllData();
     return true;
 }
@@ -826,9 +911,10 @@ bool TransferOperations::mnuWrite_Click(int frameIndex) {
 
     // The second block of a two-block frame keeps its flag for the next Update.
     const ListedBlock first = descriptor->blocks.front();
+    m_planned = {first.command};
     WriteCheck check(s.image, s.layout);
     check.block(first.command);
-    if (refusedByCheck(s, check)) return false;
+    if (refusedByCheck(s, check) || !weighRisks()) return false;
     if (const Transacted sent = writeBlock(blockRequest(s.image, first.command, first.length));
         sent != Transacted::Accepted) {
         if (sent != Transacted::Refused) s.prompts.tell("Write failed.", MessageIcon::Critical);
@@ -848,6 +934,8 @@ bool TransferOperations::mnuInitAllData_Click() {
         return false;
     if (!identifyUnit(s)) return false;
     Bytes request{0xF6, 0x00};
+    // Whatever it answers, the unit's data may be gone.
+    s.unitTune.reset();
     if (!s.link.TransactPacket(request, true)) return false;
     s.prompts.tell(std::string("You must now Reset the Power-FC for the") + "\r\n" +
                        "Initialisation to complete. (Key-Off, Key-On.)",

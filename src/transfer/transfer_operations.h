@@ -71,6 +71,16 @@ public:
     // there, or some cells of a map written one by one). Nothing when a read goes unanswered.
     [[nodiscard]] std::optional<PacketImage> unitImageAfterStop();
 
+    // Before a write's first byte goes out, what it sends is weighed against the tune the unit
+    // holds (see write_risks.h), and what is risky is asked about: a No sends nothing and leaves
+    // every edit marked. Asked for the tune the unit holds when the session knows none (the
+    // command line looks in the history); nothing, or no function: its maps and cuts are read.
+    std::function<std::optional<Tune>(const Tune& identified)> unitTuneWhenUnknown;
+    // Whether the last write was held back by a No to its risks.
+    [[nodiscard]] bool heldBack() const { return m_heldBack; }
+    // The risks the user accepted for the last write, for the history to keep.
+    [[nodiscard]] const std::vector<std::string>& acceptedRisks() const { return m_accepted; }
+
     // Told after every block a command has moved whole: how many of the blocks it set out to move
     // are done. The window's progress dialog follows it.
     std::function<void(std::size_t done, std::size_t planned)> onProgress;
@@ -118,6 +128,16 @@ private:
     // is marked again for Update and named in one message. `written` is whether the write
     // itself completed; the result whether it completed and verified.
     bool checkWritten(bool written);
+    // The question about the risks of sending m_planned; true to go on.
+    bool weighRisks();
+    // The tune the unit holds, from the session, the caller or a read; nothing after a message
+    // when it cannot be read.
+    const Tune* unitTune();
+    // The unit now holds these blocks of the image; after a write, those it planned and sent.
+    void unitHolds(const std::vector<std::uint8_t>& blocks);
+    void unitHoldsWritten();
+    // Whether a copy is of the unit the session identified last, in its layout.
+    [[nodiscard]] bool sameUnit(const Tune& tune) const;
     // Marks a block for Update again, and those of its map cells that touch `positions`.
     void keepMarked(std::uint8_t block, const std::vector<std::size_t>& positions);
 
@@ -135,6 +155,8 @@ private:
     bool m_tellStops = true;
     std::string m_stopSummary;            // of the last stop
     std::vector<std::uint8_t> m_planned;  // of the write command running or last run
+    bool m_heldBack = false;
+    std::vector<std::string> m_accepted;
 };
 
 }  // namespace tunalyx

@@ -30,6 +30,7 @@ QMessageBox::StandardButtons toButtons(MessageButtons buttons) {
         case MessageButtons::OkCancel:
             return QMessageBox::Ok | QMessageBox::Cancel;
         case MessageButtons::YesNo:
+        case MessageButtons::YesNoDefaultNo:
             return QMessageBox::Yes | QMessageBox::No;
         case MessageButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -77,6 +78,7 @@ MessageAnswer QtUserPrompts::showMessage(const std::string& text, MessageIcon ic
     if (busy) QApplication::restoreOverrideCursor();
     QMessageBox box(toIcon(icon), QStringLiteral("Tunalyx SR20DET"),
                     QString::fromLatin1(text.c_str()), toButtons(buttons), messageOwner());
+    if (buttons == MessageButtons::YesNoDefaultNo) box.setDefaultButton(QMessageBox::No);
     // A short message would leave the box narrower than its title bar needs.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
         grid->addItem(new QSpacerItem(titleBarWidth(box), 0), grid->rowCount(), 0, 1,

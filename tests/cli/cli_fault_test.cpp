@@ -33,7 +33,7 @@ struct Edit {
 const std::map<Op, std::vector<Edit>> kEdits = {
     {Op::WriteAll, {{0x86, 9, 0x11}, {0x8A, 3, 0x40}, {0x8B, 0, 0x05}, {0x8C, 0, 0x01}}},
     {Op::Update, {{0x8B, 0, 0x05}, {0x8C, 0, 0x01}}},
-    {Op::WriteMap, {{0x86, 9, 0x11}, {0x87, 50, 0x22}}},  // two blocks of the Inj Map
+    {Op::WriteMap, {{0x86, 9, 0x11}, {0x87, 5, 0x22}}},  // two blocks of the Inj Map
 };
 
 struct Case {

@@ -149,7 +149,7 @@ void HistoryWindowTest::restoreIsOneEditThatUndoTakesBackAndUpdateSends() {
     const PacketImage first = w.session.image;
     w.setIgnCell(5, 6, 60);
     w.session.history.begin();
-    w.session.image[0x8B][0] ^= 1;
+    w.session.image[0x8B][2] ^= 1;  // idle: a rev limit raised would be held back
     w.session.dirty.set(0x8B);
     w.session.history.commit("Setting");
     w.window->updateButton()->click();

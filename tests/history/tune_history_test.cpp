@@ -194,6 +194,31 @@ TEST_F(TuneHistoryTest, WritesDuringARunAreOneLiveSessionWithEveryTuneRestorable
     recorder.followRun(nullptr);
 }
 
+// A write sent with risks accepted keeps them with its tune; the tune a unit was last known to hold
+// is the newest a read or a write of that unit kept, not one opened or saved since.
+TEST_F(TuneHistoryTest, AcceptedRisksStayWithTheirWriteAndTheUnitsLastTuneIsFound) {
+    const std::vector<std::string> risks = {"Ign Map N14 P17: 18 -> 23 degrees (+5)",
+                                            "Rev Limit: 7500 -> 8000 (+500)"};
+    recorder.afterUnitCommand(tune, "a.dat", UnitCommand::Write, "Update", true, risks);
+    tune.image[0x86][0] = 7;
+    recorder.snapshot(tune, "a.dat", "Save");
+    Tune other = tune;
+    other.VerNumber = "3.12A";
+    recorder.afterUnitCommand(other, "b.dat", UnitCommand::ReadWhole, "Read All", true);
+
+    const HistoryIndex index = history.load();
+    EXPECT_TRUE(index.problems.empty());
+    ASSERT_EQ(index.snapshots.size(), 3u);
+    EXPECT_EQ(acceptedRiskLines(index.snapshots[0]),
+              (std::vector<std::string>{"Accepted risk: Ign Map N14 P17: 18 -> 23 degrees (+5)",
+                                        "Accepted risk: Rev Limit: 7500 -> 8000 (+500)"}));
+    EXPECT_TRUE(index.snapshots[1].acceptedRisks.empty());
+    const TuneSnapshot* last = lastUnitSnapshot(index, tune);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->id, 1);
+    EXPECT_EQ(lastUnitSnapshot(index, other)->id, 3);
+}
+
 TEST_F(TuneHistoryTest, DamagedLinesAreSkippedAndNamedTheRestLoads) {
     ASSERT_EQ(history.recordSnapshot(tune, "Open", "a.dat").id, 1);
     const std::string good = textOf(history.indexPath());

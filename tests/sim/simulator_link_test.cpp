@@ -45,6 +45,7 @@ TEST(SimulatorLink, LateUnitIsReadAndWrittenWholeWithinTheGrowingAllowances) {
         for (const ListedBlock& listed : session.layout.writeAllList)
             session.image[listed.command].at(0) ^= 0x01;
         session.image[0x86].at(7) ^= 0x01;
+        session.image[0x8B].at(0) -= 2;  // the rev limit lowered: a raise would be held back
         ASSERT_TRUE(ops.cmdWriteAll_Click());
         EXPECT_TRUE(prompts.texts().empty());
         EXPECT_EQ(session.link.counters().refusals, 0u);

@@ -118,7 +118,7 @@ TEST_F(TransferTest, ReadAllFailingOnItsLastBlockLeavesTheImageAsItWas) {
     faults.dropReplyTo = {last, last + 1, last + 2, last + 3};
     use(SimUnitKind::Det1_501, faults);
     session->image = unitImage;
-    touch(0x8B, 0);
+    touch(0x8B, 2);
     session->image[0x10] = {1, 2, 3};
     const PacketImage before = session->image;
     EXPECT_FALSE(ops->cmdReadAll_Click());
@@ -203,7 +203,7 @@ TEST_F(TransferTest, UpdateShowsProgressForMoreThanTwentyCells) {
 TEST_F(TransferTest, UpdateStoppedBetweenPacketsKeepsWhatDidNotGoOut) {
     sim->ecu().refuseWrites(0x86);
     changeInjCells(30);
-    touch(0x8B, 0);
+    touch(0x8B, 2);
     prompts->cancelAfterProgressSteps(5);
     EXPECT_FALSE(ops->cmdUpdate_Click());
     EXPECT_TRUE(ops->stopped());
@@ -278,8 +278,8 @@ TEST_F(TransferTest, WriteAllSendsWhatIdentificationConverted) {
 // refused: every cell of the blocks that never went out goes cell by cell, none is lost.
 TEST_F(TransferTest, UpdateFinishesAMapWriteAllStoppedInEvenCellByCell) {
     // A file opened over the unit's tune: bytes differ, no flag says so.
-    session->image[0x88][10] ^= 0x5A;
-    session->image[0x89][99] ^= 0x5A;
+    session->image[0x88][10] += 2;
+    session->image[0x89][99] += 2;
     std::atomic<bool> stop = false;
     ops->stopWhen(stop);
     ops->onProgress = [&](std::size_t done, std::size_t) {
@@ -304,7 +304,7 @@ TEST_F(TransferTest, UpdateFinishesAMapWriteAllStoppedInEvenCellByCell) {
 // did not get to stays marked, changed or not, so that Update finishes the job and sends
 // nothing twice.
 TEST_F(TransferTest, WriteAllStopsAtARefusedBlockAndUpdateSendsTheRest) {
-    touch(0x8B, 0);
+    touch(0x8B, 2);
     touch(0x93, 2);
     sim->ecu().refuseWrites(0x8F);
     EXPECT_FALSE(ops->cmdWriteAll_Click());
@@ -518,7 +518,7 @@ TEST_F(TransferTest, WritesOfIncompleteOrForeignBlocksSendNothing) {
     Session& s = *session;
     s.image[0x86].resize(29);  // a map line cut short in the file
     s.image[0x8A].clear();     // a lost line
-    touch(0x8B, 0);
+    touch(0x8B, 2);
     refused([&] { return ops->cmdWriteAll_Click(); },
             "\r\nBlock 86 holds 29 bytes instead of 100.\r\nBlock 8A is missing.");
     refused([&] { return ops->cmdWriteMap_Click(kInjMap); },
@@ -547,7 +547,7 @@ TEST_F(TransferTest, WritesOfIncompleteOrForeignBlocksSendNothing) {
 // they were. Only the bytes that went out are compared (the unit keeps its own names).
 TEST_F(TransferTest, WritesAreReadBackOnceComparingOnlyWhatWentOut) {
     touch(0xCE, 5);  // a name: not sent
-    touch(0x8B, 0);
+    touch(0x8B, 2);
     EXPECT_TRUE(ops->cmdWriteAll_Click());
     EXPECT_EQ(prompts->texts(), Texts{});
     EXPECT_FALSE(session->dirty.any());
@@ -691,7 +691,7 @@ TEST_F(TransferTest, AnUnansweredReadBackLeavesTheWritesUnverified) {
     const std::uint64_t before = sim->line().requestCount();
     ASSERT_TRUE(ops->cmdUpdate_Click());  // identification only: nothing is flagged
     const std::uint64_t identification = sim->line().requestCount() - before;
-    touch(0x8B, 0);
+    touch(0x8B, 2);
     touch(0x8C, 0);
     const std::uint64_t writesDone = sim->line().requestCount() + identification + 2;
     sim->line().faults().cablePulledAfter = writesDone;
