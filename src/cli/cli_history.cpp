@@ -1,5 +1,7 @@
 #include "cli/cli_history.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -96,6 +98,57 @@ std::optional<Tune> lastUnitTune(CliContext& ctx, const Tune& identified) {
     if (!text) return std::nullopt;
     return tuneFileInLayoutOf(identified, *text, "Tune " + std::to_string(s->id), ctx.prompts,
                               NotesAs::Written);
+}
+
+namespace {
+// "Auto Tune of tune 12": what the autotune command made of snapshot 12.
+const std::string kAutoTuneOf = "Auto Tune of tune ";
+}  // namespace
+
+void keepAutoTuned(CliContext& ctx, const Tune& source, const Tune& tuned,
+                   const std::string& file) {
+    QtFileWriter writer;
+    TuneHistory history(historyFolderOf(cliFilesFolder()), writer);
+    // The source is named by a snapshot of it: the last kept, else one kept now.
+    const HistoryIndex index = history.load();
+    const std::string sourceHash = contentHash(dataFileText(source));
+    const auto last = std::find_if(index.snapshots.rbegin(), index.snapshots.rend(),
+                                   [&](const TuneSnapshot& t) { return t.hash == sourceHash; });
+    TuneHistory::Recorded from{last == index.snapshots.rend() ? 0 : last->id, {}};
+    if (from.id == 0) from = history.recordSnapshot(source, "Open", "");
+    const auto kept = from.id == 0
+                          ? from
+                          : history.recordSnapshot(tuned, kAutoTuneOf + std::to_string(from.id),
+                                                   fileNameOf(file));
+    if (kept.id == 0)
+        ctx.prompts.tell("The tune history could not keep " + fileNameOf(file) + ": " + kept.error,
+                         MessageIcon::Exclamation);
+}
+
+AutoTunedCells autoTunedAgainst(const Tune& base, const Tune& edited) {
+    AutoTunedCells cells;
+    QtFileWriter writer;
+    const HistoryIndex index = TuneHistory(historyFolderOf(cliFilesFolder()), writer).load();
+    const std::string baseHash = contentHash(dataFileText(base));
+    const std::string editedHash = contentHash(dataFileText(edited));
+    const bool madeFromBase =
+        std::any_of(index.snapshots.begin(), index.snapshots.end(), [&](const TuneSnapshot& t) {
+            if (t.hash != editedHash || !t.action.starts_with(kAutoTuneOf)) return false;
+            const TuneSnapshot* from = index.find(std::atoi(t.action.c_str() + kAutoTuneOf.size()));
+            return from && from->hash == baseHash;
+        });
+    if (!madeFromBase) return cells;
+    // Both are open in one layout: their grids read the same bytes.
+    Tune b = base;
+    Tune e = edited;
+    const MapGrids baseMaps(b.image, b.dirty, b.mapLayout, b.cellChanged);
+    const MapGrids editedMaps(e.image, e.dirty, e.mapLayout, e.cellChanged);
+    for (int row = 1; row <= kMapRows; ++row)
+        for (int col = 1; col <= kMapCols; ++col) {
+            const std::int32_t raw = editedMaps.GridData(kInjMap, row, col);
+            if (raw != baseMaps.GridData(kInjMap, row, col)) cells.applied(row, col, raw);
+        }
+    return cells;
 }
 
 namespace {

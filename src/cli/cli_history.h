@@ -8,6 +8,7 @@
 #include "cli/cli_commands.h"
 #include "compare/comparison_lines.h"
 #include "history/tune_history.h"
+#include "session/auto_tuned_cells.h"
 #include "session/session.h"
 
 namespace tunalyx::cli {
@@ -20,6 +21,14 @@ int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, 
                   const std::vector<std::string>& acceptedRisks = {});
 // The tune the history last knew the unit identified as `identified` to hold, in its layout.
 [[nodiscard]] std::optional<Tune> lastUnitTune(CliContext& ctx, const Tune& identified);
+
+// Keeps a tune the autotune command made from `source` and saved as `file`, with `source`
+// itself, so that an update sending it knows which Inj Map cells are auto-tune's proposal. A
+// history that cannot be written is told and stops nothing.
+void keepAutoTuned(CliContext& ctx, const Tune& source, const Tune& tuned, const std::string& file);
+// The Inj Map cells of `edited` that auto-tune set against `base`: every cell that differs when
+// the history kept `edited` as auto-tuned from `base`, else none.
+[[nodiscard]] AutoTunedCells autoTunedAgainst(const Tune& base, const Tune& edited);
 
 // The history following a live run: every log it saves is linked to the tunes it ran on (unknown:
 // this command has not read or written the unit).

@@ -7,6 +7,7 @@
 #include "autotune/autotune.h"
 #include "autotune/target_afr.h"
 #include "cli/cli_common.h"
+#include "cli/cli_history.h"
 #include "cli/cli_saved_logs.h"
 #include "mapwatch/map_watch.h"
 #include "monitor/live_decode.h"
@@ -101,6 +102,7 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
                       << "\t" << std::lround(c.samples) << "\n";
         }
     }
+    const Tune source = s.tune();
     (void)applyProposal(s.maps, proposal);
     const int changed = proposal.changedCells();
     std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
@@ -121,7 +123,9 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
             "no cell could be given a proposal: none had " + shortestDecimal(settings.minSamples) +
             " effective samples spread less than " + shortestDecimal(settings.maxSpreadPercent) +
             " % and asking for a change of a display step or more");
-    return save(s, *args.option("--out"));
+    if (save(s, *args.option("--out")) != kExitOk) return kExitFailed;
+    keepAutoTuned(ctx, source, s.tune(), *args.option("--out"));
+    return kExitOk;
 }
 
 int runMapWatch(const CliArgs& args, CliContext& ctx) {

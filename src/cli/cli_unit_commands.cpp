@@ -144,6 +144,8 @@ int runUpdate(const CliArgs& args, CliContext& ctx) {
                       " for family " + familyName(s.layout.family));
     // The base is what the unit holds: the edits are weighed against it.
     s.unitTune = s.tune();
+    // What the autotune command made of the base is its proposal, not a risk.
+    s.autoTuned = autoTunedAgainst(s.tune(), edited.session().tune());
     applyEdits(s, edited.session());
 
     if (!unit.open(ctx.prompts)) return kExitFailed;

@@ -2,6 +2,8 @@
 // advanced boost cell unless --accept-risk is given, and the history keeps what was accepted.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "cli_process.h"
 
 namespace tunalyx::clitest {
@@ -52,6 +54,37 @@ TEST(CliRiskTest, AnAdvancedBoostCellIsHeldBackWithoutAByteSentUnlessAccepted) {
     EXPECT_NE(show.out.find("\nAccepted risk: " + risk + "\n"), std::string::npos) << show.out;
     EXPECT_EQ(sim.stop().exitCode, 0);
     EXPECT_EQ(imageOf(scratch() / "risk-dump.dat")[0x83], image[0x83]);
+}
+
+// A tune the autotune command made leaner in boost rows is its proposal when the history says it
+// was made from the base; the same file from elsewhere is weighed like a hand edit.
+TEST(CliRiskTest, AutoTunesOwnLeanerBoostCellsPassOnlyWhenTheHistoryMadeThemFromTheBase) {
+    Sim sim({"--family", "5"}, scratch() / "risk-at-dump.dat", scratch() / "risk-at-sim");
+    ASSERT_TRUE(sim.serving());
+    const auto path = [](const char* name) { return (scratch() / name).string(); };
+    ASSERT_EQ(run({"read-all", "--port", sim.port(), "--out", path("at0.dat")}).exitCode, 0);
+    // An engine that runs rich under boost: auto-tune leans the boost rows by up to 10 %.
+    ASSERT_EQ(run({"drive", "--tune", path("at0.dat"), "--drive", "pulls", "--requirement",
+                   "uniform=-25", "--seconds", "300", "--out", path("at.txt")})
+                  .exitCode,
+              0);
+    ASSERT_EQ(run({"autotune", "--tune", path("at0.dat"), "--log", path("at.txt"), "--log",
+                   path("at-001.txt"), "--out", path("at1.dat")})
+                  .exitCode,
+              0);
+    const std::vector<std::string> update{"update", "--port",        sim.port(),
+                                          "--base", path("at0.dat"), path("at1.dat")};
+    // A history that never saw the autotune command.
+    const std::string files = std::getenv("TUNALYX_FILES_FOLDER");
+    ::setenv("TUNALYX_FILES_FOLDER", (scratch() / "risk-other").c_str(), 1);
+    const Finished elsewhere = run(update);
+    ::setenv("TUNALYX_FILES_FOLDER", files.c_str(), 1);
+    EXPECT_EQ(elsewhere.exitCode, 1);
+    EXPECT_NE(elsewhere.err.find("\nInj Map N06 P16: "), std::string::npos) << elsewhere.err;
+    const Finished proposal = run(update);
+    EXPECT_EQ(proposal.exitCode, 0) << proposal.err;
+    EXPECT_EQ(sim.stop().exitCode, 0);
+    EXPECT_EQ(run({"diff", path("at1.dat"), path("risk-at-dump.dat")}).exitCode, 0);
 }
 
 }  // namespace
