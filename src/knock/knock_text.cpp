@@ -68,10 +68,12 @@ std::string counted(long n, const char* one, const char* many) {
 
 }  // namespace
 
-std::string knockCellText(const KnockCell& cell, const NumberLocale& locale) {
+std::string knockCellText(const KnockCell& cell, const RawText& valueText,
+                          const NumberLocale& locale) {
     if (cell.verdict == KnockVerdict::NoData) return {};
     std::string text = formatValue(cell.events, "0.0", locale);
-    if (cell.changes()) text += " > " + formatValue(cell.newValue, "0.0", locale);
+    // The arrow keeps the cell narrow enough for the whole map to fit a small screen.
+    if (cell.changes()) text += "\u2192" + valueText(cell.newRaw);
     return text;
 }
 

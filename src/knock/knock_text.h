@@ -9,9 +9,10 @@ namespace tunalyx {
 
 // How the Knock window tells the cells of an analysis.
 
-// The events a cell shows, one decimal ("2.5"), and where retard is proposed the new value
-// ("2.5 > 21.0"); empty for a cell never visited.
-[[nodiscard]] std::string knockCellText(const KnockCell& cell, const NumberLocale& locale);
+// The events a cell shows, one decimal ("2.5"), and where retard is proposed the new value as
+// the grid writes it ("2.5→21", UTF-8); empty for a cell never visited.
+[[nodiscard]] std::string knockCellText(const KnockCell& cell, const RawText& valueText,
+                                        const NumberLocale& locale);
 
 // The tool tip: "Events 2.5 (lean knock 1.0), samples 812, peak 74, floor 14", then the proposal
 // ("retard 2 degrees: 23.0 -> 21.0") or why there is none, one a line.

@@ -23,7 +23,7 @@ namespace tunalyx {
 
 namespace {
 
-const WindowPlacement kDefaultPlacement{105, 600, 10000, 14000, 0};
+const WindowPlacement kDefaultPlacement{105, 600, 8400, 14000, 0};
 // As often as Auto Tune follows a run: knock shows within seconds of happening.
 constexpr int kLiveMs = 5000;
 const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
@@ -40,9 +40,9 @@ QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
     return b;
 }
 
-QString swatch(const QString& text, CellColour background, const QString& frame = {}) {
-    return QStringLiteral("<span style=\"background-color:%1;%2\">&nbsp;%3&nbsp;</span>")
-        .arg(cellQColor(background).name(), frame, text);
+QString swatch(const QString& text, CellColour background) {
+    return QStringLiteral("<span style=\"background-color:%1\">&nbsp;%2&nbsp;</span>")
+        .arg(cellQColor(background).name(), text);
 }
 
 // The colours a grid cell can have, each with what it means.
@@ -58,9 +58,10 @@ QString legendText() {
            swatch(QObject::tr("watched"), colour(KnockCell{KnockVerdict::Watch})) +
            QStringLiteral(" ") + swatch(QObject::tr("retard 1 degree"), colour(least)) +
            swatch(QObject::tr("to the most per pass"), colour(most)) + QStringLiteral(" ") +
-           swatch(QObject::tr("lean knock"), 0xFFFFFF,
-                  QStringLiteral("border:2px solid %1;").arg(cellQColor(leanKnockFrame()).name())) +
-           QObject::tr(": fix fuel first; locked cells hatched.");
+           QObject::tr(
+               " <span style=\"color:%1; font-weight:bold\">Blue frame</span>: lean knock, "
+               "fix fuel first. Hatched: locked.")
+               .arg(cellQColor(leanKnockFrame()).name());
 }
 
 }  // namespace
@@ -104,7 +105,7 @@ KnockWindow::KnockWindow(Session& session, LiveRun& live, SettingsStore& store, 
     m_lblTunes->setWordWrap(true);
     m_lblTunes->hide();
     v->addWidget(m_lblTunes);
-    m_grid = analysisGrid(m_session, QStringLiteral("10.0 > 10.0"), page);
+    m_grid = analysisGrid(m_session, QStringLiteral("10.0\u2192-10"), page);
     m_grid->setObjectName(QStringLiteral("grdKnock"));
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setItemDelegate(new AnalysisCellDelegate(m_grid));
@@ -156,6 +157,13 @@ KnockWindow::KnockWindow(Session& session, LiveRun& live, SettingsStore& store, 
 
     // Counting follows the run as it is logged; between runs the timer finds nothing new.
     m_live.addConsumer(&m_liveRun);
+    // Opened while a run is logged, it counts the run from its first sample.
+    if (m_live.running()) {
+        if (m_live.part() > 0)
+            m_liveRun.partStarted(m_live.part());
+        else
+            m_liveRun.runStarted();
+    }
     m_liveTimer.setInterval(kLiveMs);
     connect(&m_liveTimer, &QTimer::timeout, this, &KnockWindow::liveTick);
     m_liveTimer.start();
@@ -219,6 +227,9 @@ void KnockWindow::showAnalysis() {
     const NumberLocale& locale = m_session.maps.locale();
     const double maxRetard = m_txtMaxRetard->value();
     const QColor dimmed(120, 120, 120);
+    const RawText valueText = [this](std::int32_t raw) {
+        return m_session.maps.fText(kIgnMap, raw);
+    };
     m_grid->setUpdatesEnabled(false);
     for (int row = 0; row < kMapRows; ++row) {
         for (int col = 0; col < kMapCols; ++col) {
@@ -228,7 +239,7 @@ void KnockWindow::showAnalysis() {
             const KnockCell cell = m_analysis ? m_analysis->cells[r][c] : KnockCell{};
             const bool locked = m_locks[r][c];
             const KnockLook look = knockCellLook(cell, locked, maxRetard);
-            item->setText(latin1(knockCellText(cell, locale)));
+            item->setText(QString::fromStdString(knockCellText(cell, valueText, locale)));
             item->setData(kHatchRole, look.cell.hatched);
             item->setData(kFrameRole,
                           look.leanFrame ? QVariant(cellQColor(leanKnockFrame())) : QVariant());

@@ -98,6 +98,9 @@ struct Knocking {
         const MapDescriptor& d = w.session.maps.descriptor(kIgnMap);
         return static_cast<std::int32_t>(std::lround((value(at) - degrees - d.offset) / d.scale));
     }
+    [[nodiscard]] QString text(std::int32_t raw) const {
+        return QString::fromStdString(w.session.maps.fText(kIgnMap, raw));
+    }
     [[nodiscard]] QString summary() const {
         return window->findChild<QLabel*>(QStringLiteral("lblSummary"))->text();
     }
@@ -123,7 +126,8 @@ void KnockWindowTest::cellsShowTheirEventsColoursAndWhy() {
     k.logEveryCell();
     k.click("cmdAnalyse");
 
-    QCOMPARE(k.item(kRetard3)->text(), QStringLiteral("4.0 > ") + one(k.value(kRetard3) - 3));
+    QCOMPARE(k.item(kRetard3)->text(),
+             QStringLiteral("4.0\u2192") + k.text(k.retarded(kRetard3, 3)));
     QCOMPARE(k.item(kWatched)->text(), QStringLiteral("1.0"));
     QCOMPARE(k.item(kQuiet)->text(), QStringLiteral("0.0"));
     QVERIFY(k.item({0, 0})->text().isEmpty());
@@ -150,7 +154,8 @@ void KnockWindowTest::cellsShowTheirEventsColoursAndWhy() {
     // The largest retard is kept and asked of the next analysis; a locked cell is hatched.
     k.window->findChild<QDoubleSpinBox*>(QStringLiteral("txtMaxRetard"))->setValue(1);
     QCOMPARE(k.w.store.text("KnockMaxRetard", ""), std::string("1"));
-    QCOMPARE(k.item(kRetard3)->text(), QStringLiteral("4.0 > ") + one(k.value(kRetard3) - 1));
+    QCOMPARE(k.item(kRetard3)->text(),
+             QStringLiteral("4.0\u2192") + k.text(k.retarded(kRetard3, 1)));
     k.select(kWatched, kWatched);
     k.click("cmdLock");
     QVERIFY(k.item(kWatched)->data(kHatchRole).toBool());
@@ -234,7 +239,7 @@ void KnockWindowTest::countsAgainWhileARunIsLoggedAndNeverWrites() {
     QCOMPARE(k.item(kRetard3)->text(), QStringLiteral("1.0"));
     k.w.window->log().publish(log.count());
     k.window->liveTick();
-    QVERIFY(k.item(kRetard3)->text().startsWith(QStringLiteral("4.0 > ")));
+    QVERIFY(k.item(kRetard3)->text().startsWith(QStringLiteral("4.0\u2192")));
     QVERIFY(k.window->findChild<QLabel*>(QStringLiteral("lblLogs"))
                 ->text()
                 .startsWith(QStringLiteral("Logs: the run being logged (400 samples)")));
