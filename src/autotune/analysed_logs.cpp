@@ -163,14 +163,14 @@ const std::string& AnalysedLogs::memoryLogHash(int generation) {
     return m_memoryHash.hash;
 }
 
-std::optional<MapField> storedTargetAfr(const SettingsStore& store, UserPrompts& prompts,
-                                        std::string* path) {
-    const std::string file = store.text(kTargetFileKey, "");
+std::string targetAfrFile(const SettingsStore& store) {
+    return store.text(kTargetFileKey, "");
+}
+
+std::optional<MapField> openKeptTargetAfr(const std::string& file, UserPrompts& prompts) {
     std::error_code absent;
     if (file.empty() || !std::filesystem::exists(file, absent)) return std::nullopt;
-    auto table = openTargetAfr(prompts, file, fileNameOf(file));
-    if (table && path) *path = file;
-    return table;
+    return openTargetAfr(prompts, file, fileNameOf(file));
 }
 
 void rememberTargetAfrFile(SettingsStore& store, const std::string& path) {

@@ -84,11 +84,11 @@ private:
     } m_memoryHash;
 };
 
-// The target A/F table Auto Tune keeps a file of; nothing when none is kept or it is gone. A
-// damaged file is named in a message. `path` is set to the file read.
-[[nodiscard]] std::optional<MapField> storedTargetAfr(const SettingsStore& store,
-                                                      UserPrompts& prompts,
-                                                      std::string* path = nullptr);
+// The target A/F file Auto Tune keeps, empty when none is, and its table: nothing when none is
+// kept or it is gone; a damaged file is named in a message.
+[[nodiscard]] std::string targetAfrFile(const SettingsStore& store);
+[[nodiscard]] std::optional<MapField> openKeptTargetAfr(const std::string& file,
+                                                        UserPrompts& prompts);
 void rememberTargetAfrFile(SettingsStore& store, const std::string& path);
 
 }  // namespace tunalyx

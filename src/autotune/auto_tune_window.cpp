@@ -78,7 +78,9 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     connect(m_txtMinSamples, &QDoubleSpinBox::valueChanged, this, keep("AutoTuneMinSamples"));
 
     // A damaged file is named in a message and the defaults stay.
-    m_target = storedTargetAfr(m_store, m_session.prompts, &m_targetFile);
+    const std::string kept = targetAfrFile(m_store);
+    m_target = openKeptTargetAfr(kept, m_session.prompts);
+    if (m_target) m_targetFile = kept;
 
     m_live.addConsumer(&m_liveTune);
     m_liveTimer.setInterval(kLiveMs);

@@ -207,10 +207,14 @@ void KnockWindow::evaluate() {
     if (logs.empty()) {
         m_analysis.reset();
     } else {
-        // Lean knock is told against the target A/F Auto Tune tunes the fuel to.
-        const MapField target =
-            storedTargetAfr(m_store, m_session.prompts).value_or(defaultTargetAfr(m_tune->axes));
-        m_analysis = analyseKnock(logs, *m_tune, target, m_locks, settings());
+        // Lean knock is told against the target A/F Auto Tune tunes the fuel to; its file is read
+        // again only when Auto Tune keeps another, so that a damaged one is told once.
+        if (const std::string file = targetAfrFile(m_store); file != m_targetFile) {
+            m_targetFile = file;
+            m_target = openKeptTargetAfr(file, m_session.prompts);
+        }
+        m_analysis = analyseKnock(logs, *m_tune, m_target.value_or(defaultTargetAfr(m_tune->axes)),
+                                  m_locks, settings());
     }
     showAnalysis();
 }

@@ -83,6 +83,8 @@ private:
     std::size_t m_logCount = 0;     // read by it
     std::optional<KnockAnalysis> m_analysis;
     CellLocks m_locks{};
+    std::optional<std::string> m_targetFile;  // Auto Tune's, as last read
+    std::optional<MapField> m_target;
 };
 
 }  // namespace tunalyx

@@ -227,6 +227,10 @@ void KnockWindowTest::countsAgainWhileARunIsLoggedAndNeverWrites() {
     Knocking k;
     Session& s = k.w.session;
     const PacketImage before = s.image;
+    // Auto Tune's target A/F file is damaged: the counting goes on, and says so once.
+    const std::string damaged = k.w.filesFolder.filePath(QStringLiteral("t.afr")).toStdString();
+    QCOMPARE(k.w.files.writeWhole(damaged, "not a table"), std::string());
+    k.w.store.setValue("AutoTuneTargetFile", damaged);
     BurstLog log(k.w.window->log(), s);
     k.window->live().runStarted();
     log.bursts(kRetard3, 1);
@@ -245,6 +249,7 @@ void KnockWindowTest::countsAgainWhileARunIsLoggedAndNeverWrites() {
                 .startsWith(QStringLiteral("Logs: the run being logged (400 samples)")));
     QCOMPARE(s.image, before);
     QVERIFY(!s.dirty.any());
+    QCOMPARE(k.w.prompts.messages().size(), std::size_t{1});
 }
 
 int runKnockWindowTests(int argc, char** argv) {
