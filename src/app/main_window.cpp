@@ -138,6 +138,8 @@ void MainWindow::bindWindows(FileWriter& files) {
         m_menus.mnuMapWatch, [this] { return &mapWatch(); }, this);
     m_autoTuneToggle = new WindowToggle(
         m_menus.mnuAutoTune, [this] { return &autoTune(); }, this);
+    m_knockToggle = new WindowToggle(
+        m_menus.mnuKnock, [this] { return &knock(); }, this);
     m_graphToggle = new WindowToggle(
         m_menus.mnuGraph, [this] { return &graph(); }, this);
     m_watches = new WatchWindows(m_session, m_live, m_store, files, this);
@@ -189,6 +191,7 @@ MainWindow::~MainWindow() {
     delete m_watches;
     delete m_mapWatch;
     delete m_autoTune;
+    delete m_knock;
     delete m_chart;
     delete m_monitor;
     m_session.codec.onChange = nullptr;
@@ -224,8 +227,8 @@ HistoryWindow& MainWindow::historyWindow() {
     return *m_history;
 }
 
-void MainWindow::autoTuneApplied() {
-    if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, "Auto Tune");
+void MainWindow::analysisApplied(const char* action) {
+    if (m_recorder) m_recorder->snapshot(m_session.tune(), m_session.captionFile, action);
     if (m_history) m_history->historyChanged();
 }
 
@@ -653,10 +656,21 @@ AutoTuneWindow& MainWindow::autoTune() {
                 [this] { m_menus.mnuAutoTune->setChecked(false); });
         // The Update button's own handler, which is enabled by the cells just applied.
         m_autoTune->update = [this] { m_cmdUpdate->click(); };
-        m_autoTune->applied = [this] { autoTuneApplied(); };
+        m_autoTune->applied = [this] { analysisApplied("Auto Tune"); };
         m_autoTune->history = [this] { return m_tuneHistory.get(); };
     }
     return *m_autoTune;
+}
+
+KnockWindow& MainWindow::knock() {
+    if (!m_knock) {
+        m_knock = new KnockWindow(m_session, m_live, m_store, this);
+        connect(m_knock, &KnockWindow::closed, this,
+                [this] { m_menus.mnuKnock->setChecked(false); });
+        m_knock->applied = [this] { analysisApplied("Knock"); };
+        m_knock->history = [this] { return m_tuneHistory.get(); };
+    }
+    return *m_knock;
 }
 
 WaitingChanges MainWindow::waitingChanges() const {
@@ -740,6 +754,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_graph) m_graph->close();
     if (m_mapWatch) m_mapWatch->close();
     if (m_autoTune) m_autoTune->close();
+    if (m_knock) m_knock->close();
     if (m_chart) m_chart->close();
     if (m_monitor) m_monitor->close();
     event->accept();

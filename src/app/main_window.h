@@ -23,6 +23,7 @@
 #include "graph/graph_window.h"
 #include "history/history_window.h"
 #include "history/tune_history.h"
+#include "knock/knock_window.h"
 #include "mapwatch/map_watch_window.h"
 #include "monitor/monitor_window.h"
 #include "session/session.h"
@@ -92,10 +93,12 @@ public:
     [[nodiscard]] MapWatchWindow& mapWatch();
     // Auto Tune, created on first use.
     [[nodiscard]] AutoTuneWindow& autoTune();
+    // Knock, created on first use.
+    [[nodiscard]] KnockWindow& knock();
     // frmGraph, created on first use.
     [[nodiscard]] GraphWindow& graph();
     // Keeps the tune history in `folder` from now on: every read, write, open, save and Auto Tune
-    // Apply that succeeds, and the logs saved; File > History shows it.
+    // or Knock Apply that succeeds, and the logs saved; File > History shows it.
     void useTuneHistory(const std::string& folder);
     // File > History, created on first use (with a tune history only).
     [[nodiscard]] HistoryWindow& historyWindow();
@@ -156,7 +159,8 @@ private:
     // Undo or Redo: `step` moves the history; the display and the Update button follow.
     void historyStep(const std::function<bool()>& step);
     void afterHistoryStep();
-    void autoTuneApplied();
+    // An analysis window changed a map: the tune history keeps the result as `action`.
+    void analysisApplied(const char* action);
     // The grid of the map tab shown, if one is.
     [[nodiscard]] MapGridWidget* currentGrid() const;
 
@@ -187,6 +191,8 @@ private:
     WindowToggle* m_mapWatchToggle = nullptr;
     AutoTuneWindow* m_autoTune = nullptr;
     WindowToggle* m_autoTuneToggle = nullptr;
+    KnockWindow* m_knock = nullptr;
+    WindowToggle* m_knockToggle = nullptr;
     GraphWindow* m_graph = nullptr;
     WatchWindows* m_watches = nullptr;
     WindowToggle* m_graphToggle = nullptr;

@@ -69,6 +69,7 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.mnuChart = item(m.window, QObject::tr("&Chart"), "mnuChart", true);
     m.mnuMapWatch = item(m.window, QObject::tr("Ma&p Watch"), "mnuMapWatch", true);
     m.mnuAutoTune = item(m.window, QObject::tr("&Auto Tune"), "mnuAutoTune", true);
+    m.mnuKnock = item(m.window, QObject::tr("&Knock"), "mnuKnock", true);
     m.window->addSeparator();
     m.mnuAddWatch = item(m.window, QObject::tr("Add &Watch"), "mnuAddWatch");
     m.mnuHideWatches = item(m.window, QObject::tr("&Hide Watchs"), "mnuHideWatchs");

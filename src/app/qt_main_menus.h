@@ -40,6 +40,7 @@ struct MainMenus {
     QAction* mnuChart = nullptr;
     QAction* mnuMapWatch = nullptr;
     QAction* mnuAutoTune = nullptr;
+    QAction* mnuKnock = nullptr;
     QAction* mnuAddWatch = nullptr;
     QAction* mnuHideWatches = nullptr;
     QAction* mnuLoadWatches = nullptr;

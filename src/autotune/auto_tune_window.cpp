@@ -5,27 +5,18 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
-#include <tuple>
-
 #include "autotune/proposal_text.h"
+#include "autotune/qt_analysis_grid.h"
 #include "autotune/target_afr.h"
-#include "history/tune_history.h"
 #include "monitor/log_file.h"
-#include "monitor/log_reader.h"
 #include "transfer/data_file.h"
 #include "ui/qt_cell_colour.h"
 #include "ui/qt_window_placement.h"
@@ -36,68 +27,11 @@ namespace {
 
 const WindowPlacement kDefaultPlacement{105, 0, 10000, 14000, 0};
 constexpr int kLiveMs = 5000;
-constexpr int kHatchRole = Qt::UserRole;
 const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 const char* const kTargetFilter = "Target A/F (*.afr);;All Files (*.*)";
 
 QString latin1(const std::string& s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// Locked cells are hatched over whatever colour the proposal gives them.
-class HatchDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(p, option, index);
-        if (!index.data(kHatchRole).toBool()) return;
-        p->fillRect(option.rect, QBrush(QColor(40, 40, 40, 150), Qt::BDiagPattern));
-    }
-};
-
-QTableWidget* mapLikeGrid(const Session& session, QWidget* parent) {
-    auto* grid = new QTableWidget(kMapRows, kMapCols, parent);
-    const std::vector<std::string> columns = session.maps.columnLabels(false);
-    const std::vector<std::string> rows = session.maps.rowLabels(false);
-    for (int i = 0; i < kMapCols; ++i)
-        grid->setHorizontalHeaderItem(i, new QTableWidgetItem(latin1(columns.at(std::size_t(i)))));
-    for (int i = 0; i < kMapRows; ++i)
-        grid->setVerticalHeaderItem(i, new QTableWidgetItem(latin1(rows.at(std::size_t(i)))));
-    for (int row = 0; row < kMapRows; ++row)
-        for (int col = 0; col < kMapCols; ++col) {
-            auto* cell = new QTableWidgetItem;
-            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            grid->setItem(row, col, cell);
-        }
-    const QFontMetrics fm(grid->font());
-    QFont bold = grid->font();
-    bold.setBold(true);  // the headings of the selection
-    const int columnWidth = fm.horizontalAdvance(QStringLiteral("+10.00")) + 4;
-    const int rowHeight = fm.height() + 4;
-    QHeaderView* top = grid->horizontalHeader();
-    QHeaderView* side = grid->verticalHeader();
-    top->setSectionResizeMode(QHeaderView::Fixed);
-    side->setSectionResizeMode(QHeaderView::Fixed);
-    top->setDefaultSectionSize(columnWidth);
-    side->setDefaultSectionSize(rowHeight);
-    top->setFixedHeight(rowHeight + 2);
-    side->setFixedWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("P20")) + 10);
-    // The whole map in view, as the Inj Map shows it, never a part of it behind scroll bars.
-    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const int frame = 2 * grid->frameWidth();
-    grid->setFixedSize(side->width() + kMapCols * columnWidth + frame,
-                       top->height() + kMapRows * rowHeight + frame);
-    grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    grid->setWordWrap(false);
-    return grid;
-}
-
-// A message that stands alone: a capital first, a full stop last.
-std::string sentence(std::string clause) {
-    if (!clause.empty()) clause.front() = static_cast<char>(std::toupper(clause.front()));
-    return clause + ".";
 }
 
 QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
@@ -113,10 +47,10 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     : QMainWindow(parent, Qt::Window),
       m_session(session),
       m_live(live),
-      m_log(live.log()),
       m_liveTune(live.log()),
       m_store(store),
-      m_files(files) {
+      m_files(files),
+      m_logs(session, live, kInjMap, AnalysedLogs::An1NotAfr::Refused) {
     setObjectName(QStringLiteral("frmAutoTune"));
     setWindowTitle(tr("Auto Tune"));
     auto* tabs = new QTabWidget(this);
@@ -143,15 +77,10 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     connect(m_txtMaxChange, &QDoubleSpinBox::valueChanged, this, keep("AutoTuneMaxChange"));
     connect(m_txtMinSamples, &QDoubleSpinBox::valueChanged, this, keep("AutoTuneMinSamples"));
 
-    const std::string targetFile = m_store.text("AutoTuneTargetFile", "");
-    std::error_code absent;
-    if (!targetFile.empty() && std::filesystem::exists(targetFile, absent)) {
-        // A damaged file is named in a message and the defaults stay.
-        if (auto table = openTargetAfr(m_session.prompts, targetFile, fileNameOf(targetFile))) {
-            m_target = *table;
-            m_targetFile = targetFile;
-        }
-    }
+    // A damaged file is named in a message and the defaults stay.
+    const std::string kept = targetAfrFile(m_store);
+    m_target = openKeptTargetAfr(kept, m_session.prompts);
+    if (m_target) m_targetFile = kept;
 
     m_live.addConsumer(&m_liveTune);
     m_liveTimer.setInterval(kLiveMs);
@@ -240,10 +169,10 @@ QWidget* AutoTuneWindow::buildProposalTab() {
     m_lblTunes->setWordWrap(true);
     m_lblTunes->hide();
     v->addWidget(m_lblTunes);
-    m_grid = mapLikeGrid(m_session, page);
+    m_grid = analysisGrid(m_session, QStringLiteral("+10.00"), page);
     m_grid->setObjectName(QStringLiteral("grdProposal"));
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setItemDelegate(new HatchDelegate(m_grid));
+    m_grid->setItemDelegate(new AnalysisCellDelegate(m_grid));
     v->addWidget(m_grid);
     m_lblReadings = new QLabel(page);
     m_lblReadings->setObjectName(QStringLiteral("lblReadings"));
@@ -259,12 +188,7 @@ QWidget* AutoTuneWindow::buildProposalTab() {
     connect(analyseButton, &QPushButton::clicked, this, &AutoTuneWindow::analyse);
     connect(open, &QPushButton::clicked, this, &AutoTuneWindow::openLogs);
     connect(clear, &QPushButton::clicked, this, [this] {
-        m_opened.clear();
-        m_openedNames.clear();
-        m_openedPaths.clear();
-        m_openedContinue.clear();
-        m_openedHashes.clear();
-        m_assumed.clear();
+        m_logs.clear();
         reevaluate();
     });
     connect(m_cmdApply, &QPushButton::clicked, this, &AutoTuneWindow::apply);
@@ -288,7 +212,7 @@ QWidget* AutoTuneWindow::buildTargetTab() {
     commands->addSpacing(12);
     commands->addWidget(m_lblTarget, 1);
     v->addLayout(commands);
-    m_targetGrid = mapLikeGrid(m_session, page);
+    m_targetGrid = analysisGrid(m_session, QStringLiteral("+10.00"), page);
     m_targetGrid->setObjectName(QStringLiteral("grdTarget"));
     v->addWidget(m_targetGrid);
     v->addStretch(1);
@@ -313,81 +237,16 @@ MapField AutoTuneWindow::target() const {
                     : defaultTargetAfr(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
 }
 
-std::vector<RanOnMap> AutoTuneWindow::ranOnOf(RanOnTunes& tunes, const LogTunes& known,
-                                              const std::string& key, const std::string& logName,
-                                              QStringList& notes) {
-    RanOnTunes::Resolved r = tunes.resolve(known);
-    if (r.known) return std::move(r.ranOn);
-    notes << latin1(unknownTuneText(logName, fileNameOf(m_session.captionFile)));
-    // A log goes on being taken as run on the tune it was first taken as: analysed again after
-    // an Apply, it is still the log of the tune before.
-    if (key.empty()) return std::move(r.ranOn);
-    const TuneMap& assumed = m_assumed.try_emplace(key, tunes.hostMap()).first->second;
-    if (r.ranOn.empty()) return {{0, assumed}};
-    for (std::size_t k = 0; k < known.size(); ++k)
-        if (!tunes.find(known[k].tuneHash)) r.ranOn[k].tune = assumed;
-    return std::move(r.ranOn);
-}
-
 std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
+    const LogsToRead read = m_logs.collect(m_liveTune, history ? history() : nullptr);
     std::vector<AutoTuneLog> logs;
-    QStringList names;
-    QStringList notes;
-    RanOnTunes& tunes =
-        refreshedTunes(m_tunes, m_session.tune(), history ? history() : nullptr, m_session.prompts);
-    const std::string memoryName =
-        m_live.logName().empty() ? std::string("the log in memory") : fileNameOf(m_live.logName());
-    const std::string memoryKey = "memory " + std::to_string(m_liveTune.logGeneration());
-    // The log in memory as a file: the same log opened from the disk is read once.
-    std::string memoryHash;
-    bool memoryRead = false;
-    if (m_liveTune.running()) {
-        if (const std::optional<AutoTuneLog> run = m_liveTune.runSoFar()) {
-            // Written to while it runs: what it wrote is known by when (writtenAt).
-            logs.emplace_back(run->log, run->continuesRun,
-                              ranOnOf(tunes, m_live.tunes(), {}, memoryName, notes), memoryName);
-            names << tr("the run being logged (%1 samples)").arg(run->log->sampleCount());
-            memoryRead = true;
-        }
-    } else if (m_log.LogLast > 0) {
-        const std::string an1 = m_session.trace.TraceName[kAn1Item];
-        if (const std::string refused =
-                m_log.IncludeGroup[kGroupAux] ? an1Refusal(an1, memoryName) : std::string();
-            !refused.empty()) {
-            notes << latin1(sentence(refused));
-        } else {
-            logs.emplace_back(&m_log, false,
-                              ranOnOf(tunes, m_live.tunes(), memoryKey, memoryName, notes),
-                              memoryName);
-            names << tr("the log in memory (%1 samples)").arg(m_log.sampleCount());
-            memoryRead = true;
-            if (!m_opened.empty()) memoryHash = memoryLogHash();
-        }
-    }
-    for (std::size_t k = 0; k < m_opened.size(); ++k) {
-        if (memoryRead && m_openedHashes[k] == memoryHash) {
-            notes << tr("%1 is the log in memory: it is read once.").arg(latin1(m_openedNames[k]));
-            continue;
-        }
-        logs.emplace_back(m_opened[k].get(), m_openedContinue[k],
-                          ranOnOf(tunes, tunes.tunesOfLog(m_openedHashes[k]), m_openedHashes[k],
-                                  m_openedNames[k], notes),
-                          m_openedNames[k]);
-        names << latin1(m_openedNames[k]);
-    }
-    m_lblLogs->setText(names.isEmpty() ? tr("No log to analyse: log a run or open log files.")
-                                       : tr("Logs: %1").arg(names.join(QStringLiteral(", "))));
-    m_lblTunes->setText(notes.join(QLatin1Char('\n')));
+    for (const LogToRead& l : read.logs)
+        logs.emplace_back(l.log, l.continuesRun, l.ranOn, l.name);
+    const QString notes = latin1(read.notesText());
+    m_lblLogs->setText(latin1(read.logsLine()));
+    m_lblTunes->setText(notes);
     m_lblTunes->setVisible(!notes.isEmpty());
     return logs;
-}
-
-const std::string& AutoTuneWindow::memoryLogHash() {
-    const int generation = m_liveTune.logGeneration();
-    const int samples = m_log.sampleCount();
-    if (generation != m_memoryHash.generation || samples != m_memoryHash.samples)
-        m_memoryHash = {generation, samples, contentHash(logFileText(m_log, m_session.trace))};
-    return m_memoryHash.hash;
 }
 
 void AutoTuneWindow::analyse() {
@@ -415,39 +274,8 @@ void AutoTuneWindow::evaluate() {
 void AutoTuneWindow::openLogs() {
     std::vector<std::string> paths = chooseLogs ? chooseLogs() : std::vector<std::string>{};
     if (paths.empty()) return;
-    // The parts of a long run in their order (a dialog sorts LOG-001.txt before LOG.txt).
-    std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
-        const LogFilePart pa = logFilePartOf(a);
-        const LogFilePart pb = logFilePartOf(b);
-        return std::tie(pa.first, pa.part) < std::tie(pb.first, pb.part);
-    });
-    for (const std::string& path : paths) {
-        const std::string name = fileNameOf(path);
-        const auto contents = readLogContents(m_session.prompts, path, name);
-        if (!contents) continue;
-        const std::string hash = contentHash(*contents);
-        if (std::find(m_openedHashes.begin(), m_openedHashes.end(), hash) != m_openedHashes.end()) {
-            statusBar()->showMessage(tr("%1 is open already: it is read once.").arg(latin1(name)));
-            continue;
-        }
-        if (const std::string an1 = an1HeadingOf(*contents); !an1.empty()) {
-            if (const std::string refused = an1Refusal(an1, name); !refused.empty()) {
-                m_session.prompts.tell(sentence(refused), MessageIcon::Exclamation);
-                continue;
-            }
-        }
-        auto log = std::make_unique<LogStore>();
-        if (!openLogContents(*log, m_session.trace, m_session.prompts, *contents, name)) continue;
-        // A part goes on with the run before it when its name says so and its times carry on.
-        const bool continues =
-            !m_openedPaths.empty() && continuesLog(m_openedPaths.back(), path) &&
-            log->LogTime(0) >= m_opened.back()->LogTime(m_opened.back()->LogLast);
-        m_opened.push_back(std::move(log));
-        m_openedNames.push_back(name);
-        m_openedContinue.push_back(continues);
-        m_openedPaths.push_back(path);
-        m_openedHashes.push_back(hash);
-    }
+    if (const std::string status = m_logs.open(std::move(paths)); !status.empty())
+        statusBar()->showMessage(latin1(status));
     analyse();
 }
 
@@ -524,18 +352,7 @@ void AutoTuneWindow::apply() {
         statusBar()->showMessage(tr("Compare mode shows another tune: end it to apply."));
         return;
     }
-    std::optional<CellRange> only;
-    const QList<QTableWidgetSelectionRange> ranges = m_grid->selectedRanges();
-    if (!ranges.isEmpty()) {
-        // The grid selects one block at a time; the block around every range is what is meant.
-        CellRange r{ranges[0].topRow() + 1, ranges[0].leftColumn() + 1, ranges[0].bottomRow() + 1,
-                    ranges[0].rightColumn() + 1};
-        for (const QTableWidgetSelectionRange& more : ranges)
-            r = {std::min(r.top(), more.topRow() + 1), std::min(r.left(), more.leftColumn() + 1),
-                 std::max(r.bottom(), more.bottomRow() + 1),
-                 std::max(r.right(), more.rightColumn() + 1)};
-        only = r;
-    }
+    const std::optional<CellRange> only = selectedBlock(*m_grid);
     const std::size_t cells = applyCells(only).size();
     if (cells > 0 && applied) applied();
     statusBar()->showMessage(cells == 0 ? tr("No cell to change.")
@@ -543,8 +360,7 @@ void AutoTuneWindow::apply() {
 }
 
 void AutoTuneWindow::setSelectedLocked(bool locked) {
-    for (const QModelIndex& at : m_grid->selectionModel()->selectedIndexes())
-        m_locks[static_cast<std::size_t>(at.row())][static_cast<std::size_t>(at.column())] = locked;
+    lockSelected(*m_grid, m_locks, locked);
     m_store.setValue("AutoTuneLocks", locksText(m_locks));
     reevaluate();
 }
@@ -621,7 +437,7 @@ void AutoTuneWindow::loadTarget() {
     m_target = *table;
     m_targetFile = path;
     m_targetEdited = false;
-    m_store.setValue("AutoTuneTargetFile", path);
+    rememberTargetAfrFile(m_store, path);
     showTarget();
     reevaluate();
 }
@@ -638,7 +454,7 @@ void AutoTuneWindow::saveTarget() {
     m_target = target();
     m_targetFile = path;
     m_targetEdited = false;
-    m_store.setValue("AutoTuneTargetFile", path);
+    rememberTargetAfrFile(m_store, path);
     showTarget();
 }
 
@@ -646,7 +462,7 @@ void AutoTuneWindow::defaultTarget() {
     m_target.reset();
     m_targetFile.clear();
     m_targetEdited = false;
-    m_store.setValue("AutoTuneTargetFile", "");
+    rememberTargetAfrFile(m_store, "");
     showTarget();
     reevaluate();
 }

@@ -3,15 +3,14 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "autotune/analysed_logs.h"
 #include "autotune/autotune.h"
 #include "autotune/live_auto_tune.h"
-#include "autotune/ran_on_tunes.h"
 #include "monitor/live_run.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
@@ -78,8 +77,6 @@ private:
     void reevaluate();
     void evaluate();
     [[nodiscard]] std::vector<AutoTuneLog> logsToRead();
-    // The log in memory as a file would hold it, hashed again only when it has other samples.
-    [[nodiscard]] const std::string& memoryLogHash();
     [[nodiscard]] AutoTuneSettings settings() const;
     [[nodiscard]] MapField target() const;
     // The cells applied, each one step of the history; only cells that still hold the value the
@@ -93,14 +90,9 @@ private:
     void defaultTarget();
     void setLive(bool on);
     void saveSettings();
-    // The tunes a log ran on; one not known is taken as the Inj Map it was first analysed on
-    // (the tune in the window then, which an Apply since may have changed), and said so.
-    std::vector<RanOnMap> ranOnOf(RanOnTunes& tunes, const LogTunes& known, const std::string& key,
-                                  const std::string& logName, QStringList& notes);
 
     Session& m_session;
     LiveRun& m_live;
-    const LogStore& m_log;
     LiveAutoTune m_liveTune;
     SettingsStore& m_store;
     FileWriter& m_files;
@@ -118,19 +110,7 @@ private:
     QPushButton* m_cmdApply = nullptr;
     QTimer m_liveTimer;
 
-    std::vector<std::unique_ptr<LogStore>> m_opened;
-    std::vector<std::string> m_openedNames;
-    std::vector<std::string> m_openedPaths;
-    std::vector<bool> m_openedContinue;       // goes on with the run of the log before it
-    std::vector<std::string> m_openedHashes;  // of their contents
-    // The Inj Map a log whose tune is not known was first taken as run on, by log.
-    std::map<std::string, TuneMap> m_assumed;
-    std::optional<RanOnTunes> m_tunes;  // kept between analyses
-    struct MemoryHash {
-        int generation = -1;
-        int samples = -1;
-        std::string hash;
-    } m_memoryHash;
+    AnalysedLogs m_logs;
     std::optional<TuneMap> m_tune;  // the Inj Map of the last analysis
     std::optional<AutoTuneProposal> m_proposal;
     CellLocks m_locks{};

@@ -22,6 +22,7 @@ int runAuxSetupTests(int argc, char** argv);
 int runWatchWindowsTests(int argc, char** argv);
 int runEditHistoryTests(int argc, char** argv);
 int runAutoTuneWindowTests(int argc, char** argv);
+int runKnockWindowTests(int argc, char** argv);
 int runHistoryWindowTests(int argc, char** argv);
 
 // `tunalyx_gui_tests [Area] [QtTest options]`: one area of the window tests, or all of them.
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
                                               {"WatchWindows", runWatchWindowsTests},
                                               {"EditHistory", runEditHistoryTests},
                                               {"AutoTuneWindow", runAutoTuneWindowTests},
+                                              {"KnockWindow", runKnockWindowTests},
                                               {"HistoryWindow", runHistoryWindowTests}};
     std::vector<char*> args(argv, argv + argc);
     std::vector<Run> chosen;

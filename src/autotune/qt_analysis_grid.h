@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QColor>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <optional>
+
+#include "autotune/autotune.h"
+#include "maps/map_grids.h"
+
+namespace tunalyx {
+
+class Session;
+
+// The map-shaped grid of the analysis windows (Auto Tune, Knock): the map's axis headings, the
+// whole map in view, cells as wide as `widest` and selected one block at a time.
+[[nodiscard]] QTableWidget* analysisGrid(const Session& session, const QString& widest,
+                                         QWidget* parent);
+
+// Locked cells (`kHatchRole` true) are hatched over whatever colour the analysis gives them; a
+// cell may have a frame of its own colour (`kFrameRole`).
+inline constexpr int kHatchRole = Qt::UserRole;
+inline constexpr int kFrameRole = Qt::UserRole + 1;
+class AnalysisCellDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+};
+
+// The block around every range selected, 1-based as the maps count; nothing when none is.
+[[nodiscard]] std::optional<CellRange> selectedBlock(const QTableWidget& grid);
+// Locks or unlocks the selected cells.
+void lockSelected(const QTableWidget& grid, CellLocks& locks, bool locked);
+
+}  // namespace tunalyx
