@@ -15,9 +15,11 @@ constexpr double kStoichiometricAfr = 14.7;
 // Shares add up in floating point; a count this close to a whole number is that number.
 constexpr double kCountSlack = 1e-9;
 
-// Where readings lie thickest: the middle of the shortest span holding a quarter of them (the
-// lowest of equal spans), and the spread of a normal noise that would give that span. Knock only
+// Where readings lie thickest: the shortest span holding a quarter of them (the lowest of equal
+// spans) finds the noise, and the spread of a normal noise that would give that span. Knock only
 // reads high, and on pulls it can fill most of a band's readings, where a median follows it up.
+// The floor is then the median of the readings within 3 spreads of that span, so that noise
+// spread evenly over a few counts is told by its middle, not by its lowest values.
 struct Span {
     double centre;
     double sigma;
@@ -29,8 +31,12 @@ Span densestSpan(std::vector<double>& values) {
     std::size_t first = 0;
     for (std::size_t i = 1; i + held <= values.size(); ++i)
         if (values[i + held - 1] - values[i] < values[first + held - 1] - values[first]) first = i;
-    return {values[first + (held - 1) / 2],
-            (values[first + held - 1] - values[first]) / 2 / kQuarterHalfWidth};
+    const double sigma = (values[first + held - 1] - values[first]) / 2 / kQuarterHalfWidth;
+    const double middle = (values[first] + values[first + held - 1]) / 2;
+    const double reach = 3 * std::max(sigma, 1.0);
+    const auto low = std::lower_bound(values.begin(), values.end(), middle - reach);
+    const auto high = std::upper_bound(low, values.end(), middle + reach);
+    return {*(low + (high - low - 1) / 2), sigma};
 }
 
 double seconds(const LogStore& log, int i) {
