@@ -85,10 +85,19 @@ const TuneMap* RanOnTunes::find(const std::string& hash) {
 RanOnTunes::Resolved RanOnTunes::resolve(const LogTunes& tunes) {
     Resolved r;
     r.known = !tunes.empty();
-    for (const TuneSegment& segment : tunes) {
-        const TuneMap* map = find(segment.tuneHash);
+    for (std::size_t k = 0; k < tunes.size(); ++k) {
+        const TuneMap* map = find(tunes[k].tuneHash);
+        // The samples polled while a write went out are of no one tune; between two known tunes
+        // they are the stretch of a write during the run, and taken as the tune before it, which
+        // every cell not yet sent still held.
+        const bool writeStretch = !map && tunes[k].tuneHash.empty() && k > 0 &&
+                                  k + 1 < tunes.size() && r.known && find(tunes[k + 1].tuneHash);
+        if (writeStretch) {
+            r.ranOn.push_back({tunes[k].firstSample, r.ranOn.back().tune});
+            continue;
+        }
         r.known = r.known && map;
-        r.ranOn.push_back({segment.firstSample, map ? *map : m_hostMap});
+        r.ranOn.push_back({tunes[k].firstSample, map ? *map : m_hostMap});
     }
     return r;
 }

@@ -35,8 +35,9 @@ public:
     // The map of the tune of `hash`; null when not known (no hash, not kept, unreadable).
     [[nodiscard]] const TuneMap* find(const std::string& hash);
 
-    // A log's tunes with their maps. A part whose tune is not known is taken as run on the
-    // host; `known` says whether every part's tune was found.
+    // A log's tunes with their maps. The stretch of a write between two known tunes is taken as
+    // the tune before it; any other part whose tune is not known is taken as run on the host;
+    // `known` says whether every part's tune was found.
     struct Resolved {
         std::vector<RanOnMap> ranOn;
         bool known = false;

@@ -13,6 +13,7 @@ constexpr CellColour rgb(int r, int g, int b) {
 }
 
 constexpr CellColour kWatch = rgb(255, 228, 160);
+constexpr CellColour kRetardedAlready = rgb(205, 225, 245);
 constexpr CellColour kLeastRetard = rgb(255, 175, 80);
 constexpr CellColour kMostRetard = rgb(220, 45, 35);
 constexpr CellColour kNoProposal = rgb(230, 230, 230);
@@ -105,8 +106,11 @@ KnockLook knockCellLook(const KnockCell& cell, bool locked, double maxRetard) {
         case KnockVerdict::Locked:
             break;
         case KnockVerdict::Watch:
-        case KnockVerdict::AlreadyRetarded:
             look.cell.background = kWatch;
+            break;
+        // Knocked, and the map holds the retard already: not to be mistaken for a cell to watch.
+        case KnockVerdict::AlreadyRetarded:
+            look.cell.background = kRetardedAlready;
             break;
         case KnockVerdict::Retard: {
             const double retard = cell.oldValue - cell.newValue;

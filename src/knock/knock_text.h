@@ -20,7 +20,8 @@ namespace tunalyx {
                                        const NumberLocale& locale);
 
 // A cell's look: visited and quiet plain, a single event light amber, retard from orange to red
-// as it nears the most per pass; lean knock framed in blue, locked cells as Auto Tune shows them.
+// as it nears the most per pass, retarded already light blue; lean knock framed in blue, locked
+// cells as Auto Tune shows them.
 struct KnockLook {
     CellLook cell;
     bool leanFrame = false;

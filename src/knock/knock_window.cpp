@@ -57,7 +57,9 @@ QString legendText() {
     return QObject::tr("Events in each cell, and the new value where retard is proposed: ") +
            swatch(QObject::tr("watched"), colour(KnockCell{KnockVerdict::Watch})) +
            QStringLiteral(" ") + swatch(QObject::tr("retard 1 degree"), colour(least)) +
-           swatch(QObject::tr("to the most per pass"), colour(most)) +
+           swatch(QObject::tr("to the most per pass"), colour(most)) + QStringLiteral(" ") +
+           swatch(QObject::tr("retarded already"),
+                  colour(KnockCell{KnockVerdict::AlreadyRetarded})) +
            QObject::tr(
                " <span style=\"color:%1; font-weight:bold\">Blue frame</span>: lean knock, "
                "fix fuel first. Hatched: locked.")

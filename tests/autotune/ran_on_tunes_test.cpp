@@ -68,6 +68,13 @@ TEST_F(RanOnTunesTest, AHashIsTheWindowsTuneOrAKeptSnapshotInTheWindowsLayout) {
     EXPECT_EQ(both.ranOn[1].tune.raw, tunes.hostMap().raw);
     EXPECT_TRUE(tunes.resolve({{0, h0}}).known);
     EXPECT_FALSE(tunes.resolve({}).known);
+    // The stretch of a write during a run, between two known tunes, is of the tune before it.
+    const RanOnTunes::Resolved written = tunes.resolve({{0, h0}, {700, ""}, {720, h1}});
+    EXPECT_TRUE(written.known);
+    ASSERT_EQ(written.ranOn.size(), 3u);
+    EXPECT_EQ(written.ranOn[1].firstSample, 700);
+    EXPECT_EQ(written.ranOn[1].tune.raw, tunes.find(h0)->raw);
+    EXPECT_FALSE(tunes.resolve({{0, ""}, {700, h0}}).known);
 }
 
 TEST_F(RanOnTunesTest, ASavedLogIsFoundByItsContents) {

@@ -216,6 +216,8 @@ void KnockWindowTest::applyRetardsTheSelectionInOneStepAndAnalysedAgainNothingIs
     QCOMPARE(k.window->analysis()->changedCells(), 0);
     QCOMPARE(k.window->analysis()->cells[kRetard3.row][kRetard3.col].verdict,
              KnockVerdict::AlreadyRetarded);
+    // Not to be taken for a cell that is only watched.
+    QVERIFY(k.item(kRetard3)->background().color() != k.item(kWatched)->background().color());
     QVERIFY(!k.window->findChild<QPushButton*>(QStringLiteral("cmdApply"))->isEnabled());
 
     QVERIFY(s.history.undo());
