@@ -147,7 +147,8 @@ void QtTransferCommands::run(const std::function<bool()>& operation, UnitCommand
             afterCommand(command, action, false);
         }
     } else if (afterCommand) {
-        afterCommand(command, action, succeeded);
+        const bool heldBack = command == UnitCommand::Write && m_operations.heldBack();
+        afterCommand(heldBack ? UnitCommand::HeldBack : command, action, succeeded);
     }
     if (m_closeWhenDone) QTimer::singleShot(0, &m_window, [this] { m_window.close(); });
 }

@@ -183,6 +183,7 @@ enum class UnitCommand {
     ReadPart,    // Read Map, a frame's Read: the unit is as it was
     ReadWhole,   // Read All: the image is what the unit holds
     Write,       // Write All, Update, Write Map, a frame's Write: the unit holds the image now
+    HeldBack,    // a write held back before its first byte: the unit is as it was
     Initialise,  // the unit's data are gone
 };
 

@@ -170,6 +170,11 @@ TEST_F(TuneHistoryTest, WritesDuringARunAreOneLiveSessionWithEveryTuneRestorable
         recorder.afterUnitCommand(tune, "a.dat", UnitCommand::Write, "Update", true);
         sent.push_back(recorder.unit().hash());
     }
+    // A write held back sent nothing: the unit still holds the last tune sent.
+    tune.image[0x86][0] = 13;
+    recorder.afterUnitCommand(tune, "a.dat", UnitCommand::HeldBack, "Update", false);
+    EXPECT_EQ(recorder.unit().hash(), sent.back());
+    tune.image[0x86][0] = 12;
     recorder.afterUnitCommand(tune, "a.dat", UnitCommand::Write, "Write Map", false);
     run.on = false;
     recorder.afterUnitCommand(tune, "a.dat", UnitCommand::Write, "Update", true);
