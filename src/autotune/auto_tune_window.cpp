@@ -30,16 +30,6 @@ constexpr int kLiveMs = 5000;
 const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 const char* const kTargetFilter = "Target A/F (*.afr);;All Files (*.*)";
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
 }  // namespace
 
 AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& store,
@@ -124,12 +114,12 @@ QWidget* AutoTuneWindow::buildProposalTab() {
     auto* page = new QWidget;
     auto* v = new QVBoxLayout(page);
     auto* commands = new QHBoxLayout;
-    QPushButton* analyseButton = button(tr("&Analyse"), "cmdAnalyse", page);
-    QPushButton* open = button(tr("&Open Logs..."), "cmdOpenLogs", page);
-    QPushButton* clear = button(tr("&Clear Logs"), "cmdClearLogs", page);
-    m_cmdApply = button(tr("A&pply"), "cmdApply", page);
-    QPushButton* lock = button(tr("&Lock"), "cmdLock", page);
-    QPushButton* unlock = button(tr("&Unlock"), "cmdUnlock", page);
+    QPushButton* analyseButton = analysisButton(tr("&Analyse"), "cmdAnalyse", page);
+    QPushButton* open = analysisButton(tr("&Open Logs..."), "cmdOpenLogs", page);
+    QPushButton* clear = analysisButton(tr("&Clear Logs"), "cmdClearLogs", page);
+    m_cmdApply = analysisButton(tr("A&pply"), "cmdApply", page);
+    QPushButton* lock = analysisButton(tr("&Lock"), "cmdLock", page);
+    QPushButton* unlock = analysisButton(tr("&Unlock"), "cmdUnlock", page);
     for (QPushButton* b : {analyseButton, open, clear, m_cmdApply, lock, unlock})
         commands->addWidget(b);
     commands->addStretch(1);
@@ -202,9 +192,9 @@ QWidget* AutoTuneWindow::buildTargetTab() {
     auto* page = new QWidget;
     auto* v = new QVBoxLayout(page);
     auto* commands = new QHBoxLayout;
-    QPushButton* load = button(tr("&Load..."), "cmdTargetLoad", page);
-    QPushButton* save = button(tr("&Save As..."), "cmdTargetSave", page);
-    QPushButton* defaults = button(tr("&Default"), "cmdTargetDefault", page);
+    QPushButton* load = analysisButton(tr("&Load..."), "cmdTargetLoad", page);
+    QPushButton* save = analysisButton(tr("&Save As..."), "cmdTargetSave", page);
+    QPushButton* defaults = analysisButton(tr("&Default"), "cmdTargetDefault", page);
     for (QPushButton* b : {load, save, defaults})
         commands->addWidget(b);
     m_lblTarget = new QLabel(page);
@@ -286,32 +276,19 @@ void AutoTuneWindow::showProposal() {
     const RawText valueText = [this](std::int32_t raw) {
         return m_session.maps.fText(kInjMap, raw);
     };
-    const QColor dimmed(120, 120, 120);
     m_grid->setUpdatesEnabled(false);
     for (int row = 0; row < kMapRows; ++row) {
         for (int col = 0; col < kMapCols; ++col) {
             const auto r = static_cast<std::size_t>(row);
             const auto c = static_cast<std::size_t>(col);
-            QTableWidgetItem* item = m_grid->item(row, col);
             const CellResult cell = m_proposal ? m_proposal->cells[r][c] : CellResult{};
             const bool locked = m_locks[r][c];
             // Before any analysis the cells are blank, not greyed for want of data.
             const CellLook look = m_proposal ? cellLook(cell, locked, s.maxChangePercent)
                                              : CellLook{kNormalBackground, false, locked, false};
-            item->setText(latin1(cellChangeText(cell, locale)));
-            item->setData(kHatchRole, look.hatched);
-            item->setBackground(look.background == kNormalBackground
-                                    ? QBrush()
-                                    : QBrush(cellQColor(look.background)));
-            item->setForeground(look.dimmed ? QBrush(dimmed) : QBrush());
-            QFont font = m_grid->font();
-            font.setBold(look.flagged);
-            item->setFont(font);
-            const std::string name = cellRangeText({row + 1, col + 1, row + 1, col + 1});
-            item->setToolTip(
-                m_proposal
-                    ? latin1(name + "\n" + cellToolTip(cell, locked, s, codec, valueText, locale))
-                    : QString());
+            showAnalysisCell(*m_grid->item(row, col), latin1(cellChangeText(cell, locale)), look,
+                             m_proposal ? cellToolTip(cell, locked, s, codec, valueText, locale)
+                                        : std::string());
         }
     }
     m_grid->setUpdatesEnabled(true);

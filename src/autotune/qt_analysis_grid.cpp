@@ -2,20 +2,14 @@
 
 #include <QHeaderView>
 #include <QPainter>
+#include <QPushButton>
 
 #include <algorithm>
 
 #include "session/session.h"
+#include "ui/qt_cell_colour.h"
 
 namespace tunalyx {
-
-namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 QTableWidget* analysisGrid(const Session& session, const QString& widest, QWidget* parent) {
     auto* grid = new QTableWidget(kMapRows, kMapCols, parent);
@@ -84,6 +78,32 @@ std::optional<CellRange> selectedBlock(const QTableWidget& grid) {
 void lockSelected(const QTableWidget& grid, CellLocks& locks, bool locked) {
     for (const QModelIndex& at : grid.selectionModel()->selectedIndexes())
         locks[static_cast<std::size_t>(at.row())][static_cast<std::size_t>(at.column())] = locked;
+}
+
+void showAnalysisCell(QTableWidgetItem& item, const QString& text, const CellLook& look,
+                      const std::string& toolTip) {
+    static const QColor dimmed(120, 120, 120);
+    item.setText(text);
+    item.setData(kHatchRole, look.hatched);
+    item.setBackground(look.background == kNormalBackground ? QBrush()
+                                                            : QBrush(cellQColor(look.background)));
+    item.setForeground(look.dimmed ? QBrush(dimmed) : QBrush());
+    QFont font = item.tableWidget() ? item.tableWidget()->font() : QFont();
+    font.setBold(look.flagged);
+    item.setFont(font);
+    const std::string name =
+        cellRangeText({item.row() + 1, item.column() + 1, item.row() + 1, item.column() + 1});
+    item.setToolTip(toolTip.empty() ? QString() : latin1(name + "\n" + toolTip));
+}
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QPushButton* analysisButton(const QString& caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
 }
 
 }  // namespace tunalyx

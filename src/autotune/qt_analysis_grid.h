@@ -6,7 +6,10 @@
 #include <optional>
 
 #include "autotune/autotune.h"
+#include "autotune/proposal_text.h"
 #include "maps/map_grids.h"
+
+class QPushButton;
 
 namespace tunalyx {
 
@@ -27,6 +30,16 @@ public:
     void paint(QPainter* p, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 };
+
+// Shows one cell of an analysis: its text, look and tool tip (a cell's name heads it; none before
+// any analysis).
+void showAnalysisCell(QTableWidgetItem& item, const QString& text, const CellLook& look,
+                      const std::string& toolTip);
+
+// Program texts are Latin-1, as the tune files they come with.
+[[nodiscard]] QString latin1(const std::string& s);
+[[nodiscard]] QPushButton* analysisButton(const QString& caption, const char* name,
+                                          QWidget* parent);
 
 // The block around every range selected, 1-based as the maps count; nothing when none is.
 [[nodiscard]] std::optional<CellRange> selectedBlock(const QTableWidget& grid);

@@ -30,16 +30,6 @@ const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 const char* const kMaxRetardKey = "KnockMaxRetard";
 const char* const kLocksKey = "KnockLocks";
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
 QString swatch(const QString& text, CellColour background) {
     return QStringLiteral("<span style=\"background-color:%1\">&nbsp;%2&nbsp;</span>")
         .arg(cellQColor(background).name(), text);
@@ -80,12 +70,12 @@ KnockWindow::KnockWindow(Session& session, LiveRun& live, SettingsStore& store, 
     auto* page = new QWidget(this);
     auto* v = new QVBoxLayout(page);
     auto* commands = new QHBoxLayout;
-    QPushButton* analyseButton = button(tr("&Analyse"), "cmdAnalyse", page);
-    QPushButton* open = button(tr("&Open Logs..."), "cmdOpenLogs", page);
-    QPushButton* clear = button(tr("&Clear Logs"), "cmdClearLogs", page);
-    m_cmdApply = button(tr("A&pply"), "cmdApply", page);
-    QPushButton* lock = button(tr("&Lock"), "cmdLock", page);
-    QPushButton* unlock = button(tr("&Unlock"), "cmdUnlock", page);
+    QPushButton* analyseButton = analysisButton(tr("&Analyse"), "cmdAnalyse", page);
+    QPushButton* open = analysisButton(tr("&Open Logs..."), "cmdOpenLogs", page);
+    QPushButton* clear = analysisButton(tr("&Clear Logs"), "cmdClearLogs", page);
+    m_cmdApply = analysisButton(tr("A&pply"), "cmdApply", page);
+    QPushButton* lock = analysisButton(tr("&Lock"), "cmdLock", page);
+    QPushButton* unlock = analysisButton(tr("&Unlock"), "cmdUnlock", page);
     for (QPushButton* b : {analyseButton, open, clear, m_cmdApply, lock, unlock})
         commands->addWidget(b);
     commands->addSpacing(12);
@@ -232,7 +222,6 @@ void KnockWindow::openLogs() {
 void KnockWindow::showAnalysis() {
     const NumberLocale& locale = m_session.maps.locale();
     const double maxRetard = m_txtMaxRetard->value();
-    const QColor dimmed(120, 120, 120);
     const RawText valueText = [this](std::int32_t raw) {
         return m_session.maps.fText(kIgnMap, raw);
     };
@@ -241,24 +230,15 @@ void KnockWindow::showAnalysis() {
         for (int col = 0; col < kMapCols; ++col) {
             const auto r = static_cast<std::size_t>(row);
             const auto c = static_cast<std::size_t>(col);
-            QTableWidgetItem* item = m_grid->item(row, col);
             const KnockCell cell = m_analysis ? m_analysis->cells[r][c] : KnockCell{};
             const bool locked = m_locks[r][c];
             const KnockLook look = knockCellLook(cell, locked, maxRetard);
-            item->setText(QString::fromStdString(knockCellText(cell, valueText, locale)));
-            item->setData(kHatchRole, look.cell.hatched);
+            QTableWidgetItem* item = m_grid->item(row, col);
+            showAnalysisCell(*item, QString::fromStdString(knockCellText(cell, valueText, locale)),
+                             look.cell,
+                             m_analysis ? knockToolTip(cell, locked, locale) : std::string());
             item->setData(kFrameRole,
                           look.leanFrame ? QVariant(cellQColor(leanKnockFrame())) : QVariant());
-            item->setBackground(look.cell.background == kNormalBackground
-                                    ? QBrush()
-                                    : QBrush(cellQColor(look.cell.background)));
-            item->setForeground(look.cell.dimmed ? QBrush(dimmed) : QBrush());
-            QFont font = m_grid->font();
-            font.setBold(look.cell.flagged);
-            item->setFont(font);
-            const std::string name = cellRangeText({row + 1, col + 1, row + 1, col + 1});
-            item->setToolTip(m_analysis ? latin1(name + "\n" + knockToolTip(cell, locked, locale))
-                                        : QString());
         }
     }
     m_grid->setUpdatesEnabled(true);
