@@ -21,6 +21,7 @@
 #include "app/settings_page_widget.h"
 #include "auxinputs/aux_calibration.h"
 #include "curves/curve_editor_dialog.h"
+#include "history/restore_tune.h"
 #include "maps/scale_dialog.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_file.h"
@@ -204,6 +205,11 @@ void MainWindow::useTuneHistory(const std::string& folder) {
     if (m_recorder) m_live.removeConsumer(m_recorder.get());
     m_recorder = std::make_unique<TuneRecorder>(*m_tuneHistory, m_session.prompts);
     m_live.addConsumer(m_recorder.get());
+    // A write before anything was read this session is weighed against the history's last tune
+    // of the unit, else a read of its maps.
+    m_transfers->operations().unitTuneWhenUnknown = [this](const Tune& identified) {
+        return lastUnitTune(*m_tuneHistory, identified, m_session.prompts);
+    };
     m_menus.mnuHistory->setEnabled(true);
     connect(m_menus.mnuHistory, &QAction::triggered, this, [this] {
         HistoryWindow& w = historyWindow();

@@ -8,6 +8,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/cli_folders.h"
+#include "history/restore_tune.h"
 #include "transfer/data_file.h"
 #include "transfer/qt_file_writer.h"
 
@@ -89,15 +90,9 @@ int afterTransfer(CliContext& ctx, const Session& session, UnitCommand command, 
 
 std::optional<Tune> lastUnitTune(CliContext& ctx, const Tune& identified) {
     QtFileWriter writer;
-    const TuneHistory history(historyFolderOf(cliFilesFolder()), writer);
-    const HistoryIndex index = history.load();
-    const TuneSnapshot* s = lastUnitSnapshot(index, identified);
-    std::string error;
-    const auto text = s ? history.snapshotText(index, s->id, error) : std::nullopt;
     // A tune the history cannot give back is read from the unit instead.
-    if (!text) return std::nullopt;
-    return tuneFileInLayoutOf(identified, *text, "Tune " + std::to_string(s->id), ctx.prompts,
-                              NotesAs::Written);
+    return lastUnitTune(TuneHistory(historyFolderOf(cliFilesFolder()), writer), identified,
+                        ctx.prompts);
 }
 
 namespace {

@@ -30,4 +30,15 @@ bool restoreSnapshot(TuneDocument& document, UserPrompts& prompts, const TuneHis
     return true;
 }
 
+std::optional<Tune> lastUnitTune(const TuneHistory& history, const Tune& identified,
+                                 UserPrompts& prompts) {
+    const HistoryIndex index = history.load();
+    const TuneSnapshot* s = lastUnitSnapshot(index, identified);
+    std::string error;
+    const auto text = s ? history.snapshotText(index, s->id, error) : std::nullopt;
+    if (!text) return std::nullopt;
+    return tuneFileInLayoutOf(identified, *text, "Tune " + std::to_string(s->id), prompts,
+                              NotesAs::Written);
+}
+
 }  // namespace tunalyx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "history/tune_history.h"
 #include "session/tune_document.h"
 
@@ -13,5 +15,10 @@ namespace tunalyx {
 // False, after a message, when the tune cannot be read or converted, or compare mode is on.
 bool restoreSnapshot(TuneDocument& document, UserPrompts& prompts, const TuneHistory& history,
                      const HistoryIndex& index, int id);
+
+// The tune the history last knew the unit identified as `identified` to hold, in its layout;
+// nothing when it knows none or cannot give it back.
+[[nodiscard]] std::optional<Tune> lastUnitTune(const TuneHistory& history, const Tune& identified,
+                                               UserPrompts& prompts);
 
 }  // namespace tunalyx
