@@ -73,6 +73,8 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     if (m_target) m_targetFile = kept;
 
     m_live.addConsumer(&m_liveTune);
+    // Opened while a run is logged, it follows the run from its first sample.
+    m_liveTune.joinRun(m_live.running(), m_live.part());
     m_liveTimer.setInterval(kLiveMs);
     connect(&m_liveTimer, &QTimer::timeout, this, &AutoTuneWindow::liveTick);
 

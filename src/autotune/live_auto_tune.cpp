@@ -95,4 +95,12 @@ void LiveAutoTune::logReplaced() {
     m_lastWrite.reset();
 }
 
+void LiveAutoTune::joinRun(bool running, int part) {
+    if (!running) return;
+    if (part > 0)
+        partStarted(part);
+    else
+        runStarted();
+}
+
 }  // namespace tunalyx

@@ -50,6 +50,10 @@ public:
     void holdBackBoostLeaning(AutoTuneProposal& proposal, const BoostRows& boost,
                               UserPrompts& prompts);
 
+    // Added while a run is logged (`part` its part, 0 the first): follows that run from its first
+    // sample, as if it had been told of its start.
+    void joinRun(bool running, int part);
+
     // LiveConsumer
     void runStarted() override;
     void partStarted(int part) override;

@@ -150,12 +150,7 @@ KnockWindow::KnockWindow(Session& session, LiveRun& live, SettingsStore& store, 
     // Counting follows the run as it is logged; between runs the timer finds nothing new.
     m_live.addConsumer(&m_liveRun);
     // Opened while a run is logged, it counts the run from its first sample.
-    if (m_live.running()) {
-        if (m_live.part() > 0)
-            m_liveRun.partStarted(m_live.part());
-        else
-            m_liveRun.runStarted();
-    }
+    m_liveRun.joinRun(m_live.running(), m_live.part());
     m_liveTimer.setInterval(kLiveMs);
     connect(&m_liveTimer, &QTimer::timeout, this, &KnockWindow::liveTick);
     m_liveTimer.start();

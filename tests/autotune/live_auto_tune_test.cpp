@@ -29,7 +29,10 @@ TEST(LiveAutoTune, WritesAtMostEvery15SecondsOfTheRunAndRemembersWhenEachCellWen
     LiveAutoTune live(run.store());
     run.publish(3500);
     EXPECT_FALSE(live.takeNewSamples());  // no run is being logged
-    live.runStarted();
+    live.joinRun(false, 0);
+    EXPECT_FALSE(live.takeNewSamples());
+    // A window opened while the run is logged follows it from its first sample.
+    live.joinRun(true, 0);
     ASSERT_TRUE(live.takeNewSamples());
     EXPECT_FALSE(live.takeNewSamples());  // nothing new since
     // Only what is published is read: the samples after it are not there yet.
@@ -62,8 +65,11 @@ TEST(LiveAutoTune, TheNextPartOfARunCarriesOnAndANewRunOrAnOpenedLogForgetsTheWr
     live.written({{5, 7, "1.060"}});
     const double at = live.writtenAt()[4][6];
 
-    // The log starts again from sample 0; its times go on, and so do the writes.
+    // The log starts again from sample 0; its times go on, and so do the writes. A window opened
+    // now takes the part as going on from the one before.
     first.publish(0);
+    LiveAutoTune joined(first.store());
+    joined.joinRun(true, 1);
     live.partStarted(1);
     EXPECT_FALSE(live.runSoFar());
     first.publish(100);
@@ -71,6 +77,7 @@ TEST(LiveAutoTune, TheNextPartOfARunCarriesOnAndANewRunOrAnOpenedLogForgetsTheWr
     const std::optional<AutoTuneLog> next = live.runSoFar();
     ASSERT_TRUE(next);
     EXPECT_TRUE(next->continuesRun);
+    EXPECT_TRUE(joined.runSoFar()->continuesRun);
     EXPECT_EQ(next->log->sampleCount(), 100);
     EXPECT_DOUBLE_EQ(live.writtenAt()[4][6], at);
     EXPECT_FALSE(live.mayWrite());
