@@ -474,8 +474,11 @@ bool TransferOperations::stoppedWriteAll(const WriteAllStop& stop) {
     std::string sent;
     for (const std::string& text : stop.sent)
         sent += (sent.empty() ? "" : ", ") + text;
+    // The command line's marks end with it: there, what was not sent is only named.
     s.prompts.tell("Write All did not finish.\r\nSent: " + (sent.empty() ? "nothing" : sent) +
-                       ".\r\nNot sent, kept marked as changed for Update: " + notSent + ".",
+                       (m_tellStops ? ".\r\nNot sent, kept marked as changed for Update: "
+                                    : ".\r\nNot sent: ") +
+                       notSent + ".",
                    MessageIcon::Exclamation);
     s.view().RefreshUpdateEnabled();
     return false;

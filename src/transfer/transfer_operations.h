@@ -63,8 +63,8 @@ public:
     [[nodiscard]] bool stopped() const { return m_stopped; }
     // After a stop, how much went out: "Stopped: 14 of 42 blocks written."
     [[nodiscard]] const std::string& stopSummary() const { return m_stopSummary; }
-    // Whether a stop is told with what stays marked for Update (on). The command line, whose
-    // marks end with it, tells its own from stopSummary().
+    // Whether a stop, or a Write All that did not finish, is told with what stays marked for
+    // Update (on). The command line, whose marks end with it, tells its own from stopSummary().
     void setTellStops(bool on) { m_tellStops = on; }
     // After a stopped write: the image as the unit now holds it. Where the command wrote, the
     // session's image; the blocks it meant to write and did not are read from the unit (old bytes

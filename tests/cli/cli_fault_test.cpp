@@ -78,8 +78,7 @@ std::string writeAllStopped(const std::string& sent, const std::string& firstNot
         "8A, 8B, 8C, 8D, 8E, 8F, 90, 91, 92, 93, 94, 95, 96, 97, 98, 99, 9A, 9B, 9C, A0, A1, A2, "
         "A3, A4, A5, A7, A8, A9, AA, AB, AC, AD, D6, CE";
     const std::string firstBlock = firstNotSent.substr(firstNotSent.rfind(' ') + 1);
-    return "Write All did not finish.\nSent: " + sent +
-           ".\nNot sent, kept marked as changed for Update: " + firstNotSent +
+    return "Write All did not finish.\nSent: " + sent + ".\nNot sent: " + firstNotSent +
            kBlocks.substr(kBlocks.find(firstBlock) + firstBlock.size()) + ".\n";
 }
 
