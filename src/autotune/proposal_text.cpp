@@ -7,11 +7,6 @@ namespace tunalyx {
 
 namespace {
 
-constexpr CellColour rgb(int r, int g, int b) {
-    return static_cast<CellColour>(r) | static_cast<CellColour>(g) << 8 |
-           static_cast<CellColour>(b) << 16;
-}
-
 constexpr CellColour kWhite = rgb(255, 255, 255);
 constexpr CellColour kLean = rgb(235, 95, 60);
 constexpr CellColour kRich = rgb(70, 125, 235);
@@ -19,16 +14,6 @@ constexpr CellColour kNoProposal = rgb(230, 230, 230);
 constexpr CellColour kBeyondRange = rgb(200, 150, 235);
 // Even a change of one step must show against the white of an unchanged cell.
 constexpr double kFaintest = 0.2;
-
-CellColour blend(CellColour from, CellColour to, double share) {
-    CellColour out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const double a = (from >> shift) & 0xFF;
-        const double b = (to >> shift) & 0xFF;
-        out |= static_cast<CellColour>(std::lround(a + (b - a) * share)) << shift;
-    }
-    return out;
-}
 
 std::string signedPercent(double percent, const NumberLocale& locale) {
     const std::string text = formatValue(percent, "0.0", locale);
@@ -146,6 +131,16 @@ CellLocks locksOf(std::string_view text) {
     for (std::size_t k = 0; k < text.size(); ++k)
         locks[k / kMapAxisSize][k % kMapAxisSize] = text[k] == '1';
     return locks;
+}
+
+CellColour blend(CellColour from, CellColour to, double share) {
+    CellColour out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const double a = (from >> shift) & 0xFF;
+        const double b = (to >> shift) & 0xFF;
+        out |= static_cast<CellColour>(std::lround(a + (b - a) * share)) << shift;
+    }
+    return out;
 }
 
 }  // namespace tunalyx

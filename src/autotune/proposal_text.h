@@ -32,6 +32,14 @@ using RawText = std::function<std::string(std::int32_t raw)>;
                                       const AutoTuneSettings& settings, const MapDescriptor& codec,
                                       const RawText& valueText, const NumberLocale& locale);
 
+// The colours of the analysis grids, as the map tracer keeps them: 0x00BBGGRR.
+[[nodiscard]] constexpr CellColour rgb(int r, int g, int b) {
+    return static_cast<CellColour>(r) | static_cast<CellColour>(g) << 8 |
+           static_cast<CellColour>(b) << 16;
+}
+// `share` of the way from `from` to `to`, channel by channel.
+[[nodiscard]] CellColour blend(CellColour from, CellColour to, double share);
+
 // A cell's background: warm for more fuel (it reads lean), cool for less, deeper the nearer the
 // change comes to the limit; grey without a proposal for want of data. Locked cells are hatched
 // over it and cells whose change reaches beyond the map's range stand out in violet, in bold.

@@ -7,11 +7,6 @@ namespace tunalyx {
 
 namespace {
 
-constexpr CellColour rgb(int r, int g, int b) {
-    return static_cast<CellColour>(r) | static_cast<CellColour>(g) << 8 |
-           static_cast<CellColour>(b) << 16;
-}
-
 constexpr CellColour kWatch = rgb(255, 228, 160);
 constexpr CellColour kRetardedAlready = rgb(205, 225, 245);
 constexpr CellColour kLeastRetard = rgb(255, 175, 80);
@@ -19,16 +14,6 @@ constexpr CellColour kMostRetard = rgb(220, 45, 35);
 constexpr CellColour kNoProposal = rgb(230, 230, 230);
 constexpr CellColour kAtMinimum = rgb(200, 150, 235);
 constexpr CellColour kLeanFrame = rgb(30, 80, 230);
-
-CellColour blend(CellColour from, CellColour to, double share) {
-    CellColour out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const double a = (from >> shift) & 0xFF;
-        const double b = (to >> shift) & 0xFF;
-        out |= static_cast<CellColour>(std::lround(a + (b - a) * share)) << shift;
-    }
-    return out;
-}
 
 std::string verdictText(const KnockCell& cell, const NumberLocale& locale) {
     switch (cell.verdict) {
