@@ -463,19 +463,20 @@ std::string ReadingCounts::line() const {
     return out + " (" + std::to_string(accepted) + " of " + std::to_string(total) + " used)";
 }
 
-std::string missingGroupsProblem(const LogStore& log, int afrItem, const std::string& logName) {
+std::string missingGroupsProblem(const LogStore& log, int item, const std::string& logName,
+                                 const std::string& analysis) {
     const TraceItems items;
-    const int afrGroup = items.TraceGroup[static_cast<std::size_t>(afrItem)];
+    const int itemGroup = items.TraceGroup[static_cast<std::size_t>(item)];
     std::string missing;
     int count = 0;
     for (int group = 0; group < kTraceGroupCount; ++group) {
-        if ((group != kGroupAdvanced && group != afrGroup) ||
+        if ((group != kGroupAdvanced && group != itemGroup) ||
             log.IncludeGroup[static_cast<std::size_t>(group)])
             continue;
         missing += std::string(count++ ? " and " : "") + groupCaption(group);
     }
     if (count == 0) return {};
-    return "Auto-tune needs " + missing + ", and " + logName + " was logged without " +
+    return analysis + " needs " + missing + ", and " + logName + " was logged without " +
            (count > 1 ? "them" : "it") + ": tick " + missing + " in the Monitor before logging";
 }
 

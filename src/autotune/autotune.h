@@ -115,11 +115,12 @@ struct AutoTuneLog {
     std::string name;  // as messages name it
 };
 
-// Why a log named `logName` cannot be tuned from for want of the Advanced group or the A/F
-// item's ("Auto-tune needs Aux A/D, and d.txt was logged without it: tick Aux A/D in the Monitor
-// before logging"), empty when it has both.
-[[nodiscard]] std::string missingGroupsProblem(const LogStore& log, int afrItem,
-                                               const std::string& logName);
+// Why a log named `logName` cannot be read by `analysis` for want of the Advanced group or the
+// group of `item` ("Auto-tune needs Aux A/D, and d.txt was logged without it: tick Aux A/D in the
+// Monitor before logging"), empty when it has both.
+[[nodiscard]] std::string missingGroupsProblem(const LogStore& log, int item,
+                                               const std::string& logName,
+                                               const std::string& analysis = "Auto-tune");
 // Whether AN1's heading in a log ("AN1 Wide Band", "AN1-AN2 AFR") names an A/F or a lambda by
 // any common name: A/F, AFR, air/fuel, lambda, wide band, WB O2, UEGO, LC-1.
 [[nodiscard]] bool namesAnAfr(std::string_view heading);

@@ -64,23 +64,6 @@ std::optional<double> afrOfEvent(const LogStore& log, const KnockEvent& e,
     return afr;
 }
 
-// Rpm and Load are Advanced items; the knock item may be another group's.
-std::string knockGroupsProblem(const LogStore& log, int knockItem, const std::string& name) {
-    const TraceItems items;
-    const int knockGroup = items.TraceGroup[static_cast<std::size_t>(knockItem)];
-    std::string missing;
-    int count = 0;
-    for (int group = 0; group < kTraceGroupCount; ++group) {
-        if ((group != kGroupAdvanced && group != knockGroup) ||
-            log.IncludeGroup[static_cast<std::size_t>(group)])
-            continue;
-        missing += std::string(count++ ? " and " : "") + groupCaption(group);
-    }
-    if (count == 0) return {};
-    return "Knock analysis needs " + missing + ", and " + name + " was logged without " +
-           (count > 1 ? "them" : "it") + ": tick " + missing + " in the Monitor before logging";
-}
-
 // The events of a log; one that runs on from one part of the map (`partOf` a sample) into
 // another becomes an event of each.
 template <typename PartOf>
@@ -365,7 +348,7 @@ KnockAnalysis analyseKnock(const std::vector<KnockLog>& logs, const TuneMap& tun
                            const KnockSettings& s) {
     KnockAnalysis a;
     for (const KnockLog& input : logs) {
-        a.problem = knockGroupsProblem(*input.log, s.knockItem, input.name);
+        a.problem = missingGroupsProblem(*input.log, s.knockItem, input.name, "Knock analysis");
         if (!a.problem.empty()) return a;
     }
     SumGrid sums{};
