@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/parent_console.h"
 #include "app/program_folders.h"
 #include "app/qt_stop_signals.h"
 #include "app/start_options.h"
@@ -25,6 +26,7 @@
 using namespace tunalyx;
 
 int main(int argc, char** argv) {
+    useParentConsole();
     // Answered before the window system is asked for anything, so they work without a display.
     const StartOptions options = parseStartOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {

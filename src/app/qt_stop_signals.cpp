@@ -2,6 +2,11 @@
 
 #include <QtGlobal>
 
+#ifndef Q_OS_UNIX
+#include <QGuiApplication>
+#include <QSessionManager>
+#endif
+
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
 
@@ -61,7 +66,12 @@ QtStopSignals::~QtStopSignals() {
 }
 #else
 QtStopSignals::QtStopSignals(std::function<void()> stop, QObject* parent)
-    : QObject(parent), m_stop(std::move(stop)) {}
+    : QObject(parent), m_stop(std::move(stop)) {
+    // The session ends only after this returns: the log and the journal are closed by then.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        if (m_stop) m_stop();
+    });
+}
 
 QtStopSignals::~QtStopSignals() = default;
 #endif

@@ -7,8 +7,8 @@ namespace tunalyx {
 
 // SIGTERM and SIGHUP (a logout, a shutdown, `kill`) as a call on the event loop, so that the
 // program ends as it does from its menu instead of dying mid-run. The handler only writes a byte
-// to a pipe; a socket notifier reads it on the window thread. Nothing is caught on systems
-// without these signals.
+// to a pipe; a socket notifier reads it on the window thread. On Windows a logout or shutdown
+// asks the program to commit its data first: that request is the stop there.
 class QtStopSignals final : public QObject {
 public:
     explicit QtStopSignals(std::function<void()> stop, QObject* parent = nullptr);

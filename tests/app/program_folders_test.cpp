@@ -33,20 +33,24 @@ TEST_F(ProgramFoldersTest, RunFromItsOwnFolderKeepsEverythingThere) {
     const fs::path folder = root / "usr" / "bin";
     touch(folder / "default.dat");
     touch(root / "usr" / "share" / "tunalyx" / "default.dat");  // the one beside it wins
-    const ProgramFolders f = findProgramFolders(folder, documents);
+    const ProgramFolders f = findProgramFolders(folder, documents, true);
     EXPECT_EQ(f.program, folder);
     EXPECT_EQ(f.files, folder);
+    // Where program folders are for programs only, the files go to the documents all the same.
+    const ProgramFolders windows = findProgramFolders(folder, documents, false);
+    EXPECT_EQ(windows.program, folder);
+    EXPECT_EQ(windows.files, documents / "Tunalyx");
 }
 
 TEST_F(ProgramFoldersTest, InstalledProgramReadsItsDataFolderAndWritesUnderDocuments) {
     touch(root / "usr" / "share" / "tunalyx" / "default.dat");
-    const ProgramFolders f = findProgramFolders(root / "usr" / "bin", documents);
+    const ProgramFolders f = findProgramFolders(root / "usr" / "bin", documents, true);
     EXPECT_EQ(f.program, root / "usr" / "share" / "tunalyx");
     EXPECT_EQ(f.files, documents / "Tunalyx");
 }
 
 TEST_F(ProgramFoldersTest, WithoutDefaultDatTheProgramFolderStaysWhereItIs) {
-    const ProgramFolders f = findProgramFolders(root / "usr" / "bin", documents);
+    const ProgramFolders f = findProgramFolders(root / "usr" / "bin", documents, true);
     EXPECT_EQ(f.program, root / "usr" / "bin");
     EXPECT_EQ(f.files, root / "usr" / "bin");
 }
