@@ -233,6 +233,12 @@ QList<QAction*> deviceItems(const MainWindow& w) {
 void MainWindowTest::portMenuListsThePresentDevices() {
     MemorySettingsStore store;
     std::vector<PresentPort> present;
+    // Com1 is a device of each system's own naming; the second is beyond Com8.
+#ifdef Q_OS_WIN
+    const std::string com1 = "COM1", other = "COM12";
+#else
+    const std::string com1 = "/dev/ttyUSB0", other = "/dev/ttyACM0";
+#endif
     {
         GuiHarness h(&store);
         h.window->portMenu().presentPorts = [&present] { return present; };
@@ -242,15 +248,15 @@ void MainWindowTest::portMenuListsThePresentDevices() {
         QCOMPARE(all.last()->text(), QStringLiteral("No serial ports found"));
         QVERIFY(!all.last()->isEnabled());
 
-        present = {{"/dev/ttyUSB0", "FT232R USB UART"}, {"/dev/ttyACM0", ""}};
+        present = {{com1, "FT232R USB UART"}, {other, ""}};
         QList<QAction*> items = deviceItems(*h.window);
         QCOMPARE(items.size(), 2);
-        QCOMPARE(items[0]->text(), QStringLiteral("/dev/ttyUSB0  FT232R USB UART (Com1)"));
+        QCOMPARE(items[0]->text(), QString::fromStdString(com1 + "  FT232R USB UART (Com1)"));
         QVERIFY(items[0]->isChecked());  // Com1 is that device
-        QCOMPARE(items[1]->text(), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(items[1]->text(), QString::fromStdString(other));
 
         items[1]->trigger();
-        QCOMPARE(h.serial.devicePath(), std::string("/dev/ttyACM0"));
+        QCOMPARE(h.serial.devicePath(), other);
         QVERIFY(h.serial.isOpen() && !h.window->menus().mnuCom[0]->isChecked());
         QVERIFY(items[1]->isChecked() && !items[0]->isChecked());
 
@@ -262,11 +268,11 @@ void MainWindowTest::portMenuListsThePresentDevices() {
         items[1]->trigger();
         h.window->close();
     }
-    QCOMPARE(store.value("ComPortDevice").value_or(""), std::string("/dev/ttyACM0"));
+    QCOMPARE(store.value("ComPortDevice").value_or(""), other);
     {
         GuiHarness h(&store);
         h.window->Form_Load();  // the device chosen last time, not Com1
-        QCOMPARE(h.serial.devicePath(), std::string("/dev/ttyACM0"));
+        QCOMPARE(h.serial.devicePath(), other);
         QVERIFY(h.serial.isOpen() && !h.window->menus().mnuCom[0]->isChecked());
         h.window->menus().mnuCom[2]->trigger();
         h.window->close();
