@@ -91,10 +91,6 @@ void GraphWindowTest::theSurfaceIsDrawnAndADragTurnsIt() {
     QVERIFY(plot->camera().turnDegrees != start.turnDegrees);
     QVERIFY(plot->camera().tiltDegrees > start.tiltDegrees);
     QVERIFY(plot->grab().toImage() != before);
-    // Moving without the button held changes nothing.
-    const SurfaceCamera turned = plot->camera();
-    QTest::mouseMove(plot, from);
-    QCOMPARE(plot->camera().turnDegrees, turned.turnDegrees);
 }
 
 int runGraphWindowTests(int argc, char** argv) {
