@@ -154,6 +154,8 @@ void SurfacePlotWidget::paintEvent(QPaintEvent*) {
             const QPointF edge = at(cx, -kHY + 2 * kHY * float(k) / kValueSegments, cz);
             const QRectF box =
                 labelBox(fm, edge + QPointF(direction * clearance(fm, {1, 0}, text), 0), text);
+            // Seen from high above the axis is short: labels that would cover another go.
+            if (k > 0 && box.intersects(valueBoxes[valueCount - 1])) continue;
             drawLabel(p, box, text);
             valueBoxes[valueCount++] = box;
         }
@@ -163,7 +165,7 @@ void SurfacePlotWidget::paintEvent(QPaintEvent*) {
     // at a corner of the box moves down below the value labels there.
     const auto clear = [&](QRectF box) {
         for (int step = 0; step < 40; ++step) {
-            const bool hit = std::any_of(valueBoxes.begin(), valueBoxes.end(),
+            const bool hit = std::any_of(valueBoxes.begin(), valueBoxes.begin() + long(valueCount),
                                          [&](const QRectF& v) { return v.intersects(box); });
             if (!hit) break;
             box.translate(0, 2);
@@ -172,12 +174,16 @@ void SurfacePlotWidget::paintEvent(QPaintEvent*) {
     };
     const auto drawAxis = [&](const QString& title, auto edgePoint, QPointF outward) {
         double farthest = 0;
+        QRectF last;
         for (const int t : kAxisTicks) {
             const QString text = QString::number(t + 1);
             const QPointF edge = edgePoint(float(t));
             const double gap = clearance(fm, outward, text);
             farthest = std::max(farthest, 2 * gap);
-            drawLabel(p, clear(labelBox(fm, edge + outward * gap, text)), text);
+            const QRectF box = clear(labelBox(fm, edge + outward * gap, text));
+            if (box.intersects(last)) continue;  // an axis seen end on
+            drawLabel(p, box, text);
+            last = box;
         }
         const QPointF middle = edgePoint(9.5F);
         const double away = farthest + clearance(fm, outward, title);
