@@ -11,6 +11,7 @@ namespace {
 constexpr float kDegrees = std::numbers::pi_v<float> / 180;
 // The eye's distance from the box's centre, in box units: far enough for a mild perspective.
 constexpr float kEyeDistance = 6;
+
 struct Vec {
     float x, y, z;
 };
