@@ -8,8 +8,8 @@
 namespace tunalyx {
 
 // How the surface is looked at. The turn is around the vertical axis (0: straight at the front,
-// the edge of load P01; positive: from the left, the side of speed N01), the tilt is the height
-// of the eye above the floor, the zoom scales the fitted view.
+// the edge of load P01; positive: the eye goes round towards the side of speed N20), the tilt is
+// the height of the eye above the floor in degrees, the zoom scales the fitted view.
 struct SurfaceCamera {
     static constexpr float kMinTilt = 0;
     static constexpr float kMaxTilt = 90;
