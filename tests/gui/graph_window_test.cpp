@@ -1,6 +1,5 @@
 #include <QComboBox>
-#include <QLabel>
-#include <QtDataVisualization/Q3DSurface>
+#include <QImage>
 #include <QtTest>
 
 #include "graph/graph_window.h"
@@ -30,25 +29,8 @@ struct GraphSession {
     Session session{serial, clock, prompts};
 };
 
-// The surface's data under a window system; offscreen, the notice must stand in for it.
 GraphValues shown(const GraphWindow& w) {
-    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
-        const auto* notice = w.findChild<QLabel*>(QStringLiteral("lblNoOpenGL"));
-        const bool told =
-            notice && notice->text() == "The 3D view needs OpenGL, which is not available here.";
-        return !w.surface() && told ? w.values() : GraphValues{};
-    }
-    if (!w.surface()) return {};
-    const QSurfaceDataProxy* proxy = w.surface()->seriesList().value(0)->dataProxy();
-    if (proxy->rowCount() != kMapRows || proxy->columnCount() != kMapCols) return {};
-    GraphValues v{};
-    for (int i = 0; i < kMapRows; ++i)
-        for (int j = 0; j < kMapCols; ++j) {
-            const QVector3D p = proxy->itemAt(i, j)->position();
-            const bool placed = p.x() == float(j + 1) && p.z() == float(i + 1);
-            v[std::size_t(i)][std::size_t(j)] = placed ? p.y() : -1;
-        }
-    return v;
+    return w.plot() ? w.plot()->values() : GraphValues{};
 }
 
 }  // namespace
@@ -57,6 +39,7 @@ class GraphWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void aChosenMapShowsItsGridTextsUntilChosenAgain();
+    void theSurfaceIsDrawnAndADragTurnsIt();
 };
 
 void GraphWindowTest::aChosenMapShowsItsGridTextsUntilChosenAgain() {
@@ -78,6 +61,36 @@ void GraphWindowTest::aChosenMapShowsItsGridTextsUntilChosenAgain() {
     QVERIFY(shown(w) == graphValues(s.session, kInjMap));
     s.session.maps.GridSetData(kInjMap, 4, 9, 4 * 9 + 9);
     QVERIFY(s.session.image == image);  // a viewer
+}
+
+void GraphWindowTest::theSurfaceIsDrawnAndADragTurnsIt() {
+    GraphSession s;
+    GraphWindow w(s.session, s.store);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    SurfacePlotWidget* plot = w.plot();
+    QVERIFY(plot && plot->isVisible());
+    const auto greenPixels = [](const QImage& image) {
+        int green = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                green += c.green() > c.red() + 20 && c.green() > c.blue() + 40;
+            }
+        return green;
+    };
+    const QImage before = plot->grab().toImage();
+    QVERIFY(greenPixels(before) > before.width() * before.height() / 10);
+
+    // Across turns, down tilts; the drawing follows.
+    const SurfaceCamera start = plot->camera();
+    const QPoint from = plot->rect().center();
+    QTest::mousePress(plot, Qt::LeftButton, {}, from);
+    QTest::mouseMove(plot, from + QPoint(60, 20));
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, from + QPoint(60, 20));
+    QVERIFY(plot->camera().turnDegrees != start.turnDegrees);
+    QVERIFY(plot->camera().tiltDegrees > start.tiltDegrees);
+    QVERIFY(plot->grab().toImage() != before);
 }
 
 int runGraphWindowTests(int argc, char** argv) {
