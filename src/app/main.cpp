@@ -15,7 +15,7 @@
 #include "app/qt_stop_signals.h"
 #include "app/start_options.h"
 #include "history/tune_history.h"
-#include "link/qt_serial_port.h"
+#include "link/system_serial_port.h"
 #include "monitor/live_run.h"
 #include "ports/qt_settings_store.h"
 #include "program_version.h"
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     QtSettingsStore store;
     SteadyClock clock;
     QtUserPrompts prompts;
-    QtSerialPort serial(store);
+    const std::unique_ptr<SerialPort> serial = makeSystemSerialPort(store);
     std::unique_ptr<InProcessSimulator> simulator;
     if (unit) {
         LineFaults line;
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    SerialPortSelector selector(serial);
+    SerialPortSelector selector(*serial);
     Session session(selector, clock, prompts, LinkSettings::fromStore(store));
     const ProgramFolders folders = findProgramFolders(
         QCoreApplication::applicationDirPath().toStdString(),
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     QtFileWriter files;
     LiveRun live(session, session, clock, files, journalFolderOf(session.filesFolder));
     MainWindow window(session, live, store,
-                      {selector, serial, simulator ? &simulator->port() : nullptr}, files);
+                      {selector, *serial, simulator ? &simulator->port() : nullptr}, files);
     prompts.setOwner(&window);
     window.useTuneHistory(historyFolderOf(session.filesFolder));
     window.Form_Load();

@@ -2,26 +2,17 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 
+#include "link/system_serial_port.h"
+
 namespace tunalyx {
-
-namespace {
-
-std::vector<PresentPort> systemPorts() {
-    std::vector<PresentPort> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports.push_back({info.systemLocation().toStdString(), info.description().toStdString()});
-    return ports;
-}
-}  // namespace
 
 QtPortMenu::QtPortMenu(Session& session, const SettingsStore& store, const MainMenus& menus,
                        MainWindowPorts ports, QObject* parent)
     : QObject(parent),
-      presentPorts(systemPorts),
+      presentPorts(presentSerialPorts),
       m_session(session),
       m_store(store),
       m_menus(menus),

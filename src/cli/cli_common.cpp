@@ -53,18 +53,18 @@ std::optional<long> countUpTo(const std::optional<std::string>& text, long most)
 }
 
 UnitSession::UnitSession(CliContext& ctx, const std::string& device)
-    : m_port(ctx.settings),
+    : m_port(makeSystemSerialPort(ctx.settings)),
       m_device(device),
-      m_session(m_port, ctx.clock, ctx.prompts, LinkSettings::fromStore(ctx.settings)) {
-    m_port.setDevicePath(device);
+      m_session(*m_port, ctx.clock, ctx.prompts, LinkSettings::fromStore(ctx.settings)) {
+    m_port->setDevicePath(device);
     m_session.maps.GridInit();
 }
 
 bool UnitSession::open(UserPrompts& prompts) {
-    if (!m_port.open()) {
+    if (!m_port->open()) {
         const int n = comPortNumber(m_device);
         prompts.tell(openFailedText(n > 0 ? "Com" + std::to_string(n) : m_device,
-                                    m_port.openFailureReason()),
+                                    m_port->openFailureReason()),
                      MessageIcon::Critical);
         return false;
     }

@@ -3,11 +3,12 @@
 #include <array>
 #include <atomic>
 #include <csignal>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "cli/cli_commands.h"
-#include "link/qt_serial_port.h"
+#include "link/system_serial_port.h"
 #include "ports/closed_serial_port.h"
 #include "session/session.h"
 #include "sim/engine_options.h"
@@ -40,7 +41,7 @@ public:
     Session& session() { return m_session; }
 
 private:
-    QtSerialPort m_port;
+    std::unique_ptr<SerialPort> m_port;
     std::string m_device;
     Session m_session;
 };

@@ -2,6 +2,7 @@
 
 #include "link/com_port_choice.h"
 #include "link/port_names.h"
+#include "link/system_serial_port.h"
 #include "ports/memory_settings_store.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_serial_port.h"
@@ -104,6 +105,15 @@ TEST(PortNames, NumberMapsToTheSystemsDeviceName) {
     EXPECT_TRUE(isDevicePath("good.dat", true));
     EXPECT_TRUE(isDevicePath("pts/7", false));
     EXPECT_FALSE(isDevicePath("ttyUSB0", false));
+}
+
+// Windows' own lists hold other devices, may name a port twice and are in no order.
+TEST(PortNames, WindowsListsEachComPortOnceByNumber) {
+    std::vector<std::string> devices;
+    for (const PresentPort& p :
+         comPortsByNumber({"COM10", "LPT1", "com2", "CONOUT$", "COM2", "COMX", "COM1"}))
+        devices.push_back(p.device);
+    EXPECT_EQ(devices, (std::vector<std::string>{"COM1", "COM2", "COM10"}));
 }
 
 TEST(PortNames, OpenProblemsSayWhatToDo) {
