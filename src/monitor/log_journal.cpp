@@ -31,7 +31,6 @@ constexpr std::string_view kJournalMark = "TUNALYX-JOURNAL";
 constexpr std::string_view kTuneMark = "TUNALYX-TUNE\t";
 constexpr std::string_view kJournalPrefix = "journal-";
 constexpr std::string_view kJournalExtension = ".tlj";
-constexpr std::string_view kLineEnd = "\r\n";
 // Lines wait in memory at most this long (by the samples' own clock) or this much.
 constexpr std::size_t kMostPending = 256 * 1024;
 
