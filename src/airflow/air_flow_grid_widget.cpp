@@ -13,6 +13,7 @@
 
 #include "maps/qt_grid_selection.h"
 #include "ui/qt_edit_keys.h"
+#include "ui/qt_text.h"
 #include "ui/window_placement.h"
 
 namespace tunalyx {
@@ -27,10 +28,6 @@ constexpr int kEditorWidthTwips = 100;
 constexpr int kCellPadding = 8;  // pixels around the widest text of a column
 constexpr int kShownColumns = 12;
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.c_str());
-}
-
 }  // namespace
 
 int AirFlowGridModel::rowCount(const QModelIndex& parent) const {
@@ -44,7 +41,7 @@ int AirFlowGridModel::columnCount(const QModelIndex& parent) const {
 QVariant AirFlowGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     if (role == Qt::DisplayRole)
-        return latin1(m_grid.cellText(index.row() + 1, index.column() + 1));
+        return latin1UpToNul(m_grid.cellText(index.row() + 1, index.column() + 1));
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }
@@ -53,7 +50,7 @@ QVariant AirFlowGridModel::headerData(int section, Qt::Orientation orientation, 
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Vertical) return QString::fromLatin1(airFlowRowCaption(section + 1));
-    return latin1(airFlowColumnCaption(section + 1));
+    return latin1UpToNul(airFlowColumnCaption(section + 1));
 }
 
 void AirFlowGridModel::redisplay() {
@@ -117,7 +114,7 @@ void AirFlowGridWidget::setSelectionRange(const CellRange& range) {
 void AirFlowGridWidget::copySelection() {
     QClipboard* clip = QGuiApplication::clipboard();
     clip->clear();
-    clip->setText(latin1(m_grid.clipText(selectionRange())));
+    clip->setText(latin1UpToNul(m_grid.clipText(selectionRange())));
 }
 
 void AirFlowGridWidget::pasteClipboard() {

@@ -8,6 +8,7 @@
 #include "maps/map_grid_widget.h"
 #include "transfer/data_file.h"
 #include "ui/qt_cell_colour.h"
+#include "ui/qt_text.h"
 
 namespace tunalyx {
 
@@ -16,9 +17,6 @@ const char* const kCompareNotesTip = "Double Click to view compare notes";
 const char* const kWritingButtons[] = {"cmdWriteAll",  "cmdReadMap0",  "cmdReadMap1", "cmdReadMap2",
                                        "cmdWriteMap0", "cmdWriteMap1", "cmdWriteMap2"};
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 }  // namespace
 
 QtCompareCommands::QtCompareCommands(QWidget& window, Session& session, const SettingsStore& store,

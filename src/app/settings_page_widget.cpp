@@ -6,6 +6,7 @@
 #include "transfer/data_file.h"
 #include "transfer/write_check.h"
 #include "ui/qt_edit_keys.h"
+#include "ui/qt_text.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -50,10 +51,6 @@ const SettingControl* controlOf(const QObject* o) {
 void tie(QWidget* w, const SettingControl& c) {
     w->setProperty(kControlProperty,
                    QVariant::fromValue(static_cast<void*>(const_cast<SettingControl*>(&c))));
-}
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.c_str());
 }
 
 bool spansWholeCell(ControlKind k) {
@@ -159,7 +156,7 @@ void SettingsPageWidget::arrangeFrames() {
 }
 
 QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
-    auto* box = new QGroupBox(latin1(frame.caption));
+    auto* box = new QGroupBox(latin1UpToNul(frame.caption));
     // Some styles leave the caption out of the frame's size; it must never be cut.
     box->setMinimumWidth(box->fontMetrics().horizontalAdvance(box->title()) + kTitleMargin);
     box->setObjectName(QStringLiteral("FraSettings%1").arg(frame.index));
@@ -175,7 +172,7 @@ QGroupBox* SettingsPageWidget::buildFrame(const SettingControl& frame) {
         QWidget* w = buildControl(*c, box, options);
         QLabel* label = nullptr;
         if (!spansWholeCell(c->kind) && !(c->kind == ControlKind::Label && c->caption.empty())) {
-            label = new QLabel(latin1(c->caption), box);
+            label = new QLabel(latin1UpToNul(c->caption), box);
             label->setBuddy(w);
         }
         if (c->kind == ControlKind::Notes) m_notesFrame = box;
@@ -250,7 +247,7 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
         }
         case ControlKind::Check:
         case ControlKind::CheckBit: {
-            auto* box = new QCheckBox(latin1(c.caption), parent);
+            auto* box = new QCheckBox(latin1UpToNul(c.caption), parent);
             box->setObjectName(
                 QStringLiteral("%1%2")
                     .arg(c.kind == ControlKind::Check ? "chkSetting" : "chkSettingBit")
@@ -268,7 +265,7 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             break;
         }
         case ControlKind::Option: {
-            auto* button = new QRadioButton(latin1(c.caption), parent);
+            auto* button = new QRadioButton(latin1UpToNul(c.caption), parent);
             button->setObjectName(QStringLiteral("optSetting%1").arg(c.index));
             if (!options) options = new QButtonGroup(parent);
             options->addButton(button);
@@ -298,8 +295,8 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             break;
         }
         case ControlKind::CurveButton: {
-            auto* button =
-                new QPushButton(c.caption.empty() ? tr("Curve...") : latin1(c.caption), parent);
+            auto* button = new QPushButton(
+                c.caption.empty() ? tr("Curve...") : latin1UpToNul(c.caption), parent);
             button->setObjectName(QStringLiteral("cmdEditCurve%1").arg(c.index));
             connect(button, &QPushButton::clicked, this,
                     [this, button] { emit curveEditRequested(controlOf(button)->index); });
@@ -324,7 +321,7 @@ QWidget* SettingsPageWidget::buildControl(const SettingControl& c, QWidget* pare
             break;
         case ControlKind::Caption:
         case ControlKind::Frame: {
-            auto* label = new QLabel(latin1(c.caption), parent);
+            auto* label = new QLabel(latin1UpToNul(c.caption), parent);
             label->setObjectName(QStringLiteral("lblGeneral%1").arg(c.index));
             w = label;
             break;
@@ -352,7 +349,7 @@ void SettingsPageWidget::commitText(const SettingControl& c, QWidget* widget) {
     if (edit->isReadOnly()) return;
     recordEdit([&] { m_session.codec.UpdateData(c.tag, edit->text().toStdString()); });
     // Show what was actually stored: clamped, rounded to a raw step and formatted.
-    edit->setText(latin1(m_session.codec.DisplayData(c.tag)));
+    edit->setText(latin1UpToNul(m_session.codec.DisplayData(c.tag)));
     emit settingCommitted();
 }
 
@@ -426,7 +423,7 @@ bool SettingsPageWidget::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonDblClick:
             if (c && c->kind == ControlKind::Label &&
                 (c->index == kTextBlockLabelA || c->index == kTextBlockLabelB))
-                emit labelCopied(latin1(m_session.codec.SettingText(c->tag)));
+                emit labelCopied(latin1UpToNul(m_session.codec.SettingText(c->tag)));
             break;
         default:
             break;
@@ -441,10 +438,10 @@ void SettingsPageWidget::displayKind(ControlKind kind) {
         if (c.kind != kind) continue;
         switch (kind) {
             case ControlKind::Text:
-                static_cast<QLineEdit*>(b.widget)->setText(latin1(codec.DisplayData(c.tag)));
+                static_cast<QLineEdit*>(b.widget)->setText(latin1UpToNul(codec.DisplayData(c.tag)));
                 break;
             case ControlKind::TunerString:
-                static_cast<QLineEdit*>(b.widget)->setText(latin1(codec.tunerString()));
+                static_cast<QLineEdit*>(b.widget)->setText(latin1UpToNul(codec.tunerString()));
                 break;
             case ControlKind::Check:
             case ControlKind::CheckBit: {
@@ -465,10 +462,10 @@ void SettingsPageWidget::displayKind(ControlKind kind) {
             }
             case ControlKind::Label:
                 static_cast<QLabel*>(b.widget)->setText(
-                    latin1(foldText(codec.SettingText(c.tag), kLabelLineChars)));
+                    latin1UpToNul(foldText(codec.SettingText(c.tag), kLabelLineChars)));
                 break;
             case ControlKind::Caption:
-                static_cast<QLabel*>(b.widget)->setText(latin1(c.caption));
+                static_cast<QLabel*>(b.widget)->setText(latin1UpToNul(c.caption));
                 break;
             case ControlKind::AirFlowGrid:
                 static_cast<AirFlowGridWidget*>(b.widget)->Refresh();
@@ -483,20 +480,20 @@ namespace {
 // Shown as they are, not written back: the notes stay byte for byte what the file held.
 void putNotes(QWidget* box, const std::string& notes) {
     const QSignalBlocker quiet(box);
-    static_cast<QPlainTextEdit*>(box)->setPlainText(latin1(notesForDisplay(notes)));
+    static_cast<QPlainTextEdit*>(box)->setPlainText(latin1UpToNul(notesForDisplay(notes)));
 }
 }  // namespace
 
 void SettingsPageWidget::showNotes() {
     if (!m_notes) return;
     putNotes(m_notes, m_session.notes);
-    m_notesFrame->setTitle(latin1(controlOf(m_notesFrame)->caption));
+    m_notesFrame->setTitle(latin1UpToNul(controlOf(m_notesFrame)->caption));
 }
 
 void SettingsPageWidget::showComparedNotes(const std::string& notes) {
     if (!m_notes) return;
     putNotes(m_notes, notes);
-    m_notesFrame->setTitle(latin1(controlOf(m_notesFrame)->caption) + tr(" (compare)"));
+    m_notesFrame->setTitle(latin1UpToNul(controlOf(m_notesFrame)->caption) + tr(" (compare)"));
 }
 
 void SettingsPageWidget::markDifference(ControlKind kind, int index, const QColor& colour,
@@ -539,8 +536,8 @@ void SettingsPageWidget::showNotKept(const std::vector<UnkeptValue>& values) {
                          QColor(255, 160, 160));
         w->setPalette(palette);
         if (v.kind != ControlKind::Text) w->setAutoFillBackground(true);
-        w->setToolTip(
-            tr("Not kept by the unit: sent %1, read back %2").arg(latin1(v.sent), latin1(v.kept)));
+        w->setToolTip(tr("Not kept by the unit: sent %1, read back %2")
+                          .arg(latin1UpToNul(v.sent), latin1UpToNul(v.kept)));
     }
 }
 
@@ -549,7 +546,7 @@ void SettingsPageWidget::refreshFrameVisibility() {
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {
         const SettingControl* c = controlOf(it.value());
         it.value()->setVisible(c->visible);
-        it.value()->setTitle(latin1(c->caption));
+        it.value()->setTitle(latin1UpToNul(c->caption));
     }
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it)
         placeControls(it.key());
@@ -579,7 +576,7 @@ void SettingsPageWidget::showWritability() {
         }
         b.widget->setToolTip(block ? tr("Read only: block %1 is not written to this Power-FC "
                                         "version.")
-                                         .arg(latin1(hexText(*block)))
+                                         .arg(latin1UpToNul(hexText(*block)))
                                    : QString());
     }
 }

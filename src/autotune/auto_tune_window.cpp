@@ -19,15 +19,15 @@
 #include "monitor/log_file.h"
 #include "transfer/data_file.h"
 #include "ui/qt_cell_colour.h"
+#include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 
 namespace {
 
-const WindowPlacement kDefaultPlacement{105, 0, 10000, 14000, 0};
+const WindowPlacement kAutoTunePlacement{105, 0, 10000, 14000, 0};
 constexpr int kLiveMs = 5000;
-const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 const char* const kTargetFilter = "Target A/F (*.afr);;All Files (*.*)";
 
 }  // namespace
@@ -51,7 +51,7 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     connect(tabs, &QTabWidget::currentChanged, this, [this] { showTarget(); });
     statusBar();
 
-    applyPlacement(*this, loadWindowPlacement(m_store, "AutoTune", kDefaultPlacement));
+    applyPlacement(*this, loadWindowPlacement(m_store, "AutoTune", kAutoTunePlacement));
     m_locks = locksOf(m_store.text("AutoTuneLocks", ""));
     const auto stored = [this](const char* key, double fallback) {
         return parseFieldNumber(m_store.text(key, "")).value_or(fallback);
@@ -81,7 +81,7 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     chooseLogs = [this] {
         const QStringList paths = QFileDialog::getOpenFileNames(
             this, tr("Open Logs"), QString::fromStdString(logPath(m_store, m_session.filesFolder)),
-            QString::fromLatin1(kLogFilter));
+            QString::fromLatin1(kLogFileFilter));
         std::vector<std::string> out;
         for (const QString& p : paths)
             out.push_back(p.toStdString());

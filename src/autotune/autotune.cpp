@@ -415,9 +415,9 @@ std::string diagnose(const AutoTuneProposal& p, double minSamples) {
     if (static_cast<int>(corrections.size()) < kGlobalLeastCells) return {};
     std::vector<double> sorted = corrections;
     const double m = median(sorted);
-    const auto near = std::count_if(corrections.begin(), corrections.end(),
-                                    [&](double c) { return std::abs(c - m) <= kGlobalBand; });
-    if (static_cast<double>(near) < kGlobalShare * static_cast<double>(corrections.size()) ||
+    const auto nearMedian = std::count_if(corrections.begin(), corrections.end(),
+                                          [&](double c) { return std::abs(c - m) <= kGlobalBand; });
+    if (static_cast<double>(nearMedian) < kGlobalShare * static_cast<double>(corrections.size()) ||
         std::abs(m - 1) < kGlobalLeast)
         return {};
     return "the whole map reads " + std::to_string(std::lround(std::abs(m - 1) * 100)) + " % " +

@@ -8,6 +8,7 @@
 
 #include "session/session.h"
 #include "ui/qt_cell_colour.h"
+#include "ui/qt_text.h"
 
 namespace tunalyx {
 
@@ -94,10 +95,6 @@ void showAnalysisCell(QTableWidgetItem& item, const QString& text, const CellLoo
     const std::string name =
         cellRangeText({item.row() + 1, item.column() + 1, item.row() + 1, item.column() + 1});
     item.setToolTip(toolTip.empty() ? QString() : latin1(name + "\n" + toolTip));
-}
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 QPushButton* analysisButton(const QString& caption, const char* name, QWidget* parent) {

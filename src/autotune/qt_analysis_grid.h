@@ -8,6 +8,7 @@
 #include "autotune/autotune.h"
 #include "autotune/proposal_text.h"
 #include "maps/map_grids.h"
+#include "ui/qt_text.h"
 
 class QPushButton;
 
@@ -36,8 +37,6 @@ public:
 void showAnalysisCell(QTableWidgetItem& item, const QString& text, const CellLook& look,
                       const std::string& toolTip);
 
-// Program texts are Latin-1, as the tune files they come with.
-[[nodiscard]] QString latin1(const std::string& s);
 [[nodiscard]] QPushButton* analysisButton(const QString& caption, const char* name,
                                           QWidget* parent);
 

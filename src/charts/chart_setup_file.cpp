@@ -1,10 +1,10 @@
 #include "charts/chart_setup_file.h"
 
+#include "ports/whole_file.h"
+
 namespace tunalyx {
 
 namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
 
 void line(std::string& out, std::string_view key, std::string_view value) {
     out += key;

@@ -18,6 +18,7 @@
 #include "monitor/log_file.h"
 #include "monitor/monitor_window.h"
 #include "transfer/data_file.h"
+#include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
 
 namespace tunalyx {
@@ -26,8 +27,7 @@ namespace {
 
 constexpr const char* kCaptionPrefix = "Corvalink SR20DET - ";
 constexpr double kLiveWindowSeconds = 10;
-const WindowPlacement kDefaultPlacement{105, 0, 3495, 10395, 0};
-constexpr const char* kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
+const WindowPlacement kChartPlacement{105, 0, 3495, 10395, 0};
 constexpr const char* kSetupFilter = "All Files (*.*);;Corvalink Chart Setup Files (*.dcf)";
 constexpr const char* kSetupSaveFilter = "All Files (*.*);;Corvalink Chart Setup Files(*.dcf)";
 
@@ -70,7 +70,7 @@ ChartWindow::ChartWindow(Session& session, LiveRun& live, MonitorWindow& monitor
         QString selected = QStringLiteral("Txt Files (*.txt)");
         return QFileDialog::getOpenFileName(this, tr("Open Log"),
                                             folder(logPath(m_store, m_session.filesFolder)),
-                                            QString::fromLatin1(kLogFilter), &selected)
+                                            QString::fromLatin1(kLogFileFilter), &selected)
             .toStdString();
     };
     chooseFileToSave = [this](const char* title, const char* filter, const std::string& start) {
@@ -90,7 +90,7 @@ ChartWindow::ChartWindow(Session& session, LiveRun& live, MonitorWindow& monitor
     };
 
     // Form_Load
-    applyPlacement(*this, loadWindowPlacement(m_store, "Chart", kDefaultPlacement));
+    applyPlacement(*this, loadWindowPlacement(m_store, "Chart", kChartPlacement));
     loadChartSettings(m_store, m_config);
     m_live.addConsumer(this);
     initCharts();

@@ -12,16 +12,9 @@
 #include "charts/chart_window.h"
 #include "model/number_format.h"
 #include "ui/qt_cell_colour.h"
+#include "ui/qt_text.h"
 
 namespace tunalyx {
-
-namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, QWidget* parent)
     : QDialog(parent ? parent : &chart), m_chart(chart), m_items(items) {

@@ -15,6 +15,7 @@
 
 #include "model/number_format.h"
 #include "ui/qt_edit_keys.h"
+#include "ui/qt_text.h"
 
 namespace tunalyx {
 
@@ -26,9 +27,6 @@ const QColor kLineColour(0, 0, 160);
 const QColor kPointColour(0, 0, 160);
 const QColor kMarkerColour(220, 0, 0);
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 }  // namespace
 
 CurvePlot::CurvePlot(CurveEdit& curve, const NumberLocale& locale, QWidget* parent)

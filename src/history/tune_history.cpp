@@ -151,7 +151,7 @@ std::string readIndexLine(std::string_view line, HistoryIndex& index) {
 }
 
 // The identity blocks pad their texts with blanks and NULs.
-std::string trimmed(std::string text) {
+std::string withoutPadding(std::string text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
         text.pop_back();
     return text;
@@ -393,9 +393,9 @@ TuneHistory::Recorded TuneHistory::recordSnapshot(const Tune& tune, const std::s
     // The number follows what the index holds now: another program may have added to it.
     const int id = readIndex().largestId() + 1;
     std::string line = std::string(kTuneLine) + "\t" + std::to_string(id) + "\t" + now() + "\t" +
-                       field(action) + "\t" + field(trimmed(tune.VerName)) + "\t" +
-                       field(trimmed(tune.VerNumber)) + "\t" + field(file) + "\t" + hash + "\t" +
-                       firstLine(tune.notes);
+                       field(action) + "\t" + field(withoutPadding(tune.VerName)) + "\t" +
+                       field(withoutPadding(tune.VerNumber)) + "\t" + field(file) + "\t" + hash +
+                       "\t" + firstLine(tune.notes);
     for (std::size_t i = 0; i < acceptedRisks.size(); ++i)
         line += (i == 0 ? "\t" : std::string(kRiskSeparator)) + field(acceptedRisks[i]);
     if (std::string error = appendLine(line); !error.empty()) return {0, std::move(error)};
@@ -517,7 +517,8 @@ const TuneSnapshot* lastUnitSnapshot(const HistoryIndex& index, const Tune& iden
     // What a read or a write kept, live or stopped; not what was opened, saved or auto-tuned.
     static constexpr std::string_view kUnitActions[] = {"Read All", "Write All", "Update",
                                                         "Write Map", "Write"};
-    const std::string unit = trimmed(identified.VerName), version = trimmed(identified.VerNumber);
+    const std::string unit = withoutPadding(identified.VerName),
+                      version = withoutPadding(identified.VerNumber);
     for (auto s = index.snapshots.rbegin(); s != index.snapshots.rend(); ++s) {
         if (s->unit != unit || s->version != version) continue;
         std::string_view action = s->action;

@@ -17,16 +17,16 @@
 #include "knock/knock_text.h"
 #include "monitor/log_file.h"
 #include "ui/qt_cell_colour.h"
+#include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 
 namespace {
 
-const WindowPlacement kDefaultPlacement{105, 600, 8400, 14000, 0};
+const WindowPlacement kKnockPlacement{105, 600, 8400, 14000, 0};
 // As often as Auto Tune follows a run: knock shows within seconds of happening.
 constexpr int kLiveMs = 5000;
-const char* const kLogFilter = "All Files (*.*);;Txt Files (*.txt)";
 const char* const kMaxRetardKey = "KnockMaxRetard";
 const char* const kLocksKey = "KnockLocks";
 
@@ -117,7 +117,7 @@ KnockWindow::KnockWindow(Session& session, LiveRun& live, SettingsStore& store, 
     setCentralWidget(page);
     statusBar();
 
-    applyPlacement(*this, loadWindowPlacement(m_store, "Knock", kDefaultPlacement));
+    applyPlacement(*this, loadWindowPlacement(m_store, "Knock", kKnockPlacement));
     m_locks = locksOf(m_store.text(kLocksKey, ""));
     m_txtMaxRetard->setValue(
         parseFieldNumber(m_store.text(kMaxRetardKey, "")).value_or(KnockSettings{}.maxRetard));
@@ -139,7 +139,7 @@ KnockWindow::KnockWindow(Session& session, LiveRun& live, SettingsStore& store, 
     chooseLogs = [this] {
         const QStringList paths = QFileDialog::getOpenFileNames(
             this, tr("Open Logs"), QString::fromStdString(logPath(m_store, m_session.filesFolder)),
-            QString::fromLatin1(kLogFilter));
+            QString::fromLatin1(kLogFileFilter));
         std::vector<std::string> out;
         for (const QString& p : paths)
             out.push_back(p.toStdString());

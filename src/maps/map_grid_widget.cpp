@@ -3,6 +3,7 @@
 #include "maps/qt_grid_selection.h"
 #include "ui/qt_cell_colour.h"
 #include "ui/qt_edit_keys.h"
+#include "ui/qt_text.h"
 
 #include <utility>
 
@@ -30,10 +31,6 @@ constexpr int kCellTextMargin = 4;         // the delegate's text insets and a p
 constexpr int kEditorLeft = -3;
 constexpr int kEditorWidthExtra = 7;
 constexpr int kEditorHeightLess = 1;
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.c_str());
-}
 
 // Paints a cell as a plain rectangle and its text: the style's full item drawing costs more than
 // a whole redisplay may take.
@@ -105,7 +102,7 @@ QString MapGridModel::cellText(int row, int col) const {
             m_override[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col - 1)];
         if (!t.isNull()) return t;
     }
-    return latin1(m_session.maps.cellText(m_grid, row, col));
+    return latin1UpToNul(m_session.maps.cellText(m_grid, row, col));
 }
 
 QVariant MapGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -124,7 +121,7 @@ void MapGridModel::setNotKept(const std::vector<UnkeptValue>& values) {
         if (v.grid == m_grid && v.row >= 1 && v.row <= kMapRows && v.col >= 1 && v.col <= kMapCols)
             m_notKept[static_cast<std::size_t>(v.row - 1)][static_cast<std::size_t>(v.col - 1)] =
                 tr("Not kept by the unit: sent %1, read back %2")
-                    .arg(latin1(v.sent), latin1(v.kept));
+                    .arg(latin1UpToNul(v.sent), latin1UpToNul(v.kept));
     emit dataChanged(index(0, 0), index(kMapRows - 1, kMapCols - 1), {Qt::ToolTipRole});
 }
 
@@ -156,9 +153,9 @@ void MapGridModel::setLabels(const std::vector<std::string>& columns,
     m_columnLabels.clear();
     m_rowLabels.clear();
     for (const auto& s : columns)
-        m_columnLabels << latin1(s);
+        m_columnLabels << latin1UpToNul(s);
     for (const auto& s : rows)
-        m_rowLabels << latin1(s);
+        m_rowLabels << latin1UpToNul(s);
     emit headerDataChanged(Qt::Horizontal, 0, kMapCols - 1);
     emit headerDataChanged(Qt::Vertical, 0, kMapRows - 1);
 }
@@ -237,8 +234,8 @@ int MapGridWidget::columnNeeds(const QFontMetrics& fm) const {
     const MapDescriptor& d = maps.descriptor(m_grid);
     int needs = 0;
     for (double raw : {d.min, d.max})
-        needs = std::max(needs, fm.horizontalAdvance(
-                                    latin1(maps.fText(m_grid, static_cast<std::int32_t>(raw)))) +
+        needs = std::max(needs, fm.horizontalAdvance(latin1UpToNul(
+                                    maps.fText(m_grid, static_cast<std::int32_t>(raw)))) +
                                     kCellTextMargin);
     // Headings are drawn inside the header's margins; the row headings' column is wider.
     const int heading = headingMargins();
@@ -374,7 +371,7 @@ void MapGridWidget::keyPressEvent(QKeyEvent* event) {
 void MapGridWidget::copySelection() {
     QClipboard* clip = QGuiApplication::clipboard();
     clip->clear();
-    clip->setText(latin1(m_session.maps.clipText(m_grid, selectionRange())));
+    clip->setText(latin1UpToNul(m_session.maps.clipText(m_grid, selectionRange())));
 }
 
 void MapGridWidget::pasteClipboard() {

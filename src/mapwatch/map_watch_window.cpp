@@ -22,19 +22,16 @@
 #include "monitor/live_decode.h"
 #include "monitor/log_groups.h"
 #include "ports/whole_file.h"
+#include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
 
 namespace tunalyx {
 
 namespace {
 
-const WindowPlacement kDefaultPlacement{105, 0, 6165, 9975, 0};
+const WindowPlacement kMapWatchPlacement{105, 0, 6165, 9975, 0};
 constexpr int kColumnTwips[] = {460, 600, 900};  // Small, Medium, Large
 const QColor kGhostRed(255, 0, 0);
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QString heading(char axis, int n) {
     return QStringLiteral("%1%2").arg(QLatin1Char(axis)).arg(n, 2, 10, QLatin1Char('0'));
@@ -105,7 +102,7 @@ MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& s
     buildMenus();
 
     // Form_Load
-    applyPlacement(*this, loadWindowPlacement(m_store, "MapWatch", kDefaultPlacement));
+    applyPlacement(*this, loadWindowPlacement(m_store, "MapWatch", kMapWatchPlacement));
     MapWatchOptions& o = m_watch.options;
     o.item = static_cast<int>(std::clamp<long long>(m_store.integer("MapWatchItem", 0), 0, 63));
     o.function =

@@ -14,14 +14,15 @@ constexpr int kSensorVoltages = 8;
 constexpr int kSwitchBits = 8;
 constexpr double kAuxVoltsPerCount = 1.0 / 51.0;
 
-int byteAt(const Bytes& data, int pos) {
+// The byte at 1-based pos; 0 past the end of a short reply.
+int byteOrZero(const Bytes& data, int pos) {
     return pos >= 1 && static_cast<std::size_t>(pos) <= data.size()
                ? data[static_cast<std::size_t>(pos) - 1]
                : 0;
 }
 
 int wordAt(const Bytes& data, int pos) {
-    return byteAt(data, pos) + 256 * byteAt(data, pos + 1);
+    return byteOrZero(data, pos) + 256 * byteOrZero(data, pos + 1);
 }
 
 // Held in single precision, as the items are kept.
@@ -41,7 +42,7 @@ double descriptorValue(int item, int group, const Bytes& data) {
     if (!pos || !size || !scale || !offset) return 0;
     const int p = static_cast<int>(*pos);
     const bool word = group == kGroupBasic || *size != 1;
-    double value = (word ? wordAt(data, p) : byteAt(data, p)) * *scale + *offset;
+    double value = (word ? wordAt(data, p) : byteOrZero(data, p)) * *scale + *offset;
     if (*size == kBoostDescriptorSize) value = boostRule(value);
     return single(value);
 }
@@ -84,20 +85,21 @@ void decodeGroup(int group, const Bytes& data, const TraceItems& items, const Au
             break;
         case kGroupSensor:
             for (int k = 0; k < kSensorVoltages; ++k) {
-                const int lo = byteAt(data, 2 * k + 1);
-                const int hi = byteAt(data, 2 * k + 2);
+                const int lo = byteOrZero(data, 2 * k + 1);
+                const int hi = byteOrZero(data, 2 * k + 2);
                 sample.value[item(k)] = single(((hi & 1) * 256 + lo) / 100.0);
                 sample.sensorFlag[static_cast<std::size_t>(k)] = (hi & 0x80) != 0;
             }
             for (int k = 0; k < kSwitchBits; ++k) {
-                sample.value[item(kSensorVoltages + k)] = (byteAt(data, 17) >> k) & 1;
-                sample.value[item(kSensorVoltages + kSwitchBits + k)] = (byteAt(data, 18) >> k) & 1;
+                sample.value[item(kSensorVoltages + k)] = (byteOrZero(data, 17) >> k) & 1;
+                sample.value[item(kSensorVoltages + kSwitchBits + k)] =
+                    (byteOrZero(data, 18) >> k) & 1;
             }
             break;
         case kGroupAux: {
             std::array<double, 4> volts{};
             for (std::size_t k = 0; k < 4; ++k) {
-                volts[k] = single(byteAt(data, static_cast<int>(k) + 1) * kAuxVoltsPerCount);
+                volts[k] = single(byteOrZero(data, static_cast<int>(k) + 1) * kAuxVoltsPerCount);
                 sample.value[item(static_cast<int>(k))] = volts[k];
             }
             const std::array<double, 4> value = aux.values(volts);
@@ -106,8 +108,8 @@ void decodeGroup(int group, const Bytes& data, const TraceItems& items, const Au
             break;
         }
         case kGroupMap:
-            sample.value[item(0)] = byteAt(data, 1);
-            sample.value[item(1)] = byteAt(data, 2);
+            sample.value[item(0)] = byteOrZero(data, 1);
+            sample.value[item(1)] = byteOrZero(data, 2);
             break;
         default:
             break;

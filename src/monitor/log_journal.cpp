@@ -31,7 +31,6 @@ constexpr std::string_view kJournalMark = "TUNALYX-JOURNAL";
 constexpr std::string_view kTuneMark = "TUNALYX-TUNE\t";
 constexpr std::string_view kJournalPrefix = "journal-";
 constexpr std::string_view kJournalExtension = ".tlj";
-constexpr std::string_view kLineEnd = "\r\n";
 // Lines wait in memory at most this long (by the samples' own clock) or this much.
 constexpr std::size_t kMostPending = 256 * 1024;
 
@@ -87,11 +86,15 @@ std::string freeSuffixedPath(const std::string& path, std::string_view suffix) {
     }
 }
 
+// Built front to back: inserting into the digits trips a false overlap warning of GCC 12.
 std::string groupedCount(long n) {
-    std::string digits = std::to_string(n < 0 ? -n : n);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ",");
-    return n < 0 ? "-" + digits : digits;
+    const std::string digits = std::to_string(n < 0 ? -n : n);
+    std::string grouped = n < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
 }
 
 std::string journalFolderOf(const std::string& filesFolder) {

@@ -15,12 +15,12 @@
 #include "monitor/live_decode.h"
 #include "monitor/log_groups.h"
 #include "monitor/log_numbers.h"
+#include "ports/whole_file.h"
 
 namespace tunalyx {
 
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
 constexpr int kSensorVoltages = 8;  // Sensor/Sw items 0..7; the switch bits follow
 constexpr int kTimeDecimals = 3;
 

@@ -15,6 +15,7 @@
 #include "monitor/log_groups.h"
 #include "monitor/log_journal.h"
 #include "monitor/monitor_settings.h"
+#include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
 
 namespace tunalyx {
@@ -22,13 +23,9 @@ namespace tunalyx {
 namespace {
 
 constexpr const char* kAuxLabels[4] = {"AN1", "AN2", "AN3", "AN4"};
-const WindowPlacement kDefaultPlacement{600, 600, 6600, 10200, 0};
+const WindowPlacement kMonitorPlacement{600, 600, 6600, 10200, 0};
 // New samples are shown at most 25 times a second.
 constexpr int kFrameIntervalMs = 40;
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QLineEdit* field(const QString& name, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -62,7 +59,7 @@ MonitorWindow::MonitorWindow(Session& session, LiveRun& live, const AuxCalibrati
     connect(&m_frames, &QTimer::timeout, this, [this] { m_live.present(); });
 
     // Form_Load
-    applyPlacement(*this, loadWindowPlacement(m_store, "Monitor", kDefaultPlacement));
+    applyPlacement(*this, loadWindowPlacement(m_store, "Monitor", kMonitorPlacement));
     const IncludeGroups include = loadMonitorInclude(m_store);
     for (std::size_t g = 0; g < m_chkInclude.size(); ++g)
         m_chkInclude[g]->setChecked(include[g]);

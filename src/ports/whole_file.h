@@ -3,10 +3,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ports/user_prompts.h"
 
 namespace tunalyx {
+
+// The program's text files end their lines with CR LF on every system.
+inline constexpr std::string_view kLineEnd = "\r\n";
 
 // The file name of a path, without its folder.
 [[nodiscard]] std::string fileNameOf(const std::string& path);

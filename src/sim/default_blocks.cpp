@@ -8,36 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "sim/block_bytes.h"
 #include "versions/family_blocks.h"
 
 namespace tunalyx {
 
 namespace {
 
-// Bytes of unknown meaning: mid-range, so nothing reads as an extreme or a set flag.
-constexpr std::uint8_t kFiller = 0x80;
 constexpr int kMapSide = 20;
-
-std::uint8_t toByte(double value) {
-    return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-}
-
-int toWord(double value) {
-    return static_cast<int>(std::clamp(std::lround(value), 0L, 65535L));
-}
-
-// Positions are 1-based as the descriptors give them; the slot grows to fit.
-void putByte(Bytes& slot, int pos, double value) {
-    const auto index = static_cast<std::size_t>(pos - 1);
-    if (slot.size() <= index) slot.resize(index + 1, kFiller);
-    slot[index] = toByte(value);
-}
-
-void putWord(Bytes& slot, int pos, double value) {
-    const int w = toWord(value);
-    putByte(slot, pos, w & 0xFF);
-    putByte(slot, pos + 1, w >> 8);
-}
 
 void putText(Bytes& slot, int pos, std::string_view text, std::size_t width) {
     for (std::size_t i = 0; i < width; ++i)
@@ -295,7 +273,7 @@ BlockStore defaultBlocks(const SimUnit& unit) {
     BlockStore out;
     for (const ListedBlock& entry : familyLayout(unit.layout).readAll) {
         Bytes& slot = all[entry.command];
-        slot.resize(entry.length, kFiller);
+        slot.resize(entry.length, kBlockFiller);
         out[entry.command] = std::move(slot);
     }
     // The older unit answers its name block although Read All does not list it.

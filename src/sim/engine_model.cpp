@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "maps/map_axes.h"
+#include "sim/block_bytes.h"
 
 namespace tunalyx {
 
@@ -23,17 +24,6 @@ double triangle(double x) {
 
 double wave(double seconds, double period) {
     return std::sin(2 * std::numbers::pi * seconds / period);
-}
-
-void putByte(Bytes& out, int pos, double value) {
-    out[static_cast<std::size_t>(pos - 1)] =
-        static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-}
-
-void putWord(Bytes& out, int pos, double value) {
-    const long w = std::clamp(std::lround(value), 0L, 65535L);
-    out[static_cast<std::size_t>(pos - 1)] = static_cast<std::uint8_t>(w & 0xFF);
-    out[static_cast<std::size_t>(pos)] = static_cast<std::uint8_t>(w >> 8);
 }
 
 // Boost in kPa: positive pressure goes out with bit 15 set, vacuum as 760 plus the value.

@@ -2,6 +2,7 @@
 
 #include "maps/field_table.h"
 #include "maps/map_grids.h"
+#include "sim/unit_draw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,11 +15,6 @@ namespace {
 
 constexpr double kPatternReach = 0.15;  // the pattern's largest error either way
 constexpr int kPatternWaves = 3;
-
-// A draw in [0, 1) from the top 53 bits: the same on every standard library.
-double unit(std::mt19937_64& random) {
-    return static_cast<double>(random() >> 11) * 0x1.0p-53;
-}
 
 constexpr double kInjectionScale = 0.00390625;  // the Inj Map's raw steps
 constexpr double kInjectionOffset = 0.5;
@@ -65,8 +61,9 @@ MapField requirementErrorPattern(const EngineOptions& options) {
     };
     std::array<Wave, kPatternWaves> waves{};
     for (Wave& w : waves)
-        w = {0.3 + 0.9 * unit(random), 0.3 + 0.9 * unit(random) * (unit(random) < 0.5 ? -1 : 1),
-             2 * std::numbers::pi * unit(random), 0.5 + 0.5 * unit(random)};
+        w = {0.3 + 0.9 * unitDraw(random),
+             0.3 + 0.9 * unitDraw(random) * (unitDraw(random) < 0.5 ? -1 : 1),
+             2 * std::numbers::pi * unitDraw(random), 0.5 + 0.5 * unitDraw(random)};
     MapField raw{};
     double largest = 0;
     for (std::size_t row = 0; row < kMapAxisSize; ++row) {

@@ -7,6 +7,7 @@
 
 #include "maps/field_table.h"
 #include "sim/fuel_requirement.h"
+#include "sim/unit_draw.h"
 
 namespace tunalyx {
 
@@ -19,7 +20,7 @@ constexpr double kPatternRoll = 2;
 constexpr double kDipUnder = 3;
 constexpr double kDipWidthRpm = 0.09;  // shares of the map's width and height
 constexpr double kDipWidthLoad = 0.08;
-constexpr int kPatternWaves = 2;
+constexpr int kRollWaves = 2;
 
 // A richer mixture's fuel cools the charge: about 1.5 degrees per A/F point, no more than the
 // 4.5 degrees of a full-boost 11.7. Lean costs less per point, up to 2 degrees.
@@ -29,10 +30,6 @@ constexpr double kLeanDegreesPerAfr = 1;
 constexpr double kMostLeanLoss = 2;
 // A hotter intake knocks sooner: a degree per 10 C, over 0..60 C that is 3 degrees either way.
 constexpr double kDegreesPerAirC = 0.1;
-
-double unit(std::mt19937_64& random) {
-    return static_cast<double>(random() >> 11) * 0x1.0p-53;
-}
 
 }  // namespace
 
@@ -66,18 +63,18 @@ MapField knockLimitMargin(const EngineOptions& options) {
     struct Wave {
         double fx, fy, phase;
     };
-    std::array<Wave, kPatternWaves> waves{};
+    std::array<Wave, kRollWaves> waves{};
     for (Wave& w : waves)
-        w = {0.2 + 0.6 * unit(random), 0.2 + 0.6 * unit(random),
-             2 * std::numbers::pi * unit(random)};
+        w = {0.2 + 0.6 * unitDraw(random), 0.2 + 0.6 * unitDraw(random),
+             2 * std::numbers::pi * unitDraw(random)};
     // The dip sits where pulls run: the top rows, the middle and upper rpm.
-    const double dipRpm = 0.35 + 0.45 * unit(random);
-    const double dipLoad = 0.84 + 0.11 * unit(random);
+    const double dipRpm = 0.35 + 0.45 * unitDraw(random);
+    const double dipLoad = 0.84 + 0.11 * unitDraw(random);
     const auto roll = [&](double x, double y) {
         double v = 0;
         for (const Wave& w : waves)
             v += std::sin(2 * std::numbers::pi * (w.fx * x + w.fy * y) + w.phase);
-        return kPatternMargin + kPatternRoll * v / kPatternWaves;
+        return kPatternMargin + kPatternRoll * v / kRollWaves;
     };
     const double depth = roll(dipRpm, dipLoad) + kDipUnder;
     for (std::size_t row = 0; row < kMapAxisSize; ++row) {

@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "link/packet.h"
+#include "versions/layout_family.h"
 
 namespace tunalyx {
 
 namespace {
 
 constexpr std::uint8_t kInitialiseCommand = 0xF6;
-constexpr std::uint8_t kAirFlowWriteCommand = 0x33;
-constexpr std::uint8_t kFunctionSelectWriteCommand = 0x4B;
 
 // Older units take these commands as writes of the blocks beside them.
 std::optional<std::uint8_t> legacyTarget(std::uint8_t command) {

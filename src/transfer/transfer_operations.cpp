@@ -13,14 +13,13 @@
 #include "transfer/block_names.h"
 #include "transfer/write_check.h"
 #include "transfer/write_risks.h"
+#include "versions/layout_family.h"
 #include "versions/version_identification.h"
 
 namespace tunalyx {
 
 namespace {
 
-constexpr std::uint8_t kAirFlowWriteCommand = 0x33;
-constexpr std::uint8_t kFunctionSelectWriteCommand = 0x4B;
 constexpr std::size_t kAirFlowLength = 107;
 constexpr std::size_t kFunctionSelectLength = 85;
 // Bytes 2..91 of the air flow block and 6..85 of the function select block are names the unit

@@ -44,6 +44,9 @@ struct FamilyLayout {
 inline constexpr std::uint8_t kBaseMapBlock = 0xB0;  // 2-byte cells, T2-D only
 inline constexpr std::uint8_t kAdvancedLiveCmd = 0xF0;
 inline constexpr std::uint8_t kAuxLiveCmd = 0x00;
+// These write the air flow and function select blocks wherever a family keeps them.
+inline constexpr std::uint8_t kAirFlowWriteCommand = 0x33;
+inline constexpr std::uint8_t kFunctionSelectWriteCommand = 0x4B;
 
 [[nodiscard]] const FamilyLayout& familyLayout(LayoutFamily family);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "ports/whole_file.h"
 #include "versions/unit_identity.h"
 #include "versions/version_identification.h"
 
@@ -10,7 +11,6 @@ namespace tunalyx {
 
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kNotesPrefix = "TT";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::uint8_t kIdentityBlocks[] = {kNameBlock, kVersionBlock, kOlderNameBlock,

@@ -14,17 +14,10 @@
 
 #include "model/number_format.h"
 #include "ui/qt_cell_colour.h"
+#include "ui/qt_text.h"
 #include "watches/qt_watch_windows.h"
 
 namespace tunalyx {
-
-namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 SetupWatchDialog::SetupWatchDialog(WatchWindows& watches, const TraceItems& items,
                                    UserPrompts& prompts, QWidget* parent)

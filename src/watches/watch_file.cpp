@@ -3,12 +3,11 @@
 #include <algorithm>
 
 #include "model/number_format.h"
+#include "ports/whole_file.h"
 
 namespace tunalyx {
 
 namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
 
 void line(std::string& out, std::string_view key, std::string_view value) {
     out += key;

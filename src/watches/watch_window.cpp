@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "ui/qt_cell_colour.h"
+#include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
 #include "ui/window_placement.h"
 #include "watches/watch_display.h"
@@ -16,10 +17,6 @@
 namespace tunalyx {
 
 namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // The free area of a screen in twips.
 WatchPlace areaOf(const QScreen& screen) {

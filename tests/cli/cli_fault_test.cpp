@@ -36,7 +36,7 @@ const std::map<Op, std::vector<Edit>> kEdits = {
     {Op::WriteMap, {{0x86, 9, 0x11}, {0x87, 5, 0x22}}},  // two blocks of the Inj Map
 };
 
-struct Case {
+struct FaultCase {
     std::string label;
     Op op;
     std::string fault;  // the simulator's --fault options, separated by spaces
@@ -83,8 +83,8 @@ std::string writeAllStopped(const std::string& sent, const std::string& firstNot
 }
 
 // The faults every command meets, and what each command makes of them.
-std::vector<Case> cases() {
-    std::vector<Case> table;
+std::vector<FaultCase> cases() {
+    std::vector<FaultCase> table;
     // A success: the edits all reached the unit, a read's or log's file is the new one.
     auto ok = [&](const std::string& label, Op op, const std::string& fault) {
         const bool reads = op == Op::ReadAll || op == Op::Log;
@@ -224,7 +224,7 @@ protected:
 
     // Sets up the case's folder, runs the command against its own simulated unit and collects
     // what is to be checked.
-    static Result run(const Case& c, int number) {
+    static Result run(const FaultCase& c, int number) {
         const auto started = std::chrono::steady_clock::now();
         const fs::path dir = scratch() / ("case-" + std::to_string(number));
         const fs::path out = dir / "out";
@@ -289,7 +289,7 @@ protected:
 // Every command against every fault. The cases run side by side, each with its own unit: most
 // of their time is spent waiting for a slow or silent unit.
 TEST_F(CliFaultTest, EveryCommandUnderEveryFaultEndsCleanly) {
-    const std::vector<Case> table = cases();
+    const std::vector<FaultCase> table = cases();
     std::vector<Result> results(table.size());
     // Slowest first, so that the long delays do not run last and alone.
     std::vector<std::size_t> order(table.size());
@@ -326,7 +326,7 @@ TEST_F(CliFaultTest, EveryCommandUnderEveryFaultEndsCleanly) {
     matrix << "| case | command | faults | exit | stderr | unit memory | output | seconds |\n"
               "|---|---|---|---|---|---|---|---|\n";
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const Case& c = table[i];
+        const FaultCase& c = table[i];
         const Result& r = results[i];
         SCOPED_TRACE(std::string(opName(c.op)) + " with " + c.fault);
         ASSERT_TRUE(r.simServed);

@@ -11,10 +11,10 @@
 #include "transfer/data_file.h"
 
 using namespace tunalyx;
+using tunalyx::test::kRevLimitBox;
 
 namespace {
 
-constexpr int kRevLimitBox = 196;
 constexpr QRgb kRed = qRgb(255, 0, 0);
 
 // The window after a Read All of a family 5 unit, with a changed copy of its tune on disk.

@@ -18,6 +18,9 @@
 
 namespace tunalyx::test {
 
+// Rev / Idle of the family 5 layout: five words, the first the rev limit.
+inline constexpr int kRevLimitBox = 196;
+
 // A main window on a scripted serial port, recording prompts and a throw-away settings store.
 struct GuiHarness {
     explicit GuiHarness(MemorySettingsStore* sharedStore = nullptr)

@@ -21,11 +21,9 @@
 
 using namespace tunalyx;
 using tunalyx::test::GuiHarness;
+using tunalyx::test::kRevLimitBox;
 
 namespace {
-
-// Rev / Idle of the family 5 layout: five words, the first the rev limit.
-constexpr int kRevLimitBox = 196;
 
 void fillRevIdle(Session& s) {
     s.image[0x8B] = {0x4C, 0x1D, 0x52, 0x03, 0xB6, 0x03, 0x84, 0x03, 0xB0, 0x04, 0, 0};

@@ -7,13 +7,13 @@
 namespace tunalyx {
 namespace {
 
-constexpr SimUnitKind kAllKinds[] = {SimUnitKind::Det1_501,    SimUnitKind::Det2_312A,
+constexpr SimUnitKind kAllUnits[] = {SimUnitKind::Det1_501,    SimUnitKind::Det2_312A,
                                      SimUnitKind::Det1_170B,   SimUnitKind::T2D_511A,
                                      SimUnitKind::Unsupported, SimUnitKind::NotSr20};
 
 // Read All of every simulated unit finds each listed block, at its length, and nothing else.
 TEST(DefaultBlocks, HoldsExactlyTheReadAllBlocksAtTheirLengths) {
-    for (SimUnitKind kind : kAllKinds) {
+    for (SimUnitKind kind : kAllUnits) {
         const SimUnit unit = simUnit(kind);
         const BlockStore s = defaultBlocks(unit);
         std::set<int> listed;

@@ -10,8 +10,8 @@
 namespace tunalyx {
 namespace {
 
-constexpr DriveKind kAllKinds[] = {DriveKind::Idle, DriveKind::City, DriveKind::Highway,
-                                   DriveKind::Pulls, DriveKind::Mixed};
+constexpr DriveKind kAllDrives[] = {DriveKind::Idle, DriveKind::City, DriveKind::Highway,
+                                    DriveKind::Pulls, DriveKind::Mixed};
 
 // Every 10 ms over the first `minutes`.
 std::vector<DriveState> sample(DriveKind kind, std::uint64_t seed, int minutes) {
@@ -27,7 +27,7 @@ bool same(const DriveState& a, const DriveState& b) {
 }
 
 TEST(DriveCycle, NamesRoundTripAndNothingElseParses) {
-    for (DriveKind kind : kAllKinds)
+    for (DriveKind kind : kAllDrives)
         EXPECT_EQ(driveFromName(driveName(kind)), kind) << driveName(kind);
     for (const char* name : {"", "Idle", "pull", "mixed ", "highways"})
         EXPECT_FALSE(driveFromName(name)) << name;
@@ -36,7 +36,7 @@ TEST(DriveCycle, NamesRoundTripAndNothingElseParses) {
 
 // A drive is replayed exactly from its seed, whatever order the times are asked in.
 TEST(DriveCycle, SeedDecidesTheDriveNotTheOrderOfQueries) {
-    for (DriveKind kind : kAllKinds) {
+    for (DriveKind kind : kAllDrives) {
         DriveCycle forward(kind, 42);
         DriveCycle backward(kind, 42);
         DriveCycle other(kind, 43);
@@ -69,7 +69,7 @@ TEST(DriveCycle, ALongDriveStaysItsSizeAndStillReplaysEarlierMoments) {
 // The engine model and the map tracer get a plausible engine: no jumps, nothing off the map,
 // the injectors cut only on the overrun.
 TEST(DriveCycle, StaysContinuousOnTheMapWithFuelCutOnlyOnTheOverrun) {
-    for (DriveKind kind : kAllKinds) {
+    for (DriveKind kind : kAllDrives) {
         const std::vector<DriveState> states = sample(kind, 7, kind == DriveKind::Mixed ? 30 : 10);
         const DriveState& start = states.front();
         EXPECT_TRUE(start.rpm < 950 && start.throttle == 0 && !start.fuelCut) << driveName(kind);
