@@ -27,6 +27,13 @@ int comPortNumber(const std::string& name) {
     return n;
 }
 
+std::string chosenPortDevice(int number, const std::string& devicePath, const SettingsStore& store,
+                             bool windows) {
+    if (devicePath.empty()) return portDeviceName(number, store, windows);
+    if (const int n = comPortNumber(devicePath); n > 0) return portDeviceName(n, store, windows);
+    return devicePath;
+}
+
 std::string portOpenProblem(PortOpenError error, const std::string& device,
                             const std::string& group, const std::string& systemText, bool windows) {
     switch (error) {

@@ -21,6 +21,11 @@ inline constexpr bool kWindowsPortNames = false;
 // "COM3" -> 3 (any case); 0 when the text is not of that form.
 [[nodiscard]] int comPortNumber(const std::string& name);
 
+// The device a port opens: `devicePath` when one was chosen by path ("COM3" given so means port 3
+// as the menu counts it), else port `number`'s.
+[[nodiscard]] std::string chosenPortDevice(int number, const std::string& devicePath,
+                                           const SettingsStore& store, bool windows);
+
 // A device name with a slash, or one naming a file that exists, is a path to open as it is
 // (relative to the working folder); any other name ("ttyUSB0") is looked up among the system's
 // devices by the serial library.

@@ -43,13 +43,7 @@ std::string openProblem(const QSerialPort& port, const std::string& name) {
 }  // namespace
 
 std::string QtSerialPort::deviceName() const {
-    if (!m_devicePath.empty()) {
-        // "COM3" on the command line means port 3 as the menu counts it.
-        if (const int n = comPortNumber(m_devicePath); n > 0)
-            return portDeviceName(n, m_store, kWindowsPortNames);
-        return m_devicePath;
-    }
-    return portDeviceName(m_number, m_store, kWindowsPortNames);
+    return chosenPortDevice(m_number, m_devicePath, m_store, kWindowsPortNames);
 }
 
 bool QtSerialPort::open() {

@@ -117,13 +117,7 @@ bool configureLine(HANDLE h) {
 }  // namespace
 
 std::string Win32SerialPort::deviceName() const {
-    if (!m_devicePath.empty()) {
-        // "COM3" on the command line means port 3 as the menu counts it.
-        if (const int n = comPortNumber(m_devicePath); n > 0)
-            return portDeviceName(n, m_store, true);
-        return m_devicePath;
-    }
-    return portDeviceName(m_number, m_store, true);
+    return chosenPortDevice(m_number, m_devicePath, m_store, true);
 }
 
 bool Win32SerialPort::open() {
