@@ -168,10 +168,10 @@ Burn burnOf(const Samples& samples, int i, const AutoTuneSettings& s) {
     // delay itself depends on that point, so it is worked out twice.
     const double t = samples.seconds(i);
     Point burned{samples.rpm(i), samples.load(i)};
-    double delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
+    double delay = delaySecondsOf(s, burned.rpm, burned.load);
     if (s.alignDelay) {
         burned = samples.at(t - delay, i);
-        delay = assumedDelaySeconds(burned.rpm, burned.load, s.delayScale);
+        delay = delaySecondsOf(s, burned.rpm, burned.load);
         burned = samples.at(t - delay, i);
     }
     return {burned, delay};
@@ -573,10 +573,10 @@ std::vector<CellText> applyProposal(MapGrids& maps, const AutoTuneProposal& prop
         only);
 }
 
-double assumedDelaySeconds(double rpm, double load, double scale) {
-    // Exhaust flow as a share of the most the engine makes.
-    const double flow = std::clamp(rpm / 7000, 0.0, 1.0) * std::clamp(load / 13000, 0.0, 1.0);
-    return scale * (0.15 + 0.45 * std::exp(-flow / 0.12));
+double delaySecondsOf(const AutoTuneSettings& settings, double rpm, double load) {
+    return settings.measuredDelay
+               ? settings.measuredDelay->secondsAt(rpm, load, settings.delayScale)
+               : assumedDelaySeconds(rpm, load, settings.delayScale);
 }
 
 AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const TuneMap& tune,

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "autotune/sensor_delay.h"
 #include "maps/map_axes.h"
 #include "maps/map_grids.h"
 #include "model/trace_items.h"
@@ -23,8 +24,10 @@ struct AutoTuneSettings {
     double minSamples = 10;        // effective samples a cell needs for a proposal
     double maxSpreadPercent = 3;   // and the most its corrections may scatter
     double delayScale = 1;         // the assumed transport delay as a share of the default
-    bool alignDelay = true;        // pair each reading with the point one delay earlier
-    double lowestAfr = 10.5;       // readings outside are a railed or cold sensor
+    // The delay the logs were found to have; where it has no measure, the assumed one.
+    std::optional<MeasuredDelay> measuredDelay;
+    bool alignDelay = true;   // pair each reading with the point one delay earlier
+    double lowestAfr = 10.5;  // readings outside are a railed or cold sensor
     double highestAfr = 19.5;
     double coldBelowC = 70;
     double startOfRunSeconds = 30;
@@ -132,9 +135,9 @@ struct AutoTuneLog {
 // group.
 [[nodiscard]] std::string an1HeadingOf(std::string_view logText);
 
-// The delay auto-tune assumes from cylinder to sensor: about 600 ms at idle and light load down to
-// about 150 ms at high rpm and load, times `scale`.
-[[nodiscard]] double assumedDelaySeconds(double rpm, double load, double scale = 1);
+// The delay from cylinder to sensor the analysis takes at a point: measured where it was, else
+// assumed.
+[[nodiscard]] double delaySecondsOf(const AutoTuneSettings& settings, double rpm, double load);
 
 // Proposes Inj Map corrections from logs of the calibrated wide-band A/F. A cell's new value is
 // what it held when read times the correction, held to the largest change from that value, and

@@ -53,7 +53,7 @@ bool usable(const LogStore& log, int i, int knockItem) {
 // The A/F of the gas burned at the event's peak: the sensor reads it one delay later.
 std::optional<double> afrOfEvent(const LogStore& log, const KnockEvent& e,
                                  const AutoTuneSettings& fuel) {
-    const double t = e.seconds + assumedDelaySeconds(e.rpm, e.load, fuel.delayScale);
+    const double t = e.seconds + delaySecondsOf(fuel, e.rpm, e.load);
     const int last = log.sampleCount() - 1;
     if (seconds(log, last) < t) return std::nullopt;
     int k = e.peakSample;
