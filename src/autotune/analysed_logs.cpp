@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "autotune/delay_measurement.h"
 #include "autotune/target_afr.h"
 #include "history/tune_history.h"
 #include "monitor/log_file.h"
@@ -175,6 +176,39 @@ std::optional<MapField> openKeptTargetAfr(const std::string& file, UserPrompts& 
 
 void rememberTargetAfrFile(SettingsStore& store, const std::string& path) {
     store.setValue(kTargetFileKey, path);
+}
+
+AutoTuneAnalysis analyseAutoTune(const std::vector<AutoTuneLog>& logs, const Tune& tune,
+                                 const TuneMap& map, const MapField& target,
+                                 const CellLocks& locks, AutoTuneSettings settings,
+                                 CurvesAsked curves) {
+    AutoTuneAnalysis out;
+    settings.measuredDelay = measureSensorDelay(logs, settings);
+    out.settings = settings;
+    out.map = proposeCorrections(logs, map, target, locks, settings);
+    out.predictions = predictUnmeasured(out.map, map, locks, settings);
+    out.driveNext = cellsToDriveNext(out.map, map);
+    if (!curves.warmUp && !curves.pump) return out;
+
+    const FamilyLayout* layout = tune.layout.family ? &familyLayout(*tune.layout.family) : nullptr;
+    const std::optional<FuelCurves> held =
+        layout ? fuelCurvesOf(tune.image, *layout) : std::nullopt;
+    const auto unreadable = [&](CurveKind kind, const char* name) {
+        CurveProposal p;
+        p.kind = kind;
+        p.name = name;
+        p.problem = layout ? std::string(name) + " cannot be read from the tune: a block is "
+                                                 "missing or short, or its points do not rise"
+                           : "the tune's version is not known, so its curves cannot be found";
+        return p;
+    };
+    if (curves.warmUp)
+        out.warmUp = held ? proposeWarmUp(logs, map, *held, target, out.map, settings, *layout)
+                          : unreadable(CurveKind::WarmUp, "Water Temp Correction, Corr 1");
+    if (curves.pump)
+        out.pump = held ? proposePump(logs, map, *held, target, settings, *layout)
+                        : unreadable(CurveKind::Pump, "Accelerate Injector, Accel A");
+    return out;
 }
 
 }  // namespace tunalyx

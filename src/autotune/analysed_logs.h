@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "autotune/cell_prediction.h"
+#include "autotune/curve_tune.h"
 #include "autotune/live_auto_tune.h"
 #include "autotune/ran_on_tunes.h"
 #include "monitor/live_run.h"
@@ -83,6 +85,31 @@ private:
         std::string hash;
     } m_memoryHash;
 };
+
+// Which curves an analysis proposes for besides the Inj Map.
+struct CurvesAsked {
+    bool warmUp = false;
+    bool pump = false;
+};
+
+// What one analysis of the logs makes, in its order: the sensor delay measured from the logs,
+// then the Inj Map proposal on it (with predictions for the cells not measured and the cells to
+// drive next), then the curves asked for, on the map proposal.
+struct AutoTuneAnalysis {
+    AutoTuneSettings settings;  // as given, with the delay measured
+    AutoTuneProposal map;
+    CellPredictions predictions{};
+    std::vector<CellToDrive> driveNext;
+    std::optional<CurveProposal> warmUp;
+    std::optional<CurveProposal> pump;
+    [[nodiscard]] const MeasuredDelay& delay() const { return *settings.measuredDelay; }
+};
+// `map` is the Inj Map of `tune` the logs are read against; the curves are those `tune` holds in
+// its layout. A tune whose curves cannot be read gets a curve proposal that says so.
+[[nodiscard]] AutoTuneAnalysis analyseAutoTune(const std::vector<AutoTuneLog>& logs,
+                                               const Tune& tune, const TuneMap& map,
+                                               const MapField& target, const CellLocks& locks,
+                                               AutoTuneSettings settings, CurvesAsked curves);
 
 // The target A/F file Auto Tune keeps, empty when none is, and its table: nothing when none is
 // kept or it is gone; a damaged file is named in a message.

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <map>
 
+#include "autotune/analysed_logs.h"
 #include "autotune/autotune.h"
 #include "autotune/target_afr.h"
 #include "cli/cli_common.h"
@@ -25,14 +26,67 @@ const CommandShape kMapWatchShape{
     .positionalNames = "LOG.txt"};
 const CommandShape kAutoTuneShape{
     .required = {"--tune", "--out"},
-    .optional = {"--target", "--max-change", "--min-samples", "--log-tune"},
-    .repeatable = {"--log"}};
+    .optional = {"--target", "--max-change", "--min-samples", "--log-tune", "--curves"},
+    .repeatable = {"--log"},
+    .flags = {"--predict"}};
 
 std::string percentText(double percent) {
     char text[32];
     const auto end =
         std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed, 1).ptr;
     return (percent >= 0 ? "+" : "") + std::string(text, end) + " %";
+}
+
+std::string fixed(double value, int decimals) {
+    char text[32];
+    const auto end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+    return {text, end};
+}
+
+struct CurvesListed {
+    bool map = false;
+    CurvesAsked curves;
+};
+// "map,warmup,accel" in any order; nothing for an unknown name or an empty list.
+std::optional<CurvesListed> curvesOf(const std::string& list) {
+    CurvesListed out;
+    std::vector<std::string> names(1);
+    for (char c : list)
+        if (c == ',')
+            names.emplace_back();
+        else
+            names.back().push_back(c);
+    for (const std::string& name : names) {
+        if (name == "map")
+            out.map = true;
+        else if (name == curveKindName(CurveKind::WarmUp))
+            out.curves.warmUp = true;
+        else if (name == curveKindName(CurveKind::Pump))
+            out.curves.pump = true;
+        else
+            return std::nullopt;
+    }
+    if (!out.map && !out.curves.warmUp && !out.curves.pump) return std::nullopt;
+    return out;
+}
+
+// A line per changed point, then the summary and what was left out; the problem as a note.
+void printCurve(const CurveProposal& p) {
+    const bool warmUp = p.kind == CurveKind::WarmUp;
+    const std::string label = warmUp ? "Warm-up" : "Accel";
+    for (const CurvePointResult& point : p.points) {
+        if (!point.changes()) continue;
+        std::cout << label << " " << shortestDecimal(point.x) << (warmUp ? " C" : " rpm") << "\t"
+                  << fixed(point.oldValue, 3) << "\t" << fixed(point.newValue, 3) << "\t"
+                  << percentText((point.newValue / point.oldValue - 1) * 100) << "\t"
+                  << (warmUp ? point.coldStarts : point.events) << "\n";
+    }
+    std::cout << label << ": " << p.changedPoints() << " points changed, from " << p.used
+              << (warmUp ? " cold starts." : " tip-ins.") << std::endl;
+    if (const std::string rejected = p.rejectedLine(); !rejected.empty())
+        std::cout << rejected << std::endl;
+    if (!p.problem.empty()) std::cerr << label << ": " << p.problem << std::endl;
 }
 
 }  // namespace
@@ -42,6 +96,10 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
         return usage(problem);
     const std::vector<std::string> logPaths = args.all("--log");
     if (logPaths.empty()) return usage("autotune needs at least one --log LOG.txt");
+    const auto listed = curvesOf(args.option("--curves").value_or("map"));
+    if (!listed) return usage("--curves takes a comma list of map, warmup and accel");
+    if (args.flag("--predict") && !listed->map)
+        return usage("--predict writes Inj Map cells: it needs map in --curves");
     AutoTuneSettings settings;
     if (args.option("--max-change")) {
         const auto percent = numberAbove0(args.option("--max-change"));
@@ -84,29 +142,57 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
         if (!found.known) std::cerr << found.line << std::endl;
         logList.emplace_back(log.store.get(), log.continuesRun, std::move(found.ranOn), name);
     }
-    const AutoTuneProposal proposal =
-        proposeCorrections(logList, tune, target, CellLocks{}, settings);
+    const AutoTuneAnalysis analysis =
+        analyseAutoTune(logList, s.tune(), tune, target, CellLocks{}, settings, listed->curves);
+    const AutoTuneProposal& proposal = analysis.map;
     if (!proposal.problem.empty()) return failed(proposal.problem);
+    if (const std::string delay = analysis.delay().line(); !delay.empty())
+        std::cerr << delay << std::endl;
 
-    for (int row = 0; row < kMapRows; ++row) {
-        for (int col = 0; col < kMapCols; ++col) {
-            const CellResult& c =
-                proposal.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
-            if (c.verdict == CellVerdict::OutOfRange)
-                std::cerr << "P" << row + 1 << " N" << col + 1 << " asks for "
-                          << percentText((c.correction - 1) * 100) << ", beyond the Inj Map's range"
-                          << std::endl;
-            if (!c.changes()) continue;
-            std::cout << cellName(row, col) << "\t" << s.maps.fText(kInjMap, c.oldRaw) << "\t"
-                      << s.maps.fText(kInjMap, c.newRaw) << "\t" << percentText(c.changePercent())
-                      << "\t" << std::lround(c.samples) << "\n";
-        }
-    }
     const Tune source = s.tune();
-    (void)applyProposal(s.maps, proposal);
-    const int changed = proposal.changedCells();
-    std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
-    if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
+    int changed = 0;
+    if (listed->map) {
+        for (int row = 0; row < kMapRows; ++row) {
+            for (int col = 0; col < kMapCols; ++col) {
+                const CellResult& c =
+                    proposal.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+                if (c.verdict == CellVerdict::OutOfRange)
+                    std::cerr << "P" << row + 1 << " N" << col + 1 << " asks for "
+                              << percentText((c.correction - 1) * 100)
+                              << ", beyond the Inj Map's range" << std::endl;
+                if (!c.changes()) continue;
+                std::cout << cellName(row, col) << "\t" << s.maps.fText(kInjMap, c.oldRaw) << "\t"
+                          << s.maps.fText(kInjMap, c.newRaw) << "\t"
+                          << percentText(c.changePercent()) << "\t" << std::lround(c.samples)
+                          << "\n";
+            }
+        }
+        (void)applyProposal(s.maps, proposal);
+        changed = proposal.changedCells();
+        std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
+        if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
+        if (args.flag("--predict"))
+            for (const CellText& c : applyPredictions(s.maps, analysis.predictions, 0.5)) {
+                const CellPrediction& p = analysis.predictions[static_cast<std::size_t>(c.row - 1)]
+                                                              [static_cast<std::size_t>(c.col - 1)];
+                std::cout << "P" << c.row << " N" << c.col << " predicted "
+                          << s.maps.fText(kInjMap, p.oldRaw) << " -> "
+                          << s.maps.fText(kInjMap, p.newRaw) << " ("
+                          << percentText((p.newValue / p.oldValue - 1) * 100) << "), confidence "
+                          << fixed(p.confidence, 2) << "\n";
+                ++changed;
+            }
+        if (!analysis.driveNext.empty()) std::cout << "Drive next:\n";
+        for (const CellToDrive& cell : analysis.driveNext)
+            std::cout << driveLine(cell) << "\n";
+        std::cout.flush();
+    }
+    for (const auto& curve : {analysis.warmUp, analysis.pump}) {
+        if (!curve) continue;
+        printCurve(*curve);
+        changed += applyCurveProposal(s.codec, *curve);
+    }
+
     const auto measured = [&] {
         int n = 0;
         for (const auto& row : proposal.cells)
@@ -115,6 +201,7 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
             }));
         return n;
     };
+    if (changed == 0 && !listed->map) return failed("nothing to change in the curves asked for");
     if (changed == 0 && measured() > 0)
         return failed("nothing to change: the " + std::to_string(measured()) +
                       " cells the logs measured well enough hold what they ask for already");

@@ -68,13 +68,21 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              --dump-knock-limit writes the hidden knock limit (degrees
                              at 14.7 A/F and 30 C intake air) as a 20 x 20 map
   autotune --tune T.dat --log L.txt [--log L2.txt]... [--target T.afr]
-      [--max-change P] [--min-samples N] [--log-tune T0.dat] --out T2.dat
-                             proposes Inj Map corrections from the wide-band A/F
-                             (AN1) of the logs: a line per changed cell (N, P, old,
-                             new, %, samples), then the readings left out and why;
-                             each reading against the tune its log ran on (--log-tune,
-                             else the history's, else T.dat, said so);
-                             exit 1 when no cell could be given a proposal
+      [--max-change P] [--min-samples N] [--log-tune T0.dat]
+      [--curves map,warmup,accel] [--predict] --out T2.dat
+                             proposes Inj Map (map, the default) and curve corrections
+                             from the wide-band A/F (AN1) of the logs: the sensor
+                             delay measured from them first (stderr); a line per
+                             changed cell (N, P, old, new, %, samples), then the
+                             readings left out and why, then the cells to drive
+                             next; warmup (Water Temp Correction, Corr 1) and accel
+                             (Accelerate Injector, Accel A): a line per changed point
+                             (old, new, %, cold starts or tip-ins), a summary and
+                             what was left out. --predict also writes the cells no
+                             log measured that their neighbours predict with a
+                             confidence of 0.5 or more. Each reading against the tune
+                             its log ran on (--log-tune, else the history's, else
+                             T.dat, said so); exit 1 when nothing could be proposed
   knock --tune T.dat --log L.txt [--log L2.txt]... [--log-tune T0.dat]
       [--max-retard D] --out T2.dat
                              finds knock events in the logs per Ign Map cell and
