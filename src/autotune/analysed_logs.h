@@ -104,6 +104,9 @@ struct AutoTuneAnalysis {
     std::optional<CurveProposal> pump;
     [[nodiscard]] const MeasuredDelay& delay() const { return *settings.measuredDelay; }
 };
+// Predictions less sure than this are shown, never written.
+inline constexpr double kLeastPredictedConfidence = 0.5;
+
 // `map` is the Inj Map of `tune` the logs are read against; the curves are those `tune` holds in
 // its layout. A tune whose curves cannot be read gets a curve proposal that says so.
 [[nodiscard]] AutoTuneAnalysis analyseAutoTune(const std::vector<AutoTuneLog>& logs,

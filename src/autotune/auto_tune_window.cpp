@@ -5,7 +5,9 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -45,6 +47,8 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     setWindowTitle(tr("Auto Tune"));
     auto* tabs = new QTabWidget(this);
     tabs->addTab(buildProposalTab(), tr("Proposal"));
+    tabs->addTab(buildCurveTab(CurveKind::WarmUp), tr("Warm-up"));
+    tabs->addTab(buildCurveTab(CurveKind::Pump), tr("Acceleration"));
     tabs->addTab(buildTargetTab(), tr("Target A/F"));
     setCentralWidget(tabs);
     // The default table follows the map's load axis, which a read or a file may have changed.
@@ -105,6 +109,8 @@ AutoTuneWindow::AutoTuneWindow(Session& session, LiveRun& live, SettingsStore& s
     };
     m_lblLogs->setText(tr("Analyse reads the log in memory; Open Logs adds log files to it."));
     showProposal();
+    showCurve(CurveKind::WarmUp);
+    showCurve(CurveKind::Pump);
     showTarget();
 }
 
@@ -120,9 +126,11 @@ QWidget* AutoTuneWindow::buildProposalTab() {
     QPushButton* open = analysisButton(tr("&Open Logs..."), "cmdOpenLogs", page);
     QPushButton* clear = analysisButton(tr("&Clear Logs"), "cmdClearLogs", page);
     m_cmdApply = analysisButton(tr("A&pply"), "cmdApply", page);
+    m_cmdApplyPredictions = analysisButton(tr("Apply P&redictions"), "cmdApplyPredictions", page);
     QPushButton* lock = analysisButton(tr("&Lock"), "cmdLock", page);
     QPushButton* unlock = analysisButton(tr("&Unlock"), "cmdUnlock", page);
-    for (QPushButton* b : {analyseButton, open, clear, m_cmdApply, lock, unlock})
+    for (QPushButton* b :
+         {analyseButton, open, clear, m_cmdApply, m_cmdApplyPredictions, lock, unlock})
         commands->addWidget(b);
     commands->addStretch(1);
     v->addLayout(commands);
@@ -175,6 +183,23 @@ QWidget* AutoTuneWindow::buildProposalTab() {
     m_lblDiagnosis->setWordWrap(true);
     m_lblDiagnosis->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
     v->addWidget(m_lblDiagnosis);
+    m_lblDelay = new QLabel(page);
+    m_lblDelay->setObjectName(QStringLiteral("lblDelay"));
+    m_lblDelay->setWordWrap(true);
+    v->addWidget(m_lblDelay);
+    auto* next = new QHBoxLayout;
+    auto* nextCaption = new QLabel(tr("Drive next:"), page);
+    nextCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    next->addWidget(nextCaption);
+    m_lstDriveNext = new QListWidget(page);
+    m_lstDriveNext->setObjectName(QStringLiteral("lstDriveNext"));
+    m_lstDriveNext->setSelectionMode(QAbstractItemView::NoSelection);
+    m_lstDriveNext->setFocusPolicy(Qt::NoFocus);
+    // Five lines in view; the list is at most ten long.
+    m_lstDriveNext->setFixedHeight(5 * m_lstDriveNext->fontMetrics().height() +
+                                   2 * m_lstDriveNext->frameWidth() + 4);
+    next->addWidget(m_lstDriveNext, 1);
+    v->addLayout(next);
     v->addStretch(1);
 
     connect(analyseButton, &QPushButton::clicked, this, &AutoTuneWindow::analyse);
@@ -184,9 +209,56 @@ QWidget* AutoTuneWindow::buildProposalTab() {
         reevaluate();
     });
     connect(m_cmdApply, &QPushButton::clicked, this, &AutoTuneWindow::apply);
+    connect(m_cmdApplyPredictions, &QPushButton::clicked, this, &AutoTuneWindow::applyPredicted);
     connect(lock, &QPushButton::clicked, this, [this] { setSelectedLocked(true); });
     connect(unlock, &QPushButton::clicked, this, [this] { setSelectedLocked(false); });
     connect(m_chkLive, &QCheckBox::toggled, this, &AutoTuneWindow::setLive);
+    return page;
+}
+
+QWidget* AutoTuneWindow::buildCurveTab(CurveKind kind) {
+    const bool warmUp = kind == CurveKind::WarmUp;
+    CurveTab& tab = m_curves[tabOf(kind)];
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    auto* commands = new QHBoxLayout;
+    tab.apply = analysisButton(tr("A&pply"), warmUp ? "cmdApplyWarmUp" : "cmdApplyAccel", page);
+    commands->addWidget(tab.apply);
+    auto* curve = new QLabel(
+        warmUp ? tr("Water Temp Correction, Corr 1") : tr("Accelerate Injector, Accel A"), page);
+    commands->addSpacing(12);
+    commands->addWidget(curve, 1);
+    v->addLayout(commands);
+
+    const QStringList headings =
+        warmUp ? QStringList{tr("Coolant C"), tr("Held"),        tr("Proposed"),
+                             tr("Change %"),  tr("Cold starts"), tr("Why")}
+               : QStringList{tr("rpm"),      tr("Held ms"), tr("Proposed ms"),
+                             tr("Change %"), tr("Tip-ins"), tr("Why")};
+    tab.table = new QTableWidget(0, static_cast<int>(headings.size()), page);
+    tab.table->setObjectName(warmUp ? QStringLiteral("grdWarmUp") : QStringLiteral("grdAccel"));
+    tab.table->setHorizontalHeaderLabels(headings);
+    tab.table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tab.table->setSelectionMode(QAbstractItemView::NoSelection);
+    tab.table->setFocusPolicy(Qt::NoFocus);
+    tab.table->verticalHeader()->hide();
+    tab.table->setWordWrap(false);
+    // The reason takes what the numbers leave.
+    tab.table->horizontalHeader()->setStretchLastSection(true);
+    v->addWidget(tab.table, 1);
+    tab.used = new QLabel(page);
+    tab.used->setObjectName(warmUp ? QStringLiteral("lblWarmUpUsed")
+                                   : QStringLiteral("lblAccelUsed"));
+    tab.used->setWordWrap(true);
+    v->addWidget(tab.used);
+    tab.problem = new QLabel(page);
+    tab.problem->setObjectName(warmUp ? QStringLiteral("lblWarmUpProblem")
+                                      : QStringLiteral("lblAccelProblem"));
+    tab.problem->setWordWrap(true);
+    tab.problem->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
+    v->addWidget(tab.problem);
+
+    connect(tab.apply, &QPushButton::clicked, this, [this, kind] { applyCurve(kind); });
     return page;
 }
 
@@ -244,6 +316,7 @@ std::vector<AutoTuneLog> AutoTuneWindow::logsToRead() {
 void AutoTuneWindow::analyse() {
     m_tune = tuneMapOf(m_session.maps, kInjMap,
                        LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
+    m_tuneAsRead = m_session.tune();
     evaluate();
 }
 
@@ -256,11 +329,25 @@ void AutoTuneWindow::reevaluate() {
 
 void AutoTuneWindow::evaluate() {
     const std::vector<AutoTuneLog> logs = logsToRead();
-    if (logs.empty())
-        m_proposal.reset();
-    else
-        m_proposal = proposeCorrections(logs, *m_tune, target(), m_locks, settings());
+    m_proposal.reset();
+    m_predictions = {};
+    m_driveNext.clear();
+    m_delayLine.clear();
+    for (CurveTab& tab : m_curves)
+        tab.proposal.reset();
+    if (!logs.empty()) {
+        AutoTuneAnalysis a = analyser(logs, *m_tuneAsRead, *m_tune, target(), m_locks, settings(),
+                                      {.warmUp = true, .pump = true});
+        m_proposal = std::move(a.map);
+        m_predictions = a.predictions;
+        m_driveNext = std::move(a.driveNext);
+        if (a.settings.measuredDelay) m_delayLine = a.delay().line();
+        m_curves[tabOf(CurveKind::WarmUp)].proposal = std::move(a.warmUp);
+        m_curves[tabOf(CurveKind::Pump)].proposal = std::move(a.pump);
+    }
     showProposal();
+    showCurve(CurveKind::WarmUp);
+    showCurve(CurveKind::Pump);
 }
 
 void AutoTuneWindow::openLogs() {
@@ -285,6 +372,15 @@ void AutoTuneWindow::showProposal() {
             const auto c = static_cast<std::size_t>(col);
             const CellResult cell = m_proposal ? m_proposal->cells[r][c] : CellResult{};
             const bool locked = m_locks[r][c];
+            const CellPrediction& predicted = m_predictions[r][c];
+            if (m_proposal && predicted.predicted) {
+                showAnalysisCell(
+                    *m_grid->item(row, col), latin1(predictedChangeText(predicted, locale)),
+                    predictedLook(predicted, locked, s.maxChangePercent),
+                    predictedToolTip(predicted, kLeastPredictedConfidence, valueText, locale) +
+                        "\n" + cellToolTip(cell, locked, s, codec, valueText, locale));
+                continue;
+            }
             // Before any analysis the cells are blank, not greyed for want of data.
             const CellLook look = m_proposal ? cellLook(cell, locked, s.maxChangePercent)
                                              : CellLook{kNormalBackground, false, locked, false};
@@ -301,6 +397,43 @@ void AutoTuneWindow::showProposal() {
     m_lblDiagnosis->setText(latin1(note));
     m_lblDiagnosis->setVisible(!note.empty());
     m_cmdApply->setEnabled(m_proposal && m_proposal->changedCells() > 0);
+    bool anyPredicted = false;
+    for (const auto& row : m_predictions)
+        for (const CellPrediction& p : row)
+            anyPredicted |= p.changes() && p.confidence >= kLeastPredictedConfidence;
+    m_cmdApplyPredictions->setEnabled(m_proposal && anyPredicted);
+    m_lblDelay->setText(latin1(m_delayLine));
+    m_lblDelay->setVisible(!m_delayLine.empty());
+    m_lstDriveNext->clear();
+    for (const CellToDrive& cell : m_driveNext)
+        m_lstDriveNext->addItem(latin1(driveLine(cell)));
+}
+
+void AutoTuneWindow::showCurve(CurveKind kind) {
+    CurveTab& tab = m_curves[tabOf(kind)];
+    const std::optional<CurveProposal>& p = tab.proposal;
+    const NumberLocale& locale = m_session.maps.locale();
+    tab.table->setRowCount(p ? static_cast<int>(p->points.size()) : 0);
+    for (int row = 0; row < tab.table->rowCount(); ++row) {
+        const CurvePointResult& point = p->points[static_cast<std::size_t>(row)];
+        const std::array<std::string, 6> texts = curvePointRow(point, kind, locale);
+        for (int col = 0; col < static_cast<int>(texts.size()); ++col) {
+            auto* item = new QTableWidgetItem(latin1(texts[static_cast<std::size_t>(col)]));
+            if (col < 5) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (point.changes()) {
+                QFont bold = tab.table->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+            tab.table->setItem(row, col, item);
+        }
+    }
+    tab.table->resizeColumnsToContents();
+    tab.used->setText(p ? latin1(curveUsedLine(*p)) : QString());
+    const QString problem = p ? latin1(p->problem) : QString();
+    tab.problem->setText(problem);
+    tab.problem->setVisible(!problem.isEmpty());
+    tab.apply->setEnabled(p && p->changedPoints() > 0);
 }
 
 std::vector<CellText> AutoTuneWindow::applyCells(const std::optional<CellRange>& only) {
@@ -336,6 +469,71 @@ void AutoTuneWindow::apply() {
     if (cells > 0 && applied) applied();
     statusBar()->showMessage(cells == 0 ? tr("No cell to change.")
                                         : tr("%1 cells of the Inj Map changed.").arg(cells));
+}
+
+void AutoTuneWindow::applyPredicted() {
+    if (!m_proposal) return;
+    if (m_session.compareMode) {
+        statusBar()->showMessage(tr("Compare mode shows another tune: end it to apply."));
+        return;
+    }
+    // An edit or an Apply since the analysis has the last word on its cell.
+    CellPredictions predictions = m_predictions;
+    for (int row = 0; row < kMapRows; ++row)
+        for (int col = 0; col < kMapCols; ++col) {
+            CellPrediction& p =
+                predictions[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            if (m_session.maps.GridData(kInjMap, row + 1, col + 1) != p.oldRaw) p.newRaw = p.oldRaw;
+        }
+    const std::optional<CellRange> only = selectedBlock(*m_grid);
+    EditHistory& edits = m_session.history;
+    edits.begin();
+    const std::vector<CellText> written =
+        applyPredictions(m_session.maps, predictions, kLeastPredictedConfidence, only);
+    std::string label = std::string("Auto Tune Predictions ") + mapTabCaption(kInjMap);
+    if (only) label += " " + cellRangeText(cellsWithin(*only, kMapRows, kMapCols));
+    edits.commit(label);
+    if (!written.empty()) {
+        m_session.view().GridDisplay(kInjMap);
+        if (applied) applied();
+    }
+    statusBar()->showMessage(
+        written.empty() ? tr("No predicted cell sure enough to change.")
+                        : tr("%1 predicted cells of the Inj Map changed.").arg(written.size()));
+}
+
+void AutoTuneWindow::applyCurve(CurveKind kind) {
+    const std::optional<CurveProposal>& found = m_curves[tabOf(kind)].proposal;
+    if (!found) return;
+    if (m_session.compareMode) {
+        statusBar()->showMessage(tr("Compare mode shows another tune: end it to apply."));
+        return;
+    }
+    // A point changed since the analysis, by hand or an Apply before this one, keeps its value.
+    CurveProposal proposal = *found;
+    const std::optional<FuelCurves> now =
+        m_session.layout.family
+            ? fuelCurvesOf(m_session.image, familyLayout(*m_session.layout.family))
+            : std::nullopt;
+    for (std::size_t i = 0; i < proposal.points.size(); ++i) {
+        CurvePointResult& point = proposal.points[i];
+        // A curve that cannot be read now takes nothing.
+        const auto holds = [&](const auto& y) { return i < y.size() && y[i] == point.oldValue; };
+        if (!now || !(kind == CurveKind::WarmUp ? holds(now->warmUp.y) : holds(now->pump.pulse.y)))
+            point.newValue = point.oldValue;
+    }
+    EditHistory& edits = m_session.history;
+    edits.begin();
+    const int written = applyCurveProposal(m_session.codec, proposal);
+    edits.commit("Auto Tune " + proposal.name);
+    if (written > 0) {
+        m_session.view().DisplayAllData();
+        m_session.view().UpdateEnable();
+        if (applied) applied();
+    }
+    statusBar()->showMessage(
+        written == 0 ? tr("No point to change.")
+                     : tr("%1 points of %2 changed.").arg(written).arg(latin1(proposal.name)));
 }
 
 void AutoTuneWindow::setSelectedLocked(bool locked) {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,14 +20,17 @@
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
+class QListWidget;
 class QPushButton;
 class QTableWidget;
 
 namespace tunalyx {
 
 // Auto Tune: the Inj Map corrections the wide-band logs ask for, applied as one step of the edit
-// history, and the target A/F table they are measured against. Live, it shows auto-tune
-// following the run being logged (LiveAutoTune) and may write what it proposes through Update.
+// history, with predictions for the cells not measured and the cells to drive next; the warm-up
+// and accelerator pump curves' corrections; and the target A/F table they are measured against.
+// Live, it shows auto-tune following the run being logged (LiveAutoTune) and may write what it
+// proposes through Update.
 class AutoTuneWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -44,11 +48,19 @@ public:
     std::function<std::vector<std::string>()> chooseLogs;
     std::function<std::string()> chooseTargetToOpen;
     std::function<std::string()> chooseTargetToSave;
+    // The analysis of every tab; tests replace it.
+    std::function<AutoTuneAnalysis(const std::vector<AutoTuneLog>&, const Tune&, const TuneMap&,
+                                   const MapField&, const CellLocks&, const AutoTuneSettings&,
+                                   CurvesAsked)>
+        analyser = analyseAutoTune;
 
     [[nodiscard]] QTableWidget* proposalGrid() const { return m_grid; }
     [[nodiscard]] QTableWidget* targetGrid() const { return m_targetGrid; }
     [[nodiscard]] const std::optional<AutoTuneProposal>& proposal() const { return m_proposal; }
     [[nodiscard]] const CellLocks& locks() const { return m_locks; }
+    [[nodiscard]] const std::optional<CurveProposal>& curveProposal(CurveKind kind) const {
+        return m_curves[tabOf(kind)].proposal;
+    }
     // Auto-tune following the run being logged; it hears of the run as any consumer does.
     [[nodiscard]] LiveAutoTune& live() { return m_liveTune; }
 
@@ -58,6 +70,10 @@ public:
     // The cells selected, or the whole proposal when none is.
     void apply();
     void setSelectedLocked(bool locked);
+    // The predicted cells sure enough, of the selection or all; one step of the history.
+    void applyPredicted();
+    // The curve's changed points that still hold the value they were proposed from.
+    void applyCurve(CurveKind kind);
     // Every 5 s while Live is on.
     void liveTick();
 
@@ -72,6 +88,10 @@ protected:
 private:
     QWidget* buildProposalTab();
     QWidget* buildTargetTab();
+    QWidget* buildCurveTab(CurveKind kind);
+    [[nodiscard]] static std::size_t tabOf(CurveKind kind) {
+        return kind == CurveKind::WarmUp ? 0 : 1;
+    }
     // The proposal again, on the Inj Map it was first made for (a lock, a setting, the target
     // changed); nothing before the first analysis.
     void reevaluate();
@@ -83,6 +103,7 @@ private:
     // proposal was made from.
     std::vector<CellText> applyCells(const std::optional<CellRange>& only);
     void showProposal();
+    void showCurve(CurveKind kind);
     void showTarget();
     void targetEdited(int row, int col);
     void loadTarget();
@@ -108,11 +129,26 @@ private:
     QCheckBox* m_chkLive = nullptr;
     QCheckBox* m_chkApplyUpdate = nullptr;
     QPushButton* m_cmdApply = nullptr;
+    QPushButton* m_cmdApplyPredictions = nullptr;
+    QLabel* m_lblDelay = nullptr;
+    QListWidget* m_lstDriveNext = nullptr;
+    struct CurveTab {
+        QTableWidget* table = nullptr;
+        QLabel* used = nullptr;
+        QLabel* problem = nullptr;
+        QPushButton* apply = nullptr;
+        std::optional<CurveProposal> proposal;
+    };
+    std::array<CurveTab, 2> m_curves;
     QTimer m_liveTimer;
 
     AnalysedLogs m_logs;
-    std::optional<TuneMap> m_tune;  // the Inj Map of the last analysis
+    std::optional<TuneMap> m_tune;     // the Inj Map of the last analysis
+    std::optional<Tune> m_tuneAsRead;  // and the tune it is in, whose curves it was made on
     std::optional<AutoTuneProposal> m_proposal;
+    CellPredictions m_predictions{};
+    std::vector<CellToDrive> m_driveNext;
+    std::string m_delayLine;
     CellLocks m_locks{};
     std::optional<MapField> m_target;  // nothing: the default of the map's axes
     std::string m_targetFile;

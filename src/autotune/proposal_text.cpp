@@ -114,6 +114,55 @@ CellLook cellLook(const CellResult& cell, bool locked, double maxChangePercent) 
     return look;
 }
 
+CellLook predictedLook(const CellPrediction& p, bool locked, double maxChangePercent) {
+    CellResult as;
+    as.verdict = p.changes() ? CellVerdict::Proposed : CellVerdict::NoChange;
+    as.oldValue = p.oldValue;
+    as.newValue = p.newValue;
+    CellLook look = cellLook(as, locked, maxChangePercent);
+    look.predicted = true;
+    return look;
+}
+
+std::string predictedChangeText(const CellPrediction& p, const NumberLocale& locale) {
+    return signedPercent((p.newValue / p.oldValue - 1) * 100, locale);
+}
+
+std::string predictedToolTip(const CellPrediction& p, double leastConfidence,
+                             const RawText& valueText, const NumberLocale& locale) {
+    std::string tip = "Predicted " + valueText(p.oldRaw) + " -> " + valueText(p.newRaw) + " (" +
+                      predictedChangeText(p, locale) + " %)\nConfidence " +
+                      formatValue(p.confidence, "0.00", locale);
+    if (p.changes())
+        tip += p.confidence >= leastConfidence ? "\nwritten by Apply Predictions"
+                                               : "\ntoo uncertain to write: below " +
+                                                     formatValue(leastConfidence, "0.0", locale);
+    return tip;
+}
+
+std::array<std::string, 6> curvePointRow(const CurvePointResult& point, CurveKind kind,
+                                         const NumberLocale& locale) {
+    const bool warmUp = kind == CurveKind::WarmUp;
+    std::string why = point.why;
+    if (why.empty()) why = point.changes() ? "proposed" : "no change";
+    return {formatValue(point.x, "", locale),
+            formatValue(point.oldValue, "0.000", locale),
+            formatValue(point.newValue, "0.000", locale),
+            point.changes() ? signedPercent((point.newValue / point.oldValue - 1) * 100, locale)
+                            : std::string(),
+            std::to_string(warmUp ? point.coldStarts : point.events),
+            why};
+}
+
+std::string curveUsedLine(const CurveProposal& proposal) {
+    const bool warmUp = proposal.kind == CurveKind::WarmUp;
+    std::string line =
+        "From " + std::to_string(proposal.used) + (warmUp ? " cold starts." : " tip-ins.");
+    if (const std::string rejected = proposal.rejectedLine(); !rejected.empty())
+        line += " " + rejected;
+    return line;
+}
+
 std::string locksText(const CellLocks& locks) {
     std::string text;
     text.reserve(kMapAxisSize * kMapAxisSize);

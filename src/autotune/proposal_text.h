@@ -1,11 +1,14 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include "autotune/autotune.h"
+#include "autotune/cell_prediction.h"
+#include "autotune/curve_tune.h"
 #include "maps/map_tracer.h"
 #include "model/number_format.h"
 
@@ -45,11 +48,27 @@ using RawText = std::function<std::string(std::int32_t raw)>;
 // over it and cells whose change reaches beyond the map's range stand out in violet, in bold.
 struct CellLook {
     CellColour background = kNormalBackground;
-    bool dimmed = false;   // grey text
-    bool hatched = false;  // locked
-    bool flagged = false;  // bold text
+    bool dimmed = false;     // grey text
+    bool hatched = false;    // locked
+    bool flagged = false;    // bold text
+    bool predicted = false;  // a hatch of its own: a value from the neighbours, not measured
 };
 [[nodiscard]] CellLook cellLook(const CellResult& cell, bool locked, double maxChangePercent);
+
+// A cell no log measured, with a prediction: the colour its predicted change would have, text
+// and tool tip saying what it is and whether Apply Predictions writes it (`leastConfidence`).
+[[nodiscard]] CellLook predictedLook(const CellPrediction& p, bool locked, double maxChangePercent);
+[[nodiscard]] std::string predictedChangeText(const CellPrediction& p, const NumberLocale& locale);
+[[nodiscard]] std::string predictedToolTip(const CellPrediction& p, double leastConfidence,
+                                           const RawText& valueText, const NumberLocale& locale);
+
+// A row of the Warm-up and Acceleration tabs: the point's coolant C or rpm, the value held, the
+// value proposed, the change in % (empty without one), its cold starts or tip-ins, and why it has
+// no proposal.
+[[nodiscard]] std::array<std::string, 6> curvePointRow(const CurvePointResult& point,
+                                                       CurveKind kind, const NumberLocale& locale);
+// "From 4 cold starts. Rejected: ..." as the tab says what the proposal rests on.
+[[nodiscard]] std::string curveUsedLine(const CurveProposal& proposal);
 
 // The locks as the settings store keeps them: 400 characters "0" or "1", row by row from P01 N01.
 // Any other text locks nothing.

@@ -59,6 +59,8 @@ void AnalysisCellDelegate::paint(QPainter* p, const QStyleOptionViewItem& option
         p->drawRect(option.rect.adjusted(1, 1, -1, -1));
         p->restore();
     }
+    if (index.data(kPredictedRole).toBool())
+        p->fillRect(option.rect, QBrush(QColor(40, 40, 40, 90), Qt::FDiagPattern));
     if (!index.data(kHatchRole).toBool()) return;
     p->fillRect(option.rect, QBrush(QColor(40, 40, 40, 150), Qt::BDiagPattern));
 }
@@ -86,6 +88,7 @@ void showAnalysisCell(QTableWidgetItem& item, const QString& text, const CellLoo
     static const QColor dimmed(120, 120, 120);
     item.setText(text);
     item.setData(kHatchRole, look.hatched);
+    item.setData(kPredictedRole, look.predicted);
     item.setBackground(look.background == kNormalBackground ? QBrush()
                                                             : QBrush(cellQColor(look.background)));
     item.setForeground(look.dimmed ? QBrush(dimmed) : QBrush());

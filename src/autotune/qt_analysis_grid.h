@@ -21,10 +21,12 @@ class Session;
 [[nodiscard]] QTableWidget* analysisGrid(const Session& session, const QString& widest,
                                          QWidget* parent);
 
-// Locked cells (`kHatchRole` true) are hatched over whatever colour the analysis gives them; a
-// cell may have a frame of its own colour (`kFrameRole`).
+// Locked cells (`kHatchRole` true) are hatched over whatever colour the analysis gives them, and
+// predicted ones (`kPredictedRole` true) by a lighter hatch the other way; a cell may have a
+// frame of its own colour (`kFrameRole`).
 inline constexpr int kHatchRole = Qt::UserRole;
 inline constexpr int kFrameRole = Qt::UserRole + 1;
+inline constexpr int kPredictedRole = Qt::UserRole + 2;
 class AnalysisCellDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;

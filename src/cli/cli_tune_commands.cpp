@@ -172,7 +172,8 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
         std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
         if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
         if (args.flag("--predict"))
-            for (const CellText& c : applyPredictions(s.maps, analysis.predictions, 0.5)) {
+            for (const CellText& c :
+                 applyPredictions(s.maps, analysis.predictions, kLeastPredictedConfidence)) {
                 const CellPrediction& p = analysis.predictions[static_cast<std::size_t>(c.row - 1)]
                                                               [static_cast<std::size_t>(c.col - 1)];
                 std::cout << "P" << c.row << " N" << c.col << " predicted "
