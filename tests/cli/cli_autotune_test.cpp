@@ -127,5 +127,38 @@ TEST_F(CliAutoTuneTest, AnAn1ThatIsNoAfrIsRefusedAndAnItemNotLoggedIsSaidToBe) {
     EXPECT_EQ(shown.size() - shown.find('.'), 4u) << shown;
 }
 
+TEST_F(CliAutoTuneTest, CurvesAreChosenByNameAndEachEndsWithItsSummary) {
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--curves", "map,choke"},
+                                                  {"--curves", ""},
+                                                  {"--curves", "warmup", "--predict"}}) {
+        const Finished refused = autotune("T0.dat", {"d.txt"}, wrong);
+        EXPECT_EQ(refused.exitCode, 2) << wrong[1];
+        EXPECT_NE(refused.err.find("usage:"), std::string::npos) << refused.err;
+    }
+
+    const std::vector<std::string> parts(std::begin(kParts), std::end(kParts));
+    const Finished curves = autotune("T0.dat", parts, {"--curves", "warmup,accel"});
+    EXPECT_NE(curves.err.find("Sensor delay "), std::string::npos) << curves.err;
+    EXPECT_EQ(curves.out.find(" cells changed."), std::string::npos) << curves.out;
+    const std::size_t warmUp = curves.out.find("Warm-up: ");
+    const std::size_t accel = curves.out.find("Accel: ");
+    EXPECT_TRUE(warmUp != std::string::npos && accel != std::string::npos && warmUp < accel)
+        << curves.out;
+    // Nothing proposed is a failure only when no curve asked for has a change.
+    if (curves.exitCode == 1)
+        EXPECT_NE(curves.err.find("nothing to change in the curves asked for"), std::string::npos)
+            << curves.err;
+    else
+        EXPECT_EQ(curves.exitCode, 0) << curves.err;
+    EXPECT_EQ(fs::exists(s_dir / "out.dat"), curves.exitCode == 0);
+
+    // The map's lines and summary come before the curve's.
+    const Finished both = autotune("T0.dat", parts, {"--curves", "accel,map"});
+    EXPECT_EQ(both.exitCode, 0) << both.err;
+    EXPECT_LT(both.out.find(" cells changed."), both.out.find("Accel: ")) << both.out;
+    EXPECT_EQ(both.out.find("Warm-up: "), std::string::npos);
+    fs::remove(s_dir / "out.dat");
+}
+
 }  // namespace
 }  // namespace tunalyx::clitest
