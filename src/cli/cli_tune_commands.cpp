@@ -89,6 +89,47 @@ void printCurve(const CurveProposal& p) {
     if (!p.problem.empty()) std::cerr << label << ": " << p.problem << std::endl;
 }
 
+// Prints the map's changed cells, its summary, the predictions written and the cells to drive
+// next, and stores them in the session's Inj Map; the number of cells changed.
+int applyMap(Session& s, const AutoTuneAnalysis& analysis, bool predict) {
+    const AutoTuneProposal& proposal = analysis.map;
+    for (int row = 0; row < kMapRows; ++row) {
+        for (int col = 0; col < kMapCols; ++col) {
+            const CellResult& c =
+                proposal.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            if (c.verdict == CellVerdict::OutOfRange)
+                std::cerr << "P" << row + 1 << " N" << col + 1 << " asks for "
+                          << percentText((c.correction - 1) * 100) << ", beyond the Inj Map's range"
+                          << std::endl;
+            if (!c.changes()) continue;
+            std::cout << cellName(row, col) << "\t" << s.maps.fText(kInjMap, c.oldRaw) << "\t"
+                      << s.maps.fText(kInjMap, c.newRaw) << "\t" << percentText(c.changePercent())
+                      << "\t" << std::lround(c.samples) << "\n";
+        }
+    }
+    (void)applyProposal(s.maps, proposal);
+    int changed = proposal.changedCells();
+    std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
+    if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
+    if (predict)
+        for (const CellText& c :
+             applyPredictions(s.maps, analysis.predictions, kLeastPredictedConfidence)) {
+            const CellPrediction& p = analysis.predictions[static_cast<std::size_t>(c.row - 1)]
+                                                          [static_cast<std::size_t>(c.col - 1)];
+            std::cout << "P" << c.row << " N" << c.col << " predicted "
+                      << s.maps.fText(kInjMap, p.oldRaw) << " -> "
+                      << s.maps.fText(kInjMap, p.newRaw) << " ("
+                      << percentText((p.newValue / p.oldValue - 1) * 100) << "), confidence "
+                      << fixed(p.confidence, 2) << "\n";
+            ++changed;
+        }
+    if (!analysis.driveNext.empty()) std::cout << "Drive next:\n";
+    for (const CellToDrive& cell : analysis.driveNext)
+        std::cout << driveLine(cell) << "\n";
+    std::cout.flush();
+    return changed;
+}
+
 }  // namespace
 
 int runAutoTune(const CliArgs& args, CliContext& ctx) {
@@ -151,43 +192,7 @@ int runAutoTune(const CliArgs& args, CliContext& ctx) {
 
     const Tune source = s.tune();
     int changed = 0;
-    if (listed->map) {
-        for (int row = 0; row < kMapRows; ++row) {
-            for (int col = 0; col < kMapCols; ++col) {
-                const CellResult& c =
-                    proposal.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
-                if (c.verdict == CellVerdict::OutOfRange)
-                    std::cerr << "P" << row + 1 << " N" << col + 1 << " asks for "
-                              << percentText((c.correction - 1) * 100)
-                              << ", beyond the Inj Map's range" << std::endl;
-                if (!c.changes()) continue;
-                std::cout << cellName(row, col) << "\t" << s.maps.fText(kInjMap, c.oldRaw) << "\t"
-                          << s.maps.fText(kInjMap, c.newRaw) << "\t"
-                          << percentText(c.changePercent()) << "\t" << std::lround(c.samples)
-                          << "\n";
-            }
-        }
-        (void)applyProposal(s.maps, proposal);
-        changed = proposal.changedCells();
-        std::cout << changed << " cells changed. " << proposal.readings.line() << std::endl;
-        if (!proposal.diagnosis.empty()) std::cerr << "Note: " << proposal.diagnosis << std::endl;
-        if (args.flag("--predict"))
-            for (const CellText& c :
-                 applyPredictions(s.maps, analysis.predictions, kLeastPredictedConfidence)) {
-                const CellPrediction& p = analysis.predictions[static_cast<std::size_t>(c.row - 1)]
-                                                              [static_cast<std::size_t>(c.col - 1)];
-                std::cout << "P" << c.row << " N" << c.col << " predicted "
-                          << s.maps.fText(kInjMap, p.oldRaw) << " -> "
-                          << s.maps.fText(kInjMap, p.newRaw) << " ("
-                          << percentText((p.newValue / p.oldValue - 1) * 100) << "), confidence "
-                          << fixed(p.confidence, 2) << "\n";
-                ++changed;
-            }
-        if (!analysis.driveNext.empty()) std::cout << "Drive next:\n";
-        for (const CellToDrive& cell : analysis.driveNext)
-            std::cout << driveLine(cell) << "\n";
-        std::cout.flush();
-    }
+    if (listed->map) changed = applyMap(s, analysis, args.flag("--predict"));
     for (const auto& curve : {analysis.warmUp, analysis.pump}) {
         if (!curve) continue;
         printCurve(*curve);
