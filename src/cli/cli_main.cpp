@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
                              "--seed",        "--requirement",  "--dump-requirement",
                              "--log",         "--target",       "--max-change",
                              "--min-samples", "--log-tune",     "--dump-knock-limit",
-                             "--knock-limit", "--knock-spikes", "--max-retard"},
+                             "--knock-limit", "--knock-spikes", "--max-retard",
+                             "--cold-start",  "--curves",       "--sensor-delay-scale"},
                      error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";
