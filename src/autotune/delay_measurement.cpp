@@ -113,11 +113,7 @@ void findEvents(const LogStore& log, std::size_t index, const AutoTuneSettings& 
     for (const int i : tipInStarts(log)) {
         if (i < 1 || log.LogData(kInjMsItem, i - 1) <= 0 || log.LogData(kInjMsItem, i) <= 0)
             continue;
-        // The throttle's travel into the first sample, at the speed it went on with, says when
-        // it began to open.
-        const double speed = std::max(throttleRate(log, i), throttleRate(log, i + 1));
-        const double into = throttleRate(log, i) * (secondsOf(i) - secondsOf(i - 1)) / speed;
-        const double t = std::max(secondsOf(i - 1), secondsOf(i) - into);
+        const double t = tipInSeconds(log, i);
         const double before = meanAfr(log, s.afrItem, 0, t - kBeforeSeconds, t);
         const double after = meanAfr(log, s.afrItem, i, t, t + kLongestLag);
         if (!inRange(before, s) || !inRange(after, s)) continue;
@@ -230,6 +226,15 @@ double throttleRate(const LogStore& log, int i) {
         (log.LogData(kThrottleVoltsItem, i) - log.LogData(kThrottleVoltsItem, i - 1)) /
         (AccelPump::kCountsPerTravel / 51);
     return travel / span;
+}
+
+double tipInSeconds(const LogStore& log, int start) {
+    const double at = log.LogTime(start) / 1000.0;
+    if (start < 1) return at;
+    const double previous = log.LogTime(start - 1) / 1000.0;
+    const double speed = std::max(throttleRate(log, start), throttleRate(log, start + 1));
+    if (speed <= 0) return at;
+    return std::max(previous, at - throttleRate(log, start) * (at - previous) / speed);
 }
 
 std::vector<int> tipInStarts(const LogStore& log) {

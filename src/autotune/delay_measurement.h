@@ -26,5 +26,8 @@ inline constexpr double kSensorLagSeconds = 0.1;
 [[nodiscard]] double throttleRate(const LogStore& log, int i);
 // The samples at which the throttle began to open faster than AccelPump::kTipInRate.
 [[nodiscard]] std::vector<int> tipInStarts(const LogStore& log);
+// When the tip-in found at sample `start` began: the travel into that sample, at the speed the
+// throttle went on with, back from it.
+[[nodiscard]] double tipInSeconds(const LogStore& log, int start);
 
 }  // namespace tunalyx
