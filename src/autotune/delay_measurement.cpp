@@ -21,6 +21,12 @@ constexpr double kResponseSeconds = 4 * kSensorLagSeconds;
 constexpr double kPeakWidth = 3 * kSensorLagSeconds + 0.05;
 // A tip-in's A/F before it, and after it over the longest lag, say which way it went.
 constexpr double kBeforeSeconds = 0.3;
+// A tip-in's A/F has clearly moved when the mean of this long of readings is this far off.
+constexpr double kMoveSeconds = 0.05;
+constexpr double kClearMove = 0.03;
+// A tip-in whose flow moves further than this before its answer is left out.
+constexpr double kFlowDrift = 0.25;
+constexpr double kFlowDriftLeast = 0.01;
 // A lean rail this long after fuel was last cut is the cut's.
 constexpr double kCutRailSeconds = kLongestLag + 0.5;
 
@@ -75,6 +81,19 @@ Movement movementOf(const LogStore& log, const AutoTuneSettings& s) {
     return m;
 }
 
+// The first sample at or after `t`.
+int firstAtOrAfter(const LogStore& log, double t) {
+    int low = 0, high = log.sampleCount();
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (log.LogTime(mid) / 1000.0 < t)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
 double meanAfr(const LogStore& log, int afrItem, int from, double fromSeconds, double toSeconds) {
     double sum = 0;
     int count = 0;
@@ -114,11 +133,27 @@ void findEvents(const LogStore& log, std::size_t index, const AutoTuneSettings& 
         if (i < 1 || log.LogData(kInjMsItem, i - 1) <= 0 || log.LogData(kInjMsItem, i) <= 0)
             continue;
         const double t = tipInSeconds(log, i);
-        const double before = meanAfr(log, s.afrItem, 0, t - kBeforeSeconds, t);
-        const double after = meanAfr(log, s.afrItem, i, t, t + kLongestLag);
-        if (!inRange(before, s) || !inRange(after, s)) continue;
-        // The pump may give more or less than the engine wants: the A/F shows which.
-        events.push_back({index, t, after >= before ? 1.0 : -1.0, flowAt(i - 1)});
+        const double before =
+            meanAfr(log, s.afrItem, firstAtOrAfter(log, t - kBeforeSeconds), t - kBeforeSeconds, t);
+        if (!inRange(before, s)) continue;
+        // The delay follows the flow: one that moves on much before the answer comes has no
+        // delay of its own to give.
+        const double flow = flowAt(i - 1);
+        const int answer =
+            std::min(n - 1, firstAtOrAfter(log, t + assumedDelayAtFlow(flow, s.delayScale)));
+        if (std::abs(flowAt(answer) - flow) > std::max(kFlowDrift * flow, kFlowDriftLeast))
+            continue;
+        // The pump may give more or less than the engine wants: the A/F's first clear move
+        // shows which, before the new operating point's own mixture comes through.
+        for (int k = i; k < n && secondsOf(k) < t + kLongestLag; ++k) {
+            const double recent =
+                meanAfr(log, s.afrItem, firstAtOrAfter(log, secondsOf(k) - kMoveSeconds),
+                        secondsOf(k) - kMoveSeconds, secondsOf(k) + 1e-6);
+            if (!inRange(recent, s)) break;
+            if (std::abs(recent / before - 1) < kClearMove) continue;
+            events.push_back({index, t, recent > before ? 1.0 : -1.0, flowAt(i - 1)});
+            break;
+        }
     }
 }
 
@@ -239,11 +274,13 @@ double tipInSeconds(const LogStore& log, int start) {
 
 std::vector<int> tipInStarts(const LogStore& log) {
     std::vector<int> starts;
-    bool opening = false;
+    double lastFast = -std::numeric_limits<double>::infinity();
     for (int i = 1; i < log.sampleCount(); ++i) {
-        const bool fast = throttleRate(log, i) > AccelPump::kTipInRate;
-        if (fast && !opening) starts.push_back(i);
-        opening = fast;
+        if (throttleRate(log, i) <= AccelPump::kTipInRate) continue;
+        // A throttle near the rate flickers across it: the pump it started still runs.
+        const double t = log.LogTime(i) / 1000.0;
+        if (t - lastFast > AccelPump::kPumpSeconds) starts.push_back(i);
+        lastFast = t;
     }
     return starts;
 }

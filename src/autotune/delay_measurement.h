@@ -24,7 +24,8 @@ inline constexpr double kSensorLagSeconds = 0.1;
 // Throttle travel (0..1) per second from sample i - 1 to sample i, from the TPS volts (3.85 V is
 // full travel); 0 for the first sample.
 [[nodiscard]] double throttleRate(const LogStore& log, int i);
-// The samples at which the throttle began to open faster than AccelPump::kTipInRate.
+// The samples at which the throttle began to open faster than AccelPump::kTipInRate, after
+// not doing so for the pump's time.
 [[nodiscard]] std::vector<int> tipInStarts(const LogStore& log);
 // When the tip-in found at sample `start` began: the travel into that sample, at the speed the
 // throttle went on with, back from it.
