@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "autotune/delay_measurement.h"
 #include "curves/curve_descriptor.h"
@@ -135,6 +136,28 @@ std::string tooLittle(double have, double need, const char* unit) {
     if (have <= 0) return std::string("no ") + unit;
     return std::to_string(std::max(1L, std::lround(have))) + " " + unit + ", " +
            std::to_string(std::lround(need)) + " needed";
+}
+
+// The A/F a warm, steady reading of gas burned at (rpm, load) would show on the map `ran`
+// (the one its log ran on), from the map proposal's correction there; nothing where a cell it
+// falls on was not measured.
+std::optional<double> warmAfr(const AutoTuneProposal& map, const TuneMap& tune,
+                              const MapField& target, const MapField& ran, double rpm,
+                              double load) {
+    double correction = 0, now = 0, wasHeld = 0;
+    for (const CellShare& share : bilinearShares(tune.axes, rpm, load)) {
+        if (share.weight <= 0) continue;
+        const auto r = static_cast<std::size_t>(share.row);
+        const auto c = static_cast<std::size_t>(share.col);
+        const CellResult& cell = map.cells[r][c];
+        if (cell.verdict == CellVerdict::NoData || cell.verdict == CellVerdict::TooFew)
+            return std::nullopt;
+        correction += share.weight * cell.correction;
+        now += share.weight * tune.value(share.row, share.col);
+        wasHeld += share.weight * ran[r][c];
+    }
+    if (now <= 0 || wasHeld <= 0) return std::nullopt;
+    return interpolateField(target, tune.axes, rpm, load) * correction * now / wasHeld;
 }
 
 struct Ask {
@@ -276,27 +299,12 @@ CurveProposal proposeWarmUp(const std::vector<AutoTuneLog>& logs, const TuneMap&
                 continue;
             }
             const MapField& ran = segments.held(segments.of(v.before(t - delay)));
-            double correction = 0, now = 0, wasHeld = 0;
-            bool measured = true;
-            for (const CellShare& share : bilinearShares(tune.axes, rpm, load)) {
-                if (share.weight <= 0) continue;
-                const auto r = static_cast<std::size_t>(share.row);
-                const auto c = static_cast<std::size_t>(share.col);
-                const CellResult& cell = mapProposal.cells[r][c];
-                measured = measured && cell.verdict != CellVerdict::NoData &&
-                           cell.verdict != CellVerdict::TooFew;
-                correction += share.weight * cell.correction;
-                now += share.weight * tune.value(share.row, share.col);
-                wasHeld += share.weight * ran[r][c];
-            }
-            if (!measured || now <= 0 || wasHeld <= 0) {
+            const auto expected = warmAfr(mapProposal, tune, target, ran, rpm, load);
+            if (!expected) {
                 reject(4);
                 continue;
             }
-            // What a warm engine would have read here on the map it ran on.
-            const double expected =
-                interpolateField(target, tune.axes, rpm, load) * correction * now / wasHeld;
-            asks.push_back({coolant, held.at(coolant) * afr / expected, run});
+            asks.push_back({coolant, held.at(coolant) * afr / *expected, run});
         }
     }
 
@@ -359,7 +367,8 @@ CurveProposal proposeWarmUp(const std::vector<AutoTuneLog>& logs, const TuneMap&
             settle(point, fit[i], s.maxChangePercent, kWarmUpStep, 255);
         p.points.push_back(point);
     }
-    if (asks.empty()) p.problem = "no cold-engine readings to learn the warm-up from";
+    if (asks.empty())
+        p.problem = "No readings of a cold engine: the warm-up is learned from logs of cold starts";
     return p;
 }
 
@@ -373,9 +382,10 @@ struct TipInRead {
 
 }  // namespace
 
-CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap&,
-                          const FuelCurves& curves, const MapField&, const AutoTuneSettings& s,
-                          const FamilyLayout& layout) {
+CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& tune,
+                          const FuelCurves& curves, const MapField& target,
+                          const AutoTuneSettings& s, const FamilyLayout& layout,
+                          const AutoTuneProposal* mapProposal) {
     CurveProposal p;
     p.kind = CurveKind::Pump;
     p.name = "Accelerate Injector, Accel A";
@@ -384,11 +394,25 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap&,
     const auto reject = [&](int reason) { countRejected(p, kPumpReasons[reason]); };
     const AccelPump& pump = curves.pump;
 
+    std::optional<AutoTuneProposal> analysed;
+    if (!mapProposal) {
+        analysed = proposeCorrections(logs, tune, target, {}, s);
+        mapProposal = &*analysed;
+    }
     std::vector<TipInRead> reads;
     for (const AutoTuneLog& input : logs) {
         p.problem = missingGroupsProblem(*input.log, s.afrItem, input.name, "Pump analysis");
         if (!p.problem.empty()) return p;
         const View v(*input.log, s.afrItem);
+        const RanOnSegments segments(input.ranOn, tune);
+        // What the map alone reads at a moment, against its reading at the tip-in: 1 where it
+        // was not measured.
+        const auto mapDrift = [&](double t, double rpm, double load, std::optional<double> from) {
+            if (!from) return 1.0;
+            const MapField& ran = segments.at(v.before(t));
+            const auto here = warmAfr(*mapProposal, tune, target, ran, rpm, load);
+            return here ? *here / *from : 1.0;
+        };
         const LogStore& log = v.log();
         double lastEnd = -std::numeric_limits<double>::infinity();
         for (const int start : tipInStarts(log)) {
@@ -452,6 +476,8 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap&,
                 continue;
             }
             before /= count;
+            const auto atTipIn = warmAfr(*mapProposal, tune, target, segments.at(start - 1),
+                                         v.rpm(start - 1), v.load(start - 1));
             // The burned A/F one delay later, the sensor's lag undone: a first-order lag keeps a
             // step's area, so the pump's fuel is counted whole.
             const auto burned = [&](double at) {
@@ -470,10 +496,12 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap&,
                 const double since = std::max(0.0, t - fast[f].first);
                 const double extra = pump.extraMs(rpm, fast[f].second, since);
                 const double fuel = v.at(t, [&](int m) { return v.injMs(m); });
-                const double delay = delaySecondsOf(s, rpm, v.loadAt(t));
+                const double load = v.loadAt(t);
+                const double delay = delaySecondsOf(s, rpm, load);
+                const double expected = before * mapDrift(t, rpm, load, atTipIn);
                 given += extra * kGridSeconds;
-                // Richer than before: fuel beyond what the engine wanted.
-                surplus += fuel * (1 - burned(t + delay) / before) * kGridSeconds;
+                // Richer than the map alone would burn: fuel beyond what the engine wanted.
+                surplus += fuel * (1 - burned(t + delay) / expected) * kGridSeconds;
             }
             if (given <= 0) {
                 reject(5);
@@ -502,7 +530,7 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap&,
                    65535);
         p.points.push_back(point);
     }
-    if (reads.empty()) p.problem = "no tip-ins clear enough to learn the pump from";
+    if (reads.empty()) p.problem = "No tip-in clear enough to learn the pump from";
     return p;
 }
 
