@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -151,6 +152,35 @@ TEST(PumpProposal, TipInsSayHowMuchOfThePumpTheEngineWanted) {
     const CurveProposal held10 =
         proposePump({log.get()}, test::flatMap(kInjMap, 128), held, flatTarget(), {}, layout5());
     EXPECT_NEAR(held10.points[1].newValue, 2.2, 0.004);
+}
+
+TEST(PumpProposal, TheMapsOwnErrorAtTheNewLoadIsNotTakenForThePumps) {
+    // The map reads 5 % lean at load 5000 and right at 3000; the engine wants just the pump.
+    const FuelCurves held = heldCurves();
+    const auto mapLean = [](double load) {
+        return 1 + 0.05 * std::clamp((load - 3000) / 2000, 0.0, 1.0);
+    };
+    const auto drive = [&](double t) -> Moment {
+        if (t < 70) return {3000, t < 50 ? 3000.0 : 5000.0, 14.7 * mapLean(t < 50 ? 3000 : 5000)};
+        const double into = std::fmod(t - 70, 5);
+        Moment m{3000, 3000, 14.7};
+        if (into >= 2) {
+            const double up = std::min(1.0, (into - 2) / 0.1);
+            const double down = std::clamp((into - 4) / 1, 0.0, 1.0);
+            m.load = 3000 + 2000 * (up - down);
+            m.tps = 1 + 2 * (up - down);
+            const double extra = held.pump.extraMs(3000, 2 / 3.85 / 0.1, std::max(0.0, into - 2.1));
+            m.injMs = 3 + extra;
+        }
+        m.afr = 14.7 * mapLean(m.load);
+        return m;
+    };
+    const auto log = recorded(100, drive, true);
+    const CurveProposal p =
+        proposePump({log.get()}, test::flatMap(kInjMap, 128), held, flatTarget(), {}, layout5());
+    EXPECT_EQ(p.points[2].events, 6);
+    // Left in, the map's 5 % would read as a pump a quarter short: 1.76 after the limit.
+    EXPECT_NEAR(p.points[2].newValue, 1.6, 0.05);
 }
 
 TEST(CurveApply, OnlyChangedPointsAreWrittenAndTheirBlockMarked) {
