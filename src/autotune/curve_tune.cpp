@@ -24,14 +24,18 @@ constexpr double kBeforeSeconds = 0.3;
 // The pump's fuel is read over its burn and the sensor's lag after it.
 constexpr double kLagTail = 4 * kSensorLagSeconds;
 constexpr double kGridSeconds = 0.002;
+// Tip-ins this close in rpm are alike enough to tell an outlier among them, to this spread of
+// their pump's share at the least.
+constexpr double kNearRpm = 1000;
+constexpr double kSmallestSpread = 0.05;
 
 // Reasons in the order they are listed.
 constexpr std::array<const char*, 6> kWarmUpReasons{
     "A/F out of range",       "off the map", "fuel cut", "transient",
     "map not measured there", "outlier"};
-constexpr std::array<const char*, 6> kPumpReasons{"cold engine", "throttle lifted",
-                                                  "fuel cut",    "too close to the last",
-                                                  "A/F railed",  "no pump given"};
+constexpr std::array<const char*, 7> kPumpReasons{
+    "cold engine", "throttle lifted", "fuel cut", "too close to the last",
+    "A/F railed",  "no pump given",   "outlier"};
 
 // One log's samples as the curve analyses read them.
 class View {
@@ -510,6 +514,26 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
             reads.push_back({v.rpmAt(t0), 1 - surplus / given});
         }
     }
+    // A misfire inside a tip-in reads as fuel missing by far: such a tip-in stands out of those
+    // at rpm near its own.
+    std::vector<char> outlier(reads.size(), 0);
+    for (std::size_t a = 0; a < reads.size(); ++a) {
+        std::vector<double> near;
+        for (const TipInRead& r : reads)
+            if (std::abs(r.rpm - reads[a].rpm) <= kNearRpm) near.push_back(r.k);
+        if (near.size() < kLeastTipIns) continue;
+        const double centre = median(near);
+        for (double& k : near)
+            k = std::abs(k - centre);
+        const double reach = s.outlierMads * kMadToSigma * std::max(median(near), kSmallestSpread);
+        outlier[a] = std::abs(reads[a].k - centre) > reach;
+    }
+    std::size_t k = 0;
+    const auto kept = std::remove_if(reads.begin(), reads.end(),
+                                     [&](const TipInRead&) { return outlier[k++] != 0; });
+    for (auto it = kept; it != reads.end(); ++it)
+        reject(6);
+    reads.erase(kept, reads.end());
     p.used = static_cast<int>(reads.size());
     for (std::size_t i = 0; i < kPumpPoints; ++i) {
         CurvePointResult point;
