@@ -131,6 +131,17 @@ double median(std::vector<double> values) {
     return *mid;
 }
 
+// Leaves out the items marked in `drop`, in order; how many were left out.
+template <typename T>
+std::size_t keepMarked(std::vector<T>& items, const std::vector<char>& drop) {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < items.size(); ++k)
+        if (!drop[k]) items[kept++] = items[k];
+    const std::size_t dropped = items.size() - kept;
+    items.resize(kept);
+    return dropped;
+}
+
 double snapped(double value, double step, double top) {
     return std::clamp(std::round(value / step), 0.0, top) * step;
 }
@@ -336,12 +347,11 @@ CurveProposal proposeWarmUp(const std::vector<AutoTuneLog>& logs, const TuneMap&
         for (double& o : off)
             o = std::abs(o - centre);
         const double reach = s.outlierMads * kMadToSigma * std::max(median(off), kSmallestMad);
-        std::size_t k = 0;
-        const auto kept =
-            std::remove_if(asks.begin(), asks.end(), [&](const Ask&) { return off[k++] > reach; });
-        for (auto it = kept; it != asks.end(); ++it)
+        std::vector<char> drop(asks.size());
+        for (std::size_t k = 0; k < asks.size(); ++k)
+            drop[k] = off[k] > reach;
+        for (std::size_t left = keepMarked(asks, drop); left > 0; --left)
             reject(5);
-        asks.erase(kept, asks.end());
         weigh();
         for (std::size_t i = 0; i < kWarmUpPoints; ++i)
             fixed[i] = weight[i] < s.minSamples;
@@ -408,6 +418,7 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
         p.problem = missingGroupsProblem(*input.log, s.afrItem, input.name, "Pump analysis");
         if (!p.problem.empty()) return p;
         const View v(*input.log, s.afrItem);
+        if (v.count() < 3) continue;
         const RanOnSegments segments(input.ranOn, tune);
         // What the map alone reads at a moment, against its reading at the tip-in: 1 where it
         // was not measured.
@@ -528,12 +539,8 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
         const double reach = s.outlierMads * kMadToSigma * std::max(median(near), kSmallestSpread);
         outlier[a] = std::abs(reads[a].k - centre) > reach;
     }
-    std::size_t k = 0;
-    const auto kept = std::remove_if(reads.begin(), reads.end(),
-                                     [&](const TipInRead&) { return outlier[k++] != 0; });
-    for (auto it = kept; it != reads.end(); ++it)
+    for (std::size_t left = keepMarked(reads, outlier); left > 0; --left)
         reject(6);
-    reads.erase(kept, reads.end());
     p.used = static_cast<int>(reads.size());
     for (std::size_t i = 0; i < kPumpPoints; ++i) {
         CurvePointResult point;
