@@ -19,7 +19,7 @@ constexpr double kLagStep = 0.002;
 constexpr double kResponseSeconds = 4 * kSensorLagSeconds;
 // Off the peak by more than this, the correlation is what the peak must stand out of.
 constexpr double kPeakWidth = 3 * kSensorLagSeconds + 0.05;
-// A tip-in's A/F before it, and after it over the longest lag, say which way it went.
+// A tip-in's A/F before it: the readings of this long before it opened.
 constexpr double kBeforeSeconds = 0.3;
 // A tip-in's A/F has clearly moved when the mean of this long of readings is this far off.
 constexpr double kMoveSeconds = 0.05;
@@ -167,9 +167,8 @@ std::vector<double> matchedCorrelation(const std::vector<const Event*>& events,
     for (const Event* e : events) {
         const Movement& m = moves[e->log];
         const double stretch = assumedDelayAtFlow(e->flow) / meanModel;
-        std::size_t hint = 0;
-        // Start the walk near the event: the slope lookup only moves forward.
-        hint = static_cast<std::size_t>(
+        // Start the walk at the event: the slope lookup only moves forward.
+        auto hint = static_cast<std::size_t>(
             std::upper_bound(m.seconds.begin(), m.seconds.end(), e->seconds) - m.seconds.begin());
         hint = hint > 0 ? hint - 1 : 0;
         for (std::size_t k = 0; k < lags; ++k)
