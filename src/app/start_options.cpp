@@ -49,18 +49,21 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
         } else if (a == "--engine") {
             engineAsked = true;
         } else if (name == "--drive" || name == "--seed" || name == "--requirement" ||
-                   name == "--knock-limit" || name == "--knock-spikes") {
+                   name == "--knock-limit" || name == "--knock-spikes" || name == "--cold-start" ||
+                   name == "--sensor-delay-scale") {
             engineDetail = true;
             if (!hasValue && i + 1 >= args.size()) {
                 o.error = std::string(name) + " needs a value.";
                 break;
             }
             const std::string v = hasValue ? value : args[++i];
-            const std::string problem = name == "--drive"         ? setDriveOption(v, engine)
-                                        : name == "--seed"        ? setSeedOption(v, engine)
-                                        : name == "--knock-limit" ? setKnockLimitOption(v, engine)
-                                        : name == "--knock-spikes"
-                                            ? setKnockSpikesOption(v, engine)
+            const std::string problem = name == "--drive"          ? setDriveOption(v, engine)
+                                        : name == "--seed"         ? setSeedOption(v, engine)
+                                        : name == "--knock-limit"  ? setKnockLimitOption(v, engine)
+                                        : name == "--knock-spikes" ? setKnockSpikesOption(v, engine)
+                                        : name == "--cold-start"   ? setColdStartOption(v, engine)
+                                        : name == "--sensor-delay-scale"
+                                            ? setSensorDelayScaleOption(v, engine)
                                             : setRequirementOption(v, engine);
             if (!problem.empty()) o.error = problem + ".";
         } else if (among(kWindowSystemWithValue, name)) {
@@ -76,7 +79,8 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
         o.error = "--engine works only with --simulate.";
     if (o.error.empty() && engineDetail && !engineAsked)
         o.error =
-            "--drive, --seed, --requirement, --knock-limit and --knock-spikes go with --engine.";
+            "--drive, --seed, --requirement, --knock-limit, --knock-spikes, --cold-start and "
+            "--sensor-delay-scale go with --engine.";
     if (engineAsked) o.engine = engine;
     return o;
 }
@@ -84,7 +88,8 @@ StartOptions parseStartOptions(const std::vector<std::string>& args) {
 const char* startUsage() {
     return "Usage: tunalyx [--simulate[=1.70|3|5|T2-D] [--fault FAULT]...\n"
            "               [--engine [--drive NAME] [--seed N] [--requirement R]\n"
-           "                         [--knock-limit K] [--knock-spikes N]]]\n"
+           "                         [--knock-limit K] [--knock-spikes N]\n"
+           "                         [--cold-start C] [--sensor-delay-scale S]]]\n"
            "               [--version] [--help]\n"
            "\n"
            "Tuning and data logging for the Power-FC engine computer on SR20DET engines.\n"
@@ -107,6 +112,10 @@ const char* startUsage() {
            "                       cells), uniform=DEG (DEG degrees over the default Ign Map),\n"
            "                       or none\n"
            "  --knock-spikes N     one knock sensor spike in N readings (0: none)\n"
+           "  --cold-start C       the coolant at the start, -30 to 80 C (20 unless given)\n"
+           "  --sensor-delay-scale S\n"
+           "                       the wide-band sensor's delay times S, 0.25 to 4 (1 unless\n"
+           "                       given)\n"
            "  --version            print the version and exit\n"
            "  --help, -h           print this text and exit\n";
 }

@@ -10,22 +10,30 @@ double flowShare(double rpm, double load) {
     return std::clamp(rpm / 7000, 0.0, 1.0) * std::clamp(load / 13000, 0.0, 1.0);
 }
 
+double assumedDelayAtFlow(double flow, double scale) {
+    return scale * (0.15 + 0.45 * std::exp(-flow / 0.12));
+}
+
 double assumedDelaySeconds(double rpm, double load, double scale) {
-    return scale * (0.15 + 0.45 * std::exp(-flowShare(rpm, load) / 0.12));
+    return assumedDelayAtFlow(flowShare(rpm, load), scale);
 }
 
 namespace {
+
+// The model's delay at the region's events, on average.
+double modelAtEvents(const DelayRegion& r) {
+    double model = 0;
+    for (const double flow : r.eventFlows)
+        model += assumedDelayAtFlow(flow);
+    return model / static_cast<double>(r.eventFlows.size());
+}
 
 // What the measured bands show against the model, weighted by their events; 1 without any.
 double measuredRatio(const MeasuredDelay& d) {
     double sum = 0, weight = 0;
     for (const DelayRegion& r : d.regions) {
         if (!r.measured() || r.eventFlows.empty()) continue;
-        double model = 0;
-        for (const double flow : r.eventFlows)
-            model += 0.15 + 0.45 * std::exp(-flow / 0.12);
-        model /= static_cast<double>(r.eventFlows.size());
-        sum += r.events * r.seconds / model;
+        sum += r.events * r.seconds / modelAtEvents(r);
         weight += r.events;
     }
     return weight > 0 ? sum / weight : 1;
@@ -35,9 +43,11 @@ double measuredRatio(const MeasuredDelay& d) {
 
 double MeasuredDelay::secondsAt(double rpm, double load, double scale) const {
     const double flow = flowShare(rpm, load);
-    for (const DelayRegion& r : regions)
-        if (r.measured() && flow >= r.lowFlow && (flow < r.highFlow || r.highFlow >= 1))
-            return r.seconds;
+    for (const DelayRegion& r : regions) {
+        if (!r.measured() || flow < r.lowFlow || (flow >= r.highFlow && r.highFlow < 1)) continue;
+        if (r.eventFlows.empty()) return r.seconds;
+        return r.seconds * assumedDelayAtFlow(flow) / modelAtEvents(r);
+    }
     return assumedDelaySeconds(rpm, load, scale) * measuredRatio(*this);
 }
 
@@ -61,7 +71,7 @@ std::string MeasuredDelay::line() const {
         text += part;
         first = false;
     }
-    return text + "; scaled from those elsewhere";
+    return text + "; elsewhere the assumed delay, scaled to match";
 }
 
 }  // namespace tunalyx

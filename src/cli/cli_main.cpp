@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
                              "--log",         "--target",       "--max-change",
                              "--min-samples", "--log-tune",     "--dump-knock-limit",
                              "--knock-limit", "--knock-spikes", "--max-retard",
-                             "--curves"},
+                             "--cold-start",  "--curves",       "--sensor-delay-scale"},
                      error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";

@@ -22,7 +22,8 @@ namespace {
 
 const CommandShape kSimulateShape{
     .optional = {"--family", "--dump-on-exit", "--drive", "--seed", "--requirement",
-                 "--dump-requirement", "--knock-limit", "--knock-spikes", "--dump-knock-limit"},
+                 "--dump-requirement", "--knock-limit", "--knock-spikes", "--dump-knock-limit",
+                 "--cold-start", "--sensor-delay-scale"},
     .repeatable = {"--fault"},
     .flags = {"--baud-pacing", "--engine"}};
 
@@ -39,14 +40,21 @@ int runSimulate(const CliArgs& args, CliContext& ctx) {
     EngineOptions engine;
     if (const auto problem = engineOptionsFrom(args, engine); !problem.empty())
         return usage(problem);
+    if (const auto celsius = args.option("--cold-start"))
+        if (auto problem = setColdStartOption(*celsius, engine); !problem.empty())
+            return usage(problem);
+    if (const auto scale = args.option("--sensor-delay-scale"))
+        if (auto problem = setSensorDelayScaleOption(*scale, engine); !problem.empty())
+            return usage(problem);
     const bool engineAsked = args.option("--drive") || args.option("--seed") ||
                              args.option("--requirement") || args.option("--dump-requirement") ||
                              args.option("--knock-limit") || args.option("--knock-spikes") ||
-                             args.option("--dump-knock-limit");
+                             args.option("--dump-knock-limit") || args.option("--cold-start") ||
+                             args.option("--sensor-delay-scale");
     if (engineAsked && !args.flag("--engine"))
         return usage(
-            "--drive, --seed, --requirement, --knock-limit, --knock-spikes, --dump-requirement "
-            "and --dump-knock-limit go with --engine");
+            "--drive, --seed, --requirement, --knock-limit, --knock-spikes, --cold-start, "
+            "--sensor-delay-scale, --dump-requirement and --dump-knock-limit go with --engine");
     if (args.flag("--engine")) {
         ecu.runTunedEngine(engine);
         if (const auto problem = writeEngineDumps(args, ecu.unit().layout, engine);

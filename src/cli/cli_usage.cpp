@@ -94,7 +94,8 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
   simulate [--family 1.70|3|5|T2-D] [--baud-pacing] [--fault F]...
       [--dump-on-exit FILE.dat]
       [--engine [--drive NAME] [--seed N] [--requirement R] [--dump-requirement F]
-                [--knock-limit K] [--knock-spikes N] [--dump-knock-limit F]]
+                [--knock-limit K] [--knock-spikes N] [--dump-knock-limit F]
+                [--cold-start C] [--sensor-delay-scale S]]
                              serves a simulated engine computer on a new pseudo-terminal;
                              prints its path, runs until killed. Faults: refuse=BLOCK[:R],
                              drop=N, corrupt=N (N-th request), noise=BYTES, delay=MS,
@@ -103,7 +104,10 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              unit keeps that byte, 1 unless named, one higher than
                              written);
                              --dump-on-exit writes the unit's blocks to a data file
-                             when it is stopped (Ctrl+C, SIGTERM)
+                             when it is stopped (Ctrl+C, SIGTERM); --cold-start is the
+                             coolant at the start (-30 to 80 C, 20 unless given),
+                             --sensor-delay-scale times the wide-band sensor's delay
+                             (0.25 to 4, 1 unless given)
   history [list | show ID | export ID OUT.dat | diff ID ID [--maps]]
                              the tunes kept by every read, write, open and save of
                              the window and of read-all, write-all and update: list

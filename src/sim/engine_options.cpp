@@ -12,6 +12,11 @@ constexpr double kMostUniformPercent = 50;
 // Further than this from the default Ign Map is not an engine a tune could be made for.
 constexpr double kMostUniformKnockDegrees = 30;
 constexpr long kMostSpikeEvery = 1'000'000'000;
+// The coolant points of the warm-up curve span these; a start beyond them is not a cold start.
+constexpr double kColdestStartC = -30;
+constexpr double kWarmestStartC = 80;
+constexpr double kLeastDelayScale = 0.25;
+constexpr double kMostDelayScale = 4;
 
 // The whole text as a number, nothing when any of it is not.
 template <typename T>
@@ -95,6 +100,24 @@ std::string setKnockSpikesOption(std::string_view text, EngineOptions& options) 
                "none), not '" +
                std::string(text) + "'";
     options.knockSpikeEvery = *every;
+    return {};
+}
+
+std::string setColdStartOption(std::string_view text, EngineOptions& options) {
+    const auto celsius = wholeNumber<double>(text);
+    if (!celsius || !(*celsius >= kColdestStartC && *celsius <= kWarmestStartC))
+        return "--cold-start takes the coolant temperature at the start, -30 to 80 C, not '" +
+               std::string(text) + "'";
+    options.coldStartC = *celsius;
+    return {};
+}
+
+std::string setSensorDelayScaleOption(std::string_view text, EngineOptions& options) {
+    const auto scale = wholeNumber<double>(text);
+    if (!scale || !(*scale >= kLeastDelayScale && *scale <= kMostDelayScale))
+        return "--sensor-delay-scale takes a factor from 0.25 to 4, not '" + std::string(text) +
+               "'";
+    options.sensorDelayScale = *scale;
     return {};
 }
 

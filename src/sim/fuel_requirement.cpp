@@ -16,6 +16,13 @@ namespace {
 constexpr double kPatternReach = 0.15;  // the pattern's largest error either way
 constexpr int kPatternWaves = 3;
 
+// The warm-up requirement's error at the coldest point, either way; none from kWarmUpTrueFromC up.
+constexpr double kWarmUpLeastError = 0.10;
+constexpr double kWarmUpMostError = 0.25;
+constexpr double kWarmUpTrueFromC = 50;
+constexpr double kPumpLeastFactor = 0.4;
+constexpr double kPumpMostFactor = 2.2;
+
 constexpr double kInjectionScale = 0.00390625;  // the Inj Map's raw steps
 constexpr double kInjectionOffset = 0.5;
 
@@ -109,6 +116,48 @@ std::string FuelRequirement::text() const {
                           "The Inj Map values that burn 14.7 A/F: a line per load row, top row "
                           "first as the grid shows it;\na value per rpm column.",
                           3);
+}
+
+CurveRequirement CurveRequirement::none() {
+    CurveRequirement none;
+    none.warmUp.x = {-30, -10, 10, 30, 50, 80};
+    none.warmUp.y.fill(1);
+    none.pump.x = {1000, 2000, 3000, 4000, 5000};
+    return none;
+}
+
+CurveRequirement::CurveRequirement(const FuelCurves& defaults, const EngineOptions& options)
+    : warmUp(defaults.warmUp), pump(defaults.pump.pulse) {
+    if (options.requirement != RequirementKind::Pattern) return;
+    // Keyed apart from the map's pattern, which draws from the same seed.
+    std::mt19937_64 random(options.seed ^ 0xC0'1D'5EEDULL);
+    // Warm-up: the error grows smoothly towards the cold end, with a drawn bow in the middle.
+    const double sign = unitDraw(random) < 0.5 ? -1 : 1;
+    const double coldest =
+        kWarmUpLeastError + (kWarmUpMostError - kWarmUpLeastError) * unitDraw(random);
+    const double bow = 0.4 * coldest * (2 * unitDraw(random) - 1);
+    const double span = kWarmUpTrueFromC - warmUp.x.front();
+    for (std::size_t i = 0; i < kWarmUpPoints; ++i) {
+        const double cold = std::clamp((kWarmUpTrueFromC - warmUp.x[i]) / span, 0.0, 1.0);
+        warmUp.y[i] *= 1 + sign * coldest * cold + bow * std::sin(std::numbers::pi * cold);
+    }
+    // Pump: a factor per rpm point, with at least one band well rich and one well lean.
+    std::array<double, kPumpPoints> factor{};
+    for (double& f : factor)
+        f = kPumpLeastFactor + (kPumpMostFactor - kPumpLeastFactor) * unitDraw(random);
+    const auto rich = static_cast<std::size_t>(unitDraw(random) * kPumpPoints);
+    const auto lean =
+        (rich + 1 + static_cast<std::size_t>(unitDraw(random) * (kPumpPoints - 1))) % kPumpPoints;
+    factor[rich] = kPumpLeastFactor + 0.3 * unitDraw(random);
+    factor[lean] = kPumpMostFactor - 0.5 * unitDraw(random);
+    for (std::size_t i = 0; i < kPumpPoints; ++i)
+        pump.y[i] *= factor[i];
+}
+
+CurveRequirement CurveRequirement::forFamily(LayoutFamily family, const EngineOptions& options) {
+    PacketImage image;
+    image.assign(defaultBlocks(simUnit(simUnitOf(family))));
+    return CurveRequirement(fuelCurvesOf(image, familyLayout(family)).value(), options);
 }
 
 }  // namespace tunalyx

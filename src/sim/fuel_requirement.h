@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "curves/fuel_curves.h"
 #include "maps/map_axes.h"
 #include "sim/default_blocks.h"
 #include "sim/engine_options.h"
@@ -46,6 +47,28 @@ public:
 private:
     MapField m_field{};
     MapAxes m_axes;
+};
+
+// What the engine needs beyond the Inj Map, hidden like its fuel requirement and fixed against the
+// family's default curves: more fuel while cold, and fuel for the port walls on a tip-in.
+struct CurveRequirement {
+    // The warm-up factor at which it burns as it does warm, on the unit's coolant points: the
+    // default's at 50 and 80 C, off it by a smooth pattern from the seed below (10-25 % of fuel at
+    // -30 C, either way).
+    WarmUpCurve warmUp;
+    // The fuel a tip-in's wetting of the port walls takes, as an Accel A against rpm on the unit's
+    // points: the default's times a factor per point from the seed (about 0.4 to 2.2).
+    PointCurve<kPumpPoints> pump;
+
+    // An engine that needs neither: warm-up factor 1, no wall wetting.
+    [[nodiscard]] static CurveRequirement none();
+    // Equal to `defaults` with a correct or uniform requirement, else patterned.
+    CurveRequirement(const FuelCurves& defaults, const EngineOptions& options);
+    [[nodiscard]] static CurveRequirement forFamily(LayoutFamily family,
+                                                    const EngineOptions& options);
+
+private:
+    CurveRequirement() = default;
 };
 
 // How lean the default tune burns against the requirement, a factor per cell: 1 is right.

@@ -66,6 +66,7 @@ std::optional<Bytes> SimulatedEcu::handleRequest(const Bytes& request, double se
     }
     if (command == kInitialiseCommand && data == Bytes{0x00}) {
         m_blocks = defaultBlocks(m_unit);
+        m_curvesRead = false;
         return ack(command);
     }
     if (const auto map = cellWriteTarget(command, data.size())) return writeCell(*map, data);
@@ -90,9 +91,19 @@ void SimulatedEcu::runTunedEngine(const EngineOptions& options) {
     DriveCycle drive(options.drive, options.seed);
     m_tuned = std::make_unique<TunedEngine>(
         FuelRequirement::forFamily(m_unit.layout, options),
+        CurveRequirement::forFamily(m_unit.layout, options),
         KnockLimit::forFamily(m_unit.layout, options),
-        [drive](double seconds) mutable { return drive.at(seconds); }, options.seed,
-        options.knockSpikeEvery);
+        [drive](double seconds) mutable { return drive.at(seconds); }, options);
+}
+
+const std::optional<FuelCurves>& SimulatedEcu::fuelCurves() {
+    if (!m_curvesRead) {
+        PacketImage image;
+        image.assign(m_blocks);
+        m_curves = fuelCurvesOf(image, layout());
+        m_curvesRead = true;
+    }
+    return m_curves;
 }
 
 void SimulatedEcu::advanceEngine(double seconds) {
@@ -102,11 +113,12 @@ void SimulatedEcu::advanceEngine(double seconds) {
     const auto injection = m_tuned ? injectionField(m_blocks, l) : std::nullopt;
     const auto ignition = m_tuned ? ignitionField(m_blocks, l) : std::nullopt;
     const auto axes = m_tuned ? mapAxesOfBlock(m_blocks[l.mapRefBlock]) : std::nullopt;
-    if (injection && ignition && axes)
-        m_engine.follow(seconds, m_tuned->advanceTo(seconds, *injection, *ignition, *axes));
-    else if (injection && axes)
-        m_engine.follow(seconds, m_tuned->advanceTo(seconds, *injection, *axes));
-    else
+    if (injection && axes) {
+        const auto& curves = fuelCurves();
+        m_engine.follow(seconds, m_tuned->advanceTo(
+                                     seconds, {*injection, *axes, ignition ? &*ignition : nullptr,
+                                               curves ? &*curves : nullptr}));
+    } else
         m_engine.advanceTo(seconds);
 }
 
@@ -146,6 +158,7 @@ std::uint8_t SimulatedEcu::writeTarget(std::uint8_t command) const {
 void SimulatedEcu::store(std::uint8_t target, std::size_t pos, const Bytes& from, std::size_t src,
                          std::size_t count) {
     Bytes& into = m_blocks[target];
+    m_curvesRead = false;
     for (std::size_t i = 0; i < count && pos - 1 + i < into.size() && src + i < from.size(); ++i)
         into[pos - 1 + i] = from[src + i];
     // Only a write that reaches the faulty byte stores it wrongly, so a cell write elsewhere in

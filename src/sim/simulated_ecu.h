@@ -38,7 +38,11 @@ public:
 
     [[nodiscard]] const SimUnit& unit() const { return m_unit; }
     [[nodiscard]] const FamilyLayout& layout() const { return familyLayout(m_unit.layout); }
-    [[nodiscard]] BlockStore& blocks() { return m_blocks; }
+    // Whoever may change a block also makes the engine read the curves again.
+    [[nodiscard]] BlockStore& blocks() {
+        m_curvesRead = false;
+        return m_blocks;
+    }
     [[nodiscard]] const BlockStore& blocks() const { return m_blocks; }
     [[nodiscard]] EngineModel& engine() { return m_engine; }
 
@@ -46,6 +50,9 @@ public:
     void runTunedEngine(const EngineOptions& options);
     // The engine that answers the tune, when it runs.
     [[nodiscard]] const TunedEngine* tunedEngine() const { return m_tuned.get(); }
+    // The warm-up factor and accelerator pump the unit holds now; nothing when their blocks do
+    // not hold them.
+    [[nodiscard]] const std::optional<FuelCurves>& fuelCurves();
 
     // The requests received, in order (command byte followed by data): every one of the last
     // kKeptRequests at least; older ones go, so that a unit serving for days stays its size.
@@ -73,6 +80,9 @@ private:
     BlockStore m_blocks;
     EngineModel m_engine;
     std::unique_ptr<TunedEngine> m_tuned;
+    // Read when a block has changed since, not at every request.
+    std::optional<FuelCurves> m_curves;
+    bool m_curvesRead = false;
     std::map<std::uint8_t, std::uint8_t> m_refusals;
     std::map<std::uint8_t, std::uint8_t> m_refusedCommands;
     std::map<std::uint8_t, std::size_t> m_misstores;  // block -> 1-based byte

@@ -6,11 +6,10 @@
 namespace tunalyx {
 
 namespace {
-constexpr double kFullRpm = 7000;
-constexpr double kFullLoad = 13000;
-constexpr double kLongestDelay = 0.6;
-constexpr double kShortestDelay = 0.15;
-constexpr double kHalfwayFlow = 0.15;  // flow share at which the delay is halfway down
+constexpr double kLongestDelay = 0.8;
+constexpr double kShortestDelay = 0.2;
+constexpr double kHalfwayFlow = 0.07;  // flow share at which the delay is halfway down
+constexpr double kDelayCurvature = 1.4;
 
 constexpr double kAfrAtZeroVolts = 10;
 constexpr double kAfrPerVolt = 2;
@@ -26,11 +25,9 @@ double hashedUnit(std::uint64_t seed, std::uint64_t key) {
     return static_cast<double>(z >> 11) * 0x1.0p-53;
 }
 
-double transportDelaySeconds(double rpm, double load) {
-    const double flow =
-        std::clamp(rpm / kFullRpm, 0.0, 1.0) * std::clamp(load / kFullLoad, 0.0, 1.0);
-    const double r = flow / kHalfwayFlow;
-    return kShortestDelay + (kLongestDelay - kShortestDelay) / (1 + r * r);
+double engineDelaySeconds(double flow, double scale) {
+    const double r = std::pow(std::clamp(flow, 0.0, 1.0) / kHalfwayFlow, kDelayCurvature);
+    return scale * (kShortestDelay + (kLongestDelay - kShortestDelay) / (1 + r));
 }
 
 void WidebandSensor::burn(double seconds, double afr, double delaySeconds) {

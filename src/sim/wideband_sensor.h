@@ -5,9 +5,10 @@
 
 namespace tunalyx {
 
-// How long exhaust gas takes from the cylinder to the sensor: about 600 ms at idle and light load,
-// falling with the exhaust flow to about 150 ms at high rpm and load.
-[[nodiscard]] double transportDelaySeconds(double rpm, double load);
+// How long exhaust gas takes from the cylinder to the sensor on this engine, against the exhaust
+// flow (flowShare, 0..1): about 800 ms at no flow, falling steeply at first, to about 200 ms at
+// full flow; times `scale`. Not the shape auto-tune assumes: the logs have to show it.
+[[nodiscard]] double engineDelaySeconds(double flow, double scale = 1);
 
 // A wide-band oxygen sensor as a real one behaves: it sees what was burned one transport delay
 // ago, follows it with a first-order lag, reads with about 1 % noise, and says nothing (0 V) while
@@ -35,8 +36,9 @@ private:
     [[nodiscard]] double burnedAt(double seconds) const;
 
     std::uint64_t m_seed;
-    // The last second of burned mixture, a step each, oldest overwritten.
-    static constexpr std::size_t kHistory = 256;
+    // The last five seconds of burned mixture, a step each, oldest overwritten: longer than the
+    // longest delay at the largest scale.
+    static constexpr std::size_t kHistory = 1024;
     std::array<double, kHistory> m_burned{};
     std::int64_t m_steps = 0;  // steps burned so far
     double m_firstStep = 0;

@@ -247,6 +247,9 @@ TEST_F(CliDriveTest, BadInputIsRefusedBeforeAnythingIsWritten) {
          1,
          "does not exist"},
         {{"simulate", "--drive", "city"}, 2, "--engine"},
+        {{"simulate", "--sensor-delay-scale", "2"}, 2, "--engine"},
+        {{"simulate", "--engine", "--cold-start", "-40"}, 2, "--cold-start takes"},
+        {{"simulate", "--engine", "--sensor-delay-scale", "9"}, 2, "--sensor-delay-scale takes"},
     };
     for (const Case& c : cases) {
         std::string line;

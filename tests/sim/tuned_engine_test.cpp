@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include "autotune/sensor_delay.h"
 #include "link/packet.h"
 #include "maps/field_table.h"
 #include "sim/simulated_ecu.h"
@@ -157,35 +159,59 @@ TEST(TunedEngine, ACellMovesTheMixtureOnlyWhereItHasWeight) {
     }
 }
 
-TEST(TunedEngine, AStepInTheMapReachesTheSensorAfterTheTransportDelayNotBefore) {
+// The whole engine on a drive, with the hidden curves of `options` and a correct Inj Map
+// requirement, so that only the curves move the mixture.
+TunedEngine curvesEngine(TunedEngine::Drive drive, EngineOptions options) {
     const DefaultTune tune;
     const FuelRequirement requirement(tune.injection, tune.axes,
                                       withRequirement(RequirementKind::Correct));
-    for (const auto& [rpm, load] : {std::pair{850.0, 1500.0}, std::pair{6500.0, 12000.0}}) {
-        const double delay = transportDelaySeconds(rpm, load);
-        TunedEngine engine(requirement, steady(rpm, load), 1);
-        const double stepAt = 30;
-        engine.advanceTo(stepAt, tune.injection, tune.axes);
-        const double before = engine.sensor().seenAfr();
-        EXPECT_NEAR(before, 14.7, 0.01);
-        MapField richer = tune.injection;
-        for (auto& row : richer)
-            for (double& v : row)
-                v *= 1.1;
-        engine.advanceTo(stepAt + delay - 0.01, richer, tune.axes);
-        EXPECT_NEAR(engine.sensor().seenAfr(), before, 1e-9) << "rpm " << rpm;
-        // Then it follows with a lag: moving at once, but far from the new mixture yet.
-        const double after = 14.7 / 1.1;
-        engine.advanceTo(stepAt + delay + 0.02, richer, tune.axes);
-        EXPECT_LT(engine.sensor().seenAfr(), before - 0.05) << "rpm " << rpm;
-        EXPECT_GT(engine.sensor().seenAfr(), before - 0.3 * (before - after)) << "rpm " << rpm;
-        // A first-order lag of 100 ms: past 63 % of the way one lag after the delay.
-        engine.advanceTo(stepAt + delay + WidebandSensor::kLagSeconds + 0.005, richer, tune.axes);
-        EXPECT_LT(engine.sensor().seenAfr(), before - 0.63 * (before - after));
+    return TunedEngine(requirement, CurveRequirement::forFamily(LayoutFamily::Family5, options),
+                       std::nullopt, std::move(drive), options);
+}
+
+FuelCurves defaultCurves() {
+    PacketImage image;
+    image.assign(DefaultTune().blocks);
+    return fuelCurvesOf(image, family5()).value();
+}
+
+TEST(TunedEngine, AStepInTheMapReachesTheSensorOneEngineDelayTimesTheScaleLater) {
+    const DefaultTune tune;
+    MapField richer = tune.injection;
+    for (auto& row : richer)
+        for (double& v : row)
+            v *= 1.1;
+    for (const double scale : {1.0, 2.5}) {
+        for (const auto& [rpm, load] : {std::pair{850.0, 1500.0}, std::pair{6500.0, 12000.0}}) {
+            SCOPED_TRACE(testing::Message() << "scale " << scale << " rpm " << rpm);
+            EngineOptions options = withRequirement(RequirementKind::Correct);
+            options.sensorDelayScale = scale;
+            options.coldStartC = 80;
+            TunedEngine engine = curvesEngine(steady(rpm, load), options);
+            const double delay = scale * engineDelaySeconds(flowShare(rpm, load));
+            EXPECT_DOUBLE_EQ(engine.sensorDelaySeconds(rpm, load), delay);
+            const double stepAt = 30;
+            engine.advanceTo(stepAt, tune.injection, tune.axes);
+            const double before = engine.sensor().seenAfr();
+            EXPECT_NEAR(before, 14.7, 0.01);
+            engine.advanceTo(stepAt + delay - 0.01, richer, tune.axes);
+            EXPECT_NEAR(engine.sensor().seenAfr(), before, 1e-9);
+            // Then it follows with a lag: moving at once, but far from the new mixture yet.
+            const double after = 14.7 / 1.1;
+            engine.advanceTo(stepAt + delay + 0.02, richer, tune.axes);
+            EXPECT_LT(engine.sensor().seenAfr(), before - 0.05);
+            EXPECT_GT(engine.sensor().seenAfr(), before - 0.3 * (before - after));
+            // A first-order lag of 100 ms: past 63 % of the way one lag after the delay.
+            engine.advanceTo(stepAt + delay + WidebandSensor::kLagSeconds + 0.005, richer,
+                             tune.axes);
+            EXPECT_LT(engine.sensor().seenAfr(), before - 0.63 * (before - after));
+        }
     }
-    // More exhaust flow carries the gas to the sensor sooner.
-    EXPECT_LT(transportDelaySeconds(6500, 12000), transportDelaySeconds(3000, 5000));
-    EXPECT_LT(transportDelaySeconds(3000, 5000), transportDelaySeconds(850, 1500));
+    // More exhaust flow carries the gas to the sensor sooner, on a shape of the engine's own.
+    EXPECT_LT(engineDelaySeconds(flowShare(6500, 12000)),
+              engineDelaySeconds(flowShare(3000, 5000)));
+    EXPECT_LT(engineDelaySeconds(flowShare(3000, 5000)), engineDelaySeconds(flowShare(850, 1500)));
+    EXPECT_GT(engineDelaySeconds(flowShare(3000, 5000)) / assumedDelaySeconds(3000, 5000), 1.1);
 }
 
 TEST(TunedEngine, WarmUpReadsZeroVoltsAndFuelCutReadsTheRail) {
@@ -197,43 +223,124 @@ TEST(TunedEngine, WarmUpReadsZeroVoltsAndFuelCutReadsTheRail) {
     const EngineState cut = overrun.advanceTo(25, tune.injection, tune.axes);
     EXPECT_EQ(cut.wideBandVolts, 5.0);
     EXPECT_EQ(cut.injMs, 0);
-    // Coolant warms from cold over the first minutes.
-    EXPECT_LT(cut.waterC, 40);
-    EXPECT_GT(overrun.advanceTo(400, tune.injection, tune.axes).waterC, 80);
 }
 
-// The throttle snapping open gets extra fuel that fades within a second; closing it takes what
-// is left away and adds none of its own.
-TEST(TunedEngine, ATipInRunsRichUntilItFadesOrTheThrottleCloses) {
+// Each 20-degree band gets about the same time; the thermostat then holds it.
+TEST(TunedEngine, CoolantWarmsEvenlyFromItsStartUntilTheThermostatHoldsIt) {
+    const auto reaches = [](double startC, double celsius) {
+        double t = 0;
+        while (coolantAt(t, startC) < celsius && t < 3600)
+            t += 0.5;
+        return t;
+    };
+    EXPECT_NEAR(reaches(20, 70), 130, 10);
+    const double firstBand = reaches(-30, -10);
+    for (double from = -10; from < 70; from += 20)
+        EXPECT_NEAR(reaches(-30, from + 20) - reaches(-30, from), firstBand, 0.2 * firstBand)
+            << from;
+    for (const double startC : {-30.0, 20.0, 80.0}) {
+        EXPECT_EQ(coolantAt(0, startC), startC);
+        EXPECT_NEAR(coolantAt(1200, startC), 85, 0.5);
+        EXPECT_LE(coolantAt(3600, startC), 85);
+    }
+}
+
+// The unit's warm-up factor against the engine's hidden need: equal, the cold engine burns as
+// warm; short of it, lean; past it, rich; and from 50 C up the default is right.
+TEST(TunedEngine, ColdTheMixtureFollowsTheUnitsWarmUpFactorAgainstTheHiddenOne) {
+    const FuelCurves defaults = defaultCurves();
+    const DriveState at{3000, 4000, 0.2, false};
     const DefaultTune tune;
-    const FuelRequirement requirement(tune.injection, tune.axes,
-                                      withRequirement(RequirementKind::Correct));
     const double value = interpolateField(tune.injection, tune.axes, 3000, 4000);
+    bool richer = false, leaner = false;
+    for (const std::uint64_t seed : {1, 3}) {
+        EngineOptions options = withRequirement(RequirementKind::Pattern, 0, seed);
+        options.coldStartC = -30;
+        const TunedEngine engine = curvesEngine(steady(3000, 4000), options);
+        FuelCurves matched = defaults;
+        matched.warmUp = engine.curveRequirement().warmUp;
+        for (double t = 0.05; t < 400; t += 9.7) {
+            const double coolant = engine.coolantC(t);
+            SCOPED_TRACE(testing::Message() << "seed " << seed << " at " << coolant << " C");
+            // A misfire leans both alike.
+            const double warm = engine.burnedAfr(t, at, value, &matched);
+            const double misfire = warm > 14.8 ? TunedEngine::kMisfireLean : 1.0;
+            EXPECT_NEAR(warm, 14.7 * misfire, 1e-9);
+            const double hidden = engine.curveRequirement().warmUp.at(coolant);
+            const double afr = engine.burnedAfr(t, at, value, &defaults) / misfire;
+            if (coolant >= 50) {
+                EXPECT_NEAR(afr, 14.7, 1e-9);
+            } else if (hidden > defaults.warmUp.at(coolant) * 1.01) {
+                EXPECT_GT(afr, 14.7 * 1.005);
+                leaner = true;
+            } else if (hidden < defaults.warmUp.at(coolant) * 0.99) {
+                EXPECT_LT(afr, 14.7 / 1.005);
+                richer = true;
+            }
+        }
+    }
+    EXPECT_TRUE(richer && leaner);
+    // The correct requirement's curves are the default ones.
+    const TunedEngine correct =
+        curvesEngine(steady(3000, 4000), withRequirement(RequirementKind::Correct));
+    EXPECT_EQ(correct.curveRequirement().warmUp.y, defaults.warmUp.y);
+    EXPECT_EQ(correct.curveRequirement().pump.y, defaults.pump.pulse.y);
+}
+
+// The throttle snapping open: the unit's pump against the port walls. A pump equal to what the
+// walls take burns flat; without one the tip-in swings lean; a lift ends both.
+TEST(TunedEngine, ATipInBurnsFlatWhenTheUnitsPumpFeedsTheWallsAndLeanWithout) {
+    const double rpm = 3000, load = 4000;
     // Steady at 3000 rpm; the throttle opens at `open` and closes again at `close`.
-    const auto blip = [](double open, double close) {
+    const auto blip = [=](double open, double close) {
         return [=](double t) {
-            return DriveState{3000, 4000, t >= open && t < close ? 0.6 : 0.2, false};
+            return DriveState{rpm, load, t >= open && t < close ? 0.6 : 0.2, false};
         };
     };
-    const auto burned = [&](double open, double close, double at) {
-        TunedEngine engine(requirement, blip(open, close), 1);
-        const EngineState state = engine.advanceTo(at, tune.injection, tune.axes);
-        return std::pair{engine.burnedAfr(at, DriveState{3000, 4000, 0.2, false}, value),
-                         state.injMs};
+    EngineOptions options = withRequirement(RequirementKind::Pattern, 0, 1);
+    options.coldStartC = 80;  // warm: only the pump and the walls move the mixture
+    FuelCurves fed = defaultCurves();
+    fed.pump.pulse = curvesEngine(blip(0, 0), options).curveRequirement().pump;
+    FuelCurves none = fed;
+    none.pump.pulse.y.fill(0);
+    const DefaultTune tune;
+    const double value = interpolateField(tune.injection, tune.axes, rpm, load);
+    struct Run {
+        double afr, injMs;
+        std::deque<TipInRecord> tipIns;
     };
-    const auto [steadyAfr, steadyMs] = burned(1e9, 1e9, 30.1);
-    EXPECT_NEAR(steadyAfr, 14.7, 1e-9);
-    const auto [tipInAfr, tipInMs] = burned(30, 1e9, 30.1);
-    EXPECT_LT(tipInAfr, 14.7 * 0.95);
-    EXPECT_GT(tipInMs, steadyMs * 1.05);
-    EXPECT_NEAR(burned(30, 1e9, 31).first, 14.7, 1e-9);
-    // Lifted 0.2 s after the tip-in: nothing extra from then on, in the burn or in the pulse.
-    const auto [liftedAfr, liftedMs] = burned(30, 30.2, 30.25);
-    EXPECT_NEAR(liftedAfr, 14.7, 1e-9);
-    EXPECT_NEAR(liftedMs, steadyMs, 1e-9);
+    const auto run = [&](const FuelCurves& unit, double open, double close, double at) {
+        TunedEngine engine = curvesEngine(blip(open, close), options);
+        const EngineState state = engine.advanceTo(at, {tune.injection, tune.axes, nullptr, &unit});
+        return Run{engine.burnedAfr(at, DriveState{rpm, load, 0.2, false}, value, &unit),
+                   state.injMs, engine.tipIns()};
+    };
+    const Run steadyRun = run(fed, 1e9, 1e9, 30.1);
+    EXPECT_NEAR(steadyRun.afr, 14.7, 1e-9);
+    EXPECT_TRUE(steadyRun.tipIns.empty());
+
+    const Run flat = run(fed, 30, 1e9, 30.1);
+    EXPECT_NEAR(flat.afr, 14.7, 1e-9);
+    EXPECT_GT(flat.injMs, steadyRun.injMs + 0.3);  // the logged pulse carries the pump
+    ASSERT_EQ(flat.tipIns.size(), 1U);
+    EXPECT_NEAR(flat.tipIns[0].seconds, 30, 0.006);
+    EXPECT_EQ(flat.tipIns[0].rpm, rpm);
+    EXPECT_EQ(flat.tipIns[0].load, load);
+    EXPECT_LT(flat.tipIns[0].largestSwing, 1e-9);
+
+    const Run lean = run(none, 30, 1e9, 30.1);
+    EXPECT_GT(lean.afr, 14.7 * 1.05);
+    EXPECT_NEAR(lean.injMs, steadyRun.injMs, 1e-9);
+    ASSERT_EQ(lean.tipIns.size(), 1U);
+    EXPECT_GT(lean.tipIns[0].largestSwing, lean.afr - 14.7 - 1e-9);
+    // Faded after half a second.
+    EXPECT_NEAR(run(none, 30, 1e9, 30.6).afr, 14.7, 1e-9);
+    // Lifted 0.2 s after the tip-in: nothing from then on, in the burn or in the pulse.
+    EXPECT_NEAR(run(none, 30, 30.2, 30.25).afr, 14.7, 1e-9);
+    EXPECT_NEAR(run(fed, 30, 30.2, 30.25).injMs, steadyRun.injMs, 1e-9);
     // Nor is a lift from a throttle held open one, nor a throttle open from the start.
-    EXPECT_NEAR(burned(0, 30, 30.1).first, 14.7, 1e-9);
-    EXPECT_NEAR(burned(0, 30, 0.1).first, 14.7, 1e-9);
+    EXPECT_NEAR(run(none, 0, 30, 30.1).afr, 14.7, 1e-9);
+    EXPECT_TRUE(run(none, 0, 1e9, 0.1).tipIns.empty());
 }
 
 TEST(TunedEngine, MisfiresSpikeLeanRarely) {
@@ -465,11 +572,12 @@ TEST(TunedEngine, TheUnitsKnockGoesOutInTheLiveDataWithSpikesAtTheSetRate) {
     EXPECT_EQ(loud(KnockLimitKind::None, 0, 100, 3), loud(KnockLimitKind::None, 0, 100, 3));
 }
 
-TEST(TunedEngine, TheUnitBurnsWhatItsInjMapHoldsNow) {
+TEST(TunedEngine, TheUnitBurnsWhatItsInjMapAndWarmUpFactorHoldNow) {
     SimulatedEcu ecu(SimUnitKind::Det1_501);
     EngineOptions options;
     options.drive = DriveKind::Idle;
     options.requirement = RequirementKind::Correct;
+    options.coldStartC = -30;  // the warm-up factor counts all through
     ecu.runTunedEngine(options);
     const auto an1Afr = [&](double seconds) {
         const Bytes reply = ecu.handleRequest({kAuxLiveCmd}, seconds).value();
@@ -492,6 +600,15 @@ TEST(TunedEngine, TheUnitBurnsWhatItsInjMapHoldsNow) {
         ASSERT_EQ(ecu.handleRequest(request, 23), frameReply(b, {}));
     }
     EXPECT_NEAR(meanAfr(25), 14.7 / 1.25, 0.3);
+    // The warm-up factor 10 % up at every coolant point (bytes 1..6 of its block).
+    // Read through a const view, which must not make the unit read its curves again.
+    const Bytes& held = std::as_const(ecu).blocks()[0x8F];
+    Bytes warmUp{0x8F};
+    for (std::size_t i = 0; i < held.size(); ++i)
+        warmUp.push_back(
+            static_cast<std::uint8_t>(std::lround(held[i] * (i < kWarmUpPoints ? 1.1 : 1.0))));
+    ASSERT_EQ(ecu.handleRequest(warmUp, 26), frameReply(0x8F, {}));
+    EXPECT_NEAR(meanAfr(28), 14.7 / 1.25 / 1.1, 0.3);
 }
 
 }  // namespace
