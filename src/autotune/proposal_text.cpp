@@ -156,8 +156,9 @@ std::array<std::string, 6> curvePointRow(const CurvePointResult& point, CurveKin
 
 std::string curveUsedLine(const CurveProposal& proposal) {
     const bool warmUp = proposal.kind == CurveKind::WarmUp;
+    const char* what = warmUp ? " cold start" : " tip-in";
     std::string line =
-        "From " + std::to_string(proposal.used) + (warmUp ? " cold starts." : " tip-ins.");
+        "From " + std::to_string(proposal.used) + what + (proposal.used == 1 ? "." : "s.");
     if (const std::string rejected = proposal.rejectedLine(); !rejected.empty())
         line += " " + rejected;
     return line;

@@ -83,7 +83,7 @@ void printCurve(const CurveProposal& p) {
                   << (warmUp ? point.coldStarts : point.events) << "\n";
     }
     std::cout << label << ": " << p.changedPoints() << " points changed, from " << p.used
-              << (warmUp ? " cold starts." : " tip-ins.") << std::endl;
+              << (warmUp ? " cold start" : " tip-in") << (p.used == 1 ? "." : "s.") << std::endl;
     if (const std::string rejected = p.rejectedLine(); !rejected.empty())
         std::cout << rejected << std::endl;
     if (!p.problem.empty()) std::cerr << label << ": " << p.problem << std::endl;
