@@ -331,9 +331,11 @@ CurveProposal proposeWarmUp(const std::vector<AutoTuneLog>& logs, const TuneMap&
                 weight[i] += held.weight(i, a.coolant);
     };
     weigh();
+    // A point at or above the warm threshold is the warm engine's: the Inj Map is tuned on it.
+    const auto warm = [&](std::size_t i) { return held.x[i] >= s.coldBelowC; };
     std::array<bool, kWarmUpPoints> fixed{};
     for (std::size_t i = 0; i < kWarmUpPoints; ++i)
-        fixed[i] = weight[i] < s.minSamples;
+        fixed[i] = warm(i) || weight[i] < s.minSamples;
     auto fit = fitWarmUp(asks, held, fixed);
     // A misfire's spike reads far leaner than the rest at its coolant: one refit without them.
     if (!asks.empty()) {
@@ -354,7 +356,7 @@ CurveProposal proposeWarmUp(const std::vector<AutoTuneLog>& logs, const TuneMap&
             reject(5);
         weigh();
         for (std::size_t i = 0; i < kWarmUpPoints; ++i)
-            fixed[i] = weight[i] < s.minSamples;
+            fixed[i] = warm(i) || weight[i] < s.minSamples;
         fit = fitWarmUp(asks, held, fixed);
     }
 
@@ -375,7 +377,9 @@ CurveProposal proposeWarmUp(const std::vector<AutoTuneLog>& logs, const TuneMap&
         point.weight = weight[i];
         for (const auto& r : reached)
             point.coldStarts += r[i];
-        if (fixed[i])
+        if (warm(i))
+            point.why = "the warm engine's: the Inj Map is tuned on it";
+        else if (fixed[i])
             point.why = tooLittle(weight[i], s.minSamples, "readings");
         else
             settle(point, fit[i], s.maxChangePercent, kWarmUpStep, 255);

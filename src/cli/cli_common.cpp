@@ -122,6 +122,11 @@ std::string engineOptionsFrom(const CliArgs& args, EngineOptions& engine) {
         if (auto problem = setKnockLimitOption(*limit, engine); !problem.empty()) return problem;
     if (const auto spikes = args.option("--knock-spikes"))
         if (auto problem = setKnockSpikesOption(*spikes, engine); !problem.empty()) return problem;
+    if (const auto celsius = args.option("--cold-start"))
+        if (auto problem = setColdStartOption(*celsius, engine); !problem.empty()) return problem;
+    if (const auto scale = args.option("--sensor-delay-scale"))
+        if (auto problem = setSensorDelayScaleOption(*scale, engine); !problem.empty())
+            return problem;
     return {};
 }
 

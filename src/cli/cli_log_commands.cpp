@@ -39,7 +39,8 @@ const CommandShape kRecoverShape{.optional = {"--out"}};
 const CommandShape kDriveShape{
     .required = {"--tune"},
     .optional = {"--drive", "--seconds", "--out", "--groups", "--seed", "--requirement",
-                 "--dump-requirement", "--knock-limit", "--knock-spikes", "--dump-knock-limit"}};
+                 "--dump-requirement", "--knock-limit", "--knock-spikes", "--dump-knock-limit",
+                 "--cold-start", "--sensor-delay-scale"}};
 
 const std::string kSamplesRange =
     "--samples takes a whole number from 1 to " + std::to_string(kMostRunSamples);

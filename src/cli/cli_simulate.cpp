@@ -40,12 +40,6 @@ int runSimulate(const CliArgs& args, CliContext& ctx) {
     EngineOptions engine;
     if (const auto problem = engineOptionsFrom(args, engine); !problem.empty())
         return usage(problem);
-    if (const auto celsius = args.option("--cold-start"))
-        if (auto problem = setColdStartOption(*celsius, engine); !problem.empty())
-            return usage(problem);
-    if (const auto scale = args.option("--sensor-delay-scale"))
-        if (auto problem = setSensorDelayScaleOption(*scale, engine); !problem.empty())
-            return usage(problem);
     const bool engineAsked = args.option("--drive") || args.option("--seed") ||
                              args.option("--requirement") || args.option("--dump-requirement") ||
                              args.option("--knock-limit") || args.option("--knock-spikes") ||

@@ -82,7 +82,8 @@ void printCurve(const CurveProposal& p) {
                   << percentText((point.newValue / point.oldValue - 1) * 100) << "\t"
                   << (warmUp ? point.coldStarts : point.events) << "\n";
     }
-    std::cout << label << ": " << p.changedPoints() << " points changed, from " << p.used
+    std::cout << label << ": " << p.changedPoints()
+              << (p.changedPoints() == 1 ? " point" : " points") << " changed, from " << p.used
               << (warmUp ? " cold start" : " tip-in") << (p.used == 1 ? "." : "s.") << std::endl;
     if (const std::string rejected = p.rejectedLine(); !rejected.empty())
         std::cout << rejected << std::endl;

@@ -50,6 +50,7 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
   drive --tune T.dat [--drive NAME] --seconds S --out LOG.txt [--yes]
       [--groups G,...] [--seed N] [--requirement R] [--dump-requirement F.txt]
       [--knock-limit K] [--knock-spikes N] [--dump-knock-limit F.txt]
+      [--cold-start C] [--sensor-delay-scale S]
                              drives the engine that answers the tune in fast time
                              and saves the log logging it at 57600 baud would give
                              (default groups advanced,aux; past 32767 samples it goes
@@ -66,7 +67,8 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
                              negative under), none (never knocks). N: one knock
                              sensor spike in N readings (default 2000, 0 for none).
                              --dump-knock-limit writes the hidden knock limit (degrees
-                             at 14.7 A/F and 30 C intake air) as a 20 x 20 map
+                             at 14.7 A/F and 30 C intake air) as a 20 x 20 map.
+                             C and S as for simulate
   autotune --tune T.dat --log L.txt [--log L2.txt]... [--target T.afr]
       [--max-change P] [--min-samples N] [--log-tune T0.dat]
       [--curves map,warmup,accel] [--predict] --out T2.dat

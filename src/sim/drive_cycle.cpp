@@ -17,6 +17,9 @@ constexpr double kFuelCutRpm = 1200;
 constexpr double kLongestDrive = 7 * 24 * 3600.0;
 // One wobble period of a steady segment, roughly.
 constexpr double kWobblePeriod = 4;
+// A driver opening the throttle puts the pedal where it goes in about this long, then the engine
+// follows: every opening is a tip-in, as on the road.
+constexpr double kPedalSeconds = 0.25;
 
 double smoothstep(double f) {
     return f * f * (3 - 2 * f);
@@ -82,7 +85,12 @@ DriveState DriveCycle::at(double seconds) {
     } else {
         out.rpm = lerp(s.from.rpm, s.to.rpm, smoothstep(f));
         out.load = lerp(s.from.load, s.to.load, easeOut(f));
-        out.throttle = lerp(s.from.throttle, s.to.throttle, easeOut(f));
+        const bool opening = s.to.throttle > s.from.throttle;
+        const double pedal =
+            opening
+                ? std::clamp((seconds - s.start) / std::min(kPedalSeconds, s.duration), 0.0, 1.0)
+                : f;
+        out.throttle = lerp(s.from.throttle, s.to.throttle, easeOut(pedal));
     }
     out.fuelCut = out.throttle == 0 && out.rpm > kFuelCutRpm && s.to.rpm < s.from.rpm;
     return out;
