@@ -327,7 +327,8 @@ void dropOutliers(std::vector<Reading>& readings, double mads, ReadingCounts& co
 // A cell's readings, each weighted by its share of the cell: the value the cell held when read
 // (h) and the value it asks for (v = h x correction).
 struct CellSums {
-    double w = 0, wh = 0, wv = 0, wvv = 0, ww = 0;
+    double w = 0, wh = 0, wv = 0, wvv = 0;
+    long mostly = 0;  // readings it holds the largest share of
 };
 using SumGrid = std::array<std::array<CellSums, kMapAxisSize>, kMapAxisSize>;
 
@@ -344,8 +345,10 @@ SumGrid cellSums(const std::vector<Reading>& readings) {
             cell.wh += share.weight * r.held[k];
             cell.wv += share.weight * v;
             cell.wvv += share.weight * v * v;
-            cell.ww += share.weight * share.weight;
         }
+        ++sums[static_cast<std::size_t>(r.dominant / kMapAxisSize)]
+              [static_cast<std::size_t>(r.dominant % kMapAxisSize)]
+                  .mostly;
     }
     return sums;
 }
@@ -361,9 +364,12 @@ struct Asked {
 // to change; what it asks for when its readings are enough to give it a new value.
 std::optional<Asked> measureCell(CellResult& cell, const CellSums& sum, bool locked,
                                  const AutoTuneSettings& s) {
+    cell.readings = sum.mostly;
     if (sum.w <= 0) return std::nullopt;
     const Asked asked{sum.wh / sum.w, sum.wv / sum.w};
-    cell.samples = sum.w * sum.w / sum.ww;
+    // A reading at a neighbour's corner mostly measures the neighbour: counted whole, a cell
+    // touched only that way would be moved by its neighbour's error.
+    cell.samples = sum.w;
     // Against the value in the map now; a cell at 0 can only be told against what it held.
     cell.correction = asked.wanted / (cell.oldValue > 0 ? cell.oldValue : asked.held);
     cell.spreadPercent = std::sqrt(std::max(0.0, sum.wvv / sum.w - asked.wanted * asked.wanted)) /

@@ -74,7 +74,8 @@ enum class CellVerdict {
 
 struct CellResult {
     CellVerdict verdict = CellVerdict::NoData;
-    double samples = 0;  // effective count: (sum of weights)^2 / sum of squared weights
+    double samples = 0;  // readings counted by the cell's share of each
+    long readings = 0;   // readings it holds the largest share of
     // What the readings ask of the cell's value in the map proposed for: the weighted mean of
     // (the value the cell had when read x measured / target A/F), over that value.
     double correction = 1;
