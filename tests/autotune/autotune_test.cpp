@@ -301,6 +301,20 @@ TEST(AutoTune, ReadingsBetweenBreakpointsShareTheirCellsAgainstAShapedTarget) {
     EXPECT_EQ(p.cells[6][6].verdict, CellVerdict::NoData);
 }
 
+TEST(AutoTune, ACellRightAtItsOwnBreakpointIsNotMovedByTheLeanNeighbourItSharesReadingsWith) {
+    // N08 burns 8 % lean and N07 is right: readings 30 % of the way from N07 to N08 read 2.4 %
+    // lean. Taken as N07's own they would move it; fitted with N08's own readings they do not.
+    TestLog log;
+    log.hold(30, {rpmAt(7), kLoad, 14.7 * 1.08});
+    log.hold(10, {rpmAt(7), kLoad, 14.7 * 1.08});
+    log.hold(1, {rpmAt(7), kLoad, 19, 0});  // a fuel cut between them
+    log.hold(10, {rpmAt(6, 0.3), kLoad, 14.7 * (0.7 + 0.3 * 1.08)});
+    const AutoTuneProposal p = propose(log);
+    EXPECT_EQ(p.cells[4][6].verdict, CellVerdict::NoChange) << p.cells[4][6].correction;
+    EXPECT_NEAR(p.cells[4][6].correction, 1, 0.003);
+    EXPECT_NEAR(p.cells[4][7].correction, 1.08, 0.003);
+}
+
 TEST(AutoTune, ACellTouchedOnlyAtItsNeighboursCornerIsTooFewNotMovedByTheirError) {
     // Two seconds mostly in P06 N08, 6 % lean: that cell is proposed, while P05 N07 holds a
     // twenty-fifth of each reading, eight samples' worth, and keeps its value.
