@@ -125,22 +125,15 @@ CellFlags drivenCells(const Logs& logs, const MapAxes& axes) {
     return driven;
 }
 
-bool measured(CellVerdict v) {
-    return v == CellVerdict::Proposed || v == CellVerdict::NoChange || v == CellVerdict::OutOfRange;
-}
-
-// A driven cell is judged when the analysis could read at least the samples a proposal needs
-// mostly in it, or states a value for it. A cell the drive passes only cold, in fuel cut, in a
-// transient or with the sensor railed holds samples but nothing to learn from; it is counted
-// apart, and its verdict has to say so.
+// A driven cell is judged when the analysis could read the samples a proposal needs in it. A
+// cell the drive passes only cold, in fuel cut, in a transient or with the sensor railed holds
+// samples but nothing to learn from; it is counted apart, and its verdict has to say so.
 CellFlags visitedCells(const CellFlags& driven, const AutoTuneProposal& proposal,
                        const AutoTuneSettings& settings) {
     CellFlags visited{};
     for (std::size_t r = 0; r < kMapAxisSize; ++r)
         for (std::size_t c = 0; c < kMapAxisSize; ++c)
-            visited[r][c] = driven[r][c] && (static_cast<double>(proposal.cells[r][c].readings) >=
-                                                 settings.minSamples ||
-                                             measured(proposal.cells[r][c].verdict));
+            visited[r][c] = driven[r][c] && proposal.cells[r][c].samples >= settings.minSamples;
     return visited;
 }
 
