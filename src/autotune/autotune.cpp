@@ -376,9 +376,8 @@ public:
                 const auto r = static_cast<std::size_t>(row);
                 const auto c = static_cast<std::size_t>(col);
                 index[r][c] = -1;
-                m_base[r][c] = tune.value(row, col);
                 if (sums[r][c].w <= 0 || locks[r][c]) continue;
-                if (m_base[r][c] <= 0) m_base[r][c] = sums[r][c].wh / sums[r][c].w;
+                m_base[r][c] = sums[r][c].wh / sums[r][c].w;
                 if (m_base[r][c] <= 0) continue;
                 index[r][c] = m_size++;
             }
@@ -477,7 +476,9 @@ private:
         return true;
     }
 
-    MapField m_base{};  // what each cell's correction is relative to: its value now
+    // What each cell's correction is relative to: the value its readings were taken on, so the
+    // same readings fit the same values whatever the cells hold now.
+    MapField m_base{};
     std::array<std::array<int, kMapAxisSize>, kMapAxisSize> m_index{};  // -1: left out
     int m_size = 0;
     bool m_solved = false;
