@@ -221,8 +221,13 @@ int dominantCell(const std::array<CellShare, 4>& shares) {
     return most->row * kMapAxisSize + most->col;
 }
 
+// Readings left out, by the cell the engine was mostly in and the reason.
+using RejectedByCell =
+    std::array<std::array<std::array<long, kRejectionCount>, kMapAxisSize>, kMapAxisSize>;
+
 void readLog(const AutoTuneLog& input, const TuneMap& tune, const MapField& target,
-             const AutoTuneSettings& s, ReadingCounts& counts, std::vector<Reading>& readings) {
+             const AutoTuneSettings& s, ReadingCounts& counts, RejectedByCell& byCell,
+             std::vector<Reading>& readings) {
     const LogStore& log = *input.log;
     const Samples samples(log, s.afrItem);
     const RanOnSegments segments(input.ranOn, tune);
@@ -230,14 +235,23 @@ void readLog(const AutoTuneLog& input, const TuneMap& tune, const MapField& targ
     if (n < 1) return;
     const double start = samples.seconds(0);
     double lastCut = -std::numeric_limits<double>::infinity();
-    const auto reject = [&](Rejection r) { ++counts.rejected[static_cast<std::size_t>(r)]; };
+    int i = 0;
+    const auto reject = [&](Rejection r) {
+        ++counts.rejected[static_cast<std::size_t>(r)];
+        const double rpm = samples.rpm(i);
+        const double load = samples.load(i);
+        if (!onMap(rpm, load, tune.axes)) return;
+        const int cell = dominantCell(bilinearShares(tune.axes, rpm, load));
+        ++byCell[static_cast<std::size_t>(cell / kMapAxisSize)]
+                [static_cast<std::size_t>(cell % kMapAxisSize)][static_cast<std::size_t>(r)];
+    };
     const auto rejected = [&](std::optional<Rejection> why) {
         if (why) reject(*why);
         return why.has_value();
     };
     const std::size_t firstOfLog = readings.size();
     SpikeFilter spikes;
-    for (int i = 0; i < n; ++i) {
+    for (i = 0; i < n; ++i) {
         ++counts.total;
         const double t = samples.seconds(i);
         if (samples.injMs(i) <= 0) lastCut = t;
@@ -719,10 +733,11 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
                                     const AutoTuneSettings& s) {
     AutoTuneProposal p;
     std::vector<Reading> readings;
+    RejectedByCell rejected{};
     for (const AutoTuneLog& input : logs) {
         p.problem = missingGroupsProblem(*input.log, s.afrItem, input.name);
         if (!p.problem.empty()) return p;
-        readLog(input, tune, target, s, p.readings, readings);
+        readLog(input, tune, target, s, p.readings, rejected, readings);
     }
     dropOutliers(readings, s.outlierMads, p.readings);
     p.readings.accepted = static_cast<long>(readings.size());
@@ -736,6 +751,10 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
             CellResult& cell = p.cells[r][c];
             cell.oldRaw = cell.newRaw = tune.raw[r][c];
             cell.oldValue = cell.newValue = tune.value(row, col);
+            const auto& why = rejected[r][c];
+            const auto most = std::max_element(why.begin(), why.end());
+            cell.rejected = *most;
+            cell.mostlyRejectedAs = static_cast<Rejection>(most - why.begin());
             if (const auto asked =
                     measureCell(cell, sums[r][c], locks[r][c], fit.wanted(row, col), s))
                 proposeValue(cell, *asked, tune.codec, s.maxChangePercent);

@@ -76,6 +76,10 @@ struct CellResult {
     CellVerdict verdict = CellVerdict::NoData;
     double samples = 0;  // readings counted by the cell's share of each
     long readings = 0;   // readings it holds the largest share of
+    // The commonest reason readings taken mostly in it were left out, and how many it left out
+    // for that reason.
+    Rejection mostlyRejectedAs = Rejection::StartOfRun;
+    long rejected = 0;
     // What the readings ask of the cell's value in the map proposed for, over that value: the
     // values that make every reading's interpolated fuel right, fitted over all cells together.
     double correction = 1;

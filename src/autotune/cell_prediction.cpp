@@ -164,7 +164,10 @@ std::vector<CellToDrive> cellsToDriveNext(const AutoTuneProposal& proposal, cons
             std::string reason;
             char text[64];
             if (cell.verdict == CellVerdict::NoData) {
+                // Driven, but only as nothing can be read (cold, in fuel cut...): say so.
                 reason = "no data";
+                if (cell.rejected > 0)
+                    reason += std::string(": ") + rejectionName(cell.mostlyRejectedAs);
             } else if (cell.verdict == CellVerdict::TooFew) {
                 std::snprintf(text, sizeof text, "%ld of %ld samples",
                               static_cast<long>(std::floor(cell.samples)), std::lround(minSamples));

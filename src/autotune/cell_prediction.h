@@ -45,7 +45,8 @@ struct CellToDrive {
     int col = 0;
     double rpm = 0;
     double load = 0;
-    std::string reason;  // "no data", "6 of 10 samples", "too spread: 4.1 %"
+    // "no data", "no data: cold engine", "6 of 10 samples", "too spread: 4.1 %"
+    std::string reason;
 };
 // The cells most worth driving next, at most `most`: those without a proposal that lie next to
 // measured cells first (they extend the tuned area; the most surrounded first), then those with

@@ -172,6 +172,8 @@ TEST(AutoTune, FuelCutWarmUpColdRailedAndTipInReadingsChangeNothing) {
     EXPECT_GE(p.readings.count(Rejection::FuelCut), 130);
     EXPECT_GE(p.readings.count(Rejection::Transient), 80);
     EXPECT_EQ(p.readings.total, log.store()->sampleCount());
+    EXPECT_EQ(cell.mostlyRejectedAs, Rejection::StartOfRun);
+    EXPECT_EQ(cell.rejected, 3000);
     // A cell written while logging at 60 s: what was read of it before measured the old value,
     // and the gas burned before the write is still on its way for the delay and a second.
     AutoTuneSettings written;

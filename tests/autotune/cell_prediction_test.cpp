@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -103,6 +104,8 @@ TEST(CellPrediction, TheCellsToDriveNextExtendTheTunedAreaFirstThenTheThinlyRead
     set(12, 12, CellVerdict::TooSpread, 30, 4.12);  // alone, more samples
     set(14, 3, CellVerdict::TooFew, 2);             // alone
     set(4, 4, CellVerdict::Locked, 40);
+    p.cells[6][7].rejected = 400;  // driven there only cold
+    p.cells[6][7].mostlyRejectedAs = Rejection::Cold;
 
     const std::vector<CellToDrive> next = cellsToDriveNext(p, tune, 30);
     ASSERT_GE(next.size(), 4u);
@@ -110,8 +113,13 @@ TEST(CellPrediction, TheCellsToDriveNextExtendTheTunedAreaFirstThenTheThinlyRead
     // Then the no-data cells touching both measured cells, in grid order, before those touching
     // one; the locked cell is the user's.
     EXPECT_EQ(driveLine(next[1]), "P05 N06: hold 3000 rpm at load 3000 (no data)");
-    for (const CellToDrive& c : next)
-        EXPECT_FALSE(c.row == 4 && c.col == 4);
+    const auto at = [&](int row, int col) {
+        return std::find_if(next.begin(), next.end(),
+                            [&](const CellToDrive& c) { return c.row == row && c.col == col; });
+    };
+    EXPECT_EQ(at(4, 4), next.end());
+    ASSERT_NE(at(6, 7), next.end());
+    EXPECT_EQ(at(6, 7)->reason, "no data: cold engine");
     // Cells far from the tuned area: only those with something read, the nearer to enough first.
     EXPECT_EQ(next.size(), 11u);  // the nine free cells around the measured ones, and two
     EXPECT_EQ(driveLine(next[9]), "P13 N13: hold 5800 rpm at load 7000 (too spread: 4.1 %)");
