@@ -106,7 +106,7 @@ void apply(BlockStore& tune, const AutoTuneProposal& proposal) {
 using CellFlags = std::array<std::array<bool, kMapAxisSize>, kMapAxisSize>;
 
 // The cells the map watch would show at least kLeastVisits fuelled samples in.
-CellFlags visitedCells(const Logs& logs, const MapAxes& axes) {
+CellFlags drivenCells(const Logs& logs, const MapAxes& axes) {
     std::array<std::array<int, kMapAxisSize>, kMapAxisSize> counts{};
     const auto nearest = [](double position) {
         return static_cast<std::size_t>(
@@ -118,21 +118,50 @@ CellFlags visitedCells(const Logs& logs, const MapAxes& axes) {
             const MapPosition p = mapPositionOf(*log, s, MapWatchOptions::Advanced, axes);
             ++counts[nearest(p.y)][nearest(p.x)];
         }
+    CellFlags driven{};
+    for (std::size_t r = 0; r < kMapAxisSize; ++r)
+        for (std::size_t c = 0; c < kMapAxisSize; ++c)
+            driven[r][c] = counts[r][c] >= kLeastVisits;
+    return driven;
+}
+
+// A driven cell is judged when the analysis could read the samples a proposal needs in it. A
+// cell the drive passes only cold, in fuel cut, in a transient or with the sensor railed holds
+// samples but nothing to learn from; it is counted apart, and its verdict has to say so.
+CellFlags visitedCells(const CellFlags& driven, const AutoTuneProposal& proposal,
+                       const AutoTuneSettings& settings) {
     CellFlags visited{};
     for (std::size_t r = 0; r < kMapAxisSize; ++r)
         for (std::size_t c = 0; c < kMapAxisSize; ++c)
-            visited[r][c] = counts[r][c] >= kLeastVisits;
+            visited[r][c] = driven[r][c] && proposal.cells[r][c].samples >= settings.minSamples;
     return visited;
 }
 
+// Driven cells the analysis could not judge whose verdict does not say so.
+int unexplainedCells(const CellFlags& driven, const CellFlags& visited,
+                     const AutoTuneProposal& proposal) {
+    int n = 0;
+    for (std::size_t r = 0; r < kMapAxisSize; ++r)
+        for (std::size_t c = 0; c < kMapAxisSize; ++c) {
+            const CellVerdict v = proposal.cells[r][c].verdict;
+            n += driven[r][c] && !visited[r][c] && v != CellVerdict::NoData &&
+                 v != CellVerdict::TooFew && v != CellVerdict::TooSpread;
+        }
+    return n;
+}
+
 struct Standing {
-    double sharePercent = 0;  // of visited cells within kWithin of the target
-    double worstPercent = 0;
+    double sharePercent = 0;  // of visited cells within kWithin of the target, or named beyond
+    double worstPercent = 0;  // of those not named beyond the map's range
     int visited = 0;
+    int outOfRange = 0;
 };
 
-// The burned A/F of each visited cell, 14.7 x requirement / value, against a 14.7 target.
-Standing standingOf(const BlockStore& tune, const MapField& requirement, const CellFlags& visited) {
+// The burned A/F of each visited cell, 14.7 x requirement / value, against a 14.7 target. A cell
+// whose ask lies beyond the map's range counts when the proposal names it so: no value of the
+// map can be right there.
+Standing standingOf(const BlockStore& tune, const MapField& requirement, const CellFlags& visited,
+                    const AutoTuneProposal* proposal = nullptr) {
     const TuneMap map = mapOfBlocks(tune);
     Standing st;
     int within = 0;
@@ -141,8 +170,13 @@ Standing standingOf(const BlockStore& tune, const MapField& requirement, const C
             const auto r = static_cast<std::size_t>(row);
             const auto c = static_cast<std::size_t>(col);
             if (!visited[r][c]) continue;
-            const double error = std::abs(requirement[r][c] / map.value(row, col) - 1);
             ++st.visited;
+            if (proposal && proposal->cells[r][c].verdict == CellVerdict::OutOfRange) {
+                ++st.outOfRange;
+                ++within;
+                continue;
+            }
+            const double error = std::abs(requirement[r][c] / map.value(row, col) - 1);
             within += error <= kWithin;
             st.worstPercent = std::max(st.worstPercent, error * 100);
         }
@@ -162,6 +196,7 @@ struct Outcome {
     std::vector<Standing> afterPass;  // [0] before the first
     int mostReversals = 0;            // of one cell's change direction
     int mostSteps = 0;                // of one cell away from where it began, raw counts
+    int unexplained = 0;  // driven cells the analysis could not judge whose verdict hides why
 };
 
 // 14.7 everywhere: the requirement is the value that burns 14.7. The default target file
@@ -185,15 +220,17 @@ Outcome converge(const Scenario& sc) {
     for (int pass = 1; pass <= sc.passes; ++pass) {
         const Logs logs = drive(tune, sc.engine, kPassSeconds);
         const TuneMap before = mapOfBlocks(tune);
-        const CellFlags visited = visitedCells(logs, before.axes);
+        const AutoTuneProposal proposal =
+            proposeCorrections(listOf(logs), before, target, CellLocks{}, sc.settings);
+        const CellFlags driven = drivenCells(logs, before.axes);
+        const CellFlags visited = visitedCells(driven, proposal, sc.settings);
         if (pass == 1) {
             out.afterPass.push_back(standingOf(tune, requirement, visited));
             std::printf("  start:  %5.1f %% of %d visited cells within 2 %%, worst %5.1f %%\n",
                         out.afterPass[0].sharePercent, out.afterPass[0].visited,
                         out.afterPass[0].worstPercent);
         }
-        const AutoTuneProposal proposal =
-            proposeCorrections(listOf(logs), before, target, CellLocks{}, sc.settings);
+        out.unexplained = std::max(out.unexplained, unexplainedCells(driven, visited, proposal));
         if (sc.showDiagnosis && pass == 1)
             std::printf("  pass 1 diagnosis: %s\n",
                         proposal.diagnosis.empty() ? "(none)" : proposal.diagnosis.c_str());
@@ -210,15 +247,22 @@ Outcome converge(const Scenario& sc) {
                 lastDirection[r][c] = direction;
                 out.mostReversals = std::max(out.mostReversals, reversals[r][c]);
             }
-        const Standing st = standingOf(tune, requirement, visited);
+        const Standing st = standingOf(tune, requirement, visited, &proposal);
         out.afterPass.push_back(st);
+        int drivenOnly = 0;
+        for (std::size_t r = 0; r < kMapAxisSize; ++r)
+            for (std::size_t c = 0; c < kMapAxisSize; ++c)
+                drivenOnly += driven[r][c] && !visited[r][c];
         std::printf(
-            "  pass %d: %5.1f %% of %d visited cells within 2 %%, worst %5.1f %%, "
-            "%d cells changed\n",
-            pass, st.sharePercent, st.visited, st.worstPercent, proposal.changedCells());
+            "  pass %d: %5.1f %% of %d visited cells within 2 %% (%d named out of range), "
+            "worst %5.1f %%, %d cells changed; %d driven cells too thinly read to judge\n",
+            pass, st.sharePercent, st.visited, st.outOfRange, st.worstPercent,
+            proposal.changedCells(), drivenOnly);
     }
-    std::printf("  most direction reversals of a cell: %d; most raw steps a cell moved: %d\n",
-                out.mostReversals, out.mostSteps);
+    std::printf(
+        "  most direction reversals of a cell: %d; most raw steps a cell moved: %d; "
+        "driven cells left without a reason: %d\n",
+        out.mostReversals, out.mostSteps, out.unexplained);
     return out;
 }
 
@@ -271,7 +315,8 @@ int main() {
 
     std::printf(
         "autotune-convergence pattern=%.1f uniform=%.1f correct-max-steps=%d delay50=%.1f "
-        "analyse-hour-s=%.2f\n",
-        shareAfter(a, 3), shareAfter(b, 3), c.mostSteps, shareAfter(d, 4), best);
+        "analyse-hour-s=%.2f worst=%.1f\n",
+        shareAfter(a, 3), shareAfter(b, 3), c.mostSteps, shareAfter(d, 4), best,
+        a.afterPass[3].worstPercent);
     return 0;
 }

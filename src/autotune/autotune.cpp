@@ -221,8 +221,13 @@ int dominantCell(const std::array<CellShare, 4>& shares) {
     return most->row * kMapAxisSize + most->col;
 }
 
+// Readings left out, by the cell the engine was mostly in and the reason.
+using RejectedByCell =
+    std::array<std::array<std::array<long, kRejectionCount>, kMapAxisSize>, kMapAxisSize>;
+
 void readLog(const AutoTuneLog& input, const TuneMap& tune, const MapField& target,
-             const AutoTuneSettings& s, ReadingCounts& counts, std::vector<Reading>& readings) {
+             const AutoTuneSettings& s, ReadingCounts& counts, RejectedByCell& byCell,
+             std::vector<Reading>& readings) {
     const LogStore& log = *input.log;
     const Samples samples(log, s.afrItem);
     const RanOnSegments segments(input.ranOn, tune);
@@ -230,14 +235,23 @@ void readLog(const AutoTuneLog& input, const TuneMap& tune, const MapField& targ
     if (n < 1) return;
     const double start = samples.seconds(0);
     double lastCut = -std::numeric_limits<double>::infinity();
-    const auto reject = [&](Rejection r) { ++counts.rejected[static_cast<std::size_t>(r)]; };
+    int i = 0;
+    const auto reject = [&](Rejection r) {
+        ++counts.rejected[static_cast<std::size_t>(r)];
+        const double rpm = samples.rpm(i);
+        const double load = samples.load(i);
+        if (!onMap(rpm, load, tune.axes)) return;
+        const int cell = dominantCell(bilinearShares(tune.axes, rpm, load));
+        ++byCell[static_cast<std::size_t>(cell / kMapAxisSize)]
+                [static_cast<std::size_t>(cell % kMapAxisSize)][static_cast<std::size_t>(r)];
+    };
     const auto rejected = [&](std::optional<Rejection> why) {
         if (why) reject(*why);
         return why.has_value();
     };
     const std::size_t firstOfLog = readings.size();
     SpikeFilter spikes;
-    for (int i = 0; i < n; ++i) {
+    for (i = 0; i < n; ++i) {
         ++counts.total;
         const double t = samples.seconds(i);
         if (samples.injMs(i) <= 0) lastCut = t;
@@ -327,7 +341,8 @@ void dropOutliers(std::vector<Reading>& readings, double mads, ReadingCounts& co
 // A cell's readings, each weighted by its share of the cell: the value the cell held when read
 // (h) and the value it asks for (v = h x correction).
 struct CellSums {
-    double w = 0, wh = 0, wv = 0, wvv = 0, ww = 0;
+    double w = 0, wh = 0, wv = 0, wvv = 0;
+    long mostly = 0;  // readings it holds the largest share of
 };
 using SumGrid = std::array<std::array<CellSums, kMapAxisSize>, kMapAxisSize>;
 
@@ -344,8 +359,10 @@ SumGrid cellSums(const std::vector<Reading>& readings) {
             cell.wh += share.weight * r.held[k];
             cell.wv += share.weight * v;
             cell.wvv += share.weight * v * v;
-            cell.ww += share.weight * share.weight;
         }
+        ++sums[static_cast<std::size_t>(r.dominant / kMapAxisSize)]
+              [static_cast<std::size_t>(r.dominant % kMapAxisSize)]
+                  .mostly;
     }
     return sums;
 }
@@ -357,17 +374,149 @@ struct Asked {
     double wanted;
 };
 
+// Every reading's fuel is the map interpolated between its cells, so what it asks of one cell
+// depends on what its neighbours hold. A cell's own mean takes its neighbours' errors as its
+// own, and where its readings lean on a neighbour it settles wrong, pass after pass. The values
+// are fitted together instead: least squares over all readings, with a faint pull of neighbouring
+// corrections towards each other for the cells the readings barely tell apart. Locked cells keep
+// their values. Cells without readings are left out.
+class JointFit {
+public:
+    JointFit(const std::vector<Reading>& readings, const SumGrid& sums, const TuneMap& tune,
+             const CellLocks& locks) {
+        auto& index = m_index;
+        for (int row = 0; row < kMapAxisSize; ++row)
+            for (int col = 0; col < kMapAxisSize; ++col) {
+                const auto r = static_cast<std::size_t>(row);
+                const auto c = static_cast<std::size_t>(col);
+                index[r][c] = -1;
+                if (sums[r][c].w <= 0 || locks[r][c]) continue;
+                m_base[r][c] = sums[r][c].wh / sums[r][c].w;
+                if (m_base[r][c] <= 0) continue;
+                index[r][c] = m_size++;
+            }
+        const auto n = static_cast<std::size_t>(m_size);
+        std::vector<double> a(n * n, 0);
+        std::vector<double> b(n, 0);
+        std::array<double, 4> coef{};
+        std::array<int, 4> at{};
+        for (const Reading& reading : readings) {
+            double wanted = 0;
+            double fixed = 0;
+            for (std::size_t k = 0; k < reading.shares.size(); ++k) {
+                const CellShare& share = reading.shares[k];
+                const auto r = static_cast<std::size_t>(share.row);
+                const auto c = static_cast<std::size_t>(share.col);
+                wanted += share.weight * reading.held[k] * reading.correction;
+                at[k] = share.weight > 0 ? index[r][c] : -1;
+                coef[k] = share.weight * m_base[r][c];
+                if (share.weight > 0 && at[k] < 0)
+                    fixed += share.weight * tune.value(share.row, share.col);
+            }
+            for (std::size_t k = 0; k < 4; ++k) {
+                if (at[k] < 0) continue;
+                const auto p = static_cast<std::size_t>(at[k]);
+                b[p] += coef[k] * (wanted - fixed);
+                for (std::size_t j = 0; j < 4; ++j)
+                    if (at[j] >= 0) a[p * n + static_cast<std::size_t>(at[j])] += coef[k] * coef[j];
+            }
+        }
+        for (int row = 0; row < kMapAxisSize; ++row)
+            for (int col = 0; col < kMapAxisSize; ++col) {
+                const int p = index[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+                if (p < 0) continue;
+                for (const auto& [r, c] : {std::pair{row + 1, col}, std::pair{row, col + 1}}) {
+                    if (r >= kMapAxisSize || c >= kMapAxisSize) continue;
+                    const int q = index[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+                    if (q < 0) continue;
+                    const double pull =
+                        kNeighbourPull *
+                        m_base[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] *
+                        m_base[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+                    const auto i = static_cast<std::size_t>(p);
+                    const auto j = static_cast<std::size_t>(q);
+                    a[i * n + i] += pull;
+                    a[j * n + j] += pull;
+                    a[i * n + j] -= pull;
+                    a[j * n + i] -= pull;
+                }
+            }
+        m_solved = solveSymmetric(a, b, n);
+        m_x = std::move(b);
+    }
+
+    // The value the readings ask of a cell, fitted with its neighbours; nothing when it was left
+    // out or the fit failed.
+    [[nodiscard]] std::optional<double> wanted(int row, int col) const {
+        if (!m_solved) return std::nullopt;
+        const auto r = static_cast<std::size_t>(row);
+        const auto c = static_cast<std::size_t>(col);
+        if (m_index[r][c] < 0) return std::nullopt;
+        return m_base[r][c] * m_x[static_cast<std::size_t>(m_index[r][c])];
+    }
+
+private:
+    // Strength of the pull between neighbouring corrections, in readings squarely on a cell.
+    static constexpr double kNeighbourPull = 5;
+
+    // Cholesky; `b` becomes the solution. False when `a` is not positive definite.
+    static bool solveSymmetric(std::vector<double>& a, std::vector<double>& b, std::size_t n) {
+        for (std::size_t j = 0; j < n; ++j) {
+            double d = a[j * n + j];
+            for (std::size_t k = 0; k < j; ++k)
+                d -= a[j * n + k] * a[j * n + k];
+            if (!(d > 0)) return false;
+            const double root = std::sqrt(d);
+            a[j * n + j] = root;
+            for (std::size_t i = j + 1; i < n; ++i) {
+                double v = a[i * n + j];
+                for (std::size_t k = 0; k < j; ++k)
+                    v -= a[i * n + k] * a[j * n + k];
+                a[i * n + j] = v / root;
+            }
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            double v = b[i];
+            for (std::size_t k = 0; k < i; ++k)
+                v -= a[i * n + k] * b[k];
+            b[i] = v / a[i * n + i];
+        }
+        for (std::size_t i = n; i-- > 0;) {
+            double v = b[i];
+            for (std::size_t k = i + 1; k < n; ++k)
+                v -= a[k * n + i] * b[k];
+            b[i] = v / a[i * n + i];
+        }
+        return true;
+    }
+
+    // What each cell's correction is relative to: the value its readings were taken on, so the
+    // same readings fit the same values whatever the cells hold now.
+    MapField m_base{};
+    std::array<std::array<int, kMapAxisSize>, kMapAxisSize> m_index{};  // -1: left out
+    int m_size = 0;
+    bool m_solved = false;
+    std::vector<double> m_x;
+};
+
 // The cell's samples, correction and spread from its sums, and the verdict of a cell that is not
 // to change; what it asks for when its readings are enough to give it a new value.
 std::optional<Asked> measureCell(CellResult& cell, const CellSums& sum, bool locked,
-                                 const AutoTuneSettings& s) {
+                                 std::optional<double> fitted, const AutoTuneSettings& s) {
+    cell.readings = sum.mostly;
     if (sum.w <= 0) return std::nullopt;
-    const Asked asked{sum.wh / sum.w, sum.wv / sum.w};
-    cell.samples = sum.w * sum.w / sum.ww;
+    Asked asked{sum.wh / sum.w, sum.wv / sum.w};
+    // A reading at a neighbour's corner mostly measures the neighbour: counted whole, a cell
+    // touched only that way would be moved by its neighbour's error.
+    cell.samples = sum.w;
     // Against the value in the map now; a cell at 0 can only be told against what it held.
     cell.correction = asked.wanted / (cell.oldValue > 0 ? cell.oldValue : asked.held);
     cell.spreadPercent = std::sqrt(std::max(0.0, sum.wvv / sum.w - asked.wanted * asked.wanted)) /
                          asked.wanted * 100;
+    if (fitted && *fitted > 0) {
+        asked.wanted = *fitted;
+        cell.correction = asked.wanted / (cell.oldValue > 0 ? cell.oldValue : asked.held);
+    }
     if (locked)
         cell.verdict = CellVerdict::Locked;
     else if (cell.samples < s.minSamples)
@@ -584,15 +733,17 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
                                     const AutoTuneSettings& s) {
     AutoTuneProposal p;
     std::vector<Reading> readings;
+    RejectedByCell rejected{};
     for (const AutoTuneLog& input : logs) {
         p.problem = missingGroupsProblem(*input.log, s.afrItem, input.name);
         if (!p.problem.empty()) return p;
-        readLog(input, tune, target, s, p.readings, readings);
+        readLog(input, tune, target, s, p.readings, rejected, readings);
     }
     dropOutliers(readings, s.outlierMads, p.readings);
     p.readings.accepted = static_cast<long>(readings.size());
 
     const SumGrid sums = cellSums(readings);
+    const JointFit fit(readings, sums, tune, locks);
     for (int row = 0; row < kMapAxisSize; ++row) {
         for (int col = 0; col < kMapAxisSize; ++col) {
             const auto r = static_cast<std::size_t>(row);
@@ -600,7 +751,12 @@ AutoTuneProposal proposeCorrections(const std::vector<AutoTuneLog>& logs, const 
             CellResult& cell = p.cells[r][c];
             cell.oldRaw = cell.newRaw = tune.raw[r][c];
             cell.oldValue = cell.newValue = tune.value(row, col);
-            if (const auto asked = measureCell(cell, sums[r][c], locks[r][c], s))
+            const auto& why = rejected[r][c];
+            const auto most = std::max_element(why.begin(), why.end());
+            cell.rejected = *most;
+            cell.mostlyRejectedAs = static_cast<Rejection>(most - why.begin());
+            if (const auto asked =
+                    measureCell(cell, sums[r][c], locks[r][c], fit.wanted(row, col), s))
                 proposeValue(cell, *asked, tune.codec, s.maxChangePercent);
         }
     }

@@ -74,11 +74,18 @@ enum class CellVerdict {
 
 struct CellResult {
     CellVerdict verdict = CellVerdict::NoData;
-    double samples = 0;  // effective count: (sum of weights)^2 / sum of squared weights
-    // What the readings ask of the cell's value in the map proposed for: the weighted mean of
-    // (the value the cell had when read x measured / target A/F), over that value.
+    double samples = 0;  // readings counted by the cell's share of each
+    long readings = 0;   // readings it holds the largest share of
+    // The commonest reason readings taken mostly in it were left out, and how many it left out
+    // for that reason.
+    Rejection mostlyRejectedAs = Rejection::StartOfRun;
+    long rejected = 0;
+    // What the readings ask of the cell's value in the map proposed for, over that value: the
+    // values that make every reading's interpolated fuel right, fitted over all cells together.
     double correction = 1;
-    double spreadPercent = 0;  // weighted standard deviation of those values, in % of their mean
+    // Weighted standard deviation of what its readings ask of it alone (the value the cell had
+    // when read x measured / target A/F), in % of their mean.
+    double spreadPercent = 0;
     std::int32_t oldRaw = 0;
     std::int32_t newRaw = 0;  // as the grid stores it; equal to oldRaw without a proposal
     double oldValue = 0;

@@ -25,8 +25,10 @@ struct CellPrediction {
 using CellPredictions = std::array<std::array<CellPrediction, kMapAxisSize>, kMapAxisSize>;
 
 // Every cell without a measured correction (no data, too few samples) that has measured cells
-// near enough gets a prediction; locked cells none. Held to settings.maxChangePercent like a
-// proposal.
+// within three grid steps gets a prediction; locked cells none. The measured corrections, not
+// the values, are fitted over the grid positions (a plane where they surround the cell, their
+// mean otherwise), so the map's own shape is kept. Held to settings.maxChangePercent like a
+// proposal, and to the map's range.
 [[nodiscard]] CellPredictions predictUnmeasured(const AutoTuneProposal& proposal,
                                                 const TuneMap& tune, const CellLocks& locks,
                                                 const AutoTuneSettings& settings);
@@ -43,13 +45,17 @@ struct CellToDrive {
     int col = 0;
     double rpm = 0;
     double load = 0;
-    std::string reason;  // "no data", "12 of 10 samples too spread", ...
+    // "no data", "no data: cold engine", "6 of 10 samples", "too spread: 4.1 %"
+    std::string reason;
 };
 // The cells most worth driving next, at most `most`: those without a proposal that lie next to
-// measured cells first (they extend the tuned area), then those with some data but not enough.
-[[nodiscard]] std::vector<CellToDrive> cellsToDriveNext(const AutoTuneProposal& proposal,
-                                                        const TuneMap& tune, std::size_t most = 10);
-// "P5 N8: hold 3200 rpm at load 4500 (no data)"
+// measured cells first (they extend the tuned area; the most surrounded first), then those with
+// some data but not enough (the nearest to enough first). The rpm and load to hold are the cell's
+// breakpoints; `minSamples` is what a proposal needs, as the reasons tell it.
+[[nodiscard]] std::vector<CellToDrive> cellsToDriveNext(
+    const AutoTuneProposal& proposal, const TuneMap& tune, std::size_t most = 10,
+    double minSamples = AutoTuneSettings{}.minSamples);
+// "P05 N08: hold 3200 rpm at load 4500 (no data)"
 [[nodiscard]] std::string driveLine(const CellToDrive& cell);
 
 }  // namespace tunalyx

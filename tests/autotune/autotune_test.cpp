@@ -172,6 +172,8 @@ TEST(AutoTune, FuelCutWarmUpColdRailedAndTipInReadingsChangeNothing) {
     EXPECT_GE(p.readings.count(Rejection::FuelCut), 130);
     EXPECT_GE(p.readings.count(Rejection::Transient), 80);
     EXPECT_EQ(p.readings.total, log.store()->sampleCount());
+    EXPECT_EQ(cell.mostlyRejectedAs, Rejection::StartOfRun);
+    EXPECT_EQ(cell.rejected, 3000);
     // A cell written while logging at 60 s: what was read of it before measured the old value,
     // and the gas burned before the write is still on its way for the delay and a second.
     AutoTuneSettings written;
@@ -291,22 +293,43 @@ TEST(AutoTune, ReadingsBetweenBreakpointsShareTheirCellsAgainstAShapedTarget) {
     for (const auto& [row, col] : {std::pair{4, 6}, {4, 7}, {5, 6}, {5, 7}}) {
         const CellResult& cell = p.cells[std::size_t(row)][std::size_t(col)];
         EXPECT_NEAR(cell.correction, 1.06, 1e-9) << row << "," << col;
-        // Each of the 1000 readings is one sample of every cell it reached, whatever its share.
-        EXPECT_NEAR(cell.samples, 1000, 1e-6) << row << "," << col;
+        // Each of the 1000 readings counts by its share of the cell.
+        EXPECT_NEAR(cell.samples, 1000 * 0.5 * (col == 6 ? 0.75 : 0.25), 1e-6) << row << "," << col;
         EXPECT_EQ(cell.newRaw,
                   std::lround((tune.value(row, col) * 1.06 - tune.codec.offset) / tune.codec.scale))
             << row << "," << col;
     }
     EXPECT_EQ(p.cells[4][8].verdict, CellVerdict::NoData);
     EXPECT_EQ(p.cells[6][6].verdict, CellVerdict::NoData);
+}
 
-    // Twenty readings each half in a cell are twenty samples of it, not ten.
-    TestLog halves;
-    halves.hold(30, {rpmAt(6, 0.5), kLoad, 14.7});
-    halves.hold(0.2, {rpmAt(6, 0.5), kLoad, 14.7 * 1.06});
-    AutoTuneSettings fifteen;
-    fifteen.minSamples = 15;
-    EXPECT_EQ(propose(halves, flatTune(), {}, fifteen).cells[4][6].verdict, CellVerdict::Proposed);
+TEST(AutoTune, ACellRightAtItsOwnBreakpointIsNotMovedByTheLeanNeighbourItSharesReadingsWith) {
+    // N08 burns 8 % lean and N07 is right: readings 30 % of the way from N07 to N08 read 2.4 %
+    // lean. Taken as N07's own they would move it; fitted with N08's own readings they do not.
+    TestLog log;
+    log.hold(30, {rpmAt(7), kLoad, 14.7 * 1.08});
+    log.hold(10, {rpmAt(7), kLoad, 14.7 * 1.08});
+    log.hold(1, {rpmAt(7), kLoad, 19, 0});  // a fuel cut between them
+    log.hold(10, {rpmAt(6, 0.3), kLoad, 14.7 * (0.7 + 0.3 * 1.08)});
+    const AutoTuneProposal p = propose(log);
+    EXPECT_EQ(p.cells[4][6].verdict, CellVerdict::NoChange) << p.cells[4][6].correction;
+    EXPECT_NEAR(p.cells[4][6].correction, 1, 0.003);
+    EXPECT_NEAR(p.cells[4][7].correction, 1.08, 0.003);
+}
+
+TEST(AutoTune, ACellTouchedOnlyAtItsNeighboursCornerIsTooFewNotMovedByTheirError) {
+    // Two seconds mostly in P06 N08, 6 % lean: that cell is proposed, while P05 N07 holds a
+    // twenty-fifth of each reading, eight samples' worth, and keeps its value.
+    TestLog log;
+    log.hold(30, {rpmAt(6, 0.8), loadAt(4, 0.8), 14.7});
+    log.hold(2, {rpmAt(6, 0.8), loadAt(4, 0.8), 14.7 * 1.06});
+    const AutoTuneProposal p = propose(log);
+    EXPECT_EQ(p.cells[5][7].verdict, CellVerdict::Proposed);
+    EXPECT_EQ(p.cells[5][7].readings, 200);
+    EXPECT_EQ(p.cells[4][6].verdict, CellVerdict::TooFew);
+    EXPECT_NEAR(p.cells[4][6].samples, 200 * 0.2 * 0.2, 1e-6);
+    EXPECT_EQ(p.cells[4][6].readings, 0);
+    EXPECT_FALSE(p.cells[4][6].changes());
 }
 
 TEST(AutoTune, APullsReadingIsPlacedWhereItsGasBurnedOneDelayEarlier) {
