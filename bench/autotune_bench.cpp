@@ -7,16 +7,25 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
+#include "autotune/analysed_logs.h"
 #include "autotune/autotune.h"
+#include "autotune/cell_prediction.h"
+#include "autotune/curve_tune.h"
+#include "autotune/delay_measurement.h"
 #include "mapwatch/map_watch.h"
+#include "model/settings_codec.h"
 #include "paced_unit.h"
 #include "ports/memory_settings_store.h"
 #include "quiet_prompts.h"
 #include "sim/fast_drive.h"
 #include "sim/fuel_requirement.h"
+#include "sim/tuned_engine.h"
+#include "sim/wideband_sensor.h"
 
 using namespace tunalyx;
 
@@ -46,7 +55,12 @@ std::unique_ptr<LogStore> copyOf(const LogStore& log) {
     return copy;
 }
 
-Logs drive(const BlockStore& tune, const EngineOptions& engine, long seconds) {
+struct Drive {
+    Logs logs;
+    std::vector<TipInRecord> tipIns;  // the engine's own record, its hidden A/F swing
+};
+
+Drive driveWithTipIns(const BlockStore& tune, const EngineOptions& engine, long seconds) {
     static QuietPrompts prompts;
     FastDrive d;
     d.engine = engine;
@@ -70,7 +84,12 @@ Logs drive(const BlockStore& tune, const EngineOptions& engine, long seconds) {
         std::printf("the drive failed\n");
         std::exit(1);
     }
-    return std::move(keep.logs);
+    const auto& tipIns = unit.simulator().ecu().tunedEngine()->tipIns();
+    return {std::move(keep.logs), {tipIns.begin(), tipIns.end()}};
+}
+
+Logs drive(const BlockStore& tune, const EngineOptions& engine, long seconds) {
+    return driveWithTipIns(tune, engine, seconds).logs;
 }
 
 std::size_t cellByte(int row, int col) {
@@ -89,6 +108,18 @@ TuneMap mapOfBlocks(const BlockStore& tune) {
                 tune[layout.injMapBlock + k / 100][k % 100];
         }
     return map;
+}
+
+void applyPredictions(BlockStore& tune, const CellPredictions& predicted) {
+    const FamilyLayout& layout = familyLayout(kFamily);
+    for (int row = 0; row < kMapAxisSize; ++row)
+        for (int col = 0; col < kMapAxisSize; ++col) {
+            const CellPrediction& c =
+                predicted[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            if (!c.changes() || c.confidence < kLeastPredictedConfidence) continue;
+            const std::size_t k = cellByte(row, col);
+            tune[layout.injMapBlock + k / 100][k % 100] = static_cast<std::uint8_t>(c.newRaw);
+        }
 }
 
 void apply(BlockStore& tune, const AutoTuneProposal& proposal) {
@@ -190,12 +221,14 @@ struct Scenario {
     AutoTuneSettings settings;
     int passes;
     bool showDiagnosis = false;
+    bool predict = false;  // the predictions sure enough are applied too, as a user may ask
 };
 
 struct Outcome {
-    std::vector<Standing> afterPass;  // [0] before the first
-    int mostReversals = 0;            // of one cell's change direction
-    int mostSteps = 0;                // of one cell away from where it began, raw counts
+    std::vector<Standing> afterPass;        // [0] before the first
+    std::vector<Standing> drivenAfterPass;  // [0] after the first
+    int mostReversals = 0;                  // of one cell's change direction
+    int mostSteps = 0;                      // of one cell away from where it began, raw counts
     int unexplained = 0;  // driven cells the analysis could not judge whose verdict hides why
 };
 
@@ -220,10 +253,14 @@ Outcome converge(const Scenario& sc) {
     for (int pass = 1; pass <= sc.passes; ++pass) {
         const Logs logs = drive(tune, sc.engine, kPassSeconds);
         const TuneMap before = mapOfBlocks(tune);
+        // As the program reads logs: the delay measured from them first.
+        AutoTuneSettings settings = sc.settings;
+        const auto list = listOf(logs);
+        settings.measuredDelay = measureSensorDelay(list, settings);
         const AutoTuneProposal proposal =
-            proposeCorrections(listOf(logs), before, target, CellLocks{}, sc.settings);
+            proposeCorrections(list, before, target, CellLocks{}, settings);
         const CellFlags driven = drivenCells(logs, before.axes);
-        const CellFlags visited = visitedCells(driven, proposal, sc.settings);
+        const CellFlags visited = visitedCells(driven, proposal, settings);
         if (pass == 1) {
             out.afterPass.push_back(standingOf(tune, requirement, visited));
             std::printf("  start:  %5.1f %% of %d visited cells within 2 %%, worst %5.1f %%\n",
@@ -235,6 +272,7 @@ Outcome converge(const Scenario& sc) {
             std::printf("  pass 1 diagnosis: %s\n",
                         proposal.diagnosis.empty() ? "(none)" : proposal.diagnosis.c_str());
         apply(tune, proposal);
+        if (sc.predict) applyPredictions(tune, predictUnmeasured(proposal, before, {}, settings));
         const TuneMap after = mapOfBlocks(tune);
         for (std::size_t r = 0; r < kMapAxisSize; ++r)
             for (std::size_t c = 0; c < kMapAxisSize; ++c) {
@@ -249,6 +287,10 @@ Outcome converge(const Scenario& sc) {
             }
         const Standing st = standingOf(tune, requirement, visited, &proposal);
         out.afterPass.push_back(st);
+        const Standing all = standingOf(tune, requirement, driven, &proposal);
+        out.drivenAfterPass.push_back(all);
+        std::printf("  pass %d: %5.1f %% of all %d driven cells within 2 %%, worst %5.1f %%\n",
+                    pass, all.sharePercent, all.visited, all.worstPercent);
         int drivenOnly = 0;
         for (std::size_t r = 0; r < kMapAxisSize; ++r)
             for (std::size_t c = 0; c < kMapAxisSize; ++c)
@@ -263,6 +305,184 @@ Outcome converge(const Scenario& sc) {
         "  most direction reversals of a cell: %d; most raw steps a cell moved: %d; "
         "driven cells left without a reason: %d\n",
         out.mostReversals, out.mostSteps, out.unexplained);
+    return out;
+}
+
+// The warm-up curve and the accelerator pump tuned with the map on one engine: each pass drives
+// the mixed route warm-ish and the city route from three cold starts, proposes for the map, the
+// warm-up and the pump from all their logs (the delay measured first) and applies all three.
+struct CurveOutcome {
+    double warmUpWorstPercent = 0;  // at the points of bands seen in kLeastColdStarts cold starts
+    int warmUpPointsJudged = 0;
+    double swingBefore = 0;  // A/F, the worst band's mean tip-in swing on the first drives
+    double swingAfter = 0;   // and on drives after the last pass
+    int swingBands = 0;      // pump bands with kLeastTipIns tip-ins
+    double delayErrorMs = 0;
+};
+
+constexpr int kLeastColdStarts = 3;
+constexpr double kSeenBandSeconds = 10;  // of readable A/F inside a band makes it seen
+
+struct CurveDrive {
+    EngineOptions engine;
+    long seconds;
+    bool coldStart;
+};
+
+std::vector<CurveDrive> curveDrives() {
+    std::vector<CurveDrive> drives;
+    EngineOptions mixed;  // seed 1, from 20 C
+    drives.push_back({mixed, kPassSeconds, false});
+    for (const double celsius : {-20.0, -10.0, 0.0}) {
+        EngineOptions city;
+        city.drive = DriveKind::City;
+        city.coldStartC = celsius;
+        drives.push_back({city, 400, true});
+    }
+    return drives;
+}
+
+// Seconds of readable A/F per warm-up band [x[i], x[i + 1]) of one drive.
+std::array<double, kWarmUpPoints - 1> bandSeconds(const Logs& logs, const WarmUpCurve& curve,
+                                                  const AutoTuneSettings& s) {
+    std::array<double, kWarmUpPoints - 1> seconds{};
+    for (const auto& log : logs)
+        for (int i = 1; i < log->sampleCount(); ++i) {
+            const double afr = log->LogData(s.afrItem, i);
+            if (!(afr >= s.lowestAfr && afr <= s.highestAfr)) continue;
+            const double coolant = log->LogData(kWaterTempItem, i);
+            const double step = (log->LogTime(i) - log->LogTime(i - 1)) / 1000.0;
+            for (std::size_t b = 0; b + 1 < kWarmUpPoints; ++b)
+                if (coolant >= curve.x[b] && coolant < curve.x[b + 1]) seconds[b] += step;
+        }
+    return seconds;
+}
+
+// The mean hidden A/F swing of the tip-ins nearest each pump point, and the worst of the bands
+// with enough of them.
+std::pair<double, int> worstSwing(const std::vector<TipInRecord>& tipIns, const AccelPump& pump) {
+    std::array<double, kPumpPoints> sum{};
+    std::array<int, kPumpPoints> count{};
+    for (const TipInRecord& t : tipIns) {
+        std::size_t nearest = 0;
+        for (std::size_t i = 1; i < kPumpPoints; ++i)
+            if (std::abs(t.rpm - pump.pulse.x[i]) < std::abs(t.rpm - pump.pulse.x[nearest]))
+                nearest = i;
+        sum[nearest] += t.largestSwing;
+        ++count[nearest];
+    }
+    double worst = 0;
+    int bands = 0;
+    for (std::size_t i = 0; i < kPumpPoints; ++i) {
+        if (count[i] < kLeastTipIns) continue;
+        ++bands;
+        worst = std::max(worst, sum[i] / count[i]);
+        std::printf("    pump band %.0f rpm: %d tip-ins, mean swing %.2f A/F\n", pump.pulse.x[i],
+                    count[i], sum[i] / count[i]);
+    }
+    return {worst, bands};
+}
+
+// How far each measured band's delay lies from the engine's own at the flows of its events.
+double delayError(const MeasuredDelay& measured, double scale) {
+    double worst = 0;
+    for (const DelayRegion& r : measured.regions) {
+        if (!r.measured() || r.eventFlows.empty()) continue;
+        double truth = 0;
+        for (const double flow : r.eventFlows)
+            truth += engineDelaySeconds(flow, scale);
+        truth /= static_cast<double>(r.eventFlows.size());
+        std::printf(
+            "    delay at flow %.0f-%.0f %%: measured %.0f ms, engine %.0f ms (%d events)\n",
+            r.lowFlow * 100, r.highFlow * 100, r.seconds * 1000, truth * 1000, r.events);
+        worst = std::max(worst, std::abs(r.seconds - truth) * 1000);
+    }
+    return worst;
+}
+
+FuelCurves curvesOf(const BlockStore& tune) {
+    PacketImage image;
+    image.assign(tune);
+    return fuelCurvesOf(image, familyLayout(kFamily)).value();
+}
+
+void applyCurve(BlockStore& tune, const CurveProposal& proposal) {
+    PacketImage image;
+    image.assign(tune);
+    PacketDirty dirty;
+    SettingsCodec codec(image, dirty);
+    applyCurveProposal(codec, proposal);
+    tune = image.all();
+}
+
+CurveOutcome tuneCurves(int passes) {
+    std::printf("warm-up and accelerator pump with the map, seed 1\n");
+    const MapField target = stoichiometricTarget();
+    const FamilyLayout& layout = familyLayout(kFamily);
+    const CurveRequirement hidden = CurveRequirement::forFamily(kFamily, EngineOptions{});
+    BlockStore tune = defaultBlocks(simUnit(SimUnitKind::Det1_501));
+    CurveOutcome out;
+    std::array<int, kWarmUpPoints - 1> coldStartsSeen{};
+    for (int pass = 1; pass <= passes + 1; ++pass) {
+        // The last round only drives: the swings the tuned pump leaves.
+        std::vector<Logs> driven;
+        std::vector<TipInRecord> tipIns;
+        const FuelCurves held = curvesOf(tune);
+        for (const CurveDrive& d : curveDrives()) {
+            Drive result = driveWithTipIns(tune, d.engine, d.seconds);
+            tipIns.insert(tipIns.end(), result.tipIns.begin(), result.tipIns.end());
+            if (d.coldStart && pass <= passes) {
+                const auto seconds = bandSeconds(result.logs, held.warmUp, AutoTuneSettings{});
+                for (std::size_t b = 0; b < seconds.size(); ++b)
+                    coldStartsSeen[b] += seconds[b] >= kSeenBandSeconds;
+            }
+            driven.push_back(std::move(result.logs));
+        }
+        if (pass == 1) {
+            std::printf("  tip-ins on the default tune:\n");
+            out.swingBefore = worstSwing(tipIns, held.pump).first;
+        }
+        if (pass > passes) {
+            std::printf("  tip-ins after %d passes:\n", passes);
+            std::tie(out.swingAfter, out.swingBands) = worstSwing(tipIns, held.pump);
+            break;
+        }
+        std::vector<AutoTuneLog> list;
+        for (const Logs& logs : driven) {
+            const auto part = listOf(logs);
+            list.insert(list.end(), part.begin(), part.end());
+        }
+        AutoTuneSettings settings;
+        settings.measuredDelay = measureSensorDelay(list, settings);
+        if (pass == 1) out.delayErrorMs = delayError(*settings.measuredDelay, 1);
+        const TuneMap before = mapOfBlocks(tune);
+        const AutoTuneProposal map = proposeCorrections(list, before, target, {}, settings);
+        const CurveProposal warmUp =
+            proposeWarmUp(list, before, held, target, map, settings, layout);
+        const CurveProposal pump = proposePump(list, before, held, target, settings, layout, &map);
+        apply(tune, map);
+        applyCurve(tune, warmUp);
+        applyCurve(tune, pump);
+        std::printf("  pass %d: %d map cells, %d warm-up points, %d pump points changed; %s\n",
+                    pass, map.changedCells(), warmUp.changedPoints(), pump.changedPoints(),
+                    pump.rejectedLine().c_str());
+    }
+    const AccelPump pump = curvesOf(tune).pump;
+    for (std::size_t i = 0; i < kPumpPoints; ++i)
+        std::printf("    pump %4.0f rpm: %.3f ms against the engine's %.3f\n", pump.pulse.x[i],
+                    pump.pulse.y[i], hidden.pump.y[i]);
+    const WarmUpCurve tuned = curvesOf(tune).warmUp;
+    for (std::size_t i = 0; i < kWarmUpPoints; ++i) {
+        const bool seen = (i > 0 && coldStartsSeen[i - 1] >= kLeastColdStarts) ||
+                          (i + 1 < kWarmUpPoints && coldStartsSeen[i] >= kLeastColdStarts);
+        const double error = std::abs(tuned.y[i] / hidden.warmUp.y[i] - 1) * 100;
+        std::printf("    warm-up %3.0f C: %.3f against the engine's %.3f (%.1f %%)%s\n", tuned.x[i],
+                    tuned.y[i], hidden.warmUp.y[i], error,
+                    seen ? "" : ", band not seen in 3 cold starts");
+        if (!seen) continue;
+        ++out.warmUpPointsJudged;
+        out.warmUpWorstPercent = std::max(out.warmUpWorstPercent, error);
+    }
     return out;
 }
 
@@ -313,10 +533,18 @@ int main() {
     std::printf("proposeCorrections over %ld samples in %zu logs: best %.2f s of 3\n", samples,
                 hour.size(), best);
 
+    const CurveOutcome curves = tuneCurves(3);
+    std::printf(
+        "warm-up: worst %.1f %% over %d points; tip-in swing %.2f A/F before, %.2f after "
+        "in %d bands; delay %.0f ms off\n",
+        curves.warmUpWorstPercent, curves.warmUpPointsJudged, curves.swingBefore, curves.swingAfter,
+        curves.swingBands, curves.delayErrorMs);
+
     std::printf(
         "autotune-convergence pattern=%.1f uniform=%.1f correct-max-steps=%d delay50=%.1f "
-        "analyse-hour-s=%.2f worst=%.1f\n",
+        "analyse-hour-s=%.2f worst=%.1f warmup=%.1f accel=%.2f delay-error-ms=%.0f\n",
         shareAfter(a, 3), shareAfter(b, 3), c.mostSteps, shareAfter(d, 4), best,
-        a.afterPass[3].worstPercent);
+        a.afterPass[3].worstPercent, curves.warmUpWorstPercent, curves.swingAfter,
+        curves.delayErrorMs);
     return 0;
 }

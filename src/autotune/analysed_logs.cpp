@@ -179,15 +179,14 @@ void rememberTargetAfrFile(SettingsStore& store, const std::string& path) {
 }
 
 AutoTuneAnalysis analyseAutoTune(const std::vector<AutoTuneLog>& logs, const Tune& tune,
-                                 const TuneMap& map, const MapField& target,
-                                 const CellLocks& locks, AutoTuneSettings settings,
-                                 CurvesAsked curves) {
+                                 const TuneMap& map, const MapField& target, const CellLocks& locks,
+                                 AutoTuneSettings settings, CurvesAsked curves) {
     AutoTuneAnalysis out;
     settings.measuredDelay = measureSensorDelay(logs, settings);
     out.settings = settings;
     out.map = proposeCorrections(logs, map, target, locks, settings);
     out.predictions = predictUnmeasured(out.map, map, locks, settings);
-    out.driveNext = cellsToDriveNext(out.map, map);
+    out.driveNext = cellsToDriveNext(out.map, map, 10, settings.minSamples);
     if (!curves.warmUp && !curves.pump) return out;
 
     const FamilyLayout* layout = tune.layout.family ? &familyLayout(*tune.layout.family) : nullptr;
@@ -197,8 +196,9 @@ AutoTuneAnalysis analyseAutoTune(const std::vector<AutoTuneLog>& logs, const Tun
         CurveProposal p;
         p.kind = kind;
         p.name = name;
-        p.problem = layout ? std::string(name) + " cannot be read from the tune: a block is "
-                                                 "missing or short, or its points do not rise"
+        p.problem = layout ? std::string(name) +
+                                 " cannot be read from the tune: a block is "
+                                 "missing or short, or its points do not rise"
                            : "the tune's version is not known, so its curves cannot be found";
         return p;
     };
@@ -206,7 +206,7 @@ AutoTuneAnalysis analyseAutoTune(const std::vector<AutoTuneLog>& logs, const Tun
         out.warmUp = held ? proposeWarmUp(logs, map, *held, target, out.map, settings, *layout)
                           : unreadable(CurveKind::WarmUp, "Water Temp Correction, Corr 1");
     if (curves.pump)
-        out.pump = held ? proposePump(logs, map, *held, target, settings, *layout)
+        out.pump = held ? proposePump(logs, map, *held, target, settings, *layout, &out.map)
                         : unreadable(CurveKind::Pump, "Accelerate Injector, Accel A");
     return out;
 }

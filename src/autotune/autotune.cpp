@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 
+#include "curves/fuel_curves.h"
 #include "model/descriptors.h"
 #include "monitor/log_groups.h"
 #include "monitor/log_reader.h"
@@ -147,6 +148,15 @@ bool tooFast(double low, double high, double seconds, double limitPerSecond) {
     return (high - low) / seconds > limitPerSecond;
 }
 
+// Whether the throttle opened into sample k fast enough to fire the accelerator pump.
+bool openingFast(const Samples& samples, int k) {
+    if (k < 1) return false;
+    const double span = samples.seconds(k) - samples.seconds(k - 1);
+    const double travel =
+        (samples.throttle(k) - samples.throttle(k - 1)) / (AccelPump::kCountsPerTravel / 51);
+    return span > 0 && travel / span > AccelPump::kTipInRate;
+}
+
 // Why a sample's reading cannot be used on its own terms, or nothing.
 std::optional<Rejection> readingRejection(const Samples& samples, int i, bool startOfRun,
                                           const AutoTuneSettings& s) {
@@ -188,7 +198,10 @@ std::optional<Rejection> engineRejection(const Samples& samples, int i, double d
     double rpmLow = samples.rpm(i), rpmHigh = rpmLow;
     double loadLow = samples.load(i), loadHigh = loadLow;
     double tpsLow = samples.throttle(i), tpsHigh = tpsLow;
+    const double burned = t - delay;
     for (int k = samples.before(from, i); k < i; ++k) {
+        // The accelerator pump was feeding the burn: its fuel is not the map's.
+        if (samples.seconds(k) <= burned && openingFast(samples, k)) return Rejection::Transient;
         rpmLow = std::min(rpmLow, samples.rpm(k));
         rpmHigh = std::max(rpmHigh, samples.rpm(k));
         loadLow = std::min(loadLow, samples.load(k));

@@ -17,6 +17,9 @@ namespace {
 
 constexpr double kWarmUpStep = 1.0 / 64;
 constexpr double kPumpStep = 0.004;
+// The pump's fuel lasts half a second: a step too far shows at once as a swing the other way,
+// and a wall-wetting need may be twice the pump or half of it. It moves further than the map.
+constexpr double kLeastPumpChangePercent = 50;
 constexpr double kMadToSigma = 1.4826;
 constexpr double kSmallestMad = 0.002;
 // A tip-in's A/F before it: the gas of this long before it opened.
@@ -561,8 +564,8 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
         if (point.events < kLeastTipIns)
             point.why = tooLittle(point.events, kLeastTipIns, "tip-ins");
         else
-            settle(point, point.oldValue * sum / point.weight, s.maxChangePercent, kPumpStep,
-                   65535);
+            settle(point, point.oldValue * sum / point.weight,
+                   std::max(s.maxChangePercent, kLeastPumpChangePercent), kPumpStep, 65535);
         p.points.push_back(point);
     }
     if (reads.empty()) p.problem = "No tip-in clear enough to learn the pump from";

@@ -61,7 +61,8 @@ struct CurveProposal {
 // Accel A from tip-ins: after each, the A/F swing one delay later against the A/F just before,
 // set against the extra fuel the pump gave (from the tune's curves), says how much of the pump
 // the engine wanted; the rpm points take the tent-weighted mean of their tip-ins' asks. A point
-// needs kLeastTipIns tip-ins. Where the tip-in takes the engine to cells `mapProposal` measured,
+// needs kLeastTipIns tip-ins; a change is held to 50 % or settings.maxChangePercent, the larger.
+// Where the tip-in takes the engine to cells `mapProposal` measured,
 // the A/F just before is carried along by what the map reads there, so that the map's own error
 // at the new load is not taken for the pump's; without it the map is analysed here.
 inline constexpr int kLeastTipIns = 5;

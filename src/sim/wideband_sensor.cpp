@@ -36,14 +36,24 @@ void WidebandSensor::burn(double seconds, double afr, double delaySeconds) {
         m_burned.fill(afr);
         m_seen = afr;
     }
+    if (m_steps == 0) m_delays.fill(delaySeconds);
     m_burned[static_cast<std::size_t>(m_steps) % kHistory] = afr;
+    m_delays[static_cast<std::size_t>(m_steps) % kHistory] = delaySeconds;
     ++m_steps;
-    // The gas reaching the sensor now left the cylinder one delay ago.
-    const double arriving = burnedAt(seconds - delaySeconds);
+    // The gas reaching the sensor now left the cylinder one delay ago, the delay of the flow it
+    // left in: found from the delay now, then twice from the delay of the step it points to.
+    double burnedWhen = seconds - delaySeconds;
+    for (int i = 0; i < 2; ++i)
+        burnedWhen = seconds - interpolated(m_delays, burnedWhen);
+    const double arriving = burnedAt(burnedWhen);
     m_seen += (arriving - m_seen) * (1 - std::exp(-kStepSeconds / kLagSeconds));
 }
 
 double WidebandSensor::burnedAt(double seconds) const {
+    return interpolated(m_burned, seconds);
+}
+
+double WidebandSensor::interpolated(const History& history, double seconds) const {
     const double steps = (seconds - m_firstStep) / kStepSeconds;
     const auto newest = static_cast<double>(m_steps - 1);
     const double oldest = std::max(0.0, newest - static_cast<double>(kHistory - 1));
@@ -52,7 +62,7 @@ double WidebandSensor::burnedAt(double seconds) const {
     const auto after = std::min<std::int64_t>(before + 1, m_steps - 1);
     const double f = at - static_cast<double>(before);
     const auto value = [&](std::int64_t k) {
-        return m_burned[static_cast<std::size_t>(k) % kHistory];
+        return history[static_cast<std::size_t>(k) % kHistory];
     };
     return value(before) + f * (value(after) - value(before));
 }

@@ -39,7 +39,10 @@ private:
     // The last five seconds of burned mixture, a step each, oldest overwritten: longer than the
     // longest delay at the largest scale.
     static constexpr std::size_t kHistory = 1024;
-    std::array<double, kHistory> m_burned{};
+    using History = std::array<double, kHistory>;
+    [[nodiscard]] double interpolated(const History& history, double seconds) const;
+    History m_burned{};
+    History m_delays{};        // each step's delay to the sensor
     std::int64_t m_steps = 0;  // steps burned so far
     double m_firstStep = 0;
     double m_seen = 14.7;
