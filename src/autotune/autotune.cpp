@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 
+#include "autotune/robust_stats.h"
 #include "curves/fuel_curves.h"
 #include "model/descriptors.h"
 #include "monitor/log_groups.h"
@@ -16,9 +17,7 @@ namespace tunalyx {
 
 namespace {
 
-constexpr double kMadToSigma = 1.4826;  // a normal distribution's MAD in standard deviations
-constexpr double kSmallestMad = 0.002;  // corrections alike to this are not split into outliers
-constexpr double kGlobalBand = 0.015;   // either side of the median: a 3 % band
+constexpr double kGlobalBand = 0.015;  // either side of the median: a 3 % band
 constexpr double kGlobalShare = 0.8;
 constexpr double kGlobalLeast = 0.03;  // a smaller common error is no cause of its own
 constexpr int kGlobalLeastCells = 5;
@@ -321,12 +320,6 @@ void readLog(const AutoTuneLog& input, const TuneMap& tune, const MapField& targ
     }
 }
 
-double median(std::vector<double>& values) {
-    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    return *mid;
-}
-
 // Readings far from the rest of their cell (a misfire's spike) are dropped.
 void dropOutliers(std::vector<Reading>& readings, double mads, ReadingCounts& counts) {
     std::vector<std::vector<double>> byCell(kMapAxisSize * kMapAxisSize);
@@ -575,8 +568,7 @@ std::string diagnose(const AutoTuneProposal& p, double minSamples) {
         for (const CellResult& c : row)
             if (c.samples >= minSamples) corrections.push_back(c.correction);
     if (static_cast<int>(corrections.size()) < kGlobalLeastCells) return {};
-    std::vector<double> sorted = corrections;
-    const double m = median(sorted);
+    const double m = median(corrections);
     const auto nearMedian = std::count_if(corrections.begin(), corrections.end(),
                                           [&](double c) { return std::abs(c - m) <= kGlobalBand; });
     if (static_cast<double>(nearMedian) < kGlobalShare * static_cast<double>(corrections.size()) ||

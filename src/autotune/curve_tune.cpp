@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "autotune/delay_measurement.h"
+#include "autotune/robust_stats.h"
 #include "curves/curve_descriptor.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
@@ -20,10 +21,6 @@ constexpr double kPumpStep = 0.004;
 // The pump's fuel lasts half a second: a step too far shows at once as a swing the other way,
 // and a wall-wetting need may be twice the pump or half of it. It moves further than the map.
 constexpr double kLeastPumpChangePercent = 50;
-constexpr double kMadToSigma = 1.4826;
-constexpr double kSmallestMad = 0.002;
-// A tip-in's A/F before it: the gas of this long before it opened.
-constexpr double kBeforeSeconds = 0.3;
 // The pump's fuel is read over its burn and the sensor's lag after it.
 constexpr double kLagTail = 4 * kSensorLagSeconds;
 constexpr double kGridSeconds = 0.002;
@@ -126,12 +123,6 @@ template <std::size_t N>
 void listReasons(CurveProposal& p, const std::array<const char*, N>& reasons) {
     for (const char* r : reasons)
         p.rejected.emplace_back(r, 0);
-}
-
-double median(std::vector<double> values) {
-    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    return *mid;
 }
 
 // Leaves out the items marked in `drop`, in order; how many were left out.
@@ -452,7 +443,7 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
                     lifted = true;
                 }
             }
-            const bool close = t0 < lastEnd + kBeforeSeconds + kLagTail;
+            const bool close = t0 < lastEnd + kTipInBaseSeconds + kLagTail;
             lastEnd = std::max(lastEnd, end);
             if (v.water(start) < s.coldBelowC) {
                 reject(0);
@@ -470,7 +461,7 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
             for (int j = first; j < std::min(last, v.count()); ++j) {
                 cut = cut || v.injMs(j) <= 0;
                 const double afr = v.afr(j);
-                if (v.seconds(j) >= t0 + delay0 - kBeforeSeconds)
+                if (v.seconds(j) >= t0 + delay0 - kTipInBaseSeconds)
                     railed = railed || !(afr >= s.lowestAfr && afr <= s.highestAfr);
             }
             if (cut) {
@@ -487,9 +478,9 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
             }
             double before = 0;
             int count = 0;
-            for (int j = v.before(t0 + delay0 - kBeforeSeconds);
+            for (int j = v.before(t0 + delay0 - kTipInBaseSeconds);
                  j < v.count() && v.seconds(j) < t0 + delay0; ++j) {
-                if (v.seconds(j) < t0 + delay0 - kBeforeSeconds) continue;
+                if (v.seconds(j) < t0 + delay0 - kTipInBaseSeconds) continue;
                 before += v.afr(j);
                 ++count;
             }
@@ -533,17 +524,17 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
         }
     }
     // A misfire inside a tip-in reads as fuel missing by far: such a tip-in stands out of those
-    // at rpm near its own.
+    // at rpm alike its own.
     std::vector<char> outlier(reads.size(), 0);
     for (std::size_t a = 0; a < reads.size(); ++a) {
-        std::vector<double> near;
+        std::vector<double> alike;
         for (const TipInRead& r : reads)
-            if (std::abs(r.rpm - reads[a].rpm) <= kNearRpm) near.push_back(r.k);
-        if (near.size() < kLeastTipIns) continue;
-        const double centre = median(near);
-        for (double& k : near)
+            if (std::abs(r.rpm - reads[a].rpm) <= kNearRpm) alike.push_back(r.k);
+        if (alike.size() < kLeastTipIns) continue;
+        const double centre = median(alike);
+        for (double& k : alike)
             k = std::abs(k - centre);
-        const double reach = s.outlierMads * kMadToSigma * std::max(median(near), kSmallestSpread);
+        const double reach = s.outlierMads * kMadToSigma * std::max(median(alike), kSmallestSpread);
         outlier[a] = std::abs(reads[a].k - centre) > reach;
     }
     for (std::size_t left = keepMarked(reads, outlier); left > 0; --left)

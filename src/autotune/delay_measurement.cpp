@@ -19,8 +19,6 @@ constexpr double kLagStep = 0.002;
 constexpr double kResponseSeconds = 4 * kSensorLagSeconds;
 // Off the peak by more than this, the correlation is what the peak must stand out of.
 constexpr double kPeakWidth = 3 * kSensorLagSeconds + 0.05;
-// A tip-in's A/F before it: the readings of this long before it opened.
-constexpr double kBeforeSeconds = 0.3;
 // A tip-in's A/F has clearly moved when the mean of this long of readings is this far off.
 constexpr double kMoveSeconds = 0.05;
 constexpr double kClearMove = 0.03;
@@ -133,8 +131,8 @@ void findEvents(const LogStore& log, std::size_t index, const AutoTuneSettings& 
         if (i < 1 || log.LogData(kInjMsItem, i - 1) <= 0 || log.LogData(kInjMsItem, i) <= 0)
             continue;
         const double t = tipInSeconds(log, i);
-        const double before =
-            meanAfr(log, s.afrItem, firstAtOrAfter(log, t - kBeforeSeconds), t - kBeforeSeconds, t);
+        const double before = meanAfr(log, s.afrItem, firstAtOrAfter(log, t - kTipInBaseSeconds),
+                                      t - kTipInBaseSeconds, t);
         if (!inRange(before, s)) continue;
         // The delay follows the flow: one that moves on much before the answer comes has no
         // delay of its own to give.

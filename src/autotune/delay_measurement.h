@@ -21,6 +21,9 @@ inline constexpr double kSensorLagSeconds = 0.1;
 [[nodiscard]] MeasuredDelay measureSensorDelay(const std::vector<AutoTuneLog>& logs,
                                                const AutoTuneSettings& settings);
 
+// A tip-in's A/F before it: the readings of this long before it opened.
+inline constexpr double kTipInBaseSeconds = 0.3;
+
 // Throttle travel (0..1) per second from sample i - 1 to sample i, from the TPS volts (3.85 V is
 // full travel); 0 for the first sample.
 [[nodiscard]] double throttleRate(const LogStore& log, int i);

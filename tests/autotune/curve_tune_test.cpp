@@ -13,7 +13,7 @@
 namespace tunalyx {
 namespace {
 
-struct Moment {
+struct CurveMoment {
     double rpm;
     double load;
     double afr;  // burned
@@ -24,7 +24,7 @@ struct Moment {
 
 // A log of `drive` every 10 ms; with `sensor`, the A/F is read one assumed delay late through a
 // 0.1 s lag with 1 % noise, else as burned.
-std::unique_ptr<LogStore> recorded(double seconds, const std::function<Moment(double)>& drive,
+std::unique_ptr<LogStore> recorded(double seconds, const std::function<CurveMoment(double)>& drive,
                                    bool sensor) {
     auto log = std::make_unique<LogStore>();
     log->IncludeGroup[kGroupAdvanced] = true;
@@ -36,7 +36,7 @@ std::unique_ptr<LogStore> recorded(double seconds, const std::function<Moment(do
     int n = 0;
     for (int step = 0; step * kStep < seconds; ++step) {
         const double t = step * kStep;
-        const Moment m = drive(t);
+        const CurveMoment m = drive(t);
         const double late = t - assumedDelaySeconds(m.rpm, m.load);
         seen += (drive(std::max(0.0, late)).afr - seen) * (1 - std::exp(-kStep / 0.1));
         if (step % 10 != 0) continue;
@@ -52,7 +52,7 @@ std::unique_ptr<LogStore> recorded(double seconds, const std::function<Moment(do
     return log;
 }
 
-MapField flatTarget() {
+MapField stoichiometric() {
     MapField t{};
     for (auto& row : t)
         row.fill(14.7);
@@ -73,29 +73,30 @@ const FamilyLayout& layout5() {
 }
 
 // Row 4, column 6 of the even axes; the map there reads 4 % lean when warm.
-constexpr double kRpm = 3400;
-constexpr double kLoad = 3000;
+constexpr double kCellRpm = 3400;
+constexpr double kCellLoad = 3000;
 constexpr double kMapLean = 1.04;
 
 TEST(WarmUpProposal, ColdReadingsGiveTheFactorWithTheMapsOwnErrorTakenOut) {
     // How much leaner than the warm map the engine runs at each point's coolant.
     const std::array<double, 3> coolant{10, 30, 50};
     const std::array<double, 3> lean{1.06, 0.97, 1.03};
-    const auto drive = [&](double t) -> Moment {
-        if (t < 60) return {kRpm, kLoad, 14.7 * kMapLean};  // the start of the run, then warm
+    const auto drive = [&](double t) -> CurveMoment {
+        if (t < 60)
+            return {kCellRpm, kCellLoad, 14.7 * kMapLean};  // the start of the run, then warm
         const int k = static_cast<int>((t - 60) / 20);
-        if (k < 3) return {kRpm, kLoad, 14.7 * kMapLean * lean[k], coolant[k]};
+        if (k < 3) return {kCellRpm, kCellLoad, 14.7 * kMapLean * lean[k], coolant[k]};
         // Cold at a point the warm engine never visited.
         return {1400, 9000, 14.7, 20};
     };
     const auto log = recorded(130, drive, false);
     const TuneMap tune = test::flatMap(kInjMap, 128);
     const std::vector<AutoTuneLog> logs{log.get()};
-    const AutoTuneProposal map = proposeCorrections(logs, tune, flatTarget(), {}, {});
+    const AutoTuneProposal map = proposeCorrections(logs, tune, stoichiometric(), {}, {});
     ASSERT_NEAR(map.cells[4][6].correction, kMapLean, 1e-6);
     const FuelCurves held = heldCurves();
     const CurveProposal p =
-        proposeWarmUp(logs, tune, held, flatTarget(), map, AutoTuneSettings{}, layout5());
+        proposeWarmUp(logs, tune, held, stoichiometric(), map, AutoTuneSettings{}, layout5());
     ASSERT_EQ(p.points.size(), kWarmUpPoints);
     EXPECT_EQ(p.used, 1);
     for (std::size_t k = 0; k < 3; ++k) {
@@ -118,10 +119,10 @@ TEST(WarmUpProposal, ColdReadingsGiveTheFactorWithTheMapsOwnErrorTakenOut) {
 
 // Tip-ins every 4 s at 2000 rpm, then at 4000, each with a 1 to 3 V opening in 0.1 s; the engine
 // wants `wanted` times the pump's fuel at each. The seventh at 2000 rpm lifts 0.2 s after.
-Moment tipIns(double t, const AccelPump& pump, double wanted2000, double wanted4000) {
+CurveMoment tipIns(double t, const AccelPump& pump, double wanted2000, double wanted4000) {
     const bool low = t < 28;
     const double into = std::fmod(t, 4);
-    Moment m{low ? 2000.0 : 4000.0, 4000, 14.7};
+    CurveMoment m{low ? 2000.0 : 4000.0, 4000, 14.7};
     if (into < 1) return m;
     const bool lift = low && t >= 24;
     if (lift && into >= 1.2) return m;  // a lift ends the pump
@@ -142,7 +143,7 @@ TEST(PumpProposal, TipInsSayHowMuchOfThePumpTheEngineWanted) {
     AutoTuneSettings settings;
     settings.maxChangePercent = 50;
     const CurveProposal p = proposePump({log.get()}, test::flatMap(kInjMap, 128), held,
-                                        flatTarget(), settings, layout5());
+                                        stoichiometric(), settings, layout5());
     ASSERT_EQ(p.points.size(), kPumpPoints);
     EXPECT_EQ(p.used, 11);
     EXPECT_EQ(p.points[1].events, 6);
@@ -152,8 +153,8 @@ TEST(PumpProposal, TipInsSayHowMuchOfThePumpTheEngineWanted) {
     EXPECT_EQ(p.rejectedLine(), "Rejected: throttle lifted 1, outlier 1");
     // The pump moves up to 50 % a pass whatever the map's limit: a 25 % ask is met at once, and
     // a tighter 10 % map limit does not hold it back.
-    const CurveProposal held10 =
-        proposePump({log.get()}, test::flatMap(kInjMap, 128), held, flatTarget(), {}, layout5());
+    const CurveProposal held10 = proposePump({log.get()}, test::flatMap(kInjMap, 128), held,
+                                             stoichiometric(), {}, layout5());
     EXPECT_NEAR(held10.points[1].newValue, 2 * 1.25, 0.04);
 }
 
@@ -163,10 +164,10 @@ TEST(PumpProposal, TheMapsOwnErrorAtTheNewLoadIsNotTakenForThePumps) {
     const auto mapLean = [](double load) {
         return 1 + 0.05 * std::clamp((load - 3000) / 2000, 0.0, 1.0);
     };
-    const auto drive = [&](double t) -> Moment {
+    const auto drive = [&](double t) -> CurveMoment {
         if (t < 70) return {3000, t < 50 ? 3000.0 : 5000.0, 14.7 * mapLean(t < 50 ? 3000 : 5000)};
         const double into = std::fmod(t - 70, 5);
-        Moment m{3000, 3000, 14.7};
+        CurveMoment m{3000, 3000, 14.7};
         if (into >= 2) {
             const double up = std::min(1.0, (into - 2) / 0.1);
             const double down = std::clamp((into - 4) / 1, 0.0, 1.0);
@@ -179,8 +180,8 @@ TEST(PumpProposal, TheMapsOwnErrorAtTheNewLoadIsNotTakenForThePumps) {
         return m;
     };
     const auto log = recorded(100, drive, true);
-    const CurveProposal p =
-        proposePump({log.get()}, test::flatMap(kInjMap, 128), held, flatTarget(), {}, layout5());
+    const CurveProposal p = proposePump({log.get()}, test::flatMap(kInjMap, 128), held,
+                                        stoichiometric(), {}, layout5());
     EXPECT_EQ(p.points[2].events, 6);
     // Left in, the map's 5 % would read as a pump a quarter short: 1.76 after the limit.
     EXPECT_NEAR(p.points[2].newValue, 1.6, 0.05);
