@@ -141,10 +141,11 @@ void TunedEngine::recordTipIn(double seconds, const DriveState& at, const Mixtur
         m_inTipIn = true;
         m_swingFrom = m_lastBurned.value_or(pumpFree);
         if (m_tipIns.size() >= kKeptTipIns) m_tipIns.pop_front();
-        m_tipIns.push_back({seconds, at.rpm, at.load, 0});
+        m_tipIns.push_back({seconds, at.rpm, at.load, 0, 0});
     }
     TipInRecord& r = m_tipIns.back();
     r.largestSwing = std::max(r.largestSwing, std::abs(burned.afr - m_swingFrom));
+    r.largestPumpSwing = std::max(r.largestPumpSwing, std::abs(burned.afr - pumpFree));
 }
 
 void TunedEngine::step(double seconds, const HeldTune& tune) {
@@ -169,8 +170,7 @@ void TunedEngine::step(double seconds, const HeldTune& tune) {
     if (!at.fuelCut) {
         const Mixture burned = mixture(seconds, at, value, tune.curves);
         if (active)
-            recordTipIn(seconds, at, burned,
-                        m_lastBurned ? 0 : mixture(seconds, at, value, tune.curves, false).afr);
+            recordTipIn(seconds, at, burned, mixture(seconds, at, value, tune.curves, false).afr);
         m_lastBurned = burned.afr;
         afr = misfires(seconds) ? burned.afr * kMisfireLean : burned.afr;
     } else {

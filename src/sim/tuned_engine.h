@@ -61,6 +61,9 @@ struct TipInRecord {
     // The largest |burned A/F - the A/F burned just before it| during it, misfires left out. Out
     // of a fuel cut, "before" is what its first step burns without the pump and the walls.
     double largestSwing = 0;
+    // The largest |burned A/F - what the same moment burns without the pump and the walls|: the
+    // swing the pump's mismatch alone makes, the map's own error along the way left out.
+    double largestPumpSwing = 0;
 };
 
 // The engine that answers the tune: driven along a drive cycle, it burns what the unit's Inj Map,
