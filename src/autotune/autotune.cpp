@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 
+#include "autotune/log_samples.h"
 #include "autotune/robust_stats.h"
 #include "curves/fuel_curves.h"
 #include "model/descriptors.h"
@@ -48,44 +49,10 @@ struct Point {
     double load;
 };
 
-// One log's samples as auto-tune reads them.
-class Samples {
-public:
-    Samples(const LogStore& log, int afrItem) : m_log(log), m_afr(afrItem) {}
-    [[nodiscard]] int count() const { return m_log.sampleCount(); }
-    [[nodiscard]] double seconds(int i) const { return m_log.LogTime(i) / 1000.0; }
-    [[nodiscard]] double rpm(int i) const { return m_log.LogData(kRpmItem, i); }
-    [[nodiscard]] double load(int i) const { return m_log.LogData(kLoadItem, i); }
-    [[nodiscard]] double throttle(int i) const { return m_log.LogData(kThrottleVoltsItem, i); }
-    [[nodiscard]] double injMs(int i) const { return m_log.LogData(kInjMsItem, i); }
-    [[nodiscard]] double water(int i) const { return m_log.LogData(kWaterTempItem, i); }
-    [[nodiscard]] double afr(int i) const { return m_log.LogData(m_afr, i); }
-
-    // The last sample at or before `t` (0 when all are after it), at or before `hint`.
-    [[nodiscard]] int before(double t, int hint) const {
-        int low = 0;
-        int high = hint;
-        while (low < high) {
-            const int mid = (low + high + 1) / 2;
-            if (seconds(mid) <= t)
-                low = mid;
-            else
-                high = mid - 1;
-        }
-        return low;
-    }
-    // The operating point at `t`, between the samples around it.
-    [[nodiscard]] Point at(double t, int hint) const {
-        const int k = before(t, hint);
-        if (k + 1 >= count() || seconds(k) >= t) return {rpm(k), load(k)};
-        const double f = (t - seconds(k)) / (seconds(k + 1) - seconds(k));
-        return {rpm(k) + f * (rpm(k + 1) - rpm(k)), load(k) + f * (load(k + 1) - load(k))};
-    }
-
-private:
-    const LogStore& m_log;
-    int m_afr;
-};
+// The operating point at `t`, between the samples around it, at or before `hint`.
+Point pointAt(const LogSamples& samples, double t, int hint) {
+    return {samples.rpmAt(t, hint), samples.loadAt(t, hint)};
+}
 
 // A misfire's spike: a reading that leaves the range of the readings just before it by far,
 // with the sensor's rise into it and its slower return, whose small end would still lean the
@@ -143,12 +110,8 @@ private:
     double m_until = -std::numeric_limits<double>::infinity();
 };
 
-bool tooFast(double low, double high, double seconds, double limitPerSecond) {
-    return (high - low) / seconds > limitPerSecond;
-}
-
 // Whether the throttle opened into sample k fast enough to fire the accelerator pump.
-bool openingFast(const Samples& samples, int k) {
+bool openingFast(const LogSamples& samples, int k) {
     if (k < 1) return false;
     const double span = samples.seconds(k) - samples.seconds(k - 1);
     const double travel =
@@ -157,7 +120,7 @@ bool openingFast(const Samples& samples, int k) {
 }
 
 // Why a sample's reading cannot be used on its own terms, or nothing.
-std::optional<Rejection> readingRejection(const Samples& samples, int i, bool startOfRun,
+std::optional<Rejection> readingRejection(const LogSamples& samples, int i, bool startOfRun,
                                           const AutoTuneSettings& s) {
     if (startOfRun) return Rejection::StartOfRun;
     if (samples.water(i) < s.coldBelowC) return Rejection::Cold;
@@ -172,23 +135,23 @@ struct Burn {
     double delay;
 };
 
-Burn burnOf(const Samples& samples, int i, const AutoTuneSettings& s) {
+Burn burnOf(const LogSamples& samples, int i, const AutoTuneSettings& s) {
     // The gas read now was burned one delay ago, at the point the engine was in then; the
     // delay itself depends on that point, so it is worked out twice.
     const double t = samples.seconds(i);
     Point burned{samples.rpm(i), samples.load(i)};
     double delay = delaySecondsOf(s, burned.rpm, burned.load);
     if (s.alignDelay) {
-        burned = samples.at(t - delay, i);
+        burned = pointAt(samples, t - delay, i);
         delay = delaySecondsOf(s, burned.rpm, burned.load);
-        burned = samples.at(t - delay, i);
+        burned = pointAt(samples, t - delay, i);
     }
     return {burned, delay};
 }
 
 // Why what the engine did around the burn spoils the reading (a fuel cut, a transient), or
 // nothing.
-std::optional<Rejection> engineRejection(const Samples& samples, int i, double delay,
+std::optional<Rejection> engineRejection(const LogSamples& samples, int i, double delay,
                                          double lastCut, const AutoTuneSettings& s) {
     const double t = samples.seconds(i);
     if (lastCut >= t - delay - s.afterFuelCutSeconds) return Rejection::FuelCut;
@@ -241,7 +204,7 @@ void readLog(const AutoTuneLog& input, const TuneMap& tune, const MapField& targ
              const AutoTuneSettings& s, ReadingCounts& counts, RejectedByCell& byCell,
              std::vector<Reading>& readings) {
     const LogStore& log = *input.log;
-    const Samples samples(log, s.afrItem);
+    const LogSamples samples(log, s.afrItem);
     const RanOnSegments segments(input.ranOn, tune);
     const int n = samples.count();
     if (n < 1) return;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "autotune/delay_measurement.h"
+#include "autotune/log_samples.h"
 #include "autotune/robust_stats.h"
 #include "curves/curve_descriptor.h"
 #include "model/descriptors.h"
@@ -37,63 +38,12 @@ constexpr std::array<const char*, 7> kPumpReasons{
     "cold engine", "throttle lifted", "fuel cut", "too close to the last",
     "A/F railed",  "no pump given",   "outlier"};
 
-// One log's samples as the curve analyses read them.
-class View {
-public:
-    View(const LogStore& log, int afrItem) : m_log(log), m_afr(afrItem) {}
-    [[nodiscard]] int count() const { return m_log.sampleCount(); }
-    [[nodiscard]] double seconds(int i) const { return m_log.LogTime(i) / 1000.0; }
-    [[nodiscard]] double rpm(int i) const { return m_log.LogData(kRpmItem, i); }
-    [[nodiscard]] double load(int i) const { return m_log.LogData(kLoadItem, i); }
-    [[nodiscard]] double throttle(int i) const { return m_log.LogData(kThrottleVoltsItem, i); }
-    [[nodiscard]] double injMs(int i) const { return m_log.LogData(kInjMsItem, i); }
-    [[nodiscard]] double water(int i) const { return m_log.LogData(kWaterTempItem, i); }
-    [[nodiscard]] double afr(int i) const { return m_log.LogData(m_afr, i); }
-    [[nodiscard]] const LogStore& log() const { return m_log; }
-
-    // The last sample at or before `t` (0 when all are after it).
-    [[nodiscard]] int before(double t) const {
-        int low = 0;
-        int high = count() - 1;
-        while (low < high) {
-            const int mid = (low + high + 1) / 2;
-            if (seconds(mid) <= t)
-                low = mid;
-            else
-                high = mid - 1;
-        }
-        return low;
-    }
-    // Item `of` at `t`, between the samples around it.
-    template <typename Of>
-    [[nodiscard]] double at(double t, Of of) const {
-        const int k = before(t);
-        if (k + 1 >= count() || seconds(k) >= t) return of(k);
-        const double f = (t - seconds(k)) / (seconds(k + 1) - seconds(k));
-        return of(k) + f * (of(k + 1) - of(k));
-    }
-    [[nodiscard]] double rpmAt(double t) const {
-        return at(t, [&](int k) { return rpm(k); });
-    }
-    [[nodiscard]] double loadAt(double t) const {
-        return at(t, [&](int k) { return load(k); });
-    }
-
-private:
-    const LogStore& m_log;
-    int m_afr;
-};
-
 bool onAxis(double v, const std::array<double, kMapAxisSize>& axis) {
     return std::isfinite(v) && v >= axis.front() && v <= axis.back();
 }
 
-bool tooFast(double low, double high, double seconds, double limitPerSecond) {
-    return (high - low) / seconds > limitPerSecond;
-}
-
 // Whether rpm, load or throttle moved faster than a steady reading allows from `from` to sample i.
-bool transient(const View& v, int i, double from, const AutoTuneSettings& s) {
+bool transient(const LogSamples& v, int i, double from, const AutoTuneSettings& s) {
     double rpmLow = v.rpm(i), rpmHigh = rpmLow;
     double loadLow = v.load(i), loadHigh = loadLow;
     double tpsLow = v.throttle(i), tpsHigh = tpsLow;
@@ -276,7 +226,7 @@ CurveProposal proposeWarmUp(const std::vector<AutoTuneLog>& logs, const TuneMap&
         p.problem = missingGroupsProblem(*input.log, s.afrItem, input.name, "Warm-up analysis");
         if (!p.problem.empty()) return p;
         if (!input.continuesRun || run == 0) ++run;
-        const View v(*input.log, s.afrItem);
+        const LogSamples v(*input.log, s.afrItem);
         const RanOnSegments segments(input.ranOn, tune);
         double lastCut = -std::numeric_limits<double>::infinity();
         for (int i = 0; i < v.count(); ++i) {
@@ -415,7 +365,7 @@ CurveProposal proposePump(const std::vector<AutoTuneLog>& logs, const TuneMap& t
     for (const AutoTuneLog& input : logs) {
         p.problem = missingGroupsProblem(*input.log, s.afrItem, input.name, "Pump analysis");
         if (!p.problem.empty()) return p;
-        const View v(*input.log, s.afrItem);
+        const LogSamples v(*input.log, s.afrItem);
         if (v.count() < 3) continue;
         const RanOnSegments segments(input.ranOn, tune);
         // What the map alone reads at a moment, against its reading at the tip-in: 1 where it
