@@ -157,25 +157,11 @@ std::optional<Rejection> engineRejection(const LogSamples& samples, int i, doubl
     if (lastCut >= t - delay - s.afterFuelCutSeconds) return Rejection::FuelCut;
     // From before the burn (a tip-in's extra fuel lasts a while) to the reading.
     const double from = t - delay - s.enrichmentSeconds;
-    double rpmLow = samples.rpm(i), rpmHigh = rpmLow;
-    double loadLow = samples.load(i), loadHigh = loadLow;
-    double tpsLow = samples.throttle(i), tpsHigh = tpsLow;
+    // The accelerator pump was feeding the burn: its fuel is not the map's.
     const double burned = t - delay;
-    for (int k = samples.before(from, i); k < i; ++k) {
-        // The accelerator pump was feeding the burn: its fuel is not the map's.
-        if (samples.seconds(k) <= burned && openingFast(samples, k)) return Rejection::Transient;
-        rpmLow = std::min(rpmLow, samples.rpm(k));
-        rpmHigh = std::max(rpmHigh, samples.rpm(k));
-        loadLow = std::min(loadLow, samples.load(k));
-        loadHigh = std::max(loadHigh, samples.load(k));
-        tpsLow = std::min(tpsLow, samples.throttle(k));
-        tpsHigh = std::max(tpsHigh, samples.throttle(k));
-    }
-    const double window = t - from;
-    if (tooFast(rpmLow, rpmHigh, window, s.transientRpmPerSecond) ||
-        tooFast(loadLow, loadHigh, window, s.transientLoadPerSecond) ||
-        tooFast(tpsLow, tpsHigh, window, s.transientThrottleVoltsPerSecond))
-        return Rejection::Transient;
+    for (int k = samples.before(from, i); k < i && samples.seconds(k) <= burned; ++k)
+        if (openingFast(samples, k)) return Rejection::Transient;
+    if (movedTooFast(samples, i, from, steadyLimits(s))) return Rejection::Transient;
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "autotune/log_samples.h"
 #include "autotune/sensor_delay.h"
 #include "maps/map_axes.h"
 #include "maps/map_grids.h"
@@ -141,6 +142,12 @@ struct AutoTuneLog {
 // The heading a log file's text gives the item AN1 is calibrated into; empty without the Aux
 // group.
 [[nodiscard]] std::string an1HeadingOf(std::string_view logText);
+
+// The transient limits of `settings`, as a steady reading must keep them.
+[[nodiscard]] inline SteadyLimits steadyLimits(const AutoTuneSettings& settings) {
+    return {settings.transientRpmPerSecond, settings.transientLoadPerSecond,
+            settings.transientThrottleVoltsPerSecond};
+}
 
 // The delay from cylinder to sensor the analysis takes at a point: measured where it was, else
 // assumed.

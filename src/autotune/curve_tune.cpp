@@ -44,21 +44,7 @@ bool onAxis(double v, const std::array<double, kMapAxisSize>& axis) {
 
 // Whether rpm, load or throttle moved faster than a steady reading allows from `from` to sample i.
 bool transient(const LogSamples& v, int i, double from, const AutoTuneSettings& s) {
-    double rpmLow = v.rpm(i), rpmHigh = rpmLow;
-    double loadLow = v.load(i), loadHigh = loadLow;
-    double tpsLow = v.throttle(i), tpsHigh = tpsLow;
-    for (int k = v.before(from); k < i; ++k) {
-        rpmLow = std::min(rpmLow, v.rpm(k));
-        rpmHigh = std::max(rpmHigh, v.rpm(k));
-        loadLow = std::min(loadLow, v.load(k));
-        loadHigh = std::max(loadHigh, v.load(k));
-        tpsLow = std::min(tpsLow, v.throttle(k));
-        tpsHigh = std::max(tpsHigh, v.throttle(k));
-    }
-    const double window = v.seconds(i) - from;
-    return tooFast(rpmLow, rpmHigh, window, s.transientRpmPerSecond) ||
-           tooFast(loadLow, loadHigh, window, s.transientLoadPerSecond) ||
-           tooFast(tpsLow, tpsHigh, window, s.transientThrottleVoltsPerSecond);
+    return movedTooFast(v, i, from, steadyLimits(s));
 }
 
 void countRejected(CurveProposal& p, const char* reason) {

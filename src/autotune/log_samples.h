@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 #include "model/trace_items.h"
 #include "monitor/log_store.h"
 
@@ -66,6 +68,33 @@ private:
 // Whether a value moved from `low` to `high` faster than `limitPerSecond` over `seconds`.
 [[nodiscard]] inline bool tooFast(double low, double high, double seconds, double limitPerSecond) {
     return (high - low) / seconds > limitPerSecond;
+}
+
+// How fast a steady reading's rpm, load and throttle may move.
+struct SteadyLimits {
+    double rpmPerSecond;
+    double loadPerSecond;
+    double throttleVoltsPerSecond;
+};
+
+// Whether rpm, load or throttle spanned more than `limits` allow from `from` to sample i.
+[[nodiscard]] inline bool movedTooFast(const LogSamples& v, int i, double from,
+                                       const SteadyLimits& limits) {
+    double rpmLow = v.rpm(i), rpmHigh = rpmLow;
+    double loadLow = v.load(i), loadHigh = loadLow;
+    double tpsLow = v.throttle(i), tpsHigh = tpsLow;
+    for (int k = v.before(from, i); k < i; ++k) {
+        rpmLow = std::min(rpmLow, v.rpm(k));
+        rpmHigh = std::max(rpmHigh, v.rpm(k));
+        loadLow = std::min(loadLow, v.load(k));
+        loadHigh = std::max(loadHigh, v.load(k));
+        tpsLow = std::min(tpsLow, v.throttle(k));
+        tpsHigh = std::max(tpsHigh, v.throttle(k));
+    }
+    const double window = v.seconds(i) - from;
+    return tooFast(rpmLow, rpmHigh, window, limits.rpmPerSecond) ||
+           tooFast(loadLow, loadHigh, window, limits.loadPerSecond) ||
+           tooFast(tpsLow, tpsHigh, window, limits.throttleVoltsPerSecond);
 }
 
 }  // namespace tunalyx
