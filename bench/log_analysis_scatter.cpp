@@ -1,0 +1,11 @@
+#include <limits>
+
+#include "log_analysis_parts.h"
+
+namespace tunalyx::bench {
+
+double scatterRedrawMs(const SampleSource&) {
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+}  // namespace tunalyx::bench
