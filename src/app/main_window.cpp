@@ -23,6 +23,7 @@
 #include "curves/curve_editor_dialog.h"
 #include "history/restore_tune.h"
 #include "maps/scale_dialog.h"
+#include "mapwatch/scatter_window.h"
 #include "monitor/live_decode.h"
 #include "monitor/log_file.h"
 #include "monitor/log_journal.h"
@@ -143,6 +144,8 @@ void MainWindow::bindWindows(FileWriter& files) {
         m_menus.mnuKnock, [this] { return &knock(); }, this);
     m_graphToggle = new WindowToggle(
         m_menus.mnuGraph, [this] { return &graph(); }, this);
+    bindScatterWindow(m_menus.mnuScatter, *this, m_session, m_live, m_store,
+                      [this] { return m_tuneHistory.get(); });
     m_watches = new WatchWindows(m_session, m_live, m_store, files, this);
     m_watches->currentSample = [this] { return m_chart ? m_chart->LookupIndex() : 0; };
     const std::pair<QAction*, void (WatchWindows::*)()> watchItems[] = {
@@ -191,6 +194,7 @@ MainWindow::~MainWindow() {
     if (m_history) m_live.removeConsumer(m_history);
     delete m_watches;
     delete m_mapWatch;
+    delete findChild<ScatterWindow*>();
     delete m_autoTune;
     delete m_knock;
     delete m_chart;
@@ -651,6 +655,10 @@ MapWatchWindow& MainWindow::mapWatch() {
         m_mapWatch->showChart = [this] {
             if (!m_menus.mnuChart->isChecked()) m_menus.mnuChart->trigger();
         };
+        connect(m_mapWatch->findChild<QAction*>(QStringLiteral("mnuScatter")), &QAction::triggered,
+                this, [this] {
+                    if (!m_menus.mnuScatter->isChecked()) m_menus.mnuScatter->trigger();
+                });
     }
     return *m_mapWatch;
 }
@@ -759,6 +767,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     saveOnUnload();
     if (m_graph) m_graph->close();
     if (m_mapWatch) m_mapWatch->close();
+    if (auto* scatter = findChild<ScatterWindow*>()) scatter->close();
     if (m_autoTune) m_autoTune->close();
     if (m_knock) m_knock->close();
     if (m_chart) m_chart->close();

@@ -68,6 +68,7 @@ MainMenus buildMainMenus(QMenuBar* bar, bool withSimulator) {
     m.mnuGraph = item(m.window, QObject::tr("&Graph"), "mnuGraph", true);
     m.mnuChart = item(m.window, QObject::tr("&Chart"), "mnuChart", true);
     m.mnuMapWatch = item(m.window, QObject::tr("Ma&p Watch"), "mnuMapWatch", true);
+    m.mnuScatter = item(m.window, QObject::tr("&Scatter"), "mnuScatter", true);
     m.mnuAutoTune = item(m.window, QObject::tr("&Auto Tune"), "mnuAutoTune", true);
     m.mnuKnock = item(m.window, QObject::tr("&Knock"), "mnuKnock", true);
     m.window->addSeparator();

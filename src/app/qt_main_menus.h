@@ -39,6 +39,7 @@ struct MainMenus {
     QAction* mnuGraph = nullptr;
     QAction* mnuChart = nullptr;
     QAction* mnuMapWatch = nullptr;
+    QAction* mnuScatter = nullptr;
     QAction* mnuAutoTune = nullptr;
     QAction* mnuKnock = nullptr;
     QAction* mnuAddWatch = nullptr;

@@ -213,6 +213,7 @@ void MapWatchWindow::buildMenus() {
     connect(item(window, tr("&Monitor"), "mnuMonitor"), &QAction::triggered, this,
             call(showMonitor));
     connect(item(window, tr("&Chart"), "mnuChart"), &QAction::triggered, this, call(showChart));
+    item(window, tr("&Scatter"), "mnuScatter");  // the main window connects it
     QMenu* options = menuBar()->addMenu(tr("&Options"));
     QMenu* source = options->addMenu(tr("&Map Source"));
     auto* sourceGroup = new QActionGroup(this);

@@ -21,6 +21,7 @@ int runMonitorWindowTests(int argc, char** argv);
 int runChartWindowTests(int argc, char** argv);
 int runStripChartTests(int argc, char** argv);
 int runMapWatchWindowTests(int argc, char** argv);
+int runScatterWindowTests(int argc, char** argv);
 int runGraphWindowTests(int argc, char** argv);
 int runAuxSetupTests(int argc, char** argv);
 int runWatchWindowsTests(int argc, char** argv);
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
                                               {"ChartWindow", runChartWindowTests},
                                               {"StripChart", runStripChartTests},
                                               {"MapWatchWindow", runMapWatchWindowTests},
+                                              {"ScatterWindow", runScatterWindowTests},
                                               {"GraphWindow", runGraphWindowTests},
                                               {"AuxSetup", runAuxSetupTests},
                                               {"WatchWindows", runWatchWindowsTests},
