@@ -233,10 +233,21 @@ void HistogramWidget::paintEvent(QPaintEvent*) {
     const std::vector<int>& counts = m_histogram.counts;
     if (counts.empty()) return;
     const int maxCount = std::max(1, *std::max_element(counts.begin(), counts.end()));
+    // Edges as fine as the bins are wide, so neighbours never read the same.
+    const std::vector<double>& edges = m_histogram.edges;
+    const double binWidth = (edges.back() - edges.front()) / static_cast<double>(counts.size());
+    const int decimals =
+        binWidth > 0 ? std::clamp(static_cast<int>(std::ceil(-std::log10(binWidth))), 0, 6) : 0;
+    const auto edgeLabel = [&](double e) {
+        return binWidth > 0 ? QString::number(e, 'f', decimals) : edgeText(e);
+    };
+    int widest = 1;
+    for (const double e : edges)
+        widest = std::max(widest, fm.horizontalAdvance(edgeLabel(e)) + kGap);
     // The bars stand between the caption with the counts over them and the edges under them.
-    const QRect area(2 * fm.horizontalAdvance(QLatin1Char('0')) + kGap,
-                     captionBox.bottom() + fm.height() + 2 * kGap, 0, 0);
-    const int right = width() - 3 * kGap;
+    const QRect area(std::max(kGap, widest / 2), captionBox.bottom() + fm.height() + 2 * kGap, 0,
+                     0);
+    const int right = width() - std::max(kGap, widest / 2);
     const int bottom = height() - fm.height() - 2 * kGap;
     const int plotWidth = std::max(1, right - area.left());
     const int plotHeight = std::max(1, bottom - area.top());
@@ -254,16 +265,12 @@ void HistogramWidget::paintEvent(QPaintEvent*) {
                 Qt::AlignHCenter | Qt::AlignBottom, QString::number(c));
     }
     p.drawLine(area.left(), bottom, right, bottom);
-    int widest = 1;
-    for (const double e : m_histogram.edges)
-        widest = std::max(widest, fm.horizontalAdvance(edgeText(e)) + kGap);
     const int every = std::max(1, (widest * (n + 1) + plotWidth - 1) / plotWidth);
     for (int k = 0; k <= n; k += every) {
         const int x = xOf(k);
         p.drawLine(x, bottom, x, bottom + kGap / 2);
         p.drawText(QRect(x - widest / 2, bottom + kGap / 2, widest, fm.height()),
-                   Qt::AlignHCenter | Qt::AlignTop,
-                   edgeText(m_histogram.edges[static_cast<std::size_t>(k)]));
+                   Qt::AlignHCenter | Qt::AlignTop, edgeLabel(edges[static_cast<std::size_t>(k)]));
     }
 }
 

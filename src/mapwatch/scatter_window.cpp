@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -20,7 +21,7 @@ namespace tunalyx {
 
 namespace {
 
-const WindowPlacement kScatterPlacement{300, 300, 12600, 19500, 0};
+const WindowPlacement kScatterPlacement{300, 300, 12000, 17400, 0};
 constexpr std::array<int, 2> kMaps{kInjMap, kIgnMap};
 
 QString heading(char axis, int n) {
@@ -106,8 +107,10 @@ ScatterWindow::ScatterWindow(Session& session, LiveRun& live, SettingsStore& sto
     connect(m_comMap, &QComboBox::activated, this, [this] { refresh(); });
     connect(m_scatter, &ScatterWidget::cellClicked, this,
             [this](int row, int col) { selectCell(row, col); });
-    connect(m_grid, &QTableWidget::cellClicked, this,
-            [this](int row, int col) { selectCell(row, col); });
+    // Clicked or reached by the arrow keys.
+    connect(m_grid, &QTableWidget::currentCellChanged, this, [this](int row, int col) {
+        if (row >= 0 && col >= 0) selectCell(row, col);
+    });
 
     m_scatter->setPoints(&m_points);
     refresh();
@@ -225,6 +228,7 @@ void ScatterWindow::writeGrid() {
 
 void ScatterWindow::selectCell(int row, int col) {
     m_scatter->selectCell(row, col);
+    const QSignalBlocker quiet(m_grid);
     m_grid->setCurrentCell(row, col);
     showHistogram();
 }
