@@ -44,6 +44,12 @@ void ScatterWindowTest::theCellClickedShowsItsValuesOfTheItemChosen() {
     w.readAll();
     w.session.mathItems = std::make_shared<RpmThousands>();
     const MapAxes axes = LoadMapAxes(w.session.codec, w.session.maps.MapRefBlock);
+    QAction* item = w.window->menus().mnuScatter;
+    item->trigger();
+    auto* scatter = w.window->findChild<ScatterWindow*>();
+    QVERIFY(scatter && scatter->isVisible() && item->isChecked());
+    QCOMPARE(scatter->windowTitle(), QStringLiteral("Scatter"));
+    QCOMPARE(scatter->points().size(), std::size_t{0});
     // Ten samples on the breakpoints of cell (row 7, column 5), five on those of (2, 12).
     LogStore& log = w.window->log();
     log.IncludeGroup[kGroupAdvanced] = true;
@@ -54,13 +60,8 @@ void ScatterWindowTest::theCellClickedShowsItsValuesOfTheItemChosen() {
         log.setLogData(kLoadItem, s, axes.row[first ? 7 : 2]);
         log.LogLast = s;
     }
-    w.live.logReplaced("drive.txt");
+    w.live.logReplaced("drive.txt");  // as a log opened tells it
 
-    QAction* item = w.window->menus().mnuScatter;
-    item->trigger();
-    auto* scatter = w.window->findChild<ScatterWindow*>();
-    QVERIFY(scatter && scatter->isVisible() && item->isChecked());
-    QCOMPARE(scatter->windowTitle(), QStringLiteral("Scatter"));
     QCOMPARE(scatter->points().size(), std::size_t{15});
 
     auto* colour = scatter->findChild<QComboBox*>(QStringLiteral("comColour"));

@@ -54,7 +54,7 @@ TEST_F(MapScatterTest, SamplesAndStatisticsAreTheMapWatchsOnEachSamplesOwnTune) 
     watch.ranOnAxes = ranOn;
     watch.options.item = kAfr;
     watch.options.holdOffMs = 30;
-    watch.options.maxVal = 50;
+    watch.options.maxVal = 14;  // some of the drive's values are over it
     watch.RecalculateMap(axes);
 
     ScatterPoints points;
