@@ -22,6 +22,8 @@ namespace tunalyx {
 namespace {
 
 const WindowPlacement kScatterPlacement{300, 300, 12000, 17400, 0};
+// Both maps stand on the breakpoints of the one map reference block; the choice says which map
+// of each tune the log ran on gives them.
 constexpr std::array<int, 2> kMaps{kInjMap, kIgnMap};
 
 QString heading(char axis, int n) {
@@ -145,8 +147,8 @@ void ScatterWindow::chooseItem(QComboBox* box, int item) {
 
 void ScatterWindow::fillItemChoices() {
     // The 64 live items by their labels, then the math items: an item's number is its data.
+    // Filled again each time: math items are replaced whole, names and all.
     const int math = m_session.mathItems ? m_session.mathItems->count() : 0;
-    if (m_comColour->count() == kTraceItemCount + math) return;
     for (QComboBox* box : {m_comColour, m_comItem}) {
         const int chosen = box->count() > 0 ? chosenItem(box) : 0;
         box->clear();

@@ -87,12 +87,13 @@ void ScatterWindowTest::theCellClickedShowsItsValuesOfTheItemChosen() {
     QCOMPARE(scatter->grid()->currentRow(), 2);
     QCOMPARE(scatter->grid()->currentColumn(), 12);
 
-    // The map watch's Window menu reaches the same window; the choices are kept on closing.
-    w.window->mapWatch().findChild<QAction*>(QStringLiteral("mnuScatter"))->trigger();
-    QCOMPARE(w.window->findChildren<ScatterWindow*>().size(), 1);
+    // The choices are kept on closing; the map watch's Window menu shows the same window again.
     scatter->close();
     QVERIFY(!item->isChecked());
     QCOMPARE(w.store.integer("ScatterItem", 0), kFirstMathItem);
+    w.window->mapWatch().findChild<QAction*>(QStringLiteral("mnuScatter"))->trigger();
+    QVERIFY(scatter->isVisible() && item->isChecked());
+    QCOMPARE(w.window->findChildren<ScatterWindow*>().size(), 1);
 }
 
 int runScatterWindowTests(int argc, char** argv) {
