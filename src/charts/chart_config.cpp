@@ -176,6 +176,31 @@ std::vector<CaptionPlace> captionPlaces(const ChartConfig& config) {
     return places;
 }
 
+void replaceMathItems(ChartConfig& config, std::vector<MathDefinition> definitions,
+                      const std::vector<int>& origins) {
+    for (std::size_t t = 0; t < config.TraceItem.size(); ++t) {
+        const int old = config.TraceItem[t] - kFirstMathTraceItem;
+        if (old < 0) continue;
+        const auto now = std::find(origins.begin(), origins.end(), old);
+        const bool kept = now != origins.end() &&
+                          now - origins.begin() < static_cast<std::ptrdiff_t>(definitions.size());
+        const std::string ownCaption =
+            static_cast<std::size_t>(old) < config.MathDefinitions.size()
+                ? "- " + config.MathDefinitions[static_cast<std::size_t>(old)].name
+                : std::string();
+        if (!kept) {
+            config.TraceItem[t] = 0;
+            if (config.TraceCaption[t] == ownCaption) config.TraceCaption[t].clear();
+            continue;
+        }
+        const auto k = static_cast<std::size_t>(now - origins.begin());
+        config.TraceItem[t] = kFirstMathTraceItem + static_cast<int>(k);
+        if (config.TraceCaption[t] == ownCaption)
+            config.TraceCaption[t] = "- " + definitions[k].name;
+    }
+    config.MathDefinitions = std::move(definitions);
+}
+
 std::string itemCaption(const TraceItems& items, int traceItem,
                         const std::vector<MathDefinition>& math) {
     const auto k = static_cast<std::size_t>(traceItem - kFirstMathTraceItem);

@@ -99,6 +99,12 @@ struct CaptionPlace {
 inline constexpr double kCaptionAcross = 0.92;  // every caption sits this far across its pane
 [[nodiscard]] std::vector<CaptionPlace> captionPlaces(const ChartConfig& config);
 
+// Puts edited math items in place of the configuration's: origins[k] is the item that item k was
+// (-1 for a new one). Traces follow their item to its new place, and a caption that was the
+// item's own ("- Lag") follows a new name; a trace whose item went is cleared.
+void replaceMathItems(ChartConfig& config, std::vector<MathDefinition> definitions,
+                      const std::vector<int>& origins);
+
 // The caption a trace gets when an item is chosen for it in the setup dialog: "- " and the
 // item's label after the group prefix ("- Rpm" for item 0), or the math item's name; empty for
 // no item (0).

@@ -52,12 +52,19 @@ struct MathColumns {
     std::vector<std::string> names;
     std::vector<std::vector<double>> values;
 
-    MathColumns(const MathItems* math, const SampleSource& source) {
-        for (int k = 0; math && k < math->count(); ++k)
-            if (math->available(source, k)) {
-                names.push_back(math->name(k));
+    MathColumns(const DerivedItems* derived, const SampleSource& source) {
+        const auto* math = dynamic_cast<const MathItems*>(derived);
+        for (int k = 0; derived && k < derived->count(); ++k) {
+            if (!derived->available(source, k)) continue;
+            names.push_back(derived->name(k));
+            if (math) {
                 values.push_back(math->evaluateAll(source, k));
+                continue;
             }
+            std::vector<double>& column = values.emplace_back();
+            for (int s = 0; s < source.sampleCount(); ++s)
+                column.push_back(derived->value(source, k, s));
+        }
     }
     void appendNames(std::string& out) const {
         for (const std::string& name : names) {
@@ -77,7 +84,7 @@ struct MathColumns {
 
 }  // namespace
 
-std::string logCsvText(const LogStore& store, const TraceItems& items, const MathItems* math) {
+std::string logCsvText(const LogStore& store, const TraceItems& items, const DerivedItems* math) {
     const std::vector<LogColumn> columns = logColumns(store, items);
     const MathColumns extra(math, LogStoreSource(store));
     const int last = std::clamp(store.LogLast, 0, LogStore::kSamples - 1);
@@ -102,7 +109,7 @@ std::string logCsvText(const LogStore& store, const TraceItems& items, const Mat
     return text;
 }
 
-std::optional<LogCsv> logTextAsCsv(std::string_view text, const MathItems* math,
+std::optional<LogCsv> logTextAsCsv(std::string_view text, const DerivedItems* math,
                                    const TraceItems& items) {
     LogLines lines(text);
     if (!lines.isLogFile()) return std::nullopt;
@@ -139,7 +146,7 @@ std::optional<LogCsv> logTextAsCsv(std::string_view text, const MathItems* math,
 }
 
 bool exportLogCsv(const std::string& logPath, const std::string& csvPath, UserPrompts& prompts,
-                  FileWriter& writer, const MathItems* math, const TraceItems& items) {
+                  FileWriter& writer, const DerivedItems* math, const TraceItems& items) {
     const std::string shownName = std::filesystem::path(logPath).filename().string();
     const std::optional<std::string> contents = readLogContents(prompts, logPath, shownName);
     if (!contents) return false;

@@ -17,7 +17,7 @@ namespace tunalyx {
 // row per sample with the time to the millisecond and the values in full; LF line ends. The math
 // items whose inputs were logged follow as columns headed by their names, empty where NaN.
 [[nodiscard]] std::string logCsvText(const LogStore& store, const TraceItems& items,
-                                     const MathItems* math = nullptr);
+                                     const DerivedItems* math = nullptr);
 
 struct LogCsv {
     std::string text;
@@ -28,12 +28,12 @@ struct LogCsv {
 // not a log file. Math items (compiled against `items`) are read from the log as the program
 // reads it and added as in logCsvText.
 [[nodiscard]] std::optional<LogCsv> logTextAsCsv(std::string_view text,
-                                                 const MathItems* math = nullptr,
+                                                 const DerivedItems* math = nullptr,
                                                  const TraceItems& items = {});
 // Reads a log file and writes it as CSV; every failure and damaged row is told through the
 // prompts. True when the CSV file was written.
 bool exportLogCsv(const std::string& logPath, const std::string& csvPath, UserPrompts& prompts,
-                  FileWriter& writer, const MathItems* math = nullptr,
+                  FileWriter& writer, const DerivedItems* math = nullptr,
                   const TraceItems& items = {});
 
 }  // namespace tunalyx

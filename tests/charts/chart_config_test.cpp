@@ -175,6 +175,24 @@ TEST(ChartSettings, MathThatNoLongerCompilesGoesWithItsTraces) {
     EXPECT_EQ((std::array{config.TraceItem[0], config.TraceItem[1]}), (std::array{1, 0}));
 }
 
+TEST(ChartSettings, EditedMathItemsKeepTheirTraces) {
+    ChartConfig config;
+    config.MathDefinitions = {{"A", "1"}, {"B", "2"}, {"C", "3"}};
+    config.TraceItem = {kFirstMathTraceItem, kFirstMathTraceItem + 1, kFirstMathTraceItem + 2, 9};
+    config.TraceCaption = {"- A", "- B", "mine", "- Boost"};
+    // A removed, C renamed, a new one added before C.
+    replaceMathItems(config, {{"B", "2"}, {"New", "4"}, {"See", "3"}}, {1, -1, 2});
+    EXPECT_EQ((std::array{config.TraceItem[0], config.TraceItem[1], config.TraceItem[2],
+                          config.TraceItem[3]}),
+              (std::array{0, kFirstMathTraceItem, kFirstMathTraceItem + 2, 9}));
+    EXPECT_EQ((std::array<std::string, 3>{config.TraceCaption[0], config.TraceCaption[1],
+                                          config.TraceCaption[2]}),
+              (std::array<std::string, 3>{"", "- B", "mine"}));
+    replaceMathItems(config, {{"B2", "2"}, {"See", "3"}}, {0, 2});
+    EXPECT_EQ(config.TraceCaption[1], "- B2");
+    EXPECT_EQ(config.TraceItem[2], kFirstMathTraceItem + 1);
+}
+
 TEST(ChartTimeAxis, CursorKeptBetweenTenAndNinetyPercent) {
     struct Case {
         TimeWindow window;
