@@ -172,6 +172,11 @@ void ChartWindowTest::aMathItemIsRefusedUntilItParsesThenDrawn() {
     f.chart->findChild<QAction*>(QStringLiteral("mnuMathItems"))->trigger();
     QVERIFY(edited);
     QVERIFY(f.session.mathItems);
+    // The setup dialog offers it after the 64 live items, where its TraceItem puts it.
+    SetupChartDialog setup(*f.chart, f.session.trace);
+    auto* list = setup.findChild<QComboBox*>(QStringLiteral("comTraceItem"));
+    QCOMPARE(list->count(), kFirstMathTraceItem + 1);
+    QCOMPARE(list->itemText(kFirstMathTraceItem), QStringLiteral("Math Step"));
 
     ChartConfig& c = f.chart->config();
     c.TraceItem[1] = kFirstMathTraceItem;
