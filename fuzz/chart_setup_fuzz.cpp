@@ -15,7 +15,8 @@ bool drawable(const ChartConfig& c) {
     if (c.Charts < 1 || c.Charts > ChartConfig::kPanes) return false;
     for (int t = 0; t < ChartConfig::kUserTraces; ++t) {
         const auto i = static_cast<std::size_t>(t);
-        if (c.TraceItem[i] < 0 || c.TraceItem[i] > kTraceItemCount) return false;
+        const int last = kTraceItemCount + static_cast<int>(c.MathDefinitions.size());
+        if (c.TraceItem[i] < 0 || c.TraceItem[i] > last) return false;
         if (c.TraceChart[i] < 0 || c.TraceChart[i] >= ChartConfig::kPanes) return false;
         const int pane = traceScale(c, t).pane;
         if (pane < 0 || pane >= c.Charts) return false;
@@ -38,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!drawable(config)) std::abort();
     (void)captionPlaces(config);
     for (int t = 0; t < ChartConfig::kUserTraces; ++t)
-        (void)itemCaption(items, config.TraceItem[static_cast<std::size_t>(t)]);
+        (void)itemCaption(items, config.TraceItem[static_cast<std::size_t>(t)],
+                          config.MathDefinitions);
     return 0;
 }

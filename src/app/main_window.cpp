@@ -331,6 +331,10 @@ void MainWindow::Form_Load() {
         // InitAux: the user's aux calibration, and the item names that carry its names.
         m_aux = auxCalibrationOf(loadAuxSettings(m_store));
         m_session.trace.InitTraceItemLookup(m_aux.names);
+        // The math items serve every window from the start, not only once the chart is open.
+        ChartConfig chartSetup;
+        loadChartSettings(m_store, chartSetup);
+        m_session.mathItems = compileChartMath(chartSetup, m_session.trace);
         m_watches->WatchsRestore();
         m_files->mnuDefault_Click();
         const MainOptions options = loadMainOptions(m_store);

@@ -27,7 +27,7 @@ std::optional<int> paneIndex(Field text) {
 }
 
 std::optional<int> itemNumber(Field text) {
-    return readChartIndex(text, kTraceItemCount + 1);
+    return readChartIndex(text, kFirstMathTraceItem + kMaxMathItems);
 }
 
 std::optional<std::string> caption(Field text) {
@@ -107,6 +107,14 @@ void loadChartSettings(const SettingsStore& store, ChartConfig& config) {
     readList(store, "TraceMinVal", config.TraceMinVal, readChartNumber);
     readList(store, "TraceMaxVal", config.TraceMaxVal, readChartNumber);
     readList(store, "TraceCaption", config.TraceCaption, caption);
+    config.MathDefinitions.clear();
+    const auto count = store.value("MathItems");
+    const auto n = count ? readChartIndex(*count, kMaxMathItems + 1) : std::nullopt;
+    for (int k = 1; k <= n.value_or(0); ++k) {
+        const std::string at = std::to_string(k);
+        config.MathDefinitions.push_back({store.value("MathName" + at).value_or(""),
+                                          store.value("MathExpression" + at).value_or("")});
+    }
 }
 
 void saveChartSettings(SettingsStore& store, const ChartConfig& config) {
@@ -120,6 +128,24 @@ void saveChartSettings(SettingsStore& store, const ChartConfig& config) {
     writeList(store, "TraceMinVal", config.TraceMinVal);
     writeList(store, "TraceMaxVal", config.TraceMaxVal);
     writeList(store, "TraceCaption", config.TraceCaption);
+    store.setInteger("MathItems", static_cast<int>(config.MathDefinitions.size()));
+    for (std::size_t k = 0; k < config.MathDefinitions.size(); ++k) {
+        const std::string at = std::to_string(k + 1);
+        store.setValue("MathName" + at, config.MathDefinitions[k].name);
+        store.setValue("MathExpression" + at, config.MathDefinitions[k].expression);
+    }
+}
+
+std::shared_ptr<const MathItems> compileChartMath(ChartConfig& config, const TraceItems& items,
+                                                  std::string* error) {
+    std::shared_ptr<const MathItems> math =
+        MathItems::compile(config.MathDefinitions, items, error);
+    if (!math) config.MathDefinitions.clear();
+    const int last = kFirstMathTraceItem + static_cast<int>(config.MathDefinitions.size()) - 1;
+    for (int& item : config.TraceItem)
+        if (item > last) item = 0;
+    if (!math || math->count() == 0) return nullptr;
+    return math;
 }
 
 TraceScale traceScale(const ChartConfig& config, int trace) {
@@ -150,7 +176,35 @@ std::vector<CaptionPlace> captionPlaces(const ChartConfig& config) {
     return places;
 }
 
-std::string itemCaption(const TraceItems& items, int traceItem) {
+void replaceMathItems(ChartConfig& config, std::vector<MathDefinition> definitions,
+                      const std::vector<int>& origins) {
+    for (std::size_t t = 0; t < config.TraceItem.size(); ++t) {
+        const int old = config.TraceItem[t] - kFirstMathTraceItem;
+        if (old < 0) continue;
+        const auto now = std::find(origins.begin(), origins.end(), old);
+        const bool kept = now != origins.end() &&
+                          now - origins.begin() < static_cast<std::ptrdiff_t>(definitions.size());
+        const std::string ownCaption =
+            static_cast<std::size_t>(old) < config.MathDefinitions.size()
+                ? "- " + config.MathDefinitions[static_cast<std::size_t>(old)].name
+                : std::string();
+        if (!kept) {
+            config.TraceItem[t] = 0;
+            if (config.TraceCaption[t] == ownCaption) config.TraceCaption[t].clear();
+            continue;
+        }
+        const auto k = static_cast<std::size_t>(now - origins.begin());
+        config.TraceItem[t] = kFirstMathTraceItem + static_cast<int>(k);
+        if (config.TraceCaption[t] == ownCaption)
+            config.TraceCaption[t] = "- " + definitions[k].name;
+    }
+    config.MathDefinitions = std::move(definitions);
+}
+
+std::string itemCaption(const TraceItems& items, int traceItem,
+                        const std::vector<MathDefinition>& math) {
+    const auto k = static_cast<std::size_t>(traceItem - kFirstMathTraceItem);
+    if (traceItem >= kFirstMathTraceItem && k < math.size()) return "- " + math[k].name;
     if (traceItem < 1 || traceItem > kTraceItemCount) return {};
     const std::string label = items.label(traceItem - 1);
     const std::size_t space = label.find(' ');

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,9 +10,13 @@
 
 #include "charts/strip_chart.h"
 #include "model/trace_items.h"
+#include "monitor/math_items.h"
 #include "ports/settings_store.h"
 
 namespace tunalyx {
+
+// TraceItem of a trace that shows math item k: kFirstMathTraceItem + k, after the live items.
+inline constexpr int kFirstMathTraceItem = kFirstMathItem + 1;
 
 // What the chart shows: the panes with their ranges and backgrounds, and for each of the 20
 // traces its item, pane, colour, value range and caption. Shared by the chart window, its setup
@@ -31,6 +36,8 @@ struct ChartConfig {
     std::array<double, kUserTraces> TraceMinVal{};
     std::array<double, kUserTraces> TraceMaxVal = filled<double>(250);
     std::array<std::string, kUserTraces> TraceCaption;
+    // The user's math items, kept with the traces that show them.
+    std::vector<MathDefinition> MathDefinitions;
 
     bool operator==(const ChartConfig&) const = default;
 
@@ -47,6 +54,7 @@ private:
 // uses its first 4 or 20 fields; a missing key or field, or one that is not a number in range,
 // leaves that entry as it was.
 void loadChartSettings(const SettingsStore& store, ChartConfig& config);
+// The math items are keys of their own: "MathItems" (how many), "MathName1", "MathExpression1"...
 // Writes them back: numbers with a leading blank when not negative (" 250"), captions with each
 // comma written as ";" so that none splits the list.
 void saveChartSettings(SettingsStore& store, const ChartConfig& config);
@@ -60,6 +68,14 @@ void saveChartSettings(SettingsStore& store, const ChartConfig& config);
 // A colour, also one stored as a negative 32-bit number (system colours have the top bit set).
 [[nodiscard]] std::optional<ChartColour> readChartColour(std::string_view text);
 [[nodiscard]] std::string chartNumberText(double value);
+
+// The configuration's math items compiled against the current item names; null for none. Ones
+// that no longer compile (a setting edited by hand, an aux input renamed) are dropped with the
+// traces that showed them, and the error says why. Traces that name a math item not there are
+// cleared too.
+[[nodiscard]] std::shared_ptr<const MathItems> compileChartMath(ChartConfig& config,
+                                                                const TraceItems& items,
+                                                                std::string* error = nullptr);
 
 // How a trace is drawn: the pane it is in (its own, or the last pane shown when that is not
 // shown) and the line y = scale x value + offset that takes TraceMinVal to the pane's ChartMin and
@@ -83,9 +99,17 @@ struct CaptionPlace {
 inline constexpr double kCaptionAcross = 0.92;  // every caption sits this far across its pane
 [[nodiscard]] std::vector<CaptionPlace> captionPlaces(const ChartConfig& config);
 
+// Puts edited math items in place of the configuration's: origins[k] is the item that item k was
+// (-1 for a new one). Traces follow their item to its new place, and a caption that was the
+// item's own ("- Lag") follows a new name; a trace whose item went is cleared.
+void replaceMathItems(ChartConfig& config, std::vector<MathDefinition> definitions,
+                      const std::vector<int>& origins);
+
 // The caption a trace gets when an item is chosen for it in the setup dialog: "- " and the
-// item's label after the group prefix ("- Rpm" for item 0); empty for no item (0).
-[[nodiscard]] std::string itemCaption(const TraceItems& items, int traceItem);
+// item's label after the group prefix ("- Rpm" for item 0), or the math item's name; empty for
+// no item (0).
+[[nodiscard]] std::string itemCaption(const TraceItems& items, int traceItem,
+                                      const std::vector<MathDefinition>& math = {});
 
 // The colour a trace takes when it is given an item: its own, unless another trace with an item
 // is drawn in it already; then the first of a set of clearly different colours that no such

@@ -1,5 +1,7 @@
 #include "charts/chart_setup_file.h"
 
+#include <algorithm>
+
 #include "ports/whole_file.h"
 
 namespace tunalyx {
@@ -38,7 +40,10 @@ constexpr KeyFileKind kChartSetupKind{
 // stops part way reaches the chart.
 class ChartRecords final : public KeyFileRecords {
 public:
-    explicit ChartRecords(const ChartConfig& config) : m_config(config) {}
+    // A setup brings its own math items, none when it has none.
+    explicit ChartRecords(const ChartConfig& config) : m_config(config) {
+        m_config.MathDefinitions.clear();
+    }
 
     bool apply(std::string_view key, const KeyFileValue& v) override {
         ChartConfig& c = m_config;
@@ -68,6 +73,12 @@ public:
             c.TraceMaxVal[trace] = v.number();
         else if (key == "TraceCaption")
             c.TraceCaption[trace] = v.text();
+        else if (key == "TraceMath")
+            m_traceMath[trace] = v.text();
+        else if (key == "MathName")
+            c.MathDefinitions.push_back({std::string(v.text()), {}});
+        else if (key == "MathExpression" && !c.MathDefinitions.empty())
+            c.MathDefinitions.back().expression = v.text();
         else
             return false;
         return true;
@@ -80,10 +91,24 @@ public:
         m_config.TraceItem[static_cast<std::size_t>(m_trace)] = item + 1;
     }
 
-    [[nodiscard]] const ChartConfig& config() const { return m_config; }
+    // The configuration read, its traces' math items found by name (the math lines come last).
+    [[nodiscard]] ChartConfig config() const {
+        ChartConfig c = m_config;
+        for (std::size_t t = 0; t < m_traceMath.size(); ++t) {
+            if (m_traceMath[t].empty() || c.TraceItem[t] != 0) continue;
+            const auto& math = c.MathDefinitions;
+            const auto found = std::find_if(math.begin(), math.end(), [&](const MathDefinition& d) {
+                return d.name == m_traceMath[t];
+            });
+            if (found != math.end())
+                c.TraceItem[t] = kFirstMathTraceItem + static_cast<int>(found - math.begin());
+        }
+        return c;
+    }
 
 private:
     ChartConfig m_config;
+    std::array<std::string, ChartConfig::kUserTraces> m_traceMath;
     int m_pane = 0;
     int m_trace = 0;
 };
@@ -109,7 +134,14 @@ std::string chartSetupText(const ChartConfig& config, const TraceItems& items,
         const auto i = static_cast<std::size_t>(t);
         const int traceItem = config.TraceItem[i];
         line(out, "TraceID", t);
-        line(out, "TraceItem", traceItem);
+        const auto math = static_cast<std::size_t>(traceItem - kFirstMathTraceItem);
+        if (traceItem >= kFirstMathTraceItem && math < config.MathDefinitions.size()) {
+            // Other readers see a trace without an item; this one finds the math item by name.
+            line(out, "TraceItem", 0);
+            line(out, "TraceMath", config.MathDefinitions[math].name);
+        } else {
+            line(out, "TraceItem", validItem(traceItem) ? traceItem : 0);
+        }
         if (validItem(traceItem)) {
             const auto item = static_cast<std::size_t>(traceItem - 1);
             line(out, "TraceGroup", items.TraceGroup[item]);
@@ -122,6 +154,10 @@ std::string chartSetupText(const ChartConfig& config, const TraceItems& items,
         line(out, "TraceMaxVal", config.TraceMaxVal[i]);
         line(out, "TraceCaption", config.TraceCaption[i]);
     }
+    for (const MathDefinition& d : config.MathDefinitions) {
+        line(out, "MathName", d.name);
+        line(out, "MathExpression", d.expression);
+    }
     return out;
 }
 
@@ -130,14 +166,32 @@ std::string saveChartSetup(const ChartConfig& config, const TraceItems& items,
     return writer.writeWhole(path, chartSetupText(config, items, version));
 }
 
+namespace {
+
+// Takes what was read unless its math items do not compile; nothing that does not is kept.
+bool keepRead(const ChartRecords& records, ChartConfig& config, const TraceItems& items,
+              UserPrompts& prompts) {
+    ChartConfig read = records.config();
+    std::string error;
+    if (!MathItems::compile(read.MathDefinitions, items, &error)) {
+        prompts.tell(
+            std::string(kChartSetupKind.openError) + "\n" + error + ". Nothing was changed.",
+            MessageIcon::Critical);
+        return false;
+    }
+    config = std::move(read);
+    return true;
+}
+
+}  // namespace
+
 bool applyChartSetupText(std::string_view text, ChartConfig& config, const TraceItems& items,
                          SetupFileVersion version, UserPrompts& prompts) {
     ChartRecords records(config);
     if (readKeyFile(text, kChartSetupKind, items, version, records, prompts) !=
         KeyFileOutcome::Loaded)
         return false;
-    config = records.config();
-    return true;
+    return keepRead(records, config, items, prompts);
 }
 
 bool openChartSetup(const std::string& path, ChartConfig& config, const TraceItems& items,
@@ -146,8 +200,7 @@ bool openChartSetup(const std::string& path, ChartConfig& config, const TraceIte
     if (openKeyFile(path, kLargestChartSetupFile, kChartSetupKind, items, version, records,
                     prompts) != KeyFileOutcome::Loaded)
         return false;
-    config = records.config();
-    return true;
+    return keepRead(records, config, items, prompts);
 }
 
 }  // namespace tunalyx

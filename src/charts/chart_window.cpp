@@ -17,6 +17,7 @@
 #include "monitor/live_decode.h"
 #include "monitor/log_file.h"
 #include "monitor/monitor_window.h"
+#include "monitor/sample_source.h"
 #include "transfer/data_file.h"
 #include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
@@ -92,6 +93,7 @@ ChartWindow::ChartWindow(Session& session, LiveRun& live, MonitorWindow& monitor
     // Form_Load
     applyPlacement(*this, loadWindowPlacement(m_store, "Chart", kChartPlacement));
     loadChartSettings(m_store, m_config);
+    useMathItems();
     m_live.addConsumer(this);
     initCharts();
 }
@@ -161,6 +163,8 @@ void ChartWindow::buildMenus() {
             &ChartWindow::mnuSetupLoad_Click);
     connect(item(setup, tr("&Save"), "mnuSetupSave"), &QAction::triggered, this,
             &ChartWindow::mnuSetupSave_Click);
+    connect(item(setup, tr("&Math Items..."), "mnuMathItems"), &QAction::triggered, this,
+            &ChartWindow::showMathItems);
     connect(item(setup, tr("&Monitor"), "mnuMonitor"), &QAction::triggered, this, [this] {
         m_monitor.show();
         m_monitor.raise();
@@ -200,6 +204,8 @@ std::string ChartWindow::captionText(int trace) const {
     if (item < 1) return {};
     // A tuner reads numbers: the value under the cursor follows the caption.
     if (m_readout < 0 || m_readout > m_log.LogLast) return m_config.TraceCaption[at];
+    if (item > kTraceItemCount)
+        return m_config.TraceCaption[at] + "  " + mathReadout(item - 1, m_readout);
     return m_config.TraceCaption[at] + "  " +
            valueText(m_session.trace, item - 1, m_log.LogData(item - 1, m_readout),
                      m_session.codec.locale());
@@ -240,9 +246,11 @@ void ChartWindow::initTrace(int trace) {
     const TraceScale scale = traceScale(m_config, trace);
     m_scales[static_cast<std::size_t>(trace)] = scale;
     const int item = m_config.TraceItem[static_cast<std::size_t>(trace)];
+    const LogStoreSource logged(m_log);
+    const WithDerivedItems source(logged, m_session.mathItems);
     if (item >= 1)
         for (int s = 0; s <= m_log.LogLast; ++s)
-            chart.plot(trace, seconds(m_log.LogTime(s)), scale.y(m_log.LogData(item - 1, s)));
+            chart.plot(trace, seconds(m_log.LogTime(s)), scale.y(source.value(item - 1, s)));
     m_strip->redraw();
 }
 
@@ -289,7 +297,9 @@ void ChartWindow::samplePublished(const PublishedSample& sample) {
         if (item >= 1)
             chart.plot(t, x,
                        m_scales[static_cast<std::size_t>(t)].y(
-                           sample.values.value[static_cast<std::size_t>(item - 1)]));
+                           item > kTraceItemCount
+                               ? liveMathValue(item - 1, sample.index)
+                               : sample.values.value[static_cast<std::size_t>(item - 1)]));
     }
     chart.plot(StripChart::kTimeTrace, x, sample.index);
     // The newest sample stays in view, the window running along with it.
@@ -433,8 +443,10 @@ void ChartWindow::mnuSetupLoad_Click() {
     if (path.empty()) return;
     rememberChartSetupPath(m_store, path);
     if (openChartSetup(path, m_config, m_session.trace, {m_session.VerName, m_session.VerNumber},
-                       m_session.prompts))
+                       m_session.prompts)) {
+        useMathItems();
         initCharts();
+    }
 }
 
 void ChartWindow::exportCsv() {
@@ -443,7 +455,8 @@ void ChartWindow::exportCsv() {
                                             logPath(m_store, m_session.filesFolder) + "Log.csv")
                          : std::string();
     if (path.empty()) return;
-    const std::string error = m_files.writeWhole(path, logCsvText(m_log, m_session.trace));
+    const std::string error =
+        m_files.writeWhole(path, logCsvText(m_log, m_session.trace, m_session.mathItems.get()));
     if (!error.empty()) m_session.prompts.tell(error, MessageIcon::Critical);
 }
 

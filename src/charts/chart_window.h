@@ -99,6 +99,8 @@ public:
     // replotting (the setup dialog applies each change at once).
     void applyTracesToStrip();
     [[nodiscard]] Session& session() { return m_session; }
+    // Setup > Math Items: edits the math items; the traces follow them.
+    void showMathItems();
 
 private:
     void buildMenus();
@@ -114,6 +116,10 @@ private:
     void mnuSetupChart_Click();
     void exportCsv();
     void saveImage();
+    // The configuration's math items become the session's.
+    void useMathItems();
+    [[nodiscard]] double liveMathValue(int item, int index) const;
+    [[nodiscard]] std::string mathReadout(int item, int sample) const;
 
     Session& m_session;
     LiveRun& m_live;

@@ -47,6 +47,7 @@ SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, 
     m_txtTraceMin = box("txtTraceMin");
     m_txtTraceMax = box("txtTraceMax");
     m_txtTraceCaption = box("txtTraceCaption");
+    auto* math = button(tr("&Math Items..."), "cmdMathItems");
     auto* apply = button(tr("&Apply"), "cmdApply");
     auto* done = button(tr("&Done"), "cmdDone");
 
@@ -70,6 +71,7 @@ SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, 
     columns->addWidget(panes);
     columns->addWidget(traces, 1);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(math);
     buttons->addStretch(1);
     buttons->addWidget(apply);
     buttons->addWidget(done);
@@ -81,8 +83,7 @@ SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, 
     m_showing = true;
     for (int n = 1; n <= ChartConfig::kPanes; ++n)
         m_comCharts->addItem(QString::number(n));
-    for (const std::string& choice : m_items.itemChoices())
-        m_comTraceItem->addItem(latin1(choice));
+    fillItemList();
     for (int t = 0; t < ChartConfig::kUserTraces; ++t)
         m_comTrace->addItem(QString::number(t));
     m_comCharts->setCurrentIndex(m_chart.config().Charts - 1);
@@ -132,6 +133,13 @@ SetupChartDialog::SetupChartDialog(ChartWindow& chart, const TraceItems& items, 
         m_chart.applyTracesToStrip();
         m_chart.strip().redraw();
     });
+    connect(math, &QPushButton::clicked, this, [this] {
+        m_chart.showMathItems();
+        m_showing = true;
+        fillItemList();
+        m_showing = false;
+        showTrace();
+    });
     connect(apply, &QPushButton::clicked, this, &SetupChartDialog::cmdApply_Click);
     connect(done, &QPushButton::clicked, this, [this] {
         cmdApply_Click();
@@ -145,6 +153,15 @@ int SetupChartDialog::pane() const {
 
 int SetupChartDialog::trace() const {
     return std::max(0, m_comTrace->currentIndex());
+}
+
+void SetupChartDialog::fillItemList() {
+    m_comTraceItem->clear();
+    for (const std::string& choice : m_items.itemChoices())
+        m_comTraceItem->addItem(latin1(choice));
+    // The math items follow the 64, so that a position is still TraceItem.
+    for (const MathDefinition& d : m_chart.config().MathDefinitions)
+        m_comTraceItem->addItem(tr("Math ") + QString::fromStdString(d.name));
 }
 
 void SetupChartDialog::fillPaneLists() {
@@ -184,7 +201,7 @@ void SetupChartDialog::showTrace() {
     showButtonColour(m_cmdTraceColour, c.TraceColour[at]);
     m_txtTraceMin->setText(latin1(chartNumberText(c.TraceMinVal[at])));
     m_txtTraceMax->setText(latin1(chartNumberText(c.TraceMaxVal[at])));
-    m_comTraceItem->setCurrentIndex(std::clamp(c.TraceItem[at], 0, kTraceItemCount));
+    m_comTraceItem->setCurrentIndex(std::clamp(c.TraceItem[at], 0, m_comTraceItem->count() - 1));
     m_comTraceChart->setCurrentIndex(std::clamp(c.TraceChart[at], 0, c.Charts - 1));
     m_txtTraceCaption->setText(latin1(c.TraceCaption[at]));
 }
@@ -199,7 +216,7 @@ void SetupChartDialog::comTraceItem_Click() {
         c.TraceColour[at] = newTraceColour(c, trace());
         showButtonColour(m_cmdTraceColour, c.TraceColour[at]);
     }
-    c.TraceCaption[at] = itemCaption(m_items, c.TraceItem[at]);
+    c.TraceCaption[at] = itemCaption(m_items, c.TraceItem[at], c.MathDefinitions);
     m_txtTraceCaption->setText(latin1(c.TraceCaption[at]));
     m_chart.applyTracesToStrip();
     m_chart.initTrace(trace());

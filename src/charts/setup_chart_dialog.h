@@ -26,6 +26,7 @@ private:
     void showPane();
     void showTrace();
     void comTraceItem_Click();
+    void fillItemList();
     void fillPaneLists();
     // A range box that lost the focus: its number is stored, anything else is refused.
     bool storeNumber(QLineEdit* box, double& target);

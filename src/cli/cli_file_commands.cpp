@@ -2,11 +2,14 @@
 #include <iostream>
 #include <iterator>
 
+#include "auxinputs/aux_calibration.h"
 #include "cli/cli_common.h"
 #include "cli/cli_history.h"
 #include "cli/cli_show.h"
 #include "compare/comparison_lines.h"
+#include "monitor/log_csv.h"
 #include "monitor/log_file.h"
+#include "monitor/math_items.h"
 #include "transfer/qt_file_writer.h"
 
 // The commands that work on files alone: convert, show, diff and export-csv.
@@ -32,7 +35,22 @@ const CommandShape kConvertShape{
 const CommandShape kShowShape{.positionals = 1, .positionalNames = "FILE.dat"};
 const CommandShape kDiffShape{
     .flags = {"--maps"}, .positionals = 2, .positionalNames = "A.dat B.dat"};
-const CommandShape kExportCsvShape{.positionals = 2, .positionalNames = "LOG.txt OUT.csv"};
+const CommandShape kExportCsvShape{
+    .repeatable = {"--math"}, .positionals = 2, .positionalNames = "LOG.txt OUT.csv"};
+
+// "--math NAME=EXPR", in the order given: a later one may use an earlier one.
+std::vector<MathDefinition> mathDefinitions(const CliArgs& args, std::string& problem) {
+    std::vector<MathDefinition> math;
+    for (const std::string& given : args.all("--math")) {
+        const std::size_t eq = given.find('=');
+        if (eq == std::string::npos) {
+            problem = "--math takes NAME=EXPRESSION, not \"" + given + "\"";
+            return {};
+        }
+        math.push_back({given.substr(0, eq), given.substr(eq + 1)});
+    }
+    return math;
+}
 
 }  // namespace
 
@@ -80,8 +98,20 @@ int runDiff(const CliArgs& args, CliContext& ctx) {
 int runExportCsv(const CliArgs& args, CliContext& ctx) {
     if (const auto problem = usageProblem(args, kExportCsvShape); !problem.empty())
         return usage(problem);
+    std::string problem;
+    const std::vector<MathDefinition> definitions = mathDefinitions(args, problem);
+    if (!problem.empty()) return usage(problem);
+    // The names the log command gives the aux inputs are the ones the log file has.
+    TraceItems items;
+    items.InitTraceItemLookup(auxCalibrationOf(loadAuxSettings(ctx.settings)).names);
+    const auto math = MathItems::compile(definitions, items, &problem);
+    if (!math) {
+        std::cerr << "tunalyx-cli: " << problem << "\n";
+        return kExitUsage;
+    }
     QtFileWriter writer;
-    return exportLogCsv(args.positionals[0], args.positionals[1], ctx.prompts, writer)
+    return exportLogCsv(args.positionals[0], args.positionals[1], ctx.prompts, writer, math.get(),
+                        items)
                ? kExitOk
                : kExitFailed;
 }

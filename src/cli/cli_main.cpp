@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
                              "--log",         "--target",       "--max-change",
                              "--min-samples", "--log-tune",     "--dump-knock-limit",
                              "--knock-limit", "--knock-spikes", "--max-retard",
-                             "--cold-start",  "--curves",       "--sensor-delay-scale"},
+                             "--cold-start",  "--curves",       "--sensor-delay-scale",
+                             "--math"},
                      error);
     if (args.flag("--version") || args.command == "version") {
         std::cout << "tunalyx-cli " << kProgramVersion << "\n";

@@ -41,7 +41,9 @@ constexpr const char* kUsage = R"(usage: tunalyx-cli <command> [options]
   recover [--out LOG.txt]    writes the newest journal of a log that was never saved
                              (the program was killed, the power failed) as a log
                              file; exit 1 when there is none
-  export-csv LOG.txt OUT.csv a log file as CSV: item names, time in seconds
+  export-csv LOG.txt OUT.csv [--math "NAME=EXPR" ...]
+                             a log file as CSV: item names, time in seconds, then a
+                             column for each math item (Rpm[-1], Boost@-0.5s, smooth(X, 0.5s))
   mapwatch LOG.txt --tune T.dat [--item NAME|N] [--stat min|max|avg|num]
       [--holdoff MS] [--maxval V] [--source advanced|logged] [--dp N] [--log-tune T0.dat]
                              the map watch grid of a log, the axes from the tune

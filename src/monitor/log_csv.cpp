@@ -1,13 +1,17 @@
 #include "monitor/log_csv.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "model/descriptors.h"
 #include "model/number_format.h"
+#include "monitor/log_reader.h"
 #include "monitor/log_writer.h"
+#include "monitor/sample_source.h"
 
 namespace tunalyx {
 
@@ -43,10 +47,46 @@ void appendCsvName(std::string& out, std::string_view name) {
     out += '"';
 }
 
+// The math items that can be computed from the source, each a whole column.
+struct MathColumns {
+    std::vector<std::string> names;
+    std::vector<std::vector<double>> values;
+
+    MathColumns(const DerivedItems* derived, const SampleSource& source) {
+        const auto* math = dynamic_cast<const MathItems*>(derived);
+        for (int k = 0; derived && k < derived->count(); ++k) {
+            if (!derived->available(source, k)) continue;
+            names.push_back(derived->name(k));
+            if (math) {
+                values.push_back(math->evaluateAll(source, k));
+                continue;
+            }
+            std::vector<double>& column = values.emplace_back();
+            for (int s = 0; s < source.sampleCount(); ++s)
+                column.push_back(derived->value(source, k, s));
+        }
+    }
+    void appendNames(std::string& out) const {
+        for (const std::string& name : names) {
+            out += ',';
+            appendCsvName(out, name);
+        }
+    }
+    // A value that cannot be computed is left empty: "nan" would read as text elsewhere.
+    void appendRow(std::string& out, std::size_t row) const {
+        for (const std::vector<double>& column : values) {
+            out += ',';
+            if (row < column.size() && !std::isnan(column[row]))
+                out += shortestDecimal(column[row]);
+        }
+    }
+};
+
 }  // namespace
 
-std::string logCsvText(const LogStore& store, const TraceItems& items) {
+std::string logCsvText(const LogStore& store, const TraceItems& items, const DerivedItems* math) {
     const std::vector<LogColumn> columns = logColumns(store, items);
+    const MathColumns extra(math, LogStoreSource(store));
     const int last = std::clamp(store.LogLast, 0, LogStore::kSamples - 1);
     std::string text;
     text.reserve(static_cast<std::size_t>(last + 2) * (columns.size() * 8 + 12));
@@ -55,6 +95,7 @@ std::string logCsvText(const LogStore& store, const TraceItems& items) {
         text += ',';
         appendCsvName(text, c.name);
     }
+    extra.appendNames(text);
     text += '\n';
     for (int s = 0; s <= last; ++s) {
         appendSeconds(text, store.LogTime(s));
@@ -62,14 +103,20 @@ std::string logCsvText(const LogStore& store, const TraceItems& items) {
             text += ',';
             text += shortestDecimal(store.LogData(c.item, s), c.precision);
         }
+        extra.appendRow(text, static_cast<std::size_t>(s));
         text += '\n';
     }
     return text;
 }
 
-std::optional<LogCsv> logTextAsCsv(std::string_view text) {
+std::optional<LogCsv> logTextAsCsv(std::string_view text, const DerivedItems* math,
+                                   const TraceItems& items) {
     LogLines lines(text);
     if (!lines.isLogFile()) return std::nullopt;
+    // The math items read the items as the program reads the log; the rows are the same rows.
+    const auto store = std::make_unique<LogStore>();
+    if (math) (void)readLogText(text, *store, items);
+    const MathColumns extra(math, LogStoreSource(*store));
     LogCsv csv;
     csv.text.reserve(text.size());
     std::vector<std::string_view> names = splitFields(lines.header(), '\t');
@@ -81,15 +128,17 @@ std::optional<LogCsv> logTextAsCsv(std::string_view text) {
         csv.text += ',';
         appendCsvName(csv.text, names[c]);
     }
+    extra.appendNames(csv.text);
     csv.text += '\n';
     std::vector<double> values;
-    while (lines.nextRow(values)) {
+    for (std::size_t row = 0; lines.nextRow(values); ++row) {
         appendSeconds(csv.text, logMilliseconds(values[0]));
         // The file's text was short; the double it reads as writes it back as it stood.
         for (std::size_t c = 1; c < columns; ++c) {
             csv.text += ',';
             csv.text += shortestDecimal(c < values.size() ? values[c] : 0.0);
         }
+        extra.appendRow(csv.text, row);
         csv.text += '\n';
     }
     csv.damage = lines.damage();
@@ -97,11 +146,11 @@ std::optional<LogCsv> logTextAsCsv(std::string_view text) {
 }
 
 bool exportLogCsv(const std::string& logPath, const std::string& csvPath, UserPrompts& prompts,
-                  FileWriter& writer) {
+                  FileWriter& writer, const DerivedItems* math, const TraceItems& items) {
     const std::string shownName = std::filesystem::path(logPath).filename().string();
     const std::optional<std::string> contents = readLogContents(prompts, logPath, shownName);
     if (!contents) return false;
-    const std::optional<LogCsv> csv = logTextAsCsv(*contents);
+    const std::optional<LogCsv> csv = logTextAsCsv(*contents, math, items);
     if (!csv) {
         prompts.tell("This is not a SR20DET Log File", MessageIcon::Critical);
         return false;

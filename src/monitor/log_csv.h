@@ -7,14 +7,17 @@
 #include "model/trace_items.h"
 #include "monitor/log_reader.h"
 #include "monitor/log_store.h"
+#include "monitor/math_items.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
 
 namespace tunalyx {
 
 // The log as CSV for other tools: "Time (s)" and the item names of the included groups, then a
-// row per sample with the time to the millisecond and the values in full; LF line ends.
-[[nodiscard]] std::string logCsvText(const LogStore& store, const TraceItems& items);
+// row per sample with the time to the millisecond and the values in full; LF line ends. The math
+// items whose inputs were logged follow as columns headed by their names, empty where NaN.
+[[nodiscard]] std::string logCsvText(const LogStore& store, const TraceItems& items,
+                                     const DerivedItems* math = nullptr);
 
 struct LogCsv {
     std::string text;
@@ -22,11 +25,15 @@ struct LogCsv {
 };
 // Log file text as CSV, column for column as the file holds them, whatever item names the
 // program uses now (other versions name their sensors differently); nothing for a text that is
-// not a log file.
-[[nodiscard]] std::optional<LogCsv> logTextAsCsv(std::string_view text);
+// not a log file. Math items (compiled against `items`) are read from the log as the program
+// reads it and added as in logCsvText.
+[[nodiscard]] std::optional<LogCsv> logTextAsCsv(std::string_view text,
+                                                 const DerivedItems* math = nullptr,
+                                                 const TraceItems& items = {});
 // Reads a log file and writes it as CSV; every failure and damaged row is told through the
 // prompts. True when the CSV file was written.
 bool exportLogCsv(const std::string& logPath, const std::string& csvPath, UserPrompts& prompts,
-                  FileWriter& writer);
+                  FileWriter& writer, const DerivedItems* math = nullptr,
+                  const TraceItems& items = {});
 
 }  // namespace tunalyx

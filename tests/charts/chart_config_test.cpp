@@ -110,6 +110,9 @@ TEST(ChartSettings, SavedInListFormsAndReadBack) {
     config.TraceMaxVal[6] = 1e20;
     config.TraceCaption[0] = "- Rpm";
     config.TraceCaption[1] = "AF, bank 1";  // a comma would split the list
+    config.TraceItem[3] = kFirstMathTraceItem + 1;
+    config.MathDefinitions = {{"Lag", "Rpm[-1]"},
+                              {"Peak, smoothed", "max(Boost, smooth(Boost, 1s))"}};
     MemorySettingsStore store;
     saveChartSettings(store, config);
     EXPECT_EQ(store.text("ChartMin", ""), " 0,-5, 0, 0");
@@ -128,7 +131,7 @@ TEST(ChartSettings, LoadTakesHexFewerFieldsAndSkipsWhatIsNotValid) {
     store.setValue("Charts", "0");  // not a pane count
     store.setValue("ChartBackColour", "&HC0C0C0&,&HFF&, 65280");
     store.setValue("ChartMax", " 100,x, 300, 400, 500");
-    store.setValue("TraceItem", " 1, 65, 64");
+    store.setValue("TraceItem", " 1, 85, 64");
     store.setValue("TraceChart", " 3, 4,-1");
     store.setValue("TraceCaption", "a,b");
     ChartConfig config;
@@ -145,6 +148,49 @@ TEST(ChartSettings, LoadTakesHexFewerFieldsAndSkipsWhatIsNotValid) {
     EXPECT_EQ(config.TraceCaption[1], "b");
     EXPECT_EQ(config.TraceCaption[2], "");
     EXPECT_EQ(config.TraceColour[0], 0x0000FFu);  // no key: the default red
+}
+
+TEST(ChartSettings, MathThatNoLongerCompilesGoesWithItsTraces) {
+    ChartConfig config;
+    config.TraceItem = {1, kFirstMathTraceItem, kFirstMathTraceItem + 1, kFirstMathTraceItem + 2};
+    config.MathDefinitions = {{"Twice", "Rpm * 2"}, {"More", "Twice + 1"}};
+    const auto math = compileChartMath(config, TraceItems{});
+    ASSERT_TRUE(math);
+    EXPECT_EQ(math->count(), 2);
+    EXPECT_EQ((std::array{config.TraceItem[1], config.TraceItem[2], config.TraceItem[3]}),
+              (std::array{kFirstMathTraceItem, kFirstMathTraceItem + 1, 0}));
+
+    // An aux input renamed: the math item reading it is gone, and so is its trace.
+    config.MathDefinitions = {{"Wide", "\"AN1 Lambda\" * 2"}};
+    AuxNames aux;
+    aux.names[0] = "Lambda";
+    TraceItems renamed;
+    renamed.InitTraceItemLookup(aux);
+    std::string error;
+    ChartConfig kept = config;
+    EXPECT_NE(compileChartMath(kept, renamed), nullptr);
+    EXPECT_EQ(compileChartMath(config, TraceItems{}, &error), nullptr);
+    EXPECT_EQ(error, "Math item \"Wide\": Unknown item \"AN1 Lambda\" at 1");
+    EXPECT_TRUE(config.MathDefinitions.empty());
+    EXPECT_EQ((std::array{config.TraceItem[0], config.TraceItem[1]}), (std::array{1, 0}));
+}
+
+TEST(ChartSettings, EditedMathItemsKeepTheirTraces) {
+    ChartConfig config;
+    config.MathDefinitions = {{"A", "1"}, {"B", "2"}, {"C", "3"}};
+    config.TraceItem = {kFirstMathTraceItem, kFirstMathTraceItem + 1, kFirstMathTraceItem + 2, 9};
+    config.TraceCaption = {"- A", "- B", "mine", "- Boost"};
+    // A removed, C renamed, a new one added before C.
+    replaceMathItems(config, {{"B", "2"}, {"New", "4"}, {"See", "3"}}, {1, -1, 2});
+    EXPECT_EQ((std::array{config.TraceItem[0], config.TraceItem[1], config.TraceItem[2],
+                          config.TraceItem[3]}),
+              (std::array{0, kFirstMathTraceItem, kFirstMathTraceItem + 2, 9}));
+    EXPECT_EQ((std::array<std::string, 3>{config.TraceCaption[0], config.TraceCaption[1],
+                                          config.TraceCaption[2]}),
+              (std::array<std::string, 3>{"", "- B", "mine"}));
+    replaceMathItems(config, {{"B2", "2"}, {"See", "3"}}, {0, 2});
+    EXPECT_EQ(config.TraceCaption[1], "- B2");
+    EXPECT_EQ(config.TraceItem[2], kFirstMathTraceItem + 1);
 }
 
 TEST(ChartTimeAxis, CursorKeptBetweenTenAndNinetyPercent) {

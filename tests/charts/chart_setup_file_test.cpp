@@ -95,6 +95,51 @@ TEST(ChartSetupReader, SavedFileComesBackAsItWas) {
     EXPECT_EQ(untouched, ChartConfig());
 }
 
+TEST(ChartSetupFile, MathItemsComeBackAndOtherReadersSeeNoItem) {
+    ChartConfig saved = twoPanesTracesZeroAndFive();
+    saved.MathDefinitions = {{"Twice", "Rpm * 2"}, {"Lag", "smooth(Twice, 0.5s)@-1s"}};
+    saved.TraceItem[7] = kFirstMathTraceItem + 1;
+    saved.TraceCaption[7] = "- Lag";
+    const std::string text = chartSetupText(saved, TraceItems(), kVersion);
+    const std::vector<std::string> lines = linesOf(text);
+    const auto seven = std::find(lines.begin(), lines.end(), "TraceID\t7");
+    ASSERT_NE(seven, lines.end());
+    EXPECT_EQ(std::vector<std::string>(seven + 1, seven + 3),
+              (std::vector<std::string>{"TraceItem\t0", "TraceMath\tLag"}));
+    EXPECT_EQ(
+        std::vector<std::string>(lines.end() - 4, lines.end()),
+        (std::vector<std::string>{"MathName\tTwice", "MathExpression\tRpm * 2", "MathName\tLag",
+                                  "MathExpression\tsmooth(Twice, 0.5s)@-1s"}));
+
+    RecordingPrompts prompts;
+    ChartConfig loaded;
+    loaded.MathDefinitions = {{"Old", "1"}};  // replaced, not added to
+    EXPECT_TRUE(applyChartSetupText(text, loaded, TraceItems(), kVersion, prompts));
+    EXPECT_EQ(loaded, saved);
+    EXPECT_TRUE(prompts.messages().empty());
+
+    // A file without math lines, as older programs write them, leaves no math items.
+    ChartConfig plain;
+    plain.MathDefinitions = saved.MathDefinitions;
+    EXPECT_TRUE(
+        applyChartSetupText(chartSetupText(twoPanesTracesZeroAndFive(), TraceItems(), kVersion),
+                            plain, TraceItems(), kVersion, prompts));
+    EXPECT_EQ(plain, twoPanesTracesZeroAndFive());
+}
+
+TEST(ChartSetupReader, AMathItemThatDoesNotParseRefusesTheFile) {
+    const std::string text =
+        "VerName\tSR20DET2\r\nVerNumber\t2.21\r\nCharts\t2\r\n"
+        "MathName\tLag\r\nMathExpression\tRpm[-1\r\n";
+    ChartConfig config;
+    RecordingPrompts prompts;
+    EXPECT_FALSE(applyChartSetupText(text, config, TraceItems(), kVersion, prompts));
+    EXPECT_EQ(config, ChartConfig());
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{
+                                   "Error Opening Corvalink Chart Setup File\nMath item \"Lag\": "
+                                   "Missing ] at 7. Nothing was changed."});
+}
+
 TEST(ChartSetupReader, OtherVersionAsksAndNoLeavesTheConfigAsItWas) {
     // Pane lines before "Charts" would be applied already if the reader worked on the original.
     const std::string text =

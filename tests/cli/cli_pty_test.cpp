@@ -478,7 +478,21 @@ TEST_F(CliPtyTest, LogPollsWithTheStoredAuxSetUpAndSaves) {
         std::getline(row, field, '\t');
     EXPECT_GE(std::stod(field), 10) << field;
 
-    ASSERT_EQ(runCli({"export-csv", at("run.txt"), at("run.csv")}).exitCode, 0);
+    ASSERT_EQ(runCli({"export-csv", at("run.txt"), at("run.csv"), "--math=AF=\"AN1 Wide Band\"",
+                      "--math", "Lag=Rpm[-1]"})
+                  .exitCode,
+              0);
+    const std::string csv = fileText(at("run.csv"));
+    // The math items come last; AF reads the aux input under the name the log gave it.
+    EXPECT_TRUE(csv.substr(0, csv.find('\n')).ends_with(",AF,Lag")) << csv.substr(0, 300);
+    std::istringstream second(csv.substr(csv.find('\n') + 1));
+    std::string firstRow;
+    std::getline(second, firstRow);
+    EXPECT_GE(std::stod(firstRow.substr(firstRow.rfind(',', firstRow.rfind(',') - 1) + 1)), 10)
+        << firstRow;
+    const Finished bad = runCli({"export-csv", at("run.txt"), at("x.csv"), "--math", "A=Rpm[-1"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.err, "tunalyx-cli: Math item \"A\": Missing ] at 7\n");
     const Finished notLog = runCli({"export-csv", at("run.csv"), at("x.csv")});
     EXPECT_EQ(notLog.exitCode, 1);
     EXPECT_EQ(notLog.err, "This is not a SR20DET Log File\n");

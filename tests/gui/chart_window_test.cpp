@@ -5,9 +5,14 @@
 
 #include <fstream>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include "charts/chart_window.h"
+#include "charts/math_items_dialog.h"
 #include "charts/setup_chart_dialog.h"
 #include "gui_harness.h"
 #include "monitor/log_file.h"
@@ -56,6 +61,7 @@ private slots:
     void playbackFollowsTheLogAndEndsOnTheLastSample();
     void theLiveFeedPlotsEverySample();
     void withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasItsColour();
+    void aMathItemIsRefusedUntilItParsesThenDrawn();
 };
 
 void ChartWindowTest::anOpenedLogIsDrawnAndSteppedThrough() {
@@ -138,6 +144,52 @@ void ChartWindowTest::withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasIts
     QCOMPARE(strip.pointCount(1), 40);
     const auto& colours = f.chart->config().TraceColour;
     QVERIFY(colours[0] != colours[1] && colours[1] != colours[2] && colours[0] != colours[2]);
+}
+
+void ChartWindowTest::aMathItemIsRefusedUntilItParsesThenDrawn() {
+    ChartFixture f;
+    QVERIFY(f.chart->mnuOpen_Click());
+    bool edited = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<MathItemsDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->addItem();
+        auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("cmdOK"));
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("txtName"));
+        auto* expression = dialog->findChild<QLineEdit*>(QStringLiteral("txtExpression"));
+        name->setText(QStringLiteral("Step"));
+        QTest::keyClicks(expression, QStringLiteral("Rpm - Rpm[-1"));
+        QCOMPARE(dialog->problem(0), QStringLiteral("Missing ] at 13"));
+        QVERIFY(!ok->isEnabled());
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QTest::keyClicks(expression, QStringLiteral("]"));
+        QCOMPARE(dialog->problem(0), QString());
+        QVERIFY(ok->isEnabled());
+        edited = true;
+        ok->click();
+    });
+    f.chart->findChild<QAction*>(QStringLiteral("mnuMathItems"))->trigger();
+    QVERIFY(edited);
+    QVERIFY(f.session.mathItems);
+    // The setup dialog offers it after the 64 live items, where its TraceItem puts it.
+    SetupChartDialog setup(*f.chart, f.session.trace);
+    auto* list = setup.findChild<QComboBox*>(QStringLiteral("comTraceItem"));
+    QCOMPARE(list->count(), kFirstMathTraceItem + 1);
+    QCOMPARE(list->itemText(kFirstMathTraceItem), QStringLiteral("Math Step"));
+
+    ChartConfig& c = f.chart->config();
+    c.TraceItem[1] = kFirstMathTraceItem;
+    c.TraceCaption[1] = "- Step";
+    f.chart->applyTracesToStrip();
+    f.chart->initTrace(1);
+    const StripChart& strip = f.chart->strip().chart();
+    QCOMPARE(strip.pointCount(1), 40);
+    QCOMPARE(strip.ys(1)[0], 0.0);  // before the start, the first sample stands in
+    QCOMPARE(strip.ys(1)[7], 100.0);
+    f.cursorTo(2);
+    f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
+    QCOMPARE(strip.caption(1).text, std::string("- Step  100"));
 }
 
 int runChartWindowTests(int argc, char** argv) {

@@ -334,6 +334,31 @@ TEST_F(LogFileOpen, CsvExportQuotesNamesAndKeepsFullValues) {
     EXPECT_TRUE(exported.ends_with("\n12.345,1.96,0,0,0,0,0,0,0,12,-0.25\n")) << exported;
 }
 
+TEST_F(LogFileOpen, CsvMathColumnsFollowTheLoggedItems) {
+    include(store, {kGroupMap});
+    store.LogLast = 2;
+    for (int s = 0; s <= 2; ++s) {
+        store.setLogTime(s, 100 * s);
+        store.setLogData(62, s, static_cast<float>(10 + s));
+        store.setLogData(63, s, 0.5f);
+    }
+    // A math item over an item not logged gets no column; one with nothing to compute an empty
+    // field.
+    const auto math = MathItems::compile(
+        {{"Sum", "N + P[-1]"}, {"Rpm twice", "Rpm * 2"}, {"Inv, N", "1 / (N - 11)"}}, items);
+    ASSERT_TRUE(math);
+    const std::string text = logCsvText(store, items, math.get());
+    EXPECT_EQ(text,
+              "Time (s),MAPN,MAPP,Sum,\"Inv, N\"\n0.000,10,0.5,10.5,-1\n0.100,11,0.5,11.5,\n"
+              "0.200,12,0.5,12.5,1\n");
+    write(logFileText(store, items));
+    std::ifstream in(file, std::ios::binary);
+    const std::optional<LogCsv> fromFile =
+        logTextAsCsv(std::string(std::istreambuf_iterator<char>(in), {}), math.get(), items);
+    ASSERT_TRUE(fromFile);
+    EXPECT_EQ(fromFile->text, text);
+}
+
 TEST(LogFileNames, DefaultName) {
     std::tm when{};
     when.tm_year = 124;
