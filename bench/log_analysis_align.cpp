@@ -6,7 +6,6 @@
 // drive-to-log offset is the same in both and drops out of the shift.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <vector>
 

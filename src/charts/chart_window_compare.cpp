@@ -286,8 +286,8 @@ void ChartCompare::updateStatus() {
         m_status->setVisible(false);
         return;
     }
-    std::string text = "Overlay " + m_name;
-    if (!m_tuneText.empty()) text += " (" + m_tuneText + ")";
+    std::string text = m_name + " overlaid";
+    if (!m_tuneText.empty()) text += ", " + m_tuneText;
     text += ", " + shiftText(m_shift.seconds());
     if (m_differenceItem >= 0) {
         const auto& math = m_window.session().mathItems;

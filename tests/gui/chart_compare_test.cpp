@@ -49,6 +49,20 @@ struct CompareFixture : test::SimWindow {
         chart->findChild<QAction*>(QLatin1String(action))->trigger();
     }
     // The difference trace's height at the shown log's sample 30, on the ramp.
+    // Pixels of the chart drawn in the ghost of trace 0's colour.
+    int ghostPixels() {
+        const ChartColour c = chart->compare().overlayChart()
+                                  ? chart->compare().overlayChart()->traceColour(0)
+                                  : ghost;
+        ghost = c;
+        const QImage image = chart->strip().grab().toImage();
+        const QRgb rgb = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += (image.pixel(x, y) & 0xFFFFFF) == (rgb & 0xFFFFFF);
+        return n;
+    }
     double differenceAtRamp() const {
         return chart->compare().overlayChart()->valueAt(ChartCompare::kDifferenceTrace, 1.5);
     }
@@ -57,6 +71,7 @@ struct CompareFixture : test::SimWindow {
     QTemporaryDir dir;
     std::string shownPath;
     std::string overlayPath;
+    ChartColour ghost = 0;
 };
 
 }  // namespace
@@ -84,6 +99,7 @@ void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
     QCOMPARE(f.store.integer("AlignPullRpm", 0), 3000);
     QVERIFY(qAbs(compare.shiftSeconds() - 0.65) < 1e-9);
     QVERIFY(qAbs(ghosts.xs(0)[0] - 0.65) < 1e-9);  // the ghost moved with it
+    QVERIFY(f.ghostPixels() > 50);
     QVERIFY(compare.statusText().contains(QStringLiteral("over.txt")));
     QVERIFY(compare.statusText().contains(QStringLiteral("overlay +0.650 s")));
 
@@ -101,6 +117,7 @@ void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
 
     f.trigger("mnuOverlayClose");
     QVERIFY(!compare.hasOverlay());
+    QCOMPARE(f.ghostPixels(), 0);
     QVERIFY(!f.chart->findChild<QAction*>(QStringLiteral("mnuOverlayAlign"))->isEnabled());
 }
 
