@@ -59,7 +59,10 @@ ChartCompare::ChartCompare(ChartWindow& window) : QObject(&window), m_window(win
                                                 ? m_window.session().trace.label(item)
                                                 : math->name(item - kFirstMathItem));
         }
-        if (items.empty()) return std::nullopt;
+        if (items.empty()) {
+            tell("The shown log and " + m_name + " have no item logged in both.");
+            return std::nullopt;
+        }
         bool ok = false;
         const QString chosen =
             QInputDialog::getItem(&m_window, tr("Difference"), tr("Item:"), names, 0, false, &ok);
@@ -176,9 +179,8 @@ bool ChartCompare::alignOnPull(double rpm) {
                                                   : live));
         return false;
     }
-    std::optional<double> overlayStart =
-        findPullStart(overlay, rpm, {.from = cursor - m_shift.seconds()});
-    if (!overlayStart) overlayStart = findPullStart(overlay, rpm);
+    const std::optional<double> overlayStart =
+        nearestPullStart(overlay, rpm, *shownStart - m_shift.seconds());
     if (!overlayStart) {
         tell(noPullText(rpm, m_name));
         return false;

@@ -29,8 +29,8 @@ public:
     bool openOverlay(const std::string& path);
     // Overlay Log of Previous Tune, through previousTuneLog.
     bool overlayPreviousTune();
-    // Align on Pull: the overlay's pull through `rpm` on the shown log's, both searched from the
-    // cursor on (the overlay from where the cursor falls on it, else from its start).
+    // Align on Pull: the shown log's first pull through `rpm` from the cursor on (else its first),
+    // and the overlay's pull nearest to it as the overlay sits now.
     bool alignOnPull(double rpm);
     // One of the overlay's samples, or 0.1 s when coarse, either way.
     void nudge(int direction, bool coarse);

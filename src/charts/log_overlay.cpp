@@ -33,6 +33,17 @@ std::optional<double> findPullStart(const SampleSource& source, double rpm,
     return {};
 }
 
+std::optional<double> nearestPullStart(const SampleSource& source, double rpm, double near) {
+    std::optional<double> nearest;
+    PullSearch search;
+    while (const std::optional<double> start = findPullStart(source, rpm, search)) {
+        if (!nearest || std::abs(*start - near) < std::abs(*nearest - near)) nearest = start;
+        // A pull rises through the rpm once; the next crossing is the next pull.
+        search.from = *start + search.riseSeconds;
+    }
+    return nearest;
+}
+
 std::string noPullText(double rpm, const std::string& logName) {
     char number[32];
     std::snprintf(number, sizeof number, "%.0f", rpm);

@@ -32,6 +32,10 @@ struct PullSearch {
 // the samples either side. Nothing when there is none or the log lacks Rpm or TPS V.
 [[nodiscard]] std::optional<double> findPullStart(const SampleSource& source, double rpm,
                                                   const PullSearch& search = {});
+// Of all the log's pulls through `rpm`, the one starting nearest to `near`: the overlay's pull
+// that matches the one picked in the shown log, wherever the overlay now sits.
+[[nodiscard]] std::optional<double> nearestPullStart(const SampleSource& source, double rpm,
+                                                     double near);
 // "No pull through 3000 rpm at wide-open throttle in LOG.txt."
 [[nodiscard]] std::string noPullText(double rpm, const std::string& logName);
 

@@ -30,9 +30,7 @@ struct PullLog final : SampleSource {
         const auto at = static_cast<std::size_t>(s);
         return item == kRpmItem ? rpm[at] : item == kThrottleVoltsItem ? tps[at] : 0.0;
     }
-    bool hasItem(int item) const override {
-        return item == kRpmItem || item == kThrottleVoltsItem;
-    }
+    bool hasItem(int item) const override { return item == kRpmItem || item == kThrottleVoltsItem; }
 };
 
 TEST(LogOverlay, APullIsFoundToAFractionOfASampleAtTheLogsOwnWideOpenThrottle) {
@@ -49,6 +47,8 @@ TEST(LogOverlay, APullIsFoundToAFractionOfASampleAtTheLogsOwnWideOpenThrottle) {
     const auto second = findPullStart(log, 3000, {.from = *first + 0.01});
     ASSERT_TRUE(second);
     EXPECT_NEAR(*second, *first + 4.0, 1e-9);
+    EXPECT_NEAR(nearestPullStart(log, 3000, *second - 1.5).value(), *second, 1e-9);
+    EXPECT_NEAR(nearestPullStart(log, 3000, *first + 1.5).value(), *first, 1e-9);
 }
 
 TEST(LogOverlay, NoPullWithoutWideOpenThrottleAtTheCrossing) {
