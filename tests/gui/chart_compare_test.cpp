@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <fstream>
+#include <iterator>
 
 #include "charts/chart_window.h"
 #include "charts/chart_window_compare.h"
@@ -88,6 +89,24 @@ void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
     QVERIFY(f.chart->mnuOpen_Click());
     f.trigger("mnuOverlayPrevious");  // no history kept here
     QCOMPARE(f.prompts.texts().back(), std::string(kNoEarlierTuneLog));
+    // The history has over.txt run on the tune that shown.txt's tune replaced.
+    const QString history = f.dir.filePath(QStringLiteral("History"));
+    QDir().mkpath(history);
+    const auto hashOf = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return contentHash(std::string(std::istreambuf_iterator<char>(in), {}));
+    };
+    const std::string tune = "\t2026-12-01 10:00:00\tRead All\tSR20DET1\t5.01\tt.dat\t";
+    std::ofstream((history + QStringLiteral("/index.txt")).toStdString(), std::ios::binary)
+        << "tune\t1" << tune << std::string(16, 'a') << "\t\n"
+        << "log\t2026-12-01 10:10:00\tover.txt\t" << hashOf(f.overlayPath) << "\t1\n"
+        << "tune\t2" << tune << std::string(16, 'b') << "\t\n"
+        << "log\t2026-12-01 10:20:00\tshown.txt\t" << hashOf(f.shownPath) << "\t2\n";
+    f.window->useTuneHistory(history.toStdString());
+    f.trigger("mnuOverlayPrevious");
+    QVERIFY(compare.hasOverlay());
+    QVERIFY(compare.statusText().startsWith(
+        QStringLiteral("over.txt overlaid, ran on tune 1 (Read All, 2026-12-01 10:00:00)")));
 
     f.trigger("mnuOverlayOpen");
     QVERIFY(compare.hasOverlay());
