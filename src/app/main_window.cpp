@@ -20,6 +20,7 @@
 #include "airflow/air_flow_grid_widget.h"
 #include "app/settings_page_widget.h"
 #include "auxinputs/aux_calibration.h"
+#include "charts/chart_window_compare.h"
 #include "curves/curve_editor_dialog.h"
 #include "history/restore_tune.h"
 #include "maps/scale_dialog.h"
@@ -609,6 +610,11 @@ ChartWindow& MainWindow::chart() {
             if (log.problem != WholeFile::Problem::None) return {};
             const HistoryIndex index = m_tuneHistory->load();
             return {logTuneText(index, log.contents), logTunesOf(index, log.contents)};
+        };
+        m_chart->compare().previousTuneLog = [this](const std::string& shown) {
+            if (!m_tuneHistory) return PreviousTuneLog{};
+            return findLogOfPreviousTune(m_tuneHistory->load(), shown,
+                                         logPath(m_store, m_session.filesFolder));
         };
         m_chart->showMapWatch = [this] {
             if (!m_menus.mnuMapWatch->isChecked()) m_menus.mnuMapWatch->trigger();

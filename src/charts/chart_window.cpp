@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "charts/chart_setup_file.h"
+#include "charts/chart_window_compare.h"
 #include "charts/setup_chart_dialog.h"
 #include "model/descriptors.h"
 #include "model/number_format.h"
@@ -61,6 +62,7 @@ ChartWindow::ChartWindow(Session& session, LiveRun& live, MonitorWindow& monitor
     setCentralWidget(m_strip);
     setLogName(live.logName().empty() ? "Untitled.txt" : live.logName());
     buildMenus();
+    m_compare = std::make_unique<ChartCompare>(*this);
     m_playTimer.setSingleShot(true);
     connect(&m_playTimer, &QTimer::timeout, this, &ChartWindow::playNext);
     connect(m_strip, &StripChartWidget::cursorMoved, this, &ChartWindow::Strip1_CursorMoved);
@@ -196,6 +198,7 @@ void ChartWindow::applyTracesToStrip() {
     const bool noTrace = std::none_of(m_config.TraceItem.begin(), m_config.TraceItem.end(),
                                       [](int item) { return item >= 1; });
     m_strip->setHint(noTrace ? tr("No traces: choose items with Setup > Chart.") : QString());
+    if (m_compare) m_compare->replot();
 }
 
 std::string ChartWindow::captionText(int trace) const {
@@ -251,6 +254,7 @@ void ChartWindow::initTrace(int trace) {
     if (item >= 1)
         for (int s = 0; s <= m_log.LogLast; ++s)
             chart.plot(trace, seconds(m_log.LogTime(s)), scale.y(source.value(item - 1, s)));
+    if (m_compare) m_compare->replotTrace(trace);
     m_strip->redraw();
 }
 
@@ -265,6 +269,7 @@ void ChartWindow::initXTrace() {
     chart.clearTrace(StripChart::kTimeTrace);
     for (int s = 0; s <= m_log.LogLast; ++s)
         chart.plot(StripChart::kTimeTrace, seconds(m_log.LogTime(s)), s);
+    if (m_compare) m_compare->replot();
 }
 
 void ChartWindow::setAddWatchEnabled(bool enabled) {
@@ -317,6 +322,7 @@ void ChartWindow::runEnded() {
 
 void ChartWindow::logSaved(const SavedLog& saved) {
     setLogName(fileNameOf(saved.path));
+    m_compare->shownLogChanged(saved.path);
 }
 
 void ChartWindow::showSample(int sample) {
@@ -406,6 +412,7 @@ bool ChartWindow::mnuOpen_Click() {
     LogPlayStop();
     const std::string name = fileNameOf(path);
     if (!openLogFile(m_log, m_session.trace, m_session.prompts, path, name)) return false;
+    m_compare->shownLogChanged(path);
     initCharts();
     // A later part of a continuous run begins where the one before it ended.
     const double first = seconds(m_log.LogTime(0));

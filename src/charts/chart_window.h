@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "charts/chart_config.h"
@@ -18,6 +19,7 @@ class QAction;
 
 namespace tunalyx {
 
+class ChartCompare;
 class MonitorWindow;
 
 // frmChart: up to 20 live or logged items as strip-chart traces in one to four panes. The cursor
@@ -32,6 +34,8 @@ public:
 
     [[nodiscard]] StripChartWidget& strip() { return *m_strip; }
     [[nodiscard]] ChartConfig& config() { return m_config; }
+    // Compare: a second log over this one.
+    [[nodiscard]] ChartCompare& compare() { return *m_compare; }
 
     void initCharts();
     void initChart(int pane);
@@ -140,6 +144,8 @@ private:
     double m_lastCursor = -1;
     int m_lastIndex = -1;
     int m_readout = -1;
+    friend class ChartCompare;
+    std::unique_ptr<ChartCompare> m_compare;
 };
 
 }  // namespace tunalyx

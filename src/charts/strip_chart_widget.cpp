@@ -225,16 +225,23 @@ void StripChartWidget::paintPlot(double tickStep) {
         const int bottom = qRound((r.bottom() + 1 - plot.top()) * dpr) - 1;
         if (bottom < top) continue;
         const QRect area(0, top, size.width(), bottom - top + 1);
+        if (m_overlay) {
+            m_overlay->setWindow(m_chart.windowLower(), m_chart.windowUpper());
+            for (int t = 0; t < StripChart::kStoredTraces; ++t)
+                if (m_overlay->shownPane(t) == pane && m_overlay->pointCount(t) > 0)
+                    paintTrace(*m_overlay, t, area);
+        }
         for (int t = 0; t < StripChart::kUserTraces; ++t)
-            if (m_chart.shownPane(t) == pane && m_chart.pointCount(t) > 0) paintTrace(t, area);
+            if (m_chart.shownPane(t) == pane && m_chart.pointCount(t) > 0)
+                paintTrace(m_chart, t, area);
     }
 }
 
-void StripChartWidget::paintTrace(int t, const QRect& area) {
-    m_chart.decimate(t, m_plot.width(), m_columns);
+void StripChartWidget::paintTrace(const StripChart& chart, int t, const QRect& area) {
+    chart.decimate(t, m_plot.width(), m_columns);
     if (m_columns.empty()) return;
 
-    const StripPane& pane = m_chart.pane(m_chart.shownPane(t));
+    const StripPane& pane = m_chart.pane(chart.shownPane(t));
     const double range = pane.yMax != pane.yMin ? pane.yMax - pane.yMin : 1.0;
     const double scale = (area.height() - 1) / range;
     const double bottom = area.bottom();
@@ -247,7 +254,7 @@ void StripChartWidget::paintTrace(int t, const QRect& area) {
         return std::isnan(y) ? low : std::clamp(y, high, low);
     };
 
-    ColumnRaster raster(m_plot, area, qColor(m_chart.traceColour(t)).rgb());
+    ColumnRaster raster(m_plot, area, qColor(chart.traceColour(t)).rgb());
     double lastX = 0;
     double lastY = 0;
     bool joined = false;

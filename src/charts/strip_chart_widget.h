@@ -20,6 +20,12 @@ public:
     // Panes, traces, captions and points; changes show after redraw().
     [[nodiscard]] StripChart& chart() noexcept { return m_chart; }
     [[nodiscard]] const StripChart& chart() const noexcept { return m_chart; }
+    // A second chart painted under this one's traces, on this one's panes and window (its own
+    // window is set to match at each paint); null for none. The caller owns it.
+    void setOverlay(StripChart* overlay) {
+        m_overlay = overlay;
+        update();
+    }
     // Asks for a repaint; Qt folds any number of these into one.
     void redraw() { update(); }
 
@@ -60,11 +66,12 @@ private:
     [[nodiscard]] int axisHeight() const;
     void moveCursorTo(double px);
     void paintPlot(double tickStep);
-    void paintTrace(int t, const QRect& area);
+    void paintTrace(const StripChart& chart, int t, const QRect& area);
     void paintCaptions(QPainter& p, int pane);
     void paintAxis(QPainter& p, double tickStep);
 
     StripChart m_chart;
+    StripChart* m_overlay = nullptr;
     // Reused by every paint, so a redraw allocates nothing once they have grown. The panes and
     // traces are drawn into m_plot pixel by pixel, then shown in one copy.
     std::vector<StripColumn> m_columns;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "monitor/log_reader.h"
 #include "ports/local_time.h"
 #include "ports/whole_file.h"
 #include "transfer/data_file.h"
@@ -287,6 +288,69 @@ LogTunes logTunesOfHash(const HistoryIndex& index, std::string_view logHash) {
     // A log line of an older index, without tunes, reads as its one tune (see nameTunes).
     const LogLink* link = index.logWithHash(logHash);
     return link ? link->tunes : LogTunes{};
+}
+
+const LogLink* logOfPreviousTune(const HistoryIndex& index, std::string_view shownLogHash) {
+    const auto shown = std::find_if(index.logs.rbegin(), index.logs.rend(),
+                                    [&](const LogLink& l) { return l.hash == shownLogHash; });
+    if (shown == index.logs.rend()) return nullptr;
+    // The tune it ran on first: a log that saw a tune sent part way compares from its start.
+    std::size_t segment = 0;
+    while (segment < shown->tunes.size() && shown->tunes[segment].tuneHash.empty())
+        ++segment;
+    if (segment == shown->tunes.size()) return nullptr;
+    const std::string& own = shown->tunes[segment].tuneHash;
+    std::string previous;
+    const int ownId = segment < shown->tuneIds.size() ? shown->tuneIds[segment] : 0;
+    if (const auto at = index.byId.find(ownId); at != index.byId.end())
+        for (std::size_t s = at->second; s-- > 0;)
+            if (index.snapshots[s].hash != own) {
+                previous = index.snapshots[s].hash;
+                break;
+            }
+    const auto ranOn = [](const LogLink& log, auto&& pick) {
+        return std::any_of(log.tunes.begin(), log.tunes.end(),
+                           [&](const TuneSegment& t) { return !t.tuneHash.empty() && pick(t); });
+    };
+    const auto earlier = std::next(shown);
+    const auto newest = [&](auto&& pick) -> const LogLink* {
+        const auto it = std::find_if(earlier, index.logs.rend(), [&](const LogLink& l) {
+            return l.hash != shownLogHash && ranOn(l, pick);
+        });
+        return it == index.logs.rend() ? nullptr : &*it;
+    };
+    if (!previous.empty())
+        if (const LogLink* log =
+                newest([&](const TuneSegment& t) { return t.tuneHash == previous; }))
+            return log;
+    return newest([&](const TuneSegment& t) { return t.tuneHash != own; });
+}
+
+PreviousTuneLog findLogOfPreviousTune(const HistoryIndex& index, const std::string& shownLogPath,
+                                      const std::string& logsFolder) {
+    PreviousTuneLog found;
+    const WholeFile shown = readWholeFile(shownLogPath, kLargestLogFile);
+    found.link = shown.problem == WholeFile::Problem::None
+                     ? logOfPreviousTune(index, contentHash(shown.contents))
+                     : nullptr;
+    if (!found.link) {
+        found.message = kNoEarlierTuneLog;
+        return found;
+    }
+    const fs::path shownFolder = fs::path(shownLogPath).parent_path();
+    // A later log may have been saved under the same name: only the same contents will do.
+    for (const fs::path& folder : {shownFolder, fs::path(logsFolder)}) {
+        const std::string path = (folder / found.link->file).string();
+        const WholeFile candidate = readWholeFile(path, kLargestLogFile);
+        if (candidate.problem == WholeFile::Problem::None &&
+            contentHash(candidate.contents) == found.link->hash) {
+            found.path = path;
+            return found;
+        }
+    }
+    found.message = "The log of the previous tune, " + found.link->file + ", is no longer in " +
+                    (shownFolder.empty() ? fs::path(logsFolder) : shownFolder).string() + ".";
+    return found;
 }
 
 std::vector<HistoryEntry> historyEntries(const HistoryIndex& index) {

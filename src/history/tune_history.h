@@ -98,6 +98,25 @@ struct HistoryEntry {
 // Reads index text; a damaged line is skipped and told in `problems`, naming `indexName`.
 [[nodiscard]] HistoryIndex parseHistoryIndex(std::string_view text, const std::string& indexName);
 
+inline constexpr const char* kNoEarlierTuneLog = "No log of an earlier tune is in the history.";
+// The log to lay over a shown log to see what the last change of tune did: the newest log saved
+// before it that ran on the tune its own tune replaced (the snapshot before it with other
+// contents), else the newest earlier log that ran on another tune. Nothing when the shown log
+// (by the hash of its contents) was never saved here or its tune is not known.
+[[nodiscard]] const LogLink* logOfPreviousTune(const HistoryIndex& index,
+                                               std::string_view shownLogHash);
+
+// That log found on disk: the history keeps file names only, so it is looked for in the folder of
+// the shown log, then in the Logs folder, and taken only with the contents it was saved with.
+struct PreviousTuneLog {
+    std::string path;     // empty when not found
+    std::string message;  // why not: no such log, or its file gone
+    const LogLink* link = nullptr;
+};
+[[nodiscard]] PreviousTuneLog findLogOfPreviousTune(const HistoryIndex& index,
+                                                    const std::string& shownLogPath,
+                                                    const std::string& logsFolder);
+
 // "ran on tune 5 (Write All, 2026-12-06 22:10:03)", "ran on an unknown tune", "ran on tune 5
 // (...) then tune 7 (...)", "ran on 4 tunes, from tune 5 (...) to tune 9 (...)", or empty when
 // the log was never saved while this history was kept.

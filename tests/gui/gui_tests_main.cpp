@@ -19,6 +19,7 @@ int runCurveEditorTests(int argc, char** argv);
 int runAirFlowGridTests(int argc, char** argv);
 int runMonitorWindowTests(int argc, char** argv);
 int runChartWindowTests(int argc, char** argv);
+int runChartCompareTests(int argc, char** argv);
 int runStripChartTests(int argc, char** argv);
 int runMapWatchWindowTests(int argc, char** argv);
 int runScatterWindowTests(int argc, char** argv);
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
                                               {"AirFlowGrid", runAirFlowGridTests},
                                               {"MonitorWindow", runMonitorWindowTests},
                                               {"ChartWindow", runChartWindowTests},
+                                              {"ChartCompare", runChartCompareTests},
                                               {"StripChart", runStripChartTests},
                                               {"MapWatchWindow", runMapWatchWindowTests},
                                               {"ScatterWindow", runScatterWindowTests},
