@@ -226,7 +226,7 @@ void StripChartWidget::paintPlot(double tickStep) {
         if (bottom < top) continue;
         const QRect area(0, top, size.width(), bottom - top + 1);
         for (int t = 0; t < StripChart::kUserTraces; ++t)
-            if (m_chart.shownPane(t) == pane && m_chart.pointCount(t) > 0) paintTrace(t, area);
+            if (m_chart.shownPane(t) == pane && m_chart.hasData(t)) paintTrace(t, area);
     }
 }
 
@@ -254,7 +254,7 @@ void StripChartWidget::paintTrace(int t, const QRect& area) {
     for (const StripColumn& c : m_columns) {
         double runTop = py(c.max);
         double runBottom = py(c.min);
-        if (joined) {
+        if (joined && !c.breakBefore) {
             const double enter = raster.lineInto(lastX, lastY, c.x, py(c.first));
             runTop = std::min(runTop, enter);
             runBottom = std::max(runBottom, enter);
