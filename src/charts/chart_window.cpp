@@ -110,6 +110,7 @@ void ChartWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     connect(item(file, tr("&Open"), "mnuOpen"), &QAction::triggered, this,
             [this] { mnuOpen_Click(); });
+    buildSessionMenu(file);
     connect(item(file, tr("Save &As"), "mnuSaveAs"), &QAction::triggered, this,
             [this] { m_monitor.cmdSave_Click(); });
     connect(item(file, tr("Export &CSV"), "mnuExportCsv"), &QAction::triggered, this,
@@ -199,10 +200,11 @@ std::string ChartWindow::captionText(int trace) const {
     const int item = m_config.TraceItem[at];
     if (item < 1) return {};
     // A tuner reads numbers: the value under the cursor follows the caption.
-    if (m_readout < 0 || m_readout > m_log.LogLast) return m_config.TraceCaption[at];
+    if (m_readout < 0 || m_readout > lastSample()) return m_config.TraceCaption[at];
+    const double value = m_shown.value(item - 1, m_readout);
+    if (std::isnan(value)) return m_config.TraceCaption[at];  // not logged in this part
     return m_config.TraceCaption[at] + "  " +
-           valueText(m_session.trace, item - 1, m_log.LogData(item - 1, m_readout),
-                     m_session.codec.locale());
+           valueText(m_session.trace, item - 1, value, m_session.codec.locale());
 }
 
 void ChartWindow::showReadout(int sample) {
@@ -240,7 +242,10 @@ void ChartWindow::initTrace(int trace) {
     const TraceScale scale = traceScale(m_config, trace);
     m_scales[static_cast<std::size_t>(trace)] = scale;
     const int item = m_config.TraceItem[static_cast<std::size_t>(trace)];
-    if (item >= 1)
+    if (item >= 1 && m_timeline)
+        chart.setTraceSource(
+            trace, {&m_shown, item - 1, scale.scale, scale.offset, 0, m_timeline->gaps()});
+    else if (item >= 1)
         for (int s = 0; s <= m_log.LogLast; ++s)
             chart.plot(trace, seconds(m_log.LogTime(s)), scale.y(m_log.LogData(item - 1, s)));
     m_strip->redraw();
@@ -255,7 +260,10 @@ void ChartWindow::initTraces() {
 void ChartWindow::initXTrace() {
     StripChart& chart = m_strip->chart();
     chart.clearTrace(StripChart::kTimeTrace);
-    for (int s = 0; s <= m_log.LogLast; ++s)
+    if (m_timeline)
+        chart.setTraceSource(StripChart::kTimeTrace,
+                             {&m_shown, TraceSource::kSampleIndex, 1, 0, 0, {}});
+    for (int s = 0; s <= m_log.LogLast && !m_timeline; ++s)
         chart.plot(StripChart::kTimeTrace, seconds(m_log.LogTime(s)), s);
 }
 
@@ -265,13 +273,14 @@ void ChartWindow::setAddWatchEnabled(bool enabled) {
 
 int ChartWindow::LookupIndex() const {
     const double index = m_strip->chart().valueAtCursor(StripChart::kTimeTrace);
-    return std::clamp(static_cast<int>(index), 0, m_log.LogLast);
+    return std::clamp(static_cast<int>(index), 0, lastSample());
 }
 
 void ChartWindow::runStarted() {
     // A run that saves its logs itself (a continuous one) names the file it is logging into.
     if (!m_live.logName().empty()) setLogName(m_live.logName());
     LogPlayStop();
+    showLogInMemory();
     showReadout(-1);
     StripChart& chart = m_strip->chart();
     chart.clear();
@@ -338,8 +347,8 @@ void ChartWindow::Strip1_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
     if (key != Qt::Key_Left && key != Qt::Key_Right) return;
     const int sample =
         arrowStep(LookupIndex(), key == Qt::Key_Left ? ChartArrow::Left : ChartArrow::Right,
-                  modifiers.testFlag(Qt::ControlModifier), m_log.LogLast);
-    m_strip->setCursorPosition(seconds(m_log.LogTime(sample)));
+                  modifiers.testFlag(Qt::ControlModifier), lastSample());
+    m_strip->setCursorPosition(sampleSeconds(sample));
     m_strip->redraw();
     keepCursorInView();
     m_lastIndex = sample;
@@ -361,18 +370,19 @@ void ChartWindow::mnuLogPlay_Click() {
 void ChartWindow::playNext() {
     if (!m_playing) return;
     try {
-        const std::optional<int> next = nextPlaySample(LookupIndex(), m_log.LogLast);
+        const std::optional<int> next = nextPlaySample(LookupIndex(), lastSample());
         if (!next) {
             LogPlayStop();
             return;
         }
-        m_strip->setCursorPosition(seconds(m_log.LogTime(*next)));
+        m_strip->setCursorPosition(sampleSeconds(*next));
         m_strip->redraw();
         keepCursorInView();
         m_lastIndex = *next;
         showSample(*next);
         const std::int64_t due =
-            playDueTick(m_playStartTick, m_log.LogTime(m_playStartIndex), m_log.LogTime(*next));
+            playDueTick(m_playStartTick, logMilliseconds(sampleSeconds(m_playStartIndex)),
+                        logMilliseconds(sampleSeconds(*next)));
         const std::int64_t wait = due - m_session.link.clock().tickMs();
         m_playTimer.start(static_cast<int>(std::clamp<std::int64_t>(wait, 0, 60'000)));
     } catch (const std::exception&) {
@@ -396,6 +406,7 @@ bool ChartWindow::mnuOpen_Click() {
     LogPlayStop();
     const std::string name = fileNameOf(path);
     if (!openLogFile(m_log, m_session.trace, m_session.prompts, path, name)) return false;
+    showLogInMemory();
     initCharts();
     // A later part of a continuous run begins where the one before it ended.
     const double first = seconds(m_log.LogTime(0));
