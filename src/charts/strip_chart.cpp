@@ -50,12 +50,14 @@ void StripChart::clearTrace(int t) {
     tr.count = 0;
     tr.source = {};
     tr.pyramid.reset();
+    m_columnStarts.source = nullptr;
 }
 
 void StripChart::setTraceSource(int t, TraceSource source) {
     Trace& tr = trace(t);
     tr.count = 0;
     tr.pyramid.reset();
+    m_columnStarts.source = nullptr;  // the source may hold other samples now
     if (source.source != nullptr && source.item != TraceSource::kSampleIndex)
         tr.pyramid = std::make_shared<TracePyramid>(*source.source, source.item);
     tr.source = std::move(source);
@@ -234,6 +236,31 @@ void StripChart::decimate(int t, int columns, std::vector<StripColumn>& out) con
     }
 }
 
+const StripChart::ColumnStarts& StripChart::columnStarts(const TraceSource& ts, int n,
+                                                         int columns) const {
+    ColumnStarts& c = m_columnStarts;
+    if (c.source == ts.source && c.shift == ts.shift && c.lower == m_lower && c.upper == m_upper &&
+        c.n == n && c.columns == columns)
+        return c;
+    c = {ts.source, ts.shift, m_lower, m_upper, n, columns, 0, 0, {}, {}};
+    const SampleSource& src = *ts.source;
+    const double perSecond = columns / windowWidth();
+    const auto pixel = [&](int s) { return (src.timeSeconds(s) + ts.shift - m_lower) * perSecond; };
+    c.first = firstNotBefore(0, n, [&](int s) { return pixel(s) < 0; });
+    c.end = firstNotBefore(c.first, n, [&](int s) { return pixel(s) <= columns; });
+    for (int i = c.first; i < c.end;) {
+        const int col = std::min(static_cast<int>(pixel(i)), columns - 1);
+        c.sample.push_back(i);
+        c.column.push_back(col);
+        // The same pixel arithmetic as `col`, so rounding never splits a column in two.
+        i = col + 1 >= columns
+                ? c.end
+                : firstNotBefore(i + 1, c.end, [&](int s) { return pixel(s) < col + 1.0; });
+    }
+    c.sample.push_back(c.end);
+    return c;
+}
+
 void StripChart::decimateSource(int t, int columns, std::vector<StripColumn>& out) const {
     const Trace& tr = trace(t);
     const TraceSource& ts = tr.source;
@@ -249,8 +276,9 @@ void StripChart::decimateSource(int t, int columns, std::vector<StripColumn>& ou
         const double y = scaled(v);
         return StripColumn{px, y, y, y, y};
     };
-    const int first = firstNotBefore(0, n, [&](int s) { return pixel(s) < 0; });
-    const int end = firstNotBefore(first, n, [&](int s) { return pixel(s) <= columns; });
+    const ColumnStarts& starts = columnStarts(ts, n, columns);
+    const int first = starts.first;
+    const int end = starts.end;
     // A gap between parts, or samples without a number, breaks the line.
     const auto gapIn = [&](int a, int b) {  // a break sample in a+1..b
         const auto at = std::upper_bound(ts.breaks.begin(), ts.breaks.end(), a);
@@ -275,13 +303,10 @@ void StripChart::decimateSource(int t, int columns, std::vector<StripColumn>& ou
         last = first - 1;
     }
     bool broken = false;
-    int i = first;
-    while (i < end) {
-        const int col = std::min(static_cast<int>(pixel(i)), columns - 1);
-        // The same pixel arithmetic as `col`, so rounding never splits a column in two.
-        const int next = col + 1 >= columns ? end : firstNotBefore(i + 1, end, [&](int s) {
-            return pixel(s) < col + 1.0;
-        });
+    for (std::size_t k = 0; k + 1 < starts.sample.size(); ++k) {
+        const int i = starts.sample[k];
+        const int next = starts.sample[k + 1];
+        const int col = starts.column[k];
         if (const auto r = pyramid.range(i, next)) {
             StripColumn c{static_cast<double>(col), scaled(r->first), scaled(r->min),
                           scaled(r->max), scaled(r->last)};
@@ -293,7 +318,6 @@ void StripChart::decimateSource(int t, int columns, std::vector<StripColumn>& ou
         } else {
             broken = true;
         }
-        i = next;
     }
     if (end < n && end > 0 && !broken && !gapIn(end - 1, end) &&
         !std::isnan(src.value(ts.item, end))) {

@@ -143,6 +143,21 @@ public:
 
 private:
     void decimateSource(int t, int columns, std::vector<StripColumn>& out) const;
+    // The first sample of each non-empty pixel column of a source over the window (and the end),
+    // found once for every trace of that source and time shift.
+    struct ColumnStarts {
+        const SampleSource* source = nullptr;
+        double shift = 0;
+        double lower = 0;
+        double upper = 0;
+        int n = 0;
+        int columns = 0;
+        int first = 0;
+        int end = 0;
+        std::vector<int> sample;
+        std::vector<int> column;
+    };
+    const ColumnStarts& columnStarts(const TraceSource& ts, int n, int columns) const;
     struct Trace {
         std::vector<double> x;
         std::vector<double> y;
@@ -168,6 +183,7 @@ private:
     double m_lower = 0;
     double m_upper = kDefaultWindow;
     double m_cursor = 0;
+    mutable ColumnStarts m_columnStarts;
 };
 
 }  // namespace tunalyx

@@ -10,23 +10,15 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+}  // namespace
+
 // Adds values in sample order: the first one taken stays first, every one taken is last.
-struct Accumulator {
-    TracePyramid::Range r{kNaN, kNaN, kNaN, kNaN};
+struct TracePyramid::Accumulator {
+    Range r{kNaN, kNaN, kNaN, kNaN};
     bool any = false;
 
-    void take(double v) {
-        if (std::isnan(v)) return;
-        if (!any) {
-            r = {v, v, v, v};
-            any = true;
-            return;
-        }
-        r.min = std::min(r.min, v);
-        r.max = std::max(r.max, v);
-        r.last = v;
-    }
-    void take(const TracePyramid::Range& block) {
+    void take(double v) { take(Range{v, v, v, v}); }
+    void take(const Range& block) {
         if (std::isnan(block.min)) return;
         if (!any) {
             r = block;
@@ -39,33 +31,49 @@ struct Accumulator {
     }
 };
 
-}  // namespace
-
 TracePyramid::TracePyramid(const SampleSource& source, int item)
     : m_source(source), m_item(item), m_count(source.sampleCount()) {
-    m_blocks.reserve(static_cast<std::size_t>(m_count / kBlock));
-    for (int b = 0; b + kBlock <= m_count; b += kBlock) {
-        Accumulator acc;
-        for (int s = b; s < b + kBlock; ++s)
-            acc.take(source.value(item, s));
-        m_blocks.push_back(acc.r);
+    // Each level from the one below it, the first from the samples.
+    for (int n = m_count / kFanOut; n > 0; n /= kFanOut) {
+        std::vector<Range> level(static_cast<std::size_t>(n));
+        for (int b = 0; b < n; ++b) {
+            Accumulator acc;
+            for (int k = b * kFanOut; k < (b + 1) * kFanOut; ++k)
+                if (m_levels.empty())
+                    acc.take(source.value(item, k));
+                else
+                    acc.take(m_levels.back()[static_cast<std::size_t>(k)]);
+            level[static_cast<std::size_t>(b)] = acc.r;
+        }
+        m_levels.push_back(std::move(level));
     }
 }
 
+// Samples a..b-1 from the blocks of `level` (-1: the samples themselves) that lie within them,
+// the ends from the levels below.
+void TracePyramid::add(Accumulator& acc, int level, int a, int b) const {
+    if (a >= b) return;
+    if (level < 0) {
+        for (int s = a; s < b; ++s)
+            acc.take(m_source.value(m_item, s));
+        return;
+    }
+    int size = kFanOut;
+    for (int k = 0; k < level; ++k)
+        size *= kFanOut;
+    const int first = (a + size - 1) / size;
+    const int end = b / size;
+    if (first >= end) return add(acc, level - 1, a, b);
+    add(acc, level - 1, a, first * size);
+    const std::vector<Range>& blocks = m_levels[static_cast<std::size_t>(level)];
+    for (int k = first; k < end; ++k)
+        acc.take(blocks[static_cast<std::size_t>(k)]);
+    add(acc, level - 1, end * size, b);
+}
+
 std::optional<TracePyramid::Range> TracePyramid::range(int a, int b) const {
-    a = std::max(a, 0);
-    b = std::min(b, m_count);
     Accumulator acc;
-    // Whole blocks from the first boundary at or after a; samples one by one around them.
-    const int blockA = (a + kBlock - 1) / kBlock;
-    const int blockB = std::max(blockA, b / kBlock);
-    const int headEnd = std::min(b, blockA * kBlock);
-    for (int s = a; s < headEnd; ++s)
-        acc.take(m_source.value(m_item, s));
-    for (int k = blockA; k < blockB; ++k)
-        acc.take(m_blocks[static_cast<std::size_t>(k)]);
-    for (int s = std::max(headEnd, blockB * kBlock); s < b; ++s)
-        acc.take(m_source.value(m_item, s));
+    add(acc, static_cast<int>(m_levels.size()) - 1, std::max(a, 0), std::min(b, m_count));
     if (!acc.any) return std::nullopt;
     return acc.r;
 }

@@ -7,12 +7,13 @@
 
 namespace tunalyx {
 
-// One item of a source summed up in blocks of kBlock samples (first, min, max and last value
-// that is a number), built once, so that a pixel column over thousands of samples reads a few
-// block entries and at most a block's worth of samples at either end, not every sample.
+// One item of a source summed up in blocks (first, min, max and last value that is a number):
+// blocks of kFanOut samples, blocks of kFanOut of those, and so on, built once. A pixel column
+// over thousands of samples then reads fewer than kFanOut entries at each end on each level,
+// not every sample.
 class TracePyramid {
 public:
-    static constexpr int kBlock = 64;
+    static constexpr int kFanOut = 8;
 
     TracePyramid(const SampleSource& source, int item);
 
@@ -29,10 +30,14 @@ public:
     [[nodiscard]] std::optional<Range> range(int a, int b) const;
 
 private:
+    struct Accumulator;
+    void add(Accumulator& acc, int level, int a, int b) const;
+
     const SampleSource& m_source;
     int m_item;
     int m_count;
-    std::vector<Range> m_blocks;  // min NaN: the block holds no number
+    // Level k holds blocks of kFanOut^(k+1) samples; a block whose min is NaN holds no number.
+    std::vector<std::vector<Range>> m_levels;
 };
 
 }  // namespace tunalyx
