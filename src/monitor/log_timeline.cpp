@@ -178,6 +178,17 @@ std::string LogTimeline::tuneOf(int s) const {
     return tuneOfSample(p.tunes, s - p.firstSample);
 }
 
+LogTunes LogTimeline::tunes() const {
+    LogTunes all;
+    for (const TimelinePart& p : m_parts) {
+        // A part the history knows nothing of ran on a tune not known.
+        if (p.tunes.empty() || p.tunes.front().firstSample > 0) all.push_back({p.firstSample, {}});
+        for (const TuneSegment& segment : p.tunes)
+            all.push_back({p.firstSample + segment.firstSample, segment.tuneHash});
+    }
+    return all;
+}
+
 std::vector<std::string> sessionPartsOf(const std::string& path) {
     const LogFilePart chosen = logFilePartOf(path);
     std::vector<std::string> parts;

@@ -51,6 +51,8 @@ public:
     [[nodiscard]] const std::vector<int>& gaps() const { return m_gaps; }
     // The tune sample s ran on, as the history told it for its part.
     [[nodiscard]] std::string tuneOf(int s) const;
+    // The tunes of every part, in the timeline's sample numbers.
+    [[nodiscard]] LogTunes tunes() const;
 
 private:
     std::vector<TimelinePart> m_parts;

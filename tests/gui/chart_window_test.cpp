@@ -10,6 +10,7 @@
 #include "charts/chart_window.h"
 #include "charts/setup_chart_dialog.h"
 #include "gui_harness.h"
+#include "mapwatch/map_watch_window.h"
 #include "monitor/log_file.h"
 
 using namespace tunalyx;
@@ -175,9 +176,13 @@ void ChartWindowTest::aSessionIsOneTimelineTheCursorStepsAcrossItsParts() {
     QCOMPARE(f.chart->LookupIndex(), 30);
     QCOMPARE(strip.caption(0).text, std::string("- Rpm  4000"));
     f.chart->strip().grab();  // paints over the timeline
+    // The map watch opened now counts over the whole session, and goes back with the chart.
+    const MapWatch& watch = f.window->mapWatch().watch();
+    QCOMPARE(watch.source().sampleCount(), 80);
 
     // File > Open of one log goes back to the log in memory.
     QVERIFY(f.chart->mnuOpen_Click());
+    QCOMPARE(watch.source().sampleCount(), 40);
     QCOMPARE(changed.count(), 2);
     QCOMPARE(f.chart->timeline(), nullptr);
     QCOMPARE(f.chart->shownSource().sampleCount(), 40);
