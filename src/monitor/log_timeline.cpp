@@ -180,11 +180,15 @@ std::string LogTimeline::tuneOf(int s) const {
 
 LogTunes LogTimeline::tunes() const {
     LogTunes all;
+    const auto add = [&all](int first, const std::string& hash) {
+        // A part that goes on with the tune before it starts no segment of its own.
+        if (all.empty() || all.back().tuneHash != hash) all.push_back({first, hash});
+    };
     for (const TimelinePart& p : m_parts) {
         // A part the history knows nothing of ran on a tune not known.
-        if (p.tunes.empty() || p.tunes.front().firstSample > 0) all.push_back({p.firstSample, {}});
+        if (p.tunes.empty() || p.tunes.front().firstSample > 0) add(p.firstSample, {});
         for (const TuneSegment& segment : p.tunes)
-            all.push_back({p.firstSample + segment.firstSample, segment.tuneHash});
+            add(p.firstSample + segment.firstSample, segment.tuneHash);
     }
     return all;
 }

@@ -188,6 +188,11 @@ void ChartWindowTest::aSessionIsOneTimelineTheCursorStepsAcrossItsParts() {
     QCOMPARE(f.chart->shownSource().sampleCount(), 40);
     QVERIFY(!strip.hasSource(0));
     QCOMPARE(strip.pointCount(0), 40);
+    // So does a live start.
+    QVERIFY(f.chart->mnuOpenSession_Click());
+    f.chart->runStarted();
+    QCOMPARE(f.chart->timeline(), nullptr);
+    QCOMPARE(watch.source().sampleCount(), f.window->log().sampleCount());
 }
 
 int runChartWindowTests(int argc, char** argv) {

@@ -100,6 +100,9 @@ TEST_F(LogTimelineTest, PartsFollowInOrderAnotherRunMovedPastTheLastWithAGap) {
     EXPECT_EQ(timeline.partOf(30), 1);
     EXPECT_EQ(timeline.partOf(59), 2);
     EXPECT_EQ(timeline.tuneOf(30), "tune-of-day-001.txt");
+    EXPECT_EQ(
+        timeline.tunes(),
+        (LogTunes{{0, "tune-of-day.txt"}, {30, "tune-of-day-001.txt"}, {50, "tune-of-other.txt"}}));
 }
 
 TEST_F(LogTimelineTest, APartThatCannotBeReadIsToldAndLeftOutTheRestOpens) {
