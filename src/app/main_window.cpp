@@ -594,8 +594,11 @@ ChartWindow& MainWindow::chart() {
                 [this] { m_menus.mnuChart->setChecked(false); });
         // The sample under the chart's cursor and a newly opened log reach the map watch.
         connect(m_chart, &ChartWindow::sampleShown, this, [this](int s) {
-            m_watches->showSample(s);
+            m_watches->showSampleOf(m_chart->shownSource(), s);
             if (m_mapWatch) m_mapWatch->ShowPos(s);
+        });
+        connect(m_chart, &ChartWindow::shownSourceChanged, this, [this] {
+            if (m_mapWatch) m_mapWatch->followSession(m_chart->shownSource(), m_chart->timeline());
         });
         m_chart->watchCommands = {
             [this] { m_watches->mnuWatch_Click(); }, [this] { m_watches->HideWatchs(); },
@@ -669,6 +672,8 @@ MapWatchWindow& MainWindow::mapWatch() {
                 this, [this] {
                     if (!m_menus.mnuScatter->isChecked()) m_menus.mnuScatter->trigger();
                 });
+        if (m_chart && m_chart->timeline())
+            m_mapWatch->followSession(m_chart->shownSource(), m_chart->timeline());
     }
     return *m_mapWatch;
 }

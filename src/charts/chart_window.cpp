@@ -114,6 +114,7 @@ void ChartWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     connect(item(file, tr("&Open"), "mnuOpen"), &QAction::triggered, this,
             [this] { mnuOpen_Click(); });
+    buildSessionMenu(file);
     connect(item(file, tr("Save &As"), "mnuSaveAs"), &QAction::triggered, this,
             [this] { m_monitor.cmdSave_Click(); });
     connect(item(file, tr("Export &CSV"), "mnuExportCsv"), &QAction::triggered, this,
@@ -206,12 +207,12 @@ std::string ChartWindow::captionText(int trace) const {
     const int item = m_config.TraceItem[at];
     if (item < 1) return {};
     // A tuner reads numbers: the value under the cursor follows the caption.
-    if (m_readout < 0 || m_readout > m_log.LogLast) return m_config.TraceCaption[at];
-    if (item > kTraceItemCount)
-        return m_config.TraceCaption[at] + "  " + mathReadout(item - 1, m_readout);
+    if (m_readout < 0 || m_readout > lastSample()) return m_config.TraceCaption[at];
+    const double value = m_shown.value(item - 1, m_readout);
+    if (item > kTraceItemCount) return m_config.TraceCaption[at] + "  " + mathReadout(value);
+    if (std::isnan(value)) return m_config.TraceCaption[at];  // not logged in this part
     return m_config.TraceCaption[at] + "  " +
-           valueText(m_session.trace, item - 1, m_log.LogData(item - 1, m_readout),
-                     m_session.codec.locale());
+           valueText(m_session.trace, item - 1, value, m_session.codec.locale());
 }
 
 void ChartWindow::showReadout(int sample) {
@@ -249,11 +250,12 @@ void ChartWindow::initTrace(int trace) {
     const TraceScale scale = traceScale(m_config, trace);
     m_scales[static_cast<std::size_t>(trace)] = scale;
     const int item = m_config.TraceItem[static_cast<std::size_t>(trace)];
-    const LogStoreSource logged(m_log);
-    const WithDerivedItems source(logged, m_session.mathItems);
-    if (item >= 1)
+    if (item >= 1 && m_timeline)
+        chart.setTraceSource(
+            trace, {&m_shown, item - 1, scale.scale, scale.offset, 0, m_timeline->gaps()});
+    else if (item >= 1)
         for (int s = 0; s <= m_log.LogLast; ++s)
-            chart.plot(trace, seconds(m_log.LogTime(s)), scale.y(source.value(item - 1, s)));
+            chart.plot(trace, seconds(m_log.LogTime(s)), scale.y(m_shown.value(item - 1, s)));
     if (m_compare) m_compare->replotTrace(trace);
     m_strip->redraw();
 }
@@ -267,7 +269,10 @@ void ChartWindow::initTraces() {
 void ChartWindow::initXTrace() {
     StripChart& chart = m_strip->chart();
     chart.clearTrace(StripChart::kTimeTrace);
-    for (int s = 0; s <= m_log.LogLast; ++s)
+    if (m_timeline)
+        chart.setTraceSource(StripChart::kTimeTrace,
+                             {&m_shown, TraceSource::kSampleIndex, 1, 0, 0, {}});
+    for (int s = 0; s <= m_log.LogLast && !m_timeline; ++s)
         chart.plot(StripChart::kTimeTrace, seconds(m_log.LogTime(s)), s);
     if (m_compare) m_compare->replot();
 }
@@ -278,13 +283,14 @@ void ChartWindow::setAddWatchEnabled(bool enabled) {
 
 int ChartWindow::LookupIndex() const {
     const double index = m_strip->chart().valueAtCursor(StripChart::kTimeTrace);
-    return std::clamp(static_cast<int>(index), 0, m_log.LogLast);
+    return std::clamp(static_cast<int>(index), 0, lastSample());
 }
 
 void ChartWindow::runStarted() {
     // A run that saves its logs itself (a continuous one) names the file it is logging into.
     if (!m_live.logName().empty()) setLogName(m_live.logName());
     LogPlayStop();
+    showLogInMemory();
     showReadout(-1);
     StripChart& chart = m_strip->chart();
     chart.clear();
@@ -354,8 +360,8 @@ void ChartWindow::Strip1_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
     if (key != Qt::Key_Left && key != Qt::Key_Right) return;
     const int sample =
         arrowStep(LookupIndex(), key == Qt::Key_Left ? ChartArrow::Left : ChartArrow::Right,
-                  modifiers.testFlag(Qt::ControlModifier), m_log.LogLast);
-    m_strip->setCursorPosition(seconds(m_log.LogTime(sample)));
+                  modifiers.testFlag(Qt::ControlModifier), lastSample());
+    m_strip->setCursorPosition(sampleSeconds(sample));
     m_strip->redraw();
     keepCursorInView();
     m_lastIndex = sample;
@@ -377,18 +383,19 @@ void ChartWindow::mnuLogPlay_Click() {
 void ChartWindow::playNext() {
     if (!m_playing) return;
     try {
-        const std::optional<int> next = nextPlaySample(LookupIndex(), m_log.LogLast);
+        const std::optional<int> next = nextPlaySample(LookupIndex(), lastSample());
         if (!next) {
             LogPlayStop();
             return;
         }
-        m_strip->setCursorPosition(seconds(m_log.LogTime(*next)));
+        m_strip->setCursorPosition(sampleSeconds(*next));
         m_strip->redraw();
         keepCursorInView();
         m_lastIndex = *next;
         showSample(*next);
         const std::int64_t due =
-            playDueTick(m_playStartTick, m_log.LogTime(m_playStartIndex), m_log.LogTime(*next));
+            playDueTick(m_playStartTick, logMilliseconds(sampleSeconds(m_playStartIndex)),
+                        logMilliseconds(sampleSeconds(*next)));
         const std::int64_t wait = due - m_session.link.clock().tickMs();
         m_playTimer.start(static_cast<int>(std::clamp<std::int64_t>(wait, 0, 60'000)));
     } catch (const std::exception&) {
@@ -412,6 +419,7 @@ bool ChartWindow::mnuOpen_Click() {
     LogPlayStop();
     const std::string name = fileNameOf(path);
     if (!openLogFile(m_log, m_session.trace, m_session.prompts, path, name)) return false;
+    showLogInMemory();
     m_compare->shownLogChanged(path);
     initCharts();
     // A later part of a continuous run begins where the one before it ended.

@@ -6,16 +6,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "charts/chart_config.h"
 #include "charts/strip_chart_widget.h"
 #include "monitor/live_run.h"
+#include "monitor/log_timeline.h"
 #include "monitor/log_tunes.h"
+#include "monitor/shown_samples.h"
 #include "ports/file_writer.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
 
 class QAction;
+class QMenu;
 
 namespace tunalyx {
 
@@ -82,6 +86,17 @@ public:
     // Add Watch goes once the tenth watch has been added from either window.
     void setAddWatchEnabled(bool enabled);
 
+    // File > Open Session: logs chosen together (one part alone brings the rest of its run)
+    // shown as one timeline; true when one was opened. The dialog; tests replace it.
+    bool mnuOpenSession_Click();
+    std::function<std::vector<std::string>()> chooseLogsToOpen;
+    // The samples the chart shows, with the math items on top: a session's timeline, or the
+    // log in memory. The same object throughout; shownSourceChanged tells when what it shows
+    // changes.
+    [[nodiscard]] const SampleSource& shownSource() const { return m_shown; }
+    // The session shown, or null for the log in memory.
+    [[nodiscard]] const LogTimeline* timeline() const { return m_timeline.get(); }
+
     // LiveConsumer: the live run, sample by sample.
     void runStarted() override;
     void samplePublished(const PublishedSample& sample) override;
@@ -93,6 +108,7 @@ signals:
     // A sample was put under the cursor (moved, stepped or played): the watches and the map
     // watch show it.
     void sampleShown(int sample);
+    void shownSourceChanged();
     void closed();
 
 protected:
@@ -123,7 +139,12 @@ private:
     // The configuration's math items become the session's.
     void useMathItems();
     [[nodiscard]] double liveMathValue(int item, int index) const;
-    [[nodiscard]] std::string mathReadout(int item, int sample) const;
+    [[nodiscard]] std::string mathReadout(double value) const;
+    void buildSessionMenu(QMenu* file);
+    // Back to the log in memory from a session (a live start, File > Open).
+    void showLogInMemory();
+    [[nodiscard]] int lastSample() const { return m_shown.sampleCount() - 1; }
+    [[nodiscard]] double sampleSeconds(int s) const { return m_shown.timeSeconds(s); }
 
     Session& m_session;
     LiveRun& m_live;
@@ -146,6 +167,10 @@ private:
     int m_readout = -1;
     friend class ChartCompare;
     std::unique_ptr<ChartCompare> m_compare;
+
+    LogStoreSource m_logSource{m_log};
+    std::unique_ptr<LogTimeline> m_timeline;
+    ShownSamples m_shown{m_logSource, m_session.mathItems};
 };
 
 }  // namespace tunalyx

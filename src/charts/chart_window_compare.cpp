@@ -44,9 +44,8 @@ ChartCompare::ChartCompare(ChartWindow& window) : QObject(&window), m_window(win
         return ok ? std::optional<double>(rpm) : std::nullopt;
     };
     chooseDifferenceItem = [this]() -> std::optional<int> {
-        const LogStoreSource shownBase(m_window.m_log);
+        const SampleSource& shown = m_window.shownSource();
         const LogStoreSource overlayBase(*m_log);
-        const WithDerivedItems shown(shownBase, m_window.session().mathItems);
         const WithDerivedItems overlay(overlayBase, m_window.session().mathItems);
         const auto& math = m_window.session().mathItems;
         QStringList names;
@@ -148,7 +147,7 @@ bool ChartCompare::openOverlay(const std::string& path) {
     m_step = sampleStepSeconds(LogStoreSource(*m_log));
     // A log starts where the shown one starts until it is aligned.
     m_shift.reset();
-    m_shift.nudge(m_window.m_log.LogTime(0) / 1000.0 - m_log->LogTime(0) / 1000.0);
+    m_shift.nudge(m_window.shownSource().timeSeconds(0) - m_log->LogTime(0) / 1000.0);
     m_differenceItem = -1;
     m_window.strip().setOverlay(m_chart.get());
     replot();
@@ -167,7 +166,7 @@ bool ChartCompare::overlayPreviousTune() {
 
 bool ChartCompare::alignOnPull(double rpm) {
     if (!m_log) return false;
-    const LogStoreSource shown(m_window.m_log);
+    const SampleSource& shown = m_window.shownSource();
     const LogStoreSource overlay(*m_log);
     const double cursor = m_window.strip().cursorPosition();
     std::optional<double> shownStart = findPullStart(shown, rpm, {.from = cursor});
@@ -255,9 +254,8 @@ void ChartCompare::plotDifference() {
     if (m_differenceItem < 0) return;
     const ChartConfig& config = m_window.config();
     const auto& math = m_window.session().mathItems;
-    const LogStoreSource shownBase(m_window.m_log);
+    const SampleSource& shown = m_window.shownSource();
     const LogStoreSource overlayBase(*m_log);
-    const WithDerivedItems shown(shownBase, math);
     const WithDerivedItems overlay(overlayBase, math);
     const std::vector<double> d =
         differenceTrace(shown, overlay, m_differenceItem, m_shift.seconds());

@@ -49,10 +49,7 @@ double ChartWindow::liveMathValue(int item, int index) const {
                                       index);
 }
 
-std::string ChartWindow::mathReadout(int item, int sample) const {
-    if (!m_session.mathItems) return {};
-    const double v =
-        m_session.mathItems->value(LogStoreSource(m_log), item - kFirstMathItem, sample);
+std::string ChartWindow::mathReadout(double v) const {
     // Nothing to compute there: no number rather than a made-up one.
     if (std::isnan(v)) return "-";
     return formatValue(std::round(v * 1000) / 1000, "", m_session.codec.locale());

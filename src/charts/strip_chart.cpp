@@ -4,6 +4,9 @@
 #include <cmath>
 #include <limits>
 
+#include "charts/trace_pyramid.h"
+#include "monitor/sample_source.h"
+
 namespace tunalyx {
 
 StripChart::StripChart() {
@@ -38,12 +41,31 @@ bool StripChart::plot(int t, double x, double y) noexcept {
 }
 
 void StripChart::clear() noexcept {
-    for (Trace& t : m_traces)
-        t.count = 0;
+    for (int t = 0; t < kStoredTraces; ++t)
+        clearTrace(t);
 }
 
 void StripChart::clearTrace(int t) {
-    trace(t).count = 0;
+    Trace& tr = trace(t);
+    tr.count = 0;
+    tr.source = {};
+    tr.pyramid.reset();
+    m_columnStarts.source = nullptr;
+}
+
+void StripChart::setTraceSource(int t, TraceSource source) {
+    Trace& tr = trace(t);
+    tr.count = 0;
+    tr.pyramid.reset();
+    m_columnStarts.source = nullptr;  // the source may hold other samples now
+    if (source.source != nullptr && source.item != TraceSource::kSampleIndex)
+        tr.pyramid = std::make_shared<TracePyramid>(*source.source, source.item);
+    tr.source = std::move(source);
+}
+
+bool StripChart::hasData(int t) const {
+    const Trace& tr = trace(t);
+    return tr.count > 0 || (tr.source.source != nullptr && tr.source.source->sampleCount() > 0);
 }
 
 std::span<const double> StripChart::xs(int t) const {
@@ -57,21 +79,28 @@ std::span<const double> StripChart::ys(int t) const {
 }
 
 bool StripChart::empty() const noexcept {
-    return std::all_of(m_traces.begin(), m_traces.end(),
-                       [](const Trace& t) { return t.count == 0; });
+    for (int t = 0; t < kStoredTraces; ++t)
+        if (hasData(t)) return false;
+    return true;
 }
 
 double StripChart::dataLower() const noexcept {
     double lower = std::numeric_limits<double>::infinity();
-    for (const Trace& t : m_traces)
+    for (const Trace& t : m_traces) {
         if (t.count > 0) lower = std::min(lower, t.x[0]);
+        if (const SampleSource* s = t.source.source; s != nullptr && s->sampleCount() > 0)
+            lower = std::min(lower, s->timeSeconds(0) + t.source.shift);
+    }
     return lower;
 }
 
 double StripChart::dataUpper() const noexcept {
     double upper = -std::numeric_limits<double>::infinity();
-    for (const Trace& t : m_traces)
+    for (const Trace& t : m_traces) {
         if (t.count > 0) upper = std::max(upper, t.x[static_cast<std::size_t>(t.count - 1)]);
+        if (const SampleSource* s = t.source.source; s != nullptr && s->sampleCount() > 0)
+            upper = std::max(upper, s->timeSeconds(s->sampleCount() - 1) + t.source.shift);
+    }
     return upper;
 }
 
@@ -121,8 +150,34 @@ void StripChart::fitAll() noexcept {
     setWindow(dataLower(), dataUpper());
 }
 
+namespace {
+
+// The first sample of `source` in a..b-1 for which `before` no longer holds, by bisection.
+template <typename Before>
+int firstNotBefore(int a, int b, Before before) {
+    while (a < b) {
+        const int mid = a + (b - a) / 2;
+        if (before(mid))
+            a = mid + 1;
+        else
+            b = mid;
+    }
+    return a;
+}
+
+}  // namespace
+
 double StripChart::valueAt(int t, double x) const {
     const Trace& tr = trace(t);
+    if (const SampleSource* src = tr.source.source) {
+        const int n = src->sampleCount();
+        if (n == 0) return 0;
+        const double at = x - tr.source.shift;
+        const int after = firstNotBefore(0, n, [&](int s) { return src->timeSeconds(s) <= at; });
+        const int s = std::max(0, after - 1);
+        if (tr.source.item == TraceSource::kSampleIndex) return s;
+        return tr.source.scale * src->value(tr.source.item, s) + tr.source.offset;
+    }
     if (tr.count == 0) return 0;
     const auto begin = tr.x.begin();
     const auto end = begin + tr.count;
@@ -134,6 +189,7 @@ double StripChart::valueAt(int t, double x) const {
 void StripChart::decimate(int t, int columns, std::vector<StripColumn>& out) const {
     out.clear();
     const Trace& tr = trace(t);
+    if (tr.pyramid) return decimateSource(t, columns, out);
     const double width = windowWidth();
     if (tr.count == 0 || columns <= 0 || !(width > 0)) return;
     const double* x = tr.x.data();
@@ -177,6 +233,95 @@ void StripChart::decimate(int t, int columns, std::vector<StripColumn>& out) con
         const double pb = pixel(end);
         out.push_back(pb <= columns + 1 ? StripColumn{pb, y[end], y[end], y[end], y[end]}
                                         : crossing(end - 1, end, columns + 1));
+    }
+}
+
+const StripChart::ColumnStarts& StripChart::columnStarts(const TraceSource& ts, int n,
+                                                         int columns) const {
+    ColumnStarts& c = m_columnStarts;
+    if (c.source == ts.source && c.shift == ts.shift && c.lower == m_lower && c.upper == m_upper &&
+        c.n == n && c.columns == columns)
+        return c;
+    c = {ts.source, ts.shift, m_lower, m_upper, n, columns, 0, 0, {}, {}};
+    const SampleSource& src = *ts.source;
+    const double perSecond = columns / windowWidth();
+    const auto pixel = [&](int s) { return (src.timeSeconds(s) + ts.shift - m_lower) * perSecond; };
+    c.first = firstNotBefore(0, n, [&](int s) { return pixel(s) < 0; });
+    c.end = firstNotBefore(c.first, n, [&](int s) { return pixel(s) <= columns; });
+    for (int i = c.first; i < c.end;) {
+        const int col = std::min(static_cast<int>(pixel(i)), columns - 1);
+        c.sample.push_back(i);
+        c.column.push_back(col);
+        // The same pixel arithmetic as `col`, so rounding never splits a column in two.
+        i = col + 1 >= columns
+                ? c.end
+                : firstNotBefore(i + 1, c.end, [&](int s) { return pixel(s) < col + 1.0; });
+    }
+    c.sample.push_back(c.end);
+    return c;
+}
+
+void StripChart::decimateSource(int t, int columns, std::vector<StripColumn>& out) const {
+    const Trace& tr = trace(t);
+    const TraceSource& ts = tr.source;
+    const SampleSource& src = *ts.source;
+    const TracePyramid& pyramid = *tr.pyramid;
+    const double width = windowWidth();
+    const int n = std::min(src.sampleCount(), pyramid.sampleCount());
+    if (n == 0 || columns <= 0 || !(width > 0)) return;
+    const double perSecond = columns / width;
+    const auto pixel = [&](int s) { return (src.timeSeconds(s) + ts.shift - m_lower) * perSecond; };
+    const auto scaled = [&](double v) { return ts.scale * v + ts.offset; };
+    const auto point = [&](double px, double v) {
+        const double y = scaled(v);
+        return StripColumn{px, y, y, y, y};
+    };
+    const ColumnStarts& starts = columnStarts(ts, n, columns);
+    const int first = starts.first;
+    const int end = starts.end;
+    // A gap between parts, or samples without a number, breaks the line.
+    const auto gapIn = [&](int a, int b) {  // a break sample in a+1..b
+        const auto at = std::upper_bound(ts.breaks.begin(), ts.breaks.end(), a);
+        return at != ts.breaks.end() && *at <= b;
+    };
+
+    // The samples either side of the window, drawn as points when near, else at the edge.
+    const auto edgePoint = [&](int outside, int inside, double edge) {
+        const double po = pixel(outside);
+        const double vo = src.value(ts.item, outside);
+        if (std::abs(po - edge) <= 1 || std::isnan(vo)) return point(po, vo);
+        const double pi = pixel(inside);
+        const double vi = src.value(ts.item, inside);
+        const double v = pi != po ? vo + (vi - vo) * (edge - po) / (pi - po) : vi;
+        return point(edge, v);
+    };
+    int last = -1;  // the last sample drawn
+    if (first > 0 && first < n && !gapIn(first - 1, first) &&
+        !std::isnan(src.value(ts.item, first - 1))) {
+        const StripColumn c = edgePoint(first - 1, first, std::max(-1.0, pixel(first - 1)));
+        if (!std::isnan(c.first)) out.push_back(c);
+        last = first - 1;
+    }
+    bool broken = false;
+    for (std::size_t k = 0; k + 1 < starts.sample.size(); ++k) {
+        const int i = starts.sample[k];
+        const int next = starts.sample[k + 1];
+        const int col = starts.column[k];
+        if (const auto r = pyramid.range(i, next)) {
+            StripColumn c{static_cast<double>(col), scaled(r->first), scaled(r->min),
+                          scaled(r->max), scaled(r->last)};
+            if (c.min > c.max) std::swap(c.min, c.max);  // a negative scale
+            c.breakBefore = broken || (last >= 0 && gapIn(last, i));
+            out.push_back(c);
+            broken = false;
+            last = next - 1;
+        } else {
+            broken = true;
+        }
+    }
+    if (end < n && end > 0 && !broken && !gapIn(end - 1, end) &&
+        !std::isnan(src.value(ts.item, end))) {
+        out.push_back(edgePoint(end, end - 1, std::min(columns + 1.0, pixel(end))));
     }
 }
 

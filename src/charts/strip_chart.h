@@ -2,11 +2,15 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace tunalyx {
+
+class SampleSource;
+class TracePyramid;
 
 // A colour kept as 0x00BBGGRR, as the chart configuration stores it.
 using ChartColour = std::uint32_t;
@@ -37,6 +41,19 @@ struct StripColumn {
     double min;
     double max;
     double last;
+    bool breakBefore = false;  // no line joins it to the column before (a gap in the samples)
+};
+
+// A trace drawn straight from an item of a sample source rather than from points of its own:
+// y = scale * value + offset at time + shift. Samples whose value is NaN are not drawn.
+struct TraceSource {
+    static constexpr int kSampleIndex = -1;  // the item of the time trace: the sample's number
+    const SampleSource* source = nullptr;
+    int item = kSampleIndex;
+    double scale = 1;
+    double offset = 0;
+    double shift = 0;
+    std::vector<int> breaks;  // samples, in order, drawn without a line from the one before
 };
 
 // The strip chart without its widget: stacked panes, traces of preallocated points, captions,
@@ -79,9 +96,16 @@ public:
     // Appends a point. Refused (false) when the trace is full, x is earlier than the trace's last
     // point or not a number, or t is no trace: storage never grows while logging.
     bool plot(int t, double x, double y) noexcept;
+    // Clearing a trace also lets go of its source.
     void clear() noexcept;
     void clearTrace(int t);
     [[nodiscard]] int pointCount(int t) const { return trace(t).count; }
+    // Trace t is drawn from `source` (which must outlive it) until cleared; its own points go.
+    // The min/max summary of the item is built here, once.
+    void setTraceSource(int t, TraceSource source);
+    [[nodiscard]] bool hasSource(int t) const { return trace(t).source.source != nullptr; }
+    // There is something to draw: points, or a source with samples.
+    [[nodiscard]] bool hasData(int t) const;
     [[nodiscard]] std::span<const double> xs(int t) const;
     [[nodiscard]] std::span<const double> ys(int t) const;
 
@@ -114,15 +138,34 @@ public:
     // Trace t over the window reduced to `columns` pixel columns: first, min, max and last y of
     // the points in each non-empty column, plus the edge crossings. `out` is scratch the caller
     // keeps, so a redraw allocates nothing once it has grown to the plot's width.
+    // A source trace reads at most a block's worth of samples at each end of a column.
     void decimate(int t, int columns, std::vector<StripColumn>& out) const;
 
 private:
+    void decimateSource(int t, int columns, std::vector<StripColumn>& out) const;
+    // The first sample of each non-empty pixel column of a source over the window (and the end),
+    // found once for every trace of that source and time shift.
+    struct ColumnStarts {
+        const SampleSource* source = nullptr;
+        double shift = 0;
+        double lower = 0;
+        double upper = 0;
+        int n = 0;
+        int columns = 0;
+        int first = 0;
+        int end = 0;
+        std::vector<int> sample;
+        std::vector<int> column;
+    };
+    const ColumnStarts& columnStarts(const TraceSource& ts, int n, int columns) const;
     struct Trace {
         std::vector<double> x;
         std::vector<double> y;
         int count = 0;
         int pane = 0;
         ChartColour colour = 0x0000FF;
+        TraceSource source;
+        std::shared_ptr<const TracePyramid> pyramid;
     };
     [[nodiscard]] Trace& trace(int t) { return m_traces.at(static_cast<std::size_t>(t)); }
     [[nodiscard]] const Trace& trace(int t) const {
@@ -140,6 +183,7 @@ private:
     double m_lower = 0;
     double m_upper = kDefaultWindow;
     double m_cursor = 0;
+    mutable ColumnStarts m_columnStarts;
 };
 
 }  // namespace tunalyx

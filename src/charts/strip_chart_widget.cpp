@@ -232,8 +232,7 @@ void StripChartWidget::paintPlot(double tickStep) {
                     paintTrace(*m_overlay, t, area);
         }
         for (int t = 0; t < StripChart::kUserTraces; ++t)
-            if (m_chart.shownPane(t) == pane && m_chart.pointCount(t) > 0)
-                paintTrace(m_chart, t, area);
+            if (m_chart.shownPane(t) == pane && m_chart.hasData(t)) paintTrace(m_chart, t, area);
     }
 }
 
@@ -261,7 +260,7 @@ void StripChartWidget::paintTrace(const StripChart& chart, int t, const QRect& a
     for (const StripColumn& c : m_columns) {
         double runTop = py(c.max);
         double runBottom = py(c.min);
-        if (joined) {
+        if (joined && !c.breakBefore) {
             const double enter = raster.lineInto(lastX, lastY, c.x, py(c.first));
             runTop = std::min(runTop, enter);
             runBottom = std::max(runBottom, enter);

@@ -5,6 +5,7 @@
 
 #include "model/number_format.h"
 #include "monitor/log_groups.h"
+#include "monitor/log_reader.h"
 
 namespace tunalyx {
 
@@ -13,6 +14,7 @@ namespace {
 constexpr int kMostDecimals = 6;
 
 int cellIndex(double position) {
+    if (std::isnan(position)) return 0;  // a sample of a part without Rpm or Load
     return std::clamp(static_cast<int>(std::floor(position + 0.5)), 0, kMapWatchSize - 1);
 }
 
@@ -23,6 +25,18 @@ MapPosition mapPositionOf(const LogStore& log, int sample, int source, const Map
         return {log.LogData(kLoggedColumnItem, sample), log.LogData(kLoggedRowItem, sample)};
     return {fractionalPosition(log.LogData(kRpmItem, sample), axes.column),
             fractionalPosition(log.LogData(kLoadItem, sample), axes.row)};
+}
+
+MapPosition mapPositionOf(const SampleSource& samples, int sample, int source,
+                          const MapAxes& axes) {
+    if (source == MapWatchOptions::Logged)
+        return {samples.value(kLoggedColumnItem, sample), samples.value(kLoggedRowItem, sample)};
+    // A sample without Rpm or Load has no place: NaN, not the grid's edge.
+    const auto along = [](double v, const auto& axis) {
+        return std::isnan(v) ? v : fractionalPosition(v, axis);
+    };
+    return {along(samples.value(kRpmItem, sample), axes.column),
+            along(samples.value(kLoadItem, sample), axes.row)};
 }
 
 bool itemLogged(const LogStore& log, int item) {
@@ -46,11 +60,15 @@ MapWatch::Cell MapWatch::cellOf(int s) const {
 
 bool MapWatch::AddMapLog(int s) {
     if (!itemLogged()) return false;
-    const double v = m_log.LogData(options.item, s);
+    const double v = m_source->value(options.item, s);
+    const MapPosition p = positionOf(s, options.source);
+    if (std::isnan(v) || std::isnan(p.x) || std::isnan(p.y)) return false;
     const Cell cell = cellOf(s);
-    if (cell.col != m_lastCol || cell.row != m_lastRow) m_cellEntryTime = m_log.LogTime(s);
+    // Whole milliseconds, as the log file has them, whatever holds the samples.
+    const std::int32_t time = logMilliseconds(m_source->timeSeconds(s));
+    if (cell.col != m_lastCol || cell.row != m_lastRow) m_cellEntryTime = time;
     bool taken = false;
-    if (m_log.LogTime(s) - m_cellEntryTime >= options.holdOffMs) {
+    if (time - m_cellEntryTime >= options.holdOffMs) {
         // A value above the maximum is not taken, and the cell it was in is not remembered.
         if (v > options.maxVal) return false;
         Stats& c = m_cells[static_cast<std::size_t>(cell.row + kMapWatchSize * cell.col)];
@@ -79,8 +97,8 @@ void MapWatch::clear() {
 void MapWatch::RecalculateMap(const MapAxes& newAxes) {
     axes = newAxes;
     clear();
-    if (m_log.LogLast > 0)
-        for (int s = 0; s <= m_log.LogLast; ++s)
+    if (const int n = m_source->sampleCount(); n > 1)
+        for (int s = 0; s < n; ++s)
             AddMapLog(s);
 }
 
@@ -94,10 +112,11 @@ std::string MapWatch::cellText(int row, int col, const NumberLocale& locale,
     const Stats& c = at(row, col);
     if (c.count == 0) return {};
     if (options.function == MapWatchOptions::Num) return std::to_string(c.count);
-    const int places = std::clamp(options.decimalPlaces == MapWatchOptions::kItemsOwn
-                                      ? std::max(0, itemDecimals(options.item))
-                                      : options.decimalPlaces,
-                                  0, kMostDecimals);
+    // A math item has no format of its own: two decimals, as a worked-out value needs.
+    const int own = options.item >= kFirstMathItem ? 2 : std::max(0, itemDecimals(options.item));
+    const int places = std::clamp(
+        options.decimalPlaces == MapWatchOptions::kItemsOwn ? own : options.decimalPlaces, 0,
+        kMostDecimals);
     const std::string pattern = places == 0 ? "0" : "0." + std::string(places, '0');
     const double v = options.function == MapWatchOptions::Min   ? c.min
                      : options.function == MapWatchOptions::Max ? c.max

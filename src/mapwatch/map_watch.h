@@ -8,6 +8,7 @@
 #include "maps/map_axes.h"
 #include "model/settings_codec.h"
 #include "monitor/log_store.h"
+#include "monitor/sample_source.h"
 
 namespace tunalyx {
 
@@ -17,7 +18,7 @@ inline constexpr int kMapWatchSize = kMapAxisSize;
 struct MapWatchOptions {
     enum Function { Min = 0, Max = 1, Avg = 2, Num = 3 };
     enum Source { Advanced = 0, Logged = 1 };
-    int item = 0;  // the item watched, 0..63
+    int item = 0;  // the item watched, 0..63, or a math item from kFirstMathItem
     int function = Avg;
     static constexpr int kItemsOwn = -1;
     int decimalPlaces = kItemsOwn;  // 0..4 (more than 6 are never shown), or the item's own
@@ -34,6 +35,8 @@ struct MapPosition {
 };
 [[nodiscard]] MapPosition mapPositionOf(const LogStore& log, int sample, int source,
                                         const MapAxes& axes);
+[[nodiscard]] MapPosition mapPositionOf(const SampleSource& samples, int sample, int source,
+                                        const MapAxes& axes);
 
 // Whether the log holds the item: its group was logged.
 [[nodiscard]] bool itemLogged(const LogStore& log, int item);
@@ -46,9 +49,17 @@ struct MapAxesFrom {
 
 // The map watch without its window: per cell the count, minimum, maximum and average of the
 // watched item while the engine was in that cell, fed a sample at a time or from the whole log.
+// It reads the log in memory unless given other samples (a session, math items on top); a
+// sample whose value or position is NaN counts in no cell.
 class MapWatch {
 public:
-    explicit MapWatch(const LogStore& log) : m_log(log) {}
+    explicit MapWatch(const LogStore& log) : m_own(log) {}
+    MapWatch(const MapWatch&) = delete;
+    MapWatch& operator=(const MapWatch&) = delete;
+
+    // `samples` must outlive the watch, or be replaced before it goes.
+    void setSource(const SampleSource& samples) { m_source = &samples; }
+    [[nodiscard]] const SampleSource& source() const { return *m_source; }
 
     MapWatchOptions options;
     MapAxes axes;
@@ -59,10 +70,10 @@ public:
     // The axes sample s is placed with, and its place on them.
     [[nodiscard]] const MapAxes& axesOf(int s) const;
     [[nodiscard]] MapPosition positionOf(int s, int source) const {
-        return mapPositionOf(m_log, s, source, axesOf(s));
+        return mapPositionOf(*m_source, s, source, axesOf(s));
     }
     // The item watched is in the log; an item that is not fills no cell.
-    [[nodiscard]] bool itemLogged() const { return tunalyx::itemLogged(m_log, options.item); }
+    [[nodiscard]] bool itemLogged() const { return m_source->hasItem(options.item); }
 
     // AddMapLog: accounts sample s. True when a cell took the value (its text may change).
     bool AddMapLog(int s);
@@ -97,7 +108,8 @@ private:
     }
     void clear();
 
-    const LogStore& m_log;
+    LogStoreSource m_own;
+    const SampleSource* m_source = &m_own;
     std::array<Stats, kMapWatchSize * kMapWatchSize> m_cells{};
     int m_lastCol = 0;
     int m_lastRow = 0;

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -44,10 +45,11 @@ MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& s
     : QMainWindow(parent, Qt::Window),
       m_session(session),
       m_live(live),
-      m_log(live.log()),
       m_store(store),
       m_showMapPos(std::move(showMapPos)),
       m_watch(live.log()),
+      m_logSource(live.log()),
+      m_samples(m_logSource, session.mathItems),
       m_comItem(new QComboBox),
       m_comFunction(new QComboBox),
       m_txtDelay(new QLineEdit),
@@ -77,6 +79,8 @@ MapWatchWindow::MapWatchWindow(Session& session, LiveRun& live, SettingsStore& s
     const std::vector<std::string> choices = m_session.trace.itemChoices();
     for (std::size_t i = 1; i < choices.size(); ++i)
         m_comItem->addItem(latin1(choices[i]));
+    m_watch.setSource(m_samples);
+    listMathItems();
     for (const char* f : {"Min", "Max", "Avg", "Num"})
         m_comFunction->addItem(QString::fromLatin1(f));
 
@@ -272,11 +276,31 @@ void MapWatchWindow::writeCell(int row, int col) {
         fitColumns();
 }
 
+void MapWatchWindow::followSession(const SampleSource& shown, const LogTimeline* timeline) {
+    m_following = timeline != nullptr;
+    m_samples.setBase(timeline ? shown : m_logSource);
+    m_followedTunes = timeline ? timeline->tunes() : LogTunes{};
+    RecalculateMap();
+}
+
+void MapWatchWindow::listMathItems() {
+    const int count = m_session.mathItems ? m_session.mathItems->count() : 0;
+    const int listed = m_comItem->count() - kFirstMathItem;
+    if (listed == count) return;
+    QSignalBlocker quiet(m_comItem);
+    while (m_comItem->count() > kFirstMathItem)
+        m_comItem->removeItem(m_comItem->count() - 1);
+    for (int k = 0; k < count; ++k)
+        m_comItem->addItem(latin1(m_session.mathItems->name(k)));
+    if (m_watch.options.item >= m_comItem->count()) m_watch.options.item = 0;
+    m_comItem->setCurrentIndex(m_watch.options.item);
+}
+
 void MapWatchWindow::followTunes() {
-    const LogTunes& known = m_live.tunes();
-    m_tunesFollowed = known.size();
+    const LogTunes& known = m_following ? m_followedTunes : m_live.tunes();
+    m_tunesFollowed = m_live.tunes().size();
     m_watch.ranOnAxes.clear();
-    const bool anyLog = m_log.LogLast > 0 || m_live.running();
+    const bool anyLog = m_samples.sampleCount() > 1 || m_live.running();
     if (!anyLog) {
         m_lblTunes->hide();
         return;
@@ -286,8 +310,9 @@ void MapWatchWindow::followTunes() {
     const RanOnTunes::Resolved resolved = tunes.resolve(known);
     for (const RanOnMap& part : resolved.ranOn)
         m_watch.ranOnAxes.push_back({part.firstSample, part.tune.axes});
-    const std::string logName =
-        m_live.logName().empty() ? std::string("the log in memory") : fileNameOf(m_live.logName());
+    const std::string logName = m_following                ? std::string("the session")
+                                : m_live.logName().empty() ? std::string("the log in memory")
+                                                           : fileNameOf(m_live.logName());
     std::string line = resolved.known ? "The log " + tunes.describe(known, "the tune in the window")
                                       : unknownTuneText(logName, fileNameOf(m_session.captionFile));
     if (!resolved.known && !known.empty())
@@ -298,8 +323,12 @@ void MapWatchWindow::followTunes() {
 
 void MapWatchWindow::showNotes() {
     const int item = m_watch.options.item;
-    const bool notLogged = (m_log.LogLast > 0 || m_live.running()) && !m_watch.itemLogged();
-    if (notLogged) {
+    const bool notLogged =
+        (m_samples.sampleCount() > 1 || m_live.running()) && !m_watch.itemLogged();
+    if (notLogged && item >= kFirstMathItem) {
+        m_lblItem->setText(latin1(m_session.mathItems->name(item - kFirstMathItem) +
+                                  " cannot be worked out: an item it reads is not in the log."));
+    } else if (notLogged) {
         const int group = m_session.trace.TraceGroup[static_cast<std::size_t>(item)];
         m_lblItem->setText(latin1(m_session.trace.label(item) + " is not in the log: tick " +
                                   groupCaption(group) + " in the Monitor to log it."));
@@ -318,6 +347,7 @@ void MapWatchWindow::RefreshMap() {
 }
 
 void MapWatchWindow::RecalculateMap() {
+    listMathItems();
     followTunes();
     m_watch.RecalculateMap(LoadMapAxes(m_session.codec, m_session.maps.MapRefBlock));
     RefreshMap();
@@ -343,7 +373,7 @@ void MapWatchWindow::samplePublished(const PublishedSample& sample) {
 }
 
 void MapWatchWindow::ShowPos(int s) {
-    if (s < 0 || s >= LogStore::kSamples) return;
+    if (s < 0 || s >= (m_following ? m_samples.sampleCount() : LogStore::kSamples)) return;
     if (m_traceOn) {
         const MapPosition p = m_watch.positionOf(s, m_watch.options.source);
         if (m_ghostOn) {

@@ -9,6 +9,8 @@
 #include "history/tune_history.h"
 #include "mapwatch/map_watch.h"
 #include "monitor/live_run.h"
+#include "monitor/log_timeline.h"
+#include "monitor/shown_samples.h"
 #include "ports/settings_store.h"
 #include "session/session.h"
 
@@ -46,6 +48,9 @@ public:
     void ShowPos(int s);
     void setTraceOn(bool on);
     void setGhostOn(bool on);
+    // Counts over the samples of a session the chart shows (`shown`, over `timeline`), each
+    // placed with the axes of its part's tune; without a timeline, the log in memory again.
+    void followSession(const SampleSource& shown, const LogTimeline* timeline);
 
     // LiveConsumer: the live samples of a run, and a log opened instead.
     void runStarted() override;
@@ -79,13 +84,18 @@ private:
     // The axes of the tunes the log in memory ran on, and the line that names them.
     void followTunes();
     void showNotes();
+    // The math items after the 64, as many as there are now.
+    void listMathItems();
 
     Session& m_session;
     LiveRun& m_live;
-    const LogStore& m_log;
     SettingsStore& m_store;
     std::function<void(double, double)> m_showMapPos;
     MapWatch m_watch;
+    LogStoreSource m_logSource;
+    ShownSamples m_samples;  // what m_watch counts over, with the math items on top
+    bool m_following = false;
+    LogTunes m_followedTunes;
     QComboBox* m_comItem;
     QComboBox* m_comFunction;
     QLineEdit* m_txtDelay;

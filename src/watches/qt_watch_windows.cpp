@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "monitor/live_decode.h"
@@ -131,6 +132,14 @@ void WatchWindows::showSample(int sample) {
         if (w->isVisible())
             w->DisplayWatchValue(m_log.LogData(w->ItemIndex(), sample),
                                  itemPrecision(m_session.trace, w->ItemIndex()));
+}
+
+void WatchWindows::showSampleOf(const SampleSource& samples, int sample) {
+    if (sample < 0 || sample >= samples.sampleCount()) return;
+    for (WatchWindow* w : m_windows)
+        if (const double v = samples.value(w->ItemIndex(), sample);
+            w->isVisible() && !std::isnan(v))
+            w->DisplayWatchValue(v, itemPrecision(m_session.trace, w->ItemIndex()));
 }
 
 void WatchWindows::samplePublished(const PublishedSample& sample) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "monitor/live_run.h"
+#include "monitor/sample_source.h"
 #include "ports/file_writer.h"
 #include "session/session.h"
 #include "watches/setup_watch_dialog.h"
@@ -53,6 +54,9 @@ public:
     void editWatch(int index);
     // A sample chosen on the chart: every visible watch shows its item's value there.
     void showSample(int sample);
+    // The same for a sample of other samples (a session in the chart); an item without a
+    // value there keeps what it showed.
+    void showSampleOf(const SampleSource& samples, int sample);
 
     // Live data: the visible watches follow once a second.
     void samplePublished(const PublishedSample& sample) override;

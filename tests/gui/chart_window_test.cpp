@@ -15,6 +15,7 @@
 #include "charts/math_items_dialog.h"
 #include "charts/setup_chart_dialog.h"
 #include "gui_harness.h"
+#include "mapwatch/map_watch_window.h"
 #include "monitor/log_file.h"
 
 using namespace tunalyx;
@@ -62,6 +63,7 @@ private slots:
     void theLiveFeedPlotsEverySample();
     void withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasItsColour();
     void aMathItemIsRefusedUntilItParsesThenDrawn();
+    void aSessionIsOneTimelineTheCursorStepsAcrossItsParts();
 };
 
 void ChartWindowTest::anOpenedLogIsDrawnAndSteppedThrough() {
@@ -190,6 +192,59 @@ void ChartWindowTest::aMathItemIsRefusedUntilItParsesThenDrawn() {
     f.cursorTo(2);
     f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
     QCOMPARE(strip.caption(1).text, std::string("- Step  100"));
+}
+
+void ChartWindowTest::aSessionIsOneTimelineTheCursorStepsAcrossItsParts() {
+    ChartFixture f;
+    // The part after run.txt carries on in time with Rpm 5000 up.
+    LogStore& log = f.window->log();
+    for (int s = 0; s < 40; ++s) {
+        log.setLogTime(s, 4000 + 100 * s);
+        log.setLogData(0, s, 5000 + 100 * s);
+    }
+    log.LogLast = 39;
+    const std::string second = f.dir.filePath(QStringLiteral("run-001.txt")).toStdString();
+    std::ofstream(second, std::ios::binary) << logFileText(log, f.session.trace);
+    log.LogLast = 0;
+
+    QSignalSpy changed(f.chart, &ChartWindow::shownSourceChanged);
+    f.chart->chooseLogsToOpen = [&] { return std::vector<std::string>{second}; };
+    QVERIFY(f.chart->mnuOpenSession_Click());
+    QVERIFY(f.chart->windowTitle().endsWith(QStringLiteral(" - run.txt + 1 part")));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(f.chart->shownSource().sampleCount(), 80);
+    const StripChart& strip = f.chart->strip().chart();
+    QVERIFY(strip.hasSource(0));
+
+    QSignalSpy shown(f.chart, &ChartWindow::sampleShown);
+    f.chart->strip().setCursorPosition(3.9);
+    QCOMPARE(f.chart->LookupIndex(), 39);
+    f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
+    QCOMPARE(f.chart->LookupIndex(), 40);
+    QCOMPARE(f.chart->strip().cursorPosition(), 4.0);
+    QCOMPARE(strip.caption(0).text, std::string("- Rpm  5000"));
+    QCOMPARE(shown.last().at(0).toInt(), 40);
+    f.chart->Strip1_KeyDown(Qt::Key_Left, Qt::ControlModifier);
+    QCOMPARE(f.chart->LookupIndex(), 30);
+    QCOMPARE(strip.caption(0).text, std::string("- Rpm  4000"));
+    f.chart->strip().grab();  // paints over the timeline
+    // The map watch opened now counts over the whole session, and goes back with the chart.
+    const MapWatch& watch = f.window->mapWatch().watch();
+    QCOMPARE(watch.source().sampleCount(), 80);
+
+    // File > Open of one log goes back to the log in memory.
+    QVERIFY(f.chart->mnuOpen_Click());
+    QCOMPARE(watch.source().sampleCount(), 40);
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(f.chart->timeline(), nullptr);
+    QCOMPARE(f.chart->shownSource().sampleCount(), 40);
+    QVERIFY(!strip.hasSource(0));
+    QCOMPARE(strip.pointCount(0), 40);
+    // So does a live start.
+    QVERIFY(f.chart->mnuOpenSession_Click());
+    f.chart->runStarted();
+    QCOMPARE(f.chart->timeline(), nullptr);
+    QCOMPARE(watch.source().sampleCount(), f.window->log().sampleCount());
 }
 
 int runChartWindowTests(int argc, char** argv) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <string>
 
 namespace tunalyx {
 namespace {
@@ -152,6 +154,43 @@ TEST_F(MapWatchTest, ALogOfOneSampleReplaysNothing) {
     EXPECT_EQ(watch.count(5, 4), 1);
     watch.ResetMap(axes);
     EXPECT_EQ(watch.count(5, 4), 0);
+}
+
+// Twice the watched aux input, as a math item would work it out.
+struct TwiceAfr final : DerivedItems {
+    [[nodiscard]] int count() const override { return 1; }
+    [[nodiscard]] std::string name(int) const override { return "Afr x2"; }
+    [[nodiscard]] double value(const SampleSource& base, int, int s) const override {
+        return 2 * base.value(kAfr, s);
+    }
+    [[nodiscard]] bool available(const SampleSource& base, int) const override {
+        return base.hasItem(kAfr);
+    }
+};
+
+TEST_F(MapWatchTest, OverOtherSamplesAMathItemIsWatchedAndNaNCountsInNoCell) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    sample(0, 3000, 500, 10);
+    sample(10, 3000, 500, none);  // a part that did not log the item
+    sample(20, none, none, 12);   // nor Rpm and Load
+    sample(30, 3000, 500, 11);
+    const LogStoreSource logged(*log);
+    const WithDerivedItems samples(logged, std::make_shared<TwiceAfr>());
+    watch.setSource(samples);
+    watch.options.item = kFirstMathItem;
+    watch.options.decimalPlaces = MapWatchOptions::kItemsOwn;
+    EXPECT_TRUE(watch.itemLogged());
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.count(5, 4), 2);
+    EXPECT_EQ(watch.cellText(5, 4), "21.00");
+    watch.options.item = kAfr;
+    watch.RecalculateMap(axes);
+    EXPECT_EQ(watch.count(5, 4), 2);
+    int counted = 0;
+    for (int row = 0; row < kMapWatchSize; ++row)
+        for (int col = 0; col < kMapWatchSize; ++col)
+            counted += watch.count(row, col);
+    EXPECT_EQ(counted, 2);
 }
 
 TEST(MapAxes, FromTheMapReferenceBlock) {
