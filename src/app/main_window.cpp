@@ -145,8 +145,9 @@ void MainWindow::bindWindows(FileWriter& files) {
         m_menus.mnuKnock, [this] { return &knock(); }, this);
     m_graphToggle = new WindowToggle(
         m_menus.mnuGraph, [this] { return &graph(); }, this);
-    bindScatterWindow(m_menus.mnuScatter, *this, m_session, m_live, m_store,
-                      [this] { return m_tuneHistory.get(); });
+    bindScatterWindow(
+        m_menus.mnuScatter, *this, m_session, m_live, m_store,
+        [this] { return m_tuneHistory.get(); }, [this] { return shownSession(); });
     m_watches = new WatchWindows(m_session, m_live, m_store, files, this);
     m_watches->currentSample = [this] { return m_chart ? m_chart->LookupIndex() : 0; };
     const std::pair<QAction*, void (WatchWindows::*)()> watchItems[] = {
@@ -599,6 +600,7 @@ ChartWindow& MainWindow::chart() {
         });
         connect(m_chart, &ChartWindow::shownSourceChanged, this, [this] {
             if (m_mapWatch) m_mapWatch->followSession(m_chart->shownSource(), m_chart->timeline());
+            if (auto* scatter = findChild<ScatterWindow*>()) scatter->setSource(shownSession());
         });
         m_chart->watchCommands = {
             [this] { m_watches->mnuWatch_Click(); }, [this] { m_watches->HideWatchs(); },
@@ -624,6 +626,10 @@ ChartWindow& MainWindow::chart() {
         };
     }
     return *m_chart;
+}
+
+const SampleSource* MainWindow::shownSession() const {
+    return m_chart && m_chart->timeline() ? &m_chart->shownSource() : nullptr;
 }
 
 void MainWindow::mnuAuxilary_Click() {

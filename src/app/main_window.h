@@ -36,6 +36,7 @@ class QTabWidget;
 
 namespace tunalyx {
 
+class SampleSource;
 class SettingsPageWidget;
 
 // frmMain: builds the tabbed pages, the transfer buttons and the menu tree and binds them to the
@@ -145,6 +146,8 @@ private:
     void bindCommands(MainWindowPorts ports, FileWriter& files);
     // The Window menu's windows, the watches and the Log menu.
     void bindWindows(FileWriter& files);
+    // The chart's session when it shows one, for the windows that follow it; null otherwise.
+    [[nodiscard]] const SampleSource* shownSession() const;
     // Setup's switches: heat colours, verified writes, the aux inputs, continuous logs.
     void bindOptions();
     void restorePlacement();

@@ -266,12 +266,16 @@ void ScatterWindow::closeEvent(QCloseEvent* event) {
 }
 
 void bindScatterWindow(QAction* item, QWidget& owner, Session& session, LiveRun& live,
-                       SettingsStore& store, std::function<const TuneHistory*()> history) {
+                       SettingsStore& store, std::function<const TuneHistory*()> history,
+                       std::function<const SampleSource*()> shownSession) {
     new WindowToggle(
         item,
-        [&owner, &session, &live, &store, item, history = std::move(history)] {
+        [&owner, &session, &live, &store, item, history = std::move(history),
+         shownSession = std::move(shownSession)] {
             auto* w = new ScatterWindow(session, live, store, &owner);
             w->history = history;
+            if (const SampleSource* shown = shownSession ? shownSession() : nullptr)
+                w->setSource(shown);
             QObject::connect(w, &ScatterWindow::closed, item, [item] { item->setChecked(false); });
             return w;
         },

@@ -91,8 +91,10 @@ private:
 };
 
 // The Window menu's "&Scatter" item: shows and hides the window, made on first use as a window of
-// `owner`'s own, which closes and deletes it with itself.
+// `owner`'s own, which closes and deletes it with itself. It shows `shownSession()` when that is
+// not null (a session opened in the chart), the log in memory otherwise.
 void bindScatterWindow(QAction* item, QWidget& owner, Session& session, LiveRun& live,
-                       SettingsStore& store, std::function<const TuneHistory*()> history);
+                       SettingsStore& store, std::function<const TuneHistory*()> history,
+                       std::function<const SampleSource*()> shownSession = {});
 
 }  // namespace tunalyx
