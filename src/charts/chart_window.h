@@ -84,6 +84,9 @@ public:
     void framePresented() override;
     void runEnded() override;
     void logSaved(const SavedLog& saved) override;
+    void markerSet(const LogMarker& marker) override;
+    // The markers of the log in memory over the chart.
+    void showMarkers();
 
 signals:
     // A sample was put under the cursor (moved, stepped or played): the watches and the map
@@ -114,6 +117,11 @@ private:
     void mnuSetupChart_Click();
     void exportCsv();
     void saveImage();
+    // Log > Set Marker, the markers' tool tips and the status bar a reached marker shows in.
+    void setUpMarkers(QMenu* log);
+    void showMarkerReached(int sample);
+    // The markers beside a log file opened, what was wrong with them told.
+    [[nodiscard]] std::vector<LogMarker> markersOfLog(const std::string& path);
 
     Session& m_session;
     LiveRun& m_live;
@@ -134,6 +142,7 @@ private:
     double m_lastCursor = -1;
     int m_lastIndex = -1;
     int m_readout = -1;
+    double m_markerFrom = 0;  // where the cursor stood when a marker could last be reached
 };
 
 }  // namespace tunalyx

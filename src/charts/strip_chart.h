@@ -39,6 +39,13 @@ struct StripColumn {
     double last;
 };
 
+// A marker set in the log: a thin line over every pane, its number at the top, its note the tip.
+struct StripMarker {
+    double seconds = 0;
+    int number = 0;
+    std::string note;
+};
+
 // The strip chart without its widget: stacked panes, traces of preallocated points, captions,
 // the time-axis window and the cursor. Times are seconds; a trace's times never decrease, which
 // is what lets every lookup be a binary search.
@@ -116,6 +123,9 @@ public:
     // keeps, so a redraw allocates nothing once it has grown to the plot's width.
     void decimate(int t, int columns, std::vector<StripColumn>& out) const;
 
+    [[nodiscard]] std::vector<StripMarker>& markers() noexcept { return m_markers; }
+    [[nodiscard]] const std::vector<StripMarker>& markers() const noexcept { return m_markers; }
+
 private:
     struct Trace {
         std::vector<double> x;
@@ -140,6 +150,7 @@ private:
     double m_lower = 0;
     double m_upper = kDefaultWindow;
     double m_cursor = 0;
+    std::vector<StripMarker> m_markers;
 };
 
 }  // namespace tunalyx

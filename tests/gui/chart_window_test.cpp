@@ -6,11 +6,16 @@
 #include <fstream>
 
 #include <QComboBox>
+#include <QLineEdit>
+#include <QStatusBar>
 
 #include "charts/chart_window.h"
 #include "charts/setup_chart_dialog.h"
 #include "gui_harness.h"
 #include "monitor/log_file.h"
+#include "monitor/log_markers.h"
+#include "monitor/marker_note_widget.h"
+#include "monitor/monitor_window.h"
 
 using namespace tunalyx;
 
@@ -56,6 +61,7 @@ private slots:
     void playbackFollowsTheLogAndEndsOnTheLastSample();
     void theLiveFeedPlotsEverySample();
     void withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasItsColour();
+    void aMarkerSetWithF8WhileLoggingIsSavedBesideTheLogAndShownWhenItIsReopened();
 };
 
 void ChartWindowTest::anOpenedLogIsDrawnAndSteppedThrough() {
@@ -138,6 +144,53 @@ void ChartWindowTest::withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasIts
     QCOMPARE(strip.pointCount(1), 40);
     const auto& colours = f.chart->config().TraceColour;
     QVERIFY(colours[0] != colours[1] && colours[1] != colours[2] && colours[0] != colours[2]);
+}
+
+void ChartWindowTest::aMarkerSetWithF8WhileLoggingIsSavedBesideTheLogAndShownWhenItIsReopened() {
+    ChartFixture f;
+    f.chart->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.chart));
+    auto* setMarker = f.chart->findChild<QAction*>(QStringLiteral("mnuLogMarker"));
+    QVERIFY(setMarker && !setMarker->isEnabled());  // only while a run goes on
+    MonitorWindow& monitor = f.window->monitor();
+    monitor.cmdLogStart_Click();
+    QTRY_VERIFY(monitor.live().samplesPresented() >= 10);
+    QTest::keyClick(f.chart, Qt::Key_F8);
+    const StripChart& strip = f.chart->strip().chart();
+    QCOMPARE(strip.markers().size(), std::size_t{1});
+    const double at = strip.markers()[0].seconds;
+    auto* field = f.chart->findChild<MarkerNoteWidget*>();
+    QVERIFY(field->isVisible());
+    QCOMPARE(field->message(), QStringLiteral("Marker 1 set at %1 s").arg(at, 0, 'f', 1));
+    QTest::keyClicks(&field->note(), QStringLiteral("tip-in"));
+    QTest::keyClick(&field->note(), Qt::Key_Return);
+    QVERIFY(!field->isVisible());
+    QCOMPARE(strip.markers()[0].note, std::string("tip-in"));
+    // Logging went on all the while.
+    const int before = monitor.live().samplesPresented();
+    QTRY_VERIFY(monitor.live().samplesPresented() > before + 3);
+    monitor.cmdLogStop_Click();
+
+    const std::string saved = f.dir.filePath(QStringLiteral("marked.txt")).toStdString();
+    monitor.chooseSavePath = [&](const std::string&) { return saved; };
+    QVERIFY(monitor.cmdSave_Click());
+    const LogMarkersRead beside = readLogMarkers(saved);
+    QCOMPARE(beside.markers.size(), std::size_t{1});
+    QCOMPARE(beside.markers[0].note, std::string("tip-in"));
+
+    // Reopened: drawn again, and named in the status bar once the cursor steps onto it.
+    f.chart->strip().chart().markers().clear();
+    f.chart->chooseLogToOpen = [&] { return saved; };
+    QVERIFY(f.chart->mnuOpen_Click());
+    QCOMPARE(strip.markers().size(), std::size_t{1});
+    const LogStore& log = f.window->log();
+    int sample = 0;
+    while (log.LogTime(sample) / 1000.0 < at)
+        ++sample;
+    f.cursorTo(sample - 1);
+    QVERIFY(f.chart->statusBar()->currentMessage().isEmpty());
+    f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
+    QCOMPARE(f.chart->statusBar()->currentMessage(), QStringLiteral("Marker 1: tip-in"));
 }
 
 int runChartWindowTests(int argc, char** argv) {
