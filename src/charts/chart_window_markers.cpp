@@ -67,6 +67,8 @@ void ChartWindow::showMarkers() {
     for (const LogMarker& m : m_live.markers())
         shown.push_back({m.seconds, m.number, m.note});
     m_markerFrom = m_strip->cursorPosition();
+    // A marker named for another log, or before a note it has now, is not this one.
+    statusBar()->clearMessage();
     m_strip->redraw();
 }
 
