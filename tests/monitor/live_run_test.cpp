@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -248,6 +249,9 @@ TEST_F(LiveRunTest, ARunEndsOnItsOwnWithTheSampleThatReachesItsLimit) {
 }
 
 TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
+    // Markers of an older log of that name would be taken for this one's.
+    fs::create_directories(folder);
+    std::ofstream(folder / "LOG-001.markers") << "[Tunalyx Log Markers]\r\n1\t1\t\r\n";
     ASSERT_TRUE(run.start(continuousPlan(), thread));
     // The log fills; three samples go on into the spare before the full log is saved.
     fillLog(3);
@@ -277,6 +281,7 @@ TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
         EXPECT_EQ(saved->sampleCount(), samples) << name;
         EXPECT_EQ(saved->LogTime(0), firstMs) << name;
     }
+    EXPECT_FALSE(fs::exists(folder / "LOG-001.markers"));
     // Each log saved took its journal with it.
     EXPECT_TRUE(journalsOnDisk().empty());
     EXPECT_FALSE(run.log().LogUnsaved);
