@@ -41,11 +41,9 @@ protected:
                 nearest = &m;
             }
         }
-        if (nearest)
-            QToolTip::showText(help->globalPos(), markerText(nearest->number, nearest->note),
-                               &m_strip);
-        else
-            QToolTip::hideText();
+        // Away from the markers the chart's own tips, if any, have the event.
+        if (!nearest) return false;
+        QToolTip::showText(help->globalPos(), markerText(nearest->number, nearest->note), &m_strip);
         return true;
     }
 

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QToolTip>
 
 #include "charts/chart_window.h"
 #include "charts/setup_chart_dialog.h"
@@ -212,6 +213,12 @@ void ChartWindowTest::aMarkerSetWithF8WhileLoggingIsSavedBesideTheLogAndShownWhe
     QVERIFY(f.chart->statusBar()->currentMessage().isEmpty());
     f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
     QCOMPARE(f.chart->statusBar()->currentMessage(), QStringLiteral("Marker 1: tip-in"));
+    // The note is the tip of its line.
+    StripChartWidget& widget = f.chart->strip();
+    const QPoint onLine(static_cast<int>(widget.pixelAt(at)), widget.plotRect().center().y());
+    QHelpEvent tip(QEvent::ToolTip, onLine, widget.mapToGlobal(onLine));
+    QApplication::sendEvent(&widget, &tip);
+    QCOMPARE(QToolTip::text(), QStringLiteral("Marker 1: tip-in"));
 }
 
 int runChartWindowTests(int argc, char** argv) {
