@@ -28,6 +28,7 @@
 #include "monitor/live_decode.h"
 #include "monitor/log_file.h"
 #include "monitor/log_journal.h"
+#include "monitor/marker_note_widget.h"
 #include "monitor/monitor_settings.h"
 #include "ports/whole_file.h"
 #include "program_version.h"
@@ -169,6 +170,7 @@ void MainWindow::bindWindows(FileWriter& files) {
     });
     connect(m_menus.mnuLogEnd, &QAction::triggered, this, [this] { monitor().cmdLogStop_Click(); });
     connect(m_menus.mnuLogSaveAs, &QAction::triggered, this, [this] { monitor().cmdSave_Click(); });
+    new MarkerKey(m_live, m_session.prompts, *this, m_menus.log);
 }
 
 void MainWindow::bindOptions() {

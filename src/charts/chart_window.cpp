@@ -136,6 +136,7 @@ void ChartWindow::buildMenus() {
         m_mnuLogPlay->setChecked(m_playing);
         mnuLogPlay_Click();
     });
+    setUpMarkers(log);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     QAction* fit = item(view, tr("&Fit Whole Log"), "mnuFitAll");
@@ -297,7 +298,7 @@ void ChartWindow::runStarted() {
     chart.setWindow(0, kLiveWindowSeconds);
     chart.setCursor(0);
     m_lastIndex = -1;
-    m_strip->redraw();
+    showMarkers();
 }
 
 void ChartWindow::samplePublished(const PublishedSample& sample) {
@@ -333,6 +334,7 @@ void ChartWindow::logSaved(const SavedLog& saved) {
 
 void ChartWindow::showSample(int sample) {
     showReadout(sample);
+    showMarkerReached(sample);
     emit sampleShown(sample);
 }
 
@@ -430,7 +432,8 @@ bool ChartWindow::mnuOpen_Click() {
     m_lastIndex = -1;
     showReadout(0);
     const RanOn ranOn = tuneOfLog ? tuneOfLog(path) : RanOn{};
-    m_live.logReplaced(name, ranOn.tunes);
+    m_live.logReplaced(name, ranOn.tunes, markersOfLog(path));
+    showMarkers();
     setLogName(ranOn.text.empty() ? name : name + " - " + ranOn.text);
     return true;
 }

@@ -103,6 +103,9 @@ public:
     void framePresented() override;
     void runEnded() override;
     void logSaved(const SavedLog& saved) override;
+    void markerSet(const LogMarker& marker) override;
+    // The markers of the log in memory over the chart.
+    void showMarkers();
 
 signals:
     // A sample was put under the cursor (moved, stepped or played): the watches and the map
@@ -145,6 +148,11 @@ private:
     void showLogInMemory();
     [[nodiscard]] int lastSample() const { return m_shown.sampleCount() - 1; }
     [[nodiscard]] double sampleSeconds(int s) const { return m_shown.timeSeconds(s); }
+    // Log > Set Marker, the markers' tool tips and the status bar a reached marker shows in.
+    void setUpMarkers(QMenu* log);
+    void showMarkerReached(int sample);
+    // The markers beside a log file opened, what was wrong with them told.
+    [[nodiscard]] std::vector<LogMarker> markersOfLog(const std::string& path);
 
     Session& m_session;
     LiveRun& m_live;
@@ -171,6 +179,7 @@ private:
     LogStoreSource m_logSource{m_log};
     std::unique_ptr<LogTimeline> m_timeline;
     ShownSamples m_shown{m_logSource, m_session.mathItems};
+    double m_markerFrom = 0;  // where the cursor stood when a marker could last be reached
 };
 
 }  // namespace tunalyx

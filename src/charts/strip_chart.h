@@ -56,6 +56,13 @@ struct TraceSource {
     std::vector<int> breaks;  // samples, in order, drawn without a line from the one before
 };
 
+// A marker set in the log: a thin line over every pane, its number at the top, its note the tip.
+struct StripMarker {
+    double seconds = 0;
+    int number = 0;
+    std::string note;
+};
+
 // The strip chart without its widget: stacked panes, traces of preallocated points, captions,
 // the time-axis window and the cursor. Times are seconds; a trace's times never decrease, which
 // is what lets every lookup be a binary search.
@@ -141,6 +148,9 @@ public:
     // A source trace reads at most a block's worth of samples at each end of a column.
     void decimate(int t, int columns, std::vector<StripColumn>& out) const;
 
+    [[nodiscard]] std::vector<StripMarker>& markers() noexcept { return m_markers; }
+    [[nodiscard]] const std::vector<StripMarker>& markers() const noexcept { return m_markers; }
+
 private:
     void decimateSource(int t, int columns, std::vector<StripColumn>& out) const;
     // The first sample of each non-empty pixel column of a source over the window (and the end),
@@ -184,6 +194,7 @@ private:
     double m_upper = kDefaultWindow;
     double m_cursor = 0;
     mutable ColumnStarts m_columnStarts;
+    std::vector<StripMarker> m_markers;
 };
 
 }  // namespace tunalyx

@@ -52,6 +52,23 @@ QString secondsText(double seconds, int decimals) {
     return QLocale().toString(seconds, 'f', decimals) + QStringLiteral(" s");
 }
 
+// Markers in a colour no default trace has, numbered in a tab at the top of the plot.
+void paintMarkers(QPainter& p, const StripChartWidget& w, const QRect& plot) {
+    const QColor colour(160, 0, 160);
+    const QFontMetrics metrics(p.font());
+    for (const StripMarker& m : w.chart().markers()) {
+        if (m.seconds < w.windowLower() || m.seconds > w.windowUpper()) continue;
+        const int x = static_cast<int>(w.pixelAt(m.seconds));
+        p.setPen(colour);
+        p.drawLine(x, plot.top(), x, plot.bottom());
+        const QString number = QString::number(m.number);
+        const QRect tab(x, plot.top(), metrics.horizontalAdvance(number) + 4, metrics.height());
+        p.fillRect(tab, colour);
+        p.setPen(Qt::white);
+        p.drawText(tab, Qt::AlignCenter, number);
+    }
+}
+
 int roundPixel(double v) {
     return static_cast<int>(std::lrint(v));
 }
@@ -177,6 +194,7 @@ void StripChartWidget::paintEvent(QPaintEvent* /*event*/) {
         const int y = paneRect(pane).top();
         p.drawLine(plot.left(), y, plot.right(), y);
     }
+    if (plot.height() > 0) paintMarkers(p, *this, plot);
     const double cursor = m_chart.cursor();
     if (cursor >= m_chart.windowLower() && cursor <= m_chart.windowUpper() && plot.height() > 0) {
         const int x = static_cast<int>(pixelAt(cursor));

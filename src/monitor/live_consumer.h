@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "monitor/live_decode.h"
+#include "monitor/log_markers.h"
 #include "monitor/log_store.h"
 #include "monitor/log_tunes.h"
 
@@ -58,6 +59,8 @@ public:
     virtual void framePresented() {}
     virtual void runEnded() {}
     virtual void logSaved(const SavedLog& /*saved*/) {}
+    // A marker was set in the part being logged, or given its note (the same number again).
+    virtual void markerSet(const LogMarker& /*marker*/) {}
     // The log in memory was replaced by a file that was opened, or recalculated: its samples
     // are no longer those of a run.
     virtual void logReplaced() {}

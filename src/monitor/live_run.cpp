@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "monitor/log_file.h"
 #include "ports/whole_file.h"
@@ -77,6 +78,12 @@ bool LiveRun::start(const LiveRunPlan& plan, PollingThread& thread) {
     if (plan.identify && !plan.identify()) return abandon();
     if (plan.checkUnsaved && plan.checkUnsaved() == MessageAnswer::Cancel) return abandon();
     m_plan = plan;
+    m_markers.clear();
+    m_savedPartMarkers.clear();
+    m_lastMarker = 0;
+    m_markersOfRun = true;
+    m_savedPath.clear();
+    m_newestMs = 0;
     // A run that saves its own logs knows their names from the start.
     const bool named = !plan.target.empty() && (plan.continuous || plan.saveLastPart);
     m_logName = named ? fileNameOf(partPath(0)) : std::string();
@@ -142,6 +149,7 @@ void LiveRun::presentPublished() {
         const bool refresh = ms / 1000 > m_lastSecond;
         m_lastSecond = ms / 1000;
         m_presented = s + 1;
+        m_newestMs = ms;
         m_log->LogUnsaved = true;
         handOn({s, m_part, ms, values, refresh});
     }
@@ -181,14 +189,23 @@ std::string LiveRun::partPath(int part) const {
 }
 
 std::string LiveRun::write(const std::string& path, bool runGoesOn) {
-    return saveLogFile(*m_log, m_layout.trace, m_files, path,
-                       [&](const std::string& written, std::string_view contents) {
-                           m_logName = fileNameOf(written);
-                           const SavedLog saved{written, contents,  *m_log,
-                                                m_part,  runGoesOn, m_tunes};
-                           for (LiveConsumer* c : m_consumers)
-                               c->logSaved(saved);
-                       });
+    std::string markersError;
+    std::string error =
+        saveLogFile(*m_log, m_layout.trace, m_files, path,
+                    [&](const std::string& written, std::string_view contents) {
+                        // A log without its markers is not saved whole: its journal stays.
+                        markersError = saveLogMarkers(m_files, written, m_markers);
+                        if (!markersError.empty()) {
+                            m_log->LogUnsaved = true;
+                            return;
+                        }
+                        m_savedPath = written;
+                        m_logName = fileNameOf(written);
+                        const SavedLog saved{written, contents, *m_log, m_part, runGoesOn, m_tunes};
+                        for (LiveConsumer* c : m_consumers)
+                            c->logSaved(saved);
+                    });
+    return error.empty() ? markersError : error;
 }
 
 bool LiveRun::saveFullPart() {
@@ -203,6 +220,9 @@ bool LiveRun::saveFullPart() {
         tellEnded();
         return false;
     }
+    m_savedPartMarkers.resize(static_cast<std::size_t>(m_part) + 1);
+    m_savedPartMarkers.back() = std::exchange(m_markers, {});
+    m_savedPath.clear();
     ++m_part;
     tunesOfPart();
     m_presented = 0;
@@ -345,11 +365,48 @@ void LiveRun::tunesOfPart() {
     }
 }
 
-void LiveRun::logReplaced(const std::string& name, LogTunes tunes) {
+void LiveRun::logReplaced(const std::string& name, LogTunes tunes, std::vector<LogMarker> markers) {
     m_logName = name;
     m_tunes = std::move(tunes);
+    m_markers = std::move(markers);
+    m_markersOfRun = false;
+    m_savedPath.clear();
     for (LiveConsumer* c : m_consumers)
         c->logReplaced();
+}
+
+std::optional<LogMarker> LiveRun::addMarker() {
+    if (!m_running) return std::nullopt;
+    const LogMarker marker{++m_lastMarker, static_cast<double>(m_newestMs) / 1000.0, {}};
+    m_markers.push_back(marker);
+    for (LiveConsumer* c : m_consumers)
+        c->markerSet(marker);
+    return marker;
+}
+
+std::string LiveRun::setMarkerNote(int number, std::string_view note) {
+    if (!m_markersOfRun) return {};
+    const auto numbered = [number](std::vector<LogMarker>& markers) {
+        const auto at = std::find_if(markers.begin(), markers.end(),
+                                     [number](const LogMarker& m) { return m.number == number; });
+        return at == markers.end() ? nullptr : &*at;
+    };
+    if (LogMarker* marker = numbered(m_markers)) {
+        marker->note = markerNoteText(note);
+        for (LiveConsumer* c : m_consumers)
+            c->markerSet(*marker);
+        // The run's last part may be on disk already: the note follows it there.
+        if (!m_running && !m_savedPath.empty() && !m_log->LogUnsaved)
+            return saveLogMarkers(m_files, m_savedPath, m_markers);
+        return {};
+    }
+    for (std::size_t part = 0; part < m_savedPartMarkers.size(); ++part)
+        if (LogMarker* marker = numbered(m_savedPartMarkers[part])) {
+            marker->note = markerNoteText(note);
+            return saveLogMarkers(m_files, partPath(static_cast<int>(part)),
+                                  m_savedPartMarkers[part]);
+        }
+    return {};
 }
 
 }  // namespace tunalyx

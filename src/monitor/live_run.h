@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "auxinputs/aux_calibration.h"
@@ -126,8 +127,18 @@ public:
     [[nodiscard]] std::optional<MessageAnswer> checkUnsaved(UserPrompts& prompts,
                                                             const std::function<void()>& save);
     // A log file was read into the log store as `name`; `tunes` are what the history knows of
-    // the tunes it ran on.
-    void logReplaced(const std::string& name, LogTunes tunes = {});
+    // the tunes it ran on, `markers` what its markers file holds.
+    void logReplaced(const std::string& name, LogTunes tunes = {},
+                     std::vector<LogMarker> markers = {});
+
+    // Log > Set Marker: the run's next marker (numbers go on across its parts) at the time of
+    // the newest sample handed on, in the part being logged. Nothing when no run is going.
+    std::optional<LogMarker> addMarker();
+    // A marker of the last run gets its note; one of a log already saved is written into its
+    // markers file at once. The error text, empty on success.
+    [[nodiscard]] std::string setMarkerNote(int number, std::string_view note);
+    // The markers of the log in memory, in the order of their numbers; saved beside it.
+    [[nodiscard]] const std::vector<LogMarker>& markers() const { return m_markers; }
     // The file the log in memory was saved as, opened from or is being logged into; empty for
     // a log never saved.
     [[nodiscard]] const std::string& logName() const { return m_logName; }
@@ -187,6 +198,12 @@ private:
     std::string m_unitHash;
     LogTunes m_runTunes;  // numbered by the samples of the whole run, across its parts
     long m_jobsSeen = 0;
+    std::int32_t m_newestMs = 0;  // the time of the newest sample handed on
+    std::vector<LogMarker> m_markers;
+    std::vector<std::vector<LogMarker>> m_savedPartMarkers;  // of the run's parts saved, by part
+    int m_lastMarker = 0;
+    bool m_markersOfRun = false;  // the markers in memory are the last run's
+    std::string m_savedPath;      // where the log in memory was saved, until it changes
 };
 
 }  // namespace tunalyx

@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kJournalMark = "TUNALYX-JOURNAL";
 constexpr std::string_view kTuneMark = "TUNALYX-TUNE\t";
+constexpr std::string_view kMarkerMark = "TUNALYX-MARKER\t";
 constexpr std::string_view kJournalPrefix = "journal-";
 constexpr std::string_view kJournalExtension = ".tlj";
 // Lines wait in memory at most this long (by the samples' own clock) or this much.
@@ -158,6 +159,13 @@ void LogJournal::samplePublished(const PublishedSample& sample) {
     if (sample.refresh || m_pending.size() >= kMostPending) flush();
 }
 
+void LogJournal::markerSet(const LogMarker& marker) {
+    if (m_failed) return;
+    if (!m_file && !open()) return;
+    m_pending.append(kMarkerMark).append(markerLine(marker)).append(kLineEnd);
+    flush();
+}
+
 void LogJournal::runEnded() {
     flush();
 }
@@ -242,6 +250,12 @@ RecoveredLog recoverJournalText(const std::string& text, const std::string& name
                 break;
             }
             out.tunes.push_back({static_cast<int>(*first), std::string(f[2])});
+            continue;
+        }
+        // A damaged marker line costs that marker only, not the samples after it.
+        if (line >= 2 && row.starts_with(kMarkerMark)) {
+            if (auto marker = parseMarkerLine(row.substr(kMarkerMark.size())))
+                putMarker(out.markers, std::move(*marker));
             continue;
         }
         // The header and the headings, then sample lines the log reader reads as whole rows of
@@ -351,12 +365,14 @@ RecoveryResult recoverTo(const UnsavedJournal& journal, const std::string& out,
         result.message = error + ". The log journal " + journal.path + " is kept.";
         return result;
     }
+    const std::string markersError = saveLogMarkers(writer, result.path, log.markers);
     fs::remove(journal.path, ec);
     result.recovered = true;
     result.message = "Recovered " + groupedCount(log.samples) +
                      (log.samples == 1 ? " sample" : " samples") + " of the log of " +
                      journal.started.substr(0, 16) + " to " + result.path + "." +
-                     (log.cut ? " Its last line was cut off in the middle and is left out." : "");
+                     (log.cut ? " Its last line was cut off in the middle and is left out." : "") +
+                     (markersError.empty() ? "" : " Its markers were lost: " + markersError + ".");
     result.text = std::move(log.text);
     result.tunes = std::move(log.tunes);
     return result;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "monitor/live_consumer.h"
+#include "monitor/log_markers.h"
 #include "monitor/log_writer.h"
 #include "ports/file_writer.h"
 #include "ports/user_prompts.h"
@@ -15,7 +16,9 @@ namespace tunalyx {
 // A run's samples on disk as they are logged, so that a crash, a killed process or a pulled
 // power cord loses at most the last second. A journal is one line of its own followed by the log
 // file the run would be saved as, line by line; before the first sample of each tune the unit
-// held comes a tune line of the journal's own ("TUNALYX-TUNE", TAB, the sample, TAB, the hash).
+// held comes a tune line of the journal's own ("TUNALYX-TUNE", TAB, the sample, TAB, the hash),
+// and each marker set or given a note is a line of its own ("TUNALYX-MARKER", TAB, its line as
+// the markers file has it; a later line of the same number replaces an earlier one).
 // Saving the log removes it, so a journal still there on the next start belongs to a run that
 // was never saved.
 class LogJournal final : public LiveConsumer {
@@ -44,6 +47,8 @@ public:
     void runStarted() override;
     void samplePublished(const PublishedSample& sample) override;
     void runEnded() override;
+    // Written at once: a marker is set at a moment the user wants to find again.
+    void markerSet(const LogMarker& marker) override;
     // The run's log was saved: its journal goes.
     void logSaved(const SavedLog& /*saved*/) override { saved(); }
 
@@ -89,7 +94,8 @@ struct UnsavedJournal {
 struct RecoveredLog {
     std::string text;
     long samples = 0;
-    LogTunes tunes;       // as the journal's tune lines give them
+    LogTunes tunes;  // as the journal's tune lines give them
+    std::vector<LogMarker> markers;
     bool cut = false;     // the last line was cut off and left out
     std::string problem;  // why nothing could be recovered; empty when `text` holds the log
 };
@@ -107,9 +113,9 @@ struct RecoveredLog {
 [[nodiscard]] std::string recoveredLogPath(const UnsavedJournal& journal,
                                            const std::string& logsFolder);
 // Writes a journal's log to `out`, or beside it to the first free of OUT-recovered.txt,
-// OUT-recovered-2.txt, ... when a file is there already, and removes the journal once the log is
-// written. The message for the user: where the log went and how many samples it holds, or why it
-// could not be recovered (the journal stays).
+// OUT-recovered-2.txt, ... when a file is there already, with its markers file, and removes the
+// journal once the log is written. The message for the user: where the log went and how many
+// samples it holds, or why it could not be recovered (the journal stays).
 struct RecoveryResult {
     bool recovered = false;
     std::string message;

@@ -1,5 +1,6 @@
 #include "monitor/monitor_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include "monitor/log_file.h"
 #include "monitor/log_groups.h"
 #include "monitor/log_journal.h"
+#include "monitor/marker_note_widget.h"
 #include "monitor/monitor_settings.h"
 #include "ui/qt_text.h"
 #include "ui/qt_window_placement.h"
@@ -190,7 +192,12 @@ void MonitorWindow::buildFields() {
     m_cmdLogStop = button(tr("&End"), "cmdLogStop");
     m_cmdMonMaxRst = button(tr("&Reset"), "cmdMonMaxRst");
     m_cmdSave = button(tr("S&ave"), "cmdSave");
+    m_cmdMarker = button(tr("Set &Marker"), "cmdMarker");
     bottom->addLayout(buttons);
+    m_markerKey = new MarkerKey(m_live, m_session.prompts, *this, nullptr);
+    m_cmdMarker->setEnabled(m_markerKey->action().isEnabled());
+    connect(m_cmdMarker, &QPushButton::clicked, &m_markerKey->action(), &QAction::trigger);
+    connect(&m_markerKey->action(), &QAction::enabledChanged, m_cmdMarker, &QWidget::setEnabled);
     connect(m_cmdLogStart, &QPushButton::clicked, this, &MonitorWindow::cmdLogStart_Click);
     connect(m_cmdLogStop, &QPushButton::clicked, this, &MonitorWindow::cmdLogStop_Click);
     connect(m_cmdMonMaxRst, &QPushButton::clicked, this, &MonitorWindow::cmdMonMaxRst_Click);

@@ -21,6 +21,8 @@ class QPushButton;
 
 namespace tunalyx {
 
+class MarkerKey;
+
 // frmMonitor: the latest live values, the maxima, the groups to poll and the commands of a run.
 // It drives the live run and shows it: Start hands the run a thread of its own, and the
 // window's frames present what it published since the last, so painting never costs a sample.
@@ -54,6 +56,8 @@ public:
     // The journal of the run, on disk until the log is saved.
     [[nodiscard]] const LogJournal& journal() const { return m_live.journal(); }
     [[nodiscard]] bool runInProgress() const { return m_live.running(); }
+    // Set Marker (F8 or the button) while a run goes on.
+    [[nodiscard]] MarkerKey& markerKey() { return *m_markerKey; }
     // The save dialog; tests replace it. An empty path means the user cancelled.
     std::function<std::string(const std::string& proposedName)> chooseSavePath;
 
@@ -109,6 +113,8 @@ private:
     QPushButton* m_cmdLogStop = nullptr;
     QPushButton* m_cmdMonMaxRst = nullptr;
     QPushButton* m_cmdSave = nullptr;
+    QPushButton* m_cmdMarker = nullptr;
+    MarkerKey* m_markerKey = nullptr;
 };
 
 }  // namespace tunalyx

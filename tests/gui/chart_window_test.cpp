@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QStatusBar>
+#include <QToolTip>
 
 #include "charts/chart_window.h"
 #include "charts/math_items_dialog.h"
@@ -17,6 +19,9 @@
 #include "gui_harness.h"
 #include "mapwatch/map_watch_window.h"
 #include "monitor/log_file.h"
+#include "monitor/log_markers.h"
+#include "monitor/marker_note_widget.h"
+#include "monitor/monitor_window.h"
 
 using namespace tunalyx;
 
@@ -64,6 +69,7 @@ private slots:
     void withoutTracesTheChartSaysHowToAddThemAndEachNewTraceHasItsColour();
     void aMathItemIsRefusedUntilItParsesThenDrawn();
     void aSessionIsOneTimelineTheCursorStepsAcrossItsParts();
+    void aMarkerSetWithF8WhileLoggingIsSavedBesideTheLogAndShownWhenItIsReopened();
 };
 
 void ChartWindowTest::anOpenedLogIsDrawnAndSteppedThrough() {
@@ -245,6 +251,80 @@ void ChartWindowTest::aSessionIsOneTimelineTheCursorStepsAcrossItsParts() {
     f.chart->runStarted();
     QCOMPARE(f.chart->timeline(), nullptr);
     QCOMPARE(watch.source().sampleCount(), f.window->log().sampleCount());
+}
+
+void ChartWindowTest::aMarkerSetWithF8WhileLoggingIsSavedBesideTheLogAndShownWhenItIsReopened() {
+    ChartFixture f;
+    // The simulated unit answers at once: the log fills in seconds, so the windows are ready
+    // before the run.
+    MonitorWindow& monitor = f.window->monitor();
+    monitor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&monitor));
+    f.chart->show();
+    f.chart->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.chart));
+    auto* setMarker = f.chart->findChild<QAction*>(QStringLiteral("mnuLogMarker"));
+    QVERIFY(setMarker && !setMarker->isEnabled());  // only while a run goes on
+    monitor.cmdLogStart_Click();
+    // The samples after it a second later, so that each marker has a time of its own. Frames
+    // are presented here: the unit answers at once and its log would fill while timers wait.
+    LiveRun& live = monitor.live();
+    const auto aSecondOn = [&] {
+        while (live.samplesPresented() == 0)
+            live.present();
+        const std::int32_t then = f.window->log().LogTime(live.samplesPresented() - 1);
+        f.clock.advanceMs(1000);
+        while (f.window->log().LogTime(live.samplesPresented() - 1) < then + 1000)
+            live.present();
+    };
+    aSecondOn();
+    QTest::keyClick(f.chart, Qt::Key_F8);
+    const StripChart& strip = f.chart->strip().chart();
+    QCOMPARE(strip.markers().size(), std::size_t{1});
+    const double at = strip.markers()[0].seconds;
+    auto* field = f.chart->findChild<MarkerNoteWidget*>();
+    QVERIFY(field->isVisible());
+    QCOMPARE(field->message(), QStringLiteral("Marker 1 set at %1 s").arg(at, 0, 'f', 1));
+    QTest::keyClicks(&field->note(), QStringLiteral("tip-in"));
+    QTest::keyClick(&field->note(), Qt::Key_Return);
+    QVERIFY(!field->isVisible());
+    QCOMPARE(strip.markers()[0].note, std::string("tip-in"));
+    // The monitor's F8 is its own, not a clash with the other windows' keys.
+    aSecondOn();
+    monitor.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&monitor));
+    QTest::keyClick(&monitor, Qt::Key_F8);
+    QCOMPARE(strip.markers().size(), std::size_t{2});
+    QVERIFY(monitor.findChild<MarkerNoteWidget*>()->isVisible());
+    monitor.cmdLogStop_Click();
+    QVERIFY(live.end() == LiveRunEnd::Stopped);
+
+    const std::string saved = f.dir.filePath(QStringLiteral("marked.txt")).toStdString();
+    monitor.chooseSavePath = [&](const std::string&) { return saved; };
+    QVERIFY(monitor.cmdSave_Click());
+    const LogMarkersRead beside = readLogMarkers(saved);
+    QCOMPARE(beside.markers.size(), std::size_t{2});
+    QCOMPARE(beside.markers[0].note, std::string("tip-in"));
+
+    // Reopened: drawn again, and named in the status bar once the cursor steps onto it.
+    f.chart->strip().chart().markers().clear();
+    f.chart->chooseLogToOpen = [&] { return saved; };
+    QVERIFY(f.chart->mnuOpen_Click());
+    QCOMPARE(strip.markers().size(), std::size_t{2});
+    const LogStore& log = f.window->log();
+    int sample = 0;
+    while (log.LogTime(sample) / 1000.0 < at)
+        ++sample;
+    f.cursorTo(sample - 1);
+    QVERIFY(f.chart->statusBar()->currentMessage().isEmpty());
+    f.chart->Strip1_KeyDown(Qt::Key_Right, Qt::NoModifier);
+    QCOMPARE(f.chart->statusBar()->currentMessage(), QStringLiteral("Marker 1: tip-in"));
+    // The note is the tip of its line.
+    StripChartWidget& widget = f.chart->strip();
+    const QPoint onLine(static_cast<int>(widget.pixelAt(at)), widget.plotRect().center().y());
+    QHelpEvent tip(QEvent::ToolTip, onLine, widget.mapToGlobal(onLine));
+    QApplication::sendEvent(&widget, &tip);
+    QCOMPARE(QToolTip::text(), QStringLiteral("Marker 1: tip-in"));
 }
 
 int runChartWindowTests(int argc, char** argv) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -43,6 +44,9 @@ struct Recorder final : LiveConsumer {
     void runEnded() override { events.push_back("end"); }
     void logSaved(const SavedLog& saved) override {
         events.push_back("saved " + fs::path(saved.path).filename().string());
+    }
+    void markerSet(const LogMarker& m) override {
+        events.push_back("marker " + std::to_string(m.number) + " " + m.note);
     }
     // The events from the first that starts with `prefix` on.
     std::vector<std::string> eventsOf(const std::string& prefix) const {
@@ -245,6 +249,9 @@ TEST_F(LiveRunTest, ARunEndsOnItsOwnWithTheSampleThatReachesItsLimit) {
 }
 
 TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
+    // Markers of an older log of that name would be taken for this one's.
+    fs::create_directories(folder);
+    std::ofstream(folder / "LOG-001.markers") << "[Tunalyx Log Markers]\r\n1\t1\t\r\n";
     ASSERT_TRUE(run.start(continuousPlan(), thread));
     // The log fills; three samples go on into the spare before the full log is saved.
     fillLog(3);
@@ -274,6 +281,7 @@ TEST_F(LiveRunTest, AContinuousRunSavesEachFullLogOnceAndItsTimesGoOn) {
         EXPECT_EQ(saved->sampleCount(), samples) << name;
         EXPECT_EQ(saved->LogTime(0), firstMs) << name;
     }
+    EXPECT_FALSE(fs::exists(folder / "LOG-001.markers"));
     // Each log saved took its journal with it.
     EXPECT_TRUE(journalsOnDisk().empty());
     EXPECT_FALSE(run.log().LogUnsaved);
@@ -412,6 +420,43 @@ TEST_F(LiveRunTest, ASampleLimitedContinuousRunKeepsExactlyItsSamples) {
         }
         EXPECT_EQ(saved, limit) << limit;
     }
+}
+
+TEST_F(LiveRunTest, MarkersGoWithThePartTheyWereSetInNumberedOnAcrossTheRun) {
+    EXPECT_FALSE(run.addMarker()) << "no run, no marker";
+    ASSERT_TRUE(run.start(continuousPlan(), thread));
+    cycles(3, 10);
+    const std::optional<LogMarker> first = run.addMarker();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->number, 1);
+    EXPECT_EQ(first->seconds, 0.02);  // the newest sample handed on
+    // The first log fills and is saved; the run goes on in LOG-001.txt.
+    for (int s = 3; s < LogStore::kMaxRunSamples + 2; ++s) {
+        ASSERT_TRUE(thread.step());
+        clock.advanceMs(10);
+    }
+    run.present();
+    ASSERT_EQ(run.part(), 1);
+    cycles(2, 10);
+    const std::optional<LogMarker> second = run.addMarker();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->number, 2);
+    EXPECT_EQ(second->seconds, run.log().LogTime(run.samplesPresented() - 1) / 1000.0);
+    EXPECT_EQ(run.markers().size(), 1u) << "the saved part took its markers";
+    // A note typed after its part was saved goes into that part's file.
+    EXPECT_EQ(run.setMarkerNote(1, "tip-in"), "");
+    EXPECT_EQ(run.setMarkerNote(2, "3rd gear"), "");
+    run.stop();
+
+    EXPECT_EQ(readLogMarkers((folder / "LOG.txt").string()).markers.at(0).note, "tip-in");
+    const std::vector<LogMarker> later = readLogMarkers((folder / "LOG-001.txt").string()).markers;
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_EQ(later[0].number, 2);
+    EXPECT_EQ(later[0].seconds, second->seconds);
+    EXPECT_EQ(later[0].note, "3rd gear");
+    // Followers of the part being logged hear of its markers only.
+    EXPECT_EQ(recorder.eventsOf("marker"),
+              (std::vector<std::string>{"marker 1 ", "marker 2 ", "marker 2 3rd gear"}));
 }
 
 // The simulator's port, noting the command byte of every request in the order they went out,

@@ -179,6 +179,35 @@ TEST_F(LogJournalTest, TheTunesTheUnitHeldAreKeptAndRecovered) {
     EXPECT_EQ(recovered.samples, 6);
 }
 
+TEST_F(LogJournalTest, MarkersAreOnDiskAtOnceAndRecoveredBesideTheLog) {
+    ASSERT_TRUE(start());
+    steps(3, 40);
+    ASSERT_TRUE(run->addMarker());
+    ASSERT_EQ(run->setMarkerNote(1, "boost spike"), "");
+    steps(2, 40);
+    ASSERT_TRUE(run->addMarker());
+    // Not a second later, as samples may be: a crash now keeps both.
+    const RecoveredLog onDisk = recoverJournal(journal().path());
+    ASSERT_EQ(onDisk.markers.size(), 2u);
+    EXPECT_EQ(onDisk.markers[0].note, "boost spike");
+    EXPECT_EQ(onDisk.markers[1].seconds, 0.16);
+    EXPECT_FALSE(onDisk.cut);
+    steps(2, 40);
+
+    run.reset();  // the program goes without a save
+    const std::vector<UnsavedJournal> unsaved = unsavedJournals(folder.string());
+    ASSERT_EQ(unsaved.size(), 1u);
+    const RecoveryResult result = recoverTo(unsaved[0], (folder / "LOG.txt").string(), files);
+    ASSERT_TRUE(result.recovered) << result.message;
+    EXPECT_NE(result.message.find("Recovered 7 samples"), std::string::npos) << result.message;
+    const LogMarkersRead markers = readLogMarkers(result.path);
+    EXPECT_EQ(markers.problem, "");
+    ASSERT_EQ(markers.markers.size(), 2u);
+    EXPECT_EQ(markers.markers[0].seconds, 0.08);
+    EXPECT_EQ(markers.markers[0].note, "boost spike");
+    EXPECT_EQ(markers.markers[1].number, 2);
+}
+
 #ifdef __linux__
 TEST_F(LogJournalTest, AJournalThatCannotBeWrittenIsToldOnceOrEndsTheRunWhenAskedTo) {
     // Files of this process may not grow past 4 kB: the journal's writes fail as on a full disk.
