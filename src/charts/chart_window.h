@@ -106,6 +106,8 @@ public:
     void markerSet(const LogMarker& marker) override;
     // The markers of the log in memory over the chart.
     void showMarkers();
+    // The markers of what the chart shows: the session's, or the log in memory's.
+    [[nodiscard]] const std::vector<LogMarker>& shownMarkers() const;
 
 signals:
     // A sample was put under the cursor (moved, stepped or played): the watches and the map
@@ -180,6 +182,8 @@ private:
     std::unique_ptr<LogTimeline> m_timeline;
     ShownSamples m_shown{m_logSource, m_session.mathItems};
     double m_markerFrom = 0;  // where the cursor stood when a marker could last be reached
+    // The markers of every part of the session shown, on its time axis; empty without one.
+    std::vector<LogMarker> m_sessionMarkers;
 };
 
 }  // namespace tunalyx

@@ -62,7 +62,7 @@ void ChartWindow::setUpMarkers(QMenu* log) {
 void ChartWindow::showMarkers() {
     std::vector<StripMarker>& shown = m_strip->chart().markers();
     shown.clear();
-    for (const LogMarker& m : m_live.markers())
+    for (const LogMarker& m : shownMarkers())
         shown.push_back({m.seconds, m.number, m.note});
     m_markerFrom = m_strip->cursorPosition();
     // A marker named for another log, or before a note it has now, is not this one.
@@ -75,10 +75,14 @@ void ChartWindow::markerSet(const LogMarker& /*marker*/) {
 }
 
 void ChartWindow::showMarkerReached(int sample) {
-    const double to = static_cast<double>(m_log.LogTime(sample)) / 1000.0;
-    const LogMarker* reached = markerReached(m_live.markers(), m_markerFrom, to);
+    const double to = sampleSeconds(sample);
+    const LogMarker* reached = markerReached(shownMarkers(), m_markerFrom, to);
     m_markerFrom = to;
     if (reached) statusBar()->showMessage(markerText(reached->number, reached->note));
+}
+
+const std::vector<LogMarker>& ChartWindow::shownMarkers() const {
+    return m_timeline ? m_sessionMarkers : m_live.markers();
 }
 
 std::vector<LogMarker> ChartWindow::markersOfLog(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include "charts/chart_window.h"
 #include "monitor/log_file.h"
+#include "monitor/log_markers.h"
 #include "ports/whole_file.h"
 #include "ui/qt_text.h"
 
@@ -49,6 +50,13 @@ bool ChartWindow::mnuOpenSession_Click() {
     m_strip->chart().clear();
     m_timeline = std::move(timeline);
     m_shown.setBase(*m_timeline);
+    // Each part's markers, moved with its times.
+    m_sessionMarkers.clear();
+    for (const TimelinePart& part : m_timeline->parts())
+        for (LogMarker m : markersOfLog(part.path)) {
+            m.seconds += part.timeShift;
+            m_sessionMarkers.push_back(std::move(m));
+        }
     initCharts();
     const double first = m_shown.timeSeconds(0);
     const double last = m_shown.timeSeconds(lastSample());
@@ -60,6 +68,7 @@ bool ChartWindow::mnuOpenSession_Click() {
     std::string title = fileNameOf(m_timeline->parts().front().path);
     if (parts > 1) title += " + " + std::to_string(parts - 1) + (parts == 2 ? " part" : " parts");
     setLogName(title);
+    showMarkers();
     emit shownSourceChanged();
     return true;
 }
@@ -69,6 +78,8 @@ void ChartWindow::showLogInMemory() {
     m_strip->chart().clear();
     m_shown.setBase(m_logSource);
     m_timeline.reset();
+    m_sessionMarkers.clear();
+    showMarkers();
     emit shownSourceChanged();
 }
 

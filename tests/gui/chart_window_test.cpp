@@ -9,8 +9,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolTip>
 
 #include "charts/chart_window.h"
@@ -211,6 +211,8 @@ void ChartWindowTest::aSessionIsOneTimelineTheCursorStepsAcrossItsParts() {
     log.LogLast = 39;
     const std::string second = f.dir.filePath(QStringLiteral("run-001.txt")).toStdString();
     std::ofstream(second, std::ios::binary) << logFileText(log, f.session.trace);
+    std::ofstream(f.dir.filePath(QStringLiteral("run-001.markers")).toStdString(), std::ios::binary)
+        << "[Tunalyx Log Markers]\r\n1\t4.500\tboost\r\n";
     log.LogLast = 0;
 
     QSignalSpy changed(f.chart, &ChartWindow::shownSourceChanged);
@@ -221,6 +223,8 @@ void ChartWindowTest::aSessionIsOneTimelineTheCursorStepsAcrossItsParts() {
     QCOMPARE(f.chart->shownSource().sampleCount(), 80);
     const StripChart& strip = f.chart->strip().chart();
     QVERIFY(strip.hasSource(0));
+    QCOMPARE(strip.markers().size(), std::size_t{1});
+    QCOMPARE(strip.markers()[0].seconds, 4.5);
 
     QSignalSpy shown(f.chart, &ChartWindow::sampleShown);
     f.chart->strip().setCursorPosition(3.9);
