@@ -4,19 +4,11 @@
 #include <cmath>
 #include <limits>
 
-#include "model/number_format.h"
 #include "monitor/log_groups.h"
 
 namespace tunalyx {
 
 namespace {
-
-constexpr int kMostDecimals = 6;
-constexpr int kMathItemDecimals = 2;
-
-int cellIndexOf(double position) {
-    return std::clamp(static_cast<int>(std::floor(position + 0.5)), 0, kMapWatchSize - 1);
-}
 
 // A log of one sample is an empty one: the map watch replays nothing from it.
 bool anySamples(const SampleSource& source) {
@@ -111,60 +103,27 @@ Histogram histogramOf(const std::vector<double>& values, int bins) {
 
 void CellStatistics::compute(const SampleSource& source, const std::vector<MapAxesFrom>& ranOn,
                              const MapAxes& axes) {
-    m_cells.fill(Stats{});
+    m_watch = std::make_unique<MapWatch>(source);
+    m_watch->options = options;
+    m_watch->ranOnAxes = ranOn;
+    m_watch->ResetMap(axes);
     m_takenIn.assign(static_cast<std::size_t>(std::max(0, source.sampleCount())), kNotTaken);
-    if (!anySamples(source) || !source.hasItem(options.item)) return;
-    AxesWalker walker(ranOn, axes);
-    int lastCol = 0;
-    int lastRow = 0;
-    long long entryMs = 0;
-    const int n = source.sampleCount();
-    for (int s = 0; s < n; ++s) {
-        const double rpm = source.value(kRpmItem, s);
-        const double load = source.value(kLoadItem, s);
-        if (std::isnan(rpm) || std::isnan(load)) continue;
-        const MapAxes& a = walker.at(s);
-        const int col = cellIndexOf(fractionalPosition(rpm, a.column));
-        const int row = cellIndexOf(fractionalPosition(load, a.row));
-        // Whole milliseconds, as the log keeps its times.
-        const long long ms = std::llround(source.timeSeconds(s) * 1000.0);
-        if (col != lastCol || row != lastRow) entryMs = ms;
-        if (ms - entryMs >= options.holdOffMs) {
-            const double v = source.value(options.item, s);
-            if (!(v <= options.maxVal)) continue;
-            const int index = row + kMapWatchSize * col;
-            Stats& c = m_cells[static_cast<std::size_t>(index)];
-            if (c.count == 0) {
-                c.min = c.max = c.avg = v;
-            } else {
-                c.min = std::min(c.min, v);
-                c.max = std::max(c.max, v);
-                c.avg = (c.count * c.avg + v) / (c.count + 1);
-            }
-            ++c.count;
-            m_takenIn[static_cast<std::size_t>(s)] = static_cast<std::int16_t>(index);
+    if (!anySamples(source)) return;
+    for (int s = 0; s < source.sampleCount(); ++s)
+        if (m_watch->AddMapLog(s)) {
+            const MapWatch::Cell cell = m_watch->cellOf(s);
+            m_takenIn[static_cast<std::size_t>(s)] =
+                static_cast<std::int16_t>(cell.row + kMapWatchSize * cell.col);
         }
-        lastCol = col;
-        lastRow = row;
-    }
 }
 
 std::string CellStatistics::cellText(int row, int col, const NumberLocale& locale,
                                      Precision itemPrecision) const {
-    const Stats& c = at(row, col);
-    if (c.count == 0) return {};
-    if (options.function == MapWatchOptions::Num) return std::to_string(c.count);
-    const int own = options.item >= kFirstMathItem ? kMathItemDecimals
-                                                   : std::max(0, itemDecimals(options.item));
-    const int places = std::clamp(
-        options.decimalPlaces == MapWatchOptions::kItemsOwn ? own : options.decimalPlaces, 0,
-        kMostDecimals);
-    const std::string pattern = places == 0 ? "0" : "0." + std::string(places, '0');
-    const double v = options.function == MapWatchOptions::Min   ? c.min
-                     : options.function == MapWatchOptions::Max ? c.max
-                                                                : c.avg;
-    const bool average = options.function == MapWatchOptions::Avg;
-    return formatValue(v, pattern, locale, average ? Precision::Double : itemPrecision);
+    if (!m_watch) return {};
+    // The function and places change without a new count.
+    m_watch->options.function = options.function;
+    m_watch->options.decimalPlaces = options.decimalPlaces;
+    return m_watch->cellText(row, col, locale, itemPrecision);
 }
 
 std::vector<double> CellStatistics::valuesIn(const SampleSource& source, int row, int col) const {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,35 +55,26 @@ struct Histogram {
 [[nodiscard]] Histogram histogramOf(const std::vector<double>& values, int bins = 20);
 
 // The map watch's statistics of any source: per cell the count, minimum, maximum and average of
-// an item by `MapWatch`'s rules (the cell nearest the position, hold-off from entering a cell,
-// values above Max Val not taken and their cell not remembered). A value that is no number is
-// treated as one above Max Val. The cell each sample was taken in is kept for its histogram.
+// an item, by the map watch itself. The cell each sample was taken in is kept for its histogram.
 class CellStatistics {
 public:
     MapWatchOptions options;
 
     void compute(const SampleSource& source, const std::vector<MapAxesFrom>& ranOn,
                  const MapAxes& axes);
-    [[nodiscard]] int count(int row, int col) const { return at(row, col).count; }
-    // As `MapWatch::cellText`: empty for a cell without a sample.
+    [[nodiscard]] int count(int row, int col) const {
+        return m_watch ? m_watch->count(row, col) : 0;
+    }
+    // As `MapWatch::cellText`, with the function and decimal places chosen now.
     [[nodiscard]] std::string cellText(int row, int col, const NumberLocale& locale = {},
                                        Precision itemPrecision = Precision::Double) const;
     // The values the cell took, in the order of their samples.
     [[nodiscard]] std::vector<double> valuesIn(const SampleSource& source, int row, int col) const;
 
 private:
-    struct Stats {
-        int count = 0;
-        double min = 0;
-        double max = 0;
-        double avg = 0;
-    };
-    [[nodiscard]] const Stats& at(int row, int col) const {
-        return m_cells[static_cast<std::size_t>(row + kMapWatchSize * col)];
-    }
     static constexpr std::int16_t kNotTaken = -1;
 
-    std::array<Stats, kMapWatchSize * kMapWatchSize> m_cells{};
+    std::unique_ptr<MapWatch> m_watch;
     std::vector<std::int16_t> m_takenIn;  // per sample the cell index it counted in
 };
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,8 @@ struct MapAxesFrom {
 // sample whose value or position is NaN counts in no cell.
 class MapWatch {
 public:
-    explicit MapWatch(const LogStore& log) : m_own(log) {}
+    explicit MapWatch(const LogStore& log) : m_own(std::in_place, log), m_source(&*m_own) {}
+    explicit MapWatch(const SampleSource& samples) : m_source(&samples) {}
     MapWatch(const MapWatch&) = delete;
     MapWatch& operator=(const MapWatch&) = delete;
 
@@ -108,8 +110,8 @@ private:
     }
     void clear();
 
-    LogStoreSource m_own;
-    const SampleSource* m_source = &m_own;
+    std::optional<LogStoreSource> m_own;
+    const SampleSource* m_source;
     std::array<Stats, kMapWatchSize * kMapWatchSize> m_cells{};
     int m_lastCol = 0;
     int m_lastRow = 0;
