@@ -15,8 +15,8 @@ std::string hashOf(char c) {
 }
 
 std::string tuneLine(int id, char hash, const char* action) {
-    return "tune\t" + std::to_string(id) + "\t2026-12-01 10:00:0" + std::to_string(id % 10) +
-           "\t" + action + "\tSR20DET1 5.01\t5.01\tt.dat\t" + hashOf(hash) + "\t\n";
+    return "tune\t" + std::to_string(id) + "\t2026-12-01 10:00:0" + std::to_string(id % 10) + "\t" +
+           action + "\tSR20DET1 5.01\t5.01\tt.dat\t" + hashOf(hash) + "\t\n";
 }
 
 std::string logLine(const std::string& file, const std::string& hash, int tune) {
@@ -67,9 +67,9 @@ TEST(PreviousTuneLog, TheFileIsTakenOnlyWithTheContentsItWasSavedWith) {
     EXPECT_EQ(found.path, (root / "Logs" / "LOG.txt").string());
 
     fs::remove(root / "Logs" / "LOG.txt");
-    EXPECT_EQ(findLogOfPreviousTune(index, shown, logs).message,
-              "The log of the previous tune, LOG.txt, is no longer in " + (root / "run").string() +
-                  ".");
+    EXPECT_EQ(
+        findLogOfPreviousTune(index, shown, logs).message,
+        "The log of the previous tune, LOG.txt, is no longer in " + (root / "run").string() + ".");
     write(root / "run" / "LOG-001.txt", "not in the history");
     EXPECT_EQ(findLogOfPreviousTune(index, shown, logs).message,
               "No log of an earlier tune is in the history.");
