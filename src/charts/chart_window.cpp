@@ -473,8 +473,11 @@ void ChartWindow::exportCsv() {
                                             logPath(m_store, m_session.filesFolder) + "Log.csv")
                          : std::string();
     if (path.empty()) return;
-    const std::string error =
-        m_files.writeWhole(path, logCsvText(m_log, m_session.trace, m_session.mathItems.get()));
+    // A session is written as the chart shows it, each of its logs' columns in turn.
+    const std::string error = m_files.writeWhole(
+        path, m_timeline ? samplesCsvText(*m_timeline, m_session.trace, m_session.mathItems.get(),
+                                          Precision::Single)
+                         : logCsvText(m_log, m_session.trace, m_session.mathItems.get()));
     if (!error.empty()) m_session.prompts.tell(error, MessageIcon::Critical);
 }
 

@@ -13,7 +13,7 @@ namespace {
 constexpr int kCells = kMapWatchSize;
 constexpr int kGap = 4;
 constexpr int kLegendBar = 12;
-const QColor kGridLine(210, 210, 210);
+const QColor kScatterGridLine(210, 210, 210);
 const QRgb kNoColour = qRgb(150, 150, 150);
 
 // Blue, cyan, green, yellow, red: the stops of the colour scale.
@@ -104,7 +104,7 @@ void ScatterWidget::renderPoints() {
         m_background = QImage(plot.size(), QImage::Format_RGB32);
         m_background.fill(Qt::white);
         QPainter p(&m_background);
-        p.setPen(kGridLine);
+        p.setPen(kScatterGridLine);
         const QPoint origin = plot.topLeft();
         for (int k = 0; k <= kCells; ++k) {
             const int x = cellRect(0, std::min(k, kCells - 1)).x() - origin.x();

@@ -1,6 +1,7 @@
 #include "monitor/log_csv.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -102,6 +103,37 @@ std::string logCsvText(const LogStore& store, const TraceItems& items, const Der
         for (const LogColumn& c : columns) {
             text += ',';
             text += shortestDecimal(store.LogData(c.item, s), c.precision);
+        }
+        extra.appendRow(text, static_cast<std::size_t>(s));
+        text += '\n';
+    }
+    return text;
+}
+
+std::string samplesCsvText(const SampleSource& source, const TraceItems& items,
+                           const DerivedItems* math, Precision held) {
+    std::array<bool, kTraceGroupCount> include{};
+    for (int item = 0; item < kTraceItemCount; ++item)
+        if (source.hasItem(item))
+            include[static_cast<std::size_t>(items.TraceGroup[static_cast<std::size_t>(item)])] =
+                true;
+    const std::vector<LogColumn> columns = logColumns(include, items);
+    const MathColumns extra(math, source);
+    std::string text;
+    text += kCsvTimeHeader;
+    for (const LogColumn& c : columns) {
+        text += ',';
+        appendCsvName(text, c.name);
+    }
+    extra.appendNames(text);
+    text += '\n';
+    for (int s = 0; s < source.sampleCount(); ++s) {
+        appendSeconds(text, logMilliseconds(source.timeSeconds(s)));
+        for (const LogColumn& c : columns) {
+            text += ',';
+            const double v = source.value(c.item, s);
+            if (!std::isnan(v))
+                text += shortestDecimal(v, held == Precision::Single ? held : c.precision);
         }
         extra.appendRow(text, static_cast<std::size_t>(s));
         text += '\n';

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/number_format.h"
 #include "model/trace_items.h"
 #include "monitor/log_reader.h"
 #include "monitor/log_store.h"
@@ -18,6 +19,13 @@ namespace tunalyx {
 // items whose inputs were logged follow as columns headed by their names, empty where NaN.
 [[nodiscard]] std::string logCsvText(const LogStore& store, const TraceItems& items,
                                      const DerivedItems* math = nullptr);
+
+// Any samples as CSV in the same form (a session of several logs): the columns of the groups the
+// source holds, values read back in the precision `held` they are kept in, a value that is no
+// number (an item one log of a session lacks) left empty.
+[[nodiscard]] std::string samplesCsvText(const SampleSource& source, const TraceItems& items,
+                                         const DerivedItems* math = nullptr,
+                                         Precision held = Precision::Double);
 
 struct LogCsv {
     std::string text;

@@ -68,9 +68,14 @@ std::string folderRefusal(const std::filesystem::path& folder) {
 }  // namespace
 
 std::vector<LogColumn> logColumns(const LogStore& store, const TraceItems& items) {
+    return logColumns(store.IncludeGroup, items);
+}
+
+std::vector<LogColumn> logColumns(const std::array<bool, kTraceGroupCount>& include,
+                                  const TraceItems& items) {
     std::vector<LogColumn> columns;
     for (int group : kPollOrder) {
-        if (!store.IncludeGroup[static_cast<std::size_t>(group)]) continue;
+        if (!include[static_cast<std::size_t>(group)]) continue;
         for (int i = 0; i < kGroupItemCount[static_cast<std::size_t>(group)]; ++i) {
             const int item = items.lookup(group, i);
             LogColumn c{items.TraceName[static_cast<std::size_t>(item)], item,

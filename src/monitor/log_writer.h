@@ -31,6 +31,9 @@ struct LogColumn {
 };
 // The columns of the included groups, in file order.
 [[nodiscard]] std::vector<LogColumn> logColumns(const LogStore& store, const TraceItems& items);
+// The same for the groups `include` says.
+[[nodiscard]] std::vector<LogColumn> logColumns(const std::array<bool, kTraceGroupCount>& include,
+                                                const TraceItems& items);
 
 // The file's first two lines: the header and the column headings.
 [[nodiscard]] std::string logFileHeaderText(const std::vector<LogColumn>& columns);

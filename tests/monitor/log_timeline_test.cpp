@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "monitor/log_csv.h"
 #include "monitor/log_writer.h"
 #include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
@@ -95,6 +97,14 @@ TEST_F(LogTimelineTest, PartsFollowInOrderAnotherRunMovedPastTheLastWithAGap) {
     EXPECT_TRUE(std::isnan(timeline.value(aux, 50)));
     EXPECT_FALSE(timeline.hasItem(items.lookup(kGroupBasic, 0)));
     EXPECT_TRUE(std::isnan(timeline.value(items.lookup(kGroupBasic, 0), 0)));
+    // As CSV, the log without Aux leaves its fields empty and the others stand.
+    std::vector<std::string> rows;
+    std::istringstream csv(samplesCsvText(timeline, items, nullptr, Precision::Single));
+    for (std::string row; std::getline(csv, row);)
+        rows.push_back(row);
+    ASSERT_EQ(rows.size(), 61u);
+    EXPECT_EQ(rows[50].find(",,"), std::string::npos) << rows[50];
+    EXPECT_NE(rows[51].find(",,,,,,,,300,"), std::string::npos) << rows[51];
 
     EXPECT_EQ(timeline.partOf(29), 0);
     EXPECT_EQ(timeline.partOf(30), 1);
