@@ -11,6 +11,7 @@
 #include "monitor/log_file.h"
 #include "session/session.h"
 #include "sim/in_process_simulator.h"
+#include "support/file_text.h"
 #include "support/plain_file_writer.h"
 #include "support/recording_prompts.h"
 #include "support/stepped_polling.h"
@@ -26,12 +27,7 @@ namespace fs = std::filesystem;
 
 constexpr std::array<bool, kTraceGroupCount> kAdvancedAndAux = {false, false, true, false, true};
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::fileText;
 
 class LogJournalTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/file_text.h"
 #include "support/plain_file_writer.h"
 
 namespace tunalyx {
@@ -13,12 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::fileText;
 
 TEST(LogMarkers, KeptBesideTheLogAndReadBackWithTheirNotes) {
     const fs::path folder =
