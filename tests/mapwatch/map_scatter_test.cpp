@@ -9,8 +9,8 @@
 namespace tunalyx {
 namespace {
 
-constexpr int kAfr = 54;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int kScatterAfr = 54;
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 class MapScatterTest : public ::testing::Test {
 protected:
@@ -29,7 +29,7 @@ protected:
         log->setLogTime(s, ms);
         log->setLogData(kRpmItem, s, rpm);
         log->setLogData(kLoadItem, s, load);
-        log->setLogData(kAfr, s, v);
+        log->setLogData(kScatterAfr, s, v);
         log->LogLast = s;
     }
     // A drive that wanders over the grid, dwelling a few samples per place.
@@ -52,7 +52,7 @@ TEST_F(MapScatterTest, SamplesAndStatisticsAreTheMapWatchsOnEachSamplesOwnTune) 
     const std::vector<MapAxesFrom> ranOn{{0, axes}, {900, later}};
     MapWatch watch(*log);
     watch.ranOnAxes = ranOn;
-    watch.options.item = kAfr;
+    watch.options.item = kScatterAfr;
     watch.options.holdOffMs = 30;
     watch.options.maxVal = 14;  // some of the drive's values are over it
     watch.RecalculateMap(axes);
@@ -84,11 +84,11 @@ TEST_F(MapScatterTest, SamplesAndStatisticsAreTheMapWatchsOnEachSamplesOwnTune) 
 
 TEST_F(MapScatterTest, NoNumberIsSkipped) {
     sample(0, 3000, 500, 14);
-    sample(10, 3000, 500, kNaN);
-    sample(20, kNaN, 500, 18);  // nowhere on the map
+    sample(10, 3000, 500, kNoValue);
+    sample(20, kNoValue, 500, 18);  // nowhere on the map
     sample(30, 3000, 500, 16);
     CellStatistics stats;
-    stats.options.item = kAfr;
+    stats.options.item = kScatterAfr;
     stats.options.function = MapWatchOptions::Avg;
     stats.options.decimalPlaces = 1;
     stats.compute(source, {}, axes);
@@ -98,7 +98,7 @@ TEST_F(MapScatterTest, NoNumberIsSkipped) {
 
     ScatterPoints points;
     points.place(source, {}, axes);
-    points.colourBy(source, kAfr);
+    points.colourBy(source, kScatterAfr);
     ASSERT_EQ(points.sample, (std::vector<int>{0, 1, 3}));
     EXPECT_TRUE(std::isnan(points.colour[1]));
     EXPECT_EQ(points.low, 14);
@@ -109,14 +109,14 @@ TEST_F(MapScatterTest, NoNumberIsSkipped) {
 }
 
 TEST(HistogramTest, BinsSpanTheCellsRange) {
-    const Histogram h = histogramOf({10, 11, 12, 19.9, 20, 15, kNaN}, 5);
+    const Histogram h = histogramOf({10, 11, 12, 19.9, 20, 15, kNoValue}, 5);
     EXPECT_EQ(h.edges, (std::vector<double>{10, 12, 14, 16, 18, 20}));
     // 12 opens the second bin; the greatest value closes the last.
     EXPECT_EQ(h.counts, (std::vector<int>{2, 1, 1, 0, 2}));
     const Histogram one = histogramOf({7, 7, 7});
     EXPECT_EQ(one.counts, std::vector<int>{3});
     EXPECT_EQ(one.edges, (std::vector<double>{7, 7}));
-    EXPECT_TRUE(histogramOf({kNaN}).counts.empty());
+    EXPECT_TRUE(histogramOf({kNoValue}).counts.empty());
 }
 
 }  // namespace
