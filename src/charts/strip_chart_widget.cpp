@@ -276,6 +276,12 @@ void StripChartWidget::paintTrace(const StripChart& chart, int t, const QRect& a
     double lastY = 0;
     bool joined = false;
     for (const StripColumn& c : m_columns) {
+        // Nothing to draw (a math item that cannot be worked out there): a gap, not a line
+        // down out of the pane.
+        if (std::isnan(c.min) || std::isnan(c.max)) {
+            joined = false;
+            continue;
+        }
         double runTop = py(c.max);
         double runBottom = py(c.min);
         if (joined && !c.breakBefore) {
@@ -286,7 +292,7 @@ void StripChartWidget::paintTrace(const StripChart& chart, int t, const QRect& a
         raster.run(roundPixel(c.x), runTop, runBottom);
         lastX = c.x;
         lastY = py(c.last);
-        joined = true;
+        joined = !std::isnan(c.last);
     }
 }
 

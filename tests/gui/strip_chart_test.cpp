@@ -3,6 +3,8 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include <cmath>
+
 #include "charts/strip_chart_widget.h"
 
 using namespace tunalyx;
@@ -114,8 +116,11 @@ void StripChartTest::panesStackWithTheirTracesAndTheTimeTraceIsNeverDrawn() {
     chart.setTracePane(0, 3);                  // beyond the panes shown: drawn in the last
     chart.setTraceColour(0, 0x00FF00);
     chart.setTraceColour(StripChart::kTimeTrace, 0xFF00FF);
+    // A trace with values that could not be worked out in the middle: a gap there.
+    chart.setTraceColour(1, 0xFF0000);
     for (int s = 0; s <= 100; ++s) {
         chart.plot(0, s * 0.1, 125);
+        chart.plot(1, s * 0.1, s >= 40 && s <= 60 ? std::nan("") : 200.0);
         chart.plot(StripChart::kTimeTrace, s * 0.1, s);
     }
     c.w.redraw();
@@ -130,6 +135,10 @@ void StripChartTest::panesStackWithTheirTracesAndTheTimeTraceIsNeverDrawn() {
     QVERIFY(hasColour(image, bottom, Qt::green));
     QVERIFY(!hasColour(image, top, Qt::green));
     QVERIFY(!hasColour(image, plot, Qt::magenta));
+    QVERIFY(hasColour(image, top, Qt::blue));
+    const QRect belowBlue(top.left(), top.top() + top.height() / 3, top.width(),
+                          top.height() - top.height() / 3);
+    QVERIFY(!hasColour(image, belowBlue, Qt::blue));
 }
 
 int runStripChartTests(int argc, char** argv) {
