@@ -329,7 +329,6 @@ void ChartWindow::runEnded() {
 
 void ChartWindow::logSaved(const SavedLog& saved) {
     setLogName(fileNameOf(saved.path));
-    m_compare->shownLogChanged(saved.path);
 }
 
 void ChartWindow::showSample(int sample) {
@@ -422,7 +421,6 @@ bool ChartWindow::mnuOpen_Click() {
     const std::string name = fileNameOf(path);
     if (!openLogFile(m_log, m_session.trace, m_session.prompts, path, name)) return false;
     showLogInMemory();
-    m_compare->shownLogChanged(path);
     initCharts();
     // A later part of a continuous run begins where the one before it ended.
     const double first = seconds(m_log.LogTime(0));
@@ -432,7 +430,7 @@ bool ChartWindow::mnuOpen_Click() {
     m_lastIndex = -1;
     showReadout(0);
     const RanOn ranOn = tuneOfLog ? tuneOfLog(path) : RanOn{};
-    m_live.logReplaced(name, ranOn.tunes, markersOfLog(path));
+    m_live.logReplaced(path, ranOn.tunes, markersOfLog(path));
     showMarkers();
     setLogName(ranOn.text.empty() ? name : name + " - " + ranOn.text);
     return true;

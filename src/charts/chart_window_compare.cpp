@@ -155,8 +155,10 @@ bool ChartCompare::openOverlay(const std::string& path) {
 }
 
 bool ChartCompare::overlayPreviousTune() {
+    // The log in memory, whether the chart opened it or the monitor saved it.
+    const std::string& shown = m_window.m_live.logPath();
     const PreviousTuneLog found =
-        previousTuneLog && !m_shownPath.empty() ? previousTuneLog(m_shownPath) : PreviousTuneLog{};
+        previousTuneLog && !shown.empty() ? previousTuneLog(shown) : PreviousTuneLog{};
     if (found.path.empty()) {
         tell(found.message.empty() ? kNoEarlierTuneLog : found.message);
         return false;
@@ -173,9 +175,7 @@ bool ChartCompare::alignOnPull(double rpm) {
     if (!shownStart) shownStart = findPullStart(shown, rpm);
     if (!shownStart) {
         const std::string& live = m_window.m_live.logName();
-        tell(noPullText(rpm, !m_shownPath.empty() ? fileNameOf(m_shownPath)
-                             : live.empty()       ? std::string("Untitled.txt")
-                                                  : live));
+        tell(noPullText(rpm, live.empty() ? std::string("Untitled.txt") : live));
         return false;
     }
     const std::optional<double> overlayStart =
@@ -208,10 +208,6 @@ void ChartCompare::closeOverlay() {
     m_differenceItem = -1;
     m_shift.reset();
     updateStatus();
-}
-
-void ChartCompare::shownLogChanged(const std::string& path) {
-    m_shownPath = path;
 }
 
 void ChartCompare::replot() {

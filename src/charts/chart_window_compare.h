@@ -47,8 +47,7 @@ public:
     static constexpr int kDifferenceTrace = StripChart::kTimeTrace;
     [[nodiscard]] QString statusText() const;
 
-    // The window's hooks: the chart's log was replaced or replotted, or the setup changed.
-    void shownLogChanged(const std::string& path);
+    // The window's hooks: the chart's log was replotted, or the setup changed.
     void replot();
     void replotTrace(int trace);
 
@@ -73,7 +72,6 @@ private:
     double m_step = 0.1;
     std::string m_name;
     std::string m_tuneText;
-    std::string m_shownPath;
     int m_differenceItem = -1;
     QLabel* m_status = nullptr;
     QAction* m_overlayOnly[5] = {};

@@ -82,7 +82,7 @@ bool LiveRun::start(const LiveRunPlan& plan, PollingThread& thread) {
     m_savedPartMarkers.clear();
     m_lastMarker = 0;
     m_markersOfRun = true;
-    m_savedPath.clear();
+    m_logPath.clear();
     m_newestMs = 0;
     // A run that saves its own logs knows their names from the start.
     const bool named = !plan.target.empty() && (plan.continuous || plan.saveLastPart);
@@ -199,7 +199,7 @@ std::string LiveRun::write(const std::string& path, bool runGoesOn) {
                             m_log->LogUnsaved = true;
                             return;
                         }
-                        m_savedPath = written;
+                        m_logPath = written;
                         m_logName = fileNameOf(written);
                         const SavedLog saved{written, contents, *m_log, m_part, runGoesOn, m_tunes};
                         for (LiveConsumer* c : m_consumers)
@@ -222,7 +222,7 @@ bool LiveRun::saveFullPart() {
     }
     m_savedPartMarkers.resize(static_cast<std::size_t>(m_part) + 1);
     m_savedPartMarkers.back() = std::exchange(m_markers, {});
-    m_savedPath.clear();
+    m_logPath.clear();
     ++m_part;
     tunesOfPart();
     m_presented = 0;
@@ -365,12 +365,12 @@ void LiveRun::tunesOfPart() {
     }
 }
 
-void LiveRun::logReplaced(const std::string& name, LogTunes tunes, std::vector<LogMarker> markers) {
-    m_logName = name;
+void LiveRun::logReplaced(const std::string& path, LogTunes tunes, std::vector<LogMarker> markers) {
+    m_logPath = path;
+    m_logName = fileNameOf(path);
     m_tunes = std::move(tunes);
     m_markers = std::move(markers);
     m_markersOfRun = false;
-    m_savedPath.clear();
     for (LiveConsumer* c : m_consumers)
         c->logReplaced();
 }
@@ -396,8 +396,8 @@ std::string LiveRun::setMarkerNote(int number, std::string_view note) {
         for (LiveConsumer* c : m_consumers)
             c->markerSet(*marker);
         // The run's last part may be on disk already: the note follows it there.
-        if (!m_running && !m_savedPath.empty() && !m_log->LogUnsaved)
-            return saveLogMarkers(m_files, m_savedPath, m_markers);
+        if (!m_running && !m_logPath.empty() && !m_log->LogUnsaved)
+            return saveLogMarkers(m_files, m_logPath, m_markers);
         return {};
     }
     for (std::size_t part = 0; part < m_savedPartMarkers.size(); ++part)

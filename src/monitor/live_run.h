@@ -126,9 +126,9 @@ public:
     // CheckUnsavedLog with the user's Save; No gives the log up, and its journal goes.
     [[nodiscard]] std::optional<MessageAnswer> checkUnsaved(UserPrompts& prompts,
                                                             const std::function<void()>& save);
-    // A log file was read into the log store as `name`; `tunes` are what the history knows of
+    // The log file at `path` was read into the log store; `tunes` are what the history knows of
     // the tunes it ran on, `markers` what its markers file holds.
-    void logReplaced(const std::string& name, LogTunes tunes = {},
+    void logReplaced(const std::string& path, LogTunes tunes = {},
                      std::vector<LogMarker> markers = {});
 
     // Log > Set Marker: the run's next marker (numbers go on across its parts) at the time of
@@ -142,6 +142,9 @@ public:
     // The file the log in memory was saved as, opened from or is being logged into; empty for
     // a log never saved.
     [[nodiscard]] const std::string& logName() const { return m_logName; }
+    // The whole path of the file the log in memory was saved as or read from; empty while the
+    // log in memory is not that file's contents (a run going, or one never saved).
+    [[nodiscard]] const std::string& logPath() const { return m_logPath; }
     // Which tune the unit held for each sample of the log in memory (of the part being logged);
     // empty when not known.
     [[nodiscard]] const LogTunes& tunes() const { return m_tunes; }
@@ -203,7 +206,7 @@ private:
     std::vector<std::vector<LogMarker>> m_savedPartMarkers;  // of the run's parts saved, by part
     int m_lastMarker = 0;
     bool m_markersOfRun = false;  // the markers in memory are the last run's
-    std::string m_savedPath;      // where the log in memory was saved, until it changes
+    std::string m_logPath;
 };
 
 }  // namespace tunalyx

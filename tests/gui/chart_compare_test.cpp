@@ -17,21 +17,26 @@ namespace {
 // The chart with Rpm on trace 0 over a shown log and an overlay of the same pull, 50 ms a
 // sample, the pull starting 0.65 s later in the shown log.
 struct CompareFixture : test::SimWindow {
-    CompareFixture() : SimWindow(SimUnitKind::Det1_501) {
+    enum class Chart { OpenNow, OpenLater };
+    explicit CompareFixture(Chart chartOpens = Chart::OpenNow) : SimWindow(SimUnitKind::Det1_501) {
         readAll();
+        shownPath = writePull("shown.txt", 20);
+        overlayPath = writePull("over.txt", 7);
+        if (chartOpens == Chart::OpenNow) openChart();
+        prompts.clear();
+    }
+    void openChart() {
         chart = &window->chart();
         chart->config().TraceItem[0] = 1;  // Rpm
         chart->config().TraceMaxVal[0] = 10000;
-        shownPath = writePull("shown.txt", 20);
-        overlayPath = writePull("over.txt", 7);
         chart->chooseLogToOpen = [this] { return shownPath; };
         chart->compare().chooseOverlayToOpen = [this] { return overlayPath; };
         chart->compare().askPullRpm = [](double proposed) { return proposed; };
         chart->compare().chooseDifferenceItem = [] { return std::optional<int>(kRpmItem); };
         chart->show();
-        prompts.clear();
     }
-    std::string writePull(const char* name, int pullFrom) {
+    // The log in memory: 60 samples at idle, then a pull from sample `pullFrom` on.
+    void fillPull(int pullFrom) {
         LogStore& log = window->log();
         log.IncludeGroup = {false, false, false, false, true};
         for (int s = 0; s < 60; ++s) {
@@ -41,10 +46,29 @@ struct CompareFixture : test::SimWindow {
             log.setLogData(kThrottleVoltsItem, s, pulling ? 4.0 : 0.5);
         }
         log.LogLast = 59;
+    }
+    std::string writePull(const char* name, int pullFrom) {
+        fillPull(pullFrom);
         const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
-        std::ofstream(path, std::ios::binary) << logFileText(log, session.trace);
-        log.LogLast = 0;
+        std::ofstream(path, std::ios::binary) << logFileText(window->log(), session.trace);
+        window->log().LogLast = 0;
         return path;
+    }
+    // A tune history in which over.txt ran on the tune that shown.txt's tune replaced.
+    void keepHistory() {
+        const QString history = dir.filePath(QStringLiteral("History"));
+        QDir().mkpath(history);
+        const auto hashOf = [](const std::string& path) {
+            std::ifstream in(path, std::ios::binary);
+            return contentHash(std::string(std::istreambuf_iterator<char>(in), {}));
+        };
+        const std::string tune = "\t2026-12-01 10:00:00\tRead All\tSR20DET1\t5.01\tt.dat\t";
+        std::ofstream((history + QStringLiteral("/index.txt")).toStdString(), std::ios::binary)
+            << "tune\t1" << tune << std::string(16, 'a') << "\t\n"
+            << "log\t2026-12-01 10:10:00\tover.txt\t" << hashOf(overlayPath) << "\t1\n"
+            << "tune\t2" << tune << std::string(16, 'b') << "\t\n"
+            << "log\t2026-12-01 10:20:00\tshown.txt\t" << hashOf(shownPath) << "\t2\n";
+        window->useTuneHistory(history.toStdString());
     }
     void trigger(const char* action) {
         chart->findChild<QAction*>(QLatin1String(action))->trigger();
@@ -81,6 +105,7 @@ class ChartCompareTest : public QObject {
     Q_OBJECT
 private slots:
     void anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced();
+    void theLogSavedBeforeTheChartOpenedFindsItsPreviousTune();
 };
 
 void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
@@ -89,20 +114,7 @@ void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
     QVERIFY(f.chart->mnuOpen_Click());
     f.trigger("mnuOverlayPrevious");  // no history kept here
     QCOMPARE(f.prompts.texts().back(), std::string(kNoEarlierTuneLog));
-    // The history has over.txt run on the tune that shown.txt's tune replaced.
-    const QString history = f.dir.filePath(QStringLiteral("History"));
-    QDir().mkpath(history);
-    const auto hashOf = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return contentHash(std::string(std::istreambuf_iterator<char>(in), {}));
-    };
-    const std::string tune = "\t2026-12-01 10:00:00\tRead All\tSR20DET1\t5.01\tt.dat\t";
-    std::ofstream((history + QStringLiteral("/index.txt")).toStdString(), std::ios::binary)
-        << "tune\t1" << tune << std::string(16, 'a') << "\t\n"
-        << "log\t2026-12-01 10:10:00\tover.txt\t" << hashOf(f.overlayPath) << "\t1\n"
-        << "tune\t2" << tune << std::string(16, 'b') << "\t\n"
-        << "log\t2026-12-01 10:20:00\tshown.txt\t" << hashOf(f.shownPath) << "\t2\n";
-    f.window->useTuneHistory(history.toStdString());
+    f.keepHistory();
     f.trigger("mnuOverlayPrevious");
     QVERIFY(compare.hasOverlay());
     QVERIFY(compare.statusText().startsWith(
@@ -138,6 +150,18 @@ void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
     QVERIFY(!compare.hasOverlay());
     QCOMPARE(f.ghostPixels(), 0);
     QVERIFY(!f.chart->findChild<QAction*>(QStringLiteral("mnuOverlayAlign"))->isEnabled());
+}
+
+void ChartCompareTest::theLogSavedBeforeTheChartOpenedFindsItsPreviousTune() {
+    CompareFixture f(CompareFixture::Chart::OpenLater);
+    // The drive just logged, saved from the monitor; the chart opens on it afterwards.
+    f.fillPull(20);
+    QCOMPARE(f.window->monitor().live().save(f.shownPath), std::string());
+    f.keepHistory();
+    f.openChart();
+    f.trigger("mnuOverlayPrevious");
+    QVERIFY(f.chart->compare().hasOverlay());
+    QVERIFY(f.chart->compare().statusText().startsWith(QStringLiteral("over.txt overlaid")));
 }
 
 int runChartCompareTests(int argc, char** argv) {
