@@ -30,8 +30,9 @@ QColor scaleColour(double t) {
             mix(kStops[i].blue(), kStops[i + 1].blue())};
 }
 
+// Four figures, a large value (a load of 12910) whole rather than in exponent form.
 QString edgeText(double v) {
-    return QString::number(v, 'g', 4);
+    return std::abs(v) >= 1000 ? QString::number(std::lround(v)) : QString::number(v, 'g', 4);
 }
 
 }  // namespace
