@@ -154,9 +154,18 @@ bool ChartCompare::openOverlay(const std::string& path) {
     return true;
 }
 
+std::string ChartCompare::shownLogPath() const {
+    // Of a session, the part under the cursor: the parts may have run on different tunes.
+    if (const LogTimeline* timeline = m_window.timeline()) {
+        const int part = timeline->partOf(m_window.LookupIndex());
+        return timeline->parts()[static_cast<std::size_t>(part)].path;
+    }
+    // Else the log in memory, whether the chart opened it or the monitor saved it.
+    return m_window.m_live.logPath();
+}
+
 bool ChartCompare::overlayPreviousTune() {
-    // The log in memory, whether the chart opened it or the monitor saved it.
-    const std::string& shown = m_window.m_live.logPath();
+    const std::string shown = shownLogPath();
     const PreviousTuneLog found =
         previousTuneLog && !shown.empty() ? previousTuneLog(shown) : PreviousTuneLog{};
     if (found.path.empty()) {

@@ -27,7 +27,8 @@ public:
 
     // Open Overlay: the log file at `path` over the chart; false when it could not be read.
     bool openOverlay(const std::string& path);
-    // Overlay Log of Previous Tune, through previousTuneLog.
+    // Overlay Log of Previous Tune, through previousTuneLog: of the log shown, or of the
+    // session's part under the cursor.
     bool overlayPreviousTune();
     // Align on Pull: the shown log's first pull through `rpm` from the cursor on (else its first),
     // and the overlay's pull nearest to it as the overlay sits now.
@@ -60,6 +61,8 @@ public:
 
 private:
     void buildMenu();
+    // The file whose previous tune is looked for; empty for a log never saved.
+    [[nodiscard]] std::string shownLogPath() const;
     void plotGhost(int trace);
     void plotDifference();
     void updateStatus();

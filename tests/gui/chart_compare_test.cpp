@@ -105,7 +105,7 @@ class ChartCompareTest : public QObject {
     Q_OBJECT
 private slots:
     void anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced();
-    void theLogSavedBeforeTheChartOpenedFindsItsPreviousTune();
+    void thePreviousTuneIsOfTheLogInMemoryOrOfTheSessionPartAtTheCursor();
 };
 
 void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
@@ -152,16 +152,30 @@ void ChartCompareTest::anOverlayIsAlignedOnItsPullNudgedByKeyAndDifferenced() {
     QVERIFY(!f.chart->findChild<QAction*>(QStringLiteral("mnuOverlayAlign"))->isEnabled());
 }
 
-void ChartCompareTest::theLogSavedBeforeTheChartOpenedFindsItsPreviousTune() {
+void ChartCompareTest::thePreviousTuneIsOfTheLogInMemoryOrOfTheSessionPartAtTheCursor() {
     CompareFixture f(CompareFixture::Chart::OpenLater);
     // The drive just logged, saved from the monitor; the chart opens on it afterwards.
     f.fillPull(20);
     QCOMPARE(f.window->monitor().live().save(f.shownPath), std::string());
     f.keepHistory();
     f.openChart();
+    ChartCompare& compare = f.chart->compare();
     f.trigger("mnuOverlayPrevious");
-    QVERIFY(f.chart->compare().hasOverlay());
-    QVERIFY(f.chart->compare().statusText().startsWith(QStringLiteral("over.txt overlaid")));
+    QVERIFY(compare.hasOverlay());
+    QVERIFY(compare.statusText().startsWith(QStringLiteral("over.txt overlaid")));
+    f.trigger("mnuOverlayClose");
+
+    // Both logs as one session, shown.txt moved to follow over.txt at 3.95 s.
+    f.chart->chooseLogsToOpen = [&f] {
+        return std::vector<std::string>{f.overlayPath, f.shownPath};
+    };
+    QVERIFY(f.chart->mnuOpenSession_Click());
+    f.trigger("mnuOverlayPrevious");  // the cursor in over.txt, which ran on the first tune
+    QVERIFY(!compare.hasOverlay());
+    QCOMPARE(f.prompts.texts().back(), std::string(kNoEarlierTuneLog));
+    f.chart->strip().setCursorPosition(5.0);
+    f.trigger("mnuOverlayPrevious");
+    QVERIFY(compare.hasOverlay());
 }
 
 int runChartCompareTests(int argc, char** argv) {
