@@ -83,6 +83,18 @@ struct MathColumns {
     }
 };
 
+// The heading line: the time, the log's columns, then the math items.
+void appendHeader(std::string& out, const std::vector<LogColumn>& columns,
+                  const MathColumns& extra) {
+    out += kCsvTimeHeader;
+    for (const LogColumn& c : columns) {
+        out += ',';
+        appendCsvName(out, c.name);
+    }
+    extra.appendNames(out);
+    out += '\n';
+}
+
 }  // namespace
 
 std::string logCsvText(const LogStore& store, const TraceItems& items, const DerivedItems* math) {
@@ -91,13 +103,7 @@ std::string logCsvText(const LogStore& store, const TraceItems& items, const Der
     const int last = std::clamp(store.LogLast, 0, LogStore::kSamples - 1);
     std::string text;
     text.reserve(static_cast<std::size_t>(last + 2) * (columns.size() * 8 + 12));
-    text += kCsvTimeHeader;
-    for (const LogColumn& c : columns) {
-        text += ',';
-        appendCsvName(text, c.name);
-    }
-    extra.appendNames(text);
-    text += '\n';
+    appendHeader(text, columns, extra);
     for (int s = 0; s <= last; ++s) {
         appendSeconds(text, store.LogTime(s));
         for (const LogColumn& c : columns) {
@@ -120,13 +126,7 @@ std::string samplesCsvText(const SampleSource& source, const TraceItems& items,
     const std::vector<LogColumn> columns = logColumns(include, items);
     const MathColumns extra(math, source);
     std::string text;
-    text += kCsvTimeHeader;
-    for (const LogColumn& c : columns) {
-        text += ',';
-        appendCsvName(text, c.name);
-    }
-    extra.appendNames(text);
-    text += '\n';
+    appendHeader(text, columns, extra);
     for (int s = 0; s < source.sampleCount(); ++s) {
         appendSeconds(text, logMilliseconds(source.timeSeconds(s)));
         for (const LogColumn& c : columns) {
